@@ -1,0 +1,4 @@
+import bezo
+
+print("bezo", bezo.version())
+print("functions:", ", ".join(bezo.__all__))

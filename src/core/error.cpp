@@ -1,0 +1,165 @@
+#include "core/error.hpp"
+
+#include <array>
+#include <charconv>
+
+namespace bezo {
+namespace {
+
+struct KindText {
+    std::string_view name;
+    std::string_view code;
+};
+
+constexpr std::array<KindText, 12> kLexKinds{{
+    {"Bom", "BOM_ERROR"},
+    {"InvalidUtf8", "INVALID_UTF8_ERROR"},
+    {"InvalidCharacter", "INVALID_CHARACTER_ERROR"},
+    {"MissingFinalEol", "MISSING_FINAL_EOL_ERROR"},
+    {"InvalidVersion", "INVALID_VERSION_ERROR"},
+    {"UnsupportedVersion", "UNSUPPORTED_VERSION_ERROR"},
+    {"FormatKind", "FORMAT_KIND_ERROR"},
+    {"EmptyKey", "EMPTY_KEY_ERROR"},
+    {"MissingOperator", "MISSING_OPERATOR_ERROR"},
+    {"InvalidKey", "INVALID_KEY_ERROR"},
+    {"InvalidDirective", "INVALID_DIRECTIVE_ERROR"},
+    {"InvalidConstraint", "INVALID_CONSTRAINT_ERROR"},
+}};
+
+constexpr std::array<KindText, 25> kAppKinds{{
+    {"MetadataWithoutTarget", "MetadataWithoutTargetError"},
+    {"UndefinedReference", "UndefinedReferenceError"},
+    {"VariableContext", "VariableContextError"},
+    {"VerbatimContext", "VerbatimContextError"},
+    {"DelimiterCollision", "DelimiterCollisionError"},
+    {"SchemaDuplicateKey", "SchemaDuplicateKeyError"},
+    {"SchemaInheritanceCycle", "SchemaInheritanceCycleError"},
+    {"SchemaDelegation", "SchemaDelegationError"},
+    {"DelegationSchema", "DelegationSchemaError"},
+    {"SchemaOptionalWithoutDefault", "SchemaOptionalWithoutDefaultError"},
+    {"SchemaResolution", "SchemaResolutionError"},
+    {"RegistryStrict", "RegistryStrictError"},
+    {"RequiredFieldSchema", "RequiredFieldSchemaError"},
+    {"DuplicateKeySchema", "DuplicateKeySchemaError"},
+    {"UndefinedFieldStrictSchema", "UndefinedFieldStrictSchemaError"},
+    {"ProvenanceSchema", "ProvenanceSchemaError"},
+    {"FormatKind", "FORMAT_KIND_ERROR"},
+    {"TypeMismatch", "TypeMismatchError"},
+    {"UnitConversion", "UnitConversionError"},
+    {"ConstraintViolation", "ConstraintViolationError"},
+    {"UniquenessViolation", "UniquenessViolationError"},
+    {"IncompleteMapping", "IncompleteMappingError"},
+    {"ReferentialIntegrity", "ReferentialIntegrityError"},
+    {"CardinalityViolation", "CardinalityViolationError"},
+    {"CollationUnsupported", "CollationUnsupportedError"},
+}};
+
+void append_decimal(std::uint64_t number, std::string& out) {
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, end);
+}
+
+void append_line_suffix(std::uint64_t line, std::string& out) {
+    if (line == 0) return;
+    out += " (line ";
+    append_decimal(line, out);
+    out += ')';
+}
+
+// Quotes a text the way the diagnostic form shows strings: in double quotes,
+// with backslashes, quotes and control characters escaped.
+void append_debug_string(std::string_view text, std::string& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    out += "\\u{";
+                    if (c >= 0x10) out += kHex[c >> 4];
+                    out += kHex[c & 0xf];
+                    out += '}';
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    out += '"';
+}
+
+}  // namespace
+
+std::string_view lex_error_code(LexErrorKind kind) { return kLexKinds[static_cast<std::size_t>(kind)].code; }
+std::string_view app_error_code(AppErrorKind kind) { return kAppKinds[static_cast<std::size_t>(kind)].code; }
+std::string_view lex_error_kind_name(LexErrorKind kind) { return kLexKinds[static_cast<std::size_t>(kind)].name; }
+std::string_view app_error_kind_name(AppErrorKind kind) { return kAppKinds[static_cast<std::size_t>(kind)].name; }
+
+void append_app_error_display(const AppErrorAt& error, std::string& out) {
+    out += app_error_code(error.error);
+    if (!error.context.empty()) {
+        out += ": ";
+        out += error.context;
+    }
+    append_line_suffix(error.line, out);
+}
+
+void append_error_display(const Error& error, std::string& out) {
+    if (error.is_lex()) {
+        out += lex_error_code(error.lex().error);
+        append_line_suffix(error.lex().line, out);
+    } else if (error.is_app()) {
+        append_app_error_display(error.app(), out);
+    } else {
+        out += error.other();
+    }
+}
+
+std::string app_error_display(const AppErrorAt& error) {
+    std::string out;
+    append_app_error_display(error, out);
+    return out;
+}
+
+std::string error_display(const Error& error) {
+    std::string out;
+    append_error_display(error, out);
+    return out;
+}
+
+std::string error_debug(const Error& error) {
+    std::string out;
+    if (error.is_lex()) {
+        out += "Lex(LexErrorAt { error: ";
+        out += lex_error_kind_name(error.lex().error);
+        out += ", line: ";
+        append_decimal(error.lex().line, out);
+        out += " })";
+    } else if (error.is_app()) {
+        out += "App(AppErrorAt { error: ";
+        out += app_error_kind_name(error.app().error);
+        out += ", line: ";
+        append_decimal(error.app().line, out);
+        out += ", context: ";
+        append_debug_string(error.app().context, out);
+        out += " })";
+    } else {
+        out += "Other(";
+        append_debug_string(error.other(), out);
+        out += ')';
+    }
+    return out;
+}
+
+bool operator==(const LexErrorAt& a, const LexErrorAt& b) { return a.error == b.error && a.line == b.line; }
+bool operator==(const AppErrorAt& a, const AppErrorAt& b) {
+    return a.error == b.error && a.line == b.line && a.context == b.context;
+}
+bool operator==(const Error& a, const Error& b) { return a.value_ == b.value_; }
+
+}  // namespace bezo

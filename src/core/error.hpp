@@ -1,0 +1,122 @@
+// The one error value of the core. Every operation that can fail returns
+// std::expected<T, Error>; the Python shell is the only place that turns an
+// Error into an exception.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace bezo {
+
+enum class LexErrorKind : std::uint8_t {
+    Bom,
+    InvalidUtf8,
+    InvalidCharacter,
+    MissingFinalEol,
+    InvalidVersion,
+    UnsupportedVersion,
+    FormatKind,
+    EmptyKey,
+    MissingOperator,
+    InvalidKey,
+    InvalidDirective,
+    InvalidConstraint,
+};
+
+enum class AppErrorKind : std::uint8_t {
+    MetadataWithoutTarget,
+    UndefinedReference,
+    VariableContext,
+    VerbatimContext,
+    DelimiterCollision,
+    SchemaDuplicateKey,
+    SchemaInheritanceCycle,
+    SchemaDelegation,
+    DelegationSchema,
+    SchemaOptionalWithoutDefault,
+    SchemaResolution,
+    RegistryStrict,
+    RequiredFieldSchema,
+    DuplicateKeySchema,
+    UndefinedFieldStrictSchema,
+    ProvenanceSchema,
+    FormatKind,
+    TypeMismatch,
+    UnitConversion,
+    ConstraintViolation,
+    UniquenessViolation,
+    IncompleteMapping,
+    ReferentialIntegrity,
+    CardinalityViolation,
+    CollationUnsupported,
+};
+
+// A failure of the line lexer or of the format-declaration check.
+// `line` is 1-based; 0 means the failure concerns the whole text.
+struct LexErrorAt {
+    LexErrorKind error;
+    std::uint64_t line = 0;
+};
+
+// A failure that the language defines; also the verdict of a failed
+// validation. `line` is 0 when no line is known, `context` empty when the
+// failure carries no message.
+struct AppErrorAt {
+    AppErrorKind error;
+    std::uint64_t line = 0;
+    std::string context;
+};
+
+class Error {
+public:
+    static Error Lex(LexErrorKind kind, std::uint64_t line) { return Error(LexErrorAt{kind, line}); }
+    static Error App(AppErrorKind kind, std::uint64_t line = 0, std::string context = {}) {
+        return Error(AppErrorAt{kind, line, std::move(context)});
+    }
+    static Error Other(std::string message) { return Error(std::move(message)); }
+
+    explicit Error(LexErrorAt lex) : value_(lex) {}
+    explicit Error(AppErrorAt app) : value_(std::move(app)) {}
+
+    bool is_lex() const { return value_.index() == 0; }
+    bool is_app() const { return value_.index() == 1; }
+    bool is_other() const { return value_.index() == 2; }
+    const LexErrorAt& lex() const { return std::get<0>(value_); }
+    const AppErrorAt& app() const { return std::get<1>(value_); }
+    const std::string& other() const { return std::get<2>(value_); }
+
+    friend bool operator==(const Error& a, const Error& b);
+
+private:
+    explicit Error(std::string message) : value_(std::in_place_index<2>, std::move(message)) {}
+    std::variant<LexErrorAt, AppErrorAt, std::string> value_;
+};
+
+template <class T>
+using Result = std::expected<T, Error>;
+
+// The code a kind prints in the text form, e.g. "BOM_ERROR", "TypeMismatchError".
+std::string_view lex_error_code(LexErrorKind kind);
+std::string_view app_error_code(AppErrorKind kind);
+
+// Kind names as they are spelled in the code, e.g. "InvalidKey".
+std::string_view lex_error_kind_name(LexErrorKind kind);
+std::string_view app_error_kind_name(AppErrorKind kind);
+
+// The text form: the only rendering of an error that reaches a user.
+std::string error_display(const Error& error);
+std::string app_error_display(const AppErrorAt& error);
+void append_error_display(const Error& error, std::string& out);
+void append_app_error_display(const AppErrorAt& error, std::string& out);
+
+// The diagnostic form, e.g. `Lex(LexErrorAt { error: InvalidKey, line: 3 })`;
+// used only in fault messages.
+std::string error_debug(const Error& error);
+
+bool operator==(const LexErrorAt& a, const LexErrorAt& b);
+bool operator==(const AppErrorAt& a, const AppErrorAt& b);
+
+}  // namespace bezo
