@@ -185,9 +185,10 @@ TEST_F(ResolverTest, NamesThatCouldLeaveTheLocationAreRefused) {
     const std::vector<RegistryEntry> entries{
         {"acme", (root_ / "registry").string()}, {"default", (root_ / "registry").string()}};
     const std::string absolute = (root_ / "secret").string();
-    for (std::string_view name : {std::string_view(), "acme/", "/acme/x", "acme//x", "acme/../../secret", "../secret",
+    const std::string_view names[] = {"", "acme/", "/acme/x", "acme//x", "acme/../../secret", "../secret",
                                   "acme/./x", "acme/x y", "1acme/x", "_acme/x", "acme/-x", "acme/.x",
-                                  "acme/x\\..\\..\\secret", std::string_view(absolute)}) {
+                                  "acme/x\\..\\..\\secret", absolute};
+    for (std::string_view name : names) {
         Resolver resolver;
         EXPECT_EQ(resolver.load_module_text(name, entries, "hezo"), std::unexpected(kResolution)) << name;
         EXPECT_TRUE(resolver.provenance().empty()) << name;
