@@ -9,6 +9,7 @@
 
 #include "lang/ascii.hpp"
 #include "lang/unitdefs.hpp"
+#include "schema/utf8_scan.hpp"
 
 namespace bezo {
 namespace {
@@ -71,37 +72,9 @@ std::optional<std::string> read_regular_file(const std::filesystem::path& path) 
 
 // Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
 bool is_valid_utf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        unsigned char low = 0x80;   // bounds of the byte after the lead
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            if (lead == 0xE0) low = 0xA0;   // no overlong forms
-            if (lead == 0xED) high = 0x9F;  // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            if (lead == 0xF0) low = 0x90;   // no overlong forms
-            if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < low || next > high) return false;
-            low = 0x80;
-            high = 0xBF;
-        }
-        i += extra + 1;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (!utf8_next(text, pos)) return false;
     }
     return true;
 }
@@ -157,9 +130,12 @@ std::optional<Resolver::Location> Resolver::choose_location(std::string_view ns,
         }
     }
     std::optional<Location> own = own_registry_location(ns);
-    if (config_.strict) std::swap(caller, own);  // the resolver's registry comes first
-    if (caller) return caller;
-    if (own) return own;
+    // Under `strict` the resolver's own registry is asked first; a location
+    // that only the caller names is then refused by load_module_text.
+    std::optional<Location>& first = config_.strict ? own : caller;
+    std::optional<Location>& second = config_.strict ? caller : own;
+    if (first) return first;
+    if (second) return second;
     return fallback;
 }
 

@@ -60,9 +60,9 @@ using ModuleKey = std::pair<std::string, std::string>;
 struct ResolverConfig {
     // Relative locations are joined to it; without it they stay relative to
     // the working directory.
-    std::optional<std::filesystem::path> base_dir;
+    std::optional<std::filesystem::path> base_dir{};
     // Namespace to location; the key "default" serves every other namespace.
-    std::map<std::string, std::string, std::less<>> registry;
+    std::map<std::string, std::string, std::less<>> registry{};
     // Only this registry may name locations; a caller's location is refused.
     bool strict = false;
     // Only the kind's default location is consulted.

@@ -19,6 +19,8 @@ namespace bezo {
 struct TypeDef {
     std::vector<AnnotationItem> items;
     std::string value;
+
+    friend bool operator==(const TypeDef&, const TypeDef&) = default;
 };
 
 // A parsed library: its declared name and its types by name (without the
@@ -26,6 +28,8 @@ struct TypeDef {
 struct TypeLibrary {
     std::string name;
     std::map<std::string, TypeDef, std::less<>> types;
+
+    friend bool operator==(const TypeLibrary&, const TypeLibrary&) = default;
 };
 
 // Parses a library text. Failures are lexer errors, FormatKind on line 1 for
