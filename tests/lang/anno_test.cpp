@@ -198,6 +198,7 @@ TEST(SplitAnnotationLine, Items) {
         {"!str(/a b/ [0,1])", "REFUSED"},  // no blank between group items
         {"!str(/a b/{x})  !int:km", "!(str P<a b> {x}) ; !(int :km)"},
         {"!int|float:m", "!(int | float :m)"},
+        {"!int/^[0-9]+$/[0,5]..num ..num", "!(int P<^[0-9]+$> [0,5] S<..num>) ; S<..num>"},
     };
     for (const auto& c : cases) EXPECT_EQ(describe_line(c.input), c.expected) << c.input;
 }
