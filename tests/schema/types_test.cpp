@@ -315,7 +315,5 @@ TEST(RenderSchemaConstraint, WritesItemTexts) {
     }
 }
 
-TEST(DefaultTypeName, IsStr) { EXPECT_EQ(default_type_name(), "str"); }
-
 }  // namespace
 }  // namespace bezo
