@@ -1,0 +1,98 @@
+// The line lexer shared by authored documents, authored schemas, type
+// libraries and unit-definition modules, with the format-declaration check
+// and the small text helpers that other readers of the language reuse.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+// The rules a text is lexed under.
+enum class LexMode : std::uint8_t {
+    Document,     // authored documents (compiler, formatter)
+    Schema,       // authored schemas
+    TypeLibrary,  // type libraries
+    UnitDefs,     // unit-definition modules
+};
+
+enum class LineKind : std::uint8_t {
+    Blank,         // empty after trimming, or a "#!" first line
+    Comment,       // text: after the "#"
+    Doc,           // text: after the "//"
+    Decl,          // text: the whole trimmed line (".!" or ".?")
+    SectionOpen,   // text: between "[" and "]"
+    SectionClose,  // "[]"
+    NsOpen,        // text: between "(" and ")"
+    NsClose,       // "()"
+    Content,       // text: `left`, value: after the first unquoted "="
+    Meta,          // text: the whole trimmed line
+    VarSplat,      // text: the identifier after "$/."
+};
+
+// One classified line. Its texts are slices of the lexed source, which must
+// outlive the line.
+struct Line {
+    LineKind kind = LineKind::Blank;
+    // The payload of the kind; for Content, the `left` side: the text before
+    // the first "=" outside double quotes, trailing blanks and tabs removed.
+    std::string_view text;
+    // For Content, the text after that "=", untouched; empty otherwise.
+    std::string_view value;
+    std::uint64_t line = 0;  // 1-based
+
+    std::string_view left() const { return text; }
+};
+
+// The variant name of a kind, e.g. "NsOpen".
+std::string_view line_kind_name(LineKind kind);
+
+// The diagnostic form of a line's kind and payload, e.g. `NsOpen("/a")` or
+// `Content { left: "a", value: "1" }`; used in other readers' messages.
+std::string line_debug(const Line& line);
+
+// Lexes a whole text: the lines in text order, one per line, or the first
+// failure. The empty text gives no lines.
+std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode);
+
+// The outcome of the format-declaration check: the line examined (1, or 2
+// after a "#!" first line) and whether it declares the expected kind word.
+struct FormatDeclaration {
+    std::uint64_t line = 1;
+    bool accepted = false;
+};
+
+FormatDeclaration check_format_declaration(std::string_view text, std::string_view kind_word);
+
+// True for a version of one to three "."-separated digit parts whose first
+// value is 1 and whose later values are 0 ("1", "1.0", "1.0.0").
+bool parse_version(std::string_view version);
+
+// Skips blanks and tabs and, when a digit follows, the version token up to
+// the next blank or tab and the blanks and tabs after it; returns the rest
+// (the declared name after a kind word, possibly empty).
+std::string_view skip_version_token(std::string_view text);
+
+// The position of the first "=" outside double quotes (two double quotes
+// inside quotes stand for one and keep them open).
+std::optional<std::size_t> has_unquoted_eq(std::string_view text);
+
+// A non-empty text of an ASCII letter or "_" followed by ASCII letters,
+// digits or "_".
+bool is_ident(std::string_view text);
+
+// The leading run of ASCII letters and digits.
+std::string_view leading_alnum_word(std::string_view text);
+
+// When the text opens a regular-expression literal ("re" and one of
+// "#%:;@~"), the byte length of its delimiter.
+std::optional<std::size_t> regex_delimiter_len(std::string_view text);
+
+}  // namespace bezo
