@@ -67,6 +67,8 @@ void append_line_suffix(std::uint64_t line, std::string& out) {
     out += ')';
 }
 
+}  // namespace
+
 // Quotes a text the way the diagnostic form shows strings: in double quotes,
 // with backslashes, quotes and control characters escaped.
 void append_debug_string(std::string_view text, std::string& out) {
@@ -92,8 +94,6 @@ void append_debug_string(std::string_view text, std::string& out) {
     }
     out += '"';
 }
-
-}  // namespace
 
 std::string_view lex_error_code(LexErrorKind kind) { return kLexKinds[static_cast<std::size_t>(kind)].code; }
 std::string_view app_error_code(AppErrorKind kind) { return kAppKinds[static_cast<std::size_t>(kind)].code; }

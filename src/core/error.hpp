@@ -116,6 +116,10 @@ void append_app_error_display(const AppErrorAt& error, std::string& out);
 // used only in fault messages.
 std::string error_debug(const Error& error);
 
+// Appends a text in the diagnostic form's quoting: double quotes around it,
+// backslashes, quotes and control characters escaped.
+void append_debug_string(std::string_view text, std::string& out);
+
 bool operator==(const LexErrorAt& a, const LexErrorAt& b);
 bool operator==(const AppErrorAt& a, const AppErrorAt& b);
 

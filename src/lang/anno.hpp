@@ -103,6 +103,9 @@ std::optional<Annotation> parse_annotation(std::string_view text);
 // does an annotation token carrying a '?' provenance.
 std::optional<std::vector<AnnotationItem>> split_annotation_line(std::string_view text);
 
+// The characters that may delimit a "re" literal: one of "#%:;@~".
+bool is_re_literal_delimiter(char c);
+
 // True for the shapes «YYYYMMDDTHHMMSSZ» and «YYYY-MM-DDTHH:MM:SSZ»; only
 // the shape is tested, not the ranges of the fields.
 bool is_compact_timestamp(std::string_view text);

@@ -1,0 +1,550 @@
+#include "lang/lexer.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "lang/anno.hpp"
+#include "lang/ascii.hpp"
+#include "lang/path.hpp"
+#include "lang/table.hpp"
+#include "lang/unit.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr std::array<std::string_view, 11> kLineKindNames{
+    "Blank", "Comment", "Doc", "Decl", "SectionOpen", "SectionClose", "NsOpen", "NsClose", "Content", "Meta", "VarSplat",
+};
+
+// Kind words whose token after the word is always a version, with nothing
+// but blanks after it.
+constexpr std::array<std::string_view, 4> kStrictKindWords{"bezo", "lezo", "nezo", "pezo"};
+// Kind words where a token is a version only when it starts with a digit;
+// otherwise, and after the version, comes the declared name.
+constexpr std::array<std::string_view, 5> kNamedKindWords{"hezo", "yezo", "gezo", "whezo", "phezo"};
+constexpr std::array<std::string_view, 15> kDirectiveWords{
+    "fk",     "ref",    "via",    "drop",    "bind",     "types",    "units",      "schema",
+    "source", "target", "unique", "compose", "verbatim", "registry", "provenance",
+};
+
+template <std::size_t N>
+bool is_one_of(std::string_view word, const std::array<std::string_view, N>& words) {
+    return std::ranges::find(words, word) != words.end();
+}
+
+std::string_view trim_leading_blanks(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size() && is_blank_or_tab(text[start])) ++start;
+    return text.substr(start);
+}
+
+std::string_view trim_trailing_blanks(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && is_blank_or_tab(text[end - 1])) --end;
+    return text.substr(0, end);
+}
+
+// One trailing carriage return removed, then the leading blanks and tabs.
+std::string_view trim_line(std::string_view piece) {
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    return trim_leading_blanks(piece);
+}
+
+std::string_view token_until_blank(std::string_view text) {
+    std::size_t end = 0;
+    while (end < text.size() && !is_blank_or_tab(text[end])) ++end;
+    return text.substr(0, end);
+}
+
+// ---- Whole-text checks ----
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - i < length) return false;
+        if (bytes[i + 1] < low || bytes[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The line of the first NUL or carriage return without a line feed after
+// it; none when the text has neither.
+std::optional<std::uint64_t> find_invalid_character(std::string_view text) {
+    std::uint64_t line = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '\0' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<LexErrorAt> check_whole_text(std::string_view text) {
+    if (text.size() > 2 && text.starts_with("\xEF\xBB\xBF")) return LexErrorAt{LexErrorKind::Bom, 0};
+    if (!is_valid_utf8(text)) return LexErrorAt{LexErrorKind::InvalidUtf8, 0};
+    if (auto line = find_invalid_character(text)) return LexErrorAt{LexErrorKind::InvalidCharacter, *line};
+    if (!text.empty() && text.back() != '\n') return LexErrorAt{LexErrorKind::MissingFinalEol, 0};
+    return std::nullopt;
+}
+
+// Whether any line, after its leading blanks and tabs, starts with ".!units".
+bool imports_units(std::string_view text) {
+    constexpr std::string_view kUnits = ".!units";
+    for (std::size_t pos = text.find(kUnits); pos != std::string_view::npos; pos = text.find(kUnits, pos + 1)) {
+        std::size_t before = pos;
+        while (before > 0 && is_blank_or_tab(text[before - 1])) --before;
+        if (before == 0 || text[before - 1] == '\n') return true;
+    }
+    return false;
+}
+
+// ---- Declarations and versions ----
+
+struct VersionParts {
+    std::array<std::string_view, 3> parts;
+    std::size_t count = 0;
+};
+
+// One to three "."-separated parts, each a non-empty run of ASCII digits.
+std::optional<VersionParts> split_version(std::string_view text) {
+    VersionParts version;
+    while (true) {
+        std::size_t dot = text.find('.');
+        std::string_view part = text.substr(0, dot);
+        if (version.count == version.parts.size() || !is_ascii_digits(part)) return std::nullopt;
+        version.parts[version.count++] = part;
+        if (dot == std::string_view::npos) return version;
+        text.remove_prefix(dot + 1);
+    }
+}
+
+// The value of a digit run; none when it does not fit in 64 bits.
+std::optional<std::uint64_t> part_value(std::string_view digits) {
+    std::uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<LexErrorKind> version_error(std::string_view token) {
+    auto version = split_version(token);
+    if (!version) return LexErrorKind::InvalidVersion;
+    if (part_value(version->parts[0]) != 1u) return LexErrorKind::UnsupportedVersion;
+    return std::nullopt;
+}
+
+// The version check of a kind word; `after_word` is the line after the word.
+std::optional<LexErrorKind> check_declared_version(std::string_view word, std::string_view after_word) {
+    std::string_view rest = trim_leading_blanks(after_word);
+    std::string_view token = token_until_blank(rest);
+    if (token.empty()) return std::nullopt;
+    const bool strict = is_one_of(word, kStrictKindWords);
+    if (!strict && !is_ascii_digit(token.front())) return std::nullopt;
+    if (auto error = version_error(token)) return error;
+    if (strict && !trim_leading_blanks(rest.substr(token.size())).empty()) return LexErrorKind::InvalidVersion;
+    return std::nullopt;
+}
+
+// ---- Content keys ----
+
+struct KeySegments {
+    std::string_view first;
+    std::string_view last;
+};
+
+// Splits a key into segments at "/" and "::" outside double quotes; none
+// when a segment is malformed. The first segment may be empty, every other
+// must be a valid path segment.
+std::optional<KeySegments> split_key_segments(std::string_view key) {
+    QuoteTracker quotes;
+    std::optional<KeySegments> segments;
+    std::size_t start = 0;
+    auto close_segment = [&](std::size_t end) {
+        std::string_view segment = key.substr(start, end - start);
+        if (!segments) {
+            segments = KeySegments{segment, segment};
+            return segment.empty() || is_valid_segment(segment);
+        }
+        segments->last = segment;
+        return is_valid_segment(segment);
+    };
+    std::size_t pos = 0;
+    while (pos < key.size()) {
+        if (!quotes.inside() && (key[pos] == '/' || key.substr(pos, 2) == "::")) {
+            if (!close_segment(pos)) return std::nullopt;
+            pos += key[pos] == '/' ? 1 : 2;
+            start = pos;
+        } else {
+            pos = quotes.advance(key, pos);
+        }
+    }
+    if (!close_segment(key.size())) return std::nullopt;
+    return segments;
+}
+
+// The key of a content line's left side after its inline signature, or none
+// when the left side holds a blank outside quotes, leaves quotes open, or
+// has a signature that does not start with "!".
+std::optional<std::string_view> key_after_signature(std::string_view left) {
+    QuoteTracker quotes;
+    std::optional<std::size_t> apostrophe;
+    for (std::size_t pos = 0; pos < left.size();) {
+        if (!quotes.inside()) {
+            if (is_blank_or_tab(left[pos])) return std::nullopt;
+            if (left[pos] == '\'' && !apostrophe) apostrophe = pos;
+        }
+        pos = quotes.advance(left, pos);
+    }
+    if (quotes.inside()) return std::nullopt;
+    if (!apostrophe) return left;
+    if (*apostrophe == 0 || left.front() != '!') return std::nullopt;
+    return left.substr(*apostrophe + 1);
+}
+
+bool is_currency_key(std::string_view key) {
+    return key.size() == 4 && key[0] == '~' && is_ascii_upper(key[1]) && is_ascii_upper(key[2]) &&
+           is_ascii_upper(key[3]);
+}
+
+bool key_is_valid(std::string_view left, LexMode mode) {
+    auto key_or_none = key_after_signature(left);
+    if (!key_or_none) return false;
+    std::string_view key = *key_or_none;
+
+    if (mode != LexMode::Document && key.ends_with('?')) key.remove_suffix(1);
+    const bool leading_ref = key.starts_with('&');
+    if ((mode == LexMode::TypeLibrary || mode == LexMode::UnitDefs) && leading_ref) key.remove_prefix(1);
+    if (mode == LexMode::UnitDefs && key.starts_with('~')) return is_currency_key(key);
+
+    bool append = false;
+    if (key.ends_with("+:")) {
+        key.remove_suffix(2);
+        append = true;
+    } else if (key.ends_with('+') || key.ends_with(';')) {
+        key.remove_suffix(1);
+        append = true;
+    } else if (key.ends_with(':')) {
+        key.remove_suffix(1);
+        if (mode == LexMode::Document && !key.starts_with('/')) return false;
+    }
+
+    auto segments = split_key_segments(key);
+    if (!segments) return false;
+    if (append && !segments->last.starts_with('@')) return false;
+    const bool schema_like = mode == LexMode::Schema || mode == LexMode::TypeLibrary;
+    if (schema_like && !leading_ref && segments->first == "re") return false;
+    return true;
+}
+
+// ---- Line classification ----
+
+// The first characters of unit-definition lines: "$", a digit or a letter.
+bool starts_unit_word(char c) { return c == '$' || is_ascii_digit(c) || is_ascii_letter(c); }
+
+using Outcome = std::expected<Line, LexErrorKind>;
+
+Line make_line(LineKind kind, std::string_view text = {}, std::string_view value = {}) {
+    return Line{kind, text, value, 0};
+}
+
+std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(kind); }
+
+// Classifies the trimmed lines of one text under one mode. Lines come back
+// without their number; `lex` sets it.
+class LineClassifier {
+public:
+    LineClassifier(LexMode mode, bool units_imported) : mode_(mode), units_imported_(units_imported) {}
+
+    Outcome classify(std::string_view text, std::uint64_t number) const {
+        if (text.empty()) return make_line(LineKind::Blank);
+        if (number == 1 && text.starts_with("#!")) return make_line(LineKind::Blank);
+        if (text.starts_with('#')) return make_line(LineKind::Comment, text.substr(1));
+        if (text.size() > 1) {
+            if (text.starts_with("//")) return make_line(LineKind::Doc, text.substr(2));
+            if (text.starts_with(".?")) return make_line(LineKind::Decl, text);
+            if (text.starts_with(".!")) return declaration(text);
+            if (text == "[]") return make_line(LineKind::SectionClose);
+            if (text == "()") return make_line(LineKind::NsClose);
+            if (text.starts_with('[') && text.ends_with(']')) return section_head(text);
+            if (text.starts_with('(') && text.ends_with(')')) return namespace_head(text);
+        }
+        if (auto meta = sigil_line(text)) return *meta;
+        if (auto eq = has_unquoted_eq(text)) return content(text, *eq);
+        if (mode_ == LexMode::Document && text.starts_with("$/.") && is_ident(text.substr(3))) {
+            return make_line(LineKind::VarSplat, text.substr(3));
+        }
+        return fallback(text);
+    }
+
+private:
+    bool schema_like() const { return mode_ == LexMode::Schema || mode_ == LexMode::TypeLibrary; }
+
+    Outcome declaration(std::string_view text) const {
+        std::string_view after_marker = text.substr(2);
+        std::string_view word = leading_alnum_word(after_marker);
+        if (is_one_of(word, kStrictKindWords) || is_one_of(word, kNamedKindWords)) {
+            if (auto error = check_declared_version(word, after_marker.substr(word.size()))) return fail(*error);
+        } else if (!is_one_of(word, kDirectiveWords)) {
+            return fail(LexErrorKind::InvalidDirective);
+        }
+        return make_line(LineKind::Decl, text);
+    }
+
+    Outcome section_head(std::string_view text) const {
+        std::string_view inner = text.substr(1, text.size() - 2);
+        auto fields = split_fields(inner);
+        if (fields.empty() || !is_section_head_path(fields.front())) return fail(LexErrorKind::InvalidKey);
+        if (fields.size() > 1 && !parse_section_head_args(std::span(fields).subspan(1))) {
+            return fail(LexErrorKind::InvalidConstraint);
+        }
+        return make_line(LineKind::SectionOpen, inner);
+    }
+
+    bool is_namespace_argument(std::string_view field) const {
+        if (field.starts_with("schema:")) return true;
+        if (mode_ != LexMode::Schema) return false;
+        return (field.starts_with("min=") || field.starts_with("max=")) && is_ascii_digits(field.substr(4));
+    }
+
+    Outcome namespace_head(std::string_view text) const {
+        std::string_view inner = text.substr(1, text.size() - 2);
+        auto fields = split_fields(inner);
+        if (fields.empty() || !is_path_line(fields.front())) return fail(LexErrorKind::InvalidKey);
+        for (std::size_t i = 1; i < fields.size(); ++i) {
+            if (!is_namespace_argument(fields[i])) return fail(LexErrorKind::InvalidKey);
+        }
+        return make_line(LineKind::NsOpen, inner);
+    }
+
+    // A Meta line for an accepted annotation. Without ".!units" in the text,
+    // schemas and type libraries may only use built-in units.
+    Outcome annotation_meta(std::string_view text, const Annotation& annotation) const {
+        if (schema_like() && !units_imported_ && annotation.unit && !is_known_unit(*annotation.unit, UnitNames{})) {
+            return fail(LexErrorKind::InvalidConstraint);
+        }
+        return make_line(LineKind::Meta, text);
+    }
+
+    // "&" and an identifier up to the first blank, then nothing or an
+    // annotation line.
+    static bool is_constraint_line(std::string_view text) {
+        std::string_view name = token_until_blank(text.substr(1));
+        if (!is_ident(name)) return false;
+        return split_annotation_line(trim_leading_blanks(text.substr(1 + name.size()))).has_value();
+    }
+
+    static bool splits(std::string_view text) { return split_annotation_line(text).has_value(); }
+
+    // The mode's sigil lines: a result when the line is decided here, none
+    // when it goes on to the content test.
+    std::optional<Outcome> sigil_line(std::string_view text) const {
+        switch (mode_) {
+            case LexMode::Document: return accepted_annotation_line(text);
+            case LexMode::UnitDefs: return quantity_line(text);
+            default: break;
+        }
+        if (auto accepted = accepted_annotation_line(text)) return accepted;
+        if (constraint_line_accepted(text)) return make_line(LineKind::Meta, text);
+        return schema_rescue(text);
+    }
+
+    // A "!" annotation line or an "&" constraint line that the annotation
+    // grammar accepts.
+    std::optional<Outcome> accepted_annotation_line(std::string_view text) const {
+        if (text.front() == '!') {
+            if (auto annotation = parse_annotation(text)) return annotation_meta(text, *annotation);
+        } else if (text.front() == '&' && is_constraint_line(text)) {
+            return make_line(LineKind::Meta, text);
+        }
+        return std::nullopt;
+    }
+
+    static std::optional<Outcome> quantity_line(std::string_view text) {
+        if (starts_unit_word(text.front()) && parse_quantity_line(text)) return make_line(LineKind::Meta, text);
+        return std::nullopt;
+    }
+
+    // Schema and type-library lines that open with a constraint item.
+    static bool constraint_line_accepted(std::string_view text) {
+        switch (text.front()) {
+            case '.': return text.starts_with("..") && splits(text);
+            case '/':
+            case '[':
+            case '{': return splits(text);
+            case 'r': return regex_delimiter_len(text) && splits(text);
+            default: return false;
+        }
+    }
+
+    // A refused sigil line of a schema or type library: a "re" literal stays
+    // refused; in schemas a lone pattern followed by "=" is a key pattern
+    // field with an empty value.
+    std::optional<Outcome> schema_rescue(std::string_view text) const {
+        if (regex_delimiter_len(text)) return fail(LexErrorKind::InvalidConstraint);
+        if (mode_ == LexMode::Schema && text.starts_with('/') && text.ends_with('=')) {
+            std::string_view pattern = text.substr(0, text.size() - 1);
+            auto items = split_annotation_line(pattern);
+            if (items && items->size() == 1 && std::holds_alternative<Constraint>(items->front().value) &&
+                std::holds_alternative<Constraint::Pattern>(std::get<Constraint>(items->front().value).value)) {
+                return make_line(LineKind::Content, pattern, text.substr(text.size()));
+            }
+        }
+        return std::nullopt;
+    }
+
+    Outcome content(std::string_view text, std::size_t eq) const {
+        std::string_view left = trim_trailing_blanks(text.substr(0, eq));
+        if (left.empty()) return fail(LexErrorKind::EmptyKey);
+        if (!key_is_valid(left, mode_)) return fail(LexErrorKind::InvalidKey);
+        return make_line(LineKind::Content, left, text.substr(eq + 1));
+    }
+
+    // A line that is neither a sigil line nor a content line.
+    Outcome fallback(std::string_view text) const {
+        const char c = text.front();
+        if (mode_ == LexMode::UnitDefs) {
+            if (starts_unit_word(c)) return make_line(LineKind::Meta, text);
+            return fail(LexErrorKind::MissingOperator);
+        }
+        // The annotation parser has already refused a "!" line above, and it
+        // refuses every line that starts with "&".
+        if (c == '!' || c == '&') return fail(LexErrorKind::InvalidConstraint);
+        if (mode_ == LexMode::Document) {
+            if (c == '?') return make_line(LineKind::Meta, text);
+            return fail(LexErrorKind::MissingOperator);
+        }
+        if (c == '.' || c == '?') {
+            if (text.starts_with("..")) return fail(LexErrorKind::InvalidConstraint);
+            return make_line(LineKind::Meta, text);
+        }
+        if (c == '/' || c == '[' || c == '{') return fail(LexErrorKind::InvalidConstraint);
+        return fail(LexErrorKind::MissingOperator);
+    }
+
+    LexMode mode_;
+    bool units_imported_;
+};
+
+}  // namespace
+
+std::string_view line_kind_name(LineKind kind) { return kLineKindNames[static_cast<std::size_t>(kind)]; }
+
+std::string line_debug(const Line& line) {
+    std::string out(line_kind_name(line.kind));
+    switch (line.kind) {
+        case LineKind::Blank:
+        case LineKind::SectionClose:
+        case LineKind::NsClose: break;
+        case LineKind::Content:
+            out += " { left: ";
+            append_debug_string(line.text, out);
+            out += ", value: ";
+            append_debug_string(line.value, out);
+            out += " }";
+            break;
+        default:
+            out += '(';
+            append_debug_string(line.text, out);
+            out += ')';
+    }
+    return out;
+}
+
+std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
+    if (auto error = check_whole_text(text)) return std::unexpected(*error);
+    const LineClassifier classifier(mode, imports_units(text));
+    std::vector<Line> lines;
+    std::uint64_t number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        ++number;
+        auto line = classifier.classify(trim_line(text.substr(start, end - start)), number);
+        if (!line) return std::unexpected(LexErrorAt{line.error(), number});
+        line->line = number;
+        lines.push_back(*line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+FormatDeclaration check_format_declaration(std::string_view text, std::string_view kind_word) {
+    FormatDeclaration result;
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (line.size() >= 2 && line.starts_with("#!")) {
+        result.line = 2;
+        if (line.size() == text.size()) return result;
+        std::string_view rest = text.substr(line.size() + 1);
+        line = rest.substr(0, rest.find('\n'));
+    }
+    std::string_view trimmed = trim_line(line);
+    if (!trimmed.starts_with(".!")) return result;
+    trimmed.remove_prefix(2);
+    if (!trimmed.starts_with(kind_word)) return result;
+    trimmed.remove_prefix(kind_word.size());
+    result.accepted = trimmed.empty() || is_blank_or_tab(trimmed.front());
+    return result;
+}
+
+bool parse_version(std::string_view version) {
+    auto parts = split_version(version);
+    if (!parts || part_value(parts->parts[0]) != 1u) return false;
+    for (std::size_t i = 1; i < parts->count; ++i) {
+        if (part_value(parts->parts[i]) != 0u) return false;
+    }
+    return true;
+}
+
+std::string_view skip_version_token(std::string_view text) {
+    text = trim_leading_blanks(text);
+    if (!text.empty() && is_ascii_digit(text.front())) text = trim_leading_blanks(text.substr(token_until_blank(text).size()));
+    return text;
+}
+
+std::optional<std::size_t> has_unquoted_eq(std::string_view text) { return find_unquoted(text, '='); }
+
+bool is_ident(std::string_view text) { return is_plain_identifier(text); }
+
+std::string_view leading_alnum_word(std::string_view text) {
+    std::size_t end = 0;
+    while (end < text.size() && (is_ascii_letter(text[end]) || is_ascii_digit(text[end]))) ++end;
+    return text.substr(0, end);
+}
+
+std::optional<std::size_t> regex_delimiter_len(std::string_view text) {
+    if (text.size() >= 3 && text.starts_with("re") && is_re_literal_delimiter(text[2])) return 1;
+    return std::nullopt;
+}
+
+}  // namespace bezo
