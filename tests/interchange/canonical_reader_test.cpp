@@ -42,6 +42,7 @@ TEST(CanonicalReader, ConvertsValuesByTypeName) {
         {"!int'v=1\r\n  \t!int'w=2\r", R"({"v":1,"w":2})"},
         {"!int'a=1\n!int'a=2\n", R"({"a":2})"},
         {"!str'k=a=b\n", R"({"k":"a=b"})"},
+        {"!int[0,10]'a=5\n!float:km'b=1.5\n", R"({"a":5,"b":1.5})"},
         {"!str'\"a=b\"=c\n", R"({"a=b":"c"})"},
     };
     for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), c.result) << c.canonical;
@@ -72,6 +73,7 @@ TEST(CanonicalReader, RefusesWithTheFirstFailureOfALine) {
         {"  x=1\r\n", "not a canonical line: x=1"},
         {"'a=1\n", "bad metadata prefix: 'a=1"},
         {"int'a=1\n", "bad metadata prefix: int'a=1"},
+        {"!int x'a=1\n", "bad metadata prefix: !int x'a=1"},
         {"!int'a\n", "canonical line without =: !int'a"},
         {"!int'\"a=1\n", "canonical line without =: !int'\"a=1"},
         {"!int'a=01\n", "!int value is not a JSON number: 01"},
