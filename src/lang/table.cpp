@@ -187,20 +187,20 @@ std::size_t plain_field_end(std::string_view text, std::size_t start) {
     while (pos < text.size() && (quotes.inside() || !is_blank_or_tab(text[pos]))) {
         pos = quotes.advance(text, pos);
     }
-    return std::min(pos, text.size());
+    return pos;
+}
+
+std::size_t skip_blanks(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && is_blank_or_tab(text[pos])) {
+        ++pos;
+    }
+    return pos;
 }
 
 // Fields of the bracketed grammar; a key-pattern field keeps its blanks.
 std::optional<std::vector<std::string_view>> split_bracketed_fields(std::string_view text) {
     std::vector<std::string_view> fields;
-    std::size_t pos = 0;
-    while (true) {
-        while (pos < text.size() && is_blank_or_tab(text[pos])) {
-            ++pos;
-        }
-        if (pos >= text.size()) {
-            return fields;
-        }
+    for (std::size_t pos = skip_blanks(text, 0); pos < text.size(); pos = skip_blanks(text, pos)) {
         std::size_t end = 0;
         if (text.substr(pos).starts_with(kKeyPatternOpen)) {
             auto pattern_end = key_pattern_end(text, pos);
@@ -214,6 +214,7 @@ std::optional<std::vector<std::string_view>> split_bracketed_fields(std::string_
         fields.push_back(text.substr(pos, end - pos));
         pos = end;
     }
+    return fields;
 }
 
 void render_item(const HeadItem& item, std::string& out) {
@@ -238,17 +239,18 @@ void render_item(const HeadItem& item, std::string& out) {
     out += ']';
 }
 
-void render_bound(std::string_view name, std::uint64_t value, std::string& out) {
+std::string render_bound(std::string_view name, std::uint64_t value) {
     char digits[24];
     char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-    out += '[';
+    std::string out = "[";
     out += name;
     out += '=';
     out.append(digits, end);
     out += ']';
+    return out;
 }
 
-void append_piece(std::string& out, const std::string& piece) {
+void append_piece(std::string& out, std::string_view piece) {
     if (!out.empty()) {
         out += ' ';
     }
@@ -259,23 +261,11 @@ void append_piece(std::string& out, const std::string& piece) {
 
 std::vector<std::string_view> split_fields(std::string_view text) {
     std::vector<std::string_view> fields;
-    QuoteTracker quotes;
-    std::size_t start = 0;
-    std::size_t pos = 0;
-    auto close_field = [&](std::size_t end) {
-        if (end > start) {
-            fields.push_back(text.substr(start, end - start));
-        }
-    };
-    while (pos < text.size()) {
-        if (!quotes.inside() && is_blank_or_tab(text[pos])) {
-            close_field(pos);
-            start = ++pos;
-            continue;
-        }
-        pos = quotes.advance(text, pos);
+    for (std::size_t pos = skip_blanks(text, 0); pos < text.size(); pos = skip_blanks(text, pos)) {
+        std::size_t end = plain_field_end(text, pos);
+        fields.push_back(text.substr(pos, end - pos));
+        pos = end;
     }
-    close_field(text.size());
     return fields;
 }
 
@@ -408,15 +398,11 @@ std::string render_head_items(const TableHead& head) {
     for (const auto& group : head.groups) {
         append_piece(out, render_ref_items(group));
     }
-    std::string bound;
     if (head.min) {
-        render_bound("min", *head.min, bound);
-        append_piece(out, bound);
+        append_piece(out, render_bound("min", *head.min));
     }
     if (head.max) {
-        bound.clear();
-        render_bound("max", *head.max, bound);
-        append_piece(out, bound);
+        append_piece(out, render_bound("max", *head.max));
     }
     return out;
 }
