@@ -2,12 +2,80 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace bezo {
 namespace {
 
-TEST(ErrorDisplay, LexCodesAndLineSuffix) {
-    EXPECT_EQ(error_display(Error::Lex(LexErrorKind::Bom, 0)), "BOM_ERROR");
-    EXPECT_EQ(error_display(Error::Lex(LexErrorKind::InvalidDirective, 4)), "INVALID_DIRECTIVE_ERROR (line 4)");
+TEST(ErrorCodes, EveryLexKindHasItsCode) {
+    const std::vector<std::string> codes = {
+        "BOM_ERROR", "INVALID_UTF8_ERROR", "INVALID_CHARACTER_ERROR", "MISSING_FINAL_EOL_ERROR",
+        "INVALID_VERSION_ERROR", "UNSUPPORTED_VERSION_ERROR", "FORMAT_KIND_ERROR", "EMPTY_KEY_ERROR",
+        "MISSING_OPERATOR_ERROR", "INVALID_KEY_ERROR", "INVALID_DIRECTIVE_ERROR", "INVALID_CONSTRAINT_ERROR",
+    };
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        EXPECT_EQ(lex_error_code(static_cast<LexErrorKind>(i)), codes[i]) << i;
+    }
+}
+
+TEST(ErrorCodes, EveryAppKindHasItsCode) {
+    const std::vector<std::string> names = {
+        "MetadataWithoutTarget", "UndefinedReference", "VariableContext", "VerbatimContext",
+        "DelimiterCollision", "SchemaDuplicateKey", "SchemaInheritanceCycle", "SchemaDelegation",
+        "DelegationSchema", "SchemaOptionalWithoutDefault", "SchemaResolution", "RegistryStrict",
+        "RequiredFieldSchema", "DuplicateKeySchema", "UndefinedFieldStrictSchema", "ProvenanceSchema",
+        "FormatKind", "TypeMismatch", "UnitConversion", "ConstraintViolation", "UniquenessViolation",
+        "IncompleteMapping", "ReferentialIntegrity", "CardinalityViolation", "CollationUnsupported",
+    };
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto kind = static_cast<AppErrorKind>(i);
+        EXPECT_EQ(app_error_kind_name(kind), names[i]);
+        const std::string expected = names[i] == "FormatKind" ? "FORMAT_KIND_ERROR" : names[i] + "Error";
+        EXPECT_EQ(app_error_code(kind), expected);
+    }
+}
+
+struct DisplayCase {
+    Error error;
+    std::string text;
+};
+
+TEST(ErrorDisplay, TextForm) {
+    const std::vector<DisplayCase> cases = {
+        {Error::Lex(LexErrorKind::Bom, 0), "BOM_ERROR"},
+        {Error::Lex(LexErrorKind::InvalidDirective, 4), "INVALID_DIRECTIVE_ERROR (line 4)"},
+        {Error::Lex(LexErrorKind::FormatKind, 18446744073709551615ull),
+         "FORMAT_KIND_ERROR (line 18446744073709551615)"},
+        {Error::App(AppErrorKind::SchemaResolution), "SchemaResolutionError"},
+        {Error::App(AppErrorKind::TypeMismatch, 0, "expected int"), "TypeMismatchError: expected int"},
+        {Error::App(AppErrorKind::TypeMismatch, 7, "expected int"), "TypeMismatchError: expected int (line 7)"},
+        {Error::App(AppErrorKind::RequiredFieldSchema, 2), "RequiredFieldSchemaError (line 2)"},
+        {Error::App(AppErrorKind::FormatKind, 1, "no declaration"), "FORMAT_KIND_ERROR: no declaration (line 1)"},
+        {Error::Other("invalid JSON at byte 3 (line 9)"), "invalid JSON at byte 3 (line 9)"},
+        {Error::Other(""), ""},
+    };
+    for (const auto& [error, text] : cases) EXPECT_EQ(error_display(error), text);
+}
+
+TEST(ErrorDisplay, AppDisplayMatchesErrorDisplay) {
+    const AppErrorAt verdict{AppErrorKind::ConstraintViolation, 3, "value 9 outside [0,5]"};
+    EXPECT_EQ(app_error_display(verdict), "ConstraintViolationError: value 9 outside [0,5] (line 3)");
+    EXPECT_EQ(error_display(Error(verdict)), app_error_display(verdict));
+}
+
+TEST(ErrorDebug, DiagnosticForm) {
+    EXPECT_EQ(error_debug(Error::Lex(LexErrorKind::InvalidKey, 3)), "Lex(LexErrorAt { error: InvalidKey, line: 3 })");
+    EXPECT_EQ(error_debug(Error::App(AppErrorKind::TypeMismatch, 0, "a \"q\"\n")),
+              "App(AppErrorAt { error: TypeMismatch, line: 0, context: \"a \\\"q\\\"\\n\" })");
+    EXPECT_EQ(error_debug(Error::Other("bad annotation: x")), "Other(\"bad annotation: x\")");
+}
+
+TEST(ErrorValue, EqualityComparesVariantAndFields) {
+    EXPECT_EQ(Error::Lex(LexErrorKind::Bom, 0), Error::Lex(LexErrorKind::Bom, 0));
+    EXPECT_FALSE(Error::Lex(LexErrorKind::Bom, 0) == Error::Lex(LexErrorKind::Bom, 1));
+    EXPECT_FALSE(Error::App(AppErrorKind::FormatKind) == Error::Lex(LexErrorKind::FormatKind, 0));
+    EXPECT_FALSE(Error::Other("a") == Error::App(AppErrorKind::TypeMismatch, 0, "a"));
 }
 
 }  // namespace

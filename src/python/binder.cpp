@@ -1,0 +1,143 @@
+#include "python/binder.hpp"
+
+#include <string_view>
+
+#include "python/exceptions.hpp"
+#include "python/pyref.hpp"
+
+namespace bezo::py {
+namespace {
+
+std::string display_name(const Signature& signature) { return std::string(signature.name) + "()"; }
+
+void set_type_error(const std::string& message) {
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+}
+
+void report_too_many_positional(const Signature& signature, std::size_t given) {
+    std::string message = display_name(signature);
+    if (signature.required == signature.params.size()) {
+        message += " takes " + std::to_string(signature.params.size());
+    } else {
+        message += " takes from " + std::to_string(signature.required) + " to " +
+                   std::to_string(signature.params.size());
+    }
+    message += " positional arguments but " + std::to_string(given) + (given == 1 ? " was" : " were") + " given";
+    set_type_error(message);
+}
+
+// Joins quoted names as 'a', 'a' and 'b', or 'a', 'b' and 'c'.
+std::string join_quoted(const std::vector<const char*>& names) {
+    std::string joined;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) joined += (i + 1 == names.size()) ? " and " : ", ";
+        joined += '\'';
+        joined += names[i];
+        joined += '\'';
+    }
+    return joined;
+}
+
+void report_missing(const Signature& signature, const std::vector<const char*>& missing) {
+    set_type_error(display_name(signature) + " missing " + std::to_string(missing.size()) +
+                   " required positional " + (missing.size() == 1 ? "argument" : "arguments") + ": " +
+                   join_quoted(missing));
+}
+
+std::string utf8_of(PyObject* text) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
+    return std::string(data, static_cast<std::size_t>(size));
+}
+
+std::string type_name_of(PyObject* object) {
+    PyRef name(PyType_GetName(Py_TYPE(object)));
+    if (!name) {
+        PyErr_Clear();
+        return "?";
+    }
+    return utf8_of(name.get());
+}
+
+void report_not_str(PyObject* value) {
+    if (value == Py_None) {
+        set_type_error("'None' is not an instance of 'str'");
+    } else {
+        set_type_error("'" + type_name_of(value) + "' object is not an instance of 'str'");
+    }
+}
+
+// Converts one bound value to UTF-8; on failure the pending exception gets
+// the note naming the parameter.
+std::optional<std::string> convert_to_text(PyObject* value, const char* parameter) {
+    if (!PyUnicode_Check(value)) {
+        report_not_str(value);
+    } else {
+        Py_ssize_t size = 0;
+        if (const char* data = PyUnicode_AsUTF8AndSize(value, &size)) {
+            return std::string(data, static_cast<std::size_t>(size));
+        }
+    }
+    const std::string note = "while processing '" + std::string(parameter) + "'";
+    add_note_to_pending(note.c_str());
+    return std::nullopt;
+}
+
+// Places keyword arguments into `slots`; false with a TypeError pending when a
+// keyword is unknown or repeats a positional argument.
+bool bind_keywords(const Signature& signature, PyObject* kwargs, std::vector<PyObject*>& slots) {
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    Py_ssize_t position = 0;
+    while (PyDict_Next(kwargs, &position, &key, &value)) {
+        std::string keyword = PyUnicode_Check(key) ? utf8_of(key) : std::string();
+        if (PyErr_Occurred()) return false;
+        std::size_t index = 0;
+        while (index < signature.params.size() && keyword != signature.params[index].name) ++index;
+        if (index == signature.params.size()) {
+            set_type_error(display_name(signature) + " got an unexpected keyword argument '" + keyword + "'");
+            return false;
+        }
+        if (slots[index] != nullptr) {
+            set_type_error(display_name(signature) + " got multiple values for argument '" + keyword + "'");
+            return false;
+        }
+        slots[index] = value;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs) {
+    const std::size_t given = static_cast<std::size_t>(PyTuple_Size(args));
+    if (given > signature.params.size()) {
+        report_too_many_positional(signature, given);
+        return std::nullopt;
+    }
+    std::vector<PyObject*> slots(signature.params.size(), nullptr);
+    for (std::size_t i = 0; i < given; ++i) slots[i] = PyTuple_GetItem(args, static_cast<Py_ssize_t>(i));
+    if (kwargs != nullptr && !bind_keywords(signature, kwargs, slots)) return std::nullopt;
+
+    std::vector<const char*> missing;
+    for (std::size_t i = 0; i < signature.required; ++i) {
+        if (slots[i] == nullptr) missing.push_back(signature.params[i].name);
+    }
+    if (!missing.empty()) {
+        report_missing(signature, missing);
+        return std::nullopt;
+    }
+
+    BoundTexts texts(signature.params.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        PyObject* value = slots[i];
+        const bool absent =
+            value == nullptr || (value == Py_None && signature.params[i].absent == Absent::MissingOrNone);
+        if (absent) continue;
+        texts[i] = convert_to_text(value, signature.params[i].name);
+        if (!texts[i]) return std::nullopt;
+    }
+    return texts;
+}
+
+}  // namespace bezo::py

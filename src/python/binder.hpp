@@ -1,0 +1,38 @@
+// Binding of positional and keyword arguments to a function's parameters,
+// with the module's own TypeError messages, and conversion of each bound
+// value to UTF-8 text.
+#pragma once
+
+#include <Python.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace bezo::py {
+
+// Which values of an optional parameter stand for "absent".
+enum class Absent {
+    OnlyMissing,    // a missing argument; None is refused like any non-str
+    MissingOrNone,  // a missing argument or None
+};
+
+struct ParamSpec {
+    const char* name;
+    Absent absent = Absent::OnlyMissing;
+};
+
+struct Signature {
+    const char* name;
+    std::span<const ParamSpec> params;
+    std::size_t required;
+};
+
+// One text per parameter; nullopt where an optional parameter is absent.
+using BoundTexts = std::vector<std::optional<std::string>>;
+
+// Binds and converts. Returns nullopt with a pending exception on failure.
+std::optional<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs);
+
+}  // namespace bezo::py

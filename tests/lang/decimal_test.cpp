@@ -1,0 +1,102 @@
+#include "lang/decimal.hpp"
+
+#include <gtest/gtest.h>
+
+namespace bezo {
+namespace {
+
+constexpr UInt128 kMaxMantissa = ~static_cast<UInt128>(0) >> 1;
+
+TEST(ParseExactDecimal, AcceptedTexts) {
+    struct Case {
+        std::string_view text;
+        ExactDecimal value;
+    };
+    const Case cases[] = {
+        {"1.50", {150, false, -2}},
+        {".5", {5, false, -1}},
+        {"5.", {5, false, 0}},
+        {"-2.5E3", {25, true, 2}},
+        {"1e+5", {1, false, 5}},
+        {"1e-5", {1, false, -5}},
+        {"-0", {0, true, 0}},
+        {"007.50", {750, false, -2}},
+        {"170141183460469231731687303715884105727", {kMaxMantissa, false, 0}},
+        {"1e2147483647", {1, false, 2147483647}},
+        {"1e-2147483648", {1, false, -2147483648}},
+        {"1e00000000000000000000007", {1, false, 7}},
+    };
+    for (const auto& c : cases) {
+        auto parsed = parse_exact_decimal(c.text);
+        ASSERT_TRUE(parsed) << c.text;
+        EXPECT_EQ(*parsed, c.value) << c.text;
+    }
+}
+
+TEST(ParseExactDecimal, RefusedTexts) {
+    const std::string_view cases[] = {
+        "",
+        "-",
+        "+1",
+        "1.2.3",
+        "1,5",
+        "E5",
+        "1e",
+        "1e+",
+        "1e-",
+        ".",
+        "1e5e3",
+        " 1",
+        "1 ",
+        "--1",
+        "0x10",
+        "170141183460469231731687303715884105728",
+        "1e2147483648",
+        "1e-2147483649",
+        "0.1e-2147483648",
+    };
+    for (std::string_view text : cases) {
+        EXPECT_FALSE(parse_exact_decimal(text)) << text;
+    }
+}
+
+TEST(FormatExactDecimal, CanonicalText) {
+    struct Case {
+        bool negative;
+        UInt128 mantissa;
+        std::int32_t exponent;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {false, 150, -2, "1.5"},
+        {false, 15, 2, "1500"},
+        {false, 5, -3, "0.005"},
+        {true, 25, -1, "-2.5"},
+        {false, 5, -1, "0.5"},
+        {false, 125, -5, "0.00125"},
+        {false, 125, -2, "1.25"},
+        {true, 0, 7, "0"},
+        {false, 0, -3, "0"},
+        {false, 1000, -3, "1"},
+        {false, 100, 0, "100"},
+        {false, kMaxMantissa, 0, "170141183460469231731687303715884105727"},
+        {false, ~static_cast<UInt128>(0), -39, "0.340282366920938463463374607431768211455"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(format_exact_decimal(c.negative, c.mantissa, c.exponent), c.text);
+    }
+}
+
+TEST(ExactDecimalRoundTrip, EqualValuesPrintAlike) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"1E3", "1000"}, {"1000", "1000"}, {"-0", "0"}, {"007.50", "7.5"}, {"12.3400e1", "123.4"},
+    };
+    for (const auto& [text, printed] : cases) {
+        auto value = parse_exact_decimal(text);
+        ASSERT_TRUE(value) << text;
+        EXPECT_EQ(format_exact_decimal(value->negative, value->mantissa, value->exponent), printed) << text;
+    }
+}
+
+}  // namespace
+}  // namespace bezo
