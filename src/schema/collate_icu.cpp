@@ -1,0 +1,185 @@
+#include "schema/collate_icu.hpp"
+
+#include <array>
+#include <unordered_map>
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/stringpiece.h>
+
+#include "core/fault.hpp"
+#include "schema/bcp47.hpp"
+
+namespace bezo {
+namespace {
+
+struct CollationOptions {
+    UColAttributeValue strength = UCOL_TERTIARY;
+    UColAttributeValue alternate = UCOL_NON_IGNORABLE;
+    UColAttributeValue case_level = UCOL_OFF;
+};
+
+struct OptionValue {
+    std::string_view text;
+    UColAttributeValue value;
+};
+
+constexpr std::array kStrengthValues{
+    OptionValue{"level1", UCOL_PRIMARY},
+    OptionValue{"level2", UCOL_SECONDARY},
+    OptionValue{"level3", UCOL_TERTIARY},
+    OptionValue{"identic", UCOL_IDENTICAL},
+};
+constexpr std::array kAlternateValues{
+    OptionValue{"shifted", UCOL_SHIFTED},
+    OptionValue{"noignore", UCOL_NON_IGNORABLE},
+};
+constexpr std::array kCaseLevelValues{
+    OptionValue{"true", UCOL_ON},
+    OptionValue{"false", UCOL_OFF},
+};
+
+// A keyword of the Unicode extension: its key and its type subtags.
+struct Keyword {
+    std::string_view key;
+    std::span<const std::string_view> types;
+};
+
+template <std::size_t N>
+bool set_option(const std::array<OptionValue, N>& table, std::span<const std::string_view> types,
+                UColAttributeValue& option) {
+    // A key without type subtags stands for "true".
+    const std::string_view text = types.empty() ? std::string_view("true") : types.front();
+    if (types.size() > 1) return false;
+    for (const OptionValue& entry : table) {
+        if (ascii_iequals(entry.text, text)) {
+            option = entry.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool apply_keyword(const Keyword& keyword, CollationOptions& options) {
+    if (ascii_iequals(keyword.key, "ks")) return set_option(kStrengthValues, keyword.types, options.strength);
+    if (ascii_iequals(keyword.key, "ka"))
+        return set_option(kAlternateValues, keyword.types, options.alternate);
+    if (ascii_iequals(keyword.key, "kc"))
+        return set_option(kCaseLevelValues, keyword.types, options.case_level);
+    // The collation type goes to ICU with the rest of the locale.
+    return ascii_iequals(keyword.key, "co");
+}
+
+// Reads the keywords of a Unicode extension: each two-character subtag is a
+// key, the longer subtags after it are its types. Attributes (longer subtags
+// before the first key) and repeated keys are refused.
+bool apply_unicode_extension(std::span<const std::string_view> subtags, CollationOptions& options) {
+    std::vector<std::string_view> seen_keys;
+    std::size_t at = 0;
+    while (at < subtags.size()) {
+        const std::string_view key = subtags[at];
+        if (key.size() != 2) return false;
+        for (const std::string_view seen : seen_keys) {
+            if (ascii_iequals(seen, key)) return false;
+        }
+        seen_keys.push_back(key);
+        std::size_t end = at + 1;
+        while (end < subtags.size() && subtags[end].size() != 2) ++end;
+        if (!apply_keyword({key, subtags.subspan(at + 1, end - at - 1)}, options)) return false;
+        at = end;
+    }
+    return true;
+}
+
+// The collation options that a tag asks for, read from our own parse of it
+// (ICU's canonical form renames values and maps legacy tags).
+std::optional<CollationOptions> read_collation_options(const LanguageTag& tag) {
+    if (!tag.private_use.empty()) return std::nullopt;
+    CollationOptions options;
+    for (const TagExtension& extension : tag.extensions) {
+        if (extension.singleton != 'u' || !apply_unicode_extension(extension.subtags, options))
+            return std::nullopt;
+    }
+    return options;
+}
+
+std::optional<CollatorHandle> build_collator(std::string_view tag_text, const CollationOptions& options) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale locale = icu::Locale::forLanguageTag(
+        icu::StringPiece(tag_text.data(), static_cast<int32_t>(tag_text.size())), status);
+    if (U_FAILURE(status) || locale.isBogus()) return std::nullopt;
+    std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(locale, status));
+    if (U_FAILURE(status) || !collator) return std::nullopt;
+    // All three are set every time, so no locale's tailored default (Thai
+    // shifts alternates, for one) takes the place of an absent key.
+    collator->setAttribute(UCOL_STRENGTH, options.strength, status);
+    collator->setAttribute(UCOL_ALTERNATE_HANDLING, options.alternate, status);
+    collator->setAttribute(UCOL_CASE_LEVEL, options.case_level, status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return CollatorHandle(std::shared_ptr<const icu::Collator>(std::move(collator)));
+}
+
+struct TagHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view tag) const { return std::hash<std::string_view>{}(tag); }
+};
+
+using CollatorCache =
+    std::unordered_map<std::string, std::optional<CollatorHandle>, TagHash, std::equal_to<>>;
+
+CollatorCache& thread_cache() {
+    thread_local CollatorCache cache;
+    return cache;
+}
+
+}  // namespace
+
+std::weak_ordering CollatorHandle::compare(std::string_view a, std::string_view b) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult result =
+        collator_->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                               icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+    if (U_FAILURE(status)) raise_fault(std::string("collator comparison failed: ") + u_errorName(status));
+    if (result == UCOL_LESS) return std::weak_ordering::less;
+    if (result == UCOL_GREATER) return std::weak_ordering::greater;
+    return std::weak_ordering::equivalent;
+}
+
+std::optional<CollatorHandle> validate_collation_locale(std::string_view tag) {
+    const auto parsed = parse_language_tag(tag);
+    if (!parsed) return std::nullopt;
+    const auto options = read_collation_options(*parsed);
+    if (!options) return std::nullopt;
+    if (!ascii_iequals(parsed->language, "und") && !is_known_language(parsed->language)) return std::nullopt;
+    return build_collator(tag, *options);
+}
+
+std::optional<CollatorHandle> collator_for_locale(std::string_view tag) {
+    CollatorCache& cache = thread_cache();
+    if (const auto hit = cache.find(tag); hit != cache.end()) return hit->second;
+    auto built = validate_collation_locale(tag);
+    cache.emplace(std::string(tag), built);
+    return built;
+}
+
+CollatedAnswer collated_set_contains(std::string_view tag, std::string_view value,
+                                     std::span<const std::string> members) {
+    const auto collator = collator_for_locale(tag);
+    if (!collator) return CollatedAnswer::NoCollator;
+    for (const std::string& member : members) {
+        if (collator->compare(member, value) == 0) return CollatedAnswer::In;
+    }
+    return CollatedAnswer::Out;
+}
+
+CollatedAnswer collated_range_contains(std::string_view tag, std::string_view value,
+                                       std::optional<std::string_view> low,
+                                       std::optional<std::string_view> high) {
+    const auto collator = collator_for_locale(tag);
+    if (!collator) return CollatedAnswer::NoCollator;
+    const bool above_low = !low || collator->compare(*low, value) <= 0;
+    const bool below_high = !high || collator->compare(value, *high) <= 0;
+    return above_low && below_high ? CollatedAnswer::In : CollatedAnswer::Out;
+}
+
+}  // namespace bezo

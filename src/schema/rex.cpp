@@ -1,0 +1,138 @@
+#include "schema/rex.hpp"
+
+#include "schema/rex_syntax.hpp"
+#include "schema/utf8_scan.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr std::size_t kMaxPatternBytes = 4096;
+constexpr std::uint32_t kMaxRepeatCount = 1024;
+// Emission of a node starts only while the program is at most this long, so
+// nested repeats cannot blow the program up without bound.
+constexpr std::size_t kMaxProgramSize = 200000;
+
+std::optional<std::vector<char32_t>> decode_pattern(std::string_view pattern) {
+    std::vector<char32_t> decoded;
+    decoded.reserve(pattern.size());
+    std::size_t pos = 0;
+    while (pos < pattern.size()) {
+        const auto c = utf8_next(pattern, pos);
+        if (!c) return std::nullopt;
+        decoded.push_back(*c);
+    }
+    return decoded;
+}
+
+class RexEmitter {
+public:
+    bool rex_emit(const RexNode& node) {
+        if (insts_.size() > kMaxProgramSize) return false;
+        switch (node.kind) {
+            case RexNodeKind::Char: append(RexOp::Char).ch = node.ch; return true;
+            case RexNodeKind::Any: append(RexOp::Any); return true;
+            case RexNodeKind::Class: {
+                RexInst& inst = append(RexOp::Class);
+                inst.negated = node.negated;
+                inst.ranges = node.ranges;
+                return true;
+            }
+            case RexNodeKind::Start: append(RexOp::AssertStart); return true;
+            case RexNodeKind::End: append(RexOp::AssertEnd); return true;
+            case RexNodeKind::Concat: return emit_all(node.children);
+            case RexNodeKind::Alternation: return emit_alternation(node.children);
+            case RexNodeKind::Repeat: return rex_emit_repeat(node);
+        }
+        return false;
+    }
+
+    RexProgram finish() && {
+        append(RexOp::Match);
+        return RexProgram{std::move(insts_)};
+    }
+
+private:
+    std::uint32_t here() const { return static_cast<std::uint32_t>(insts_.size()); }
+
+    RexInst& append(RexOp op) {
+        RexInst& inst = insts_.emplace_back();
+        inst.op = op;
+        return inst;
+    }
+
+    // Appends a jump-like instruction and returns its position for patching.
+    std::uint32_t append_jump(RexOp op, std::uint32_t target) {
+        append(op).first = target;
+        return here() - 1;
+    }
+
+    // A Split whose first target is the instruction right after it; the
+    // second target is patched once the skipped code has been emitted.
+    std::uint32_t append_split() { return append_jump(RexOp::Split, here() + 1); }
+
+    bool emit_all(const std::vector<RexNode>& nodes) {
+        for (const RexNode& child : nodes) {
+            if (!rex_emit(child)) return false;
+        }
+        return true;
+    }
+
+    bool emit_times(const RexNode& node, std::uint32_t count) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (!rex_emit(node)) return false;
+        }
+        return true;
+    }
+
+    bool emit_alternation(const std::vector<RexNode>& branches) {
+        std::vector<std::uint32_t> exits;
+        for (std::size_t b = 0; b + 1 < branches.size(); ++b) {
+            const std::uint32_t split = append_split();
+            if (!rex_emit(branches[b])) return false;
+            exits.push_back(append_jump(RexOp::Jmp, 0));
+            insts_[split].second = here();
+        }
+        if (!rex_emit(branches.back())) return false;
+        for (const std::uint32_t jump : exits) insts_[jump].first = here();
+        return true;
+    }
+
+    bool rex_emit_repeat(const RexNode& node) {
+        const RexNode& child = node.children.front();
+        if (node.max) {
+            if (node.min > *node.max || *node.max > kMaxRepeatCount) return false;
+            if (!emit_times(child, node.min)) return false;
+            std::vector<std::uint32_t> optional_splits;
+            for (std::uint32_t k = node.min; k < *node.max; ++k) {
+                optional_splits.push_back(append_split());
+                if (!rex_emit(child)) return false;
+            }
+            for (const std::uint32_t split : optional_splits) insts_[split].second = here();
+            return true;
+        }
+        if (node.min > kMaxRepeatCount) return false;
+        if (!emit_times(child, node.min)) return false;
+        const std::uint32_t loop = append_split();
+        if (!rex_emit(child)) return false;
+        append_jump(RexOp::Jmp, loop);
+        insts_[loop].second = here();
+        return true;
+    }
+
+    std::vector<RexInst> insts_;
+};
+
+}  // namespace
+
+std::optional<RexProgram> rex_compile(std::string_view pattern) {
+    if (pattern.size() > kMaxPatternBytes) return std::nullopt;
+    const auto decoded = decode_pattern(pattern);
+    if (!decoded) return std::nullopt;
+    const auto tree = rex_parse_pattern(*decoded);
+    if (!tree) return std::nullopt;
+    RexEmitter emitter;
+    if (!emitter.rex_emit(*tree)) return std::nullopt;
+    return std::move(emitter).finish();
+}
+
+}  // namespace bezo

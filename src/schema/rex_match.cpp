@@ -1,0 +1,127 @@
+// Matching of compiled patterns: every thread of the automaton advances in
+// lock-step over the text, one code point at a time. Each instruction enters
+// a thread list at most once per text position, so a call costs at most
+// (code points + 1) x program length steps whatever the pattern.
+#include <cstdint>
+#include <vector>
+
+#include "core/fault.hpp"
+#include "schema/rex.hpp"
+#include "schema/utf8_scan.hpp"
+
+namespace bezo {
+namespace {
+
+// Stands in for each malformed byte of a subject text, which therefore still
+// counts as one character for ".", and for negated classes.
+constexpr char32_t kReplacementChar = 0xFFFD;
+
+// Per-thread working storage, kept between calls so that matching allocates
+// only while it grows. The generation only ever increases, so stamps left by
+// an earlier call (or another program) never look current.
+struct RexScratch {
+    std::vector<std::uint64_t> stamps;
+    std::vector<std::uint32_t> current;
+    std::vector<std::uint32_t> next;
+    std::vector<std::uint32_t> stack;
+    std::uint64_t generation = 0;
+};
+
+RexScratch& thread_scratch() {
+    thread_local RexScratch scratch;
+    return scratch;
+}
+
+struct Position {
+    bool at_start;
+    bool at_end;
+};
+
+// Adds the closure of `pc` at `where` to `list`: follows jumps, splits (first
+// target first) and assertions that hold there, and appends the consuming
+// instructions and Match. Returns true when Match was appended.
+bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<std::uint32_t>& list,
+                    std::uint32_t pc, Position where) {
+    bool matched = false;
+    scratch.stack.push_back(pc);
+    while (!scratch.stack.empty()) {
+        const std::uint32_t at = scratch.stack.back();
+        scratch.stack.pop_back();
+        if (scratch.stamps[at] == scratch.generation) continue;
+        scratch.stamps[at] = scratch.generation;
+        const RexInst& inst = program.insts[at];
+        switch (inst.op) {
+            case RexOp::Jmp: scratch.stack.push_back(inst.first); break;
+            case RexOp::Split:
+                scratch.stack.push_back(inst.second);
+                scratch.stack.push_back(inst.first);
+                break;
+            case RexOp::AssertStart:
+                if (where.at_start) scratch.stack.push_back(at + 1);
+                break;
+            case RexOp::AssertEnd:
+                if (where.at_end) scratch.stack.push_back(at + 1);
+                break;
+            case RexOp::Match:
+                matched = true;
+                list.push_back(at);
+                break;
+            case RexOp::Char:
+            case RexOp::Any:
+            case RexOp::Class: list.push_back(at); break;
+        }
+    }
+    return matched;
+}
+
+bool class_contains(const RexInst& inst, char32_t c) {
+    bool inside = false;
+    for (const RexRange& range : *inst.ranges) {
+        if (range.low <= c && c <= range.high) {
+            inside = true;
+            break;
+        }
+    }
+    return inside != inst.negated;
+}
+
+bool consumes(const RexInst& inst, char32_t c) {
+    switch (inst.op) {
+        case RexOp::Char: return inst.ch == c;
+        case RexOp::Any: return true;
+        case RexOp::Class: return class_contains(inst, c);
+        default: return false;
+    }
+}
+
+}  // namespace
+
+bool rex_is_match(const RexProgram& program, std::string_view text) {
+    if (program.insts.empty()) raise_fault("rex_is_match: a program without instructions");
+    RexScratch& scratch = thread_scratch();
+    if (scratch.stamps.size() < program.insts.size()) scratch.stamps.resize(program.insts.size(), 0);
+    scratch.current.clear();
+    scratch.next.clear();
+    scratch.stack.clear();
+
+    ++scratch.generation;
+    bool matched = rex_add_thread(program, scratch, scratch.current, 0, {true, text.empty()});
+    std::size_t offset = 0;
+    while (!matched && offset < text.size()) {
+        const char32_t c = utf8_next(text, offset).value_or(kReplacementChar);
+        const Position after{false, offset == text.size()};
+        ++scratch.generation;
+        scratch.next.clear();
+        for (const std::uint32_t pc : scratch.current) {
+            if (consumes(program.insts[pc], c)) {
+                matched |= rex_add_thread(program, scratch, scratch.next, pc + 1, after);
+            }
+        }
+        // A new attempt starts at every position, after the threads already running.
+        matched |= rex_add_thread(program, scratch, scratch.next, 0, after);
+        scratch.current.swap(scratch.next);
+    }
+    return matched;
+}
+
+}  // namespace bezo

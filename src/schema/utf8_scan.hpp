@@ -1,0 +1,55 @@
+// Decoding of one UTF-8 sequence at a time, for code that walks a text by
+// code points without building a decoded copy of it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace bezo {
+
+// Decodes the sequence that starts at `pos` and advances `pos` past it. A
+// malformed sequence (bad lead or continuation byte, truncation, overlong
+// form, surrogate, value above U+10FFFF) gives no value and advances `pos` by
+// one byte, so a caller can substitute and resynchronise. `pos` must be below
+// `text.size()`.
+inline std::optional<char32_t> utf8_next(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        ++pos;
+        return std::nullopt;
+    }
+    if (text.size() - pos < length) {
+        ++pos;
+        return std::nullopt;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[pos + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++pos;
+            return std::nullopt;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++pos;
+        return std::nullopt;
+    }
+    pos += length;
+    return value;
+}
+
+}  // namespace bezo
