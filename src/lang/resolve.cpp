@@ -1,0 +1,282 @@
+#include "lang/resolve.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+#include "lang/ascii.hpp"
+#include "lang/unitdefs.hpp"
+#include "schema/utf8_scan.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr std::string_view kDefaultRegistryKey = "default";
+constexpr std::size_t kMaxAliasMoves = 8;
+
+bool is_valid_module_name(std::string_view name) {
+    bool first = true;
+    while (true) {
+        const std::size_t slash = name.find('/');
+        if (!is_valid_module_segment(name.substr(0, slash), first)) return false;
+        if (slash == std::string_view::npos) return true;
+        name.remove_prefix(slash + 1);
+        first = false;
+    }
+}
+
+bool is_web_location(std::string_view location) {
+    return location.starts_with("http://") || location.starts_with("https://");
+}
+
+// Owns a file descriptor for the length of one read.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads a whole regular file. The file is opened without blocking and checked
+// on the open descriptor, so a directory, a FIFO or a device is refused
+// before anything is read (a FIFO would otherwise block the call).
+std::optional<std::string> read_regular_file(const std::filesystem::path& path) {
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+
+    std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    std::array<char, 65536> buffer;
+    while (true) {
+        const ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
+        if (count == 0) return content;
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        content.append(buffer.data(), static_cast<std::size_t>(count));
+    }
+}
+
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (!utf8_next(text, pos)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool is_valid_module_segment(std::string_view segment, bool first) {
+    if (segment.empty()) return false;
+    const char lead = segment.front();
+    if (!is_ascii_letter(lead) && (first || !is_ascii_digit(lead))) return false;
+    for (char c : segment.substr(1)) {
+        if (!is_ascii_letter(c) && !is_ascii_digit(c) && c != '-' && c != '_') return false;
+    }
+    return true;
+}
+
+std::optional<std::string_view> default_module_base(std::string_view kind) {
+    if (kind == "hezo" || kind == "whezo" || kind == "pezo") return "https://schemas.invalid";
+    if (kind == "yezo") return "https://types.invalid";
+    if (kind == "gezo") return "https://units.invalid";
+    return std::nullopt;
+}
+
+void Resolver::preload_module_text(std::string_view name, std::string_view kind, std::string text) {
+    texts_.insert_or_assign(ModuleKey{name, kind}, std::move(text));
+}
+
+Error Resolver::unresolved_error(std::string_view name, std::string_view kind, AppErrorKind error) {
+    unresolved_.emplace(name, kind);
+    return Error::App(error);
+}
+
+std::optional<Resolver::Location> Resolver::own_registry_location(std::string_view ns) const {
+    auto found = config_.registry.find(ns);
+    if (found == config_.registry.end()) found = config_.registry.find(kDefaultRegistryKey);
+    if (found == config_.registry.end()) return std::nullopt;
+    return Location{found->second, ModuleOrigin::ResolverRegistry};
+}
+
+std::optional<Resolver::Location> Resolver::choose_location(std::string_view ns, RegistryEntries entries,
+                                                            std::string_view kind) const {
+    std::optional<Location> fallback;
+    if (const auto base = default_module_base(kind)) {
+        fallback = Location{std::string(*base), ModuleOrigin::DefaultLocation};
+    }
+    if (config_.default_only) return fallback;
+
+    std::optional<Location> caller;
+    for (const RegistryEntry& entry : entries) {
+        if (entry.ns == ns) {
+            caller = Location{entry.location, ModuleOrigin::CallerRegistry};
+            break;
+        }
+    }
+    std::optional<Location> own = own_registry_location(ns);
+    // Under `strict` the resolver's own registry is asked first; a location
+    // that only the caller names is then refused by load_module_text.
+    std::optional<Location>& first = config_.strict ? own : caller;
+    std::optional<Location>& second = config_.strict ? caller : own;
+    if (first) return first;
+    if (second) return second;
+    return fallback;
+}
+
+Result<std::string> Resolver::load_module_text(std::string_view name, RegistryEntries entries,
+                                               std::string_view kind) {
+    if (const auto preloaded = texts_.find(ModuleKey{name, kind}); preloaded != texts_.end()) {
+        provenance_.push_back({std::string(name), std::string(kind), {}, {}, ModuleOrigin::Preloaded});
+        return preloaded->second;
+    }
+    if (!is_valid_module_name(name)) return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+
+    const std::string_view ns = name.substr(0, name.find('/'));
+    const std::optional<Location> location = choose_location(ns, entries, kind);
+    if (!location) return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+    if (config_.strict && location->origin == ModuleOrigin::CallerRegistry) {
+        provenance_.push_back({std::string(name), std::string(kind), location->text, {}, location->origin});
+        return std::unexpected(unresolved_error(name, kind, AppErrorKind::RegistryStrict));
+    }
+    if (is_web_location(location->text)) {
+        return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+    }
+    return read_module_file(name, kind, *location);
+}
+
+Result<std::string> Resolver::read_module_file(std::string_view name, std::string_view kind,
+                                               const Location& location) {
+    std::filesystem::path directory(location.text);
+    if (!directory.is_absolute() && config_.base_dir) directory = *config_.base_dir / directory;
+    std::string file_name(name);
+    file_name += '.';
+    file_name += kind;
+    const std::filesystem::path file = directory / file_name;
+
+    std::optional<std::string> text = read_regular_file(file);
+    if (!text || !is_valid_utf8(*text)) {
+        return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+    }
+    provenance_.push_back({std::string(name), std::string(kind), location.text, file.string(), location.origin});
+    return std::move(*text);
+}
+
+Result<const TypeLibrary*> Resolver::available_library(std::string_view name, RegistryEntries entries) {
+    if (const TypeLibrary* builtin = builtin_type_library(name)) return builtin;
+    if (const auto cached = type_libraries_.find(name); cached != type_libraries_.end()) return &cached->second;
+
+    Result<std::string> text = load_module_text(name, entries, "yezo");
+    if (!text) return std::unexpected(std::move(text.error()));
+    Result<TypeLibrary> library = parse_type_library(*text);
+    if (!library) return std::unexpected(std::move(library.error()));
+    if (library->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
+    return &type_libraries_.emplace(std::string(name), std::move(*library)).first->second;
+}
+
+Result<void> Resolver::load_type_library(std::string_view name, RegistryEntries entries) {
+    Result<const TypeLibrary*> library = available_library(name, entries);
+    if (!library) return std::unexpected(std::move(library.error()));
+    return {};
+}
+
+Result<TypeDef> Resolver::lookup_library_type(std::string_view library, std::string_view type,
+                                              RegistryEntries entries) {
+    Result<const TypeLibrary*> loaded = available_library(library, entries);
+    if (!loaded) return std::unexpected(std::move(loaded.error()));
+    const auto found = (*loaded)->types.find(type);
+    if (found == (*loaded)->types.end()) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
+    return found->second;
+}
+
+Result<bool> Resolver::library_defines_type(std::string_view library, std::string_view type,
+                                            RegistryEntries entries) {
+    Result<const TypeLibrary*> loaded = available_library(library, entries);
+    if (!loaded) return std::unexpected(std::move(loaded.error()));
+    return (*loaded)->types.contains(type);
+}
+
+Result<std::string> Resolver::qualify_type_name(std::string_view name, std::span<const std::string> imports,
+                                                RegistryEntries entries) {
+    static constexpr std::array<std::string_view, 8> kPrimitives{"float", "bool", "null", "text",
+                                                                 "int",   "b64",  "str",  "map"};
+    for (std::string_view primitive : kPrimitives) {
+        if (name == primitive) return std::string(name);
+    }
+
+    const std::string* defining = nullptr;
+    for (const std::string& library : imports) {
+        Result<bool> defines = library_defines_type(library, name, entries);
+        if (!defines) return std::unexpected(std::move(defines.error()));
+        // A library imported twice defines the name once, not ambiguously.
+        if (!*defines || (defining && *defining == library)) continue;
+        if (defining) {
+            return std::unexpected(Error::Other("ambiguous named type &" + std::string(name) + ": defined in " +
+                                                *defining + " and " + library));
+        }
+        defining = &library;
+    }
+    if (!defining) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
+    return *defining + "/" + std::string(name);
+}
+
+Result<const UnitDefs*> Resolver::loaded_unit_module(std::string_view name, RegistryEntries entries) {
+    if (const auto cached = unit_modules_.find(name); cached != unit_modules_.end()) return &cached->second;
+
+    Result<std::string> text = load_module_text(name, entries, "gezo");
+    if (!text) return std::unexpected(std::move(text.error()));
+    Result<UnitDefs> module = parse_unit_defs(*text);
+    if (!module) return std::unexpected(std::move(module.error()));
+    if (module->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
+    return &unit_modules_.emplace(std::string(name), std::move(*module)).first->second;
+}
+
+Result<UnitNames> Resolver::load_unit_module(std::string_view name, RegistryEntries entries) {
+    Result<const UnitDefs*> module = loaded_unit_module(name, entries);
+    if (!module) return std::unexpected(std::move(module.error()));
+    UnitNames names;
+    for (const auto& [unit_name, def] : (*module)->units) names.insert(names.end(), unit_name);
+    return names;
+}
+
+Result<UserUnits> Resolver::unit_module_defs(std::string_view name, RegistryEntries entries) {
+    Result<const UnitDefs*> module = loaded_unit_module(name, entries);
+    if (!module) return std::unexpected(std::move(module.error()));
+    return (*module)->units;
+}
+
+Result<UnitAliasTable> Resolver::unit_module_lookup(std::string_view name, RegistryEntries entries) {
+    Result<const UnitDefs*> module = loaded_unit_module(name, entries);
+    if (!module) return std::unexpected(std::move(module.error()));
+    const UserUnits& units = (*module)->units;
+
+    UnitAliasTable targets;
+    for (const auto& [unit_name, def] : units) {
+        if (!def.alias_of) continue;
+        std::string_view current = *def.alias_of;
+        for (std::size_t moves = 0; moves < kMaxAliasMoves; ++moves) {
+            const auto next = units.find(current);
+            if (next == units.end() || !next->second.alias_of) break;
+            current = *next->second.alias_of;
+        }
+        targets.emplace(unit_name, current);
+    }
+    return targets;
+}
+
+}  // namespace bezo
