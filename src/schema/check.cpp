@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <expected>
+#include <type_traits>
 #include <variant>
 
 #include "lang/unit.hpp"

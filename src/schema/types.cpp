@@ -1,6 +1,7 @@
 #include "schema/types.hpp"
 
 #include <algorithm>
+#include <type_traits>
 #include <variant>
 
 #include "core/fault.hpp"
