@@ -1,0 +1,97 @@
+// Checks of value texts against constraints: one constraint in one comparison
+// domain, a compiled field's whole item list against one canonical line
+// (type, unit and constraints), a plain item list against a value, and the
+// choice of a union member. Also the verdict message of a failed value check.
+//
+// Comparison domains: the first span item of a list names the ordering that
+// its ranges and sets use: "..lex" (bytewise, the default), "..lex[tag]"
+// (collation of a locale), "..num", "..ver" and "..time".
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "lang/anno.hpp"
+#include "schema/compiled.hpp"
+#include "schema/rex.hpp"
+
+namespace bezo {
+
+// The outcome of a check: pass, or the kind of the failure (TypeMismatch,
+// ConstraintViolation, CollationUnsupported or DelimiterCollision). One byte,
+// with pass outside the range of the kinds.
+class CheckResult {
+public:
+    static constexpr CheckResult pass() { return CheckResult(kPass); }
+    static constexpr CheckResult fail(AppErrorKind kind) { return CheckResult(static_cast<std::uint8_t>(kind)); }
+
+    constexpr bool passed() const { return raw_ == kPass; }
+    constexpr bool failed() const { return raw_ != kPass; }
+    // The failure kind; only meaningful when failed().
+    constexpr AppErrorKind kind() const { return static_cast<AppErrorKind>(raw_); }
+
+    friend constexpr bool operator==(CheckResult, CheckResult) = default;
+
+private:
+    static constexpr std::uint8_t kPass = 0xFF;
+    constexpr explicit CheckResult(std::uint8_t raw) : raw_(raw) {}
+    std::uint8_t raw_;
+};
+
+// One content line of a canonical text as the validator reads it. `path`
+// and `value` are slices of the canonical text, which must outlive the line;
+// the rest comes from the line's parsed metadata annotation.
+struct CanonicalLine {
+    std::string type_name;
+    std::string_view path;
+    std::string_view value;
+    std::optional<std::string> unit;
+    std::optional<std::string> provenance;
+    std::uint64_t line = 0;  // 1-based
+};
+
+// Compiled patterns by pattern text, for the length of one call: each
+// pattern is compiled once however many values it is checked against.
+class PatternCache {
+public:
+    // The program of the pattern, or nullptr when it does not compile.
+    const RexProgram* program(std::string_view pattern);
+
+private:
+    std::map<std::string, std::optional<RexProgram>, std::less<>> programs_;
+};
+
+// The domain word of a list: its first span item, else "..lex".
+std::string_view comparison_domain(std::span<const AnnotationItem> items);
+std::string_view comparison_domain(std::span<const Constraint> constraints);
+
+// One constraint against a value in a domain. In a collation domain whose
+// locale gives no collator every constraint is CollationUnsupported.
+CheckResult check_constraint(const Constraint& constraint, std::string_view domain, std::string_view value,
+                             PatternCache& patterns);
+
+// A compiled field's items against one canonical line: the line's type and
+// unit against the field's annotation, then every constraint on the value.
+CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line,
+                              PatternCache& patterns);
+
+// True when the value passes every constraint of the list (union
+// annotations pass when one of their members does).
+bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns);
+
+// The name of the first member of a union annotation (the annotation's own
+// first member, then its alternatives) whose constraints accept the value.
+std::optional<std::string> match_union_alternative(const Annotation& annotation, std::string_view value,
+                                                   PatternCache& patterns);
+
+// The verdict of a failed check of `line` under `field`:
+// "{path}={value} (type !{type}[:{unit}]) {verb} {metadata}", the value cut
+// to its first 40 characters followed by "…" when it is longer.
+AppErrorAt type_violation_message(AppErrorKind kind, const SchemaField& field, const CanonicalLine& line);
+
+}  // namespace bezo

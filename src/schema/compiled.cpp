@@ -1,0 +1,177 @@
+#include "schema/compiled.hpp"
+
+#include <utility>
+
+#include "lang/lexer.hpp"
+
+namespace bezo {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trim_leading_blanks(std::string_view text) {
+    const auto first = text.find_first_not_of(kBlanks);
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+std::string_view trim_blanks(std::string_view text) {
+    text = trim_leading_blanks(text);
+    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
+}
+
+Error unsupported_line(std::string_view line) {
+    return Error::Other("unsupported .whezo line (no ' delimiter): " + std::string(line));
+}
+
+// Reads the lines of a compiled schema into one CompiledSchema.
+class CompiledSchemaReader {
+public:
+    Result<void> read_line(std::string_view line) {
+        line = trim_leading_blanks(line);
+        if (line.empty() || line.starts_with('#') || line.starts_with("//")) {
+            return {};
+        }
+        if (line.starts_with(".!") || line.starts_with(".?")) {
+            return read_header(line);
+        }
+        if (line.find('\'') != std::string_view::npos) {
+            return read_field(line);
+        }
+        return read_table_or_delegation(line);
+    }
+
+    CompiledSchema finish() { return std::move(schema_); }
+
+private:
+    Result<void> read_header(std::string_view line) {
+        constexpr std::string_view declaration = ".!whezo";
+        constexpr std::string_view provenance = ".!provenance:";
+        if (line.size() < declaration.size()) {
+            return {};
+        }
+        if (line.starts_with(declaration)) {
+            read_declaration_words(line);
+        } else if (line.starts_with(provenance)) {
+            const std::string_view word = trim_blanks(line.substr(provenance.size()));
+            const auto level = parse_provenance_level(word);
+            if (!level) {
+                return std::unexpected(Error::Other("unknown provenance level: " + std::string(word)));
+            }
+            schema_.provenance = *level;
+        }
+        return {};
+    }
+
+    // Any word "strict" on a declaration line makes the schema strict.
+    void read_declaration_words(std::string_view line) {
+        while (!line.empty()) {
+            line = trim_leading_blanks(line);
+            const auto end = line.find_first_of(kBlanks);
+            if (line.substr(0, end) == "strict") {
+                schema_.strict = true;
+            }
+            line = end == std::string_view::npos ? std::string_view{} : line.substr(end);
+        }
+    }
+
+    Result<void> read_field(std::string_view line) {
+        const auto apostrophe = line.find('\'');
+        const std::string_view metadata = line.substr(0, apostrophe);
+        const std::string_view rest = line.substr(apostrophe + 1);
+        const auto eq = has_unquoted_eq(rest);
+        if (!eq) {
+            return std::unexpected(Error::Other("missing = on .whezo line: " + std::string(line)));
+        }
+        std::string_view path = rest.substr(0, *eq);
+        const bool optional = path.ends_with('?');
+        if (optional) {
+            path.remove_suffix(1);
+        }
+        auto items = split_annotation_line(metadata);
+        if (!items) {
+            return std::unexpected(Error::Other("bad constraint items: " + std::string(metadata)));
+        }
+        schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional,
+                                             std::string(rest.substr(*eq + 1)), std::string(metadata)});
+        return {};
+    }
+
+    Result<void> read_table_or_delegation(std::string_view line) {
+        const auto blank = line.find_first_of(kBlanks);
+        if (blank == std::string_view::npos || !line.starts_with('/')) {
+            return std::unexpected(unsupported_line(line));
+        }
+        const std::string path(line.substr(0, blank));
+        const std::string_view rest = trim_blanks(line.substr(blank + 1));
+        constexpr std::string_view delegation = "[schema::";
+        if (rest.size() >= delegation.size() + 1 && rest.starts_with(delegation) && rest.ends_with(']')) {
+            read_delegation(path, rest.substr(delegation.size(), rest.size() - delegation.size() - 1));
+            return {};
+        }
+        auto head = parse_head_items(rest);
+        if (!head) {
+            return std::unexpected(unsupported_line(line));
+        }
+        schema_.tables.push_back(TableConstraint{path, std::move(*head)});
+        return {};
+    }
+
+    // The names between "[schema::" and "]", split at every "|" and kept
+    // exactly as written (empty ones too).
+    void read_delegation(std::string path, std::string_view names_text) {
+        DelegatedSchema delegated{std::move(path), {}};
+        while (true) {
+            const auto bar = names_text.find('|');
+            delegated.names.emplace_back(names_text.substr(0, bar));
+            if (bar == std::string_view::npos) {
+                break;
+            }
+            names_text.remove_prefix(bar + 1);
+        }
+        schema_.delegations.push_back(std::move(delegated));
+    }
+
+    CompiledSchema schema_;
+};
+
+}  // namespace
+
+std::optional<ProvenanceLevel> parse_provenance_level(std::string_view word) {
+    if (word == "required") {
+        return ProvenanceLevel::Required;
+    }
+    if (word == "source") {
+        return ProvenanceLevel::Source;
+    }
+    if (word == "none") {
+        return ProvenanceLevel::Prohibited;
+    }
+    return std::nullopt;
+}
+
+Result<CompiledSchema> parse_compiled_schema(std::string_view text) {
+    CompiledSchemaReader reader;
+    while (!text.empty()) {
+        const auto lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        if (lf != std::string_view::npos && line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
+        if (auto read = reader.read_line(line); !read) {
+            return std::unexpected(std::move(read.error()));
+        }
+    }
+    return reader.finish();
+}
+
+Result<CompiledSchema> load_compiled_schema(std::string_view text) {
+    const FormatDeclaration declaration = check_format_declaration(text, "whezo");
+    if (!declaration.accepted) {
+        return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
+    }
+    return parse_compiled_schema(text);
+}
+
+}  // namespace bezo

@@ -1,0 +1,352 @@
+#include "schema/domains.hpp"
+
+#include <charconv>
+#include <limits>
+#include <system_error>
+
+#include "lang/ascii.hpp"
+
+namespace bezo {
+
+std::optional<std::string_view> collation_domain_tag(std::string_view domain) {
+    constexpr std::string_view opening = "..lex[";
+    if (domain.size() <= opening.size() || !domain.starts_with(opening) || !domain.ends_with(']')) {
+        return std::nullopt;
+    }
+    return domain.substr(opening.size(), domain.size() - opening.size() - 1);
+}
+
+namespace {
+
+// ---- numbers -------------------------------------------------------------
+
+bool is_integer_text(std::string_view text) {
+    if (text.starts_with('-')) {
+        text.remove_prefix(1);
+    }
+    return is_ascii_digits(text);
+}
+
+// An integer as a sign and a magnitude without leading zeros; zero is never
+// negative, so "-0" and "000" are the same number.
+struct IntegerText {
+    bool negative;
+    std::string_view magnitude;
+};
+
+IntegerText split_integer(std::string_view text) {
+    const bool minus = text.starts_with('-');
+    if (minus) {
+        text.remove_prefix(1);
+    }
+    const auto first = text.find_first_not_of('0');
+    const std::string_view magnitude = first == std::string_view::npos ? "0" : text.substr(first);
+    return {minus && magnitude != "0", magnitude};
+}
+
+// Magnitudes without leading zeros: the shorter is smaller, equal lengths
+// compare digit by digit.
+std::strong_ordering compare_magnitudes(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return a.size() <=> b.size();
+    }
+    return a.compare(b) <=> 0;
+}
+
+bool integer_less_equal(std::string_view a, std::string_view b) {
+    const IntegerText x = split_integer(a);
+    const IntegerText y = split_integer(b);
+    if (x.negative != y.negative) {
+        return x.negative;
+    }
+    const auto order = compare_magnitudes(x.magnitude, y.magnitude);
+    return x.negative ? order >= 0 : order <= 0;
+}
+
+// The parts of a decimal number text without its sign: digits, an optional
+// fraction and an optional exponent.
+struct DecimalParts {
+    std::string_view integer;
+    std::string_view fraction;
+    std::string_view exponent;  // without the "e"; may carry a sign
+};
+
+std::optional<DecimalParts> split_decimal(std::string_view body) {
+    DecimalParts parts;
+    const auto exponent_at = body.find_first_of("eE");
+    if (exponent_at != std::string_view::npos) {
+        parts.exponent = body.substr(exponent_at + 1);
+        body = body.substr(0, exponent_at);
+        std::string_view digits = parts.exponent;
+        if (digits.starts_with('+') || digits.starts_with('-')) {
+            digits.remove_prefix(1);
+        }
+        if (!is_ascii_digits(digits)) {
+            return std::nullopt;
+        }
+    }
+    const auto point = body.find('.');
+    parts.integer = body.substr(0, point);
+    if (point != std::string_view::npos) {
+        parts.fraction = body.substr(point + 1);
+    }
+    const auto all_digits = [](std::string_view text) { return text.empty() || is_ascii_digits(text); };
+    if ((parts.integer.empty() && parts.fraction.empty()) || !all_digits(parts.integer) ||
+        !all_digits(parts.fraction)) {
+        return std::nullopt;
+    }
+    return parts;
+}
+
+// Reads a decimal exponent, saturating far beyond any double's range.
+std::int64_t saturated_exponent(std::string_view text) {
+    const bool minus = text.starts_with('-');
+    if (minus || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    constexpr std::int64_t cap = 1'000'000'000;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        value = std::min(cap, value * 10 + (c - '0'));
+    }
+    return minus ? -value : value;
+}
+
+// Whether a number that does not fit a double lies beyond its largest value
+// (rather than below its smallest): the power of ten of its first
+// significant digit is positive.
+bool overflows_upward(const DecimalParts& parts) {
+    std::int64_t power = 0;
+    const auto first_integer = parts.integer.find_first_not_of('0');
+    if (first_integer != std::string_view::npos) {
+        power = static_cast<std::int64_t>(parts.integer.size() - first_integer) - 1;
+    } else {
+        const auto first_fraction = parts.fraction.find_first_not_of('0');
+        power = -static_cast<std::int64_t>(first_fraction == std::string_view::npos ? 0 : first_fraction) - 1;
+    }
+    return power + saturated_exponent(parts.exponent) > 0;
+}
+
+// Reads a decimal number (optional sign, digits with an optional fraction,
+// optional exponent) as the nearest double; a number beyond the range of
+// doubles becomes an infinity or a zero, as the decimal conversion rounds it.
+std::optional<double> read_double(std::string_view text) {
+    const bool minus = text.starts_with('-');
+    if (minus || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    const auto parts = split_decimal(text);
+    if (!parts) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        value = overflows_upward(*parts) ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return minus ? -value : value;
+}
+
+// ---- versions ------------------------------------------------------------
+
+// Walks the "."-separated pieces of a text, empty pieces included.
+class PieceReader {
+public:
+    explicit PieceReader(std::string_view text) : rest_(text) {}
+
+    std::optional<std::string_view> next() {
+        if (done_) {
+            return std::nullopt;
+        }
+        const auto dot = rest_.find('.');
+        const std::string_view piece = rest_.substr(0, dot);
+        if (dot == std::string_view::npos) {
+            done_ = true;
+        } else {
+            rest_.remove_prefix(dot + 1);
+        }
+        return piece;
+    }
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
+};
+
+std::weak_ordering compare_version_pieces(std::string_view a, std::string_view b) {
+    const auto x = read_unsigned_decimal(a);
+    const auto y = read_unsigned_decimal(b);
+    if (x && y) {
+        return *x <=> *y;
+    }
+    return a.compare(b) <=> 0;
+}
+
+// ---- instants ------------------------------------------------------------
+
+// The value of `count` digits at `pos`, or no value when any is not a digit.
+std::optional<unsigned> read_digits(std::string_view text, std::size_t pos, std::size_t count) {
+    if (pos + count > text.size()) {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        if (!is_ascii_digit(text[i])) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return value;
+}
+
+// Seconds from 1970-01-01 to the start of the day «YYYY-MM-DD».
+std::optional<std::int64_t> read_date(std::string_view text) {
+    const auto year = read_digits(text, 0, 4);
+    const auto month = read_digits(text, 5, 2);
+    const auto day = read_digits(text, 8, 2);
+    if (!year || !month || !day || text[7] != '-' || *month < 1 || *month > 12 || *day < 1 || *day > 31) {
+        return std::nullopt;
+    }
+    return days_from_civil(*year, *month, *day) * 86400;
+}
+
+struct TimeOfDay {
+    std::int64_t seconds;
+    std::uint32_t nanos;
+    std::size_t end;  // the position after the time
+};
+
+// «HH:MM:SS» with an optional fraction, at `pos`.
+std::optional<TimeOfDay> read_time(std::string_view text, std::size_t pos) {
+    const auto hour = read_digits(text, pos, 2);
+    const auto minute = read_digits(text, pos + 3, 2);
+    const auto second = read_digits(text, pos + 6, 2);
+    if (!hour || !minute || !second || text[pos + 2] != ':' || text[pos + 5] != ':' || *hour > 23 ||
+        *minute > 59 || *second > 60) {
+        return std::nullopt;
+    }
+    TimeOfDay time{*hour * 3600 + *minute * 60 + *second, 0, pos + 8};
+    if (time.end < text.size() && text[time.end] == '.') {
+        std::size_t digits = 0;
+        std::uint32_t scale = 100'000'000;
+        while (time.end + 1 + digits < text.size() && is_ascii_digit(text[time.end + 1 + digits])) {
+            time.nanos += static_cast<std::uint32_t>(text[time.end + 1 + digits] - '0') * scale;
+            scale /= 10;
+            ++digits;
+        }
+        if (digits == 0) {
+            return std::nullopt;
+        }
+        time.end += 1 + digits;
+    }
+    return time;
+}
+
+// The zone after a date and time: nothing, "Z", or «+HH:MM» / «-HH:MM»;
+// gives the seconds to add to reach UTC.
+std::optional<std::int64_t> read_zone_correction(std::string_view zone) {
+    if (zone.empty() || zone == "Z" || zone == "z") {
+        return 0;
+    }
+    if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':') {
+        return std::nullopt;
+    }
+    const auto hours = read_digits(zone, 1, 2);
+    const auto minutes = read_digits(zone, 4, 2);
+    if (!hours || !minutes || *hours >= 24 || *minutes > 59) {
+        return std::nullopt;
+    }
+    const std::int64_t offset = *hours * 3600 + *minutes * 60;
+    return zone[0] == '+' ? -offset : offset;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text) {
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    if (!is_ascii_digits(text)) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool compare_numeric_text(std::string_view a, std::string_view b) {
+    if (is_integer_text(a) && is_integer_text(b)) {
+        return integer_less_equal(a, b);
+    }
+    const auto x = read_double(a);
+    const auto y = read_double(b);
+    return x && y && *x <= *y;
+}
+
+bool compare_version_text(std::string_view a, std::string_view b) {
+    PieceReader left(a);
+    PieceReader right(b);
+    while (true) {
+        const auto x = left.next();
+        const auto y = right.next();
+        if (!x) {
+            return true;
+        }
+        if (!y) {
+            return false;
+        }
+        const auto order = compare_version_pieces(*x, *y);
+        if (order != 0) {
+            return order < 0;
+        }
+    }
+}
+
+std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t year_of_era = year - era * 400;
+    const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+std::optional<DateInstant> parse_date_value(std::string_view text) {
+    std::int64_t day_start = 0;
+    std::size_t time_at = 0;
+    const bool dated = text.size() >= 10 && text[4] == '-';
+    if (dated) {
+        const auto date = read_date(text);
+        if (!date) {
+            return std::nullopt;
+        }
+        if (text.size() == 10) {
+            return DateInstant{*date, 0};
+        }
+        if (text[10] != ' ' && text[10] != 't' && text[10] != 'T') {
+            return std::nullopt;
+        }
+        day_start = *date;
+        time_at = 11;
+    }
+    const auto time = read_time(text, time_at);
+    if (!time) {
+        return std::nullopt;
+    }
+    const std::string_view zone = text.substr(time->end);
+    if (!dated && !zone.empty()) {
+        return std::nullopt;
+    }
+    const auto correction = read_zone_correction(zone);
+    if (!correction) {
+        return std::nullopt;
+    }
+    return DateInstant{day_start + time->seconds + *correction, time->nanos};
+}
+
+}  // namespace bezo
