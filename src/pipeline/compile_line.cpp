@@ -302,19 +302,14 @@ Result<void> define_record_variable(CompileState& state, const ContentLeft& left
                           [&](std::string_view piece) { return append_record_items(state, left.text, piece); });
 }
 
-Result<void> define_text_variable(CompileState& state, std::string_view name, std::string_view value) {
+// Stores the expanded value of a text or splat variable definition.
+template <class Value, class Expand>
+Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
+                             std::string_view value, Expand expand) {
     if (auto refused = refuse_in_verbatim(state); !refused) return refused;
-    auto text = expand_text_variable_definition(state, value);
-    if (!text) return std::unexpected(std::move(text.error()));
-    state.text_variables.insert_or_assign(std::string(name), std::move(*text));
-    return {};
-}
-
-Result<void> define_splat_variable(CompileState& state, std::string_view name, std::string_view value) {
-    if (auto refused = refuse_in_verbatim(state); !refused) return refused;
-    auto items = splat_variable_value(state, value);
-    if (!items) return std::unexpected(std::move(items.error()));
-    state.splat_variables.insert_or_assign(std::string(name), std::move(*items));
+    auto expanded = expand(state, value);
+    if (!expanded) return std::unexpected(std::move(expanded.error()));
+    variables.insert_or_assign(std::string(name), std::move(*expanded));
     return {};
 }
 
@@ -393,9 +388,9 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
         case ContentForm::RecordListAppend:
             return define_record_variable(state, left, value);
         case ContentForm::TextVariable:
-            return define_text_variable(state, left.text, value);
+            return define_variable(state, state.text_variables, left.text, value, expand_text_variable_definition);
         case ContentForm::SplatVariable:
-            return define_splat_variable(state, left.text, value);
+            return define_variable(state, state.splat_variables, left.text, value, splat_variable_value);
         case ContentForm::RecordEntry:
             return write_record_entry(state, left.text, value);
         case ContentForm::ScalarAppend:
