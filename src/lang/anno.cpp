@@ -41,9 +41,7 @@ struct Scanner {
     bool at_end() const { return pos >= text.size(); }
     // The character `ahead` places after the position, or NUL past the end
     // (NUL starts nothing in the grammar).
-    char peek(std::size_t ahead = 0) const {
-        return pos + ahead < text.size() ? text[pos + ahead] : '\0';
-    }
+    char peek(std::size_t ahead = 0) const { return pos + ahead < text.size() ? text[pos + ahead] : '\0'; }
 
     template <class Pred>
     std::string_view take_while(Pred pred) {
@@ -302,7 +300,8 @@ bool read_suffixes(Scanner& s, Annotation& annotation) {
             *member.unit = std::move(*unit);
         } else if (c == '?') {
             ++s.pos;
-            annotation.provenance = std::string(s.take_while([](char ch) { return !is_blank_or_tab(ch) && ch != '\''; }));
+            annotation.provenance =
+                std::string(s.take_while([](char ch) { return !is_blank_or_tab(ch) && ch != '\''; }));
         } else if (c == '|') {
             ++s.pos;
             if (!is_name_char(s.peek())) return false;
@@ -406,9 +405,7 @@ constexpr std::string_view kExtendedShape = "DDDD-DD-DDTDD:DD:DDZ";
 
 }  // namespace
 
-bool is_re_literal_delimiter(char c) {
-    return c == '#' || c == '%' || c == ':' || c == ';' || c == '@' || c == '~';
-}
+bool is_re_literal_delimiter(char c) { return c == '#' || c == '%' || c == ':' || c == ';' || c == '@' || c == '~'; }
 
 std::optional<Annotation> parse_annotation(std::string_view text) {
     if (text.empty() || text[0] != '!') return std::nullopt;

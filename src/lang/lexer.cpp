@@ -14,7 +14,8 @@ namespace bezo {
 namespace {
 
 constexpr std::array<std::string_view, 11> kLineKindNames{
-    "Blank", "Comment", "Doc", "Decl", "SectionOpen", "SectionClose", "NsOpen", "NsClose", "Content", "Meta", "VarSplat",
+    "Blank",  "Comment", "Doc",     "Decl", "SectionOpen", "SectionClose",
+    "NsOpen", "NsClose", "Content", "Meta", "VarSplat",
 };
 
 // Kind words whose token after the word is always a version, with nothing
@@ -233,6 +234,9 @@ std::optional<std::string_view> key_after_signature(std::string_view left) {
     return left.substr(*apostrophe + 1);
 }
 
+// Schemas and type libraries share the constraint-line and "re" rules.
+bool is_schema_like(LexMode mode) { return mode == LexMode::Schema || mode == LexMode::TypeLibrary; }
+
 bool is_currency_key(std::string_view key) {
     return key.size() == 4 && key[0] == '~' && is_ascii_upper(key[1]) && is_ascii_upper(key[2]) &&
            is_ascii_upper(key[3]);
@@ -263,8 +267,7 @@ bool key_is_valid(std::string_view left, LexMode mode) {
     auto segments = split_key_segments(key);
     if (!segments) return false;
     if (append && !segments->last.starts_with('@')) return false;
-    const bool schema_like = mode == LexMode::Schema || mode == LexMode::TypeLibrary;
-    if (schema_like && !leading_ref && segments->first == "re") return false;
+    if (is_schema_like(mode) && !leading_ref && segments->first == "re") return false;
     return true;
 }
 
@@ -309,8 +312,6 @@ public:
     }
 
 private:
-    bool schema_like() const { return mode_ == LexMode::Schema || mode_ == LexMode::TypeLibrary; }
-
     Outcome declaration(std::string_view text) const {
         std::string_view after_marker = text.substr(2);
         std::string_view word = leading_alnum_word(after_marker);
@@ -351,7 +352,8 @@ private:
     // A Meta line for an accepted annotation. Without ".!units" in the text,
     // schemas and type libraries may only use built-in units.
     Outcome annotation_meta(std::string_view text, const Annotation& annotation) const {
-        if (schema_like() && !units_imported_ && annotation.unit && !is_known_unit(*annotation.unit, UnitNames{})) {
+        const bool units_checked = is_schema_like(mode_) && !units_imported_;
+        if (units_checked && annotation.unit && !is_known_unit(*annotation.unit, UnitNames{})) {
             return fail(LexErrorKind::InvalidConstraint);
         }
         return make_line(LineKind::Meta, text);
@@ -366,6 +368,14 @@ private:
     }
 
     static bool splits(std::string_view text) { return split_annotation_line(text).has_value(); }
+
+    // Whether a text splits into exactly one item, and that a pattern.
+    static bool is_lone_pattern(std::string_view text) {
+        auto items = split_annotation_line(text);
+        if (!items || items->size() != 1) return false;
+        const auto* constraint = std::get_if<Constraint>(&items->front().value);
+        return constraint && std::holds_alternative<Constraint::Pattern>(constraint->value);
+    }
 
     // The mode's sigil lines: a result when the line is decided here, none
     // when it goes on to the content test.
@@ -415,11 +425,7 @@ private:
         if (regex_delimiter_len(text)) return fail(LexErrorKind::InvalidConstraint);
         if (mode_ == LexMode::Schema && text.starts_with('/') && text.ends_with('=')) {
             std::string_view pattern = text.substr(0, text.size() - 1);
-            auto items = split_annotation_line(pattern);
-            if (items && items->size() == 1 && std::holds_alternative<Constraint>(items->front().value) &&
-                std::holds_alternative<Constraint::Pattern>(std::get<Constraint>(items->front().value).value)) {
-                return make_line(LineKind::Content, pattern, text.substr(text.size()));
-            }
+            if (is_lone_pattern(pattern)) return make_line(LineKind::Content, pattern, text.substr(text.size()));
         }
         return std::nullopt;
     }
@@ -528,8 +534,8 @@ bool parse_version(std::string_view version) {
 
 std::string_view skip_version_token(std::string_view text) {
     text = trim_leading_blanks(text);
-    if (!text.empty() && is_ascii_digit(text.front())) text = trim_leading_blanks(text.substr(token_until_blank(text).size()));
-    return text;
+    if (text.empty() || !is_ascii_digit(text.front())) return text;
+    return trim_leading_blanks(text.substr(token_until_blank(text).size()));
 }
 
 std::optional<std::size_t> has_unquoted_eq(std::string_view text) { return find_unquoted(text, '='); }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/json_import.hpp"
+#include "interchange/json_writer.hpp"
 #include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
 
@@ -50,8 +52,8 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
-constexpr std::array<TextImporter, 0> kImporters{};
-constexpr std::array<TextExporter, 0> kTextExporters{};
+constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
+constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
 constexpr std::array<BinaryExporter, 0> kBinaryExporters{};
 constexpr std::array<SchemaImporter, 0> kSchemaImporters{};
 

@@ -5,18 +5,15 @@
 
 #include <unicode/locid.h>
 
+#include "lang/ascii.hpp"
+
 namespace bezo {
 namespace {
 
 constexpr std::size_t kMaxSubtagLength = 8;
 
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_alnum(char c) { return is_letter(c) || is_digit(c); }
-char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool all_letters(std::string_view s) { return std::all_of(s.begin(), s.end(), is_letter); }
-bool all_digits(std::string_view s) { return std::all_of(s.begin(), s.end(), is_digit); }
+bool is_alnum(char c) { return is_ascii_letter(c) || is_ascii_digit(c); }
+char to_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Cuts the tag at every '-'; no value when a subtag is empty, too long or
 // holds anything but ASCII letters and digits.
@@ -25,8 +22,10 @@ std::optional<std::vector<std::string_view>> split_subtags(std::string_view tag)
     std::size_t start = 0;
     while (true) {
         const std::size_t dash = tag.find('-', start);
-        const std::string_view subtag = tag.substr(start, dash == std::string_view::npos ? dash : dash - start);
-        if (subtag.empty() || subtag.size() > kMaxSubtagLength || !std::all_of(subtag.begin(), subtag.end(), is_alnum)) {
+        const std::string_view subtag =
+            tag.substr(start, dash == std::string_view::npos ? dash : dash - start);
+        if (subtag.empty() || subtag.size() > kMaxSubtagLength ||
+            !std::all_of(subtag.begin(), subtag.end(), is_alnum)) {
             return std::nullopt;
         }
         subtags.push_back(subtag);
@@ -36,13 +35,13 @@ std::optional<std::vector<std::string_view>> split_subtags(std::string_view tag)
 }
 
 // Two to eight letters; split_subtags already bounds the length.
-bool is_language(std::string_view s) { return s.size() >= 2 && all_letters(s); }
-bool is_extlang(std::string_view s) { return s.size() == 3 && all_letters(s); }
-bool is_script(std::string_view s) { return s.size() == 4 && all_letters(s); }
+bool is_language(std::string_view s) { return s.size() >= 2 && is_ascii_letters(s); }
+bool is_extlang(std::string_view s) { return s.size() == 3 && is_ascii_letters(s); }
+bool is_script(std::string_view s) { return s.size() == 4 && is_ascii_letters(s); }
 bool is_region(std::string_view s) {
-    return (s.size() == 2 && all_letters(s)) || (s.size() == 3 && all_digits(s));
+    return (s.size() == 2 && is_ascii_letters(s)) || (s.size() == 3 && is_ascii_digits(s));
 }
-bool is_variant(std::string_view s) { return s.size() >= 5 || (s.size() == 4 && is_digit(s.front())); }
+bool is_variant(std::string_view s) { return s.size() >= 5 || (s.size() == 4 && is_ascii_digit(s.front())); }
 bool is_private_use_mark(std::string_view s) { return s.size() == 1 && to_lower(s.front()) == 'x'; }
 
 // Walks the subtags of a tag from left to right, filling a LanguageTag.
@@ -74,8 +73,9 @@ private:
     bool read_extensions() {
         while (peek().size() == 1 && !is_private_use_mark(peek())) {
             const char singleton = to_lower(take().front());
-            const bool repeated = std::any_of(tag_.extensions.begin(), tag_.extensions.end(),
-                                              [&](const TagExtension& e) { return e.singleton == singleton; });
+            const bool repeated =
+                std::any_of(tag_.extensions.begin(), tag_.extensions.end(),
+                            [&](const TagExtension& e) { return e.singleton == singleton; });
             if (repeated) return false;
             TagExtension extension{singleton, {}};
             while (peek().size() >= 2) extension.subtags.push_back(take());
@@ -100,8 +100,8 @@ private:
 }  // namespace
 
 bool ascii_iequals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return to_lower(x) == to_lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return to_lower(x) == to_lower(y); });
 }
 
 std::optional<LanguageTag> parse_language_tag(std::string_view tag) {
@@ -113,7 +113,7 @@ std::optional<LanguageTag> parse_language_tag(std::string_view tag) {
 bool is_valid_language_tag(std::string_view tag) { return parse_language_tag(tag).has_value(); }
 
 bool is_known_language(std::string_view language) {
-    if (language.empty() || !all_letters(language)) return false;
+    if (!is_ascii_letters(language)) return false;
     std::string lower(language);
     std::transform(lower.begin(), lower.end(), lower.begin(), to_lower);
     icu::Locale locale(lower.c_str());

@@ -198,8 +198,14 @@ private:
         std::optional<std::uint32_t> max;
         switch (peek()) {
             case U'*': ++pos_; break;
-            case U'+': ++pos_; min = 1; break;
-            case U'?': ++pos_; max = 1; break;
+            case U'+':
+                ++pos_;
+                min = 1;
+                break;
+            case U'?':
+                ++pos_;
+                max = 1;
+                break;
             case U'{':
                 if (!parse_braces(min, max)) return false;
                 break;

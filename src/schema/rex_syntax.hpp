@@ -13,9 +13,9 @@
 namespace bezo {
 
 enum class RexNodeKind : std::uint8_t {
-    Char,         // `ch`
+    Char,  // `ch`
     Any,
-    Class,        // `negated`, `ranges` in the order written
+    Class,  // `negated`, `ranges` in the order written
     Start,
     End,
     Concat,       // `children` one after another (possibly none)

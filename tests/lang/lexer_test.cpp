@@ -38,8 +38,7 @@ struct LineCase {
 
 void expect_lines(std::span<const LineCase> cases) {
     for (const auto& c : cases) {
-        EXPECT_EQ(lex_line(c.line, c.mode), c.expected)
-            << "mode " << static_cast<int>(c.mode) << ", line " << c.line;
+        EXPECT_EQ(lex_line(c.line, c.mode), c.expected) << "mode " << static_cast<int>(c.mode) << ", line " << c.line;
     }
 }
 
@@ -111,7 +110,8 @@ TEST(Lex, StructuralLines) {
     };
     expect_lines(cases);
 
-    EXPECT_EQ(lex_result("x=1\n#!not a shebang\n", kDoc), "Content { left: \"x\", value: \"1\" } | Comment(\"!not a shebang\")");
+    EXPECT_EQ(lex_result("x=1\n#!not a shebang\n", kDoc),
+              "Content { left: \"x\", value: \"1\" } | Comment(\"!not a shebang\")");
 }
 
 TEST(Lex, Declarations) {
@@ -261,8 +261,7 @@ TEST(Lex, SchemaLines) {
 TEST(Lex, SchemaUnitsCheckHonoursUnitImports) {
     EXPECT_EQ(lex_result("!int:furlong\n  .!units acme/u\n", kSchema),
               "Meta(\"!int:furlong\") | Decl(\".!units acme/u\")");
-    EXPECT_EQ(lex_result("!int:furlong\n# .!units acme/u\n", kSchema),
-              "INVALID_CONSTRAINT_ERROR (line 1)");
+    EXPECT_EQ(lex_result("!int:furlong\n# .!units acme/u\n", kSchema), "INVALID_CONSTRAINT_ERROR (line 1)");
     EXPECT_EQ(lex_result("x=.!units\n!int:furlong\n", kSchema), "INVALID_CONSTRAINT_ERROR (line 2)");
 }
 
@@ -377,8 +376,10 @@ TEST(TextHelpers, SmallScanners) {
     EXPECT_EQ(leading_alnum_word("bezo1 x"), "bezo1");
     EXPECT_EQ(leading_alnum_word(" x"), "");
 
-    for (auto opener : {"re#", "re%x", "re:", "re;", "re@", "re~"}) EXPECT_EQ(regex_delimiter_len(opener), 1u) << opener;
-    for (auto other : {"re", "re/x/", "rex", "Re#", " re#"}) EXPECT_EQ(regex_delimiter_len(other), std::nullopt) << other;
+    for (auto opener : {"re#", "re%x", "re:", "re;", "re@", "re~"})
+        EXPECT_EQ(regex_delimiter_len(opener), 1u) << opener;
+    for (auto other : {"re", "re/x/", "rex", "Re#", " re#"})
+        EXPECT_EQ(regex_delimiter_len(other), std::nullopt) << other;
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST(ConvertQuantity, ExactResults) {
         std::string_view value;
         std::string_view from;
         std::string_view to;
-        std::string_view result;
+        std::string result;
     };
     const Case cases[] = {
         {"1.50", "m", "m", "1.5"},

@@ -114,7 +114,7 @@ TEST(BuiltinNetTypes, UriAcceptsEveryHierarchicalPartButUrlNeedsAnAuthority) {
              "mailto:John.Doe@example.com",
              "news:comp.infosystems.www.servers.unix",
              "tel:+1-816-555-1212",
-             "urn:oasis:names:specification:docbook:dtd:xml:4.1.2",
+             "urn:isbn:0451450523",
              "a:",
              "a:/",
              "a:/b//c",

@@ -1,0 +1,96 @@
+#include "interchange/json_text.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace bezo {
+namespace {
+
+// The escape of one byte that needs one, or an empty view.
+std::string_view short_escape(unsigned char c) {
+    switch (c) {
+        case '"': return "\\\"";
+        case '\\': return "\\\\";
+        case '\b': return "\\b";
+        case '\t': return "\\t";
+        case '\n': return "\\n";
+        case '\f': return "\\f";
+        case '\r': return "\\r";
+        default: return {};
+    }
+}
+
+bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+void append_escape(unsigned char c, std::string& out) {
+    std::string_view escape = short_escape(c);
+    if (!escape.empty()) {
+        out += escape;
+        return;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+}
+
+// Rewrites the exponent of shortest scientific text ("1.5e+20") without
+// its "+" and leading zeros ("1.5e20").
+void append_plain_exponent_form(std::string_view scientific, std::string& out) {
+    std::size_t e = scientific.find('e');
+    out += scientific.substr(0, e + 1);
+    std::size_t digits = e + 1;
+    if (scientific[digits] == '+') {
+        ++digits;
+    } else if (scientific[digits] == '-') {
+        out += '-';
+        ++digits;
+    }
+    while (digits + 1 < scientific.size() && scientific[digits] == '0') ++digits;
+    out += scientific.substr(digits);
+}
+
+}  // namespace
+
+void append_json_string(std::string_view text, std::string& out) {
+    out.reserve(out.size() + text.size() + 2);
+    out += '"';
+    std::size_t run_start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (!needs_escape(c)) continue;
+        out.append(text, run_start, i - run_start);
+        append_escape(c, out);
+        run_start = i + 1;
+    }
+    out.append(text, run_start);
+    out += '"';
+}
+
+std::string quote_json_string(std::string_view text) {
+    std::string out;
+    append_json_string(text, out);
+    return out;
+}
+
+std::string format_json_float(double number) {
+    if (std::isnan(number)) return "NaN";
+    if (std::isinf(number)) return number < 0 ? "-inf" : "inf";
+    // Plain decimals of a binary64 never need more than about 330 bytes.
+    std::array<char, 512> buffer;
+    bool integral = number == std::trunc(number);
+    if (integral && std::fabs(number) >= 1e16) {
+        auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number,
+                                 std::chars_format::scientific).ptr;
+        std::string out;
+        append_plain_exponent_form(std::string_view(buffer.data(), end), out);
+        return out;
+    }
+    auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::fixed).ptr;
+    std::string out(buffer.data(), end);
+    if (integral) out += ".0";
+    return out;
+}
+
+}  // namespace bezo

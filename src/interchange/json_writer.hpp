@@ -1,0 +1,25 @@
+// Compact JSON from both trees: no whitespace of the writer's own, keys and
+// strings quoted by one rule.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "interchange/canonical_tree.hpp"
+#include "interchange/value.hpp"
+
+namespace bezo {
+
+// Appends the compact JSON of an interchange value. Typed values are written
+// as the string of their literal; repeated keys are written as they stand.
+void write_json_value(const Value& value, std::string& out);
+
+// Appends the compact JSON of a canonical value. Json texts are written
+// unchanged, so an embedded document keeps its own formatting.
+void write_canonical_json(const CanonicalValue& value, std::string& out);
+
+// A canonical document as one JSON object followed by a line feed.
+Result<std::string> export_json(std::string_view canonical_text);
+
+}  // namespace bezo

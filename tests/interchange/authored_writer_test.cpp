@@ -1,0 +1,56 @@
+#include "interchange/authored_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include "interchange/json_import.hpp"
+
+namespace bezo {
+namespace {
+
+std::string authored(const ValueObject& members, bool embed_containers = false) {
+    auto text = tree_to_authored(members, embed_containers);
+    if (!text) return "error: " + text.error().other();
+    return *text;
+}
+
+TEST(AuthoredWriter, TypedValuesUseTheirTypeAndDeclareTheirLibrary) {
+    const std::pair<ValueObject, std::string> cases[] = {
+        {{{"d", Value::typed("std/time", "date", "2024-01-01")}},
+         ".!bezo\n.!types std/time\n\n&date\nd=2024-01-01\n"},
+        {{{"d", Value::typed("std/time", "date", "2024-01-01")}, {"s", Value::string("$x")}},
+         ".!bezo\n.!types std/enc\n.!types std/time\n\n&date\nd=2024-01-01\n&json\ns=IiR4Ig\n"},
+        {{{"n", Value::typed("std/num", "nan", "$n")}}, ".!bezo\n.!types std/enc\n\n&json\nn=IiRuIg\n"},
+        {{{"n", Value::typed("std/num", "inf", "a\nb")}}, ".!bezo\n.!types std/enc\n\n&json\nn=ImFcbmIi\n"},
+        {{{"r", Value::object({{"a", Value::typed("std/time", "date", "2024-01-01")},
+                               {"b", Value::typed("std/time", "date", "2024-01-02")}})}},
+         ".!bezo\n.!types std/time\n\n&date\n/r:=a=2024-01-01|b=2024-01-02\n"},
+    };
+    for (const auto& [members, text] : cases) EXPECT_EQ(authored(members), text);
+}
+
+TEST(AuthoredWriter, EmbedContainersEmbedsEveryRootContainer) {
+    ValueObject members{{"o", Value::object({{"a", Value::number("1")}})},
+                        {"l", Value::array({Value::number("1")})},
+                        {"s", Value::string("x")}};
+    EXPECT_EQ(authored(members, true), ".!bezo\n.!types std/enc\n\n&json\no=eyJhIjoxfQ\n&json\nl=WzFd\ns=x\n");
+}
+
+TEST(AuthoredWriter, UnrepresentableKeysAreShownEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("a\0b", 3), R"(unrepresentable JSON key: "a\0b")"},
+        {"a\r\n\t\"\\b", R"(unrepresentable JSON key: "a\r\n\t\"\\b")"},
+        {"\n\x01\xC2\xA0\xE2\x80\x8B\xC3\xA9 z", R"(unrepresentable JSON key: "\n\u{1}\u{a0}\u{200b}é z")"},
+    };
+    for (const auto& [key, message] : cases) {
+        EXPECT_EQ(authored({{key, Value::null()}}), "error: " + message);
+    }
+}
+
+TEST(JsonImport, RefusesInputThatIsNotUtf8) {
+    auto text = import_json("{\"a\":\"\xFF\"}", false);
+    ASSERT_FALSE(text);
+    EXPECT_EQ(text.error().other(), "input is not valid UTF-8");
+}
+
+}  // namespace
+}  // namespace bezo

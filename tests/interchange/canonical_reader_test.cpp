@@ -1,0 +1,179 @@
+#include "interchange/canonical_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include "interchange/base64url.hpp"
+#include "interchange/canonical_to_value.hpp"
+#include "interchange/json_writer.hpp"
+
+namespace bezo {
+namespace {
+
+// The exported JSON (without its final line feed), or the failure message.
+std::string exported(std::string_view canonical) {
+    auto json = export_json(canonical);
+    if (!json) return "error: " + json.error().other();
+    EXPECT_TRUE(json->ends_with('\n'));
+    json->pop_back();
+    return *json;
+}
+
+struct ReadCase {
+    std::string canonical;
+    std::string result;
+};
+
+TEST(CanonicalReader, ConvertsValuesByTypeName) {
+    const ReadCase cases[] = {
+        {"", "{}"},
+        {".!nezo\n# note\n// note\n.?x\n\n  \t\n", "{}"},
+        {"!float'a=-0.5e+3\n", R"({"a":-0.5e+3})"},
+        {"!int'a=1.5\n", R"({"a":1.5})"},
+        {"!bool'a=false\n!null'b=\n", R"({"a":false,"b":null})"},
+        {"!str'a=say \"hi\"\n", R"({"a":"say \"hi\""})"},
+        {"!text'a=one|:|two|:|:|\n", R"({"a":"one\ntwo\n:|"})"},
+        {"!std/time/date'd=2024-01-02\n", R"({"d":"2024-01-02"})"},
+        {"!std/time'x=1\n", R"({"x":"1"})"},
+        {"!std/num/inf'x=-inf\n", R"({"x":"-inf"})"},
+        {"!std/enc/bin'b=AAA\n", R"({"b":"AAA"})"},
+        {"!std/enc/json'j=" + base64url_encode("[1, 2]") + "\n", R"({"j":[1, 2]})"},
+        {"!std/enc/json'j=" + base64url_encode(" {\"a\" : 1}\r\n") + "\n", "{\"j\": {\"a\" : 1}\r\n}"},
+        {"!email'e=a@b\n", R"({"e":"a@b"})"},
+        {"!int'v=1\r\n  \t!int'w=2\r", R"({"v":1,"w":2})"},
+        {"!int'a=1\n!int'a=2\n", R"({"a":2})"},
+        {"!str'k=a=b\n", R"({"k":"a=b"})"},
+        {"!int[0,10]'a=5\n!float:km'b=1.5\n", R"({"a":5,"b":1.5})"},
+        {"!str'\"a=b\"=c\n", R"({"a=b":"c"})"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), c.result) << c.canonical;
+}
+
+TEST(CanonicalReader, PlacesValuesAtNamePaths) {
+    const ReadCase cases[] = {
+        {"!int'a/b=1\n!str'a/c=x\n", R"({"a":{"b":1,"c":"x"}})"},
+        {"!int'a::b=1\n!int'a//c=2\n", R"({"a":{"b":1,"c":2}})"},
+        {"!int'\"a/b\"=1\n", R"({"a/b":1})"},
+        {"!int'\"@x\"=1\n", R"({"@x":1})"},
+        {"!int'\"a\"\"b\"=1\n", R"({"a\"b":1})"},
+        {"!int'a:b=1\n", R"({"a:b":1})"},
+        {"!int'x@y=1\n", R"({"x@y":1})"},
+        {"!int'@xs/0=1\n!int'@xs/1=2\n", R"({"xs":[1,2]})"},
+        {"!int'@xs/+0=1\n!int'@xs/+1=2\n", R"({"xs":[1,2]})"},
+        {"!int'@xs/0/a=1\n!int'@xs/0/b=2\n!int'@xs/1/a=3\n", R"({"xs":[{"a":1,"b":2},{"a":3}]})"},
+        {"!int'@xs/0=1\n!int'@xs/0=2\n", R"({"xs":[2]})"},
+        {"!int'a/@xs/0/@ys/0=1\n", R"({"a":{"xs":[{"ys":[1]}]}})"},
+        {"!int'b=1\n!int'a/x=2\n!int'b=3\n!int'a/y=4\n", R"({"b":3,"a":{"x":2,"y":4}})"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), c.result) << c.canonical;
+}
+
+TEST(CanonicalReader, RefusesWithTheFirstFailureOfALine) {
+    const ReadCase cases[] = {
+        {"x=1\n", "not a canonical line: x=1"},
+        {"  x=1\r\n", "not a canonical line: x=1"},
+        {"'a=1\n", "bad metadata prefix: 'a=1"},
+        {"int'a=1\n", "bad metadata prefix: int'a=1"},
+        {"!int x'a=1\n", "bad metadata prefix: !int x'a=1"},
+        {"!int'a\n", "canonical line without =: !int'a"},
+        {"!int'\"a=1\n", "canonical line without =: !int'\"a=1"},
+        {"!int'a=01\n", "!int value is not a JSON number: 01"},
+        {"!int'a=1 \n", "!int value is not a JSON number: 1 "},
+        {"!float'a=\n", "!float value is not a JSON number: "},
+        {"!bool'a=TRUE\n", "!bool value is not true/false: TRUE"},
+        {"!null'a=x\n", "!null value carries a payload"},
+        {"!std/enc/bin'b=AAA=\n", "invalid base64url payload"},
+        {"!std/enc/json'j=QUJD=\n", "invalid base64url payload"},
+        {"!std/enc/json'j=" + base64url_encode("\xFF") + "\n", "std/enc/json payload is not UTF-8"},
+        {"!std/enc/json'j=" + base64url_encode("[1,]") + "\n", "invalid JSON at byte 3"},
+        {"!std/enc/json'j=" + base64url_encode("1 2") + "\n", "std/enc/json payload is not a single JSON value"},
+        {"!std/enc/json'j=\n", "invalid JSON at byte 0"},
+        {"!int'//=1\n", "empty namepath: //"},
+        {"!int'\"\"=1\n", "empty namepath: \"\""},
+        {"!int'x/=01\n", "!int value is not a JSON number: 01"},
+        {"!int'a=1\n!int'a/b=2\n", "namespace/leaf collision at a"},
+        {"!int'a/b=2\n!int'a=1\n", "namespace/leaf collision at a"},
+        {"!int'a=1\n!int'@a/0=2\n", "namespace/leaf collision at a"},
+        {"!int'@a/0=1\n!int'a=2\n", "namespace/leaf collision at a"},
+        {"!int'@xs/1=2\n", "array index 1 leaves a gap (canonical arrays are contiguous)"},
+        {"!int'@xs=1\n", "array without index"},
+        {"!int'@xs/01=1\n", "bad array index: 01"},
+        {"!int'@xs/\"0\"=1\n", "bad array index: 0"},
+        {"!int'@xs/+=1\n", "bad array index: +"},
+        {"!int'@xs/-1=1\n", "bad array index: -1"},
+        {"!int'@xs/99999999999999999999=1\n", "bad array index: 99999999999999999999"},
+        {"!int'@xs/0=1\n!int'@xs/0/a=2\n", "namespace/leaf collision at element 0"},
+        {"!int'@xs/0/a=1\n!int'@xs/0=2\n", "namespace/leaf collision at element 0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), "error: " + c.result) << c.canonical;
+}
+
+TEST(CanonicalReader, NamePathDepthLimit) {
+    auto path_of = [](std::size_t segments) {
+        std::string path = "a";
+        for (std::size_t i = 1; i < segments; ++i) path += "/a";
+        return "!int'" + path + "=1\n";
+    };
+    EXPECT_EQ(exported(path_of(512)).substr(0, 6), R"({"a":{)");
+    EXPECT_EQ(exported(path_of(513)), "error: namepath nests deeper than 512 segments");
+}
+
+TEST(CanonicalReader, WideNamespacesKeepFirstAppearanceOrder) {
+    std::string canonical;
+    std::string expected = "{";
+    constexpr int kMembers = 100000;
+    for (int i = 0; i < kMembers; ++i) {
+        std::string key = "k" + std::to_string(i);
+        canonical += "!int'" + key + "=" + std::to_string(i) + "\n";
+        expected += (i ? "," : "") + ("\"" + key + "\":") + std::to_string(i == 7 ? -1 : i);
+    }
+    canonical += "!int'k7=-1\n";
+    expected += "}";
+    EXPECT_EQ(exported(canonical), expected);
+}
+
+TEST(JoinTextLines, ReplacesMarkersLeftToRight) {
+    EXPECT_EQ(join_text_lines("a|:|b"), "a\nb");
+    EXPECT_EQ(join_text_lines("|:|:|"), "\n:|");
+    EXPECT_EQ(join_text_lines("a|:b|"), "a|:b|");
+}
+
+std::string converted(std::string_view canonical) {
+    auto tree = canonical_to_tree(canonical);
+    EXPECT_TRUE(tree);
+    auto value = tree_to_value(*tree);
+    EXPECT_TRUE(value);
+    const auto& members = std::get<ValueObject>(value->data);
+    EXPECT_EQ(members.size(), 1u);
+    std::string out;
+    write_json_value(members.front().value, out);
+    return out;
+}
+
+TEST(TreeToValue, KeepsNumberTextAndTurnsEmbeddedJsonIntoStructure) {
+    auto tree = canonical_to_tree("!float'a=1.50\n!int'b=-0\n!text'c=x|:|y\n!std/num/inf'd=inf\n!std/enc/json'e=" +
+                                  base64url_encode(" {\"k\" : [1, {}]} ") + "\n!int'@f/0/z=1\n!int'@f/0/y=2\n");
+    ASSERT_TRUE(tree);
+    auto value = tree_to_value(*tree);
+    ASSERT_TRUE(value);
+    const auto& members = std::get<ValueObject>(value->data);
+    ASSERT_EQ(members.size(), 6u);
+    EXPECT_EQ(members[0].value, Value::number("1.50"));
+    EXPECT_EQ(members[1].value, Value::number("-0"));
+    EXPECT_EQ(members[2].value, Value::string("x\ny"));
+    EXPECT_EQ(members[3].value, Value::typed("std/num", "inf", "inf"));
+    EXPECT_EQ(members[4].value,
+              Value::object({{"k", Value::array({Value::number("1"), Value::object()})}}));
+    EXPECT_EQ(members[5].value,
+              Value::array({Value::object({{"z", Value::number("1")}, {"y", Value::number("2")}})}));
+    EXPECT_EQ(converted("!std/time/date'd=2024-01-02\n"), R"("2024-01-02")");
+}
+
+TEST(TreeToValue, PassesOnJsonFailures) {
+    CanonicalValue broken{CanonicalArray{CanonicalValue{CanonicalJson{"[1,"}}}};
+    auto value = tree_to_value(broken);
+    ASSERT_FALSE(value);
+    EXPECT_EQ(value.error().other(), "invalid JSON at byte 3");
+}
+
+}  // namespace
+}  // namespace bezo

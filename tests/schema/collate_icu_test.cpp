@@ -1,0 +1,105 @@
+#include "schema/collate_icu.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace bezo {
+namespace {
+
+struct SetCase {
+    std::string tag;
+    std::string value;
+    std::vector<std::string> members;
+    CollatedAnswer answer;
+};
+
+class CollatedSetTest : public ::testing::TestWithParam<SetCase> {};
+
+TEST_P(CollatedSetTest, ComparesUnderTheTagsOptions) {
+    const SetCase& c = GetParam();
+    EXPECT_EQ(collated_set_contains(c.tag, c.value, c.members), c.answer) << c.tag << " " << c.value;
+}
+
+const auto In = CollatedAnswer::In;
+const auto Out = CollatedAnswer::Out;
+const auto None = CollatedAnswer::NoCollator;
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CollatedSetTest,
+    ::testing::Values(SetCase{"de", "Apfel", {"apfel"}, Out}, SetCase{"de", "apfel", {"birne", "apfel"}, In},
+                      SetCase{"de-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
+                      SetCase{"DE-U-KS-LEVEL1", "\xC3\x84PFEL", {"apfel"}, In},
+                      SetCase{"de-u-ks-level2", "APFEL", {"apfel"}, In},
+                      SetCase{"de-u-ks-level2", "\xC3\x84pfel", {"apfel"}, Out},
+                      SetCase{"de-u-ks-level1-kc-true", "Apfel", {"apfel"}, Out},
+                      SetCase{"de-u-ks-level1-kc", "Apfel", {"apfel"}, Out},
+                      SetCase{"de-u-ks-level1-kc-false", "Apfel", {"apfel"}, In},
+                      SetCase{"de-u-ks-identic", "apfel", {"apfel"}, In},
+                      // Alternate handling is set even where the locale tailors it.
+                      SetCase{"th", "a b", {"ab"}, Out}, SetCase{"th-u-ka-shifted", "a b", {"ab"}, In},
+                      SetCase{"en-u-ka-noignore", "a b", {"ab"}, Out}, SetCase{"de", "apfel", {}, Out},
+                      // Tags without a collator.
+                      SetCase{"qaa", "a", {"a"}, None}, SetCase{"root", "a", {"a"}, None},
+                      SetCase{"de-", "a", {"a"}, None}, SetCase{"de-u-ks-level4", "a", {"a"}, None},
+                      SetCase{"de-u-ks-primary", "a", {"a"}, None}, SetCase{"de-u-ks", "a", {"a"}, None},
+                      SetCase{"de-u-ka-yes", "a", {"a"}, None}, SetCase{"de-u-kc-yes", "a", {"a"}, None},
+                      SetCase{"de-u-kf-upper", "a", {"a"}, None},
+                      SetCase{"de-u-ks-level1-ks-level2", "a", {"a"}, None},
+                      SetCase{"de-u-attr-ks-level1", "a", {"a"}, None}, SetCase{"de-a-bbb", "a", {"a"}, None},
+                      SetCase{"de-x-priv", "a", {"a"}, None}, SetCase{"x-whatever", "a", {"a"}, None},
+                      SetCase{"de-u-ks-level1-level2", "a", {"a"}, None},
+                      // "und" skips the known-language test.
+                      SetCase{"und", "a", {"a"}, In}, SetCase{"und-u-ks-level1", "A", {"a"}, In}));
+
+struct RangeCase {
+    std::string tag;
+    std::string value;
+    std::optional<std::string> low;
+    std::optional<std::string> high;
+    CollatedAnswer answer;
+};
+
+class CollatedRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(CollatedRangeTest, BoundsAreInclusive) {
+    const RangeCase& c = GetParam();
+    EXPECT_EQ(collated_range_contains(c.tag, c.value, c.low, c.high), c.answer) << c.tag << " " << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, CollatedRangeTest,
+    ::testing::Values(RangeCase{"sv", "\xC3\xB6", "a", "z", Out}, RangeCase{"de", "\xC3\xB6", "a", "z", In},
+                      RangeCase{"de", "a", "a", "z", In}, RangeCase{"de", "z", "a", "z", In},
+                      RangeCase{"de", "zz", "a", "z", Out}, RangeCase{"de", "B", "a", "c", In},
+                      RangeCase{"de", "anything", std::nullopt, std::nullopt, In},
+                      RangeCase{"de", "m", std::nullopt, "k", Out},
+                      RangeCase{"de", "m", "k", std::nullopt, In},
+                      // The collation type travels with the locale: phonebook order reads "ä" as "ae".
+                      RangeCase{"de-u-co-phonebk", "\xC3\xA4", "ad", "af", In},
+                      RangeCase{"de", "\xC3\xA4", "ad", "af", Out},
+                      RangeCase{"zzz", "a", std::nullopt, std::nullopt, None}));
+
+TEST(CollatorCacheTest, HandsOutWorkingHandles) {
+    const auto first = collator_for_locale("de-u-ks-level1");
+    const auto second = collator_for_locale("de-u-ks-level1");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->compare("Apfel", "apfel"), std::weak_ordering::equivalent);
+    EXPECT_EQ(second->compare("a", "b"), std::weak_ordering::less);
+    EXPECT_FALSE(collator_for_locale("qaa").has_value());
+    EXPECT_FALSE(collator_for_locale("qaa").has_value());
+}
+
+TEST(CollatorCacheTest, EachThreadBuildsItsOwn) {
+    CollatedAnswer on_other_thread = CollatedAnswer::NoCollator;
+    std::thread worker([&] {
+        on_other_thread = collated_set_contains("de-u-ks-level1", "APFEL", std::vector<std::string>{"apfel"});
+    });
+    worker.join();
+    EXPECT_EQ(on_other_thread, CollatedAnswer::In);
+}
+
+}  // namespace
+}  // namespace bezo
