@@ -374,8 +374,13 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
         return write_map_entries(state, left, value);
     }
     const KeyPath key_path = parse_key_path(left);
-    std::string path(current_block_path(state));
-    append_segments(path, key_path.segments);
+    std::string_view path = current_block_path(state);
+    std::string joined;
+    if (!key_path.segments.empty()) {
+        joined = path;
+        append_segments(joined, key_path.segments);
+        path = joined;
+    }
     auto expanded = expand_variables(state, value);
     if (!expanded) return std::unexpected(std::move(expanded.error()));
     return emit_typed_field(state, path, key_path.key, *expanded);

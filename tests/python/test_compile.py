@@ -88,6 +88,8 @@ COMPILED = [
     ("union takes the first member", "!int|text\nx=5\n", lines("!int'::x=5")),
     ("union member range after span", "!int[0,5]|text\nx=7\n!int[0,5]|text\ny=3\n", lines("!text'::x=7", "!int[0,5]'::y=3")),
     ("union member with unit", "!float:km|int\nx=2.5\n", lines("!float:km'::x=2.5")),
+    ("union member with unit refuses a word", "!float:km|text\nx=far\n", lines("!text'::x=far")),
+    ("union of library types", ".!types std/time\n!std/time/date|std/time/time\nx=10:00:00\n", lines("!std/time/time'::x=10:00:00")),
     ("union per list entry", "!int|text\n@v;=1;a\n", lines("!int'/@v::0=1", "!text'/@v::1=a")),
     ("union provenance kept", "!int|text?p\nx=a\n", lines("!text?p'::x=a")),
     # delegations
