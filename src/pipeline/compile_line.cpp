@@ -17,12 +17,6 @@ namespace {
 Error app_error(AppErrorKind kind) { return Error::App(kind); }
 Error invalid_key(const CompileState& state) { return Error::Lex(LexErrorKind::InvalidKey, state.current_line); }
 
-std::string_view trim_blanks(std::string_view text) {
-    while (!text.empty() && is_blank_or_tab(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank_or_tab(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 void append_index(std::string& out, std::uint64_t index) {
     char digits[20];
     const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
@@ -98,8 +92,7 @@ Result<void> open_section(CompileState& state, std::string_view head) {
 }
 
 // The ".!schema:" line of a delegating head "(/path schema:name)".
-Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields,
-                                std::string_view path) {
+Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields, std::string_view path) {
     constexpr std::string_view kSchema = "schema:";
     if (fields.size() != 2 || !fields[1].starts_with(kSchema)) {
         return std::unexpected(app_error(AppErrorKind::SchemaDelegation));
@@ -154,8 +147,8 @@ Result<std::vector<Constraint>> named_type_constraints(std::string_view items_te
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
         if (constraint == nullptr) {
-            return std::unexpected(Error::Other("only constraint items may follow &" + std::string(name) + ": " +
-                                                std::string(text)));
+            return std::unexpected(
+                Error::Other("only constraint items may follow &" + std::string(name) + ": " + std::string(text)));
         }
         if (std::holds_alternative<Constraint::Span>(constraint->value)) {
             return std::unexpected(
@@ -432,6 +425,12 @@ Result<void> compile_splat_line(CompileState& state, std::string_view name) {
 }
 
 }  // namespace
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && is_blank_or_tab(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank_or_tab(text.back())) text.remove_suffix(1);
+    return text;
+}
 
 Result<std::vector<std::string>> parse_path(std::string_view text) {
     while (text.starts_with('/')) text.remove_prefix(1);

@@ -21,11 +21,13 @@ Result<void> compile_line(CompileState& state, const Line& line);
 // leading "/" skipped, "::" refused.
 Result<std::vector<std::string>> parse_path(std::string_view text);
 
+// The text without blanks and tabs at either end.
+std::string_view trim_blanks(std::string_view text);
+
 // Writes one content line at `path` (joined path text) with the signature of
 // the pending annotation and provenance; a union annotation first chooses
 // the member that accepts the value. The pending slots stay set.
-Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
-                              std::string_view value);
+Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key, std::string_view value);
 
 // Writes one splat item: "@name+" and "@name;" keys append entries to the
 // array "@name" below `path`; any other key is one field.

@@ -21,10 +21,7 @@ bool declares(std::string_view text, std::string_view word) {
 
 // The text after a directive word, trimmed of blanks and tabs at both ends.
 std::string_view directive_argument(std::string_view text, std::string_view directive) {
-    std::string_view rest = text.substr(directive.size());
-    while (!rest.empty() && is_blank_or_tab(rest.front())) rest.remove_prefix(1);
-    while (!rest.empty() && is_blank_or_tab(rest.back())) rest.remove_suffix(1);
-    return rest;
+    return trim_blanks(text.substr(directive.size()));
 }
 
 void add_import(std::vector<std::string>& imports, std::string_view argument) {

@@ -45,8 +45,8 @@ Result<void> check_unit(CompileState& state, std::string_view unit) {
     auto names = user_unit_names(state);
     if (!names) return std::unexpected(std::move(names.error()));
     if (is_known_unit(unit, **names)) return {};
-    return std::unexpected(Error::Other("unknown unit '" + std::string(unit) +
-                                        "' (not built-in, not defined by any .!units import)"));
+    return std::unexpected(
+        Error::Other("unknown unit '" + std::string(unit) + "' (not built-in, not defined by any .!units import)"));
 }
 
 Result<std::optional<std::string>> rewrite_unit_aliases(CompileState& state, std::string_view unit) {

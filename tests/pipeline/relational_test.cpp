@@ -23,12 +23,12 @@ TEST(NormalizeKey, SpellsEveryKeyForm) {
         {"a b", "\"a b\""},
         {"9lives", "\"9lives\""},
         {"x-y", "\"x-y\""},
-        {"\"q\"", "q"},            // quoted plain identifier loses its quotes
-        {"\"a b\"", "\"a b\""},    // well-quoted key kept
+        {"\"q\"", "q"},          // quoted plain identifier loses its quotes
+        {"\"a b\"", "\"a b\""},  // well-quoted key kept
         {"\"a\"\"b\"", "\"a\"\"b\""},
-        {"a\"b", "\"a\"\"b\""},    // inner quote doubled
+        {"a\"b", "\"a\"\"b\""},              // inner quote doubled
         {"\"a\"b\"", "\"\"\"a\"\"b\"\"\""},  // unpaired inner quote: quoted whole
-        {"\"\"", "\"\"\"\"\"\""},  // too short to be a quoted key
+        {"\"\"", "\"\"\"\"\"\""},            // too short to be a quoted key
         {"", "\"\""},
         {"a'b", "\"a'b\""},
     };
