@@ -8,7 +8,7 @@
 #include "interchange/decimal_text.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
-#include "interchange/utf8.hpp"
+#include "core/utf8.hpp"
 #include "lang/anno.hpp"
 #include "lang/ascii.hpp"
 

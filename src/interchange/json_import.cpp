@@ -2,7 +2,7 @@
 
 #include "interchange/authored_writer.hpp"
 #include "interchange/json_reader.hpp"
-#include "interchange/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 

@@ -9,7 +9,7 @@
 
 #include "lang/ascii.hpp"
 #include "lang/unitdefs.hpp"
-#include "schema/utf8_scan.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -68,15 +68,6 @@ std::optional<std::string> read_regular_file(const std::filesystem::path& path) 
         }
         content.append(buffer.data(), static_cast<std::size_t>(count));
     }
-}
-
-// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-bool is_valid_utf8(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (!utf8_next(text, pos)) return false;
-    }
-    return true;
 }
 
 }  // namespace

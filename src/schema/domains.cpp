@@ -175,24 +175,9 @@ private:
     bool done_ = false;
 };
 
-std::optional<std::uint64_t> read_version_number(std::string_view piece) {
-    if (piece.starts_with('+')) {
-        piece.remove_prefix(1);
-    }
-    if (!is_ascii_digits(piece)) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-    if (error != std::errc{} || end != piece.data() + piece.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::weak_ordering compare_version_pieces(std::string_view a, std::string_view b) {
-    const auto x = read_version_number(a);
-    const auto y = read_version_number(b);
+    const auto x = read_unsigned_decimal(a);
+    const auto y = read_unsigned_decimal(b);
     if (x && y) {
         return *x <=> *y;
     }
@@ -278,6 +263,21 @@ std::optional<std::int64_t> read_zone_correction(std::string_view zone) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text) {
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    if (!is_ascii_digits(text)) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 bool compare_numeric_text(std::string_view a, std::string_view b) {
     if (is_integer_text(a) && is_integer_text(b)) {

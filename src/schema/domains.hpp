@@ -18,6 +18,10 @@ inline constexpr std::string_view kDefaultDomain = "..lex";
 // for every other word.
 std::optional<std::string_view> collation_domain_tag(std::string_view domain);
 
+// The value of an optional "+" followed by ASCII digits, or no value for any
+// other text and for a number beyond 64 bits.
+std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text);
+
 // True when a <= b as numbers. Integers (an optional "-" and digits) compare
 // exactly at any length; anything else is read as a double, and a text that
 // does not read as a number makes the comparison false.

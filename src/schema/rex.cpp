@@ -1,7 +1,7 @@
 #include "schema/rex.hpp"
 
 #include "schema/rex_syntax.hpp"
-#include "schema/utf8_scan.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/fault.hpp"
 #include "schema/rex.hpp"
-#include "schema/utf8_scan.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {

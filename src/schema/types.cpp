@@ -1,11 +1,9 @@
 #include "schema/types.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <variant>
 
 #include "core/fault.hpp"
-#include "lang/ascii.hpp"
 #include "lang/unit.hpp"
 #include "lang/yezo.hpp"
 #include "schema/bcp47.hpp"
@@ -310,22 +308,14 @@ std::optional<std::string> base64_length_bound(std::optional<std::string_view> b
     if (!bound) {
         return std::nullopt;
     }
-    std::string_view digits = *bound;
-    if (digits.starts_with('+')) {
-        digits.remove_prefix(1);
-    }
-    if (!is_ascii_digits(digits)) {
-        return std::nullopt;
-    }
-    std::uint64_t bytes = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), bytes);
-    if (error != std::errc{} || end != digits.data() + digits.size()) {
+    const auto bytes = read_unsigned_decimal(*bound);
+    if (!bytes) {
         return std::nullopt;
     }
     // Every 3 bytes take 4 characters; 1 or 2 bytes left over take 2 or 3.
     // Near the top of the 64-bit range the length no longer fits 64 bits.
     constexpr unsigned kTail[] = {0, 2, 3};
-    const UInt128 length = static_cast<UInt128>(bytes / 3) * 4 + kTail[bytes % 3];
+    const UInt128 length = static_cast<UInt128>(*bytes / 3) * 4 + kTail[*bytes % 3];
     std::string text;
     append_decimal(text, length);
     return text;

@@ -1,4 +1,5 @@
-// Decoding of one UTF-8 sequence at a time, for code that walks a text by
+// UTF-8 helpers: a strict well-formedness check for texts that arrive as
+// bytes, and decoding one sequence at a time for code that walks a text by
 // code points without building a decoded copy of it.
 #pragma once
 
@@ -7,6 +8,10 @@
 #include <string_view>
 
 namespace bezo {
+
+// True when the bytes are well-formed UTF-8: no overlong forms, no
+// surrogates, nothing above U+10FFFF, no truncated sequence.
+bool is_valid_utf8(std::string_view bytes);
 
 // Decodes the sequence that starts at `pos` and advances `pos` past it. A
 // malformed sequence (bad lead or continuation byte, truncation, overlong

@@ -1,4 +1,4 @@
-#include "interchange/utf8.hpp"
+#include "core/utf8.hpp"
 
 #include <cstddef>
 

@@ -1,0 +1,316 @@
+#include "schema/check.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bezo {
+namespace {
+
+constexpr CheckResult kPass = CheckResult::pass();
+constexpr CheckResult kViolation = CheckResult::fail(AppErrorKind::ConstraintViolation);
+constexpr CheckResult kMismatch = CheckResult::fail(AppErrorKind::TypeMismatch);
+constexpr CheckResult kNoCollation = CheckResult::fail(AppErrorKind::CollationUnsupported);
+constexpr CheckResult kCollision = CheckResult::fail(AppErrorKind::DelimiterCollision);
+
+std::string describe(CheckResult result) {
+    return result.passed() ? "pass" : std::string(app_error_kind_name(result.kind()));
+}
+
+std::vector<AnnotationItem> items_of(std::string_view line) {
+    auto items = split_annotation_line(line);
+    EXPECT_TRUE(items.has_value()) << line;
+    return items.value_or(std::vector<AnnotationItem>{});
+}
+
+Constraint constraint_of(std::string_view text) {
+    const auto items = items_of(text);
+    EXPECT_EQ(items.size(), 1u) << text;
+    return std::get<Constraint>(items.at(0).value);
+}
+
+struct ConstraintCase {
+    std::string_view constraint;
+    std::string_view domain;
+    std::string_view value;
+    CheckResult expected;
+};
+
+void expect_constraint_cases(std::span<const ConstraintCase> cases) {
+    PatternCache patterns;
+    for (const ConstraintCase& c : cases) {
+        const CheckResult result = check_constraint(constraint_of(c.constraint), c.domain, c.value, patterns);
+        EXPECT_EQ(result, c.expected) << c.constraint << " in " << c.domain << " on «" << c.value
+                                      << "» gave " << describe(result);
+    }
+}
+
+TEST(CheckConstraint, PatternsSpansAndBytewiseOrder) {
+    const ConstraintCase cases[] = {
+        {"/^a/", "..lex", "abc", kPass},
+        {"/^a/", "..num", "abc", kPass},
+        {"/^a/", "..lex", "bac", kViolation},
+        {"/b/", "..lex", "abc", kPass},
+        {"/a{2,1}/", "..lex", "aa", kViolation},  // does not compile
+        {"/a\\/b/", "..lex", "a/b", kPass},
+        {"..num", "..lex", "anything", kPass},
+        {"[a,m]", "..lex", "b", kPass},
+        {"[a,m]", "..lex", "z", kViolation},
+        {"[a,m]", "..lex", "m", kPass},
+        {"[a,m]", "..lex", "ma", kViolation},
+        {"[,]", "..lex", "", kPass},
+        {"[a,m]", "..other", "b", kPass},
+        {"[9,]", "..lex", "10", kViolation},
+        {"{a,,b}", "..lex", "", kPass},
+        {"{a,b}", "..lex", "c", kViolation},
+    };
+    expect_constraint_cases(cases);
+}
+
+TEST(CheckConstraint, NumericVersionAndTimeDomains) {
+    const ConstraintCase cases[] = {
+        {"[0,10]", "..num", "7", kPass},
+        {"[0,10]", "..num", "11", kViolation},
+        {"[0,10]", "..num", "abc", kViolation},
+        {"[,]", "..num", "abc", kPass},
+        {"[1000000000000000000000000000000000000000,1000000000000000000000000000000000000001]", "..num",
+         "1000000000000000000000000000000000000001", kPass},
+        {"[1000000000000000000000000000000000000000,1000000000000000000000000000000000000001]", "..num",
+         "1000000000000000000000000000000000000002", kViolation},
+        {"[0,0]", "..num", "-0", kPass},
+        {"[7,7]", "..num", "007", kPass},
+        {"[0.5,1]", "..num", ".5", kPass},
+        {"[,0.5]", "..num", ".6", kViolation},
+        {"[0.5,]", "..num", "abc", kViolation},
+        {"{7}", "..num", "7.0", kViolation},
+        {"{7}", "..num", "7", kPass},
+        {"[1.2,2]", "..ver", "1.10", kPass},
+        {"[,1.2]", "..ver", "1.2.0", kViolation},
+        {"{1.2}", "..ver", "1.02", kViolation},
+        {"[1.4,]", "..ver", "1.+5", kPass},
+        {"[2024-01-01T08:00:00Z,2024-01-01T08:00:00Z]", "..time", "2024-01-01T10:00:00+02:00", kPass},
+        {"[2024-03-01,2024-03-01]", "..time", "2024-02-30", kPass},
+        {"[,10:00:00.5]", "..time", "10:00:00.25", kPass},
+        {"[,10:00:00.5]", "..time", "10:00:00.75", kViolation},
+        {"[2024-01-01T00:00:00-01:00,]", "..time", "2024-01-01T00:30:00Z", kViolation},
+        {"[b,c]", "..time", "bb", kPass},  // neither side reads as a date: bytes
+    };
+    expect_constraint_cases(cases);
+}
+
+TEST(CheckConstraint, LengthsCountCharactersAsNumbers) {
+    const ConstraintCase cases[] = {
+        {"#[1,3]", "..lex", "\u00e4\u00f6\u00fc", kPass},  // six bytes, three characters
+        {"#[1,3]", "..lex", "abcd", kViolation},
+        {"#[1,]", "..lex", "", kViolation},
+        {"#{3,5}", "..lex", "abc", kPass},
+        {"#{3,5}", "..lex", "abcd", kViolation},
+        {"#[2,10]", "..ver", "abcde", kPass},  // 5 <= 10 as numbers, not as bytes
+        {"#[2,10]", "..lex[de]", "abcde", kPass},
+    };
+    expect_constraint_cases(cases);
+}
+
+TEST(CheckConstraint, CollationDomains) {
+    const ConstraintCase cases[] = {
+        {"[a,b]", "..lex[de]", "\u00e4", kPass},
+        {"[a,b]", "..lex", "\u00e4", kViolation},
+        {"[a,b]", "..lex[de]", "c", kViolation},
+        {"{A}", "..lex[de-u-ks-level1]", "a", kPass},
+        {"{A}", "..lex[de]", "a", kViolation},
+    };
+    expect_constraint_cases(cases);
+}
+
+TEST(CheckConstraint, UnusableCollationFailsEveryConstraint) {
+    for (std::string_view constraint : {"/x/", "[a,b]", "{x}", "#[1,2]", "..num"}) {
+        for (std::string_view domain : {"..lex[de-u-ks-level4]", "..lex[zz-u-xx-yes]", "..lex[]"}) {
+            const ConstraintCase c{constraint, domain, "x", kNoCollation};
+            expect_constraint_cases({&c, 1});
+        }
+    }
+}
+
+struct FieldCase {
+    std::string_view items;
+    std::string_view type;
+    std::optional<std::string> unit;
+    std::string_view value;
+    CheckResult expected;
+};
+
+void expect_field_cases(std::span<const FieldCase> cases) {
+    PatternCache patterns;
+    for (const FieldCase& c : cases) {
+        const CanonicalLine line{std::string(c.type), "/::f", c.value, c.unit, std::nullopt, 3};
+        const CheckResult result = check_field_value(items_of(c.items), line, patterns);
+        EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "="
+                                      << c.value << " gave " << describe(result);
+    }
+}
+
+constexpr std::string_view kInt = "!int /^-?[0-9]+$/ ..num [0,10]";
+
+TEST(CheckFieldValue, TypesAndConstraints) {
+    const FieldCase cases[] = {
+        {kInt, "int", {}, "5", kPass},
+        {kInt, "int", {}, "11", kViolation},
+        {kInt, "int", {}, "x", kViolation},
+        {kInt, "str", {}, "5", kPass},  // another plain name: constraints decide
+        {kInt, "acme/x", {}, "11", kViolation},
+        {kInt, "null", {}, "5", kMismatch},
+        {kInt, "text", {}, "5", kMismatch},
+        {kInt, "std/enc/bin", {}, "5", kMismatch},
+        {kInt, "", {}, "5", kMismatch},
+        {"!str", "int", {}, "5", kMismatch},
+        {"!null /^$/", "str", {}, "", kMismatch},
+        {"!std/enc/json /^[A-Za-z0-9_-]*$/", "str", {}, "abc", kMismatch},
+        {"!text", "str", {}, "a|:|b", kCollision},
+        {"!text", "str", {}, "a|b", kPass},
+        {"!text", "text", {}, "a|:|b", kPass},
+        {"!int [5,10] ..num", "int", {}, "7", kPass},  // the list's domain reaches the annotation
+        {"", "anything", {}, "x", kPass},
+        {"/^/ &ref", "anything", {}, "x", kPass},
+    };
+    expect_field_cases(cases);
+}
+
+TEST(CheckFieldValue, Units) {
+    const FieldCase cases[] = {
+        {"!float:km/h ..num", "float", "km/h", "5", kPass},
+        {"!float:km/h ..num", "float", "h^-1*km", "5", kPass},
+        {"!float:km/h ..num", "float", "m/s", "5", kMismatch},
+        {"!float:km/h ..num", "float", {}, "5", kMismatch},
+        {"!int ..num", "int", "km", "5", kMismatch},
+        {"/^/", "str", "km", "5", kMismatch},
+        {"", "str", "km", "5", kMismatch},
+        {"!int ..num", "int", "k m", "5", kMismatch},
+    };
+    expect_field_cases(cases);
+}
+
+constexpr std::string_view kIntOrFloat = "!int(/^-?[0-9]+$/..num)|float(/^-?[0-9]*\\.?[0-9]+$/..num)";
+
+TEST(CheckFieldValue, UnionMembers) {
+    const FieldCase cases[] = {
+        {kIntOrFloat, "float", {}, "1.5", kPass},
+        {kIntOrFloat, "float", {}, "x", kViolation},
+        {kIntOrFloat, "int", {}, "1.5", kViolation},
+        {kIntOrFloat, "int", {}, "15", kPass},
+        {kIntOrFloat, "str", {}, "15", kMismatch},
+        {"!int:km(..num)|float:m(..num)", "float", "m", "1", kPass},
+        {"!int:km(..num)|float:m(..num)", "float", "km", "1", kMismatch},
+        {"!int:km(..num)|float:m(..num)", "int", "km", "1", kPass},
+        {"!int:km(..num)|float:m(..num)", "int", {}, "1", kMismatch},
+        {"!int([5,10]..num)|str", "int", {}, "7", kPass},  // the member's own domain
+        {"!int([5,10])|str ..num", "int", {}, "7", kPass},  // else the list's
+        {"!int([5,10])|str", "int", {}, "7", kViolation},
+        {"!text|int", "str", {}, "a|:|b", kCollision},
+    };
+    expect_field_cases(cases);
+}
+
+TEST(CheckFieldValue, UnusableCollationComesFirst) {
+    const FieldCase cases[] = {
+        {"!str ..lex[de-u-ks-level4]", "str", {}, "x", kNoCollation},
+        {"!str ..lex[de-u-ks-level4]", "", "km", "x", kNoCollation},
+        {"!str ..lex[de] [a,b]", "str", {}, "\u00e4", kPass},
+        {"!str(..lex[de-u-ks-level4]) [a,b]", "str", {}, "a", kNoCollation},
+    };
+    expect_field_cases(cases);
+}
+
+TEST(SatisfiesConstraints, ItemLists) {
+    const struct {
+        std::string_view items;
+        std::string_view value;
+        bool satisfied;
+    } cases[] = {
+        {kInt, "5", true},
+        {kInt, "x", false},
+        {"", "x", true},
+        {"&ref", "x", true},
+        {"!int([5,10]..num)", "7", false},  // a plain annotation uses the list's domain
+        {"!int([5,10]..num) ..num", "7", true},
+        {"!int(/^[0-9]+$/)|bool({true,false})", "true", true},
+        {"!int(/^[0-9]+$/)|bool({true,false})", "12", true},
+        {"!int(/^[0-9]+$/)|bool({true,false})", "x", false},
+        {"!int([5,10]..num)|str([a,b])", "7", true},
+        {"..lex[de-u-ks-level4] /x/", "x", false},
+        {"..lex[de] [a,b]", "\u00e4", true},
+    };
+    PatternCache patterns;
+    for (const auto& c : cases) {
+        EXPECT_EQ(satisfies_constraints(items_of(c.items), c.value, patterns), c.satisfied)
+            << c.items << " on " << c.value;
+    }
+}
+
+TEST(MatchUnionAlternative, FirstAcceptingMember) {
+    const struct {
+        std::string_view annotation;
+        std::string_view value;
+        std::optional<std::string> member;
+    } cases[] = {
+        {"!int(/^[0-9]+$/)|float(/^[0-9.]+$/)|str", "5", "int"},
+        {"!int(/^[0-9]+$/)|float(/^[0-9.]+$/)|str", "1.5", "float"},
+        {"!int(/^[0-9]+$/)|float(/^[0-9.]+$/)|str", "x", "str"},
+        {"!int(/^[0-9]+$/)|bool({true,false})", "x", std::nullopt},
+        {"!int([5,10]..num)|str([a,b])", "7", "int"},
+        {"!int([5,10])|str([0,9])", "7", "str"},
+    };
+    PatternCache patterns;
+    for (const auto& c : cases) {
+        const auto annotation = parse_annotation(c.annotation);
+        ASSERT_TRUE(annotation.has_value()) << c.annotation;
+        EXPECT_EQ(match_union_alternative(*annotation, c.value, patterns), c.member) << c.annotation << " " << c.value;
+    }
+}
+
+TEST(TypeViolationMessage, VerbsUnitsAndCutValues) {
+    const SchemaField field{items_of("!int ..num"), "/::a", false, "", "!int ..num"};
+    const std::string forty(40, 'x');
+    const std::string forty_accents = [] {
+        std::string text;
+        for (int i = 0; i < 41; ++i) text += "\u00e9";
+        return text;
+    }();
+    const struct {
+        AppErrorKind kind;
+        std::string value;
+        std::optional<std::string> unit;
+        std::string context;
+    } cases[] = {
+        {AppErrorKind::TypeMismatch, "5", "km", "/::a=5 (type !int:km) does not satisfy !int ..num"},
+        {AppErrorKind::ConstraintViolation, "5", {}, "/::a=5 (type !int) violates !int ..num"},
+        {AppErrorKind::DelimiterCollision, "5", {}, "/::a=5 (type !int) violates !int ..num"},
+        {AppErrorKind::CollationUnsupported, "5", {},
+         "/::a=5 (type !int) needs a collation unavailable in !int ..num"},
+        {AppErrorKind::ConstraintViolation, forty, {}, "/::a=" + forty + " (type !int) violates !int ..num"},
+        {AppErrorKind::ConstraintViolation, forty + "y", {},
+         "/::a=" + forty + "\u2026 (type !int) violates !int ..num"},
+        {AppErrorKind::ConstraintViolation, forty_accents, {},
+         "/::a=" + forty_accents.substr(0, 80) + "\u2026 (type !int) violates !int ..num"},
+    };
+    for (const auto& c : cases) {
+        const CanonicalLine line{"int", "/::a", c.value, c.unit, std::nullopt, 7};
+        const AppErrorAt verdict = type_violation_message(c.kind, field, line);
+        EXPECT_EQ(verdict.context, c.context);
+        EXPECT_EQ(verdict, (AppErrorAt{c.kind, 7, c.context}));
+    }
+}
+
+TEST(PatternCache, CompilesEachPatternOnce) {
+    PatternCache patterns;
+    const RexProgram* first = patterns.program("^a+$");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(patterns.program("^a+$"), first);
+    EXPECT_NE(patterns.program("^b$"), first);
+    EXPECT_EQ(patterns.program("a{2,1}"), nullptr);
+    EXPECT_EQ(patterns.program("a{2,1}"), nullptr);
+}
+
+}  // namespace
+}  // namespace bezo
