@@ -10,6 +10,7 @@
 #include "core/error.hpp"
 #include "interchange/json_import.hpp"
 #include "interchange/json_writer.hpp"
+#include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
 
 namespace bezo::py {
@@ -66,7 +67,7 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
 
 }  // namespace
 
-PyObject* road_compile(const BoundTexts&) { return not_available("compile"); }
+PyObject* road_compile(const BoundTexts& args) { return to_python(compile_text(*args[0])); }
 PyObject* road_denormalize(const BoundTexts&) { return not_available("denormalize"); }
 PyObject* road_build(const BoundTexts&) { return not_available("build"); }
 PyObject* road_compile_schema(const BoundTexts&) { return not_available("compile_schema"); }

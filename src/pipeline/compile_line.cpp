@@ -1,0 +1,511 @@
+#include "pipeline/compile_line.hpp"
+
+#include <charconv>
+
+#include "lang/anno.hpp"
+#include "lang/ascii.hpp"
+#include "lang/path.hpp"
+#include "lang/table.hpp"
+#include "pipeline/compiler.hpp"
+#include "pipeline/union_member.hpp"
+#include "pipeline/unit_check.hpp"
+#include "pipeline/variables.hpp"
+
+namespace bezo {
+namespace {
+
+Error app_error(AppErrorKind kind) { return Error::App(kind); }
+Error invalid_key(const CompileState& state) { return Error::Lex(LexErrorKind::InvalidKey, state.current_line); }
+
+void append_index(std::string& out, std::uint64_t index) {
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+    out.append(digits, end);
+}
+
+std::string index_text(std::uint64_t index) {
+    std::string text;
+    append_index(text, index);
+    return text;
+}
+
+// Calls `each` with every piece of `text` split at `separator` (empty pieces
+// included); the first failure ends the walk.
+template <class Each>
+Result<void> for_each_piece(std::string_view text, char separator, Each&& each) {
+    while (true) {
+        const auto end = text.find(separator);
+        if (auto done = each(text.substr(0, end)); !done) return done;
+        if (end == std::string_view::npos) return {};
+        text.remove_prefix(end + 1);
+    }
+}
+
+// The joined path of the innermost block followed by the segments of `text`.
+Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
+    auto segments = parse_path(text);
+    if (!segments) return std::unexpected(std::move(segments.error()));
+    std::string path(current_block_path(state));
+    append_segments(path, *segments);
+    return path;
+}
+
+// Appends "'" path "::" key "=" value to a line whose signature is written.
+void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
+    std::string& out = state.output.begin_line();
+    out += '\'';
+    out += path;
+    out += "::";
+    out += key;
+    out += '=';
+    out += value;
+    state.output.end_line();
+}
+
+// ---- blank lines and blocks ----------------------------------------------
+
+Result<void> compile_trivia_line(const CompileState& state) {
+    if (has_pending_metadata(state)) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    return {};
+}
+
+std::string_view first_field(std::span<const std::string_view> fields) {
+    return fields.empty() ? std::string_view{} : fields.front();
+}
+
+void close_block(CompileState& state, BlockKind kind) {
+    if (!state.blocks.empty() && state.blocks.back().kind == kind) state.blocks.pop_back();
+}
+
+// Every section head opens a new entry of its array; sections never nest in
+// sections, so an open section is closed first.
+Result<void> open_section(CompileState& state, std::string_view head) {
+    state.content_seen = true;
+    close_block(state, BlockKind::Section);
+    auto array_path = block_path_with(state, first_field(split_fields(head)));
+    if (!array_path) return std::unexpected(std::move(array_path.error()));
+    BlockFrame frame{BlockKind::Section, *array_path, std::move(*array_path)};
+    frame.path += '/';
+    append_index(frame.path, next_entry_index(state, frame.array_path));
+    state.blocks.push_back(std::move(frame));
+    return {};
+}
+
+// The ".!schema:" line of a delegating head "(/path schema:name)".
+Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields, std::string_view path) {
+    constexpr std::string_view kSchema = "schema:";
+    if (fields.size() != 2 || !fields[1].starts_with(kSchema)) {
+        return std::unexpected(app_error(AppErrorKind::SchemaDelegation));
+    }
+    const std::string_view name = fields[1].substr(kSchema.size());
+    if (name.empty() || name.find('|') != std::string_view::npos) {
+        return std::unexpected(app_error(AppErrorKind::SchemaDelegation));
+    }
+    std::string line = ".!schema:";
+    line += path;
+    line += ' ';
+    line += name;
+    if (state.delegation_seen.insert(line).second) state.delegation_lines.push_back(std::move(line));
+    return {};
+}
+
+Result<void> open_namespace(CompileState& state, std::string_view head) {
+    state.content_seen = true;
+    const auto fields = split_fields(head);
+    auto path = block_path_with(state, first_field(fields));
+    if (!path) return std::unexpected(std::move(path.error()));
+    const bool delegates =
+        std::ranges::any_of(fields, [](std::string_view field) { return field.starts_with("schema:"); });
+    if (delegates) {
+        if (auto collected = collect_delegation(state, fields, *path); !collected) return collected;
+    }
+    state.blocks.push_back(BlockFrame{BlockKind::Namespace, std::move(*path), {}});
+    return {};
+}
+
+// ---- annotation, named-type and provenance lines --------------------------
+
+Result<void> pend_annotation(CompileState& state, std::string_view text) {
+    if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    auto annotation = parse_annotation(text);
+    if (!annotation) return std::unexpected(Error::Other("bad annotation: " + std::string(text)));
+    if (annotation->provenance && state.pending_provenance) {
+        return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    }
+    if (auto checked = check_annotation_units(state, *annotation); !checked) return checked;
+    state.pending_annotation = std::move(*annotation);
+    return {};
+}
+
+// The constraint items after "&name": pattern, range, set and length only.
+Result<std::vector<Constraint>> named_type_constraints(std::string_view items_text, std::string_view name,
+                                                       std::string_view text) {
+    std::vector<Constraint> constraints;
+    if (items_text.empty()) return constraints;
+    auto items = split_annotation_line(items_text);
+    if (!items) return std::unexpected(Error::Other("bad annotation items: " + std::string(text)));
+    for (auto& item : *items) {
+        auto* constraint = std::get_if<Constraint>(&item.value);
+        if (constraint == nullptr) {
+            return std::unexpected(
+                Error::Other("only constraint items may follow &" + std::string(name) + ": " + std::string(text)));
+        }
+        if (std::holds_alternative<Constraint::Span>(constraint->value)) {
+            return std::unexpected(
+                Error::Other("span constraints are not valid in a data annotation: " + std::string(text)));
+        }
+        constraints.push_back(std::move(*constraint));
+    }
+    return constraints;
+}
+
+Result<void> pend_named_type(CompileState& state, std::string_view text) {
+    if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    const std::string_view rest = text.substr(1);
+    const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
+    auto qualified = state.resolver.qualify_type_name(name, state.types_imports, state.registry);
+    if (!qualified) return std::unexpected(std::move(qualified.error()));
+    auto constraints = named_type_constraints(trim_blanks(rest.substr(name.size())), name, text);
+    if (!constraints) return std::unexpected(std::move(constraints.error()));
+    Annotation annotation;
+    annotation.name = std::move(*qualified);
+    annotation.constraints = std::move(*constraints);
+    state.pending_annotation = std::move(annotation);
+    return {};
+}
+
+bool is_provenance_name_start(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '_'; }
+
+// The length of a provenance name or tag at the start of `text` (0: none).
+std::size_t provenance_name_length(std::string_view text) {
+    if (text.empty() || !is_provenance_name_start(text.front())) return 0;
+    std::size_t length = 1;
+    while (length < text.size() && (is_provenance_name_start(text[length]) || text[length] == '-')) ++length;
+    return length;
+}
+
+// name ["@" compact timestamp] ["#" tag]
+bool is_provenance_item(std::string_view item) {
+    const std::size_t name = provenance_name_length(item);
+    if (name == 0) return false;
+    item.remove_prefix(name);
+    if (item.starts_with('@')) {
+        const auto hash = item.find('#');
+        if (!is_compact_timestamp(item.substr(1, hash == std::string_view::npos ? hash : hash - 1))) return false;
+        item.remove_prefix(hash == std::string_view::npos ? item.size() : hash);
+    }
+    if (item.starts_with('#')) {
+        const std::string_view tag = item.substr(1);
+        return !tag.empty() && provenance_name_length(tag) == tag.size();
+    }
+    return item.empty();
+}
+
+// One or more ","-separated provenance items.
+bool is_provenance_text(std::string_view items) {
+    if (items.empty()) return false;
+    while (true) {
+        const auto comma = items.find(',');
+        if (!is_provenance_item(items.substr(0, comma))) return false;
+        if (comma == std::string_view::npos) return true;
+        items.remove_prefix(comma + 1);
+    }
+}
+
+Result<void> pend_provenance(CompileState& state, std::string_view text) {
+    if (state.pending_provenance || (state.pending_annotation && state.pending_annotation->provenance)) {
+        return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    }
+    if (!is_provenance_text(text.substr(1))) {
+        return std::unexpected(Error::Other("invalid provenance annotation: " + std::string(text)));
+    }
+    state.pending_provenance = std::string(text.substr(1));
+    return {};
+}
+
+Result<void> compile_meta_line(CompileState& state, std::string_view text) {
+    state.content_seen = true;
+    if (text.empty()) return {};
+    switch (text.front()) {
+        case '!':
+            return pend_annotation(state, text);
+        case '&':
+            return pend_named_type(state, text);
+        case '?':
+            return pend_provenance(state, text);
+        default:
+            return {};
+    }
+}
+
+// ---- content lines --------------------------------------------------------
+
+enum class ContentForm {
+    RecordAppend,      // "@.name+="
+    RecordListAppend,  // "@.name;="
+    TextVariable,      // ".name="
+    SplatVariable,     // "/.name:="
+    RecordEntry,       // "path+:="
+    ScalarAppend,      // "path+="
+    SplatAssignment,   // "path:="
+    ScalarList,        // "path;="
+    Field,             // "key path="
+};
+
+struct ContentLeft {
+    ContentForm form;
+    std::string_view text;  // the variable name, or the path or key path
+};
+
+ContentLeft classify_left(std::string_view left) {
+    if (left.size() > 1) {
+        if (left.starts_with("@.") && left.size() > 3) {
+            if (left.ends_with('+')) return {ContentForm::RecordAppend, left.substr(2, left.size() - 3)};
+            if (left.ends_with(';')) return {ContentForm::RecordListAppend, left.substr(2, left.size() - 3)};
+        }
+        if (left[0] == '.' && left[1] != '.') return {ContentForm::TextVariable, left.substr(1)};
+        if (left.starts_with("/.") && left.ends_with(':')) {
+            return {ContentForm::SplatVariable, left.substr(2, left.size() - 3)};
+        }
+    }
+    if (left.ends_with("+:")) return {ContentForm::RecordEntry, left.substr(0, left.size() - 2)};
+    if (left.ends_with('+')) return {ContentForm::ScalarAppend, left.substr(0, left.size() - 1)};
+    if (left.ends_with(':')) return {ContentForm::SplatAssignment, left.substr(0, left.size() - 1)};
+    if (left.ends_with(';')) return {ContentForm::ScalarList, left.substr(0, left.size() - 1)};
+    return {ContentForm::Field, left};
+}
+
+Result<void> refuse_in_verbatim(const CompileState& state) {
+    if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
+    return {};
+}
+
+Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
+    auto items = expand_record_variable(state, value);
+    if (!items) return std::unexpected(std::move(items.error()));
+    auto& variable = state.record_variables[std::string(name)];
+    variable.insert(variable.end(), std::make_move_iterator(items->begin()), std::make_move_iterator(items->end()));
+    return {};
+}
+
+Result<void> define_record_variable(CompileState& state, const ContentLeft& left, std::string_view value) {
+    if (auto refused = refuse_in_verbatim(state); !refused) return refused;
+    if (left.form == ContentForm::RecordAppend) return append_record_items(state, left.text, value);
+    return for_each_piece(value, ';',
+                          [&](std::string_view piece) { return append_record_items(state, left.text, piece); });
+}
+
+// Stores the expanded value of a text or splat variable definition.
+template <class Value, class Expand>
+Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
+                             std::string_view value, Expand expand) {
+    if (auto refused = refuse_in_verbatim(state); !refused) return refused;
+    auto expanded = expand(state, value);
+    if (!expanded) return std::unexpected(std::move(expanded.error()));
+    variables.insert_or_assign(std::string(name), std::move(*expanded));
+    return {};
+}
+
+Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
+    auto path = block_path_with(state, array);
+    if (!path) return std::unexpected(std::move(path.error()));
+    const std::uint64_t index = next_entry_index(state, *path);
+    *path += '/';
+    append_index(*path, index);
+    return emit_splat_lines(state, *path, value);
+}
+
+// One scalar entry per item of `value` (a record variable or one value).
+Result<void> append_scalar_entries(CompileState& state, std::string_view array_path, std::string_view value) {
+    auto items = expand_record_variable(state, value);
+    if (!items) return std::unexpected(std::move(items.error()));
+    for (const auto& item : *items) {
+        const std::string key = index_text(next_entry_index(state, array_path));
+        if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
+    }
+    return {};
+}
+
+Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
+    auto path = block_path_with(state, left.text);
+    if (!path) return std::unexpected(std::move(path.error()));
+    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, value);
+    return for_each_piece(value, ';',
+                          [&](std::string_view piece) { return append_scalar_entries(state, *path, piece); });
+}
+
+Result<void> write_splat_assignment(CompileState& state, std::string_view target, std::string_view value) {
+    auto path = block_path_with(state, target);
+    if (!path) return std::unexpected(std::move(path.error()));
+    return emit_splat_lines(state, *path, value);
+}
+
+// A field under "!map<T>": one line per "key:value" entry of the value.
+Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
+    const Annotation& annotation = *state.pending_annotation;
+    if (annotation.unit || !annotation.constraints.empty()) {
+        return std::unexpected(Error::Other("a map annotation admits neither a unit nor inline constraints"));
+    }
+    const std::string signature = render_type_signature(&annotation, state.pending_provenance);
+    auto path = block_path_with(state, left);
+    if (!path) return std::unexpected(std::move(path.error()));
+    if (value == "{}") return {};
+    return for_each_piece(value, ';', [&](std::string_view entry) -> Result<void> {
+        const auto colon = entry.find(':');
+        if (colon == std::string_view::npos) return std::unexpected(app_error(AppErrorKind::DelimiterCollision));
+        if (colon == 0) return std::unexpected(invalid_key(state));
+        auto entry_value = expand_variables(state, entry.substr(colon + 1));
+        if (!entry_value) return std::unexpected(std::move(entry_value.error()));
+        state.output.begin_line() += signature;
+        finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
+        return {};
+    });
+}
+
+Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
+    if (state.pending_annotation && state.pending_annotation->name == "map") {
+        return write_map_entries(state, left, value);
+    }
+    const KeyPath key_path = parse_key_path(left);
+    std::string_view path = current_block_path(state);
+    std::string joined;
+    if (!key_path.segments.empty()) {
+        joined = path;
+        append_segments(joined, key_path.segments);
+        path = joined;
+    }
+    auto expanded = expand_variables(state, value);
+    if (!expanded) return std::unexpected(std::move(expanded.error()));
+    return emit_typed_field(state, path, key_path.key, *expanded);
+}
+
+Result<void> compile_content_form(CompileState& state, std::string_view left_text, std::string_view value) {
+    const ContentLeft left = classify_left(left_text);
+    switch (left.form) {
+        case ContentForm::RecordAppend:
+        case ContentForm::RecordListAppend:
+            return define_record_variable(state, left, value);
+        case ContentForm::TextVariable:
+            return define_variable(state, state.text_variables, left.text, value, expand_text_variable_definition);
+        case ContentForm::SplatVariable:
+            return define_variable(state, state.splat_variables, left.text, value, splat_variable_value);
+        case ContentForm::RecordEntry:
+            return write_record_entry(state, left.text, value);
+        case ContentForm::ScalarAppend:
+        case ContentForm::ScalarList:
+            return write_scalar_entries(state, left, value);
+        case ContentForm::SplatAssignment:
+            return write_splat_assignment(state, left.text, value);
+        case ContentForm::Field:
+            return write_field(state, left.text, value);
+    }
+    return {};
+}
+
+Result<void> compile_content_line(CompileState& state, const Line& line) {
+    state.content_seen = true;
+    if (find_unquoted(line.left(), '\'')) return std::unexpected(invalid_key(state));
+    auto compiled = compile_content_form(state, line.left(), line.value);
+    if (compiled) take_pending_annotation(state);
+    return compiled;
+}
+
+Result<void> compile_splat_line(CompileState& state, std::string_view name) {
+    state.content_seen = true;
+    if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
+    if (state.blocks.empty()) return std::unexpected(app_error(AppErrorKind::VariableContext));
+    const auto found = state.splat_variables.find(name);
+    if (found == state.splat_variables.end()) return std::unexpected(app_error(AppErrorKind::UndefinedReference));
+    const std::string path(current_block_path(state));
+    for (const auto& item : found->second) {
+        if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
+    }
+    take_pending_annotation(state);
+    return {};
+}
+
+}  // namespace
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && is_blank_or_tab(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank_or_tab(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+Result<std::vector<std::string>> parse_path(std::string_view text) {
+    while (text.starts_with('/')) text.remove_prefix(1);
+    if (find_namespace_separator(text)) {
+        return std::unexpected(Error::Other("'::' is not allowed in a path (namespace/array/map-assign) position"));
+    }
+    const auto segments = split_path(text);
+    return normalize_segments(segments);
+}
+
+Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
+                              std::string_view value) {
+    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    std::optional<Annotation> member;
+    if (annotation != nullptr && !annotation->alternatives.empty()) {
+        auto chosen = choose_union_member(state, *annotation, value);
+        if (!chosen) return std::unexpected(std::move(chosen.error()));
+        member = std::move(*chosen);
+        annotation = &*member;
+    }
+    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    finish_content_line(state, path, key, value);
+    return {};
+}
+
+Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
+                               std::string_view value) {
+    const bool list_key = key.size() > 2 && key.front() == '@' && (key.back() == '+' || key.back() == ';');
+    if (!list_key) return emit_typed_field(state, path, normalize_key(key), value);
+    std::string array_path(path);
+    array_path += "/@";
+    array_path += normalize_key(key.substr(1, key.size() - 2));
+    auto append_entry = [&](std::string_view entry) {
+        const std::string index = index_text(next_entry_index(state, array_path));
+        return emit_typed_field(state, array_path, index, entry);
+    };
+    if (key.back() == '+') return append_entry(value);
+    return for_each_piece(value, ';', append_entry);
+}
+
+Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value) {
+    auto items = splat_variable_value(state, value);
+    if (!items) return std::unexpected(std::move(items.error()));
+    for (const auto& item : *items) {
+        if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
+    }
+    return {};
+}
+
+Result<void> compile_line(CompileState& state, const Line& line) {
+    switch (line.kind) {
+        case LineKind::Blank:
+        case LineKind::Comment:
+        case LineKind::Doc:
+            return compile_trivia_line(state);
+        case LineKind::Decl:
+            return compile_declaration(state, line.text);
+        case LineKind::SectionOpen:
+            return open_section(state, line.text);
+        case LineKind::SectionClose:
+            close_block(state, BlockKind::Section);
+            return {};
+        case LineKind::NsOpen:
+            return open_namespace(state, line.text);
+        case LineKind::NsClose:
+            close_block(state, BlockKind::Namespace);
+            return {};
+        case LineKind::Content:
+            return compile_content_line(state, line);
+        case LineKind::Meta:
+            return compile_meta_line(state, line.text);
+        case LineKind::VarSplat:
+            return compile_splat_line(state, line.text);
+    }
+    return {};
+}
+
+}  // namespace bezo

@@ -1,0 +1,28 @@
+#include "pipeline/compile_state.hpp"
+
+namespace bezo {
+
+std::string_view current_block_path(const CompileState& state) {
+    if (state.blocks.empty()) return {};
+    return state.blocks.back().path;
+}
+
+std::uint64_t next_entry_index(CompileState& state, std::string_view array_path) {
+    auto found = state.entry_counters.find(array_path);
+    if (found == state.entry_counters.end()) {
+        state.entry_counters.emplace(std::string(array_path), 1);
+        return 0;
+    }
+    return found->second++;
+}
+
+bool has_pending_metadata(const CompileState& state) {
+    return state.pending_annotation.has_value() || state.pending_provenance.has_value();
+}
+
+void take_pending_annotation(CompileState& state) {
+    state.pending_annotation.reset();
+    state.pending_provenance.reset();
+}
+
+}  // namespace bezo

@@ -1,0 +1,106 @@
+// The state of one compilation of an authored document: everything the
+// compiler knows about the document while it walks the lexed lines once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "lang/anno.hpp"
+#include "lang/resolve.hpp"
+#include "lang/unit.hpp"
+#include "pipeline/relational.hpp"
+#include "schema/check.hpp"
+
+namespace bezo {
+
+// Hash of texts that also looks up by string_view, so lookups need no copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+template <class Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// One (key, value) item of a splat.
+struct SplatItem {
+    std::string key;
+    std::string value;
+
+    friend bool operator==(const SplatItem&, const SplatItem&) = default;
+};
+using SplatItems = std::vector<SplatItem>;
+
+enum class BlockKind : std::uint8_t {
+    Namespace,  // opened by "(...)"
+    Section,    // opened by "[...]"; one entry of an array of records
+};
+
+// One open block. Paths are held as joined path text ("" at the root, else
+// "/" and the canonical segments joined with "/"), which is all the compiler
+// ever needs of them.
+struct BlockFrame {
+    BlockKind kind = BlockKind::Namespace;
+    // The block's full path from the root, a section's entry index included.
+    std::string path;
+    // Sections only: the array's path, without the entry index.
+    std::string array_path;
+};
+
+struct CompileState {
+    explicit CompileState(Resolver& resolver) : resolver(resolver) {}
+
+    // Unit names and alias table of the ".!units" modules, built on first use.
+    std::optional<UnitNames> user_unit_names;
+    std::optional<UnitAliasTable> user_unit_aliases;
+
+    std::vector<std::string> types_imports;
+    std::vector<std::string> units_imports;
+    std::vector<RegistryEntry> registry;
+
+    RelationalText output;
+    // ".!schema:" lines collected from namespace heads, in order, no repeats.
+    std::vector<std::string> delegation_lines;
+    TextSet delegation_seen;
+
+    std::vector<BlockFrame> blocks;  // innermost last
+
+    std::optional<Annotation> pending_annotation;
+    std::optional<std::string> pending_provenance;
+
+    TextMap<std::string> text_variables;
+    TextMap<std::vector<std::string>> record_variables;
+    TextMap<SplatItems> splat_variables;
+    // Next entry index per joined array path.
+    TextMap<std::uint64_t> entry_counters;
+
+    std::uint64_t current_line = 0;
+    bool verbatim = false;
+    bool content_seen = false;
+
+    Resolver& resolver;
+    // Patterns of union members, compiled once per compile.
+    PatternCache patterns;
+};
+
+// The joined path text of the innermost open block ("" when none is open).
+std::string_view current_block_path(const CompileState& state);
+
+// The next entry index of the array at `array_path` (0 the first time); the
+// count goes up by one.
+std::uint64_t next_entry_index(CompileState& state, std::string_view array_path);
+
+bool has_pending_metadata(const CompileState& state);
+
+// Clears the pending annotation and provenance once a line is done with them.
+void take_pending_annotation(CompileState& state);
+
+}  // namespace bezo

@@ -1,0 +1,161 @@
+#include "pipeline/variables.hpp"
+
+#include "lang/ascii.hpp"
+#include "lang/path.hpp"
+
+namespace bezo {
+namespace {
+
+bool is_word_char(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '_'; }
+
+bool is_word(std::string_view text) { return !text.empty() && std::ranges::all_of(text, is_word_char); }
+
+// The length of the run of word characters at the start of `text`.
+std::size_t word_length(std::string_view text) {
+    std::size_t length = 0;
+    while (length < text.size() && is_word_char(text[length])) ++length;
+    return length;
+}
+
+// The length of the field reference at the start of `text`: word characters,
+// "/", "::", and "@" at the start or right after "/"; trailing "/", ":" and
+// "@" are not part of it.
+std::size_t reference_length(std::string_view text) {
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const char c = text[length];
+        if (is_word_char(c) || c == '/') {
+            ++length;
+        } else if (c == ':' && length + 1 < text.size() && text[length + 1] == ':') {
+            length += 2;
+        } else if (c == '@' && (length == 0 || text[length - 1] == '/')) {
+            ++length;
+        } else {
+            break;
+        }
+    }
+    while (length > 0 && (text[length - 1] == '/' || text[length - 1] == ':' || text[length - 1] == '@')) --length;
+    return length;
+}
+
+Error undefined_reference() { return Error::App(AppErrorKind::UndefinedReference); }
+
+Result<const std::string*> text_variable(const CompileState& state, std::string_view name) {
+    auto found = state.text_variables.find(name);
+    if (name.empty() || found == state.text_variables.end()) return std::unexpected(undefined_reference());
+    return &found->second;
+}
+
+// A whole-value use of a record or splat variable ("$@." or "$/." + name).
+template <class Items>
+Result<Items> whole_variable(const CompileState& state, const TextMap<Items>& variables, std::string_view name) {
+    if (state.verbatim && is_word(name)) return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
+    auto found = variables.find(name);
+    if (found == variables.end()) return std::unexpected(undefined_reference());
+    return found->second;
+}
+
+void append_doubling_dollars(std::string& out, std::string_view text) {
+    for (char c : text) {
+        if (c == '$') out += '$';
+        out += c;
+    }
+}
+
+// "$" + reference, made relative to the root inside a block.
+void append_reference(std::string& out, std::string_view block_path, std::string_view reference) {
+    out += '$';
+    if (block_path.empty()) {
+        out += reference;
+        return;
+    }
+    const KeyPath parsed = parse_key_path(reference);
+    out += block_path.substr(1);
+    append_segments(out, parsed.segments);
+    out += "::";
+    out += parsed.key;
+}
+
+}  // namespace
+
+Result<std::string> expand_text_variable_definition(const CompileState& state, std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t pos = 0; pos < value.size(); ++pos) {
+        if (value[pos] != '$') {
+            out += value[pos];
+        } else if (value.substr(pos + 1).starts_with('$')) {
+            out += '$';
+            ++pos;
+        } else if (value.substr(pos + 1).starts_with('.')) {
+            const std::string_view name = value.substr(pos + 2, word_length(value.substr(pos + 2)));
+            auto text = text_variable(state, name);
+            if (!text) return std::unexpected(std::move(text.error()));
+            out += **text;
+            pos += 1 + name.size();
+        } else {
+            return std::unexpected(
+                Error::Other("field references are not allowed in a variable definition: " + std::string(value)));
+        }
+    }
+    return out;
+}
+
+Result<std::string> expand_variables(const CompileState& state, std::string_view value) {
+    if (state.verbatim || value.find('$') == std::string_view::npos) return std::string(value);
+    const std::string_view block_path = current_block_path(state);
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t pos = 0; pos < value.size(); ++pos) {
+        if (value[pos] != '$') {
+            out += value[pos];
+            continue;
+        }
+        const std::string_view rest = value.substr(pos + 1);
+        if (rest.starts_with('$')) {
+            out += "$$";
+            ++pos;
+        } else if (rest.starts_with("/.") || rest.starts_with("@.")) {
+            return std::unexpected(Error::App(AppErrorKind::VariableContext));
+        } else if (rest.starts_with('.')) {
+            const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
+            auto text = text_variable(state, name);
+            if (!text) return std::unexpected(std::move(text.error()));
+            append_doubling_dollars(out, **text);
+            pos += 1 + name.size();
+        } else {
+            const std::size_t length = reference_length(rest);
+            if (length == 0) return std::unexpected(undefined_reference());
+            append_reference(out, block_path, rest.substr(0, length));
+            pos += length;
+        }
+    }
+    return out;
+}
+
+Result<std::vector<std::string>> expand_record_variable(const CompileState& state, std::string_view value) {
+    if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
+    auto item = expand_variables(state, value);
+    if (!item) return std::unexpected(std::move(item.error()));
+    std::vector<std::string> items;
+    items.push_back(std::move(*item));
+    return items;
+}
+
+Result<SplatItems> splat_variable_value(const CompileState& state, std::string_view value) {
+    if (value.starts_with("$/.")) return whole_variable(state, state.splat_variables, value.substr(3));
+    SplatItems items;
+    while (true) {
+        const auto bar = value.find('|');
+        const std::string_view piece = value.substr(0, bar);
+        const auto eq = piece.find('=');
+        if (eq == std::string_view::npos) return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
+        auto expanded = expand_variables(state, piece.substr(eq + 1));
+        if (!expanded) return std::unexpected(std::move(expanded.error()));
+        items.push_back({std::string(piece.substr(0, eq)), std::move(*expanded)});
+        if (bar == std::string_view::npos) return items;
+        value.remove_prefix(bar + 1);
+    }
+}
+
+}  // namespace bezo
