@@ -6,9 +6,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <variant>
 #include <vector>
+
+#include "core/hash.hpp"
 
 namespace bezo {
 
@@ -43,13 +44,8 @@ public:
     CanonicalValue& find_or_add(std::string_view key);
 
 private:
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
-    };
-
     std::vector<CanonicalMember> members_;
-    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> positions_;
+    TextMap<std::size_t> positions_;
 };
 
 struct CanonicalValue {

@@ -8,10 +8,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
+#include "core/hash.hpp"
 #include "lang/anno.hpp"
 #include "lang/resolve.hpp"
 #include "lang/unit.hpp"
@@ -19,16 +18,6 @@
 #include "schema/check.hpp"
 
 namespace bezo {
-
-// Hash of texts that also looks up by string_view, so lookups need no copy.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
-template <class Value>
-using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
-using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
 // One (key, value) item of a splat.
 struct SplatItem {
