@@ -128,9 +128,16 @@ Constraint::Length encoded_length(const Constraint::Length& length) {
 
 // Where span items go among the rendered items. Inside a union member's
 // parenthesised group a plain "..lex" directly before a range would be read
-// back as the collation span "..lex[lo,hi]", so there spans follow the ranges
-// and sets; the domain of a list is its first span wherever it stands.
+// back as the collation span "..lex[lo,hi]", so in that one case the spans
+// follow the ranges and sets; they keep their own order, and the domain of a
+// list is its first span wherever it stands.
 enum class SpanPlacement : std::uint8_t { BeforeRanges, AfterRanges };
+
+SpanPlacement group_span_placement(const TypeCollector& collector) {
+    const bool lex_meets_range = !collector.spans.empty() && collector.spans.back() == kDefaultDomain &&
+                                 !collector.ranges_and_sets.empty() && collector.ranges_and_sets.front().starts_with('[');
+    return lex_meets_range ? SpanPlacement::AfterRanges : SpanPlacement::BeforeRanges;
+}
 
 std::vector<std::string> render_items(const TypeCollector& collector, bool b64, SpanPlacement placement) {
     std::vector<std::string> items;
@@ -384,7 +391,7 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
         }
         text.append(":").append(*canonical);
     }
-    const std::vector<std::string> items = render_items(collector, resolution.b64, SpanPlacement::AfterRanges);
+    const std::vector<std::string> items = render_items(collector, resolution.b64, group_span_placement(collector));
     if (!items.empty()) {
         text.append("(").append(join(items, "")).append(")");
     }
