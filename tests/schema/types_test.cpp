@@ -50,6 +50,18 @@ protected:
                                       "&pong=\n"
                                       "!int:km\n"
                                       "&distance=\n");
+        resolver_.preload_module_text("acme/wide", "yezo", doubling_library(30));
+    }
+
+    // A library whose every type refers twice to the next: within the depth
+    // limit, yet expanding to 2^levels copies of the last type's pattern.
+    static std::string doubling_library(int levels) {
+        std::string text = ".!yezo acme/wide\n/x/\n&t" + std::to_string(levels) + "=\n";
+        for (int level = levels - 1; level >= 0; --level) {
+            const std::string next = "&t" + std::to_string(level + 1);
+            text += next + " " + next + "\n&t" + std::to_string(level) + "=\n";
+        }
+        return text;
     }
 
     Result<LoweredType> lower(std::string_view text) { return lower_field_type(annotation_of(text), resolver_, {}); }
@@ -219,6 +231,8 @@ TEST_F(TypeLowering, Errors) {
         {"!int|bool:m", Error::Other("unit annotation on a non-numeric union alternative: bool:m")},
         {"!acme/t/loop", Error::Other("type-definition recursion too deep (cycle?)")},
         {"!acme/t/ping", Error::Other("type-definition recursion too deep (cycle?)")},
+        {"!acme/wide/t0", Error::Other("type-definition expansion too large")},
+        {"!int|acme/wide/t0", Error::Other("type-definition expansion too large")},
     };
     for (const auto& c : cases) {
         const auto lowered = lower(c.annotation);
