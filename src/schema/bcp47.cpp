@@ -118,8 +118,9 @@ bool is_known_language(std::string_view language) {
     std::transform(lower.begin(), lower.end(), lower.begin(), to_lower);
     icu::Locale locale(lower.c_str());
     // ICU reads "root" and "und" as the empty language and would then expand
-    // them to its default: only a language that survives as written counts.
-    if (locale.isBogus() || lower != locale.getLanguage()) return false;
+    // them to its default, so an empty language is not known. A language
+    // that ICU respells ("deu" as "de") is asked under its new spelling.
+    if (locale.isBogus() || locale.getLanguage()[0] == '\0') return false;
     UErrorCode status = U_ZERO_ERROR;
     locale.addLikelySubtags(status);
     if (U_FAILURE(status)) return false;

@@ -1,13 +1,13 @@
 #include "schema/collate_icu.hpp"
 
 #include <array>
-#include <unordered_map>
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
 
 #include "core/fault.hpp"
+#include "core/hash.hpp"
 #include "schema/bcp47.hpp"
 
 namespace bezo {
@@ -119,13 +119,8 @@ std::optional<CollatorHandle> build_collator(std::string_view tag_text, const Co
     return CollatorHandle(std::shared_ptr<const icu::Collator>(std::move(collator)));
 }
 
-struct TagHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view tag) const { return std::hash<std::string_view>{}(tag); }
-};
-
-using CollatorCache =
-    std::unordered_map<std::string, std::optional<CollatorHandle>, TagHash, std::equal_to<>>;
+// Keyed by the tag text; tags come from schema texts, so the hash is keyed.
+using CollatorCache = TextMap<std::optional<CollatorHandle>>;
 
 CollatorCache& thread_cache() {
     thread_local CollatorCache cache;

@@ -77,9 +77,15 @@ private:
         return true;
     }
 
+    // A copy that adds no instruction (an empty group, a{0}) leaves the
+    // program as it was, so every further copy would add nothing either:
+    // stopping there keeps nested repeats of empty nodes from running
+    // 1024 x 1024 x ... emission steps while the size limit never fires.
     bool emit_times(const RexNode& node, std::uint32_t count) {
         for (std::uint32_t k = 0; k < count; ++k) {
+            const std::size_t before = insts_.size();
             if (!rex_emit(node)) return false;
+            if (insts_.size() == before) return true;
         }
         return true;
     }

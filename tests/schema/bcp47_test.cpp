@@ -51,7 +51,7 @@ TEST(LanguageTagTest, SplitsTheParts) {
 }
 
 TEST(KnownLanguageTest, AsksTheLikelySubtagsData) {
-    for (const char* known : {"de", "sv", "th", "DE", "haw"}) EXPECT_TRUE(is_known_language(known)) << known;
+    for (const char* known : {"de", "sv", "th", "DE", "haw", "deu", "aar"}) EXPECT_TRUE(is_known_language(known)) << known;
     for (const char* unknown : {"und", "root", "qaa", "zzz", "", "d1"})
         EXPECT_FALSE(is_known_language(unknown)) << unknown;
 }

@@ -41,6 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Alternate handling is set even where the locale tailors it.
                       SetCase{"th", "a b", {"ab"}, Out}, SetCase{"th-u-ka-shifted", "a b", {"ab"}, In},
                       SetCase{"en-u-ka-noignore", "a b", {"ab"}, Out}, SetCase{"de", "apfel", {}, Out},
+                      // A three-letter code of a known language.
+                      SetCase{"deu-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
                       // Tags without a collator.
                       SetCase{"qaa", "a", {"a"}, None}, SetCase{"root", "a", {"a"}, None},
                       SetCase{"de-", "a", {"a"}, None}, SetCase{"de-u-ks-level4", "a", {"a"}, None},

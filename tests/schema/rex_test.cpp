@@ -128,6 +128,27 @@ TEST(RexLimitsTest, ProgramSizeBoundsNestedRepeats) {
     EXPECT_FALSE(rex_is_match(*big, std::string(149999, 'a')));
 }
 
+TEST(RexLimitsTest, NestedRepeatsOfEmptyNodesCompileAtOnce) {
+    // Copies of an empty node add no instruction, so the size limit alone
+    // would never stop these; each must still compile in well under a second.
+    const struct {
+        const char* pattern;
+        const char* matching;
+    } cases[] = {
+        {"^((((){1024}){1024}){1024}){1024}$", ""},
+        {"^(((a{0}){1024}){1024}){1024}b$", "b"},
+        {"^((((()()){1024}){1024}){1024}x){2}$", "xx"},
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& c : cases) {
+        const auto program = rex_compile(c.pattern);
+        ASSERT_TRUE(program.has_value()) << c.pattern;
+        EXPECT_TRUE(rex_is_match(*program, c.matching)) << c.pattern;
+        EXPECT_FALSE(rex_is_match(*program, "a")) << c.pattern;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST(RexMatchTimeTest, PathologicalPatternsRunInLinearTime) {
     const std::string text(100000, 'a');
     const auto start = std::chrono::steady_clock::now();
