@@ -238,6 +238,14 @@ def test_large_document():
     assert out.endswith(f"!int'/@row/{count // 2 - 1}::n={count // 2 - 1}\n")
 
 
+def test_deep_nesting():
+    # Every open block's path extends the one below it; memory and time must
+    # grow with the depth, not with its square.
+    depth = 100_000
+    out = bezo.compile("(/n)\n" * depth + "x=1\n" + "()\n" * depth + "y=2\n")
+    assert out == lines("!str'" + "/n" * depth + "::x=1", "!str'::y=2")
+
+
 def test_wrong_argument_type():
     with pytest.raises(TypeError):
         bezo.compile(b"x=1\n")
