@@ -73,21 +73,18 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     return fields.empty() ? std::string_view{} : fields.front();
 }
 
-void close_block(CompileState& state, BlockKind kind) {
-    if (!state.blocks.empty() && state.blocks.back().kind == kind) state.blocks.pop_back();
-}
-
 // Every section head opens a new entry of its array; sections never nest in
 // sections, so an open section is closed first.
 Result<void> open_section(CompileState& state, std::string_view head) {
     state.content_seen = true;
     close_block(state, BlockKind::Section);
-    auto array_path = block_path_with(state, first_field(split_fields(head)));
-    if (!array_path) return std::unexpected(std::move(array_path.error()));
-    BlockFrame frame{BlockKind::Section, *array_path, std::move(*array_path)};
-    frame.path += '/';
-    append_index(frame.path, next_entry_index(state, frame.array_path));
-    state.blocks.push_back(std::move(frame));
+    auto segments = parse_path(first_field(split_fields(head)));
+    if (!segments) return std::unexpected(std::move(segments.error()));
+    append_segments(state.block_path, *segments);
+    const std::uint64_t index = next_entry_index(state, state.block_path);
+    state.block_path += '/';
+    append_index(state.block_path, index);
+    push_block(state, BlockKind::Section);
     return {};
 }
 
@@ -112,15 +109,14 @@ Result<void> collect_delegation(CompileState& state, std::span<const std::string
 Result<void> open_namespace(CompileState& state, std::string_view head) {
     state.content_seen = true;
     const auto fields = split_fields(head);
-    auto path = block_path_with(state, first_field(fields));
-    if (!path) return std::unexpected(std::move(path.error()));
+    auto segments = parse_path(first_field(fields));
+    if (!segments) return std::unexpected(std::move(segments.error()));
+    append_segments(state.block_path, *segments);
+    push_block(state, BlockKind::Namespace);
     const bool delegates =
         std::ranges::any_of(fields, [](std::string_view field) { return field.starts_with("schema:"); });
-    if (delegates) {
-        if (auto collected = collect_delegation(state, fields, *path); !collected) return collected;
-    }
-    state.blocks.push_back(BlockFrame{BlockKind::Namespace, std::move(*path), {}});
-    return {};
+    if (!delegates) return {};
+    return collect_delegation(state, fields, state.block_path);
 }
 
 // ---- annotation, named-type and provenance lines --------------------------

@@ -2,9 +2,16 @@
 
 namespace bezo {
 
-std::string_view current_block_path(const CompileState& state) {
-    if (state.blocks.empty()) return {};
-    return state.blocks.back().path;
+std::string_view current_block_path(const CompileState& state) { return state.block_path; }
+
+void push_block(CompileState& state, BlockKind kind) {
+    state.blocks.push_back(BlockFrame{kind, state.block_path.size()});
+}
+
+void close_block(CompileState& state, BlockKind kind) {
+    if (state.blocks.empty() || state.blocks.back().kind != kind) return;
+    state.blocks.pop_back();
+    state.block_path.resize(state.blocks.empty() ? 0 : state.blocks.back().path_length);
 }
 
 std::uint64_t next_entry_index(CompileState& state, std::string_view array_path) {

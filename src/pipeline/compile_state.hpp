@@ -33,15 +33,16 @@ enum class BlockKind : std::uint8_t {
     Section,    // opened by "[...]"; one entry of an array of records
 };
 
-// One open block. Paths are held as joined path text ("" at the root, else
-// "/" and the canonical segments joined with "/"), which is all the compiler
-// ever needs of them.
+// One open block. Every block opens inside the block that is innermost at
+// that moment, so the path of each open block extends the path of the block
+// below it: one text holds the innermost path, and each frame records how
+// much of it is its own path. Deep nesting thus costs memory in proportion
+// to the path, not to its square.
 struct BlockFrame {
     BlockKind kind = BlockKind::Namespace;
-    // The block's full path from the root, a section's entry index included.
-    std::string path;
-    // Sections only: the array's path, without the entry index.
-    std::string array_path;
+    // The length of the block's full path from the root (a section's entry
+    // index included) within `CompileState::block_path`.
+    std::size_t path_length = 0;
 };
 
 struct CompileState {
@@ -61,6 +62,8 @@ struct CompileState {
     TextSet delegation_seen;
 
     std::vector<BlockFrame> blocks;  // innermost last
+    // The joined path text of the innermost open block ("" when none is open).
+    std::string block_path;
 
     std::optional<Annotation> pending_annotation;
     std::optional<std::string> pending_provenance;
@@ -86,6 +89,12 @@ std::string_view current_block_path(const CompileState& state);
 // The next entry index of the array at `array_path` (0 the first time); the
 // count goes up by one.
 std::uint64_t next_entry_index(CompileState& state, std::string_view array_path);
+
+// Opens a block whose path is `block_path` as it stands now.
+void push_block(CompileState& state, BlockKind kind);
+
+// Closes the innermost block when it is of `kind`; otherwise nothing happens.
+void close_block(CompileState& state, BlockKind kind);
 
 bool has_pending_metadata(const CompileState& state);
 

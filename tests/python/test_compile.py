@@ -57,6 +57,8 @@ COMPILED = [
     ("nested and reopened namespaces", "(/a)\n(/b)\nx=1\n()\ny=2\n()\n(/a)\nz=3\n",
      lines("!str'/a/b::x=1", "!str'/a::y=2", "!str'/a::z=3")),
     ("namespace inside section entry", "[@s]\n(/n)\nx=1\n", lines("!str'/@s/0/n::x=1")),
+    ("closes restore the enclosing paths", "[@a]\n(/n)\n[@b]\nx=1\n[]\ny=2\n()\nz=3\n[@a]\nw=4\n",
+     lines("!str'/@a/0/n/@b/0::x=1", "!str'/@a/0/n::y=2", "!str'/@a/0::z=3", "!str'/@a/1::w=4")),
     ("record entries and scalar entries share indices", "/@a+:=k=v\n/@a+:=k=w\n@a+=z\n[@a]\nx=1\n",
      lines("!str'/@a/0::k=v", "!str'/@a/1::k=w", "!str'/@a::2=z", "!str'/@a/3::x=1")),
     ("splat assignment", "/p:=a=1|b c=2|\"q\"=3|\"a\"\"b\"=4|x\"y=5\n",
@@ -236,6 +238,14 @@ def test_large_document():
     out = bezo.compile(body)
     assert out.count("\n") == count + 1
     assert out.endswith(f"!int'/@row/{count // 2 - 1}::n={count // 2 - 1}\n")
+
+
+def test_deep_nesting():
+    # Every open block's path extends the one below it; memory and time must
+    # grow with the depth, not with its square.
+    depth = 100_000
+    out = bezo.compile("(/n)\n" * depth + "x=1\n" + "()\n" * depth + "y=2\n")
+    assert out == lines("!str'" + "/n" * depth + "::x=1", "!str'::y=2")
 
 
 def test_wrong_argument_type():
