@@ -71,6 +71,8 @@ struct CompileState {
     TextMap<std::string> text_variables;
     TextMap<std::vector<std::string>> record_variables;
     TextMap<SplatItems> splat_variables;
+    // Bytes of variable text that substitutions may still produce.
+    std::size_t expansion_budget = std::size_t{1} << 30;
     // Next entry index per joined array path.
     TextMap<std::uint64_t> entry_counters;
 

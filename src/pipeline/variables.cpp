@@ -40,18 +40,41 @@ std::size_t reference_length(std::string_view text) {
 
 Error undefined_reference() { return Error::App(AppErrorKind::UndefinedReference); }
 
-Result<const std::string*> text_variable(const CompileState& state, std::string_view name) {
+// Variables may be defined from other variables and used many times, so a
+// few lines can ask for exponentially much text (".b=$.a$.a", ".c=$.b$.b",
+// ...). Every substitution is charged to one budget per compile, so such a
+// document fails with a message instead of exhausting memory.
+Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
+    if (bytes > state.expansion_budget) {
+        return std::unexpected(Error::Other("variable expansion too large: more than 1 GiB of substituted text"));
+    }
+    state.expansion_budget -= bytes;
+    return {};
+}
+
+Result<const std::string*> text_variable(CompileState& state, std::string_view name) {
     auto found = state.text_variables.find(name);
     if (name.empty() || found == state.text_variables.end()) return std::unexpected(undefined_reference());
+    auto charged = charge_expansion(state, found->second.size());
+    if (!charged) return std::unexpected(std::move(charged.error()));
     return &found->second;
 }
 
+// What one item of a record or splat variable costs to copy, its own record
+// included, so that doubling the number of tiny items is charged too.
+std::size_t item_cost(const std::string& item) { return sizeof item + item.size(); }
+std::size_t item_cost(const SplatItem& item) { return sizeof item + item.key.size() + item.value.size(); }
+
 // A whole-value use of a record or splat variable ("$@." or "$/." + name).
 template <class Items>
-Result<Items> whole_variable(const CompileState& state, const TextMap<Items>& variables, std::string_view name) {
+Result<Items> whole_variable(CompileState& state, const TextMap<Items>& variables, std::string_view name) {
     if (state.verbatim && is_word(name)) return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
     auto found = variables.find(name);
     if (found == variables.end()) return std::unexpected(undefined_reference());
+    std::size_t bytes = 0;
+    for (const auto& item : found->second) bytes += item_cost(item);
+    auto charged = charge_expansion(state, bytes);
+    if (!charged) return std::unexpected(std::move(charged.error()));
     return found->second;
 }
 
@@ -78,7 +101,7 @@ void append_reference(std::string& out, std::string_view block_path, std::string
 
 }  // namespace
 
-Result<std::string> expand_text_variable_definition(const CompileState& state, std::string_view value) {
+Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t pos = 0; pos < value.size(); ++pos) {
@@ -101,7 +124,7 @@ Result<std::string> expand_text_variable_definition(const CompileState& state, s
     return out;
 }
 
-Result<std::string> expand_variables(const CompileState& state, std::string_view value) {
+Result<std::string> expand_variables(CompileState& state, std::string_view value) {
     if (state.verbatim || value.find('$') == std::string_view::npos) return std::string(value);
     const std::string_view block_path = current_block_path(state);
     std::string out;
@@ -133,7 +156,7 @@ Result<std::string> expand_variables(const CompileState& state, std::string_view
     return out;
 }
 
-Result<std::vector<std::string>> expand_record_variable(const CompileState& state, std::string_view value) {
+Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value) {
     if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
     auto item = expand_variables(state, value);
     if (!item) return std::unexpected(std::move(item.error()));
@@ -142,7 +165,7 @@ Result<std::vector<std::string>> expand_record_variable(const CompileState& stat
     return items;
 }
 
-Result<SplatItems> splat_variable_value(const CompileState& state, std::string_view value) {
+Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value) {
     if (value.starts_with("$/.")) return whole_variable(state, state.splat_variables, value.substr(3));
     SplatItems items;
     while (true) {

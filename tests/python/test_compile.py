@@ -177,6 +177,12 @@ ERRORS = [
     # the lexer's refusals pass through
     ("missing final line feed", "x=1", "MISSING_FINAL_EOL_ERROR"),
     ("missing operator", "x=1\nword\n", "MISSING_OPERATOR_ERROR (line 2)"),
+    # variables that double at every line are stopped before memory runs out
+    ("doubling text variables",
+     ".v0=ab\n" + "".join(f".v{i + 1}=$.v{i}$.v{i}\n" for i in range(40)) + "x=$.v40\n",
+     "variable expansion too large: more than 1 GiB of substituted text"),
+    ("doubling record variable", "@.r+=a\n" + "@.r+=$@.r\n" * 40 + "x=1\n",
+     "variable expansion too large: more than 1 GiB of substituted text"),
 ]
 
 
