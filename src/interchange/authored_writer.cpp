@@ -5,8 +5,8 @@
 #include <set>
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
+#include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
 #include "interchange/decimal_text.hpp"
 #include "interchange/json_text.hpp"
@@ -113,12 +113,16 @@ std::optional<std::string_view> carried_text(const Value& value) {
 }
 
 // The rendering of a value inside a one-line form whose items are separated
-// by `separator`; none when the value cannot stand there as it is.
+// by `separator`; none when the value cannot stand there as it is. One-line
+// forms never carry an "&json..." annotation, the mark of embedded payloads,
+// so a typed value whose type name begins with "json" stays out of them too.
 std::optional<RenderedScalar> inline_scalar_text(const Value& value, LibrarySet& libraries, char separator) {
     if (auto text = carried_text(value)) {
         if (!is_line_safe(*text) || text->find(separator) != std::string_view::npos) return std::nullopt;
     }
-    return render_authored_value(value, libraries);
+    auto rendered = render_authored_value(value, libraries);
+    if (rendered && rendered->annotation.starts_with("&json")) return std::nullopt;
+    return rendered;
 }
 
 // Collects inline items that must share one annotation into at most
@@ -220,18 +224,19 @@ void append_escaped_code_point(UChar32 c, std::string& out) {
 // and non-printing characters escaped.
 std::string escaped_key(std::string_view key) {
     std::string out = "\"";
-    std::int32_t i = 0;
-    auto length = static_cast<std::int32_t>(key.size());
-    while (i < length) {
-        std::int32_t start = i;
-        UChar32 c;
-        U8_NEXT(key.data(), i, length, c);
-        if (c < 0) {
+    std::size_t pos = 0;
+    while (pos < key.size()) {
+        std::size_t start = pos;
+        auto decoded = utf8_next(key, pos);
+        if (!decoded) {
             append_escaped_code_point(0xFFFD, out);
-        } else if (c == '"' || c == '\\' || is_non_printing(c)) {
+            continue;
+        }
+        auto c = static_cast<UChar32>(*decoded);
+        if (c == '"' || c == '\\' || is_non_printing(c)) {
             append_escaped_code_point(c, out);
         } else {
-            out.append(key, static_cast<std::size_t>(start), static_cast<std::size_t>(i - start));
+            out.append(key, start, pos - start);
         }
     }
     out += '"';
@@ -305,6 +310,25 @@ private:
         body_ += '\n';
     }
 
+    // Extends the path of the namespace or array being written by one step
+    // for as long as it lives. Every level shares the one path text, so deep
+    // nesting under long keys costs no copy of the path per level.
+    class PathStep {
+    public:
+        PathStep(std::string& path, std::string_view step, std::string_view name)
+            : path_(path), restored_size_(path.size()) {
+            path_ += step;
+            path_ += name;
+        }
+        PathStep(const PathStep&) = delete;
+        PathStep& operator=(const PathStep&) = delete;
+        ~PathStep() { path_.resize(restored_size_); }
+
+    private:
+        std::string& path_;
+        std::size_t restored_size_;
+    };
+
     Result<void> write_root_member(const std::string& key, const Value& value) {
         if (auto scalar = render_authored_value(value, libraries_)) {
             write_scalar_line(*scalar, {key, "="});
@@ -314,51 +338,58 @@ private:
             write_embedded_json({key, "="}, value);
             return {};
         }
-        if (const auto* members = value.get_if<ValueObject>()) return write_member_lines("/" + key, *members);
-        return write_array_lines("/@" + key, std::get<ValueArray>(value.data));
+        return write_container(key, value);
     }
 
-    bool try_record_form(const std::string& path, const ValueObject& members) {
-        auto budget = compact_budget(path, ":=");
+    // A non-empty object or array named `name` inside the current path (the
+    // empty path at the root), written under its own path.
+    Result<void> write_container(std::string_view name, const Value& value) {
+        if (const auto* members = value.get_if<ValueObject>()) {
+            PathStep step(path_, "/", name);
+            return write_member_lines(*members);
+        }
+        PathStep step(path_, "/@", name);
+        return write_array_lines(std::get<ValueArray>(value.data));
+    }
+
+    bool try_record_form(const ValueObject& members) {
+        auto budget = compact_budget(path_, ":=");
         if (!budget) return false;
         LibrarySet trial;
         auto record = inline_record_text(members, trial, *budget);
         if (!record) return false;
-        write_inline_line(*record, path, ":=");
+        write_inline_line(*record, path_, ":=");
         adopt(trial);
         return true;
     }
 
-    Result<void> write_member_lines(const std::string& path, const ValueObject& members) {
-        if (try_record_form(path, members)) return {};
+    Result<void> write_member_lines(const ValueObject& members) {
+        if (try_record_form(members)) return {};
         for (const ValueMember& member : members) {
             auto key = authored_key(member.key);
             if (!key) return std::unexpected(key.error());
-            if (auto written = write_nested(path, *key, member.value); !written) return written;
+            if (auto written = write_nested(*key, member.value); !written) return written;
         }
         return {};
     }
 
-    // A member or array item named `name` inside `path`: a scalar as
-    // path::name=value, a non-empty object or array under its own path, an
-    // empty one embedded.
-    Result<void> write_nested(const std::string& path, std::string_view name, const Value& value) {
+    // A member or array item named `name` inside the current path: a scalar
+    // as path::name=value, a non-empty object or array under its own path,
+    // an empty one embedded.
+    Result<void> write_nested(std::string_view name, const Value& value) {
         if (auto scalar = render_authored_value(value, libraries_)) {
-            write_scalar_line(*scalar, {path, "::", name, "="});
+            write_scalar_line(*scalar, {path_, "::", name, "="});
             return {};
         }
         if (is_empty_container(value)) {
-            write_embedded_json({path, "::", name, "="}, value);
+            write_embedded_json({path_, "::", name, "="}, value);
             return {};
         }
-        if (const auto* members = value.get_if<ValueObject>()) {
-            return write_member_lines(path + "/" + std::string(name), *members);
-        }
-        return write_array_lines(path + "/@" + std::string(name), std::get<ValueArray>(value.data));
+        return write_container(name, value);
     }
 
-    bool try_compact_list(const std::string& path, const ValueArray& items) {
-        auto budget = compact_budget(path, ";=");
+    bool try_compact_list(const ValueArray& items) {
+        auto budget = compact_budget(path_, ";=");
         if (!budget) return false;
         LibrarySet trial;
         InlineFormBuilder builder(';', *budget);
@@ -366,13 +397,13 @@ private:
             builder.add({}, inline_scalar_text(item, trial, ';'));
             if (builder.failed()) return false;
         }
-        write_inline_line(builder.take(), path, ";=");
+        write_inline_line(builder.take(), path_, ";=");
         adopt(trial);
         return true;
     }
 
-    bool try_record_appends(const std::string& path, const ValueArray& items) {
-        auto budget = compact_budget(path, "+:=");
+    bool try_record_appends(const ValueArray& items) {
+        auto budget = compact_budget(path_, "+:=");
         if (!budget) return false;
         LibrarySet trial;
         std::vector<InlineForm> records;
@@ -384,7 +415,7 @@ private:
             if (!record) return false;
             records.push_back(std::move(*record));
         }
-        for (const InlineForm& record : records) write_inline_line(record, path, "+:=");
+        for (const InlineForm& record : records) write_inline_line(record, path_, "+:=");
         adopt(trial);
         return true;
     }
@@ -396,42 +427,44 @@ private:
         return false;
     }
 
-    void write_appends(const std::string& path, const ValueArray& items) {
+    void write_appends(const ValueArray& items) {
         for (const Value& item : items) {
             if (auto scalar = render_authored_value(item, libraries_)) {
-                write_scalar_line(*scalar, {path, "+="});
+                write_scalar_line(*scalar, {path_, "+="});
             } else {
-                write_embedded_json({path, "+="}, item);
+                write_embedded_json({path_, "+="}, item);
             }
         }
     }
 
-    Result<void> write_indexed(const std::string& path, const ValueArray& items) {
+    Result<void> write_indexed(const ValueArray& items) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             std::string index = decimal_text(i);
             const Value& item = items[i];
             if (item.is<ValueArray>()) {
-                write_embedded_json({path, "::", index, "="}, item);
+                write_embedded_json({path_, "::", index, "="}, item);
                 continue;
             }
-            if (auto written = write_nested(path, index, item); !written) return written;
+            if (auto written = write_nested(index, item); !written) return written;
         }
         return {};
     }
 
-    Result<void> write_array_lines(const std::string& path, const ValueArray& items) {
-        if (try_compact_list(path, items)) return {};
+    Result<void> write_array_lines(const ValueArray& items) {
+        if (try_compact_list(items)) return {};
         if (!holds_object(items)) {
-            write_appends(path, items);
+            write_appends(items);
             return {};
         }
-        if (try_record_appends(path, items)) return {};
-        return write_indexed(path, items);
+        if (try_record_appends(items)) return {};
+        return write_indexed(items);
     }
 
     bool embed_containers_;
     LibrarySet libraries_;
     std::string body_;
+    // The path of the namespace or array being written; empty at the root.
+    std::string path_;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "interchange/decimal_text.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
+#include "core/fault.hpp"
 #include "core/utf8.hpp"
 #include "lang/anno.hpp"
 #include "lang/ascii.hpp"
@@ -153,9 +154,11 @@ public:
     NamepathSplitter(std::string_view path, std::vector<NamepathSegment>& segments)
         : path_(path), segments_(segments) {}
 
+    // Stops once the path holds more segments than it may, so that a hostile
+    // path costs no more than the limit however long it is.
     void split() {
         segments_.clear();
-        for (pos_ = 0; pos_ < path_.size(); ++pos_) take(path_[pos_]);
+        for (pos_ = 0; pos_ < path_.size() && segments_.size() <= kMaxNamepathSegments; ++pos_) take(path_[pos_]);
         end_segment();
     }
 
@@ -241,6 +244,7 @@ Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>&
 
 Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments,
                              CanonicalValue value) {
+    if (segments.empty()) raise_fault("insert_namepath needs at least one segment");
     CanonicalNamespace* ns = &root;
     std::size_t i = 0;
     while (true) {

@@ -28,7 +28,9 @@ inline constexpr std::size_t kMaxNamepathSegments = 512;
 Result<CanonicalValue> canonical_to_tree(std::string_view text);
 
 // Splits a name path at "/" and "::" outside double quotes into `segments`
-// (cleared first), dropping empty segments.
+// (cleared first), dropping empty segments. Fails on a path without
+// segments and on one of more than kMaxNamepathSegments, whose split stops
+// at the first segment past the limit.
 Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>& segments);
 
 // Places `value` at the non-empty path `segments` inside `root`. The tree

@@ -26,6 +26,27 @@ constexpr std::string_view kAcceptAll = "/^/";
 
 Error recursion_too_deep() { return Error::Other("type-definition recursion too deep (cycle?)"); }
 
+// The most one resolution may gather (see TypeResolution::gathered), and the
+// charge for entering one definition, which bounds the number of definitions
+// walked even when they file nothing.
+constexpr std::size_t kGatheredLimit = std::size_t{16} << 20;
+constexpr std::size_t kDefinitionCharge = 64;
+
+Result<void> charge(TypeResolution& resolution, std::size_t amount) {
+    resolution.gathered += amount;
+    if (resolution.gathered > kGatheredLimit) {
+        return std::unexpected(Error::Other("type-definition expansion too large"));
+    }
+    return {};
+}
+
+// Records a definition entered on the way: its value is a candidate default.
+Result<void> enter_definition(std::string value, TypeResolution& resolution) {
+    const std::size_t size = value.size();
+    resolution.candidates.push_back(std::move(value));
+    return charge(resolution, kDefinitionCharge + size);
+}
+
 const TypeLibrary& core_library() {
     const TypeLibrary* core = builtin_type_library(kCoreLibrary);
     if (core == nullptr) {
@@ -39,27 +60,34 @@ bool is_unresolved_name(std::string_view name) {
     return name.empty() || name == "str" || name == "map" || name == "text";
 }
 
-void file_constraint(const Constraint& constraint, TypeCollector& collector) {
+Result<void> file_constraint(const Constraint& constraint, TypeCollector& collector, TypeResolution& resolution) {
+    std::string text = render_schema_constraint(constraint);
+    const std::size_t size = text.size();
     std::visit(
         [&](const auto& payload) {
             using Payload = std::decay_t<decltype(payload)>;
             if constexpr (std::is_same_v<Payload, Constraint::Pattern>) {
-                collector.patterns.push_back(render_schema_constraint(constraint));
+                collector.patterns.push_back(std::move(text));
             } else if constexpr (std::is_same_v<Payload, Constraint::Span>) {
-                collector.spans.push_back(payload.word);
+                collector.spans.push_back(std::move(text));
             } else if constexpr (std::is_same_v<Payload, Constraint::Length>) {
                 collector.lengths.push_back(payload);
             } else {
-                collector.ranges_and_sets.push_back(render_schema_constraint(constraint));
+                collector.ranges_and_sets.push_back(std::move(text));
             }
         },
         constraint.value);
+    return charge(resolution, size);
 }
 
-void file_constraints(std::span<const Constraint> constraints, TypeCollector& collector) {
+Result<void> file_constraints(std::span<const Constraint> constraints, TypeCollector& collector,
+                              TypeResolution& resolution) {
     for (const Constraint& constraint : constraints) {
-        file_constraint(constraint, collector);
+        if (auto filed = file_constraint(constraint, collector, resolution); !filed) {
+            return filed;
+        }
     }
+    return {};
 }
 
 // Looks a type up in a library through the resolver and walks its items.
@@ -70,7 +98,9 @@ Result<void> walk_library_type(std::string_view library, std::string_view type, 
     if (!definition) {
         return std::unexpected(std::move(definition.error()));
     }
-    resolution.candidates.push_back(std::move(definition->value));
+    if (auto entered = enter_definition(std::move(definition->value), resolution); !entered) {
+        return entered;
+    }
     return resolve_type_items(definition->items, library, resolver, entries, collector, resolution, depth);
 }
 
@@ -81,7 +111,9 @@ Result<void> resolve_named_type(const std::string& name, Resolver& resolver, Reg
     const TypeLibrary& core = core_library();
     if (const auto found = core.types.find(name); found != core.types.end()) {
         resolution.b64 = resolution.b64 || name == "b64";
-        resolution.candidates.push_back(found->second.value);
+        if (auto entered = enter_definition(found->second.value, resolution); !entered) {
+            return entered;
+        }
         return resolve_type_items(found->second.items, kCoreLibrary, resolver, entries, collector, resolution,
                                   depth + 1);
     }
@@ -128,9 +160,16 @@ Constraint::Length encoded_length(const Constraint::Length& length) {
 
 // Where span items go among the rendered items. Inside a union member's
 // parenthesised group a plain "..lex" directly before a range would be read
-// back as the collation span "..lex[lo,hi]", so there spans follow the ranges
-// and sets; the domain of a list is its first span wherever it stands.
+// back as the collation span "..lex[lo,hi]", so in that one case the spans
+// follow the ranges and sets; they keep their own order, and the domain of a
+// list is its first span wherever it stands.
 enum class SpanPlacement : std::uint8_t { BeforeRanges, AfterRanges };
+
+SpanPlacement group_span_placement(const TypeCollector& collector) {
+    const bool lex_meets_range = !collector.spans.empty() && collector.spans.back() == kDefaultDomain &&
+                                 !collector.ranges_and_sets.empty() && collector.ranges_and_sets.front().starts_with('[');
+    return lex_meets_range ? SpanPlacement::AfterRanges : SpanPlacement::BeforeRanges;
+}
 
 std::vector<std::string> render_items(const TypeCollector& collector, bool b64, SpanPlacement placement) {
     std::vector<std::string> items;
@@ -255,8 +294,7 @@ Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolve
             return named;
         }
     }
-    file_constraints(annotation.constraints, collector);
-    return {};
+    return file_constraints(annotation.constraints, collector, resolution);
 }
 
 Result<void> resolve_type_items(std::span<const AnnotationItem> items, std::string_view library, Resolver& resolver,
@@ -272,7 +310,7 @@ Result<void> resolve_type_items(std::span<const AnnotationItem> items, std::stri
         } else if (const auto* ref = std::get_if<AnnotationItem::Ref>(&item.value)) {
             walked = walk_library_type(library, ref->name, resolver, entries, collector, resolution, depth + 1);
         } else {
-            file_constraint(std::get<Constraint>(item.value), collector);
+            walked = file_constraint(std::get<Constraint>(item.value), collector, resolution);
         }
         if (!walked) {
             return walked;
@@ -384,7 +422,7 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
         }
         text.append(":").append(*canonical);
     }
-    const std::vector<std::string> items = render_items(collector, resolution.b64, SpanPlacement::AfterRanges);
+    const std::vector<std::string> items = render_items(collector, resolution.b64, group_span_placement(collector));
     if (!items.empty()) {
         text.append("(").append(join(items, "")).append(")");
     }

@@ -10,6 +10,7 @@
 // and two classifiers telling numeric and boolean types apart.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -41,6 +42,11 @@ struct TypeResolution {
     std::optional<std::string> unit;
     // The base64url core type was reached: length bounds count bytes.
     bool b64 = false;
+    // What the resolution has gathered so far: the bytes of its item and
+    // candidate texts and a fixed charge per definition entered. Types that
+    // refer to one another more than once can expand exponentially within
+    // the depth limit; this bounds the work and the memory of one resolution.
+    std::size_t gathered = 0;
 };
 
 // Resolves an annotation's type into the collector (depth 0 for callers).

@@ -24,8 +24,32 @@ TEST(AuthoredWriter, TypedValuesUseTheirTypeAndDeclareTheirLibrary) {
         {{{"r", Value::object({{"a", Value::typed("std/time", "date", "2024-01-01")},
                                {"b", Value::typed("std/time", "date", "2024-01-02")}})}},
          ".!bezo\n.!types std/time\n\n&date\n/r:=a=2024-01-01|b=2024-01-02\n"},
+        // An "&json" annotation never heads a one-line form.
+        {{{"r", Value::object({{"a", Value::typed("std/enc", "json", "e30")},
+                               {"b", Value::typed("std/enc", "json", "W10")}})}},
+         ".!bezo\n.!types std/enc\n\n&json\n/r::a=e30\n&json\n/r::b=W10\n"},
+        {{{"l", Value::array({Value::typed("x/y", "jsonish", "a"), Value::typed("x/y", "jsonish", "b")})}},
+         ".!bezo\n.!types x/y\n\n&jsonish\n/@l+=a\n&jsonish\n/@l+=b\n"},
     };
     for (const auto& [members, text] : cases) EXPECT_EQ(authored(members), text);
+}
+
+TEST(AuthoredWriter, NestedPathsReturnToTheirParentAfterEachContainer) {
+    ValueObject members{
+        {"o", Value::object({{"x", Value::object({{"p", Value::number("1")}, {"q", Value::string("s")}})},
+                             {"l", Value::array({Value::object({{"a", Value::number("1")}}), Value::number("2")})},
+                             {"y", Value::number("3")},
+                             {"z", Value::string("t")}})},
+        {"r", Value::array({Value::array({Value::number("1")}), Value::number("2")})},
+        {"s", Value::string("u")},
+    };
+    EXPECT_EQ(authored(members),
+              ".!bezo\n.!types std/enc\n\n"
+              "!int\n/o/x::p=1\n/o/x::q=s\n"
+              "!int\n/o/@l/0:=a=1\n!int\n/o/@l::1=2\n"
+              "!int\n/o::y=3\n/o::z=t\n"
+              "&json\n/@r+=WzFd\n!int\n/@r+=2\n"
+              "s=u\n");
 }
 
 TEST(AuthoredWriter, EmbedContainersEmbedsEveryRootContainer) {
@@ -40,6 +64,7 @@ TEST(AuthoredWriter, UnrepresentableKeysAreShownEscaped) {
         {std::string("a\0b", 3), R"(unrepresentable JSON key: "a\0b")"},
         {"a\r\n\t\"\\b", R"(unrepresentable JSON key: "a\r\n\t\"\\b")"},
         {"\n\x01\xC2\xA0\xE2\x80\x8B\xC3\xA9 z", R"(unrepresentable JSON key: "\n\u{1}\u{a0}\u{200b}é z")"},
+        {"\r\xFF\xC3", R"(unrepresentable JSON key: "\r\u{fffd}\u{fffd}")"},
     };
     for (const auto& [key, message] : cases) {
         EXPECT_EQ(authored({{key, Value::null()}}), "error: " + message);

@@ -115,6 +115,7 @@ TEST(CanonicalReader, NamePathDepthLimit) {
     };
     EXPECT_EQ(exported(path_of(512)).substr(0, 6), R"({"a":{)");
     EXPECT_EQ(exported(path_of(513)), "error: namepath nests deeper than 512 segments");
+    EXPECT_EQ(exported(path_of(200000)), "error: namepath nests deeper than 512 segments");
 }
 
 TEST(CanonicalReader, WideNamespacesKeepFirstAppearanceOrder) {

@@ -28,6 +28,8 @@ TEST(CompiledSchemaReader, StrictWordOnAnyDeclarationLine) {
         {".!whezo shop strict\n", true},
         {".!whezo 1 shop\t strict  \n", true},
         {"/^/'/::a=\n  .!whezo strict\n", true},
+        {".!whezo shop strict\r\n", true},
+        {".!whezo shop strict\r", false},  // a final CR without LF stays part of the line
         {".!whezo shop strictly\n", false},
         {".!whezostrict\n", false},
         {".!whezo shop\n", false},

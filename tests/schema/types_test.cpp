@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,18 @@ protected:
                                       "&pong=\n"
                                       "!int:km\n"
                                       "&distance=\n");
+        resolver_.preload_module_text("acme/wide", "yezo", doubling_library(30));
+    }
+
+    // A library whose every type refers twice to the next: within the depth
+    // limit, yet expanding to 2^levels copies of the last type's pattern.
+    static std::string doubling_library(int levels) {
+        std::string text = ".!yezo acme/wide\n/x/\n&t" + std::to_string(levels) + "=\n";
+        for (int level = levels - 1; level >= 0; --level) {
+            const std::string next = "&t" + std::to_string(level + 1);
+            text += next + " " + next + "\n&t" + std::to_string(level) + "=\n";
+        }
+        return text;
     }
 
     Result<LoweredType> lower(std::string_view text) { return lower_field_type(annotation_of(text), resolver_, {}); }
@@ -151,12 +164,15 @@ TEST_F(TypeLowering, UnionsLowerToOneInlineItem) {
     } cases[] = {
         {"!int|float",
          "!int(" + std::string(kIntPattern) + "..num)|float(" + std::string(kFloatPattern) + "..num)"},
-        {"!int[0,5]|str", "!int(" + std::string(kIntPattern) + "[0,5]..num)|str"},
+        {"!int[0,5]|str", "!int(" + std::string(kIntPattern) + "..num[0,5])|str"},
         {"!int:km|float:m/s",
          "!int:km(" + std::string(kIntPattern) + "..num)|float:m/s(" + std::string(kFloatPattern) + "..num)"},
         {"!float|std/num/inf", "!float(" + std::string(kFloatPattern) + "..num)|std/num/inf({inf,-inf})"},
         {"!std/enc/bin#[1,3]|str", "!std/enc/bin(" + std::string(kB64Pattern) + "#[2,4])|str"},
         {"!str(..lex)[a,m]|int", "!str([a,m]..lex)|int(" + std::string(kIntPattern) + "..num)"},
+        {"!str(..lex..ver)[a,m]|int", "!str(..lex..ver[a,m])|int(" + std::string(kIntPattern) + "..num)"},
+        {"!str(..ver..lex)[a,m]{x}|int", "!str([a,m]{x}..ver..lex)|int(" + std::string(kIntPattern) + "..num)"},
+        {"!str(..lex){a,b}[a,m]|int", "!str(..lex{a,b}[a,m])|int(" + std::string(kIntPattern) + "..num)"},
     };
     for (const auto& c : cases) {
         const auto lowered = lower(c.annotation);
@@ -166,13 +182,30 @@ TEST_F(TypeLowering, UnionsLowerToOneInlineItem) {
     }
 }
 
+// The range constraints of all members of an annotation.
+std::size_t range_count(const Annotation& annotation) {
+    const auto ranges = [](const std::vector<Constraint>& constraints) {
+        return std::ranges::count_if(constraints, [](const Constraint& c) {
+            return std::holds_alternative<Constraint::Range>(c.value);
+        });
+    };
+    std::size_t count = ranges(annotation.constraints);
+    for (const Alternative& alternative : annotation.alternatives) {
+        count += ranges(alternative.constraints);
+    }
+    return count;
+}
+
 TEST_F(TypeLowering, LoweredUnionsReadBackAndCheck) {
-    for (std::string_view text : {"!str(..lex)[a,m]|int", "!str(..lex[de])[a,m]|int", "!int[0,5]|str(..ver)[1.2,]"}) {
+    for (std::string_view text : {"!str(..lex)[a,m]|int", "!str(..lex[de])[a,m]|int", "!int[0,5]|str(..ver)[1.2,]",
+                              "!str(..ver..lex)[a,m]|int"}) {
         const auto lowered = lower(text);
         ASSERT_TRUE(lowered.has_value()) << text;
         const auto items = split_annotation_line(lowered->items.at(0));
         ASSERT_TRUE(items.has_value()) << lowered->items.at(0);
         EXPECT_TRUE(check_lex_locales(*items)) << lowered->items.at(0);
+        EXPECT_EQ(range_count(std::get<Annotation>(items->at(0).value)), range_count(annotation_of(text)))
+            << lowered->items.at(0);
     }
     const auto items = split_annotation_line(lower("!str(..lex)[a,m]|int")->items.at(0));
     PatternCache patterns;
@@ -198,6 +231,8 @@ TEST_F(TypeLowering, Errors) {
         {"!int|bool:m", Error::Other("unit annotation on a non-numeric union alternative: bool:m")},
         {"!acme/t/loop", Error::Other("type-definition recursion too deep (cycle?)")},
         {"!acme/t/ping", Error::Other("type-definition recursion too deep (cycle?)")},
+        {"!acme/wide/t0", Error::Other("type-definition expansion too large")},
+        {"!int|acme/wide/t0", Error::Other("type-definition expansion too large")},
     };
     for (const auto& c : cases) {
         const auto lowered = lower(c.annotation);
