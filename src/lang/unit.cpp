@@ -221,25 +221,27 @@ std::optional<std::string_view> read_symbol(std::string_view text, std::size_t& 
 }
 
 // The exponent after a symbol: "^", an optional "-", digits, not zero; 1
-// when no "^" follows. `pos` is moved past it.
+// when no "^" follows. The digits themselves must fit a signed 64-bit
+// integer, so every exponent prints back as digits that parse again. `pos` is
+// moved past it.
 std::optional<std::int64_t> read_exponent(std::string_view text, std::size_t& pos) {
     if (pos >= text.size() || text[pos] != '^') {
         return 1;
     }
-    std::size_t start = ++pos;
-    if (pos < text.size() && text[pos] == '-') {
+    const bool negative = ++pos < text.size() && text[pos] == '-';
+    if (negative) {
         ++pos;
     }
     std::size_t digits = pos;
     while (pos < text.size() && is_ascii_digit(text[pos])) {
         ++pos;
     }
-    std::int64_t exponent = 0;
-    auto [end, error] = std::from_chars(text.data() + start, text.data() + pos, exponent);
-    if (pos == digits || error != std::errc() || end != text.data() + pos || exponent == 0) {
+    std::int64_t magnitude = 0;
+    auto [end, error] = std::from_chars(text.data() + digits, text.data() + pos, magnitude);
+    if (pos == digits || error != std::errc() || end != text.data() + pos || magnitude == 0) {
         return std::nullopt;
     }
-    return exponent;
+    return negative ? -magnitude : magnitude;
 }
 
 void append_integer(std::string& out, std::uint64_t value) {
