@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "lang/ascii.hpp"
@@ -220,25 +221,27 @@ std::optional<std::string_view> read_symbol(std::string_view text, std::size_t& 
 }
 
 // The exponent after a symbol: "^", an optional "-", digits, not zero; 1
-// when no "^" follows. `pos` is moved past it.
+// when no "^" follows. The digits themselves must fit a signed 64-bit
+// integer, so every exponent prints back as digits that parse again. `pos` is
+// moved past it.
 std::optional<std::int64_t> read_exponent(std::string_view text, std::size_t& pos) {
     if (pos >= text.size() || text[pos] != '^') {
         return 1;
     }
-    std::size_t start = ++pos;
-    if (pos < text.size() && text[pos] == '-') {
+    const bool negative = ++pos < text.size() && text[pos] == '-';
+    if (negative) {
         ++pos;
     }
     std::size_t digits = pos;
     while (pos < text.size() && is_ascii_digit(text[pos])) {
         ++pos;
     }
-    std::int64_t exponent = 0;
-    auto [end, error] = std::from_chars(text.data() + start, text.data() + pos, exponent);
-    if (pos == digits || error != std::errc() || end != text.data() + pos || exponent == 0) {
+    std::int64_t magnitude = 0;
+    auto [end, error] = std::from_chars(text.data() + digits, text.data() + pos, magnitude);
+    if (pos == digits || error != std::errc() || end != text.data() + pos || magnitude == 0) {
         return std::nullopt;
     }
-    return exponent;
+    return negative ? -magnitude : magnitude;
 }
 
 void append_integer(std::string& out, std::uint64_t value) {
@@ -260,8 +263,33 @@ std::uint64_t magnitude_of(std::int64_t value) {
     return value < 0 ? 0 - bits : bits;
 }
 
+// User symbols already resolved during one resolution, by symbol and nesting
+// depth. Units that each name several units of the level below would
+// otherwise be resolved once per path through the levels, a cost that grows
+// as the fan-out to the power of the depth.
+template <class Value>
+using UserSymbolMemo = std::map<std::pair<std::string, int>, std::optional<Value>>;
+
+// The memo's answer for the symbol at this depth, or `resolve()` kept there.
+template <class Value, class Resolve>
+std::optional<Value> memoized(UserSymbolMemo<Value>& memo, std::string_view symbol, int depth, Resolve resolve) {
+    std::pair<std::string, int> key{std::string(symbol), depth};
+    if (auto found = memo.find(key); found != memo.end()) {
+        return found->second;
+    }
+    std::optional<Value> value = resolve();
+    memo.emplace(std::move(key), value);
+    return value;
+}
+
+std::optional<UnitExpr> expression_dimension(std::string_view text, const UserUnits& units, int depth,
+                                             UserSymbolMemo<UnitExpr>& memo);
+std::optional<UnitScale> expression_scale(std::string_view text, const UserUnits& units, int depth,
+                                          UserSymbolMemo<UnitScale>& memo);
+
 // The dimension of one symbol of an expression.
-std::optional<UnitExpr> symbol_dimension(std::string_view symbol, const UserUnits& units, int depth) {
+std::optional<UnitExpr> symbol_dimension(std::string_view symbol, const UserUnits& units, int depth,
+                                         UserSymbolMemo<UnitExpr>& memo) {
     if (auto builtin = find_builtin(symbol)) {
         UnitExpr dimension;
         for (const BaseTerm& term : builtin->unit->dimension) {
@@ -271,11 +299,13 @@ std::optional<UnitExpr> symbol_dimension(std::string_view symbol, const UserUnit
         }
         return dimension;
     }
-    const UnitDef* user = find_sized_user_unit(symbol, units);
-    if (user == nullptr) {
-        return std::nullopt;
-    }
-    return resolve_unit(data_rate_alias(user->unit), units, depth + 1);
+    return memoized(memo, symbol, depth, [&]() -> std::optional<UnitExpr> {
+        const UnitDef* user = find_sized_user_unit(symbol, units);
+        if (user == nullptr) {
+            return std::nullopt;
+        }
+        return expression_dimension(data_rate_alias(user->unit), units, depth + 1, memo);
+    });
 }
 
 std::optional<UnitScale> multiply_scale(const UnitScale& scale, Int128 numerator, std::int32_t exponent) {
@@ -287,7 +317,8 @@ std::optional<UnitScale> multiply_scale(const UnitScale& scale, Int128 numerator
     return UnitScale{*product, scale.denominator, *power};
 }
 
-std::optional<UnitScale> user_unit_scale(const UnitDef& def, const UserUnits& units, int depth) {
+std::optional<UnitScale> user_unit_scale(const UnitDef& def, const UserUnits& units, int depth,
+                                         UserSymbolMemo<UnitScale>& memo) {
     std::string_view text = *def.quantity;
     while (!text.empty() && (is_blank_or_tab(text.front()) || text.front() == '\r' || text.front() == '\n')) {
         text.remove_prefix(1);
@@ -299,7 +330,7 @@ std::optional<UnitScale> user_unit_scale(const UnitDef& def, const UserUnits& un
     if (!quantity || quantity->mantissa == 0 || quantity->negative) {
         return std::nullopt;
     }
-    auto expression = unit_expression_scale(data_rate_alias(def.unit), units, depth + 1);
+    auto expression = expression_scale(data_rate_alias(def.unit), units, depth + 1, memo);
     if (!expression) {
         return std::nullopt;
     }
@@ -307,16 +338,19 @@ std::optional<UnitScale> user_unit_scale(const UnitDef& def, const UserUnits& un
 }
 
 // The exact scale of one symbol of an expression.
-std::optional<UnitScale> symbol_scale(std::string_view symbol, const UserUnits& units, int depth) {
+std::optional<UnitScale> symbol_scale(std::string_view symbol, const UserUnits& units, int depth,
+                                      UserSymbolMemo<UnitScale>& memo) {
     if (auto builtin = find_builtin(symbol)) {
         UnitScale unit{builtin->unit->scale_mantissa, 1, builtin->unit->scale_exponent};
         return multiply_scale(unit, builtin->factor, builtin->power);
     }
-    const UnitDef* user = find_sized_user_unit(symbol, units);
-    if (user == nullptr) {
-        return std::nullopt;
-    }
-    return user_unit_scale(*user, units, depth);
+    return memoized(memo, symbol, depth, [&]() -> std::optional<UnitScale> {
+        const UnitDef* user = find_sized_user_unit(symbol, units);
+        if (user == nullptr) {
+            return std::nullopt;
+        }
+        return user_unit_scale(*user, units, depth, memo);
+    });
 }
 
 std::optional<Int128> checked_pow(Int128 base, std::uint32_t power) {
@@ -361,6 +395,59 @@ bool combine_scale(UnitScale& running, const UnitScale& factor, bool divide) {
     }
     running = UnitScale{*numerator, *denominator, *exponent};
     return true;
+}
+
+std::optional<UnitExpr> expression_dimension(std::string_view text, const UserUnits& units, int depth,
+                                             UserSymbolMemo<UnitExpr>& memo) {
+    if (depth > kMaxUnitDepth) {
+        return std::nullopt;
+    }
+    auto expr = parse_unit_expression(text);
+    if (!expr) {
+        return std::nullopt;
+    }
+    UnitExpr dimension;
+    for (const auto& [symbol, exponent] : expr->terms) {
+        if (exponent < std::numeric_limits<std::int32_t>::min() || exponent > std::numeric_limits<std::int32_t>::max()) {
+            return std::nullopt;
+        }
+        auto base = symbol_dimension(symbol, units, depth, memo);
+        if (!base) {
+            return std::nullopt;
+        }
+        for (const auto& [base_symbol, base_exponent] : base->terms) {
+            std::int64_t product = 0;
+            if (__builtin_mul_overflow(base_exponent, exponent, &product) ||
+                !add_exponent(dimension.terms[base_symbol], product)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return dimension;
+}
+
+std::optional<UnitScale> expression_scale(std::string_view text, const UserUnits& units, int depth,
+                                          UserSymbolMemo<UnitScale>& memo) {
+    if (depth > kMaxUnitDepth) {
+        return std::nullopt;
+    }
+    auto expr = parse_unit_expression(text);
+    if (!expr) {
+        return std::nullopt;
+    }
+    UnitScale running;
+    for (const auto& [symbol, exponent] : expr->terms) {
+        auto factor = symbol_scale(symbol, units, depth, memo);
+        std::uint64_t magnitude = magnitude_of(exponent);
+        if (!factor || magnitude > std::numeric_limits<std::uint32_t>::max()) {
+            return std::nullopt;
+        }
+        auto raised = raise_scale(*factor, static_cast<std::uint32_t>(magnitude));
+        if (!raised || !combine_scale(running, *raised, exponent <= 0)) {
+            return std::nullopt;
+        }
+    }
+    return running;
 }
 
 std::vector<std::string_view> split_words(std::string_view line) {
@@ -519,54 +606,13 @@ bool is_known_unit(std::string_view text, const UserUnits& user_units) {
 }
 
 std::optional<UnitExpr> resolve_unit(std::string_view text, const UserUnits& units, int depth) {
-    if (depth > kMaxUnitDepth) {
-        return std::nullopt;
-    }
-    auto expr = parse_unit_expression(text);
-    if (!expr) {
-        return std::nullopt;
-    }
-    UnitExpr dimension;
-    for (const auto& [symbol, exponent] : expr->terms) {
-        if (exponent < std::numeric_limits<std::int32_t>::min() || exponent > std::numeric_limits<std::int32_t>::max()) {
-            return std::nullopt;
-        }
-        auto base = symbol_dimension(symbol, units, depth);
-        if (!base) {
-            return std::nullopt;
-        }
-        for (const auto& [base_symbol, base_exponent] : base->terms) {
-            std::int64_t product = 0;
-            if (__builtin_mul_overflow(base_exponent, exponent, &product) ||
-                !add_exponent(dimension.terms[base_symbol], product)) {
-                return std::nullopt;
-            }
-        }
-    }
-    return dimension;
+    UserSymbolMemo<UnitExpr> memo;
+    return expression_dimension(text, units, depth, memo);
 }
 
 std::optional<UnitScale> unit_expression_scale(std::string_view text, const UserUnits& units, int depth) {
-    if (depth > kMaxUnitDepth) {
-        return std::nullopt;
-    }
-    auto expr = parse_unit_expression(text);
-    if (!expr) {
-        return std::nullopt;
-    }
-    UnitScale running;
-    for (const auto& [symbol, exponent] : expr->terms) {
-        auto factor = symbol_scale(symbol, units, depth);
-        std::uint64_t magnitude = magnitude_of(exponent);
-        if (!factor || magnitude > std::numeric_limits<std::uint32_t>::max()) {
-            return std::nullopt;
-        }
-        auto raised = raise_scale(*factor, static_cast<std::uint32_t>(magnitude));
-        if (!raised || !combine_scale(running, *raised, exponent <= 0)) {
-            return std::nullopt;
-        }
-    }
-    return running;
+    UserSymbolMemo<UnitScale> memo;
+    return expression_scale(text, units, depth, memo);
 }
 
 std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,

@@ -61,8 +61,9 @@ TEST(UnitExpression, CanonicalSpelling) {
         {"12", std::nullopt},
         {"m^99999999999999999999", std::nullopt},
         {"m^9223372036854775807*m", std::nullopt},
-        {"m^-9223372036854775808", "1/m^9223372036854775808"},
-        {"m^-9223372036854775808/m", std::nullopt},
+        {"m^-9223372036854775807", "1/m^9223372036854775807"},
+        {"m^-9223372036854775808", std::nullopt},  // its digits alone overflow
+        {"m^-9223372036854775807/m^2", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(canonical_unit_text(c.text), c.canonical) << c.text;
@@ -223,6 +224,30 @@ TEST(UserUnits, NestingIsBounded) {
     UserUnits cycle{{"qa", defined("qb", "1")}, {"qb", defined("qa", "1")}};
     EXPECT_FALSE(resolve_unit("qa", cycle));
     EXPECT_FALSE(unit_expression_scale("qa", cycle));
+}
+
+// Eight levels of sixteen units, each unit defined through all sixteen of the
+// level below (alternately multiplied and divided) and the lowest level through
+// "m": every unit is resolved once per depth, not once per path through the
+// levels (sixteen to the eighth power).
+TEST(UserUnits, WideNestingResolvesEachUnitOnce) {
+    constexpr int kLevels = 8;
+    constexpr int kWidth = 16;
+    auto name = [](int level, int index) {
+        return std::string{'q', static_cast<char>('a' + level), static_cast<char>('a' + index)};
+    };
+    UserUnits units;
+    for (int level = kLevels - 1; level >= 0; --level) {
+        for (int index = 0; index < kWidth; ++index) {
+            std::string expression = level + 1 == kLevels ? "m" : "";
+            for (int below = 0; level + 1 < kLevels && below < kWidth; ++below) {
+                expression += (below == 0 ? "" : below % 2 == 1 ? "/" : "*") + name(level + 1, below);
+            }
+            units[name(level, index)] = defined(expression, "1e1");
+        }
+    }
+    EXPECT_EQ(convert_quantity("3", "qaa", "1", units), "30");
+    EXPECT_EQ(convert_quantity("3", "qaa*qha", "m", units), "300");
 }
 
 TEST(UserUnits, AliasHopsAreBounded) {
