@@ -5,6 +5,18 @@ import bezo
 
 print("bezo", bezo.version())
 
+document = """.!bezo
+(/service)
+name=catalog
+!int[1,65535]
+port=8080
+@tags;=search;read-only
+()
+ratio=0.25
+"""
+print("relational text from bezo.compile:")
+print(bezo.compile(document), end="")
+
 authored = bezo.import_from("json", json.dumps({
     "service": {"name": "catalog", "port": 8080, "tags": ["a", "b"]},
     "ratio": 0.25,

@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build
-(cd build && ctest --output-on-failure -j "$(nproc)")
+(cd build && ctest --verbose -j "$(nproc)")
 bash scripts/setup.sh build-sanitize -DBEZO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-(cd build-sanitize && ctest --output-on-failure -j "$(nproc)")
+(cd build-sanitize && ctest --verbose -j "$(nproc)")
