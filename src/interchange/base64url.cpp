@@ -20,9 +20,7 @@ constexpr std::array<std::uint8_t, 256> make_decode_table() {
 
 constexpr std::array<std::uint8_t, 256> kDecode = make_decode_table();
 
-std::uint32_t byte_at(std::string_view bytes, std::size_t i) {
-    return static_cast<unsigned char>(bytes[i]);
-}
+std::uint32_t byte_at(std::string_view bytes, std::size_t i) { return static_cast<unsigned char>(bytes[i]); }
 
 }  // namespace
 

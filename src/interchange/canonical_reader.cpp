@@ -97,9 +97,7 @@ Result<CanonicalValue> convert_value(std::string_view type_name, std::string_vie
     return json_value(quote_json_string(value));
 }
 
-Error collision_at(std::string_view name) {
-    return Error::Other("namespace/leaf collision at " + std::string(name));
-}
+Error collision_at(std::string_view name) { return Error::Other("namespace/leaf collision at " + std::string(name)); }
 
 Error collision_at_element(std::uint64_t index) {
     return Error::Other("namespace/leaf collision at element " + decimal_text(index));
@@ -135,8 +133,7 @@ Result<CanonicalArray*> array_member(CanonicalNamespace& ns, std::string_view na
 
 // The element at `index_segment` of `array`, appending a placeholder null
 // when the index is one past the end. `appended` tells whether it did.
-Result<CanonicalValue*> array_element(CanonicalArray& array, const NamepathSegment& index_segment,
-                                      bool& appended) {
+Result<CanonicalValue*> array_element(CanonicalArray& array, const NamepathSegment& index_segment, bool& appended) {
     auto index = parse_array_index(index_segment);
     if (!index) return fail("bad array index: " + index_segment.text);
     if (*index > array.size()) {

@@ -35,8 +35,7 @@ Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>&
 
 // Places `value` at the non-empty path `segments` inside `root`. The tree
 // may have been changed when it fails.
-Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments,
-                             CanonicalValue value);
+Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments, CanonicalValue value);
 
 // The text with every "|:|" (taken left to right, without overlap) replaced
 // by one line feed.

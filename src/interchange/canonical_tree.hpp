@@ -52,11 +52,17 @@ struct CanonicalValue {
     std::variant<CanonicalNamespace, CanonicalArray, CanonicalJson, CanonicalLeaf> data;
 
     template <class T>
-    bool is() const { return std::holds_alternative<T>(data); }
+    bool is() const {
+        return std::holds_alternative<T>(data);
+    }
     template <class T>
-    const T* get_if() const { return std::get_if<T>(&data); }
+    const T* get_if() const {
+        return std::get_if<T>(&data);
+    }
     template <class T>
-    T* get_if() { return std::get_if<T>(&data); }
+    T* get_if() {
+        return std::get_if<T>(&data);
+    }
 };
 
 struct CanonicalMember {

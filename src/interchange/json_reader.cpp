@@ -265,7 +265,9 @@ Result<std::uint16_t> read_hex4(JsonCursor& cursor) {
 
 Result<void> parse_json_number(JsonCursor& cursor) {
     std::size_t start = cursor.pos;
-    auto malformed = [&] { return std::unexpected(Error::Other("invalid JSON number at byte " + decimal_text(start))); };
+    auto malformed = [&] {
+        return std::unexpected(Error::Other("invalid JSON number at byte " + decimal_text(start)));
+    };
     if (!at_end(cursor) && peek(cursor) == '-') ++cursor.pos;
     if (at_end(cursor) || !is_digit(peek(cursor))) return malformed();
     if (peek(cursor) == '0') {
@@ -306,7 +308,8 @@ Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {
 }
 
 Result<Value> build_json_value(const JsonSpan& span) {
-    if (std::holds_alternative<JsonSpan::Bool>(span.data)) return Value::boolean(std::get<JsonSpan::Bool>(span.data).value);
+    if (std::holds_alternative<JsonSpan::Bool>(span.data))
+        return Value::boolean(std::get<JsonSpan::Bool>(span.data).value);
     if (auto* number = std::get_if<JsonSpan::Number>(&span.data)) return Value::number(std::string(number->lexeme));
     if (auto* string = std::get_if<JsonSpan::String>(&span.data)) return Value::string(string->text);
     if (auto* raw = std::get_if<JsonSpan::Raw>(&span.data)) {

@@ -81,8 +81,8 @@ std::string format_json_float(double number) {
     std::array<char, 512> buffer;
     bool integral = number == std::trunc(number);
     if (integral && std::fabs(number) >= 1e16) {
-        auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number,
-                                 std::chars_format::scientific).ptr;
+        auto end =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::scientific).ptr;
         std::string out;
         append_plain_exponent_form(std::string_view(buffer.data(), end), out);
         return out;

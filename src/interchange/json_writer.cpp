@@ -52,9 +52,8 @@ void write_canonical_json(const CanonicalValue& value, std::string& out) {
     struct Writer {
         std::string& out;
         void operator()(const CanonicalNamespace& ns) const {
-            write_sequence(ns.members(), '{', '}', out, [this](const CanonicalMember& member) {
-                write_member(member, out, write_canonical_json);
-            });
+            write_sequence(ns.members(), '{', '}', out,
+                           [this](const CanonicalMember& member) { write_member(member, out, write_canonical_json); });
         }
         void operator()(const CanonicalArray& items) const {
             write_sequence(items, '[', ']', out,

@@ -58,11 +58,17 @@ struct Value {
     static Value object(ValueObject members = {}) { return Value{std::move(members)}; }
 
     template <class T>
-    bool is() const { return std::holds_alternative<T>(data); }
+    bool is() const {
+        return std::holds_alternative<T>(data);
+    }
     template <class T>
-    const T* get_if() const { return std::get_if<T>(&data); }
+    const T* get_if() const {
+        return std::get_if<T>(&data);
+    }
     template <class T>
-    T* get_if() { return std::get_if<T>(&data); }
+    T* get_if() {
+        return std::get_if<T>(&data);
+    }
 
     friend bool operator==(const Value&, const Value&);
 };

@@ -29,9 +29,8 @@ constexpr bool is_plain_identifier(std::string_view text) {
     if (text.empty() || !(is_ascii_letter(text.front()) || text.front() == '_')) {
         return false;
     }
-    return std::ranges::all_of(text.substr(1), [](char c) {
-        return is_ascii_letter(c) || is_ascii_digit(c) || c == '_';
-    });
+    return std::ranges::all_of(text.substr(1),
+                               [](char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '_'; });
 }
 
 }  // namespace bezo

@@ -60,9 +60,7 @@ std::string decimal_digits(UInt128 value) {
     return std::string(pos, end);
 }
 
-bool is_digits_or_empty(std::string_view text) {
-    return std::ranges::all_of(text, is_ascii_digit);
-}
+bool is_digits_or_empty(std::string_view text) { return std::ranges::all_of(text, is_ascii_digit); }
 
 }  // namespace
 

@@ -49,9 +49,7 @@ std::string_view segment_name(std::string_view segment) {
     return segment;
 }
 
-bool is_quoted_name(std::string_view name) {
-    return name.size() >= 3 && name.front() == '"' && name.back() == '"';
-}
+bool is_quoted_name(std::string_view name) { return name.size() >= 3 && name.front() == '"' && name.back() == '"'; }
 
 bool is_decimal_index(std::string_view name) {
     return is_ascii_digits(name) && (name.size() == 1 || name.front() != '0');

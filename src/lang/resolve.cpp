@@ -130,13 +130,13 @@ std::optional<Resolver::Location> Resolver::choose_location(std::string_view ns,
     return fallback;
 }
 
-Result<std::string> Resolver::load_module_text(std::string_view name, RegistryEntries entries,
-                                               std::string_view kind) {
+Result<std::string> Resolver::load_module_text(std::string_view name, RegistryEntries entries, std::string_view kind) {
     if (const auto preloaded = texts_.find(ModuleKey{name, kind}); preloaded != texts_.end()) {
         provenance_.push_back({std::string(name), std::string(kind), {}, {}, ModuleOrigin::Preloaded});
         return preloaded->second;
     }
-    if (!is_valid_module_name(name)) return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+    if (!is_valid_module_name(name))
+        return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
 
     const std::string_view ns = name.substr(0, name.find('/'));
     const std::optional<Location> location = choose_location(ns, entries, kind);
@@ -151,8 +151,7 @@ Result<std::string> Resolver::load_module_text(std::string_view name, RegistryEn
     return read_module_file(name, kind, *location);
 }
 
-Result<std::string> Resolver::read_module_file(std::string_view name, std::string_view kind,
-                                               const Location& location) {
+Result<std::string> Resolver::read_module_file(std::string_view name, std::string_view kind, const Location& location) {
     std::filesystem::path directory(location.text);
     if (!directory.is_absolute() && config_.base_dir) directory = *config_.base_dir / directory;
     std::string file_name(name);
@@ -195,8 +194,7 @@ Result<TypeDef> Resolver::lookup_library_type(std::string_view library, std::str
     return found->second;
 }
 
-Result<bool> Resolver::library_defines_type(std::string_view library, std::string_view type,
-                                            RegistryEntries entries) {
+Result<bool> Resolver::library_defines_type(std::string_view library, std::string_view type, RegistryEntries entries) {
     Result<const TypeLibrary*> loaded = available_library(library, entries);
     if (!loaded) return std::unexpected(std::move(loaded.error()));
     return (*loaded)->types.contains(type);

@@ -85,8 +85,7 @@ public:
 
     // Makes the library available: built in, or read, parsed and cached.
     Result<void> load_type_library(std::string_view name, RegistryEntries entries);
-    Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type,
-                                        RegistryEntries entries);
+    Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type, RegistryEntries entries);
     Result<bool> library_defines_type(std::string_view library, std::string_view type, RegistryEntries entries);
 
     // The qualified name ("std/time/date") of a bare type name, found among
@@ -110,8 +109,7 @@ private:
         ModuleOrigin origin;
     };
 
-    std::optional<Location> choose_location(std::string_view ns, RegistryEntries entries,
-                                            std::string_view kind) const;
+    std::optional<Location> choose_location(std::string_view ns, RegistryEntries entries, std::string_view kind) const;
     std::optional<Location> own_registry_location(std::string_view ns) const;
     Result<std::string> read_module_file(std::string_view name, std::string_view kind, const Location& location);
     Error unresolved_error(std::string_view name, std::string_view kind, AppErrorKind error);

@@ -92,8 +92,7 @@ std::optional<HeadItem> parse_authored_unique_key(std::string_view text) {
 }
 
 // A reference from `column_text` to `target_text` ("/table/@row/*::target").
-std::optional<HeadItem> make_reference(std::string_view column_text, bool allow_min_max,
-                                       std::string_view target_text) {
+std::optional<HeadItem> make_reference(std::string_view column_text, bool allow_min_max, std::string_view target_text) {
     auto column = parse_column_name(column_text, allow_min_max);
     auto target = parse_ref_target(target_text);
     if (!column || !target) {

@@ -89,9 +89,8 @@ struct SiPrefix {
 
 // In the order they are tried: "da" before "d".
 constexpr SiPrefix kSiPrefixes[] = {
-    {"da", 1},  {"Y", 24},  {"Z", 21},  {"E", 18},  {"P", 15},   {"T", 12},   {"G", 9},
-    {"M", 6},   {"k", 3},   {"h", 2},   {"d", -1},  {"c", -2},   {"m", -3},   {"u", -6},
-    {"n", -9},  {"p", -12}, {"f", -15}, {"a", -18}, {"z", -21},  {"y", -24},
+    {"da", 1}, {"Y", 24}, {"Z", 21}, {"E", 18}, {"P", 15}, {"T", 12},  {"G", 9},   {"M", 6},   {"k", 3},   {"h", 2},
+    {"d", -1}, {"c", -2}, {"m", -3}, {"u", -6}, {"n", -9}, {"p", -12}, {"f", -15}, {"a", -18}, {"z", -21}, {"y", -24},
 };
 
 // Information-unit prefixes: a power of ten or a power of 1024.
@@ -102,8 +101,8 @@ struct InformationPrefix {
 };
 
 constexpr InformationPrefix kInformationPrefixes[] = {
-    {"k", 3, 0},  {"M", 6, 0},  {"G", 9, 0},  {"T", 12, 0},  {"P", 15, 0},
-    {"Ki", 0, 1}, {"Mi", 0, 2}, {"Gi", 0, 3}, {"Ti", 0, 4},  {"Pi", 0, 5},
+    {"k", 3, 0},  {"M", 6, 0},  {"G", 9, 0},  {"T", 12, 0}, {"P", 15, 0},
+    {"Ki", 0, 1}, {"Mi", 0, 2}, {"Gi", 0, 3}, {"Ti", 0, 4}, {"Pi", 0, 5},
 };
 
 struct DataRateAlias {
@@ -408,7 +407,8 @@ std::optional<UnitExpr> expression_dimension(std::string_view text, const UserUn
     }
     UnitExpr dimension;
     for (const auto& [symbol, exponent] : expr->terms) {
-        if (exponent < std::numeric_limits<std::int32_t>::min() || exponent > std::numeric_limits<std::int32_t>::max()) {
+        if (exponent < std::numeric_limits<std::int32_t>::min() ||
+            exponent > std::numeric_limits<std::int32_t>::max()) {
             return std::nullopt;
         }
         auto base = symbol_dimension(symbol, units, depth, memo);
@@ -593,17 +593,11 @@ std::optional<std::string> canonical_unit_text(std::string_view text) {
     return merge_unit_terms(*expr);
 }
 
-bool is_builtin_unit_symbol(std::string_view symbol) {
-    return find_builtin(symbol).has_value();
-}
+bool is_builtin_unit_symbol(std::string_view symbol) { return find_builtin(symbol).has_value(); }
 
-bool is_known_unit(std::string_view text, const UnitNames& user_names) {
-    return all_symbols_known(text, user_names);
-}
+bool is_known_unit(std::string_view text, const UnitNames& user_names) { return all_symbols_known(text, user_names); }
 
-bool is_known_unit(std::string_view text, const UserUnits& user_units) {
-    return all_symbols_known(text, user_units);
-}
+bool is_known_unit(std::string_view text, const UserUnits& user_units) { return all_symbols_known(text, user_units); }
 
 std::optional<UnitExpr> resolve_unit(std::string_view text, const UserUnits& units, int depth) {
     UserSymbolMemo<UnitExpr> memo;
@@ -708,8 +702,6 @@ std::optional<QuantityLine> parse_quantity_line(std::string_view line) {
     return QuantityLine{std::string(words[0]), std::string(words[1]), std::nullopt};
 }
 
-UnitDef clone_unit_def(const UnitDef& def) {
-    return def;
-}
+UnitDef clone_unit_def(const UnitDef& def) { return def; }
 
 }  // namespace bezo

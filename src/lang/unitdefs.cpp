@@ -25,17 +25,11 @@ public:
         switch (line.kind) {
             case LineKind::Blank:
             case LineKind::Comment:
-            case LineKind::Doc:
-                return {};
-            case LineKind::Decl:
-                read_declaration(line.text);
-                return {};
-            case LineKind::Meta:
-                return read_dimension(line.text);
-            case LineKind::Content:
-                return read_unit(line.left(), line.value);
-            default:
-                return failure("unsupported .gezo line: " + line_debug(line));
+            case LineKind::Doc: return {};
+            case LineKind::Decl: read_declaration(line.text); return {};
+            case LineKind::Meta: return read_dimension(line.text);
+            case LineKind::Content: return read_unit(line.left(), line.value);
+            default: return failure("unsupported .gezo line: " + line_debug(line));
         }
     }
 

@@ -63,11 +63,8 @@ Result<TypeLibrary> parse_type_library(std::string_view text) {
         switch (line.kind) {
             case LineKind::Blank:
             case LineKind::Comment:
-            case LineKind::Doc:
-                break;
-            case LineKind::Decl:
-                read_declaration(line.text, library.name);
-                break;
+            case LineKind::Doc: break;
+            case LineKind::Decl: read_declaration(line.text, library.name); break;
             case LineKind::Meta: {
                 std::optional<std::vector<AnnotationItem>> items = split_annotation_line(line.text);
                 if (!items) return failure("bad constraint line in .yezo: " + std::string(line.text));
@@ -80,8 +77,7 @@ Result<TypeLibrary> parse_type_library(std::string_view text) {
                     return std::unexpected(std::move(added.error()));
                 }
                 break;
-            default:
-                return failure("unsupported .yezo line: " + line_debug(line));
+            default: return failure("unsupported .yezo line: " + line_debug(line));
         }
     }
     if (!pending.empty()) return failure("trailing constraint line(s) in .yezo with no &name= definition");

@@ -223,14 +223,10 @@ Result<void> compile_meta_line(CompileState& state, std::string_view text) {
     state.content_seen = true;
     if (text.empty()) return {};
     switch (text.front()) {
-        case '!':
-            return pend_annotation(state, text);
-        case '&':
-            return pend_named_type(state, text);
-        case '?':
-            return pend_provenance(state, text);
-        default:
-            return {};
+        case '!': return pend_annotation(state, text);
+        case '&': return pend_named_type(state, text);
+        case '?': return pend_provenance(state, text);
+        default: return {};
     }
 }
 
@@ -379,21 +375,16 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
     const ContentLeft left = classify_left(left_text);
     switch (left.form) {
         case ContentForm::RecordAppend:
-        case ContentForm::RecordListAppend:
-            return define_record_variable(state, left, value);
+        case ContentForm::RecordListAppend: return define_record_variable(state, left, value);
         case ContentForm::TextVariable:
             return define_variable(state, state.text_variables, left.text, value, expand_text_variable_definition);
         case ContentForm::SplatVariable:
             return define_variable(state, state.splat_variables, left.text, value, splat_variable_value);
-        case ContentForm::RecordEntry:
-            return write_record_entry(state, left.text, value);
+        case ContentForm::RecordEntry: return write_record_entry(state, left.text, value);
         case ContentForm::ScalarAppend:
-        case ContentForm::ScalarList:
-            return write_scalar_entries(state, left, value);
-        case ContentForm::SplatAssignment:
-            return write_splat_assignment(state, left.text, value);
-        case ContentForm::Field:
-            return write_field(state, left.text, value);
+        case ContentForm::ScalarList: return write_scalar_entries(state, left, value);
+        case ContentForm::SplatAssignment: return write_splat_assignment(state, left.text, value);
+        case ContentForm::Field: return write_field(state, left.text, value);
     }
     return {};
 }
@@ -480,26 +471,15 @@ Result<void> compile_line(CompileState& state, const Line& line) {
     switch (line.kind) {
         case LineKind::Blank:
         case LineKind::Comment:
-        case LineKind::Doc:
-            return compile_trivia_line(state);
-        case LineKind::Decl:
-            return compile_declaration(state, line.text);
-        case LineKind::SectionOpen:
-            return open_section(state, line.text);
-        case LineKind::SectionClose:
-            close_block(state, BlockKind::Section);
-            return {};
-        case LineKind::NsOpen:
-            return open_namespace(state, line.text);
-        case LineKind::NsClose:
-            close_block(state, BlockKind::Namespace);
-            return {};
-        case LineKind::Content:
-            return compile_content_line(state, line);
-        case LineKind::Meta:
-            return compile_meta_line(state, line.text);
-        case LineKind::VarSplat:
-            return compile_splat_line(state, line.text);
+        case LineKind::Doc: return compile_trivia_line(state);
+        case LineKind::Decl: return compile_declaration(state, line.text);
+        case LineKind::SectionOpen: return open_section(state, line.text);
+        case LineKind::SectionClose: close_block(state, BlockKind::Section); return {};
+        case LineKind::NsOpen: return open_namespace(state, line.text);
+        case LineKind::NsClose: close_block(state, BlockKind::Namespace); return {};
+        case LineKind::Content: return compile_content_line(state, line);
+        case LineKind::Meta: return compile_meta_line(state, line.text);
+        case LineKind::VarSplat: return compile_splat_line(state, line.text);
     }
     return {};
 }

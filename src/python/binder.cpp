@@ -10,17 +10,15 @@ namespace {
 
 std::string display_name(const Signature& signature) { return std::string(signature.name) + "()"; }
 
-void set_type_error(const std::string& message) {
-    PyErr_SetString(PyExc_TypeError, message.c_str());
-}
+void set_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeError, message.c_str()); }
 
 void report_too_many_positional(const Signature& signature, std::size_t given) {
     std::string message = display_name(signature);
     if (signature.required == signature.params.size()) {
         message += " takes " + std::to_string(signature.params.size());
     } else {
-        message += " takes from " + std::to_string(signature.required) + " to " +
-                   std::to_string(signature.params.size());
+        message +=
+            " takes from " + std::to_string(signature.required) + " to " + std::to_string(signature.params.size());
     }
     message += " positional arguments but " + std::to_string(given) + (given == 1 ? " was" : " were") + " given";
     set_type_error(message);
@@ -39,9 +37,8 @@ std::string join_quoted(const std::vector<const char*>& names) {
 }
 
 void report_missing(const Signature& signature, const std::vector<const char*>& missing) {
-    set_type_error(display_name(signature) + " missing " + std::to_string(missing.size()) +
-                   " required positional " + (missing.size() == 1 ? "argument" : "arguments") + ": " +
-                   join_quoted(missing));
+    set_type_error(display_name(signature) + " missing " + std::to_string(missing.size()) + " required positional " +
+                   (missing.size() == 1 ? "argument" : "arguments") + ": " + join_quoted(missing));
 }
 
 std::string utf8_of(PyObject* text) {

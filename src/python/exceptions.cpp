@@ -56,8 +56,8 @@ PyObject* bezo_error_class() {
 PyObject* validation_error_class() {
     if (g_validation_error == nullptr) {
         PyObject* base = bezo_error_class();
-        g_validation_error = new_exception_class("bezo.ValidationError",
-                                                 "Canonical data failed schema validation.", base);
+        g_validation_error =
+            new_exception_class("bezo.ValidationError", "Canonical data failed schema validation.", base);
     }
     return g_validation_error;
 }

@@ -63,55 +63,44 @@ PyMethodDef g_methods[] = {
     {"version", version_entry, METH_NOARGS,
      "version()\n--\n\n"
      "The bindings (and wrapped core) version."},
-    method<kCompileSig, road_compile>(
-        "compile(text)\n--\n\n"
-        "Authored `.bezo` -> relational `.lezo`."),
-    method<kDenormalizeSig, road_denormalize>(
-        "denormalize(lezo)\n--\n\n"
-        "Relational `.lezo` -> canonical `.nezo` (reference resolution;\n"
-        "schema-declared documents also materialize absent fields)."),
-    method<kBuildSig, road_build>(
-        "build(text, schema=None)\n--\n\n"
-        "Authored `.bezo` -> canonical `.nezo` (compile + denormalize).\n"
-        "An authored `.hezo` may ride along: it is preloaded under its\n"
-        "declared name, and a document that does not already carry a\n"
-        "`.!schema` declaration gets one injected \u2014 the schema-aware\n"
-        "build (defaults, head-type lifts, unit conversion) works\n"
-        "offline, and the call applies the schema it was handed."),
-    method<kCompileSchemaSig, road_compile_schema>(
-        "compile_schema(hezo)\n--\n\n"
-        "Authored `.hezo` -> compiled `.whezo` (the validation contract)."),
-    method<kValidateSig, road_validate>(
-        "validate(nezo, schema)\n--\n\n"
-        "Validate canonical `.nezo` against a schema \u2014 authored `.hezo`\n"
-        "or compiled `.whezo`, told apart by the header. Returns None on\n"
-        "pass; raises ValidationError on a validation verdict and\n"
-        "BezoError when the schema itself won't compile or parse."),
-    method<kFmtSig, road_fmt>(
-        "fmt(text)\n--\n\n"
-        "The standard formatter: canonical spelling, authored intent kept."),
-    method<kUnbuildSig, road_unbuild>(
-        "unbuild(text)\n--\n\n"
-        "Canonical `.nezo`/`.lezo` -> idiomatic authored `.bezo` \u2014 the\n"
-        "inverse direction of build, and a view: sugar the compiler\n"
-        "resolved away (comments, variables, references) does not come\n"
-        "back. `.lezo` preserves more, authored units included."),
-    method<kInferSig, road_infer>(
-        "infer(text, name=\"\")\n--\n\n"
-        "Infer an authored `.hezo` schema from a document."),
-    method<kImportFromSig, road_import_from>(
-        "import_from(format, text)\n--\n\n"
-        "Foreign text format -> authored `.bezo`.\n"
-        "Formats: json | yaml | toml | xml."),
-    method<kExportToSig, road_export_to>(
-        "export_to(format, nezo)\n--\n\n"
-        "Canonical `.nezo` -> foreign format. Text formats return str;\n"
-        "the binary formats (cbor, avro, asn1) return bytes."),
-    method<kImportSchemaSig, road_import_schema>(
-        "import_schema(format, text, name=\"\", message=None)\n--\n\n"
-        "Foreign schema -> authored `.hezo` (sound weakening).\n"
-        "Formats: jsonschema | xsd | proto | avsc | graphql. `message`\n"
-        "picks the root when the schema declares several."),
+    method<kCompileSig, road_compile>("compile(text)\n--\n\n"
+                                      "Authored `.bezo` -> relational `.lezo`."),
+    method<kDenormalizeSig, road_denormalize>("denormalize(lezo)\n--\n\n"
+                                              "Relational `.lezo` -> canonical `.nezo` (reference resolution;\n"
+                                              "schema-declared documents also materialize absent fields)."),
+    method<kBuildSig, road_build>("build(text, schema=None)\n--\n\n"
+                                  "Authored `.bezo` -> canonical `.nezo` (compile + denormalize).\n"
+                                  "An authored `.hezo` may ride along: it is preloaded under its\n"
+                                  "declared name, and a document that does not already carry a\n"
+                                  "`.!schema` declaration gets one injected \u2014 the schema-aware\n"
+                                  "build (defaults, head-type lifts, unit conversion) works\n"
+                                  "offline, and the call applies the schema it was handed."),
+    method<kCompileSchemaSig, road_compile_schema>("compile_schema(hezo)\n--\n\n"
+                                                   "Authored `.hezo` -> compiled `.whezo` (the validation contract)."),
+    method<kValidateSig, road_validate>("validate(nezo, schema)\n--\n\n"
+                                        "Validate canonical `.nezo` against a schema \u2014 authored `.hezo`\n"
+                                        "or compiled `.whezo`, told apart by the header. Returns None on\n"
+                                        "pass; raises ValidationError on a validation verdict and\n"
+                                        "BezoError when the schema itself won't compile or parse."),
+    method<kFmtSig, road_fmt>("fmt(text)\n--\n\n"
+                              "The standard formatter: canonical spelling, authored intent kept."),
+    method<kUnbuildSig, road_unbuild>("unbuild(text)\n--\n\n"
+                                      "Canonical `.nezo`/`.lezo` -> idiomatic authored `.bezo` \u2014 the\n"
+                                      "inverse direction of build, and a view: sugar the compiler\n"
+                                      "resolved away (comments, variables, references) does not come\n"
+                                      "back. `.lezo` preserves more, authored units included."),
+    method<kInferSig, road_infer>("infer(text, name=\"\")\n--\n\n"
+                                  "Infer an authored `.hezo` schema from a document."),
+    method<kImportFromSig, road_import_from>("import_from(format, text)\n--\n\n"
+                                             "Foreign text format -> authored `.bezo`.\n"
+                                             "Formats: json | yaml | toml | xml."),
+    method<kExportToSig, road_export_to>("export_to(format, nezo)\n--\n\n"
+                                         "Canonical `.nezo` -> foreign format. Text formats return str;\n"
+                                         "the binary formats (cbor, avro, asn1) return bytes."),
+    method<kImportSchemaSig, road_import_schema>("import_schema(format, text, name=\"\", message=None)\n--\n\n"
+                                                 "Foreign schema -> authored `.hezo` (sound weakening).\n"
+                                                 "Formats: jsonschema | xsd | proto | avsc | graphql. `message`\n"
+                                                 "picks the root when the schema declares several."),
 };
 
 // Sets `name` on the module and appends it to the module's __all__.

@@ -22,8 +22,7 @@ std::optional<std::vector<std::string_view>> split_subtags(std::string_view tag)
     std::size_t start = 0;
     while (true) {
         const std::size_t dash = tag.find('-', start);
-        const std::string_view subtag =
-            tag.substr(start, dash == std::string_view::npos ? dash : dash - start);
+        const std::string_view subtag = tag.substr(start, dash == std::string_view::npos ? dash : dash - start);
         if (subtag.empty() || subtag.size() > kMaxSubtagLength ||
             !std::all_of(subtag.begin(), subtag.end(), is_alnum)) {
             return std::nullopt;
@@ -73,9 +72,8 @@ private:
     bool read_extensions() {
         while (peek().size() == 1 && !is_private_use_mark(peek())) {
             const char singleton = to_lower(take().front());
-            const bool repeated =
-                std::any_of(tag_.extensions.begin(), tag_.extensions.end(),
-                            [&](const TagExtension& e) { return e.singleton == singleton; });
+            const bool repeated = std::any_of(tag_.extensions.begin(), tag_.extensions.end(),
+                                              [&](const TagExtension& e) { return e.singleton == singleton; });
             if (repeated) return false;
             TagExtension extension{singleton, {}};
             while (peek().size() >= 2) extension.subtags.push_back(take());
@@ -100,8 +98,8 @@ private:
 }  // namespace
 
 bool ascii_iequals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return to_lower(x) == to_lower(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return to_lower(x) == to_lower(y); });
 }
 
 std::optional<LanguageTag> parse_language_tag(std::string_view tag) {

@@ -48,12 +48,9 @@ std::optional<std::string_view> first_span(std::span<const Constraint> constrain
 
 CheckResult from_collated(CollatedAnswer answer) {
     switch (answer) {
-        case CollatedAnswer::In:
-            return CheckResult::pass();
-        case CollatedAnswer::Out:
-            return CheckResult::fail(AppErrorKind::ConstraintViolation);
-        case CollatedAnswer::NoCollator:
-            break;
+        case CollatedAnswer::In: return CheckResult::pass();
+        case CollatedAnswer::Out: return CheckResult::fail(AppErrorKind::ConstraintViolation);
+        case CollatedAnswer::NoCollator: break;
     }
     return CheckResult::fail(AppErrorKind::CollationUnsupported);
 }
@@ -114,14 +111,16 @@ CheckResult check_length(const Constraint::Length& length, std::string_view valu
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, count_scalars(value)).ptr;
     const std::string_view count(digits, static_cast<std::size_t>(end - digits));
-    return std::visit([&](const auto& inner) -> CheckResult {
-        using Inner = std::decay_t<decltype(inner)>;
-        if constexpr (std::is_same_v<Inner, Constraint::Range>) {
-            return check_range(inner, "..num", count);
-        } else {
-            return check_set(inner, "..num", count);
-        }
-    }, length.inner);
+    return std::visit(
+        [&](const auto& inner) -> CheckResult {
+            using Inner = std::decay_t<decltype(inner)>;
+            if constexpr (std::is_same_v<Inner, Constraint::Range>) {
+                return check_range(inner, "..num", count);
+            } else {
+                return check_set(inner, "..num", count);
+            }
+        },
+        length.inner);
 }
 
 // The first failure of the constraints in order, or pass.
@@ -225,18 +224,17 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
     if (const auto tag = collation_domain_tag(domain); tag && !collator_for_locale(*tag)) {
         return CheckResult::fail(AppErrorKind::CollationUnsupported);
     }
-    return std::visit(
-        Overloaded{
-            [&](const Constraint::Pattern& pattern) {
-                const RexProgram* program = patterns.program(pattern.text);
-                return pass_if(program != nullptr && rex_is_match(*program, value));
-            },
-            [&](const Constraint::Range& range) { return check_range(range, domain, value); },
-            [&](const Constraint::Set& set) { return check_set(set, domain, value); },
-            [&](const Constraint::Length& length) { return check_length(length, value); },
-            [](const Constraint::Span&) { return CheckResult::pass(); },
-        },
-        constraint.value);
+    return std::visit(Overloaded{
+                          [&](const Constraint::Pattern& pattern) {
+                              const RexProgram* program = patterns.program(pattern.text);
+                              return pass_if(program != nullptr && rex_is_match(*program, value));
+                          },
+                          [&](const Constraint::Range& range) { return check_range(range, domain, value); },
+                          [&](const Constraint::Set& set) { return check_set(set, domain, value); },
+                          [&](const Constraint::Length& length) { return check_length(length, value); },
+                          [](const Constraint::Span&) { return CheckResult::pass(); },
+                      },
+                      constraint.value);
 }
 
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line,

@@ -77,8 +77,7 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
 
 // A compiled field's items against one canonical line: the line's type and
 // unit against the field's annotation, then every constraint on the value.
-CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line,
-                              PatternCache& patterns);
+CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line, PatternCache& patterns);
 
 // True when the value passes every constraint of the list (union
 // annotations pass when one of their members does).

@@ -62,10 +62,8 @@ bool set_option(const std::array<OptionValue, N>& table, std::span<const std::st
 
 bool apply_keyword(const Keyword& keyword, CollationOptions& options) {
     if (ascii_iequals(keyword.key, "ks")) return set_option(kStrengthValues, keyword.types, options.strength);
-    if (ascii_iequals(keyword.key, "ka"))
-        return set_option(kAlternateValues, keyword.types, options.alternate);
-    if (ascii_iequals(keyword.key, "kc"))
-        return set_option(kCaseLevelValues, keyword.types, options.case_level);
+    if (ascii_iequals(keyword.key, "ka")) return set_option(kAlternateValues, keyword.types, options.alternate);
+    if (ascii_iequals(keyword.key, "kc")) return set_option(kCaseLevelValues, keyword.types, options.case_level);
     // The collation type goes to ICU with the rest of the locale.
     return ascii_iequals(keyword.key, "co");
 }
@@ -97,16 +95,15 @@ std::optional<CollationOptions> read_collation_options(const LanguageTag& tag) {
     if (!tag.private_use.empty()) return std::nullopt;
     CollationOptions options;
     for (const TagExtension& extension : tag.extensions) {
-        if (extension.singleton != 'u' || !apply_unicode_extension(extension.subtags, options))
-            return std::nullopt;
+        if (extension.singleton != 'u' || !apply_unicode_extension(extension.subtags, options)) return std::nullopt;
     }
     return options;
 }
 
 std::optional<CollatorHandle> build_collator(std::string_view tag_text, const CollationOptions& options) {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale = icu::Locale::forLanguageTag(
-        icu::StringPiece(tag_text.data(), static_cast<int32_t>(tag_text.size())), status);
+    const icu::Locale locale =
+        icu::Locale::forLanguageTag(icu::StringPiece(tag_text.data(), static_cast<int32_t>(tag_text.size())), status);
     if (U_FAILURE(status) || locale.isBogus()) return std::nullopt;
     std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(locale, status));
     if (U_FAILURE(status) || !collator) return std::nullopt;
@@ -168,8 +165,7 @@ CollatedAnswer collated_set_contains(std::string_view tag, std::string_view valu
 }
 
 CollatedAnswer collated_range_contains(std::string_view tag, std::string_view value,
-                                       std::optional<std::string_view> low,
-                                       std::optional<std::string_view> high) {
+                                       std::optional<std::string_view> low, std::optional<std::string_view> high) {
     const auto collator = collator_for_locale(tag);
     if (!collator) return CollatedAnswer::NoCollator;
     const bool above_low = !low || collator->compare(*low, value) <= 0;

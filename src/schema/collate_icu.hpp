@@ -55,7 +55,6 @@ CollatedAnswer collated_set_contains(std::string_view tag, std::string_view valu
 
 // In when neither present bound compares beyond `value`: low <= value <= high.
 CollatedAnswer collated_range_contains(std::string_view tag, std::string_view value,
-                                       std::optional<std::string_view> low,
-                                       std::optional<std::string_view> high);
+                                       std::optional<std::string_view> low, std::optional<std::string_view> high);
 
 }  // namespace bezo

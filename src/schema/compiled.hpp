@@ -26,10 +26,10 @@ namespace bezo {
 
 // What a schema requires of the provenance of every content line.
 enum class ProvenanceLevel : std::uint8_t {
-    Required = 0,     // a source and a timestamp
-    Source = 1,       // a source
-    Prohibited = 2,   // no provenance at all
-    Undeclared = 255, // no requirement: the check is off
+    Required = 0,      // a source and a timestamp
+    Source = 1,        // a source
+    Prohibited = 2,    // no provenance at all
+    Undeclared = 255,  // no requirement: the check is off
 };
 
 // One field rule.
@@ -75,10 +75,10 @@ struct SchemaScope {
 };
 
 struct CompiledSchema {
-    std::vector<SchemaField> fields;             // in text order
-    std::vector<TableConstraint> tables;         // in text order
-    std::vector<DelegatedSchema> delegations;    // in text order
-    std::vector<SchemaScope> scopes;             // filled only by the document-schema loader
+    std::vector<SchemaField> fields;           // in text order
+    std::vector<TableConstraint> tables;       // in text order
+    std::vector<DelegatedSchema> delegations;  // in text order
+    std::vector<SchemaScope> scopes;           // filled only by the document-schema loader
     bool strict = false;
     ProvenanceLevel provenance = ProvenanceLevel::Undeclared;
 

@@ -223,8 +223,8 @@ std::optional<TimeOfDay> read_time(std::string_view text, std::size_t pos) {
     const auto hour = read_digits(text, pos, 2);
     const auto minute = read_digits(text, pos + 3, 2);
     const auto second = read_digits(text, pos + 6, 2);
-    if (!hour || !minute || !second || text[pos + 2] != ':' || text[pos + 5] != ':' || *hour > 23 ||
-        *minute > 59 || *second > 60) {
+    if (!hour || !minute || !second || text[pos + 2] != ':' || text[pos + 5] != ':' || *hour > 23 || *minute > 59 ||
+        *second > 60) {
         return std::nullopt;
     }
     TimeOfDay time{*hour * 3600 + *minute * 60 + *second, 0, pos + 8};

@@ -40,8 +40,8 @@ struct Position {
 // Adds the closure of `pc` at `where` to `list`: follows jumps, splits (first
 // target first) and assertions that hold there, and appends the consuming
 // instructions and Match. Returns true when Match was appended.
-bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<std::uint32_t>& list,
-                    std::uint32_t pc, Position where) {
+bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<std::uint32_t>& list, std::uint32_t pc,
+                    Position where) {
     bool matched = false;
     scratch.stack.push_back(pc);
     while (!scratch.stack.empty()) {

@@ -59,9 +59,7 @@ public:
     }
 
 private:
-    char32_t peek(std::size_t ahead = 0) const {
-        return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : kNoChar;
-    }
+    char32_t peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : kNoChar; }
     bool at_end() const { return pos_ >= text_.size(); }
 
     // Reads the escape whose backslash is at the current position, consuming
@@ -266,8 +264,6 @@ private:
 
 }  // namespace
 
-std::optional<RexNode> rex_parse_pattern(std::span<const char32_t> pattern) {
-    return RexParser(pattern).parse_whole();
-}
+std::optional<RexNode> rex_parse_pattern(std::span<const char32_t> pattern) { return RexParser(pattern).parse_whole(); }
 
 }  // namespace bezo

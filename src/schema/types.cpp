@@ -167,7 +167,8 @@ enum class SpanPlacement : std::uint8_t { BeforeRanges, AfterRanges };
 
 SpanPlacement group_span_placement(const TypeCollector& collector) {
     const bool lex_meets_range = !collector.spans.empty() && collector.spans.back() == kDefaultDomain &&
-                                 !collector.ranges_and_sets.empty() && collector.ranges_and_sets.front().starts_with('[');
+                                 !collector.ranges_and_sets.empty() &&
+                                 collector.ranges_and_sets.front().starts_with('[');
     return lex_meets_range ? SpanPlacement::AfterRanges : SpanPlacement::BeforeRanges;
 }
 
@@ -242,9 +243,8 @@ bool constraints_usable(std::span<const Constraint> constraints) {
 }
 
 bool is_boolean_set(const Constraint::Set& set) {
-    return set.members.size() == 2 &&
-           ((set.members[0] == "true" && set.members[1] == "false") ||
-            (set.members[0] == "false" && set.members[1] == "true"));
+    return set.members.size() == 2 && ((set.members[0] == "true" && set.members[1] == "false") ||
+                                       (set.members[0] == "false" && set.members[1] == "true"));
 }
 
 // The class an item tells, or no value for an item that tells nothing.
@@ -289,8 +289,7 @@ Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolve
         resolution.unit = std::move(*canonical);
     }
     if (!is_unresolved_name(annotation.name)) {
-        if (auto named = resolve_named_type(annotation.name, resolver, entries, collector, resolution, depth);
-            !named) {
+        if (auto named = resolve_named_type(annotation.name, resolver, entries, collector, resolution, depth); !named) {
             return named;
         }
     }
@@ -413,8 +412,8 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
     std::string text(name);
     if (unit) {
         if (!has_numeric_span(collector)) {
-            return std::unexpected(Error::Other("unit annotation on a non-numeric union alternative: " +
-                                                std::string(name) + ":" + std::string(*unit)));
+            return std::unexpected(Error::Other(
+                "unit annotation on a non-numeric union alternative: " + std::string(name) + ":" + std::string(*unit)));
         }
         const auto canonical = canonical_unit_text(*unit);
         if (!canonical) {

@@ -10,9 +10,18 @@ namespace {
 
 TEST(ErrorCodes, EveryLexKindHasItsCode) {
     const std::vector<std::string> codes = {
-        "BOM_ERROR", "INVALID_UTF8_ERROR", "INVALID_CHARACTER_ERROR", "MISSING_FINAL_EOL_ERROR",
-        "INVALID_VERSION_ERROR", "UNSUPPORTED_VERSION_ERROR", "FORMAT_KIND_ERROR", "EMPTY_KEY_ERROR",
-        "MISSING_OPERATOR_ERROR", "INVALID_KEY_ERROR", "INVALID_DIRECTIVE_ERROR", "INVALID_CONSTRAINT_ERROR",
+        "BOM_ERROR",
+        "INVALID_UTF8_ERROR",
+        "INVALID_CHARACTER_ERROR",
+        "MISSING_FINAL_EOL_ERROR",
+        "INVALID_VERSION_ERROR",
+        "UNSUPPORTED_VERSION_ERROR",
+        "FORMAT_KIND_ERROR",
+        "EMPTY_KEY_ERROR",
+        "MISSING_OPERATOR_ERROR",
+        "INVALID_KEY_ERROR",
+        "INVALID_DIRECTIVE_ERROR",
+        "INVALID_CONSTRAINT_ERROR",
     };
     for (std::size_t i = 0; i < codes.size(); ++i) {
         EXPECT_EQ(lex_error_code(static_cast<LexErrorKind>(i)), codes[i]) << i;
@@ -21,12 +30,31 @@ TEST(ErrorCodes, EveryLexKindHasItsCode) {
 
 TEST(ErrorCodes, EveryAppKindHasItsCode) {
     const std::vector<std::string> names = {
-        "MetadataWithoutTarget", "UndefinedReference", "VariableContext", "VerbatimContext",
-        "DelimiterCollision", "SchemaDuplicateKey", "SchemaInheritanceCycle", "SchemaDelegation",
-        "DelegationSchema", "SchemaOptionalWithoutDefault", "SchemaResolution", "RegistryStrict",
-        "RequiredFieldSchema", "DuplicateKeySchema", "UndefinedFieldStrictSchema", "ProvenanceSchema",
-        "FormatKind", "TypeMismatch", "UnitConversion", "ConstraintViolation", "UniquenessViolation",
-        "IncompleteMapping", "ReferentialIntegrity", "CardinalityViolation", "CollationUnsupported",
+        "MetadataWithoutTarget",
+        "UndefinedReference",
+        "VariableContext",
+        "VerbatimContext",
+        "DelimiterCollision",
+        "SchemaDuplicateKey",
+        "SchemaInheritanceCycle",
+        "SchemaDelegation",
+        "DelegationSchema",
+        "SchemaOptionalWithoutDefault",
+        "SchemaResolution",
+        "RegistryStrict",
+        "RequiredFieldSchema",
+        "DuplicateKeySchema",
+        "UndefinedFieldStrictSchema",
+        "ProvenanceSchema",
+        "FormatKind",
+        "TypeMismatch",
+        "UnitConversion",
+        "ConstraintViolation",
+        "UniquenessViolation",
+        "IncompleteMapping",
+        "ReferentialIntegrity",
+        "CardinalityViolation",
+        "CollationUnsupported",
     };
     for (std::size_t i = 0; i < names.size(); ++i) {
         const auto kind = static_cast<AppErrorKind>(i);

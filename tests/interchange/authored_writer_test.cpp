@@ -15,8 +15,7 @@ std::string authored(const ValueObject& members, bool embed_containers = false) 
 
 TEST(AuthoredWriter, TypedValuesUseTheirTypeAndDeclareTheirLibrary) {
     const std::pair<ValueObject, std::string> cases[] = {
-        {{{"d", Value::typed("std/time", "date", "2024-01-01")}},
-         ".!bezo\n.!types std/time\n\n&date\nd=2024-01-01\n"},
+        {{{"d", Value::typed("std/time", "date", "2024-01-01")}}, ".!bezo\n.!types std/time\n\n&date\nd=2024-01-01\n"},
         {{{"d", Value::typed("std/time", "date", "2024-01-01")}, {"s", Value::string("$x")}},
          ".!bezo\n.!types std/enc\n.!types std/time\n\n&date\nd=2024-01-01\n&json\ns=IiR4Ig\n"},
         {{{"n", Value::typed("std/num", "nan", "$n")}}, ".!bezo\n.!types std/enc\n\n&json\nn=IiRuIg\n"},
@@ -25,8 +24,8 @@ TEST(AuthoredWriter, TypedValuesUseTheirTypeAndDeclareTheirLibrary) {
                                {"b", Value::typed("std/time", "date", "2024-01-02")}})}},
          ".!bezo\n.!types std/time\n\n&date\n/r:=a=2024-01-01|b=2024-01-02\n"},
         // An "&json" annotation never heads a one-line form.
-        {{{"r", Value::object({{"a", Value::typed("std/enc", "json", "e30")},
-                               {"b", Value::typed("std/enc", "json", "W10")}})}},
+        {{{"r", Value::object(
+                    {{"a", Value::typed("std/enc", "json", "e30")}, {"b", Value::typed("std/enc", "json", "W10")}})}},
          ".!bezo\n.!types std/enc\n\n&json\n/r::a=e30\n&json\n/r::b=W10\n"},
         {{{"l", Value::array({Value::typed("x/y", "jsonish", "a"), Value::typed("x/y", "jsonish", "b")})}},
          ".!bezo\n.!types x/y\n\n&jsonish\n/@l+=a\n&jsonish\n/@l+=b\n"},

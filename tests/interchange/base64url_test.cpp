@@ -7,12 +7,7 @@ namespace {
 
 TEST(Base64url, EncodesWithUrlAlphabetAndNoPadding) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},
-        {"ABC", "QUJD"},
-        {"\xFB", "-w"},
-        {"\xFF\xFF", "__8"},
-        {"\"$x\"", "IiR4Ig"},
-        {"[1]", "WzFd"},
+        {"", ""}, {"ABC", "QUJD"}, {"\xFB", "-w"}, {"\xFF\xFF", "__8"}, {"\"$x\"", "IiR4Ig"}, {"[1]", "WzFd"},
     };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(base64url_encode(bytes), text);

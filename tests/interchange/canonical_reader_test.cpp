@@ -162,10 +162,8 @@ TEST(TreeToValue, KeepsNumberTextAndTurnsEmbeddedJsonIntoStructure) {
     EXPECT_EQ(members[1].value, Value::number("-0"));
     EXPECT_EQ(members[2].value, Value::string("x\ny"));
     EXPECT_EQ(members[3].value, Value::typed("std/num", "inf", "inf"));
-    EXPECT_EQ(members[4].value,
-              Value::object({{"k", Value::array({Value::number("1"), Value::object()})}}));
-    EXPECT_EQ(members[5].value,
-              Value::array({Value::object({{"z", Value::number("1")}, {"y", Value::number("2")}})}));
+    EXPECT_EQ(members[4].value, Value::object({{"k", Value::array({Value::number("1"), Value::object()})}}));
+    EXPECT_EQ(members[5].value, Value::array({Value::object({{"z", Value::number("1")}, {"y", Value::number("2")}})}));
     EXPECT_EQ(converted("!std/time/date'd=2024-01-02\n"), R"("2024-01-02")");
 }
 

@@ -140,25 +140,68 @@ TEST(ParseAnnotation, AcceptedTokens) {
 
 TEST(ParseAnnotation, RefusedTokens) {
     const std::string_view cases[] = {
-        "", "int", "!", "!:", "!:?x", "!: km", "!:km x", "!:km?a b", "!:km?a'b", "!:m^0",
-        "!map<>", "!map<std/x>", "!map<int", "!map<<int>>",
-        "!date/x/",            // the name swallows "date/x", then a lone '/'
-        "!str /a b/",          // a blank opens a "re" list only
-        "!str re#ab#x",        // a literal must be followed by a blank or the end
-        "!str ",               // a "re" list of blanks only
-        "!str re/a/",          // '/' is not a "re" delimiter
-        "!str re#a",           // unclosed
-        "!str re#a'b#",        // apostrophes are never part of a pattern
-        "!str/a'b/", "!str/a\\'b/", "!str/ab", "!str/ab\\/",
-        "!int[0]", "!int[]", "!int[0,1", "!int[a b,c]", "!int[0,1,2]", "!int[a',1]",
-        "!str{}", "!str{a, b}", "!str{a", "!str{a'}",
-        "!str#", "!str#x", "!str#/a/",
-        "!str(", "!str(/a/", "!str( /a/)", "!str(:km)", "!str(|x)", "!str(x)", "!str(..lex[de)",
-        "!int?a'b", "!int'x",
-        "!int|", "!int|/x", "!int|map<int>",
-        "!int!", "!int<", "!int&", "!int)", "!int:", "!int:?", "!int:m s",
-        "!int.", "!int.num", "!int..lex[de",
-        "!stré", "!é",
+        "",
+        "int",
+        "!",
+        "!:",
+        "!:?x",
+        "!: km",
+        "!:km x",
+        "!:km?a b",
+        "!:km?a'b",
+        "!:m^0",
+        "!map<>",
+        "!map<std/x>",
+        "!map<int",
+        "!map<<int>>",
+        "!date/x/",      // the name swallows "date/x", then a lone '/'
+        "!str /a b/",    // a blank opens a "re" list only
+        "!str re#ab#x",  // a literal must be followed by a blank or the end
+        "!str ",         // a "re" list of blanks only
+        "!str re/a/",    // '/' is not a "re" delimiter
+        "!str re#a",     // unclosed
+        "!str re#a'b#",  // apostrophes are never part of a pattern
+        "!str/a'b/",
+        "!str/a\\'b/",
+        "!str/ab",
+        "!str/ab\\/",
+        "!int[0]",
+        "!int[]",
+        "!int[0,1",
+        "!int[a b,c]",
+        "!int[0,1,2]",
+        "!int[a',1]",
+        "!str{}",
+        "!str{a, b}",
+        "!str{a",
+        "!str{a'}",
+        "!str#",
+        "!str#x",
+        "!str#/a/",
+        "!str(",
+        "!str(/a/",
+        "!str( /a/)",
+        "!str(:km)",
+        "!str(|x)",
+        "!str(x)",
+        "!str(..lex[de)",
+        "!int?a'b",
+        "!int'x",
+        "!int|",
+        "!int|/x",
+        "!int|map<int>",
+        "!int!",
+        "!int<",
+        "!int&",
+        "!int)",
+        "!int:",
+        "!int:?",
+        "!int:m s",
+        "!int.",
+        "!int.num",
+        "!int..lex[de",
+        "!stré",
+        "!é",
     };
     for (auto input : cases) EXPECT_EQ(describe_token(input), "REFUSED") << input;
 }
@@ -205,14 +248,14 @@ TEST(SplitAnnotationLine, Items) {
 
 TEST(SplitAnnotationLine, RefusedLines) {
     const std::string_view cases[] = {
-        "!int?src",   // provenance is not allowed inside a line
-        "!int?",      //
-        "{a, b}",     // a member with a blank
-        "x[0,1]",     // an unknown item
-        "re#a#b",     // a "re" literal must be followed by a blank
-        "/x/re#a#",   // and must stand after a blank
-        "!nope!",     // a refused token refuses the line
-        "&", "&!int", "#x", "/unclosed", ".x", "[1]", "{}", "'",
+        "!int?src",  // provenance is not allowed inside a line
+        "!int?",     //
+        "{a, b}",    // a member with a blank
+        "x[0,1]",    // an unknown item
+        "re#a#b",    // a "re" literal must be followed by a blank
+        "/x/re#a#",  // and must stand after a blank
+        "!nope!",    // a refused token refuses the line
+        "&",        "&!int", "#x", "/unclosed", ".x", "[1]", "{}", "'",
     };
     for (auto input : cases) EXPECT_EQ(describe_line(input), "REFUSED") << input;
 }
@@ -224,15 +267,11 @@ TEST(CompactTimestamp, ShapesAndExpansion) {
         std::string_view expanded;
     };
     const TimestampCase cases[] = {
-        {"20240131T235959Z", true, "2024-01-31T23:59:59Z"},
-        {"2024-01-31T23:59:59Z", true, "2024-01-31T23:59:59Z"},
+        {"20240131T235959Z", true, "2024-01-31T23:59:59Z"}, {"2024-01-31T23:59:59Z", true, "2024-01-31T23:59:59Z"},
         {"99999999T999999Z", true, "9999-99-99T99:99:99Z"},  // shape only, no ranges
-        {"20240131T235959", false, "20240131T235959"},
-        {"20240131t235959Z", false, "20240131t235959Z"},
-        {"2024013lT235959Z", false, "2024013lT235959Z"},
-        {"2024-01-31 23:59:59Z", false, "2024-01-31 23:59:59Z"},
-        {"20240131T235959Z ", false, "20240131T235959Z "},
-        {"", false, ""},
+        {"20240131T235959", false, "20240131T235959"},      {"20240131t235959Z", false, "20240131t235959Z"},
+        {"2024013lT235959Z", false, "2024013lT235959Z"},    {"2024-01-31 23:59:59Z", false, "2024-01-31 23:59:59Z"},
+        {"20240131T235959Z ", false, "20240131T235959Z "},  {"", false, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(is_compact_timestamp(c.input), c.compact) << c.input;

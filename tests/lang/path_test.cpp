@@ -74,17 +74,9 @@ TEST(NormalizeSegment, DropsQuotesOfPlainIdentifiersOnly) {
         std::string_view spelled;
     };
     const Case cases[] = {
-        {"@\"row\"", "@row"},
-        {"@.\"row\"", "@.row"},
-        {".\"total\"", ".total"},
-        {"\"total\"", "total"},
-        {"\"a b\"", "\"a b\""},
-        {"\"1\"", "\"1\""},
-        {"\"a-b\"", "\"a-b\""},
-        {"x-y", "x-y"},
-        {"\"\"", "\"\""},
-        {"@@\"x\"", "@@\"x\""},
-        {"plain", "plain"},
+        {"@\"row\"", "@row"},   {"@.\"row\"", "@.row"}, {".\"total\"", ".total"}, {"\"total\"", "total"},
+        {"\"a b\"", "\"a b\""}, {"\"1\"", "\"1\""},     {"\"a-b\"", "\"a-b\""},   {"x-y", "x-y"},
+        {"\"\"", "\"\""},       {"@@\"x\"", "@@\"x\""}, {"plain", "plain"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(normalize_segment(c.segment), c.spelled) << c.segment;
@@ -99,13 +91,8 @@ TEST(FindNamespaceSeparator, FindsTheLastUnquotedPair) {
         std::optional<std::size_t> position;
     };
     const Case cases[] = {
-        {"a::b::c", 4},
-        {"k", std::nullopt},
-        {":::", 0},
-        {"a::::b", 3},
-        {"\"a::b\"", std::nullopt},
-        {"x::\"a::b\"", 1},
-        {"\"a\"\"::\"::k", 7},
+        {"a::b::c", 4},     {"k", std::nullopt},   {":::", 0}, {"a::::b", 3}, {"\"a::b\"", std::nullopt},
+        {"x::\"a::b\"", 1}, {"\"a\"\"::\"::k", 7},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(find_namespace_separator(c.text), c.position) << c.text;

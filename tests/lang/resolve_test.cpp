@@ -98,17 +98,32 @@ TEST_F(ResolverTest, LocationOrderFollowsTheConfiguration) {
 
     const LocationCase cases[] = {
         {"caller entry first", {.registry = {{"acme", own}}}, true, "caller\n", {ModuleOrigin::CallerRegistry}},
-        {"own registry without caller entry", {.registry = {{"acme", own}}}, false, "own\n",
+        {"own registry without caller entry",
+         {.registry = {{"acme", own}}},
+         false,
+         "own\n",
          {ModuleOrigin::ResolverRegistry}},
         {"own default entry", {.registry = {{"default", own}}}, false, "own\n", {ModuleOrigin::ResolverRegistry}},
-        {"namespace entry before default", {.registry = {{"acme", own}, {"default", "/nowhere"}}}, false, "own\n",
+        {"namespace entry before default",
+         {.registry = {{"acme", own}, {"default", "/nowhere"}}},
+         false,
+         "own\n",
          {ModuleOrigin::ResolverRegistry}},
-        {"strict prefers own registry", {.registry = {{"acme", own}}, .strict = true}, true, "own\n",
+        {"strict prefers own registry",
+         {.registry = {{"acme", own}}, .strict = true},
+         true,
+         "own\n",
          {ModuleOrigin::ResolverRegistry}},
-        {"strict refuses caller entry", {.strict = true}, true, std::unexpected(kStrict),
+        {"strict refuses caller entry",
+         {.strict = true},
+         true,
+         std::unexpected(kStrict),
          {ModuleOrigin::CallerRegistry}},
-        {"default only ignores every registry", {.registry = {{"acme", own}}, .default_only = true}, true,
-         std::unexpected(kResolution), {}},
+        {"default only ignores every registry",
+         {.registry = {{"acme", own}}, .default_only = true},
+         true,
+         std::unexpected(kResolution),
+         {}},
         {"nothing but the web default", {}, false, std::unexpected(kResolution), {}},
     };
     for (const LocationCase& c : cases) {
@@ -166,8 +181,8 @@ TEST_F(ResolverTest, UnreadableModuleFilesAreUnresolved) {
     write("acme/surrogate.hezo", "\xED\xA0\x80\n");
     write("acme/truncated.hezo", "ab\xE2\x82");
     write("acme/overlong.hezo", "\xC0\xAF\n");
-    for (std::string_view name :
-         {"acme/missing", "acme/dir", "acme/fifo", "acme/latin1", "acme/surrogate", "acme/truncated", "acme/overlong"}) {
+    for (std::string_view name : {"acme/missing", "acme/dir", "acme/fifo", "acme/latin1", "acme/surrogate",
+                                  "acme/truncated", "acme/overlong"}) {
         Resolver resolver;
         EXPECT_EQ(resolver.load_module_text(name, registry("acme"), "hezo"), std::unexpected(kResolution)) << name;
         EXPECT_TRUE(resolver.provenance().empty()) << name;
@@ -182,12 +197,12 @@ TEST_F(ResolverTest, NamesThatCouldLeaveTheLocationAreRefused) {
     // Files that a name climbing out of the registry directory would reach.
     write("secret.hezo", "secret\n");
     write("registry/acme/x.hezo", "x\n");
-    const std::vector<RegistryEntry> entries{
-        {"acme", (root_ / "registry").string()}, {"default", (root_ / "registry").string()}};
+    const std::vector<RegistryEntry> entries{{"acme", (root_ / "registry").string()},
+                                             {"default", (root_ / "registry").string()}};
     const std::string absolute = (root_ / "secret").string();
-    const std::string_view names[] = {"", "acme/", "/acme/x", "acme//x", "acme/../../secret", "../secret",
-                                  "acme/./x", "acme/x y", "1acme/x", "_acme/x", "acme/-x", "acme/.x",
-                                  "acme/x\\..\\..\\secret", absolute};
+    const std::string_view names[] = {
+        "",        "acme/",   "/acme/x", "acme//x", "acme/../../secret",      "../secret", "acme/./x", "acme/x y",
+        "1acme/x", "_acme/x", "acme/-x", "acme/.x", "acme/x\\..\\..\\secret", absolute};
     for (std::string_view name : names) {
         Resolver resolver;
         EXPECT_EQ(resolver.load_module_text(name, entries, "hezo"), std::unexpected(kResolution)) << name;
@@ -203,8 +218,8 @@ TEST(ModuleSegment, FirstSegmentStartsWithALetterLaterOnesMayStartWithADigit) {
         bool first;
         bool valid;
     } cases[] = {
-        {"acme", true, true},  {"a-b_c9", true, true}, {"9a", true, false}, {"9a", false, true},
-        {"", false, false},    {"-a", false, false},   {"a.b", false, false}, {"..", false, false},
+        {"acme", true, true},  {"a-b_c9", true, true},     {"9a", true, false},   {"9a", false, true},
+        {"", false, false},    {"-a", false, false},       {"a.b", false, false}, {"..", false, false},
         {"a b", false, false}, {"\xC3\xA9", false, false},
     };
     for (const auto& c : cases) EXPECT_EQ(is_valid_module_segment(c.segment, c.first), c.valid) << c.segment;

@@ -7,9 +7,7 @@ namespace {
 
 using Fields = std::vector<std::string_view>;
 
-HeadItem unique(std::vector<std::string> columns) {
-    return HeadItem{HeadItem::UniqueKey{std::move(columns)}};
-}
+HeadItem unique(std::vector<std::string> columns) { return HeadItem{HeadItem::UniqueKey{std::move(columns)}}; }
 
 HeadItem reference(std::string column, std::string table, std::string target) {
     return HeadItem{HeadItem::Reference{std::move(column), std::move(table), std::move(target)}};
@@ -91,10 +89,8 @@ TEST(AuthoredHeadArgs, AcceptedHeads) {
         {{"a=!,b=!"}, TableHead{{}, {}, {{unique({"a", "b"})}}, {}}},
         {{"a=!|b=!"}, TableHead{{}, {}, {{unique({"a"}), unique({"b"})}}, {}}},
         {{"\"a b\"=!"}, TableHead{{}, {}, {{unique({"a b"})}}, {}}},
-        {{"cust=/customers/@c/*::id"},
-         TableHead{{}, {}, {{reference("cust", "/customers/@c", "id")}}, {}}},
-        {{"cust=/customers/@c/*::max"},
-         TableHead{{}, {}, {{reference("cust", "/customers/@c", "max")}}, {}}},
+        {{"cust=/customers/@c/*::id"}, TableHead{{}, {}, {{reference("cust", "/customers/@c", "id")}}, {}}},
+        {{"cust=/customers/@c/*::max"}, TableHead{{}, {}, {{reference("cust", "/customers/@c", "max")}}, {}}},
         {{"id=!", "min=0", "c=/t/@r/*::k|d=!"},
          TableHead{0, {}, {{unique({"id"})}, {reference("c", "/t/@r", "k"), unique({"d"})}}, {}}},
         {{}, TableHead{}},
@@ -147,18 +143,8 @@ TEST(BracketedHeadItems, ParsesEachItemKind) {
 
 TEST(BracketedHeadItems, RefusesMalformedText) {
     const std::string_view cases[] = {
-        "[key::/abc",
-        "[key::/abc\\/]",
-        "unique::id",
-        "[unique::]",
-        "[unique::a b]",
-        "[ref::a/t/@r/*::c]",
-        "[ref::a=/t/r/*::c]",
-        "[min=x]",
-        "[min=]",
-        "[other::a]",
-        "[unique::a]|",
-        "[unique::a",
+        "[key::/abc",         "[key::/abc\\/]", "unique::id", "[unique::]", "[unique::a b]", "[ref::a/t/@r/*::c]",
+        "[ref::a=/t/r/*::c]", "[min=x]",        "[min=]",     "[other::a]", "[unique::a]|",  "[unique::a",
     };
     for (std::string_view text : cases) {
         EXPECT_FALSE(parse_head_items(text)) << text;

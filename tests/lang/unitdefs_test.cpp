@@ -28,12 +28,9 @@ TEST(ParseUnitDefs, ReadsDefinitionsAliasesAndOpenUnits) {
     ASSERT_TRUE(defs.has_value()) << error_debug(defs.error());
     EXPECT_EQ(defs->name, "acme/length");
     const UserUnits expected{
-        {"foot", {"m", "0.3048", std::nullopt, std::nullopt}},
-        {"ft", {"m", "0.3048", std::nullopt, "foot"}},
-        {"metre", {"m", "1", std::nullopt, std::nullopt}},
-        {"percent", {"1", "0.01", std::nullopt, std::nullopt}},
-        {"yard", {"foot", "3", std::nullopt, std::nullopt}},
-        {"~EUR", {"$", std::nullopt, "rates", std::nullopt}},
+        {"foot", {"m", "0.3048", std::nullopt, std::nullopt}}, {"ft", {"m", "0.3048", std::nullopt, "foot"}},
+        {"metre", {"m", "1", std::nullopt, std::nullopt}},     {"percent", {"1", "0.01", std::nullopt, std::nullopt}},
+        {"yard", {"foot", "3", std::nullopt, std::nullopt}},   {"~EUR", {"$", std::nullopt, "rates", std::nullopt}},
     };
     EXPECT_EQ(defs->units, expected);
 }

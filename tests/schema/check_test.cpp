@@ -42,8 +42,8 @@ void expect_constraint_cases(std::span<const ConstraintCase> cases) {
     PatternCache patterns;
     for (const ConstraintCase& c : cases) {
         const CheckResult result = check_constraint(constraint_of(c.constraint), c.domain, c.value, patterns);
-        EXPECT_EQ(result, c.expected) << c.constraint << " in " << c.domain << " on «" << c.value
-                                      << "» gave " << describe(result);
+        EXPECT_EQ(result, c.expected) << c.constraint << " in " << c.domain << " on «" << c.value << "» gave "
+                                      << describe(result);
     }
 }
 
@@ -115,10 +115,8 @@ TEST(CheckConstraint, LengthsCountCharactersAsNumbers) {
 
 TEST(CheckConstraint, CollationDomains) {
     const ConstraintCase cases[] = {
-        {"[a,b]", "..lex[de]", "\u00e4", kPass},
-        {"[a,b]", "..lex", "\u00e4", kViolation},
-        {"[a,b]", "..lex[de]", "c", kViolation},
-        {"{A}", "..lex[de-u-ks-level1]", "a", kPass},
+        {"[a,b]", "..lex[de]", "\u00e4", kPass}, {"[a,b]", "..lex", "\u00e4", kViolation},
+        {"[a,b]", "..lex[de]", "c", kViolation}, {"{A}", "..lex[de-u-ks-level1]", "a", kPass},
         {"{A}", "..lex[de]", "a", kViolation},
     };
     expect_constraint_cases(cases);
@@ -146,8 +144,8 @@ void expect_field_cases(std::span<const FieldCase> cases) {
     for (const FieldCase& c : cases) {
         const CanonicalLine line{std::string(c.type), "/::f", c.value, c.unit, std::nullopt, 3};
         const CheckResult result = check_field_value(items_of(c.items), line, patterns);
-        EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "="
-                                      << c.value << " gave " << describe(result);
+        EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "=" << c.value
+                                      << " gave " << describe(result);
     }
 }
 
@@ -204,7 +202,7 @@ TEST(CheckFieldValue, UnionMembers) {
         {"!int:km(..num)|float:m(..num)", "float", "km", "1", kMismatch},
         {"!int:km(..num)|float:m(..num)", "int", "km", "1", kPass},
         {"!int:km(..num)|float:m(..num)", "int", {}, "1", kMismatch},
-        {"!int([5,10]..num)|str", "int", {}, "7", kPass},  // the member's own domain
+        {"!int([5,10]..num)|str", "int", {}, "7", kPass},   // the member's own domain
         {"!int([5,10])|str ..num", "int", {}, "7", kPass},  // else the list's
         {"!int([5,10])|str", "int", {}, "7", kViolation},
         {"!text|int", "str", {}, "a|:|b", kCollision},
@@ -286,12 +284,15 @@ TEST(TypeViolationMessage, VerbsUnitsAndCutValues) {
         {AppErrorKind::TypeMismatch, "5", "km", "/::a=5 (type !int:km) does not satisfy !int ..num"},
         {AppErrorKind::ConstraintViolation, "5", {}, "/::a=5 (type !int) violates !int ..num"},
         {AppErrorKind::DelimiterCollision, "5", {}, "/::a=5 (type !int) violates !int ..num"},
-        {AppErrorKind::CollationUnsupported, "5", {},
-         "/::a=5 (type !int) needs a collation unavailable in !int ..num"},
+        {AppErrorKind::CollationUnsupported, "5", {}, "/::a=5 (type !int) needs a collation unavailable in !int ..num"},
         {AppErrorKind::ConstraintViolation, forty, {}, "/::a=" + forty + " (type !int) violates !int ..num"},
-        {AppErrorKind::ConstraintViolation, forty + "y", {},
+        {AppErrorKind::ConstraintViolation,
+         forty + "y",
+         {},
          "/::a=" + forty + "\u2026 (type !int) violates !int ..num"},
-        {AppErrorKind::ConstraintViolation, forty_accents, {},
+        {AppErrorKind::ConstraintViolation,
+         forty_accents,
+         {},
          "/::a=" + forty_accents.substr(0, 80) + "\u2026 (type !int) violates !int ..num"},
     };
     for (const auto& c : cases) {

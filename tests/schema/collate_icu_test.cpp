@@ -29,32 +29,29 @@ const auto None = CollatedAnswer::NoCollator;
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CollatedSetTest,
-    ::testing::Values(SetCase{"de", "Apfel", {"apfel"}, Out}, SetCase{"de", "apfel", {"birne", "apfel"}, In},
-                      SetCase{"de-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
-                      SetCase{"DE-U-KS-LEVEL1", "\xC3\x84PFEL", {"apfel"}, In},
-                      SetCase{"de-u-ks-level2", "APFEL", {"apfel"}, In},
-                      SetCase{"de-u-ks-level2", "\xC3\x84pfel", {"apfel"}, Out},
-                      SetCase{"de-u-ks-level1-kc-true", "Apfel", {"apfel"}, Out},
-                      SetCase{"de-u-ks-level1-kc", "Apfel", {"apfel"}, Out},
-                      SetCase{"de-u-ks-level1-kc-false", "Apfel", {"apfel"}, In},
-                      SetCase{"de-u-ks-identic", "apfel", {"apfel"}, In},
-                      // Alternate handling is set even where the locale tailors it.
-                      SetCase{"th", "a b", {"ab"}, Out}, SetCase{"th-u-ka-shifted", "a b", {"ab"}, In},
-                      SetCase{"en-u-ka-noignore", "a b", {"ab"}, Out}, SetCase{"de", "apfel", {}, Out},
-                      // A three-letter code of a known language.
-                      SetCase{"deu-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
-                      // Tags without a collator.
-                      SetCase{"qaa", "a", {"a"}, None}, SetCase{"root", "a", {"a"}, None},
-                      SetCase{"de-", "a", {"a"}, None}, SetCase{"de-u-ks-level4", "a", {"a"}, None},
-                      SetCase{"de-u-ks-primary", "a", {"a"}, None}, SetCase{"de-u-ks", "a", {"a"}, None},
-                      SetCase{"de-u-ka-yes", "a", {"a"}, None}, SetCase{"de-u-kc-yes", "a", {"a"}, None},
-                      SetCase{"de-u-kf-upper", "a", {"a"}, None},
-                      SetCase{"de-u-ks-level1-ks-level2", "a", {"a"}, None},
-                      SetCase{"de-u-attr-ks-level1", "a", {"a"}, None}, SetCase{"de-a-bbb", "a", {"a"}, None},
-                      SetCase{"de-x-priv", "a", {"a"}, None}, SetCase{"x-whatever", "a", {"a"}, None},
-                      SetCase{"de-u-ks-level1-level2", "a", {"a"}, None},
-                      // "und" skips the known-language test.
-                      SetCase{"und", "a", {"a"}, In}, SetCase{"und-u-ks-level1", "A", {"a"}, In}));
+    ::testing::Values(
+        SetCase{"de", "Apfel", {"apfel"}, Out}, SetCase{"de", "apfel", {"birne", "apfel"}, In},
+        SetCase{"de-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
+        SetCase{"DE-U-KS-LEVEL1", "\xC3\x84PFEL", {"apfel"}, In}, SetCase{"de-u-ks-level2", "APFEL", {"apfel"}, In},
+        SetCase{"de-u-ks-level2", "\xC3\x84pfel", {"apfel"}, Out},
+        SetCase{"de-u-ks-level1-kc-true", "Apfel", {"apfel"}, Out},
+        SetCase{"de-u-ks-level1-kc", "Apfel", {"apfel"}, Out},
+        SetCase{"de-u-ks-level1-kc-false", "Apfel", {"apfel"}, In}, SetCase{"de-u-ks-identic", "apfel", {"apfel"}, In},
+        // Alternate handling is set even where the locale tailors it.
+        SetCase{"th", "a b", {"ab"}, Out}, SetCase{"th-u-ka-shifted", "a b", {"ab"}, In},
+        SetCase{"en-u-ka-noignore", "a b", {"ab"}, Out}, SetCase{"de", "apfel", {}, Out},
+        // A three-letter code of a known language.
+        SetCase{"deu-u-ks-level1", "\xC3\x84PFEL", {"apfel"}, In},
+        // Tags without a collator.
+        SetCase{"qaa", "a", {"a"}, None}, SetCase{"root", "a", {"a"}, None}, SetCase{"de-", "a", {"a"}, None},
+        SetCase{"de-u-ks-level4", "a", {"a"}, None}, SetCase{"de-u-ks-primary", "a", {"a"}, None},
+        SetCase{"de-u-ks", "a", {"a"}, None}, SetCase{"de-u-ka-yes", "a", {"a"}, None},
+        SetCase{"de-u-kc-yes", "a", {"a"}, None}, SetCase{"de-u-kf-upper", "a", {"a"}, None},
+        SetCase{"de-u-ks-level1-ks-level2", "a", {"a"}, None}, SetCase{"de-u-attr-ks-level1", "a", {"a"}, None},
+        SetCase{"de-a-bbb", "a", {"a"}, None}, SetCase{"de-x-priv", "a", {"a"}, None},
+        SetCase{"x-whatever", "a", {"a"}, None}, SetCase{"de-u-ks-level1-level2", "a", {"a"}, None},
+        // "und" skips the known-language test.
+        SetCase{"und", "a", {"a"}, In}, SetCase{"und-u-ks-level1", "A", {"a"}, In}));
 
 struct RangeCase {
     std::string tag;
@@ -77,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"de", "a", "a", "z", In}, RangeCase{"de", "z", "a", "z", In},
                       RangeCase{"de", "zz", "a", "z", Out}, RangeCase{"de", "B", "a", "c", In},
                       RangeCase{"de", "anything", std::nullopt, std::nullopt, In},
-                      RangeCase{"de", "m", std::nullopt, "k", Out},
-                      RangeCase{"de", "m", "k", std::nullopt, In},
+                      RangeCase{"de", "m", std::nullopt, "k", Out}, RangeCase{"de", "m", "k", std::nullopt, In},
                       // The collation type travels with the locale: phonebook order reads "ä" as "ae".
                       RangeCase{"de-u-co-phonebk", "\xC3\xA4", "ad", "af", In},
                       RangeCase{"de", "\xC3\xA4", "ad", "af", Out},
@@ -96,9 +92,8 @@ TEST(CollatorCacheTest, HandsOutWorkingHandles) {
 
 TEST(CollatorCacheTest, EachThreadBuildsItsOwn) {
     CollatedAnswer on_other_thread = CollatedAnswer::NoCollator;
-    std::thread worker([&] {
-        on_other_thread = collated_set_contains("de-u-ks-level1", "APFEL", std::vector<std::string>{"apfel"});
-    });
+    std::thread worker(
+        [&] { on_other_thread = collated_set_contains("de-u-ks-level1", "APFEL", std::vector<std::string>{"apfel"}); });
     worker.join();
     EXPECT_EQ(on_other_thread, CollatedAnswer::In);
 }

@@ -150,11 +150,7 @@ TEST(CompiledSchemaLoader, ChecksTheDeclaration) {
         std::string_view text;
         std::uint64_t line;
     } refused[] = {
-        {"", 1},
-        {".!nezo\n", 1},
-        {".!whezox\n", 1},
-        {"!int'/::a=\n.!whezo\n", 1},
-        {"#!/bin/tool\n", 2},
+        {"", 1}, {".!nezo\n", 1}, {".!whezox\n", 1}, {"!int'/::a=\n.!whezo\n", 1}, {"#!/bin/tool\n", 2},
     };
     for (const auto& c : refused) {
         const auto schema = load_compiled_schema(c.text);

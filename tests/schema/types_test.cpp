@@ -90,9 +90,9 @@ TEST_F(TypeLowering, BuiltInAndLibraryTypes) {
         {"!map", "/^/"},
         {"!map<int>", "/^/"},
         {"!std/time/date", "!std/time/date /^\\d{4}-\\d{2}-\\d{2}$/ ..time"},
-        {"!std/net/hostname", "!std/net/hostname " +
-                                  std::string("/^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?"
-                                              "(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*$/ #[1,253]")},
+        {"!std/net/hostname",
+         "!std/net/hostname " + std::string("/^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?"
+                                            "(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*$/ #[1,253]")},
         {"!int:km", "!int:km " + std::string(kIntPattern) + " ..num"},
         {"!float:h^-1*km", "!float:km/h " + std::string(kFloatPattern) + " ..num"},
         {"!acme/t/short", "!acme/t/short /^[a-z]+$/ {abc,abcd} #[1,5]"},
@@ -162,8 +162,7 @@ TEST_F(TypeLowering, UnionsLowerToOneInlineItem) {
         std::string_view annotation;
         std::string item;
     } cases[] = {
-        {"!int|float",
-         "!int(" + std::string(kIntPattern) + "..num)|float(" + std::string(kFloatPattern) + "..num)"},
+        {"!int|float", "!int(" + std::string(kIntPattern) + "..num)|float(" + std::string(kFloatPattern) + "..num)"},
         {"!int[0,5]|str", "!int(" + std::string(kIntPattern) + "..num[0,5])|str"},
         {"!int:km|float:m/s",
          "!int:km(" + std::string(kIntPattern) + "..num)|float:m/s(" + std::string(kFloatPattern) + "..num)"},
@@ -185,9 +184,8 @@ TEST_F(TypeLowering, UnionsLowerToOneInlineItem) {
 // The range constraints of all members of an annotation.
 std::size_t range_count(const Annotation& annotation) {
     const auto ranges = [](const std::vector<Constraint>& constraints) {
-        return std::ranges::count_if(constraints, [](const Constraint& c) {
-            return std::holds_alternative<Constraint::Range>(c.value);
-        });
+        return std::ranges::count_if(
+            constraints, [](const Constraint& c) { return std::holds_alternative<Constraint::Range>(c.value); });
     };
     std::size_t count = ranges(annotation.constraints);
     for (const Alternative& alternative : annotation.alternatives) {
@@ -198,7 +196,7 @@ std::size_t range_count(const Annotation& annotation) {
 
 TEST_F(TypeLowering, LoweredUnionsReadBackAndCheck) {
     for (std::string_view text : {"!str(..lex)[a,m]|int", "!str(..lex[de])[a,m]|int", "!int[0,5]|str(..ver)[1.2,]",
-                              "!str(..ver..lex)[a,m]|int"}) {
+                                  "!str(..ver..lex)[a,m]|int"}) {
         const auto lowered = lower(text);
         ASSERT_TRUE(lowered.has_value()) << text;
         const auto items = split_annotation_line(lowered->items.at(0));
@@ -261,11 +259,16 @@ TEST_F(TypeLowering, NumericAndBooleanTypeNames) {
         std::string_view name;
         ValueClass value_class;
     } cases[] = {
-        {"int", ValueClass::Numeric},          {"float", ValueClass::Numeric},
-        {"std/net/port", ValueClass::Numeric}, {"acme/t/distance", ValueClass::Numeric},
-        {"bool", ValueClass::Boolean},         {"text", ValueClass::Other},
-        {"str", ValueClass::Other},            {"std/time/date", ValueClass::Other},
-        {"nosuch", ValueClass::Other},         {"acme/t/loop", ValueClass::Other},
+        {"int", ValueClass::Numeric},
+        {"float", ValueClass::Numeric},
+        {"std/net/port", ValueClass::Numeric},
+        {"acme/t/distance", ValueClass::Numeric},
+        {"bool", ValueClass::Boolean},
+        {"text", ValueClass::Other},
+        {"str", ValueClass::Other},
+        {"std/time/date", ValueClass::Other},
+        {"nosuch", ValueClass::Other},
+        {"acme/t/loop", ValueClass::Other},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(type_orders_numerically(c.name, resolver_, {}), c.value_class) << c.name;
@@ -301,14 +304,9 @@ TEST(CheckLexLocales, PatternsAndCollationTags) {
         std::string_view items;
         bool usable;
     } cases[] = {
-        {"/a/ ..lex[de-DE]", true},
-        {"..lex ..num &ref", true},
-        {"!str(..lex[zh-Hant-TW])", true},
-        {"/a{2,1}/", false},
-        {"..lex[de-]", false},
-        {"!str(..lex[a])|int", false},
-        {"!int|str(/(/)", false},
-        {"!int(/a{2,1}/)", false},
+        {"/a/ ..lex[de-DE]", true}, {"..lex ..num &ref", true}, {"!str(..lex[zh-Hant-TW])", true},
+        {"/a{2,1}/", false},        {"..lex[de-]", false},      {"!str(..lex[a])|int", false},
+        {"!int|str(/(/)", false},   {"!int(/a{2,1}/)", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(check_lex_locales(*split_annotation_line(c.items)), c.usable) << c.items;
@@ -342,8 +340,8 @@ TEST(Base64LengthBound, UnpaddedEncodedLength) {
 }
 
 TEST(RenderSchemaConstraint, WritesItemTexts) {
-    for (std::string_view text : {"/a\\/b/", "//", "[,5]", "[1,]", "[,]", "{a,,b}", "#{1,2}", "#[1,]", "..num",
-                                  "..lex[de]"}) {
+    for (std::string_view text :
+         {"/a\\/b/", "//", "[,5]", "[1,]", "[,]", "{a,,b}", "#{1,2}", "#[1,]", "..num", "..lex[de]"}) {
         const auto items = split_annotation_line(text);
         ASSERT_TRUE(items.has_value() && items->size() == 1) << text;
         EXPECT_EQ(render_schema_constraint(std::get<Constraint>(items->front().value)), text);
