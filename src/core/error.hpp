@@ -98,6 +98,13 @@ private:
 template <class T>
 using Result = std::expected<T, Error>;
 
+// Hands the error of a failed result on to the caller:
+// `if (!parsed) return forward_error(parsed);`
+template <class T>
+[[nodiscard]] std::unexpected<Error> forward_error(Result<T>& failed) {
+    return std::unexpected(std::move(failed.error()));
+}
+
 // The code a kind prints in the text form, e.g. "BOM_ERROR", "TypeMismatchError".
 std::string_view lex_error_code(LexErrorKind kind);
 std::string_view app_error_code(AppErrorKind kind);

@@ -8,10 +8,9 @@
 
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/decimal_text.hpp"
+#include "core/text.hpp"
 #include "interchange/json_text.hpp"
 #include "interchange/json_writer.hpp"
-#include "lang/ascii.hpp"
 
 namespace bezo {
 namespace {

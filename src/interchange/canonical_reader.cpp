@@ -5,24 +5,17 @@
 #include <optional>
 
 #include "interchange/base64url.hpp"
-#include "interchange/decimal_text.hpp"
+#include "core/text.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
 #include "core/fault.hpp"
 #include "core/utf8.hpp"
 #include "lang/anno.hpp"
-#include "lang/ascii.hpp"
 
 namespace bezo {
 namespace {
 
 std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
-std::string_view trim_leading_blanks(std::string_view line) {
-    std::size_t start = 0;
-    while (start < line.size() && is_blank_or_tab(line[start])) ++start;
-    return line.substr(start);
-}
 
 bool is_skipped_line(std::string_view line) {
     return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||

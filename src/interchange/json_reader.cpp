@@ -1,6 +1,6 @@
 #include "interchange/json_reader.hpp"
 
-#include "interchange/decimal_text.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 namespace {

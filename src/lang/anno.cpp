@@ -4,7 +4,7 @@
 #include <array>
 #include <utility>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/unit.hpp"
 
 namespace bezo {

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <limits>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 

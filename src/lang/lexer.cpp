@@ -7,7 +7,7 @@
 #include <charconv>
 
 #include "lang/anno.hpp"
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
 #include "lang/unit.hpp"
@@ -34,18 +34,6 @@ constexpr std::array<std::string_view, 15> kDirectiveWords{
 template <std::size_t N>
 bool is_one_of(std::string_view word, const std::array<std::string_view, N>& words) {
     return std::ranges::find(words, word) != words.end();
-}
-
-std::string_view trim_leading_blanks(std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size() && is_blank_or_tab(text[start])) ++start;
-    return text.substr(start);
-}
-
-std::string_view trim_trailing_blanks(std::string_view text) {
-    std::size_t end = text.size();
-    while (end > 0 && is_blank_or_tab(text[end - 1])) --end;
-    return text.substr(0, end);
 }
 
 // One trailing carriage return removed, then the leading blanks and tabs.

@@ -1,6 +1,6 @@
 #include "lang/path.hpp"
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 

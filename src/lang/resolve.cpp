@@ -7,7 +7,7 @@
 #include <array>
 #include <cerrno>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/unitdefs.hpp"
 #include "core/utf8.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/path.hpp"
 
 namespace bezo {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/lexer.hpp"
 
 namespace bezo {

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "lang/anno.hpp"
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
 #include "pipeline/compiler.hpp"
@@ -412,12 +412,6 @@ Result<void> compile_splat_line(CompileState& state, std::string_view name) {
 }
 
 }  // namespace
-
-std::string_view trim_blanks(std::string_view text) {
-    while (!text.empty() && is_blank_or_tab(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank_or_tab(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 Result<std::vector<std::string>> parse_path(std::string_view text) {
     while (text.starts_with('/')) text.remove_prefix(1);

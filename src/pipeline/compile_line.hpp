@@ -21,9 +21,6 @@ Result<void> compile_line(CompileState& state, const Line& line);
 // leading "/" skipped, "::" refused.
 Result<std::vector<std::string>> parse_path(std::string_view text);
 
-// The text without blanks and tabs at either end.
-std::string_view trim_blanks(std::string_view text);
-
 // Writes one content line at `path` (joined path text) with the signature of
 // the pending annotation and provenance; a union annotation first chooses
 // the member that accepts the value. The pending slots stay set.

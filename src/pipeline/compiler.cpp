@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/lexer.hpp"
 #include "pipeline/compile_line.hpp"
 

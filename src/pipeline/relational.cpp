@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/path.hpp"
 #include "lang/unit.hpp"
 

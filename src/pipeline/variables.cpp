@@ -1,6 +1,6 @@
 #include "pipeline/variables.hpp"
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 #include "lang/path.hpp"
 
 namespace bezo {

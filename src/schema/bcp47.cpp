@@ -5,7 +5,7 @@
 
 #include <unicode/locid.h>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/text.hpp"
 #include "lang/lexer.hpp"
 
 namespace bezo {
@@ -9,16 +10,6 @@ namespace bezo {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
-
-std::string_view trim_leading_blanks(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
-}
-
-std::string_view trim_blanks(std::string_view text) {
-    text = trim_leading_blanks(text);
-    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
-}
 
 Error unsupported_line(std::string_view line) {
     return Error::Other("unsupported .whezo line (no ' delimiter): " + std::string(line));

@@ -4,7 +4,7 @@
 #include <limits>
 #include <system_error>
 
-#include "lang/ascii.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 

@@ -39,13 +39,28 @@ TEST(CompareNumericText, IntegersCompareExactlyAtAnyLength) {
 
 TEST(CompareNumericText, OtherNumbersCompareAsDoubles) {
     const OrderCase cases[] = {
-        {".5", "0.5", true},        {"0.5", ".5", true},        {"0.5", "0.49", false},  {"5.", "5", true},
-        {"+1", "1", true},          {"1", "+1", true},          {"1e3", "1000", true},   {"1001", "1E3", false},
-        {"-2.5e-1", "-0.25", true}, {"1e300", "1e400", true},  // beyond the largest double: infinity
-        {"1e400", "1e300", false},  {"-1e400", "-1e300", true}, {"1e-400", "0", true},  // below the smallest double:
-                                                                                        // zero
-        {"0.5", "abc", false},      {"abc", "0.5", false},      {"1.5.", "2", false},    {"", "1", false},
-        {"-", "1", false},          {"1e", "2", false},         {"inf", "1e400", false}, {"0x10", "20", false},
+        {".5", "0.5", true},
+        {"0.5", ".5", true},
+        {"0.5", "0.49", false},
+        {"5.", "5", true},
+        {"+1", "1", true},
+        {"1", "+1", true},
+        {"1e3", "1000", true},
+        {"1001", "1E3", false},
+        {"-2.5e-1", "-0.25", true},
+        {"1e300", "1e400", true},  // beyond the largest double: infinity
+        {"1e400", "1e300", false},
+        {"-1e400", "-1e300", true},
+        {"1e-400", "0", true},  // below the smallest double:
+                                // zero
+        {"0.5", "abc", false},
+        {"abc", "0.5", false},
+        {"1.5.", "2", false},
+        {"", "1", false},
+        {"-", "1", false},
+        {"1e", "2", false},
+        {"inf", "1e400", false},
+        {"0x10", "20", false},
         {" 1", "2", false},
     };
     for (const OrderCase& c : cases) {

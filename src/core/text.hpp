@@ -1,0 +1,83 @@
+// Small locale-independent text helpers shared by every subsystem: ASCII
+// character tests, blank trimming, digit runs and decimal text.
+#pragma once
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bezo {
+
+constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
+constexpr bool is_ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
+constexpr bool is_ascii_letter(char c) { return is_ascii_upper(c) || is_ascii_lower(c); }
+constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
+
+// Non-empty and made only of ASCII digits.
+constexpr bool is_ascii_digits(std::string_view text) {
+    return !text.empty() && std::ranges::all_of(text, is_ascii_digit);
+}
+
+// Non-empty and made only of ASCII letters.
+constexpr bool is_ascii_letters(std::string_view text) {
+    return !text.empty() && std::ranges::all_of(text, is_ascii_letter);
+}
+
+// A plain identifier: an ASCII letter or "_", then ASCII letters, digits or
+// "_". This is the name form of path segments and column names.
+constexpr bool is_plain_identifier(std::string_view text) {
+    if (text.empty() || !(is_ascii_letter(text.front()) || text.front() == '_')) return false;
+    return std::ranges::all_of(text.substr(1),
+                               [](char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '_'; });
+}
+
+// The text without its leading blanks and tabs.
+constexpr std::string_view trim_leading_blanks(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size() && is_blank_or_tab(text[start])) ++start;
+    return text.substr(start);
+}
+
+// The text without its trailing blanks and tabs.
+constexpr std::string_view trim_trailing_blanks(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && is_blank_or_tab(text[end - 1])) --end;
+    return text.substr(0, end);
+}
+
+// The text without blanks and tabs at either end.
+constexpr std::string_view trim_blanks(std::string_view text) {
+    return trim_trailing_blanks(trim_leading_blanks(text));
+}
+
+// The value of one or more ASCII digits (no sign); none when the text holds
+// anything else or the value does not fit 64 bits.
+inline std::optional<std::uint64_t> parse_ascii_unsigned(std::string_view digits) {
+    if (!is_ascii_digits(digits)) return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+// Appends the decimal text of an integer.
+template <class Integer>
+void append_decimal(Integer number, std::string& out) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, end);
+}
+
+// The decimal text of an integer, e.g. for messages and paths.
+template <class Integer>
+std::string decimal_text(Integer number) {
+    std::string out;
+    append_decimal(number, out);
+    return out;
+}
+
+}  // namespace bezo
