@@ -1,7 +1,8 @@
 #include "core/error.hpp"
 
 #include <array>
-#include <charconv>
+
+#include "core/text.hpp"
 
 namespace bezo {
 namespace {
@@ -53,12 +54,6 @@ constexpr std::array<KindText, 25> kAppKinds{{
     {"CardinalityViolation", "CardinalityViolationError"},
     {"CollationUnsupported", "CollationUnsupportedError"},
 }};
-
-void append_decimal(std::uint64_t number, std::string& out) {
-    char digits[24];
-    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    out.append(digits, end);
-}
 
 void append_line_suffix(std::uint64_t line, std::string& out) {
     if (line == 0) return;

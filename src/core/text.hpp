@@ -17,6 +17,15 @@ constexpr bool is_ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
 constexpr bool is_ascii_letter(char c) { return is_ascii_upper(c) || is_ascii_lower(c); }
 constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 
+// The value of an ASCII hexadecimal digit of either case; -1 for any other
+// character.
+constexpr int hex_digit_value(char32_t c) {
+    if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+    if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a' + 10);
+    if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A' + 10);
+    return -1;
+}
+
 // Non-empty and made only of ASCII digits.
 constexpr bool is_ascii_digits(std::string_view text) {
     return !text.empty() && std::ranges::all_of(text, is_ascii_digit);

@@ -247,10 +247,10 @@ class AuthoredBodyWriter {
 public:
     explicit AuthoredBodyWriter(bool embed_containers) : embed_containers_(embed_containers) {}
 
-    Result<void> write_root(const ValueObject& members) {
+    [[nodiscard]] Result<void> write_root(const ValueObject& members) {
         for (const ValueMember& member : members) {
             auto key = authored_key(member.key);
-            if (!key) return std::unexpected(key.error());
+            if (!key) return forward_error(key);
             if (auto written = write_root_member(*key, member.value); !written) return written;
         }
         return {};
@@ -328,7 +328,7 @@ private:
         std::size_t restored_size_;
     };
 
-    Result<void> write_root_member(const std::string& key, const Value& value) {
+    [[nodiscard]] Result<void> write_root_member(const std::string& key, const Value& value) {
         if (auto scalar = render_authored_value(value, libraries_)) {
             write_scalar_line(*scalar, {key, "="});
             return {};
@@ -342,7 +342,7 @@ private:
 
     // A non-empty object or array named `name` inside the current path (the
     // empty path at the root), written under its own path.
-    Result<void> write_container(std::string_view name, const Value& value) {
+    [[nodiscard]] Result<void> write_container(std::string_view name, const Value& value) {
         if (const auto* members = value.get_if<ValueObject>()) {
             PathStep step(path_, "/", name);
             return write_member_lines(*members);
@@ -362,11 +362,11 @@ private:
         return true;
     }
 
-    Result<void> write_member_lines(const ValueObject& members) {
+    [[nodiscard]] Result<void> write_member_lines(const ValueObject& members) {
         if (try_record_form(members)) return {};
         for (const ValueMember& member : members) {
             auto key = authored_key(member.key);
-            if (!key) return std::unexpected(key.error());
+            if (!key) return forward_error(key);
             if (auto written = write_nested(*key, member.value); !written) return written;
         }
         return {};
@@ -375,7 +375,7 @@ private:
     // A member or array item named `name` inside the current path: a scalar
     // as path::name=value, a non-empty object or array under its own path,
     // an empty one embedded.
-    Result<void> write_nested(std::string_view name, const Value& value) {
+    [[nodiscard]] Result<void> write_nested(std::string_view name, const Value& value) {
         if (auto scalar = render_authored_value(value, libraries_)) {
             write_scalar_line(*scalar, {path_, "::", name, "="});
             return {};
@@ -436,7 +436,7 @@ private:
         }
     }
 
-    Result<void> write_indexed(const ValueArray& items) {
+    [[nodiscard]] Result<void> write_indexed(const ValueArray& items) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             std::string index = decimal_text(i);
             const Value& item = items[i];
@@ -449,7 +449,7 @@ private:
         return {};
     }
 
-    Result<void> write_array_lines(const ValueArray& items) {
+    [[nodiscard]] Result<void> write_array_lines(const ValueArray& items) {
         if (try_compact_list(items)) return {};
         if (!holds_object(items)) {
             write_appends(items);
@@ -485,7 +485,7 @@ Result<std::string> authored_key(std::string_view key) {
 
 Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers) {
     AuthoredBodyWriter writer(embed_containers);
-    if (auto written = writer.write_root(members); !written) return std::unexpected(written.error());
+    if (auto written = writer.write_root(members); !written) return forward_error(written);
     return writer.assemble();
 }
 

@@ -15,11 +15,11 @@ namespace bezo {
 // The whole document: the ".!bezo" declaration, one ".!types" line per
 // library used, an empty line, then the body. With `embed_containers` every
 // root array and object becomes one embedded-JSON line pair.
-Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers);
+[[nodiscard]] Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers);
 
 // A key as written in a content line: identifiers unchanged, anything else
 // in double quotes with inner quotes doubled. Keys holding NUL, LF or CR,
 // and the empty key, cannot be written.
-Result<std::string> authored_key(std::string_view key);
+[[nodiscard]] Result<std::string> authored_key(std::string_view key);
 
 }  // namespace bezo

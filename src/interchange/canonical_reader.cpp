@@ -1,6 +1,5 @@
 #include "interchange/canonical_reader.hpp"
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
 
@@ -52,19 +51,19 @@ bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c
 
 // An embedded JSON document: base64url of UTF-8 text holding exactly one
 // JSON value, kept with its own formatting.
-Result<CanonicalValue> embedded_json_value(std::string_view value) {
+[[nodiscard]] Result<CanonicalValue> embedded_json_value(std::string_view value) {
     auto decoded = base64url_decode(value);
     if (!decoded) return fail("invalid base64url payload");
     if (!is_valid_utf8(*decoded)) return fail("std/enc/json payload is not UTF-8");
     JsonCursor cursor{*decoded};
-    if (auto read = parse_json_value(cursor, 0); !read) return std::unexpected(read.error());
+    if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
     while (cursor.pos < decoded->size() && is_json_whitespace((*decoded)[cursor.pos])) ++cursor.pos;
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
     return json_value(std::move(*decoded));
 }
 
 // Converts a value by the type name of its line's annotation.
-Result<CanonicalValue> convert_value(std::string_view type_name, std::string_view value) {
+[[nodiscard]] Result<CanonicalValue> convert_value(std::string_view type_name, std::string_view value) {
     if (type_name.starts_with("std/time/")) return leaf_value("std/time", type_name.substr(9), value);
     if (type_name.starts_with("std/num/")) return leaf_value("std/num", type_name.substr(8), value);
     if (type_name == "int" || type_name == "float") {
@@ -107,16 +106,12 @@ std::optional<std::uint64_t> parse_array_index(const NamepathSegment& segment) {
     std::string_view text = segment.text;
     if (segment.quoted || (text.size() >= 2 && text.front() == '0')) return std::nullopt;
     if (text.starts_with('+')) text.remove_prefix(1);
-    if (!is_ascii_digits(text)) return std::nullopt;
-    std::uint64_t index = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), index);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return index;
+    return parse_ascii_unsigned(text);
 }
 
 // The array named by an "@" segment, turning a fresh (empty) namespace into
 // an empty array.
-Result<CanonicalArray*> array_member(CanonicalNamespace& ns, std::string_view name) {
+[[nodiscard]] Result<CanonicalArray*> array_member(CanonicalNamespace& ns, std::string_view name) {
     CanonicalValue& member = ns.find_or_add(name);
     if (auto* inner = member.get_if<CanonicalNamespace>(); inner && inner->empty()) member.data = CanonicalArray{};
     auto* array = member.get_if<CanonicalArray>();
@@ -126,7 +121,8 @@ Result<CanonicalArray*> array_member(CanonicalNamespace& ns, std::string_view na
 
 // The element at `index_segment` of `array`, appending a placeholder null
 // when the index is one past the end. `appended` tells whether it did.
-Result<CanonicalValue*> array_element(CanonicalArray& array, const NamepathSegment& index_segment, bool& appended) {
+[[nodiscard]] Result<CanonicalValue*> array_element(CanonicalArray& array, const NamepathSegment& index_segment,
+                                                    bool& appended) {
     auto index = parse_array_index(index_segment);
     if (!index) return fail("bad array index: " + index_segment.text);
     if (*index > array.size()) {
@@ -196,8 +192,8 @@ private:
     NamepathSegment current_;
 };
 
-Result<void> read_canonical_line(std::string_view line, CanonicalNamespace& root,
-                                 std::vector<NamepathSegment>& segments) {
+[[nodiscard]] Result<void> read_canonical_line(std::string_view line, CanonicalNamespace& root,
+                                               std::vector<NamepathSegment>& segments) {
     std::size_t apostrophe = line.find('\'');
     if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
     auto annotation = parse_annotation(line.substr(0, apostrophe));
@@ -206,7 +202,7 @@ Result<void> read_canonical_line(std::string_view line, CanonicalNamespace& root
     std::size_t equals = find_unquoted_equals(rest);
     if (equals == std::string_view::npos) return fail("canonical line without =: " + std::string(line));
     auto value = convert_value(annotation->name, rest.substr(equals + 1));
-    if (!value) return std::unexpected(value.error());
+    if (!value) return forward_error(value);
     if (auto split = split_namepath(rest.substr(0, equals), segments); !split) return split;
     return insert_namepath(root, segments, std::move(*value));
 }
@@ -254,11 +250,11 @@ Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathS
             continue;
         }
         auto array = array_member(*ns, std::string_view(segment.text).substr(1));
-        if (!array) return std::unexpected(array.error());
+        if (!array) return forward_error(array);
         if (next == segments.size()) return fail("array without index");
         bool appended = false;
         auto element = array_element(**array, segments[next], appended);
-        if (!element) return std::unexpected(element.error());
+        if (!element) return forward_error(element);
         place = *element;
         std::uint64_t index = static_cast<std::uint64_t>(place - (*array)->data());
         if (next + 1 == segments.size()) {
@@ -287,7 +283,7 @@ Result<CanonicalValue> canonical_to_tree(std::string_view text) {
         if (line.ends_with('\r')) line.remove_suffix(1);
         line = trim_leading_blanks(line);
         if (is_skipped_line(line)) continue;
-        if (auto read = read_canonical_line(line, root, segments); !read) return std::unexpected(read.error());
+        if (auto read = read_canonical_line(line, root, segments); !read) return forward_error(read);
     }
     return CanonicalValue{std::move(root)};
 }

@@ -25,17 +25,18 @@ struct NamepathSegment {
 // A name path may hold at most this many non-empty segments.
 inline constexpr std::size_t kMaxNamepathSegments = 512;
 
-Result<CanonicalValue> canonical_to_tree(std::string_view text);
+[[nodiscard]] Result<CanonicalValue> canonical_to_tree(std::string_view text);
 
 // Splits a name path at "/" and "::" outside double quotes into `segments`
 // (cleared first), dropping empty segments. Fails on a path without
 // segments and on one of more than kMaxNamepathSegments, whose split stops
 // at the first segment past the limit.
-Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>& segments);
+[[nodiscard]] Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>& segments);
 
 // Places `value` at the non-empty path `segments` inside `root`. The tree
 // may have been changed when it fails.
-Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments, CanonicalValue value);
+[[nodiscard]] Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments,
+                                           CanonicalValue value);
 
 // The text with every "|:|" (taken left to right, without overlap) replaced
 // by one line feed.

@@ -7,18 +7,9 @@ namespace {
 
 Error invalid_at(std::size_t pos) { return Error::Other("invalid JSON at byte " + decimal_text(pos)); }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-int hex_digit_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 void skip_whitespace(JsonCursor& cursor) {
     while (cursor.pos < cursor.text.size() && is_json_whitespace(cursor.text[cursor.pos])) ++cursor.pos;
@@ -29,7 +20,7 @@ bool at_end(const JsonCursor& cursor) { return cursor.pos >= cursor.text.size();
 char peek(const JsonCursor& cursor) { return cursor.text[cursor.pos]; }
 
 void skip_digits(JsonCursor& cursor) {
-    while (!at_end(cursor) && is_digit(peek(cursor))) ++cursor.pos;
+    while (!at_end(cursor) && is_ascii_digit(peek(cursor))) ++cursor.pos;
 }
 
 // Moves past one or more digits; false when there is none.
@@ -59,22 +50,22 @@ void append_utf8(std::uint32_t code_point, std::string& out) {
 
 // Reads the code point of a "\u" escape whose "\u" has been consumed,
 // joining a surrogate pair.
-Result<std::uint32_t> read_escaped_code_point(JsonCursor& cursor) {
+[[nodiscard]] Result<std::uint32_t> read_escaped_code_point(JsonCursor& cursor) {
     auto unit = read_hex4(cursor);
-    if (!unit) return std::unexpected(unit.error());
+    if (!unit) return forward_error(unit);
     if (*unit >= 0xDC00 && *unit <= 0xDFFF) return std::unexpected(Error::Other("lone JSON low surrogate"));
     if (*unit < 0xD800 || *unit > 0xDBFF) return *unit;
     std::string_view rest = cursor.text.substr(cursor.pos);
     if (!rest.starts_with("\\u")) return std::unexpected(invalid_at(cursor.pos));
     cursor.pos += 2;
     auto low = read_hex4(cursor);
-    if (!low) return std::unexpected(low.error());
+    if (!low) return forward_error(low);
     if (*low < 0xDC00 || *low > 0xDFFF) return std::unexpected(Error::Other("invalid JSON surrogate pair"));
     return 0x10000 + (std::uint32_t{*unit} - 0xD800) * 0x400 + (std::uint32_t{*low} - 0xDC00);
 }
 
 // Decodes the escape at the cursor (at its backslash) onto `out`.
-Result<void> decode_escape(JsonCursor& cursor, std::string& out) {
+[[nodiscard]] Result<void> decode_escape(JsonCursor& cursor, std::string& out) {
     if (cursor.pos + 1 >= cursor.text.size()) return std::unexpected(Error::Other("unterminated JSON escape"));
     char letter = cursor.text[cursor.pos + 1];
     cursor.pos += 2;
@@ -89,7 +80,7 @@ Result<void> decode_escape(JsonCursor& cursor, std::string& out) {
         case 't': out += '\t'; return {};
         case 'u': {
             auto code_point = read_escaped_code_point(cursor);
-            if (!code_point) return std::unexpected(code_point.error());
+            if (!code_point) return forward_error(code_point);
             append_utf8(*code_point, out);
             return {};
         }
@@ -101,7 +92,7 @@ bool is_plain_string_byte(char c) { return c != '"' && c != '\\' && static_cast<
 
 // Decodes a string at its opening quote onto `out`, copying the runs between
 // escapes in one piece.
-Result<void> decode_json_string(JsonCursor& cursor, std::string& out) {
+[[nodiscard]] Result<void> decode_json_string(JsonCursor& cursor, std::string& out) {
     if (at_end(cursor) || peek(cursor) != '"') return std::unexpected(invalid_at(cursor.pos));
     ++cursor.pos;
     while (true) {
@@ -125,13 +116,13 @@ class JsonValueReader {
 public:
     explicit JsonValueReader(JsonCursor& cursor) : cursor_(cursor) {}
 
-    Result<void> read(unsigned depth, Value* target) {
+    [[nodiscard]] Result<void> read(unsigned depth, Value* target) {
         if (depth > kMaxJsonDepth) return std::unexpected(Error::Other("JSON nesting too deep"));
         skip_whitespace(cursor_);
         if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
         char c = peek(cursor_);
         if (c == '"') return read_string(target);
-        if (c == '-' || is_digit(c)) return read_number(target);
+        if (c == '-' || is_ascii_digit(c)) return read_number(target);
         if (c == 't') return read_literal("true", Value::boolean(true), target);
         if (c == 'f') return read_literal("false", Value::boolean(false), target);
         if (c == 'n') return read_literal("null", Value::null(), target);
@@ -141,7 +132,7 @@ public:
     }
 
 private:
-    Result<void> read_string(Value* target) {
+    [[nodiscard]] Result<void> read_string(Value* target) {
         if (!target) {
             scratch_.clear();
             return decode_json_string(cursor_, scratch_);
@@ -150,14 +141,14 @@ private:
         return decode_json_string(cursor_, std::get<StringValue>(target->data).text);
     }
 
-    Result<void> read_number(Value* target) {
+    [[nodiscard]] Result<void> read_number(Value* target) {
         std::size_t start = cursor_.pos;
         if (auto scanned = parse_json_number(cursor_); !scanned) return scanned;
         if (target) *target = Value::number(std::string(cursor_.text.substr(start, cursor_.pos - start)));
         return {};
     }
 
-    Result<void> read_literal(std::string_view word, Value value, Value* target) {
+    [[nodiscard]] Result<void> read_literal(std::string_view word, Value value, Value* target) {
         if (!cursor_.text.substr(cursor_.pos).starts_with(word)) return std::unexpected(invalid_at(cursor_.pos));
         cursor_.pos += word.size();
         if (target) *target = std::move(value);
@@ -165,13 +156,13 @@ private:
     }
 
     // Reads one element or member value, appended to `items` when building.
-    Result<void> read_child(unsigned depth, ValueArray* items) {
+    [[nodiscard]] Result<void> read_child(unsigned depth, ValueArray* items) {
         if (!items) return read(depth + 1, nullptr);
         items->emplace_back();
         return read(depth + 1, &items->back());
     }
 
-    Result<void> read_array(unsigned depth, Value* target) {
+    [[nodiscard]] Result<void> read_array(unsigned depth, Value* target) {
         ValueArray* items = nullptr;
         if (target) {
             target->data = ValueArray{};
@@ -194,7 +185,7 @@ private:
         }
     }
 
-    Result<void> read_member(unsigned depth, ValueObject* members) {
+    [[nodiscard]] Result<void> read_member(unsigned depth, ValueObject* members) {
         std::string* key = &scratch_;
         if (members) {
             members->emplace_back();
@@ -209,7 +200,7 @@ private:
         return read(depth + 1, members ? &members->back().value : nullptr);
     }
 
-    Result<void> read_object(unsigned depth, Value* target) {
+    [[nodiscard]] Result<void> read_object(unsigned depth, Value* target) {
         ValueObject* members = nullptr;
         if (target) {
             target->data = ValueObject{};
@@ -269,7 +260,7 @@ Result<void> parse_json_number(JsonCursor& cursor) {
         return std::unexpected(Error::Other("invalid JSON number at byte " + decimal_text(start)));
     };
     if (!at_end(cursor) && peek(cursor) == '-') ++cursor.pos;
-    if (at_end(cursor) || !is_digit(peek(cursor))) return malformed();
+    if (at_end(cursor) || !is_ascii_digit(peek(cursor))) return malformed();
     if (peek(cursor) == '0') {
         ++cursor.pos;
     } else {
@@ -289,7 +280,7 @@ Result<void> parse_json_number(JsonCursor& cursor) {
 
 Result<std::string> parse_json_string(JsonCursor& cursor) {
     std::string text;
-    if (auto decoded = decode_json_string(cursor, text); !decoded) return std::unexpected(decoded.error());
+    if (auto decoded = decode_json_string(cursor, text); !decoded) return forward_error(decoded);
     return text;
 }
 
@@ -299,11 +290,11 @@ Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {
     std::size_t start = cursor.pos;
     bool composite = !at_end(cursor) && (peek(cursor) == '[' || peek(cursor) == '{');
     if (composite) {
-        if (auto read = reader.read(depth, nullptr); !read) return std::unexpected(read.error());
+        if (auto read = reader.read(depth, nullptr); !read) return forward_error(read);
         return JsonSpan{JsonSpan::Raw{cursor.text.substr(start, cursor.pos - start)}};
     }
     Value scalar;
-    if (auto read = reader.read(depth, &scalar); !read) return std::unexpected(read.error());
+    if (auto read = reader.read(depth, &scalar); !read) return forward_error(read);
     return scalar_span(std::move(scalar), cursor.text.substr(start, cursor.pos - start));
 }
 
@@ -315,7 +306,7 @@ Result<Value> build_json_value(const JsonSpan& span) {
     if (auto* raw = std::get_if<JsonSpan::Raw>(&span.data)) {
         JsonCursor cursor{raw->slice};
         Value value;
-        if (auto read = JsonValueReader(cursor).read(0, &value); !read) return std::unexpected(read.error());
+        if (auto read = JsonValueReader(cursor).read(0, &value); !read) return forward_error(read);
         return value;
     }
     return Value::null();
@@ -324,7 +315,7 @@ Result<Value> build_json_value(const JsonSpan& span) {
 Result<Value> parse_json_document(std::string_view text) {
     JsonCursor cursor{text};
     Value root;
-    if (auto read = JsonValueReader(cursor).read(0, &root); !read) return std::unexpected(read.error());
+    if (auto read = JsonValueReader(cursor).read(0, &root); !read) return forward_error(read);
     skip_whitespace(cursor);
     if (!at_end(cursor)) return std::unexpected(Error::Other("trailing content after JSON document"));
     return root;

@@ -44,22 +44,22 @@ struct JsonSpan {
 inline constexpr unsigned kMaxJsonDepth = 512;
 
 // One value, optionally surrounded by whitespace, built as a Value tree.
-Result<Value> parse_json_document(std::string_view text);
+[[nodiscard]] Result<Value> parse_json_document(std::string_view text);
 
 // Reads one value at `depth` (the document root is read at 0, every element
 // and member value at its container's depth plus one) and leaves the cursor
 // just after it.
-Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
+[[nodiscard]] Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
 
 // Reads a string at the opening quote; leaves the cursor after the closing one.
-Result<std::string> parse_json_string(JsonCursor& cursor);
+[[nodiscard]] Result<std::string> parse_json_string(JsonCursor& cursor);
 
 // Advances the cursor past one number lexeme starting at the cursor.
-Result<void> parse_json_number(JsonCursor& cursor);
+[[nodiscard]] Result<void> parse_json_number(JsonCursor& cursor);
 
 // Reads the four hex digits after "\u".
-Result<std::uint16_t> read_hex4(JsonCursor& cursor);
+[[nodiscard]] Result<std::uint16_t> read_hex4(JsonCursor& cursor);
 
-Result<Value> build_json_value(const JsonSpan& span);
+[[nodiscard]] Result<Value> build_json_value(const JsonSpan& span);
 
 }  // namespace bezo

@@ -67,7 +67,7 @@ void write_canonical_json(const CanonicalValue& value, std::string& out) {
 
 Result<std::string> export_json(std::string_view canonical_text) {
     auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return std::unexpected(tree.error());
+    if (!tree) return forward_error(tree);
     std::string out;
     write_canonical_json(*tree, out);
     out += '\n';

@@ -20,6 +20,6 @@ void write_json_value(const Value& value, std::string& out);
 void write_canonical_json(const CanonicalValue& value, std::string& out);
 
 // A canonical document as one JSON object followed by a line feed.
-Result<std::string> export_json(std::string_view canonical_text);
+[[nodiscard]] Result<std::string> export_json(std::string_view canonical_text);
 
 }  // namespace bezo

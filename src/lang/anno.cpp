@@ -28,10 +28,6 @@ bool has_blank_or_apostrophe(std::string_view text) {
 
 constexpr std::array<std::string_view, 8> kPrimitiveNames{"int", "b64", "str", "map", "bool", "null", "text", "float"};
 
-bool is_primitive_name(std::string_view name) {
-    return std::ranges::find(kPrimitiveNames, name) != kPrimitiveNames.end();
-}
-
 // A read position in one token or line. Readers start at the character that
 // selects them and, on success, leave the position after what they read.
 struct Scanner {
@@ -241,7 +237,7 @@ bool read_annotation_name(Scanner& s, Annotation& annotation) {
         annotation.entry_type = std::string(entry);
         return true;
     }
-    if (!is_primitive_name(run)) {
+    if (!is_primitive_type_name(run)) {
         s.pos = start;
         run = read_type_path(s);
     }
@@ -404,6 +400,10 @@ constexpr std::string_view kCompactShape = "DDDDDDDDTDDDDDDZ";
 constexpr std::string_view kExtendedShape = "DDDD-DD-DDTDD:DD:DDZ";
 
 }  // namespace
+
+bool is_primitive_type_name(std::string_view name) {
+    return std::ranges::find(kPrimitiveNames, name) != kPrimitiveNames.end();
+}
 
 bool is_re_literal_delimiter(char c) { return c == '#' || c == '%' || c == ':' || c == ';' || c == '@' || c == '~'; }
 

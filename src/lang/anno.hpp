@@ -103,6 +103,10 @@ std::optional<Annotation> parse_annotation(std::string_view text);
 // does an annotation token carrying a '?' provenance.
 std::optional<std::vector<AnnotationItem>> split_annotation_line(std::string_view text);
 
+// True for the primitive type names: "int", "b64", "str", "map", "bool",
+// "null", "text" and "float".
+bool is_primitive_type_name(std::string_view name);
+
 // The characters that may delimit a "re" literal: one of "#%:;@~".
 bool is_re_literal_delimiter(char c);
 

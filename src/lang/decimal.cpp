@@ -1,7 +1,6 @@
 #include "lang/decimal.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 #include "core/text.hpp"
@@ -19,20 +18,16 @@ std::optional<std::int32_t> parse_exponent(std::string_view text) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (!is_ascii_digits(text)) {
-        return std::nullopt;
-    }
-    std::uint64_t magnitude = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (error != std::errc() || end != text.data() + text.size()) {
+    const auto magnitude = parse_ascii_unsigned(text);
+    if (!magnitude) {
         return std::nullopt;
     }
     std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
                                   : std::numeric_limits<std::int32_t>::max();
-    if (magnitude > static_cast<std::uint64_t>(limit)) {
+    if (*magnitude > static_cast<std::uint64_t>(limit)) {
         return std::nullopt;
     }
-    auto value = static_cast<std::int64_t>(magnitude);
+    auto value = static_cast<std::int64_t>(*magnitude);
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "core/text.hpp"
+#include "lang/anno.hpp"
 #include "lang/unitdefs.hpp"
 #include "core/utf8.hpp"
 
@@ -172,23 +173,23 @@ Result<const TypeLibrary*> Resolver::available_library(std::string_view name, Re
     if (const auto cached = type_libraries_.find(name); cached != type_libraries_.end()) return &cached->second;
 
     Result<std::string> text = load_module_text(name, entries, "yezo");
-    if (!text) return std::unexpected(std::move(text.error()));
+    if (!text) return forward_error(text);
     Result<TypeLibrary> library = parse_type_library(*text);
-    if (!library) return std::unexpected(std::move(library.error()));
+    if (!library) return forward_error(library);
     if (library->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
     return &type_libraries_.emplace(std::string(name), std::move(*library)).first->second;
 }
 
 Result<void> Resolver::load_type_library(std::string_view name, RegistryEntries entries) {
     Result<const TypeLibrary*> library = available_library(name, entries);
-    if (!library) return std::unexpected(std::move(library.error()));
+    if (!library) return forward_error(library);
     return {};
 }
 
 Result<TypeDef> Resolver::lookup_library_type(std::string_view library, std::string_view type,
                                               RegistryEntries entries) {
     Result<const TypeLibrary*> loaded = available_library(library, entries);
-    if (!loaded) return std::unexpected(std::move(loaded.error()));
+    if (!loaded) return forward_error(loaded);
     const auto found = (*loaded)->types.find(type);
     if (found == (*loaded)->types.end()) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
     return found->second;
@@ -196,22 +197,18 @@ Result<TypeDef> Resolver::lookup_library_type(std::string_view library, std::str
 
 Result<bool> Resolver::library_defines_type(std::string_view library, std::string_view type, RegistryEntries entries) {
     Result<const TypeLibrary*> loaded = available_library(library, entries);
-    if (!loaded) return std::unexpected(std::move(loaded.error()));
+    if (!loaded) return forward_error(loaded);
     return (*loaded)->types.contains(type);
 }
 
 Result<std::string> Resolver::qualify_type_name(std::string_view name, std::span<const std::string> imports,
                                                 RegistryEntries entries) {
-    static constexpr std::array<std::string_view, 8> kPrimitives{"float", "bool", "null", "text",
-                                                                 "int",   "b64",  "str",  "map"};
-    for (std::string_view primitive : kPrimitives) {
-        if (name == primitive) return std::string(name);
-    }
+    if (is_primitive_type_name(name)) return std::string(name);
 
     const std::string* defining = nullptr;
     for (const std::string& library : imports) {
         Result<bool> defines = library_defines_type(library, name, entries);
-        if (!defines) return std::unexpected(std::move(defines.error()));
+        if (!defines) return forward_error(defines);
         // A library imported twice defines the name once, not ambiguously.
         if (!*defines || (defining && *defining == library)) continue;
         if (defining) {
@@ -228,16 +225,16 @@ Result<const UnitDefs*> Resolver::loaded_unit_module(std::string_view name, Regi
     if (const auto cached = unit_modules_.find(name); cached != unit_modules_.end()) return &cached->second;
 
     Result<std::string> text = load_module_text(name, entries, "gezo");
-    if (!text) return std::unexpected(std::move(text.error()));
+    if (!text) return forward_error(text);
     Result<UnitDefs> module = parse_unit_defs(*text);
-    if (!module) return std::unexpected(std::move(module.error()));
+    if (!module) return forward_error(module);
     if (module->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
     return &unit_modules_.emplace(std::string(name), std::move(*module)).first->second;
 }
 
 Result<UnitNames> Resolver::load_unit_module(std::string_view name, RegistryEntries entries) {
     Result<const UnitDefs*> module = loaded_unit_module(name, entries);
-    if (!module) return std::unexpected(std::move(module.error()));
+    if (!module) return forward_error(module);
     UnitNames names;
     for (const auto& [unit_name, def] : (*module)->units) names.insert(names.end(), unit_name);
     return names;
@@ -245,13 +242,13 @@ Result<UnitNames> Resolver::load_unit_module(std::string_view name, RegistryEntr
 
 Result<UserUnits> Resolver::unit_module_defs(std::string_view name, RegistryEntries entries) {
     Result<const UnitDefs*> module = loaded_unit_module(name, entries);
-    if (!module) return std::unexpected(std::move(module.error()));
+    if (!module) return forward_error(module);
     return (*module)->units;
 }
 
 Result<UnitAliasTable> Resolver::unit_module_lookup(std::string_view name, RegistryEntries entries) {
     Result<const UnitDefs*> module = loaded_unit_module(name, entries);
-    if (!module) return std::unexpected(std::move(module.error()));
+    if (!module) return forward_error(module);
     const UserUnits& units = (*module)->units;
 
     UnitAliasTable targets;

@@ -1,7 +1,5 @@
 #include "lang/table.hpp"
 
-#include <charconv>
-
 #include "core/text.hpp"
 #include "lang/path.hpp"
 
@@ -14,19 +12,6 @@ constexpr std::string_view kRefSeparator = "/*::";
 constexpr std::string_view kKeyPatternOpen = "[key::/";
 constexpr std::string_view kKeyPatternClose = "/]";
 
-// One or more ASCII digits whose value fits 64 bits.
-std::optional<std::uint64_t> parse_count(std::string_view digits) {
-    if (!is_ascii_digits(digits)) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error != std::errc() || end != digits.data() + digits.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // Reads "min=N" or "max=N" into the head. No value when the text is not a
 // bound at all; false when it names a bound but its count is bad.
 std::optional<bool> read_bound(std::string_view text, TableHead& head) {
@@ -38,7 +23,7 @@ std::optional<bool> read_bound(std::string_view text, TableHead& head) {
     } else {
         return std::nullopt;
     }
-    auto count = parse_count(text.substr(4));
+    auto count = parse_ascii_unsigned(text.substr(4));
     if (!count) {
         return false;
     }
@@ -239,12 +224,10 @@ void render_item(const HeadItem& item, std::string& out) {
 }
 
 std::string render_bound(std::string_view name, std::uint64_t value) {
-    char digits[24];
-    char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     std::string out = "[";
     out += name;
     out += '=';
-    out.append(digits, end);
+    append_decimal(value, out);
     out += ']';
     return out;
 }

@@ -1,7 +1,6 @@
 #include "lang/unit.hpp"
 
 #include <array>
-#include <charconv>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -231,29 +230,23 @@ std::optional<std::int64_t> read_exponent(std::string_view text, std::size_t& po
     if (negative) {
         ++pos;
     }
-    std::size_t digits = pos;
+    const std::size_t digits = pos;
     while (pos < text.size() && is_ascii_digit(text[pos])) {
         ++pos;
     }
-    std::int64_t magnitude = 0;
-    auto [end, error] = std::from_chars(text.data() + digits, text.data() + pos, magnitude);
-    if (pos == digits || error != std::errc() || end != text.data() + pos || magnitude == 0) {
+    const auto magnitude = parse_ascii_unsigned(text.substr(digits, pos - digits));
+    if (!magnitude || *magnitude == 0 || *magnitude > std::numeric_limits<std::int64_t>::max()) {
         return std::nullopt;
     }
-    return negative ? -magnitude : magnitude;
-}
-
-void append_integer(std::string& out, std::uint64_t value) {
-    char digits[24];
-    char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-    out.append(digits, end);
+    const auto value = static_cast<std::int64_t>(*magnitude);
+    return negative ? -value : value;
 }
 
 void append_term(std::string& out, std::string_view symbol, std::uint64_t magnitude) {
     out += symbol;
     if (magnitude != 1) {
         out += '^';
-        append_integer(out, magnitude);
+        append_decimal(magnitude, out);
     }
 }
 

@@ -117,8 +117,10 @@ std::optional<UnitScale> unit_expression_scale(std::string_view text, const User
 
 // The value converted exactly from one unit to another, in canonical decimal
 // text.
-std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,
-                                                               std::string_view to_unit, const UserUnits& units);
+[[nodiscard]] std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value,
+                                                                             std::string_view from_unit,
+                                                                             std::string_view to_unit,
+                                                                             const UserUnits& units);
 
 // The canonical text of the expression with every symbol that is a key of
 // `replacements` replaced by its entry, or no value when nothing was replaced

@@ -21,7 +21,7 @@ bool is_valid_unit_name(std::string_view name) {
 
 class UnitDefsReader {
 public:
-    Result<void> read(const Line& line) {
+    [[nodiscard]] Result<void> read(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank:
             case LineKind::Comment:
@@ -33,7 +33,7 @@ public:
         }
     }
 
-    Result<UnitDefs> finish() {
+    [[nodiscard]] Result<UnitDefs> finish() {
         if (pending_) return failure("trailing dimension line in .gezo with no &name= definition");
         if (defs_.name.empty()) return std::unexpected(Error::Lex(LexErrorKind::FormatKind, 1));
         return std::move(defs_);
@@ -51,7 +51,7 @@ private:
 
     // A dimension line waits for the "&name=" line that it defines; it may
     // name built-in units and the units defined above it.
-    Result<void> read_dimension(std::string_view text) {
+    [[nodiscard]] Result<void> read_dimension(std::string_view text) {
         std::optional<QuantityLine> quantity = parse_quantity_line(text);
         if (!quantity) return failure("bad definition line in .gezo: " + std::string(text));
         if (quantity->unit != "$" && !is_known_unit(quantity->unit, defs_.units)) {
@@ -63,27 +63,27 @@ private:
 
     // "&name=" defines a unit from the pending dimension line; "&name=target"
     // makes an alias of a unit defined above.
-    Result<void> read_unit(std::string_view left, std::string_view target) {
+    [[nodiscard]] Result<void> read_unit(std::string_view left, std::string_view target) {
         if (!left.starts_with('&')) return failure("unexpected .gezo content line: " + std::string(left));
         const std::string name(left.substr(1));
         if (!is_valid_unit_name(name)) {
             return failure("invalid unit name in .gezo: &" + name + " (unit-name is 1*ALPHA)");
         }
         Result<UnitDef> def = target.empty() ? take_definition(name) : make_alias(name, target);
-        if (!def) return std::unexpected(std::move(def.error()));
+        if (!def) return forward_error(def);
         if (defs_.units.contains(name)) return failure("duplicate unit definition in .gezo: &" + name);
         defs_.units.emplace(name, std::move(*def));
         return {};
     }
 
-    Result<UnitDef> take_definition(const std::string& name) {
+    [[nodiscard]] Result<UnitDef> take_definition(const std::string& name) {
         if (!pending_) return failure("definition &" + name + "= has no dimension line above it");
         UnitDef def{std::move(pending_->unit), std::move(pending_->quantity), std::move(pending_->reference), {}};
         pending_.reset();
         return def;
     }
 
-    Result<UnitDef> make_alias(const std::string& name, std::string_view target) {
+    [[nodiscard]] Result<UnitDef> make_alias(const std::string& name, std::string_view target) {
         const std::string spelled = "alias &" + name + "=" + std::string(target);
         if (pending_) return failure(spelled + " is preceded by a dimension line that defines nothing");
         const auto found = defs_.units.find(target);
@@ -104,7 +104,7 @@ Result<UnitDefs> parse_unit_defs(std::string_view text) {
     if (!lines) return std::unexpected(Error(lines.error()));
     UnitDefsReader reader;
     for (const Line& line : *lines) {
-        if (Result<void> read = reader.read(line); !read) return std::unexpected(std::move(read.error()));
+        if (Result<void> read = reader.read(line); !read) return forward_error(read);
     }
     return reader.finish();
 }

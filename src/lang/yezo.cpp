@@ -25,7 +25,8 @@ void read_declaration(std::string_view decl, std::string& name) {
 }
 
 // A "&name=value" line closes one type, which takes the pending items.
-Result<void> add_definition(const Line& line, std::vector<AnnotationItem>& pending, TypeLibrary& library) {
+[[nodiscard]] Result<void> add_definition(const Line& line, std::vector<AnnotationItem>& pending,
+                                          TypeLibrary& library) {
     const std::string_view left = line.left();
     if (!left.starts_with('&')) return failure("unexpected .yezo content line: " + std::string(left));
     const std::string_view name = left.substr(1);
@@ -74,7 +75,7 @@ Result<TypeLibrary> parse_type_library(std::string_view text) {
             }
             case LineKind::Content:
                 if (Result<void> added = add_definition(line, pending, library); !added) {
-                    return std::unexpected(std::move(added.error()));
+                    return forward_error(added);
                 }
                 break;
             default: return failure("unsupported .yezo line: " + line_debug(line));

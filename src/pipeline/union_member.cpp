@@ -16,8 +16,8 @@ namespace {
 // grammar's group rules, which end a span word at the first character that
 // is not a letter; a line split would read "..num[0,5]" as one span word and
 // lose the range.
-Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::string_view lowered,
-                                                                        const std::string& member) {
+[[nodiscard]] Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::string_view lowered,
+                                                                                      const std::string& member) {
     const auto open = lowered.find('(');
     if (open == std::string_view::npos || !lowered.ends_with(')')) return std::nullopt;
     std::string group = "!str";
@@ -30,13 +30,13 @@ Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::str
     return items;
 }
 
-Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
+[[nodiscard]] Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
     std::optional<std::string_view> unit;
     if (member.unit) unit = *member.unit;
     auto lowered = lower_union_alternatives(member.name, member.constraints, unit, state.resolver, state.registry);
-    if (!lowered) return std::unexpected(std::move(lowered.error()));
+    if (!lowered) return forward_error(lowered);
     auto items = lowered_member_items(*lowered, member.name);
-    if (!items) return std::unexpected(std::move(items.error()));
+    if (!items) return forward_error(items);
     return !*items || satisfies_constraints(**items, value, state.patterns);
 }
 
@@ -49,7 +49,7 @@ Result<Annotation> choose_union_member(CompileState& state, const Annotation& an
     members.insert(members.end(), annotation.alternatives.begin(), annotation.alternatives.end());
     for (auto& member : members) {
         auto accepts = member_accepts(state, member, value);
-        if (!accepts) return std::unexpected(std::move(accepts.error()));
+        if (!accepts) return forward_error(accepts);
         if (!*accepts) continue;
         Annotation chosen;
         chosen.name = std::move(member.name);

@@ -13,6 +13,7 @@ namespace bezo {
 // The chosen member as an annotation of its own (its name, constraints and
 // unit, the union's provenance, no alternatives); TypeMismatch when no
 // member accepts the value.
-Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation, std::string_view value);
+[[nodiscard]] Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation,
+                                                     std::string_view value);
 
 }  // namespace bezo

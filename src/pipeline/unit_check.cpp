@@ -3,12 +3,12 @@
 namespace bezo {
 namespace {
 
-Result<const UnitNames*> user_unit_names(CompileState& state) {
+[[nodiscard]] Result<const UnitNames*> user_unit_names(CompileState& state) {
     if (!state.user_unit_names) {
         UnitNames names;
         for (const auto& module : state.units_imports) {
             auto defined = state.resolver.load_unit_module(module, state.registry);
-            if (!defined) return std::unexpected(std::move(defined.error()));
+            if (!defined) return forward_error(defined);
             names.merge(*defined);
         }
         state.user_unit_names = std::move(names);
@@ -16,12 +16,12 @@ Result<const UnitNames*> user_unit_names(CompileState& state) {
     return &*state.user_unit_names;
 }
 
-Result<const UnitAliasTable*> user_unit_aliases(CompileState& state) {
+[[nodiscard]] Result<const UnitAliasTable*> user_unit_aliases(CompileState& state) {
     if (!state.user_unit_aliases) {
         UnitAliasTable table;
         for (const auto& module : state.units_imports) {
             auto aliases = state.resolver.unit_module_lookup(module, state.registry);
-            if (!aliases) return std::unexpected(std::move(aliases.error()));
+            if (!aliases) return forward_error(aliases);
             // A later module's entry for the same alias replaces an earlier one.
             for (auto& [alias, target] : *aliases) table.insert_or_assign(alias, std::move(target));
         }
@@ -30,11 +30,11 @@ Result<const UnitAliasTable*> user_unit_aliases(CompileState& state) {
     return &*state.user_unit_aliases;
 }
 
-Result<void> check_and_rewrite(CompileState& state, std::optional<std::string>& unit) {
+[[nodiscard]] Result<void> check_and_rewrite(CompileState& state, std::optional<std::string>& unit) {
     if (!unit) return {};
     if (auto checked = check_unit(state, *unit); !checked) return checked;
     auto replacement = rewrite_unit_aliases(state, *unit);
-    if (!replacement) return std::unexpected(std::move(replacement.error()));
+    if (!replacement) return forward_error(replacement);
     if (*replacement) unit = std::move(**replacement);
     return {};
 }
@@ -43,7 +43,7 @@ Result<void> check_and_rewrite(CompileState& state, std::optional<std::string>& 
 
 Result<void> check_unit(CompileState& state, std::string_view unit) {
     auto names = user_unit_names(state);
-    if (!names) return std::unexpected(std::move(names.error()));
+    if (!names) return forward_error(names);
     if (is_known_unit(unit, **names)) return {};
     return std::unexpected(
         Error::Other("unknown unit '" + std::string(unit) + "' (not built-in, not defined by any .!units import)"));
@@ -52,7 +52,7 @@ Result<void> check_unit(CompileState& state, std::string_view unit) {
 Result<std::optional<std::string>> rewrite_unit_aliases(CompileState& state, std::string_view unit) {
     if (state.units_imports.empty()) return std::nullopt;
     auto table = user_unit_aliases(state);
-    if (!table) return std::unexpected(std::move(table.error()));
+    if (!table) return forward_error(table);
     if ((*table)->empty()) return std::nullopt;
     return substitute_unit_symbols(unit, **table);
 }

@@ -44,7 +44,7 @@ Error undefined_reference() { return Error::App(AppErrorKind::UndefinedReference
 // few lines can ask for exponentially much text (".b=$.a$.a", ".c=$.b$.b",
 // ...). Every substitution is charged to one budget per compile, so such a
 // document fails with a message instead of exhausting memory.
-Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
+[[nodiscard]] Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
     if (bytes > state.expansion_budget) {
         return std::unexpected(Error::Other("variable expansion too large: more than 1 GiB of substituted text"));
     }
@@ -52,11 +52,11 @@ Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
     return {};
 }
 
-Result<const std::string*> text_variable(CompileState& state, std::string_view name) {
+[[nodiscard]] Result<const std::string*> text_variable(CompileState& state, std::string_view name) {
     auto found = state.text_variables.find(name);
     if (name.empty() || found == state.text_variables.end()) return std::unexpected(undefined_reference());
     auto charged = charge_expansion(state, found->second.size());
-    if (!charged) return std::unexpected(std::move(charged.error()));
+    if (!charged) return forward_error(charged);
     return &found->second;
 }
 
@@ -67,14 +67,15 @@ std::size_t item_cost(const SplatItem& item) { return sizeof item + item.key.siz
 
 // A whole-value use of a record or splat variable ("$@." or "$/." + name).
 template <class Items>
-Result<Items> whole_variable(CompileState& state, const TextMap<Items>& variables, std::string_view name) {
+[[nodiscard]] Result<Items> whole_variable(CompileState& state, const TextMap<Items>& variables,
+                                           std::string_view name) {
     if (state.verbatim && is_word(name)) return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
     auto found = variables.find(name);
     if (found == variables.end()) return std::unexpected(undefined_reference());
     std::size_t bytes = 0;
     for (const auto& item : found->second) bytes += item_cost(item);
     auto charged = charge_expansion(state, bytes);
-    if (!charged) return std::unexpected(std::move(charged.error()));
+    if (!charged) return forward_error(charged);
     return found->second;
 }
 
@@ -113,7 +114,7 @@ Result<std::string> expand_text_variable_definition(CompileState& state, std::st
         } else if (value.substr(pos + 1).starts_with('.')) {
             const std::string_view name = value.substr(pos + 2, word_length(value.substr(pos + 2)));
             auto text = text_variable(state, name);
-            if (!text) return std::unexpected(std::move(text.error()));
+            if (!text) return forward_error(text);
             out += **text;
             pos += 1 + name.size();
         } else {
@@ -143,7 +144,7 @@ Result<std::string> expand_variables(CompileState& state, std::string_view value
         } else if (rest.starts_with('.')) {
             const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
             auto text = text_variable(state, name);
-            if (!text) return std::unexpected(std::move(text.error()));
+            if (!text) return forward_error(text);
             append_doubling_dollars(out, **text);
             pos += 1 + name.size();
         } else {
@@ -159,7 +160,7 @@ Result<std::string> expand_variables(CompileState& state, std::string_view value
 Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value) {
     if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
     auto item = expand_variables(state, value);
-    if (!item) return std::unexpected(std::move(item.error()));
+    if (!item) return forward_error(item);
     std::vector<std::string> items;
     items.push_back(std::move(*item));
     return items;
@@ -174,7 +175,7 @@ Result<SplatItems> splat_variable_value(CompileState& state, std::string_view va
         const auto eq = piece.find('=');
         if (eq == std::string_view::npos) return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
         auto expanded = expand_variables(state, piece.substr(eq + 1));
-        if (!expanded) return std::unexpected(std::move(expanded.error()));
+        if (!expanded) return forward_error(expanded);
         items.push_back({std::string(piece.substr(0, eq)), std::move(*expanded)});
         if (bar == std::string_view::npos) return items;
         value.remove_prefix(bar + 1);

@@ -16,17 +16,17 @@ namespace bezo {
 
 // The text a text-variable definition stores: "$$" becomes one "$" and
 // "$.name" the named variable's text; any other "$" is refused.
-Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value);
+[[nodiscard]] Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value);
 
 // A field value as it goes into a relational line: "$.name" replaced (its
 // dollars doubled), "$$" kept, references made relative to the root.
-Result<std::string> expand_variables(CompileState& state, std::string_view value);
+[[nodiscard]] Result<std::string> expand_variables(CompileState& state, std::string_view value);
 
 // "$@.name" gives the record variable's items; any other value one item.
-Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value);
+[[nodiscard]] Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value);
 
 // "$/.name" gives the splat variable's items; any other value is an inline
 // splat "key=value|key=value".
-Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value);
+[[nodiscard]] Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value);
 
 }  // namespace bezo

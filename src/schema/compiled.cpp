@@ -18,7 +18,7 @@ Error unsupported_line(std::string_view line) {
 // Reads the lines of a compiled schema into one CompiledSchema.
 class CompiledSchemaReader {
 public:
-    Result<void> read_line(std::string_view line) {
+    [[nodiscard]] Result<void> read_line(std::string_view line) {
         line = trim_leading_blanks(line);
         if (line.empty() || line.starts_with('#') || line.starts_with("//")) {
             return {};
@@ -35,7 +35,7 @@ public:
     CompiledSchema finish() { return std::move(schema_); }
 
 private:
-    Result<void> read_header(std::string_view line) {
+    [[nodiscard]] Result<void> read_header(std::string_view line) {
         constexpr std::string_view declaration = ".!whezo";
         constexpr std::string_view provenance = ".!provenance:";
         if (line.size() < declaration.size()) {
@@ -66,7 +66,7 @@ private:
         }
     }
 
-    Result<void> read_field(std::string_view line) {
+    [[nodiscard]] Result<void> read_field(std::string_view line) {
         const auto apostrophe = line.find('\'');
         const std::string_view metadata = line.substr(0, apostrophe);
         const std::string_view rest = line.substr(apostrophe + 1);
@@ -88,7 +88,7 @@ private:
         return {};
     }
 
-    Result<void> read_table_or_delegation(std::string_view line) {
+    [[nodiscard]] Result<void> read_table_or_delegation(std::string_view line) {
         const auto blank = line.find_first_of(kBlanks);
         if (blank == std::string_view::npos || !line.starts_with('/')) {
             return std::unexpected(unsupported_line(line));
@@ -151,7 +151,7 @@ Result<CompiledSchema> parse_compiled_schema(std::string_view text) {
         }
         text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
         if (auto read = reader.read_line(line); !read) {
-            return std::unexpected(std::move(read.error()));
+            return forward_error(read);
         }
     }
     return reader.finish();

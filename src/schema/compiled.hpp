@@ -92,10 +92,10 @@ std::optional<ProvenanceLevel> parse_provenance_level(std::string_view word);
 // Reads a compiled schema text line by line, without checking its format
 // declaration. Every failure is an Other error with its message; nothing
 // partial is returned.
-Result<CompiledSchema> parse_compiled_schema(std::string_view text);
+[[nodiscard]] Result<CompiledSchema> parse_compiled_schema(std::string_view text);
 
 // Checks that the text declares the kind "whezo" (a FormatKind lexer error
 // with the line examined when it does not), then reads it.
-Result<CompiledSchema> load_compiled_schema(std::string_view text);
+[[nodiscard]] Result<CompiledSchema> load_compiled_schema(std::string_view text);
 
 }  // namespace bezo

@@ -268,15 +268,7 @@ std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text) {
     if (text.starts_with('+')) {
         text.remove_prefix(1);
     }
-    if (!is_ascii_digits(text)) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
+    return parse_ascii_unsigned(text);
 }
 
 bool compare_numeric_text(std::string_view a, std::string_view b) {
