@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 
 #include "lang/anno.hpp"
 #include "core/text.hpp"
@@ -104,18 +103,10 @@ std::optional<VersionParts> split_version(std::string_view text) {
     }
 }
 
-// The value of a digit run; none when it does not fit in 64 bits.
-std::optional<std::uint64_t> part_value(std::string_view digits) {
-    std::uint64_t value = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
-    return value;
-}
-
 std::optional<LexErrorKind> version_error(std::string_view token) {
     auto version = split_version(token);
     if (!version) return LexErrorKind::InvalidVersion;
-    if (part_value(version->parts[0]) != 1u) return LexErrorKind::UnsupportedVersion;
+    if (parse_ascii_unsigned(version->parts[0]) != 1u) return LexErrorKind::UnsupportedVersion;
     return std::nullopt;
 }
 
@@ -268,7 +259,7 @@ private:
     Outcome declaration(std::string_view text) const {
         std::string_view after_marker = text.substr(2);
         std::string_view word = leading_alnum_word(after_marker);
-        if (is_one_of(word, kStrictKindWords) || is_one_of(word, kNamedKindWords)) {
+        if (is_kind_word(word)) {
             if (auto error = check_declared_version(word, after_marker.substr(word.size()))) return fail(*error);
         } else if (!is_one_of(word, kDirectiveWords)) {
             return fail(LexErrorKind::InvalidDirective);
@@ -476,11 +467,15 @@ FormatDeclaration check_format_declaration(std::string_view text, std::string_vi
     return result;
 }
 
+bool is_kind_word(std::string_view word) {
+    return is_one_of(word, kStrictKindWords) || is_one_of(word, kNamedKindWords);
+}
+
 bool parse_version(std::string_view version) {
     auto parts = split_version(version);
-    if (!parts || part_value(parts->parts[0]) != 1u) return false;
+    if (!parts || parse_ascii_unsigned(parts->parts[0]) != 1u) return false;
     for (std::size_t i = 1; i < parts->count; ++i) {
-        if (part_value(parts->parts[i]) != 0u) return false;
+        if (parse_ascii_unsigned(parts->parts[i]) != 0u) return false;
     }
     return true;
 }

@@ -60,7 +60,7 @@ std::string line_debug(const Line& line);
 
 // Lexes a whole text: the lines in text order, one per line, or the first
 // failure. The empty text gives no lines.
-std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode);
+[[nodiscard]] std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode);
 
 // The outcome of the format-declaration check: the line examined (1, or 2
 // after a "#!" first line) and whether it declares the expected kind word.
@@ -70,6 +70,9 @@ struct FormatDeclaration {
 };
 
 FormatDeclaration check_format_declaration(std::string_view text, std::string_view kind_word);
+
+// True for the kind words of format declarations ("bezo", "lezo", ...).
+bool is_kind_word(std::string_view word);
 
 // True for a version of one to three "."-separated digit parts whose first
 // value is 1 and whose later values are 0 ("1", "1.0", "1.0.0").

@@ -1,12 +1,9 @@
 #include "pipeline/compile_line.hpp"
 
-#include <charconv>
-
 #include "lang/anno.hpp"
 #include "core/text.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
-#include "pipeline/compiler.hpp"
 #include "pipeline/union_member.hpp"
 #include "pipeline/unit_check.hpp"
 #include "pipeline/variables.hpp"
@@ -17,22 +14,10 @@ namespace {
 Error app_error(AppErrorKind kind) { return Error::App(kind); }
 Error invalid_key(const CompileState& state) { return Error::Lex(LexErrorKind::InvalidKey, state.current_line); }
 
-void append_index(std::string& out, std::uint64_t index) {
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-    out.append(digits, end);
-}
-
-std::string index_text(std::uint64_t index) {
-    std::string text;
-    append_index(text, index);
-    return text;
-}
-
 // Calls `each` with every piece of `text` split at `separator` (empty pieces
 // included); the first failure ends the walk.
 template <class Each>
-Result<void> for_each_piece(std::string_view text, char separator, Each&& each) {
+[[nodiscard]] Result<void> for_each_piece(std::string_view text, char separator, Each&& each) {
     while (true) {
         const auto end = text.find(separator);
         if (auto done = each(text.substr(0, end)); !done) return done;
@@ -42,9 +27,9 @@ Result<void> for_each_piece(std::string_view text, char separator, Each&& each) 
 }
 
 // The joined path of the innermost block followed by the segments of `text`.
-Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
+[[nodiscard]] Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
     auto segments = parse_path(text);
-    if (!segments) return std::unexpected(std::move(segments.error()));
+    if (!segments) return forward_error(segments);
     std::string path(current_block_path(state));
     append_segments(path, *segments);
     return path;
@@ -64,7 +49,7 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 
 // ---- blank lines and blocks ----------------------------------------------
 
-Result<void> compile_trivia_line(const CompileState& state) {
+[[nodiscard]] Result<void> compile_trivia_line(const CompileState& state) {
     if (has_pending_metadata(state)) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     return {};
 }
@@ -75,21 +60,22 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 
 // Every section head opens a new entry of its array; sections never nest in
 // sections, so an open section is closed first.
-Result<void> open_section(CompileState& state, std::string_view head) {
+[[nodiscard]] Result<void> open_section(CompileState& state, std::string_view head) {
     state.content_seen = true;
     close_block(state, BlockKind::Section);
     auto segments = parse_path(first_field(split_fields(head)));
-    if (!segments) return std::unexpected(std::move(segments.error()));
+    if (!segments) return forward_error(segments);
     append_segments(state.block_path, *segments);
     const std::uint64_t index = next_entry_index(state, state.block_path);
     state.block_path += '/';
-    append_index(state.block_path, index);
+    append_decimal(index, state.block_path);
     push_block(state, BlockKind::Section);
     return {};
 }
 
 // The ".!schema:" line of a delegating head "(/path schema:name)".
-Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields, std::string_view path) {
+[[nodiscard]] Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields,
+                                              std::string_view path) {
     constexpr std::string_view kSchema = "schema:";
     if (fields.size() != 2 || !fields[1].starts_with(kSchema)) {
         return std::unexpected(app_error(AppErrorKind::SchemaDelegation));
@@ -106,11 +92,11 @@ Result<void> collect_delegation(CompileState& state, std::span<const std::string
     return {};
 }
 
-Result<void> open_namespace(CompileState& state, std::string_view head) {
+[[nodiscard]] Result<void> open_namespace(CompileState& state, std::string_view head) {
     state.content_seen = true;
     const auto fields = split_fields(head);
     auto segments = parse_path(first_field(fields));
-    if (!segments) return std::unexpected(std::move(segments.error()));
+    if (!segments) return forward_error(segments);
     append_segments(state.block_path, *segments);
     push_block(state, BlockKind::Namespace);
     const bool delegates =
@@ -121,7 +107,7 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
-Result<void> pend_annotation(CompileState& state, std::string_view text) {
+[[nodiscard]] Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     auto annotation = parse_annotation(text);
     if (!annotation) return std::unexpected(Error::Other("bad annotation: " + std::string(text)));
@@ -134,8 +120,8 @@ Result<void> pend_annotation(CompileState& state, std::string_view text) {
 }
 
 // The constraint items after "&name": pattern, range, set and length only.
-Result<std::vector<Constraint>> named_type_constraints(std::string_view items_text, std::string_view name,
-                                                       std::string_view text) {
+[[nodiscard]] Result<std::vector<Constraint>> named_type_constraints(std::string_view items_text, std::string_view name,
+                                                                     std::string_view text) {
     std::vector<Constraint> constraints;
     if (items_text.empty()) return constraints;
     auto items = split_annotation_line(items_text);
@@ -155,14 +141,14 @@ Result<std::vector<Constraint>> named_type_constraints(std::string_view items_te
     return constraints;
 }
 
-Result<void> pend_named_type(CompileState& state, std::string_view text) {
+[[nodiscard]] Result<void> pend_named_type(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     const std::string_view rest = text.substr(1);
     const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
     auto qualified = state.resolver.qualify_type_name(name, state.types_imports, state.registry);
-    if (!qualified) return std::unexpected(std::move(qualified.error()));
+    if (!qualified) return forward_error(qualified);
     auto constraints = named_type_constraints(trim_blanks(rest.substr(name.size())), name, text);
-    if (!constraints) return std::unexpected(std::move(constraints.error()));
+    if (!constraints) return forward_error(constraints);
     Annotation annotation;
     annotation.name = std::move(*qualified);
     annotation.constraints = std::move(*constraints);
@@ -208,7 +194,7 @@ bool is_provenance_text(std::string_view items) {
     }
 }
 
-Result<void> pend_provenance(CompileState& state, std::string_view text) {
+[[nodiscard]] Result<void> pend_provenance(CompileState& state, std::string_view text) {
     if (state.pending_provenance || (state.pending_annotation && state.pending_annotation->provenance)) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
@@ -219,7 +205,7 @@ Result<void> pend_provenance(CompileState& state, std::string_view text) {
     return {};
 }
 
-Result<void> compile_meta_line(CompileState& state, std::string_view text) {
+[[nodiscard]] Result<void> compile_meta_line(CompileState& state, std::string_view text) {
     state.content_seen = true;
     if (text.empty()) return {};
     switch (text.front()) {
@@ -267,20 +253,21 @@ ContentLeft classify_left(std::string_view left) {
     return {ContentForm::Field, left};
 }
 
-Result<void> refuse_in_verbatim(const CompileState& state) {
+[[nodiscard]] Result<void> refuse_in_verbatim(const CompileState& state) {
     if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
     return {};
 }
 
-Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
+[[nodiscard]] Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
     auto items = expand_record_variable(state, value);
-    if (!items) return std::unexpected(std::move(items.error()));
+    if (!items) return forward_error(items);
     auto& variable = state.record_variables[std::string(name)];
     variable.insert(variable.end(), std::make_move_iterator(items->begin()), std::make_move_iterator(items->end()));
     return {};
 }
 
-Result<void> define_record_variable(CompileState& state, const ContentLeft& left, std::string_view value) {
+[[nodiscard]] Result<void> define_record_variable(CompileState& state, const ContentLeft& left,
+                                                  std::string_view value) {
     if (auto refused = refuse_in_verbatim(state); !refused) return refused;
     if (left.form == ContentForm::RecordAppend) return append_record_items(state, left.text, value);
     return for_each_piece(value, ';',
@@ -289,72 +276,74 @@ Result<void> define_record_variable(CompileState& state, const ContentLeft& left
 
 // Stores the expanded value of a text or splat variable definition.
 template <class Value, class Expand>
-Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
-                             std::string_view value, Expand expand) {
+[[nodiscard]] Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
+                                           std::string_view value, Expand expand) {
     if (auto refused = refuse_in_verbatim(state); !refused) return refused;
     auto expanded = expand(state, value);
-    if (!expanded) return std::unexpected(std::move(expanded.error()));
+    if (!expanded) return forward_error(expanded);
     variables.insert_or_assign(std::string(name), std::move(*expanded));
     return {};
 }
 
-Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
+[[nodiscard]] Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
     auto path = block_path_with(state, array);
-    if (!path) return std::unexpected(std::move(path.error()));
+    if (!path) return forward_error(path);
     const std::uint64_t index = next_entry_index(state, *path);
     *path += '/';
-    append_index(*path, index);
+    append_decimal(index, *path);
     return emit_splat_lines(state, *path, value);
 }
 
 // One scalar entry per item of `value` (a record variable or one value).
-Result<void> append_scalar_entries(CompileState& state, std::string_view array_path, std::string_view value) {
+[[nodiscard]] Result<void> append_scalar_entries(CompileState& state, std::string_view array_path,
+                                                 std::string_view value) {
     auto items = expand_record_variable(state, value);
-    if (!items) return std::unexpected(std::move(items.error()));
+    if (!items) return forward_error(items);
     for (const auto& item : *items) {
-        const std::string key = index_text(next_entry_index(state, array_path));
+        const std::string key = decimal_text(next_entry_index(state, array_path));
         if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
     }
     return {};
 }
 
-Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
+[[nodiscard]] Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
     auto path = block_path_with(state, left.text);
-    if (!path) return std::unexpected(std::move(path.error()));
+    if (!path) return forward_error(path);
     if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, value);
     return for_each_piece(value, ';',
                           [&](std::string_view piece) { return append_scalar_entries(state, *path, piece); });
 }
 
-Result<void> write_splat_assignment(CompileState& state, std::string_view target, std::string_view value) {
+[[nodiscard]] Result<void> write_splat_assignment(CompileState& state, std::string_view target,
+                                                  std::string_view value) {
     auto path = block_path_with(state, target);
-    if (!path) return std::unexpected(std::move(path.error()));
+    if (!path) return forward_error(path);
     return emit_splat_lines(state, *path, value);
 }
 
 // A field under "!map<T>": one line per "key:value" entry of the value.
-Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
+[[nodiscard]] Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
     const Annotation& annotation = *state.pending_annotation;
     if (annotation.unit || !annotation.constraints.empty()) {
         return std::unexpected(Error::Other("a map annotation admits neither a unit nor inline constraints"));
     }
     const std::string signature = render_type_signature(&annotation, state.pending_provenance);
     auto path = block_path_with(state, left);
-    if (!path) return std::unexpected(std::move(path.error()));
+    if (!path) return forward_error(path);
     if (value == "{}") return {};
     return for_each_piece(value, ';', [&](std::string_view entry) -> Result<void> {
         const auto colon = entry.find(':');
         if (colon == std::string_view::npos) return std::unexpected(app_error(AppErrorKind::DelimiterCollision));
         if (colon == 0) return std::unexpected(invalid_key(state));
         auto entry_value = expand_variables(state, entry.substr(colon + 1));
-        if (!entry_value) return std::unexpected(std::move(entry_value.error()));
+        if (!entry_value) return forward_error(entry_value);
         state.output.begin_line() += signature;
         finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
         return {};
     });
 }
 
-Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
+[[nodiscard]] Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
     }
@@ -367,11 +356,12 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
         path = joined;
     }
     auto expanded = expand_variables(state, value);
-    if (!expanded) return std::unexpected(std::move(expanded.error()));
+    if (!expanded) return forward_error(expanded);
     return emit_typed_field(state, path, key_path.key, *expanded);
 }
 
-Result<void> compile_content_form(CompileState& state, std::string_view left_text, std::string_view value) {
+[[nodiscard]] Result<void> compile_content_form(CompileState& state, std::string_view left_text,
+                                                std::string_view value) {
     const ContentLeft left = classify_left(left_text);
     switch (left.form) {
         case ContentForm::RecordAppend:
@@ -389,7 +379,7 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
     return {};
 }
 
-Result<void> compile_content_line(CompileState& state, const Line& line) {
+[[nodiscard]] Result<void> compile_content_line(CompileState& state, const Line& line) {
     state.content_seen = true;
     if (find_unquoted(line.left(), '\'')) return std::unexpected(invalid_key(state));
     auto compiled = compile_content_form(state, line.left(), line.value);
@@ -397,7 +387,7 @@ Result<void> compile_content_line(CompileState& state, const Line& line) {
     return compiled;
 }
 
-Result<void> compile_splat_line(CompileState& state, std::string_view name) {
+[[nodiscard]] Result<void> compile_splat_line(CompileState& state, std::string_view name) {
     state.content_seen = true;
     if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
     if (state.blocks.empty()) return std::unexpected(app_error(AppErrorKind::VariableContext));
@@ -408,6 +398,66 @@ Result<void> compile_splat_line(CompileState& state, std::string_view name) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }
     take_pending_annotation(state);
+    return {};
+}
+
+// ---- Declaration lines ----
+
+// The kind word a declaration names: ".!" + a kind word, followed by the end
+// of the line, a blank or a tab.
+std::optional<std::string_view> declared_kind(std::string_view text) {
+    if (!text.starts_with(".!")) return std::nullopt;
+    const std::string_view word = leading_alnum_word(text.substr(2));
+    const std::string_view rest = text.substr(2 + word.size());
+    if (!is_kind_word(word) || !(rest.empty() || is_blank_or_tab(rest.front()))) return std::nullopt;
+    return word;
+}
+
+// The text after a directive word, trimmed of blanks and tabs at both ends.
+std::string_view directive_argument(std::string_view text, std::string_view directive) {
+    return trim_blanks(text.substr(directive.size()));
+}
+
+void add_import(std::vector<std::string>& imports, std::string_view argument) {
+    if (!argument.empty()) imports.emplace_back(argument);
+}
+
+[[nodiscard]] Result<void> switch_on_verbatim(CompileState& state, std::string_view text) {
+    if (!directive_argument(text, ".!verbatim").empty() || state.verbatim || state.content_seen) {
+        return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
+    }
+    state.verbatim = true;
+    return {};
+}
+
+void add_registry_pair(CompileState& state, std::string_view text) {
+    const std::string_view argument = directive_argument(text, ".!registry");
+    const auto eq = argument.find('=');
+    if (eq == std::string_view::npos) return;
+    state.registry.push_back(RegistryEntry{std::string(argument.substr(0, eq)), std::string(argument.substr(eq + 1))});
+}
+
+// A declaration line (the whole line without leading blanks and tabs): the
+// document's own declaration is dropped, a foreign kind refused, ".!types"
+// imports stored, ".!units", ".!verbatim" and ".!registry" stored and
+// written, every other directive written unchanged.
+[[nodiscard]] Result<void> compile_declaration(CompileState& state, std::string_view text) {
+    if (const auto kind = declared_kind(text)) {
+        if (*kind == "bezo") return {};
+        return std::unexpected(Error::Lex(LexErrorKind::FormatKind, state.current_line));
+    }
+    if (text.starts_with(".!types")) {
+        add_import(state.types_imports, directive_argument(text, ".!types"));
+        return {};
+    }
+    if (text.starts_with(".!units")) {
+        add_import(state.units_imports, directive_argument(text, ".!units"));
+    } else if (text.starts_with(".!verbatim")) {
+        if (auto switched = switch_on_verbatim(state, text); !switched) return switched;
+    } else if (text.starts_with(".!registry")) {
+        add_registry_pair(state, text);
+    }
+    state.output.append_line(text);
     return {};
 }
 
@@ -428,7 +478,7 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
     std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
         auto chosen = choose_union_member(state, *annotation, value);
-        if (!chosen) return std::unexpected(std::move(chosen.error()));
+        if (!chosen) return forward_error(chosen);
         member = std::move(*chosen);
         annotation = &*member;
     }
@@ -445,7 +495,7 @@ Result<void> emit_content_line(CompileState& state, std::string_view path, std::
     array_path += "/@";
     array_path += normalize_key(key.substr(1, key.size() - 2));
     auto append_entry = [&](std::string_view entry) {
-        const std::string index = index_text(next_entry_index(state, array_path));
+        const std::string index = decimal_text(next_entry_index(state, array_path));
         return emit_typed_field(state, array_path, index, entry);
     };
     if (key.back() == '+') return append_entry(value);
@@ -454,7 +504,7 @@ Result<void> emit_content_line(CompileState& state, std::string_view path, std::
 
 Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value) {
     auto items = splat_variable_value(state, value);
-    if (!items) return std::unexpected(std::move(items.error()));
+    if (!items) return forward_error(items);
     for (const auto& item : *items) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }

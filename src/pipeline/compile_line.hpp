@@ -13,25 +13,25 @@
 
 namespace bezo {
 
-// Compiles one line: declaration lines through `compile_declaration`, every
-// other kind here.
-Result<void> compile_line(CompileState& state, const Line& line);
+// Compiles one line of any kind.
+[[nodiscard]] Result<void> compile_line(CompileState& state, const Line& line);
 
 // The canonical segments of a path in a namespace, array or splat position:
 // leading "/" skipped, "::" refused.
-Result<std::vector<std::string>> parse_path(std::string_view text);
+[[nodiscard]] Result<std::vector<std::string>> parse_path(std::string_view text);
 
 // Writes one content line at `path` (joined path text) with the signature of
 // the pending annotation and provenance; a union annotation first chooses
 // the member that accepts the value. The pending slots stay set.
-Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key, std::string_view value);
+[[nodiscard]] Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
+                                            std::string_view value);
 
 // Writes one splat item: "@name+" and "@name;" keys append entries to the
 // array "@name" below `path`; any other key is one field.
-Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
-                               std::string_view value);
+[[nodiscard]] Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
+                                             std::string_view value);
 
 // Writes every item of a splat value ("$/.name" or inline) at `path`.
-Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value);
+[[nodiscard]] Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value);
 
 }  // namespace bezo

@@ -8,20 +8,13 @@
 
 #include "core/error.hpp"
 #include "lang/resolve.hpp"
-#include "pipeline/compile_state.hpp"
 
 namespace bezo {
 
 // Compiles with a resolver of its own, dropped before returning.
-Result<std::string> compile_text(std::string_view text);
+[[nodiscard]] Result<std::string> compile_text(std::string_view text);
 
 // Compiles with the caller's resolver; the modules it loads stay cached there.
-Result<std::string> compile_document(std::string_view text, Resolver& resolver);
-
-// A declaration line (the whole line without leading blanks and tabs): the
-// document's own declaration is dropped, a foreign kind refused, ".!types"
-// imports stored, ".!units", ".!verbatim" and ".!registry" stored and
-// written, every other directive written unchanged.
-Result<void> compile_declaration(CompileState& state, std::string_view text);
+[[nodiscard]] Result<std::string> compile_document(std::string_view text, Resolver& resolver);
 
 }  // namespace bezo

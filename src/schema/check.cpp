@@ -1,14 +1,15 @@
 #include "schema/check.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <expected>
 #include <type_traits>
 #include <variant>
 
+#include "core/text.hpp"
 #include "lang/unit.hpp"
 #include "schema/collate_icu.hpp"
 #include "schema/domains.hpp"
+#include "schema/rex_match.hpp"
 
 namespace bezo {
 
@@ -108,9 +109,7 @@ CheckResult check_set(const Constraint::Set& set, std::string_view domain, std::
 // A length constraint counts Unicode scalar values and compares the count as
 // a number, whatever the list's domain.
 CheckResult check_length(const Constraint::Length& length, std::string_view value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, count_scalars(value)).ptr;
-    const std::string_view count(digits, static_cast<std::size_t>(end - digits));
+    const std::string count = decimal_text(count_scalars(value));
     return std::visit(
         [&](const auto& inner) -> CheckResult {
             using Inner = std::decay_t<decltype(inner)>;
@@ -156,10 +155,9 @@ bool is_strictly_typed_pair(std::string_view field_type, std::string_view line_t
 
 // The member of a field annotation whose constraints apply to a line of type
 // `type`, or the failure kind when none may.
-std::expected<std::span<const Constraint>, AppErrorKind> choose_member(const Annotation& annotation,
-                                                                       std::string_view type,
-                                                                       const std::optional<std::string>& unit,
-                                                                       std::string_view value) {
+[[nodiscard]] std::expected<std::span<const Constraint>, AppErrorKind> choose_member(
+    const Annotation& annotation, std::string_view type, const std::optional<std::string>& unit,
+    std::string_view value) {
     if (annotation.name == type && (annotation.alternatives.empty() || unit_matches(annotation.unit, unit))) {
         return annotation.constraints;
     }

@@ -18,7 +18,7 @@
 #include "core/error.hpp"
 #include "lang/anno.hpp"
 #include "schema/compiled.hpp"
-#include "schema/rex.hpp"
+#include "schema/rex_compile.hpp"
 
 namespace bezo {
 
@@ -63,7 +63,7 @@ public:
     const RexProgram* program(std::string_view pattern);
 
 private:
-    std::map<std::string, std::optional<RexProgram>, std::less<>> programs_;
+    std::map<std::string, std::expected<RexProgram, RexRefusal>, std::less<>> programs_;
 };
 
 // The domain word of a list: its first span item, else "..lex".

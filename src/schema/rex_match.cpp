@@ -2,11 +2,12 @@
 // lock-step over the text, one code point at a time. Each instruction enters
 // a thread list at most once per text position, so a call costs at most
 // (code points + 1) x program length steps whatever the pattern.
+#include "schema/rex_match.hpp"
+
 #include <cstdint>
 #include <vector>
 
 #include "core/fault.hpp"
-#include "schema/rex.hpp"
 #include "core/utf8.hpp"
 
 namespace bezo {

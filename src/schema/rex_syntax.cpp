@@ -1,7 +1,9 @@
 #include "schema/rex_syntax.hpp"
 
-#include <charconv>
+#include <limits>
 #include <string>
+
+#include "core/text.hpp"
 
 namespace bezo {
 namespace {
@@ -9,14 +11,7 @@ namespace {
 constexpr char32_t kNoChar = 0xFFFFFFFF;
 
 bool is_ascii_alnum(char32_t c) {
-    return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
-}
-
-int hex_value(char32_t c) {
-    if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
-    if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a' + 10);
-    if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A' + 10);
-    return -1;
+    return c < 0x80 && (is_ascii_letter(static_cast<char>(c)) || is_ascii_digit(static_cast<char>(c)));
 }
 
 RexNode leaf(RexNodeKind kind) {
@@ -52,39 +47,50 @@ class RexParser {
 public:
     explicit RexParser(std::span<const char32_t> pattern) : text_(pattern) {}
 
-    std::optional<RexNode> parse_whole() {
+    std::expected<RexNode, RexRefusal> parse_whole() {
         auto tree = parse_alternation(0);
-        if (!tree || pos_ != text_.size()) return std::nullopt;
-        return tree;
+        if (too_deep_) return std::unexpected(RexRefusal{RexRefusalKind::TooDeep});
+        if (!tree || pos_ != text_.size()) return std::unexpected(RexRefusal{RexRefusalKind::Syntax, pos_});
+        return std::move(*tree);
     }
 
 private:
     char32_t peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : kNoChar; }
     bool at_end() const { return pos_ >= text_.size(); }
 
-    // Reads the escape whose backslash is at the current position, consuming
-    // it whether or not it is valid.
+    // Reads the escape whose backslash is at the current position. A refused
+    // escape leaves the position at its backslash, where the error is.
     EscapedChar read_char_escape() {
+        const std::size_t backslash = pos_;
+        const EscapedChar escaped = read_escape_body();
+        if (!escaped.ok) pos_ = backslash;
+        return escaped;
+    }
+
+    EscapedChar read_escape_body() {
         ++pos_;  // the backslash
         if (at_end()) return {};
         const char32_t c = text_[pos_++];
         if (c == U'x') {
-            const int hi = hex_value(peek());
-            const int lo = hex_value(peek(1));
+            const int hi = hex_digit_value(peek());
+            const int lo = hex_digit_value(peek(1));
             if (hi < 0 || lo < 0) return {};
             pos_ += 2;
             const auto code = static_cast<char32_t>(hi * 16 + lo);
             if (code >= 0x80) return {};
             return {true, code};
         }
-        if (c < 0x80 && is_ascii_alnum(c)) return {};
+        if (is_ascii_alnum(c)) return {};
         return {true, c};
     }
 
     bool at_digit_escape() const { return peek() == U'\\' && peek(1) == U'd'; }
 
     std::optional<RexNode> parse_alternation(std::size_t depth) {
-        if (depth > kRexMaxGroupDepth) return std::nullopt;
+        if (depth > kRexMaxGroupDepth) {
+            too_deep_ = true;
+            return std::nullopt;
+        }
         auto first = parse_sequence(depth);
         if (!first) return std::nullopt;
         if (peek() != U'|') return first;
@@ -204,9 +210,14 @@ private:
                 ++pos_;
                 max = 1;
                 break;
-            case U'{':
-                if (!parse_braces(min, max)) return false;
+            case U'{': {
+                const std::size_t open = pos_;
+                if (!parse_braces(min, max)) {
+                    pos_ = open;
+                    return false;
+                }
                 break;
+            }
             default: return true;
         }
         RexNode repeat = leaf(RexNodeKind::Repeat);
@@ -245,25 +256,37 @@ private:
     // An unsigned 32-bit decimal, optionally with a leading "+".
     static std::optional<std::uint32_t> parse_count(std::span<const char32_t> digits) {
         if (!digits.empty() && digits.front() == U'+') digits = digits.subspan(1);
-        if (digits.empty()) return std::nullopt;
         std::string ascii;
         ascii.reserve(digits.size());
         for (const char32_t d : digits) {
-            if (d < U'0' || d > U'9') return std::nullopt;
+            if (d >= 0x80) return std::nullopt;
             ascii.push_back(static_cast<char>(d));
         }
-        std::uint32_t value = 0;
-        const auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-        if (ec != std::errc{} || end != ascii.data() + ascii.size()) return std::nullopt;
-        return value;
+        const auto value = parse_ascii_unsigned(ascii);
+        if (!value || *value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+        return static_cast<std::uint32_t>(*value);
     }
 
     std::span<const char32_t> text_;
     std::size_t pos_ = 0;
+    bool too_deep_ = false;
 };
 
 }  // namespace
 
-std::optional<RexNode> rex_parse_pattern(std::span<const char32_t> pattern) { return RexParser(pattern).parse_whole(); }
+std::string rex_refusal_text(const RexRefusal& refusal) {
+    switch (refusal.kind) {
+        case RexRefusalKind::TooLong: return "pattern too long";
+        case RexRefusalKind::TooDeep: return "groups nested too deeply";
+        case RexRefusalKind::RepeatOverLimit: return "repeat count over the limit";
+        case RexRefusalKind::ProgramTooLarge: return "pattern too large to compile";
+        case RexRefusalKind::Syntax: break;
+    }
+    return "syntax error at byte " + decimal_text(refusal.position);
+}
+
+std::expected<RexNode, RexRefusal> rex_parse_pattern(std::span<const char32_t> pattern) {
+    return RexParser(pattern).parse_whole();
+}
 
 }  // namespace bezo

@@ -9,7 +9,7 @@
 #include "lang/yezo.hpp"
 #include "schema/bcp47.hpp"
 #include "schema/domains.hpp"
-#include "schema/rex.hpp"
+#include "schema/rex_compile.hpp"
 
 namespace bezo {
 
@@ -32,7 +32,7 @@ Error recursion_too_deep() { return Error::Other("type-definition recursion too 
 constexpr std::size_t kGatheredLimit = std::size_t{16} << 20;
 constexpr std::size_t kDefinitionCharge = 64;
 
-Result<void> charge(TypeResolution& resolution, std::size_t amount) {
+[[nodiscard]] Result<void> charge(TypeResolution& resolution, std::size_t amount) {
     resolution.gathered += amount;
     if (resolution.gathered > kGatheredLimit) {
         return std::unexpected(Error::Other("type-definition expansion too large"));
@@ -41,7 +41,7 @@ Result<void> charge(TypeResolution& resolution, std::size_t amount) {
 }
 
 // Records a definition entered on the way: its value is a candidate default.
-Result<void> enter_definition(std::string value, TypeResolution& resolution) {
+[[nodiscard]] Result<void> enter_definition(std::string value, TypeResolution& resolution) {
     const std::size_t size = value.size();
     resolution.candidates.push_back(std::move(value));
     return charge(resolution, kDefinitionCharge + size);
@@ -60,7 +60,8 @@ bool is_unresolved_name(std::string_view name) {
     return name.empty() || name == "str" || name == "map" || name == "text";
 }
 
-Result<void> file_constraint(const Constraint& constraint, TypeCollector& collector, TypeResolution& resolution) {
+[[nodiscard]] Result<void> file_constraint(const Constraint& constraint, TypeCollector& collector,
+                                           TypeResolution& resolution) {
     std::string text = render_schema_constraint(constraint);
     const std::size_t size = text.size();
     std::visit(
@@ -80,8 +81,8 @@ Result<void> file_constraint(const Constraint& constraint, TypeCollector& collec
     return charge(resolution, size);
 }
 
-Result<void> file_constraints(std::span<const Constraint> constraints, TypeCollector& collector,
-                              TypeResolution& resolution) {
+[[nodiscard]] Result<void> file_constraints(std::span<const Constraint> constraints, TypeCollector& collector,
+                                            TypeResolution& resolution) {
     for (const Constraint& constraint : constraints) {
         if (auto filed = file_constraint(constraint, collector, resolution); !filed) {
             return filed;
@@ -91,12 +92,12 @@ Result<void> file_constraints(std::span<const Constraint> constraints, TypeColle
 }
 
 // Looks a type up in a library through the resolver and walks its items.
-Result<void> walk_library_type(std::string_view library, std::string_view type, Resolver& resolver,
-                               RegistryEntries entries, TypeCollector& collector, TypeResolution& resolution,
-                               int depth) {
+[[nodiscard]] Result<void> walk_library_type(std::string_view library, std::string_view type, Resolver& resolver,
+                                             RegistryEntries entries, TypeCollector& collector,
+                                             TypeResolution& resolution, int depth) {
     auto definition = resolver.lookup_library_type(library, type, entries);
     if (!definition) {
-        return std::unexpected(std::move(definition.error()));
+        return forward_error(definition);
     }
     if (auto entered = enter_definition(std::move(definition->value), resolution); !entered) {
         return entered;
@@ -106,8 +107,8 @@ Result<void> walk_library_type(std::string_view library, std::string_view type, 
 
 // A named type: a std/core type, or a type of the library a qualified name
 // points into.
-Result<void> resolve_named_type(const std::string& name, Resolver& resolver, RegistryEntries entries,
-                                TypeCollector& collector, TypeResolution& resolution, int depth) {
+[[nodiscard]] Result<void> resolve_named_type(const std::string& name, Resolver& resolver, RegistryEntries entries,
+                                              TypeCollector& collector, TypeResolution& resolution, int depth) {
     const TypeLibrary& core = core_library();
     if (const auto found = core.types.find(name); found != core.types.end()) {
         resolution.b64 = resolution.b64 || name == "b64";
@@ -209,7 +210,8 @@ std::optional<std::string_view> optional_view(const std::optional<std::string>& 
     return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
-Result<std::string> lower_union(const Annotation& annotation, Resolver& resolver, RegistryEntries entries) {
+[[nodiscard]] Result<std::string> lower_union(const Annotation& annotation, Resolver& resolver,
+                                              RegistryEntries entries) {
     auto first = lower_union_alternatives(annotation.name, annotation.constraints, optional_view(annotation.unit),
                                           resolver, entries);
     if (!first) {
@@ -363,14 +365,14 @@ Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& res
     if (!annotation.alternatives.empty()) {
         auto union_item = lower_union(annotation, resolver, entries);
         if (!union_item) {
-            return std::unexpected(std::move(union_item.error()));
+            return forward_error(union_item);
         }
         return LoweredType{{std::move(*union_item)}, {}};
     }
     TypeCollector collector;
     TypeResolution resolution;
     if (auto resolved = resolve_schema_type(annotation, resolver, entries, collector, resolution, 0); !resolved) {
-        return std::unexpected(std::move(resolved.error()));
+        return forward_error(resolved);
     }
     if (resolution.unit && !has_numeric_span(collector)) {
         return std::unexpected(Error::Other("unit annotation on a non-numeric type: !" + annotation.name));
@@ -393,7 +395,7 @@ Result<std::vector<std::string>> lower_type_items(const Annotation& annotation, 
                                                   RegistryEntries entries) {
     auto lowered = lower_field_type(annotation, resolver, entries);
     if (!lowered) {
-        return std::unexpected(std::move(lowered.error()));
+        return forward_error(lowered);
     }
     return std::move(lowered->items);
 }
@@ -407,7 +409,7 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
     TypeCollector collector;
     TypeResolution resolution;
     if (auto resolved = resolve_schema_type(member, resolver, entries, collector, resolution, 0); !resolved) {
-        return std::unexpected(std::move(resolved.error()));
+        return forward_error(resolved);
     }
     std::string text(name);
     if (unit) {

@@ -6,7 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "schema/rex.hpp"
+#include "schema/rex_compile.hpp"
+#include "schema/rex_match.hpp"
 
 namespace bezo {
 namespace {

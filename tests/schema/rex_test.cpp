@@ -1,4 +1,5 @@
-#include "schema/rex.hpp"
+#include "schema/rex_compile.hpp"
+#include "schema/rex_match.hpp"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,28 @@ TEST(RexMatchTest, ProgramsOfDifferentSizesShareTheThreadScratch) {
         EXPECT_FALSE(rex_is_match(*large, subject));
         EXPECT_TRUE(rex_is_match(*small, "x"));
         EXPECT_FALSE(rex_is_match(*small, "xx"));
+    }
+}
+
+TEST(RexCompileTest, RefusalsSayWhy) {
+    const struct {
+        std::string pattern;
+        std::string reason;
+    } cases[] = {
+        {std::string(4097, 'a'), "pattern too long"},
+        {std::string(129, '(') + "a" + std::string(129, ')'), "groups nested too deeply"},
+        {"a{1025}", "repeat count over the limit"},
+        {"(a{1024}){1024}", "pattern too large to compile"},
+        {"\xC3\xA9)", "syntax error at byte 2"},
+        {"\xC3\xA9\\q", "syntax error at byte 2"},
+        {"a{3,2}", "syntax error at byte 1"},
+        {"(a", "syntax error at byte 2"},
+        {"a\xFF", "syntax error at byte 1"},
+    };
+    for (const auto& c : cases) {
+        const auto compiled = rex_compile(c.pattern);
+        ASSERT_FALSE(compiled.has_value()) << c.pattern;
+        EXPECT_EQ(rex_refusal_text(compiled.error()), c.reason) << c.pattern;
     }
 }
 

@@ -1,22 +1,19 @@
 // The language's own pattern dialect. A pattern is compiled once into a
 // RexProgram and matched by stepping every thread of its automaton in
-// lock-step over the text, so matching time is linear in the text length
-// times the program length for every pattern: nothing ever backtracks.
+// lock-step over the text (rex_match), so matching time is linear in the
+// text length times the program length for every pattern: nothing ever
+// backtracks.
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <vector>
 
-namespace bezo {
+#include "schema/rex_syntax.hpp"
 
-// An inclusive range of code points inside a character class.
-struct RexRange {
-    char32_t low;
-    char32_t high;
-};
+namespace bezo {
 
 enum class RexOp : std::uint8_t {
     Char,         // consume one character equal to `ch`
@@ -45,14 +42,8 @@ struct RexProgram {
     std::vector<RexInst> insts;
 };
 
-// Compiles a pattern (UTF-8). No value when the text lies outside the dialect
-// or over one of its limits; callers word their own errors.
-std::optional<RexProgram> rex_compile(std::string_view pattern);
-
-// True when some substring of `text` (UTF-8; the empty substring included)
-// matches the program: a search, not a whole-text match. Reuses per-thread
-// scratch lists, so a call allocates only when a larger program or a longer
-// closure than any before on this thread needs more room.
-bool rex_is_match(const RexProgram& program, std::string_view text);
+// Compiles a pattern (UTF-8), or says why it lies outside the dialect or
+// over one of its limits; a Syntax refusal counts bytes of `pattern`.
+std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern);
 
 }  // namespace bezo

@@ -1,6 +1,5 @@
-#include "schema/rex.hpp"
+#include "schema/rex_compile.hpp"
 
-#include "schema/rex_syntax.hpp"
 #include "core/utf8.hpp"
 
 namespace bezo {
@@ -12,22 +11,32 @@ constexpr std::uint32_t kMaxRepeatCount = 1024;
 // nested repeats cannot blow the program up without bound.
 constexpr std::size_t kMaxProgramSize = 200000;
 
-std::optional<std::vector<char32_t>> decode_pattern(std::string_view pattern) {
+// The code points of a pattern; a malformed sequence is a syntax error at
+// its first byte.
+std::expected<std::vector<char32_t>, RexRefusal> decode_pattern(std::string_view pattern) {
     std::vector<char32_t> decoded;
     decoded.reserve(pattern.size());
     std::size_t pos = 0;
     while (pos < pattern.size()) {
+        const std::size_t start = pos;
         const auto c = utf8_next(pattern, pos);
-        if (!c) return std::nullopt;
+        if (!c) return std::unexpected(RexRefusal{RexRefusalKind::Syntax, start});
         decoded.push_back(*c);
     }
     return decoded;
 }
 
+// The byte offset of the code point at `index` of a well-formed pattern.
+std::size_t byte_offset(std::string_view pattern, std::size_t index) {
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k < index && pos < pattern.size(); ++k) utf8_next(pattern, pos);
+    return pos;
+}
+
 class RexEmitter {
 public:
     bool rex_emit(const RexNode& node) {
-        if (insts_.size() > kMaxProgramSize) return false;
+        if (insts_.size() > kMaxProgramSize) return refuse(RexRefusalKind::ProgramTooLarge);
         switch (node.kind) {
             case RexNodeKind::Char: append(RexOp::Char).ch = node.ch; return true;
             case RexNodeKind::Any: append(RexOp::Any); return true;
@@ -46,12 +55,20 @@ public:
         return false;
     }
 
+    // Why the last emission failed.
+    RexRefusalKind failure() const { return failure_; }
+
     RexProgram finish() && {
         append(RexOp::Match);
         return RexProgram{std::move(insts_)};
     }
 
 private:
+    bool refuse(RexRefusalKind kind) {
+        failure_ = kind;
+        return false;
+    }
+
     std::uint32_t here() const { return static_cast<std::uint32_t>(insts_.size()); }
 
     RexInst& append(RexOp op) {
@@ -106,7 +123,7 @@ private:
     bool rex_emit_repeat(const RexNode& node) {
         const RexNode& child = node.children.front();
         if (node.max) {
-            if (node.min > *node.max || *node.max > kMaxRepeatCount) return false;
+            if (node.min > *node.max || *node.max > kMaxRepeatCount) return refuse(RexRefusalKind::RepeatOverLimit);
             if (!emit_times(child, node.min)) return false;
             std::vector<std::uint32_t> optional_splits;
             for (std::uint32_t k = node.min; k < *node.max; ++k) {
@@ -116,7 +133,7 @@ private:
             for (const std::uint32_t split : optional_splits) insts_[split].second = here();
             return true;
         }
-        if (node.min > kMaxRepeatCount) return false;
+        if (node.min > kMaxRepeatCount) return refuse(RexRefusalKind::RepeatOverLimit);
         if (!emit_times(child, node.min)) return false;
         const std::uint32_t loop = append_split();
         if (!rex_emit(child)) return false;
@@ -126,18 +143,23 @@ private:
     }
 
     std::vector<RexInst> insts_;
+    RexRefusalKind failure_ = RexRefusalKind::ProgramTooLarge;
 };
 
 }  // namespace
 
-std::optional<RexProgram> rex_compile(std::string_view pattern) {
-    if (pattern.size() > kMaxPatternBytes) return std::nullopt;
+std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
+    if (pattern.size() > kMaxPatternBytes) return std::unexpected(RexRefusal{RexRefusalKind::TooLong});
     const auto decoded = decode_pattern(pattern);
-    if (!decoded) return std::nullopt;
-    const auto tree = rex_parse_pattern(*decoded);
-    if (!tree) return std::nullopt;
+    if (!decoded) return std::unexpected(decoded.error());
+    auto tree = rex_parse_pattern(*decoded);
+    if (!tree) {
+        RexRefusal refusal = tree.error();
+        if (refusal.kind == RexRefusalKind::Syntax) refusal.position = byte_offset(pattern, refusal.position);
+        return std::unexpected(refusal);
+    }
     RexEmitter emitter;
-    if (!emitter.rex_emit(*tree)) return std::nullopt;
+    if (!emitter.rex_emit(*tree)) return std::unexpected(RexRefusal{emitter.failure()});
     return std::move(emitter).finish();
 }
 
