@@ -1,6 +1,5 @@
 #include "interchange/json_writer.hpp"
 
-#include "interchange/canonical_reader.hpp"
 #include "interchange/json_text.hpp"
 
 namespace bezo {
@@ -63,15 +62,6 @@ void write_canonical_json(const CanonicalValue& value, std::string& out) {
         void operator()(const CanonicalLeaf& leaf) const { append_json_string(leaf.literal, out); }
     };
     std::visit(Writer{out}, value.data);
-}
-
-Result<std::string> export_json(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return forward_error(tree);
-    std::string out;
-    write_canonical_json(*tree, out);
-    out += '\n';
-    return out;
 }
 
 }  // namespace bezo

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/error.hpp"
 #include "interchange/canonical_tree.hpp"
 #include "interchange/value.hpp"
 
@@ -18,8 +17,5 @@ void write_json_value(const Value& value, std::string& out);
 // Appends the compact JSON of a canonical value. Json texts are written
 // unchanged, so an embedded document keeps its own formatting.
 void write_canonical_json(const CanonicalValue& value, std::string& out);
-
-// A canonical document as one JSON object followed by a line feed.
-[[nodiscard]] Result<std::string> export_json(std::string_view canonical_text);
 
 }  // namespace bezo

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
-#include "interchange/json_writer.hpp"
 #include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
 

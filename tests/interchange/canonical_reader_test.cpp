@@ -4,6 +4,7 @@
 
 #include "interchange/base64url.hpp"
 #include "interchange/canonical_to_value.hpp"
+#include "interchange/json_export.hpp"
 #include "interchange/json_writer.hpp"
 
 namespace bezo {

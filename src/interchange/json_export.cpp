@@ -1,0 +1,17 @@
+#include "interchange/json_export.hpp"
+
+#include "interchange/canonical_reader.hpp"
+#include "interchange/json_writer.hpp"
+
+namespace bezo {
+
+Result<std::string> export_json(std::string_view canonical_text) {
+    auto tree = canonical_to_tree(canonical_text);
+    if (!tree) return forward_error(tree);
+    std::string out;
+    write_canonical_json(*tree, out);
+    out += '\n';
+    return out;
+}
+
+}  // namespace bezo
