@@ -26,6 +26,8 @@ constexpr std::array<KindText, 12> kLexKinds{{
     {"InvalidDirective", "INVALID_DIRECTIVE_ERROR"},
     {"InvalidConstraint", "INVALID_CONSTRAINT_ERROR"},
 }};
+// One row per kind, in the order of the enum (its last kind closes the table).
+static_assert(kLexKinds.size() == static_cast<std::size_t>(LexErrorKind::InvalidConstraint) + 1);
 
 constexpr std::array<KindText, 25> kAppKinds{{
     {"MetadataWithoutTarget", "MetadataWithoutTargetError"},
@@ -54,6 +56,7 @@ constexpr std::array<KindText, 25> kAppKinds{{
     {"CardinalityViolation", "CardinalityViolationError"},
     {"CollationUnsupported", "CollationUnsupportedError"},
 }};
+static_assert(kAppKinds.size() == static_cast<std::size_t>(AppErrorKind::CollationUnsupported) + 1);
 
 void append_line_suffix(std::uint64_t line, std::string& out) {
     if (line == 0) return;

@@ -18,6 +18,7 @@ constexpr std::array<std::string_view, 11> kLineKindNames{
     "Blank",  "Comment", "Doc",     "Decl", "SectionOpen", "SectionClose",
     "NsOpen", "NsClose", "Content", "Meta", "VarSplat",
 };
+static_assert(kLineKindNames.size() == static_cast<std::size_t>(LineKind::VarSplat) + 1);
 
 // Kind words whose token after the word is always a version, with nothing
 // but blanks after it.

@@ -86,7 +86,8 @@ public:
 
     // Makes the library available: built in, or read, parsed and cached.
     [[nodiscard]] Result<void> load_type_library(std::string_view name, RegistryEntries entries);
-    Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type, RegistryEntries entries);
+    [[nodiscard]] Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type,
+                                                      RegistryEntries entries);
     [[nodiscard]] Result<bool> library_defines_type(std::string_view library, std::string_view type,
                                                     RegistryEntries entries);
 
@@ -98,7 +99,7 @@ public:
     // The names of the units the module defines, in byte order; the module is
     // read and parsed once per resolver.
     [[nodiscard]] Result<UnitNames> load_unit_module(std::string_view name, RegistryEntries entries);
-    Result<UserUnits> unit_module_defs(std::string_view name, RegistryEntries entries);
+    [[nodiscard]] Result<UserUnits> unit_module_defs(std::string_view name, RegistryEntries entries);
     // Each alias unit of the module mapped to the unit its alias chain ends at.
     [[nodiscard]] Result<UnitAliasTable> unit_module_lookup(std::string_view name, RegistryEntries entries);
 
@@ -117,7 +118,7 @@ private:
                                                        const Location& location);
     Error unresolved_error(std::string_view name, std::string_view kind, AppErrorKind error);
     [[nodiscard]] Result<const TypeLibrary*> available_library(std::string_view name, RegistryEntries entries);
-    Result<const UnitDefs*> loaded_unit_module(std::string_view name, RegistryEntries entries);
+    [[nodiscard]] Result<const UnitDefs*> loaded_unit_module(std::string_view name, RegistryEntries entries);
 
     ResolverConfig config_;
     std::map<std::string, TypeLibrary, std::less<>> type_libraries_;

@@ -13,7 +13,7 @@ constexpr std::size_t kMaxProgramSize = 200000;
 
 // The code points of a pattern; a malformed sequence is a syntax error at
 // its first byte.
-std::expected<std::vector<char32_t>, RexRefusal> decode_pattern(std::string_view pattern) {
+[[nodiscard]] std::expected<std::vector<char32_t>, RexRefusal> decode_pattern(std::string_view pattern) {
     std::vector<char32_t> decoded;
     decoded.reserve(pattern.size());
     std::size_t pos = 0;

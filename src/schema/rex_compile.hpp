@@ -44,6 +44,6 @@ struct RexProgram {
 
 // Compiles a pattern (UTF-8), or says why it lies outside the dialect or
 // over one of its limits; a Syntax refusal counts bytes of `pattern`.
-std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern);
+[[nodiscard]] std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern);
 
 }  // namespace bezo

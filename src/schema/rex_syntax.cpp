@@ -47,7 +47,7 @@ class RexParser {
 public:
     explicit RexParser(std::span<const char32_t> pattern) : text_(pattern) {}
 
-    std::expected<RexNode, RexRefusal> parse_whole() {
+    [[nodiscard]] std::expected<RexNode, RexRefusal> parse_whole() {
         auto tree = parse_alternation(0);
         if (too_deep_) return std::unexpected(RexRefusal{RexRefusalKind::TooDeep});
         if (!tree || pos_ != text_.size()) return std::unexpected(RexRefusal{RexRefusalKind::Syntax, pos_});

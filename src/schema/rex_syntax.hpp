@@ -70,6 +70,6 @@ std::string rex_refusal_text(const RexRefusal& refusal);
 // Parses a whole decoded pattern. Refused when the text is outside the
 // dialect (Syntax, positioned in code points), nests groups too deeply
 // (TooDeep), or leaves an unmatched ")".
-std::expected<RexNode, RexRefusal> rex_parse_pattern(std::span<const char32_t> pattern);
+[[nodiscard]] std::expected<RexNode, RexRefusal> rex_parse_pattern(std::span<const char32_t> pattern);
 
 }  // namespace bezo

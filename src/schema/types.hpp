@@ -83,8 +83,8 @@ struct LoweredType {
 // item. A compiled field line never begins with "#" or "//".
 [[nodiscard]] Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& resolver,
                                                    RegistryEntries entries);
-Result<std::vector<std::string>> lower_type_items(const Annotation& annotation, Resolver& resolver,
-                                                  RegistryEntries entries);
+[[nodiscard]] Result<std::vector<std::string>> lower_type_items(const Annotation& annotation, Resolver& resolver,
+                                                                RegistryEntries entries);
 
 // One union member as inline text: its name (with ":" and its unit), then
 // its lowered items in parentheses, e.g. «int(/^-?[0-9]+$/..num)».
@@ -111,8 +111,5 @@ ValueClass type_orders_numerically(std::string_view name, Resolver& resolver, Re
 // The class of a compiled field's items, decided by the first of them that
 // is a telling item.
 ValueClass classify_value_type(std::span<const AnnotationItem> items);
-
-// The entry type of a "!map" annotation that names none.
-std::string_view default_type_name();
 
 }  // namespace bezo
