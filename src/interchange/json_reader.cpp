@@ -168,21 +168,7 @@ private:
             target->data = ValueArray{};
             items = &std::get<ValueArray>(target->data);
         }
-        ++cursor_.pos;
-        skip_whitespace(cursor_);
-        if (!at_end(cursor_) && peek(cursor_) == ']') {
-            ++cursor_.pos;
-            return {};
-        }
-        while (true) {
-            if (auto element = read_child(depth, items); !element) return element;
-            skip_whitespace(cursor_);
-            if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
-            char c = peek(cursor_);
-            ++cursor_.pos;
-            if (c == ']') return {};
-            if (c != ',') return std::unexpected(invalid_at(cursor_.pos - 1));
-        }
+        return read_items(']', [&] { return read_child(depth, items); });
     }
 
     [[nodiscard]] Result<void> read_member(unsigned depth, ValueObject* members) {
@@ -206,19 +192,26 @@ private:
             target->data = ValueObject{};
             members = &std::get<ValueObject>(target->data);
         }
+        return read_items('}', [&] { return read_member(depth, members); });
+    }
+
+    // Reads the comma-separated items of an array or object whose opening
+    // bracket is at the cursor, up to and including `close`.
+    template <class ReadItem>
+    [[nodiscard]] Result<void> read_items(char close, ReadItem&& read_item) {
         ++cursor_.pos;
         skip_whitespace(cursor_);
-        if (!at_end(cursor_) && peek(cursor_) == '}') {
+        if (!at_end(cursor_) && peek(cursor_) == close) {
             ++cursor_.pos;
             return {};
         }
         while (true) {
-            if (auto member = read_member(depth, members); !member) return member;
+            if (auto item = read_item(); !item) return item;
             skip_whitespace(cursor_);
             if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
-            char c = peek(cursor_);
+            const char c = peek(cursor_);
             ++cursor_.pos;
-            if (c == '}') return {};
+            if (c == close) return {};
             if (c != ',') return std::unexpected(invalid_at(cursor_.pos - 1));
             skip_whitespace(cursor_);
         }
@@ -276,12 +269,6 @@ Result<void> parse_json_number(JsonCursor& cursor) {
         if (!take_digits(cursor)) return malformed();
     }
     return {};
-}
-
-Result<std::string> parse_json_string(JsonCursor& cursor) {
-    std::string text;
-    if (auto decoded = decode_json_string(cursor, text); !decoded) return forward_error(decoded);
-    return text;
 }
 
 Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {

@@ -51,9 +51,6 @@ inline constexpr unsigned kMaxJsonDepth = 512;
 // just after it.
 [[nodiscard]] Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
 
-// Reads a string at the opening quote; leaves the cursor after the closing one.
-[[nodiscard]] Result<std::string> parse_json_string(JsonCursor& cursor);
-
 // Advances the cursor past one number lexeme starting at the cursor.
 [[nodiscard]] Result<void> parse_json_number(JsonCursor& cursor);
 

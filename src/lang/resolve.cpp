@@ -71,6 +71,22 @@ std::optional<std::string> read_regular_file(const std::filesystem::path& path) 
     }
 }
 
+// A module from the cache, else loaded, parsed, checked to declare the name
+// it was asked for, and kept in the cache for the rest of the call.
+template <class Module>
+[[nodiscard]] Result<const Module*> cached_module(Resolver& resolver, std::map<std::string, Module, std::less<>>& cache,
+                                                  std::string_view name, RegistryEntries entries, std::string_view kind,
+                                                  Result<Module> (*parse)(std::string_view)) {
+    if (const auto cached = cache.find(name); cached != cache.end()) return &cached->second;
+
+    Result<std::string> text = resolver.load_module_text(name, entries, kind);
+    if (!text) return forward_error(text);
+    Result<Module> module = parse(*text);
+    if (!module) return forward_error(module);
+    if (module->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
+    return &cache.emplace(std::string(name), std::move(*module)).first->second;
+}
+
 }  // namespace
 
 bool is_valid_module_segment(std::string_view segment, bool first) {
@@ -170,14 +186,7 @@ Result<std::string> Resolver::read_module_file(std::string_view name, std::strin
 
 Result<const TypeLibrary*> Resolver::available_library(std::string_view name, RegistryEntries entries) {
     if (const TypeLibrary* builtin = builtin_type_library(name)) return builtin;
-    if (const auto cached = type_libraries_.find(name); cached != type_libraries_.end()) return &cached->second;
-
-    Result<std::string> text = load_module_text(name, entries, "yezo");
-    if (!text) return forward_error(text);
-    Result<TypeLibrary> library = parse_type_library(*text);
-    if (!library) return forward_error(library);
-    if (library->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
-    return &type_libraries_.emplace(std::string(name), std::move(*library)).first->second;
+    return cached_module(*this, type_libraries_, name, entries, "yezo", parse_type_library);
 }
 
 Result<void> Resolver::load_type_library(std::string_view name, RegistryEntries entries) {
@@ -222,14 +231,7 @@ Result<std::string> Resolver::qualify_type_name(std::string_view name, std::span
 }
 
 Result<const UnitDefs*> Resolver::loaded_unit_module(std::string_view name, RegistryEntries entries) {
-    if (const auto cached = unit_modules_.find(name); cached != unit_modules_.end()) return &cached->second;
-
-    Result<std::string> text = load_module_text(name, entries, "gezo");
-    if (!text) return forward_error(text);
-    Result<UnitDefs> module = parse_unit_defs(*text);
-    if (!module) return forward_error(module);
-    if (module->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
-    return &unit_modules_.emplace(std::string(name), std::move(*module)).first->second;
+    return cached_module(*this, unit_modules_, name, entries, "gezo", parse_unit_defs);
 }
 
 Result<UnitNames> Resolver::load_unit_module(std::string_view name, RegistryEntries entries) {

@@ -176,12 +176,6 @@ void append_segments(std::string& path, std::span<const std::string> segments) {
     }
 }
 
-std::string join_path(std::span<const std::string> segments) {
-    std::string path;
-    append_segments(path, segments);
-    return path;
-}
-
 void RelationalText::append_line(std::string_view line) {
     const bool extends_header_block = in_header_block_ && is_header_line(line);
     text_ += line;

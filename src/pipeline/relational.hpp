@@ -38,9 +38,6 @@ std::string normalize_key(std::string_view key);
 // Appends "/" and each segment to a joined path text.
 void append_segments(std::string& path, std::span<const std::string> segments);
 
-// "" for no segments, else "/" and the segments joined with "/".
-std::string join_path(std::span<const std::string> segments);
-
 // The relational text being written. Lines are appended to one buffer; the
 // leading header block (the run of ".!" and ".?" lines at the top) is
 // tracked so that the delegation lines can be placed after it at the end.

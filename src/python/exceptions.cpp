@@ -82,8 +82,6 @@ PyObject* core_error_to_pyerr(const Error& error) {
 
 PyObject* pyerr_from_string(std::string_view message) { return raise_instance_of(bezo_error_class(), message); }
 
-PyObject* pyerr_from_str(const char* message) { return pyerr_from_string(message); }
-
 PyObject* validation_verdict_to_pyerr(const AppErrorAt& verdict) {
     return raise_instance_of(validation_error_class(), app_error_display(verdict));
 }
