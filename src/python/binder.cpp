@@ -1,5 +1,7 @@
 #include "python/binder.hpp"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "python/exceptions.hpp"
@@ -41,10 +43,16 @@ void report_missing(const Signature& signature, const std::vector<const char*>& 
                    (missing.size() == 1 ? "argument" : "arguments") + ": " + join_quoted(missing));
 }
 
-std::string utf8_of(PyObject* text) {
+// The UTF-8 of a str; none, with no exception left pending, when it has
+// none (a lone surrogate).
+std::optional<std::string_view> utf8_of(PyObject* text) {
     Py_ssize_t size = 0;
     const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-    return std::string(data, static_cast<std::size_t>(size));
+    if (data == nullptr) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return std::string_view(data, static_cast<std::size_t>(size));
 }
 
 std::string type_name_of(PyObject* object) {
@@ -53,7 +61,13 @@ std::string type_name_of(PyObject* object) {
         PyErr_Clear();
         return "?";
     }
-    return utf8_of(name.get());
+    return std::string(utf8_of(name.get()).value_or("?"));
+}
+
+// The keyword is shown as Python shows it (%S), since it may have no UTF-8.
+void report_unexpected_keyword(const Signature& signature, PyObject* keyword) {
+    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'", display_name(signature).c_str(),
+                 keyword);
 }
 
 void report_not_str(PyObject* value) {
@@ -87,16 +101,17 @@ bool bind_keywords(const Signature& signature, PyObject* kwargs, std::vector<PyO
     PyObject* value = nullptr;
     Py_ssize_t position = 0;
     while (PyDict_Next(kwargs, &position, &key, &value)) {
-        std::string keyword = PyUnicode_Check(key) ? utf8_of(key) : std::string();
-        if (PyErr_Occurred()) return false;
+        // A keyword without UTF-8 (a lone surrogate) names no parameter.
+        const std::optional<std::string_view> keyword = PyUnicode_Check(key) ? utf8_of(key) : std::nullopt;
         std::size_t index = 0;
-        while (index < signature.params.size() && keyword != signature.params[index].name) ++index;
-        if (index == signature.params.size()) {
-            set_type_error(display_name(signature) + " got an unexpected keyword argument '" + keyword + "'");
+        while (keyword && index < signature.params.size() && *keyword != signature.params[index].name) ++index;
+        if (!keyword || index == signature.params.size()) {
+            report_unexpected_keyword(signature, key);
             return false;
         }
         if (slots[index] != nullptr) {
-            set_type_error(display_name(signature) + " got multiple values for argument '" + keyword + "'");
+            set_type_error(display_name(signature) + " got multiple values for argument '" + std::string(*keyword) +
+                           "'");
             return false;
         }
         slots[index] = value;

@@ -11,7 +11,10 @@
 namespace bezo::py {
 
 // Borrowed references to the classes, created on first use and kept for the
-// life of the process. NULL with an exception set when creation failed.
+// life of the process. When BezoError or ValidationError cannot be created
+// the getter raises a fault (so the call ends with PanicException); when
+// PanicException itself cannot be, its getter returns NULL with the
+// interpreter's exception set.
 PyObject* bezo_error_class();
 PyObject* validation_error_class();
 PyObject* panic_exception_class();
@@ -19,7 +22,6 @@ PyObject* panic_exception_class();
 // Each sets a pending exception and returns NULL, so bodies can `return` it.
 PyObject* core_error_to_pyerr(const Error& error);
 PyObject* pyerr_from_string(std::string_view message);
-PyObject* pyerr_from_str(const char* message);
 PyObject* validation_verdict_to_pyerr(const AppErrorAt& verdict);
 PyObject* raise_panic(std::string_view message);
 

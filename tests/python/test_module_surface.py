@@ -95,6 +95,7 @@ def test_version():
     (lambda: bezo.import_schema("a", "b", "c", "d", "e"),
      "import_schema() takes from 2 to 4 positional arguments but 5 were given"),
     (lambda: bezo.compile(txt="a"), "compile() got an unexpected keyword argument 'txt'"),
+    (lambda: bezo.compile("a", **{"\ud800": "b"}), "compile() got an unexpected keyword argument '\ud800'"),
     (lambda: bezo.fmt("a", text="b"), "fmt() got multiple values for argument 'text'"),
     (lambda: bezo.compile(), "compile() missing 1 required positional argument: 'text'"),
     (lambda: bezo.validate("a"), "validate() missing 1 required positional argument: 'schema'"),
