@@ -250,7 +250,7 @@ public:
         }
         if (auto meta = sigil_line(text)) return *meta;
         if (auto eq = has_unquoted_eq(text)) return content(text, *eq);
-        if (mode_ == LexMode::Document && text.starts_with("$/.") && is_ident(text.substr(3))) {
+        if (mode_ == LexMode::Document && text.starts_with("$/.") && is_plain_identifier(text.substr(3))) {
             return make_line(LineKind::VarSplat, text.substr(3));
         }
         return fallback(text);
@@ -308,7 +308,7 @@ private:
     // annotation line.
     static bool is_constraint_line(std::string_view text) {
         std::string_view name = token_until_blank(text.substr(1));
-        if (!is_ident(name)) return false;
+        if (!is_plain_identifier(name)) return false;
         return split_annotation_line(trim_leading_blanks(text.substr(1 + name.size()))).has_value();
     }
 
@@ -488,8 +488,6 @@ std::string_view skip_version_token(std::string_view text) {
 }
 
 std::optional<std::size_t> has_unquoted_eq(std::string_view text) { return find_unquoted(text, '='); }
-
-bool is_ident(std::string_view text) { return is_plain_identifier(text); }
 
 std::string_view leading_alnum_word(std::string_view text) {
     std::size_t end = 0;

@@ -87,10 +87,6 @@ std::string_view skip_version_token(std::string_view text);
 // inside quotes stand for one and keep them open).
 std::optional<std::size_t> has_unquoted_eq(std::string_view text);
 
-// A non-empty text of an ASCII letter or "_" followed by ASCII letters,
-// digits or "_".
-bool is_ident(std::string_view text);
-
 // The leading run of ASCII letters and digits.
 std::string_view leading_alnum_word(std::string_view text);
 
