@@ -6,9 +6,9 @@
 
 #include <unicode/uchar.h>
 
+#include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
-#include "core/text.hpp"
 #include "interchange/json_text.hpp"
 #include "interchange/json_writer.hpp"
 

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <optional>
 
-#include "interchange/base64url.hpp"
+#include "core/fault.hpp"
 #include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "interchange/base64url.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
-#include "core/fault.hpp"
-#include "core/utf8.hpp"
 #include "lang/anno.hpp"
 
 namespace bezo {

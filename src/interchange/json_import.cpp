@@ -1,8 +1,8 @@
 #include "interchange/json_import.hpp"
 
+#include "core/utf8.hpp"
 #include "interchange/authored_writer.hpp"
 #include "interchange/json_reader.hpp"
-#include "core/utf8.hpp"
 
 namespace bezo {
 

@@ -1,12 +1,11 @@
 #include "lang/lexer.hpp"
 
-#include "core/utf8.hpp"
-
 #include <algorithm>
 #include <array>
 
-#include "lang/anno.hpp"
 #include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "lang/anno.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
 #include "lang/unit.hpp"

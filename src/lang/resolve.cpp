@@ -8,9 +8,9 @@
 #include <cerrno>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 #include "lang/anno.hpp"
 #include "lang/unitdefs.hpp"
-#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {

@@ -1,7 +1,7 @@
 #include "pipeline/compile_line.hpp"
 
-#include "lang/anno.hpp"
 #include "core/text.hpp"
+#include "lang/anno.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
 #include "pipeline/union_member.hpp"
