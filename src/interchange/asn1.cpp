@@ -9,8 +9,7 @@
 #include "core/utf8.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/canonical_reader.hpp"
-#include "interchange/canonical_to_value.hpp"
+#include "interchange/binary_export.hpp"
 #include "interchange/integer_token.hpp"
 #include "lang/decimal.hpp"
 
@@ -414,18 +413,10 @@ Result<void> encode_der_string(const Value& value, std::uint32_t tag, Bytes& out
     return {};
 }
 
-Result<Bytes> asn1_export_body(const CanonicalValue& tree) {
-    auto value = tree_to_value(tree);
-    if (!value) return forward_error(value);
-    Bytes out;
-    if (auto written = encode_der_value(*value, out, 0); !written) return forward_error(written);
-    return out;
-}
+Result<Bytes> asn1_export_body(const CanonicalValue& tree) { return encode_canonical_tree(tree, encode_der_value); }
 
 Result<Bytes> export_asn1(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return forward_error(tree);
-    return asn1_export_body(*tree);
+    return encode_canonical_text(canonical_text, asn1_export_body);
 }
 
 }  // namespace bezo

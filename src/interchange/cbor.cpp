@@ -13,8 +13,7 @@
 #include "core/text.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/canonical_reader.hpp"
-#include "interchange/canonical_to_value.hpp"
+#include "interchange/binary_export.hpp"
 #include "interchange/integer_token.hpp"
 
 namespace bezo {
@@ -302,18 +301,10 @@ Result<void> encode_cbor_value(const Value& value, Bytes& out, unsigned depth) {
     return {};
 }
 
-Result<Bytes> cbor_export_body(const CanonicalValue& tree) {
-    auto value = tree_to_value(tree);
-    if (!value) return forward_error(value);
-    Bytes out;
-    if (auto written = encode_cbor_value(*value, out, 0); !written) return forward_error(written);
-    return out;
-}
+Result<Bytes> cbor_export_body(const CanonicalValue& tree) { return encode_canonical_tree(tree, encode_cbor_value); }
 
 Result<Bytes> export_cbor(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return forward_error(tree);
-    return cbor_export_body(*tree);
+    return encode_canonical_text(canonical_text, cbor_export_body);
 }
 
 }  // namespace bezo
