@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/asn1.hpp"
+#include "interchange/cbor.hpp"
 #include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
 #include "pipeline/compiler.hpp"
@@ -54,7 +56,7 @@ struct SchemaImporter {
 
 constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
 constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
-constexpr std::array<BinaryExporter, 0> kBinaryExporters{};
+constexpr std::array<BinaryExporter, 2> kBinaryExporters{{{"cbor", export_cbor}, {"asn1", export_asn1}}};
 constexpr std::array<SchemaImporter, 0> kSchemaImporters{};
 
 template <class Table>

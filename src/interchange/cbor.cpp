@@ -1,0 +1,310 @@
+#include "interchange/cbor.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "interchange/asn1_time.hpp"
+#include "interchange/base64url.hpp"
+#include "interchange/binary_export.hpp"
+#include "interchange/integer_token.hpp"
+
+namespace bezo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kUnsigned = 0;
+constexpr std::uint8_t kNegative = 1;
+constexpr std::uint8_t kByteString = 2;
+constexpr std::uint8_t kTextString = 3;
+constexpr std::uint8_t kArray = 4;
+constexpr std::uint8_t kMap = 5;
+
+constexpr std::uint8_t kDateTimeTag = 0xC0;
+constexpr std::uint8_t kPositiveBignumTag = 0xC2;
+constexpr std::uint8_t kNegativeBignumTag = 0xC3;
+constexpr std::uint8_t kFalse = 0xF4;
+constexpr std::uint8_t kTrue = 0xF5;
+constexpr std::uint8_t kNull = 0xF6;
+constexpr std::uint8_t kHalf = 0xF9;
+constexpr std::uint8_t kSingle = 0xFA;
+constexpr std::uint8_t kDouble = 0xFB;
+
+constexpr std::uint16_t kHalfPositiveInfinity = 0x7C00;
+constexpr std::uint16_t kHalfNegativeInfinity = 0xFC00;
+constexpr std::uint16_t kHalfNan = 0x7E00;
+
+// 2^64, the first magnitude that needs a bignum (for a negative integer, the
+// first beyond it).
+constexpr std::string_view kTwoToThe64 = "18446744073709551616";
+
+// Objects up to this size are checked for repeated keys pair by pair.
+constexpr std::size_t kPairwiseKeyCheck = 8;
+
+std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+template <class Unsigned>
+void append_big_endian(Unsigned value, Bytes& out) {
+    for (int shift = 8 * (sizeof(Unsigned) - 1); shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+void write_half(std::uint16_t bits, Bytes& out) {
+    out.push_back(kHalf);
+    append_big_endian(bits, out);
+}
+
+void write_text(std::string_view text, Bytes& out) {
+    cbor_write_head(kTextString, text.size(), out);
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+// Compares a digit run without leading zeros with 2^64 by its digits.
+int compare_with_two_to_the_64(std::string_view digits) {
+    if (digits.size() != kTwoToThe64.size()) return digits.size() < kTwoToThe64.size() ? -1 : 1;
+    return digits.compare(kTwoToThe64);
+}
+
+// Tag 2 with the magnitude, or tag 3 with the magnitude less one.
+void write_bignum(bool negative, std::string_view digits, Bytes& out) {
+    Bytes magnitude = decimal_to_magnitude_bytes(digits);
+    if (negative) {
+        // Less one, the borrow running from the last byte.
+        for (auto byte = magnitude.rbegin(); byte != magnitude.rend(); ++byte) {
+            if ((*byte)-- != 0) break;
+        }
+        if (magnitude.front() == 0) magnitude.erase(magnitude.begin());
+    }
+    out.push_back(negative ? kNegativeBignumTag : kPositiveBignumTag);
+    cbor_write_head(kByteString, magnitude.size(), out);
+    out.insert(out.end(), magnitude.begin(), magnitude.end());
+}
+
+void write_integer(bool negative, std::string_view digits, Bytes& out) {
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.empty()) {
+        out.push_back(0x00);
+        return;
+    }
+    const int order = compare_with_two_to_the_64(digits);
+    if (order < 0) {
+        const std::uint64_t magnitude = *parse_ascii_unsigned(digits);
+        if (negative) {
+            cbor_write_head(kNegative, magnitude - 1, out);
+        } else {
+            cbor_write_head(kUnsigned, magnitude, out);
+        }
+    } else if (order == 0 && negative) {
+        cbor_write_head(kNegative, std::numeric_limits<std::uint64_t>::max(), out);
+    } else {
+        write_bignum(negative, digits, out);
+    }
+}
+
+// The exponent digits of a number text, saturated far beyond any binary64
+// exponent so that no digit count can overflow.
+std::int64_t saturated_exponent(std::string_view text) {
+    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+')) text.remove_prefix(1);
+    std::int64_t value = 0;
+    for (const char digit : text) value = std::min(kLimit, value * 10 + (digit - '0'));
+    return negative ? -value : value;
+}
+
+// The value of a number text that lies beyond binary64's range: infinity
+// when its first significant digit stands at a positive power of ten
+// (overflow), otherwise zero (underflow), with the text's sign.
+double out_of_range_value(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+')) text.remove_prefix(1);
+    const std::size_t exponent_at = std::min(text.find_first_of("eE"), text.size());
+    const std::string_view mantissa = text.substr(0, exponent_at);
+    const std::int64_t exponent = saturated_exponent(text.substr(std::min(exponent_at + 1, text.size())));
+    const auto point = static_cast<std::int64_t>(std::min(mantissa.find('.'), mantissa.size()));
+    const auto first = static_cast<std::int64_t>(std::min(mantissa.find_first_not_of("0."), mantissa.size()));
+    const std::int64_t place = first < point ? point - first - 1 : point - first;
+    const double magnitude = place + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+}
+
+// The binary16 bits of a binary32 value that binary16 holds exactly.
+std::optional<std::uint16_t> exact_half(float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    const auto sign = static_cast<std::uint16_t>((bits >> 16) & 0x8000);
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    const std::uint32_t fraction = bits & 0x7FFFFF;
+    if (biased == 0xFF) return static_cast<std::uint16_t>(sign | kHalfPositiveInfinity);
+    if (biased == 0) return fraction == 0 ? std::optional<std::uint16_t>(sign) : std::nullopt;
+    const int exponent = biased - 127;
+    if (exponent >= -14 && exponent <= 15) {
+        if ((fraction & 0x1FFF) != 0) return std::nullopt;
+        return static_cast<std::uint16_t>(sign | (exponent + 15) << 10 | fraction >> 13);
+    }
+    if (exponent >= -24 && exponent < -14) {
+        // A binary16 subnormal: the significand in units of 2^-24.
+        const std::uint32_t significand = fraction | 0x800000;
+        const int shift = -exponent - 1;
+        if ((significand & ((1u << shift) - 1)) != 0) return std::nullopt;
+        return static_cast<std::uint16_t>(sign | significand >> shift);
+    }
+    return std::nullopt;
+}
+
+// The shortest of binary16, binary32 and binary64 that holds the value.
+void write_float(double value, Bytes& out) {
+    if (std::isnan(value)) {
+        write_half(kHalfNan, out);
+        return;
+    }
+    const bool fits_single = std::isinf(value) || std::fabs(value) <= std::numeric_limits<float>::max();
+    const float single = fits_single ? static_cast<float>(value) : 0.0f;
+    if (!fits_single || static_cast<double>(single) != value) {
+        out.push_back(kDouble);
+        append_big_endian(std::bit_cast<std::uint64_t>(value), out);
+    } else if (const auto half = exact_half(single)) {
+        write_half(*half, out);
+    } else {
+        out.push_back(kSingle);
+        append_big_endian(std::bit_cast<std::uint32_t>(single), out);
+    }
+}
+
+Result<void> write_number(std::string_view text, Bytes& out) {
+    const bool negative = text.starts_with('-');
+    if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
+        write_integer(negative, text.substr(negative ? 1 : 0), out);
+        return {};
+    }
+    // from_chars, unlike strtod, ignores the locale; it takes no "+" sign.
+    std::string_view unsigned_text = text;
+    if (text.starts_with('+') && !text.substr(1).starts_with('-')) unsigned_text.remove_prefix(1);
+    double value = 0;
+    const char* end = unsigned_text.data() + unsigned_text.size();
+    const auto [stop, error] = std::from_chars(unsigned_text.data(), end, value);
+    if (stop != end || error == std::errc::invalid_argument) return fail("bad number: " + std::string(text));
+    if (error == std::errc::result_out_of_range) value = out_of_range_value(text);
+    write_float(value, out);
+    return {};
+}
+
+// Tag 0 needs an RFC 3339 date-time with an upper-case "T" and "Z"; a
+// literal of another shape, or without a zone, stays a plain text.
+std::optional<std::string> tagged_datetime(std::string_view literal) {
+    const auto token = parse_datetime_token(literal);
+    if (!token || token->zone.empty()) return std::nullopt;
+    std::string stamp(literal);
+    stamp[10] = 'T';
+    if (stamp.back() == 'z') stamp.back() = 'Z';
+    return stamp;
+}
+
+Result<void> write_typed(const TypedValue& typed, Bytes& out) {
+    if (typed.library == "std/enc" && typed.type_name == "bin") {
+        const auto bytes = base64url_decode(typed.literal);
+        if (!bytes) return fail("invalid base64url payload");
+        cbor_write_head(kByteString, bytes->size(), out);
+        out.insert(out.end(), bytes->begin(), bytes->end());
+    } else if (typed.library == "std/num") {
+        std::uint16_t half = kHalfNan;
+        if (typed.literal == "inf") half = kHalfPositiveInfinity;
+        if (typed.literal == "-inf") half = kHalfNegativeInfinity;
+        write_half(half, out);
+    } else if (typed.library == "std/time" && typed.type_name == "datetime") {
+        const auto stamp = tagged_datetime(typed.literal);
+        if (stamp) out.push_back(kDateTimeTag);
+        write_text(stamp ? *stamp : typed.literal, out);
+    } else {
+        write_text(typed.literal, out);
+    }
+    return {};
+}
+
+// The first key that repeats an earlier one, if any.
+const std::string* repeated_key(const ValueObject& members) {
+    if (members.size() <= kPairwiseKeyCheck) {
+        for (auto member = members.begin(); member != members.end(); ++member) {
+            for (auto earlier = members.begin(); earlier != member; ++earlier) {
+                if (earlier->key == member->key) return &member->key;
+            }
+        }
+        return nullptr;
+    }
+    std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>> seen;
+    seen.reserve(members.size());
+    for (const ValueMember& member : members) {
+        if (!seen.insert(member.key).second) return &member.key;
+    }
+    return nullptr;
+}
+
+Result<void> write_map(const ValueObject& members, Bytes& out, unsigned depth) {
+    if (const std::string* key = repeated_key(members)) return fail("CBOR cannot represent the repeated key " + *key);
+    cbor_write_head(kMap, members.size(), out);
+    for (const ValueMember& member : members) {
+        write_text(member.key, out);
+        if (auto written = encode_cbor_value(member.value, out, depth + 1); !written) return forward_error(written);
+    }
+    return {};
+}
+
+}  // namespace
+
+void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
+    const auto initial = static_cast<std::uint8_t>(major << 5);
+    if (argument < 24) {
+        out.push_back(static_cast<std::uint8_t>(initial | argument));
+    } else if (argument <= 0xFF) {
+        out.push_back(initial | 24);
+        out.push_back(static_cast<std::uint8_t>(argument));
+    } else if (argument <= 0xFFFF) {
+        out.push_back(initial | 25);
+        append_big_endian(static_cast<std::uint16_t>(argument), out);
+    } else if (argument <= 0xFFFFFFFF) {
+        out.push_back(initial | 26);
+        append_big_endian(static_cast<std::uint32_t>(argument), out);
+    } else {
+        out.push_back(initial | 27);
+        append_big_endian(argument, out);
+    }
+}
+
+Result<void> encode_cbor_value(const Value& value, Bytes& out, unsigned depth) {
+    if (depth > kMaxCborDepth) return fail("nesting too deep for CBOR export");
+    if (value.is<NullValue>()) {
+        out.push_back(kNull);
+    } else if (const auto* boolean = value.get_if<BoolValue>()) {
+        out.push_back(boolean->value ? kTrue : kFalse);
+    } else if (const auto* number = value.get_if<NumberValue>()) {
+        return write_number(number->text, out);
+    } else if (const auto* text = value.get_if<StringValue>()) {
+        write_text(text->text, out);
+    } else if (const auto* typed = value.get_if<TypedValue>()) {
+        return write_typed(*typed, out);
+    } else if (const auto* items = value.get_if<ValueArray>()) {
+        cbor_write_head(kArray, items->size(), out);
+        for (const Value& item : *items) {
+            if (auto written = encode_cbor_value(item, out, depth + 1); !written) return forward_error(written);
+        }
+    } else {
+        return write_map(*value.get_if<ValueObject>(), out, depth);
+    }
+    return {};
+}
+
+Result<Bytes> cbor_export_body(const CanonicalValue& tree) { return encode_canonical_tree(tree, encode_cbor_value); }
+
+Result<Bytes> export_cbor(std::string_view canonical_text) {
+    return encode_canonical_text(canonical_text, cbor_export_body);
+}
+
+}  // namespace bezo

@@ -1,0 +1,21 @@
+// Lower-case hexadecimal of a byte sequence, so byte expectations read like
+// the dumps they come from.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace bezo {
+
+inline std::string hex(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const std::uint8_t byte : bytes) {
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0x0F];
+    }
+    return out;
+}
+
+}  // namespace bezo

@@ -1,0 +1,59 @@
+#include "interchange/cbor.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "interchange/bytes_hex.hpp"
+
+namespace bezo {
+namespace {
+
+TEST(CborHead, ShortestArgumentAtEachBoundary) {
+    const std::pair<std::uint64_t, std::string> cases[] = {{23, "77"},
+                                                           {24, "7818"},
+                                                           {255, "78ff"},
+                                                           {256, "790100"},
+                                                           {65535, "79ffff"},
+                                                           {65536, "7a00010000"},
+                                                           {4294967295, "7affffffff"},
+                                                           {4294967296, "7b0000000100000000"},
+                                                           {UINT64_MAX, "7bffffffffffffffff"}};
+    for (const auto& [argument, expected] : cases) {
+        std::vector<std::uint8_t> out;
+        cbor_write_head(3, argument, out);
+        EXPECT_EQ(hex(out), expected) << argument;
+    }
+}
+
+// Comments name what each row sits at the edge of.
+TEST(CborNumber, ShortestExactFloat) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"1.0", "f93c00"},
+        {"0e5", "f90000"},
+        {"65504.0", "f97bff"},                 // largest half
+        {"65520.0", "fa477ff000"},             // one bit too many for a half
+        {"6.103515625e-05", "f90400"},         // least normal half
+        {"6.097555160522461e-05", "f903ff"},   // largest subnormal half
+        {"5.960464477539063e-08", "f90001"},   // least subnormal half
+        {"1.7881393432617188e-07", "f90003"},  // subnormal with two bits
+        {"2.9802322387695312e-08", "fa33000000"},
+        {"3.4028234663852886e38", "fa7f7fffff"},  // largest single
+        {"3.4028235677973366e38", "fb47effffff0000000"},
+        {"1e300", "fb7e37e43c8800759c"},
+        {"0.00001e314", "f97c00"},  // overflow and underflow by the first digit's place
+        {"-1e400", "f9fc00"},
+        {"100000e-329", "f90000"},
+        {"-1e-400", "f98000"},
+        {"1e999999999999999999999999999999", "f97c00"},
+        {"1e-999999999999999999999999999999", "f90000"},
+        {"1.2.3", "bad number: 1.2.3"}};
+    for (const auto& [text, expected] : cases) {
+        std::vector<std::uint8_t> out;
+        const auto written = encode_cbor_value(Value::number(text), out, 0);
+        EXPECT_EQ(written ? hex(out) : written.error().other(), expected) << text;
+    }
+}
+
+}  // namespace
+}  // namespace bezo
