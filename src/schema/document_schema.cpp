@@ -54,6 +54,7 @@ public:
         auto text = resolver.load_module_text(directive.name, registry, "whezo");
         if (!text) return forward_error(text);
         if (!is_valid_utf8(*text)) return std::unexpected(Error::Other(directive.name + ".whezo is not UTF-8"));
+        if (auto charged = budget_.charge(text->size()); !charged) return charged;
         return merge_text(*text, directive.path);
     }
 

@@ -68,14 +68,14 @@ void merge_keyed_line(KeyedLines& merged, std::string line);
 // Every line followed by one line feed.
 std::string join_compiled_lines(const std::vector<std::string>& lines);
 
-// The bytes of merged lines one call may produce: directives that name
-// schemas many times, under many paths, multiply their lines.
+// The bytes of schema text one call may load and merge: directives that
+// name schemas many times, under many paths, multiply their lines.
 class MergeBudget {
 public:
     static constexpr std::size_t kLimit = std::size_t{1} << 30;
 
-    // Charges the bytes of one line; fails once the call has merged more
-    // than the limit.
+    // Charges the bytes of one loaded text or merged line; fails once the
+    // call has charged more than the limit.
     [[nodiscard]] Result<void> charge(std::size_t bytes);
 
 private:

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -153,11 +154,12 @@ struct CompiledParent {
 
 // What the runs of one compilation share: the names of the parents being
 // compiled (outermost first), the parents compiled so far by name and text,
-// and the budget of merged lines.
+// the budget of loaded and merged text, and the compiled patterns.
 struct Inheritance {
     std::vector<std::string> stack;
     TextMap<CompiledParent> parents;
     MergeBudget budget;
+    PatternCache patterns;
 };
 
 // A compiled text with the inheritance facts its parent cache entry needs.
@@ -253,11 +255,14 @@ private:
         if (is_web_location(name)) return app_error(AppErrorKind::SchemaResolution);
         auto text = resolver_.load_module_text(name, registry_, "hezo");
         if (!text) return forward_error(text);
+        if (auto charged = inheritance_.budget.charge(text->size()); !charged) return charged;
         auto parent = compiled_parent(name, *text);
         if (!parent) return forward_error(parent);
-        ancestors_.insert(name);
-        ancestors_.insert((*parent)->ancestors.begin(), (*parent)->ancestors.end());
-        height_ = std::max(height_, (*parent)->height + 1);
+        if (parents_seen_.insert(*parent).second) {
+            ancestors_.insert(name);
+            ancestors_.insert((*parent)->ancestors.begin(), (*parent)->ancestors.end());
+            height_ = std::max(height_, (*parent)->height + 1);
+        }
         return merge_parent_lines((*parent)->lines, directive->path);
     }
 
@@ -512,14 +517,14 @@ private:
         auto field = read_lowered_items(lowered.items, 0);
         if (!field) return forward_error(field);
         std::string_view default_value = value;
-        if (!satisfies_constraints(field->items, value, patterns_)) {
+        if (!satisfies_constraints(field->items, value, inheritance_.patterns)) {
             const auto candidate = std::ranges::find_if(lowered.candidates, [&](const std::string& text) {
-                return satisfies_constraints(field->items, text, patterns_);
+                return satisfies_constraints(field->items, text, inheritance_.patterns);
             });
             if (candidate != lowered.candidates.end()) {
                 default_value = *candidate;
-            } else if (optional && !satisfies_constraints(field->items, "", patterns_) && !path.ends_with("::") &&
-                       !names_null(field->items)) {
+            } else if (optional && !satisfies_constraints(field->items, "", inheritance_.patterns) &&
+                       !path.ends_with("::") && !names_null(field->items)) {
                 return app_error(AppErrorKind::SchemaOptionalWithoutDefault);
             } else {
                 default_value = {};
@@ -603,9 +608,10 @@ private:
     std::vector<std::string> unit_imports_;
     std::optional<UnitNames> unit_names_;
     std::vector<RegistryEntry> registry_;
+    // The parents this text named, and what they bring above it.
+    std::unordered_set<const CompiledParent*> parents_seen_;
     TextSet ancestors_;
     std::size_t height_ = 0;
-    PatternCache patterns_;
 };
 
 [[nodiscard]] Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver,
