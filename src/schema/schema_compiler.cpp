@@ -566,14 +566,15 @@ private:
     // it: the child's line then replaces the parent's.
     [[nodiscard]] Result<void> claim_field_path(const std::string& path) {
         if (output_.index.contains(path)) return {};
-        if (!own_field_paths_.insert(path).second) return app_error(AppErrorKind::SchemaDuplicateKey);
+        auto [own, inserted] = own_keys_.try_emplace(path, true);
+        if (!inserted && std::exchange(own->second, true)) return app_error(AppErrorKind::SchemaDuplicateKey);
         return {};
     }
 
     // Puts one of the text's own lines in place of a parent's line under the
     // same key, or at the end; the key is then the child's.
     void write_own_line(const std::string& key, std::string line) {
-        own_keys_.insert(key);
+        own_keys_.try_emplace(key, false);
         upsert_keyed_line(output_.lines, output_.index, key, std::move(line));
     }
 
@@ -595,10 +596,9 @@ private:
     Inheritance& inheritance_;
     // The output lines, and the keys of the lines merged from parents.
     KeyedLines output_;
-    // Paths of fields the text wrote that no parent gave.
-    TextSet own_field_paths_;
-    // Keys of every line the text itself wrote.
-    TextSet own_keys_;
+    // The key of every line the text itself wrote, true for the paths of
+    // its fields that no parent gave.
+    TextMap<bool> own_keys_;
     std::optional<std::string> open_section_;
     std::vector<Block> blocks_;
     // "/" and the segments of every open block, joined.

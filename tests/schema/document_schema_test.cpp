@@ -17,7 +17,7 @@ using Preloads = std::vector<std::pair<std::string, std::string>>;
 const Preloads kDelegating = {
     {"main", ".!whezo main\n/billing [schema::inv]\n/items/@i [schema::row|other]\n"},
     {"inv", ".!whezo inv strict\n.!provenance:bogus\n# note\n// doc\n  /^/'::total=\n"},
-    {"row", ".!whezo row\n.!provenance:none\n\t!int'::n=\n"},
+    {"row", ".!whezo row\n# c\n // d\n.!provenance:none\n\t!int'::n=\n"},
 };
 
 Result<std::optional<CompiledSchema>> load(std::string_view document, const Preloads& schemas) {

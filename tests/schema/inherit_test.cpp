@@ -57,7 +57,8 @@ TEST(SchemaInheritance, LineKeys) {
         std::string_view line;
         std::string_view key;
     } cases[] = {
-        {"!int'::id?=5", "::id"},   {"/^/'/\"a=b\"::k=v", "/\"a=b\"::k"}, {"/^/'=x", ""},         {"/a/@b [min=1]", "/a/@b"}, {"/a/@b\t[min=1]", "/a/@b"},          {"/lonely", "/lonely"},
+        {"!int'::id?=5", "::id"},   {"/^/'/\"a=b\"::k=v", "/\"a=b\"::k"}, {"/^/'=x", ""},
+        {"/a/@b [min=1]", "/a/@b"}, {"/a/@b\t[min=1]", "/a/@b"},          {"/lonely", "/lonely"},
     };
     for (const auto& c : cases) EXPECT_EQ(inherited_line_key(c.line), c.key) << c.line;
 }
