@@ -42,7 +42,9 @@ private:
             return {};
         }
         if (line.starts_with(declaration)) {
-            schema_.strict = schema_.strict || has_strict_word(line);
+            if (has_strict_word(line)) {
+                schema_.strict = true;
+            }
         } else if (line.starts_with(provenance)) {
             const std::string_view word = trim_blanks(line.substr(provenance.size()));
             const auto level = parse_provenance_level(word);
