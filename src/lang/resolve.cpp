@@ -29,10 +29,6 @@ bool is_valid_module_name(std::string_view name) {
     }
 }
 
-bool is_web_location(std::string_view location) {
-    return location.starts_with("http://") || location.starts_with("https://");
-}
-
 // Owns a file descriptor for the length of one read.
 class FileHandle {
 public:
@@ -88,6 +84,17 @@ template <class Module>
 }
 
 }  // namespace
+
+bool is_web_location(std::string_view location) {
+    return location.starts_with("http://") || location.starts_with("https://");
+}
+
+std::optional<RegistryEntry> parse_registry_pair(std::string_view argument) {
+    argument = trim_blanks(argument);
+    const auto eq = argument.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return RegistryEntry{std::string(argument.substr(0, eq)), std::string(argument.substr(eq + 1))};
+}
 
 bool is_valid_module_segment(std::string_view segment, bool first) {
     if (segment.empty()) return false;

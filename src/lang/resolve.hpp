@@ -132,6 +132,15 @@ private:
 // a digit) followed by letters, digits, "-" and "_".
 bool is_valid_module_segment(std::string_view segment, bool first);
 
+// A location (or a schema name) beginning with "http://" or "https://":
+// a web address, refused and never fetched.
+bool is_web_location(std::string_view location);
+
+// The pair of a ".!registry" directive from the text after the word: trimmed
+// of blanks and tabs, cut at its first "=" into namespace and location. No
+// value without "=".
+std::optional<RegistryEntry> parse_registry_pair(std::string_view argument);
+
 // The default location of a kind word; every one is a web address, so a
 // module that reaches it is refused. No value for kinds without one.
 std::optional<std::string_view> default_module_base(std::string_view kind);

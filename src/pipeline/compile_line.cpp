@@ -324,7 +324,7 @@ template <class Value, class Expand>
 // A field under "!map<T>": one line per "key:value" entry of the value.
 [[nodiscard]] Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
     const Annotation& annotation = *state.pending_annotation;
-    if (annotation.unit || !annotation.constraints.empty()) {
+    if (annotation.unit || !annotation.constraints.empty() || !annotation.alternatives.empty()) {
         return std::unexpected(Error::Other("a map annotation admits neither a unit nor inline constraints"));
     }
     const std::string signature = render_type_signature(&annotation, state.pending_provenance);

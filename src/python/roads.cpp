@@ -14,6 +14,7 @@
 #include "interchange/json_import.hpp"
 #include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
+#include "schema/schema_compiler.hpp"
 
 namespace bezo::py {
 namespace {
@@ -72,7 +73,10 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
 PyObject* road_compile(const BoundTexts& args) { return to_python(compile_text(*args[0])); }
 PyObject* road_denormalize(const BoundTexts&) { return not_available("denormalize"); }
 PyObject* road_build(const BoundTexts&) { return not_available("build"); }
-PyObject* road_compile_schema(const BoundTexts&) { return not_available("compile_schema"); }
+PyObject* road_compile_schema(const BoundTexts& args) {
+    Resolver resolver;
+    return to_python(compile_schema_text(*args[0], resolver));
+}
 PyObject* road_validate(const BoundTexts&) { return not_available("validate"); }
 PyObject* road_fmt(const BoundTexts&) { return not_available("fmt"); }
 PyObject* road_unbuild(const BoundTexts&) { return not_available("unbuild"); }

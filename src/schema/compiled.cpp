@@ -42,7 +42,9 @@ private:
             return {};
         }
         if (line.starts_with(declaration)) {
-            read_declaration_words(line);
+            if (has_strict_word(line)) {
+                schema_.strict = true;
+            }
         } else if (line.starts_with(provenance)) {
             const std::string_view word = trim_blanks(line.substr(provenance.size()));
             const auto level = parse_provenance_level(word);
@@ -52,18 +54,6 @@ private:
             schema_.provenance = *level;
         }
         return {};
-    }
-
-    // Any word "strict" on a declaration line makes the schema strict.
-    void read_declaration_words(std::string_view line) {
-        while (!line.empty()) {
-            line = trim_leading_blanks(line);
-            const auto end = line.find_first_of(kBlanks);
-            if (line.substr(0, end) == "strict") {
-                schema_.strict = true;
-            }
-            line = end == std::string_view::npos ? std::string_view{} : line.substr(end);
-        }
     }
 
     [[nodiscard]] Result<void> read_field(std::string_view line) {
@@ -141,16 +131,32 @@ std::optional<ProvenanceLevel> parse_provenance_level(std::string_view word) {
     return std::nullopt;
 }
 
+std::string_view take_schema_line(std::string_view& text) {
+    const auto lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    if (lf != std::string_view::npos && line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
+    return line;
+}
+
+bool has_strict_word(std::string_view line) {
+    while (!line.empty()) {
+        line = trim_leading_blanks(line);
+        const auto end = line.find_first_of(kBlanks);
+        if (line.substr(0, end) == "strict") {
+            return true;
+        }
+        line = end == std::string_view::npos ? std::string_view{} : line.substr(end);
+    }
+    return false;
+}
+
 Result<CompiledSchema> parse_compiled_schema(std::string_view text) {
     CompiledSchemaReader reader;
     while (!text.empty()) {
-        const auto lf = text.find('\n');
-        std::string_view line = text.substr(0, lf);
-        if (lf != std::string_view::npos && line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
-        if (auto read = reader.read_line(line); !read) {
+        if (auto read = reader.read_line(take_schema_line(text)); !read) {
             return forward_error(read);
         }
     }

@@ -471,4 +471,6 @@ ValueClass classify_value_type(std::span<const AnnotationItem> items) {
     return ValueClass::Other;
 }
 
+std::string_view default_type_name() { return "str"; }
+
 }  // namespace bezo

@@ -112,4 +112,7 @@ ValueClass type_orders_numerically(std::string_view name, Resolver& resolver, Re
 // is a telling item.
 ValueClass classify_value_type(std::span<const AnnotationItem> items);
 
+// The entry type of a "!map" annotation that names none.
+std::string_view default_type_name();
+
 }  // namespace bezo

@@ -170,6 +170,7 @@ ERRORS = [
     ("map entry without colon", "!map<int>\ns=a:1;b\n", "DelimiterCollisionError"),
     ("map entry with empty key", "x=1\n!map<int>\ns=:1\n", "INVALID_KEY_ERROR (line 3)"),
     ("map with constraints", "!map<int>[0,1]\ns=a:1\n", "a map annotation admits neither a unit nor inline constraints"),
+    ("map with alternatives", "!map<int>|str\ns=a:1\n", "a map annotation admits neither a unit nor inline constraints"),
     ("union without a member", "!int[0,5]|float\nx=abc\n", "TypeMismatchError"),
     ("delegation without name", "(/cfg schema:)\n", "SchemaDelegationError"),
     ("delegation with alternatives", "(/cfg schema:a|b)\n", "SchemaDelegationError"),

@@ -85,6 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"[^]a]", "]", false}, MatchCase{"[a-]", "-", true}, MatchCase{"[z-a]", "m", false},
         MatchCase{"[z-a]", "z", false}, MatchCase{"^[a-c]+$", "abcab", true}, MatchCase{"^[a-c]+$", "abd", false},
         MatchCase{"[\\d-z]", "-", true}, MatchCase{"[\\d-z]", "7", true}, MatchCase{"[\\d-z]", "z", true},
+        MatchCase{"[\\d-z]", "A", false}, MatchCase{"[\\d-z]", "_", false},
         MatchCase{"[\xC3\xA0-\xC3\xBF]", "\xC3\xA9", true}, MatchCase{"^[^a]$", "\xC3\xA9", true},
         MatchCase{"[\\x41-\\x43]", "B", true}, MatchCase{"\\d", "\xD9\xA3", false}, MatchCase{"\\d", "x7", true},
         // Escapes.

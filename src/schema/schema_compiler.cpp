@@ -1,0 +1,631 @@
+#include "schema/schema_compiler.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <unordered_set>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "core/fault.hpp"
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "lang/anno.hpp"
+#include "lang/lexer.hpp"
+#include "lang/path.hpp"
+#include "lang/table.hpp"
+#include "lang/unit.hpp"
+#include "schema/check.hpp"
+#include "schema/compiled.hpp"
+#include "schema/inherit.hpp"
+#include "schema/rex_compile.hpp"
+#include "schema/types.hpp"
+
+namespace bezo {
+namespace {
+
+// A schema may have at most this many ancestors above it.
+constexpr std::size_t kMaxAncestors = 8;
+
+std::unexpected<Error> app_error(AppErrorKind kind) { return std::unexpected(Error::App(kind)); }
+std::unexpected<Error> invalid_constraint(std::uint64_t line) {
+    return std::unexpected(Error::Lex(LexErrorKind::InvalidConstraint, line));
+}
+std::unexpected<Error> other_error(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+// The canonical segments of a path text less one leading "/".
+std::vector<std::string> path_segments(std::string_view text) {
+    if (text.starts_with('/')) text.remove_prefix(1);
+    const auto pieces = split_path(text);
+    return normalize_segments(pieces);
+}
+
+// The words of a text separated by runs of blanks, tabs, CR, LF or form feeds.
+std::vector<std::string_view> header_words(std::string_view text) {
+    constexpr std::string_view kSeparators = " \t\r\n\f";
+    std::vector<std::string_view> words;
+    for (auto start = text.find_first_not_of(kSeparators); start != std::string_view::npos;
+         start = text.find_first_not_of(kSeparators, start)) {
+        const auto end = std::min(text.find_first_of(kSeparators, start), text.size());
+        words.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return words;
+}
+
+// ".!hezo [version] name words" becomes ".!whezo name words": the version
+// is dropped, every other word kept.
+std::string compiled_header_line(std::string_view payload) {
+    constexpr std::string_view kKind = ".!hezo";
+    const auto words = header_words(payload.substr(kKind.size()));
+    std::string line = ".!whezo";
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i == 0 && parse_version(words[i])) continue;
+        line.append(" ").append(words[i]);
+    }
+    return line;
+}
+
+// The names of the first word "schema:..." of a block head, split at "|".
+std::optional<std::vector<std::string_view>> delegation_names(std::string_view payload) {
+    constexpr std::string_view kSchema = "schema:";
+    for (std::string_view word : split_fields(payload)) {
+        if (word.starts_with(kSchema)) return split_unquoted(word.substr(kSchema.size()), '|');
+    }
+    return std::nullopt;
+}
+
+bool has_empty_or_repeated_name(std::span<const std::string_view> names) {
+    TextSet seen;
+    return std::ranges::any_of(names,
+                               [&](std::string_view name) { return name.empty() || !seen.emplace(name).second; });
+}
+
+bool is_lone_pattern(std::span<const AnnotationItem> items) {
+    if (items.size() != 1) return false;
+    const auto* constraint = std::get_if<Constraint>(&items.front().value);
+    return constraint != nullptr && std::holds_alternative<Constraint::Pattern>(constraint->value);
+}
+
+// Whether an annotation item names "null", as itself or as an alternative.
+bool names_null(std::span<const AnnotationItem> items) {
+    return std::ranges::any_of(items, [](const AnnotationItem& item) {
+        const auto* annotation = std::get_if<Annotation>(&item.value);
+        return annotation != nullptr &&
+               (annotation->name == "null" ||
+                std::ranges::any_of(annotation->alternatives,
+                                    [](const Alternative& alternative) { return alternative.name == "null"; }));
+    });
+}
+
+// The constraints of an annotation-line text, which must hold nothing else.
+[[nodiscard]] Result<std::vector<Constraint>> constraint_items(std::string_view items_text, std::string_view line,
+                                                               std::string_view bad_line, std::string_view wrong_item) {
+    auto items = split_annotation_line(items_text);
+    if (!items) return other_error(std::string(bad_line) + std::string(line));
+    std::vector<Constraint> constraints;
+    for (auto& item : *items) {
+        auto* constraint = std::get_if<Constraint>(&item.value);
+        if (constraint == nullptr) return other_error(std::string(wrong_item) + std::string(line));
+        constraints.push_back(std::move(*constraint));
+    }
+    return constraints;
+}
+
+// A map annotation names only the type of its entries.
+[[nodiscard]] Result<void> check_plain_map_annotation(const Annotation& annotation) {
+    if (annotation.unit || !annotation.constraints.empty() || !annotation.alternatives.empty()) {
+        return other_error("a map annotation admits neither a unit nor inline constraints");
+    }
+    return {};
+}
+
+// A field's lowered items as written on its line and as read back.
+struct FieldItems {
+    std::string metadata;
+    std::vector<AnnotationItem> items;
+};
+
+// Joins lowered item texts and reads them back. A pattern that does not
+// compile or a collation tag that is not valid is refused with the line.
+[[nodiscard]] Result<FieldItems> read_lowered_items(const std::vector<std::string>& texts, std::uint64_t refusal_line) {
+    FieldItems field;
+    for (const auto& text : texts) {
+        if (!field.metadata.empty()) field.metadata += ' ';
+        field.metadata += text;
+    }
+    auto items = split_annotation_line(field.metadata);
+    if (!items) return other_error("bad lowered items: " + field.metadata);
+    if (!check_lex_locales(*items)) return invalid_constraint(refusal_line);
+    field.items = std::move(*items);
+    return field;
+}
+
+// A parent schema compiled once per call: its lines as a child takes them,
+// the names of every schema above it, and the length of its longest chain of
+// ancestors (0 when it names no parent).
+struct CompiledParent {
+    std::vector<std::string> lines;
+    TextSet ancestors;
+    std::size_t height = 0;
+};
+
+// What the runs of one compilation share: the names of the parents being
+// compiled (outermost first), the parents compiled so far by name and text,
+// the budget of loaded and merged text, and the compiled patterns.
+struct Inheritance {
+    std::vector<std::string> stack;
+    TextMap<CompiledParent> parents;
+    MergeBudget budget;
+    PatternCache patterns;
+};
+
+// A compiled text with the inheritance facts its parent cache entry needs.
+struct RunOutput {
+    std::string text;
+    TextSet ancestors;
+    std::size_t height = 0;
+};
+
+[[nodiscard]] Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance);
+
+// One "(...)" block.
+struct Block {
+    std::optional<TableHead> head;  // a map head: min and max only
+    std::size_t enclosing_path_length = 0;
+    std::uint64_t line = 0;
+    bool key_line_written = false;
+    bool has_child = false;
+    bool delegated = false;
+};
+
+// The state of compiling one authored text.
+class SchemaRun {
+public:
+    SchemaRun(Resolver& resolver, Inheritance& inheritance) : resolver_(resolver), inheritance_(inheritance) {}
+
+    [[nodiscard]] Result<RunOutput> run(std::string_view text) {
+        auto lines = lex(text, LexMode::Schema);
+        if (!lines) return std::unexpected(Error(lines.error()));
+        if (const auto declaration = check_format_declaration(text, "hezo"); !declaration.accepted) {
+            return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
+        }
+        for (const Line& line : *lines) {
+            if (auto done = lower_line(line); !done) return forward_error(done);
+        }
+        return finish();
+    }
+
+private:
+    [[nodiscard]] Result<void> lower_line(const Line& line) {
+        switch (line.kind) {
+            case LineKind::Blank:
+            case LineKind::Comment:
+            case LineKind::Doc: return {};
+            case LineKind::Decl: return declaration(line.text);
+            case LineKind::SectionOpen: return open_section(line.text, line.line);
+            case LineKind::SectionClose: open_section_.reset(); return {};
+            case LineKind::NsOpen: return open_block(line.text, line.line);
+            case LineKind::NsClose: return close_block(line.line);
+            case LineKind::Content: return content_line(line);
+            case LineKind::Meta: return annotation_line(line.text);
+            case LineKind::VarSplat: break;
+        }
+        raise_fault("the schema lexer produced a variable splat line");
+    }
+
+    // ---- header directives ------------------------------------------------
+
+    [[nodiscard]] Result<void> declaration(std::string_view payload) {
+        if (payload.size() < 6) return {};
+        if (payload.starts_with(".!hezo")) {
+            output_.lines.push_back(compiled_header_line(payload));
+        } else if (payload.size() >= 12 && payload.starts_with(".!provenance")) {
+            output_.lines.emplace_back(payload);
+        } else if (payload.starts_with(".!schema")) {
+            return inherit(payload);
+        } else if (payload.starts_with(".!types")) {
+            add_import(type_imports_, payload.substr(7));
+        } else if (payload.starts_with(".!units")) {
+            add_import(unit_imports_, payload.substr(7));
+            unit_names_.reset();
+        } else if (payload.starts_with(".!registry")) {
+            if (auto entry = parse_registry_pair(payload.substr(10))) registry_.push_back(std::move(*entry));
+        }
+        return {};
+    }
+
+    static void add_import(std::vector<std::string>& imports, std::string_view rest) {
+        rest = trim_blanks(rest);
+        if (!rest.empty()) imports.emplace_back(rest);
+    }
+
+    // ---- inheritance -------------------------------------------------------
+
+    [[nodiscard]] Result<void> inherit(std::string_view payload) {
+        const auto directive = parse_schema_directive(payload.substr(8));
+        if (!directive) return other_error("bad .!schema: " + std::string(payload));
+        const std::string& name = directive->name;
+        if (std::ranges::find(inheritance_.stack, name) != inheritance_.stack.end()) {
+            return app_error(AppErrorKind::SchemaInheritanceCycle);
+        }
+        if (inheritance_.stack.size() >= kMaxAncestors) return other_error("schema inheritance too deep");
+        if (is_web_location(name)) return app_error(AppErrorKind::SchemaResolution);
+        auto text = resolver_.load_module_text(name, registry_, "hezo");
+        if (!text) return forward_error(text);
+        if (auto charged = inheritance_.budget.charge(text->size()); !charged) return charged;
+        auto parent = compiled_parent(name, *text);
+        if (!parent) return forward_error(parent);
+        if (parents_seen_.insert(*parent).second) {
+            ancestors_.insert(name);
+            ancestors_.insert((*parent)->ancestors.begin(), (*parent)->ancestors.end());
+            height_ = std::max(height_, (*parent)->height + 1);
+        }
+        return merge_parent_lines((*parent)->lines, directive->path);
+    }
+
+    // The parent's lines, compiled now or taken from the call's cache. A
+    // cached parent is compiled under another stack: its cycle and depth
+    // checks are made again against this one.
+    [[nodiscard]] Result<const CompiledParent*> compiled_parent(const std::string& name, std::string_view text) {
+        std::string key = name;
+        key.append("\n").append(text);
+        auto& stack = inheritance_.stack;
+        if (const auto found = inheritance_.parents.find(key); found != inheritance_.parents.end()) {
+            const CompiledParent& parent = found->second;
+            if (std::ranges::any_of(stack, [&](const std::string& held) { return parent.ancestors.contains(held); })) {
+                return app_error(AppErrorKind::SchemaInheritanceCycle);
+            }
+            if (stack.size() + parent.height >= kMaxAncestors) return other_error("schema inheritance too deep");
+            return &parent;
+        }
+        stack.push_back(name);
+        auto compiled = lower_schema_lines(text, resolver_, inheritance_);
+        stack.pop_back();
+        if (!compiled) return forward_error(compiled);
+        CompiledParent parent{{}, std::move(compiled->ancestors), compiled->height};
+        for (std::string_view rest = compiled->text; !rest.empty();) {
+            const std::string_view line = take_schema_line(rest);
+            if (!line.empty() && !line.starts_with(".!") && !line.starts_with(".?")) parent.lines.emplace_back(line);
+        }
+        return &inheritance_.parents.insert_or_assign(std::move(key), std::move(parent)).first->second;
+    }
+
+    // Merges a parent's lines under their keys, re-rooted under the
+    // directive's path. A key the child's own lines wrote keeps the child's
+    // line: a parent named after the child's field does not add a second
+    // line for the same path.
+    [[nodiscard]] Result<void> merge_parent_lines(const std::vector<std::string>& lines,
+                                                  const std::optional<std::string>& path) {
+        const bool element_scope = path && is_element_scope(*path);
+        for (const std::string& line : lines) {
+            std::string merged = line;
+            if (path) {
+                auto rerooted = reroot_inherited_line(line, *path, element_scope);
+                if (!rerooted) return forward_error(rerooted);
+                merged = std::move(*rerooted);
+            }
+            if (auto charged = inheritance_.budget.charge(merged.size()); !charged) return charged;
+            if (!own_keys_.contains(inherited_line_key(merged))) merge_keyed_line(output_, std::move(merged));
+        }
+        return {};
+    }
+
+    // ---- sections and blocks ----------------------------------------------
+
+    // The checks that every section, block and field makes of the
+    // innermost block.
+    [[nodiscard]] Result<void> check_innermost_block(std::uint64_t line) {
+        if (blocks_.empty()) return {};
+        Block& block = blocks_.back();
+        if (block.delegated) return app_error(AppErrorKind::SchemaDelegation);
+        if (block.key_line_written) return invalid_constraint(line);
+        block.has_child = true;
+        return {};
+    }
+
+    // The block path followed by the segments: "/a/b".
+    std::string path_under_blocks(std::span<const std::string> segments) const {
+        std::string path = block_path_;
+        for (const auto& segment : segments) path.append("/").append(segment);
+        return path;
+    }
+
+    [[nodiscard]] Result<void> open_section(std::string_view payload, std::uint64_t line) {
+        if (auto checked = check_innermost_block(line); !checked) return checked;
+        if (open_section_) return other_error("nested schema section blocks are not supported");
+        const auto fields = split_fields(payload);
+        std::string path = path_under_blocks(path_segments(fields.front()));
+        TableHead head;
+        if (fields.size() > 1) {
+            auto parsed = parse_section_head_args(std::span(fields).subspan(1));
+            if (!parsed) return other_error("bad table header: " + std::string(payload));
+            head = std::move(*parsed);
+        }
+        write_own_line(path, path + " " + render_head_items(head));
+        open_section_ = std::move(path);
+        return {};
+    }
+
+    [[nodiscard]] Result<void> open_block(std::string_view payload, std::uint64_t line) {
+        if (auto checked = check_innermost_block(line); !checked) return checked;
+        const auto fields = split_fields(payload);
+        const std::string path = path_under_blocks(path_segments(fields.front()));
+        Block block{std::nullopt, block_path_.size(), line};
+        if (const auto names = delegation_names(payload)) {
+            if (fields.size() != 2 || has_empty_or_repeated_name(*names)) {
+                return app_error(AppErrorKind::SchemaDelegation);
+            }
+            std::string delegation = path + " [schema::";
+            for (std::size_t i = 0; i < names->size(); ++i) {
+                if (i > 0) delegation += '|';
+                delegation += (*names)[i];
+            }
+            output_.lines.push_back(delegation + "]");
+            block.delegated = true;
+        } else if (fields.size() > 1) {
+            auto head = parse_section_head_args(std::span(fields).subspan(1));
+            if (!head || !head->groups.empty()) return other_error("bad map-block header: " + std::string(payload));
+            block.head = std::move(*head);
+        }
+        blocks_.push_back(std::move(block));
+        block_path_ = path;
+        return {};
+    }
+
+    // A map head whose key line never came is refused at the line given:
+    // the closing line, or the head's own line for a block still open at
+    // the end.
+    [[nodiscard]] Result<void> close_block(std::uint64_t line) {
+        if (blocks_.empty()) return {};
+        const Block block = std::move(blocks_.back());
+        blocks_.pop_back();
+        block_path_.resize(block.enclosing_path_length);
+        if (block.head && !block.key_line_written) return invalid_constraint(line);
+        return {};
+    }
+
+    // ---- annotation lines ---------------------------------------------------
+
+    [[nodiscard]] Result<void> annotation_line(std::string_view text) {
+        if (!blocks_.empty() && blocks_.back().delegated) return app_error(AppErrorKind::SchemaDelegation);
+        if (text.starts_with('!')) return pend_annotation(text);
+        if (text.starts_with('&')) return pend_named_type(text);
+        auto constraints = constraint_items(
+            text, text, "bad constraint line: ", "only value-constraint items may appear on a bare constraint line: ");
+        if (!constraints) return forward_error(constraints);
+        pending_ = Annotation{};
+        pending_->constraints = std::move(*constraints);
+        return {};
+    }
+
+    [[nodiscard]] Result<void> pend_annotation(std::string_view text) {
+        auto annotation = parse_annotation(text);
+        if (!annotation) return other_error("bad annotation: " + std::string(text));
+        if (annotation->unit) {
+            auto names = user_unit_names();
+            if (!names) return forward_error(names);
+            if (!is_known_unit(*annotation->unit, **names)) {
+                return other_error("unknown unit '" + *annotation->unit +
+                                   "' (not built-in, not defined by any .!units import)");
+            }
+        }
+        pending_ = std::move(*annotation);
+        return {};
+    }
+
+    // The units of every ".!units" module imported so far.
+    [[nodiscard]] Result<const UnitNames*> user_unit_names() {
+        if (!unit_names_) {
+            UnitNames names;
+            for (const auto& module : unit_imports_) {
+                auto defined = resolver_.load_unit_module(module, registry_);
+                if (!defined) return forward_error(defined);
+                names.merge(*defined);
+            }
+            unit_names_ = std::move(names);
+        }
+        return &*unit_names_;
+    }
+
+    // "&name items": a named type of an imported library with constraints.
+    [[nodiscard]] Result<void> pend_named_type(std::string_view text) {
+        const std::string_view rest = text.substr(1);
+        const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
+        auto qualified = resolver_.qualify_type_name(name, type_imports_, registry_);
+        if (!qualified) return forward_error(qualified);
+        auto constraints =
+            constraint_items(trim_blanks(rest.substr(name.size())), text,
+                             "bad annotation items: ", "only constraint items may follow &" + std::string(name) + ": ");
+        if (!constraints) return forward_error(constraints);
+        pending_ = Annotation{};
+        pending_->name = std::move(*qualified);
+        pending_->constraints = std::move(*constraints);
+        return {};
+    }
+
+    Annotation take_pending() {
+        Annotation taken = pending_ ? std::move(*pending_) : Annotation{};
+        pending_.reset();
+        return taken;
+    }
+
+    // ---- fields ---------------------------------------------------------------
+
+    [[nodiscard]] Result<void> content_line(const Line& line) {
+        if (!blocks_.empty() && blocks_.back().delegated) return app_error(AppErrorKind::SchemaDelegation);
+        if (!blocks_.empty() && blocks_.back().key_line_written) return invalid_constraint(line.line);
+        if (line.value.empty()) {
+            if (auto items = split_annotation_line(line.left()); items && is_lone_pattern(*items)) {
+                return key_line(std::get<Constraint::Pattern>(std::get<Constraint>(items->front().value).value),
+                                line.line);
+            }
+        }
+        if (!blocks_.empty()) blocks_.back().has_child = true;
+        const Annotation annotation = take_pending();
+        std::string_view left = line.left();
+        if (left.ends_with(';')) return map_list_field(annotation, left.substr(0, left.size() - 1));
+        const bool optional = left.ends_with('?');
+        if (optional) left.remove_suffix(1);
+        if (!open_section_ && annotation.name == "map") return map_field(annotation, left, optional, line.value);
+        auto lowered = lower_field_type(annotation, resolver_, registry_);
+        if (!lowered) return forward_error(lowered);
+        return write_field(field_path(left), optional, *lowered, line.value);
+    }
+
+    // The path of an ordinary field: under the open section, or the key
+    // path of `left` under the open blocks.
+    std::string field_path(std::string_view left) const {
+        if (open_section_) return *open_section_ + "/::" + normalize_segment(left);
+        const KeyPath key_path = parse_key_path(left);
+        std::string path = path_under_blocks(key_path.segments);
+        return path + "::" + key_path.key;
+    }
+
+    // "@list;=": every entry of the list is typed by the annotation.
+    [[nodiscard]] Result<void> map_list_field(const Annotation& annotation, std::string_view left) {
+        auto lowered = lower_field_type(annotation, resolver_, registry_);
+        if (!lowered) return forward_error(lowered);
+        auto items = read_lowered_items(lowered->items, 0);
+        if (!items) return forward_error(items);
+        const std::string path = path_under_blocks(path_segments(left)) + "::";
+        if (auto claimed = claim_field_path(path); !claimed) return claimed;
+        write_own_line(path, items->metadata + "'" + path + "=");
+        return {};
+    }
+
+    // "!map<T>" above a field: a map whose entries have type T.
+    [[nodiscard]] Result<void> map_field(const Annotation& annotation, std::string_view left, bool optional,
+                                         std::string_view value) {
+        if (auto plain = check_plain_map_annotation(annotation); !plain) return plain;
+        Annotation entry;
+        entry.name = annotation.entry_type.value_or(std::string(default_type_name()));
+        auto lowered = lower_field_type(entry, resolver_, registry_);
+        if (!lowered) return forward_error(lowered);
+        KeyPath key_path = parse_key_path(left);
+        key_path.segments.push_back(std::move(key_path.key));
+        return write_field(path_under_blocks(key_path.segments) + "::", optional, *lowered, value);
+    }
+
+    // Writes a field line with its default: the authored value when it
+    // satisfies the items, else the first candidate of the type that does,
+    // else empty (refused for an optional field that cannot be empty).
+    [[nodiscard]] Result<void> write_field(const std::string& path, bool optional, const LoweredType& lowered,
+                                           std::string_view value) {
+        auto field = read_lowered_items(lowered.items, 0);
+        if (!field) return forward_error(field);
+        std::string_view default_value = value;
+        if (!satisfies_constraints(field->items, value, inheritance_.patterns)) {
+            const auto candidate = std::ranges::find_if(lowered.candidates, [&](const std::string& text) {
+                return satisfies_constraints(field->items, text, inheritance_.patterns);
+            });
+            if (candidate != lowered.candidates.end()) {
+                default_value = *candidate;
+            } else if (optional && !satisfies_constraints(field->items, "", inheritance_.patterns) &&
+                       !path.ends_with("::") && !names_null(field->items)) {
+                return app_error(AppErrorKind::SchemaOptionalWithoutDefault);
+            } else {
+                default_value = {};
+            }
+        }
+        if (auto claimed = claim_field_path(path); !claimed) return claimed;
+        std::string line = std::move(field->metadata);
+        line.append("'").append(path).append(optional ? "?=" : "=").append(default_value);
+        write_own_line(path, std::move(line));
+        return {};
+    }
+
+    // A pattern with an empty value inside a map head block: the pattern of
+    // the block's keys; the annotation above it types the entry values.
+    [[nodiscard]] Result<void> key_line(const Constraint::Pattern& pattern, std::uint64_t line) {
+        if (blocks_.empty() || blocks_.back().has_child) return invalid_constraint(line);
+        if (pending_ && pending_->name == "map") {
+            return other_error(
+                "the annotation above a map key line types the entry values; !map<…> has no place there");
+        }
+        const Annotation annotation = take_pending();
+        if (!rex_compile(pattern.text)) return invalid_constraint(line);
+        auto lowered = lower_field_type(annotation, resolver_, registry_);
+        if (!lowered) return forward_error(lowered);
+        auto items = read_lowered_items(lowered->items, line);
+        if (!items) return forward_error(items);
+        Block& block = blocks_.back();
+        TableHead head = block.head.value_or(TableHead{});
+        head.key_pattern = pattern.text;
+        write_own_line(block_path_, block_path_ + " " + render_head_items(head));
+        const std::string path = block_path_ + "::";
+        if (auto claimed = claim_field_path(path); !claimed) return claimed;
+        write_own_line(path, items->metadata + "'" + path + "=");
+        block.key_line_written = true;
+        return {};
+    }
+
+    // A path the text itself gives twice is refused, unless a parent gave
+    // it: the child's line then replaces the parent's.
+    [[nodiscard]] Result<void> claim_field_path(const std::string& path) {
+        if (output_.index.contains(path)) return {};
+        auto [own, inserted] = own_keys_.try_emplace(path, true);
+        if (!inserted && std::exchange(own->second, true)) return app_error(AppErrorKind::SchemaDuplicateKey);
+        return {};
+    }
+
+    // Puts one of the text's own lines in place of a parent's line under the
+    // same key, or at the end; the key is then the child's.
+    void write_own_line(const std::string& key, std::string line) {
+        own_keys_.try_emplace(key, false);
+        upsert_keyed_line(output_.lines, output_.index, key, std::move(line));
+    }
+
+    // ---- end ------------------------------------------------------------------
+
+    [[nodiscard]] Result<RunOutput> finish() {
+        while (!blocks_.empty()) {
+            if (auto closed = close_block(blocks_.back().line); !closed) return forward_error(closed);
+        }
+        std::string text = join_compiled_lines(output_.lines);
+        if (const auto declaration = check_format_declaration(text, "whezo"); !declaration.accepted) {
+            return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
+        }
+        if (auto read = parse_compiled_schema(text); !read) return forward_error(read);
+        return RunOutput{std::move(text), std::move(ancestors_), height_};
+    }
+
+    Resolver& resolver_;
+    Inheritance& inheritance_;
+    // The output lines, and the keys of the lines merged from parents.
+    KeyedLines output_;
+    // The key of every line the text itself wrote, true for the paths of
+    // its fields that no parent gave.
+    TextMap<bool> own_keys_;
+    std::optional<std::string> open_section_;
+    std::vector<Block> blocks_;
+    // "/" and the segments of every open block, joined.
+    std::string block_path_;
+    std::optional<Annotation> pending_;
+    std::vector<std::string> type_imports_;
+    std::vector<std::string> unit_imports_;
+    std::optional<UnitNames> unit_names_;
+    std::vector<RegistryEntry> registry_;
+    // The parents this text named, and what they bring above it.
+    std::unordered_set<const CompiledParent*> parents_seen_;
+    TextSet ancestors_;
+    std::size_t height_ = 0;
+};
+
+[[nodiscard]] Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver,
+                                                   Inheritance& inheritance) {
+    return SchemaRun(resolver, inheritance).run(text);
+}
+
+}  // namespace
+
+[[nodiscard]] Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver) {
+    Inheritance inheritance;
+    auto compiled = lower_schema_lines(text, resolver, inheritance);
+    if (!compiled) return forward_error(compiled);
+    return std::move(compiled->text);
+}
+
+}  // namespace bezo

@@ -1,0 +1,23 @@
+// The schema compiler: an authored schema (".!hezo") to a compiled schema
+// (".!whezo"), the line text that the validator and the denormalizer read.
+// One pass over the lexed lines: header directives, "[...]" sections,
+// "(...)" blocks (map heads and delegations), annotation lines and fields,
+// whose types are lowered into constraint items. A parent named by
+// ".!schema" is compiled by the same pass and its lines are merged into the
+// child's output, the child's own lines winning. The result is read back
+// with the compiled-schema reader before it is returned.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "lang/resolve.hpp"
+
+namespace bezo {
+
+// Compiles an authored schema with the call's resolver, which serves the
+// parents, type libraries and unit modules the schema names.
+[[nodiscard]] Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver);
+
+}  // namespace bezo
