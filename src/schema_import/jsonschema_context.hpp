@@ -17,10 +17,18 @@
 
 namespace bezo {
 
+// KeyedTextHash as a hash that may throw: libstdc++ then keeps each key's
+// hash code in its node, so a lookup compares codes instead of hashing every
+// key of a bucket again to find where the bucket ends.
+struct StoredTextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return KeyedTextHash{}(text); }
+};
+
 // Sets and maps of texts that live in the parsed schema, which outlives them.
-using TextViewSet = std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>>;
+using TextViewSet = std::unordered_set<std::string_view, StoredTextHash, std::equal_to<>>;
 template <class Mapped>
-using TextViewMap = std::unordered_map<std::string_view, Mapped, KeyedTextHash, std::equal_to<>>;
+using TextViewMap = std::unordered_map<std::string_view, Mapped, StoredTextHash, std::equal_to<>>;
 
 // Deeper object nesting, and longer reference chains, end the import.
 inline constexpr unsigned kMaxJsonSchemaDepth = 32;
