@@ -1,5 +1,6 @@
 #include "schema_import/jsonschema_context.hpp"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -108,16 +109,23 @@ std::optional<std::string_view> jsonschema_type_keyword(std::string_view word) {
     return std::nullopt;
 }
 
-TextViewSet required_names(const Value& schema) {
-    TextViewSet names;
+RequiredNames::RequiredNames(const Value& schema) {
     const Value* required = find_member(schema, "required");
-    const auto* items = required ? required->get_if<ValueArray>() : nullptr;
-    if (!items) return names;
-    names.reserve(items->size());
-    for (const auto& item : *items) {
-        if (const auto* name = item.get_if<StringValue>()) names.insert(name->text);
+    names_ = required ? required->get_if<ValueArray>() : nullptr;
+    if (!names_ || names_->size() <= kScanLimit) return;
+    index_.reserve(names_->size());
+    for (const auto& item : *names_) {
+        if (const auto* name = item.get_if<StringValue>()) index_.insert(name->text);
     }
-    return names;
+}
+
+bool RequiredNames::contains(std::string_view name) const {
+    if (!names_) return false;
+    if (names_->size() > kScanLimit) return index_.contains(name);
+    return std::ranges::any_of(*names_, [name](const Value& item) {
+        const auto* listed = item.get_if<StringValue>();
+        return listed && listed->text == name;
+    });
 }
 
 std::string jsonschema_path(std::string_view prefix, std::string_view name) {

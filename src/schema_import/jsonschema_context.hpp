@@ -82,8 +82,18 @@ std::vector<std::string_view> schema_type_list(const Value& schema);
 // "object", "array" and unknown words.
 std::optional<std::string_view> jsonschema_type_keyword(std::string_view word);
 
-// The string elements of the first "required" member, when it is an array.
-TextViewSet required_names(const Value& schema);
+// The string elements of an object schema's first "required" member, when
+// that is an array. A short list is scanned; a long one is hashed once.
+class RequiredNames {
+public:
+    explicit RequiredNames(const Value& schema);
+    bool contains(std::string_view name) const;
+
+private:
+    static constexpr std::size_t kScanLimit = 8;
+    const ValueArray* names_ = nullptr;
+    TextViewSet index_;  // filled only for a list longer than kScanLimit
+};
 
 // Where a note points: the prefix (or "root" at the top), "/", the name.
 std::string jsonschema_path(std::string_view prefix, std::string_view name);

@@ -1,5 +1,6 @@
 """import_schema("jsonschema"): JSON Schema documents in, authored schemas out."""
 import json
+import os
 
 import jsonschema
 import pytest
@@ -42,9 +43,6 @@ def test_whole_schemas():
     assert imported(user, "user") == (".!hezo user\n.!types std/net\n\n!int[1,]\nid=\n&email\nmail=\n"
                                       "/@tags;=\n!null|std/net/email\nnote?=\n")
     assert imported(user, "user", message="ignored") == imported(user, "user", message=None)
-    dated = {"required": ["d", "m"], "properties": {
-        "d": {"type": "string", "format": "date"}, "m": {"type": "string", "format": "email"}}}
-    assert imported(dated).startswith(".!hezo t\n.!types std/net\n.!types std/time\n\n&date\nd=\n&email\nm=\n")
 
 
 @pytest.mark.parametrize("root, lines", [
@@ -72,7 +70,6 @@ def test_root_object_walk(root, lines):
      ["// dropped: whitespace-bearing constraints on nullable root/p (union items are whitespace-free)",
       "!null|str", "p="]),
     ({"anyOf": [{"type": "string"}, {"type": "integer"}]}, False, ["!null|str|int", "p?="]),
-    ({"oneOf": [{"type": "null"}, {"type": "integer"}]}, False, ["!null|int", "p?="]),
     ({"anyOf": [{"type": "string"}, {"type": "integer"}, {"type": "object"}]}, False,
      ["// dropped: untyped property at root/p"]),
     ({"enum": [1, 2.5]}, True, ["!float{1,2.5}", "p="]),
@@ -94,43 +91,24 @@ def test_root_object_walk(root, lines):
     ({"type": "array", "items": [{}]}, True, ["// dropped: non-object items at root/p"]),
     ({"type": "array", "items": {"type": "array"}}, True, ["// dropped: array items at root/p"]),
     ({"type": "object", "additionalProperties": {"type": "number"}}, True, ["!map<float>", "p="]),
-    ({"type": "object", "additionalProperties": {"type": "number"}}, False, ["!map<float>", "p?="]),
     ({"type": "object"}, True, ["// dropped: untyped object at root/p"]),
-    ({"type": "object", "additionalProperties": True}, True, ["// dropped: untyped object at root/p"]),
     ({"type": "foo"}, True, ['// dropped: type ["foo"] at root/p']),
-    ({"type": ["string", "integer", "null"]}, True, ['// dropped: type ["string", "integer", "null"] at root/p']),
     ({"type": "string", "default": "$x"}, True, ["// dropped: default at root/p", "p="]),
-    ({"type": "string", "default": "a|b"}, True, ["// dropped: default at root/p", "p="]),
-    ({"type": "string", "default": None}, True, ["// dropped: default at root/p", "p="]),
     ({"type": "integer", "default": 5}, False, ["!null|int", "p?=5"]),
-    ({"type": "boolean", "default": False}, True, ["!bool", "p=false"]),
     ({"$ref": "#/$defs/a", "description": "d"}, True, ["!int[1,]", "p="]),
     ({"$ref": 5, "type": "string"}, True, ["p="]),
-])
-def test_property_conversion(schema, required, lines):
-    root = {"$defs": {"a": {"type": "integer", "minimum": 1}}, "properties": {"p": schema}}
-    if required:
-        root["required"] = ["p"]
-    assert body_lines(root) == lines
-
-
-@pytest.mark.parametrize("schema, required, lines", [
+    # scalar annotations and their constraints
     ({"type": "string"}, True, ["p="]),
     ({"type": "string"}, False, ["p?="]),
     ({"type": "string", "format": "email", "maxLength": 5}, True, ["&email", "p="]),
-    ({"type": "string", "format": "date-time"}, False, ["!null|std/time/datetime", "p?="]),
     ({"type": "string", "format": "ipv4", "minLength": 7}, True, ["// dropped: format: ipv4", "!str#[7,]", "p="]),
     ({"type": "string", "format": "a\nb"}, True, ["// dropped: format: a b", "p="]),
-    ({"type": "string", "format": 5}, True, ["p="]),
     ({"type": "string", "enum": ["a", "b"], "pattern": "x", "minimum": 1}, True, ["!str{a,b}", "p="]),
     ({"type": "string", "enum": ["a b"]}, True, ["// dropped: enum/const with unspellable members", "p="]),
     ({"type": "string", "enum": "a", "const": "b"}, True, ["!str{b}", "p="]),
-    ({"type": "string", "enum": []}, True, ["// dropped: enum/const with unspellable members", "p="]),
     ({"type": "integer", "exclusiveMinimum": 5, "maximum": 10}, True, ["!int[6,10]", "p="]),
     ({"type": "integer", "exclusiveMinimum": 5.5, "maximum": 10}, True,
      ["// dropped: exclusiveMinimum (inexact for bezo inclusive ranges)", "!int[,10]", "p="]),
-    ({"type": "integer", "exclusiveMaximum": 9223372036854775808}, True,
-     ["// dropped: exclusiveMaximum (inexact for bezo inclusive ranges)", "!int", "p="]),
     ({"type": "number", "exclusiveMaximum": 1}, True,
      ["// dropped: exclusiveMaximum (inexact for bezo inclusive ranges)", "!float", "p="]),
     ({"type": "number", "minimum": -1.5e3, "maxLength": 2}, True,
@@ -138,8 +116,6 @@ def test_property_conversion(schema, required, lines):
     ({"type": "string", "minLength": 1, "maxLength": "x"}, True, ["!str#[1,]", "p="]),
     ({"type": "string", "minLength": 2.0, "maxLength": -1}, True, ["p="]),
     ({"type": "string", "pattern": "^a/b$", "maxLength": 3}, True, ["!str/^a\\/b$/#[,3]", "p="]),
-    ({"type": "string", "pattern": "it's"}, True,
-     ["// dropped: pattern outside the bezo regex dialect: it's", "p="]),
     ({"type": "string", "pattern": "a b"}, True, ["!str/a b/", "p="]),
     ({"type": "string", "pattern": "a b"}, False,
      ["// dropped: whitespace-bearing constraints on a nullable field (union items are whitespace-free)", "p?="]),
@@ -147,10 +123,12 @@ def test_property_conversion(schema, required, lines):
     ({"type": "boolean", "minimum": 1, "pattern": "x"}, True,
      ["// dropped: string-only constraints on a boolean property",
       "// dropped: numeric bounds on a boolean property", "!bool", "p="]),
-    ({"type": "null"}, False, ["!null|null", "p?="]),
 ])
-def test_scalar_annotations(schema, required, lines):
-    assert prop(schema, required) == lines
+def test_property_conversion(schema, required, lines):
+    root = {"$defs": {"a": {"type": "integer", "minimum": 1}}, "properties": {"p": schema}}
+    if required:
+        root["required"] = ["p"]
+    assert body_lines(root) == lines
 
 
 def test_a_referenced_definition_converts_like_its_inline_form():
@@ -162,11 +140,7 @@ def test_a_referenced_definition_converts_like_its_inline_form():
 
 
 @pytest.mark.parametrize("schema, message", [
-    ("[1]", "root must be a JSON Schema object"),
-    ("{", "invalid JSON at byte 1"),
-    ({"type": "array"}, "root schema must describe an object"),
     ({"properties": {"a": {"type": "integer"}, "b": {"$ref": "#/$defs/x"}}}, "$ref to missing definitions: #/$defs/x"),
-    ({"$defs": {"x": {}}, "properties": {"p": {"$ref": "#/definitions/y"}}}, "unresolved $ref: #/definitions/y"),
     ({"properties": {"p": {"type": "array", "items": {"$ref": "x"}}}}, "unsupported $ref (local #/$defs only): x"),
     ({"properties": {"p": {"anyOf": [{"$ref": "#/$defs/a"}]}}, "$defs": 1}, "$defs must be an object"),
     ({"$defs": {"a": {"$ref": "#/$defs/a"}}, "properties": {"p": {"$ref": "#/$defs/a"}}},
@@ -207,18 +181,16 @@ def test_nul_never_reaches_the_schema_text():
         "// d", "// dropped: enum/const with unspellable members", "p="]
 
 
-def _definition_chain(bottom):
+# A million steps take over ten seconds in the unoptimised sanitizer build;
+# there the budget is proven by the core tests alone.
+@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""), reason="a million steps under AddressSanitizer")
+def test_expanding_references_stop_at_the_budget():
     defs = {}
     for level in range(25):
-        below = {"$ref": f"#/$defs/d{level + 1}"} if level < 24 else bottom
+        below = {"$ref": f"#/$defs/d{level + 1}"} if level < 24 else {"type": "string"}
         defs[f"d{level}"] = {"type": "object", "required": ["a", "b"], "properties": {"a": below, "b": below}}
-    return {"$defs": defs, "required": ["r"], "properties": {"r": {"$ref": "#/$defs/d0"}}}
-
-
-@pytest.mark.parametrize("bottom", [{"type": "string"}, {"type": "object", "properties": {}}])
-def test_expanding_references_stop_at_the_budget(bottom):
     with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
-        imported(_definition_chain(bottom))
+        imported({"$defs": defs, "required": ["r"], "properties": {"r": {"$ref": "#/$defs/d0"}}})
 
 
 def test_a_hundred_thousand_flat_properties_import():
@@ -243,32 +215,30 @@ DIFFERENTIAL_SCHEMA = {
             "city": {"type": "string"}, "zip": {"type": "integer"}}},
         "rows": {"type": "array", "items": {"type": "object", "required": ["n"], "properties": {
             "n": {"type": "integer", "minimum": 0}}}},
+        "meta": {"type": "object", "required": ["tag"], "properties": {"tag": {"type": "string"}}},
     },
 }
 
 VALID = {"id": 1, "name": "ab", "kind": "a", "code": "ABC", "score": 9.5,
-         "address": {"city": "X", "zip": 1}, "rows": [{"n": 0}, {"n": 2}]}
+         "address": {"city": "X", "zip": 1}, "rows": [{"n": 0}, {"n": 2}], "meta": {"tag": "t"}}
 
 
-def _without(key):
-    return {k: v for k, v in VALID.items() if k != key}
 
-
-@pytest.mark.parametrize("document, valid", [
-    (VALID, True),
-    (_without("code"), True),
-    (_without("score"), True),
-    ({**VALID, "address": {"city": "Y"}}, True),
-    (_without("id"), False),
-    ({**VALID, "id": 0}, False),
-    ({**VALID, "id": 101}, False),
-    ({**VALID, "name": "abcdef"}, False),
-    ({**VALID, "kind": "c"}, False),
-    ({**VALID, "code": "abc"}, False),
-    ({**VALID, "address": {"zip": 1}}, False),
-    ({**VALID, "rows": [{"n": -1}]}, False),
+@pytest.mark.parametrize("changes, valid", [
+    ({}, True),
+    ({"code": None, "score": None, "meta": None}, True),
+    ({"address": {"city": "Y"}}, True),
+    ({"id": None}, False),
+    ({"id": 0}, False),
+    ({"id": 101}, False),
+    ({"name": "abcdef"}, False),
+    ({"kind": "c"}, False),
+    ({"code": "abc"}, False),
+    ({"address": {"zip": 1}}, False),
+    ({"rows": [{"n": -1}]}, False),
 ])
-def test_differential_against_jsonschema(document, valid):
+def test_differential_against_jsonschema(changes, valid):
+    document = {key: changes.get(key, value) for key, value in VALID.items() if changes.get(key, value) is not None}
     try:
         bezo.build(".!bezo\n")
         bezo.validate(".!nezo\n", ".!hezo s\n\n")
