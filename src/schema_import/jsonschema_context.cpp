@@ -113,15 +113,25 @@ RequiredNames::RequiredNames(const Value& schema) {
     const Value* required = find_member(schema, "required");
     names_ = required ? required->get_if<ValueArray>() : nullptr;
     if (!names_ || names_->size() <= kScanLimit) return;
+    next_ = names_->begin();
     index_.reserve(names_->size());
     for (const auto& item : *names_) {
         if (const auto* name = item.get_if<StringValue>()) index_.insert(name->text);
     }
 }
 
-bool RequiredNames::contains(std::string_view name) const {
+bool RequiredNames::contains(std::string_view name) {
     if (!names_) return false;
-    if (names_->size() > kScanLimit) return index_.contains(name);
+    if (names_->size() > kScanLimit) {
+        if (next_ != names_->end()) {
+            const auto* listed = next_->get_if<StringValue>();
+            if (listed && listed->text == name) {
+                ++next_;
+                return true;
+            }
+        }
+        return index_.contains(name);
+    }
     return std::ranges::any_of(*names_, [name](const Value& item) {
         const auto* listed = item.get_if<StringValue>();
         return listed && listed->text == name;

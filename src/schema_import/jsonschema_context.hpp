@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -83,16 +84,19 @@ std::vector<std::string_view> schema_type_list(const Value& schema);
 std::optional<std::string_view> jsonschema_type_keyword(std::string_view word);
 
 // The string elements of an object schema's first "required" member, when
-// that is an array. A short list is scanned; a long one is hashed once.
+// that is an array. A short list is scanned; a long one is hashed once, and
+// a cursor over it answers without hashing while the names are asked in the
+// order the list gives them, as schemas mostly list them.
 class RequiredNames {
 public:
     explicit RequiredNames(const Value& schema);
-    bool contains(std::string_view name) const;
+    bool contains(std::string_view name);
 
 private:
     static constexpr std::size_t kScanLimit = 8;
     const ValueArray* names_ = nullptr;
-    TextViewSet index_;  // filled only for a list longer than kScanLimit
+    std::ranges::iterator_t<const ValueArray> next_{};  // the cursor: the name expected next
+    TextViewSet index_;                                 // filled only for a list longer than kScanLimit
 };
 
 // Where a note points: the prefix (or "root" at the top), "/", the name.

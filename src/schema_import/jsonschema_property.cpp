@@ -286,7 +286,7 @@ private:
         append_table_bound("maxItems", " max=", true, head);
         head += "]\n";
         context_.body += head;
-        const RequiredNames required(element);
+        RequiredNames required(element);
         const Value* properties = find_member(element, "properties");
         if (const auto* fields = properties ? properties->get_if<ValueObject>() : nullptr) {
             for (const auto& field : *fields) {
@@ -378,7 +378,7 @@ private:
 Result<void> convert_object_schema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
                                    unsigned depth, bool object_required) {
     if (depth > kMaxJsonSchemaDepth) return std::unexpected(Error::Other("schema nesting too deep"));
-    const RequiredNames required(schema);
+    RequiredNames required(schema);
     const Value* properties = find_member(schema, "properties");
     if (const auto* members = properties ? properties->get_if<ValueObject>() : nullptr) {
         for (const auto& member : *members) {
