@@ -10,6 +10,8 @@
 #include "core/error.hpp"
 #include "interchange/json_import.hpp"
 #include "interchange/json_writer.hpp"
+#include "interchange/xml_import.hpp"
+#include "interchange/xml_writer.hpp"
 #include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
 
@@ -52,8 +54,14 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
-constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
-constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
+constexpr std::array<TextImporter, 2> kImporters{{
+    {"json", import_json_entry},
+    {"xml", import_xml},
+}};
+constexpr std::array<TextExporter, 2> kTextExporters{{
+    {"json", export_json},
+    {"xml", export_xml},
+}};
 constexpr std::array<BinaryExporter, 0> kBinaryExporters{};
 constexpr std::array<SchemaImporter, 0> kSchemaImporters{};
 
