@@ -6,52 +6,46 @@
 namespace bezo {
 namespace {
 
-// The children of one element gathered by name: each group becomes one
-// member, an array when its name occurs more than once.
-class ChildGroups {
-public:
-    Result<void> add_all(const std::vector<XmlElement>& children) {
-        values_.reserve(children.size());
-        group_of_.reserve(children.size());
-        for (const XmlElement& child : children) {
-            auto value = xml_element_to_value(child);
-            if (!value) return forward_error(value);
-            values_.push_back(std::move(*value));
-            auto known = names_.find_or_add(child.name);
-            if (known) {
-                ++sizes_[*known];
-            } else {
-                first_child_.push_back(group_of_.size());
-                sizes_.push_back(1);
-            }
-            group_of_.push_back(known ? *known : sizes_.size() - 1);
-        }
-        return {};
+// Appends one member per distinct child name, in order of first
+// occurrence: the child's value, or an array of the values of all children
+// of that name when it occurs more than once.
+Result<void> append_child_members(const std::vector<XmlElement>& children, ValueObject& members) {
+    // First the group of every child, so that each value is built once and
+    // moved straight to its place.
+    XmlNameIndex names;
+    std::vector<std::size_t> group_of;
+    std::vector<std::size_t> group_sizes;
+    group_of.reserve(children.size());
+    for (const XmlElement& child : children) {
+        auto known = names.find_or_add(child.name);
+        if (!known) group_sizes.push_back(0);
+        group_of.push_back(known ? *known : group_sizes.size() - 1);
+        ++group_sizes[group_of.back()];
     }
-
-    // Appends one member per group, in order of first occurrence.
-    void move_into(const std::vector<XmlElement>& children, ValueObject& members) {
-        std::vector<ValueArray> repeated(sizes_.size());
-        for (std::size_t child = 0; child < values_.size(); ++child) {
-            std::size_t group = group_of_[child];
-            if (sizes_[group] == 1) continue;
-            if (repeated[group].empty()) repeated[group].reserve(sizes_[group]);
-            repeated[group].push_back(std::move(values_[child]));
+    // Then the members: a repeated name gets its array once all its values
+    // are gathered.
+    const std::size_t first_member = members.size();
+    std::vector<ValueArray> repeated(group_sizes.size());
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        auto value = xml_element_to_value(children[i]);
+        if (!value) return forward_error(value);
+        const std::size_t group = group_of[i];
+        const bool first = group == members.size() - first_member;
+        if (group_sizes[group] == 1) {
+            members.push_back(ValueMember{std::string(children[i].name), std::move(*value)});
+            continue;
         }
-        for (std::size_t group = 0; group < sizes_.size(); ++group) {
-            std::size_t first = first_child_[group];
-            Value value = sizes_[group] == 1 ? std::move(values_[first]) : Value::array(std::move(repeated[group]));
-            members.push_back(ValueMember{std::string(children[first].name), std::move(value)});
+        if (first) {
+            members.push_back(ValueMember{std::string(children[i].name), Value::null()});
+            repeated[group].reserve(group_sizes[group]);
         }
+        repeated[group].push_back(std::move(*value));
     }
-
-private:
-    XmlNameIndex names_;
-    std::vector<Value> values_;             // one per child, in source order
-    std::vector<std::size_t> group_of_;     // the group of each child
-    std::vector<std::size_t> first_child_;  // the first child of each group
-    std::vector<std::size_t> sizes_;        // the number of children in each group
-};
+    for (std::size_t group = 0; group < group_sizes.size(); ++group) {
+        if (group_sizes[group] > 1) members[first_member + group].value = Value::array(std::move(repeated[group]));
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -62,15 +56,13 @@ Result<Value> xml_element_to_value(const XmlElement& element) {
         if (text.empty()) return Value::null();
         return Value::string(std::string(text));
     }
-    ChildGroups groups;
-    if (auto added = groups.add_all(element.children); !added) return forward_error(added);
     ValueObject members;
     members.reserve(element.attributes.size() + 1 + element.children.size());
     for (const XmlAttribute& attribute : element.attributes) {
         members.push_back(ValueMember{"@" + std::string(attribute.name), Value::string(attribute.value)});
     }
     if (!text.empty()) members.push_back(ValueMember{"#text", Value::string(std::string(text))});
-    groups.move_into(element.children, members);
+    if (auto added = append_child_members(element.children, members); !added) return forward_error(added);
     return Value::object(std::move(members));
 }
 

@@ -73,19 +73,45 @@ bool has_non_white_space(std::string_view text) {
 }
 
 std::optional<std::size_t> XmlNameIndex::find_or_add(std::string_view name) {
-    if (positions_.empty()) {
+    if (slots_.empty()) {
         for (std::size_t i = 0; i < names_.size(); ++i) {
             if (names_[i] == name) return i;
         }
         names_.push_back(name);
-        if (names_.size() > kScannedNames) {
-            for (std::size_t i = 0; i < names_.size(); ++i) positions_.emplace(names_[i], i);
-        }
+        if (names_.size() > kScannedNames) rehash(4 * kScannedNames);
         return std::nullopt;
     }
-    auto [found, added] = positions_.emplace(name, positions_.size());
-    if (added) return std::nullopt;
-    return found->second;
+    const std::size_t hash = KeyedTextHash{}(name);
+    Slot& slot = probe(name, hash);
+    if (slot.position_plus_one != 0) return slot.position_plus_one - 1;
+    names_.push_back(name);
+    slot = Slot{names_.size(), hash};
+    if (2 * names_.size() > slots_.size()) rehash(2 * slots_.size());
+    return std::nullopt;
+}
+
+XmlNameIndex::Slot& XmlNameIndex::probe(std::string_view name, std::size_t hash) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Slot& slot = slots_[at];
+        if (slot.position_plus_one == 0) return slot;
+        if (slot.hash == hash && names_[slot.position_plus_one - 1] == name) return slot;
+    }
+}
+
+void XmlNameIndex::rehash(std::size_t slot_count) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(slot_count, Slot{});
+    if (old.empty()) {
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            const std::size_t hash = KeyedTextHash{}(names_[i]);
+            probe(names_[i], hash) = Slot{i + 1, hash};
+        }
+        return;
+    }
+    for (const Slot& slot : old) {
+        if (slot.position_plus_one != 0) probe(names_[slot.position_plus_one - 1], slot.hash) = slot;
+    }
 }
 
 }  // namespace bezo

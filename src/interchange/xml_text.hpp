@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/hash.hpp"
@@ -37,8 +36,8 @@ bool has_non_white_space(std::string_view text);
 
 // Remembers names in the order they were added and finds the position of
 // one in constant time on average: a short list is scanned, a long one is
-// hashed, so wide elements cost linear time. The names are views and must
-// outlive the index.
+// hashed into an open-addressing table, so wide elements cost linear time.
+// The names are views and must outlive the index.
 class XmlNameIndex {
 public:
     // The position of `name` when it was added before; otherwise adds it as
@@ -46,8 +45,17 @@ public:
     std::optional<std::size_t> find_or_add(std::string_view name);
 
 private:
+    struct Slot {
+        std::size_t position_plus_one = 0;  // 0 for an empty slot
+        std::size_t hash = 0;
+    };
+
+    // Where `hash` is or would go: the slot holding `name`, or the first empty one.
+    Slot& probe(std::string_view name, std::size_t hash);
+    void rehash(std::size_t slot_count);
+
     std::vector<std::string_view> names_;
-    std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>> positions_;
+    std::vector<Slot> slots_;  // empty while the names are scanned; else a power of two
 };
 
 }  // namespace bezo
