@@ -85,44 +85,30 @@ bool is_plain_byte(unsigned char byte, bool attribute_mode) {
     return !attribute_mode && (byte == '\t' || byte == '\n');
 }
 
-// Decodes raw character data or an attribute value onto `out`, copying the
-// runs between special characters in one piece.
+// Decodes raw character data or an attribute value onto `out`.
 Result<void> append_decoded(std::string_view raw, bool attribute_mode, std::string& out) {
-    std::size_t run = 0;
-    std::size_t pos = 0;
-    while (pos < raw.size()) {
-        auto byte = static_cast<unsigned char>(raw[pos]);
-        if (is_plain_byte(byte, attribute_mode)) {
-            ++pos;
-            continue;
-        }
-        if (byte >= 0x80) {
-            auto decoded = utf8_next(raw, pos);
-            if (!decoded) return fail("input is not valid UTF-8");
-            if (!is_xml_char_beyond_controls(*decoded)) return std::unexpected(illegal_character(*decoded));
-            continue;
-        }
-        out.append(raw, run, pos - run);
-        if (byte == '&') {
+    auto replace = [&](std::size_t pos, std::string& decoded) -> Result<std::size_t> {
+        const char c = raw[pos];
+        if (c == '&') {
             std::size_t semicolon = raw.find(';', pos + 1);
             if (semicolon == std::string_view::npos) return fail("unterminated entity reference");
-            if (auto appended = append_reference(raw.substr(pos + 1, semicolon - pos - 1), out); !appended) {
-                return forward_error(appended);
-            }
-            pos = semicolon + 1;
-        } else if (byte == '\r') {
-            pos += pos + 1 < raw.size() && raw[pos + 1] == '\n' ? 2 : 1;
-            out += attribute_mode ? ' ' : '\n';
-        } else if (byte == '\t' || byte == '\n') {
-            out += ' ';
-            ++pos;
-        } else {
-            return std::unexpected(illegal_character(byte));
+            auto appended = append_reference(raw.substr(pos + 1, semicolon - pos - 1), decoded);
+            if (!appended) return forward_error(appended);
+            return semicolon + 1;
         }
-        run = pos;
-    }
-    out.append(raw, run, pos - run);
-    return {};
+        if (c == '\r') {
+            decoded += attribute_mode ? ' ' : '\n';
+            return pos + (pos + 1 < raw.size() && raw[pos + 1] == '\n' ? 2 : 1);
+        }
+        if (c == '\t' || c == '\n') {
+            decoded += ' ';
+            return pos + 1;
+        }
+        return std::unexpected(illegal_character(static_cast<unsigned char>(c)));
+    };
+    return rewrite_xml_text(
+        raw, out, [attribute_mode](unsigned char byte) { return is_plain_byte(byte, attribute_mode); }, replace,
+        illegal_character);
 }
 
 // Checks the encoding that a declaration names, when it names one in the

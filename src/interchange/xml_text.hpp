@@ -8,7 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/hash.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
@@ -19,6 +21,37 @@ constexpr bool is_xml_space(char c) { return c == ' ' || c == '\t' || c == '\n' 
 // E000-FFFD and 10000-10FFFF.
 constexpr bool is_xml_char_beyond_controls(char32_t c) {
     return (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Copies UTF-8 `text` onto `out` in runs: bytes that `is_plain` accepts and
+// characters above U+007F that XML allows are copied as they stand. At any
+// other ASCII byte, `replace(pos, out)` appends what stands for it and gives
+// the position behind it, or an error; a character above U+007F that XML
+// does not allow fails with the error `refuse(c)`.
+template <class IsPlain, class Replace, class Refuse>
+[[nodiscard]] Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
+                                            Refuse refuse) {
+    std::size_t run = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto byte = static_cast<unsigned char>(text[pos]);
+        if (is_plain(byte)) {
+            ++pos;
+            continue;
+        }
+        if (byte >= 0x80) {
+            auto decoded = utf8_next(text, pos);
+            if (!decoded) return std::unexpected(Error::Other("text is not valid UTF-8"));
+            if (!is_xml_char_beyond_controls(*decoded)) return std::unexpected(refuse(*decoded));
+            continue;
+        }
+        out.append(text, run, pos - run);
+        Result<std::size_t> next = replace(pos, out);
+        if (!next) return forward_error(next);
+        pos = run = *next;
+    }
+    out.append(text, run, pos - run);
+    return {};
 }
 
 // "U+" and the code point in upper-case hexadecimal, at least four digits.

@@ -51,33 +51,21 @@ std::optional<std::string_view> escape_of(unsigned char byte) {
     }
 }
 
-// Appends the escaped text, copying the runs between escaped characters in
-// one piece.
+Error unrepresentable(char32_t c) {
+    return Error::Other("character " + code_point_label(c) + " has no XML representation");
+}
+
+// Appends the escaped text.
 Result<void> append_escaped(std::string_view text, bool attribute_mode, std::string& out) {
-    std::size_t run = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        auto byte = static_cast<unsigned char>(text[pos]);
-        if (is_plain_byte(byte, attribute_mode)) {
-            ++pos;
-            continue;
-        }
-        if (byte >= 0x80) {
-            auto decoded = utf8_next(text, pos);
-            if (!decoded) return fail("text is not valid UTF-8");
-            if (!is_xml_char_beyond_controls(*decoded)) {
-                return fail("character " + code_point_label(*decoded) + " has no XML representation");
-            }
-            continue;
-        }
-        auto escape = escape_of(byte);
-        if (!escape) return fail("character " + code_point_label(byte) + " has no XML representation");
-        out.append(text, run, pos - run);
-        out += *escape;
-        run = ++pos;
-    }
-    out.append(text, run, pos - run);
-    return {};
+    auto replace = [&](std::size_t pos, std::string& escaped) -> Result<std::size_t> {
+        auto escape = escape_of(static_cast<unsigned char>(text[pos]));
+        if (!escape) return std::unexpected(unrepresentable(static_cast<unsigned char>(text[pos])));
+        escaped += *escape;
+        return pos + 1;
+    };
+    return rewrite_xml_text(
+        text, out, [attribute_mode](unsigned char byte) { return is_plain_byte(byte, attribute_mode); }, replace,
+        unrepresentable);
 }
 
 // The text of a scalar ("true" or "false", the number, the string, the
