@@ -1,5 +1,6 @@
 #include "interchange/xml_reader.hpp"
 
+#include <charconv>
 #include <cstdint>
 
 #include "core/text.hpp"
@@ -21,30 +22,20 @@ constexpr bool is_name_start_byte(char c) {
 
 constexpr bool is_name_byte(char c) { return is_name_start_byte(c) || is_ascii_digit(c) || c == '-' || c == '.'; }
 
-int hex_digit_value(char c) {
-    if (is_ascii_digit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The code point of the digits of a character reference, or none when a
-// digit is missing or wrong, or the value is not a Unicode scalar value.
+// The code point of the digits of a character reference ("65", "x41"), or
+// none when a digit is missing or wrong, or the value is not a Unicode
+// scalar value.
 std::optional<char32_t> character_reference_value(std::string_view digits) {
-    unsigned base = 10;
+    int base = 10;
     if (digits.starts_with('x') || digits.starts_with('X')) {
         base = 16;
         digits.remove_prefix(1);
     }
-    if (digits.empty()) return std::nullopt;
     std::uint32_t value = 0;
-    for (char c : digits) {
-        int digit = base == 16 ? hex_digit_value(c) : (is_ascii_digit(c) ? c - '0' : -1);
-        if (digit < 0) return std::nullopt;
-        value = value * base + static_cast<std::uint32_t>(digit);
-        if (value > 0x10FFFF) return std::nullopt;
-    }
-    if (value >= 0xD800 && value <= 0xDFFF) return std::nullopt;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
+    if (error != std::errc{} || stop != end) return std::nullopt;
+    if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
     return value;
 }
 
@@ -123,8 +114,9 @@ Result<void> check_declared_encoding(std::string_view declaration) {
     std::size_t close = rest.find(rest.front(), 1);
     if (close == std::string_view::npos) return {};
     std::string_view encoding = rest.substr(1, close - 1);
-    if (!ascii_iequals(encoding, "utf-8"))
+    if (!ascii_iequals(encoding, "utf-8")) {
         return fail("unsupported encoding: " + std::string(encoding) + " (UTF-8 only)");
+    }
     return {};
 }
 

@@ -33,8 +33,8 @@ bool is_name_char(char32_t c) {
 // Bytes copied as they stand: printable ASCII but the escaped ones, and in
 // text mode TAB and LF.
 bool is_plain_byte(unsigned char byte, bool attribute_mode) {
-    if (byte >= 0x20 && byte < 0x80)
-        return byte != '&' && byte != '<' && byte != '>' && !(attribute_mode && byte == '"');
+    if (byte == '"') return !attribute_mode;
+    if (byte >= 0x20 && byte < 0x80) return byte != '&' && byte != '<' && byte != '>';
     return !attribute_mode && (byte == '\t' || byte == '\n');
 }
 
@@ -144,29 +144,34 @@ private:
         return {};
     }
 
-    // Writes the start tag with the "@" members as attributes and gathers
-    // the last "#text" member into `element_text_`.
-    Result<void> write_start_tag(std::string_view name, const ValueObject& members, unsigned depth, bool& has_text,
-                                 bool& has_children) {
+    // What an object holds besides its attributes.
+    struct ObjectContent {
+        bool text = false;
+        bool children = false;
+    };
+
+    // Writes the start tag up to its closing ">" with the "@" members as
+    // attributes, and escapes the last "#text" member into `element_text_`.
+    Result<ObjectContent> write_start_tag(std::string_view name, const ValueObject& members, unsigned depth) {
+        ObjectContent content;
         open_tag(name, depth);
         XmlNameIndex attributes;
         for (const ValueMember& member : members) {
             std::string_view key = member.key;
             if (is_attribute_key(key)) {
-                if (auto written = write_attribute(name, key.substr(1), member.value, attributes); !written) {
-                    return written;
-                }
+                auto written = write_attribute(name, key.substr(1), member.value, attributes);
+                if (!written) return forward_error(written);
             } else if (key == "#text") {
                 auto text = scalar_text(member.value);
                 if (!text) return fail("#text holds a container");
                 element_text_.clear();
-                if (auto escaped = append_escaped(*text, false, element_text_); !escaped) return escaped;
-                has_text = true;
+                if (auto escaped = append_escaped(*text, false, element_text_); !escaped) return forward_error(escaped);
+                content.text = true;
             } else {
-                has_children = true;
+                content.children = true;
             }
         }
-        return {};
+        return content;
     }
 
     Result<void> write_attribute(std::string_view element, std::string_view name, const Value& value,
@@ -188,11 +193,10 @@ private:
     }
 
     Result<void> write_object(std::string_view name, const ValueObject& members, unsigned depth) {
-        bool has_text = false;
-        bool has_children = false;
-        if (auto started = write_start_tag(name, members, depth, has_text, has_children); !started) return started;
-        if (!has_children) {
-            if (!has_text) {
+        auto content = write_start_tag(name, members, depth);
+        if (!content) return forward_error(content);
+        if (!content->children) {
+            if (!content->text) {
                 out_ += "/>\n";
                 return {};
             }
@@ -202,7 +206,7 @@ private:
             return {};
         }
         out_ += ">\n";
-        if (has_text) {
+        if (content->text) {
             indent(depth + 1);
             out_ += element_text_;
             out_ += '\n';
