@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 
+#include "core/fault.hpp"
 #include "core/utf8.hpp"
 
 namespace bezo {
@@ -81,16 +82,19 @@ std::optional<std::size_t> XmlNameIndex::find_or_add(std::string_view name) {
         if (names_.size() > kScannedNames) rehash(4 * kScannedNames);
         return std::nullopt;
     }
-    const std::size_t hash = KeyedTextHash{}(name);
+    const auto hash = static_cast<std::uint32_t>(KeyedTextHash{}(name));
     Slot& slot = probe(name, hash);
     if (slot.position_plus_one != 0) return slot.position_plus_one - 1;
+    // More names than 32 bits count would take far more memory than a
+    // process can have: their elements alone are larger.
+    if (names_.size() >= UINT32_MAX) raise_fault("XmlNameIndex holds more than 2^32 names");
     names_.push_back(name);
-    slot = Slot{names_.size(), hash};
+    slot = Slot{static_cast<std::uint32_t>(names_.size()), hash};
     if (2 * names_.size() > slots_.size()) rehash(2 * slots_.size());
     return std::nullopt;
 }
 
-XmlNameIndex::Slot& XmlNameIndex::probe(std::string_view name, std::size_t hash) {
+XmlNameIndex::Slot& XmlNameIndex::probe(std::string_view name, std::uint32_t hash) {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
@@ -104,8 +108,8 @@ void XmlNameIndex::rehash(std::size_t slot_count) {
     slots_.assign(slot_count, Slot{});
     if (old.empty()) {
         for (std::size_t i = 0; i < names_.size(); ++i) {
-            const std::size_t hash = KeyedTextHash{}(names_[i]);
-            probe(names_[i], hash) = Slot{i + 1, hash};
+            const auto hash = static_cast<std::uint32_t>(KeyedTextHash{}(names_[i]));
+            probe(names_[i], hash) = Slot{static_cast<std::uint32_t>(i + 1), hash};
         }
         return;
     }

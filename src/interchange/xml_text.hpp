@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,13 +79,15 @@ public:
     std::optional<std::size_t> find_or_add(std::string_view name);
 
 private:
+    // Slots are small so that the table of a wide element stays in cache:
+    // 32 bits of the name's hash pick the slot and screen comparisons.
     struct Slot {
-        std::size_t position_plus_one = 0;  // 0 for an empty slot
-        std::size_t hash = 0;
+        std::uint32_t position_plus_one = 0;  // 0 for an empty slot
+        std::uint32_t hash = 0;
     };
 
-    // Where `hash` is or would go: the slot holding `name`, or the first empty one.
-    Slot& probe(std::string_view name, std::size_t hash);
+    // The slot holding `name`, or the empty one where it would go.
+    Slot& probe(std::string_view name, std::uint32_t hash);
     void rehash(std::size_t slot_count);
 
     std::vector<std::string_view> names_;
