@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace bezo {
@@ -55,6 +56,25 @@ inline std::optional<char32_t> utf8_next(std::string_view text, std::size_t& pos
     }
     pos += length;
     return value;
+}
+
+// Appends the UTF-8 sequence of a code point (at most U+10FFFF).
+inline void append_utf8(char32_t code_point, std::string& out) {
+    if (code_point < 0x80) {
+        out += static_cast<char>(code_point);
+    } else if (code_point < 0x800) {
+        out += static_cast<char>(0xC0 | code_point >> 6);
+        out += static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point < 0x10000) {
+        out += static_cast<char>(0xE0 | code_point >> 12);
+        out += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code_point >> 18);
+        out += static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code_point & 0x3F));
+    }
 }
 
 }  // namespace bezo

@@ -1,6 +1,7 @@
 #include "interchange/json_reader.hpp"
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -28,24 +29,6 @@ bool take_digits(JsonCursor& cursor) {
     std::size_t start = cursor.pos;
     skip_digits(cursor);
     return cursor.pos > start;
-}
-
-void append_utf8(std::uint32_t code_point, std::string& out) {
-    if (code_point < 0x80) {
-        out += static_cast<char>(code_point);
-    } else if (code_point < 0x800) {
-        out += static_cast<char>(0xC0 | code_point >> 6);
-        out += static_cast<char>(0x80 | (code_point & 0x3F));
-    } else if (code_point < 0x10000) {
-        out += static_cast<char>(0xE0 | code_point >> 12);
-        out += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code_point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code_point >> 18);
-        out += static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code_point & 0x3F));
-    }
 }
 
 // Reads the code point of a "\u" escape whose "\u" has been consumed,

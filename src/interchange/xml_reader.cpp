@@ -1,0 +1,342 @@
+#include "interchange/xml_reader.hpp"
+
+#include <charconv>
+#include <cstdint>
+
+#include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "schema/bcp47.hpp"
+
+namespace bezo {
+namespace {
+
+std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+std::unexpected<Error> fail_at(std::string_view what, std::size_t pos) {
+    return fail(std::string(what) + " at byte " + decimal_text(pos));
+}
+
+constexpr bool is_name_start_byte(char c) {
+    return is_ascii_letter(c) || c == '_' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+constexpr bool is_name_byte(char c) { return is_name_start_byte(c) || is_ascii_digit(c) || c == '-' || c == '.'; }
+
+// The code point of the digits of a character reference ("65", "x41"), or
+// none when a digit is missing or wrong, or the value is not a Unicode
+// scalar value.
+std::optional<char32_t> character_reference_value(std::string_view digits) {
+    int base = 10;
+    if (digits.starts_with('x') || digits.starts_with('X')) {
+        base = 16;
+        digits.remove_prefix(1);
+    }
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
+    if (error != std::errc{} || stop != end) return std::nullopt;
+    if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
+    return value;
+}
+
+// Appends the text of the reference `&name;`.
+Result<void> append_reference(std::string_view name, std::string& out) {
+    auto written = [&] { return "&" + std::string(name) + ";"; };
+    if (name == "lt") {
+        out += '<';
+    } else if (name == "gt") {
+        out += '>';
+    } else if (name == "amp") {
+        out += '&';
+    } else if (name == "apos") {
+        out += '\'';
+    } else if (name == "quot") {
+        out += '"';
+    } else if (name.starts_with('#')) {
+        auto value = character_reference_value(name.substr(1));
+        if (!value) return fail("invalid character reference: " + written());
+        if (*value != '\t' && *value != '\n' && *value != '\r' && !is_xml_char_beyond_controls(*value)) {
+            return fail("character reference " + written() + " is not a legal XML character");
+        }
+        append_utf8(*value, out);
+    } else {
+        return fail("unsupported entity reference: " + written() + " (DTD entities are not supported)");
+    }
+    return {};
+}
+
+Error illegal_character(char32_t c) {
+    return Error::Other("character " + code_point_label(c) + " is not a legal XML character");
+}
+
+// Bytes copied as they stand: printable ASCII but "&", and in text mode TAB
+// and LF.
+bool is_plain_byte(unsigned char byte, bool attribute_mode) {
+    if (byte >= 0x20 && byte < 0x80) return byte != '&';
+    return !attribute_mode && (byte == '\t' || byte == '\n');
+}
+
+// Decodes raw character data or an attribute value onto `out`.
+Result<void> append_decoded(std::string_view raw, bool attribute_mode, std::string& out) {
+    auto replace = [&](std::size_t pos, std::string& decoded) -> Result<std::size_t> {
+        const char c = raw[pos];
+        if (c == '&') {
+            std::size_t semicolon = raw.find(';', pos + 1);
+            if (semicolon == std::string_view::npos) return fail("unterminated entity reference");
+            auto appended = append_reference(raw.substr(pos + 1, semicolon - pos - 1), decoded);
+            if (!appended) return forward_error(appended);
+            return semicolon + 1;
+        }
+        if (c == '\r') {
+            decoded += attribute_mode ? ' ' : '\n';
+            return pos + (pos + 1 < raw.size() && raw[pos + 1] == '\n' ? 2 : 1);
+        }
+        if (c == '\t' || c == '\n') {
+            decoded += ' ';
+            return pos + 1;
+        }
+        return std::unexpected(illegal_character(static_cast<unsigned char>(c)));
+    };
+    return rewrite_xml_text(
+        raw, out, [attribute_mode](unsigned char byte) { return is_plain_byte(byte, attribute_mode); }, replace,
+        illegal_character);
+}
+
+// Checks the encoding that a declaration names, when it names one in the
+// form `encoding = "..."`; anything else in it is ignored.
+Result<void> check_declared_encoding(std::string_view declaration) {
+    std::size_t found = declaration.find("encoding");
+    if (found == std::string_view::npos) return {};
+    std::string_view rest = trim_leading_unicode_white_space(declaration.substr(found + 8));
+    if (!rest.starts_with('=')) return {};
+    rest = trim_leading_unicode_white_space(rest.substr(1));
+    if (!rest.starts_with('"') && !rest.starts_with('\'')) return {};
+    std::size_t close = rest.find(rest.front(), 1);
+    if (close == std::string_view::npos) return {};
+    std::string_view encoding = rest.substr(1, close - 1);
+    if (!ascii_iequals(encoding, "utf-8")) {
+        return fail("unsupported encoding: " + std::string(encoding) + " (UTF-8 only)");
+    }
+    return {};
+}
+
+// Reads an XML declaration ("<?xml" and white space) when the text opens
+// with one.
+Result<void> read_xml_declaration(XmlCursor& cursor) {
+    std::string_view rest = cursor.rest();
+    if (!rest.starts_with("<?xml") || rest.size() < 6 || !is_xml_space(rest[5])) return {};
+    cursor.pos += 5;
+    auto declaration = expect_terminator(cursor, "?>");
+    if (!declaration) return forward_error(declaration);
+    return check_declared_encoding(*declaration);
+}
+
+// Reads one element: its start tag, then its content up to the matching end
+// tag, its children one level deeper.
+class XmlElementReader {
+public:
+    XmlElementReader(XmlCursor& cursor, XmlElement& element) : cursor_(cursor), element_(element) {}
+
+    Result<void> read(unsigned depth) {
+        if (depth > kMaxXmlDepth) return fail("XML nesting too deep");
+        if (!cursor_.at_open()) return fail_at("expected `<`", cursor_.pos);
+        std::size_t start = cursor_.pos++;
+        auto name = parse_xml_name(cursor_);
+        if (!name) return forward_error(name);
+        element_.name = *name;
+        auto closed = read_start_tag();
+        if (!closed) return forward_error(closed);
+        if (!*closed) {
+            if (auto content = read_content(depth); !content) return content;
+        }
+        element_.source = cursor_.text.substr(start, cursor_.pos - start);
+        return {};
+    }
+
+private:
+    // Reads the attributes and the end of the start tag; true for an empty
+    // element ("/>").
+    Result<bool> read_start_tag() {
+        XmlNameIndex names;
+        while (true) {
+            cursor_.skip_white_space();
+            std::string_view rest = cursor_.rest();
+            if (rest.starts_with("/>")) {
+                cursor_.pos += 2;
+                return true;
+            }
+            if (rest.starts_with('>')) {
+                ++cursor_.pos;
+                return false;
+            }
+            if (auto attribute = read_attribute(names); !attribute) return forward_error(attribute);
+        }
+    }
+
+    Result<void> read_attribute(XmlNameIndex& names) {
+        auto name = parse_xml_name(cursor_);
+        if (!name) return forward_error(name);
+        cursor_.skip_white_space();
+        if (auto equals = expect_xml_token(cursor_, "="); !equals) return equals;
+        cursor_.skip_white_space();
+        std::string_view rest = cursor_.rest();
+        if (!rest.starts_with('"') && !rest.starts_with('\'')) return fail("attribute value must be quoted");
+        ++cursor_.pos;
+        auto raw = expect_terminator(cursor_, rest.substr(0, 1));
+        if (!raw) return forward_error(raw);
+        if (raw->find('<') != std::string_view::npos) return fail("`<` in attribute value");
+        std::string value;
+        if (auto decoded = append_decoded(*raw, true, value); !decoded) return decoded;
+        if (names.find_or_add(*name)) {
+            return fail("duplicate attribute " + std::string(*name) + " on <" + std::string(element_.name) + ">");
+        }
+        element_.attributes.push_back(XmlAttribute{*name, std::move(value)});
+        return {};
+    }
+
+    Result<void> read_content(unsigned depth) {
+        while (true) {
+            if (cursor_.at_end()) return fail("unclosed element <" + std::string(element_.name) + ">");
+            if (!cursor_.at_open()) {
+                if (auto text = read_character_data(); !text) return text;
+                continue;
+            }
+            std::string_view rest = cursor_.rest();
+            if (rest.starts_with("</")) return read_end_tag();
+            auto markup = read_markup(rest);
+            if (!markup) return forward_error(markup);
+            if (*markup) continue;
+            element_.children.emplace_back();
+            XmlElementReader child(cursor_, element_.children.back());
+            if (auto read = child.read(depth + 1); !read) return read;
+        }
+    }
+
+    Result<void> read_character_data() {
+        std::size_t end = cursor_.text.find('<', cursor_.pos);
+        if (end == std::string_view::npos) end = cursor_.text.size();
+        std::string_view raw = cursor_.text.substr(cursor_.pos, end - cursor_.pos);
+        cursor_.pos = end;
+        return append_decoded(raw, false, element_.text);
+    }
+
+    // Reads a comment, CDATA section or processing instruction that starts
+    // `rest`; false when `rest` starts with none of them.
+    Result<bool> read_markup(std::string_view rest) {
+        if (rest.starts_with("<!--")) {
+            cursor_.pos += 4;
+            return skip_to("-->");
+        }
+        if (rest.starts_with("<![CDATA[")) {
+            cursor_.pos += 9;
+            auto section = expect_terminator(cursor_, "]]>");
+            if (!section) return forward_error(section);
+            element_.text += *section;
+            return true;
+        }
+        if (rest.starts_with("<!")) return fail("DOCTYPE/DTD is not supported");
+        if (rest.starts_with("<?")) {
+            cursor_.pos += 2;
+            return skip_to("?>");
+        }
+        return false;
+    }
+
+    Result<bool> skip_to(std::string_view terminator) {
+        auto skipped = expect_terminator(cursor_, terminator);
+        if (!skipped) return forward_error(skipped);
+        return true;
+    }
+
+    Result<void> read_end_tag() {
+        cursor_.pos += 2;
+        auto name = parse_xml_name(cursor_);
+        if (!name) return forward_error(name);
+        if (*name != element_.name) {
+            return fail("mismatched tags: <" + std::string(element_.name) + "> \u2026 </" + std::string(*name) + ">");
+        }
+        cursor_.skip_white_space();
+        if (auto closed = expect_xml_token(cursor_, ">"); !closed) return closed;
+        element_.mixed = !element_.children.empty() && has_non_white_space(element_.text);
+        return {};
+    }
+
+    XmlCursor& cursor_;
+    XmlElement& element_;
+};
+
+}  // namespace
+
+Result<std::string_view> parse_xml_name(XmlCursor& cursor) {
+    std::size_t start = cursor.pos;
+    const std::string_view text = cursor.text;
+    if (start < text.size() && is_name_start_byte(text[start])) {
+        ++cursor.pos;
+        while (cursor.pos < text.size() && is_name_byte(text[cursor.pos])) ++cursor.pos;
+    }
+    if (cursor.pos == start) return fail_at("expected a name", start);
+    return text.substr(start, cursor.pos - start);
+}
+
+Result<std::string_view> expect_terminator(XmlCursor& cursor, std::string_view terminator) {
+    std::size_t found = cursor.text.find(terminator, cursor.pos);
+    if (found == std::string_view::npos) {
+        return fail("unterminated construct: missing `" + std::string(terminator) + "`");
+    }
+    std::string_view body = cursor.text.substr(cursor.pos, found - cursor.pos);
+    cursor.pos = found + terminator.size();
+    return body;
+}
+
+Result<void> expect_xml_token(XmlCursor& cursor, std::string_view token) {
+    if (!cursor.rest().starts_with(token)) return fail_at("expected `" + std::string(token) + "`", cursor.pos);
+    cursor.pos += token.size();
+    return {};
+}
+
+Result<void> skip_xml_markup(XmlCursor& cursor) {
+    while (true) {
+        cursor.skip_white_space();
+        std::string_view rest = cursor.rest();
+        std::string_view terminator;
+        if (rest.starts_with("<!--")) {
+            cursor.pos += 4;
+            terminator = "-->";
+        } else if (rest.starts_with("<?")) {
+            cursor.pos += 2;
+            terminator = "?>";
+        } else {
+            return {};
+        }
+        if (auto skipped = expect_terminator(cursor, terminator); !skipped) return forward_error(skipped);
+    }
+}
+
+Result<XmlElement> parse_xml_element(XmlCursor& cursor, unsigned depth) {
+    XmlElement element;
+    if (auto read = XmlElementReader(cursor, element).read(depth); !read) return forward_error(read);
+    return element;
+}
+
+Result<std::string> decode_xml_reference(std::string_view raw, bool attribute_mode) {
+    std::string out;
+    if (auto decoded = append_decoded(raw, attribute_mode, out); !decoded) return forward_error(decoded);
+    return out;
+}
+
+Result<XmlDocumentElement> parse_xml_document(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    XmlCursor cursor{text};
+    if (auto declaration = read_xml_declaration(cursor); !declaration) return forward_error(declaration);
+    if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
+    if (cursor.rest().starts_with("<!")) return fail("DOCTYPE/DTD is not supported");
+    auto element = parse_xml_element(cursor, 0);
+    if (!element) return forward_error(element);
+    if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
+    if (!cursor.at_end()) return fail("trailing content after the root element");
+    auto value = xml_element_to_value(*element);
+    if (!value) return forward_error(value);
+    return XmlDocumentElement{std::string(element->name), std::move(*value)};
+}
+
+}  // namespace bezo

@@ -1,0 +1,97 @@
+// Character classes and small text helpers that the XML reader, the
+// element mapping and the XML writer share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/hash.hpp"
+#include "core/utf8.hpp"
+
+namespace bezo {
+
+// The white space of the XML grammar: space, TAB, LF and CR.
+constexpr bool is_xml_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The characters XML 1.0 allows besides TAB, LF and CR: the ranges 20-D7FF,
+// E000-FFFD and 10000-10FFFF.
+constexpr bool is_xml_char_beyond_controls(char32_t c) {
+    return (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Copies UTF-8 `text` onto `out` in runs: bytes that `is_plain` accepts and
+// characters above U+007F that XML allows are copied as they stand. At any
+// other ASCII byte, `replace(pos, out)` appends what stands for it and gives
+// the position behind it, or an error; a character above U+007F that XML
+// does not allow fails with the error `refuse(c)`.
+template <class IsPlain, class Replace, class Refuse>
+[[nodiscard]] Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
+                                            Refuse refuse) {
+    std::size_t run = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto byte = static_cast<unsigned char>(text[pos]);
+        if (is_plain(byte)) {
+            ++pos;
+            continue;
+        }
+        if (byte >= 0x80) {
+            auto decoded = utf8_next(text, pos);
+            if (!decoded) return std::unexpected(Error::Other("text is not valid UTF-8"));
+            if (!is_xml_char_beyond_controls(*decoded)) return std::unexpected(refuse(*decoded));
+            continue;
+        }
+        out.append(text, run, pos - run);
+        Result<std::size_t> next = replace(pos, out);
+        if (!next) return forward_error(next);
+        pos = run = *next;
+    }
+    out.append(text, run, pos - run);
+    return {};
+}
+
+// "U+" and the code point in upper-case hexadecimal, at least four digits.
+std::string code_point_label(char32_t c);
+
+// Whether a character has the Unicode White_Space property.
+bool is_unicode_white_space(char32_t c);
+
+// The text without Unicode white space at its start, or at both ends.
+std::string_view trim_leading_unicode_white_space(std::string_view text);
+std::string_view trim_unicode_white_space(std::string_view text);
+
+// Whether the text holds a character that is not Unicode white space.
+bool has_non_white_space(std::string_view text);
+
+// Remembers names in the order they were added and finds the position of
+// one in constant time on average: a short list is scanned, a long one is
+// hashed into an open-addressing table, so wide elements cost linear time.
+// The names are views and must outlive the index.
+class XmlNameIndex {
+public:
+    // The position of `name` when it was added before; otherwise adds it as
+    // the next position and gives none.
+    std::optional<std::size_t> find_or_add(std::string_view name);
+
+private:
+    // Slots are small so that the table of a wide element stays in cache:
+    // 32 bits of the name's hash pick the slot and screen comparisons.
+    struct Slot {
+        std::uint32_t position_plus_one = 0;  // 0 for an empty slot
+        std::uint32_t hash = 0;
+    };
+
+    // The slot holding `name`, or the empty one where it would go.
+    Slot& probe(std::string_view name, std::uint32_t hash);
+    void rehash(std::size_t slot_count);
+
+    std::vector<std::string_view> names_;
+    std::vector<Slot> slots_;  // empty while the names are scanned; else a power of two
+};
+
+}  // namespace bezo
