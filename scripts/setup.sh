@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make python3-dev python3-pytest libgtest-dev libicu-dev)
+packages=(cmake g++ make python3-dev python3-pytest libgtest-dev libicu-dev
+          libyaml-dev libtomlplusplus-dev python3-yaml)
 
 missing=()
 for package in "${packages[@]}"; do

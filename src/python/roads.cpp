@@ -10,6 +10,10 @@
 #include "core/error.hpp"
 #include "interchange/json_import.hpp"
 #include "interchange/json_writer.hpp"
+#include "interchange/toml_export.hpp"
+#include "interchange/toml_import.hpp"
+#include "interchange/yaml_export.hpp"
+#include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
 #include "python/exceptions.hpp"
 
@@ -52,8 +56,16 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
-constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
-constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
+constexpr std::array<TextImporter, 3> kImporters{{
+    {"json", import_json_entry},
+    {"yaml", import_yaml},
+    {"toml", import_toml},
+}};
+constexpr std::array<TextExporter, 3> kTextExporters{{
+    {"json", export_json},
+    {"yaml", export_yaml},
+    {"toml", export_toml},
+}};
 constexpr std::array<BinaryExporter, 0> kBinaryExporters{};
 constexpr std::array<SchemaImporter, 0> kSchemaImporters{};
 
