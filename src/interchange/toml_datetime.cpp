@@ -1,5 +1,7 @@
 #include "interchange/toml_datetime.hpp"
 
+#include <initializer_list>
+
 #include "core/text.hpp"
 
 namespace bezo {
@@ -73,6 +75,16 @@ void append_padded(int number, std::size_t width, std::string& out) {
     out += digits;
 }
 
+// Two-digit fields joined by `separator`, e.g. "07:32:00".
+void append_two_digit_fields(std::initializer_list<int> fields, char separator, std::string& out) {
+    bool first = true;
+    for (int field : fields) {
+        if (!first) out += separator;
+        first = false;
+        append_padded(field, 2, out);
+    }
+}
+
 }  // namespace
 
 std::optional<TomlDateTime> parse_toml_datetime(std::string_view text) {
@@ -100,17 +112,11 @@ void append_toml_datetime(const TomlDateTime& value, std::string& out) {
     if (value.date) {
         append_padded(value.date->year, 4, out);
         out += '-';
-        append_padded(value.date->month, 2, out);
-        out += '-';
-        append_padded(value.date->day, 2, out);
+        append_two_digit_fields({value.date->month, value.date->day}, '-', out);
         if (value.time) out += 'T';
     }
     if (value.time) {
-        append_padded(value.time->hour, 2, out);
-        out += ':';
-        append_padded(value.time->minute, 2, out);
-        out += ':';
-        append_padded(value.time->second, 2, out);
+        append_two_digit_fields({value.time->hour, value.time->minute, value.time->second}, ':', out);
         if (!value.time->fraction.empty()) {
             out += '.';
             out += value.time->fraction;
@@ -122,9 +128,7 @@ void append_toml_datetime(const TomlDateTime& value, std::string& out) {
         return;
     }
     out += value.offset->negative ? '-' : '+';
-    append_padded(value.offset->hours, 2, out);
-    out += ':';
-    append_padded(value.offset->minutes, 2, out);
+    append_two_digit_fields({value.offset->hours, value.offset->minutes}, ':', out);
 }
 
 std::string_view toml_datetime_type(const TomlDateTime& value) {

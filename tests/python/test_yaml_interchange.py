@@ -1,5 +1,4 @@
 """YAML in and out through the module: import_from("yaml") and export_to("yaml")."""
-import base64
 import json
 import math
 
@@ -7,29 +6,11 @@ import pytest
 import yaml
 
 import bezo
+from interchange_support import b64, canonical, imports_as_json, payload, refused
 
 
-def b64(text):
-    return base64.urlsafe_b64encode(text.encode()).decode().rstrip("=")
-
-
-def canonical(*lines):
-    return ".!nezo\n" + "".join(line + "\n" for line in lines)
-
-
-def payload(data):
-    """A canonical document whose member v holds `data` as an embedded JSON document."""
-    return canonical("!std/enc/json'v=" + b64(json.dumps(data)))
-
-
-def same_as_json(yaml_text, json_text):
-    assert bezo.import_from("yaml", yaml_text) == bezo.import_from("json", json_text)
-
-
-def refused(call, message):
-    with pytest.raises(bezo.BezoError) as caught:
-        call()
-    assert str(caught.value) == message
+def same_as_json(text, json_text):
+    imports_as_json("yaml", text, json_text)
 
 
 # --- import ---------------------------------------------------------------
