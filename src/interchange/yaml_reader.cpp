@@ -2,6 +2,7 @@
 
 #include <yaml.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -175,12 +176,14 @@ public:
         // A collection tagged as a scalar kind cannot be one.
         bool scalar_tag = resolution_of(tag, true) != Resolution::Core;
         std::size_t index = add_node(YamlNode{scalar_tag ? YamlKind::BadValue : kind});
-        std::string anchor_name = anchor != nullptr ? reinterpret_cast<const char*>(anchor) : "";
-        open_.push_back(Open{index, pending_.size(), std::move(anchor_name), anchor != nullptr});
+        // The anchor names the collection from here on: an alias of it
+        // inside the collection itself is recursive.
+        define_anchor(anchor, index);
+        open_.push_back(Open{index, pending_.size()});
     }
 
     void close() {
-        Open frame = std::move(open_.back());
+        Open frame = open_.back();
         open_.pop_back();
         YamlNode& node = doc_.nodes_[frame.node];
         if (node.kind != YamlKind::BadValue) {
@@ -190,13 +193,13 @@ public:
                                   pending_.begin() + static_cast<std::ptrdiff_t>(frame.first_pending), pending_.end());
         }
         pending_.resize(frame.first_pending);
-        if (frame.anchored) anchors_[frame.anchor] = frame.node;
         attach(frame.node);
     }
 
     void alias(const yaml_event_t& event) {
         auto name = std::string_view(reinterpret_cast<const char*>(event.data.alias.anchor));
-        if (auto found = anchors_.find(name); found != anchors_.end()) {
+        auto found = anchors_.find(name);
+        if (found != anchors_.end() && !is_open(found->second)) {
             ++doc_.written_;
             attach(found->second);
             return;
@@ -210,9 +213,10 @@ private:
     struct Open {
         std::size_t node;
         std::size_t first_pending;
-        std::string anchor;
-        bool anchored;
     };
+
+    // Open collections stand in the stack in the order of their indexes.
+    bool is_open(std::size_t index) const { return std::ranges::binary_search(open_, index, {}, &Open::node); }
 
     std::size_t add_node(YamlNode node) {
         ++doc_.written_;

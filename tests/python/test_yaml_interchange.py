@@ -68,6 +68,7 @@ def test_import_applies_merge_keys_and_copies_aliases(text, json_text):
     ("a: *x\n~: 1\n", "unsupported YAML mapping key: Null"),
     ("a: *x\n", "unsupported YAML node"),
     ("a: &a [*a]\n", "unsupported YAML node"),
+    ("x: &a 1\ny: &a {k: *a}\n", "unsupported YAML node"),
     ("a: !!int x\n", "unsupported YAML node"),
     ("a: !!str [1]\n", "unsupported YAML node"),
     ("a: 0x8000000000000000\n", "unsupported YAML node"),
