@@ -21,8 +21,9 @@ enum class YamlKind : std::uint8_t { Null, Boolean, Integer, Real, String, Array
 // One node. Integer, Real and String nodes carry a text: an integer's plain
 // decimal digits (never rounded, however long), a float as written, a
 // string's characters. An Alias node is an alias that names no anchor, or
-// the anchor of a collection around it, and carries the anchor's name. Array and Hash nodes carry children; a Hash lists its key
-// and value nodes in turn, in document order.
+// the anchor of a collection around it, and carries the anchor's name.
+// Array and Hash nodes carry children; a Hash lists its key and value nodes
+// in turn, in document order.
 struct YamlNode {
     YamlKind kind = YamlKind::Null;
     bool truth = false;     // of a Boolean
