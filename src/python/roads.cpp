@@ -12,8 +12,12 @@
 #include "interchange/cbor.hpp"
 #include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
+#include "interchange/toml_export.hpp"
+#include "interchange/toml_import.hpp"
 #include "interchange/xml_import.hpp"
 #include "interchange/xml_writer.hpp"
+#include "interchange/yaml_export.hpp"
+#include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "python/exceptions.hpp"
@@ -58,13 +62,17 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
-constexpr std::array<TextImporter, 2> kImporters{{
+constexpr std::array<TextImporter, 4> kImporters{{
     {"json", import_json_entry},
+    {"yaml", import_yaml},
+    {"toml", import_toml},
     {"xml", import_xml},
 }};
-constexpr std::array<TextExporter, 2> kTextExporters{{
-    {"json", export_json},
+constexpr std::array<TextExporter, 4> kTextExporters{{
     {"xml", export_xml},
+    {"json", export_json},
+    {"yaml", export_yaml},
+    {"toml", export_toml},
 }};
 constexpr std::array<BinaryExporter, 2> kBinaryExporters{{
     {"cbor", export_cbor},

@@ -1,0 +1,24 @@
+// A linear pass over a TOML text before the TOML library reads it. The
+// library descends once per level of nesting and once per part of a dotted
+// key, so a hostile text could exhaust the stack; and it accepts a few forms
+// beyond TOML 1.1. This pass refuses both, looking only at what stands
+// outside strings and comments, and leaves every other fault to the library.
+#pragma once
+
+#include <string_view>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+// A value may stand inside at most this many tables and arrays.
+inline constexpr unsigned kMaxTomlDepth = 512;
+
+// Sums the levels a value stands at (the parts of its table header, the
+// parts of its dotted keys less one, the inline tables and arrays around
+// it) and fails with "invalid TOML: nesting deeper than 512 levels" past
+// the limit. Also refuses hexadecimal floats and bare keys holding "+" or
+// characters beyond ASCII, with "invalid TOML: {} (line L, column C)".
+[[nodiscard]] Result<void> prescan_toml(std::string_view text);
+
+}  // namespace bezo

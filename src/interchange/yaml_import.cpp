@@ -1,0 +1,253 @@
+#include "interchange/yaml_import.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <span>
+
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "interchange/authored_writer.hpp"
+#include "interchange/json_reader.hpp"
+#include "interchange/json_text.hpp"
+#include "interchange/number_text.hpp"
+#include "interchange/yaml_reader.hpp"
+
+namespace bezo {
+namespace {
+
+// Copying aliases can multiply a small text into an enormous tree; the
+// conversion stops past this many nodes, or ten times the nodes written
+// when that is more.
+constexpr std::size_t kMinAliasBudget = 1'000'000;
+constexpr std::size_t kAliasBudgetPerWrittenNode = 10;
+
+Error unsupported_node() { return Error::Other("unsupported YAML node"); }
+
+bool is_one_of(std::string_view text, std::initializer_list<std::string_view> words) {
+    return std::ranges::find(words, text) != words.end();
+}
+
+// A float as written: a non-finite marker, the text itself when it is a
+// JSON number, the float's own spelling when it reads as a finite binary64,
+// or else the text as a string.
+Value real_value(std::string_view text) {
+    if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return yaml_float_value("inf");
+    if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return yaml_float_value("-inf");
+    if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return yaml_float_value("nan");
+    JsonCursor cursor{text};
+    if (parse_json_number(cursor) && cursor.pos == text.size()) return Value::number(std::string(text));
+    if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
+        return Value::number(format_json_float(*number));
+    }
+    return Value::string(std::string(text));
+}
+
+bool is_collection(const YamlNode& node) { return node.kind == YamlKind::Array || node.kind == YamlKind::Hash; }
+
+class YamlConverter {
+public:
+    explicit YamlConverter(const YamlDocument& document)
+        : doc_(document), budget_(std::max(kMinAliasBudget, kAliasBudgetPerWrittenNode * document.written())) {}
+
+    [[nodiscard]] Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
+        const YamlNode& node = doc_.node(index);
+        if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
+        switch (node.kind) {
+            case YamlKind::Null: return Value::null();
+            case YamlKind::Boolean: return Value::boolean(node.truth);
+            case YamlKind::Integer: return Value::number(std::string(doc_.text(node)));
+            case YamlKind::Real: return real_value(doc_.text(node));
+            case YamlKind::String: return Value::string(std::string(doc_.text(node)));
+            case YamlKind::Array: return array_to_value(node, depth);
+            case YamlKind::Hash: {
+                auto members = yaml_mapping_to_value(node, depth);
+                if (!members) return forward_error(members);
+                return Value::object(std::move(*members));
+            }
+            case YamlKind::Alias:
+            case YamlKind::BadValue: break;
+        }
+        return std::unexpected(unsupported_node());
+    }
+
+private:
+    // Counts one more converted node against the alias budget, and refuses a
+    // collection nested (through aliases) deeper than the reader allows.
+    [[nodiscard]] Result<void> count_node(const YamlNode& node, unsigned depth) {
+        if (++converted_ > budget_) return std::unexpected(Error::Other("YAML alias expansion too large"));
+        if (is_collection(node) && depth >= kMaxYamlDepth)
+            return std::unexpected(Error::Other("YAML nesting too deep"));
+        return {};
+    }
+
+    [[nodiscard]] Result<Value> array_to_value(const YamlNode& node, unsigned depth) {
+        ValueArray items;
+        items.reserve(node.count);
+        for (std::size_t child : doc_.children(node)) {
+            auto item = yaml_to_value(child, depth + 1);
+            if (!item) return item;
+            items.push_back(std::move(*item));
+        }
+        return Value::array(std::move(items));
+    }
+
+    bool is_merge_key(std::size_t index) const {
+        const YamlNode& node = doc_.node(index);
+        return node.kind == YamlKind::String && doc_.text(node) == "<<";
+    }
+
+    // Members in mapping order. Explicit keys always win over merged ones;
+    // among merge sources the first that supplies a key wins, and merged
+    // members stand where their "<<" entry stands.
+    [[nodiscard]] Result<ValueObject> yaml_mapping_to_value(const YamlNode& node, unsigned depth) {
+        auto entries = doc_.children(node);
+        std::size_t count = entries.size() / 2;
+        // Every key is checked before any value is converted.
+        std::vector<std::string> keys(count);
+        bool merges = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (is_merge_key(entries[2 * i])) {
+                merges = true;
+                continue;
+            }
+            auto key = yaml_key_text(entries[2 * i], depth + 1);
+            if (!key) return forward_error(key);
+            keys[i] = std::move(*key);
+        }
+        ValueObject members;
+        members.reserve(count);
+        if (!merges) {
+            for (std::size_t i = 0; i < count; ++i) {
+                auto value = yaml_to_value(entries[2 * i + 1], depth + 1);
+                if (!value) return forward_error(value);
+                members.push_back(ValueMember{std::move(keys[i]), std::move(*value)});
+            }
+            return members;
+        }
+        return merged_mapping(entries, keys, depth, std::move(members));
+    }
+
+    [[nodiscard]] Result<ValueObject> merged_mapping(std::span<const std::size_t> entries,
+                                                     const std::vector<std::string>& keys, unsigned depth,
+                                                     ValueObject members) {
+        TextSet explicit_keys;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (!is_merge_key(entries[2 * i])) explicit_keys.insert(keys[i]);
+        }
+        TextSet merged_keys;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (!is_merge_key(entries[2 * i])) {
+                auto value = yaml_to_value(entries[2 * i + 1], depth + 1);
+                if (!value) return forward_error(value);
+                members.push_back(ValueMember{keys[i], std::move(*value)});
+                continue;
+            }
+            auto sources = merge_sources(entries[2 * i + 1]);
+            for (std::size_t source : sources) {
+                const YamlNode& source_node = doc_.node(source);
+                if (source_node.kind != YamlKind::Hash) return std::unexpected(bad_merge_value());
+                if (auto counted = count_node(source_node, depth + 1); !counted) return forward_error(counted);
+                auto source_members = yaml_mapping_to_value(source_node, depth + 1);
+                if (!source_members) return forward_error(source_members);
+                for (ValueMember& member : *source_members) {
+                    if (explicit_keys.contains(member.key) || !merged_keys.insert(member.key).second) continue;
+                    members.push_back(std::move(member));
+                }
+            }
+        }
+        return members;
+    }
+
+    static Error bad_merge_value() {
+        return Error::Other("YAML merge key value must be a mapping or a sequence of mappings");
+    }
+
+    // The mappings a merge key's value supplies: itself, or the items of a
+    // sequence (checked one by one as they are reached). Any other value
+    // gives one non-mapping source, which fails.
+    std::span<const std::size_t> merge_sources(const std::size_t& value) const {
+        const YamlNode& node = doc_.node(value);
+        if (node.kind == YamlKind::Array) return doc_.children(node);
+        return std::span<const std::size_t>(&value, 1);
+    }
+
+    [[nodiscard]] Result<std::string> yaml_key_text(std::size_t index, unsigned depth) {
+        const YamlNode& node = doc_.node(index);
+        if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
+        switch (node.kind) {
+            case YamlKind::String:
+            case YamlKind::Real:
+            case YamlKind::Integer: return std::string(doc_.text(node));
+            case YamlKind::Boolean: return std::string(node.truth ? "true" : "false");
+            default: break;
+        }
+        std::string message = "unsupported YAML mapping key: ";
+        if (auto written = append_debug_form(index, depth, message); !written) return forward_error(written);
+        return std::unexpected(Error::Other(std::move(message)));
+    }
+
+    // The node as the reader's debug form shows it, e.g. `Null` or
+    // `Array([Integer(1), String("a")])`.
+    [[nodiscard]] Result<void> append_debug_form(std::size_t index, unsigned depth, std::string& out) {
+        const YamlNode& node = doc_.node(index);
+        if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
+        switch (node.kind) {
+            case YamlKind::Null: out += "Null"; return {};
+            case YamlKind::BadValue: out += "BadValue"; return {};
+            case YamlKind::Boolean: out += node.truth ? "Boolean(true)" : "Boolean(false)"; return {};
+            case YamlKind::Integer: out += "Integer(" + std::string(doc_.text(node)) + ")"; return {};
+            case YamlKind::Real: return append_quoted_debug_form("Real(", node, out);
+            case YamlKind::String: return append_quoted_debug_form("String(", node, out);
+            case YamlKind::Alias: return append_quoted_debug_form("Alias(", node, out);
+            case YamlKind::Array: return append_debug_children("Array([", "])", 1, node, depth, out);
+            case YamlKind::Hash: return append_debug_children("Hash({", "})", 2, node, depth, out);
+        }
+        return {};
+    }
+
+    [[nodiscard]] Result<void> append_quoted_debug_form(std::string_view open, const YamlNode& node,
+                                                        std::string& out) const {
+        out += open;
+        append_debug_string(doc_.text(node), out);
+        out += ')';
+        return {};
+    }
+
+    // Items joined by ", ", or for a Hash each key and value joined by ": ".
+    [[nodiscard]] Result<void> append_debug_children(std::string_view open, std::string_view close, std::size_t stride,
+                                                     const YamlNode& node, unsigned depth, std::string& out) {
+        out += open;
+        auto children = doc_.children(node);
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            if (i > 0) out += i % stride == 0 ? ", " : ": ";
+            if (auto written = append_debug_form(children[i], depth + 1, out); !written) return written;
+        }
+        out += close;
+        return {};
+    }
+
+    const YamlDocument& doc_;
+    std::size_t budget_;
+    std::size_t converted_ = 0;
+};
+
+}  // namespace
+
+Value yaml_float_value(std::string_view text) {
+    return Value::typed("std/num", text == "nan" ? "nan" : "inf", std::string(text));
+}
+
+Result<std::string> import_yaml(std::string_view text) {
+    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    auto document = read_yaml_document(text);
+    if (!document) return forward_error(document);
+    auto root = YamlConverter(*document).yaml_to_value(document->root(), 0);
+    if (!root) return forward_error(root);
+    const auto* members = root->get_if<ValueObject>();
+    if (!members) return std::unexpected(Error::Other("root must be a YAML mapping"));
+    return tree_to_authored(*members, false);
+}
+
+}  // namespace bezo

@@ -1,0 +1,19 @@
+// YAML text in, authored text out: the body of import_from("yaml", ...).
+// The one document's root mapping becomes the members of the authored
+// document; merge keys ("<<") are applied and aliases are copied.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "interchange/value.hpp"
+
+namespace bezo {
+
+[[nodiscard]] Result<std::string> import_yaml(std::string_view text);
+
+// The std/num marker of a non-finite float: "inf", "-inf" or "nan".
+Value yaml_float_value(std::string_view text);
+
+}  // namespace bezo

@@ -1,0 +1,70 @@
+// Reads a YAML text into the nodes of its one document, built from the
+// YAML library's event stream. Plain scalars without a tag resolve by the
+// YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
+// force their kind, and a scalar that does not fit the forced kind becomes a
+// bad value. Other tags are ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+enum class YamlKind : std::uint8_t { Null, Boolean, Integer, Real, String, Array, Hash, Alias, BadValue };
+
+// One node. Integer, Real and String nodes carry a text: an integer's plain
+// decimal digits (never rounded, however long), a float as written, a
+// string's characters. An Alias node is an alias that names no anchor, or
+// the anchor of a collection around it, and carries the anchor's name.
+// Array and Hash nodes carry children; a Hash lists its key and value nodes
+// in turn, in document order.
+struct YamlNode {
+    YamlKind kind = YamlKind::Null;
+    bool truth = false;     // of a Boolean
+    std::size_t first = 0;  // where the text or the children start
+    std::size_t count = 0;  // bytes of text, or number of children
+};
+
+// A collection may stand inside at most this many collections less one:
+// the 513th nested level is refused.
+inline constexpr unsigned kMaxYamlDepth = 512;
+
+// The nodes of one document. An alias of a defined anchor refers to the
+// anchored node itself, so one node may be reached along several paths.
+class YamlDocument {
+public:
+    const YamlNode& node(std::size_t index) const { return nodes_[index]; }
+    std::string_view text(const YamlNode& node) const {
+        return std::string_view(texts_).substr(node.first, node.count);
+    }
+    std::span<const std::size_t> children(const YamlNode& node) const {
+        return std::span(children_).subspan(node.first, node.count);
+    }
+    std::size_t root() const { return root_; }
+
+    // The number of nodes and aliases written in the document.
+    std::size_t written() const { return written_; }
+
+private:
+    friend class YamlNodeBuilder;
+    std::vector<YamlNode> nodes_;
+    std::vector<std::size_t> children_;
+    std::string texts_;
+    std::size_t root_ = 0;
+    std::size_t written_ = 0;
+};
+
+// Reads the text, which must hold exactly one document. Fails with "invalid
+// YAML: {problem} at line L, column C" on a syntax error anywhere in the
+// text, "YAML nesting too deep" at the 513th nested collection, "empty YAML
+// input" without a document and "expected one YAML document, found {}"
+// with more than one.
+[[nodiscard]] Result<YamlDocument> read_yaml_document(std::string_view text);
+
+}  // namespace bezo

@@ -1,0 +1,164 @@
+"""TOML in and out through the module: import_from("toml") and export_to("toml")."""
+import datetime
+import json
+import math
+import tomllib
+
+import pytest
+
+import bezo
+from interchange_support import b64, canonical, imports_as_json, payload, refused
+
+
+def same_as_json(text, json_text):
+    imports_as_json("toml", text, json_text)
+
+
+TOO_DEEP = "invalid TOML: nesting deeper than 512 levels"
+
+
+# --- import ---------------------------------------------------------------
+
+@pytest.mark.parametrize("text, json_text", [
+    ("a = 1\nb = 1.0\nc = 1e20\nd = 0.1\ne = 0xff\nf = 0o17\ng = 0b11\nh = 1_000\ni = -0.0\n",
+     '{"a": 1, "b": 1.0, "c": 1e20, "d": 0.1, "e": 255, "f": 15, "g": 3, "h": 1000, "i": -0.0}'),
+    ('s = "\\e\\x41"\nl = \'\'\'x\ny\'\'\'\nt = true\n', '{"s": "\\u001bA", "l": "x\\ny", "t": true}'),
+    ("x = {\n  a = 1, # note\n  b = [1, {c = 2}],\n}\n", '{"x": {"a": 1, "b": [1, {"c": 2}]}}'),
+    ("b = 1\na = 2\n[z]\nk = 1\n[c.d]\nk = 2\n[c]\ne = 3\n",
+     '{"b": 1, "a": 2, "z": {"k": 1}, "c": {"d": {"k": 2}, "e": 3}}'),
+    ("y.b = 1\nx = 2\ny.a = 3\n", '{"y": {"b": 1, "a": 3}, "x": 2}'),
+    ("[[p]]\nn = 1\n[p.q]\nr = 2\n[[p]]\nn = 3\n", '{"p": [{"n": 1, "q": {"r": 2}}, {"n": 3}]}'),
+    ('"é" = 1\ns = "[[[[ a.b.c #"\n# [[[[\n', '{"é": 1, "s": "[[[[ a.b.c #"}'),
+])
+def test_import_keeps_values_and_document_order(text, json_text):
+    same_as_json(text, json_text)
+
+
+@pytest.mark.parametrize("written, type_name, literal", [
+    ("inf", "inf", "inf"), ("-inf", "inf", "-inf"), ("nan", "nan", "nan"), ("-nan", "nan", "nan"),
+    ("1979-05-27T07:32:00Z", "datetime", "1979-05-27T07:32:00Z"),
+    ("1979-05-27 07:32:00.5-07:30", "datetime", "1979-05-27T07:32:00.5-07:30"),
+    ("1979-05-27t07:32:00.999999+00:00", "datetime", "1979-05-27T07:32:00.999999Z"),
+    ("1979-05-27T07:32:00", "localdatetime", "1979-05-27T07:32:00"),
+    ("1979-05-27", "date", "1979-05-27"),
+    ("07:32", "time", "07:32:00"),
+])
+def test_import_of_typed_scalars(written, type_name, literal):
+    library = "std/num" if type_name in ("inf", "nan") else "std/time"
+    assert bezo.import_from("toml", f"v = {written}\n") == f".!bezo\n.!types {library}\n\n&{type_name}\nv={literal}\n"
+
+
+def test_import_of_an_empty_document():
+    assert bezo.import_from("toml", "# nothing\n") == ".!bezo\n\n"
+
+
+@pytest.mark.parametrize("text, message", [
+    ("a = 1\na = 2\n",
+     "invalid TOML: Error while parsing key-value pair: cannot redefine existing integer 'a' (line 2, column 5)"),
+    ("a = 0x1.8p3\n", "invalid TOML: hexadecimal floats are not supported (line 1, column 5)"),
+    ("x = 1\na+b = 1\n", 'invalid TOML: bare keys may only hold ASCII letters, digits, "_" and "-" (line 2, column 2)'),
+    ("t = {é = 1}\n", 'invalid TOML: bare keys may only hold ASCII letters, digits, "_" and "-" (line 1, column 6)'),
+    pytest.param("a = " + "[" * 513 + "]" * 513 + "\n", TOO_DEEP, id="arrays"),
+    pytest.param(".".join(["a"] * 150_000) + " = 1\n", TOO_DEEP, id="dotted-key"),
+    pytest.param("[" + ".".join(["a"] * 512) + "]\nb.c = 1\n", TOO_DEEP, id="header-and-key"),
+    pytest.param("[[" + ".".join(["a"] * 512) + "]]\n", TOO_DEEP, id="array-of-tables"),
+    pytest.param("a = " + "{c = " * 513 + "1" + "}" * 513 + "\n", TOO_DEEP, id="inline-tables"),
+])
+def test_import_refusals(text, message):
+    refused(lambda: bezo.import_from("toml", text), message)
+
+
+@pytest.mark.parametrize("text", [
+    pytest.param("a = " + "[" * 512 + "1" + "]" * 512 + "\n", id="arrays"),
+    pytest.param(".".join(["a"] * 513) + " = 1\n", id="dotted-key"),
+    pytest.param("[" + ".".join(["a"] * 512) + "]\nb = 1\n", id="header"),
+    pytest.param("a = " + "{c = " * 512 + "1" + "}" * 512 + "\n", id="inline-tables"),
+])
+def test_import_reads_512_levels(text):
+    assert bezo.import_from("toml", text).startswith(".!bezo\n")
+
+
+# --- export ---------------------------------------------------------------
+
+def test_export_writes_plain_values_before_tables():
+    text = bezo.export_to("toml", canonical(
+        "!int's/a=1", "!int'z=2", "!str'@arr/0/k=v", "!int'@arr/0/sub/x=1", "!str'@arr/1/k=w",
+        "!std/enc/json'e=" + b64("[]"), "!std/enc/json'm=" + b64('[1, "a", [true], {"b": {}}]'),
+        "!std/enc/json't=" + b64("{}"), "!str'\"odd key\"/\"a.b\"=x"))
+    assert text == ('z = 2\ne = []\nm = [1, "a", [true], { b = {} }]\n\n[s]\na = 1\n\n'
+                    '[[arr]]\nk = "v"\n\n[arr.sub]\nx = 1\n\n[[arr]]\nk = "w"\n\n[t]\n\n'
+                    '["odd key"]\n"a.b" = "x"\n')
+
+
+def test_export_of_an_empty_document():
+    assert bezo.export_to("toml", canonical()) == ""
+
+
+@pytest.mark.parametrize("line, written", [
+    ("!int'v=9223372036854775807", "9223372036854775807"),
+    ("!int'v=-9223372036854775808", "-9223372036854775808"),
+    ("!float'v=1.50", "1.5"),
+    ("!float'v=1E+2", "100.0"),
+    ("!float'v=0e-999", "0.0"),
+    ("!float'v=-0.0", "-0.0"),
+    ("!std/num/inf'v=-inf", "-inf"),
+    ("!std/num/nan'v=nan", "nan"),
+    ("!std/time/date'v=2024-02-29", "2024-02-29"),
+    ("!std/time/datetime'v=2024-01-02 03:04z", "2024-01-02T03:04:00Z"),
+    ("!std/time/date'v=2024-01-02t03:04:05.123456789+05:30", "2024-01-02T03:04:05.123456789+05:30"),
+    ("!std/time/time'v=23:59", "23:59:00"),
+    ("!std/enc/bin'v=AAA", '"AAA"'),
+    ('!str\'v=tab\there "q" \\ \x7f\x1b', '"tab\there \\"q\\" \\\\ \\u007F\\u001B"'),
+])
+def test_export_of_scalars(line, written):
+    assert bezo.export_to("toml", canonical(line)) == f"v = {written}\n"
+
+
+@pytest.mark.parametrize("line, message", [
+    ("!null'v=", "TOML cannot represent null"),
+    ("!int'v=9223372036854775808", "TOML cannot represent the integer 9223372036854775808 (exceeds i64)"),
+    ("!float'v=1e999", "TOML cannot represent the float 1e999 (overflows f64)"),
+    ("!float'v=1e-999", "TOML cannot represent the float 1e-999 (underflows f64)"),
+    ("!std/time/date'v=2024-02-30", "invalid datetime: 2024-02-30"),
+    ("!std/time/date'v=2024-01-01 # x", "invalid datetime: 2024-01-01 # x"),
+    ("!std/time/time'v=24:00:00", "invalid datetime: 24:00:00"),
+    ("!std/time/time'v=10:00:00Z", "invalid datetime: 10:00:00Z"),
+    ("!std/num/inf'v=huge", "invalid std/num marker: huge"),
+    ("!std/enc/json'v=" + b64('{"a": [1, null]}'), "TOML cannot represent null"),
+    ("!std/enc/json'v=" + b64('{"a": 1, "a": 2}'), "TOML cannot represent the repeated key a"),
+])
+def test_export_refusals(line, message):
+    refused(lambda: bezo.export_to("toml", canonical(line)), message)
+
+
+def test_export_refuses_in_member_order():
+    document = canonical("!null's/n=", "!float'z=1e999")
+    refused(lambda: bezo.export_to("toml", document), "TOML cannot represent null")
+
+
+def test_export_reads_back():
+    data = {"name": "demo", "n": -7, "x": 2.5, "flags": [True, False], "tags": ["a b", "é\n"],
+            "db": {"host": "h", "ports": [1, 2], "deep": {"k": "v"}},
+            "rows": [{"id": 1, "meta": {"m": 1}}, {"id": 2, "list": [{"z": 0}]}], "empty": {}}
+    document = payload(data)
+    exported = bezo.export_to("toml", document)
+    assert tomllib.loads(exported) == {"v": data}
+    same_as_json(exported, bezo.export_to("json", document))
+
+
+def test_export_of_date_times_reads_back():
+    exported = bezo.export_to("toml", canonical(
+        "!std/time/datetime'a=2024-01-02T03:04:05.5-01:00", "!std/time/localdatetime'b=2024-01-02 03:04",
+        "!std/time/date'c=2024-01-02", "!std/time/time'd=03:04:05"))
+    assert tomllib.loads(exported) == {
+        "a": datetime.datetime(2024, 1, 2, 3, 4, 5, 500000, datetime.timezone(datetime.timedelta(hours=-1))),
+        "b": datetime.datetime(2024, 1, 2, 3, 4), "c": datetime.date(2024, 1, 2), "d": datetime.time(3, 4, 5)}
+    assert bezo.import_from("toml", exported).endswith(
+        "&datetime\na=2024-01-02T03:04:05.5-01:00\n&localdatetime\nb=2024-01-02T03:04:00\n"
+        "&date\nc=2024-01-02\n&time\nd=03:04:05\n")
+
+
+def test_export_of_non_finite_floats_reads_back():
+    exported = bezo.export_to("toml", canonical("!std/num/inf'a=inf", "!std/num/nan'b=nan"))
+    loaded = tomllib.loads(exported)
+    assert loaded["a"] == math.inf and math.isnan(loaded["b"])

@@ -1,0 +1,166 @@
+"""YAML in and out through the module: import_from("yaml") and export_to("yaml")."""
+import json
+import math
+
+import pytest
+import yaml
+
+import bezo
+from interchange_support import b64, canonical, imports_as_json, payload, refused
+
+
+def same_as_json(text, json_text):
+    imports_as_json("yaml", text, json_text)
+
+
+# --- import ---------------------------------------------------------------
+
+@pytest.mark.parametrize("written, json_value", [
+    ("1.50", "1.50"), ("+1.5", "1.5"), ("1.", "1.0"), ("-.5", "-0.5"), ("1e20", "1e20"),
+    ("0x10", "16"), ("0o17", "15"), ("+12", "12"), ("-0009", "-9"),
+    ("123456789012345678901234567890", "123456789012345678901234567890"),
+    ("+1e999", '"+1e999"'), ("1_000", '"1_000"'), ("0x1p3", '"0x1p3"'),
+    ("~", "null"), ("", "null"), ("True", "true"), ("FALSE", "false"), ("yes", '"yes"'),
+    ("'42'", '"42"'), ("!!str 42", '"42"'), ("!!float '1.5'", "1.5"), ("!!int '7'", "7"),
+    ("!!null ''", "null"), ("!!bool 'True'", "true"), ("!custom 5", "5"),
+    ("[1, a, [b]]", '[1, "a", ["b"]]'), ("{b: c, d: [1]}", '{"b": "c", "d": [1]}'),
+])
+def test_import_resolves_scalars_by_the_core_schema(written, json_value):
+    same_as_json(f"v: {written}\n", f'{{"v": {json_value}}}')
+
+
+@pytest.mark.parametrize("written, literal, type_name", [
+    (".inf", "inf", "inf"), ("+.INF", "inf", "inf"), ("-.Inf", "-inf", "inf"), (".NaN", "nan", "nan"),
+])
+def test_import_carries_non_finite_floats_as_std_num(written, literal, type_name):
+    assert bezo.import_from("yaml", f"v: {written}\n") == f".!bezo\n.!types std/num\n\n&{type_name}\nv={literal}\n"
+
+
+def test_import_key_kinds():
+    same_as_json("1.50: a\n0x10: b\ntrue: c\n'x y': d\n", '{"1.50": "a", "16": "b", "true": "c", "x y": "d"}')
+
+
+@pytest.mark.parametrize("text, json_text", [
+    ("base: &b {x: 1, y: 2}\nchild:\n  <<: *b\n  y: 3\n",
+     '{"base": {"x": 1, "y": 2}, "child": {"x": 1, "y": 3}}'),
+    ("a: &a {k: 1}\nb: &b {k: 2, j: 3}\nc:\n  <<: [*a, *b]\n",
+     '{"a": {"k": 1}, "b": {"k": 2, "j": 3}, "c": {"k": 1, "j": 3}}'),
+    ("a: &a {k: 1, m: 2}\nc:\n  k: 0\n  <<: *a\n", '{"a": {"k": 1, "m": 2}, "c": {"k": 0, "m": 2}}'),
+    ("c:\n  first: 0\n  <<: {x: 1}\n  last: 2\n", '{"c": {"first": 0, "x": 1, "last": 2}}'),
+    ('c:\n  "<<": {x: 1}\n  <<: []\n', '{"c": {"x": 1}}'),
+    ("a: &s [1, {b: &t x}]\nc: *s\nd: *t\n", '{"a": [1, {"b": "x"}], "c": [1, {"b": "x"}], "d": "x"}'),
+])
+def test_import_applies_merge_keys_and_copies_aliases(text, json_text):
+    same_as_json(text, json_text)
+
+
+@pytest.mark.parametrize("text, message", [
+    ("", "empty YAML input"),
+    ("# only a comment\n", "empty YAML input"),
+    ("a: 1\n---\nb: 2\n", "expected one YAML document, found 2"),
+    ("a: 1\n---\nb: [\n", "invalid YAML: did not find expected node content at line 4, column 1"),
+    ("a: b: c\n", "invalid YAML: mapping values are not allowed in this context at line 1, column 5"),
+    ("a: \x01\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
+    ("- 1\n", "root must be a YAML mapping"),
+    ("~: 1\n", "unsupported YAML mapping key: Null"),
+    ("[1, a]: x\n", 'unsupported YAML mapping key: Array([Integer(1), String("a")])'),
+    ("{a: 1.5}: x\n", 'unsupported YAML mapping key: Hash({String("a"): Real("1.5")})'),
+    ("a: *x\n~: 1\n", "unsupported YAML mapping key: Null"),
+    ("a: *x\n", "unsupported YAML node"),
+    ("a: &a [*a]\n", "unsupported YAML node"),
+    ("x: &a 1\ny: &a {k: *a}\n", "unsupported YAML node"),
+    ("a: !!int x\n", "unsupported YAML node"),
+    ("a: !!str [1]\n", "unsupported YAML node"),
+    ("a: 0x8000000000000000\n", "unsupported YAML node"),
+    ("a:\n  <<: 1\n", "YAML merge key value must be a mapping or a sequence of mappings"),
+    ("a:\n  <<: [{x: 1}, 2]\n", "YAML merge key value must be a mapping or a sequence of mappings"),
+])
+def test_import_refusals(text, message):
+    refused(lambda: bezo.import_from("yaml", text), message)
+
+
+def test_alias_expansion_is_bounded():
+    lines = ["a0: &a0 [x, x, x, x, x, x, x, x, x]"]
+    lines += [f"a{i}: &a{i} [" + ", ".join([f"*a{i - 1}"] * 9) + "]" for i in range(1, 10)]
+    refused(lambda: bezo.import_from("yaml", "\n".join(lines) + "\n"), "YAML alias expansion too large")
+
+
+def test_many_merges_of_one_anchor_import():
+    anchor = "base: &b {" + ", ".join(f"k{i}: {i}" for i in range(49)) + "}\n"
+    text = anchor + "".join(f"m{i}:\n  <<: *b\n  own: {i}\n" for i in range(1000))
+    assert "/m999::own=999\n" in bezo.import_from("yaml", text)
+
+
+def test_nesting_is_bounded():
+    assert "&json" in bezo.import_from("yaml", "a: " + "[" * 511 + "1" + "]" * 511 + "\n")
+    refused(lambda: bezo.import_from("yaml", "a: " + "[" * 512 + "1" + "]" * 512 + "\n"), "YAML nesting too deep")
+    refused(lambda: bezo.import_from("yaml", "[" * 2_000_000), "YAML nesting too deep")
+    deep = "[" * 300 + "1" + "]" * 300
+    refused(lambda: bezo.import_from("yaml", f"a: &a {deep}\nb: {deep.replace('1', '*a')}\n"), "YAML nesting too deep")
+
+
+# --- export ---------------------------------------------------------------
+
+def test_export_layout():
+    text = bezo.export_to("yaml", canonical(
+        "!int'a=42", "!int'k/@l/0=1", "!str'@s/0/a=x", "!int'@s/0/b=2", "!null'n=",
+        "!std/enc/json'm=" + b64('[[1, 2], [], {}, true]')))
+    assert text == ("---\na: 42\nk:\n  l:\n    - 1\ns:\n  - a: x\n    b: 2\nn: null\n"
+                    "m:\n  - - 1\n    - 2\n  - []\n  - {}\n  - true\n")
+
+
+def test_export_of_an_empty_document():
+    assert bezo.export_to("yaml", canonical()) == "---\n{}\n"
+
+
+@pytest.mark.parametrize("text, plain", [
+    ("plain words", True), ("a#b", True), ("/path", True), ("_x", True), ("é", True), ("k:v", True),
+    ('q"uote\\', True),
+    ("", False), ("true", False), ("yes", False), ("Off", False), ("NULL", False), ("42", False),
+    ("1:20", False), ("2024-01-02", False), (".inf", False), ("=", False), ("<<", False), ("~", False),
+    ("a: b", False), ("a #b", False), ("x:", False), ("x ", False), (" x", False), ("x\n", False),
+    ("tab\tx", False), ("\x7f", False), ("a\x85b", False), ("a\u2028b", False),
+    ("\ufeff", False), ("\x00\x1b", False),
+])
+def test_export_quotes_strings_only_when_needed(text, plain):
+    exported = bezo.export_to("yaml", payload(text))
+    assert (exported == f"---\nv: {text}\n") == plain
+    assert yaml.safe_load(exported) == {"v": text}
+    same_as_json(exported, json.dumps({"v": text}))
+
+
+@pytest.mark.parametrize("line, loaded", [
+    ("!int'v=9223372036854775807", 9223372036854775807),
+    ("!int'v=123456789012345678901234567890", 123456789012345678901234567890),
+    ("!float'v=1.50", 1.5),
+    ("!float'v=1e20", "1e20"),  # a string to YAML 1.1 readers
+    ("!std/num/inf'v=-inf", -math.inf),
+    ("!std/time/date'v=2024-01-02", "2024-01-02"),
+    ("!std/enc/bin'v=AAA", "AAA"),
+])
+def test_export_of_numbers_and_typed_values(line, loaded):
+    assert yaml.safe_load(bezo.export_to("yaml", canonical(line))) == {"v": loaded}
+
+
+def test_export_of_nan():
+    assert bezo.export_to("yaml", canonical("!std/num/nan'v=nan")) == "---\nv: .nan\n"
+
+
+def test_export_writes_long_keys_as_explicit_keys():
+    key = "k" * 2000
+    exported = bezo.export_to("yaml", payload({key: {"a": [1]}, "b": 2}))
+    assert yaml.safe_load(exported) == {"v": {key: {"a": [1]}, "b": 2}}
+
+
+def test_export_refuses_repeated_keys():
+    document = canonical("!std/enc/json'v=" + b64('{"a": 1, "b": 2, "a": 3}'))
+    refused(lambda: bezo.export_to("yaml", document), "YAML cannot represent the repeated key a")
+
+
+def test_export_reads_back():
+    data = {"name": "demo", "list": [1, -2.5, None, True, "x y", [], {}], "nested": {"deep": [{"a": "1:20"}]},
+            "empty": "", "odd": "a: b\n#c"}
+    document = payload(data)
+    exported = bezo.export_to("yaml", document)
+    assert yaml.safe_load(exported) == {"v": data}
+    same_as_json(exported, bezo.export_to("json", document))
