@@ -11,6 +11,7 @@
 #include "interchange/json_import.hpp"
 #include "interchange/json_writer.hpp"
 #include "pipeline/compiler.hpp"
+#include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "python/exceptions.hpp"
 
@@ -61,7 +62,10 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 1> kSchemaImporters{{{"jsonschema", import_jsonschema_road}}};
+constexpr std::array<SchemaImporter, 2> kSchemaImporters{{
+    {"jsonschema", import_jsonschema_road},
+    {"graphql", import_graphql},
+}};
 
 template <class Table>
 auto find_format(const Table& table, std::string_view word) -> const typename Table::value_type* {
