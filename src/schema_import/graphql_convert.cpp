@@ -89,12 +89,9 @@ public:
 
     [[nodiscard]] Result<void> write(const std::vector<SdlField>& fields) {
         for (const SdlField& field : fields) {
-            if (auto charged = charge(); !charged) return forward_error(charged);
-            const auto key = property_key(field.name);
-            if (!key) {
-                note_unrepresentable(field.name);
-                continue;
-            }
+            auto key = visit(field);
+            if (!key) return forward_error(key);
+            if (!*key) continue;
             if (writes_as_comment(field.description)) {
                 out_ += "// ";
                 out_ += *field.description;
@@ -102,9 +99,9 @@ public:
             }
             Result<void> written;
             if (const auto* named = std::get_if<SdlNamedType>(&field.type.form)) {
-                written = write_named(field, *key, *named);
+                written = write_named(field, **key, *named);
             } else {
-                written = write_list(field, *key, std::get<SdlListType>(field.type.form));
+                written = write_list(field, **key, std::get<SdlListType>(field.type.form));
             }
             if (!written) return forward_error(written);
         }
@@ -117,13 +114,20 @@ private:
         return conversion_.budget.charge_output(out_.size());
     }
 
-    void note(std::string_view text) { graphql_note_dropped(out_, text); }
-
-    void note_unrepresentable(std::string_view name) {
-        std::string text = "unrepresentable field name: ";
-        append_name_debug_form(name, text);
-        note(text);
+    // Counts a field reached and gives its key; none, after a note, for a
+    // name that cannot be a key.
+    [[nodiscard]] Result<std::optional<std::string>> visit(const SdlField& field) {
+        if (auto charged = charge(); !charged) return forward_error(charged);
+        auto key = property_key(field.name);
+        if (!key) {
+            std::string text = "unrepresentable field name: ";
+            append_name_debug_form(field.name, text);
+            note(text);
+        }
+        return key;
     }
+
+    void note(std::string_view text) { graphql_note_dropped(out_, text); }
 
     void note_at(std::string_view what, std::string_view field_name, std::string_view after = {}) {
         std::string text(what);
@@ -210,12 +214,9 @@ private:
         append_array_path(list_key);
         out_ += "]\n";
         for (const SdlField& field : element_fields) {
-            if (auto charged = charge(); !charged) return forward_error(charged);
-            const auto key = property_key(field.name);
-            if (!key) {
-                note_unrepresentable(field.name);
-                continue;
-            }
+            auto key = visit(field);
+            if (!key) return forward_error(key);
+            if (!*key) continue;
             const auto* named = std::get_if<SdlNamedType>(&field.type.form);
             const auto mapping = named ? map_graphql_named_type(conversion_, named->name) : SdlTypeMapping{};
             if (!named || mapping.kind != SdlMappingKind::Scalar) {
@@ -223,7 +224,7 @@ private:
                 continue;
             }
             append_signature_line(out_, mapping, named->non_null);
-            out_ += *key;
+            out_ += **key;
             out_ += named->non_null ? "=\n" : "?=\n";
         }
         out_ += "[]\n";

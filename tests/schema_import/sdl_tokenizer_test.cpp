@@ -51,20 +51,5 @@ TEST(SdlTokenizer, CutsNamesTextsAndPunctuation) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(tokens(text), expected) << text;
 }
 
-TEST(SdlTokenizer, DebugFormsQuoteTextsAndNumberBytes) {
-    const std::pair<SdlToken, std::string_view> cases[] = {
-        {{SdlTokenKind::Name, "id"}, "Name(\"id\")"},
-        {{SdlTokenKind::Text, "a\"\n"}, "Text(\"a\\\"\\n\")"},
-        {{SdlTokenKind::Punct, {}, '{'}, "Punct(123)"},
-        {{SdlTokenKind::Punct, {}, '\xC3'}, "Punct(195)"},
-        {{}, "Eof"},
-    };
-    for (const auto& [token, expected] : cases) {
-        std::string form;
-        append_sdl_token_debug_form(token, form);
-        EXPECT_EQ(form, expected);
-    }
-}
-
 }  // namespace
 }  // namespace bezo
