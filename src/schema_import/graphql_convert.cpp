@@ -1,6 +1,5 @@
 #include "schema_import/graphql_convert.hpp"
 
-#include <algorithm>
 #include <array>
 #include <variant>
 
@@ -73,7 +72,10 @@ std::string note_path(std::string_view prefix, std::string_view name) {
 }
 
 bool is_open(const std::vector<std::size_t>& open_types, std::size_t index) {
-    return std::ranges::find(open_types, index) != open_types.end();
+    for (const std::size_t open : open_types) {
+        if (open == index) return true;
+    }
+    return false;
 }
 
 // A description is written only when it fits one comment line that the
@@ -87,7 +89,9 @@ public:
     FieldWriter(GraphqlConversion& conversion, std::string_view prefix, std::vector<std::size_t>& open_types)
         : conversion_(conversion), out_(conversion.out), prefix_(prefix), open_types_(open_types) {}
 
+    // The fields of the innermost open object, under the current prefix.
     [[nodiscard]] Result<void> write(const std::vector<SdlField>& fields) {
+        if (open_types_.size() > kMaxGraphqlTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
         for (const SdlField& field : fields) {
             auto key = visit(field);
             if (!key) return forward_error(key);
@@ -170,13 +174,13 @@ private:
             return {};
         }
         if (auto charged = charge(); !charged) return forward_error(charged);
-        std::string nested_prefix(prefix_);
-        nested_prefix += '/';
-        nested_prefix += key;
+        const std::size_t prefix_size = prefix_.size();
+        prefix_ += '/';
+        prefix_ += key;
         open_types_.push_back(mapping.object);
-        auto nested = convert_graphql_type(conversion_, conversion_.definitions[mapping.object].fields, nested_prefix,
-                                           open_types_);
+        auto nested = write(conversion_.definitions[mapping.object].fields);
         open_types_.pop_back();
+        prefix_.resize(prefix_size);
         return nested;
     }
 
@@ -233,7 +237,7 @@ private:
 
     GraphqlConversion& conversion_;
     std::string& out_;
-    std::string_view prefix_;
+    std::string prefix_;  // grows by "/key" while a nested object is written
     std::vector<std::size_t>& open_types_;
 };
 
@@ -269,7 +273,6 @@ SdlTypeMapping map_graphql_named_type(const GraphqlConversion& conversion, std::
 
 Result<void> convert_graphql_type(GraphqlConversion& conversion, const std::vector<SdlField>& fields,
                                   std::string_view prefix, std::vector<std::size_t>& open_types) {
-    if (open_types.size() > kMaxGraphqlTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
     return FieldWriter(conversion, prefix, open_types).write(fields);
 }
 
