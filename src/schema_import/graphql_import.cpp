@@ -55,6 +55,7 @@ Result<std::string> import_graphql(std::string_view text, std::optional<std::str
     std::vector<std::size_t> open_types{*root};
     auto converted = convert_graphql_type(conversion, (*definitions)[*root].fields, "", open_types);
     if (!converted) return forward_error(converted);
+    if (auto fits = conversion.budget.charge_output(conversion.out.size()); !fits) return forward_error(fits);
     return assemble_imported_schema(name, {}, conversion.out);
 }
 
