@@ -113,15 +113,10 @@ public:
     }
 
 private:
-    [[nodiscard]] Result<void> charge() {
-        if (auto counted = conversion_.budget.charge_step(); !counted) return forward_error(counted);
-        return conversion_.budget.charge_output(out_.size());
-    }
-
     // Counts a field reached and gives its key; none, after a note, for a
     // name that cannot be a key.
     [[nodiscard]] Result<std::optional<std::string>> visit(const SdlField& field) {
-        if (auto charged = charge(); !charged) return forward_error(charged);
+        if (auto charged = conversion_.charge_step(); !charged) return forward_error(charged);
         auto key = property_key(field.name);
         if (!key) {
             std::string text = "unrepresentable field name: ";
@@ -173,7 +168,7 @@ private:
             note_at("nullable object field ", field.name, " (bezo cannot express conditional namespace presence)");
             return {};
         }
-        if (auto charged = charge(); !charged) return forward_error(charged);
+        if (auto charged = conversion_.charge_step(); !charged) return forward_error(charged);
         const std::size_t prefix_size = prefix_.size();
         prefix_ += '/';
         prefix_ += key;
@@ -246,6 +241,11 @@ private:
 GraphqlConversion::GraphqlConversion(const std::vector<SdlDefinition>& definitions) : definitions(definitions) {
     first_definition_.reserve(definitions.size());
     for (std::size_t i = 0; i < definitions.size(); ++i) first_definition_.emplace(definitions[i].name, i);
+}
+
+Result<void> GraphqlConversion::charge_step() {
+    if (auto counted = budget.charge_step(); !counted) return forward_error(counted);
+    return charge_output();
 }
 
 std::optional<std::size_t> GraphqlConversion::find(std::string_view name) const {

@@ -33,8 +33,14 @@ public:
     explicit GraphqlConversion(const std::vector<SdlDefinition>& definitions);
 
     const std::vector<SdlDefinition>& definitions;
-    std::string out;
+    std::string out;             // what the import returns: the header, then the body
+    std::size_t body_start = 0;  // where the body begins in `out`
     ImportBudget budget;
+
+    // Counts one more field or object reached and checks the body's size.
+    [[nodiscard]] Result<void> charge_step();
+    // Checks the body's size alone.
+    [[nodiscard]] Result<void> charge_output() const { return budget.charge_output(out.size() - body_start); }
 
     // The index of the first definition named `name`.
     std::optional<std::size_t> find(std::string_view name) const;

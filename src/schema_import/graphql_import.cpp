@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/utf8.hpp"
-#include "schema_import/conventions.hpp"
 #include "schema_import/graphql_convert.hpp"
 #include "schema_import/sdl_parser.hpp"
 
@@ -52,11 +51,16 @@ Result<std::string> import_graphql(std::string_view text, std::optional<std::str
     auto root = message ? named_root(conversion, *message) : only_object(*definitions);
     if (!root) return forward_error(root);
 
+    // The header goes first, so that the body is written in place behind it.
+    conversion.out = ".!hezo ";
+    conversion.out += name;
+    conversion.out += "\n\n";
+    conversion.body_start = conversion.out.size();
     std::vector<std::size_t> open_types{*root};
     auto converted = convert_graphql_type(conversion, (*definitions)[*root].fields, "", open_types);
     if (!converted) return forward_error(converted);
-    if (auto fits = conversion.budget.charge_output(conversion.out.size()); !fits) return forward_error(fits);
-    return assemble_imported_schema(name, {}, conversion.out);
+    if (auto fits = conversion.charge_output(); !fits) return forward_error(fits);
+    return std::move(conversion.out);
 }
 
 }  // namespace bezo
