@@ -19,6 +19,7 @@
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
+#include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "python/exceptions.hpp"
 #include "schema/schema_compiler.hpp"
@@ -84,8 +85,9 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 1> kSchemaImporters{{
+constexpr std::array<SchemaImporter, 2> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
+    {"graphql", import_graphql},
 }};
 
 template <class Table>

@@ -11,10 +11,6 @@
 namespace bezo {
 namespace {
 
-bool holds_nul_or_line_break(std::string_view text) {
-    return text.find_first_of(std::string_view("\0\n\r", 3)) != std::string_view::npos;
-}
-
 // Characters the debug form shows as \u{hex}: controls, format, private-use
 // and unassigned characters, separators other than the blank, and the marks
 // that combine with the character before them.
@@ -63,6 +59,10 @@ std::string_view letter_escape(char32_t c) {
 Error schema_too_large() { return Error::Other("schema too large to import"); }
 
 }  // namespace
+
+bool holds_nul_or_line_break(std::string_view text) {
+    return text.find_first_of(std::string_view("\0\n\r", 3)) != std::string_view::npos;
+}
 
 std::optional<std::string> property_key(std::string_view name) {
     if (name.empty() || holds_nul_or_line_break(name)) return std::nullopt;

@@ -25,6 +25,10 @@ namespace bezo {
 // CR; callers turn that refusal into a note or a message of their own.
 std::optional<std::string> property_key(std::string_view name);
 
+// Whether a text holds NUL, LF or CR: such a text can be neither a key nor
+// a comment line.
+bool holds_nul_or_line_break(std::string_view text);
+
 // Appends a name in double quotes with backslashes and quotes escaped, tab,
 // CR, LF and NUL as \t, \r, \n and \0, and every other control, format,
 // private-use, unassigned or separator character (the blank excepted) and
