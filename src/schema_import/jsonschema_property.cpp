@@ -27,12 +27,6 @@ constexpr std::array<std::string_view, 11> kUnsupportedKeywords{
     "maxProperties",
 };
 
-// The lexer ends a comment line at LF and refuses NUL and a lone CR, so a
-// text holding any of them cannot stand in a comment.
-bool fits_comment_line(std::string_view text) {
-    return text.find_first_of(std::string_view("\0\n\r", 3)) == std::string_view::npos;
-}
-
 // The JSON type word of one enum or const value; none for null, arrays
 // and objects.
 std::optional<std::string_view> scalar_type_word(const Value& value) {
@@ -149,7 +143,8 @@ private:
 
     void write_comment(std::string_view keyword) {
         const std::string* text = find_string_member(schema_, keyword);
-        if (!text || !fits_comment_line(*text)) return;
+        // The lexer ends a comment line at LF and refuses NUL and a lone CR.
+        if (!text || holds_nul_or_line_break(*text)) return;
         context_.body += "// ";
         context_.body += *text;
         context_.body += '\n';
