@@ -177,11 +177,6 @@ private:
     Result<void> write_attribute(std::string_view element, std::string_view name, const Value& value,
                                  XmlNameIndex& written) {
         if (!is_xml_name(name)) return fail("not a valid XML attribute name: " + std::string(name));
-        // A repeated key would give a repeated attribute, which no XML
-        // reader accepts.
-        if (written.find_or_add(name)) {
-            return fail("duplicate attribute " + std::string(name) + " on <" + std::string(element) + ">");
-        }
         auto text = scalar_text(value);
         if (!text) return fail("attribute @" + std::string(name) + " holds a container");
         out_ += ' ';
@@ -189,6 +184,11 @@ private:
         out_ += "=\"";
         if (auto escaped = append_escaped(*text, true, out_); !escaped) return escaped;
         out_ += '"';
+        // A repeated key would give a repeated attribute, which no XML
+        // reader accepts; like the reader, refuse it once its value is read.
+        if (written.find_or_add(name)) {
+            return fail("duplicate attribute " + std::string(name) + " on <" + std::string(element) + ">");
+        }
         return {};
     }
 

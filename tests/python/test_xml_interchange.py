@@ -204,6 +204,7 @@ def test_import_of_an_export_returns_string_data():
     (['!str\'e/"#text"/b=1'], "#text holds a container"),
     (["!std/enc/json'e/k=" + b64("[[1]]")], "array directly inside an array at k has no XML representation"),
     (["!std/enc/json'x=" + b64('{"e":{"@id":1,"@id":2}}')], "duplicate attribute id on <e>"),
+    (["!std/enc/json'x=" + b64('{"e":{"@id":1,"@id":{}}}')], "attribute @id holds a container"),
     (["!str'e=a\x01"], "character U+0001 has no XML representation"),
     (['!str\'e/"@a"=\uffff'], "character U+FFFF has no XML representation"),
     (["!std/enc/xml'p=A"], "invalid base64url payload"),
