@@ -16,6 +16,13 @@ constexpr bool is_ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
 constexpr bool is_ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
 constexpr bool is_ascii_letter(char c) { return is_ascii_upper(c) || is_ascii_lower(c); }
 constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
+constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// ASCII case-insensitive equality.
+constexpr bool ascii_iequals(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return to_ascii_lower(x) == to_ascii_lower(y); });
+}
 
 // The value of an ASCII hexadecimal digit of either case; -1 for any other
 // character.

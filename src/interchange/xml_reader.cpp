@@ -5,7 +5,6 @@
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
-#include "schema/bcp47.hpp"
 
 namespace bezo {
 namespace {

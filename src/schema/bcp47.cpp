@@ -13,7 +13,6 @@ namespace {
 constexpr std::size_t kMaxSubtagLength = 8;
 
 bool is_alnum(char c) { return is_ascii_letter(c) || is_ascii_digit(c); }
-char to_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Cuts the tag at every '-'; no value when a subtag is empty, too long or
 // holds anything but ASCII letters and digits.
@@ -41,7 +40,7 @@ bool is_region(std::string_view s) {
     return (s.size() == 2 && is_ascii_letters(s)) || (s.size() == 3 && is_ascii_digits(s));
 }
 bool is_variant(std::string_view s) { return s.size() >= 5 || (s.size() == 4 && is_ascii_digit(s.front())); }
-bool is_private_use_mark(std::string_view s) { return s.size() == 1 && to_lower(s.front()) == 'x'; }
+bool is_private_use_mark(std::string_view s) { return s.size() == 1 && to_ascii_lower(s.front()) == 'x'; }
 
 // Walks the subtags of a tag from left to right, filling a LanguageTag.
 class TagReader {
@@ -71,7 +70,7 @@ private:
 
     bool read_extensions() {
         while (peek().size() == 1 && !is_private_use_mark(peek())) {
-            const char singleton = to_lower(take().front());
+            const char singleton = to_ascii_lower(take().front());
             const bool repeated = std::any_of(tag_.extensions.begin(), tag_.extensions.end(),
                                               [&](const TagExtension& e) { return e.singleton == singleton; });
             if (repeated) return false;
@@ -97,11 +96,6 @@ private:
 
 }  // namespace
 
-bool ascii_iequals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return to_lower(x) == to_lower(y); });
-}
-
 std::optional<LanguageTag> parse_language_tag(std::string_view tag) {
     auto subtags = split_subtags(tag);
     if (!subtags) return std::nullopt;
@@ -113,7 +107,7 @@ bool is_valid_language_tag(std::string_view tag) { return parse_language_tag(tag
 bool is_known_language(std::string_view language) {
     if (!is_ascii_letters(language)) return false;
     std::string lower(language);
-    std::transform(lower.begin(), lower.end(), lower.begin(), to_lower);
+    std::transform(lower.begin(), lower.end(), lower.begin(), to_ascii_lower);
     icu::Locale locale(lower.c_str());
     // ICU reads "root" and "und" as the empty language and would then expand
     // them to its default, so an empty language is not known. A language

@@ -37,7 +37,4 @@ bool is_valid_language_tag(std::string_view tag);
 // language subtag alone. "und" and "root" are not known languages here.
 bool is_known_language(std::string_view language);
 
-// ASCII case-insensitive equality, for subtags and extension keywords.
-bool ascii_iequals(std::string_view a, std::string_view b);
-
 }  // namespace bezo

@@ -8,6 +8,7 @@
 
 #include "core/fault.hpp"
 #include "core/hash.hpp"
+#include "core/text.hpp"
 #include "schema/bcp47.hpp"
 
 namespace bezo {
