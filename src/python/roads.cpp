@@ -12,6 +12,7 @@
 #include "interchange/json_writer.hpp"
 #include "pipeline/compiler.hpp"
 #include "schema_import/jsonschema.hpp"
+#include "schema_import/proto_import.hpp"
 #include "python/exceptions.hpp"
 
 namespace bezo::py {
@@ -61,7 +62,10 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 1> kSchemaImporters{{{"jsonschema", import_jsonschema_road}}};
+constexpr std::array<SchemaImporter, 2> kSchemaImporters{{
+    {"jsonschema", import_jsonschema_road},
+    {"proto", import_proto},
+}};
 
 template <class Table>
 auto find_format(const Table& table, std::string_view word) -> const typename Table::value_type* {
