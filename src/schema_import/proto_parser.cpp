@@ -1,5 +1,6 @@
 #include "schema_import/proto_parser.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +69,9 @@ private:
 
     ProtoLexer lexer_;
     std::string package_;
+    // The package's components count as levels of nesting: type resolution
+    // tries every enclosing scope of a field, so scopes must stay shallow.
+    unsigned package_depth_ = 0;
     ProtoFile file_;
     std::vector<ProtoPendingFields> pending_;
     // Nested full names repeat their scope, so the names the model holds
@@ -104,9 +108,11 @@ Result<void> ProtoParser::parse_file_statement(const ProtoToken& token) {
         if (!package) return forward_error(package);
         if (auto end = expect_proto_symbol(lexer_, ';'); !end) return forward_error(end);
         package_ = std::move(*package);
+        package_depth_ =
+            static_cast<unsigned>(std::min<std::size_t>(std::ranges::count(package_, '.') + 1, kMaxProtoNesting + 1));
         return {};
     }
-    if (word == "message") return parse_proto_message_decl(package_, true, 1);
+    if (word == "message") return parse_proto_message_decl(package_, true, package_depth_ + 1);
     if (word == "enum") return parse_proto_enum(package_);
     return std::unexpected(failure("unexpected `" + std::string(word) + "` in .proto"));
 }

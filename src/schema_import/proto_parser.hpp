@@ -11,7 +11,8 @@
 
 namespace bezo {
 
-// Messages and oneofs nested deeper than this end the parse.
+// Messages and oneofs nested deeper than this end the parse; each component
+// of the package a message is declared in counts as one level.
 inline constexpr unsigned kMaxProtoNesting = 512;
 
 // The whole file, every field's type resolved.

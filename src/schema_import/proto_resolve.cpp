@@ -1,10 +1,10 @@
 #include "schema_import/proto_resolve.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "core/hash.hpp"
@@ -42,20 +42,30 @@ std::optional<ProtoType> scalar_type(std::string_view word) {
 
 bool is_map_key_kind(ProtoTypeKind kind) { return kind >= ProtoTypeKind::Int32 && kind <= ProtoTypeKind::String; }
 
-// The keyed text hash over an integer's bytes: field numbers are chosen by
-// the text, so they must not be able to crowd one bucket.
-struct KeyedIntegerHash {
-    std::size_t operator()(std::uint64_t value) const noexcept {
-        return KeyedTextHash{}(std::string_view(reinterpret_cast<const char*>(&value), sizeof value));
-    }
+// One dotted component of a name, with its keyed hash.
+struct NamePart {
+    std::size_t hash = 0;
+    std::string_view text;
 };
 
-template <class Mapped>
-using IntegerMap = std::unordered_map<std::uint64_t, Mapped, KeyedIntegerHash>;
+// Calls `visit` with each dotted component of a text, empty ones included.
+template <class Visit>
+void for_each_part(std::string_view dotted, Visit visit) {
+    for (;;) {
+        const std::size_t dot = dotted.find('.');
+        const std::string_view text = dotted.substr(0, dot);
+        visit(NamePart{KeyedTextHash{}(text), text});
+        if (dot == std::string_view::npos) return;
+        dotted.remove_prefix(dot + 1);
+    }
+}
 
 // The declared names of a file as a tree of dotted components, built once:
 // a candidate name "scope.N" is then found by following N's components from
 // the scope's node, at a cost that does not grow with the scope's length.
+// The edges of the tree live in one open-addressed array, so that finding a
+// child reads one run of adjacent slots; the slots follow the keyed hash of
+// the component, so a text cannot make its names crowd one run.
 class ProtoTypeIndex {
 public:
     ProtoTypeIndex(const ProtoFile& file, std::string_view package);
@@ -71,40 +81,39 @@ private:
 
     struct Node {
         std::uint32_t parent = kRoot;
+        std::string_view label;
         std::optional<ProtoType> declared;  // the first message, else the first enum, of this full name
+    };
+
+    struct Edge {
+        std::size_t hash = 0;  // of the child's label
+        std::uint32_t parent = 0;
+        std::uint32_t child = 0;  // 0 (the root, never a child) marks a free slot
     };
 
     // Adds the nodes of a full name; the first declaration of a name keeps it.
     std::uint32_t declare(std::string_view full_name, ProtoType type);
-    // The components of a dotted text as ids; false when one of them occurs
-    // in no declared name, so that the text names nothing.
-    bool split_known(std::string_view dotted);
-    // What the components in `path_` name below `node`.
+    // Sets `path_` to the components of a dotted text.
+    void split_path(std::string_view dotted);
+    // The node that the components in `path_` lead to from `node`, and what
+    // it declares.
+    std::optional<std::uint32_t> node_below(std::uint32_t node) const;
     std::optional<ProtoType> declared_below(std::uint32_t node) const;
-    std::optional<std::uint32_t> child(std::uint32_t node, std::uint32_t component) const;
+    // The slot of the edge from `parent` to its child labelled `part`, or
+    // the free slot where that edge belongs.
+    std::size_t edge_slot(std::uint32_t parent, const NamePart& part) const;
+    std::uint32_t add_child(std::uint32_t parent, const NamePart& part);
+    void grow_edges();
 
-    static std::uint64_t edge(std::uint32_t node, std::uint32_t component) {
-        return std::uint64_t{node} << 32 | component;
-    }
-
-    std::unordered_map<std::string_view, std::uint32_t, KeyedTextHash, std::equal_to<>> components_;
-    IntegerMap<std::uint32_t> children_;
     std::vector<Node> nodes_{Node{}};
+    std::vector<Edge> edges_ = std::vector<Edge>(64);
     std::vector<std::uint32_t> message_nodes_;
     std::optional<std::uint32_t> package_node_;
-    std::vector<std::uint32_t> path_;
+    std::vector<NamePart> path_;
+    // The components and nodes of the last declared name: declarations come
+    // in text order, so a name mostly shares its scope with the one before.
+    std::vector<std::pair<std::string_view, std::uint32_t>> last_declared_;
 };
-
-// Calls `visit` with each dotted component of a text, empty ones included.
-template <class Visit>
-bool for_each_component(std::string_view dotted, Visit visit) {
-    for (;;) {
-        const std::size_t dot = dotted.find('.');
-        if (!visit(dotted.substr(0, dot))) return false;
-        if (dot == std::string_view::npos) return true;
-        dotted.remove_prefix(dot + 1);
-    }
-}
 
 ProtoTypeIndex::ProtoTypeIndex(const ProtoFile& file, std::string_view package) {
     message_nodes_.reserve(file.messages.size());
@@ -112,96 +121,129 @@ ProtoTypeIndex::ProtoTypeIndex(const ProtoFile& file, std::string_view package) 
         message_nodes_.push_back(declare(file.messages[i].full_name, {ProtoTypeKind::Message, i}));
     }
     for (std::size_t i = 0; i < file.enums.size(); ++i) declare(file.enums[i].full_name, {ProtoTypeKind::Enum, i});
-    if (!package.empty() && split_known(package)) {
-        std::uint32_t node = kRoot;
-        for (const std::uint32_t component : path_) {
-            const auto next = child(node, component);
-            if (!next) return;
-            node = *next;
-        }
-        package_node_ = node;
+    if (!package.empty()) {
+        split_path(package);
+        package_node_ = node_below(kRoot);
     }
 }
 
 std::uint32_t ProtoTypeIndex::declare(std::string_view full_name, ProtoType type) {
     std::uint32_t node = kRoot;
-    for_each_component(full_name, [&](std::string_view part) {
-        const auto component = components_.try_emplace(part, static_cast<std::uint32_t>(components_.size())).first;
-        const auto [slot, added] = children_.try_emplace(edge(node, component->second), 0);
-        if (added) {
-            slot->second = static_cast<std::uint32_t>(nodes_.size());
-            nodes_.push_back(Node{node, std::nullopt});
+    std::size_t depth = 0;
+    for_each_part(full_name, [&](const NamePart& part) {
+        if (depth < last_declared_.size() && last_declared_[depth].first == part.text) {
+            node = last_declared_[depth++].second;
+            return;
         }
-        node = slot->second;
-        return true;
+        const std::size_t slot = edge_slot(node, part);
+        node = edges_[slot].child != kRoot ? edges_[slot].child : add_child(node, part);
+        last_declared_.resize(depth++);
+        last_declared_.emplace_back(part.text, node);
     });
+    last_declared_.resize(depth);
     if (!nodes_[node].declared) nodes_[node].declared = type;
     return node;
 }
 
-bool ProtoTypeIndex::split_known(std::string_view dotted) {
-    path_.clear();
-    return for_each_component(dotted, [&](std::string_view part) {
-        const auto found = components_.find(part);
-        if (found == components_.end()) return false;
-        path_.push_back(found->second);
-        return true;
-    });
+std::size_t ProtoTypeIndex::edge_slot(std::uint32_t parent, const NamePart& part) const {
+    const std::size_t mask = edges_.size() - 1;
+    std::size_t slot = (part.hash ^ parent * 0x9E3779B97F4A7C15u) & mask;
+    for (;; slot = (slot + 1) & mask) {
+        const Edge& edge = edges_[slot];
+        if (edge.child == kRoot) return slot;
+        if (edge.hash == part.hash && edge.parent == parent && nodes_[edge.child].label == part.text) return slot;
+    }
 }
 
-std::optional<std::uint32_t> ProtoTypeIndex::child(std::uint32_t node, std::uint32_t component) const {
-    const auto found = children_.find(edge(node, component));
-    if (found == children_.end()) return std::nullopt;
-    return found->second;
+std::uint32_t ProtoTypeIndex::add_child(std::uint32_t parent, const NamePart& part) {
+    const auto child = static_cast<std::uint32_t>(nodes_.size());
+    nodes_.push_back(Node{parent, part.text, std::nullopt});
+    if (nodes_.size() * 2 > edges_.size()) grow_edges();
+    edges_[edge_slot(parent, part)] = Edge{part.hash, parent, child};
+    return child;
+}
+
+void ProtoTypeIndex::grow_edges() {
+    std::vector<Edge> old(edges_.size() * 2);
+    old.swap(edges_);
+    for (const Edge& edge : old) {
+        if (edge.child != kRoot) edges_[edge_slot(edge.parent, {edge.hash, nodes_[edge.child].label})] = edge;
+    }
+}
+
+void ProtoTypeIndex::split_path(std::string_view dotted) {
+    path_.clear();
+    for_each_part(dotted, [&](const NamePart& part) { path_.push_back(part); });
+}
+
+std::optional<std::uint32_t> ProtoTypeIndex::node_below(std::uint32_t node) const {
+    for (const NamePart& part : path_) {
+        node = edges_[edge_slot(node, part)].child;
+        if (node == kRoot) return std::nullopt;
+    }
+    return node;
 }
 
 std::optional<ProtoType> ProtoTypeIndex::declared_below(std::uint32_t node) const {
-    for (const std::uint32_t component : path_) {
-        const auto next = child(node, component);
-        if (!next) return std::nullopt;
-        node = *next;
-    }
-    return nodes_[node].declared;
+    const auto found = node_below(node);
+    return found ? nodes_[*found].declared : std::nullopt;
 }
 
 Result<ProtoType> ProtoTypeIndex::resolve(std::string_view type_text, std::size_t scope) {
     if (const auto scalar = scalar_type(type_text)) return *scalar;
     const bool qualified = type_text.starts_with('.');
-    if (split_known(qualified ? type_text.substr(1) : type_text)) {
-        if (qualified) {
-            if (const auto found = declared_below(kRoot)) return *found;
-        } else {
-            // The scope's own node, each shorter scope, then the root (N alone).
-            for (std::uint32_t node = message_nodes_[scope];; node = nodes_[node].parent) {
-                if (const auto found = declared_below(node)) return *found;
-                if (node == kRoot) break;
-            }
-            if (package_node_) {
-                if (const auto found = declared_below(*package_node_)) return *found;
-            }
+    split_path(qualified ? type_text.substr(1) : type_text);
+    if (qualified) {
+        if (const auto found = declared_below(kRoot)) return *found;
+    } else {
+        // The scope's own node, each shorter scope, then the root (N alone).
+        for (std::uint32_t node = message_nodes_[scope];; node = nodes_[node].parent) {
+            if (const auto found = declared_below(node)) return *found;
+            if (node == kRoot) break;
+        }
+        if (package_node_) {
+            if (const auto found = declared_below(*package_node_)) return *found;
         }
     }
     return std::unexpected(failure("unresolved type in .proto: " + std::string(type_text)));
+}
+
+// The position of the first declaration whose number an earlier one of the
+// same message already has; npos when the numbers are distinct. `numbers` is
+// scratch space.
+std::size_t first_repeated_number(const std::vector<ProtoFieldDecl>& declarations,
+                                  std::vector<std::uint32_t>& numbers) {
+    numbers.clear();
+    for (const auto& declaration : declarations) numbers.push_back(declaration.number);
+    std::ranges::sort(numbers);
+    if (std::ranges::adjacent_find(numbers) == numbers.end()) return std::string_view::npos;
+    // Some number repeats: find where it first does, in declaration order.
+    const auto repeated = std::ranges::unique(numbers);
+    numbers.erase(repeated.begin(), repeated.end());
+    std::vector<bool> seen(numbers.size());
+    for (std::size_t i = 0;; ++i) {
+        const auto slot = std::ranges::lower_bound(numbers, declarations[i].number) - numbers.begin();
+        if (seen[slot]) return i;
+        seen[slot] = true;
+    }
 }
 
 }  // namespace
 
 Result<void> resolve_proto_fields(ProtoFile& file, std::vector<ProtoPendingFields>& pending, std::string_view package) {
     ProtoTypeIndex index(file, package);
-    // The field numbers met so far, each with the last pending entry that used it.
-    IntegerMap<std::size_t> number_users;
-    for (std::size_t entry = 0; entry < pending.size(); ++entry) {
-        auto& [message, declarations] = pending[entry];
+    std::vector<std::uint32_t> numbers;
+    for (auto& [message, declarations] : pending) {
         const std::string& scope = file.messages[message].full_name;
+        // Each field's number is tested before its type is resolved.
+        const std::size_t repeated_at = first_repeated_number(declarations, numbers);
         std::vector<ProtoField> fields;
         fields.reserve(declarations.size());
         for (auto& declaration : declarations) {
-            const auto [user, first_use] = number_users.try_emplace(declaration.number, entry);
-            if (!first_use && user->second == entry) {
+            if (fields.size() == repeated_at) {
                 return std::unexpected(
                     failure("duplicate field number " + decimal_text(declaration.number) + " in " + scope));
             }
-            user->second = entry;
             ProtoField field{{}, std::nullopt, std::move(declaration.name), declaration.number, declaration.repeated};
             if (const auto& texts = declaration.map_types) {
                 auto key = index.resolve(texts->key, message);

@@ -155,6 +155,10 @@ std::string enum_annotation(const ProtoEnum& enumeration) {
     return annotation;
 }
 
+void record_library(ProtoWriteContext& context, std::string_view library) {
+    if (!context.libraries.contains(library)) context.libraries.emplace(library);
+}
+
 }  // namespace
 
 Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
@@ -170,7 +174,7 @@ Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message
 std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type) {
     switch (type.kind) {
         case ProtoTypeKind::Double:
-        case ProtoTypeKind::Float: context.libraries.emplace("std/num"); return "!float|std/num/inf|std/num/nan";
+        case ProtoTypeKind::Float: record_library(context, "std/num"); return "!float|std/num/inf|std/num/nan";
         case ProtoTypeKind::Int32:
         case ProtoTypeKind::Sint32:
         case ProtoTypeKind::Sfixed32: return "!int[-2147483648,2147483647]";
@@ -183,7 +187,7 @@ std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, Pro
         case ProtoTypeKind::Fixed64: return "!int[0,18446744073709551615]";
         case ProtoTypeKind::Bool: return "!bool";
         case ProtoTypeKind::String: return std::nullopt;
-        case ProtoTypeKind::Bytes: context.libraries.emplace("std/enc"); return "&bin";
+        case ProtoTypeKind::Bytes: record_library(context, "std/enc"); return "&bin";
         case ProtoTypeKind::Enum: {
             std::string& annotation = context.enum_annotations[type.index];
             if (annotation.empty()) annotation = enum_annotation(context.file.enums[type.index]);
