@@ -16,7 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
+import timeit
 
 import bezo
 
@@ -60,12 +60,7 @@ def proto_text(count):
 
 
 def best_time(action, repeats):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        action()
-        best = min(best, time.perf_counter() - start)
-    return best
+    return min(timeit.repeat(action, number=1, repeat=repeats))
 
 
 def protoc_time(text, directory):

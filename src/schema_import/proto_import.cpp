@@ -70,7 +70,11 @@ Result<std::string> import_proto(std::string_view text, std::optional<std::strin
     std::vector<std::size_t> stack{*root};
     if (auto written = write_proto_message(context, *root, "", stack); !written) return forward_error(written);
     if (auto fits = context.budget.charge_output(context.body.size()); !fits) return forward_error(fits);
-    return assemble_imported_schema(name, context.libraries, context.body);
+    // The parsed file is no longer needed: free it before the result is made.
+    const std::string body = std::move(context.body);
+    const LibrarySet libraries = std::move(context.libraries);
+    *file = {};
+    return assemble_imported_schema(name, libraries, body);
 }
 
 }  // namespace bezo

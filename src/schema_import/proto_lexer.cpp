@@ -97,11 +97,8 @@ Result<ProtoToken> read_string_literal(ProtoLexer& lexer) {
 void append_proto_token_debug_form(const ProtoToken& token, std::string& out) {
     switch (token.kind) {
         case ProtoTokenKind::Ident:
-            out += "Ident(";
-            append_name_debug_form(token.text, out);
-            break;
         case ProtoTokenKind::Text:
-            out += "Text(";
+            out += token.kind == ProtoTokenKind::Ident ? "Ident(" : "Text(";
             append_name_debug_form(token.text, out);
             break;
         case ProtoTokenKind::Int:

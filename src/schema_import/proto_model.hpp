@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bezo {
@@ -35,7 +36,7 @@ enum class ProtoTypeKind : std::uint8_t {
 
 struct ProtoType {
     ProtoTypeKind kind = ProtoTypeKind::String;
-    std::size_t index = 0;  // into `messages` or `enums` for Message and Enum
+    std::uint32_t index = 0;  // into `messages` or `enums` for Message and Enum
 
     friend bool operator==(const ProtoType&, const ProtoType&) = default;
 };
@@ -75,15 +76,17 @@ struct ProtoFile {
     std::vector<ProtoEnum> enums;        // in the order their declarations end
 };
 
-// A field as the parser reads it, before its type names are resolved.
+// A field as the parser reads it, before its type names are resolved. Its
+// texts are views into the source, or into names the parser keeps, and live
+// as long as the parse.
 struct ProtoMapTypeTexts {
-    std::string key;
-    std::string value;
+    std::string_view key;
+    std::string_view value;
 };
 
 struct ProtoFieldDecl {
-    std::string name;
-    std::string type_text;  // as written, "." first when fully qualified; empty for a map
+    std::string_view name;
+    std::string_view type_text;  // as written, "." first when fully qualified; empty for a map
     std::optional<ProtoMapTypeTexts> map_types;
     std::uint32_t number = 0;
     bool repeated = false;

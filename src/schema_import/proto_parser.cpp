@@ -1,6 +1,9 @@
 #include "schema_import/proto_parser.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,16 +55,21 @@ public:
 
 private:
     [[nodiscard]] Result<void> parse_file_statement(const ProtoToken& token);
-    [[nodiscard]] Result<void> parse_proto_message_decl(std::string_view scope, bool top_level, unsigned depth);
-    [[nodiscard]] Result<void> parse_proto_message(std::string_view full_name, std::vector<ProtoFieldDecl>& fields,
-                                                   unsigned depth);
+    [[nodiscard]] Result<void> parse_proto_message_decl(std::string_view scope, bool top_level, std::size_t depth);
+    [[nodiscard]] Result<void> parse_proto_message(std::string_view full_name, std::size_t depth);
     [[nodiscard]] Result<void> parse_message_statement(const ProtoToken& token, std::string_view full_name,
-                                                       std::vector<ProtoFieldDecl>& fields, unsigned depth);
+                                                       std::size_t depth);
     [[nodiscard]] Result<ProtoFieldDecl> parse_field_statement(const ProtoToken& token);
     [[nodiscard]] Result<ProtoFieldDecl> parse_labelled_field(bool repeated);
     [[nodiscard]] Result<ProtoFieldDecl> parse_map_field();
-    [[nodiscard]] Result<ProtoFieldDecl> parse_proto_field(std::string type_text, bool repeated,
+    [[nodiscard]] Result<ProtoFieldDecl> parse_proto_field(std::string_view type_text, bool repeated,
                                                            std::optional<ProtoMapTypeTexts> map_types);
+    // Reads a dotted name (see read_proto_dotted_name) as a view that lives
+    // as long as the parse.
+    [[nodiscard]] Result<std::string_view> read_kept_name();
+    // `spelled`, just read, as such a view: the source itself when the name
+    // stands there as read, else a kept copy.
+    std::string_view keep_name(std::string spelled);
     [[nodiscard]] Result<void> parse_proto_enum(std::string_view scope);
     [[nodiscard]] Result<ProtoEnumValue> parse_enum_value(std::string_view name);
     // Reads a declaration's name and gives its full name under `scope`.
@@ -71,9 +79,13 @@ private:
     std::string package_;
     // The package's components count as levels of nesting: type resolution
     // tries every enclosing scope of a field, so scopes must stay shallow.
-    unsigned package_depth_ = 0;
+    std::size_t package_depth_ = 0;
     ProtoFile file_;
     std::vector<ProtoPendingFields> pending_;
+    // The field declarations of every message being read, the innermost
+    // message's last: a message takes its run when its body ends.
+    std::vector<ProtoFieldDecl> open_fields_;
+    std::deque<std::string> kept_names_;
     // Nested full names repeat their scope, so the names the model holds
     // can outgrow the text many times over: they count against the budget.
     ImportBudget budget_;
@@ -108,8 +120,7 @@ Result<void> ProtoParser::parse_file_statement(const ProtoToken& token) {
         if (!package) return forward_error(package);
         if (auto end = expect_proto_symbol(lexer_, ';'); !end) return forward_error(end);
         package_ = std::move(*package);
-        package_depth_ =
-            static_cast<unsigned>(std::min<std::size_t>(std::ranges::count(package_, '.') + 1, kMaxProtoNesting + 1));
+        package_depth_ = static_cast<std::size_t>(std::ranges::count(package_, '.')) + 1;
         return {};
     }
     if (word == "message") return parse_proto_message_decl(package_, true, package_depth_ + 1);
@@ -126,20 +137,21 @@ Result<std::string> ProtoParser::read_declared_name(std::string_view scope) {
     return full_name;
 }
 
-Result<void> ProtoParser::parse_proto_message_decl(std::string_view scope, bool top_level, unsigned depth) {
+Result<void> ProtoParser::parse_proto_message_decl(std::string_view scope, bool top_level, std::size_t depth) {
     auto full_name = read_declared_name(scope);
     if (!full_name) return forward_error(full_name);
     if (auto open = expect_proto_symbol(lexer_, '{'); !open) return forward_error(open);
     const std::size_t index = file_.messages.size();
     file_.messages.push_back(ProtoMessage{*full_name, {}, top_level});
-    std::vector<ProtoFieldDecl> fields;
-    if (auto body = parse_proto_message(*full_name, fields, depth); !body) return forward_error(body);
-    pending_.push_back(ProtoPendingFields{index, std::move(fields)});
+    const std::size_t first_field = open_fields_.size();
+    if (auto body = parse_proto_message(*full_name, depth); !body) return forward_error(body);
+    const auto fields = open_fields_.begin() + static_cast<std::ptrdiff_t>(first_field);
+    pending_.push_back(ProtoPendingFields{index, std::vector(fields, open_fields_.end())});
+    open_fields_.erase(fields, open_fields_.end());
     return {};
 }
 
-Result<void> ProtoParser::parse_proto_message(std::string_view full_name, std::vector<ProtoFieldDecl>& fields,
-                                              unsigned depth) {
+Result<void> ProtoParser::parse_proto_message(std::string_view full_name, std::size_t depth) {
     if (depth > kMaxProtoNesting) return std::unexpected(failure("message nesting too deep in .proto"));
     for (;;) {
         auto token = next_proto_token(lexer_);
@@ -149,21 +161,21 @@ Result<void> ProtoParser::parse_proto_message(std::string_view full_name, std::v
         }
         if (token->is_symbol('}')) return {};
         if (token->is_symbol(';')) continue;
-        if (auto parsed = parse_message_statement(*token, full_name, fields, depth); !parsed) {
+        if (auto parsed = parse_message_statement(*token, full_name, depth); !parsed) {
             return forward_error(parsed);
         }
     }
 }
 
 Result<void> ProtoParser::parse_message_statement(const ProtoToken& token, std::string_view full_name,
-                                                  std::vector<ProtoFieldDecl>& fields, unsigned depth) {
+                                                  std::size_t depth) {
     if (token.is_word("enum")) return parse_proto_enum(full_name);
     if (token.is_word("message")) return parse_proto_message_decl(full_name, false, depth + 1);
     if (token.is_word("oneof")) {
         // The oneof's name is not kept; its fields join the message's.
         if (auto name = expect_proto_name(lexer_); !name) return forward_error(name);
         if (auto open = expect_proto_symbol(lexer_, '{'); !open) return forward_error(open);
-        return parse_proto_message(full_name, fields, depth + 1);
+        return parse_proto_message(full_name, depth + 1);
     }
     if (token.is_word("group")) return std::unexpected(failure("proto2 groups are not supported"));
     if (token.is_word("option") || token.is_word("extend") || token.is_word("reserved") ||
@@ -175,7 +187,7 @@ Result<void> ProtoParser::parse_message_statement(const ProtoToken& token, std::
     }
     auto field = parse_field_statement(token);
     if (!field) return forward_error(field);
-    fields.push_back(std::move(*field));
+    open_fields_.push_back(*field);
     return {};
 }
 
@@ -195,29 +207,44 @@ Result<ProtoFieldDecl> ProtoParser::parse_field_statement(const ProtoToken& toke
         type_text = token.text;
         if (auto parts = append_proto_name_parts(lexer_, type_text); !parts) return forward_error(parts);
     }
-    return parse_proto_field(std::move(type_text), false, std::nullopt);
+    return parse_proto_field(keep_name(std::move(type_text)), false, std::nullopt);
 }
 
 Result<ProtoFieldDecl> ProtoParser::parse_labelled_field(bool repeated) {
-    auto type_text = read_proto_dotted_name(lexer_);
+    auto type_text = read_kept_name();
     if (!type_text) return forward_error(type_text);
     // proto2 writes a group after its label: "optional group Name = 1 {...}".
     if (*type_text == "group") return std::unexpected(failure("proto2 groups are not supported"));
-    return parse_proto_field(std::move(*type_text), repeated, std::nullopt);
+    return parse_proto_field(*type_text, repeated, std::nullopt);
 }
 
 Result<ProtoFieldDecl> ProtoParser::parse_map_field() {
     if (auto open = expect_proto_symbol(lexer_, '<'); !open) return forward_error(open);
-    auto key = read_proto_dotted_name(lexer_);
+    auto key = read_kept_name();
     if (!key) return forward_error(key);
     if (auto comma = expect_proto_symbol(lexer_, ','); !comma) return forward_error(comma);
-    auto value = read_proto_dotted_name(lexer_);
+    auto value = read_kept_name();
     if (!value) return forward_error(value);
     if (auto close = expect_proto_symbol(lexer_, '>'); !close) return forward_error(close);
-    return parse_proto_field({}, false, ProtoMapTypeTexts{std::move(*key), std::move(*value)});
+    return parse_proto_field({}, false, ProtoMapTypeTexts{*key, *value});
 }
 
-Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string type_text, bool repeated,
+Result<std::string_view> ProtoParser::read_kept_name() {
+    auto name = read_proto_dotted_name(lexer_);
+    if (!name) return forward_error(name);
+    return keep_name(std::move(*name));
+}
+
+std::string_view ProtoParser::keep_name(std::string spelled) {
+    const std::size_t end = lexer_.position;
+    if (end >= spelled.size()) {
+        const std::string_view source = lexer_.text.substr(end - spelled.size(), spelled.size());
+        if (source == spelled) return source;
+    }
+    return kept_names_.emplace_back(std::move(spelled));
+}
+
+Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text, bool repeated,
                                                       std::optional<ProtoMapTypeTexts> map_types) {
     auto name = expect_proto_name(lexer_);
     if (!name) return forward_error(name);
@@ -238,9 +265,9 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string type_text, boo
     } else if (!end->is_symbol(';')) {
         return std::unexpected(token_failure("expected `;` after field " + std::string(*name) + ": ", *end));
     }
-    return ProtoFieldDecl{.name = std::string(*name),
-                          .type_text = std::move(type_text),
-                          .map_types = std::move(map_types),
+    return ProtoFieldDecl{.name = *name,
+                          .type_text = type_text,
+                          .map_types = map_types,
                           .number = static_cast<std::uint32_t>(number->number),
                           .repeated = repeated};
 }

@@ -4,6 +4,7 @@
 // past; imports and groups are refused.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "core/error.hpp"
@@ -13,7 +14,7 @@ namespace bezo {
 
 // Messages and oneofs nested deeper than this end the parse; each component
 // of the package a message is declared in counts as one level.
-inline constexpr unsigned kMaxProtoNesting = 512;
+inline constexpr std::size_t kMaxProtoNesting = 512;
 
 // The whole file, every field's type resolved.
 [[nodiscard]] Result<ProtoFile> parse_proto_file(std::string_view text);

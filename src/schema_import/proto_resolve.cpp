@@ -81,8 +81,10 @@ private:
 
     struct Node {
         std::uint32_t parent = kRoot;
-        std::string_view label;
+        std::uint32_t label_size = 0;
+        std::size_t label_start = 0;        // in `labels_`
         std::optional<ProtoType> declared;  // the first message, else the first enum, of this full name
+        bool has_children = false;          // most messages declare nothing inside, so need no lookup
     };
 
     struct Edge {
@@ -105,7 +107,14 @@ private:
     std::uint32_t add_child(std::uint32_t parent, const NamePart& part);
     void grow_edges();
 
+    std::string_view label(const Node& node) const {
+        return std::string_view(labels_).substr(node.label_start, node.label_size);
+    }
+
     std::vector<Node> nodes_{Node{}};
+    // The labels of the nodes side by side: a lookup compares the label it
+    // finds without reaching into the names of the file.
+    std::string labels_;
     std::vector<Edge> edges_ = std::vector<Edge>(64);
     std::vector<std::uint32_t> message_nodes_;
     std::optional<std::uint32_t> package_node_;
@@ -118,9 +127,12 @@ private:
 ProtoTypeIndex::ProtoTypeIndex(const ProtoFile& file, std::string_view package) {
     message_nodes_.reserve(file.messages.size());
     for (std::size_t i = 0; i < file.messages.size(); ++i) {
-        message_nodes_.push_back(declare(file.messages[i].full_name, {ProtoTypeKind::Message, i}));
+        message_nodes_.push_back(
+            declare(file.messages[i].full_name, {ProtoTypeKind::Message, static_cast<std::uint32_t>(i)}));
     }
-    for (std::size_t i = 0; i < file.enums.size(); ++i) declare(file.enums[i].full_name, {ProtoTypeKind::Enum, i});
+    for (std::size_t i = 0; i < file.enums.size(); ++i) {
+        declare(file.enums[i].full_name, {ProtoTypeKind::Enum, static_cast<std::uint32_t>(i)});
+    }
     if (!package.empty()) {
         split_path(package);
         package_node_ = node_below(kRoot);
@@ -151,13 +163,15 @@ std::size_t ProtoTypeIndex::edge_slot(std::uint32_t parent, const NamePart& part
     for (;; slot = (slot + 1) & mask) {
         const Edge& edge = edges_[slot];
         if (edge.child == kRoot) return slot;
-        if (edge.hash == part.hash && edge.parent == parent && nodes_[edge.child].label == part.text) return slot;
+        if (edge.hash == part.hash && edge.parent == parent && label(nodes_[edge.child]) == part.text) return slot;
     }
 }
 
 std::uint32_t ProtoTypeIndex::add_child(std::uint32_t parent, const NamePart& part) {
     const auto child = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back(Node{parent, part.text, std::nullopt});
+    nodes_.push_back(Node{parent, static_cast<std::uint32_t>(part.text.size()), labels_.size(), std::nullopt, false});
+    nodes_[parent].has_children = true;
+    labels_ += part.text;
     if (nodes_.size() * 2 > edges_.size()) grow_edges();
     edges_[edge_slot(parent, part)] = Edge{part.hash, parent, child};
     return child;
@@ -167,7 +181,7 @@ void ProtoTypeIndex::grow_edges() {
     std::vector<Edge> old(edges_.size() * 2);
     old.swap(edges_);
     for (const Edge& edge : old) {
-        if (edge.child != kRoot) edges_[edge_slot(edge.parent, {edge.hash, nodes_[edge.child].label})] = edge;
+        if (edge.child != kRoot) edges_[edge_slot(edge.parent, {edge.hash, label(nodes_[edge.child])})] = edge;
     }
 }
 
@@ -178,6 +192,7 @@ void ProtoTypeIndex::split_path(std::string_view dotted) {
 
 std::optional<std::uint32_t> ProtoTypeIndex::node_below(std::uint32_t node) const {
     for (const NamePart& part : path_) {
+        if (!nodes_[node].has_children) return std::nullopt;
         node = edges_[edge_slot(node, part)].child;
         if (node == kRoot) return std::nullopt;
     }
@@ -209,14 +224,14 @@ Result<ProtoType> ProtoTypeIndex::resolve(std::string_view type_text, std::size_
 }
 
 // The position of the first declaration whose number an earlier one of the
-// same message already has; npos when the numbers are distinct. `numbers` is
+// same message already has; none when the numbers are distinct. `numbers` is
 // scratch space.
-std::size_t first_repeated_number(const std::vector<ProtoFieldDecl>& declarations,
-                                  std::vector<std::uint32_t>& numbers) {
+std::optional<std::size_t> first_repeated_number(const std::vector<ProtoFieldDecl>& declarations,
+                                                 std::vector<std::uint32_t>& numbers) {
     numbers.clear();
     for (const auto& declaration : declarations) numbers.push_back(declaration.number);
     std::ranges::sort(numbers);
-    if (std::ranges::adjacent_find(numbers) == numbers.end()) return std::string_view::npos;
+    if (std::ranges::adjacent_find(numbers) == numbers.end()) return std::nullopt;
     // Some number repeats: find where it first does, in declaration order.
     const auto repeated = std::ranges::unique(numbers);
     numbers.erase(repeated.begin(), repeated.end());
@@ -230,21 +245,22 @@ std::size_t first_repeated_number(const std::vector<ProtoFieldDecl>& declaration
 
 }  // namespace
 
-Result<void> resolve_proto_fields(ProtoFile& file, std::vector<ProtoPendingFields>& pending, std::string_view package) {
+Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendingFields>& pending,
+                                  std::string_view package) {
     ProtoTypeIndex index(file, package);
     std::vector<std::uint32_t> numbers;
-    for (auto& [message, declarations] : pending) {
+    for (const auto& [message, declarations] : pending) {
         const std::string& scope = file.messages[message].full_name;
         // Each field's number is tested before its type is resolved.
-        const std::size_t repeated_at = first_repeated_number(declarations, numbers);
+        const auto repeated_at = first_repeated_number(declarations, numbers);
         std::vector<ProtoField> fields;
         fields.reserve(declarations.size());
-        for (auto& declaration : declarations) {
+        for (const auto& declaration : declarations) {
             if (fields.size() == repeated_at) {
                 return std::unexpected(
                     failure("duplicate field number " + decimal_text(declaration.number) + " in " + scope));
             }
-            ProtoField field{{}, std::nullopt, std::move(declaration.name), declaration.number, declaration.repeated};
+            ProtoField field{{}, std::nullopt, std::string(declaration.name), declaration.number, declaration.repeated};
             if (const auto& texts = declaration.map_types) {
                 auto key = index.resolve(texts->key, message);
                 if (!key) return forward_error(key);

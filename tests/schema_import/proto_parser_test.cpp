@@ -76,8 +76,8 @@ TEST(ProtoParser, ResolvesTypeNamesInScopeOrder) {
         message Inner {}
         message X {
             message Inner { message Deep {} }
-            message Other { Inner a = 1; Inner.Deep b = 2; }
-            M c = 3; p.M d = 4; .p.M e = 5; string f = 6; Later g = 7; E h = 8;
+            message Other { Inner a = 1; Inner /* spaced */ . Deep b = 2; }
+            M c = 3; p.M d = 4; optional . p. M e = 5; string f = 6; Later g = 7; E h = 8;
         }
         message M {}
         message string {}
