@@ -76,7 +76,7 @@ def main():
     seconds = {}
     for count in SIZES:
         text = texts[count]
-        seconds[count] = best_time(lambda: bezo.import_schema("proto", text, "bench", "Catalog"), 5)
+        seconds[count] = best_time(lambda: bezo.import_schema("proto", text, "bench", "Catalog"), 7)
         print(f"bezo   {count:>5} groups  {len(text) / 1e6:5.2f} MB  {seconds[count] * 1e3:8.1f} ms  "
               f"{seconds[count] / len(text) * 1e9:6.1f} ns/byte")
     doublings = [seconds[large] / seconds[small] for small, large in zip(SIZES, SIZES[1:])]

@@ -1,6 +1,4 @@
 """import_schema("proto"): Protocol Buffers schemas in, authored schemas out."""
-import time
-
 import pytest
 
 import bezo
@@ -167,12 +165,11 @@ def test_nesting_depth():
     assert failure(chain(33), "M0") == "message nesting too deep"
 
 
-@pytest.mark.parametrize("leaf", ["", "int32 v = 1;"])
-def test_doubling_expansion_is_bounded(leaf):
-    start = time.perf_counter()
-    assert failure(chain(32, twice=True, leaf=leaf), "M0") == "schema too large to import"
-    assert time.perf_counter() - start < 1
-    assert len(body(chain(6, twice=True, leaf=leaf), "M0")) == (2**5 * 2 if leaf else 0)
+def test_doubling_expansion_is_bounded():
+    # 2**31 expansions that write nothing count all the same: without the
+    # bound this would not end.
+    assert failure(chain(32, twice=True), "M0") == "schema too large to import"
+    assert len(body(chain(6, twice=True, leaf="int32 v = 1;"), "M0")) == 2**5 * 2
 
 
 SAMPLES = [(SHOP, "Order"), (NODE, None), (MUTUAL, "A"), (MAPS, "M"), (ELEMENTS, "M"), (chain(32, leaf="bool ok = 1;"), "M0")]

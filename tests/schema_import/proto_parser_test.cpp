@@ -45,6 +45,7 @@ TEST(ProtoParser, RefusesWhatItCannotRead) {
         {"message M { map<double, int32> m = 1; }", "invalid map key type in M"},
         {"message M { map<M, int32> m = 1; }", "invalid map key type in M"},
         {"message M { google.protobuf.Timestamp t = 1; }", "unresolved type in .proto: google.protobuf.Timestamp"},
+        {"message M { import i = 1; }", "unresolved type in .proto: import"},
         {"package p; message M { .M m = 1; }", "unresolved type in .proto: .M"},
         {"message A { int32 x = 1; int32 y = 1; message B { Nope n = 1; } }", "unresolved type in .proto: Nope"},
         {nested_messages(kMaxProtoNesting + 1), "message nesting too deep in .proto"},
