@@ -21,6 +21,7 @@
 #include "pipeline/compiler.hpp"
 #include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
+#include "schema_import/proto_import.hpp"
 #include "python/exceptions.hpp"
 #include "schema/schema_compiler.hpp"
 
@@ -85,8 +86,9 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 2> kSchemaImporters{{
+constexpr std::array<SchemaImporter, 3> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
+    {"proto", import_proto},
     {"graphql", import_graphql},
 }};
 

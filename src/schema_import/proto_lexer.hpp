@@ -1,0 +1,61 @@
+// The tokens of a .proto text and the small routines the parser reads them
+// with. Tokens borrow their texts from the source; positions are not kept,
+// since no message names one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+enum class ProtoTokenKind : std::uint8_t { Ident, Int, Text, Sym, Eof };
+
+struct ProtoToken {
+    ProtoTokenKind kind = ProtoTokenKind::Eof;
+    std::string_view text;     // Ident: the identifier; Text: the literal's content, escapes undecoded
+    std::int64_t number = 0;   // Int
+    unsigned char symbol = 0;  // Sym: one byte of the source
+
+    static ProtoToken ident(std::string_view name) { return {ProtoTokenKind::Ident, name, 0, 0}; }
+    static ProtoToken integer(std::int64_t value) { return {ProtoTokenKind::Int, {}, value, 0}; }
+    static ProtoToken literal(std::string_view content) { return {ProtoTokenKind::Text, content, 0, 0}; }
+    static ProtoToken sym(char c) { return {ProtoTokenKind::Sym, {}, 0, static_cast<unsigned char>(c)}; }
+
+    bool is_symbol(char c) const { return kind == ProtoTokenKind::Sym && symbol == static_cast<unsigned char>(c); }
+    bool is_word(std::string_view word) const { return kind == ProtoTokenKind::Ident && text == word; }
+};
+
+// How messages quote a token: Ident("name"), Int(-5), Text("a\"b"), Sym(59)
+// for ";", Eof.
+void append_proto_token_debug_form(const ProtoToken& token, std::string& out);
+std::string proto_token_debug_form(const ProtoToken& token);
+
+struct ProtoLexer {
+    std::string_view text;
+    std::size_t position = 0;
+};
+
+// The next token; Eof at the end of the text, and again on every later call.
+[[nodiscard]] Result<ProtoToken> next_proto_token(ProtoLexer& lexer);
+// Reads the next token when it is the symbol `c` (true); otherwise leaves
+// it unread (false).
+[[nodiscard]] Result<bool> accept_proto_symbol(ProtoLexer& lexer, char c);
+
+// Reads the symbol `c` or fails naming what stood there instead.
+[[nodiscard]] Result<void> expect_proto_symbol(ProtoLexer& lexer, char c);
+// Reads an identifier.
+[[nodiscard]] Result<std::string_view> expect_proto_name(ProtoLexer& lexer);
+// Appends ".name" to `name` for each "." and identifier that come next.
+[[nodiscard]] Result<void> append_proto_name_parts(ProtoLexer& lexer, std::string& name);
+// Reads "a.b.c" or ".a.b.c" (blanks between the tokens allowed) as one text.
+[[nodiscard]] Result<std::string> read_proto_dotted_name(ProtoLexer& lexer);
+// Reads past a statement the importer ignores: up to a ";" outside braces,
+// or up to the "}" that closes the statement's first "{" (a ";" after it is
+// left unread).
+[[nodiscard]] Result<void> skip_proto_statement(ProtoLexer& lexer);
+
+}  // namespace bezo

@@ -1,0 +1,22 @@
+// The parser of a self-contained .proto text (proto2 or proto3): packages,
+// messages with their nested messages, enums, fields, maps and oneofs are
+// read; syntax, options, services, extensions and reserved ranges are read
+// past; imports and groups are refused.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "schema_import/proto_model.hpp"
+
+namespace bezo {
+
+// Messages and oneofs nested deeper than this end the parse; each component
+// of the package a message is declared in counts as one level.
+inline constexpr std::size_t kMaxProtoNesting = 512;
+
+// The whole file, every field's type resolved.
+[[nodiscard]] Result<ProtoFile> parse_proto_file(std::string_view text);
+
+}  // namespace bezo

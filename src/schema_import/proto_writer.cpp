@@ -1,0 +1,210 @@
+#include "schema_import/proto_writer.hpp"
+
+#include <algorithm>
+
+// Note locations ("root/f", "/a/f") and nested field keys ("/a::k") follow
+// the same rules in every importer.
+#include "schema_import/jsonschema_context.hpp"
+
+namespace bezo {
+namespace {
+
+bool on_stack(const std::vector<std::size_t>& stack, std::size_t message) {
+    return std::ranges::find(stack, message) != stack.end();
+}
+
+void note(ProtoWriteContext& context, std::string_view text) { proto_note_dropped(context.body, text); }
+
+// A note naming the field `name` under `prefix`: what, where, then why.
+void note_at(ProtoWriteContext& context, std::string_view what, std::string_view prefix, std::string_view name,
+             std::string_view why = {}) {
+    std::string text(what);
+    text += jsonschema_path(prefix, name);
+    text += why;
+    note(context, text);
+}
+
+[[nodiscard]] Result<void> charge_step(ProtoWriteContext& context) {
+    if (auto counted = context.budget.charge_step(); !counted) return forward_error(counted);
+    return context.budget.charge_output(context.body.size());
+}
+
+// The key of a field, or none after the note for a name no key can hold.
+std::optional<std::string> field_key(ProtoWriteContext& context, std::string_view name) {
+    auto key = property_key(name);
+    if (!key) note(context, "unrepresentable field name: " + name_debug_form(name));
+    return key;
+}
+
+void write_annotation_line(std::string_view annotation, bool nullable, std::string& out) {
+    if (nullable) {
+        make_nullable_annotation(annotation, out);
+    } else {
+        out += annotation;
+    }
+    out += '\n';
+}
+
+// Writes "!map<T>" and the field line, or only notes when the value type has
+// no word a map annotation can take.
+void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
+                     std::string_view key) {
+    const auto [key_type, value_type] = *field.map;
+    if (key_type.kind != ProtoTypeKind::String) {
+        note_at(context, "map key type of ", prefix, field.name, " (bezo map keys are names; keys stringify)");
+    }
+    std::string_view entry_type = "int";
+    switch (value_type.kind) {
+        case ProtoTypeKind::Message: note_at(context, "message-valued map at ", prefix, field.name); return;
+        case ProtoTypeKind::Double:
+        case ProtoTypeKind::Float: entry_type = "float"; break;
+        case ProtoTypeKind::Bool: entry_type = "bool"; break;
+        case ProtoTypeKind::String: entry_type = "str"; break;
+        case ProtoTypeKind::Bytes:
+        case ProtoTypeKind::Enum:
+            note_at(context, "map value type of ", prefix, field.name, " (untyped map emitted)");
+            entry_type = "str";
+            break;
+        default: break;  // the ten integral types
+    }
+    std::string& out = context.body;
+    out += "!map<";
+    out += entry_type;
+    out += ">\n";
+    out += join_field_key(prefix, key);
+    out += "?=\n";
+}
+
+// The section of a repeated message: one line per scalar field of the
+// element, notes for the others. The element is not expanded further.
+Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
+                                    std::string_view key) {
+    std::string& out = context.body;
+    out += '[';
+    out += prefix;
+    out += "/@";
+    out += key;
+    out += "]\n";
+    for (const ProtoField& element : context.file.messages[field.type.index].fields) {
+        if (auto charged = charge_step(context); !charged) return forward_error(charged);
+        if (element.type.kind == ProtoTypeKind::Message || element.map || element.repeated) {
+            note(context, "non-scalar element field " + element.name + " at " + jsonschema_path(prefix, field.name));
+            continue;
+        }
+        const auto element_key = field_key(context, element.name);
+        if (!element_key) continue;
+        if (const auto annotation = map_proto_scalar(context, element.type)) {
+            write_annotation_line(*annotation, true, out);
+        }
+        out += *element_key;
+        out += "?=\n";
+    }
+    out += "[]\n";
+    return {};
+}
+
+Result<void> write_proto_field(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
+                               std::vector<std::size_t>& stack) {
+    const auto key = field_key(context, field.name);
+    if (!key) return {};
+    if (field.map) {
+        write_map_field(context, field, prefix, *key);
+        return {};
+    }
+    std::string& out = context.body;
+    if (field.type.kind != ProtoTypeKind::Message) {
+        if (const auto annotation = map_proto_scalar(context, field.type)) {
+            write_annotation_line(*annotation, !field.repeated, out);
+        }
+        if (field.repeated) {
+            out += prefix;
+            out += "/@";
+            out += *key;
+            out += ";=\n";
+        } else {
+            out += join_field_key(prefix, *key);
+            out += "?=\n";
+        }
+        return {};
+    }
+    const std::size_t message = field.type.index;
+    if (on_stack(stack, message)) {
+        note_at(context, "recursive message at ", prefix, field.name);
+        return {};
+    }
+    if (field.repeated) return write_repeated_message(context, field, prefix, *key);
+    // A singular message: its fields stand in place under the longer prefix.
+    if (auto charged = charge_step(context); !charged) return forward_error(charged);
+    std::string nested_prefix(prefix);
+    nested_prefix += '/';
+    nested_prefix += *key;
+    stack.push_back(message);
+    auto written = write_proto_message(context, message, nested_prefix, stack);
+    stack.pop_back();
+    return written;
+}
+
+std::string enum_annotation(const ProtoEnum& enumeration) {
+    if (enumeration.values.empty()) return "!int";
+    std::string annotation = "!int|str{";
+    for (const auto& value : enumeration.values) {
+        annotation += value.name;
+        annotation += ',';
+    }
+    annotation.back() = '}';
+    return annotation;
+}
+
+void record_library(ProtoWriteContext& context, std::string_view library) {
+    if (!context.libraries.contains(library)) context.libraries.emplace(library);
+}
+
+}  // namespace
+
+Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
+                                 std::vector<std::size_t>& stack) {
+    if (stack.size() > kMaxProtoExpansionDepth) return std::unexpected(Error::Other("message nesting too deep"));
+    for (const ProtoField& field : context.file.messages[message].fields) {
+        if (auto charged = charge_step(context); !charged) return forward_error(charged);
+        if (auto written = write_proto_field(context, field, prefix, stack); !written) return forward_error(written);
+    }
+    return {};
+}
+
+std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type) {
+    switch (type.kind) {
+        case ProtoTypeKind::Double:
+        case ProtoTypeKind::Float: record_library(context, "std/num"); return "!float|std/num/inf|std/num/nan";
+        case ProtoTypeKind::Int32:
+        case ProtoTypeKind::Sint32:
+        case ProtoTypeKind::Sfixed32: return "!int[-2147483648,2147483647]";
+        case ProtoTypeKind::Int64:
+        case ProtoTypeKind::Sint64:
+        case ProtoTypeKind::Sfixed64: return "!int[-9223372036854775808,9223372036854775807]";
+        case ProtoTypeKind::Uint32:
+        case ProtoTypeKind::Fixed32: return "!int[0,4294967295]";
+        case ProtoTypeKind::Uint64:
+        case ProtoTypeKind::Fixed64: return "!int[0,18446744073709551615]";
+        case ProtoTypeKind::Bool: return "!bool";
+        case ProtoTypeKind::String: return std::nullopt;
+        case ProtoTypeKind::Bytes: record_library(context, "std/enc"); return "&bin";
+        case ProtoTypeKind::Enum: {
+            std::string& annotation = context.enum_annotations[type.index];
+            if (annotation.empty()) annotation = enum_annotation(context.file.enums[type.index]);
+            return annotation;
+        }
+        case ProtoTypeKind::Message: break;
+    }
+    return std::nullopt;  // message fields are written by the steps that expand them
+}
+
+void make_nullable_annotation(std::string_view annotation, std::string& out) {
+    if (annotation.starts_with('!') && !annotation.starts_with("!null")) {
+        out += "!null|";
+        out += annotation.substr(1);
+    } else {
+        out += annotation;
+    }
+}
+
+}  // namespace bezo

@@ -1,0 +1,50 @@
+// The schema lines of a resolved .proto message: singular message fields
+// flattened into nested paths, repeated messages as array sections, maps as
+// map annotations, repeated scalars as array fields. Every field is written
+// optional; what the schema language cannot hold becomes a "// dropped:"
+// note.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "schema_import/conventions.hpp"
+#include "schema_import/proto_model.hpp"
+
+namespace bezo {
+
+// Singular message fields expanded inside one another deeper than this end
+// the import.
+inline constexpr std::size_t kMaxProtoExpansionDepth = 32;
+
+struct ProtoWriteContext {
+    explicit ProtoWriteContext(const ProtoFile& file) : file(file), enum_annotations(file.enums.size()) {}
+
+    std::string body;
+    const ProtoFile& file;
+    LibrarySet libraries;  // "std/num" for floating fields, "std/enc" for bytes
+    // A message held twice by each of its parents doubles its lines at every
+    // level: every field visited and every expansion counts.
+    ImportBudget budget;
+    std::vector<std::string> enum_annotations;  // per enum, built on first use
+};
+
+// Appends the lines of the fields of `message` under the table `prefix`
+// ("" for the root, "/a/b" further down). `stack` holds the root and every
+// message being expanded, in order.
+[[nodiscard]] Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
+                                               std::vector<std::size_t>& stack);
+
+// The annotation of a scalar or enum type ("!bool", "&bin", "!int|str{A,B}"),
+// none for string; records the type library it names.
+std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type);
+
+// Appends the annotation that also admits null: "!null|" before an "!"
+// annotation that does not already begin with "!null"; others unchanged.
+void make_nullable_annotation(std::string_view annotation, std::string& out);
+
+}  // namespace bezo
