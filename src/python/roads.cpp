@@ -16,6 +16,7 @@
 #include "interchange/xml_writer.hpp"
 #include "pipeline/compiler.hpp"
 #include "schema_import/jsonschema.hpp"
+#include "schema_import/xsd.hpp"
 #include "python/exceptions.hpp"
 #include "schema/schema_compiler.hpp"
 
@@ -76,8 +77,9 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 1> kSchemaImporters{{
+constexpr std::array<SchemaImporter, 2> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
+    {"xsd", import_xsd},
 }};
 
 template <class Table>
