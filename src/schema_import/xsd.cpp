@@ -53,11 +53,13 @@ std::optional<std::string_view> schema_prefix(const XmlDocumentElement& document
 // The names of the top-level elements that have one, joined by ", ".
 std::string listed_names(std::span<const Value> elements) {
     std::string names;
+    bool first = true;
     for (const Value& element : elements) {
         const auto name = find_attribute(element, "name");
         if (!name) continue;
-        if (!names.empty()) names += ", ";
+        if (!first) names += ", ";
         names += *name;
+        first = false;
     }
     return names;
 }

@@ -213,12 +213,7 @@ private:
         apply_exclusive_bound("maxExclusive", -1, high);
         if (!low && !base_.lower.empty()) low = std::string(base_.lower);
         if (!high && !base_.upper.empty()) high = std::string(base_.upper);
-        if (!low && !high) return;
-        constraints_ += '[';
-        constraints_ += low.value_or("");
-        constraints_ += ',';
-        constraints_ += high.value_or("");
-        constraints_ += ']';
+        append_bounds("[", low.value_or(""), high.value_or(""));
     }
 
     // A length: digits whose value fits 64 bits; anything else is noted and
@@ -238,11 +233,17 @@ private:
             low = length_bound("minLength");
             high = length_bound("maxLength");
         }
-        if (!low && !high) return;
-        constraints_ += "#[";
-        constraints_ += low.value_or("");
+        append_bounds("#[", low.value_or(""), high.value_or(""));
+    }
+
+    // "[low,high]" behind `opening`, an empty bound being an open end;
+    // nothing when both ends are open.
+    void append_bounds(std::string_view opening, std::string_view low, std::string_view high) {
+        if (low.empty() && high.empty()) return;
+        constraints_ += opening;
+        constraints_ += low;
         constraints_ += ',';
-        constraints_ += high.value_or("");
+        constraints_ += high;
         constraints_ += ']';
     }
 

@@ -37,11 +37,9 @@ TEST(XsdBuiltins, MapLocalNamesCaseSensitively) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"byte", "!int[-128,127]"},
         {"unsignedLong", "!int[0,18446744073709551615]"},
-        {"negativeInteger", "!int[,-1]"},
         {"double", "!float|std/num/inf|std/num/nan"},
         {"dateTime", "&datetime"},
         {"hexBinary", ""},
-        {"duration", ""},
     };
     for (const auto& [name, annotation] : cases) {
         const XsdBuiltin* builtin = find_xsd_builtin(name);
