@@ -169,7 +169,7 @@ private:
     Result<void> convert_particle(const Value& particle, std::string_view kind, std::string_view path, bool optional) {
         const std::string_view at = path_or_root(path);
         if (kind == "choice") context_.note({"choice exclusivity at ", at, " (members emitted optional)"});
-        const bool members_optional = optional || kind == "choice" || particle_may_be_absent(particle, kind, at);
+        const bool members_optional = particle_may_be_absent(particle, kind, at) || optional || kind == "choice";
         for (const Value& element : context_.children(particle, "element")) {
             if (auto converted = convert_element(element, path, members_optional); !converted) {
                 return forward_error(converted);
@@ -183,7 +183,9 @@ private:
     }
 
     // Whether a whole model group may be left out; a group that repeats is
-    // noted, since its members are written once each.
+    // noted, since its members are written once each. Called before any
+    // other reason for optional members is weighed, so the note is never
+    // skipped.
     bool particle_may_be_absent(const Value& particle, std::string_view kind, std::string_view at) {
         if (const auto max_occurs = find_attribute(particle, "maxOccurs"); max_occurs && repeats(*max_occurs)) {
             context_.note({"maxOccurs=", *max_occurs, " on ", kind, " at ", at});
@@ -285,7 +287,7 @@ private:
         if (auto written = write_attribute_columns(row_type); !written) return forward_error(written);
         for (const auto kind : kParticleKinds) {
             for (const Value& particle : context_.children(row_type, kind)) {
-                const bool members_optional = kind == "choice" || particle_may_be_absent(particle, kind, location);
+                const bool members_optional = particle_may_be_absent(particle, kind, location) || kind == "choice";
                 for (const Value& member : context_.children(particle, "element")) {
                     auto written = write_element_column(member, members_optional, location);
                     if (!written) return forward_error(written);

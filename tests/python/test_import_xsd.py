@@ -183,6 +183,9 @@ def test_facets_that_cannot_be_said_are_dropped(base, facets, lines):
 def test_model_group_occurrences():
     content = '<xs:sequence minOccurs="0" maxOccurs="unbounded"><xs:element name="a" type="xs:boolean"/></xs:sequence>'
     assert body_lines(content) == ["// dropped: maxOccurs=unbounded on sequence at /R", "!null|bool", "/R::a?="]
+    assert body_lines(content.replace("sequence", "choice"))[:2] == [
+        "// dropped: choice exclusivity at /R (members emitted optional)",
+        "// dropped: maxOccurs=unbounded on choice at /R"]
     table = el("t", occurs=' maxOccurs="3"', inner=f"<xs:complexType>{content}</xs:complexType>")
     assert body_lines(seq(table)) == ["[/R/@t min=1 max=3]", "// dropped: maxOccurs=unbounded on sequence at /R/t",
                                       "!null|bool", "a?=", "[]"]
