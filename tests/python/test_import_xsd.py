@@ -242,18 +242,21 @@ DIFFERENTIAL_XSD = schema(
     '<xs:element name="tag" type="xs:string" maxOccurs="unbounded"/>'
     '<xs:element name="row" maxOccurs="unbounded"><xs:complexType><xs:sequence>'
     '<xs:element name="n" type="xs:nonNegativeInteger"/></xs:sequence></xs:complexType></xs:element>'
+    '<xs:element name="pick"><xs:complexType><xs:choice><xs:element name="x" type="xs:short"/>'
+    '<xs:element name="y" type="xs:string"/></xs:choice></xs:complexType></xs:element>'
     '</xs:sequence><xs:attribute name="v" type="xs:int" use="required"/></xs:complexType></xs:element>'
     '<xs:complexType name="unused"/>')
 
 
 def sample(v='v="1"', id_="<id>5</id>", name="<name>ab</name>", kind="<kind>a</kind>", code="<code>ABC</code>",
-           rows="<row><n>0</n></row><row><n>2</n></row>"):
-    return f"<R {v}>{id_}{name}{kind}{code}<tag>x</tag><tag>y</tag>{rows}</R>"
+           rows="<row><n>0</n></row><row><n>2</n></row>", pick="<x>-7</x>"):
+    return f"<R {v}>{id_}{name}{kind}{code}<tag>x</tag><tag>y</tag>{rows}<pick>{pick}</pick></R>"
 
 
 @pytest.mark.parametrize("xml, valid", [
     (sample(), True),
-    (sample(code=""), True),
+    (sample(code="", pick="<y>s</y>"), True),
+    (sample(pick="<x>s</x>"), False),
     (sample(v=""), False),
     (sample(id_=""), False),
     (sample(id_="<id>0</id>"), False),
