@@ -22,6 +22,7 @@
 #include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "schema_import/proto_import.hpp"
+#include "schema_import/xsd.hpp"
 #include "python/exceptions.hpp"
 #include "schema/schema_compiler.hpp"
 
@@ -86,8 +87,9 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 3> kSchemaImporters{{
+constexpr std::array<SchemaImporter, 4> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
+    {"xsd", import_xsd},
     {"proto", import_proto},
     {"graphql", import_graphql},
 }};

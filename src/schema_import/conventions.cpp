@@ -1,5 +1,6 @@
 #include "schema_import/conventions.hpp"
 
+#include <algorithm>
 #include <limits>
 
 #include <unicode/uchar.h>
@@ -102,7 +103,7 @@ std::string name_debug_form(std::string_view name) {
     return out;
 }
 
-void jsonschema_note_dropped(std::string& out, std::string_view note) {
+void one_line_note_dropped(std::string& out, std::string_view note) {
     const std::size_t start = out.size() + std::string_view("// dropped: ").size();
     note_dropped(out, note);
     for (std::size_t i = start; i + 1 < out.size(); ++i) {
@@ -114,6 +115,34 @@ void note_dropped(std::string& out, std::string_view note) {
     out += "// dropped: ";
     out += note;
     out += '\n';
+}
+
+bool is_spellable_set_member(std::string_view text) {
+    // NUL is refused too: the lexer refuses it anywhere in a schema text.
+    constexpr std::string_view kBreaksTheSet("\0\t\n\r ',}", 8);
+    return !text.empty() && text.find_first_of(kBreaksTheSet) == std::string_view::npos;
+}
+
+bool has_blank_or_tab(std::string_view text) { return std::ranges::any_of(text, is_blank_or_tab); }
+
+std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts) {
+    const bool unwritable =
+        std::ranges::any_of(pattern, [](char c) { return c == '\'' || static_cast<unsigned char>(c) < 0x20; });
+    if (unwritable) return std::nullopt;
+    std::string translated;
+    translated.reserve(pattern.size() + 4);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            translated += c;
+            if (i + 1 < pattern.size()) translated += pattern[++i];
+        } else {
+            if (c == '/') translated += '\\';
+            translated += c;
+        }
+    }
+    if (!verdicts.accepts(translated)) return std::nullopt;
+    return translated;
 }
 
 std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body) {

@@ -38,15 +38,26 @@ std::string name_debug_form(std::string_view name);
 
 // ---- Note lines ----
 
-// Appends "// dropped: " + note + LF. The JSON Schema importer blanks NUL,
-// LF and CR in its notes so that a note stays one line; the others write
+// Appends "// dropped: " + note + LF. The JSON Schema and XSD importers
+// quote foreign texts in their notes, where a decoded "&#10;" can stand, so
+// they blank NUL, LF and CR to keep a note on one line; the others write
 // their note texts unchanged.
-void jsonschema_note_dropped(std::string& out, std::string_view note);
+void one_line_note_dropped(std::string& out, std::string_view note);
 void note_dropped(std::string& out, std::string_view note);
-inline void xsd_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+inline void jsonschema_note_dropped(std::string& out, std::string_view note) { one_line_note_dropped(out, note); }
+inline void xsd_note_dropped(std::string& out, std::string_view note) { one_line_note_dropped(out, note); }
 inline void proto_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 inline void graphql_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 inline void avro_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+
+// ---- Constraint texts ----
+
+// Whether a text can stand as a member of a set constraint "{a,b}": it is
+// not empty and holds none of NUL, tab, LF, CR, blank, apostrophe, comma and
+// "}".
+bool is_spellable_set_member(std::string_view text);
+
+bool has_blank_or_tab(std::string_view text);
 
 // ---- The header ----
 
@@ -84,6 +95,12 @@ public:
 private:
     TextMap<bool> verdicts_;
 };
+
+// A foreign pattern as the text between the slashes of a pattern
+// constraint: every "/" not already escaped gets a backslash. None when the
+// pattern holds an apostrophe or a control character, which a constraint
+// line cannot carry, or when the dialect refuses the translated text.
+std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts);
 
 // ---- The import budget ----
 

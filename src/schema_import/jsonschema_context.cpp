@@ -153,6 +153,4 @@ std::string join_field_key(std::string_view prefix, std::string_view key) {
     return joined;
 }
 
-bool has_blank_or_tab(std::string_view text) { return std::ranges::any_of(text, is_blank_or_tab); }
-
 }  // namespace bezo

@@ -105,6 +105,4 @@ std::string jsonschema_path(std::string_view prefix, std::string_view name);
 // A field's key in a content line: the key, after "prefix::" when nested.
 std::string join_field_key(std::string_view prefix, std::string_view key);
 
-bool has_blank_or_tab(std::string_view text);
-
 }  // namespace bezo

@@ -104,14 +104,13 @@ std::optional<std::string> value_set(JsonSchemaContext& context, const Value& sc
 void append_pattern(JsonSchemaContext& context, const Value& schema, std::string& constraints) {
     const std::string* pattern = find_string_member(schema, "pattern");
     if (!pattern) return;
-    const std::string translated = translate_pattern(*pattern);
-    if (pattern->find('\'') != std::string::npos || has_control_char(*pattern) ||
-        !context.patterns.accepts(translated)) {
+    const auto translated = pattern_constraint_text(*pattern, context.patterns);
+    if (!translated) {
         context.note("pattern outside the bezo regex dialect: " + *pattern);
         return;
     }
     constraints += '/';
-    constraints += translated;
+    constraints += *translated;
     constraints += '/';
 }
 
@@ -212,9 +211,7 @@ std::optional<std::string> enum_member_text(const Value& value) {
     } else {
         return std::nullopt;
     }
-    // NUL is refused too: the lexer refuses it anywhere in a schema text.
-    constexpr std::string_view kBreaksTheSet("\0\t\n\r ',}", 8);
-    if (text.empty() || text.find_first_of(kBreaksTheSet) != std::string::npos) return std::nullopt;
+    if (!is_spellable_set_member(text)) return std::nullopt;
     return text;
 }
 
@@ -222,26 +219,6 @@ std::optional<std::string> shift_integer_bound(const Value& value, std::int64_t 
     const auto* number = value.get_if<NumberValue>();
     if (!number) return std::nullopt;
     return shift_decimal_i64(number->text, step, PlusSign::Refused);
-}
-
-std::string translate_pattern(std::string_view pattern) {
-    std::string translated;
-    translated.reserve(pattern.size() + 4);
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '\\') {
-            translated += c;
-            if (i + 1 < pattern.size()) translated += pattern[++i];
-        } else {
-            if (c == '/') translated += '\\';
-            translated += c;
-        }
-    }
-    return translated;
-}
-
-bool has_control_char(std::string_view text) {
-    return std::ranges::any_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 }  // namespace bezo

@@ -32,10 +32,4 @@ std::optional<std::string> enum_member_text(const Value& value);
 // an exponent or a value outside the signed 64-bit range.
 std::optional<std::string> shift_integer_bound(const Value& value, std::int64_t step);
 
-// A JSON Schema pattern as the text between the slashes of a pattern
-// constraint: every "/" not already escaped gets a backslash.
-std::string translate_pattern(std::string_view pattern);
-
-bool has_control_char(std::string_view text);
-
 }  // namespace bezo

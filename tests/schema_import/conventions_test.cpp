@@ -44,11 +44,12 @@ TEST(NameDebugForm, EscapesWhatCannotBeSeen) {
     for (const auto& [name, form] : cases) EXPECT_EQ(name_debug_form(name), form) << form;
 }
 
-TEST(NoteLines, OnlyTheJsonSchemaWriterBlanksLineBreaks) {
+TEST(NoteLines, TheJsonSchemaAndXsdWritersBlankLineBreaks) {
     std::string out;
     jsonschema_note_dropped(out, std::string("x\ny\rz\0w", 7));
-    xsd_note_dropped(out, "x\ny");
-    EXPECT_EQ(out, "// dropped: x y z w\n// dropped: x\ny\n");
+    xsd_note_dropped(out, "a\rb");
+    proto_note_dropped(out, "x\ny");
+    EXPECT_EQ(out, "// dropped: x y z w\n// dropped: a b\n// dropped: x\ny\n");
 }
 
 TEST(ImportedSchema, HeaderListsEachLibraryOnceInByteOrder) {
@@ -75,6 +76,8 @@ TEST(IntegerText, ShiftsWithinTheSigned64BitRange) {
         {"+7", 1, PlusSign::Refused, std::nullopt},
         {"+7", 1, PlusSign::Accepted, "8"},
         {"-", 1, PlusSign::Refused, std::nullopt},
+        {"+", 1, PlusSign::Accepted, std::nullopt},
+        {"+9223372036854775807", -1, PlusSign::Accepted, "9223372036854775806"},
     };
     for (const auto& c : cases) EXPECT_EQ(shift_decimal_i64(c.text, c.step, c.plus), c.shifted) << c.text;
 }

@@ -1,0 +1,95 @@
+// The state of one XSD import and the lookups its converters share. The
+// importer walks the schema document as the XML reader's value tree: every
+// element an object whose attributes are "@" members and whose children are
+// members under their names as written, several of one name gathered into an
+// array. Namespaces are never resolved: the XML Schema vocabulary is matched
+// by its literal prefix.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+
+#include "core/error.hpp"
+#include "core/hash.hpp"
+#include "interchange/value.hpp"
+#include "schema_import/conventions.hpp"
+
+namespace bezo {
+
+// The resolved type of an element or attribute: a complex type to expand,
+// a scalar with its annotation (none for unconstrained text), or nothing
+// that could be found.
+struct XsdComplex {
+    const Value* type;  // the complexType element in the schema tree
+};
+struct XsdScalar {
+    std::optional<std::string> annotation;
+};
+struct XsdUnresolved {};
+using XsdType = std::variant<XsdComplex, XsdScalar, XsdUnresolved>;
+
+// Named types nested deeper than this end the import.
+inline constexpr std::size_t kMaxXsdTypeNesting = 32;
+
+class XsdContext {
+public:
+    // `schema` is the value of the schema element, an object; it must
+    // outlive the context, which keeps views into it. The named complex and
+    // simple types among its children are indexed once, the first of each
+    // name winning.
+    XsdContext(std::string_view prefix, const Value& schema);
+
+    std::string body;      // field, table and note lines, in the order written
+    LibrarySet libraries;  // for the ".!types" lines
+    RexVerdictCache patterns;
+
+    const Value& schema() const { return schema_; }
+
+    // The child elements of `element` named `local` in the XML Schema
+    // vocabulary, in document order; empty for a value that is not an object.
+    std::span<const Value> children(const Value& element, std::string_view local) const;
+    bool has_child(const Value& element, std::string_view local) const { return !children(element, local).empty(); }
+
+    // The first top-level complexType or simpleType of that name.
+    const Value* named_complex_type(std::string_view name) const;
+    const Value* named_simple_type(std::string_view name) const;
+
+    // Appends a "// dropped:" line made of the parts, kept on one line.
+    void note(std::initializer_list<std::string_view> parts);
+    // Counts one element, attribute or column reached and checks the body.
+    [[nodiscard]] Result<void> charge_step();
+    // Checks the body size alone, once the body is complete.
+    [[nodiscard]] Result<void> charge_output() const { return budget_.charge_output(body.size()); }
+
+private:
+    using TypeIndex = std::unordered_map<std::string_view, const Value*, KeyedTextHash, std::equal_to<>>;
+
+    bool is_vocabulary_name(std::string_view key, std::string_view local) const;
+    TypeIndex index_named(std::string_view local) const;
+
+    std::string prefix_;
+    const Value& schema_;
+    TypeIndex complex_types_;
+    TypeIndex simple_types_;
+    ImportBudget budget_;
+};
+
+// The text of the attribute `name` of an element; none when the element is
+// not an object or has no such attribute.
+std::optional<std::string_view> find_attribute(const Value& element, std::string_view name);
+
+// A type or base name without its prefix: the text after the first ":".
+std::string_view xsd_local_name(std::string_view name);
+
+// Where a note points: the path, or "root" for the empty path; with a name,
+// that place followed by "/" and the name.
+std::string_view path_or_root(std::string_view path);
+std::string xsd_location(std::string_view path, std::string_view name);
+
+}  // namespace bezo

@@ -1,0 +1,371 @@
+#include "schema_import/xsd_particle.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/text.hpp"
+#include "schema_import/conventions.hpp"
+#include "schema_import/xsd_resolve.hpp"
+#include "schema_import/xsd_simple_type.hpp"
+
+namespace bezo {
+namespace {
+
+// The key of an element's character data, a column or a field.
+constexpr std::string_view kTextKey = "\"#text\"";
+
+constexpr std::array<std::string_view, 3> kParticleKinds{"sequence", "all", "choice"};
+constexpr std::array<std::string_view, 4> kNestedParticleKinds{"sequence", "choice", "all", "group"};
+
+// Library types whose values exclude the empty text, and the name that lets
+// an optional field's annotation admit null beside them.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kNullableReferences{{
+    {"&date", "std/time/date"},
+    {"&time", "std/time/time"},
+    {"&datetime", "std/time/datetime"},
+    {"&uri", "std/net/uri"},
+}};
+
+// An occurrence count: an optional "+", then digits whose value fits 64
+// bits; none for anything else, "unbounded" included.
+std::optional<std::uint64_t> read_occurs(std::string_view text) {
+    return parse_ascii_unsigned(text.starts_with('+') ? text.substr(1) : text);
+}
+
+bool repeats(std::string_view max_occurs) {
+    if (max_occurs == "unbounded") return true;
+    const auto count = read_occurs(max_occurs);
+    return count && *count > 1;
+}
+
+bool may_be_absent(std::string_view min_occurs) {
+    const auto count = read_occurs(min_occurs);
+    return count && *count == 0;
+}
+
+// The annotation of a scalar type; none for unconstrained text and for any
+// other type.
+std::optional<std::string> annotation_of(XsdType type) {
+    auto* scalar = std::get_if<XsdScalar>(&type);
+    return scalar ? std::move(scalar->annotation) : std::nullopt;
+}
+
+// The key of a field in a content line: "path::key".
+std::string field_key(std::string_view path, std::string_view key) {
+    std::string joined(path);
+    joined += "::";
+    joined += key;
+    return joined;
+}
+
+bool is_type_name_char(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '-' || c == '_'; }
+
+// The annotation of an optional field, admitting null beside the type. A
+// pattern right behind the type name would be read as part of a type path
+// ("null|str/a/"), so the constraint items then go in a group.
+std::string widened_with_null(std::string_view annotation) {
+    for (const auto& [reference, type] : kNullableReferences) {
+        if (annotation == reference) return "!null|" + std::string(type);
+    }
+    if (!annotation.starts_with('!') || annotation.substr(1).starts_with("null")) return std::string(annotation);
+    const std::string_view rest = annotation.substr(1);
+    const auto name_end = std::ranges::find_if_not(rest, is_type_name_char) - rest.begin();
+    std::string widened = "!null|";
+    if (rest.substr(name_end).starts_with('/')) {
+        widened += rest.substr(0, name_end);
+        widened += '(';
+        widened += rest.substr(name_end);
+        widened += ')';
+    } else {
+        widened += rest;
+    }
+    return widened;
+}
+
+// One complex type on its way to lines, with the named types being expanded.
+class ParticleConverter {
+public:
+    ParticleConverter(XsdContext& context, std::vector<std::string_view>& type_stack)
+        : context_(context), type_stack_(type_stack) {}
+
+    Result<void> convert(const Value& complex_type, std::string_view path, bool optional) {
+        if (type_stack_.size() > kMaxXsdTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
+        const auto simple_content = context_.children(complex_type, "simpleContent");
+        if (simple_content.size() == 1) return convert_simple_content(simple_content.front(), path, optional);
+        if (context_.has_child(complex_type, "complexContent")) {
+            context_.note({"complexContent at ", path_or_root(path)});
+            return {};
+        }
+        if (auto written = convert_attributes(complex_type, path, optional); !written) return forward_error(written);
+        for (const auto kind : kParticleKinds) {
+            for (const Value& particle : context_.children(complex_type, kind)) {
+                auto converted = convert_particle(particle, kind, path, optional);
+                if (!converted) return forward_error(converted);
+            }
+        }
+        if (context_.has_child(complex_type, "anyAttribute")) context_.note({"anyAttribute at ", path_or_root(path)});
+        return {};
+    }
+
+private:
+    // The one extension of a simple content, or none for a restriction and
+    // for no or several extensions.
+    const Value* single_extension(const Value& simple_content) const {
+        const auto extensions = context_.children(simple_content, "extension");
+        return extensions.size() == 1 ? &extensions.front() : nullptr;
+    }
+
+    Result<void> convert_simple_content(const Value& simple_content, std::string_view path, bool optional) {
+        const Value* extension = single_extension(simple_content);
+        if (!extension) {
+            context_.note({"simpleContent restriction at ", path_or_root(path)});
+            return {};
+        }
+        const std::string_view base = find_attribute(*extension, "base").value_or("string");
+        XsdType type = resolve_xsd_type_name(context_, base);
+        if (auto* scalar = std::get_if<XsdScalar>(&type)) {
+            write_xsd_scalar_field(context_, scalar->annotation, field_key(path, kTextKey), optional);
+        } else {
+            context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
+        }
+        return convert_attributes(*extension, path, optional);
+    }
+
+    Result<void> convert_attributes(const Value& owner, std::string_view path, bool optional) {
+        for (const Value& attribute : context_.children(owner, "attribute")) {
+            if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
+            const auto name = find_attribute(attribute, "name");
+            if (!name) {
+                context_.note({"attribute ref at ", path_or_root(path)});
+                continue;
+            }
+            const std::string_view use = find_attribute(attribute, "use").value_or("optional");
+            if (use == "prohibited") continue;
+            const auto key = property_key("@" + std::string(*name));
+            if (!key) {
+                context_.note({"unrepresentable attribute name: ", name_debug_form(*name)});
+                continue;
+            }
+            std::optional<std::string> annotation;
+            if (const auto type_name = find_attribute(attribute, "type")) {
+                XsdType type = resolve_xsd_type_name(context_, *type_name);
+                if (std::holds_alternative<XsdComplex>(type)) {
+                    context_.note({"attribute ", *name, " with a complex type at ", path_or_root(path)});
+                    continue;
+                }
+                annotation = annotation_of(std::move(type));
+            } else if (const auto simple = context_.children(attribute, "simpleType"); simple.size() == 1) {
+                annotation = annotation_of(convert_xsd_simple_type(context_, simple.front()));
+            }
+            write_xsd_scalar_field(context_, annotation, field_key(path, *key), optional || use != "required");
+        }
+        return {};
+    }
+
+    Result<void> convert_particle(const Value& particle, std::string_view kind, std::string_view path, bool optional) {
+        const std::string_view at = path_or_root(path);
+        if (kind == "choice") context_.note({"choice exclusivity at ", at, " (members emitted optional)"});
+        const bool members_optional = particle_may_be_absent(particle, kind, at) || optional || kind == "choice";
+        for (const Value& element : context_.children(particle, "element")) {
+            if (auto converted = convert_element(element, path, members_optional); !converted) {
+                return forward_error(converted);
+            }
+        }
+        if (context_.has_child(particle, "any")) context_.note({"xs:any at ", at});
+        for (const auto nested : kNestedParticleKinds) {
+            if (context_.has_child(particle, nested)) context_.note({"nested ", nested, " particle at ", at});
+        }
+        return {};
+    }
+
+    // Whether a whole model group may be left out; a group that repeats is
+    // noted, since its members are written once each. Called before any
+    // other reason for optional members is weighed, so the note is never
+    // skipped.
+    bool particle_may_be_absent(const Value& particle, std::string_view kind, std::string_view at) {
+        if (const auto max_occurs = find_attribute(particle, "maxOccurs"); max_occurs && repeats(*max_occurs)) {
+            context_.note({"maxOccurs=", *max_occurs, " on ", kind, " at ", at});
+        }
+        const auto min_occurs = find_attribute(particle, "minOccurs");
+        return min_occurs && may_be_absent(*min_occurs);
+    }
+
+    Result<void> convert_element(const Value& element, std::string_view path, bool members_optional) {
+        if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
+        const auto name = find_attribute(element, "name");
+        if (!name) {
+            context_.note({"element ref at ", path_or_root(path)});
+            return {};
+        }
+        const auto key = property_key(*name);
+        if (!key) {
+            context_.note({"unrepresentable element name: ", name_debug_form(*name)});
+            return {};
+        }
+        const std::string_view min_occurs = find_attribute(element, "minOccurs").value_or("1");
+        const std::string_view max_occurs = find_attribute(element, "maxOccurs").value_or("1");
+        const bool optional = members_optional || may_be_absent(min_occurs);
+        const auto type_name = find_attribute(element, "type");
+        if (type_name && std::ranges::find(type_stack_, *type_name) != type_stack_.end()) {
+            context_.note({"recursive type ", *type_name, " at ", xsd_location(path, *name)});
+            return {};
+        }
+        XsdType type = resolve_element_type(context_, element);
+        if (std::holds_alternative<XsdUnresolved>(type)) {
+            context_.note({"element ", *name, " at ", path_or_root(path), " has no resolvable type"});
+            return {};
+        }
+        const auto* complex = std::get_if<XsdComplex>(&type);
+        if (repeats(max_occurs)) {
+            const std::string location = xsd_location(path, *name);
+            if (complex) return write_table(*complex->type, path, *key, optional, min_occurs, max_occurs, location);
+            write_vector(annotation_of(std::move(type)), path, *key, min_occurs, max_occurs, location);
+            return {};
+        }
+        if (!complex) {
+            write_xsd_scalar_field(context_, annotation_of(std::move(type)), field_key(path, *key), optional);
+            return {};
+        }
+        std::string nested_path(path);
+        nested_path += '/';
+        nested_path += *key;
+        if (type_name) type_stack_.push_back(*type_name);
+        auto converted = convert(*complex->type, nested_path, optional);
+        if (type_name) type_stack_.pop_back();
+        return converted;
+    }
+
+    void write_vector(const std::optional<std::string>& annotation, std::string_view path, std::string_view key,
+                      std::string_view min_occurs, std::string_view max_occurs, std::string_view location) {
+        if (min_occurs != "0" && min_occurs != "1") {
+            context_.note({"minOccurs=", min_occurs, " on the scalar vector at ", location});
+        }
+        if (max_occurs != "unbounded") context_.note({"maxOccurs=", max_occurs, " on the scalar vector at ", location});
+        std::string& body = context_.body;
+        if (annotation) {
+            body += *annotation;
+            body += '\n';
+        }
+        body += path;
+        body += "/@";
+        body += key;
+        body += ";=\n";
+    }
+
+    // A repeated complex element: a table head with the bounds the
+    // occurrences give, one column per scalar member, and the closing line.
+    Result<void> write_table(const Value& row_type, std::string_view path, std::string_view key, bool optional,
+                             std::string_view min_occurs, std::string_view max_occurs, std::string_view location) {
+        std::string& body = context_.body;
+        body += '[';
+        body += path;
+        body += "/@";
+        body += key;
+        // A minimum binds only a table that is present whenever its parent is.
+        if (const auto least = read_occurs(min_occurs); !optional && least && *least != 0) {
+            body += " min=";
+            append_decimal(*least, body);
+        }
+        if (const auto most = read_occurs(max_occurs)) {
+            body += " max=";
+            append_decimal(*most, body);
+        }
+        body += "]\n";
+        if (auto written = write_columns(row_type, location); !written) return forward_error(written);
+        context_.body += "[]\n";
+        return {};
+    }
+
+    Result<void> write_columns(const Value& row_type, std::string_view location) {
+        if (const auto simple_content = context_.children(row_type, "simpleContent"); simple_content.size() == 1) {
+            return write_simple_content_columns(simple_content.front(), location);
+        }
+        if (auto written = write_attribute_columns(row_type); !written) return forward_error(written);
+        for (const auto kind : kParticleKinds) {
+            for (const Value& particle : context_.children(row_type, kind)) {
+                const bool members_optional = particle_may_be_absent(particle, kind, location) || kind == "choice";
+                for (const Value& member : context_.children(particle, "element")) {
+                    auto written = write_element_column(member, members_optional, location);
+                    if (!written) return forward_error(written);
+                }
+            }
+        }
+        return {};
+    }
+
+    Result<void> write_simple_content_columns(const Value& simple_content, std::string_view location) {
+        const Value* extension = single_extension(simple_content);
+        if (!extension) {
+            context_.note({"simpleContent restriction at ", location});
+            return {};
+        }
+        const std::string_view base = find_attribute(*extension, "base").value_or("string");
+        std::optional<std::string> annotation = annotation_of(resolve_xsd_type_name(context_, base));
+        if (auto written = write_attribute_columns(*extension); !written) return forward_error(written);
+        write_xsd_scalar_field(context_, annotation, kTextKey, true);
+        return {};
+    }
+
+    Result<void> write_attribute_columns(const Value& owner) {
+        for (const Value& attribute : context_.children(owner, "attribute")) {
+            if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
+            const auto name = find_attribute(attribute, "name");
+            const std::string_view use = find_attribute(attribute, "use").value_or("optional");
+            if (!name || use == "prohibited") continue;
+            const auto key = property_key("@" + std::string(*name));
+            if (!key) continue;
+            std::optional<std::string> annotation;
+            if (const auto type_name = find_attribute(attribute, "type")) {
+                annotation = annotation_of(resolve_xsd_type_name(context_, *type_name));
+            }
+            write_xsd_scalar_field(context_, annotation, *key, use != "required");
+        }
+        return {};
+    }
+
+    Result<void> write_element_column(const Value& member, bool members_optional, std::string_view location) {
+        if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
+        const auto name = find_attribute(member, "name");
+        const auto key = name ? property_key(*name) : std::nullopt;
+        if (!key) return {};
+        XsdType type = resolve_element_type(context_, member);
+        const bool repeated = repeats(find_attribute(member, "maxOccurs").value_or("1"));
+        if (!std::holds_alternative<XsdScalar>(type) || repeated) {
+            context_.note({"non-scalar element field ", *name, " at ", location});
+            return {};
+        }
+        const bool optional = members_optional || may_be_absent(find_attribute(member, "minOccurs").value_or("1"));
+        write_xsd_scalar_field(context_, annotation_of(std::move(type)), *key, optional);
+        return {};
+    }
+
+    XsdContext& context_;
+    std::vector<std::string_view>& type_stack_;
+};
+
+}  // namespace
+
+Result<void> convert_xsd_particle(XsdContext& context, const Value& complex_type, std::string_view path, bool optional,
+                                  std::vector<std::string_view>& type_stack) {
+    return ParticleConverter(context, type_stack).convert(complex_type, path, optional);
+}
+
+void write_xsd_scalar_field(XsdContext& context, const std::optional<std::string>& annotation,
+                            std::string_view key_text, bool optional) {
+    std::string& body = context.body;
+    if (optional && annotation && has_blank_or_tab(*annotation)) {
+        context.note({"whitespace-bearing constraints on optional ", key_text, " (union items are whitespace-free)"});
+    } else if (annotation) {
+        body += optional ? widened_with_null(*annotation) : *annotation;
+        body += '\n';
+    }
+    body += key_text;
+    if (optional) body += '?';
+    body += "=\n";
+}
+
+}  // namespace bezo

@@ -1,0 +1,301 @@
+#include "schema_import/xsd_simple_type.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/text.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr std::string_view kFloatWithSpecials = "!float|std/num/inf|std/num/nan";
+
+constexpr std::array<XsdBuiltin, 43> kBuiltins{{
+    {"boolean", "!bool", "", "bool", "", ""},
+    {"integer", "!int", "", "int", "", ""},
+    {"decimal", "!float", "", "float", "", ""},
+    {"float", kFloatWithSpecials, "std/num", "float", "", ""},
+    {"double", kFloatWithSpecials, "std/num", "float", "", ""},
+    {"long", "!int[-9223372036854775808,9223372036854775807]", "", "int", "-9223372036854775808",
+     "9223372036854775807"},
+    {"int", "!int[-2147483648,2147483647]", "", "int", "-2147483648", "2147483647"},
+    {"short", "!int[-32768,32767]", "", "int", "-32768", "32767"},
+    {"byte", "!int[-128,127]", "", "int", "-128", "127"},
+    {"unsignedLong", "!int[0,18446744073709551615]", "", "int", "0", "18446744073709551615"},
+    {"unsignedInt", "!int[0,4294967295]", "", "int", "0", "4294967295"},
+    {"unsignedShort", "!int[0,65535]", "", "int", "0", "65535"},
+    {"unsignedByte", "!int[0,255]", "", "int", "0", "255"},
+    {"positiveInteger", "!int[1,]", "", "int", "1", ""},
+    {"negativeInteger", "!int[,-1]", "", "int", "", "-1"},
+    {"nonNegativeInteger", "!int[0,]", "", "int", "0", ""},
+    {"nonPositiveInteger", "!int[,0]", "", "int", "", "0"},
+    {"date", "&date", "std/time", "", "", ""},
+    {"time", "&time", "std/time", "", "", ""},
+    {"dateTime", "&datetime", "std/time", "", "", ""},
+    {"anyURI", "&uri", "std/net", "", "", ""},
+    {"base64Binary", "&bin", "std/enc", "", "", ""},
+    {"string", "", "", "str", "", ""},
+    {"normalizedString", "", "", "str", "", ""},
+    {"token", "", "", "str", "", ""},
+    {"language", "", "", "str", "", ""},
+    {"Name", "", "", "str", "", ""},
+    {"NCName", "", "", "str", "", ""},
+    {"QName", "", "", "str", "", ""},
+    {"ID", "", "", "str", "", ""},
+    {"IDREF", "", "", "str", "", ""},
+    {"IDREFS", "", "", "str", "", ""},
+    {"ENTITY", "", "", "str", "", ""},
+    {"NMTOKEN", "", "", "str", "", ""},
+    {"NMTOKENS", "", "", "str", "", ""},
+    {"NOTATION", "", "", "str", "", ""},
+    {"duration", "", "", "str", "", ""},
+    {"gYear", "", "", "str", "", ""},
+    {"gYearMonth", "", "", "str", "", ""},
+    {"gMonth", "", "", "str", "", ""},
+    {"gMonthDay", "", "", "str", "", ""},
+    {"gDay", "", "", "str", "", ""},
+    {"hexBinary", "", "", "str", "", ""},
+}};
+
+constexpr std::array<std::string_view, 4> kRangeFacets{"minInclusive", "maxInclusive", "minExclusive", "maxExclusive"};
+
+std::string_view without_plus(std::string_view number) { return number.starts_with('+') ? number.substr(1) : number; }
+
+std::string_view without_sign(std::string_view number) {
+    return number.starts_with('-') ? number.substr(1) : without_plus(number);
+}
+
+// An optional sign, then digits.
+bool is_integer_number(std::string_view text) { return is_ascii_digits(without_sign(text)); }
+
+// An optional sign, digits with at most one "." among or around them, and
+// an optional exponent: "e" or "E", an optional sign, digits.
+bool is_decimal_number(std::string_view text) {
+    std::string_view mantissa = without_sign(text);
+    if (const auto mark = mantissa.find_first_of("eE"); mark != std::string_view::npos) {
+        if (!is_integer_number(mantissa.substr(mark + 1))) return false;
+        mantissa = mantissa.substr(0, mark);
+    }
+    const auto point = mantissa.find('.');
+    if (point == std::string_view::npos) return is_ascii_digits(mantissa);
+    const auto whole = mantissa.substr(0, point);
+    const auto fraction = mantissa.substr(point + 1);
+    const auto digits_or_empty = [](std::string_view part) { return part.empty() || is_ascii_digits(part); };
+    return !(whole.empty() && fraction.empty()) && digits_or_empty(whole) && digits_or_empty(fraction);
+}
+
+// The facets of one restriction of a built-in, as constraint items.
+class FacetConverter {
+public:
+    FacetConverter(XsdContext& context, const Value& restriction, const XsdBuiltin& base)
+        : context_(context), restriction_(restriction), base_(base) {}
+
+    // The constraint text: a value set alone, or the pattern, range and
+    // length items; empty when no facet can be said.
+    std::string convert() {
+        if (auto set = enumeration()) return std::move(*set);
+        append_patterns();
+        append_range();
+        append_length();
+        for (const std::string_view facet : {"totalDigits", "fractionDigits", "whiteSpace"}) {
+            if (facet_value(facet)) note_facet(facet);
+        }
+        return std::move(constraints_);
+    }
+
+private:
+    // The "value" of the first child of that facet name.
+    std::optional<std::string_view> facet_value(std::string_view facet) const {
+        const auto children = context_.children(restriction_, facet);
+        if (children.empty()) return std::nullopt;
+        return find_attribute(children.front(), "value");
+    }
+
+    // The "value" of every child of that facet name that has one.
+    std::vector<std::string_view> facet_values(std::string_view facet) const {
+        std::vector<std::string_view> values;
+        for (const Value& child : context_.children(restriction_, facet)) {
+            if (const auto value = find_attribute(child, "value")) values.push_back(*value);
+        }
+        return values;
+    }
+
+    void note_facet(std::string_view facet) { context_.note({facet, " facet"}); }
+
+    std::optional<std::string> enumeration() {
+        const auto values = facet_values("enumeration");
+        if (values.empty()) return std::nullopt;
+        if (!std::ranges::all_of(values, is_spellable_set_member)) {
+            context_.note({"enumeration with unspellable members"});
+            return std::nullopt;
+        }
+        std::string set = "{";
+        for (const auto value : values) {
+            if (set.size() > 1) set += ',';
+            set += value;
+        }
+        set += '}';
+        return set;
+    }
+
+    // XSD accepts a value that matches any one of several pattern facets:
+    // they are joined as alternatives, each in its own group.
+    void append_patterns() {
+        const auto patterns = facet_values("pattern");
+        if (patterns.empty()) return;
+        std::string joined;
+        bool written = true;
+        for (const auto pattern : patterns) {
+            const auto translated = pattern_constraint_text(pattern, context_.patterns);
+            if (!translated) {
+                written = false;
+                break;
+            }
+            if (patterns.size() == 1) {
+                joined = *translated;
+                break;
+            }
+            if (!joined.empty()) joined += '|';
+            joined += '(';
+            joined += *translated;
+            joined += ')';
+        }
+        if (written && patterns.size() > 1) written = context_.patterns.accepts(joined);
+        if (!written) {
+            for (const auto pattern : patterns) context_.note({"pattern outside the bezo regex dialect: ", pattern});
+            return;
+        }
+        constraints_ += '/';
+        constraints_ += joined;
+        constraints_ += '/';
+    }
+
+    bool is_integer_kind() const { return base_.kind == "int"; }
+
+    // An inclusive bound that is a number of the base's kind; anything else
+    // is noted and dropped, which only widens the range.
+    std::optional<std::string_view> inclusive_bound(std::string_view facet) {
+        const auto value = facet_value(facet);
+        if (!value) return std::nullopt;
+        if (is_integer_kind() ? is_integer_number(*value) : is_decimal_number(*value)) return without_plus(*value);
+        note_facet(facet);
+        return std::nullopt;
+    }
+
+    // An exclusive bound becomes the next integer inside it; a range of
+    // floating-point numbers cannot exclude its end, so it is noted.
+    void apply_exclusive_bound(std::string_view facet, std::int64_t step, std::optional<std::string>& bound) {
+        const auto value = facet_value(facet);
+        if (!value) return;
+        if (!is_integer_kind()) {
+            context_.note({facet, " (inexact for bezo inclusive ranges)"});
+            return;
+        }
+        bound = shift_decimal_i64(*value, step, PlusSign::Accepted);
+        if (!bound) context_.note({facet, " out of i64 range"});
+    }
+
+    void append_range() {
+        if (base_.kind != "int" && base_.kind != "float") {
+            for (const auto facet : kRangeFacets) {
+                if (facet_value(facet)) note_facet(facet);
+            }
+            return;
+        }
+        std::optional<std::string> low;
+        std::optional<std::string> high;
+        if (const auto bound = inclusive_bound("minInclusive")) low = std::string(*bound);
+        if (const auto bound = inclusive_bound("maxInclusive")) high = std::string(*bound);
+        apply_exclusive_bound("minExclusive", 1, low);
+        apply_exclusive_bound("maxExclusive", -1, high);
+        if (!low && !base_.lower.empty()) low = std::string(base_.lower);
+        if (!high && !base_.upper.empty()) high = std::string(base_.upper);
+        append_bounds("[", low.value_or(""), high.value_or(""));
+    }
+
+    // A length: digits whose value fits 64 bits; anything else is noted and
+    // dropped.
+    std::optional<std::string_view> length_bound(std::string_view facet) {
+        const auto value = facet_value(facet);
+        if (!value) return std::nullopt;
+        if (parse_ascii_unsigned(*value)) return value;
+        note_facet(facet);
+        return std::nullopt;
+    }
+
+    void append_length() {
+        std::optional<std::string_view> low = length_bound("length");
+        std::optional<std::string_view> high = low;
+        if (!low) {
+            low = length_bound("minLength");
+            high = length_bound("maxLength");
+        }
+        append_bounds("#[", low.value_or(""), high.value_or(""));
+    }
+
+    // "[low,high]" behind `opening`, an empty bound being an open end;
+    // nothing when both ends are open.
+    void append_bounds(std::string_view opening, std::string_view low, std::string_view high) {
+        if (low.empty() && high.empty()) return;
+        constraints_ += opening;
+        constraints_ += low;
+        constraints_ += ',';
+        constraints_ += high;
+        constraints_ += ']';
+    }
+
+    XsdContext& context_;
+    const Value& restriction_;
+    const XsdBuiltin& base_;
+    std::string constraints_;
+};
+
+XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
+    if (!builtin.library.empty() && !context.libraries.contains(builtin.library)) {
+        context.libraries.emplace(builtin.library);
+    }
+    if (builtin.annotation.empty()) return XsdScalar{};
+    return XsdScalar{std::string(builtin.annotation)};
+}
+
+}  // namespace
+
+const XsdBuiltin* find_xsd_builtin(std::string_view local_name) {
+    const auto found = std::ranges::find(kBuiltins, local_name, &XsdBuiltin::name);
+    return found == kBuiltins.end() ? nullptr : &*found;
+}
+
+std::optional<XsdScalar> map_xsd_builtin(XsdContext& context, std::string_view local_name) {
+    const XsdBuiltin* builtin = find_xsd_builtin(local_name);
+    if (!builtin) return std::nullopt;
+    return use_builtin(context, *builtin);
+}
+
+XsdType convert_xsd_simple_type(XsdContext& context, const Value& simple_type) {
+    if (context.has_child(simple_type, "list") || context.has_child(simple_type, "union")) return XsdUnresolved{};
+    const auto restrictions = context.children(simple_type, "restriction");
+    if (restrictions.size() != 1) return XsdUnresolved{};
+    const Value& restriction = restrictions.front();
+    const std::string_view base = find_attribute(restriction, "base").value_or("string");
+    const XsdBuiltin* builtin = find_xsd_builtin(xsd_local_name(base));
+    if (!builtin) {
+        context.note({"restriction on non-built-in base ", base});
+        return XsdUnresolved{};
+    }
+    XsdScalar mapped = use_builtin(context, *builtin);
+    if (builtin->kind.empty()) {
+        context.note({"facets on ", base, " (base type kept)"});
+        return mapped;
+    }
+    const std::string constraints = FacetConverter(context, restriction, *builtin).convert();
+    if (constraints.empty()) return mapped;
+    std::string annotation = "!";
+    annotation += builtin->kind;
+    annotation += constraints;
+    return XsdScalar{std::move(annotation)};
+}
+
+}  // namespace bezo
