@@ -1,0 +1,22 @@
+// Rendering of the formatter's item list in the standard spelling: which
+// fields are written together and in which form (plain lines, namespace
+// blocks, section blocks, one-line compact forms), where blank lines go, and
+// the spelling of every line. Shared by fmt and unbuild.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "pipeline/fmt.hpp"
+
+namespace bezo {
+
+// The text of a model: its shebang, then its items; lines end in LF.
+std::string render_format_model(const FormatModel& model);
+
+// The whole of fmt: the model of the authored text, with a ".!bezo" line in
+// front when it has none, rendered.
+[[nodiscard]] Result<std::string> format_authored(std::string_view text);
+
+}  // namespace bezo
