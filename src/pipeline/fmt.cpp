@@ -49,6 +49,15 @@ bool walk_plain_path(std::string_view text, Each&& each) {
 
 bool holds_dollar(std::string_view text) { return text.find('$') != std::string_view::npos; }
 
+// A "!map" annotation: the compiler reads its field's key as a path, which
+// must then stay a plain key inside its block, never a «path::key» line.
+bool is_map_annotation(std::string_view text) {
+    if (!text.starts_with("!map")) return false;
+    const std::string_view rest = text.substr(4);
+    return rest.empty() || !(is_ascii_letter(rest.front()) || is_ascii_digit(rest.front()) || rest.front() == '_' ||
+                             rest.front() == '-');
+}
+
 // The comment spelling: the marker, then the text without trailing blanks,
 // one blank between them unless the text opens with a blank or a tab.
 // `text` is the lexer's slice right after the marker in `source`.
@@ -178,7 +187,7 @@ private:
     // every line of it can be modelled.
     std::pair<std::size_t, bool> scan_block(std::size_t start) const {
         std::vector<bool> marks;
-        bool modelable = true;
+        bool modelable = std::ranges::none_of(pending_, is_map_annotation);
         for (std::size_t i = start; i < lines_.size(); ++i) {
             const Line& line = lines_[i];
             switch (line.kind) {
@@ -197,6 +206,7 @@ private:
                 case LineKind::Content:
                     modelable = modelable && is_plain_identifier(line.text) && !holds_dollar(line.value);
                     break;
+                case LineKind::Meta: modelable = modelable && !is_map_annotation(line.text); break;
                 case LineKind::Decl:
                 case LineKind::VarSplat: modelable = false; break;
                 default: break;

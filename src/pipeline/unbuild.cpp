@@ -76,7 +76,7 @@ private:
         if (line.starts_with('!')) {
             const auto apostrophe = find_unquoted(line, '\'');
             if (!apostrophe) {
-                model_.push_verbatim(line);
+                model_.push_verbatim(trim_trailing_whitespace(line));
                 return;
             }
             annotation = annotation_line(line, *apostrophe);
@@ -85,8 +85,9 @@ private:
         } else {
             eq = find_unquoted(line, '=');
         }
+        // A line without a value is kept trimmed.
         if (!eq) {
-            model_.push_verbatim(line);
+            model_.push_verbatim(trim_trailing_whitespace(line));
             return;
         }
         const std::string_view name_path = line.substr(rest, *eq - rest);
