@@ -79,6 +79,101 @@ std::string_view spell_comment(FormatModel& model, std::string_view source, std:
 struct Frame {
     bool section = false;
     PathId path = kRootPath;
+    bool in_section = false;  // a section frame, or inside one
+};
+
+bool has_index_segment(std::span<const std::string_view> segments) {
+    return std::ranges::any_of(segments, [](std::string_view segment) { return is_ascii_digits(segment); });
+}
+
+// Finds where a block ends and whether the formatter can model it: every
+// head one plain path, every content line a plain key without "$" and not
+// under a map annotation, no declaration or splat, and every section a record of an
+// array outside any other record, holding a field of its own. The renderer
+// writes such a record as a new entry where its first field stands, which
+// is where the compiler numbered it; a record inside a record, or one
+// without fields, would lose its number.
+class BlockScan {
+public:
+    // `map_pending`: a map annotation waits for its field when the block
+    // starts.
+    explicit BlockScan(bool map_pending) : map_pending_(map_pending) {}
+
+    bool modelable() const { return modelable_; }
+
+    // Takes in the next line; true when the block ends with it. Heads and
+    // closes move a stack of marks exactly as the compiler moves its blocks.
+    bool take(const Line& line) {
+        switch (line.kind) {
+            case LineKind::SectionOpen: open_section(line.text); break;
+            case LineKind::NsOpen: open_namespace(line.text); break;
+            case LineKind::SectionClose:
+                if (!marks_.empty() && marks_.back().section) {
+                    finish();
+                    marks_.pop_back();
+                }
+                break;
+            case LineKind::NsClose:
+                if (!marks_.empty() && !marks_.back().section) marks_.pop_back();
+                break;
+            case LineKind::Content:
+                modelable_ = modelable_ && is_plain_identifier(line.text) && !holds_dollar(line.value) && !map_pending_;
+                map_pending_ = false;
+                if (!marks_.empty() && marks_.back().in_section) section_empty_ = false;
+                break;
+            case LineKind::Meta: map_pending_ = map_pending_ || is_map_annotation(line.text); break;
+            case LineKind::Decl:
+            case LineKind::VarSplat: modelable_ = false; break;
+            default: break;
+        }
+        return marks_.empty();
+    }
+
+    // The end of the open section, if any.
+    void finish() {
+        if (section_empty_) modelable_ = false;
+        section_empty_ = false;
+    }
+
+private:
+    struct Mark {
+        bool section = false;
+        bool in_section = false;  // a section, or inside one
+        bool indexed = false;     // a path with an index segment
+    };
+
+    // The head's one field as a plain path, or none.
+    static std::optional<std::vector<std::string_view>> plain_head(std::string_view head) {
+        head = trim_blanks(head);
+        if (head.find_first_of(" \t") != std::string_view::npos) return std::nullopt;
+        return split_plain_path(head);
+    }
+
+    // A section head after a section ends it and opens the next entry in
+    // its place.
+    void open_section(std::string_view head) {
+        const bool replaces = !marks_.empty() && marks_.back().section;
+        if (replaces) finish();
+        const std::size_t below = marks_.size() - (replaces ? 1 : 0);
+        const bool enclosing_indexed = below > 0 && marks_[below - 1].indexed;
+        const auto segments = plain_head(head);
+        if (!segments || enclosing_indexed || has_index_segment(*segments)) modelable_ = false;
+        if (!replaces) marks_.push_back({true, true, true});
+        section_empty_ = true;
+    }
+
+    void open_namespace(std::string_view head) {
+        const Mark outer = marks_.empty() ? Mark{} : marks_.back();
+        const auto segments = plain_head(head);
+        const bool indexed = segments && has_index_segment(*segments);
+        if (!segments || (indexed && outer.indexed)) modelable_ = false;
+        marks_.push_back({false, outer.in_section, outer.indexed || indexed});
+    }
+
+    std::vector<Mark> marks_;
+    bool modelable_ = true;
+    bool map_pending_;
+    bool section_empty_ = false;  // the open section has no field yet
 };
 
 class ModelBuilder {
@@ -89,6 +184,7 @@ public:
     FormatModel build() && {
         for (std::size_t i = 0; i < lines_.size(); ++i) i = top_level_line(i);
         flush_pending();
+        model_.entry_totals = std::move(counter_).counts();
         return std::move(model_);
     }
 
@@ -117,9 +213,11 @@ private:
     }
 
     // A field that takes the metadata lines pending for it.
-    void push_field(PathId path, std::string_view key, std::string_view value, std::vector<std::string_view>& pending) {
-        model_.push_field(path, key, value, pending);
+    FormatItem& push_field(PathId path, std::string_view key, std::string_view value,
+                           std::vector<std::string_view>& pending) {
+        FormatItem& field = model_.push_field(path, key, value, pending);
         pending.clear();
+        return field;
     }
 
     void flush_pending() {
@@ -171,71 +269,45 @@ private:
         if (!pairs) return false;
         auto path = intern_plain_path(model_.paths, kRootPath, key.key);
         if (!path) return false;
-        if (key.kind == ContentKeyClass::AppendDefine) {
+        const bool append = key.kind == ContentKeyClass::AppendDefine;
+        if (append) {
             if (*path == kRootPath || !model_.paths.segment(*path).starts_with('@')) return false;
             path = model_.paths.child(*path, decimal_text(counter_.next_index(*path)));
         }
-        for (const CompactPair& pair : *pairs) push_field(*path, pair.key, pair.value, pending_);
+        for (const CompactPair& pair : *pairs) push_field(*path, pair.key, pair.value, pending_).new_entry = append;
         return true;
     }
 
     // ---- blocks ----
 
-    // A head or close walks a stack of marks (true: a section) exactly as
-    // the compiler walks its blocks; a block ends where the stack empties.
-    // Returns the last line of the block starting at `start` and whether
-    // every line of it can be modelled.
-    std::pair<std::size_t, bool> scan_block(std::size_t start) const {
-        std::vector<bool> marks;
-        bool modelable = std::ranges::none_of(pending_, is_map_annotation);
+    // Returns the last line of the block that starts at `start`, and sets
+    // `modelable`.
+    std::size_t scan_block(std::size_t start, bool& modelable) const {
+        BlockScan scan(std::ranges::any_of(pending_, is_map_annotation));
         for (std::size_t i = start; i < lines_.size(); ++i) {
-            const Line& line = lines_[i];
-            switch (line.kind) {
-                case LineKind::SectionOpen:
-                    if (marks.empty() || !marks.back()) marks.push_back(true);
-                    modelable = modelable && sole_plain_field(line.text);
-                    break;
-                case LineKind::NsOpen:
-                    marks.push_back(false);
-                    modelable = modelable && sole_plain_field(line.text);
-                    break;
-                case LineKind::SectionClose:
-                case LineKind::NsClose:
-                    if (!marks.empty() && marks.back() == (line.kind == LineKind::SectionClose)) marks.pop_back();
-                    break;
-                case LineKind::Content:
-                    modelable = modelable && is_plain_identifier(line.text) && !holds_dollar(line.value);
-                    break;
-                case LineKind::Meta: modelable = modelable && !is_map_annotation(line.text); break;
-                case LineKind::Decl:
-                case LineKind::VarSplat: modelable = false; break;
-                default: break;
+            if (scan.take(lines_[i])) {
+                modelable = scan.modelable();
+                return i;
             }
-            if (marks.empty()) return {i, modelable};
         }
-        return {lines_.size() - 1, modelable};
-    }
-
-    // A head whose text is one field (no blank or tab) and a plain path.
-    static bool sole_plain_field(std::string_view head) {
-        head = trim_blanks(head);
-        return head.find_first_of(" \t") == std::string_view::npos && split_plain_path(head).has_value();
+        scan.finish();
+        modelable = scan.modelable();
+        return lines_.size() - 1;
     }
 
     std::size_t block(std::size_t start) {
-        const auto [end, modelable] = scan_block(start);
-        if (!modelable) flush_pending();
+        bool modelable = false;
+        const std::size_t end = scan_block(start, modelable);
+        if (!modelable) {
+            for (std::size_t i = start; i <= end; ++i) verbatim_block_line(lines_[i]);
+            frames_.clear();
+            return end;
+        }
         // A modelled block takes the pending metadata to its first field;
         // what its last field leaves pending goes on after it.
         std::vector<std::string_view> pending = std::move(pending_);
         pending_.clear();
-        for (std::size_t i = start; i <= end; ++i) {
-            if (modelable) {
-                modelled_block_line(lines_[i], pending);
-            } else {
-                verbatim_block_line(lines_[i]);
-            }
-        }
+        for (std::size_t i = start; i <= end; ++i) modelled_block_line(lines_[i], pending);
         pending_ = std::move(pending);
         frames_.clear();
         return end;
@@ -251,7 +323,9 @@ private:
             case LineKind::SectionClose: close_frame(true); break;
             case LineKind::NsClose: close_frame(false); break;
             case LineKind::Meta: pending.push_back(trim_trailing_blanks(line.text)); break;
-            case LineKind::Content: push_field(current_path(), line.text, line.value, pending); break;
+            case LineKind::Content:
+                push_field(current_path(), line.text, line.value, pending).new_entry = in_section();
+                break;
             case LineKind::Decl:
             case LineKind::VarSplat: break;  // never in a modelled block
         }
@@ -259,22 +333,28 @@ private:
 
     // Every line kept in its own spelling; heads and closes still move the
     // frames, so that section indices stay in step with the compiler.
+    // Metadata lines wait for the line that takes them, as at the top
+    // level: heads, closes and declarations leave them pending, and the
+    // renderer may put a blank line after a declaration.
     void verbatim_block_line(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank: model_.push_blank(); return;
             case LineKind::Comment: push_comment("#", line.text); return;
             case LineKind::Doc: push_comment("//", line.text); return;
             case LineKind::Decl: push_header(line.text); return;
+            case LineKind::Meta: pending_.push_back(trim_trailing_blanks(line.text)); return;
             case LineKind::SectionOpen:
             case LineKind::NsOpen: push_verbatim_head(line); return;
             case LineKind::SectionClose: close_frame(true); break;
             case LineKind::NsClose: close_frame(false); break;
-            default: break;
+            case LineKind::Content:
+            case LineKind::VarSplat: flush_pending(); break;
         }
         push_verbatim_line(line, current_path());
     }
 
     PathId current_path() const { return frames_.empty() ? kRootPath : frames_.back().path; }
+    bool in_section() const { return !frames_.empty() && frames_.back().in_section; }
 
     // A section head ends an open section and opens the next entry of its
     // array; returns the array.
@@ -282,13 +362,13 @@ private:
         if (!frames_.empty() && frames_.back().section) frames_.pop_back();
         const PathId array = model_.paths.append_path(current_path(), head_path);
         const PathId entry = model_.paths.child(array, decimal_text(counter_.next_index(array)));
-        frames_.push_back({true, entry});
+        frames_.push_back({true, entry, true});
         return array;
     }
 
     // A namespace nests inside whatever is open, an open section included.
     void open_namespace(std::string_view head_path) {
-        frames_.push_back({false, model_.paths.append_path(current_path(), head_path)});
+        frames_.push_back({false, model_.paths.append_path(current_path(), head_path), in_section()});
     }
 
     void close_frame(bool section) {
@@ -325,15 +405,14 @@ private:
         attach_entries(first);
     }
 
-    // A line kept as written inside the block at `block`: a close, an
-    // annotation line, a content line or a splat line, the last two with
-    // the array entries they create.
+    // A line kept as written inside the block at `block`: a close, a
+    // content line or a splat line, the last two with the array entries
+    // they create.
     void push_verbatim_line(const Line& line, PathId block) {
         const std::size_t first = model_.entries.size();
         switch (line.kind) {
             case LineKind::SectionClose: model_.push_verbatim("[]"); break;
             case LineKind::NsClose: model_.push_verbatim("()"); break;
-            case LineKind::Meta: model_.push_verbatim(trim_trailing_blanks(line.text)); break;
             case LineKind::VarSplat:
                 counter_.count_splat_line(block, line.text, model_.entries);
                 model_.push_verbatim(model_.joined("$/.", line.text));
@@ -382,15 +461,15 @@ void FormatModel::push_blank() {
         items.push_back(FormatItem::line(FormatItemKind::Blank));
 }
 
-void FormatModel::push_field(PathId path, std::string_view key, std::string_view value,
-                             std::span<const std::string_view> lines) {
+FormatItem& FormatModel::push_field(PathId path, std::string_view key, std::string_view value,
+                                    std::span<const std::string_view> lines) {
     const ItemRun run{static_cast<std::uint32_t>(annotations.size()), static_cast<std::uint32_t>(lines.size())};
     annotations.insert(annotations.end(), lines.begin(), lines.end());
     FormatItem field = FormatItem::line(FormatItemKind::Field, value);
     field.key = key;
     field.path = path;
     field.annotations = run;
-    items.push_back(field);
+    return items.emplace_back(field);
 }
 
 Result<FormatModel> build_format_model(std::string_view text) {

@@ -47,6 +47,10 @@ struct FormatItem {
     // Field with an empty key: the element's index in its array.
     std::string_view index;
     PathId path = kRootPath;
+    // Field of a record or list element: the entry was added where the
+    // field stands (by a section head, "+:=" or an element of a stream), not
+    // addressed by its index, so it may be written as a new entry.
+    bool new_entry = false;
     // Field: its annotation lines, in `FormatModel::annotations`.
     ItemRun annotations;
     // Verbatim: the array entries the line creates, in `FormatModel::entries`.
@@ -66,6 +70,9 @@ struct FormatModel {
     std::vector<FormatItem> items;
     std::vector<std::string_view> annotations;
     std::vector<EntryCount> entries;
+    // The entries each array has once the whole source is compiled, by
+    // array path; empty when unknown.
+    std::vector<std::uint64_t> entry_totals;
     PathTable paths;
     std::deque<std::string> owned;  // texts spelled anew; a deque keeps them in place
 
@@ -77,7 +84,8 @@ struct FormatModel {
     // A Blank, unless the list is empty or already ends with one.
     void push_blank();
     // A field with `lines` as its annotation lines.
-    void push_field(PathId path, std::string_view key, std::string_view value, std::span<const std::string_view> lines);
+    FormatItem& push_field(PathId path, std::string_view key, std::string_view value,
+                           std::span<const std::string_view> lines);
 };
 
 [[nodiscard]] Result<FormatModel> build_format_model(std::string_view text);

@@ -33,6 +33,9 @@ public:
     // The same for a splat line "$/." + `name` inside the block at `block`.
     void count_splat_line(PathId block, std::string_view name, std::vector<EntryCount>& created);
 
+    // The entries counted per array path.
+    std::vector<std::uint64_t> counts() && { return std::move(counts_); }
+
 private:
     // One list key of a splat ("@name+" or "@name;"): the array segment and
     // the number of entries it adds.

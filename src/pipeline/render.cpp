@@ -120,13 +120,17 @@ private:
         }
     }
 
-    // Whether an entry of `array` with index text `index` is the next one
-    // the compiler numbers; if so it is written as a new entry and counted.
-    bool takes_next_index(PathId array, std::string_view index) {
+    // Whether an entry of `array` with index text `index` is written as a
+    // new entry (and counted): its index must be the next one the compiler
+    // numbers. An entry addressed by its index in the source takes a number
+    // only when no entry of the source comes after it: the compiler did
+    // not count it there.
+    bool takes_next_index(PathId array, std::string_view index, bool new_entry) {
         std::uint64_t& count = entry_counts_[array];
         char digits[24];
         const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
         if (index != std::string_view(digits, end - digits)) return false;
+        if (!new_entry && array < model_.entry_totals.size() && count < model_.entry_totals[array]) return false;
         ++count;
         return true;
     }
@@ -209,7 +213,7 @@ private:
     bool write_list_group(std::span<const FormatItem> members, PathId list) {
         fresh_.clear();
         for (const FormatItem& member : members)
-            fresh_.push_back(is_field(member) && takes_next_index(list, member.index));
+            fresh_.push_back(is_field(member) && takes_next_index(list, member.index, member.new_entry));
         std::string path;
         paths_.append_text(list, path);
         if (fits_list_line(members, path.size())) {
@@ -261,7 +265,8 @@ private:
         std::size_t begin = 0;
         std::size_t end = 0;
         PathId entry = kRootPath;
-        bool fresh = false;
+        bool new_entry = false;  // some field of it was added as a new entry
+        bool fresh = false;      // written as a new entry
     };
 
     // Records that take the next indices are written as new entries: one
@@ -306,11 +311,13 @@ private:
         for (std::size_t i = 0; i < members.size(); ++i) {
             if (is_field(members[i])) {
                 const PathId entry = paths_.record_entry(members[i].path);
-                if (records_.empty() || records_.back().entry != entry) {
-                    records_.push_back({i, i, entry, takes_next_index(array, paths_.segment(entry))});
-                }
+                if (records_.empty() || records_.back().entry != entry) records_.push_back({i, i, entry});
+                records_.back().new_entry = records_.back().new_entry || members[i].new_entry;
             }
             records_.back().end = i + 1;
+        }
+        for (Record& record : records_) {
+            record.fresh = takes_next_index(array, paths_.segment(record.entry), record.new_entry);
         }
     }
 

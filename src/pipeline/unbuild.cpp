@@ -141,8 +141,10 @@ private:
         const bool element = is_ascii_digits(key) && *path != kRootPath && model_.paths.segment(*path).starts_with('@');
         if (!element && !is_plain_identifier(key)) return false;
         const std::span<const std::string_view> lines(&annotation, annotation.empty() ? 0 : 1);
-        model_.push_field(*path, element ? std::string_view{} : key, value, lines);
-        if (element) model_.items.back().index = key;
+        // Every entry of a stream was added in its order.
+        FormatItem& field = model_.push_field(*path, element ? std::string_view{} : key, value, lines);
+        field.new_entry = true;
+        if (element) field.index = key;
         return true;
     }
 
