@@ -179,7 +179,9 @@ private:
 class ModelBuilder {
 public:
     ModelBuilder(std::string_view source, std::span<const Line> lines)
-        : source_(source), lines_(lines), counter_(model_.paths) {}
+        : source_(source), lines_(lines), counter_(model_.paths) {
+        model_.items.reserve(lines.size());
+    }
 
     FormatModel build() && {
         for (std::size_t i = 0; i < lines_.size(); ++i) i = top_level_line(i);

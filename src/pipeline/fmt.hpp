@@ -40,17 +40,17 @@ struct EntryCount {
 // owns, so a model must not outlive the text it was built from.
 struct FormatItem {
     FormatItemKind kind = FormatItemKind::Blank;
-    // Verbatim and Comment: the line. Field: the value.
-    std::string_view text;
-    // Field: an identifier, or empty for a list element.
-    std::string_view key;
-    // Field with an empty key: the element's index in its array.
-    std::string_view index;
-    PathId path = kRootPath;
+    // Field: a list element, whose key is its index in the list.
+    bool element = false;
     // Field of a record or list element: the entry was added where the
     // field stands (by a section head, "+:=" or an element of a stream), not
     // addressed by its index, so it may be written as a new entry.
     bool new_entry = false;
+    PathId path = kRootPath;  // Field
+    // Verbatim and Comment: the line. Field: the value.
+    std::string_view text;
+    // Field: an identifier, or a list element's index.
+    std::string_view key;
     // Field: its annotation lines, in `FormatModel::annotations`.
     ItemRun annotations;
     // Verbatim: the array entries the line creates, in `FormatModel::entries`.

@@ -5,12 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "core/hash.hpp"
 
 namespace bezo {
 
@@ -57,17 +56,26 @@ private:
 
     struct Node {
         PathId parent = kNone;
-        std::string_view segment;  // points into the key of `index_`
         // Segments of digits only on the path, counted up to 2 (many).
         std::uint8_t index_segments = 0;
         // With exactly one such segment, the node that ends with it.
         PathId index_node = kNone;
+        std::string_view segment;  // in `arena_`
+        std::size_t hash = 0;      // of the parent and the segment
     };
 
+    std::size_t hash_of(PathId parent, std::string_view segment);
+    std::string_view store(std::string_view segment);
+    void grow();
+
     std::vector<Node> nodes_;
-    // Parent id (four bytes) followed by the segment, to the child's id.
-    TextMap<PathId> index_;
-    std::string key_;  // scratch for lookups
+    // Open addressing: node ids by hash, linear probing, at most half full.
+    std::vector<PathId> slots_;
+    // Segment texts, in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> arena_;
+    char* arena_next_ = nullptr;
+    std::size_t arena_left_ = 0;
+    std::string key_;  // scratch for hashing
 };
 
 }  // namespace bezo

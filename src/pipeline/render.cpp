@@ -61,6 +61,7 @@ public:
         : model_(model), items_(model.items), paths_(model.paths), entry_counts_(model.paths.size(), 0) {}
 
     std::string render() && {
+        out_.reserve(items_.size() * 16);
         if (model_.shebang) {
             out_ += *model_.shebang;
             out_ += '\n';
@@ -138,7 +139,7 @@ private:
     // ---- groups ----
 
     GroupKey group_key(const FormatItem& field) const {
-        if (field.key.empty()) return {GroupKind::List, field.path};
+        if (field.element) return {GroupKind::List, field.path};
         if (field.path == kRootPath) return {GroupKind::Root, kRootPath};
         if (const auto array = paths_.record_array(field.path)) return {GroupKind::Record, *array};
         return {GroupKind::Path, field.path};
@@ -213,7 +214,7 @@ private:
     bool write_list_group(std::span<const FormatItem> members, PathId list) {
         fresh_.clear();
         for (const FormatItem& member : members)
-            fresh_.push_back(is_field(member) && takes_next_index(list, member.index, member.new_entry));
+            fresh_.push_back(is_field(member) && takes_next_index(list, member.key, member.new_entry));
         std::string path;
         paths_.append_text(list, path);
         if (fits_list_line(members, path.size())) {
@@ -238,7 +239,7 @@ private:
                 group_ += "+=";
             } else {
                 group_ += "::";
-                group_ += member.index;
+                group_ += member.key;
                 group_ += '=';
             }
             end_line(member.text);

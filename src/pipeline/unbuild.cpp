@@ -142,9 +142,9 @@ private:
         if (!element && !is_plain_identifier(key)) return false;
         const std::span<const std::string_view> lines(&annotation, annotation.empty() ? 0 : 1);
         // Every entry of a stream was added in its order.
-        FormatItem& field = model_.push_field(*path, element ? std::string_view{} : key, value, lines);
+        FormatItem& field = model_.push_field(*path, key, value, lines);
         field.new_entry = true;
-        if (element) field.index = key;
+        field.element = element;
         return true;
     }
 
