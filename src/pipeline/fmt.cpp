@@ -88,11 +88,11 @@ bool has_index_segment(std::span<const std::string_view> segments) {
 
 // Finds where a block ends and whether the formatter can model it: every
 // head one plain path, every content line a plain key without "$" and not
-// under a map annotation, no declaration or splat, and every section a record of an
-// array outside any other record, holding a field of its own. The renderer
-// writes such a record as a new entry where its first field stands, which
-// is where the compiler numbered it; a record inside a record, or one
-// without fields, would lose its number.
+// under a map annotation, no declaration or splat, and every section a
+// record of an array outside any other record, holding a field of its own.
+// The renderer writes such a record as a new entry where its first field
+// stands, which is where the compiler numbered it; a record inside a
+// record, or one without fields, would lose its number.
 class BlockScan {
 public:
     // `map_pending`: a map annotation waits for its field when the block
@@ -459,8 +459,8 @@ std::string_view FormatModel::joined(std::string_view a, std::string_view b) {
 }
 
 void FormatModel::push_blank() {
-    if (!items.empty() && items.back().kind != FormatItemKind::Blank)
-        items.push_back(FormatItem::line(FormatItemKind::Blank));
+    if (items.empty() || items.back().kind == FormatItemKind::Blank) return;
+    items.push_back(FormatItem::line(FormatItemKind::Blank));
 }
 
 FormatItem& FormatModel::push_field(PathId path, std::string_view key, std::string_view value,
@@ -500,8 +500,9 @@ ContentKey classify_content_key(std::string_view left) {
     if (is_plain_identifier(left)) return {ContentKeyClass::Plain, left, {}};
     if (left.starts_with('.')) return unmodelable;
     if (left.size() >= 2 && (left.starts_with("@.") || left.starts_with("/."))) return unmodelable;
-    if (left.size() >= 2 && left.ends_with("+:"))
+    if (left.size() >= 2 && left.ends_with("+:")) {
         return {ContentKeyClass::AppendDefine, left.substr(0, left.size() - 2), {}};
+    }
     if (left.ends_with('+') || left.ends_with("::") || left.ends_with(';')) return unmodelable;
     if (left.ends_with(':')) return {ContentKeyClass::Define, left.substr(0, left.size() - 1), {}};
     const auto separator = left.rfind("::");

@@ -6,6 +6,7 @@ import pathlib
 import pytest
 
 import bezo
+from interchange_support import canonical, refused
 
 CORPUS = pathlib.Path(__file__).resolve().parent.parent / "data" / "documents"
 
@@ -50,10 +51,6 @@ def test_fmt(name, text, expected):
     assert bezo.fmt(text) == expected
 
 
-def canonical(*lines):
-    return "".join(line + "\n" for line in (".!nezo",) + lines)
-
-
 UNBUILT = [
     ("default type dropped", canonical("!str'::x=1"), doc("x=1")),
     ("signature as annotation", canonical("!int'::n=5", "!str?src'::x=1"), doc("!int", "n=5", "?src", "x=1")),
@@ -87,9 +84,7 @@ def test_unbuild(name, text, expected):
     (bezo.unbuild, ".!bezo\nx=1\n", "unbuild expects a canonical .nezo or .lezo stream (with its format declaration)"),
 ])
 def test_refusals(call, text, message):
-    with pytest.raises(bezo.BezoError) as caught:
-        call(text)
-    assert str(caught.value) == message
+    refused(lambda: call(text), message)
 
 
 def build_or_skip(text):
