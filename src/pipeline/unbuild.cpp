@@ -173,7 +173,7 @@ Result<std::string> unbuild_stream(std::string_view text) {
     }
     StreamReader reader(canonical);
     reader.read(text);
-    return render_format_model(std::move(reader).take());
+    return render_format_model(std::move(reader).take(), text.size());
 }
 
 }  // namespace bezo

@@ -136,3 +136,11 @@ def test_deep_nesting_formats():
     text = "(/a)\n" * depth + "".join(f"k{i}=v\n" for i in range(depth))
     path = "/a" * depth
     assert bezo.fmt(text) == doc("(" + path + ")", *(f"k{i}=v" for i in range(depth)), "()")
+
+
+def test_nested_heads_meet_the_output_budget():
+    # Every field of its own depth is written with its whole path: the
+    # text grows with the square of the depth, and is refused past eight
+    # times the source and 16 MiB more.
+    text = "(/a)\nk=v\n" * 4200
+    refused(lambda: bezo.fmt(text), "formatted text too large: more than 17079616 bytes")
