@@ -417,11 +417,11 @@ private:
             case LineKind::NsClose: model_.push_verbatim("()"); break;
             case LineKind::VarSplat:
                 counter_.count_splat_line(block, line.text, model_.entries);
-                model_.push_verbatim(model_.joined("$/.", line.text));
+                model_.push_verbatim(model_.own("$/." + std::string(line.text)));
                 break;
             case LineKind::Content:
                 counter_.count_content_line(block, line.text, line.value, model_.entries);
-                model_.push_verbatim(model_.joined(model_.joined(line.text, "="), line.value));
+                model_.push_verbatim(model_.content_line(line.text, line.value));
                 break;
             default: return;
         }
@@ -447,14 +447,14 @@ std::optional<std::string_view> shebang_line(std::string_view text) {
 
 }  // namespace
 
-std::string_view FormatModel::joined(std::string_view a, std::string_view b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    if (a.data() + a.size() == b.data()) return {a.data(), a.size() + b.size()};
+std::string_view FormatModel::content_line(std::string_view left, std::string_view value) {
+    // Both are slices of one source line, split at its "=".
+    if (left.data() + left.size() + 1 == value.data()) return {left.data(), left.size() + 1 + value.size()};
     std::string text;
-    text.reserve(a.size() + b.size());
-    text += a;
-    text += b;
+    text.reserve(left.size() + 1 + value.size());
+    text += left;
+    text += '=';
+    text += value;
     return own(std::move(text));
 }
 

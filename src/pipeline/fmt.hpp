@@ -77,8 +77,9 @@ struct FormatModel {
     std::deque<std::string> owned;  // texts spelled anew; a deque keeps them in place
 
     std::string_view own(std::string text) { return owned.emplace_back(std::move(text)); }
-    // `a` followed by `b`: a view when `b` follows `a` in the same text.
-    std::string_view joined(std::string_view a, std::string_view b);
+    // «left=value» of a content line: a view of the source when the two
+    // stand there around one "=", else a text of the model's own.
+    std::string_view content_line(std::string_view left, std::string_view value);
 
     void push_verbatim(std::string_view text) { items.push_back(FormatItem::line(FormatItemKind::Verbatim, text)); }
     // A Blank, unless the list is empty or already ends with one.

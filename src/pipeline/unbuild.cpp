@@ -101,7 +101,7 @@ private:
         if (canonical_) value = doubled_dollars(value);
         if (push_field(name_path, value, annotation)) return;
         push_annotation(annotation);
-        model_.push_verbatim(model_.joined(model_.joined(name_path, "="), value));
+        model_.push_verbatim(model_.content_line(name_path, value));
     }
 
     // The annotation line of a signature: none for "!str", «?src» for

@@ -24,6 +24,8 @@ FORMATTED = [
     ("blank runs collapse, none lead", "\n\n\nx=1\n\n\n\ny=2\n\n", doc("x=1", "", "y=2")),
     ("comment spelling", "#note\n#   note  \n//\nx=1\n", doc("# note", "#   note", "//", "x=1")),
     ("comment sticks to what follows", "x=1\n# c\n\n/a::y=2\n", doc("x=1", "# c", "/a::y=2")),
+    ("header after a comment, field after a header", "# c\n.!fk a\nx=1\n", doc("# c", ".!fk a", "", "x=1")),
+    ("comment between metadata and field goes first", "!int\n# c\nx=1\n", doc("# c", "!int", "x=1")),
     ("namespace block to compact line", "(/server)\nhost=a\nport=8\n()\n", doc("/server:=host=a|port=8")),
     ("single field", "(/server)\nhost=a\n()\n", doc("/server::host=a")),
     ("compact blocked by a trailing blank", "(/s)\na=x \nb=2\n()\n", doc("(/s)", "a=x ", "b=2", "()")),
