@@ -231,10 +231,7 @@ private:
         model_.items.push_back(FormatItem::line(FormatItemKind::Comment, spell_comment(model_, source_, marker, text)));
     }
 
-    void push_header(std::string_view text) {
-        std::string spelled = header_line_spelling(text);
-        model_.push_verbatim(spelled == text ? text : model_.own(std::move(spelled)));
-    }
+    void push_header(std::string_view text) { model_.push_verbatim(model_.spell_header(text)); }
 
     // ---- top-level content lines ----
 
@@ -456,6 +453,11 @@ std::string_view FormatModel::content_line(std::string_view left, std::string_vi
     text += '=';
     text += value;
     return own(std::move(text));
+}
+
+std::string_view FormatModel::spell_header(std::string_view line) {
+    std::string spelled = header_line_spelling(line);
+    return spelled == line ? line : own(std::move(spelled));
 }
 
 void FormatModel::push_blank() {

@@ -81,6 +81,9 @@ struct FormatModel {
     // stand there around one "=", else a text of the model's own.
     std::string_view content_line(std::string_view left, std::string_view value);
 
+    // A header line in its spelling (`header_line_spelling`).
+    std::string_view spell_header(std::string_view line);
+
     void push_verbatim(std::string_view text) { items.push_back(FormatItem::line(FormatItemKind::Verbatim, text)); }
     // A Blank, unless the list is empty or already ends with one.
     void push_blank();

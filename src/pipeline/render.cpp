@@ -194,7 +194,7 @@ private:
         }
     }
 
-    void write_trivia(const FormatItem& member) { emit(member.kind == FormatItemKind::Blank ? "" : member.text); }
+    void write_trivia(const FormatItem& member) { end_line(member.kind == FormatItemKind::Blank ? "" : member.text); }
 
     bool write_path_group(std::span<const FormatItem> members, PathId path) {
         if (paths_.has_index_segment(path) || members.size() == 1) {
@@ -210,11 +210,11 @@ private:
             }
             group_.resize(start);
         }
-        open_line("(");
+        group_ += "(";
         paths_.append_text(path, group_);
         end_line(")");
         for (const FormatItem& member : members) write_member(member, &Renderer::write_field_lines);
-        emit("()");
+        end_line("()");
         return true;
     }
 
@@ -222,12 +222,13 @@ private:
     // fit, else on «P+=v» lines; any other element keeps its index, «P::i=v».
     bool write_list_group(std::span<const FormatItem> members, PathId list) {
         fresh_.clear();
-        for (const FormatItem& member : members)
+        for (const FormatItem& member : members) {
             fresh_.push_back(is_field(member) && takes_next_index(list, member.key, member.new_entry));
+        }
         std::string path;
         paths_.append_text(list, path);
         if (fits_list_line(members, path.size())) {
-            open_line(path);
+            group_ += path;
             group_ += ";=";
             for (std::size_t i = 0; i < members.size(); ++i) {
                 if (i > 0) group_ += ';';
@@ -243,7 +244,7 @@ private:
                 continue;
             }
             write_annotations(member);
-            open_line(path);
+            group_ += path;
             if (fresh_[i]) {
                 group_ += "+=";
             } else {
@@ -295,16 +296,16 @@ private:
             const auto record_members = members.subspan(record.begin, record.end - record.begin);
             if (!record.fresh) {
                 close_namespace();
-                if (section_open) emit("[]");
+                if (section_open) end_line("[]");
                 section_open = false;
                 for (const FormatItem& member : record_members) write_member(member, &Renderer::write_qualified_line);
             } else if (compact) {
-                open_line(path);
+                group_ += path;
                 write_pairs("+:=", record_members);
                 ++compact_lines;
             } else {
                 close_namespace();
-                open_line("[");
+                group_ += "[";
                 group_ += path;
                 end_line("]");
                 section_used = section_open = true;
@@ -312,7 +313,7 @@ private:
             }
         }
         close_namespace();
-        if (section_open) emit("[]");
+        if (section_open) end_line("[]");
         return section_used || compact_lines >= 2;
     }
 
@@ -350,7 +351,7 @@ private:
                 close_namespace();
             } else if (is_field(member) && member.path != open_namespace_) {
                 close_namespace();
-                open_line("(");
+                group_ += "(";
                 paths_.append_text_below(entry, member.path, group_);
                 end_line(")");
                 open_namespace_ = member.path;
@@ -361,21 +362,22 @@ private:
 
     void close_namespace() {
         if (open_namespace_ == kRootPath) return;
-        emit("()");
+        end_line("()");
         open_namespace_ = kRootPath;
     }
 
     // ---- lines ----
 
     void write_annotations(const FormatItem& field) {
-        for (std::uint32_t i = 0; i < field.annotations.count; ++i)
-            emit(model_.annotations[field.annotations.first + i]);
+        for (std::uint32_t i = 0; i < field.annotations.count; ++i) {
+            end_line(model_.annotations[field.annotations.first + i]);
+        }
     }
 
     // The annotation lines, then «key=value».
     void write_field_lines(const FormatItem& field) {
         write_annotations(field);
-        open_line(field.key);
+        group_ += field.key;
         group_ += '=';
         end_line(field.text);
     }
@@ -402,7 +404,6 @@ private:
         end_line("");
     }
 
-    void open_line(std::string_view start) { group_ += start; }
     // Past the budget nothing more is kept: the rendering fails.
     void end_line(std::string_view rest) {
         group_ += rest;
@@ -413,7 +414,6 @@ private:
             group_.clear();
         }
     }
-    void emit(std::string_view line) { end_line(line); }
 
     static void write_line(std::string& out, std::string_view line) {
         out += line;

@@ -61,12 +61,8 @@ private:
     // The stream's own declaration, with or without a version, becomes the
     // authored one; other header lines are spelled as the formatter does.
     void push_header(std::string_view line) {
-        std::string spelled = header_line_spelling(line);
-        if (spelled == ".!nezo" || spelled == ".!lezo") {
-            model_.push_verbatim(".!bezo");
-        } else {
-            model_.push_verbatim(spelled == line ? line : model_.own(std::move(spelled)));
-        }
+        const std::string_view spelled = model_.spell_header(line);
+        model_.push_verbatim(spelled == ".!nezo" || spelled == ".!lezo" ? ".!bezo" : spelled);
     }
 
     void read_content_line(std::string_view line) {
