@@ -13,18 +13,6 @@ namespace {
 constexpr std::string_view kNotAStream =
     "unbuild expects a canonical .nezo or .lezo stream (with its format declaration)";
 
-bool is_ascii_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-std::string_view trim_leading_whitespace(std::string_view text) {
-    while (!text.empty() && is_ascii_whitespace(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-std::string_view trim_trailing_whitespace(std::string_view text) {
-    while (!text.empty() && is_ascii_whitespace(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 class StreamReader {
 public:
     explicit StreamReader(bool canonical) : canonical_(canonical) {}
@@ -45,8 +33,8 @@ public:
 
 private:
     void read_line(std::string_view line) {
-        line = trim_leading_whitespace(line);
-        const std::string_view trimmed = trim_trailing_whitespace(line);
+        line = trim_leading_blanks(line);
+        const std::string_view trimmed = trim_trailing_blanks(line);
         if (trimmed.empty()) {
             model_.push_blank();
         } else if (trimmed.starts_with("#!") && model_.items.empty()) {
@@ -72,7 +60,7 @@ private:
         if (line.starts_with('!')) {
             const auto apostrophe = find_unquoted(line, '\'');
             if (!apostrophe) {
-                model_.push_verbatim(trim_trailing_whitespace(line));
+                model_.push_verbatim(trim_trailing_blanks(line));
                 return;
             }
             annotation = annotation_line(line, *apostrophe);
@@ -83,7 +71,7 @@ private:
         }
         // A line without a value is kept trimmed.
         if (!eq) {
-            model_.push_verbatim(trim_trailing_whitespace(line));
+            model_.push_verbatim(trim_trailing_blanks(line));
             return;
         }
         const std::string_view name_path = line.substr(rest, *eq - rest);
@@ -163,8 +151,9 @@ private:
 Result<std::string> unbuild_stream(std::string_view text) {
     bool canonical = true;
     if (!check_format_declaration(text, "nezo").accepted) {
-        if (!check_format_declaration(text, "lezo").accepted)
+        if (!check_format_declaration(text, "lezo").accepted) {
             return std::unexpected(Error::Other(std::string(kNotAStream)));
+        }
         canonical = false;
     }
     StreamReader reader(canonical);
