@@ -19,6 +19,8 @@
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
+#include "pipeline/render.hpp"
+#include "pipeline/unbuild.hpp"
 #include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "schema_import/proto_import.hpp"
@@ -112,8 +114,8 @@ PyObject* road_compile_schema(const BoundTexts& args) {
     return to_python(compile_schema_text(*args[0], resolver));
 }
 PyObject* road_validate(const BoundTexts&) { return not_available("validate"); }
-PyObject* road_fmt(const BoundTexts&) { return not_available("fmt"); }
-PyObject* road_unbuild(const BoundTexts&) { return not_available("unbuild"); }
+PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
+PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
 PyObject* road_infer(const BoundTexts&) { return not_available("infer"); }
 
 PyObject* road_import_from(const BoundTexts& args) {
