@@ -71,6 +71,20 @@ Result<std::string> utc_digits(DatetimeToken& token, std::string_view text) {
     return shift_to_utc(token.digits, token.zone, text);
 }
 
+// Month 01-12, a day within the month, hour at most 23 and minute at most 59.
+bool has_calendar_fields(std::string_view digits) {
+    const std::int64_t year = digits_value(digits.substr(0, 4));
+    const unsigned month = digits_value(digits.substr(4, 2));
+    const unsigned day = digits_value(digits.substr(6, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= days_in_month(year, month) &&
+           digits_value(digits.substr(8, 2)) <= 23 && digits_value(digits.substr(10, 2)) <= 59;
+}
+
+// An offset zone (sign and hhmm) within ±23:59.
+bool is_zone_offset_in_range(std::string_view zone) {
+    return digits_value(zone.substr(1, 2)) <= 23 && digits_value(zone.substr(3, 2)) <= 59;
+}
+
 void append_time_tlv(std::uint32_t tag, std::string_view content, std::vector<std::uint8_t>& out) {
     write_der_header(DerClass::Universal, false, tag, as_der_bytes(content), out);
 }
@@ -102,22 +116,23 @@ Result<DatetimeToken> parse_datetime_token(std::string_view text) {
     return token;
 }
 
+bool is_calendar_instant(const DatetimeToken& token) {
+    return has_calendar_fields(token.digits) && digits_value(std::string_view(token.digits).substr(12, 2)) <= 59 &&
+           (token.zone.size() <= 1 || is_zone_offset_in_range(token.zone));
+}
+
 Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone, std::string_view text) {
-    const unsigned zone_hours = digits_value(zone.substr(1, 2));
-    const unsigned zone_minutes = digits_value(zone.substr(3, 2));
-    if (zone_hours > 23 || zone_minutes > 59) {
+    if (!is_zone_offset_in_range(zone)) {
         return std::unexpected(Error::Other("bad zone offset in datetime: " + std::string(zone)));
     }
+    if (!has_calendar_fields(digits)) return std::unexpected(malformed(text));
     const std::int64_t year = digits_value(digits.substr(0, 4));
     const unsigned month = digits_value(digits.substr(4, 2));
     const unsigned day = digits_value(digits.substr(6, 2));
     const unsigned hour = digits_value(digits.substr(8, 2));
     const unsigned minute = digits_value(digits.substr(10, 2));
-    const bool calendar_fields =
-        month >= 1 && month <= 12 && day >= 1 && day <= days_in_month(year, month) && hour <= 23 && minute <= 59;
-    if (!calendar_fields) return std::unexpected(malformed(text));
 
-    const std::int64_t offset = zone_hours * 60 + zone_minutes;
+    const std::int64_t offset = digits_value(zone.substr(1, 2)) * 60 + digits_value(zone.substr(3, 2));
     const std::int64_t local = days_from_civil(year, month, day) * kMinutesPerDay + hour * 60 + minute;
     const std::int64_t utc = zone[0] == '+' ? local - offset : local + offset;
     const std::int64_t utc_days = (utc >= 0 ? utc : utc - (kMinutesPerDay - 1)) / kMinutesPerDay;

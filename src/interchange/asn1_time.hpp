@@ -25,6 +25,11 @@ struct DatetimeToken {
 // Fails with "malformed datetime token: {}".
 [[nodiscard]] Result<DatetimeToken> parse_datetime_token(std::string_view text);
 
+// True when the fields name a real instant: month 01-12, a day within the
+// month, hour at most 23, minute and second at most 59, and an offset within
+// ±23:59.
+bool is_calendar_instant(const DatetimeToken& token);
+
 // The digits of the same instant in UTC for an offset zone (sign and hhmm).
 // Shifting needs real calendar fields; `text` is the whole date-time, named
 // when they are not.

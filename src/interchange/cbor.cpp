@@ -198,10 +198,11 @@ Result<void> write_number(std::string_view text, Bytes& out) {
 }
 
 // Tag 0 needs an RFC 3339 date-time with an upper-case "T" and "Z"; a
-// literal of another shape, or without a zone, stays a plain text.
+// literal of another shape, without a zone, or whose fields name no real
+// instant (readers refuse those), stays a plain text.
 std::optional<std::string> tagged_datetime(std::string_view literal) {
     const auto token = parse_datetime_token(literal);
-    if (!token || token->zone.empty()) return std::nullopt;
+    if (!token || token->zone.empty() || !is_calendar_instant(*token)) return std::nullopt;
     std::string stamp(literal);
     stamp[10] = 'T';
     if (stamp.back() == 'z') stamp.back() = 'Z';

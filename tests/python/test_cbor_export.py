@@ -57,8 +57,10 @@ def test_each_datetime_spelling_is_a_tagged_rfc3339_instant(literal):
     assert cbor2.loads(data)["v"] == datetime.datetime(2026, 7, 3, 21, tzinfo=datetime.timezone.utc)
 
 
-@pytest.mark.parametrize("literal", ["2026-07-03T21:00:00", "not a date"])
-def test_datetime_without_zone_or_shape_stays_plain_text(literal):
+@pytest.mark.parametrize("literal", [
+    "2026-07-03T21:00:00", "not a date", "2026-02-29T21:00:00Z", "2026-07-03T21:00:00+24:00",
+])
+def test_datetime_without_zone_shape_or_real_fields_stays_plain_text(literal):
     assert cbor2.loads(export("!std/time/datetime'v=" + literal)) == {"v": literal}
 
 
