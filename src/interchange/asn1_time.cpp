@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/calendar.hpp"
 #include "core/text.hpp"
 #include "interchange/asn1.hpp"
 #include "schema/domains.hpp"
@@ -18,13 +19,6 @@ unsigned digits_value(std::string_view digits) {
     unsigned value = 0;
     for (const char digit : digits) value = value * 10 + static_cast<unsigned>(digit - '0');
     return value;
-}
-
-bool is_leap_year(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-unsigned days_in_month(std::int64_t year, unsigned month) {
-    constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
 }
 
 struct CivilDate {

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "core/calendar.hpp"
 #include "core/text.hpp"
 
 namespace bezo {
@@ -20,13 +21,6 @@ bool take(std::string_view text, std::size_t& pos, char expected) {
     if (pos >= text.size() || text[pos] != expected) return false;
     ++pos;
     return true;
-}
-
-bool is_leap_year(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-int days_in_month(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
 }
 
 std::optional<TomlDate> take_date(std::string_view text, std::size_t& pos) {
