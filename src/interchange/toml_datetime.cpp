@@ -30,7 +30,7 @@ std::optional<TomlDate> take_date(std::string_view text, std::size_t& pos) {
     auto month = take_digits(text, pos, 2);
     if (!month || *month < 1 || *month > 12 || !take(text, pos, '-')) return std::nullopt;
     auto day = take_digits(text, pos, 2);
-    if (!day || *day < 1 || *day > days_in_month(*year, *month)) return std::nullopt;
+    if (!day || *day < 1 || *day > static_cast<int>(days_in_month(*year, static_cast<unsigned>(*month)))) return std::nullopt;
     return TomlDate{*year, *month, *day};
 }
 
