@@ -219,11 +219,7 @@ private:
                           " (union items are whitespace-free)");
             constraints.clear();
         }
-        std::string& body = context_.body;
-        body += "!null|";
-        body += *jsonschema_type_keyword(word);
-        body += constraints;
-        body += '\n';
+        write_nullable_annotation(context_, *jsonschema_type_keyword(word), constraints);
         write_field_line();
     }
 
