@@ -178,4 +178,10 @@ Result<void> ImportBudget::charge_output(std::size_t output_bytes) const {
     return {};
 }
 
+Result<void> ImportBudget::charge_reading(std::uint64_t units) {
+    read_units_ += units;
+    if (read_units_ > kMaxReadUnits) return std::unexpected(schema_too_large());
+    return {};
+}
+
 }  // namespace bezo

@@ -196,6 +196,15 @@ def test_expanding_references_stop_at_the_budget():
         imported({"$defs": defs, "required": ["r"], "properties": {"r": {"$ref": "#/$defs/d0"}}})
 
 
+def test_a_definition_read_at_every_use_counts_toward_the_budget():
+    # 4096 uses of a 64 KiB description that is never written.
+    defs = {f"d{level}": {"type": "object", "properties": {
+        "a": {"$ref": f"#/$defs/d{level + 1}"}, "b": {"$ref": f"#/$defs/d{level + 1}"}}} for level in range(12)}
+    defs["d12"] = {"type": "integer", "description": "x" * 65536 + "\n"}
+    with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
+        imported({"$defs": defs, "properties": {"r": {"$ref": "#/$defs/d0"}}})
+
+
 def test_a_hundred_thousand_flat_properties_import():
     properties = {f"p{i}": {"type": "integer"} for i in range(100_000)}
     assert imported({"properties": properties}).count("\n") == 2 + 2 * 100_000
