@@ -13,8 +13,9 @@ namespace bezo {
 namespace {
 
 // Characters the debug form shows as \u{hex}: controls, format, private-use
-// and unassigned characters, separators other than the blank, and the marks
-// that combine with the character before them.
+// and unassigned characters, separators other than the blank, combining
+// marks (spacing ones too), and whatever else extends the character before
+// it.
 bool shows_as_code_point(char32_t c) {
     if (c == U' ') return false;
     const auto code_point = static_cast<UChar32>(c);
@@ -26,7 +27,10 @@ bool shows_as_code_point(char32_t c) {
         case U_UNASSIGNED:
         case U_SPACE_SEPARATOR:
         case U_LINE_SEPARATOR:
-        case U_PARAGRAPH_SEPARATOR: return true;
+        case U_PARAGRAPH_SEPARATOR:
+        case U_NON_SPACING_MARK:
+        case U_ENCLOSING_MARK:
+        case U_COMBINING_SPACING_MARK: return true;
         default: return u_hasBinaryProperty(code_point, UCHAR_GRAPHEME_EXTEND);
     }
 }
@@ -204,6 +208,12 @@ Result<void> ImportBudget::charge_step() {
 
 Result<void> ImportBudget::charge_output(std::size_t output_bytes) const {
     if (output_bytes > kMaxOutputBytes) return std::unexpected(schema_too_large());
+    return {};
+}
+
+Result<void> ImportBudget::charge_reading(std::uint64_t units) {
+    read_units_ += units;
+    if (read_units_ > kMaxReadUnits) return std::unexpected(schema_too_large());
     return {};
 }
 

@@ -107,19 +107,26 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
 // A schema of a few kilobytes can name a definition twice at every level and
 // so ask for millions of fields. Every importer counts one step per field,
 // property or element it reaches and checks the size of its output, and
-// ends the import with "schema too large to import" past either bound.
+// ends the import with "schema too large to import" past either bound. An
+// importer that reads a definition again at every use also counts what it
+// reads there, since a large definition that writes little would otherwise
+// cost its whole size at each of a million uses.
 class ImportBudget {
 public:
     static constexpr std::uint64_t kMaxSteps = 1'000'000;
     static constexpr std::size_t kMaxOutputBytes = std::size_t{64} << 20;
+    static constexpr std::uint64_t kMaxReadUnits = std::uint64_t{64} << 20;
 
     // Counts one more field, property or element reached.
     [[nodiscard]] Result<void> charge_step();
     // Checks the output written so far, `output_bytes` in all.
     [[nodiscard]] Result<void> charge_output(std::size_t output_bytes) const;
+    // Counts `units` more members, elements or text bytes read.
+    [[nodiscard]] Result<void> charge_reading(std::uint64_t units);
 
 private:
     std::uint64_t steps_ = 0;
+    std::uint64_t read_units_ = 0;
 };
 
 }  // namespace bezo

@@ -21,6 +21,29 @@ std::optional<std::string_view> local_definition_name(std::string_view reference
     return std::nullopt;
 }
 
+// The text bytes of a string or number: what reading it may cost.
+std::uint64_t text_weight(const Value& value) {
+    if (const auto* string = value.get_if<StringValue>()) return string->text.size();
+    if (const auto* number = value.get_if<NumberValue>()) return number->text.size();
+    return 0;
+}
+
+// What converting a schema object may read: its members, and the elements
+// and text bytes of their values. Objects below it are charged when they are
+// resolved or walked themselves.
+std::uint64_t reading_weight(const Value& schema) {
+    const auto* members = schema.get_if<ValueObject>();
+    if (!members) return 1;
+    std::uint64_t weight = 1;
+    for (const auto& member : *members) {
+        weight += 1 + text_weight(member.value);
+        if (const auto* elements = member.value.get_if<ValueArray>()) {
+            for (const auto& element : *elements) weight += 1 + text_weight(element);
+        }
+    }
+    return weight;
+}
+
 }  // namespace
 
 JsonSchemaContext::JsonSchemaContext(const Value& root) {
@@ -32,8 +55,9 @@ JsonSchemaContext::JsonSchemaContext(const Value& root) {
     }
 }
 
-Result<void> JsonSchemaContext::charge_step() {
+Result<void> JsonSchemaContext::charge_property(std::string_view name) {
     if (auto counted = budget_.charge_step(); !counted) return forward_error(counted);
+    if (auto read = budget_.charge_reading(name.size()); !read) return forward_error(read);
     return charge_output();
 }
 
@@ -45,10 +69,11 @@ Result<const Value*> JsonSchemaContext::definition(std::string_view name, std::s
     return found->second;
 }
 
-Result<const Value*> resolve_local_ref(const JsonSchemaContext& context, const Value& schema) {
+Result<const Value*> resolve_local_ref(JsonSchemaContext& context, const Value& schema) {
     const Value* current = &schema;
     for (unsigned followed = 0;; ++followed) {
         if (followed > kMaxJsonSchemaDepth) return std::unexpected(failure("$ref chain too deep (cycle?)"));
+        if (auto read = context.charge_reading(reading_weight(*current)); !read) return forward_error(read);
         const std::string* reference = find_string_member(*current, "$ref");
         if (!reference) return current;
         const auto name = local_definition_name(*reference);

@@ -46,8 +46,11 @@ public:
 
     // Appends a "// dropped:" line to the body.
     void note(std::string_view text) { jsonschema_note_dropped(body, text); }
-    // Counts one property or table field reached and checks the body size.
-    [[nodiscard]] Result<void> charge_step();
+    // Counts one property or table field reached and the bytes of its name,
+    // and checks the body size.
+    [[nodiscard]] Result<void> charge_property(std::string_view name);
+    // Counts members, elements and text bytes read.
+    [[nodiscard]] Result<void> charge_reading(std::uint64_t units) { return budget_.charge_reading(units); }
     // Checks the body size alone, once the body is complete.
     [[nodiscard]] Result<void> charge_output() const { return budget_.charge_output(body.size()); }
     // The definition named `name` under the root's "$defs" (or, without
@@ -62,8 +65,10 @@ private:
 
 // The schema a value stands for: the value itself when it holds no string
 // "$ref", else the local definition it names, followed again while that is a
-// reference. The result points into the parsed document.
-[[nodiscard]] Result<const Value*> resolve_local_ref(const JsonSchemaContext& context, const Value& schema);
+// reference. The result points into the parsed document. Every object met
+// on the way is charged as read: the converters read each schema they get
+// from here, and a definition is read again at every use.
+[[nodiscard]] Result<const Value*> resolve_local_ref(JsonSchemaContext& context, const Value& schema);
 
 // The value of the first member named `key`; none for a non-object.
 const Value* find_member(const Value& object, std::string_view key);

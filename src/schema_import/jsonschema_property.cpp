@@ -219,11 +219,7 @@ private:
                           " (union items are whitespace-free)");
             constraints.clear();
         }
-        std::string& body = context_.body;
-        body += "!null|";
-        body += *jsonschema_type_keyword(word);
-        body += constraints;
-        body += '\n';
+        write_nullable_annotation(context_, *jsonschema_type_keyword(word), constraints);
         write_field_line();
     }
 
@@ -285,7 +281,7 @@ private:
         const Value* properties = find_member(element, "properties");
         if (const auto* fields = properties ? properties->get_if<ValueObject>() : nullptr) {
             for (const auto& field : *fields) {
-                if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
+                if (auto charged = context_.charge_property(field.key); !charged) return forward_error(charged);
                 auto resolved = resolve_local_ref(context_, field.value);
                 if (!resolved) return forward_error(resolved);
                 write_table_field(field.key, **resolved, required.contains(field.key));
@@ -317,6 +313,7 @@ private:
             std::string prefix(prefix_);
             prefix += '/';
             prefix += key_;
+            if (auto read = context_.charge_reading(prefix.size()); !read) return forward_error(read);
             return convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
         }
         const Value* additional = find_member(schema_, "additionalProperties");
@@ -377,7 +374,7 @@ Result<void> convert_object_schema(JsonSchemaContext& context, const Value& sche
     const Value* properties = find_member(schema, "properties");
     if (const auto* members = properties ? properties->get_if<ValueObject>() : nullptr) {
         for (const auto& member : *members) {
-            if (auto charged = context.charge_step(); !charged) return forward_error(charged);
+            if (auto charged = context.charge_property(member.key); !charged) return forward_error(charged);
             auto resolved = resolve_local_ref(context, member.value);
             if (!resolved) return forward_error(resolved);
             const bool member_required = object_required && required.contains(member.key);

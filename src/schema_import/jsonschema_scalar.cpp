@@ -164,7 +164,28 @@ void append_numeric_range(JsonSchemaContext& context, const Value& schema, std::
     constraints += ']';
 }
 
+// Whether constraints written right after a union member's name would be
+// read as part of the name: a '/' followed by a name character extends the
+// name into a type path, so "str/ab/" names the type "str/ab".
+bool would_extend_member_name(std::string_view constraints) {
+    if (constraints.size() < 2 || constraints[0] != '/') return false;
+    const char next = constraints[1];
+    return is_ascii_letter(next) || is_ascii_digit(next) || next == '-' || next == '_';
+}
+
 }  // namespace
+
+void write_nullable_annotation(JsonSchemaContext& context, std::string_view type, std::string_view constraints) {
+    std::string& body = context.body;
+    body += "!null|";
+    body += type;
+    // A group holds the pattern apart from the member's name.
+    const bool grouped = would_extend_member_name(constraints);
+    if (grouped) body += '(';
+    body += constraints;
+    if (grouped) body += ')';
+    body += '\n';
+}
 
 void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required) {
     if (word == "string" && write_format_type(context, schema, required)) return;
@@ -176,8 +197,12 @@ void map_string_format(JsonSchemaContext& context, const Value& schema, std::str
         constraints.clear();
     }
     if (*type == "str" && constraints.empty()) return;
+    if (!required) {
+        write_nullable_annotation(context, *type, constraints);
+        return;
+    }
     std::string& body = context.body;
-    body += required ? "!" : "!null|";
+    body += '!';
     body += *type;
     body += constraints;
     body += '\n';

@@ -24,6 +24,10 @@ void map_string_format(JsonSchemaContext& context, const Value& schema, std::str
 // "/pattern/#[1,5]", "[0,10]", or empty), noting what it drops.
 std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word);
 
+// Writes "!null|" + type + constraints: the annotation of a value that may
+// also be null.
+void write_nullable_annotation(JsonSchemaContext& context, std::string_view type, std::string_view constraints);
+
 // The text of a value as a member of a set constraint; none for a value of
 // another kind and for a text the set syntax cannot hold.
 std::optional<std::string> enum_member_text(const Value& value);

@@ -119,6 +119,7 @@ def test_root_object_walk(root, lines):
     ({"type": "string", "pattern": "a b"}, True, ["!str/a b/", "p="]),
     ({"type": "string", "pattern": "a b"}, False,
      ["// dropped: whitespace-bearing constraints on a nullable field (union items are whitespace-free)", "p?="]),
+    ({"type": "string", "pattern": "a|b", "minLength": 1}, False, ["!null|str(/a|b/#[1,])", "p?="]),
     ({"type": "string", "exclusiveMaximum": 3}, True, ["// dropped: numeric bounds on a string property", "p="]),
     ({"type": "boolean", "minimum": 1, "pattern": "x"}, True,
      ["// dropped: string-only constraints on a boolean property",
@@ -128,7 +129,9 @@ def test_property_conversion(schema, required, lines):
     root = {"$defs": {"a": {"type": "integer", "minimum": 1}}, "properties": {"p": schema}}
     if required:
         root["required"] = ["p"]
-    assert body_lines(root) == lines
+    text = imported(root)
+    assert text.partition("\n\n")[2].splitlines() == lines
+    bezo.compile_schema(text)
 
 
 def test_a_referenced_definition_converts_like_its_inline_form():
@@ -191,6 +194,15 @@ def test_expanding_references_stop_at_the_budget():
         defs[f"d{level}"] = {"type": "object", "required": ["a", "b"], "properties": {"a": below, "b": below}}
     with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
         imported({"$defs": defs, "required": ["r"], "properties": {"r": {"$ref": "#/$defs/d0"}}})
+
+
+def test_a_definition_read_at_every_use_counts_toward_the_budget():
+    # 4096 uses of a 64 KiB description that is never written.
+    defs = {f"d{level}": {"type": "object", "properties": {
+        "a": {"$ref": f"#/$defs/d{level + 1}"}, "b": {"$ref": f"#/$defs/d{level + 1}"}}} for level in range(12)}
+    defs["d12"] = {"type": "integer", "description": "x" * 65536 + "\n"}
+    with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
+        imported({"$defs": defs, "properties": {"r": {"$ref": "#/$defs/d0"}}})
 
 
 def test_a_hundred_thousand_flat_properties_import():

@@ -34,11 +34,12 @@ TEST(NameDebugForm, EscapesWhatCannotBeSeen) {
         {std::string("\t\r\0", 3), "\"\\t\\r\\0\""},
         {"say \"hi\" \\ 'x'", "\"say \\\"hi\\\" \\\\ 'x'\""},
         {"\x01\x7F", "\"\\u{1}\\u{7f}\""},
-        {"caf\xC3\xA9", "\"caf\xC3\xA9\""},            // precomposed letter kept
-        {"e\xCC\x81", "\"e\\u{301}\""},                // combining acute accent
-        {"a\u200Bb", "\"a\\u{200b}b\""},               // zero-width space (format)
-        {"a\u00A0b\u2028", "\"a\\u{a0}b\\u{2028}\""},  // separators other than the blank
-        {"\xEE\x80\x80", "\"\\u{e000}\""},             // private use
+        {"caf\xC3\xA9", "\"caf\xC3\xA9\""},                        // precomposed letter kept
+        {"e\xCC\x81", "\"e\\u{301}\""},                            // combining acute accent
+        {"\xE0\xA4\x95\xE0\xA4\xBE", "\"\xE0\xA4\x95\\u{93e}\""},  // spacing combining mark
+        {"a\u200Bb", "\"a\\u{200b}b\""},                           // zero-width space (format)
+        {"a\u00A0b\u2028", "\"a\\u{a0}b\\u{2028}\""},              // separators other than the blank
+        {"\xEE\x80\x80", "\"\\u{e000}\""},                         // private use
         {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},
     };
     for (const auto& [name, form] : cases) EXPECT_EQ(name_debug_form(name), form) << form;
