@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bezo {
 
@@ -68,6 +69,19 @@ constexpr std::string_view trim_trailing_blanks(std::string_view text) {
 // The text without blanks and tabs at either end.
 constexpr std::string_view trim_blanks(std::string_view text) {
     return trim_trailing_blanks(trim_leading_blanks(text));
+}
+
+// The pieces of the text between occurrences of the separator, empty ones
+// included; the piece after the last separator is always there, so the
+// empty text gives one empty piece.
+inline std::vector<std::string_view> split_at(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (auto found = text.find(separator); found != std::string_view::npos; found = text.find(separator)) {
+        pieces.push_back(text.substr(0, found));
+        text.remove_prefix(found + 1);
+    }
+    pieces.push_back(text);
+    return pieces;
 }
 
 // The value of one or more ASCII digits (no sign); none when the text holds

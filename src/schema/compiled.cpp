@@ -102,14 +102,7 @@ private:
     // exactly as written (empty ones too).
     void read_delegation(std::string path, std::string_view names_text) {
         DelegatedSchema delegated{std::move(path), {}};
-        while (true) {
-            const auto bar = names_text.find('|');
-            delegated.names.emplace_back(names_text.substr(0, bar));
-            if (bar == std::string_view::npos) {
-                break;
-            }
-            names_text.remove_prefix(bar + 1);
-        }
+        for (std::string_view name : split_at(names_text, '|')) delegated.names.emplace_back(name);
         schema_.delegations.push_back(std::move(delegated));
     }
 

@@ -51,11 +51,10 @@ class SchemaMerge {
 public:
     [[nodiscard]] Result<void> load(const SchemaDirective& directive, RegistryEntries registry, Resolver& resolver) {
         if (is_web_location(directive.name)) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
-        auto text = resolver.load_module_text(directive.name, registry, "whezo");
+        auto text = loaded_text(directive.name, registry, resolver);
         if (!text) return forward_error(text);
-        if (!is_valid_utf8(*text)) return std::unexpected(Error::Other(directive.name + ".whezo is not UTF-8"));
-        if (auto charged = budget_.charge(text->size()); !charged) return charged;
-        return merge_text(*text, directive.path);
+        if (auto charged = budget_.charge((*text)->size()); !charged) return charged;
+        return merge_text(**text, directive.path);
     }
 
     [[nodiscard]] Result<CompiledSchema> finish(const std::vector<SchemaDirective>& directives) {
@@ -67,6 +66,17 @@ public:
     }
 
 private:
+    // The text of a schema, loaded once per name: the registry entries are
+    // the same for every directive, so a name always reaches the same text.
+    [[nodiscard]] Result<const std::string*> loaded_text(const std::string& name, RegistryEntries registry,
+                                                         Resolver& resolver) {
+        if (const auto found = texts_.find(name); found != texts_.end()) return &found->second;
+        auto text = resolver.load_module_text(name, registry, "whezo");
+        if (!text) return forward_error(text);
+        if (!is_valid_utf8(*text)) return std::unexpected(Error::Other(name + ".whezo is not UTF-8"));
+        return &texts_.emplace(name, std::move(*text)).first->second;
+    }
+
     // Comment and blank lines are skipped. Header lines reach the reader
     // from a whole-document schema; a subtree schema's header lines give
     // its scope instead. Every other line is merged under its key, re-rooted
@@ -134,6 +144,7 @@ private:
         return {};
     }
 
+    TextMap<std::string> texts_;
     KeyedLines merged_;
     std::vector<SchemaScope> scopes_;
     MergeBudget budget_;

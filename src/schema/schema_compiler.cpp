@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -42,13 +41,14 @@ std::vector<std::string> path_segments(std::string_view text) {
     return normalize_segments(pieces);
 }
 
-// The words of a text separated by runs of blanks, tabs, CR, LF or form feeds.
-std::vector<std::string_view> header_words(std::string_view text) {
-    constexpr std::string_view kSeparators = " \t\r\n\f";
+constexpr std::string_view kBlanks = " \t";
+
+// The words of a text separated by runs of the separator characters.
+std::vector<std::string_view> split_words(std::string_view text, std::string_view separators) {
     std::vector<std::string_view> words;
-    for (auto start = text.find_first_not_of(kSeparators); start != std::string_view::npos;
-         start = text.find_first_not_of(kSeparators, start)) {
-        const auto end = std::min(text.find_first_of(kSeparators, start), text.size());
+    for (auto start = text.find_first_not_of(separators); start != std::string_view::npos;
+         start = text.find_first_not_of(separators, start)) {
+        const auto end = std::min(text.find_first_of(separators, start), text.size());
         words.push_back(text.substr(start, end - start));
         start = end;
     }
@@ -59,7 +59,7 @@ std::vector<std::string_view> header_words(std::string_view text) {
 // is dropped, every other word kept.
 std::string compiled_header_line(std::string_view payload) {
     constexpr std::string_view kKind = ".!hezo";
-    const auto words = header_words(payload.substr(kKind.size()));
+    const auto words = split_words(payload.substr(kKind.size()), " \t\r\n\f");
     std::string line = ".!whezo";
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i == 0 && parse_version(words[i])) continue;
@@ -68,14 +68,29 @@ std::string compiled_header_line(std::string_view payload) {
     return line;
 }
 
-// The names of the first word "schema:..." of a block head, split at "|".
-std::optional<std::vector<std::string_view>> delegation_names(std::string_view payload) {
+// The rest of the first blank-separated word of a block head that begins
+// with "schema:": the delegated names, separated by "|". Quotes do not
+// matter here: the reader of compiled text splits the names at every "|".
+std::optional<std::string_view> delegation_list(std::string_view payload) {
     constexpr std::string_view kSchema = "schema:";
-    for (std::string_view word : split_fields(payload)) {
-        if (word.starts_with(kSchema)) return split_unquoted(word.substr(kSchema.size()), '|');
+    for (std::string_view word : split_words(payload, kBlanks)) {
+        if (word.starts_with(kSchema)) return word.substr(kSchema.size());
     }
     return std::nullopt;
 }
+
+// The distinct module names of ".!types" or ".!units" lines, in the order
+// first given. A module named again adds nothing, so it is not consulted
+// again by every later line that reads the imports.
+struct ModuleImports {
+    std::vector<std::string> names;
+    TextSet seen;
+
+    void add(std::string_view rest) {
+        rest = trim_blanks(rest);
+        if (!rest.empty() && seen.emplace(rest).second) names.emplace_back(rest);
+    }
+};
 
 bool has_empty_or_repeated_name(std::span<const std::string_view> names) {
     TextSet seen;
@@ -154,7 +169,7 @@ struct CompiledParent {
 
 // What the runs of one compilation share: the names of the parents being
 // compiled (outermost first), the parents compiled so far by name and text,
-// the budget of loaded and merged text, and the compiled patterns.
+// the budget of loaded, merged and written text, and the compiled patterns.
 struct Inheritance {
     std::vector<std::string> stack;
     TextMap<CompiledParent> parents;
@@ -221,25 +236,22 @@ private:
     [[nodiscard]] Result<void> declaration(std::string_view payload) {
         if (payload.size() < 6) return {};
         if (payload.starts_with(".!hezo")) {
-            output_.lines.push_back(compiled_header_line(payload));
+            return append_own_line(compiled_header_line(payload));
         } else if (payload.size() >= 12 && payload.starts_with(".!provenance")) {
-            output_.lines.emplace_back(payload);
+            return append_own_line(std::string(payload));
         } else if (payload.starts_with(".!schema")) {
             return inherit(payload);
         } else if (payload.starts_with(".!types")) {
-            add_import(type_imports_, payload.substr(7));
+            type_imports_.add(payload.substr(7));
         } else if (payload.starts_with(".!units")) {
-            add_import(unit_imports_, payload.substr(7));
-            unit_names_.reset();
+            unit_imports_.add(payload.substr(7));
         } else if (payload.starts_with(".!registry")) {
-            if (auto entry = parse_registry_pair(payload.substr(10))) registry_.push_back(std::move(*entry));
+            if (auto entry = parse_registry_pair(payload.substr(10))) {
+                registered_namespaces_.insert(entry->ns);
+                registry_.push_back(std::move(*entry));
+            }
         }
         return {};
-    }
-
-    static void add_import(std::vector<std::string>& imports, std::string_view rest) {
-        rest = trim_blanks(rest);
-        if (!rest.empty()) imports.emplace_back(rest);
     }
 
     // ---- inheritance -------------------------------------------------------
@@ -253,17 +265,29 @@ private:
         }
         if (inheritance_.stack.size() >= kMaxAncestors) return other_error("schema inheritance too deep");
         if (is_web_location(name)) return app_error(AppErrorKind::SchemaResolution);
+        auto parent = named_parent(name);
+        if (!parent) return forward_error(parent);
+        return merge_parent_lines((*parent)->lines, directive->path);
+    }
+
+    // The parent a name reaches. A name this text named before reaches the
+    // same schema unless a registry entry for its namespace came since,
+    // where none was before (the first entry that matches decides), so it
+    // is neither loaded nor looked up again.
+    [[nodiscard]] Result<const CompiledParent*> named_parent(const std::string& name) {
+        const bool registered = registered_namespaces_.contains(std::string_view(name).substr(0, name.find('/')));
+        const auto found = named_parents_.find(name);
+        if (found != named_parents_.end() && (found->second.registered || !registered)) return found->second.parent;
         auto text = resolver_.load_module_text(name, registry_, "hezo");
         if (!text) return forward_error(text);
-        if (auto charged = inheritance_.budget.charge(text->size()); !charged) return charged;
+        if (auto charged = inheritance_.budget.charge(text->size()); !charged) return forward_error(charged);
         auto parent = compiled_parent(name, *text);
         if (!parent) return forward_error(parent);
-        if (parents_seen_.insert(*parent).second) {
-            ancestors_.insert(name);
-            ancestors_.insert((*parent)->ancestors.begin(), (*parent)->ancestors.end());
-            height_ = std::max(height_, (*parent)->height + 1);
-        }
-        return merge_parent_lines((*parent)->lines, directive->path);
+        named_parents_.insert_or_assign(name, NamedParent{*parent, registered});
+        ancestors_.insert(name);
+        ancestors_.insert((*parent)->ancestors.begin(), (*parent)->ancestors.end());
+        height_ = std::max(height_, (*parent)->height + 1);
+        return *parent;
     }
 
     // The parent's lines, compiled now or taken from the call's cache. A
@@ -344,34 +368,31 @@ private:
             if (!parsed) return other_error("bad table header: " + std::string(payload));
             head = std::move(*parsed);
         }
-        write_own_line(path, path + " " + render_head_items(head));
+        if (auto written = write_own_line(path, path + " " + render_head_items(head)); !written) return written;
         open_section_ = std::move(path);
         return {};
     }
 
+    // Opens a block: its segments extend the block path in place, so deep
+    // nesting costs no copy of the path per level.
     [[nodiscard]] Result<void> open_block(std::string_view payload, std::uint64_t line) {
         if (auto checked = check_innermost_block(line); !checked) return checked;
         const auto fields = split_fields(payload);
-        const std::string path = path_under_blocks(path_segments(fields.front()));
+        const auto delegated = delegation_list(payload);
         Block block{std::nullopt, block_path_.size(), line};
-        if (const auto names = delegation_names(payload)) {
-            if (fields.size() != 2 || has_empty_or_repeated_name(*names)) {
+        if (delegated) {
+            if (fields.size() != 2 || has_empty_or_repeated_name(split_at(*delegated, '|'))) {
                 return app_error(AppErrorKind::SchemaDelegation);
             }
-            std::string delegation = path + " [schema::";
-            for (std::size_t i = 0; i < names->size(); ++i) {
-                if (i > 0) delegation += '|';
-                delegation += (*names)[i];
-            }
-            output_.lines.push_back(delegation + "]");
             block.delegated = true;
         } else if (fields.size() > 1) {
             auto head = parse_section_head_args(std::span(fields).subspan(1));
             if (!head || !head->groups.empty()) return other_error("bad map-block header: " + std::string(payload));
             block.head = std::move(*head);
         }
+        for (const auto& segment : path_segments(fields.front())) block_path_.append("/").append(segment);
         blocks_.push_back(std::move(block));
-        block_path_ = path;
+        if (delegated) return append_own_line(block_path_ + " [schema::" + std::string(*delegated) + "]");
         return {};
     }
 
@@ -416,25 +437,22 @@ private:
         return {};
     }
 
-    // The units of every ".!units" module imported so far.
+    // The units of every ".!units" module imported so far. A module's units
+    // join the set when an annotation first needs them, and stay.
     [[nodiscard]] Result<const UnitNames*> user_unit_names() {
-        if (!unit_names_) {
-            UnitNames names;
-            for (const auto& module : unit_imports_) {
-                auto defined = resolver_.load_unit_module(module, registry_);
-                if (!defined) return forward_error(defined);
-                names.merge(*defined);
-            }
-            unit_names_ = std::move(names);
+        for (; units_loaded_ < unit_imports_.names.size(); ++units_loaded_) {
+            auto defined = resolver_.load_unit_module(unit_imports_.names[units_loaded_], registry_);
+            if (!defined) return forward_error(defined);
+            unit_names_.merge(*defined);
         }
-        return &*unit_names_;
+        return &unit_names_;
     }
 
     // "&name items": a named type of an imported library with constraints.
     [[nodiscard]] Result<void> pend_named_type(std::string_view text) {
         const std::string_view rest = text.substr(1);
         const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
-        auto qualified = resolver_.qualify_type_name(name, type_imports_, registry_);
+        auto qualified = resolver_.qualify_type_name(name, type_imports_.names, registry_);
         if (!qualified) return forward_error(qualified);
         auto constraints =
             constraint_items(trim_blanks(rest.substr(name.size())), text,
@@ -492,8 +510,7 @@ private:
         if (!items) return forward_error(items);
         const std::string path = path_under_blocks(path_segments(left)) + "::";
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
-        write_own_line(path, items->metadata + "'" + path + "=");
-        return {};
+        return write_own_line(path, items->metadata + "'" + path + "=");
     }
 
     // "!map<T>" above a field: a map whose entries have type T.
@@ -533,8 +550,7 @@ private:
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
         std::string line = std::move(field->metadata);
         line.append("'").append(path).append(optional ? "?=" : "=").append(default_value);
-        write_own_line(path, std::move(line));
-        return {};
+        return write_own_line(path, std::move(line));
     }
 
     // A pattern with an empty value inside a map head block: the pattern of
@@ -554,12 +570,13 @@ private:
         Block& block = blocks_.back();
         TableHead head = block.head.value_or(TableHead{});
         head.key_pattern = pattern.text;
-        write_own_line(block_path_, block_path_ + " " + render_head_items(head));
+        if (auto written = write_own_line(block_path_, block_path_ + " " + render_head_items(head)); !written) {
+            return written;
+        }
         const std::string path = block_path_ + "::";
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
-        write_own_line(path, items->metadata + "'" + path + "=");
         block.key_line_written = true;
-        return {};
+        return write_own_line(path, items->metadata + "'" + path + "=");
     }
 
     // A path the text itself gives twice is refused, unless a parent gave
@@ -571,11 +588,22 @@ private:
         return {};
     }
 
+    // Appends one of the text's own lines that no key merges: a header or
+    // a delegation line. Every line of the output is charged to the call's
+    // budget: a long path repeated on many lines multiplies the text.
+    [[nodiscard]] Result<void> append_own_line(std::string line) {
+        if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
+        output_.lines.push_back(std::move(line));
+        return {};
+    }
+
     // Puts one of the text's own lines in place of a parent's line under the
     // same key, or at the end; the key is then the child's.
-    void write_own_line(const std::string& key, std::string line) {
+    [[nodiscard]] Result<void> write_own_line(const std::string& key, std::string line) {
+        if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
         own_keys_.try_emplace(key, false);
         upsert_keyed_line(output_.lines, output_.index, key, std::move(line));
+        return {};
     }
 
     // ---- end ------------------------------------------------------------------
@@ -604,12 +632,19 @@ private:
     // "/" and the segments of every open block, joined.
     std::string block_path_;
     std::optional<Annotation> pending_;
-    std::vector<std::string> type_imports_;
-    std::vector<std::string> unit_imports_;
-    std::optional<UnitNames> unit_names_;
+    ModuleImports type_imports_;
+    ModuleImports unit_imports_;
+    // The units of the first `units_loaded_` unit imports.
+    UnitNames unit_names_;
+    std::size_t units_loaded_ = 0;
     std::vector<RegistryEntry> registry_;
+    TextSet registered_namespaces_;
     // The parents this text named, and what they bring above it.
-    std::unordered_set<const CompiledParent*> parents_seen_;
+    struct NamedParent {
+        const CompiledParent* parent;
+        bool registered;  // a registry entry of the text served its namespace
+    };
+    TextMap<NamedParent> named_parents_;
     TextSet ancestors_;
     std::size_t height_ = 0;
 };

@@ -56,6 +56,8 @@ ERRORS = [
     ("repeated delegation name", ".!hezo d\n(/b schema:x|x)\n", "SchemaDelegationError"),
     ("delegation with a bound", ".!hezo d\n(/cfg min=1 schema:app)\n", "SchemaDelegationError"),
     ("two delegation words", ".!hezo d\n(/cfg schema:a schema:b)\n", "SchemaDelegationError"),
+    ("delegation word inside quotes", '.!hezo d\n(/"a schema:y")\n', "SchemaDelegationError"),
+    ("empty name between quotes", '.!hezo d\n(/a schema:"a||b")\n', "SchemaDelegationError"),
     ("field in a delegated block", ".!hezo d\n(/cfg schema:a)\nx=\n", "SchemaDelegationError"),
     ("map block closed without key line", ".!hezo d\n(/m min=1)\n()\n", "INVALID_CONSTRAINT_ERROR (line 3)"),
     ("map block left open", ".!hezo d\n(/m min=1)\n", "INVALID_CONSTRAINT_ERROR (line 2)"),
