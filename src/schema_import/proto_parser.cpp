@@ -213,8 +213,6 @@ Result<ProtoFieldDecl> ProtoParser::parse_field_statement(const ProtoToken& toke
 Result<ProtoFieldDecl> ProtoParser::parse_labelled_field(bool repeated) {
     auto type_text = read_kept_name();
     if (!type_text) return forward_error(type_text);
-    // proto2 writes a group after its label: "optional group Name = 1 {...}".
-    if (*type_text == "group") return std::unexpected(failure("proto2 groups are not supported"));
     return parse_proto_field(*type_text, repeated, std::nullopt);
 }
 

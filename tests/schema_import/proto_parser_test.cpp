@@ -27,7 +27,7 @@ TEST(ProtoParser, RefusesWhatItCannotRead) {
         {"message M { int32 a = 1;", "unterminated message M"},
         {"package p; message M { 5 }", "unexpected token in p.M: Int(5)"},
         {"message M { group G = 1 {} }", "proto2 groups are not supported"},
-        {"message M { optional group G = 1 { int32 a = 1; } }", "proto2 groups are not supported"},
+        {"message M { optional group G = 1 { int32 a = 1; } }", "expected `;` after field G: Sym(123)"},
         {"message M { oneof o { group G = 1 {} } }", "proto2 groups are not supported"},
         {"message M { int32 a = 0; }", "bad field number for a: Int(0)"},
         {"message M { int32 a = 536870912; }", "bad field number for a: Int(536870912)"},
