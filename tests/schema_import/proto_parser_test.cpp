@@ -51,7 +51,7 @@ TEST(ProtoParser, RefusesWhatItCannotRead) {
         {nested_messages(kMaxProtoNesting + 1), "message nesting too deep in .proto"},
         {nested_messages(kMaxProtoNesting - 1).insert(0, "message O { oneof o { ") + "}}",
          "message nesting too deep in .proto"},
-        {nested_messages(kMaxProtoNesting), "parsed"},
+        {nested_messages(kMaxProtoNesting).insert(0, "package a.b; "), "parsed"},
         {"syntax = 'proto2'; option x = { a: [1] }; service S { rpc A(B) returns (C); } message M {}", "parsed"},
         {"message M { int32 a = 536870911; enum E { A = -2147483648; } int32 b = 19000; }", "parsed"},
         {"message M { int32 a = 1; } message N { int32 a = 1; }", "parsed"},
