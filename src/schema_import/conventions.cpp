@@ -107,6 +107,21 @@ std::string name_debug_form(std::string_view name) {
     return out;
 }
 
+std::string jsonschema_path(std::string_view prefix, std::string_view name) {
+    std::string path(prefix.empty() ? std::string_view("root") : prefix);
+    path += '/';
+    path += name;
+    return path;
+}
+
+std::string join_field_key(std::string_view prefix, std::string_view key) {
+    if (prefix.empty()) return std::string(key);
+    std::string joined(prefix);
+    joined += "::";
+    joined += key;
+    return joined;
+}
+
 void one_line_note_dropped(std::string& out, std::string_view note) {
     const std::size_t start = out.size() + std::string_view("// dropped: ").size();
     note_dropped(out, note);

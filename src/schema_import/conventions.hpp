@@ -1,6 +1,7 @@
 // What every schema importer shares: the naming rule that turns a foreign
 // name into a key, the debug form that quotes a foreign name in notes and
-// messages, the "// dropped:" note lines, the header of an imported schema,
+// messages, where a note points and how a nested field's key is spelled, the
+// "// dropped:" note lines, the header of an imported schema,
 // checked integer text, the verdicts of the pattern dialect, and the budget
 // that bounds the work and the output of one import.
 #pragma once
@@ -35,6 +36,14 @@ bool holds_nul_or_line_break(std::string_view text);
 // every combining mark as \u{hex}.
 void append_name_debug_form(std::string_view name, std::string& out);
 std::string name_debug_form(std::string_view name);
+
+// ---- Paths ----
+
+// Where a note points: the prefix (or "root" at the top), "/", the name.
+std::string jsonschema_path(std::string_view prefix, std::string_view name);
+
+// A field's key in a content line: the key, after "prefix::" when nested.
+std::string join_field_key(std::string_view prefix, std::string_view key);
 
 // ---- Note lines ----
 

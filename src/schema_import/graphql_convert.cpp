@@ -63,14 +63,6 @@ void append_signature_line(std::string& out, const SdlTypeMapping& scalar, bool 
     out += '\n';
 }
 
-// Where a note points: "root/name" at the top, else "prefix/name".
-std::string note_path(std::string_view prefix, std::string_view name) {
-    std::string path(prefix.empty() ? "root" : prefix);
-    path += '/';
-    path += name;
-    return path;
-}
-
 bool is_open(const std::vector<std::size_t>& open_types, std::size_t index) {
     for (const std::size_t open : open_types) {
         if (open == index) return true;
@@ -130,7 +122,7 @@ private:
 
     void note_at(std::string_view what, std::string_view field_name, std::string_view after = {}) {
         std::string text(what);
-        text += note_path(prefix_, field_name);
+        text += jsonschema_path(prefix_, field_name);
         text += after;
         note(text);
     }
@@ -150,11 +142,7 @@ private:
         switch (mapping.kind) {
             case SdlMappingKind::Scalar:
                 append_signature_line(out_, mapping, type.non_null);
-                if (!prefix_.empty()) {
-                    out_ += prefix_;
-                    out_ += "::";
-                }
-                out_ += key;
+                out_ += join_field_key(prefix_, key);
                 out_ += type.non_null ? "=\n" : "?=\n";
                 return {};
             case SdlMappingKind::Unsupported: note_unsupported(mapping, field.name); return {};

@@ -163,19 +163,4 @@ bool RequiredNames::contains(std::string_view name) {
     });
 }
 
-std::string jsonschema_path(std::string_view prefix, std::string_view name) {
-    std::string path(prefix.empty() ? std::string_view("root") : prefix);
-    path += '/';
-    path += name;
-    return path;
-}
-
-std::string join_field_key(std::string_view prefix, std::string_view key) {
-    if (prefix.empty()) return std::string(key);
-    std::string joined(prefix);
-    joined += "::";
-    joined += key;
-    return joined;
-}
-
 }  // namespace bezo

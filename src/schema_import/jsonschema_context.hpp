@@ -104,10 +104,4 @@ private:
     TextViewSet index_;                                 // filled only for a list longer than kScanLimit
 };
 
-// Where a note points: the prefix (or "root" at the top), "/", the name.
-std::string jsonschema_path(std::string_view prefix, std::string_view name);
-
-// A field's key in a content line: the key, after "prefix::" when nested.
-std::string join_field_key(std::string_view prefix, std::string_view key);
-
 }  // namespace bezo

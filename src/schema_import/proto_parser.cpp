@@ -20,6 +20,8 @@ constexpr std::int64_t kMaxFieldNumber = 536870911;  // 2^29 - 1
 
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
+Error nesting_too_deep() { return failure("message nesting too deep in .proto"); }
+
 Error token_failure(std::string message, const ProtoToken& token) {
     append_proto_token_debug_form(token, message);
     return failure(std::move(message));
@@ -77,9 +79,7 @@ private:
 
     ProtoLexer lexer_;
     std::string package_;
-    // The package's components count as levels of nesting: type resolution
-    // tries every enclosing scope of a field, so scopes must stay shallow.
-    std::size_t package_depth_ = 0;
+    std::size_t package_depth_ = 0;  // the package's components
     ProtoFile file_;
     std::vector<ProtoPendingFields> pending_;
     // The field declarations of every message being read, the innermost
@@ -123,7 +123,10 @@ Result<void> ProtoParser::parse_file_statement(const ProtoToken& token) {
         package_depth_ = static_cast<std::size_t>(std::ranges::count(package_, '.')) + 1;
         return {};
     }
-    if (word == "message") return parse_proto_message_decl(package_, true, package_depth_ + 1);
+    if (word == "message") {
+        if (package_depth_ > kMaxProtoNesting) return std::unexpected(nesting_too_deep());
+        return parse_proto_message_decl(package_, true, 1);
+    }
     if (word == "enum") return parse_proto_enum(package_);
     return std::unexpected(failure("unexpected `" + std::string(word) + "` in .proto"));
 }
@@ -152,7 +155,7 @@ Result<void> ProtoParser::parse_proto_message_decl(std::string_view scope, bool 
 }
 
 Result<void> ProtoParser::parse_proto_message(std::string_view full_name, std::size_t depth) {
-    if (depth > kMaxProtoNesting) return std::unexpected(failure("message nesting too deep in .proto"));
+    if (depth > kMaxProtoNesting) return std::unexpected(nesting_too_deep());
     for (;;) {
         auto token = next_proto_token(lexer_);
         if (!token) return forward_error(token);
@@ -213,8 +216,6 @@ Result<ProtoFieldDecl> ProtoParser::parse_field_statement(const ProtoToken& toke
 Result<ProtoFieldDecl> ProtoParser::parse_labelled_field(bool repeated) {
     auto type_text = read_kept_name();
     if (!type_text) return forward_error(type_text);
-    // proto2 writes a group after its label: "optional group Name = 1 {...}".
-    if (*type_text == "group") return std::unexpected(failure("proto2 groups are not supported"));
     return parse_proto_field(*type_text, repeated, std::nullopt);
 }
 

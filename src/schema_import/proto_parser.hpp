@@ -12,8 +12,9 @@
 
 namespace bezo {
 
-// Messages and oneofs nested deeper than this end the parse; each component
-// of the package a message is declared in counts as one level.
+// Messages and oneofs nested deeper than this end the parse, and so does a
+// message declared in a package of more components than this: type
+// resolution tries every enclosing scope of a field, so scopes stay shallow.
 inline constexpr std::size_t kMaxProtoNesting = 512;
 
 // The whole file, every field's type resolved.

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-// Note locations ("root/f", "/a/f") and nested field keys ("/a::k") follow
-// the same rules in every importer.
-#include "schema_import/jsonschema_context.hpp"
-
 namespace bezo {
 namespace {
 
