@@ -13,6 +13,7 @@
 #include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
 #include "pipeline/compiler.hpp"
+#include "schema_import/jsonschema.hpp"
 #include "python/exceptions.hpp"
 
 namespace bezo::py {
@@ -57,7 +58,12 @@ struct SchemaImporter {
 constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
 constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
 constexpr std::array<BinaryExporter, 2> kBinaryExporters{{{"cbor", export_cbor}, {"asn1", export_asn1}}};
-constexpr std::array<SchemaImporter, 0> kSchemaImporters{};
+// The JSON Schema importer has one root and no use for `message`.
+TextResult import_jsonschema_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
+    return import_jsonschema(text, name);
+}
+
+constexpr std::array<SchemaImporter, 1> kSchemaImporters{{{"jsonschema", import_jsonschema_road}}};
 
 template <class Table>
 auto find_format(const Table& table, std::string_view word) -> const typename Table::value_type* {

@@ -1,0 +1,181 @@
+#include "schema_import/conventions.hpp"
+
+#include <limits>
+
+#include <unicode/uchar.h>
+
+#include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "schema/rex_compile.hpp"
+
+namespace bezo {
+namespace {
+
+bool holds_nul_or_line_break(std::string_view text) {
+    return text.find_first_of(std::string_view("\0\n\r", 3)) != std::string_view::npos;
+}
+
+// Characters the debug form shows as \u{hex}: controls, format, private-use
+// and unassigned characters, separators other than the blank, and the marks
+// that combine with the character before them.
+bool shows_as_code_point(char32_t c) {
+    if (c == U' ') return false;
+    const auto code_point = static_cast<UChar32>(c);
+    switch (u_charType(code_point)) {
+        case U_CONTROL_CHAR:
+        case U_FORMAT_CHAR:
+        case U_SURROGATE:
+        case U_PRIVATE_USE_CHAR:
+        case U_UNASSIGNED:
+        case U_SPACE_SEPARATOR:
+        case U_LINE_SEPARATOR:
+        case U_PARAGRAPH_SEPARATOR: return true;
+        default: return u_hasBinaryProperty(code_point, UCHAR_GRAPHEME_EXTEND);
+    }
+}
+
+void append_code_point_escape(char32_t c, std::string& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    char digits[8];
+    std::size_t count = 0;
+    do {
+        digits[count++] = kHex[c & 0xF];
+        c >>= 4;
+    } while (c != 0);
+    out += "\\u{";
+    while (count > 0) out += digits[--count];
+    out += '}';
+}
+
+// The escape of a character the debug form spells with a letter, or none.
+std::string_view letter_escape(char32_t c) {
+    switch (c) {
+        case U'"': return "\\\"";
+        case U'\\': return "\\\\";
+        case U'\t': return "\\t";
+        case U'\r': return "\\r";
+        case U'\n': return "\\n";
+        case U'\0': return "\\0";
+        default: return {};
+    }
+}
+
+Error schema_too_large() { return Error::Other("schema too large to import"); }
+
+}  // namespace
+
+std::optional<std::string> property_key(std::string_view name) {
+    if (name.empty() || holds_nul_or_line_break(name)) return std::nullopt;
+    if (is_plain_identifier(name) && name != "re") return std::string(name);
+    std::string key;
+    key.reserve(name.size() + 2);
+    key += '"';
+    for (char c : name) {
+        key += c;
+        if (c == '"') key += '"';
+    }
+    key += '"';
+    return key;
+}
+
+void append_name_debug_form(std::string_view name, std::string& out) {
+    out += '"';
+    std::size_t pos = 0;
+    while (pos < name.size()) {
+        const std::size_t start = pos;
+        const auto decoded = utf8_next(name, pos);
+        const char32_t c = decoded.value_or(U'\uFFFD');
+        if (const auto escape = letter_escape(c); !escape.empty()) {
+            out += escape;
+        } else if (!decoded || shows_as_code_point(c)) {
+            append_code_point_escape(c, out);
+        } else {
+            out.append(name, start, pos - start);
+        }
+    }
+    out += '"';
+}
+
+std::string name_debug_form(std::string_view name) {
+    std::string out;
+    append_name_debug_form(name, out);
+    return out;
+}
+
+void jsonschema_note_dropped(std::string& out, std::string_view note) {
+    const std::size_t start = out.size() + std::string_view("// dropped: ").size();
+    note_dropped(out, note);
+    for (std::size_t i = start; i + 1 < out.size(); ++i) {
+        if (out[i] == '\0' || out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+    }
+}
+
+void note_dropped(std::string& out, std::string_view note) {
+    out += "// dropped: ";
+    out += note;
+    out += '\n';
+}
+
+std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body) {
+    constexpr std::string_view kTypes = ".!types ";
+    std::size_t size = name.size() + body.size() + 9;
+    for (const auto& library : libraries) size += kTypes.size() + library.size() + 1;
+    std::string schema;
+    schema.reserve(size);
+    schema += ".!hezo ";
+    schema += name;
+    schema += '\n';
+    for (const auto& library : libraries) {
+        schema += kTypes;
+        schema += library;
+        schema += '\n';
+    }
+    schema += '\n';
+    schema += body;
+    return schema;
+}
+
+std::optional<std::int64_t> parse_decimal_i64(std::string_view text, PlusSign plus) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || (text.front() == '+' && plus == PlusSign::Accepted))) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const auto magnitude = parse_ascii_unsigned(text);
+    if (!magnitude) return std::nullopt;
+    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    if (!negative) {
+        if (*magnitude > kMax) return std::nullopt;
+        return static_cast<std::int64_t>(*magnitude);
+    }
+    if (*magnitude > kMax + 1) return std::nullopt;
+    if (*magnitude == kMax + 1) return std::numeric_limits<std::int64_t>::min();
+    return -static_cast<std::int64_t>(*magnitude);
+}
+
+std::optional<std::string> shift_decimal_i64(std::string_view text, std::int64_t step, PlusSign plus) {
+    const auto value = parse_decimal_i64(text, plus);
+    if (!value) return std::nullopt;
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(*value, step, &sum)) return std::nullopt;
+    return decimal_text(sum);
+}
+
+bool RexVerdictCache::accepts(std::string_view pattern) {
+    if (const auto found = verdicts_.find(pattern); found != verdicts_.end()) return found->second;
+    const bool accepted = rex_compile(pattern).has_value();
+    verdicts_.emplace(std::string(pattern), accepted);
+    return accepted;
+}
+
+Result<void> ImportBudget::charge_step() {
+    if (++steps_ > kMaxSteps) return std::unexpected(schema_too_large());
+    return {};
+}
+
+Result<void> ImportBudget::charge_output(std::size_t output_bytes) const {
+    if (output_bytes > kMaxOutputBytes) return std::unexpected(schema_too_large());
+    return {};
+}
+
+}  // namespace bezo

@@ -1,0 +1,104 @@
+// What every schema importer shares: the naming rule that turns a foreign
+// name into a key, the debug form that quotes a foreign name in notes and
+// messages, the "// dropped:" note lines, the header of an imported schema,
+// checked integer text, the verdicts of the pattern dialect, and the budget
+// that bounds the work and the output of one import.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "core/hash.hpp"
+
+namespace bezo {
+
+// ---- Keys and the debug form ----
+
+// The key text of a foreign name: the name itself when it is an ASCII
+// identifier other than "re", else the name in double quotes with inner
+// quotes doubled. None for the empty name and for a name holding NUL, LF or
+// CR; callers turn that refusal into a note or a message of their own.
+std::optional<std::string> property_key(std::string_view name);
+
+// Appends a name in double quotes with backslashes and quotes escaped, tab,
+// CR, LF and NUL as \t, \r, \n and \0, and every other control, format,
+// private-use, unassigned or separator character (the blank excepted) and
+// every combining mark as \u{hex}.
+void append_name_debug_form(std::string_view name, std::string& out);
+std::string name_debug_form(std::string_view name);
+
+// ---- Note lines ----
+
+// Appends "// dropped: " + note + LF. The JSON Schema importer blanks NUL,
+// LF and CR in its notes so that a note stays one line; the others write
+// their note texts unchanged.
+void jsonschema_note_dropped(std::string& out, std::string_view note);
+void note_dropped(std::string& out, std::string_view note);
+inline void xsd_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+inline void proto_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+inline void graphql_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+inline void avro_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+
+// ---- The header ----
+
+// The type libraries an import used ("std/net", "std/time"), each once, in
+// byte order.
+using LibrarySet = std::set<std::string, std::less<>>;
+
+// The whole imported schema: ".!hezo " + name, one ".!types" line per
+// library, an empty line, then the body. The name is written as given.
+std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body);
+
+// ---- Integer text ----
+
+// Whether a leading "+" may stand where "-" may.
+enum class PlusSign : bool { Refused, Accepted };
+
+// An optional sign and one or more ASCII digits whose value fits a signed
+// 64-bit integer (down to -9223372036854775808); none for anything else.
+// Unsigned values of digits alone are read by parse_ascii_unsigned.
+std::optional<std::int64_t> parse_decimal_i64(std::string_view text, PlusSign plus);
+
+// The decimal text of the integer `text` plus `step`; none when the text is
+// not an integer as above or the sum leaves the signed 64-bit range.
+std::optional<std::string> shift_decimal_i64(std::string_view text, std::int64_t step, PlusSign plus);
+
+// ---- Pattern verdicts ----
+
+// Whether the pattern dialect accepts a pattern, each distinct pattern
+// compiled once per import: a schema repeats its patterns at every use of a
+// definition.
+class RexVerdictCache {
+public:
+    bool accepts(std::string_view pattern);
+
+private:
+    TextMap<bool> verdicts_;
+};
+
+// ---- The import budget ----
+
+// A schema of a few kilobytes can name a definition twice at every level and
+// so ask for millions of fields. Every importer counts one step per field,
+// property or element it reaches and checks the size of its output, and
+// ends the import with "schema too large to import" past either bound.
+class ImportBudget {
+public:
+    static constexpr std::uint64_t kMaxSteps = 1'000'000;
+    static constexpr std::size_t kMaxOutputBytes = std::size_t{64} << 20;
+
+    // Counts one more field, property or element reached.
+    [[nodiscard]] Result<void> charge_step();
+    // Checks the output written so far, `output_bytes` in all.
+    [[nodiscard]] Result<void> charge_output(std::size_t output_bytes) const;
+
+private:
+    std::uint64_t steps_ = 0;
+};
+
+}  // namespace bezo

@@ -1,0 +1,247 @@
+#include "schema_import/jsonschema_scalar.hpp"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+
+#include "core/fault.hpp"
+#include "core/text.hpp"
+
+namespace bezo {
+namespace {
+
+// String formats that a type-library type carries.
+struct FormatType {
+    std::string_view format;
+    std::string_view library;
+    std::string_view type;
+};
+
+constexpr std::array<FormatType, 6> kFormatTypes{{
+    {"uri", "std/net", "uri"},
+    {"email", "std/net", "email"},
+    {"hostname", "std/net", "hostname"},
+    {"date", "std/time", "date"},
+    {"time", "std/time", "time"},
+    {"date-time", "std/time", "datetime"},
+}};
+
+const FormatType* find_format_type(std::string_view format) {
+    const auto found = std::ranges::find(kFormatTypes, format, &FormatType::format);
+    return found == kFormatTypes.end() ? nullptr : &*found;
+}
+
+bool has_any_member(const Value& schema, std::initializer_list<std::string_view> keys) {
+    return std::ranges::any_of(keys, [&](std::string_view key) { return find_member(schema, key) != nullptr; });
+}
+
+void note_string_only_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word) {
+    if (has_any_member(schema, {"pattern", "minLength", "maxLength"})) {
+        context.note("string-only constraints on a " + std::string(word) + " property");
+    }
+}
+
+void note_numeric_bounds(JsonSchemaContext& context, const Value& schema, std::string_view word) {
+    if (has_any_member(schema, {"minimum", "maximum", "exclusiveMinimum", "exclusiveMaximum"})) {
+        context.note("numeric bounds on a " + std::string(word) + " property");
+    }
+}
+
+// Writes the library type of a string with a known format; false when the
+// format is absent or unknown (an unknown one is noted) and conversion goes
+// on as for a plain string.
+bool write_format_type(JsonSchemaContext& context, const Value& schema, bool required) {
+    const std::string* format = find_string_member(schema, "format");
+    if (!format) return false;
+    const FormatType* type = find_format_type(*format);
+    if (!type) {
+        context.note("format: " + *format);
+        return false;
+    }
+    std::string& body = context.body;
+    if (required) {
+        if (!context.libraries.contains(type->library)) context.libraries.emplace(type->library);
+        body += '&';
+    } else {
+        body += "!null|";
+        body += type->library;
+        body += '/';
+    }
+    body += type->type;
+    body += '\n';
+    return true;
+}
+
+std::optional<std::string> member_set(const ValueArray& members) {
+    if (members.empty()) return std::nullopt;
+    std::string set = "{";
+    for (const auto& member : members) {
+        const auto text = enum_member_text(member);
+        if (!text) return std::nullopt;
+        if (set.size() > 1) set += ',';
+        set += *text;
+    }
+    set += '}';
+    return set;
+}
+
+// The set constraint of "enum" (or, without an enum array, "const"); none
+// when the schema has neither. One it cannot spell is noted.
+std::optional<std::string> value_set(JsonSchemaContext& context, const Value& schema) {
+    const Value* enumeration = find_member(schema, "enum");
+    const Value* constant = find_member(schema, "const");
+    if (!enumeration && !constant) return std::nullopt;
+    std::optional<std::string> set;
+    if (const auto* members = enumeration ? enumeration->get_if<ValueArray>() : nullptr) {
+        set = member_set(*members);
+    } else if (constant) {
+        if (const auto text = enum_member_text(*constant)) set = "{" + *text + "}";
+    }
+    if (!set) context.note("enum/const with unspellable members");
+    return set;
+}
+
+void append_pattern(JsonSchemaContext& context, const Value& schema, std::string& constraints) {
+    const std::string* pattern = find_string_member(schema, "pattern");
+    if (!pattern) return;
+    const std::string translated = translate_pattern(*pattern);
+    if (pattern->find('\'') != std::string::npos || has_control_char(*pattern) ||
+        !context.patterns.accepts(translated)) {
+        context.note("pattern outside the bezo regex dialect: " + *pattern);
+        return;
+    }
+    constraints += '/';
+    constraints += translated;
+    constraints += '/';
+}
+
+void append_optional_decimal(std::optional<std::uint64_t> value, std::string& out) {
+    if (value) append_decimal(*value, out);
+}
+
+void append_length_range(const Value& schema, std::string& constraints) {
+    const auto low = find_count_member(schema, "minLength");
+    const auto high = find_count_member(schema, "maxLength");
+    if (!low && !high) return;
+    constraints += "#[";
+    append_optional_decimal(low, constraints);
+    constraints += ',';
+    append_optional_decimal(high, constraints);
+    constraints += ']';
+}
+
+// The text of the first member named `key` when it is a number; else empty.
+std::string number_member_text(const Value& schema, std::string_view key) {
+    const Value* value = find_member(schema, key);
+    const auto* number = value ? value->get_if<NumberValue>() : nullptr;
+    return number ? number->text : std::string();
+}
+
+// Replaces an inclusive bound by the integer next to an exclusive one, or
+// notes that the exclusive bound cannot be said exactly.
+void apply_exclusive_bound(JsonSchemaContext& context, const Value& schema, std::string_view word, std::string_view key,
+                           std::int64_t step, std::string& bound) {
+    const Value* exclusive = find_member(schema, key);
+    if (!exclusive) return;
+    auto shifted = word == "integer" ? shift_integer_bound(*exclusive, step) : std::nullopt;
+    if (shifted) {
+        bound = std::move(*shifted);
+    } else {
+        context.note(std::string(key) + " (inexact for bezo inclusive ranges)");
+    }
+}
+
+void append_numeric_range(JsonSchemaContext& context, const Value& schema, std::string_view word,
+                          std::string& constraints) {
+    std::string low = number_member_text(schema, "minimum");
+    std::string high = number_member_text(schema, "maximum");
+    apply_exclusive_bound(context, schema, word, "exclusiveMinimum", 1, low);
+    apply_exclusive_bound(context, schema, word, "exclusiveMaximum", -1, high);
+    if (low.empty() && high.empty()) return;
+    constraints += '[';
+    constraints += low;
+    constraints += ',';
+    constraints += high;
+    constraints += ']';
+}
+
+}  // namespace
+
+void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required) {
+    if (word == "string" && write_format_type(context, schema, required)) return;
+    const auto type = jsonschema_type_keyword(word);
+    if (!type) raise_fault("scalar annotation asked for the JSON type " + std::string(word));
+    std::string constraints = convert_scalar_constraints(context, schema, word);
+    if (!required && has_blank_or_tab(constraints)) {
+        context.note("whitespace-bearing constraints on a nullable field (union items are whitespace-free)");
+        constraints.clear();
+    }
+    if (*type == "str" && constraints.empty()) return;
+    std::string& body = context.body;
+    body += required ? "!" : "!null|";
+    body += *type;
+    body += constraints;
+    body += '\n';
+}
+
+std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word) {
+    if (auto set = value_set(context, schema)) return std::move(*set);
+    std::string constraints;
+    if (word == "string") {
+        append_pattern(context, schema, constraints);
+        append_length_range(schema, constraints);
+        note_numeric_bounds(context, schema, word);
+    } else if (word == "integer" || word == "number") {
+        append_numeric_range(context, schema, word, constraints);
+        note_string_only_constraints(context, schema, word);
+    } else {
+        note_string_only_constraints(context, schema, word);
+        note_numeric_bounds(context, schema, word);
+    }
+    return constraints;
+}
+
+std::optional<std::string> enum_member_text(const Value& value) {
+    std::string text;
+    if (const auto* flag = value.get_if<BoolValue>()) {
+        text = flag->value ? "true" : "false";
+    } else if (const auto* number = value.get_if<NumberValue>()) {
+        text = number->text;
+    } else if (const auto* string = value.get_if<StringValue>()) {
+        text = string->text;
+    } else {
+        return std::nullopt;
+    }
+    // NUL is refused too: the lexer refuses it anywhere in a schema text.
+    constexpr std::string_view kBreaksTheSet("\0\t\n\r ',}", 8);
+    if (text.empty() || text.find_first_of(kBreaksTheSet) != std::string::npos) return std::nullopt;
+    return text;
+}
+
+std::optional<std::string> shift_integer_bound(const Value& value, std::int64_t step) {
+    const auto* number = value.get_if<NumberValue>();
+    if (!number) return std::nullopt;
+    return shift_decimal_i64(number->text, step, PlusSign::Refused);
+}
+
+std::string translate_pattern(std::string_view pattern) {
+    std::string translated;
+    translated.reserve(pattern.size() + 4);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            translated += c;
+            if (i + 1 < pattern.size()) translated += pattern[++i];
+        } else {
+            if (c == '/') translated += '\\';
+            translated += c;
+        }
+    }
+    return translated;
+}
+
+bool has_control_char(std::string_view text) {
+    return std::ranges::any_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+}  // namespace bezo

@@ -1,0 +1,286 @@
+"""import_schema("jsonschema"): JSON Schema documents in, authored schemas out."""
+import json
+
+import jsonschema
+import pytest
+
+import bezo
+
+
+def imported(schema, name="t", **kwargs):
+    text = schema if isinstance(schema, str) else json.dumps(schema)
+    return bezo.import_schema("jsonschema", text, name, **kwargs)
+
+
+def body_lines(schema):
+    """The lines after the header's empty line."""
+    _, _, body = imported(schema).partition("\n\n")
+    return body.splitlines()
+
+
+def prop(schema, required=True, name="p"):
+    """The body lines of a root holding the one property `name`."""
+    root = {"properties": {name: schema}}
+    if required:
+        root["required"] = [name]
+    return body_lines(root)
+
+
+def nested(depth):
+    schema = {"type": "integer"}
+    for _ in range(depth):
+        schema = {"type": "object", "properties": {"o": schema}}
+    return {"properties": {"o": schema}}
+
+
+def test_whole_schemas():
+    assert imported("{}", "S") == ".!hezo S\n\n"
+    assert imported("{}", "") == ".!hezo \n\n"
+    user = {"type": "object", "required": ["id", "mail"], "properties": {
+        "id": {"type": "integer", "minimum": 1}, "mail": {"type": "string", "format": "email"},
+        "tags": {"type": "array", "items": {"type": "string"}}, "note": {"type": "string", "format": "email"}}}
+    assert imported(user, "user") == (".!hezo user\n.!types std/net\n\n!int[1,]\nid=\n&email\nmail=\n"
+                                      "/@tags;=\n!null|std/net/email\nnote?=\n")
+    assert imported(user, "user", message="ignored") == imported(user, "user", message=None)
+    dated = {"required": ["d", "m"], "properties": {
+        "d": {"type": "string", "format": "date"}, "m": {"type": "string", "format": "email"}}}
+    assert imported(dated).startswith(".!hezo t\n.!types std/net\n.!types std/time\n\n&date\nd=\n&email\nm=\n")
+
+
+@pytest.mark.parametrize("root, lines", [
+    ({"type": ["object", "null"], "properties": {"a": {}}}, ["// dropped: untyped property at root/a"]),
+    ({"$ref": "#/$defs/R", "$defs": {"R": {"type": "object", "required": ["a"], "properties": {
+        "a": {"$ref": "#/$defs/N"}}}, "N": {"type": "integer"}}}, ["!int", "a="]),
+    ({"additionalProperties": False, "properties": {"a": {"type": "integer"}, "b": {"type": "boolean"}}},
+     ["!null|int", "a?=", "!null|bool", "b?=",
+      "// dropped: additionalProperties: false (bezo strict is document-wide; not emitted)"]),
+    ({"additionalProperties": {"type": "integer"}}, ["// dropped: additionalProperties at root"]),
+    ({"required": [1, "a"], "properties": {"a": {"type": "integer"}, "1": {"type": "integer"}}},
+     ["!int", "a=", "!null|int", '"1"?=']),
+    ({"properties": {"a\nb": {}, "re": {"type": "string"}, "é": {"type": "string"}}},
+     ['// dropped: unrepresentable property name at root: "a\\nb"', '"re"?=', '"é"?=']),
+])
+def test_root_object_walk(root, lines):
+    assert body_lines(root) == lines
+
+
+@pytest.mark.parametrize("schema, required, lines", [
+    ({"type": "integer", "minimum": 0}, True, ["!int[0,]", "p="]),
+    ({"type": "integer", "minimum": 0}, False, ["!null|int[0,]", "p?="]),
+    ({"type": ["string", "null"]}, True, ["!null|str", "p="]),
+    ({"type": ["null", "string"], "pattern": "a b"}, True,
+     ["// dropped: whitespace-bearing constraints on nullable root/p (union items are whitespace-free)",
+      "!null|str", "p="]),
+    ({"anyOf": [{"type": "string"}, {"type": "integer"}]}, False, ["!null|str|int", "p?="]),
+    ({"oneOf": [{"type": "null"}, {"type": "integer"}]}, False, ["!null|int", "p?="]),
+    ({"anyOf": [{"type": "string"}, {"type": "integer"}, {"type": "object"}]}, False,
+     ["// dropped: untyped property at root/p"]),
+    ({"enum": [1, 2.5]}, True, ["!float{1,2.5}", "p="]),
+    ({"enum": ["a", 1]}, True, ["// dropped: untyped property at root/p"]),
+    ({"const": True}, True, ["!bool{true}", "p="]),
+    (True, True, ["// dropped: non-object subschema at root/p"]),
+    ({"title": "T", "description": "two\nlines", "type": "string", "multipleOf": 2, "not": {}}, True,
+     ["// T", "// dropped: multipleOf at root/p", "// dropped: not at root/p", "p="]),
+    ({"type": "array", "items": {"type": "string"}, "minItems": 1}, True,
+     ["// dropped: minItems at root/p", "/@p;="]),
+    ({"type": "array", "items": {"type": "string", "format": "email"}}, False, ["&email", "/@p;="]),
+    ({"type": "array", "items": {"type": "object", "required": ["n"], "properties": {
+        "n": {"type": "integer"}, "s": {"type": "string", "format": "uri"}, "o": {"type": "object"},
+        "": {"type": "string"}}}, "minItems": 1, "maxItems": 1.5}, True,
+     ["// dropped: maxItems at root/p", "[/@p min=1]", "!int", "n=", "!null|std/net/uri", "s?=",
+      "// dropped: non-scalar element field o at root/p",
+      '// dropped: unrepresentable element field name at root/p: ""', "[]"]),
+    ({"type": "array"}, True, ["// dropped: untyped array at root/p"]),
+    ({"type": "array", "items": [{}]}, True, ["// dropped: non-object items at root/p"]),
+    ({"type": "array", "items": {"type": "array"}}, True, ["// dropped: array items at root/p"]),
+    ({"type": "object", "additionalProperties": {"type": "number"}}, True, ["!map<float>", "p="]),
+    ({"type": "object", "additionalProperties": {"type": "number"}}, False, ["!map<float>", "p?="]),
+    ({"type": "object"}, True, ["// dropped: untyped object at root/p"]),
+    ({"type": "object", "additionalProperties": True}, True, ["// dropped: untyped object at root/p"]),
+    ({"type": "foo"}, True, ['// dropped: type ["foo"] at root/p']),
+    ({"type": ["string", "integer", "null"]}, True, ['// dropped: type ["string", "integer", "null"] at root/p']),
+    ({"type": "string", "default": "$x"}, True, ["// dropped: default at root/p", "p="]),
+    ({"type": "string", "default": "a|b"}, True, ["// dropped: default at root/p", "p="]),
+    ({"type": "string", "default": None}, True, ["// dropped: default at root/p", "p="]),
+    ({"type": "integer", "default": 5}, False, ["!null|int", "p?=5"]),
+    ({"type": "boolean", "default": False}, True, ["!bool", "p=false"]),
+    ({"$ref": "#/$defs/a", "description": "d"}, True, ["!int[1,]", "p="]),
+    ({"$ref": 5, "type": "string"}, True, ["p="]),
+])
+def test_property_conversion(schema, required, lines):
+    root = {"$defs": {"a": {"type": "integer", "minimum": 1}}, "properties": {"p": schema}}
+    if required:
+        root["required"] = ["p"]
+    assert body_lines(root) == lines
+
+
+@pytest.mark.parametrize("schema, required, lines", [
+    ({"type": "string"}, True, ["p="]),
+    ({"type": "string"}, False, ["p?="]),
+    ({"type": "string", "format": "email", "maxLength": 5}, True, ["&email", "p="]),
+    ({"type": "string", "format": "date-time"}, False, ["!null|std/time/datetime", "p?="]),
+    ({"type": "string", "format": "ipv4", "minLength": 7}, True, ["// dropped: format: ipv4", "!str#[7,]", "p="]),
+    ({"type": "string", "format": "a\nb"}, True, ["// dropped: format: a b", "p="]),
+    ({"type": "string", "format": 5}, True, ["p="]),
+    ({"type": "string", "enum": ["a", "b"], "pattern": "x", "minimum": 1}, True, ["!str{a,b}", "p="]),
+    ({"type": "string", "enum": ["a b"]}, True, ["// dropped: enum/const with unspellable members", "p="]),
+    ({"type": "string", "enum": "a", "const": "b"}, True, ["!str{b}", "p="]),
+    ({"type": "string", "enum": []}, True, ["// dropped: enum/const with unspellable members", "p="]),
+    ({"type": "integer", "exclusiveMinimum": 5, "maximum": 10}, True, ["!int[6,10]", "p="]),
+    ({"type": "integer", "exclusiveMinimum": 5.5, "maximum": 10}, True,
+     ["// dropped: exclusiveMinimum (inexact for bezo inclusive ranges)", "!int[,10]", "p="]),
+    ({"type": "integer", "exclusiveMaximum": 9223372036854775808}, True,
+     ["// dropped: exclusiveMaximum (inexact for bezo inclusive ranges)", "!int", "p="]),
+    ({"type": "number", "exclusiveMaximum": 1}, True,
+     ["// dropped: exclusiveMaximum (inexact for bezo inclusive ranges)", "!float", "p="]),
+    ({"type": "number", "minimum": -1.5e3, "maxLength": 2}, True,
+     ["// dropped: string-only constraints on a number property", "!float[-1500.0,]", "p="]),
+    ({"type": "string", "minLength": 1, "maxLength": "x"}, True, ["!str#[1,]", "p="]),
+    ({"type": "string", "minLength": 2.0, "maxLength": -1}, True, ["p="]),
+    ({"type": "string", "pattern": "^a/b$", "maxLength": 3}, True, ["!str/^a\\/b$/#[,3]", "p="]),
+    ({"type": "string", "pattern": "it's"}, True,
+     ["// dropped: pattern outside the bezo regex dialect: it's", "p="]),
+    ({"type": "string", "pattern": "a b"}, True, ["!str/a b/", "p="]),
+    ({"type": "string", "pattern": "a b"}, False,
+     ["// dropped: whitespace-bearing constraints on a nullable field (union items are whitespace-free)", "p?="]),
+    ({"type": "string", "exclusiveMaximum": 3}, True, ["// dropped: numeric bounds on a string property", "p="]),
+    ({"type": "boolean", "minimum": 1, "pattern": "x"}, True,
+     ["// dropped: string-only constraints on a boolean property",
+      "// dropped: numeric bounds on a boolean property", "!bool", "p="]),
+    ({"type": "null"}, False, ["!null|null", "p?="]),
+])
+def test_scalar_annotations(schema, required, lines):
+    assert prop(schema, required) == lines
+
+
+def test_a_referenced_definition_converts_like_its_inline_form():
+    inline = {"type": "integer", "minimum": 1}
+    assert body_lines({"$defs": {"pos": inline}, "required": ["p"], "properties": {"p": {"$ref": "#/$defs/pos"}}}) \
+        == prop(inline)
+    assert body_lines({"definitions": {"x": inline}, "properties": {"p": {"$ref": "#/$defs/x"}}}) \
+        == prop(inline, required=False)
+
+
+@pytest.mark.parametrize("schema, message", [
+    ("[1]", "root must be a JSON Schema object"),
+    ("{", "invalid JSON at byte 1"),
+    ({"type": "array"}, "root schema must describe an object"),
+    ({"properties": {"a": {"type": "integer"}, "b": {"$ref": "#/$defs/x"}}}, "$ref to missing definitions: #/$defs/x"),
+    ({"$defs": {"x": {}}, "properties": {"p": {"$ref": "#/definitions/y"}}}, "unresolved $ref: #/definitions/y"),
+    ({"properties": {"p": {"type": "array", "items": {"$ref": "x"}}}}, "unsupported $ref (local #/$defs only): x"),
+    ({"properties": {"p": {"anyOf": [{"$ref": "#/$defs/a"}]}}, "$defs": 1}, "$defs must be an object"),
+    ({"$defs": {"a": {"$ref": "#/$defs/a"}}, "properties": {"p": {"$ref": "#/$defs/a"}}},
+     "$ref chain too deep (cycle?)"),
+    (nested(33), "schema nesting too deep"),
+])
+def test_failures_raise_bezo_error(schema, message):
+    with pytest.raises(bezo.BezoError) as raised:
+        imported(schema)
+    assert str(raised.value) == message
+
+
+def test_objects_nest_32_deep():
+    lines = body_lines(nested(32))
+    assert lines == ["!null|int", "/o" * 32 + "::o?="]
+
+
+# Notes and sound weakening where a literal reading would refuse valid data.
+
+def test_nested_fields_are_required_only_when_their_object_is():
+    address = {"type": "object", "required": ["city"], "properties": {"city": {"type": "string", "format": "uri"}}}
+    optional = imported({"properties": {"address": address}})
+    assert optional == ".!hezo t\n\n!null|std/net/uri\n/address::city?=\n"
+    required = imported({"required": ["address"], "properties": {"address": address}})
+    assert required == ".!hezo t\n.!types std/net\n\n&uri\n/address::city=\n"
+
+
+def test_an_optional_table_notes_its_minimum():
+    rows = {"type": "array", "minItems": 1, "items": {"type": "object", "properties": {"n": {"type": "integer"}}}}
+    assert prop(rows, required=False, name="rows") == [
+        "// dropped: minItems at root/rows", "[/@rows]", "!null|int", "n?=", "[]"]
+    inside_optional = {"type": "object", "required": ["rows"], "properties": {"rows": rows}}
+    assert prop(inside_optional, required=False, name="o")[:2] == ["// dropped: minItems at /o/rows", "[/o/@rows]"]
+
+
+def test_nul_never_reaches_the_schema_text():
+    assert prop({"type": "string", "title": "a\0b", "description": "d", "enum": ["x\0", "y"]}) == [
+        "// d", "// dropped: enum/const with unspellable members", "p="]
+
+
+def _definition_chain(bottom):
+    defs = {}
+    for level in range(25):
+        below = {"$ref": f"#/$defs/d{level + 1}"} if level < 24 else bottom
+        defs[f"d{level}"] = {"type": "object", "required": ["a", "b"], "properties": {"a": below, "b": below}}
+    return {"$defs": defs, "required": ["r"], "properties": {"r": {"$ref": "#/$defs/d0"}}}
+
+
+@pytest.mark.parametrize("bottom", [{"type": "string"}, {"type": "object", "properties": {}}])
+def test_expanding_references_stop_at_the_budget(bottom):
+    with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
+        imported(_definition_chain(bottom))
+
+
+def test_a_hundred_thousand_flat_properties_import():
+    properties = {f"p{i}": {"type": "integer"} for i in range(100_000)}
+    assert imported({"properties": properties}).count("\n") == 2 + 2 * 100_000
+
+
+# What jsonschema accepts, bezo accepts; a document breaking a constraint
+# that the import carries over, both refuse.
+
+DIFFERENTIAL_SCHEMA = {
+    "$defs": {"code": {"type": "string", "pattern": "^[A-Z]{3}$"}},
+    "type": "object",
+    "required": ["id", "name", "kind", "address", "rows"],
+    "properties": {
+        "id": {"type": "integer", "minimum": 1, "maximum": 100},
+        "name": {"type": "string", "minLength": 2, "maxLength": 5},
+        "kind": {"enum": ["a", "b"]},
+        "code": {"$ref": "#/$defs/code"},
+        "score": {"type": "number", "exclusiveMaximum": 10},
+        "address": {"type": "object", "required": ["city"], "properties": {
+            "city": {"type": "string"}, "zip": {"type": "integer"}}},
+        "rows": {"type": "array", "items": {"type": "object", "required": ["n"], "properties": {
+            "n": {"type": "integer", "minimum": 0}}}},
+    },
+}
+
+VALID = {"id": 1, "name": "ab", "kind": "a", "code": "ABC", "score": 9.5,
+         "address": {"city": "X", "zip": 1}, "rows": [{"n": 0}, {"n": 2}]}
+
+
+def _without(key):
+    return {k: v for k, v in VALID.items() if k != key}
+
+
+@pytest.mark.parametrize("document, valid", [
+    (VALID, True),
+    (_without("code"), True),
+    (_without("score"), True),
+    ({**VALID, "address": {"city": "Y"}}, True),
+    (_without("id"), False),
+    ({**VALID, "id": 0}, False),
+    ({**VALID, "id": 101}, False),
+    ({**VALID, "name": "abcdef"}, False),
+    ({**VALID, "kind": "c"}, False),
+    ({**VALID, "code": "abc"}, False),
+    ({**VALID, "address": {"zip": 1}}, False),
+    ({**VALID, "rows": [{"n": -1}]}, False),
+])
+def test_differential_against_jsonschema(document, valid):
+    try:
+        bezo.build(".!bezo\n")
+        bezo.validate(".!nezo\n", ".!hezo s\n\n")
+    except bezo.BezoError as error:
+        if str(error).endswith("is not available in this build"):
+            pytest.skip(str(error))
+    assert jsonschema.Draft202012Validator(DIFFERENTIAL_SCHEMA).is_valid(document) is valid
+    schema = imported(DIFFERENTIAL_SCHEMA, "t")
+    try:
+        canonical = bezo.build(bezo.import_from("json", json.dumps(document)), schema)
+        bezo.validate(canonical, schema)
+        accepted = True
+    except bezo.BezoError:
+        accepted = False
+    assert accepted is valid
