@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "avro/avro_container.hpp"
+#include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "interchange/asn1.hpp"
 #include "interchange/cbor.hpp"
@@ -57,13 +59,20 @@ struct SchemaImporter {
 
 constexpr std::array<TextImporter, 1> kImporters{{{"json", import_json_entry}}};
 constexpr std::array<TextExporter, 1> kTextExporters{{{"json", export_json}}};
-constexpr std::array<BinaryExporter, 2> kBinaryExporters{{{"cbor", export_cbor}, {"asn1", export_asn1}}};
+constexpr std::array<BinaryExporter, 3> kBinaryExporters{
+    {{"cbor", export_cbor}, {"asn1", export_asn1}, {"avro", export_avro}}};
 // The JSON Schema importer has one root and no use for `message`.
 TextResult import_jsonschema_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 1> kSchemaImporters{{{"jsonschema", import_jsonschema_road}}};
+// Nor has the Avro schema importer.
+TextResult import_avsc_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
+    return import_avsc(text, name);
+}
+
+constexpr std::array<SchemaImporter, 2> kSchemaImporters{
+    {{"jsonschema", import_jsonschema_road}, {"avsc", import_avsc_road}}};
 
 template <class Table>
 auto find_format(const Table& table, std::string_view word) -> const typename Table::value_type* {
