@@ -72,7 +72,9 @@ public:
             } else if (const auto* map = field.schema.get_if<AvroMap>()) {
                 write_map(*map->values, prefix.empty() ? *key : join_path(prefix, "::", *key), location);
             } else if (!write_field(field.schema, prefix.empty() ? *key : join_path(prefix, "::", *key))) {
-                avro_note_dropped(body, "union with a non-scalar branch at " + location);
+                const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
+                avro_note_dropped(
+                    body, (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
             }
         }
         return budget_.charge_output(body.size());
@@ -140,6 +142,8 @@ private:
             return "&" + std::string(type.substr(type.rfind('/') + 1));
         }
         if (const auto* united = schema.get_if<AvroUnion>()) {
+            // No value fits a union without branches, and "!" alone is no annotation.
+            if (united->branches.empty()) return std::nullopt;
             std::string line = "!";
             for (std::size_t i = 0; i < united->branches.size(); ++i) {
                 const auto name = scalar_type_name(united->branches[i]);
