@@ -49,13 +49,14 @@ def python_datum(rows):
                       "address": {"city": "Springfield", "zip": i % 99_999}, "at": STAMP} for i in range(rows)]}
 
 
+def seconds(call):
+    start = time.perf_counter()
+    call()
+    return time.perf_counter() - start
+
+
 def best_time(call, repeats):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        call()
-        best = min(best, time.perf_counter() - start)
-    return best
+    return min(seconds(call) for _ in range(repeats))
 
 
 def peer_write(schema, datum):

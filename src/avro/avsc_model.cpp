@@ -1,28 +1,15 @@
 #include "avro/avsc_model.hpp"
 
 #include "core/text.hpp"
+#include "schema_import/jsonschema_context.hpp"
 
 namespace bezo {
 namespace {
 
 std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
 
-// The value of the first member named `key`.
-const Value* object_member(const ValueObject& members, std::string_view key) {
-    for (const ValueMember& member : members) {
-        if (member.key == key) return &member.value;
-    }
-    return nullptr;
-}
-
-const std::string* string_member(const ValueObject& members, std::string_view key) {
-    const Value* member = object_member(members, key);
-    const auto* text = member ? member->get_if<StringValue>() : nullptr;
-    return text ? &text->text : nullptr;
-}
-
-Result<std::string_view> named_schema_name(const ValueObject& members) {
-    const std::string* name = string_member(members, "name");
+Result<std::string_view> named_schema_name(const Value& object) {
+    const std::string* name = find_string_member(object, "name");
     if (!name) return fail("named schema without a name");
     return *name;
 }
@@ -35,8 +22,8 @@ std::optional<std::uint64_t> unsigned_number(const NumberValue& number) {
     return parse_ascii_unsigned(text);
 }
 
-Result<std::uint64_t> decimal_scale(const ValueObject& members) {
-    const Value* scale = object_member(members, "scale");
+Result<std::uint64_t> decimal_scale(const Value& object) {
+    const Value* scale = find_member(object, "scale");
     if (!scale) return 0;
     const auto* number = scale->get_if<NumberValue>();
     if (!number) return fail("bad decimal scale");
@@ -70,8 +57,8 @@ void measure(const AvroSchema& schema, std::uint64_t& steps, std::size_t& bytes)
 
 // Symbols are Avro names, each once: they are written between the braces of
 // a set constraint, where a line break, comma or brace would change it.
-Result<AvroSchema> convert_enum(const ValueObject& members) {
-    const Value* listed = object_member(members, "symbols");
+Result<AvroSchema> convert_enum(const Value& object) {
+    const Value* listed = find_member(object, "symbols");
     const auto* symbols = listed ? listed->get_if<ValueArray>() : nullptr;
     if (!symbols) return fail("enum schema without symbols");
     AvroEnum enumeration;
@@ -86,14 +73,14 @@ Result<AvroSchema> convert_enum(const ValueObject& members) {
     return AvroSchema{std::move(enumeration)};
 }
 
-Result<AvroSchema> convert_fixed(const ValueObject& members, const std::string* logical_type) {
-    const Value* size_member = object_member(members, "size");
+Result<AvroSchema> convert_fixed(const Value& object, const std::string* logical_type) {
+    const Value* size_member = find_member(object, "size");
     const auto* size_number = size_member ? size_member->get_if<NumberValue>() : nullptr;
     if (!size_number) return fail("fixed schema without size");
     const auto size = unsigned_number(*size_number);
     if (!size) return fail("bad fixed size: " + size_number->text);
     if (!logical_type || *logical_type != "decimal") return AvroSchema{AvroFixed{*size}};
-    auto scale = decimal_scale(members);
+    auto scale = decimal_scale(object);
     if (!scale) return forward_error(scale);
     return AvroSchema{AvroDecimal{*size, *scale, 0, false}};
 }
@@ -106,10 +93,10 @@ public:
         if (const auto* text = value.get_if<StringValue>()) return convert_name(text->text);
         if (const auto* branches = value.get_if<ValueArray>()) return convert_union(*branches);
         const Value* schema = &value;
-        while (const auto* members = schema->get_if<ValueObject>()) {
-            const Value* type = object_member(*members, "type");
+        while (schema->is<ValueObject>()) {
+            const Value* type = find_member(*schema, "type");
             if (!type) return fail("schema object without a type");
-            if (const auto* word = type->get_if<StringValue>()) return convert_typed(*members, word->text);
+            if (const auto* word = type->get_if<StringValue>()) return convert_typed(*schema, word->text);
             if (const auto* branches = type->get_if<ValueArray>()) return convert_union(*branches);
             schema = type;
         }
@@ -138,65 +125,63 @@ private:
 
     // The schema of the child member `key` ("items" or "values"); fails
     // with `missing` when there is none.
-    Result<AvroSchema> convert_member(const ValueObject& members, std::string_view key, std::string_view missing) {
-        const Value* child = object_member(members, key);
+    Result<AvroSchema> convert_member(const Value& object, std::string_view key, std::string_view missing) {
+        const Value* child = find_member(object, key);
         if (!child) return fail(std::string(missing));
         return convert(*child);
     }
 
-    Result<AvroSchema> convert_typed(const ValueObject& members, std::string_view type) {
-        const std::string* logical_type = string_member(members, "logicalType");
+    Result<AvroSchema> convert_typed(const Value& object, std::string_view type) {
+        const std::string* logical_type = find_string_member(object, "logicalType");
         if (logical_type && (type == "int" || type == "long")) {
             if (const auto kind = time_kind_of(type, *logical_type)) return AvroSchema{AvroTime{*kind}};
         }
         if (type == "bytes" && logical_type && *logical_type == "decimal") {
-            auto scale = decimal_scale(members);
+            auto scale = decimal_scale(object);
             if (!scale) return forward_error(scale);
             return AvroSchema{AvroDecimal{std::nullopt, *scale, 0, false}};
         }
         if (type == "array" || type == "map") {
-            auto child = type == "array" ? convert_member(members, "items", "array schema without items")
-                                         : convert_member(members, "values", "map schema without values");
+            auto child = type == "array" ? convert_member(object, "items", "array schema without items")
+                                         : convert_member(object, "values", "map schema without values");
             if (!child) return forward_error(child);
             return type == "array" ? avro_array_of(std::move(*child)) : avro_map_of(std::move(*child));
         }
         if (type == "enum" || type == "fixed" || type == "record" || type == "error") {
-            return convert_named(members, type, logical_type);
+            return convert_named(object, type, logical_type);
         }
         return convert_name(type);
     }
 
     // An enum, fixed or record, registered under its name once complete.
-    Result<AvroSchema> convert_named(const ValueObject& members, std::string_view type,
-                                     const std::string* logical_type) {
-        auto named = type == "enum"    ? convert_enum(members)
-                     : type == "fixed" ? convert_fixed(members, logical_type)
-                                       : convert_record(members);
+    Result<AvroSchema> convert_named(const Value& object, std::string_view type, const std::string* logical_type) {
+        auto named = type == "enum"    ? convert_enum(object)
+                     : type == "fixed" ? convert_fixed(object, logical_type)
+                                       : convert_record(object);
         if (!named) return named;
-        auto name = named_schema_name(members);
+        auto name = named_schema_name(object);
         if (!name) return forward_error(name);
-        if (auto added = registry_.add(*name, string_member(members, "namespace"), *named); !added) {
+        if (auto added = registry_.add(*name, find_string_member(object, "namespace"), *named); !added) {
             return forward_error(added);
         }
         return named;
     }
 
-    Result<AvroSchema> convert_record(const ValueObject& members) {
-        const Value* listed = object_member(members, "fields");
+    Result<AvroSchema> convert_record(const Value& object) {
+        const Value* listed = find_member(object, "fields");
         const auto* fields = listed ? listed->get_if<ValueArray>() : nullptr;
         if (!fields) return fail("record schema without fields");
         AvroRecord record;
         for (const Value& field : *fields) {
-            const auto* field_members = field.get_if<ValueObject>();
-            if (!field_members) return fail("record field is not an object");
-            const Value* type = object_member(*field_members, "type");
-            const std::string* name = string_member(*field_members, "name");
+            if (!field.is<ValueObject>()) return fail("record field is not an object");
+            const Value* type = find_member(field, "type");
+            const std::string* name = find_string_member(field, "name");
             if (!type || !name) return fail("record field without name/type");
             auto schema = convert(*type);
             if (!schema) return forward_error(schema);
             record.fields.push_back(AvroField{*name, std::move(*schema)});
         }
-        auto name = named_schema_name(members);
+        auto name = named_schema_name(object);
         if (!name) return forward_error(name);
         record.name = *name;
         return AvroSchema{std::move(record)};
