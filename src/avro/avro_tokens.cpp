@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 #include "core/text.hpp"
 #include "schema/domains.hpp"
