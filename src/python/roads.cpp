@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "avro/avro_container.hpp"
+#include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "interchange/asn1.hpp"
 #include "interchange/cbor.hpp"
@@ -79,8 +81,9 @@ constexpr std::array<TextExporter, 4> kTextExporters{{
     {"yaml", export_yaml},
     {"toml", export_toml},
 }};
-constexpr std::array<BinaryExporter, 2> kBinaryExporters{{
+constexpr std::array<BinaryExporter, 3> kBinaryExporters{{
     {"cbor", export_cbor},
+    {"avro", export_avro},
     {"asn1", export_asn1},
 }};
 
@@ -89,11 +92,17 @@ TextResult import_jsonschema_road(std::string_view text, std::optional<std::stri
     return import_jsonschema(text, name);
 }
 
-constexpr std::array<SchemaImporter, 4> kSchemaImporters{{
+// Nor has the Avro schema importer.
+TextResult import_avsc_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
+    return import_avsc(text, name);
+}
+
+constexpr std::array<SchemaImporter, 5> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
     {"xsd", import_xsd},
     {"proto", import_proto},
     {"graphql", import_graphql},
+    {"avsc", import_avsc_road},
 }};
 
 template <class Table>

@@ -1,0 +1,64 @@
+#include "avro/avro_container.hpp"
+
+#include <string>
+
+#include "avro/avro_encode.hpp"
+#include "avro/avro_infer.hpp"
+#include "interchange/binary_export.hpp"
+#include "interchange/canonical_to_value.hpp"
+
+namespace bezo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::string_view kMagic("Obj\x01", 4);
+// The same marker closes the header and the one data block of every file.
+constexpr std::string_view kSyncMarker = "bezo.avro.sync!!";
+
+void append_text(std::string_view text, Bytes& out) { out.insert(out.end(), text.begin(), text.end()); }
+
+// The magic, the metadata map of the schema and the "null" codec, and the
+// sync marker.
+void write_header(std::string_view schema_json, Bytes& out) {
+    append_text(kMagic, out);
+    write_avro_long(2, out);
+    write_avro_bytes("avro.schema", out);
+    write_avro_bytes(schema_json, out);
+    write_avro_bytes("avro.codec", out);
+    write_avro_bytes("null", out);
+    write_avro_long(0, out);
+    append_text(kSyncMarker, out);
+}
+
+}  // namespace
+
+Result<Bytes> encode_avro_container(const CanonicalValue& tree) {
+    auto value = tree_to_value(tree);
+    if (!value) return forward_error(value);
+    auto schema = infer_avro_schema(*value, 0);
+    if (!schema) return forward_error(schema);
+    normalise_avro_schema(*schema);
+    if (auto checked = check_avro_unions(*schema); !checked) return forward_error(checked);
+    AvroRecordNames names;
+    name_avro_records(*schema, "root", names);
+    std::string schema_json;
+    if (auto written = write_avro_schema_json(*schema, schema_json); !written) return forward_error(written);
+    Bytes datum;
+    if (auto encoded = encode_avro_datum(*value, *schema, datum, 0); !encoded) return forward_error(encoded);
+
+    Bytes file;
+    file.reserve(schema_json.size() + datum.size() + 96);
+    write_header(schema_json, file);
+    write_avro_long(1, file);
+    write_avro_long(static_cast<std::int64_t>(datum.size()), file);
+    file.insert(file.end(), datum.begin(), datum.end());
+    append_text(kSyncMarker, file);
+    return file;
+}
+
+Result<Bytes> export_avro(std::string_view canonical_text) {
+    return encode_canonical_text(canonical_text, encode_avro_container);
+}
+
+}  // namespace bezo

@@ -1,0 +1,20 @@
+// A canonical document as an Avro object container file: one datum, in one
+// uncompressed data block, under a schema inferred from the data itself.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "interchange/canonical_tree.hpp"
+
+namespace bezo {
+
+// The whole file for the document in `tree`; nothing is returned in part.
+[[nodiscard]] Result<std::vector<std::uint8_t>> encode_avro_container(const CanonicalValue& tree);
+
+// The body of export_to("avro", ...).
+[[nodiscard]] Result<std::vector<std::uint8_t>> export_avro(std::string_view canonical_text);
+
+}  // namespace bezo

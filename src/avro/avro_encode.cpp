@@ -1,0 +1,356 @@
+#include "avro/avro_encode.hpp"
+
+#include <bit>
+#include <charconv>
+#include <limits>
+#include <unordered_map>
+
+#include "avro/avro_tokens.hpp"
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "interchange/base64url.hpp"
+#include "interchange/integer_token.hpp"
+#include "interchange/json_text.hpp"
+#include "schema_import/conventions.hpp"
+
+namespace bezo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Objects up to this size are searched member by member; larger ones get an
+// index when their members are out of schema order.
+constexpr std::size_t kScannedObjectSize = 16;
+
+std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+std::unexpected<Error> mismatch() { return fail("internal: value does not match its inferred schema"); }
+
+std::string_view as_text(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
+
+bool is_typed(const Value& value, std::string_view library) {
+    const auto* typed = value.get_if<TypedValue>();
+    return typed && typed->library == library;
+}
+
+bool is_binary(const Value& value) {
+    const auto* typed = value.get_if<TypedValue>();
+    return typed && typed->library == "std/enc" && typed->type_name == "bin";
+}
+
+// A std/time value of one of the four types a time logical type can carry.
+bool is_time_logical(const TypedValue& typed) {
+    return typed.library == "std/time" && (typed.type_name == "date" || typed.type_name == "time" ||
+                                           typed.type_name == "datetime" || typed.type_name == "localdatetime");
+}
+
+// Typed values that no other branch carries are written as their text.
+bool is_text(const Value& value) {
+    if (value.is<StringValue>()) return true;
+    const auto* typed = value.get_if<TypedValue>();
+    return typed && typed->library != "std/num" && !is_binary(value) && !is_time_logical(*typed);
+}
+
+bool branch_fits(const AvroSchema& branch, const Value& value) {
+    if (branch.is<AvroNull>()) return value.is<NullValue>();
+    if (branch.is<AvroBoolean>()) return value.is<BoolValue>();
+    if (branch.is<AvroLong>() || branch.is<AvroDecimal>()) return value.is<NumberValue>();
+    if (branch.is<AvroDouble>()) return value.is<NumberValue>() || is_typed(value, "std/num");
+    if (branch.is<AvroBytes>()) return is_binary(value);
+    if (branch.is<AvroTime>()) return is_typed(value, "std/time");
+    if (branch.is<AvroString>()) return is_text(value);
+    if (branch.is<AvroArray>()) return value.is<ValueArray>();
+    if (branch.is<AvroRecord>()) return value.is<ValueObject>();
+    return false;
+}
+
+void write_double(double number, Bytes& out) {
+    const auto bits = std::bit_cast<std::uint64_t>(number);
+    for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<std::uint8_t>(bits >> shift));
+}
+
+// A number text under "double": it must be the exact value of a binary64
+// number, so that nothing is rounded on the way.
+Result<void> write_number_double(std::string_view text, Bytes& out) {
+    double number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (stop != end || error == std::errc::invalid_argument) return fail("bad number: " + std::string(text));
+    if (!is_double_exact(text)) return fail("cannot represent " + std::string(text) + " exactly as an Avro double");
+    write_double(number, out);
+    return {};
+}
+
+double non_finite(std::string_view literal) {
+    if (literal == "-inf") return -std::numeric_limits<double>::infinity();
+    if (literal == "inf") return std::numeric_limits<double>::infinity();
+    return std::bit_cast<double>(std::uint64_t{0x7FF8000000000000});
+}
+
+Result<void> write_long(std::string_view text, Bytes& out) {
+    const auto number = parse_decimal_i64(text, PlusSign::Accepted);
+    if (!number) return fail("bad long: " + std::string(text));
+    write_avro_long(*number, out);
+    return {};
+}
+
+// The unscaled integer of a number at `scale`, as two's-complement bytes.
+Result<void> write_decimal(std::string_view text, std::uint64_t scale, Bytes& out) {
+    const auto token = parse_decimal_token(text);
+    if (!token) return fail("not a finite number: " + std::string(text));
+    if (token->scale > scale) {
+        return fail("cannot represent " + std::string(text) + " exactly at decimal scale " + decimal_text(scale));
+    }
+    std::string unscaled;
+    unscaled.reserve(token->digits.size() + scale - token->scale + 1);
+    if (token->negative) unscaled += '-';
+    unscaled.append(token->digits).append(scale - token->scale, '0');
+    auto bytes = parse_integer_token(unscaled);
+    if (!bytes) return forward_error(bytes);
+    write_avro_bytes(as_text(*bytes), out);
+    return {};
+}
+
+bool is_millis(TimeKind kind) {
+    return kind == TimeKind::TimeMillis || kind == TimeKind::TimestampMillis || kind == TimeKind::LocalTimestampMillis;
+}
+
+// The microseconds of a time or date-time literal under a time logical
+// type of its own shape.
+Result<std::int64_t> time_micros(TimeKind kind, std::string_view type_name, std::string_view literal) {
+    if (type_name == "time" && (kind == TimeKind::TimeMillis || kind == TimeKind::TimeMicros)) {
+        return parse_time_token(literal);
+    }
+    if (type_name == "datetime" && (kind == TimeKind::TimestampMillis || kind == TimeKind::TimestampMicros)) {
+        return parse_avro_datetime_token(literal, DatetimeZone::Offset);
+    }
+    if (type_name == "localdatetime" &&
+        (kind == TimeKind::LocalTimestampMillis || kind == TimeKind::LocalTimestampMicros)) {
+        return parse_avro_datetime_token(literal, DatetimeZone::Local);
+    }
+    return fail("std/time/" + std::string(type_name) + " does not fit this Avro time logical type");
+}
+
+Result<void> write_time(TimeKind kind, const Value& value, Bytes& out) {
+    const auto* typed = value.get_if<TypedValue>();
+    if (!typed || typed->library != "std/time") return mismatch();
+    auto number = avro_time_value(kind, typed->type_name, typed->literal);
+    if (!number) return forward_error(number);
+    write_avro_long(*number, out);
+    return {};
+}
+
+Result<void> write_array(const Value& value, const AvroSchema& items, Bytes& out, unsigned depth) {
+    const auto* elements = value.get_if<ValueArray>();
+    if (!elements) return mismatch();
+    if (!elements->empty()) {
+        write_avro_long(static_cast<std::int64_t>(elements->size()), out);
+        for (const Value& element : *elements) {
+            if (auto written = encode_avro_datum(element, items, out, depth + 1); !written)
+                return forward_error(written);
+        }
+    }
+    out.push_back(0x00);
+    return {};
+}
+
+// Finds an object's members by field name, in schema order. Members mostly
+// stand in that order, so the one after the last found is tried first; else
+// a small object is scanned and a large one indexed once.
+class MemberFinder {
+public:
+    explicit MemberFinder(const ValueObject& members) : members_(members), next_(members.begin()) {}
+
+    const Value* find(std::string_view name) {
+        if (next_ != members_.end() && next_->key == name) return &(next_++)->value;
+        if (members_.size() > kScannedObjectSize) return indexed(name);
+        for (auto member = members_.begin(); member != members_.end(); ++member) {
+            if (member->key == name) {
+                next_ = std::next(member);
+                return &member->value;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    const Value* indexed(std::string_view name) {
+        if (index_.empty()) {
+            index_.reserve(members_.size());
+            for (const ValueMember& member : members_) index_.emplace(member.key, &member.value);
+        }
+        const auto found = index_.find(name);
+        return found == index_.end() ? nullptr : found->second;
+    }
+
+    const ValueObject& members_;
+    ValueObject::const_iterator next_;
+    std::unordered_map<std::string_view, const Value*, KeyedTextHash, std::equal_to<>> index_;
+};
+
+Result<void> write_record(const Value& value, const AvroRecord& record, Bytes& out, unsigned depth) {
+    const auto* members = value.get_if<ValueObject>();
+    if (!members) return mismatch();
+    MemberFinder finder(*members);
+    static const Value kAbsent = Value::null();
+    for (const AvroField& field : record.fields) {
+        const Value* member = finder.find(field.name);
+        if (auto written = encode_avro_datum(member ? *member : kAbsent, field.schema, out, depth + 1); !written) {
+            return forward_error(written);
+        }
+    }
+    return {};
+}
+
+Result<void> write_union(const Value& value, const AvroUnion& united, Bytes& out, unsigned depth) {
+    for (std::size_t i = 0; i < united.branches.size(); ++i) {
+        if (branch_fits(united.branches[i], value)) {
+            write_avro_long(static_cast<std::int64_t>(i), out);
+            return encode_avro_datum(value, united.branches[i], out, depth);
+        }
+    }
+    return fail("internal: no union branch fits the value");
+}
+
+void append_logical_type(std::string_view base, std::string_view logical_type, std::string& out) {
+    out += "{\"type\":\"";
+    out += base;
+    out += "\",\"logicalType\":\"";
+    out += logical_type;
+    out += '"';
+}
+
+void append_decimal_json(const AvroDecimal& decimal, std::string& out) {
+    append_logical_type("bytes", "decimal", out);
+    out += ",\"precision\":";
+    append_decimal(decimal.precision, out);
+    out += ",\"scale\":";
+    append_decimal(decimal.scale, out);
+    out += '}';
+}
+
+Result<void> append_record_json(const AvroRecord& record, std::string& out) {
+    out += "{\"type\":\"record\",\"name\":";
+    append_json_string(record.name, out);
+    out += ",\"fields\":[";
+    for (std::size_t i = 0; i < record.fields.size(); ++i) {
+        if (i > 0) out += ',';
+        out += "{\"name\":";
+        append_json_string(record.fields[i].name, out);
+        out += ",\"type\":";
+        if (auto written = write_avro_schema_json(record.fields[i].schema, out); !written) return written;
+        out += '}';
+    }
+    out += "]}";
+    return {};
+}
+
+Result<void> append_union_json(const AvroUnion& united, std::string& out) {
+    out += '[';
+    for (std::size_t i = 0; i < united.branches.size(); ++i) {
+        if (i > 0) out += ',';
+        if (auto written = write_avro_schema_json(united.branches[i], out); !written) return written;
+    }
+    out += ']';
+    return {};
+}
+
+}  // namespace
+
+void write_avro_long(std::int64_t value, Bytes& out) {
+    auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+    while (zigzag > 0x7F) {
+        out.push_back(static_cast<std::uint8_t>(zigzag | 0x80));
+        zigzag >>= 7;
+    }
+    out.push_back(static_cast<std::uint8_t>(zigzag));
+}
+
+void write_avro_bytes(std::string_view bytes, Bytes& out) {
+    write_avro_long(static_cast<std::int64_t>(bytes.size()), out);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+Result<void> write_avro_schema_json(const AvroSchema& schema, std::string& out) {
+    const std::size_t variant = schema.node.index();
+    if (variant < kAvroPrimitiveNames.size()) {
+        out += '"';
+        out += kAvroPrimitiveNames[variant];
+        out += '"';
+    } else if (const auto* decimal = schema.get_if<AvroDecimal>()) {
+        append_decimal_json(*decimal, out);
+    } else if (const auto* time = schema.get_if<AvroTime>()) {
+        append_logical_type(time_kind_base(time->kind), time_kind_logical_type(time->kind), out);
+        out += '}';
+    } else if (const auto* array = schema.get_if<AvroArray>()) {
+        out += "{\"type\":\"array\",\"items\":";
+        if (auto written = write_avro_schema_json(*array->items, out); !written) return written;
+        out += '}';
+    } else if (const auto* record = schema.get_if<AvroRecord>()) {
+        return append_record_json(*record, out);
+    } else if (const auto* united = schema.get_if<AvroUnion>()) {
+        return append_union_json(*united, out);
+    } else {
+        return fail("internal: schema kind not inferred on export");
+    }
+    return {};
+}
+
+Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, Bytes& out, unsigned depth) {
+    if (depth > kMaxAvroDepth) return fail("nesting too deep for Avro export");
+    if (schema.is<AvroNull>()) {
+        if (!value.is<NullValue>()) return mismatch();
+    } else if (schema.is<AvroBoolean>()) {
+        const auto* flag = value.get_if<BoolValue>();
+        if (!flag) return mismatch();
+        out.push_back(flag->value ? 1 : 0);
+    } else if (schema.is<AvroLong>()) {
+        const auto* number = value.get_if<NumberValue>();
+        if (!number) return mismatch();
+        return write_long(number->text, out);
+    } else if (schema.is<AvroDouble>()) {
+        if (const auto* number = value.get_if<NumberValue>()) return write_number_double(number->text, out);
+        if (!is_typed(value, "std/num")) return mismatch();
+        write_double(non_finite(value.get_if<TypedValue>()->literal), out);
+    } else if (schema.is<AvroBytes>()) {
+        if (!is_binary(value)) return mismatch();
+        const auto bytes = base64url_decode(value.get_if<TypedValue>()->literal);
+        if (!bytes) return fail("invalid base64url payload");
+        write_avro_bytes(*bytes, out);
+    } else if (schema.is<AvroString>()) {
+        if (const auto* text = value.get_if<StringValue>()) {
+            write_avro_bytes(text->text, out);
+        } else if (const auto* typed = value.get_if<TypedValue>()) {
+            write_avro_bytes(typed->literal, out);
+        } else {
+            return mismatch();
+        }
+    } else if (const auto* decimal = schema.get_if<AvroDecimal>()) {
+        const auto* number = value.get_if<NumberValue>();
+        if (!number) return mismatch();
+        return write_decimal(number->text, decimal->scale, out);
+    } else if (const auto* time = schema.get_if<AvroTime>()) {
+        return write_time(time->kind, value, out);
+    } else if (const auto* array = schema.get_if<AvroArray>()) {
+        return write_array(value, *array->items, out, depth);
+    } else if (const auto* record = schema.get_if<AvroRecord>()) {
+        return write_record(value, *record, out, depth);
+    } else if (const auto* united = schema.get_if<AvroUnion>()) {
+        return write_union(value, *united, out, depth);
+    } else {
+        return mismatch();
+    }
+    return {};
+}
+
+Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal) {
+    if (type_name == "date" && kind == TimeKind::Date) return parse_date_token(literal);
+    auto micros = time_micros(kind, type_name, literal);
+    if (!micros || !is_millis(kind)) return micros;
+    if (*micros % 1000 != 0) {
+        return fail("sub-millisecond value in a millis logical type: " + std::string(literal));
+    }
+    return *micros / 1000;
+}
+
+}  // namespace bezo

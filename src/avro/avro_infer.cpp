@@ -1,0 +1,319 @@
+#include "avro/avro_infer.hpp"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "avro/avro_encode.hpp"
+#include "avro/avro_tokens.hpp"
+#include "core/text.hpp"
+#include "schema_import/conventions.hpp"
+
+namespace bezo {
+namespace {
+
+// Objects up to this size are checked for repeated keys pair by pair.
+constexpr std::size_t kPairwiseObjectSize = 16;
+
+// A long holds 19 digits; a decimal that also holds longs keeps that many
+// before its point.
+constexpr std::uint64_t kLongDigits = 19;
+
+using NameIndex = std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>>;
+
+std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+AvroSchema union_of(AvroSchema first) {
+    AvroUnion united;
+    united.branches.push_back(std::move(first));
+    return AvroSchema{std::move(united)};
+}
+
+AvroSchema infer_number(std::string_view text) {
+    const std::string_view digits = text.substr(text.starts_with('-') ? 1 : 0);
+    if (is_ascii_digits(digits)) {
+        if (parse_decimal_i64(text, PlusSign::Refused)) return AvroSchema{AvroLong{}};
+        return AvroSchema{AvroDecimal{std::nullopt, 0, digits.size(), false}};
+    }
+    const auto token = parse_decimal_token(text);
+    if (!token) return AvroSchema{AvroDouble{}};
+    const std::uint64_t precision = std::max<std::uint64_t>(token->digits.size(), token->scale);
+    return AvroSchema{AvroDecimal{std::nullopt, token->scale, precision, is_double_exact(text, *token)}};
+}
+
+AvroSchema infer_typed(const TypedValue& typed) {
+    if (typed.library == "std/time") {
+        if (typed.type_name == "date") return AvroSchema{AvroTime{TimeKind::Date}};
+        if (typed.type_name == "time") return AvroSchema{AvroTime{TimeKind::TimeMicros}};
+        if (typed.type_name == "datetime") return AvroSchema{AvroTime{TimeKind::TimestampMicros}};
+        if (typed.type_name == "localdatetime") return AvroSchema{AvroTime{TimeKind::LocalTimestampMicros}};
+    }
+    if (typed.library == "std/enc" && typed.type_name == "bin") return AvroSchema{AvroBytes{}};
+    if (typed.library == "std/num") return AvroSchema{AvroDouble{}};
+    return AvroSchema{AvroString{}};
+}
+
+Result<AvroSchema> infer_array(const ValueArray& elements, unsigned depth) {
+    std::optional<AvroSchema> folded;
+    for (const Value& element : elements) {
+        auto schema = infer_avro_schema(element, depth + 1);
+        if (!schema) return forward_error(schema);
+        if (!folded) {
+            folded = std::move(*schema);
+        } else if (auto unified = unify_avro_schemas(*folded, std::move(*schema)); !unified) {
+            return forward_error(unified);
+        }
+    }
+    return avro_array_of(folded ? std::move(*folded) : AvroSchema{AvroNull{}});
+}
+
+// Whether a key already stands among the fields inferred before it.
+class SeenFieldNames {
+public:
+    explicit SeenFieldNames(std::size_t members) : hashed_(members > kPairwiseObjectSize) {
+        if (hashed_) names_.reserve(members);
+    }
+
+    bool repeats(std::string_view key, const std::vector<AvroField>& earlier) {
+        if (hashed_) return !names_.insert(key).second;
+        return std::ranges::any_of(earlier, [key](const AvroField& field) { return field.name == key; });
+    }
+
+private:
+    bool hashed_;
+    std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>> names_;
+};
+
+Result<AvroSchema> infer_record(const ValueObject& members, unsigned depth) {
+    AvroRecord record;
+    record.fields.reserve(members.size());
+    SeenFieldNames seen(members.size());
+    for (const ValueMember& member : members) {
+        if (!is_plain_identifier(member.key)) return fail("not a valid Avro field name: " + member.key);
+        if (seen.repeats(member.key, record.fields)) return fail("duplicate Avro field name: " + member.key);
+        auto schema = infer_avro_schema(member.value, depth + 1);
+        if (!schema) return forward_error(schema);
+        record.fields.push_back(AvroField{member.key, std::move(*schema)});
+    }
+    return AvroSchema{std::move(record)};
+}
+
+bool is_numeric(const AvroSchema& schema) {
+    return schema.is<AvroLong>() || schema.is<AvroDouble>() || schema.is<AvroDecimal>();
+}
+
+// Two different numeric schemas: a double where one side is a double, else
+// a decimal wide enough for both sides' digits before and after the point.
+Result<void> unify_numbers(AvroSchema& a, const AvroSchema& b) {
+    const auto* left = a.get_if<AvroDecimal>();
+    const auto* right = b.get_if<AvroDecimal>();
+    if (a.is<AvroDouble>() || b.is<AvroDouble>()) {
+        const AvroDecimal* decimal = left ? left : right;
+        if (decimal && !decimal->double_exact) {
+            return fail("cannot unify a non-finite number with an exact decimal (Avro has no exact superset)");
+        }
+        a = AvroSchema{AvroDouble{}};
+        return {};
+    }
+    AvroDecimal merged;
+    if (left && right) {
+        merged.scale = std::max(left->scale, right->scale);
+        merged.precision = std::max(left->precision - left->scale, right->precision - right->scale) + merged.scale;
+        merged.double_exact = left->double_exact && right->double_exact;
+    } else {
+        const AvroDecimal& decimal = left ? *left : *right;
+        merged.scale = decimal.scale;
+        merged.precision = std::max(kLongDigits, decimal.precision - decimal.scale) + decimal.scale;
+    }
+    a = AvroSchema{merged};
+    return {};
+}
+
+// The positions of the fields of `b` among the first fields of `a`, found
+// at the same position when the records agree in order, else by an index
+// built on first need.
+class FieldMatcher {
+public:
+    explicit FieldMatcher(const std::vector<AvroField>& fields) : fields_(fields), count_(fields.size()) {}
+
+    std::optional<std::size_t> find(std::size_t position, std::string_view name) {
+        if (position < count_ && fields_[position].name == name) return position;
+        if (index_.empty()) {
+            index_.reserve(count_);
+            for (std::size_t i = 0; i < count_; ++i) index_.emplace(fields_[i].name, i);
+        }
+        const auto found = index_.find(name);
+        if (found == index_.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    const std::vector<AvroField>& fields_;
+    std::size_t count_;
+    NameIndex index_;
+};
+
+// Fields of both records unify; a field of one only becomes nullable.
+Result<void> merge_records(AvroRecord& a, AvroRecord b) {
+    const std::size_t original = a.fields.size();
+    // Which fields of `a` met a field of `b`; left empty while every field
+    // of `b` has met the field of `a` at its own position.
+    std::vector<bool> met;
+    std::vector<AvroField> added;
+    FieldMatcher matcher(a.fields);
+    for (std::size_t j = 0; j < b.fields.size(); ++j) {
+        AvroField& field = b.fields[j];
+        const auto position = matcher.find(j, field.name);
+        if (met.empty() && position != j) {
+            met.assign(original, false);
+            std::fill_n(met.begin(), j, true);
+        }
+        if (!position) {
+            if (auto unified = unify_avro_schemas(field.schema, AvroSchema{AvroNull{}}); !unified) return unified;
+            added.push_back(std::move(field));
+            continue;
+        }
+        if (!met.empty()) met[*position] = true;
+        if (auto unified = unify_avro_schemas(a.fields[*position].schema, std::move(field.schema)); !unified) {
+            return unified;
+        }
+    }
+    for (std::size_t i = met.empty() ? b.fields.size() : 0; i < original; ++i) {
+        if (!met.empty() && met[i]) continue;
+        if (auto unified = unify_avro_schemas(a.fields[i].schema, AvroSchema{AvroNull{}}); !unified) return unified;
+    }
+    for (AvroField& field : added) a.fields.push_back(std::move(field));
+    a.name.clear();
+    return {};
+}
+
+}  // namespace
+
+Result<AvroSchema> infer_avro_schema(const Value& value, unsigned depth) {
+    if (depth > kMaxAvroDepth) return fail("nesting too deep for Avro export");
+    if (value.is<NullValue>()) return AvroSchema{AvroNull{}};
+    if (value.is<BoolValue>()) return AvroSchema{AvroBoolean{}};
+    if (value.is<StringValue>()) return AvroSchema{AvroString{}};
+    if (const auto* number = value.get_if<NumberValue>()) return infer_number(number->text);
+    if (const auto* typed = value.get_if<TypedValue>()) return infer_typed(*typed);
+    if (const auto* elements = value.get_if<ValueArray>()) return infer_array(*elements, depth);
+    return infer_record(*value.get_if<ValueObject>(), depth);
+}
+
+Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b) {
+    if (avro_schema_eq(a, b)) return {};
+    if (auto* united = a.get_if<AvroUnion>()) return union_add_branch(united->branches, std::move(b));
+    if (b.is<AvroUnion>() || a.is<AvroNull>()) {
+        a = union_of(std::move(a));
+        return union_add_branch(a.get_if<AvroUnion>()->branches, std::move(b));
+    }
+    if (b.is<AvroNull>()) {
+        a = union_of(std::move(a));
+        a.get_if<AvroUnion>()->branches.push_back(std::move(b));
+        return {};
+    }
+    if (is_numeric(a) && is_numeric(b)) return unify_numbers(a, b);
+    if (a.is<AvroTime>() && b.is<AvroTime>()) return fail("cannot unify different time logical types");
+    if (auto* array = a.get_if<AvroArray>(); array && b.is<AvroArray>()) {
+        return unify_avro_schemas(*array->items, std::move(*b.get_if<AvroArray>()->items));
+    }
+    if (auto* record = a.get_if<AvroRecord>(); record && b.is<AvroRecord>()) {
+        return merge_records(*record, std::move(*b.get_if<AvroRecord>()));
+    }
+    a = union_of(std::move(a));
+    a.get_if<AvroUnion>()->branches.push_back(std::move(b));
+    return {};
+}
+
+Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema schema) {
+    if (auto* incoming = schema.get_if<AvroUnion>()) {
+        for (AvroSchema& branch : incoming->branches) {
+            if (auto added = union_add_branch(branches, std::move(branch)); !added) return added;
+        }
+        return {};
+    }
+    auto same = std::ranges::find_if(branches, [&](const AvroSchema& branch) { return branch.same_variant(schema); });
+    if (same == branches.end() && is_numeric(schema)) same = std::ranges::find_if(branches, is_numeric);
+    if (same == branches.end()) {
+        branches.push_back(std::move(schema));
+        return {};
+    }
+    return unify_avro_schemas(*same, std::move(schema));
+}
+
+void normalise_avro_schema(AvroSchema& schema) {
+    if (const auto* decimal = schema.get_if<AvroDecimal>(); decimal && decimal->double_exact) {
+        schema = AvroSchema{AvroDouble{}};
+    } else if (auto* array = schema.get_if<AvroArray>()) {
+        normalise_avro_schema(*array->items);
+    } else if (auto* map = schema.get_if<AvroMap>()) {
+        normalise_avro_schema(*map->values);
+    } else if (auto* record = schema.get_if<AvroRecord>()) {
+        for (AvroField& field : record->fields) normalise_avro_schema(field.schema);
+    } else if (auto* united = schema.get_if<AvroUnion>()) {
+        for (AvroSchema& branch : united->branches) normalise_avro_schema(branch);
+    }
+}
+
+Result<void> check_avro_unions(const AvroSchema& schema) {
+    if (const auto* array = schema.get_if<AvroArray>()) return check_avro_unions(*array->items);
+    if (const auto* map = schema.get_if<AvroMap>()) return check_avro_unions(*map->values);
+    if (const auto* record = schema.get_if<AvroRecord>()) {
+        for (const AvroField& field : record->fields) {
+            if (auto checked = check_avro_unions(field.schema); !checked) return checked;
+        }
+    }
+    const auto* united = schema.get_if<AvroUnion>();
+    if (!united) return {};
+    const auto& branches = united->branches;
+    for (std::size_t i = 0; i < branches.size(); ++i) {
+        const std::string_view type = avro_branch_type(branches[i]);
+        for (std::size_t j = 0; j < i && !type.empty(); ++j) {
+            if (avro_branch_type(branches[j]) == type) {
+                return fail("an Avro union cannot hold two " + std::string(type) + " branches");
+            }
+        }
+        if (auto checked = check_avro_unions(branches[i]); !checked) return checked;
+    }
+    return {};
+}
+
+AvroRecordNames::AvroRecordNames() {
+    for (const std::string_view primitive : kAvroPrimitiveNames) used_.emplace(primitive);
+}
+
+std::string AvroRecordNames::take(std::string_view base) {
+    std::string candidate(base);
+    if (used_.contains(candidate)) {
+        // Suffixes below the one remembered for this base are all taken, and
+        // names once taken stay taken.
+        auto [next, _] = next_suffix_.try_emplace(candidate, 2);
+        do {
+            candidate.assign(base).append("_");
+            append_decimal(next->second++, candidate);
+        } while (used_.contains(candidate));
+    }
+    used_.insert(candidate);
+    return candidate;
+}
+
+void name_avro_records(AvroSchema& schema, std::string_view base, AvroRecordNames& names) {
+    AvroSchema* node = &schema;
+    while (true) {
+        if (auto* array = node->get_if<AvroArray>()) {
+            node = array->items.get();
+        } else if (auto* map = node->get_if<AvroMap>()) {
+            node = map->values.get();
+        } else {
+            break;
+        }
+    }
+    if (auto* united = node->get_if<AvroUnion>()) {
+        for (AvroSchema& branch : united->branches) name_avro_records(branch, base, names);
+    } else if (auto* record = node->get_if<AvroRecord>()) {
+        record->name = names.take(base);
+        for (AvroField& field : record->fields) name_avro_records(field.schema, field.name, names);
+    }
+}
+
+}  // namespace bezo

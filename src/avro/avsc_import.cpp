@@ -1,0 +1,213 @@
+#include "avro/avsc_import.hpp"
+
+#include <optional>
+
+#include "avro/avsc_model.hpp"
+#include "core/text.hpp"
+#include "core/utf8.hpp"
+#include "interchange/json_reader.hpp"
+#include "schema_import/conventions.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr std::string_view kFloatWithNonFinite = "float|std/num/inf|std/num/nan";
+
+std::string join_path(std::string_view prefix, std::string_view separator, std::string_view name) {
+    std::string path;
+    path.reserve(prefix.size() + separator.size() + name.size());
+    path.append(prefix).append(separator).append(name);
+    return path;
+}
+
+// The std/time type that carries a date or time logical type.
+std::string_view time_type_name(TimeKind kind) {
+    switch (kind) {
+        case TimeKind::Date: return "std/time/date";
+        case TimeKind::TimeMillis:
+        case TimeKind::TimeMicros: return "std/time/time";
+        case TimeKind::TimestampMillis:
+        case TimeKind::TimestampMicros: return "std/time/datetime";
+        case TimeKind::LocalTimestampMillis:
+        case TimeKind::LocalTimestampMicros: return "std/time/localdatetime";
+    }
+    return {};
+}
+
+// The entry type of a map annotation for the map's value type; none for
+// value types a map annotation cannot name.
+std::optional<std::string_view> map_entry_type(const AvroSchema& values) {
+    if (values.is<AvroBoolean>()) return "bool";
+    if (values.is<AvroInt>() || values.is<AvroLong>()) return "int";
+    if (values.is<AvroFloat>() || values.is<AvroDouble>()) return "float";
+    if (values.is<AvroString>()) return "str";
+    return std::nullopt;
+}
+
+// The body of one import: schema and note lines, and the type libraries
+// they use.
+class AvscWriter {
+public:
+    explicit AvscWriter(ImportBudget& budget) : budget_(budget) {}
+
+    std::string body;
+    LibrarySet libraries;
+
+    // The lines of one record's fields; `prefix` is "" for the root record
+    // and "/key/key..." below it.
+    Result<void> write_fields(const std::vector<AvroField>& fields, std::string_view prefix, unsigned depth) {
+        if (depth > kMaxAvscRecordDepth) return std::unexpected(Error::Other("record nesting too deep"));
+        for (const AvroField& field : fields) {
+            const auto key = property_key(field.name);
+            if (!key) {
+                note_unrepresentable(field.name);
+                continue;
+            }
+            const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
+            if (const auto* record = field.schema.get_if<AvroRecord>()) {
+                auto written = write_fields(record->fields, join_path(prefix, "/", *key), depth + 1);
+                if (!written) return written;
+            } else if (const auto* array = field.schema.get_if<AvroArray>()) {
+                write_array(*array->items, prefix, *key, location);
+            } else if (const auto* map = field.schema.get_if<AvroMap>()) {
+                write_map(*map->values, prefix.empty() ? *key : join_path(prefix, "::", *key), location);
+            } else if (!write_field(field.schema, prefix.empty() ? *key : join_path(prefix, "::", *key))) {
+                const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
+                avro_note_dropped(
+                    body, (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
+            }
+        }
+        return budget_.charge_output(body.size());
+    }
+
+private:
+    void note_unrepresentable(std::string_view name) {
+        avro_note_dropped(body, "unrepresentable field name: " + name_debug_form(name));
+    }
+
+    // The type line of a field (if any), then "path=". False, with nothing
+    // written, when the type has no annotation.
+    bool write_field(const AvroSchema& schema, std::string_view path) {
+        const auto line = type_line(schema);
+        if (!line) return false;
+        if (!line->empty()) body.append(*line).append("\n");
+        body.append(path).append("=\n");
+        return true;
+    }
+
+    void write_array(const AvroSchema& items, std::string_view prefix, std::string_view key,
+                     std::string_view location) {
+        const auto* record = items.get_if<AvroRecord>();
+        if (!record) {
+            if (!write_field(items, join_path(prefix, "/@", key) + ";")) {
+                avro_note_dropped(body, "array element type at " + std::string(location) + " has no bezo spelling");
+            }
+            return;
+        }
+        body.append("[").append(prefix).append("/@").append(key).append("]\n");
+        for (const AvroField& field : record->fields) {
+            const auto item_key = property_key(field.name);
+            if (!item_key) {
+                note_unrepresentable(field.name);
+            } else if (!write_field(field.schema, *item_key)) {
+                avro_note_dropped(body, "non-scalar element field " + field.name + " at " + std::string(location));
+            }
+        }
+        body += "[]\n";
+    }
+
+    void write_map(const AvroSchema& values, std::string_view path, std::string_view location) {
+        const auto entry = map_entry_type(values);
+        if (!entry) {
+            avro_note_dropped(body, "map value type at " + std::string(location) + " has no bezo spelling");
+            return;
+        }
+        body.append("!map<").append(*entry).append(">\n").append(path).append("=\n");
+    }
+
+    // The annotation line of a field type: "" for a string (no line), none
+    // for a type no annotation names.
+    std::optional<std::string> type_line(const AvroSchema& schema) {
+        if (schema.is<AvroString>()) return std::string();
+        if (const auto* fixed = schema.get_if<AvroFixed>()) {
+            avro_note_dropped(body, "fixed size " + decimal_text(fixed->size) + " (length is not enforced)");
+        }
+        if (schema.is<AvroBytes>() || schema.is<AvroFixed>()) {
+            libraries.emplace("std/enc");
+            return std::string("&bin");
+        }
+        if (const auto* time = schema.get_if<AvroTime>()) {
+            libraries.emplace("std/time");
+            const std::string_view type = time_type_name(time->kind);
+            return "&" + std::string(type.substr(type.rfind('/') + 1));
+        }
+        if (const auto* united = schema.get_if<AvroUnion>()) {
+            // No value fits a union without branches, and "!" alone is no annotation.
+            if (united->branches.empty()) return std::nullopt;
+            std::string line = "!";
+            for (std::size_t i = 0; i < united->branches.size(); ++i) {
+                const auto name = scalar_type_name(united->branches[i]);
+                if (!name) return std::nullopt;
+                if (i > 0) line += '|';
+                line += *name;
+            }
+            return line;
+        }
+        const auto name = scalar_type_name(schema);
+        if (!name) return std::nullopt;
+        return "!" + *name;
+    }
+
+    // The type of one scalar inside an annotation; none for arrays, maps,
+    // records and unions.
+    std::optional<std::string> scalar_type_name(const AvroSchema& schema) {
+        if (schema.is<AvroNull>()) return "null";
+        if (schema.is<AvroBoolean>()) return "bool";
+        if (schema.is<AvroString>()) return "str";
+        if (schema.is<AvroInt>()) return "int[-2147483648,2147483647]";
+        if (schema.is<AvroLong>()) return "int[-9223372036854775808,9223372036854775807]";
+        if (schema.is<AvroFloat>() || schema.is<AvroDouble>()) return library_type("std/num", kFloatWithNonFinite);
+        if (schema.is<AvroBytes>() || schema.is<AvroFixed>()) return library_type("std/enc", "std/enc/bin");
+        if (const auto* decimal = schema.get_if<AvroDecimal>()) return decimal->scale == 0 ? "int" : "float";
+        if (const auto* time = schema.get_if<AvroTime>()) return library_type("std/time", time_type_name(time->kind));
+        if (const auto* enumeration = schema.get_if<AvroEnum>()) return enum_type(*enumeration);
+        return std::nullopt;
+    }
+
+    std::string library_type(std::string_view library, std::string_view type) {
+        libraries.emplace(library);
+        return std::string(type);
+    }
+
+    static std::string enum_type(const AvroEnum& enumeration) {
+        if (enumeration.symbols.empty()) return "str";
+        std::string type = "str{";
+        for (std::size_t i = 0; i < enumeration.symbols.size(); ++i) {
+            if (i > 0) type += ',';
+            type += enumeration.symbols[i];
+        }
+        type += '}';
+        return type;
+    }
+
+    ImportBudget& budget_;
+};
+
+}  // namespace
+
+Result<std::string> import_avsc(std::string_view text, std::string_view name) {
+    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    auto document = parse_json_document(text);
+    if (!document) return forward_error(document);
+    ImportBudget budget;
+    AvscRegistry registry(budget);
+    auto schema = avsc_to_schema_model(*document, registry);
+    if (!schema) return forward_error(schema);
+    const auto* root = schema->get_if<AvroRecord>();
+    if (!root) return std::unexpected(Error::Other("the root Avro schema must be a record"));
+    AvscWriter writer(budget);
+    if (auto written = writer.write_fields(root->fields, "", 0); !written) return forward_error(written);
+    return assemble_imported_schema(name, writer.libraries, writer.body);
+}
+
+}  // namespace bezo

@@ -1,0 +1,230 @@
+#include "avro/avsc_model.hpp"
+
+#include "core/text.hpp"
+#include "schema_import/jsonschema_context.hpp"
+
+namespace bezo {
+namespace {
+
+std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
+
+Result<std::string_view> named_schema_name(const Value& object) {
+    const std::string* name = find_string_member(object, "name");
+    if (!name) return fail("named schema without a name");
+    return *name;
+}
+
+// A JSON number that is an unsigned integer of 64 bits, optionally after
+// "+"; none for any other number.
+std::optional<std::uint64_t> unsigned_number(const NumberValue& number) {
+    std::string_view text = number.text;
+    if (text.starts_with('+')) text.remove_prefix(1);
+    return parse_ascii_unsigned(text);
+}
+
+Result<std::uint64_t> decimal_scale(const Value& object) {
+    const Value* scale = find_member(object, "scale");
+    if (!scale) return 0;
+    const auto* number = scale->get_if<NumberValue>();
+    if (!number) return fail("bad decimal scale");
+    const auto digits = unsigned_number(*number);
+    if (!digits) return fail("bad decimal scale: " + number->text);
+    return *digits;
+}
+
+// The nodes, fields and symbols of a schema, and the bytes of its names and
+// symbols: what a copy of it creates.
+void measure(const AvroSchema& schema, std::uint64_t& steps, std::size_t& bytes) {
+    ++steps;
+    if (const auto* array = schema.get_if<AvroArray>()) {
+        measure(*array->items, steps, bytes);
+    } else if (const auto* map = schema.get_if<AvroMap>()) {
+        measure(*map->values, steps, bytes);
+    } else if (const auto* enumeration = schema.get_if<AvroEnum>()) {
+        steps += enumeration->symbols.size();
+        for (const std::string& symbol : enumeration->symbols) bytes += symbol.size();
+    } else if (const auto* record = schema.get_if<AvroRecord>()) {
+        steps += record->fields.size();
+        bytes += record->name.size();
+        for (const AvroField& field : record->fields) {
+            bytes += field.name.size();
+            measure(field.schema, steps, bytes);
+        }
+    } else if (const auto* united = schema.get_if<AvroUnion>()) {
+        for (const AvroSchema& branch : united->branches) measure(branch, steps, bytes);
+    }
+}
+
+// Symbols are Avro names, each once: they are written between the braces of
+// a set constraint, where a line break, comma or brace would change it.
+Result<AvroSchema> convert_enum(const Value& object) {
+    const Value* listed = find_member(object, "symbols");
+    const auto* symbols = listed ? listed->get_if<ValueArray>() : nullptr;
+    if (!symbols) return fail("enum schema without symbols");
+    AvroEnum enumeration;
+    TextSet seen;
+    for (const Value& symbol : *symbols) {
+        const auto* text = symbol.get_if<StringValue>();
+        if (!text) return fail("enum symbol is not a string");
+        if (!is_plain_identifier(text->text)) return fail("invalid Avro enum symbol: " + name_debug_form(text->text));
+        if (!seen.insert(text->text).second) return fail("duplicate Avro enum symbol: " + name_debug_form(text->text));
+        enumeration.symbols.push_back(text->text);
+    }
+    return AvroSchema{std::move(enumeration)};
+}
+
+Result<AvroSchema> convert_fixed(const Value& object, const std::string* logical_type) {
+    const Value* size_member = find_member(object, "size");
+    const auto* size_number = size_member ? size_member->get_if<NumberValue>() : nullptr;
+    if (!size_number) return fail("fixed schema without size");
+    const auto size = unsigned_number(*size_number);
+    if (!size) return fail("bad fixed size: " + size_number->text);
+    if (!logical_type || *logical_type != "decimal") return AvroSchema{AvroFixed{*size}};
+    auto scale = decimal_scale(object);
+    if (!scale) return forward_error(scale);
+    return AvroSchema{AvroDecimal{*size, *scale, 0, false}};
+}
+
+class AvscConverter {
+public:
+    explicit AvscConverter(AvscRegistry& registry) : registry_(registry) {}
+
+    Result<AvroSchema> convert(const Value& value) {
+        if (const auto* text = value.get_if<StringValue>()) return convert_name(text->text);
+        if (const auto* branches = value.get_if<ValueArray>()) return convert_union(*branches);
+        const Value* schema = &value;
+        while (schema->is<ValueObject>()) {
+            const Value* type = find_member(*schema, "type");
+            if (!type) return fail("schema object without a type");
+            if (const auto* word = type->get_if<StringValue>()) return convert_typed(*schema, word->text);
+            if (const auto* branches = type->get_if<ValueArray>()) return convert_union(*branches);
+            schema = type;
+        }
+        return fail("unsupported schema JSON shape");
+    }
+
+private:
+    // A primitive name, or the name of a type completed before.
+    Result<AvroSchema> convert_name(std::string_view name) {
+        if (auto primitive = avro_primitive(name)) return std::move(*primitive);
+        auto copy = registry_.copy_of(name);
+        if (!copy) return forward_error(copy);
+        if (!*copy) return fail("unresolved (or recursive) type reference: " + std::string(name));
+        return std::move(**copy);
+    }
+
+    Result<AvroSchema> convert_union(const ValueArray& branches) {
+        AvroUnion united;
+        for (const Value& branch : branches) {
+            auto converted = convert(branch);
+            if (!converted) return forward_error(converted);
+            united.branches.push_back(std::move(*converted));
+        }
+        return AvroSchema{std::move(united)};
+    }
+
+    // The schema of the child member `key` ("items" or "values"); fails
+    // with `missing` when there is none.
+    Result<AvroSchema> convert_member(const Value& object, std::string_view key, std::string_view missing) {
+        const Value* child = find_member(object, key);
+        if (!child) return fail(std::string(missing));
+        return convert(*child);
+    }
+
+    Result<AvroSchema> convert_typed(const Value& object, std::string_view type) {
+        const std::string* logical_type = find_string_member(object, "logicalType");
+        if (logical_type && (type == "int" || type == "long")) {
+            if (const auto kind = time_kind_of(type, *logical_type)) return AvroSchema{AvroTime{*kind}};
+        }
+        if (type == "bytes" && logical_type && *logical_type == "decimal") {
+            auto scale = decimal_scale(object);
+            if (!scale) return forward_error(scale);
+            return AvroSchema{AvroDecimal{std::nullopt, *scale, 0, false}};
+        }
+        if (type == "array" || type == "map") {
+            auto child = type == "array" ? convert_member(object, "items", "array schema without items")
+                                         : convert_member(object, "values", "map schema without values");
+            if (!child) return forward_error(child);
+            return type == "array" ? avro_array_of(std::move(*child)) : avro_map_of(std::move(*child));
+        }
+        if (type == "enum" || type == "fixed" || type == "record" || type == "error") {
+            return convert_named(object, type, logical_type);
+        }
+        return convert_name(type);
+    }
+
+    // An enum, fixed or record, registered under its name once complete.
+    Result<AvroSchema> convert_named(const Value& object, std::string_view type, const std::string* logical_type) {
+        auto named = type == "enum"    ? convert_enum(object)
+                     : type == "fixed" ? convert_fixed(object, logical_type)
+                                       : convert_record(object);
+        if (!named) return named;
+        auto name = named_schema_name(object);
+        if (!name) return forward_error(name);
+        if (auto added = registry_.add(*name, find_string_member(object, "namespace"), *named); !added) {
+            return forward_error(added);
+        }
+        return named;
+    }
+
+    Result<AvroSchema> convert_record(const Value& object) {
+        const Value* listed = find_member(object, "fields");
+        const auto* fields = listed ? listed->get_if<ValueArray>() : nullptr;
+        if (!fields) return fail("record schema without fields");
+        AvroRecord record;
+        for (const Value& field : *fields) {
+            if (!field.is<ValueObject>()) return fail("record field is not an object");
+            const Value* type = find_member(field, "type");
+            const std::string* name = find_string_member(field, "name");
+            if (!type || !name) return fail("record field without name/type");
+            auto schema = convert(*type);
+            if (!schema) return forward_error(schema);
+            record.fields.push_back(AvroField{*name, std::move(*schema)});
+        }
+        auto name = named_schema_name(object);
+        if (!name) return forward_error(name);
+        record.name = *name;
+        return AvroSchema{std::move(record)};
+    }
+
+    AvscRegistry& registry_;
+};
+
+}  // namespace
+
+Result<void> AvscRegistry::charge(std::uint64_t steps, std::size_t bytes) {
+    for (std::uint64_t i = 0; i < steps; ++i) {
+        if (auto charged = budget_.charge_step(); !charged) return charged;
+    }
+    copied_bytes_ += bytes;
+    return budget_.charge_output(copied_bytes_);
+}
+
+Result<void> AvscRegistry::add(std::string_view name, const std::string* space, const AvroSchema& schema) {
+    std::string qualified = space ? *space + "." + std::string(name) : std::string();
+    const bool new_qualified = space && !positions_.contains(qualified);
+    const bool new_name = !positions_.contains(name);
+    if (!new_qualified && !new_name) return {};
+    Entry entry{AvroSchema{AvroNull{}}, 0, 0};
+    measure(schema, entry.steps, entry.bytes);
+    if (auto charged = charge(entry.steps, entry.bytes); !charged) return charged;
+    entry.schema = clone_avro_schema(schema);
+    if (new_qualified) positions_.emplace(std::move(qualified), entries_.size());
+    if (new_name) positions_.emplace(std::string(name), entries_.size());
+    entries_.push_back(std::move(entry));
+    return {};
+}
+
+Result<std::optional<AvroSchema>> AvscRegistry::copy_of(std::string_view name) {
+    const auto found = positions_.find(name);
+    if (found == positions_.end()) return std::nullopt;
+    const Entry& entry = entries_[found->second];
+    if (auto charged = charge(entry.steps, entry.bytes); !charged) return forward_error(charged);
+    return clone_avro_schema(entry.schema);
+}
+
+Result<AvroSchema> avsc_to_schema_model(const Value& value, AvscRegistry& registry) {
+    return AvscConverter(registry).convert(value);
+}
+
+}  // namespace bezo

@@ -1,0 +1,53 @@
+// An Avro schema JSON value read into the Avro schema model, with its named
+// types resolved by copying.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "avro/avro_schema.hpp"
+#include "core/error.hpp"
+#include "core/hash.hpp"
+#include "interchange/value.hpp"
+#include "schema_import/conventions.hpp"
+
+namespace bezo {
+
+// The named types of one import, in the order they were completed. A name
+// keeps the first type registered under it. Every copy of a type, into the
+// registry or at a reference, is charged to the import's budget: nodes,
+// fields and symbols as steps, names and symbols as output bytes.
+class AvscRegistry {
+public:
+    explicit AvscRegistry(ImportBudget& budget) : budget_(budget) {}
+
+    // Registers a completed type under "namespace.name" (when a namespace
+    // is given) and under its name.
+    [[nodiscard]] Result<void> add(std::string_view name, const std::string* space, const AvroSchema& schema);
+    // A copy of the type registered under `name`; none when there is none.
+    [[nodiscard]] Result<std::optional<AvroSchema>> copy_of(std::string_view name);
+
+private:
+    struct Entry {
+        AvroSchema schema;
+        std::uint64_t steps;  // nodes, fields and symbols in the schema
+        std::size_t bytes;    // bytes of its names and symbols
+    };
+
+    [[nodiscard]] Result<void> charge(std::uint64_t steps, std::size_t bytes);
+
+    ImportBudget& budget_;
+    std::size_t copied_bytes_ = 0;
+    std::vector<Entry> entries_;
+    TextMap<std::size_t> positions_;
+};
+
+// The schema one JSON value stands for. A type is registered once complete,
+// so it can name only the types completed before it.
+[[nodiscard]] Result<AvroSchema> avsc_to_schema_model(const Value& value, AvscRegistry& registry);
+
+}  // namespace bezo

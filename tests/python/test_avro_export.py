@@ -1,0 +1,143 @@
+"""Avro out through the module: export_to("avro"), checked byte for byte and read back by the avro library."""
+import base64
+import datetime
+import decimal
+import io
+import json
+import warnings
+
+import avro.datafile
+import avro.io
+import pytest
+
+import bezo
+
+MARKER = b"bezo.avro.sync!!"
+
+
+def export(*lines):
+    return bezo.export_to("avro", ".!nezo\n" + "".join(line + "\n" for line in lines))
+
+
+def read_back(*lines):
+    """The writer schema and the one datum, as the avro library reads them."""
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # it reads local-timestamp-micros as a plain long, and says so
+        reader = avro.datafile.DataFileReader(io.BytesIO(export(*lines)), avro.io.DatumReader())
+        (datum,) = list(reader)
+    return json.loads(reader.meta["avro.schema"]), datum
+
+
+def refusal(*lines):
+    with pytest.raises(bezo.BezoError) as caught:
+        export(*lines)
+    return str(caught.value)
+
+
+def b64(data):
+    return base64.urlsafe_b64encode(data).decode().rstrip("=")
+
+
+def embedded(value_json):
+    return "!std/enc/json'j=" + b64(value_json.encode())
+
+
+def header(schema_json):
+    schema = schema_json.encode()
+    length = bytes([len(schema) * 2]) if len(schema) < 64 else bytes([(len(schema) * 2) & 0x7F | 0x80,
+                                                                         len(schema) * 2 >> 7])
+    return b"Obj\x01\x04\x16avro.schema" + length + schema + b"\x14avro.codec\x08null\x00" + MARKER
+
+
+def test_exact_files():
+    empty = export()
+    assert empty == header('{"type":"record","name":"root","fields":[]}') + b"\x02\x00" + MARKER
+    assert empty[17] == 0x56
+    one = export("!int'a=1")
+    assert one[17:19] == b"\x8a\x01"
+    assert one == header('{"type":"record","name":"root","fields":[{"name":"a","type":"long"}]}') + \
+        b"\x02\x02\x02" + MARKER
+    assert one.count(MARKER) == 2
+
+
+@pytest.mark.parametrize("lines, fields, datum", [
+    (["!int'n=-9223372036854775808", "!int'big=123456789012345678901", "!float'f=2.5", "!float'x=1.10"],
+     [{"name": "n", "type": "long"},
+      {"name": "big", "type": {"type": "bytes", "logicalType": "decimal", "precision": 21, "scale": 0}},
+      {"name": "f", "type": "double"}, {"name": "x", "type": "double"}],
+     {"n": -9223372036854775808, "big": decimal.Decimal(123456789012345678901), "f": 2.5, "x": 1.1}),
+    (["!float'pi=3.14159265358979323846", "!str's=é", "!std/enc/bin'b=AAEC_w", "!bool't=true", "!null'z=",
+      "!std/enc/xml'x=PGEvPg", "!text'm=a|:|b"],
+     [{"name": "pi", "type": {"type": "bytes", "logicalType": "decimal", "precision": 21, "scale": 20}},
+      {"name": "s", "type": "string"}, {"name": "b", "type": "bytes"}, {"name": "t", "type": "boolean"},
+      {"name": "z", "type": "null"}, {"name": "x", "type": "string"}, {"name": "m", "type": "string"}],
+     {"pi": decimal.Decimal("3.14159265358979323846"), "s": "é", "b": b"\x00\x01\x02\xff", "t": True, "z": None,
+      "x": "PGEvPg", "m": "a\nb"}),
+    (["!std/time/date'd=2024-02-29", "!std/time/time't=12:00:00.25", "!std/time/datetime'ts=2024-01-02T03:04:05+01:00",
+      "!std/time/localdatetime'l=1970-01-01T00:00:01"],
+     [{"name": "d", "type": {"type": "int", "logicalType": "date"}},
+      {"name": "t", "type": {"type": "long", "logicalType": "time-micros"}},
+      {"name": "ts", "type": {"type": "long", "logicalType": "timestamp-micros"}},
+      {"name": "l", "type": {"type": "long", "logicalType": "local-timestamp-micros"}}],
+     {"d": datetime.date(2024, 2, 29), "t": datetime.time(12, 0, 0, 250000),
+      "ts": datetime.datetime(2024, 1, 2, 2, 4, 5, tzinfo=datetime.timezone.utc), "l": 1_000_000}),
+    (["!int'@rows/0/a=1", "!str'@rows/1/b=x", "!int'@rows/1/a=2", "!int'@v/0=1", "!null'@v/1=", "!null'@w/0=",
+      "!float'@w/1=0.5", embedded("[]")],
+     [{"name": "rows", "type": {"type": "array", "items": {"type": "record", "name": "rows", "fields": [
+         {"name": "a", "type": "long"}, {"name": "b", "type": ["string", "null"]}]}}},
+      {"name": "v", "type": {"type": "array", "items": ["long", "null"]}},
+      {"name": "w", "type": {"type": "array", "items": ["null", "double"]}},
+      {"name": "j", "type": {"type": "array", "items": "null"}}],
+     {"rows": [{"a": 1, "b": None}, {"a": 2, "b": "x"}], "v": [1, None], "w": [None, 0.5], "j": []}),
+    (["!int'string/a=1", "!int'root/b=2", "!int'@x/0/x/c=3", "!int'y/x/d=4"],
+     [{"name": "string", "type": {"type": "record", "name": "string_2", "fields": [{"name": "a", "type": "long"}]}},
+      {"name": "root", "type": {"type": "record", "name": "root_2", "fields": [{"name": "b", "type": "long"}]}},
+      {"name": "x", "type": {"type": "array", "items": {"type": "record", "name": "x", "fields": [
+          {"name": "x", "type": {"type": "record", "name": "x_2", "fields": [{"name": "c", "type": "long"}]}}]}}},
+      {"name": "y", "type": {"type": "record", "name": "y", "fields": [
+          {"name": "x", "type": {"type": "record", "name": "x_3", "fields": [{"name": "d", "type": "long"}]}}]}}],
+     {"string": {"a": 1}, "root": {"b": 2}, "x": [{"x": {"c": 3}}], "y": {"x": {"d": 4}}}),
+    (["!int'@a/0=1", "!std/num/inf'@a/1=inf", "!std/enc/bin'@b/0=AA", "!float'@b/1=0.5", "!int'@c/0=1",
+      "!std/time/date'@c/1=1970-01-02", "!int'@d/0=1", "!str'@d/1=a", "!null'@d/2="],
+     [{"name": "a", "type": {"type": "array", "items": "double"}},
+      {"name": "b", "type": {"type": "array", "items": ["bytes", "double"]}},
+      {"name": "c", "type": {"type": "array", "items": ["long", {"type": "int", "logicalType": "date"}]}},
+      {"name": "d", "type": {"type": "array", "items": ["long", "string", "null"]}}],
+     {"a": [1.0, float("inf")], "b": [b"\x00", 0.5], "c": [1, datetime.date(1970, 1, 2)], "d": [1, "a", None]}),
+])
+def test_the_avro_library_reads_back(lines, fields, datum):
+    schema, value = read_back(*lines)
+    assert schema == {"type": "record", "name": "root", "fields": fields}
+    assert value == datum
+
+
+@pytest.mark.parametrize("lines, message", [
+    (["x=1"], "not a canonical line: x=1"),
+    ([embedded('{"a-b":1}')], "not a valid Avro field name: a-b"),
+    ([embedded('{"a":1,"a":2}')], "duplicate Avro field name: a"),
+    ([embedded("[" * 512 + "1" + "]" * 512)], "nesting too deep for Avro export"),
+    (["!std/num/nan'@v/0=nan", "!float'@v/1=3.14159265358979323846"],
+     "cannot unify a non-finite number with an exact decimal (Avro has no exact superset)"),
+    (["!std/time/date'@v/0=2024-01-02", "!std/time/datetime'@v/1=2024-01-02T00:00:00Z"],
+     "cannot unify different time logical types"),
+    (["!int'@v/0=1", "!std/time/datetime'@v/1=2024-01-02T00:00:00Z"], "an Avro union cannot hold two long branches"),
+    (["!std/enc/bin'@v/0=AA", "!float'@v/1=3.14159265358979323846"], "an Avro union cannot hold two bytes branches"),
+    (["!float'x=1e999999999999"], "cannot represent 1e999999999999 exactly as an Avro double"),
+    (["!int'@v/0=9007199254740993", "!std/num/inf'@v/1=inf"],
+     "cannot represent 9007199254740993 exactly as an Avro double"),
+    (["!std/time/date'd=2024-02-30"], "invalid date token: 2024-02-30"),
+    (["!std/time/time't=24:00:00"], "invalid time token: 24:00:00"),
+    (["!std/time/time't=12:00:00.1234567"],
+     "sub-microsecond fraction cannot ride an Avro time logical type: 12:00:00.1234567"),
+    (["!std/time/datetime't=2024-01-02T00:00:00"], "invalid datetime token: 2024-01-02T00:00:00"),
+    (["!std/time/date'@v/0=2024-01-02", "!std/time/zone'@v/1=UTC"],
+     "std/time/zone does not fit this Avro time logical type"),
+])
+def test_refusals(lines, message):
+    assert refusal(*lines) == message
+
+
+def test_depth_512_is_written():
+    # Too deep for the avro library's own recursion; the datum is 511 one-element blocks around the long 1.
+    data = export(embedded("[" * 511 + "1" + "]" * 511))
+    assert data.endswith(b"\x02" * 511 + b"\x02" + b"\x00" * 511 + MARKER)
