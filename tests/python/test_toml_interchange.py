@@ -126,6 +126,7 @@ def test_export_of_scalars(line, written):
     ("!std/num/inf'v=huge", "invalid std/num marker: huge"),
     ("!std/enc/json'v=" + b64('{"a": [1, null]}'), "TOML cannot represent null"),
     ("!std/enc/json'v=" + b64('{"a": 1, "a": 2}'), "TOML cannot represent the repeated key a"),
+    ("!std/enc/json'v=" + b64('{"a": 1, "a": [{"b": null}]}'), "TOML cannot represent null"),
 ])
 def test_export_refusals(line, message):
     refused(lambda: bezo.export_to("toml", canonical(line)), message)
