@@ -128,17 +128,20 @@ template <class Items, class AppendItem>
     return {};
 }
 
+// A table's keys are checked once its values are converted, so a value
+// TOML cannot hold is reported before a key repeated around it.
 [[nodiscard]] Result<void> append_inline_table(const ValueObject& members, std::string& out) {
-    if (auto unique = check_unique_keys(members); !unique) return unique;
     if (members.empty()) {
         out += "{}";
         return {};
     }
-    return append_inline_sequence(members, "{ ", " }", out, [&out](const ValueMember& member) {
+    auto appended = append_inline_sequence(members, "{ ", " }", out, [&out](const ValueMember& member) {
         append_key(member.key, out);
         out += " = ";
         return append_inline(member.value, out);
     });
+    if (!appended) return appended;
+    return check_unique_keys(members);
 }
 
 Result<void> append_inline(const Value& value, std::string& out) {
@@ -180,7 +183,6 @@ public:
 
 private:
     [[nodiscard]] Result<void> write_table(const ValueObject& members, const std::string& path, std::size_t section) {
-        if (auto unique = check_unique_keys(members); !unique) return unique;
         for (const ValueMember& member : members) {
             if (is_table(member.value)) {
                 std::string child = child_path(path, member.key);
@@ -200,7 +202,7 @@ private:
                 out += '\n';
             }
         }
-        return {};
+        return check_unique_keys(members);
     }
 
     static std::string child_path(const std::string& path, std::string_view key) {

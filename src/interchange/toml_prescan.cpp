@@ -21,6 +21,8 @@ public:
     explicit TomlPrescan(std::string_view text) : text_(text) {}
 
     [[nodiscard]] Result<void> run() {
+        // The library skips a byte-order mark at the start; it is no key.
+        if (text_.starts_with("\xEF\xBB\xBF")) pos_ = line_start_ = 3;
         while (skip_blanks(), !at_end()) {
             char c = peek();
             if (c == '\n') {

@@ -19,9 +19,10 @@ namespace {
 
 // Copying aliases can multiply a small text into an enormous tree; the
 // conversion stops past this many nodes, or ten times the nodes written
-// when that is more.
+// when that is more, and likewise past this many bytes of scalar text.
 constexpr std::size_t kMinAliasBudget = 1'000'000;
-constexpr std::size_t kAliasBudgetPerWrittenNode = 10;
+constexpr std::size_t kMinAliasTextBudget = std::size_t{64} << 20;
+constexpr std::size_t kAliasBudgetPerWritten = 10;
 
 Error unsupported_node() { return Error::Other("unsupported YAML node"); }
 
@@ -49,7 +50,9 @@ bool is_collection(const YamlNode& node) { return node.kind == YamlKind::Array |
 class YamlConverter {
 public:
     explicit YamlConverter(const YamlDocument& document)
-        : doc_(document), budget_(std::max(kMinAliasBudget, kAliasBudgetPerWrittenNode * document.written())) {}
+        : doc_(document),
+          node_budget_(std::max(kMinAliasBudget, kAliasBudgetPerWritten * document.written())),
+          text_budget_(std::max(kMinAliasTextBudget, kAliasBudgetPerWritten * document.written_text_bytes())) {}
 
     [[nodiscard]] Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
@@ -73,10 +76,21 @@ public:
     }
 
 private:
-    // Counts one more converted node against the alias budget, and refuses a
-    // collection nested (through aliases) deeper than the reader allows.
+    // Counts work against the alias budgets: nodes converted or moved, and
+    // bytes of scalar text copied.
+    [[nodiscard]] Result<void> spend(std::size_t nodes, std::size_t text_bytes) {
+        converted_ += nodes;
+        converted_text_bytes_ += text_bytes;
+        if (converted_ > node_budget_ || converted_text_bytes_ > text_budget_) {
+            return std::unexpected(Error::Other("YAML alias expansion too large"));
+        }
+        return {};
+    }
+
+    // Counts one more converted node and its text, and refuses a collection
+    // nested (through aliases) deeper than the reader allows.
     [[nodiscard]] Result<void> count_node(const YamlNode& node, unsigned depth) {
-        if (++converted_ > budget_) return std::unexpected(Error::Other("YAML alias expansion too large"));
+        if (auto spent = spend(1, is_collection(node) ? 0 : node.count); !spent) return spent;
         if (is_collection(node) && depth >= kMaxYamlDepth)
             return std::unexpected(Error::Other("YAML nesting too deep"));
         return {};
@@ -151,6 +165,8 @@ private:
                 if (auto counted = count_node(source_node, depth + 1); !counted) return forward_error(counted);
                 auto source_members = yaml_mapping_to_value(source_node, depth + 1);
                 if (!source_members) return forward_error(source_members);
+                // Merges of merges move members up once per level.
+                if (auto spent = spend(source_members->size(), 0); !spent) return forward_error(spent);
                 for (ValueMember& member : *source_members) {
                     if (explicit_keys.contains(member.key) || !merged_keys.insert(member.key).second) continue;
                     members.push_back(std::move(member));
@@ -229,8 +245,10 @@ private:
     }
 
     const YamlDocument& doc_;
-    std::size_t budget_;
+    std::size_t node_budget_;
+    std::size_t text_budget_;
     std::size_t converted_ = 0;
+    std::size_t converted_text_bytes_ = 0;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "core/hash.hpp"
 #include "core/text.hpp"
@@ -20,16 +21,28 @@ namespace {
 // as a string (quoted or block, untagged), or forced by a tag.
 enum class Resolution : std::uint8_t { Core, String, Int, Float, Bool, Null };
 
-Resolution resolution_of(const yaml_char_t* tag, bool plain) {
-    Resolution untagged = plain ? Resolution::Core : Resolution::String;
-    if (tag == nullptr) return untagged;
+// The kind that one of the tags !!str, !!int, !!float, !!bool and !!null
+// forces; none for any other tag.
+std::optional<Resolution> forced_resolution(const yaml_char_t* tag) {
+    if (tag == nullptr) return std::nullopt;
     auto name = std::string_view(reinterpret_cast<const char*>(tag));
     if (name == YAML_STR_TAG) return Resolution::String;
     if (name == YAML_INT_TAG) return Resolution::Int;
     if (name == YAML_FLOAT_TAG) return Resolution::Float;
     if (name == YAML_BOOL_TAG) return Resolution::Bool;
     if (name == YAML_NULL_TAG) return Resolution::Null;
-    return untagged;
+    return std::nullopt;
+}
+
+// The non-specific tag "!" keeps a plain scalar from resolution, as quotes
+// do: it is a string.
+bool is_non_specific(const yaml_char_t* tag) {
+    return tag != nullptr && std::string_view(reinterpret_cast<const char*>(tag)) == "!";
+}
+
+Resolution resolution_of(const yaml_char_t* tag, bool plain) {
+    if (auto forced = forced_resolution(tag)) return *forced;
+    return plain && !is_non_specific(tag) ? Resolution::Core : Resolution::String;
 }
 
 bool is_null_word(std::string_view text) {
@@ -174,8 +187,7 @@ public:
 
     void open(YamlKind kind, const yaml_char_t* tag, const yaml_char_t* anchor) {
         // A collection tagged as a scalar kind cannot be one.
-        bool scalar_tag = resolution_of(tag, true) != Resolution::Core;
-        std::size_t index = add_node(YamlNode{scalar_tag ? YamlKind::BadValue : kind});
+        std::size_t index = add_node(YamlNode{forced_resolution(tag) ? YamlKind::BadValue : kind});
         // The anchor names the collection from here on: an alias of it
         // inside the collection itself is recursive.
         define_anchor(anchor, index);

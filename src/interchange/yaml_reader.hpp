@@ -2,7 +2,8 @@
 // YAML library's event stream. Plain scalars without a tag resolve by the
 // YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
 // force their kind, and a scalar that does not fit the forced kind becomes a
-// bad value. Other tags are ignored.
+// bad value. The non-specific tag "!" makes a scalar a string; other tags
+// are ignored.
 #pragma once
 
 #include <cstddef>
@@ -48,8 +49,10 @@ public:
     }
     std::size_t root() const { return root_; }
 
-    // The number of nodes and aliases written in the document.
+    // The number of nodes and aliases written in the document, and the
+    // bytes of their texts.
     std::size_t written() const { return written_; }
+    std::size_t written_text_bytes() const { return texts_.size(); }
 
 private:
     friend class YamlNodeBuilder;

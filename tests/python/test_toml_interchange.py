@@ -29,6 +29,7 @@ TOO_DEEP = "invalid TOML: nesting deeper than 512 levels"
     ("y.b = 1\nx = 2\ny.a = 3\n", '{"y": {"b": 1, "a": 3}, "x": 2}'),
     ("[[p]]\nn = 1\n[p.q]\nr = 2\n[[p]]\nn = 3\n", '{"p": [{"n": 1, "q": {"r": 2}}, {"n": 3}]}'),
     ('"é" = 1\ns = "[[[[ a.b.c #"\n# [[[[\n', '{"é": 1, "s": "[[[[ a.b.c #"}'),
+    ("\ufeffa = 1\n", '{"a": 1}'),
 ])
 def test_import_keeps_values_and_document_order(text, json_text):
     same_as_json(text, json_text)
@@ -126,6 +127,7 @@ def test_export_of_scalars(line, written):
     ("!std/num/inf'v=huge", "invalid std/num marker: huge"),
     ("!std/enc/json'v=" + b64('{"a": [1, null]}'), "TOML cannot represent null"),
     ("!std/enc/json'v=" + b64('{"a": 1, "a": 2}'), "TOML cannot represent the repeated key a"),
+    ("!std/enc/json'v=" + b64('{"a": 1, "a": [{"b": null}]}'), "TOML cannot represent null"),
 ])
 def test_export_refusals(line, message):
     refused(lambda: bezo.export_to("toml", canonical(line)), message)

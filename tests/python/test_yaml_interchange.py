@@ -22,7 +22,7 @@ def same_as_json(text, json_text):
     ("+1e999", '"+1e999"'), ("1_000", '"1_000"'), ("0x1p3", '"0x1p3"'),
     ("~", "null"), ("", "null"), ("True", "true"), ("FALSE", "false"), ("yes", '"yes"'),
     ("'42'", '"42"'), ("!!str 42", '"42"'), ("!!float '1.5'", "1.5"), ("!!int '7'", "7"),
-    ("!!null ''", "null"), ("!!bool 'True'", "true"), ("!custom 5", "5"),
+    ("!!null ''", "null"), ("!!bool 'True'", "true"), ("!custom 5", "5"), ("! 12", '"12"'),
     ("[1, a, [b]]", '[1, "a", ["b"]]'), ("{b: c, d: [1]}", '{"b": "c", "d": [1]}'),
 ])
 def test_import_resolves_scalars_by_the_core_schema(written, json_value):
@@ -79,10 +79,18 @@ def test_import_refusals(text, message):
     refused(lambda: bezo.import_from("yaml", text), message)
 
 
-def test_alias_expansion_is_bounded():
-    lines = ["a0: &a0 [x, x, x, x, x, x, x, x, x]"]
-    lines += [f"a{i}: &a{i} [" + ", ".join([f"*a{i - 1}"] * 9) + "]" for i in range(1, 10)]
-    refused(lambda: bezo.import_from("yaml", "\n".join(lines) + "\n"), "YAML alias expansion too large")
+NINE_BY_NINE = "a0: &a0 [x, x, x, x, x, x, x, x, x]\n" + "".join(
+    f"a{i}: &a{i} [" + ", ".join([f"*a{i - 1}"] * 9) + "]\n" for i in range(1, 10))
+MERGE_CHAIN = "a0: &a0 {x: 1}\n" + "".join(f"a{i}: &a{i} {{<<: *a{i - 1}, y{i}: 1}}\n" for i in range(1, 500))
+
+
+@pytest.mark.parametrize("text", [
+    pytest.param(NINE_BY_NINE, id="nodes"),
+    pytest.param("a: &a " + "x" * 100_000 + "\nb: [" + "*a, " * 1000 + "]\n", id="text"),
+    pytest.param(MERGE_CHAIN, id="merge-chain"),
+])
+def test_alias_expansion_is_bounded(text):
+    refused(lambda: bezo.import_from("yaml", text), "YAML alias expansion too large")
 
 
 def test_many_merges_of_one_anchor_import():
