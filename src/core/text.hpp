@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,21 @@ inline std::optional<std::uint64_t> parse_ascii_unsigned(std::string_view digits
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
     return value;
+}
+
+// Whether a leading "+" may stand where "-" may.
+enum class PlusSign : bool { Refused, Accepted };
+
+// An optional sign and one or more ASCII digits whose value fits a signed
+// 64-bit integer (down to -9223372036854775808); none for anything else.
+inline std::optional<std::int64_t> parse_decimal_i64(std::string_view text, PlusSign plus) {
+    const bool negative = text.starts_with('-');
+    if (negative || (plus == PlusSign::Accepted && text.starts_with('+'))) text.remove_prefix(1);
+    const auto magnitude = parse_ascii_unsigned(text);
+    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    if (!magnitude || *magnitude > kMax + (negative ? 1 : 0)) return std::nullopt;
+    // Negating in unsigned arithmetic reaches the minimum without overflow.
+    return static_cast<std::int64_t>(negative ? 0 - *magnitude : *magnitude);
 }
 
 // Appends the decimal text of an integer.

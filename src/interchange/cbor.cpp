@@ -7,14 +7,13 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
-#include "core/hash.hpp"
 #include "core/text.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
 #include "interchange/binary_export.hpp"
 #include "interchange/integer_token.hpp"
+#include "interchange/value_keys.hpp"
 
 namespace bezo {
 namespace {
@@ -45,9 +44,6 @@ constexpr std::uint16_t kHalfNan = 0x7E00;
 // 2^64, the first magnitude that needs a bignum (for a negative integer, the
 // first beyond it).
 constexpr std::string_view kTwoToThe64 = "18446744073709551616";
-
-// Objects up to this size are checked for repeated keys pair by pair.
-constexpr std::size_t kPairwiseKeyCheck = 8;
 
 std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
 
@@ -231,25 +227,9 @@ Result<void> write_typed(const TypedValue& typed, Bytes& out) {
 }
 
 // The first key that repeats an earlier one, if any.
-const std::string* repeated_key(const ValueObject& members) {
-    if (members.size() <= kPairwiseKeyCheck) {
-        for (auto member = members.begin(); member != members.end(); ++member) {
-            for (auto earlier = members.begin(); earlier != member; ++earlier) {
-                if (earlier->key == member->key) return &member->key;
-            }
-        }
-        return nullptr;
-    }
-    std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>> seen;
-    seen.reserve(members.size());
-    for (const ValueMember& member : members) {
-        if (!seen.insert(member.key).second) return &member.key;
-    }
-    return nullptr;
-}
-
 Result<void> write_map(const ValueObject& members, Bytes& out, unsigned depth) {
-    if (const std::string* key = repeated_key(members)) return fail("CBOR cannot represent the repeated key " + *key);
+    if (const std::string* key = first_repeated_key(members))
+        return fail("CBOR cannot represent the repeated key " + *key);
     cbor_write_head(kMap, members.size(), out);
     for (const ValueMember& member : members) {
         write_text(member.key, out);

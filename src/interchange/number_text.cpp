@@ -54,16 +54,6 @@ std::int64_t leading_digit_power(std::string_view mantissa) {
 
 }  // namespace
 
-std::optional<std::int64_t> parse_decimal_i64(std::string_view text) {
-    bool negative = text.starts_with('-');
-    if (negative || text.starts_with('+')) text.remove_prefix(1);
-    auto magnitude = parse_ascii_unsigned(text);
-    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (!magnitude || *magnitude > max + (negative ? 1 : 0)) return std::nullopt;
-    // Negating in unsigned arithmetic reaches the minimum without overflow.
-    return static_cast<std::int64_t>(negative ? 0 - *magnitude : *magnitude);
-}
-
 std::optional<double> parse_decimal_double(std::string_view text) {
     bool negative = text.starts_with('-');
     if (negative || text.starts_with('+')) text.remove_prefix(1);

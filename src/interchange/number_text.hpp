@@ -9,10 +9,6 @@
 
 namespace bezo {
 
-// An optional "+" or "-" and one or more decimal digits whose value fits a
-// signed 64-bit integer.
-std::optional<std::int64_t> parse_decimal_i64(std::string_view text);
-
 // A decimal float: an optional sign, digits with an optional "." and
 // fraction (either side of the point may be empty, not both), and an
 // optional exponent. The value is the nearest binary64; a magnitude beyond

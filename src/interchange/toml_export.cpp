@@ -69,7 +69,7 @@ void append_key(std::string_view key, std::string& out) {
 // An integer within 64 bits, or a finite float that does not underflow to
 // zero, spelled as TOML reads it.
 [[nodiscard]] Result<void> append_number(const std::string& text, std::string& out) {
-    if (auto integer = parse_decimal_i64(text)) {
+    if (auto integer = parse_decimal_i64(text, PlusSign::Accepted)) {
         append_decimal(*integer, out);
         return {};
     }

@@ -152,7 +152,7 @@ void append_flow_value(const Value& value, std::string& out) {
     } else if (const auto* flag = value.get_if<BoolValue>()) {
         out += flag->value ? "true" : "false";
     } else if (const auto* number = value.get_if<NumberValue>()) {
-        if (auto integer = parse_decimal_i64(number->text)) {
+        if (auto integer = parse_decimal_i64(number->text, PlusSign::Accepted)) {
             append_decimal(*integer, out);
         } else {
             out += number->text;

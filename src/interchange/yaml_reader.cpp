@@ -87,7 +87,7 @@ IntegerRead write_based_integer(std::string_view digits, int base, std::string& 
 IntegerRead write_integer(std::string_view text, std::string& out) {
     if (text.starts_with("0o")) return write_based_integer(text.substr(2), 8, out);
     if (text.starts_with("0x")) return write_based_integer(text.substr(2), 16, out);
-    if (auto value = parse_decimal_i64(text)) {
+    if (auto value = parse_decimal_i64(text, PlusSign::Accepted)) {
         append_decimal(*value, out);
         return IntegerRead::Written;
     }

@@ -183,24 +183,6 @@ std::string assemble_imported_schema(std::string_view name, const LibrarySet& li
     return schema;
 }
 
-std::optional<std::int64_t> parse_decimal_i64(std::string_view text, PlusSign plus) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || (text.front() == '+' && plus == PlusSign::Accepted))) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    const auto magnitude = parse_ascii_unsigned(text);
-    if (!magnitude) return std::nullopt;
-    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (!negative) {
-        if (*magnitude > kMax) return std::nullopt;
-        return static_cast<std::int64_t>(*magnitude);
-    }
-    if (*magnitude > kMax + 1) return std::nullopt;
-    if (*magnitude == kMax + 1) return std::numeric_limits<std::int64_t>::min();
-    return -static_cast<std::int64_t>(*magnitude);
-}
-
 std::optional<std::string> shift_decimal_i64(std::string_view text, std::int64_t step, PlusSign plus) {
     const auto value = parse_decimal_i64(text, plus);
     if (!value) return std::nullopt;

@@ -15,6 +15,7 @@
 
 #include "core/error.hpp"
 #include "core/hash.hpp"
+#include "core/text.hpp"
 
 namespace bezo {
 
@@ -79,14 +80,6 @@ using LibrarySet = std::set<std::string, std::less<>>;
 std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body);
 
 // ---- Integer text ----
-
-// Whether a leading "+" may stand where "-" may.
-enum class PlusSign : bool { Refused, Accepted };
-
-// An optional sign and one or more ASCII digits whose value fits a signed
-// 64-bit integer (down to -9223372036854775808); none for anything else.
-// Unsigned values of digits alone are read by parse_ascii_unsigned.
-std::optional<std::int64_t> parse_decimal_i64(std::string_view text, PlusSign plus);
 
 // The decimal text of the integer `text` plus `step`; none when the text is
 // not an integer as above or the sum leaves the signed 64-bit range.
