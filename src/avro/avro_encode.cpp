@@ -22,8 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 // index when their members are out of schema order.
 constexpr std::size_t kScannedObjectSize = 16;
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 std::unexpected<Error> mismatch() { return fail("internal: value does not match its inferred schema"); }
 
 std::string_view as_text(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }

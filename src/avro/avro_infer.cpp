@@ -21,8 +21,6 @@ constexpr std::uint64_t kLongDigits = 19;
 
 using NameIndex = std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>>;
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 AvroSchema union_of(AvroSchema first) {
     AvroUnion united;
     united.branches.push_back(std::move(first));

@@ -6,8 +6,6 @@
 namespace bezo {
 namespace {
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 Result<std::string_view> named_schema_name(const Value& object) {
     const std::string* name = find_string_member(object, "name");
     if (!name) return fail("named schema without a name");

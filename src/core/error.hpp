@@ -98,6 +98,11 @@ private:
 template <class T>
 using Result = std::expected<T, Error>;
 
+// A failure with an Other message, ready to return from a Result function.
+[[nodiscard]] inline std::unexpected<Error> fail(std::string message) {
+    return std::unexpected(Error::Other(std::move(message)));
+}
+
 // Hands the error of a failed result on to the caller:
 // `if (!parsed) return forward_error(parsed);`
 template <class T>

@@ -73,8 +73,6 @@ const WrapperKey* find_wrapper_key(std::string_view key) {
     return found == std::end(kWrapperKeys) ? nullptr : found;
 }
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 std::unexpected<Error> expects(std::string_view key, std::string_view kind) {
     return fail(std::string(key) + " expects " + std::string(kind));
 }

@@ -14,8 +14,6 @@
 namespace bezo {
 namespace {
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 bool is_skipped_line(std::string_view line) {
     return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||
            line.starts_with(".?");

@@ -45,8 +45,6 @@ constexpr std::uint16_t kHalfNan = 0x7E00;
 // first beyond it).
 constexpr std::string_view kTwoToThe64 = "18446744073709551616";
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 template <class Unsigned>
 void append_big_endian(Unsigned value, Bytes& out) {
     for (int shift = 8 * (sizeof(Unsigned) - 1); shift >= 0; shift -= 8) {

@@ -9,8 +9,6 @@
 namespace bezo {
 namespace {
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 std::unexpected<Error> fail_at(std::string_view what, std::size_t pos) {
     return fail(std::string(what) + " at byte " + decimal_text(pos));
 }

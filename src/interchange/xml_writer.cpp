@@ -13,8 +13,6 @@
 namespace bezo {
 namespace {
 
-std::unexpected<Error> fail(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 bool is_name_start_char(char32_t c) {

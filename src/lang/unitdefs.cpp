@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::string_view kDeclaration = ".!gezo";
 
-std::unexpected<Error> failure(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 // "1*ALPHA", or "~" and three capitals (a currency-like code).
 bool is_valid_unit_name(std::string_view name) {
     if (name.size() == 4 && name.front() == '~') return std::ranges::all_of(name.substr(1), is_ascii_upper);
@@ -29,12 +27,12 @@ public:
             case LineKind::Decl: read_declaration(line.text); return {};
             case LineKind::Meta: return read_dimension(line.text);
             case LineKind::Content: return read_unit(line.left(), line.value);
-            default: return failure("unsupported .gezo line: " + line_debug(line));
+            default: return fail("unsupported .gezo line: " + line_debug(line));
         }
     }
 
     [[nodiscard]] Result<UnitDefs> finish() {
-        if (pending_) return failure("trailing dimension line in .gezo with no &name= definition");
+        if (pending_) return fail("trailing dimension line in .gezo with no &name= definition");
         if (defs_.name.empty()) return std::unexpected(Error::Lex(LexErrorKind::FormatKind, 1));
         return std::move(defs_);
     }
@@ -53,9 +51,9 @@ private:
     // name built-in units and the units defined above it.
     [[nodiscard]] Result<void> read_dimension(std::string_view text) {
         std::optional<QuantityLine> quantity = parse_quantity_line(text);
-        if (!quantity) return failure("bad definition line in .gezo: " + std::string(text));
+        if (!quantity) return fail("bad definition line in .gezo: " + std::string(text));
         if (quantity->unit != "$" && !is_known_unit(quantity->unit, defs_.units)) {
-            return failure("unknown unit in .gezo dimension: " + quantity->unit);
+            return fail("unknown unit in .gezo dimension: " + quantity->unit);
         }
         pending_ = std::move(quantity);
         return {};
@@ -64,20 +62,20 @@ private:
     // "&name=" defines a unit from the pending dimension line; "&name=target"
     // makes an alias of a unit defined above.
     [[nodiscard]] Result<void> read_unit(std::string_view left, std::string_view target) {
-        if (!left.starts_with('&')) return failure("unexpected .gezo content line: " + std::string(left));
+        if (!left.starts_with('&')) return fail("unexpected .gezo content line: " + std::string(left));
         const std::string name(left.substr(1));
         if (!is_valid_unit_name(name)) {
-            return failure("invalid unit name in .gezo: &" + name + " (unit-name is 1*ALPHA)");
+            return fail("invalid unit name in .gezo: &" + name + " (unit-name is 1*ALPHA)");
         }
         Result<UnitDef> def = target.empty() ? take_definition(name) : make_alias(name, target);
         if (!def) return forward_error(def);
-        if (defs_.units.contains(name)) return failure("duplicate unit definition in .gezo: &" + name);
+        if (defs_.units.contains(name)) return fail("duplicate unit definition in .gezo: &" + name);
         defs_.units.emplace(name, std::move(*def));
         return {};
     }
 
     [[nodiscard]] Result<UnitDef> take_definition(const std::string& name) {
-        if (!pending_) return failure("definition &" + name + "= has no dimension line above it");
+        if (!pending_) return fail("definition &" + name + "= has no dimension line above it");
         UnitDef def{std::move(pending_->unit), std::move(pending_->quantity), std::move(pending_->reference), {}};
         pending_.reset();
         return def;
@@ -85,9 +83,9 @@ private:
 
     [[nodiscard]] Result<UnitDef> make_alias(const std::string& name, std::string_view target) {
         const std::string spelled = "alias &" + name + "=" + std::string(target);
-        if (pending_) return failure(spelled + " is preceded by a dimension line that defines nothing");
+        if (pending_) return fail(spelled + " is preceded by a dimension line that defines nothing");
         const auto found = defs_.units.find(target);
-        if (found == defs_.units.end()) return failure(spelled + " has no target");
+        if (found == defs_.units.end()) return fail(spelled + " has no target");
         UnitDef alias = clone_unit_def(found->second);
         alias.alias_of = std::string(target);
         return alias;

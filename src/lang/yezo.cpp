@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::string_view kDeclaration = ".!yezo";
 
-std::unexpected<Error> failure(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 // A ".!yezo" line names the library: the first word after the optional
 // version token. A line that names nothing leaves the earlier name.
 void read_declaration(std::string_view decl, std::string& name) {
@@ -28,9 +26,9 @@ void read_declaration(std::string_view decl, std::string& name) {
 [[nodiscard]] Result<void> add_definition(const Line& line, std::vector<AnnotationItem>& pending,
                                           TypeLibrary& library) {
     const std::string_view left = line.left();
-    if (!left.starts_with('&')) return failure("unexpected .yezo content line: " + std::string(left));
+    if (!left.starts_with('&')) return fail("unexpected .yezo content line: " + std::string(left));
     const std::string_view name = left.substr(1);
-    if (library.types.contains(name)) return failure("duplicate type definition in .yezo: &" + std::string(name));
+    if (library.types.contains(name)) return fail("duplicate type definition in .yezo: &" + std::string(name));
     library.types.emplace(std::string(name), TypeDef{std::move(pending), std::string(line.value)});
     pending.clear();
     return {};
@@ -68,7 +66,7 @@ Result<TypeLibrary> parse_type_library(std::string_view text) {
             case LineKind::Decl: read_declaration(line.text, library.name); break;
             case LineKind::Meta: {
                 std::optional<std::vector<AnnotationItem>> items = split_annotation_line(line.text);
-                if (!items) return failure("bad constraint line in .yezo: " + std::string(line.text));
+                if (!items) return fail("bad constraint line in .yezo: " + std::string(line.text));
                 pending.insert(pending.end(), std::make_move_iterator(items->begin()),
                                std::make_move_iterator(items->end()));
                 break;
@@ -78,10 +76,10 @@ Result<TypeLibrary> parse_type_library(std::string_view text) {
                     return forward_error(added);
                 }
                 break;
-            default: return failure("unsupported .yezo line: " + line_debug(line));
+            default: return fail("unsupported .yezo line: " + line_debug(line));
         }
     }
-    if (!pending.empty()) return failure("trailing constraint line(s) in .yezo with no &name= definition");
+    if (!pending.empty()) return fail("trailing constraint line(s) in .yezo with no &name= definition");
     if (library.name.empty()) return std::unexpected(Error::Lex(LexErrorKind::FormatKind, 1));
     return library;
 }

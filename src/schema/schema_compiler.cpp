@@ -32,8 +32,6 @@ std::unexpected<Error> app_error(AppErrorKind kind) { return std::unexpected(Err
 std::unexpected<Error> invalid_constraint(std::uint64_t line) {
     return std::unexpected(Error::Lex(LexErrorKind::InvalidConstraint, line));
 }
-std::unexpected<Error> other_error(std::string message) { return std::unexpected(Error::Other(std::move(message))); }
-
 // The canonical segments of a path text less one leading "/".
 std::vector<std::string> path_segments(std::string_view text) {
     if (text.starts_with('/')) text.remove_prefix(1);
@@ -119,11 +117,11 @@ bool names_null(std::span<const AnnotationItem> items) {
 [[nodiscard]] Result<std::vector<Constraint>> constraint_items(std::string_view items_text, std::string_view line,
                                                                std::string_view bad_line, std::string_view wrong_item) {
     auto items = split_annotation_line(items_text);
-    if (!items) return other_error(std::string(bad_line) + std::string(line));
+    if (!items) return fail(std::string(bad_line) + std::string(line));
     std::vector<Constraint> constraints;
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
-        if (constraint == nullptr) return other_error(std::string(wrong_item) + std::string(line));
+        if (constraint == nullptr) return fail(std::string(wrong_item) + std::string(line));
         constraints.push_back(std::move(*constraint));
     }
     return constraints;
@@ -132,7 +130,7 @@ bool names_null(std::span<const AnnotationItem> items) {
 // A map annotation names only the type of its entries.
 [[nodiscard]] Result<void> check_plain_map_annotation(const Annotation& annotation) {
     if (annotation.unit || !annotation.constraints.empty() || !annotation.alternatives.empty()) {
-        return other_error("a map annotation admits neither a unit nor inline constraints");
+        return fail("a map annotation admits neither a unit nor inline constraints");
     }
     return {};
 }
@@ -152,7 +150,7 @@ struct FieldItems {
         field.metadata += text;
     }
     auto items = split_annotation_line(field.metadata);
-    if (!items) return other_error("bad lowered items: " + field.metadata);
+    if (!items) return fail("bad lowered items: " + field.metadata);
     if (!check_lex_locales(*items)) return invalid_constraint(refusal_line);
     field.items = std::move(*items);
     return field;
@@ -258,12 +256,12 @@ private:
 
     [[nodiscard]] Result<void> inherit(std::string_view payload) {
         const auto directive = parse_schema_directive(payload.substr(8));
-        if (!directive) return other_error("bad .!schema: " + std::string(payload));
+        if (!directive) return fail("bad .!schema: " + std::string(payload));
         const std::string& name = directive->name;
         if (std::ranges::find(inheritance_.stack, name) != inheritance_.stack.end()) {
             return app_error(AppErrorKind::SchemaInheritanceCycle);
         }
-        if (inheritance_.stack.size() >= kMaxAncestors) return other_error("schema inheritance too deep");
+        if (inheritance_.stack.size() >= kMaxAncestors) return fail("schema inheritance too deep");
         if (is_web_location(name)) return app_error(AppErrorKind::SchemaResolution);
         auto parent = named_parent(name);
         if (!parent) return forward_error(parent);
@@ -302,7 +300,7 @@ private:
             if (std::ranges::any_of(stack, [&](const std::string& held) { return parent.ancestors.contains(held); })) {
                 return app_error(AppErrorKind::SchemaInheritanceCycle);
             }
-            if (stack.size() + parent.height >= kMaxAncestors) return other_error("schema inheritance too deep");
+            if (stack.size() + parent.height >= kMaxAncestors) return fail("schema inheritance too deep");
             return &parent;
         }
         stack.push_back(name);
@@ -359,13 +357,13 @@ private:
 
     [[nodiscard]] Result<void> open_section(std::string_view payload, std::uint64_t line) {
         if (auto checked = check_innermost_block(line); !checked) return checked;
-        if (open_section_) return other_error("nested schema section blocks are not supported");
+        if (open_section_) return fail("nested schema section blocks are not supported");
         const auto fields = split_fields(payload);
         std::string path = path_under_blocks(path_segments(fields.front()));
         TableHead head;
         if (fields.size() > 1) {
             auto parsed = parse_section_head_args(std::span(fields).subspan(1));
-            if (!parsed) return other_error("bad table header: " + std::string(payload));
+            if (!parsed) return fail("bad table header: " + std::string(payload));
             head = std::move(*parsed);
         }
         if (auto written = write_own_line(path, path + " " + render_head_items(head)); !written) return written;
@@ -387,7 +385,7 @@ private:
             block.delegated = true;
         } else if (fields.size() > 1) {
             auto head = parse_section_head_args(std::span(fields).subspan(1));
-            if (!head || !head->groups.empty()) return other_error("bad map-block header: " + std::string(payload));
+            if (!head || !head->groups.empty()) return fail("bad map-block header: " + std::string(payload));
             block.head = std::move(*head);
         }
         for (const auto& segment : path_segments(fields.front())) block_path_.append("/").append(segment);
@@ -424,12 +422,12 @@ private:
 
     [[nodiscard]] Result<void> pend_annotation(std::string_view text) {
         auto annotation = parse_annotation(text);
-        if (!annotation) return other_error("bad annotation: " + std::string(text));
+        if (!annotation) return fail("bad annotation: " + std::string(text));
         if (annotation->unit) {
             auto names = user_unit_names();
             if (!names) return forward_error(names);
             if (!is_known_unit(*annotation->unit, **names)) {
-                return other_error("unknown unit '" + *annotation->unit +
+                return fail("unknown unit '" + *annotation->unit +
                                    "' (not built-in, not defined by any .!units import)");
             }
         }
@@ -558,7 +556,7 @@ private:
     [[nodiscard]] Result<void> key_line(const Constraint::Pattern& pattern, std::uint64_t line) {
         if (blocks_.empty() || blocks_.back().has_child) return invalid_constraint(line);
         if (pending_ && pending_->name == "map") {
-            return other_error(
+            return fail(
                 "the annotation above a map key line types the entry values; !map<…> has no place there");
         }
         const Annotation annotation = take_pending();
