@@ -1,6 +1,7 @@
 #include "pipeline/denorm.hpp"
 
 #include <unordered_map>
+#include <vector>
 
 #include "core/hash.hpp"
 #include "core/text.hpp"
@@ -45,8 +46,9 @@ struct OutputSpan {
 
 class ReferencePass {
 public:
-    explicit ReferencePass(std::string_view text) : text_(text), last_dollar_(text.rfind('$')) {
+    explicit ReferencePass(std::string_view text) : text_(text) {
         out_.reserve(text.size());
+        collect_wanted_paths();
     }
 
     [[nodiscard]] Result<std::string> run() && {
@@ -70,7 +72,7 @@ private:
         }
         if (begins_with_word(trimmed, ".!verbatim")) return switch_verbatim(trimmed.substr(10));
         if (!is_skipped_line(trimmed)) {
-            if (const auto parts = split_content_line(body)) return pass_content_line(line, body, ending, *parts);
+            if (const auto parts = split_content_line(body)) return pass_content_line(body, ending, *parts);
         }
         if (!expand_float_shorthand(line, out_)) out_.append(line);
         return {};
@@ -87,7 +89,7 @@ private:
     // Writes the line up to its "=" unchanged, then the value with its
     // references resolved (as written in verbatim mode), and records the
     // value under the name path for later references.
-    [[nodiscard]] Result<void> pass_content_line(std::string_view line, std::string_view body, std::string_view ending,
+    [[nodiscard]] Result<void> pass_content_line(std::string_view body, std::string_view ending,
                                                  const ContentLine& parts) {
         out_.append(body.substr(0, static_cast<std::size_t>(parts.value.data() - body.data())));
         const std::size_t value_offset = out_.size();
@@ -99,12 +101,7 @@ private:
         const OutputSpan value{value_offset, out_.size() - value_offset};
         out_.append(ending);
         content_seen_ = true;
-        // Only a reference further on can read the value: past the last "$"
-        // of the text nothing needs to be recorded.
-        const auto line_start = static_cast<std::size_t>(line.data() - text_.data());
-        if (last_dollar_ != std::string_view::npos && line_start < last_dollar_) {
-            values_.insert_or_assign(parts.name_path, value);
-        }
+        if (is_wanted(parts.name_path)) values_.insert_or_assign(parts.name_path, value);
         return {};
     }
 
@@ -130,10 +127,9 @@ private:
         }
     }
 
-    // «port» names «::port», «srv::port» names «/srv::port» and
-    // «/srv/0::port» names itself.
-    [[nodiscard]] Result<void> append_referenced(std::string_view reference) {
-        if (reference.empty()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
+    // The name path a reference reads, in key_: «port» names «::port»,
+    // «srv::port» names «/srv::port» and «/srv/0::port» names itself.
+    void set_key(std::string_view reference) {
         key_.clear();
         if (reference.find("::") == std::string_view::npos) {
             key_.append("::");
@@ -141,6 +137,31 @@ private:
             key_.append("/");
         }
         key_.append(reference);
+    }
+
+    // Only the values of fields that a reference may read are recorded: the
+    // name paths of the references after every "$" of the text, which
+    // include every reference the pass resolves.
+    void collect_wanted_paths() {
+        for (auto dollar = text_.find('$'); dollar != std::string_view::npos; dollar = text_.find('$', dollar + 1)) {
+            const std::string_view rest = text_.substr(dollar + 1);
+            const std::size_t length = field_reference_length(rest);
+            if (length == 0) continue;
+            set_key(rest.substr(0, length));
+            if (wanted_lengths_.size() <= key_.size()) wanted_lengths_.resize(key_.size() + 1);
+            wanted_lengths_[key_.size()] = true;
+            wanted_.insert(key_);
+        }
+    }
+
+    bool is_wanted(std::string_view name_path) const {
+        return name_path.size() < wanted_lengths_.size() && wanted_lengths_[name_path.size()] &&
+               wanted_.contains(name_path);
+    }
+
+    [[nodiscard]] Result<void> append_referenced(std::string_view reference) {
+        if (reference.empty()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
+        set_key(reference);
         const auto found = values_.find(std::string_view(key_));
         if (found == values_.end()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
         const OutputSpan value = found->second;
@@ -156,8 +177,9 @@ private:
     }
 
     std::string_view text_;
-    std::size_t last_dollar_;
     std::string out_;
+    TextSet wanted_;
+    std::vector<bool> wanted_lengths_;  // the lengths of the wanted name paths
     std::unordered_map<std::string_view, OutputSpan, KeyedTextHash, std::equal_to<>> values_;
     std::string key_;
     std::size_t substitution_budget_ = kSubstitutionLimit;

@@ -34,6 +34,26 @@ struct LineMetadata {
     std::optional<std::string> provenance;
 };
 
+// The metadata of the lines, each distinct text parsed once.
+class MetadataCache {
+public:
+    // The parsed metadata, or nullptr when the text is no annotation.
+    const LineMetadata* find(std::string_view text) {
+        auto found = parsed_.find(text);
+        if (found == parsed_.end()) {
+            auto annotation = parse_annotation(text);
+            if (!annotation) return nullptr;
+            LineMetadata metadata{std::move(annotation->name), std::move(annotation->unit),
+                                  std::move(annotation->provenance)};
+            found = parsed_.emplace(text, std::move(metadata)).first;
+        }
+        return &found->second;
+    }
+
+private:
+    std::unordered_map<std::string_view, LineMetadata, KeyedTextHash, std::equal_to<>> parsed_;
+};
+
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
     return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
 }
@@ -89,11 +109,17 @@ bool provenance_meets(ProvenanceLevel level, const std::optional<std::string>& p
     return true;
 }
 
-// What the table phase gathers of one map table in its pass over the lines.
-struct MapTableEntries {
-    std::uint64_t count = 0;
-    bool pattern_refused = false;
-    std::optional<RexProgram> pattern;
+// What the table phase gathers of one table in its pass over the lines.
+struct TableTally {
+    const TableConstraint* table = nullptr;
+    bool array = false;
+    // Map entries ("T::" and a segment), or array members ("T::" and an index).
+    std::uint64_t entries = 0;
+    // The element indices of an array table that no unique key or reference
+    // needs the values of; sorted and deduplicated before they are counted.
+    std::vector<std::uint64_t> element_indices;
+    std::optional<RexProgram> key_pattern;
+    bool key_pattern_refused = false;
     std::optional<AppErrorAt> first_bad_key;
 };
 
@@ -103,38 +129,52 @@ class TablePhase {
 public:
     TablePhase(const CompiledSchema& schema, std::span<const CanonicalLine> lines) : lines_(lines) {
         for (const TableConstraint& table : schema.tables) {
-            (find_unquoted(table.path, '@') ? arrays_ : maps_).push_back(&table);
+            const std::size_t id = tallies_.size();
+            TableTally& tally = tallies_.emplace_back();
+            tally.table = &table;
+            tally.array = find_unquoted(table.path, '@').has_value();
+            by_path_[table.path].push_back(id);
+            if (direct_lengths_.size() <= table.path.size()) direct_lengths_.resize(table.path.size() + 1);
+            direct_lengths_[table.path.size()] = true;
+            if (!tally.array) {
+                compile_key_pattern(tally);
+            } else if (table.head.groups.empty()) {
+                counted_elements_.add(table.path, id);
+            } else {
+                element_table_of_[id] = indexed_.size();
+                indexed_.push_back(table.path);
+                add_reference_targets(table);
+            }
         }
     }
 
     [[nodiscard]] Verdict run() {
-        std::vector<MapTableEntries> entries = read_map_entries();
-        const std::vector<std::uint64_t> members = count_array_members();
-        std::vector<std::string_view> indexed;
-        for (const TableConstraint* table : arrays_) indexed.push_back(table->path);
-        for (const TableConstraint* table : arrays_) add_reference_targets(*table, indexed);
-        elements_ = build_reference_index(lines_, indexed);
-        for (std::size_t i = 0; i < indexed.size(); ++i) elements_by_path_.try_emplace(indexed[i], i);
-
-        for (std::size_t i = 0; i < maps_.size(); ++i) {
-            if (auto checked = check_count(*maps_[i], entries[i].count, "entries"); !checked) return checked;
-        }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            const std::uint64_t count = members[i] + elements_[i].size();
-            if (auto checked = check_count(*arrays_[i], count, "elements"); !checked) return checked;
-        }
-        for (std::size_t i = 0; i < maps_.size(); ++i) {
-            if (entries[i].pattern_refused) {
-                return violation(
-                    AppErrorKind::ConstraintViolation, 0,
-                    concat({maps_[i]->path, ": key pattern outside the dialect: /", *maps_[i]->head.key_pattern, "/"}));
+        tally_lines();
+        elements_ = build_reference_index(lines_, indexed_);
+        for (std::size_t i = 0; i < indexed_.size(); ++i) elements_by_path_.try_emplace(indexed_[i], i);
+        for (const bool arrays : {false, true}) {
+            for (std::size_t id = 0; id < tallies_.size(); ++id) {
+                if (tallies_[id].array != arrays) continue;
+                if (auto checked = check_count(*tallies_[id].table, count(id), arrays ? "elements" : "entries");
+                    !checked) {
+                    return checked;
+                }
             }
-            if (entries[i].first_bad_key) return std::unexpected(std::move(*entries[i].first_bad_key));
         }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            for (const auto& group : arrays_[i]->head.groups) {
+        for (TableTally& tally : tallies_) {
+            if (tally.key_pattern_refused) {
+                return violation(AppErrorKind::ConstraintViolation, 0,
+                                 concat({tally.table->path, ": key pattern outside the dialect: /",
+                                         *tally.table->head.key_pattern, "/"}));
+            }
+            if (tally.first_bad_key) return std::unexpected(std::move(*tally.first_bad_key));
+        }
+        for (const auto& [id, elements] : element_table_of_) {
+            for (const auto& group : tallies_[id].table->head.groups) {
                 for (const HeadItem& item : group) {
-                    if (auto checked = check_item(*arrays_[i], elements_[i], item); !checked) return checked;
+                    if (auto checked = check_item(*tallies_[id].table, elements_[elements], item); !checked) {
+                        return checked;
+                    }
                 }
             }
         }
@@ -142,69 +182,73 @@ public:
     }
 
 private:
-    static void add_reference_targets(const TableConstraint& table, std::vector<std::string_view>& indexed) {
+    static void compile_key_pattern(TableTally& tally) {
+        if (const auto& pattern = tally.table->head.key_pattern) {
+            auto program = rex_compile(*pattern);
+            tally.key_pattern_refused = !program;
+            if (program) tally.key_pattern = std::move(*program);
+        }
+    }
+
+    void add_reference_targets(const TableConstraint& table) {
         for (const auto& group : table.head.groups) {
             for (const HeadItem& item : group) {
                 if (const auto* reference = std::get_if<HeadItem::Reference>(&item.rule)) {
-                    indexed.push_back(reference->table);
+                    indexed_.push_back(reference->table);
                 }
             }
         }
     }
 
-    // The entries of each map table (a line whose path is the table's path,
-    // "::" and one segment), with each entry's key tried against the
-    // table's key pattern.
-    std::vector<MapTableEntries> read_map_entries() const {
-        std::vector<MapTableEntries> entries(maps_.size());
-        std::unordered_map<std::string_view, std::vector<std::size_t>, KeyedTextHash, std::equal_to<>> by_path;
-        for (std::size_t i = 0; i < maps_.size(); ++i) {
-            by_path[maps_[i]->path].push_back(i);
-            if (const auto& pattern = maps_[i]->head.key_pattern) {
-                auto program = rex_compile(*pattern);
-                entries[i].pattern_refused = !program;
-                if (program) entries[i].pattern = std::move(*program);
-            }
+    std::uint64_t count(std::size_t id) {
+        TableTally& tally = tallies_[id];
+        if (const auto found = element_table_of_.find(id); found != element_table_of_.end()) {
+            return tally.entries + elements_[found->second].size();
         }
-        if (maps_.empty()) return entries;
+        std::ranges::sort(tally.element_indices);
+        const auto repeated = std::ranges::unique(tally.element_indices);
+        return tally.entries + static_cast<std::uint64_t>(repeated.begin() - tally.element_indices.begin());
+    }
+
+    // One pass over the lines: the entries of map tables (with each key
+    // tried against the table's key pattern), the members of array tables,
+    // and the element indices of array tables counted without their values.
+    void tally_lines() {
+        if (by_path_.empty()) return;
         std::string unquoted;
         for (const CanonicalLine& line : lines_) {
             for (const MapEntrySplit& split : split_map_entry(line.path).all()) {
-                const auto found = by_path.find(split.map_path.substr(0, split.map_path.size() - 2));
-                if (found == by_path.end()) continue;
-                for (const std::size_t i : found->second) {
-                    MapTableEntries& table = entries[i];
-                    ++table.count;
-                    if (!table.pattern || table.first_bad_key) continue;
-                    const std::string_view key = pattern_key(split.key, unquoted);
-                    if (!rex_is_match(*table.pattern, key)) {
-                        table.first_bad_key =
-                            AppErrorAt{AppErrorKind::ConstraintViolation, line.line,
-                                       concat({maps_[i]->path, ": entry key ", key, " does not match the key pattern /",
-                                               *maps_[i]->head.key_pattern, "/"})};
-                    }
-                }
+                const std::string_view table = split.map_path.substr(0, split.map_path.size() - 2);
+                if (table.size() >= direct_lengths_.size() || !direct_lengths_[table.size()]) continue;
+                const auto found = by_path_.find(table);
+                if (found == by_path_.end()) continue;
+                for (const std::size_t id : found->second) tally_entry(tallies_[id], split.key, line, unquoted);
             }
+            counted_elements_.for_each_table_above(
+                line.path, [&](std::string_view table, const TablePathSet::Ids& ids) {
+                    const auto split = split_element_index(line.path, line.path.substr(0, table.size() + 1));
+                    if (!split) return;
+                    for (const std::size_t id : ids) {
+                        auto& indices = tallies_[id].element_indices;
+                        if (indices.empty() || indices.back() != split->index) indices.push_back(split->index);
+                    }
+                });
         }
-        return entries;
     }
 
-    // The scalar members of each array table: lines whose path is the
-    // table's path, "::" and an index.
-    std::vector<std::uint64_t> count_array_members() const {
-        std::vector<std::uint64_t> members(arrays_.size());
-        std::unordered_map<std::string_view, std::vector<std::size_t>, KeyedTextHash, std::equal_to<>> by_path;
-        for (std::size_t i = 0; i < arrays_.size(); ++i) by_path[arrays_[i]->path].push_back(i);
-        if (arrays_.empty()) return members;
-        for (const CanonicalLine& line : lines_) {
-            for (const MapEntrySplit& split : split_map_entry(line.path).all()) {
-                if (!is_ascii_digits(split.key)) continue;
-                const auto found = by_path.find(split.map_path.substr(0, split.map_path.size() - 2));
-                if (found == by_path.end()) continue;
-                for (const std::size_t i : found->second) ++members[i];
-            }
+    static void tally_entry(TableTally& tally, std::string_view key, const CanonicalLine& line, std::string& unquoted) {
+        if (tally.array) {
+            if (is_ascii_digits(key)) ++tally.entries;
+            return;
         }
-        return members;
+        ++tally.entries;
+        if (!tally.key_pattern || tally.first_bad_key) return;
+        const std::string_view pattern_text = pattern_key(key, unquoted);
+        if (rex_is_match(*tally.key_pattern, pattern_text)) return;
+        tally.first_bad_key =
+            AppErrorAt{AppErrorKind::ConstraintViolation, line.line,
+                       concat({tally.table->path, ": entry key ", pattern_text, " does not match the key pattern /",
+                               *tally.table->head.key_pattern, "/"})};
     }
 
     [[nodiscard]] Verdict check_item(const TableConstraint& table, const ElementTable& elements,
@@ -268,10 +312,14 @@ private:
     }
 
     std::span<const CanonicalLine> lines_;
-    std::vector<const TableConstraint*> maps_;
-    std::vector<const TableConstraint*> arrays_;
-    // The elements of the array tables (in their order) and then of the
-    // tables their references name.
+    std::vector<TableTally> tallies_;  // in the schema's order
+    std::unordered_map<std::string_view, std::vector<std::size_t>, KeyedTextHash, std::equal_to<>> by_path_;
+    std::vector<bool> direct_lengths_;  // the lengths of the table paths
+    TablePathSet counted_elements_;     // array tables without unique keys or references
+    // The tables whose element values are read: the array tables with unique
+    // keys or references, and the tables their references name.
+    std::vector<std::string_view> indexed_;
+    std::map<std::size_t, std::size_t> element_table_of_;  // array table -> its position in indexed_
     std::vector<ElementTable> elements_;
     std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>> elements_by_path_;
 };
@@ -347,7 +395,8 @@ private:
             return scan_elements(*field, at);
         }
         if (auto checked = check_value(*field, line); !checked) return std::unexpected(std::move(checked.error()));
-        if (index_.kind(*field) == FieldKind::Plain) cursor_ = *field + 1;
+        // Further entries of a map or array may follow; a plain field is done.
+        cursor_ = index_.kind(*field) == FieldKind::Plain ? *field + 1 : *field;
         return at + 1;
     }
 
@@ -435,7 +484,7 @@ Verdict check_provenance(const CompiledSchema& schema, std::span<const Canonical
 Result<std::vector<CanonicalLine>> parse_canonical_lines(std::string_view text) {
     std::vector<CanonicalLine> lines;
     lines.reserve(static_cast<std::size_t>(std::ranges::count(text, '\n')) + 1);
-    std::unordered_map<std::string_view, LineMetadata, KeyedTextHash, std::equal_to<>> parsed;
+    MetadataCache parsed;
     std::uint64_t number = 0;
     for (std::string_view rest = text; !rest.empty();) {
         const std::string_view line = trim_leading_blanks(take_line(rest));
@@ -447,17 +496,12 @@ Result<std::vector<CanonicalLine>> parse_canonical_lines(std::string_view text) 
             return std::unexpected(
                 unreadable_line(no_apostrophe ? "canonical line without '" : "canonical line without =", number, line));
         }
-        auto found = parsed.find(parts->metadata);
-        if (found == parsed.end()) {
-            auto annotation = parse_annotation(parts->metadata);
-            if (!annotation) return std::unexpected(unreadable_line("bad metadata prefix", number, parts->metadata));
-            LineMetadata metadata{std::move(annotation->name), std::move(annotation->unit),
-                                  std::move(annotation->provenance)};
-            found = parsed.emplace(parts->metadata, std::move(metadata)).first;
+        const LineMetadata* metadata = parsed.find(parts->metadata);
+        if (metadata == nullptr) {
+            return std::unexpected(unreadable_line("bad metadata prefix", number, parts->metadata));
         }
-        const LineMetadata& metadata = found->second;
-        lines.push_back(CanonicalLine{metadata.type_name, parts->name_path, parts->value, metadata.unit,
-                                      metadata.provenance, number});
+        lines.push_back(CanonicalLine{metadata->type_name, parts->name_path, parts->value, metadata->unit,
+                                      metadata->provenance, number});
     }
     return lines;
 }
@@ -478,6 +522,7 @@ Verdict validate_stream(std::string_view text, const CompiledSchema& schema) {
 std::vector<ElementTable> build_reference_index(std::span<const CanonicalLine> lines,
                                                 std::span<const std::string_view> tables) {
     std::vector<ElementTable> elements(tables.size());
+    if (tables.empty()) return elements;
     TablePathSet set;
     for (std::size_t i = 0; i < tables.size(); ++i) set.add(tables[i], i);
     for (const CanonicalLine& line : lines) {
