@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make python3-dev python3-pytest libgtest-dev libicu-dev python3-cbor2 python3-pyasn1)
+packages=(cmake g++ make python3-dev python3-pytest libgtest-dev libicu-dev python3-cbor2 python3-pyasn1
+          python3-jsonschema)
 
 missing=()
 for package in "${packages[@]}"; do
