@@ -190,7 +190,7 @@ std::optional<std::size_t> SchemaFieldIndex::first_match(std::string_view path, 
 
 std::optional<std::size_t> SchemaFieldIndex::first_map_or_array(std::string_view path, std::size_t from) const {
     std::optional<std::size_t> best;
-    for (const MapEntrySplit& split : split_map_entry(path).all()) {
+    for (const MapEntrySplit& split : split_map_entry(path)) {
         const auto found = by_path_.find(split.map_path);
         if (found == by_path_.end()) continue;
         const bool index_key = is_ascii_digits(split.key);

@@ -70,11 +70,14 @@ struct MapEntrySplit {
     std::string_view map_path;  // ends with "::"
     std::string_view key;
 };
+// Iterate over the returned value itself (not over a view of it), so that a
+// range-for keeps the temporary alive.
 struct MapEntrySplits {
     MapEntrySplit splits[2];
     std::size_t count = 0;
 
-    std::span<const MapEntrySplit> all() const { return {splits, count}; }
+    const MapEntrySplit* begin() const { return splits; }
+    const MapEntrySplit* end() const { return splits + count; }
 };
 MapEntrySplits split_map_entry(std::string_view path);
 

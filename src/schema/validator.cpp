@@ -217,7 +217,7 @@ private:
         if (by_path_.empty()) return;
         std::string unquoted;
         for (const CanonicalLine& line : lines_) {
-            for (const MapEntrySplit& split : split_map_entry(line.path).all()) {
+            for (const MapEntrySplit& split : split_map_entry(line.path)) {
                 const std::string_view table = split.map_path.substr(0, split.map_path.size() - 2);
                 if (table.size() >= direct_lengths_.size() || !direct_lengths_[table.size()]) continue;
                 const auto found = by_path_.find(table);
@@ -378,13 +378,8 @@ private:
             if (seen_[*exact]) return duplicate(line);
             seen_[*exact] = true;
         }
-        const auto first = index_.first_match(line.path);
-        if (!first) {
-            if (strict_at(line.path)) return undefined(line);
-            return at + 1;
-        }
         const auto field = index_.first_match(line.path, cursor_);
-        if (!field) return scan_out_of_order(at, *first);
+        if (!field) return scan_unplaced(at);
         if (const std::size_t missing = index_.next_plain_field(cursor_); missing < *field) {
             return violation(
                 AppErrorKind::RequiredFieldSchema, line.line,
@@ -400,14 +395,18 @@ private:
         return at + 1;
     }
 
-    // A line whose fields all lie before the cursor: it is checked against
-    // the first of them and the cursor stays, so that the lines after it
-    // are still checked against the fields still to come.
-    [[nodiscard]] Step scan_out_of_order(std::size_t at, std::size_t field) {
+    // A line that no field from the cursor on matches. Under a strict schema
+    // it is undefined; otherwise a line that no field matches is ignored,
+    // and one whose fields all lie before the cursor is checked against the
+    // first of them while the cursor stays, so that the lines after it are
+    // still checked against the fields still to come.
+    [[nodiscard]] Step scan_unplaced(std::size_t at) {
         const CanonicalLine& line = lines_[at];
         if (strict_at(line.path)) return undefined(line);
-        if (index_.kind(field) == FieldKind::Element) return scan_elements(field, at);
-        if (auto checked = check_value(field, line); !checked) return std::unexpected(std::move(checked.error()));
+        const auto field = index_.first_match(line.path);
+        if (!field) return at + 1;
+        if (index_.kind(*field) == FieldKind::Element) return scan_elements(*field, at);
+        if (auto checked = check_value(*field, line); !checked) return std::unexpected(std::move(checked.error()));
         return at + 1;
     }
 

@@ -59,7 +59,7 @@ TEST(SchemaPaths, SplitElementIndex) {
 TEST(SchemaPaths, MapEntrySplits) {
     const auto keys = [](std::string_view path) {
         std::vector<std::string> found;
-        for (const auto& split : split_map_entry(path).all())
+        for (const auto& split : split_map_entry(path))
             found.push_back(std::string(split.map_path) + "|" + std::string(split.key));
         return found;
     };
