@@ -1,16 +1,56 @@
-// Reading canonical and relational content lines: metadata, an apostrophe,
-// the name path, "=", the value.
+// Reading lines of the line-per-value texts: canonical documents, relational
+// documents and compiled schemas. One content line is
+//
+//   metadata "'" name-path "=" value
+//
+// split at its first apostrophe and then at the first "=" outside double
+// quotes. Every function here works on views of the caller's text and
+// allocates nothing, so that readers of many-megabyte texts can call them
+// once per line.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <expected>
 #include <optional>
 #include <string_view>
 
 namespace bezo {
 
+// Takes the next line off the front of `rest`: up to the next LF, a CR right
+// before it dropped with it, or everything left when no LF follows (an empty
+// rest gives no further line).
+std::string_view take_line(std::string_view& rest);
+
+// A line that carries no content (its leading blanks and tabs already
+// removed): empty, or beginning with "#", "//", ".!" or ".?".
+bool is_skipped_line(std::string_view line);
+
 // The position of the first "=" after position `apostrophe` that stands
-// outside double quotes (inside quotes a doubled quote is one quote character
-// and does not close them), or none.
+// outside double quotes (inside quotes a doubled quote is one quote
+// character and does not close them), or none.
 std::optional<std::size_t> find_unquoted_equals(std::string_view text, std::size_t apostrophe);
+
+// The three parts of a content line, as views of the line.
+struct ContentLine {
+    std::string_view metadata;   // before the first apostrophe
+    std::string_view name_path;  // up to the first "=" outside double quotes
+    std::string_view value;      // the rest of the line
+};
+
+// Why a line is not a content line.
+enum class ContentLineFault : std::uint8_t {
+    NoApostrophe,
+    NoEquals,
+};
+
+// Splits a line (without its line ending) at its first apostrophe and at the
+// first "=" outside double quotes after it.
+std::expected<ContentLine, ContentLineFault> split_content_line(std::string_view line);
+
+// The name path of one line, its line ending included: the reading rule of
+// canonical lines (trailing LF and CR removed, leading blanks and tabs
+// skipped, skipped lines and lines that do not split give none).
+std::optional<std::string_view> content_line_name_path(std::string_view line);
 
 }  // namespace bezo

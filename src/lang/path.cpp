@@ -151,4 +151,22 @@ KeyPath parse_key_path(std::string_view text) {
     return KeyPath{normalize_segments(split_path(path)), normalize_segment(text.substr(*separator + 2))};
 }
 
+std::size_t field_reference_length(std::string_view text) {
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const char c = text[length];
+        if (is_ascii_letter(c) || is_ascii_digit(c) || c == '_' || c == '/') {
+            ++length;
+        } else if (c == ':' && length + 1 < text.size() && text[length + 1] == ':') {
+            length += 2;
+        } else if (c == '@' && (length == 0 || text[length - 1] == '/')) {
+            ++length;
+        } else {
+            break;
+        }
+    }
+    while (length > 0 && (text[length - 1] == '/' || text[length - 1] == ':' || text[length - 1] == '@')) --length;
+    return length;
+}
+
 }  // namespace bezo

@@ -62,6 +62,12 @@ std::vector<std::string> normalize_segments(std::span<const std::string_view> se
 // colons.
 std::optional<std::size_t> find_namespace_separator(std::string_view text);
 
+// The length of the field reference at the start of `text` (the text after
+// a "$"): ASCII letters, digits, "_" and "/", "::", and "@" at the start or
+// right after "/"; trailing "/", ":" and "@" are not part of it. 0 when no
+// reference starts there.
+std::size_t field_reference_length(std::string_view text);
+
 // A key path split into its path segments (canonical spelling) and its key.
 struct KeyPath {
     std::vector<std::string> segments;

@@ -17,27 +17,6 @@ std::size_t word_length(std::string_view text) {
     return length;
 }
 
-// The length of the field reference at the start of `text`: word characters,
-// "/", "::", and "@" at the start or right after "/"; trailing "/", ":" and
-// "@" are not part of it.
-std::size_t reference_length(std::string_view text) {
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const char c = text[length];
-        if (is_word_char(c) || c == '/') {
-            ++length;
-        } else if (c == ':' && length + 1 < text.size() && text[length + 1] == ':') {
-            length += 2;
-        } else if (c == '@' && (length == 0 || text[length - 1] == '/')) {
-            ++length;
-        } else {
-            break;
-        }
-    }
-    while (length > 0 && (text[length - 1] == '/' || text[length - 1] == ':' || text[length - 1] == '@')) --length;
-    return length;
-}
-
 Error undefined_reference() { return Error::App(AppErrorKind::UndefinedReference); }
 
 // Variables may be defined from other variables and used many times, so a
@@ -148,7 +127,7 @@ Result<std::string> expand_variables(CompileState& state, std::string_view value
             append_doubling_dollars(out, **text);
             pos += 1 + name.size();
         } else {
-            const std::size_t length = reference_length(rest);
+            const std::size_t length = field_reference_length(rest);
             if (length == 0) return std::unexpected(undefined_reference());
             append_reference(out, block_path, rest.substr(0, length));
             pos += length;

@@ -10,6 +10,7 @@
 #include "avro/avro_container.hpp"
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 #include "interchange/asn1.hpp"
 #include "interchange/cbor.hpp"
 #include "interchange/json_export.hpp"
@@ -21,6 +22,7 @@
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
+#include "pipeline/denorm.hpp"
 #include "pipeline/render.hpp"
 #include "pipeline/unbuild.hpp"
 #include "schema_import/graphql_import.hpp"
@@ -28,7 +30,9 @@
 #include "schema_import/proto_import.hpp"
 #include "schema_import/xsd.hpp"
 #include "python/exceptions.hpp"
+#include "schema/compiled.hpp"
 #include "schema/schema_compiler.hpp"
+#include "schema/validator.hpp"
 
 namespace bezo::py {
 namespace {
@@ -113,16 +117,56 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
     return nullptr;
 }
 
+// The White_Space characters of Unicode.
+bool is_unicode_white_space(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+// A schema handed to validate is compiled text when its first line, after
+// leading white space, opens with ".!whezo"; anything else is authored.
+bool is_compiled_schema_text(std::string_view schema) {
+    std::string_view line = schema.substr(0, schema.find('\n'));
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        std::size_t next = pos;
+        const auto c = utf8_next(line, next);
+        if (!c || !is_unicode_white_space(*c)) break;
+        pos = next;
+    }
+    return line.substr(pos).starts_with(".!whezo");
+}
+
+PyObject* schema_error(const Error& error) { return pyerr_from_string("schema: " + error_display(error)); }
+
 }  // namespace
 
 PyObject* road_compile(const BoundTexts& args) { return to_python(compile_text(*args[0])); }
-PyObject* road_denormalize(const BoundTexts&) { return not_available("denormalize"); }
+PyObject* road_denormalize(const BoundTexts& args) {
+    Resolver resolver;
+    return to_python(denormalize_document(*args[0], resolver));
+}
 PyObject* road_build(const BoundTexts&) { return not_available("build"); }
 PyObject* road_compile_schema(const BoundTexts& args) {
     Resolver resolver;
     return to_python(compile_schema_text(*args[0], resolver));
 }
-PyObject* road_validate(const BoundTexts&) { return not_available("validate"); }
+PyObject* road_validate(const BoundTexts& args) {
+    std::string_view compiled = *args[1];
+    std::string compiled_text;
+    if (!is_compiled_schema_text(compiled)) {
+        Resolver resolver;
+        auto result = compile_schema_text(compiled, resolver);
+        if (!result) return schema_error(result.error());
+        compiled_text = std::move(*result);
+        compiled = compiled_text;
+    }
+    auto schema = load_compiled_schema(compiled);
+    if (!schema) return schema_error(schema.error());
+    const Verdict verdict = validate_stream(*args[0], *schema);
+    if (!verdict) return validation_verdict_to_pyerr(verdict.error());
+    Py_RETURN_NONE;
+}
 PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
 PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
 PyObject* road_infer(const BoundTexts&) { return not_available("infer"); }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/text.hpp"
+#include "lang/canonical_line.hpp"
 #include "lang/lexer.hpp"
 
 namespace bezo {
@@ -57,14 +58,12 @@ private:
     }
 
     [[nodiscard]] Result<void> read_field(std::string_view line) {
-        const auto apostrophe = line.find('\'');
-        const std::string_view metadata = line.substr(0, apostrophe);
-        const std::string_view rest = line.substr(apostrophe + 1);
-        const auto eq = has_unquoted_eq(rest);
-        if (!eq) {
+        const auto parts = split_content_line(line);
+        if (!parts) {
             return std::unexpected(Error::Other("missing = on .whezo line: " + std::string(line)));
         }
-        std::string_view path = rest.substr(0, *eq);
+        const std::string_view metadata = parts->metadata;
+        std::string_view path = parts->name_path;
         const bool optional = path.ends_with('?');
         if (optional) {
             path.remove_suffix(1);
@@ -73,8 +72,8 @@ private:
         if (!items) {
             return std::unexpected(Error::Other("bad constraint items: " + std::string(metadata)));
         }
-        schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional,
-                                             std::string(rest.substr(*eq + 1)), std::string(metadata)});
+        schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional, std::string(parts->value),
+                                             std::string(metadata)});
         return {};
     }
 
@@ -124,16 +123,6 @@ std::optional<ProvenanceLevel> parse_provenance_level(std::string_view word) {
     return std::nullopt;
 }
 
-std::string_view take_schema_line(std::string_view& text) {
-    const auto lf = text.find('\n');
-    std::string_view line = text.substr(0, lf);
-    if (lf != std::string_view::npos && line.ends_with('\r')) {
-        line.remove_suffix(1);
-    }
-    text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
-    return line;
-}
-
 bool has_strict_word(std::string_view line) {
     while (!line.empty()) {
         line = trim_leading_blanks(line);
@@ -149,7 +138,7 @@ bool has_strict_word(std::string_view line) {
 Result<CompiledSchema> parse_compiled_schema(std::string_view text) {
     CompiledSchemaReader reader;
     while (!text.empty()) {
-        if (auto read = reader.read_line(take_schema_line(text)); !read) {
+        if (auto read = reader.read_line(take_line(text)); !read) {
             return forward_error(read);
         }
     }

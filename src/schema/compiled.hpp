@@ -89,10 +89,6 @@ struct CompiledSchema {
 // "required", "source" or "none"; no value for anything else.
 std::optional<ProvenanceLevel> parse_provenance_level(std::string_view word);
 
-// Takes the next line off the front of `text`: up to the next LF, a CR
-// right before it dropped with it, or the rest when no LF follows.
-std::string_view take_schema_line(std::string_view& text);
-
 // True when a word of the line, cut at blanks, is exactly "strict".
 bool has_strict_word(std::string_view line);
 

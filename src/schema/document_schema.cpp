@@ -8,6 +8,7 @@
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
+#include "lang/canonical_line.hpp"
 #include "schema/inherit.hpp"
 
 namespace bezo {
@@ -23,7 +24,7 @@ struct DocumentDirectives {
 [[nodiscard]] Result<DocumentDirectives> scan_document(std::string_view text) {
     DocumentDirectives found;
     while (!text.empty()) {
-        const std::string_view line = trim_leading_blanks(take_schema_line(text));
+        const std::string_view line = trim_leading_blanks(take_line(text));
         if (line.starts_with(".!schema")) {
             auto directive = parse_schema_directive(line.substr(8));
             if (!directive) return std::unexpected(Error::Other("bad .!schema: " + std::string(line)));
@@ -85,7 +86,7 @@ private:
         SchemaScope scope;
         const bool element_scope = path && is_element_scope(*path);
         while (!text.empty()) {
-            const std::string_view line = trim_leading_blanks(take_schema_line(text));
+            const std::string_view line = trim_leading_blanks(take_line(text));
             if (line.empty() || line.starts_with('#') || line.starts_with("//")) continue;
             if (auto charged = budget_.charge(line.size()); !charged) return charged;
             if (line.starts_with(".!") || line.starts_with(".?")) {

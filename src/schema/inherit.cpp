@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "core/text.hpp"
-#include "lang/lexer.hpp"
+#include "lang/canonical_line.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
 
@@ -13,11 +13,11 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t";
 
-// The text after the first apostrophe up to the first "=" outside double
-// quotes (all of it without one), less a final "?".
-std::string_view field_line_path(std::string_view after_apostrophe) {
-    std::string_view path =
-        after_apostrophe.substr(0, has_unquoted_eq(after_apostrophe).value_or(std::string_view::npos));
+// The text after the apostrophe up to the first "=" outside double quotes
+// (all of it without one), less a final "?".
+std::string_view field_line_path(std::string_view line, std::size_t apostrophe) {
+    const auto equals = find_unquoted_equals(line, apostrophe).value_or(line.size());
+    std::string_view path = line.substr(apostrophe + 1, equals - apostrophe - 1);
     if (path.ends_with('?')) path.remove_suffix(1);
     return path;
 }
@@ -56,7 +56,7 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
 [[nodiscard]] Result<std::string> inherit_field_line(std::string_view line, std::string_view scope) {
     const auto apostrophe = line.find('\'');
     if (apostrophe != std::string_view::npos) {
-        const std::string_view path = field_line_path(line.substr(apostrophe + 1));
+        const std::string_view path = field_line_path(line, apostrophe);
         if (path.starts_with("::") && path.find('/') == std::string_view::npos) {
             return prefix_field_path(line, apostrophe, std::string(scope) + '/');
         }
@@ -91,7 +91,7 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
 std::string_view inherited_line_key(std::string_view line) {
     const auto apostrophe = line.find('\'');
     if (apostrophe == std::string_view::npos) return line.substr(0, line.find_first_of(kBlanks));
-    return field_line_path(line.substr(apostrophe + 1));
+    return field_line_path(line, apostrophe);
 }
 
 void upsert_keyed_line(std::vector<std::string>& lines, const TextMap<std::size_t>& index, std::string_view key,

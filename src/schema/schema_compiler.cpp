@@ -12,6 +12,7 @@
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "lang/anno.hpp"
+#include "lang/canonical_line.hpp"
 #include "lang/lexer.hpp"
 #include "lang/path.hpp"
 #include "lang/table.hpp"
@@ -309,7 +310,7 @@ private:
         if (!compiled) return forward_error(compiled);
         CompiledParent parent{{}, std::move(compiled->ancestors), compiled->height};
         for (std::string_view rest = compiled->text; !rest.empty();) {
-            const std::string_view line = take_schema_line(rest);
+            const std::string_view line = take_line(rest);
             if (!line.empty() && !line.starts_with(".!") && !line.starts_with(".?")) parent.lines.emplace_back(line);
         }
         return &inheritance_.parents.insert_or_assign(std::move(key), std::move(parent)).first->second;

@@ -1,0 +1,214 @@
+#include "pipeline/denorm.hpp"
+
+#include <unordered_map>
+#include <vector>
+
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "lang/canonical_line.hpp"
+#include "lang/lexer.hpp"
+#include "lang/path.hpp"
+#include "schema/document_schema.hpp"
+
+namespace bezo {
+namespace {
+
+// References may be chained so that a few lines ask for exponentially much
+// text ("b=$a$a", "c=$b$b", ...). Every substitution is charged to one
+// budget per pass, so such a document fails with a message instead of
+// exhausting memory.
+constexpr std::size_t kSubstitutionLimit = std::size_t{1} << 30;
+
+// True when the text begins with the word followed by its end, a blank or a
+// tab.
+bool begins_with_word(std::string_view text, std::string_view word) {
+    return text.starts_with(word) && (text.size() == word.size() || is_blank_or_tab(text[word.size()]));
+}
+
+// The line without its trailing run of CR and LF characters, and that run.
+struct LineParts {
+    std::string_view body;
+    std::string_view ending;
+};
+
+LineParts split_ending(std::string_view line) {
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+    return {line.substr(0, end), line.substr(end)};
+}
+
+// Where a resolved value stands in the output text (the text grows, so
+// views into it would not stay valid).
+struct OutputSpan {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
+class ReferencePass {
+public:
+    explicit ReferencePass(std::string_view text) : text_(text) {
+        out_.reserve(text.size());
+        collect_wanted_paths();
+    }
+
+    [[nodiscard]] Result<std::string> run() && {
+        std::string_view rest = text_;
+        while (!rest.empty()) {
+            const auto lf = rest.find('\n');
+            const std::size_t size = lf == std::string_view::npos ? rest.size() : lf + 1;
+            if (auto passed = pass_line(rest.substr(0, size)); !passed) return forward_error(passed);
+            rest.remove_prefix(size);
+        }
+        return std::move(out_);
+    }
+
+private:
+    [[nodiscard]] Result<void> pass_line(std::string_view line) {
+        const auto [body, ending] = split_ending(line);
+        const std::string_view trimmed = trim_leading_blanks(body);
+        if (begins_with_word(trimmed, ".!lezo")) {
+            out_.append(".!nezo").append(ending);
+            return {};
+        }
+        if (begins_with_word(trimmed, ".!verbatim")) return switch_verbatim(trimmed.substr(10));
+        if (!is_skipped_line(trimmed)) {
+            if (const auto parts = split_content_line(body)) return pass_content_line(body, ending, *parts);
+        }
+        if (!expand_float_shorthand(line, out_)) out_.append(line);
+        return {};
+    }
+
+    [[nodiscard]] Result<void> switch_verbatim(std::string_view argument) {
+        if (verbatim_ || content_seen_ || !trim_blanks(argument).empty()) {
+            return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
+        }
+        verbatim_ = true;
+        return {};
+    }
+
+    // Writes the line up to its "=" unchanged, then the value with its
+    // references resolved (as written in verbatim mode), and records the
+    // value under the name path for later references.
+    [[nodiscard]] Result<void> pass_content_line(std::string_view body, std::string_view ending,
+                                                 const ContentLine& parts) {
+        out_.append(body.substr(0, static_cast<std::size_t>(parts.value.data() - body.data())));
+        const std::size_t value_offset = out_.size();
+        if (verbatim_) {
+            out_.append(parts.value);
+        } else if (auto expanded = append_expanded(parts.value); !expanded) {
+            return expanded;
+        }
+        const OutputSpan value{value_offset, out_.size() - value_offset};
+        out_.append(ending);
+        content_seen_ = true;
+        if (is_wanted(parts.name_path)) values_.insert_or_assign(parts.name_path, value);
+        return {};
+    }
+
+    // "$$" gives "$", "$" and a reference the value of the field it names.
+    [[nodiscard]] Result<void> append_expanded(std::string_view value) {
+        std::size_t pos = 0;
+        while (true) {
+            const auto dollar = value.find('$', pos);
+            out_.append(value.substr(pos, dollar - pos));
+            if (dollar == std::string_view::npos) return {};
+            const std::string_view rest = value.substr(dollar + 1);
+            if (rest.starts_with('$')) {
+                out_ += '$';
+                pos = dollar + 2;
+                continue;
+            }
+            if (rest.starts_with('.')) {
+                return std::unexpected(Error::Other("unresolved variable in .lezo: " + std::string(value)));
+            }
+            const std::size_t length = field_reference_length(rest);
+            if (auto substituted = append_referenced(rest.substr(0, length)); !substituted) return substituted;
+            pos = dollar + 1 + length;
+        }
+    }
+
+    // The name path a reference reads, in key_: «port» names «::port»,
+    // «srv::port» names «/srv::port» and «/srv/0::port» names itself.
+    void set_key(std::string_view reference) {
+        key_.clear();
+        if (reference.find("::") == std::string_view::npos) {
+            key_.append("::");
+        } else if (!reference.starts_with('/')) {
+            key_.append("/");
+        }
+        key_.append(reference);
+    }
+
+    // Only the values of fields that a reference may read are recorded: the
+    // name paths of the references after every "$" of the text, which
+    // include every reference the pass resolves.
+    void collect_wanted_paths() {
+        for (auto dollar = text_.find('$'); dollar != std::string_view::npos; dollar = text_.find('$', dollar + 1)) {
+            const std::string_view rest = text_.substr(dollar + 1);
+            const std::size_t length = field_reference_length(rest);
+            if (length == 0) continue;
+            set_key(rest.substr(0, length));
+            if (wanted_lengths_.size() <= key_.size()) wanted_lengths_.resize(key_.size() + 1);
+            wanted_lengths_[key_.size()] = true;
+            wanted_.insert(key_);
+        }
+    }
+
+    bool is_wanted(std::string_view name_path) const {
+        return name_path.size() < wanted_lengths_.size() && wanted_lengths_[name_path.size()] &&
+               wanted_.contains(name_path);
+    }
+
+    [[nodiscard]] Result<void> append_referenced(std::string_view reference) {
+        if (reference.empty()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
+        set_key(reference);
+        const auto found = values_.find(std::string_view(key_));
+        if (found == values_.end()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
+        const OutputSpan value = found->second;
+        if (value.size > substitution_budget_) {
+            return std::unexpected(Error::Other("reference expansion too large: more than 1 GiB of substituted text"));
+        }
+        substitution_budget_ -= value.size;
+        // Reserved first, so that the copy reads from the buffer it writes to
+        // without a reallocation in between.
+        out_.reserve(out_.size() + value.size);
+        out_.append(out_.data() + value.offset, value.size);
+        return {};
+    }
+
+    std::string_view text_;
+    std::string out_;
+    TextSet wanted_;
+    std::vector<bool> wanted_lengths_;  // the lengths of the wanted name paths
+    std::unordered_map<std::string_view, OutputSpan, KeyedTextHash, std::equal_to<>> values_;
+    std::string key_;
+    std::size_t substitution_budget_ = kSubstitutionLimit;
+    bool verbatim_ = false;
+    bool content_seen_ = false;
+};
+
+}  // namespace
+
+Result<std::string> resolve_references(std::string_view relational) {
+    const FormatDeclaration declaration = check_format_declaration(relational, "lezo");
+    if (!declaration.accepted) return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
+    return ReferencePass(relational).run();
+}
+
+bool expand_float_shorthand(std::string_view line, std::string& out) {
+    const std::string_view rest = trim_leading_blanks(line);
+    if (!rest.starts_with("!:")) return false;
+    out.append(line.substr(0, line.size() - rest.size())).append("!float:").append(rest.substr(2));
+    return true;
+}
+
+Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver) {
+    auto canonical = resolve_references(relational);
+    if (!canonical) return forward_error(canonical);
+    auto schema = resolve_document_schema(*canonical, resolver);
+    if (!schema) return forward_error(schema);
+    if (*schema) return std::unexpected(Error::Other("schema expansion is not available in this build"));
+    return canonical;
+}
+
+}  // namespace bezo

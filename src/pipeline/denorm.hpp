@@ -1,0 +1,31 @@
+// The denormalizer: relational text (kind lezo) to canonical text (kind
+// nezo). Its first pass rewrites the declaration, drops the ".!verbatim"
+// switch and replaces every field reference ("$name", "$path::key") in a
+// value by the value of the earlier field it names; then the document's
+// schema is looked up.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "lang/resolve.hpp"
+
+namespace bezo {
+
+// The reference pass: the relational text checked for its declaration and
+// rewritten line by line into canonical text. Lines keep their endings; the
+// first error ends the pass and no partial text is returned.
+[[nodiscard]] Result<std::string> resolve_references(std::string_view relational);
+
+// When the line (its ending included) begins, after blanks and tabs, with
+// the unit shorthand "!:", appends it with "!float:" in its place and
+// returns true; otherwise appends nothing and returns false.
+bool expand_float_shorthand(std::string_view line, std::string& out);
+
+// The denormalizer's entry: the reference pass, then the document's schema
+// through the resolver. A document without a schema gives the reference
+// pass's text.
+[[nodiscard]] Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver);
+
+}  // namespace bezo

@@ -1,0 +1,48 @@
+#include "lang/canonical_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace bezo {
+namespace {
+
+TEST(TakeLine, CutsAtLineFeedsAndDropsTheCrBeforeThem) {
+    std::string_view rest = "a\r\nb\n\nc\r";
+    std::vector<std::string_view> lines;
+    while (!rest.empty()) lines.push_back(take_line(rest));
+    EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "", "c\r"}));
+}
+
+TEST(SplitContentLine, FirstApostropheThenFirstUnquotedEquals) {
+    const struct {
+        std::string_view line;
+        std::string_view metadata, name_path, value;
+    } cases[] = {
+        {"!int'::a=1", "!int", "::a", "1"},
+        {"!str'::\"a=b\"=c=d", "!str", "::\"a=b\"", "c=d"},
+        {"!str'::\"a\"\"=\"=x", "!str", "::\"a\"\"=\"", "x"},
+        {"!str /'/'::a='", "!str /", "/'::a", "'"},
+        {"!str'=", "!str", "", ""},
+    };
+    for (const auto& c : cases) {
+        const auto parts = split_content_line(c.line);
+        ASSERT_TRUE(parts) << c.line;
+        EXPECT_EQ(parts->metadata, c.metadata) << c.line;
+        EXPECT_EQ(parts->name_path, c.name_path) << c.line;
+        EXPECT_EQ(parts->value, c.value) << c.line;
+    }
+    EXPECT_EQ(split_content_line("abc=1").error(), ContentLineFault::NoApostrophe);
+    EXPECT_EQ(split_content_line("!str'::\"a=1").error(), ContentLineFault::NoEquals);
+}
+
+TEST(ContentLineNamePath, AppliesTheReadingRule) {
+    EXPECT_EQ(content_line_name_path("  !int'/a::b=1\r\n"), "/a::b");
+    for (std::string_view line : {"# x'y=1\n", "//'a=1\n", ".!schema:x'y=z\n", ".?'a=b\n", "\t\n", "!:m\n"}) {
+        EXPECT_EQ(content_line_name_path(line), std::nullopt) << line;
+    }
+}
+
+}  // namespace
+}  // namespace bezo
