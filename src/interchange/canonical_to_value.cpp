@@ -1,33 +1,47 @@
 #include "interchange/canonical_to_value.hpp"
 
+#include "interchange/canonical_reader.hpp"
 #include "interchange/json_reader.hpp"
 
 namespace bezo {
+namespace {
 
-Result<Value> tree_to_value(const CanonicalValue& value) {
-    if (const auto* json = value.get_if<CanonicalJson>()) return parse_json_document(json->text);
-    if (const auto* leaf = value.get_if<CanonicalLeaf>()) {
-        return Value::typed(leaf->library, leaf->type_name, leaf->literal);
-    }
-    if (const auto* items = value.get_if<CanonicalArray>()) {
-        ValueArray converted;
-        converted.reserve(items->size());
-        for (const CanonicalValue& item : *items) {
-            auto element = tree_to_value(item);
-            if (!element) return element;
-            converted.push_back(std::move(*element));
+[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
+    switch (node.kind) {
+        case CanonicalKind::Namespace: {
+            ValueObject members;
+            members.reserve(node.child_count);
+            for (const CanonicalNode& member : tree.children(node)) {
+                auto converted = node_value(tree, member);
+                if (!converted) return converted;
+                members.push_back(ValueMember{std::string(member.key), std::move(*converted)});
+            }
+            return Value::object(std::move(members));
         }
-        return Value::array(std::move(converted));
+        case CanonicalKind::Array: {
+            ValueArray items;
+            items.reserve(node.child_count);
+            for (const CanonicalNode& item : tree.children(node)) {
+                auto converted = node_value(tree, item);
+                if (!converted) return converted;
+                items.push_back(std::move(*converted));
+            }
+            return Value::array(std::move(items));
+        }
+        case CanonicalKind::Leaf:
+            return Value::typed(std::string(node.library()), std::string(node.type_name()), std::string(node.text));
+        case CanonicalKind::Json: break;
     }
-    const auto& ns = std::get<CanonicalNamespace>(value.data);
-    ValueObject members;
-    members.reserve(ns.members().size());
-    for (const CanonicalMember& member : ns.members()) {
-        auto converted = tree_to_value(member.value);
-        if (!converted) return converted;
-        members.push_back(ValueMember{member.key, std::move(*converted)});
+    switch (node.spelling) {
+        case JsonSpelling::String: return Value::string(std::string(node.text));
+        case JsonSpelling::TextLines: return Value::string(join_text_lines(node.text));
+        case JsonSpelling::Verbatim: break;
     }
-    return Value::object(std::move(members));
+    return parse_json_document(node.text);
 }
+
+}  // namespace
+
+Result<Value> tree_to_value(const CanonicalTree& tree) { return node_value(tree, tree.root()); }
 
 }  // namespace bezo

@@ -1,6 +1,12 @@
 // The one JSON parser of the system: strict JSON with 0-based byte positions
 // in its messages, a nesting limit and no limit on sizes. Numbers are
 // validated and held as their lexeme, never converted.
+//
+// A text is read once into a JsonTree: one small node per value, in
+// document order, whose texts are views into the JSON text (or, for strings
+// with escapes, into the tree's own store). The Value tree of a document is
+// built from it with every list sized exactly; import reads the JsonTree
+// itself.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +14,9 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
+#include "core/arena.hpp"
 #include "core/error.hpp"
 #include "interchange/value.hpp"
 
@@ -43,6 +51,116 @@ struct JsonSpan {
 // A value may stand inside at most this many containers.
 inline constexpr unsigned kMaxJsonDepth = 512;
 
+enum class JsonKind : std::uint8_t { Null, False, True, Number, String, Array, Object };
+
+// One value of a JsonTree. The nodes of a container's children follow it
+// directly; an object's members are each a String node (the key) followed
+// by the member's value.
+class JsonNode {
+public:
+    JsonNode(JsonKind kind, std::string_view text) : data_(text.data()), size_(text.size()), extent_(1), kind_(kind) {}
+
+    JsonKind kind() const { return kind_; }
+    bool is_container() const { return kind_ == JsonKind::Array || kind_ == JsonKind::Object; }
+    // A number's lexeme or a string's decoded text; empty for other values.
+    std::string_view text() const { return is_container() ? std::string_view{} : std::string_view(data_, size_); }
+    // The elements of an array or the members of an object.
+    std::size_t child_count() const { return is_container() ? size_ : 0; }
+    // The nodes of the value's subtree, itself included: the next sibling
+    // stands this far on.
+    std::size_t extent() const { return extent_; }
+
+    // The first child of a container that has one.
+    const JsonNode* first_child() const { return this + 1; }
+    const JsonNode* next_sibling() const { return this + extent_; }
+
+private:
+    friend class JsonTreeBuilder;
+
+    const char* data_;
+    std::size_t size_;  // of the text, or the child count of a container
+    std::uint64_t extent_ : 56;
+    JsonKind kind_ : 8;
+};
+static_assert(sizeof(JsonNode) == 24);
+
+// The elements of an array node, in order.
+class JsonItems {
+public:
+    class iterator {
+    public:
+        explicit iterator(const JsonNode* at) : at_(at) {}
+        const JsonNode& operator*() const { return *at_; }
+        iterator& operator++() {
+            at_ = at_->next_sibling();
+            return *this;
+        }
+        friend bool operator==(const iterator&, const iterator&) = default;
+
+    private:
+        const JsonNode* at_;
+    };
+
+    explicit JsonItems(const JsonNode& array) : array_(array) {}
+    iterator begin() const { return iterator(array_.first_child()); }
+    iterator end() const { return iterator(array_.next_sibling()); }
+    std::size_t size() const { return array_.child_count(); }
+    bool empty() const { return size() == 0; }
+
+private:
+    const JsonNode& array_;
+};
+
+// One member of an object node.
+struct JsonMember {
+    std::string_view key;
+    const JsonNode& value;
+};
+
+// The members of an object node, in document order (repeated keys stay
+// separate members).
+class JsonMembers {
+public:
+    class iterator {
+    public:
+        explicit iterator(const JsonNode* key) : key_(key) {}
+        JsonMember operator*() const { return JsonMember{key_->text(), *(key_ + 1)}; }
+        iterator& operator++() {
+            key_ = (key_ + 1)->next_sibling();
+            return *this;
+        }
+        friend bool operator==(const iterator&, const iterator&) = default;
+
+    private:
+        const JsonNode* key_;
+    };
+
+    explicit JsonMembers(const JsonNode& object) : object_(object) {}
+    iterator begin() const { return iterator(object_.first_child()); }
+    iterator end() const { return iterator(object_.next_sibling()); }
+    std::size_t size() const { return object_.child_count(); }
+    bool empty() const { return size() == 0; }
+
+private:
+    const JsonNode& object_;
+};
+
+// A JSON text read into nodes. Its texts point into the JSON text, which must
+// outlive the tree, and into the tree's own store.
+class JsonTree {
+public:
+    const JsonNode& root() const { return nodes_.front(); }
+
+private:
+    friend class JsonTreeBuilder;
+
+    std::vector<JsonNode> nodes_;
+    TextArena decoded_;
+};
+
+// One value, optionally surrounded by whitespace, read into a JsonTree.
+[[nodiscard]] Result<JsonTree> parse_json_tree(std::string_view text);
+
 // One value, optionally surrounded by whitespace, built as a Value tree.
 [[nodiscard]] Result<Value> parse_json_document(std::string_view text);
 
@@ -58,5 +176,8 @@ inline constexpr unsigned kMaxJsonDepth = 512;
 [[nodiscard]] Result<std::uint16_t> read_hex4(JsonCursor& cursor);
 
 [[nodiscard]] Result<Value> build_json_value(const JsonSpan& span);
+
+// The Value of one node of a tree and its subtree.
+Value json_node_value(const JsonNode& node);
 
 }  // namespace bezo

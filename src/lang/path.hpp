@@ -15,6 +15,11 @@
 
 namespace bezo {
 
+// A path, the key included, may hold at most this many segments: the
+// compiler writes no longer path and the canonical reader reads no longer
+// one.
+inline constexpr std::size_t kMaxPathSegments = 512;
+
 // Tracks whether a walk over a text stands inside a double-quoted stretch.
 // Use: check the byte at `pos` against a separator while `!inside()`, then
 // move on with `pos = tracker.advance(text, pos)`.

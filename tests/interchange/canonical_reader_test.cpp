@@ -168,12 +168,5 @@ TEST(TreeToValue, KeepsNumberTextAndTurnsEmbeddedJsonIntoStructure) {
     EXPECT_EQ(converted("!std/time/date'd=2024-01-02\n"), R"("2024-01-02")");
 }
 
-TEST(TreeToValue, PassesOnJsonFailures) {
-    CanonicalValue broken{CanonicalArray{CanonicalValue{CanonicalJson{"[1,"}}}};
-    auto value = tree_to_value(broken);
-    ASSERT_FALSE(value);
-    EXPECT_EQ(value.error().other(), "invalid JSON at byte 3");
-}
-
 }  // namespace
 }  // namespace bezo
