@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -134,6 +135,38 @@ std::size_t scan_to(std::string_view text, std::size_t from, WordTest word_may_s
         }
     }
     return size;
+}
+
+// How many bytes of the text equal `byte`.
+inline std::size_t count_byte(std::string_view text, char byte) {
+    constexpr std::uint64_t kLow7 = repeated_byte(0x7F);
+    const std::uint64_t pattern = repeated_byte(static_cast<unsigned char>(byte));
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        const std::uint64_t word = load_word(text.data() + pos) ^ pattern;
+        // The high bit of each zero byte, and of no other byte.
+        const std::uint64_t zero_bytes = ~(((word & kLow7) + kLow7) | word | kLow7);
+        count += static_cast<std::size_t>(std::popcount(zero_bytes));
+    }
+    for (; pos < text.size(); ++pos) count += text[pos] == byte ? 1 : 0;
+    return count;
+}
+
+// The length of the longest common start of two texts.
+inline std::size_t common_prefix_length(std::string_view a, std::string_view b) {
+    const std::size_t size = std::min(a.size(), b.size());
+    std::size_t pos = 0;
+    for (; pos + 8 <= size; pos += 8) {
+        if (const std::uint64_t differ = load_word(a.data() + pos) ^ load_word(b.data() + pos)) {
+            // The first differing byte is the lowest one in memory order.
+            const int bits =
+                std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
+            return pos + static_cast<std::size_t>(bits) / 8;
+        }
+    }
+    while (pos < size && a[pos] == b[pos]) ++pos;
+    return pos;
 }
 
 // The position of the first of `bytes` in `text` at or after `from`, or the

@@ -24,22 +24,6 @@ bool is_skipped_line(std::string_view line) {
            line.starts_with(".?");
 }
 
-// The position of the first "=" outside double quotes. A doubled quote
-// inside quotes closes and reopens them, which leaves them open, so
-// toggling on every quote is exact.
-std::size_t find_unquoted_equals(std::string_view text) {
-    bool in_quotes = false;
-    for (std::size_t i = find_first_of_bytes<'=', '"'>(text); i < text.size();
-         i = find_first_of_bytes<'=', '"'>(text, i + 1)) {
-        if (text[i] == '"') {
-            in_quotes = !in_quotes;
-        } else if (!in_quotes) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
-
 bool is_whole_json_number(std::string_view value) {
     JsonCursor cursor{value};
     return parse_json_number(cursor).has_value() && cursor.pos == value.size();
@@ -279,17 +263,19 @@ std::optional<std::uint64_t> parse_array_index(const NamepathSegment& segment) {
 // byte up to a separator.
 class CanonicalReader {
 public:
+    explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
+
     [[nodiscard]] Result<void> read_line(std::string_view line) {
         std::size_t apostrophe = line.find('\'');
         if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
         auto type = line_type(line.substr(0, apostrophe));
         if (!type) return fail("bad metadata prefix: " + std::string(line));
         std::string_view rest = line.substr(apostrophe + 1);
-        std::size_t equals = find_unquoted_equals(rest);
-        if (equals == std::string_view::npos) return fail("canonical line without =: " + std::string(line));
-        auto value = convert_value(*type, rest.substr(equals + 1), builder_);
+        const auto equals = find_unquoted(rest, '=');
+        if (!equals) return fail("canonical line without =: " + std::string(line));
+        auto value = convert_value(*type, rest.substr(*equals + 1), builder_);
         if (!value) return forward_error(value);
-        if (auto split = split_path(rest.substr(0, equals)); !split) return split;
+        if (auto split = split_path(rest.substr(0, *equals)); !split) return split;
         return insert(*value);
     }
 
@@ -311,6 +297,7 @@ private:
     // The type of a metadata text, parsed once per distinct text; none when
     // it is no annotation.
     std::optional<LineType> line_type(std::string_view metadata) {
+        if (metadata == last_metadata_) return last_type_;
         auto found = types_.find(metadata);
         if (found == types_.end()) {
             std::optional<LineType> type;
@@ -319,12 +306,13 @@ private:
             }
             found = types_.emplace(metadata, type).first;
         }
-        return found->second;
+        last_metadata_ = metadata;
+        last_type_ = found->second;
+        return last_type_;
     }
 
     [[nodiscard]] Result<void> split_path(std::string_view path) {
-        const std::size_t common =
-            static_cast<std::size_t>(std::ranges::mismatch(last_path_, path).in1 - last_path_.begin());
+        const std::size_t common = common_prefix_length(last_path_, path);
         reused_ = 0;
         while (reused_ < steps_.size() && steps_[reused_].next <= common) ++reused_;
         steps_.resize(reused_);
@@ -402,6 +390,9 @@ private:
 
     CanonicalTreeBuilder builder_;
     std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
+    // The previous line's metadata and its type: runs of lines share them.
+    std::string_view last_metadata_;
+    std::optional<LineType> last_type_;
     std::string_view last_path_;
     std::vector<Step> steps_;
     // How many steps of the current path were taken over from the previous
@@ -448,12 +439,12 @@ namespace {
 }  // namespace
 
 Result<CanonicalTree> canonical_to_tree(std::string_view text) {
-    CanonicalReader reader;
+    CanonicalReader reader(text.size());
     return read_canonical_lines(reader.keep(text), reader);
 }
 
 Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text) {
-    CanonicalReader reader;
+    CanonicalReader reader(text.size());
     return read_canonical_lines(text, reader);
 }
 

@@ -46,7 +46,12 @@ void MemberIndex::grow() {
     }
 }
 
-CanonicalTreeBuilder::CanonicalTreeBuilder() { tree_.nodes_.emplace_back(); }
+CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
+    // About one node for each line of a canonical text, which rarely holds
+    // fewer than 32 bytes; more nodes grow the vector as usual.
+    tree_.nodes_.reserve(text_size / 32 + 1);
+    tree_.nodes_.emplace_back();
+}
 
 CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
     const std::vector<CanonicalNode>& nodes = tree_.nodes_;

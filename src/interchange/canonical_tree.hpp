@@ -144,7 +144,8 @@ public:
     // The largest number of nodes a tree may hold.
     static constexpr std::size_t kMaxNodes = CanonicalIndex(-1);
 
-    CanonicalTreeBuilder();
+    // A tree holding an empty root, for a text of `text_size` bytes.
+    explicit CanonicalTreeBuilder(std::size_t text_size);
 
     CanonicalNode& node(CanonicalIndex index) { return tree_.nodes_[index]; }
     std::size_t size() const { return tree_.nodes_.size(); }

@@ -29,7 +29,12 @@ public:
 
     // Takes in the byte at `pos` and returns the position of the next byte to
     // look at: a doubled quote inside quotes is stepped over as one unit.
-    std::size_t advance(std::string_view text, std::size_t pos);
+    std::size_t advance(std::string_view text, std::size_t pos) {
+        if (text[pos] != '"') return pos + 1;
+        if (inside_ && pos + 1 < text.size() && text[pos + 1] == '"') return pos + 2;
+        inside_ = !inside_;
+        return pos + 1;
+    }
 
 private:
     bool inside_ = false;
@@ -59,6 +64,9 @@ bool is_section_head_path(std::string_view text);
 // a quoted plain identifier dropped. Anything else comes back unchanged.
 std::string normalize_segment(std::string_view segment);
 
+// Appends the canonical spelling of a segment.
+void append_normalized_segment(std::string& out, std::string_view segment);
+
 // The canonical spellings of the non-empty segments, in order.
 std::vector<std::string> normalize_segments(std::span<const std::string_view> segments);
 
@@ -74,6 +82,11 @@ struct KeyPath {
 
     friend bool operator==(const KeyPath&, const KeyPath&) = default;
 };
+
+// Appends "/" and the canonical spelling of each non-empty segment of the
+// path part of a key path (the text before its last "::"), one leading "/"
+// dropped: what parse_key_path gives as segments, without building them.
+void append_key_path_segments(std::string& out, std::string_view path);
 
 // Splits at the last "::" outside double quotes; without one the path is
 // empty and the whole text is the key. One leading "/" of the path part is

@@ -66,7 +66,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     auto segments = parse_path(first_field(split_fields(head)));
     if (!segments) return forward_error(segments);
     append_segments(state.block_path, *segments);
-    const std::uint64_t index = next_entry_index(state, state.block_path);
+    const std::uint64_t index = entry_counter(state, state.block_path)++;
     state.block_path += '/';
     append_decimal(index, state.block_path);
     push_block(state, BlockKind::Section);
@@ -288,19 +288,20 @@ template <class Value, class Expand>
 [[nodiscard]] Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
     auto path = block_path_with(state, array);
     if (!path) return forward_error(path);
-    const std::uint64_t index = next_entry_index(state, *path);
+    const std::uint64_t index = entry_counter(state, *path)++;
     *path += '/';
     append_decimal(index, *path);
     return emit_splat_lines(state, *path, value);
 }
 
 // One scalar entry per item of `value` (a record variable or one value).
+// `next_index` is the array's entry counter.
 [[nodiscard]] Result<void> append_scalar_entries(CompileState& state, std::string_view array_path,
-                                                 std::string_view value) {
+                                                 std::uint64_t& next_index, std::string_view value) {
     auto items = expand_record_variable(state, value);
     if (!items) return forward_error(items);
     for (const auto& item : *items) {
-        const std::string key = decimal_text(next_entry_index(state, array_path));
+        const std::string key = decimal_text(next_index++);
         if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
     }
     return {};
@@ -309,9 +310,10 @@ template <class Value, class Expand>
 [[nodiscard]] Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
     auto path = block_path_with(state, left.text);
     if (!path) return forward_error(path);
-    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, value);
-    return for_each_piece(value, ';',
-                          [&](std::string_view piece) { return append_scalar_entries(state, *path, piece); });
+    std::uint64_t& next_index = entry_counter(state, *path);
+    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, next_index, value);
+    return for_each_piece(
+        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
 }
 
 [[nodiscard]] Result<void> write_splat_assignment(CompileState& state, std::string_view target,
@@ -335,7 +337,7 @@ template <class Value, class Expand>
         const auto colon = entry.find(':');
         if (colon == std::string_view::npos) return std::unexpected(app_error(AppErrorKind::DelimiterCollision));
         if (colon == 0) return std::unexpected(invalid_key(state));
-        auto entry_value = expand_variables(state, entry.substr(colon + 1));
+        auto entry_value = expand_variables(state, entry.substr(colon + 1), state.value_scratch);
         if (!entry_value) return forward_error(entry_value);
         state.output.begin_line() += signature;
         finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
@@ -347,17 +349,17 @@ template <class Value, class Expand>
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
     }
-    const KeyPath key_path = parse_key_path(left);
     std::string_view path = current_block_path(state);
-    std::string joined;
-    if (!key_path.segments.empty()) {
-        joined = path;
-        append_segments(joined, key_path.segments);
-        path = joined;
+    std::string_view key = left;
+    if (const auto separator = find_namespace_separator(left)) {
+        key = left.substr(*separator + 2);
+        state.path_scratch.assign(path);
+        append_key_path_segments(state.path_scratch, left.substr(0, *separator));
+        path = state.path_scratch;
     }
-    auto expanded = expand_variables(state, value);
+    auto expanded = expand_variables(state, value, state.value_scratch);
     if (!expanded) return forward_error(expanded);
-    return emit_typed_field(state, path, key_path.key, *expanded);
+    return emit_typed_field(state, path, normalize_segment(key), *expanded);
 }
 
 [[nodiscard]] Result<void> compile_content_form(CompileState& state, std::string_view left_text,
@@ -494,8 +496,9 @@ Result<void> emit_content_line(CompileState& state, std::string_view path, std::
     std::string array_path(path);
     array_path += "/@";
     array_path += normalize_key(key.substr(1, key.size() - 2));
+    std::uint64_t& next_index = entry_counter(state, array_path);
     auto append_entry = [&](std::string_view entry) {
-        const std::string index = decimal_text(next_entry_index(state, array_path));
+        const std::string index = decimal_text(next_index++);
         return emit_typed_field(state, array_path, index, entry);
     };
     if (key.back() == '+') return append_entry(value);

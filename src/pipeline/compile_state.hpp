@@ -80,6 +80,11 @@ struct CompileState {
     bool verbatim = false;
     bool content_seen = false;
 
+    // Buffers reused from line to line: a field's joined path and its
+    // expanded value.
+    std::string path_scratch;
+    std::string value_scratch;
+
     Resolver& resolver;
     // Patterns of union members, compiled once per compile.
     PatternCache patterns;
@@ -88,9 +93,9 @@ struct CompileState {
 // The joined path text of the innermost open block ("" when none is open).
 std::string_view current_block_path(const CompileState& state);
 
-// The next entry index of the array at `array_path` (0 the first time); the
-// count goes up by one.
-std::uint64_t next_entry_index(CompileState& state, std::string_view array_path);
+// The entry counter of the array at `array_path`: the index its next entry
+// takes (0 the first time). The reference stays valid for the whole compile.
+std::uint64_t& entry_counter(CompileState& state, std::string_view array_path);
 
 // Opens a block whose path is `block_path` as it stands now.
 void push_block(CompileState& state, BlockKind kind);

@@ -9,6 +9,9 @@ Result<std::string> compile_document(std::string_view text, Resolver& resolver) 
     auto lines = lex(text, LexMode::Document);
     if (!lines) return std::unexpected(Error(lines.error()));
     CompileState state(resolver);
+    // Relational text is about as long as the authored text, a little
+    // longer where blocks are spelled out on every line.
+    state.output.reserve(text.size() + text.size() / 2);
     for (const Line& line : *lines) {
         state.current_line = line.line;
         if (auto compiled = compile_line(state, line); !compiled) return forward_error(compiled);

@@ -43,6 +43,10 @@ void append_segments(std::string& path, std::span<const std::string> segments);
 // tracked so that the delegation lines can be placed after it at the end.
 class RelationalText {
 public:
+    // Makes room for about `bytes` of text, so that a large output grows in
+    // few steps.
+    void reserve(std::size_t bytes) { text_.reserve(bytes); }
+
     // Appends a whole line.
     void append_line(std::string_view line);
 

@@ -79,13 +79,6 @@ template <class Items>
     return found->second;
 }
 
-void append_doubling_dollars(std::string& out, std::string_view text) {
-    for (char c : text) {
-        if (c == '$') out += '$';
-        out += c;
-    }
-}
-
 // "$" + reference, made relative to the root inside a block.
 void append_reference(std::string& out, std::string_view block_path, std::string_view reference) {
     out += '$';
@@ -93,90 +86,166 @@ void append_reference(std::string& out, std::string_view block_path, std::string
         out += reference;
         return;
     }
-    const KeyPath parsed = parse_key_path(reference);
+    const auto separator = find_namespace_separator(reference);
     out += block_path.substr(1);
-    append_segments(out, parsed.segments);
+    if (separator) append_key_path_segments(out, reference.substr(0, *separator));
     out += "::";
-    out += parsed.key;
+    append_normalized_segment(out, separator ? reference.substr(*separator + 2) : reference);
+}
+
+// Walks a text-variable definition: runs of text, "$$" (one "$"), and
+// "$.name"; any other "$" is refused.
+template <class Sink>
+[[nodiscard]] Result<void> walk_definition(std::string_view value, Sink& sink) {
+    for (std::size_t pos = 0; pos < value.size();) {
+        const std::size_t dollar = std::min(value.find('$', pos), value.size());
+        sink.text(value.substr(pos, dollar - pos));
+        if (dollar == value.size()) break;
+        const std::string_view rest = value.substr(dollar + 1);
+        if (rest.starts_with('$')) {
+            sink.text("$");
+            pos = dollar + 2;
+        } else if (rest.starts_with('.')) {
+            const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
+            if (auto used = sink.variable(name); !used) return used;
+            pos = dollar + 2 + name.size();
+        } else {
+            return std::unexpected(
+                Error::Other("field references are not allowed in a variable definition: " + std::string(value)));
+        }
+    }
+    return {};
+}
+
+// Walks a field value: runs of text, "$$" (kept), "$.name" and field
+// references; "$/." and "$@." are refused here.
+template <class Sink>
+[[nodiscard]] Result<void> walk_field_value(std::string_view value, Sink& sink) {
+    for (std::size_t pos = 0; pos < value.size();) {
+        const std::size_t dollar = std::min(value.find('$', pos), value.size());
+        sink.text(value.substr(pos, dollar - pos));
+        if (dollar == value.size()) break;
+        const std::string_view rest = value.substr(dollar + 1);
+        if (rest.starts_with('$')) {
+            sink.text("$$");
+            pos = dollar + 2;
+        } else if (rest.starts_with("/.") || rest.starts_with("@.")) {
+            return std::unexpected(Error::App(AppErrorKind::VariableContext));
+        } else if (rest.starts_with('.')) {
+            const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
+            if (auto used = sink.variable(name); !used) return used;
+            pos = dollar + 2 + name.size();
+        } else {
+            const std::size_t length = reference_length(rest);
+            if (length == 0) return std::unexpected(undefined_reference());
+            sink.reference(rest.substr(0, length));
+            pos = dollar + 1 + length;
+        }
+    }
+    return {};
+}
+
+// The first pass of an expansion: what it will write, at most, with every
+// variable it substitutes charged to the budget. The text is built only
+// after the whole charge has passed, in one buffer of the measured size, so
+// that an expansion over the budget allocates nothing and one within it
+// allocates once.
+struct ExpansionSize {
+    CompileState& state;
+    // Field values double the dollars of substituted text.
+    bool doubles_dollars;
+    std::size_t bytes = 0;
+
+    void text(std::string_view run) { bytes += run.size(); }
+    [[nodiscard]] Result<void> variable(std::string_view name) {
+        auto text = text_variable(state, name);
+        if (!text) return forward_error(text);
+        bytes += (*text)->size();
+        if (doubles_dollars) bytes += count_byte(**text, '$');
+        return {};
+    }
+    // "$", the block path without its "/", the reference and the "::"
+    // put before its key.
+    void reference(std::string_view reference) { bytes += 3 + current_block_path(state).size() + reference.size(); }
+};
+
+// The second pass: writes the text that the first pass measured.
+struct ExpansionWriter {
+    const CompileState& state;
+    bool doubles_dollars;
+    std::string& out;
+
+    void text(std::string_view run) { out += run; }
+    [[nodiscard]] Result<void> variable(std::string_view name) {
+        const std::string& text = state.text_variables.find(name)->second;
+        if (!doubles_dollars) {
+            out += text;
+            return {};
+        }
+        for (std::size_t pos = 0; pos < text.size();) {
+            const std::size_t dollar = std::min(text.find('$', pos), text.size());
+            out.append(text, pos, dollar - pos);
+            if (dollar == text.size()) break;
+            out += "$$";
+            pos = dollar + 1;
+        }
+        return {};
+    }
+    void reference(std::string_view reference) { append_reference(out, current_block_path(state), reference); }
+};
+
+// Measures, then writes, the expansion of `value` that `walk` reads.
+template <class Walk>
+[[nodiscard]] Result<void> expand_into(CompileState& state, std::string_view value, bool doubles_dollars, Walk walk,
+                                       std::string& out) {
+    ExpansionSize size{state, doubles_dollars};
+    if (auto measured = walk(value, size); !measured) return measured;
+    out.clear();
+    out.reserve(size.bytes);
+    ExpansionWriter writer{state, doubles_dollars, out};
+    return walk(value, writer);
 }
 
 }  // namespace
 
 Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value) {
     std::string out;
-    out.reserve(value.size());
-    for (std::size_t pos = 0; pos < value.size(); ++pos) {
-        if (value[pos] != '$') {
-            out += value[pos];
-        } else if (value.substr(pos + 1).starts_with('$')) {
-            out += '$';
-            ++pos;
-        } else if (value.substr(pos + 1).starts_with('.')) {
-            const std::string_view name = value.substr(pos + 2, word_length(value.substr(pos + 2)));
-            auto text = text_variable(state, name);
-            if (!text) return forward_error(text);
-            out += **text;
-            pos += 1 + name.size();
-        } else {
-            return std::unexpected(
-                Error::Other("field references are not allowed in a variable definition: " + std::string(value)));
-        }
-    }
+    auto expanded = expand_into(
+        state, value, false, [](std::string_view text, auto& sink) { return walk_definition(text, sink); }, out);
+    if (!expanded) return forward_error(expanded);
     return out;
 }
 
-Result<std::string> expand_variables(CompileState& state, std::string_view value) {
-    if (state.verbatim || value.find('$') == std::string_view::npos) return std::string(value);
-    const std::string_view block_path = current_block_path(state);
-    std::string out;
-    out.reserve(value.size());
-    for (std::size_t pos = 0; pos < value.size(); ++pos) {
-        if (value[pos] != '$') {
-            out += value[pos];
-            continue;
-        }
-        const std::string_view rest = value.substr(pos + 1);
-        if (rest.starts_with('$')) {
-            out += "$$";
-            ++pos;
-        } else if (rest.starts_with("/.") || rest.starts_with("@.")) {
-            return std::unexpected(Error::App(AppErrorKind::VariableContext));
-        } else if (rest.starts_with('.')) {
-            const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
-            auto text = text_variable(state, name);
-            if (!text) return forward_error(text);
-            append_doubling_dollars(out, **text);
-            pos += 1 + name.size();
-        } else {
-            const std::size_t length = reference_length(rest);
-            if (length == 0) return std::unexpected(undefined_reference());
-            append_reference(out, block_path, rest.substr(0, length));
-            pos += length;
-        }
-    }
-    return out;
+Result<std::string_view> expand_variables(CompileState& state, std::string_view value, std::string& scratch) {
+    if (state.verbatim || value.find('$') == std::string_view::npos) return value;
+    auto expanded = expand_into(
+        state, value, true, [](std::string_view text, auto& sink) { return walk_field_value(text, sink); }, scratch);
+    if (!expanded) return forward_error(expanded);
+    return std::string_view(scratch);
 }
 
 Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value) {
     if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
-    auto item = expand_variables(state, value);
+    std::string scratch;
+    auto item = expand_variables(state, value, scratch);
     if (!item) return forward_error(item);
     std::vector<std::string> items;
-    items.push_back(std::move(*item));
+    items.emplace_back(*item);
     return items;
 }
 
 Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value) {
     if (value.starts_with("$/.")) return whole_variable(state, state.splat_variables, value.substr(3));
     SplatItems items;
+    std::string scratch;
     while (true) {
         const auto bar = value.find('|');
         const std::string_view piece = value.substr(0, bar);
         const auto eq = piece.find('=');
         if (eq == std::string_view::npos) return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
-        auto expanded = expand_variables(state, piece.substr(eq + 1));
+        auto expanded = expand_variables(state, piece.substr(eq + 1), scratch);
         if (!expanded) return forward_error(expanded);
-        items.push_back({std::string(piece.substr(0, eq)), std::move(*expanded)});
+        items.push_back({std::string(piece.substr(0, eq)), std::string(*expanded)});
         if (bar == std::string_view::npos) return items;
         value.remove_prefix(bar + 1);
     }

@@ -19,8 +19,11 @@ namespace bezo {
 [[nodiscard]] Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value);
 
 // A field value as it goes into a relational line: "$.name" replaced (its
-// dollars doubled), "$$" kept, references made relative to the root.
-[[nodiscard]] Result<std::string> expand_variables(CompileState& state, std::string_view value);
+// dollars doubled), "$$" kept, references made relative to the root. The
+// value itself when nothing is replaced, else the expansion, built in
+// `scratch`.
+[[nodiscard]] Result<std::string_view> expand_variables(CompileState& state, std::string_view value,
+                                                        std::string& scratch);
 
 // "$@.name" gives the record variable's items; any other value one item.
 [[nodiscard]] Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value);
