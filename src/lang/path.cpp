@@ -39,6 +39,13 @@ std::optional<std::size_t> find_unquoted(std::string_view text, char c, std::siz
     return std::nullopt;
 }
 
+std::size_t count_unquoted(std::string_view text, char c) {
+    if (text.find('"') == std::string_view::npos) return count_byte(text, c);
+    std::size_t count = 0;
+    for (auto found = find_unquoted(text, c); found; found = find_unquoted(text, c, *found + 1)) ++count;
+    return count;
+}
+
 std::vector<std::string_view> split_path(std::string_view path) {
     std::vector<std::string_view> pieces;
     std::size_t start = 0;

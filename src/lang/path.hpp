@@ -44,6 +44,9 @@ private:
 // quotes (the walk starts outside quotes at `from`), or none.
 std::optional<std::size_t> find_unquoted(std::string_view text, char c, std::size_t from = 0);
 
+// How many `c` stand outside double quotes.
+std::size_t count_unquoted(std::string_view text, char c);
+
 // Splits at every "/" outside double quotes. Every piece is kept, empty ones
 // included; the piece after the last "/" is always present. The views point
 // into `path`.

@@ -1,5 +1,6 @@
 #include "pipeline/compile_line.hpp"
 
+#include "core/budget.hpp"
 #include "core/text.hpp"
 #include "lang/anno.hpp"
 #include "lang/path.hpp"
@@ -47,11 +48,39 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
     state.output.end_line();
 }
 
+// A content line at `path` may be written: the path and the key hold at
+// most as many segments as the canonical reader reads.
+[[nodiscard]] Result<void> check_path_depth(std::string_view path) {
+    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    return std::unexpected(Error::Other("path and key nest deeper than 512 segments"));
+}
+
+[[nodiscard]] Result<void> check_output_budget(const CompileState& state) {
+    if (state.output.size() <= state.output_budget) return {};
+    return std::unexpected(output_budget_exceeded(state.output_budget));
+}
+
+// Refuses `lines` content lines at `path` up front when they cannot fit the
+// output budget, each of them holding the path: a long path over a long list
+// would otherwise fill the budget first.
+[[nodiscard]] Result<void> reserve_lines(const CompileState& state, std::size_t lines, std::string_view path) {
+    const std::size_t left = state.output_budget - std::min(state.output_budget, state.output.size());
+    if (path.empty() || lines <= left / path.size()) return {};
+    return std::unexpected(output_budget_exceeded(state.output_budget));
+}
+
 // ---- blank lines and blocks ----------------------------------------------
 
 [[nodiscard]] Result<void> compile_trivia_line(const CompileState& state) {
     if (has_pending_metadata(state)) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     return {};
+}
+
+// Every line in a block repeats the block's whole path, so deep nesting
+// would make output grow with the square of the input.
+[[nodiscard]] Result<void> check_block_depth(const CompileState& state) {
+    if (state.blocks.size() < kMaxBlockDepth) return {};
+    return std::unexpected(Error::Other("blocks nest deeper than 512 levels"));
 }
 
 std::string_view first_field(std::span<const std::string_view> fields) {
@@ -65,6 +94,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     close_block(state, BlockKind::Section);
     auto segments = parse_path(first_field(split_fields(head)));
     if (!segments) return forward_error(segments);
+    if (auto nested = check_block_depth(state); !nested) return nested;
     append_segments(state.block_path, *segments);
     const std::uint64_t index = entry_counter(state, state.block_path)++;
     state.block_path += '/';
@@ -97,6 +127,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     const auto fields = split_fields(head);
     auto segments = parse_path(first_field(fields));
     if (!segments) return forward_error(segments);
+    if (auto nested = check_block_depth(state); !nested) return nested;
     append_segments(state.block_path, *segments);
     push_block(state, BlockKind::Namespace);
     const bool delegates =
@@ -300,6 +331,7 @@ template <class Value, class Expand>
                                                  std::uint64_t& next_index, std::string_view value) {
     auto items = expand_record_variable(state, value);
     if (!items) return forward_error(items);
+    if (auto fits = reserve_lines(state, items->size(), array_path); !fits) return fits;
     for (const auto& item : *items) {
         const std::string key = decimal_text(next_index++);
         if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
@@ -312,6 +344,7 @@ template <class Value, class Expand>
     if (!path) return forward_error(path);
     std::uint64_t& next_index = entry_counter(state, *path);
     if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, next_index, value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
     return for_each_piece(
         value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
 }
@@ -333,6 +366,8 @@ template <class Value, class Expand>
     auto path = block_path_with(state, left);
     if (!path) return forward_error(path);
     if (value == "{}") return {};
+    if (auto deep = check_path_depth(*path); !deep) return deep;
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
     return for_each_piece(value, ';', [&](std::string_view entry) -> Result<void> {
         const auto colon = entry.find(':');
         if (colon == std::string_view::npos) return std::unexpected(app_error(AppErrorKind::DelimiterCollision));
@@ -341,7 +376,7 @@ template <class Value, class Expand>
         if (!entry_value) return forward_error(entry_value);
         state.output.begin_line() += signature;
         finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
-        return {};
+        return check_output_budget(state);
     });
 }
 
@@ -396,6 +431,7 @@ template <class Value, class Expand>
     const auto found = state.splat_variables.find(name);
     if (found == state.splat_variables.end()) return std::unexpected(app_error(AppErrorKind::UndefinedReference));
     const std::string path(current_block_path(state));
+    if (auto fits = reserve_lines(state, found->second.size(), path); !fits) return fits;
     for (const auto& item : found->second) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }
@@ -449,7 +485,10 @@ void add_registry_pair(CompileState& state, std::string_view text) {
         return std::unexpected(Error::Lex(LexErrorKind::FormatKind, state.current_line));
     }
     if (text.starts_with(".!types")) {
-        add_import(state.types_imports, directive_argument(text, ".!types"));
+        // Every "&name" looks through the imported libraries, and a library
+        // imported again adds no type, so a repeated import is dropped.
+        const std::string_view library = directive_argument(text, ".!types");
+        if (state.types_seen.emplace(library).second) add_import(state.types_imports, library);
         return {};
     }
     if (text.starts_with(".!units")) {
@@ -476,6 +515,7 @@ Result<std::vector<std::string>> parse_path(std::string_view text) {
 
 Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
                               std::string_view value) {
+    if (auto deep = check_path_depth(path); !deep) return deep;
     const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
     std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
@@ -486,7 +526,7 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
     }
     append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
     finish_content_line(state, path, key, value);
-    return {};
+    return check_output_budget(state);
 }
 
 Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
@@ -502,12 +542,14 @@ Result<void> emit_content_line(CompileState& state, std::string_view path, std::
         return emit_typed_field(state, array_path, index, entry);
     };
     if (key.back() == '+') return append_entry(value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, array_path); !fits) return fits;
     return for_each_piece(value, ';', append_entry);
 }
 
 Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value) {
     auto items = splat_variable_value(state, value);
     if (!items) return forward_error(items);
+    if (auto fits = reserve_lines(state, items->size(), path); !fits) return fits;
     for (const auto& item : *items) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }

@@ -9,6 +9,7 @@ Result<std::string> compile_document(std::string_view text, Resolver& resolver) 
     auto lines = lex(text, LexMode::Document);
     if (!lines) return std::unexpected(Error(lines.error()));
     CompileState state(resolver);
+    state.output_budget = output_budget(text.size());
     // Relational text is about as long as the authored text, a little
     // longer where blocks are spelled out on every line.
     state.output.reserve(text.size() + text.size() / 2);

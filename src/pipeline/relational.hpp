@@ -46,6 +46,7 @@ public:
     // Makes room for about `bytes` of text, so that a large output grows in
     // few steps.
     void reserve(std::size_t bytes) { text_.reserve(bytes); }
+    std::size_t size() const { return text_.size(); }
 
     // Appends a whole line.
     void append_line(std::string_view line);
