@@ -290,10 +290,16 @@ ContentLeft classify_left(std::string_view left) {
 }
 
 [[nodiscard]] Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
-    auto items = expand_record_variable(state, value);
+    std::vector<std::string> scratch;
+    auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
     auto& variable = state.record_variables[std::string(name)];
-    variable.insert(variable.end(), std::make_move_iterator(items->begin()), std::make_move_iterator(items->end()));
+    // A variable may be appended to itself ("@.r+=$@.r"): room is made first,
+    // so that its items stay in place while they are copied.
+    const std::vector<std::string>& source = **items;
+    const std::size_t count = source.size();
+    variable.reserve(variable.size() + count);
+    for (std::size_t i = 0; i < count; ++i) variable.push_back(source[i]);
     return {};
 }
 
@@ -329,10 +335,11 @@ template <class Value, class Expand>
 // `next_index` is the array's entry counter.
 [[nodiscard]] Result<void> append_scalar_entries(CompileState& state, std::string_view array_path,
                                                  std::uint64_t& next_index, std::string_view value) {
-    auto items = expand_record_variable(state, value);
+    std::vector<std::string> scratch;
+    auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
-    if (auto fits = reserve_lines(state, items->size(), array_path); !fits) return fits;
-    for (const auto& item : *items) {
+    if (auto fits = reserve_lines(state, (*items)->size(), array_path); !fits) return fits;
+    for (const auto& item : **items) {
         const std::string key = decimal_text(next_index++);
         if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
     }

@@ -67,8 +67,8 @@ std::size_t item_cost(const SplatItem& item) { return sizeof item + item.key.siz
 
 // A whole-value use of a record or splat variable ("$@." or "$/." + name).
 template <class Items>
-[[nodiscard]] Result<Items> whole_variable(CompileState& state, const TextMap<Items>& variables,
-                                           std::string_view name) {
+[[nodiscard]] Result<const Items*> whole_variable(CompileState& state, const TextMap<Items>& variables,
+                                                  std::string_view name) {
     if (state.verbatim && is_word(name)) return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
     auto found = variables.find(name);
     if (found == variables.end()) return std::unexpected(undefined_reference());
@@ -76,7 +76,7 @@ template <class Items>
     for (const auto& item : found->second) bytes += item_cost(item);
     auto charged = charge_expansion(state, bytes);
     if (!charged) return forward_error(charged);
-    return found->second;
+    return &found->second;
 }
 
 // "$" + reference, made relative to the root inside a block.
@@ -224,18 +224,22 @@ Result<std::string_view> expand_variables(CompileState& state, std::string_view 
     return std::string_view(scratch);
 }
 
-Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value) {
+Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,
+                                                     std::vector<std::string>& scratch) {
     if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
-    std::string scratch;
-    auto item = expand_variables(state, value, scratch);
+    std::string expanded;
+    auto item = expand_variables(state, value, expanded);
     if (!item) return forward_error(item);
-    std::vector<std::string> items;
-    items.emplace_back(*item);
-    return items;
+    scratch.assign(1, std::string(*item));
+    return &scratch;
 }
 
 Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value) {
-    if (value.starts_with("$/.")) return whole_variable(state, state.splat_variables, value.substr(3));
+    if (value.starts_with("$/.")) {
+        auto items = whole_variable(state, state.splat_variables, value.substr(3));
+        if (!items) return forward_error(items);
+        return **items;
+    }
     SplatItems items;
     std::string scratch;
     while (true) {

@@ -25,8 +25,11 @@ namespace bezo {
 [[nodiscard]] Result<std::string_view> expand_variables(CompileState& state, std::string_view value,
                                                         std::string& scratch);
 
-// "$@.name" gives the record variable's items; any other value one item.
-[[nodiscard]] Result<std::vector<std::string>> expand_record_variable(CompileState& state, std::string_view value);
+// The items a value stands for where a record variable may: "$@.name" gives
+// the variable's items, without a copy; any other value one item, the
+// expanded value, held in `scratch`.
+[[nodiscard]] Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,
+                                                                   std::vector<std::string>& scratch);
 
 // "$/.name" gives the splat variable's items; any other value is an inline
 // splat "key=value|key=value".
