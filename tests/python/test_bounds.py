@@ -1,11 +1,8 @@
-""
-    "Resource bounds of the shared paths: small inputs that ask for huge output,
-    memory or
-    time are refused,
-    or cost no more than their answer needs.
+"""Resource bounds of the shared paths: small inputs that ask for huge output,
+memory or time are refused, or cost no more than their answer needs.
 
-        The memory and time checks run the call in a child process,
-    under an address - space limit or a deadline far above what the call needs; without its
+The memory and time checks run the call in a child process, under an
+address-space limit or a deadline far above what the call needs; without its
 bound the call would pass either. The address-space checks are skipped under
 AddressSanitizer, which reserves more address space than any such limit.
 """
@@ -41,8 +38,8 @@ def refusal(call, *args):
 
 
 @pytest.mark.parametrize("road, text", [
-#Each line repeats its whole path : a long namespace over a long list
-#would write 2 GB.
+    # Each line repeats its whole path: a long namespace over a long list
+    # would write 2 GB.
     (bezo.compile, "(/" + "n" * 200_000 + ")\n@e;=" + ";".join(["1"] * 10_000) + "\n"),
     (lambda text: bezo.import_from("json", text), json.dumps({"n" * 200_000: {"e": [1] * 10_000}})),
 ], ids=["compile", "import"])
@@ -59,8 +56,8 @@ def test_what_compile_writes_at_the_depth_limit_exports():
 
 @pytest.mark.skipif(UNDER_ASAN, reason="address-space limit")
 def test_compiled_patterns_are_held_within_a_bound():
-#Each pattern compiles to about 199, 000 instructions; all 100 at once
-#would need more than 600 MB.
+    # Each pattern compiles to about 199,000 instructions; all 100 at once
+    # would need more than 600 MB.
     assert run_child("""
         import bezo
         doc = "".join(f"!str/(a{{1000}}){{199}}{i}/|text\\nv{i}=x\\n" for i in range(100))
@@ -70,8 +67,8 @@ def test_compiled_patterns_are_held_within_a_bound():
 
 @pytest.mark.skipif(UNDER_ASAN, reason="address-space limit")
 def test_variable_expansion_builds_each_text_once():
-#Doubling definitions up to 512 MiB; the next one passes the 1 GiB
-#budget and is refused before it is built.
+    # Doubling definitions up to 512 MiB; the next one passes the 1 GiB
+    # budget and is refused before it is built.
     assert run_child("""
         import bezo
         doc = ".a0=" + "x" * 1024 + "\\n" + "".join(f".a{i + 1}=$.a{i}$.a{i}\\n" for i in range(24))
@@ -83,8 +80,8 @@ def test_variable_expansion_builds_each_text_once():
 
 
 def test_a_repeated_types_import_is_made_once():
-#Every "&name" looks through the imports : 40, 000 of them for each of
-# 20, 000 fields would take minutes.
+    # Every "&name" looks through the imports: 40,000 of them for each of
+    # 20,000 fields would take minutes.
     assert run_child("""
         import bezo
         doc = ".!types std/time\\n" * 40_000 + "&date\\nd=2024-01-02\\n" * 20_000
@@ -93,8 +90,8 @@ def test_a_repeated_types_import_is_made_once():
 
 
 def test_a_union_member_is_lowered_once_per_call(tmp_path):
-#Each type refers to the next one twice : lowering t0 walks 2 ^ 16 paths,
-#which for each of 2, 000 values would take minutes.
+    # Each type refers to the next one twice: lowering t0 walks 2^16 paths,
+    # which for each of 2,000 values would take minutes.
     (tmp_path / "acme").mkdir()
     library = [".!yezo acme/t"]
     for i in range(16):

@@ -10,7 +10,7 @@ def lines(*content):
 
 
 COMPILED = [
-#declarations and header lines
+    # declarations and header lines
     ("empty text", "", lines()),
     ("blank and comment lines", "\n# note\n// doc\n\n", lines()),
     ("root field without annotation", "x=1\n", lines("!str'::x=1")),
@@ -23,7 +23,7 @@ COMPILED = [
     ("directive among content stays in place", "x=1\n.!fk a\n.?free text\ny=2\n",
      lines("!str'::x=1", ".!fk a", ".?free text", "!str'::y=2")),
     ("CR LF input", ".!schema:s\r\nx=1\r\n", lines(".!schema:s", "!str'::x=1")),
-#signatures
+    # signatures
     ("unit shorthand", "!:m\nx=1\n", lines("!:m'::x=1")),
     ("plain type", "!int\nx=1\n", lines("!int'::x=1")),
     ("constraints sorted by kind", "!int(..num)[0,5]/^[0-9]+$/\nx=1\n", lines("!int/^[0-9]+$/[0,5]..num'::x=1")),
@@ -41,10 +41,10 @@ COMPILED = [
     ("pending annotation crosses heads", "!int\n[@a]\nx=1\n", lines("!int'/@a/0::x=1")),
     ("variable definition drops the annotation", "!int\n.v=1\nx=$.v\n", lines("!str'::x=1")),
     ("annotation shared by a list", "!int\n@n;=1;2\n", lines("!int'/@n::0=1", "!int'/@n::1=2")),
-#keys and paths
+    # keys and paths
     ("key path", "a/b::c=1\n/a/\"b\"::\"k\"=2\n\"a b\"=3\n", lines("!str'/a/b::c=1", "!str'/a/b::k=2", "!str'::\"a b\"=3")),
     ("apostrophe inside a quoted key", "\"a'b\"=1\n", lines("!str'::\"a'b\"=1")),
-#operators and arrays
+    # operators and arrays
     ("scalar list then append", "@tags;=a;b;c\n@tags+=d\n",
      lines("!str'/@tags::0=a", "!str'/@tags::1=b", "!str'/@tags::2=c", "!str'/@tags::3=d")),
     ("sections open new entries", "[@row]\nx=1\n[@row]\nx=1\n", lines("!str'/@row/0::x=1", "!str'/@row/1::x=1")),
@@ -65,7 +65,7 @@ COMPILED = [
      lines("!str'/p::a=1", "!str'/p::\"b c\"=2", "!str'/p::q=3", "!str'/p::\"a\"\"b\"=4", "!str'/p::\"x\"\"y\"=5")),
     ("splat list keys", "/p:=@tags+=v|@l;=a;b\n/p:=@tags+=w\n",
      lines("!str'/p/@tags::0=v", "!str'/p/@l::0=a", "!str'/p/@l::1=b", "!str'/p/@tags::1=w")),
-#variables
+    # variables
     ("text variables and dollars", ".v=x$$y\n.w=<$.v>\na=$.v\nb=a$$b\nc=$.w!\n",
      lines("!str'::a=x$$y", "!str'::b=a$$b", "!str'::c=<x$$y>!")),
     ("text variable redefined", ".v=1\n.v=2\nx=$.v\n", lines("!str'::x=2")),
@@ -79,13 +79,13 @@ COMPILED = [
     ("references at the root stay", "x=$a/b::c and $/x::y\n", lines("!str'::x=$a/b::c and $/x::y")),
     ("references in a block become absolute", "[@s]\nx=$a/b::c $k $/q::r.\n(/n)\ny=$z:\n",
      lines("!str'/@s/0::x=$@s/0/a/b::c $@s/0::k $@s/0/q::r.", "!str'/@s/0/n::y=$@s/0/n::z:")),
-#maps
+    # maps
     ("map annotation", "!map<int>\nscores=alice:3;bob:5\n", lines("!int'/scores::alice=3", "!int'/scores::bob=5")),
     ("empty map", "!map<int>\nscores={}\n", lines()),
     ("map without entry type", "!map\ns=a b:1;c:x:y\n", lines("!str'/s::\"a b\"=1", "!str'/s::c=x:y")),
     ("map provenance unchanged", "?p@20240131T235959Z\n!map<int>\ns=a:1\n", lines("!int?p@20240131T235959Z'/s::a=1")),
     ("map in a namespace with variables", ".v=7\n(/n)\n!map<int>\ns=a:$.v\n", lines("!int'/n/s::a=7")),
-#unions
+    # unions
     ("union takes the second member", "!int|text\nx=abc\n", lines("!text'::x=abc")),
     ("union takes the first member", "!int|text\nx=5\n", lines("!int'::x=5")),
     ("union member range after span", "!int[0,5]|text\nx=7\n!int[0,5]|text\ny=3\n", lines("!text'::x=7", "!int[0,5]'::y=3")),
@@ -94,7 +94,7 @@ COMPILED = [
     ("union of library types", ".!types std/time\n!std/time/date|std/time/time\nx=10:00:00\n", lines("!std/time/time'::x=10:00:00")),
     ("union per list entry", "!int|text\n@v;=1;a\n", lines("!int'/@v::0=1", "!text'/@v::1=a")),
     ("union provenance kept", "!int|text?p\nx=a\n", lines("!text?p'::x=a")),
-#delegations
+    # delegations
     ("delegation line", "(/cfg schema:app)\nx=1\n", lines(".!schema:/cfg app", "!str'/cfg::x=1")),
     ("delegation after leading header block", ".!units\n(/billing schema:invoice)\nx=1\n.!fk z\n",
      lines(".!units", ".!schema:/billing invoice", "!str'/billing::x=1", ".!fk z")),
@@ -110,7 +110,7 @@ def test_compile(source, expected):
 
 
 ERRORS = [
-#declarations
+    # declarations
     ("foreign kind", "x=1\n.!hezo\n", "FORMAT_KIND_ERROR (line 2)"),
     ("foreign kind with version", ".!lezo 1\n", "FORMAT_KIND_ERROR (line 1)"),
     ("verbatim after content", "x=1\n.!verbatim\n", "VerbatimContextError"),
@@ -123,7 +123,7 @@ ERRORS = [
     ("splat value in verbatim", ".!verbatim\n/p:=$/.s\n", "VerbatimContextError"),
     ("record value in verbatim", ".!verbatim\n@t+=$@.r\n", "VerbatimContextError"),
     ("splat line in verbatim", ".!verbatim\n[@r]\n$/.s\n", "VerbatimContextError"),
-#pending metadata
+    # pending metadata
     ("annotation at the end", "!int\n", "MetadataWithoutTargetError"),
     ("provenance at the end", "?src\n", "MetadataWithoutTargetError"),
     ("annotation before blank", "!int\n\nx=1\n", "MetadataWithoutTargetError"),
@@ -134,7 +134,7 @@ ERRORS = [
     ("two provenance lines", "?a\n?b\nx=1\n", "MetadataWithoutTargetError"),
     ("provenance line after annotation provenance", "!int?p\n?q\nx=1\n", "MetadataWithoutTargetError"),
     ("annotation provenance after provenance line", "?q\n!int?p\nx=1\n", "MetadataWithoutTargetError"),
-#annotation texts
+    # annotation texts
     ("span after named type", "&int ..num\nx=1\n", "span constraints are not valid in a data annotation: &int ..num"),
     ("annotation after named type", "&int !int\nx=1\n", "only constraint items may follow &int: &int !int"),
     ("reference after named type", "&int &x\nx=1\n", "only constraint items may follow &int: &int &x"),
@@ -147,7 +147,7 @@ ERRORS = [
     ("unknown unit", "!float:parsec\nx=1\n", "unknown unit 'parsec' (not built-in, not defined by any .!units import)"),
     ("unknown alternative unit", "!int|float:furlong\nx=1\n",
      "unknown unit 'furlong' (not built-in, not defined by any .!units import)"),
-#variables and references
+    # variables and references
     ("undefined text variable", "x=$.nope\n", "UndefinedReferenceError"),
     ("empty text variable name", "x=$.\n", "UndefinedReferenceError"),
     ("undefined variable in definition", ".v=$.w\n", "UndefinedReferenceError"),
@@ -164,7 +164,7 @@ ERRORS = [
     ("final dollar in a definition", ".v=a$\n", "field references are not allowed in a variable definition: a$"),
     ("splat piece without equals", "/x:=a=1|b\n", "DelimiterCollisionError"),
     ("empty splat", "/x:=\n", "DelimiterCollisionError"),
-#keys, paths, maps, unions, delegations
+    # keys, paths, maps, unions, delegations
     ("apostrophe in key", "!int'x=1\n", "INVALID_KEY_ERROR (line 1)"),
     ("path with separator", "x::@a+=1\n", "'::' is not allowed in a path (namespace/array/map-assign) position"),
     ("map entry without colon", "!map<int>\ns=a:1;b\n", "DelimiterCollisionError"),
@@ -174,10 +174,10 @@ ERRORS = [
     ("delegation without name", "(/cfg schema:)\n", "SchemaDelegationError"),
     ("delegation with alternatives", "(/cfg schema:a|b)\n", "SchemaDelegationError"),
     ("delegation with two schemas", "(/cfg schema:a schema:b)\n", "SchemaDelegationError"),
-#the lexer's refusals pass through
+    # the lexer's refusals pass through
     ("missing final line feed", "x=1", "MISSING_FINAL_EOL_ERROR"),
     ("missing operator", "x=1\nword\n", "MISSING_OPERATOR_ERROR (line 2)"),
-#variables that double at every line are stopped before memory runs out
+    # variables that double at every line are stopped before memory runs out
     ("doubling text variables",
      ".v0=ab\n" + "".join(f".v{i + 1}=$.v{i}$.v{i}\n" for i in range(40)) + "x=$.v40\n",
      "variable expansion too large: more than 1 GiB of substituted text"),
@@ -247,9 +247,9 @@ def test_large_document():
 
 
 def test_deep_nesting():
-#Every line repeats its block's whole path: blocks nest at most 512 deep,
-#and a path holds at most 512 segments, its key included, as many as the
-#canonical reader reads.
+    # Every line repeats its block's whole path: blocks nest at most 512 deep,
+    # and a path holds at most 512 segments, its key included, as many as the
+    # canonical reader reads.
     depth = 511
     out = bezo.compile("(/n)\n" * depth + "x=1\n" + "()\n" * depth + "y=2\n")
     assert out == lines("!str'" + "/n" * depth + "::x=1", "!str'::y=2")

@@ -25,27 +25,22 @@ def body(value):
     header, _, rest = text.partition("\n\n")
     assert header.startswith(".!bezo")
     return rest
-#-- - export -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+
+
+# --- export ---------------------------------------------------------------
 
 def test_export_of_a_declaration_alone_is_an_empty_object():
     assert bezo.export_to("json", ".!nezo\n") == "{}\n"
 
 
 @pytest.mark.parametrize("lines, expected", [
-    (["!int'a/b=1", "!str'a/c=x"], {
-    "a" : { "b" : 1, "c" : "x" }}),
-    (["!int'a/b/c/d=1", "!int'a/e=2", "!int'f=3"], {
-    "a" : {"b" : {"c" : {"d" : 1}}, "e" : 2}, "f" : 3}),
-    (["!int'@xs/0=1", "!int'@xs/1=2"], {
-    "xs" : [ 1, 2 ]}),
-    (["!str'@xs/0/name=a", "!int'@xs/0/n=1", "!str'@xs/1/name=b"], {
-    "xs" : [ {"name" : "a", "n" : 1}, {"name" : "b"} ]}),
-    (["!int'a/@xs/0/@ys/0=1", "!int'a/@xs/0/@ys/1=2"], {
-    "a" : { "xs" : [ {"ys" : [ 1, 2 ]} ] }}),
-    (["!int'\"a/b\"=1", "!int'\"@c\"=2", "!int'd::e=3"], {
-    "a/b" : 1, "@c" : 2, "d" : { "e" : 3 }}),
-    (["!int'a=1", "!int'b=2", "!int'a=3"], {
-    "a" : 3, "b" : 2}),
+    (["!int'a/b=1", "!str'a/c=x"], {"a": {"b": 1, "c": "x"}}),
+    (["!int'a/b/c/d=1", "!int'a/e=2", "!int'f=3"], {"a": {"b": {"c": {"d": 1}}, "e": 2}, "f": 3}),
+    (["!int'@xs/0=1", "!int'@xs/1=2"], {"xs": [1, 2]}),
+    (["!str'@xs/0/name=a", "!int'@xs/0/n=1", "!str'@xs/1/name=b"], {"xs": [{"name": "a", "n": 1}, {"name": "b"}]}),
+    (["!int'a/@xs/0/@ys/0=1", "!int'a/@xs/0/@ys/1=2"], {"a": {"xs": [{"ys": [1, 2]}]}}),
+    (["!int'\"a/b\"=1", "!int'\"@c\"=2", "!int'd::e=3"], {"a/b": 1, "@c": 2, "d": {"e": 3}}),
+    (["!int'a=1", "!int'b=2", "!int'a=3"], {"a": 3, "b": 2}),
 ])
 def test_export_of_namespaces_and_arrays(lines, expected):
     text = export(*lines)
@@ -78,9 +73,8 @@ def test_export_keeps_number_text_and_embedded_formatting():
 
 def test_export_strips_carriage_returns_from_every_line():
     text = bezo.export_to("json", ".!nezo\r\n!str'a=x\r\n!str'b=y\r")
-    assert json.loads(text) == {
-    "a" : "x", "b" : "y"
-}
+    assert json.loads(text) == {"a": "x", "b": "y"}
+
 
 @pytest.mark.parametrize("lines, message", [
     (["!int'@xs/1=2"], "array index 1 leaves a gap (canonical arrays are contiguous)"),
@@ -108,7 +102,8 @@ def test_export_refusals(lines, message):
     assert str(caught.value) == message
     assert type(caught.value) is bezo.BezoError
 
-#-- - import -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -
+
+# --- import ---------------------------------------------------------------
 
 def test_import_of_a_whole_document():
     text = bezo.import_from(
@@ -122,13 +117,13 @@ def test_import_of_no_members():
 
 
 @pytest.mark.parametrize("value, expected", [
-#scalars
+    # scalars
     ({"x": None}, "!null\nx=\n"),
     ({"flag": True}, "!bool\nflag=true\n"),
     ({"a": 42, "b": -7}, "!int\na=42\n!int\nb=-7\n"),
     ({"s": ""}, "s=\n"),
     ({"s": "a\nb"}, "!text\ns=a|:|b\n"),
-#records, lists, appends
+    # records, lists, appends
     ({"server": {"host": "h", "name": "n"}}, "/server:=host=h|name=n\n"),
     ({"server": {"host": "h", "port": 1}}, "/server::host=h\n!int\n/server::port=1\n"),
     ({"o": {"a b": "x", "c": "y"}}, '/o::"a b"=x\n/o::c=y\n'),
@@ -139,7 +134,7 @@ def test_import_of_no_members():
     ({"tags": ["a;b", "c"]}, "/@tags+=a;b\n/@tags+=c\n"),
     ({"k": [{"a": 1}, {"a": 2}]}, "!int\n/@k+:=a=1\n!int\n/@k+:=a=2\n"),
     ({"k": [{"a": 1}, {"a": "x"}]}, "!int\n/@k+:=a=1\n/@k+:=a=x\n"),
-#indexed
+    # indexed
     ({"k": [{"a": 1}, 2]}, "!int\n/@k/0:=a=1\n!int\n/@k::1=2\n"),
     ({"k": [{"a": [1]}, {"b": 2}]}, "!int\n/@k/0/@a;=1\n!int\n/@k/1:=b=2\n"),
     ({"a": {"b": {"c": 1, "d": [1, 2]}}}, "!int\n/a/b::c=1\n!int\n/a/b/@d;=1;2\n"),
@@ -187,64 +182,67 @@ def test_import_round_trips_through_build_and_export():
     source = {"a": "1", "b": "x$a", "s": "costs $5", "n": 1.50, "t": "x\ny", "l": [1, {"k": "$v"}], "e": {}}
     authored = bezo.import_from("json", json.dumps(source))
     try:
-        canonical
-= bezo.build(authored) except bezo.BezoError as error : if "is not available in this build" in str(error)
-    : pytest.skip("build is not in this build yet") raise assert json.loads(bezo.export_to("json", canonical)) ==
-  source
+        canonical = bezo.build(authored)
+    except bezo.BezoError as error:
+        if "is not available in this build" in str(error):
+            pytest.skip("build is not in this build yet")
+        raise
+    assert json.loads(bezo.export_to("json", canonical)) == source
 
-  @pytest.mark.parametrize("value, compact_line",
-                           [
-                               ({"r" : {"a" : "x" * 74}}, "/r:=a=" + "x" * 74),
-                               ({"t" : [ "x" * 37, "x" * 37 ]}, "/@t;=" + "x" * 37 + ";" + "x" * 37),
-                               ({"k" : [ {"a" : "x" * 72}, {"a" : "y"} ]}, "/@k+:=a=" + "x" * 72),
-                           ]) def test_import_compact_forms_take_lines_of_80_bytes(value, compact_line)
-    : assert len(compact_line) ==
-  80 assert compact_line +
-      "\n" in body(value)
 
-          @pytest.mark
-              .parametrize("value, expected",
-                           [
-                               ({"r" : {"a" : "x" * 75}}, "/r::a=" + "x" * 75 + "\n"),
-                               ({"t" : [ "x" * 38, "x" * 37 ]}, "/@t+=" + "x" * 38 + "\n/@t+=" + "x" * 37 + "\n"),
-                               ({"k" : [ {"a" : "x" * 73}, {"a" : "y"} ]}, "/@k/0::a=" + "x" * 73 + "\n/@k/1:=a=y\n"),
-                           ]) def test_import_compact_forms_refuse_lines_of_81_bytes(value, expected)
-    : assert body(value) ==
-  expected
+@pytest.mark.parametrize("value, compact_line", [
+    ({"r": {"a": "x" * 74}}, "/r:=a=" + "x" * 74),
+    ({"t": ["x" * 37, "x" * 37]}, "/@t;=" + "x" * 37 + ";" + "x" * 37),
+    ({"k": [{"a": "x" * 72}, {"a": "y"}]}, "/@k+:=a=" + "x" * 72),
+])
+def test_import_compact_forms_take_lines_of_80_bytes(value, compact_line):
+    assert len(compact_line) == 80
+    assert compact_line + "\n" in body(value)
 
-  @pytest.mark.parametrize("key, spelled",
-                           [
-                               ("my key", '"my key"'),
-                               ('a"b', '"a""b"'),
-                               ("re", "re"),
-                               ("_x9", "_x9"),
-                               ("9x", '"9x"'),
-                               ("é", '"é"'),
-                           ]) def test_import_key_spelling(key, spelled)
-    : assert body({key : 1}) ==
-  "!int\n" + spelled +
-      "=1\n"
 
-      @pytest.mark
-          .parametrize("value, message",
-                       [
-                           ({"" : 1}, "empty JSON key is unrepresentable"),
-                           ({"a\nb" : 1}, 'unrepresentable JSON key: "a\\nb"'),
-                           ({"o" : {"a" : 1, "\u0000" : 2}}, 'unrepresentable JSON key: "\\0"'),
-                           ({"k" : [ {"a" : 1}, {"" : 2} ]}, "empty JSON key is unrepresentable"),
-                       ]) def test_import_key_refusals(value, message)
-    : with pytest.raises(bezo.BezoError) as caught : import_json(value) assert str(caught.value) ==
-  message
+@pytest.mark.parametrize("value, expected", [
+    ({"r": {"a": "x" * 75}}, "/r::a=" + "x" * 75 + "\n"),
+    ({"t": ["x" * 38, "x" * 37]}, "/@t+=" + "x" * 38 + "\n/@t+=" + "x" * 37 + "\n"),
+    ({"k": [{"a": "x" * 73}, {"a": "y"}]}, "/@k/0::a=" + "x" * 73 + "\n/@k/1:=a=y\n"),
+])
+def test_import_compact_forms_refuse_lines_of_81_bytes(value, expected):
+    assert body(value) == expected
 
-  @pytest.mark
-      .parametrize("text, message",
-                   [
-                       ("[1]", "root must be a JSON object"),
-                       ('"x"', "root must be a JSON object"),
-                       ("", "invalid JSON at byte 0"),
-                       ('{"a":1,}', "invalid JSON at byte 7"),
-                       ('{"a":1} x', "trailing content after JSON document"),
-                       ('{"a":"\\ud800"}', "invalid JSON at byte 12"),
-                       ('{"a":' * 513 + "1" + "}" * 513, "JSON nesting too deep"),
-                   ]) def test_import_refusals(text, message)
-    : with pytest.raises(bezo.BezoError) as caught : bezo.import_from("json", text) assert str(caught.value) == message
+
+@pytest.mark.parametrize("key, spelled", [
+    ("my key", '"my key"'),
+    ('a"b', '"a""b"'),
+    ("re", "re"),
+    ("_x9", "_x9"),
+    ("9x", '"9x"'),
+    ("é", '"é"'),
+])
+def test_import_key_spelling(key, spelled):
+    assert body({key: 1}) == "!int\n" + spelled + "=1\n"
+
+
+@pytest.mark.parametrize("value, message", [
+    ({"": 1}, "empty JSON key is unrepresentable"),
+    ({"a\nb": 1}, 'unrepresentable JSON key: "a\\nb"'),
+    ({"o": {"a": 1, "\u0000": 2}}, 'unrepresentable JSON key: "\\0"'),
+    ({"k": [{"a": 1}, {"": 2}]}, "empty JSON key is unrepresentable"),
+])
+def test_import_key_refusals(value, message):
+    with pytest.raises(bezo.BezoError) as caught:
+        import_json(value)
+    assert str(caught.value) == message
+
+
+@pytest.mark.parametrize("text, message", [
+    ("[1]", "root must be a JSON object"),
+    ('"x"', "root must be a JSON object"),
+    ("", "invalid JSON at byte 0"),
+    ('{"a":1,}', "invalid JSON at byte 7"),
+    ('{"a":1} x', "trailing content after JSON document"),
+    ('{"a":"\\ud800"}', "invalid JSON at byte 12"),
+    ('{"a":' * 513 + "1" + "}" * 513, "JSON nesting too deep"),
+])
+def test_import_refusals(text, message):
+    with pytest.raises(bezo.BezoError) as caught:
+        bezo.import_from("json", text)
+    assert str(caught.value) == message

@@ -167,7 +167,7 @@ def test_unknown_format_words(function, word, message):
 
 
 def test_none_counts_as_absent_only_where_allowed():
-#build(text) and build(text, None) are the same call; message = None is absent.
+    # build(text) and build(text, None) are the same call; message=None is absent.
     with pytest.raises(bezo.BezoError) as without_schema:
         bezo.build("a=1\n")
     with pytest.raises(bezo.BezoError) as with_none:
