@@ -6,27 +6,36 @@
 namespace bezo {
 namespace {
 
+[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node);
+
+// The converted children of a namespace or an array, each made an element
+// of the list by `element`.
+template <class List, class Element>
+[[nodiscard]] Result<List> converted_children(const CanonicalTree& tree, const CanonicalNode& node, Element element) {
+    List list;
+    list.reserve(node.child_count);
+    for (const CanonicalNode& child : tree.children(node)) {
+        auto converted = node_value(tree, child);
+        if (!converted) return forward_error(converted);
+        list.push_back(element(child, std::move(*converted)));
+    }
+    return list;
+}
+
 [[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
     switch (node.kind) {
         case CanonicalKind::Namespace: {
-            ValueObject members;
-            members.reserve(node.child_count);
-            for (const CanonicalNode& member : tree.children(node)) {
-                auto converted = node_value(tree, member);
-                if (!converted) return converted;
-                members.push_back(ValueMember{std::string(member.key), std::move(*converted)});
-            }
-            return Value::object(std::move(members));
+            auto members = converted_children<ValueObject>(tree, node, [](const CanonicalNode& member, Value value) {
+                return ValueMember{std::string(member.key), std::move(value)};
+            });
+            if (!members) return forward_error(members);
+            return Value::object(std::move(*members));
         }
         case CanonicalKind::Array: {
-            ValueArray items;
-            items.reserve(node.child_count);
-            for (const CanonicalNode& item : tree.children(node)) {
-                auto converted = node_value(tree, item);
-                if (!converted) return converted;
-                items.push_back(std::move(*converted));
-            }
-            return Value::array(std::move(items));
+            auto items =
+                converted_children<ValueArray>(tree, node, [](const CanonicalNode&, Value value) { return value; });
+            if (!items) return forward_error(items);
+            return Value::array(std::move(*items));
         }
         case CanonicalKind::Leaf:
             return Value::typed(std::string(node.library()), std::string(node.type_name()), std::string(node.text));

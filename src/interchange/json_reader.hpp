@@ -84,15 +84,24 @@ private:
 };
 static_assert(sizeof(JsonNode) == 24);
 
-// The elements of an array node, in order.
-class JsonItems {
+// One member of an object node.
+struct JsonMember {
+    std::string_view key;
+    const JsonNode& value;
+};
+
+// The children of a container node, in document order, as `Step` reads
+// them: an array's elements, or an object's members (a key node and the
+// value's subtree each).
+template <class Step>
+class JsonChildren {
 public:
     class iterator {
     public:
         explicit iterator(const JsonNode* at) : at_(at) {}
-        const JsonNode& operator*() const { return *at_; }
+        decltype(auto) operator*() const { return Step::read(at_); }
         iterator& operator++() {
-            at_ = at_->next_sibling();
+            at_ = Step::next(at_);
             return *this;
         }
         friend bool operator==(const iterator&, const iterator&) = default;
@@ -101,49 +110,30 @@ public:
         const JsonNode* at_;
     };
 
-    explicit JsonItems(const JsonNode& array) : array_(array) {}
-    iterator begin() const { return iterator(array_.first_child()); }
-    iterator end() const { return iterator(array_.next_sibling()); }
-    std::size_t size() const { return array_.child_count(); }
+    explicit JsonChildren(const JsonNode& container) : container_(container) {}
+    iterator begin() const { return iterator(container_.first_child()); }
+    iterator end() const { return iterator(container_.next_sibling()); }
+    std::size_t size() const { return container_.child_count(); }
     bool empty() const { return size() == 0; }
 
 private:
-    const JsonNode& array_;
+    const JsonNode& container_;
 };
 
-// One member of an object node.
-struct JsonMember {
-    std::string_view key;
-    const JsonNode& value;
+struct JsonItemStep {
+    static const JsonNode& read(const JsonNode* item) { return *item; }
+    static const JsonNode* next(const JsonNode* item) { return item->next_sibling(); }
 };
 
-// The members of an object node, in document order (repeated keys stay
-// separate members).
-class JsonMembers {
-public:
-    class iterator {
-    public:
-        explicit iterator(const JsonNode* key) : key_(key) {}
-        JsonMember operator*() const { return JsonMember{key_->text(), *(key_ + 1)}; }
-        iterator& operator++() {
-            key_ = (key_ + 1)->next_sibling();
-            return *this;
-        }
-        friend bool operator==(const iterator&, const iterator&) = default;
-
-    private:
-        const JsonNode* key_;
-    };
-
-    explicit JsonMembers(const JsonNode& object) : object_(object) {}
-    iterator begin() const { return iterator(object_.first_child()); }
-    iterator end() const { return iterator(object_.next_sibling()); }
-    std::size_t size() const { return object_.child_count(); }
-    bool empty() const { return size() == 0; }
-
-private:
-    const JsonNode& object_;
+struct JsonMemberStep {
+    static JsonMember read(const JsonNode* key) { return JsonMember{key->text(), *(key + 1)}; }
+    static const JsonNode* next(const JsonNode* key) { return (key + 1)->next_sibling(); }
 };
+
+// The elements of an array node.
+using JsonItems = JsonChildren<JsonItemStep>;
+// The members of an object node (repeated keys stay separate members).
+using JsonMembers = JsonChildren<JsonMemberStep>;
 
 // A JSON text read into nodes. Its texts point into the JSON text, which must
 // outlive the tree, and into the tree's own store.

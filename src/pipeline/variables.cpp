@@ -93,48 +93,28 @@ void append_reference(std::string& out, std::string_view block_path, std::string
     append_normalized_segment(out, separator ? reference.substr(*separator + 2) : reference);
 }
 
-// Walks a text-variable definition: runs of text, "$$" (one "$"), and
-// "$.name"; any other "$" is refused.
+// Walks a value: runs of text, "$$", "$.name" and, in a field value, field
+// references. A definition stores "$$" as one "$" and refuses any other "$";
+// a field value keeps "$$" and refuses "$/." and "$@.".
 template <class Sink>
-[[nodiscard]] Result<void> walk_definition(std::string_view value, Sink& sink) {
+[[nodiscard]] Result<void> walk_value(std::string_view value, bool field_value, Sink& sink) {
     for (std::size_t pos = 0; pos < value.size();) {
         const std::size_t dollar = std::min(value.find('$', pos), value.size());
         sink.text(value.substr(pos, dollar - pos));
         if (dollar == value.size()) break;
         const std::string_view rest = value.substr(dollar + 1);
         if (rest.starts_with('$')) {
-            sink.text("$");
+            sink.text(field_value ? "$$" : "$");
             pos = dollar + 2;
-        } else if (rest.starts_with('.')) {
-            const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
-            if (auto used = sink.variable(name); !used) return used;
-            pos = dollar + 2 + name.size();
-        } else {
-            return std::unexpected(
-                Error::Other("field references are not allowed in a variable definition: " + std::string(value)));
-        }
-    }
-    return {};
-}
-
-// Walks a field value: runs of text, "$$" (kept), "$.name" and field
-// references; "$/." and "$@." are refused here.
-template <class Sink>
-[[nodiscard]] Result<void> walk_field_value(std::string_view value, Sink& sink) {
-    for (std::size_t pos = 0; pos < value.size();) {
-        const std::size_t dollar = std::min(value.find('$', pos), value.size());
-        sink.text(value.substr(pos, dollar - pos));
-        if (dollar == value.size()) break;
-        const std::string_view rest = value.substr(dollar + 1);
-        if (rest.starts_with('$')) {
-            sink.text("$$");
-            pos = dollar + 2;
-        } else if (rest.starts_with("/.") || rest.starts_with("@.")) {
+        } else if (field_value && (rest.starts_with("/.") || rest.starts_with("@."))) {
             return std::unexpected(Error::App(AppErrorKind::VariableContext));
         } else if (rest.starts_with('.')) {
             const std::string_view name = rest.substr(1, word_length(rest.substr(1)));
             if (auto used = sink.variable(name); !used) return used;
             pos = dollar + 2 + name.size();
+        } else if (!field_value) {
+            return std::unexpected(
+                Error::Other("field references are not allowed in a variable definition: " + std::string(value)));
         } else {
             const std::size_t length = reference_length(rest);
             if (length == 0) return std::unexpected(undefined_reference());
@@ -153,7 +133,7 @@ template <class Sink>
 struct ExpansionSize {
     CompileState& state;
     // Field values double the dollars of substituted text.
-    bool doubles_dollars;
+    bool field_value;
     std::size_t bytes = 0;
 
     void text(std::string_view run) { bytes += run.size(); }
@@ -161,7 +141,7 @@ struct ExpansionSize {
         auto text = text_variable(state, name);
         if (!text) return forward_error(text);
         bytes += (*text)->size();
-        if (doubles_dollars) bytes += count_byte(**text, '$');
+        if (field_value) bytes += count_byte(**text, '$');
         return {};
     }
     // "$", the block path without its "/", the reference and the "::"
@@ -172,13 +152,13 @@ struct ExpansionSize {
 // The second pass: writes the text that the first pass measured.
 struct ExpansionWriter {
     const CompileState& state;
-    bool doubles_dollars;
+    bool field_value;
     std::string& out;
 
     void text(std::string_view run) { out += run; }
     [[nodiscard]] Result<void> variable(std::string_view name) {
         const std::string& text = state.text_variables.find(name)->second;
-        if (!doubles_dollars) {
+        if (!field_value) {
             out += text;
             return {};
         }
@@ -194,33 +174,28 @@ struct ExpansionWriter {
     void reference(std::string_view reference) { append_reference(out, current_block_path(state), reference); }
 };
 
-// Measures, then writes, the expansion of `value` that `walk` reads.
-template <class Walk>
-[[nodiscard]] Result<void> expand_into(CompileState& state, std::string_view value, bool doubles_dollars, Walk walk,
+// Measures, then writes, the expansion of a value.
+[[nodiscard]] Result<void> expand_into(CompileState& state, std::string_view value, bool field_value,
                                        std::string& out) {
-    ExpansionSize size{state, doubles_dollars};
-    if (auto measured = walk(value, size); !measured) return measured;
+    ExpansionSize size{state, field_value};
+    if (auto measured = walk_value(value, field_value, size); !measured) return measured;
     out.clear();
     out.reserve(size.bytes);
-    ExpansionWriter writer{state, doubles_dollars, out};
-    return walk(value, writer);
+    ExpansionWriter writer{state, field_value, out};
+    return walk_value(value, field_value, writer);
 }
 
 }  // namespace
 
 Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value) {
     std::string out;
-    auto expanded = expand_into(
-        state, value, false, [](std::string_view text, auto& sink) { return walk_definition(text, sink); }, out);
-    if (!expanded) return forward_error(expanded);
+    if (auto expanded = expand_into(state, value, false, out); !expanded) return forward_error(expanded);
     return out;
 }
 
 Result<std::string_view> expand_variables(CompileState& state, std::string_view value, std::string& scratch) {
     if (state.verbatim || value.find('$') == std::string_view::npos) return value;
-    auto expanded = expand_into(
-        state, value, true, [](std::string_view text, auto& sink) { return walk_field_value(text, sink); }, scratch);
-    if (!expanded) return forward_error(expanded);
+    if (auto expanded = expand_into(state, value, true, scratch); !expanded) return forward_error(expanded);
     return std::string_view(scratch);
 }
 
