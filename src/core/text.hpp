@@ -145,9 +145,10 @@ inline std::size_t count_byte(std::string_view text, char byte) {
     std::size_t pos = 0;
     for (; pos + 8 <= text.size(); pos += 8) {
         const std::uint64_t word = load_word(text.data() + pos) ^ pattern;
-        // The high bit of each zero byte, and of no other byte.
+        // The high bit of each zero byte, and of no other byte; moved to the
+        // low bit and summed into the top byte by the multiplication.
         const std::uint64_t zero_bytes = ~(((word & kLow7) + kLow7) | word | kLow7);
-        count += static_cast<std::size_t>(std::popcount(zero_bytes));
+        count += static_cast<std::size_t>(((zero_bytes >> 7) * repeated_byte(1)) >> 56);
     }
     for (; pos < text.size(); ++pos) count += text[pos] == byte ? 1 : 0;
     return count;

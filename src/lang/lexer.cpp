@@ -438,20 +438,30 @@ std::string line_debug(const Line& line) {
     return out;
 }
 
-std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
+std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode) {
     if (auto error = check_whole_text(text)) return std::unexpected(*error);
-    const LineClassifier classifier(mode, imports_units(text));
+    return LineLexer(text, mode, imports_units(text));
+}
+
+std::expected<Line, LexErrorAt> LineLexer::next() {
+    const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
+    ++number_;
+    auto line = LineClassifier(mode_, units_imported_).classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    pos_ = end + 1;
+    if (!line) return std::unexpected(LexErrorAt{line.error(), number_});
+    line->line = number_;
+    return *line;
+}
+
+std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
+    auto lexer = lex_lines(text, mode);
+    if (!lexer) return std::unexpected(lexer.error());
     std::vector<Line> lines;
     lines.reserve(count_byte(text, '\n'));
-    std::uint64_t number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        ++number;
-        auto line = classifier.classify(trim_line(text.substr(start, end - start)), number);
-        if (!line) return std::unexpected(LexErrorAt{line.error(), number});
-        line->line = number;
+    while (!lexer->done()) {
+        auto line = lexer->next();
+        if (!line) return std::unexpected(line.error());
         lines.push_back(*line);
-        start = end + 1;
     }
     return lines;
 }

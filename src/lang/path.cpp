@@ -24,10 +24,10 @@ std::size_t find_byte_or_quote(std::string_view text, char c, std::size_t from) 
 // quotes closes and reopens them, which leaves them open. So only the
 // quotes and the bytes sought need a look.
 std::optional<std::size_t> find_unquoted(std::string_view text, char c, std::size_t from) {
-    const std::size_t first_quote = text.find('"', from);
     const std::size_t first = text.find(c, from);
-    if (first < first_quote) return first;
     if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t first_quote = text.substr(0, first).find('"', from);
+    if (first_quote == std::string_view::npos) return first;
     bool inside = false;
     for (std::size_t pos = first_quote; pos < text.size(); pos = find_byte_or_quote(text, c, pos + 1)) {
         if (text[pos] == '"') {
@@ -46,14 +46,28 @@ std::size_t count_unquoted(std::string_view text, char c) {
     return count;
 }
 
-std::vector<std::string_view> split_path(std::string_view path) {
-    std::vector<std::string_view> pieces;
+namespace {
+
+// Calls `each` with every piece of `path` split at "/" outside double
+// quotes, empty pieces included.
+template <class Each>
+void for_each_path_piece(std::string_view path, Each each) {
+    const bool quoted = path.find('"') != std::string_view::npos;
     std::size_t start = 0;
-    while (auto slash = find_unquoted(path, '/', start)) {
-        pieces.push_back(path.substr(start, *slash - start));
+    while (true) {
+        const auto slash = quoted ? find_unquoted(path, '/', start) : std::optional(path.find('/', start));
+        if (!slash || *slash == std::string_view::npos) break;
+        each(path.substr(start, *slash - start));
         start = *slash + 1;
     }
-    pieces.push_back(path.substr(start));
+    each(path.substr(start));
+}
+
+}  // namespace
+
+std::vector<std::string_view> split_path(std::string_view path) {
+    std::vector<std::string_view> pieces;
+    for_each_path_piece(path, [&](std::string_view piece) { pieces.push_back(piece); });
     return pieces;
 }
 
@@ -173,17 +187,11 @@ std::optional<std::size_t> find_namespace_separator(std::string_view text) {
 
 void append_key_path_segments(std::string& out, std::string_view path) {
     if (path.starts_with('/')) path.remove_prefix(1);
-    std::size_t start = 0;
-    while (true) {
-        const auto slash = find_unquoted(path, '/', start);
-        const std::string_view segment = path.substr(start, slash ? *slash - start : std::string_view::npos);
-        if (!segment.empty()) {
-            out += '/';
-            append_normalized_segment(out, segment);
-        }
-        if (!slash) return;
-        start = *slash + 1;
-    }
+    for_each_path_piece(path, [&](std::string_view segment) {
+        if (segment.empty()) return;
+        out += '/';
+        append_normalized_segment(out, segment);
+    });
 }
 
 KeyPath parse_key_path(std::string_view text) {
