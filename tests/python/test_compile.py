@@ -183,6 +183,7 @@ ERRORS = [
      "variable expansion too large: more than 1 GiB of substituted text"),
     ("doubling record variable", "@.r+=a\n" + "@.r+=$@.r\n" * 40 + "x=1\n",
      "variable expansion too large: more than 1 GiB of substituted text"),
+    ("a lexer failure wins over an earlier compile failure", "x=$.u\n=1\n", "EMPTY_KEY_ERROR (line 2)"),
 ]
 
 
