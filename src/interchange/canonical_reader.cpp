@@ -417,9 +417,13 @@ std::string join_text_lines(std::string_view text) {
 
 namespace {
 
-[[nodiscard]] Result<CanonicalTree> read_canonical_lines(std::string_view text, CanonicalReader& reader) {
+// Reads a canonical text; with `keep_copy` the tree holds a copy of the text
+// and points into that.
+[[nodiscard]] Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy) {
     // Every node but the root stands for at least one byte of the text.
     if (text.size() >= CanonicalTreeBuilder::kMaxNodes) return fail("canonical text too large: 4 GiB or more");
+    CanonicalReader reader(text.size());
+    if (keep_copy) text = reader.keep(text);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t line_feed = text.find('\n', start);
@@ -438,14 +442,8 @@ namespace {
 
 }  // namespace
 
-Result<CanonicalTree> canonical_to_tree(std::string_view text) {
-    CanonicalReader reader(text.size());
-    return read_canonical_lines(reader.keep(text), reader);
-}
+Result<CanonicalTree> canonical_to_tree(std::string_view text) { return read_canonical_text(text, true); }
 
-Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text) {
-    CanonicalReader reader(text.size());
-    return read_canonical_lines(text, reader);
-}
+Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text) { return read_canonical_text(text, false); }
 
 }  // namespace bezo

@@ -148,7 +148,6 @@ public:
     explicit CanonicalTreeBuilder(std::size_t text_size);
 
     CanonicalNode& node(CanonicalIndex index) { return tree_.nodes_[index]; }
-    std::size_t size() const { return tree_.nodes_.size(); }
 
     // The member `key` of namespace `ns`; a new empty namespace when there
     // is none, whose key is `key` itself when `key_is_kept` (a view that

@@ -17,6 +17,21 @@ std::size_t find_byte_or_quote(std::string_view text, char c, std::size_t from) 
         [c](char byte) { return byte == c || byte == '"'; });
 }
 
+// Calls `each` with every piece of `path` split at "/" outside double
+// quotes, empty pieces included.
+template <class Each>
+void for_each_path_piece(std::string_view path, Each each) {
+    const bool quoted = path.find('"') != std::string_view::npos;
+    std::size_t start = 0;
+    while (true) {
+        const auto slash = quoted ? find_unquoted(path, '/', start) : std::optional(path.find('/', start));
+        if (!slash || *slash == std::string_view::npos) break;
+        each(path.substr(start, *slash - start));
+        start = *slash + 1;
+    }
+    each(path.substr(start));
+}
+
 }  // namespace
 
 // A byte stands inside quotes exactly when an odd number of double quotes
@@ -45,25 +60,6 @@ std::size_t count_unquoted(std::string_view text, char c) {
     for (auto found = find_unquoted(text, c); found; found = find_unquoted(text, c, *found + 1)) ++count;
     return count;
 }
-
-namespace {
-
-// Calls `each` with every piece of `path` split at "/" outside double
-// quotes, empty pieces included.
-template <class Each>
-void for_each_path_piece(std::string_view path, Each each) {
-    const bool quoted = path.find('"') != std::string_view::npos;
-    std::size_t start = 0;
-    while (true) {
-        const auto slash = quoted ? find_unquoted(path, '/', start) : std::optional(path.find('/', start));
-        if (!slash || *slash == std::string_view::npos) break;
-        each(path.substr(start, *slash - start));
-        start = *slash + 1;
-    }
-    each(path.substr(start));
-}
-
-}  // namespace
 
 std::vector<std::string_view> split_path(std::string_view path) {
     std::vector<std::string_view> pieces;
