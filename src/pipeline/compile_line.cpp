@@ -37,14 +37,20 @@ template <class Each>
 }
 
 // Appends "'" path "::" key "=" value to a line whose signature is written.
-void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
+// Appends "'" path "::" key "=" to a line whose signature is written.
+std::string& append_line_head(CompileState& state, std::string_view path, std::string_view key) {
     std::string& out = state.output.begin_line();
     out += '\'';
     out += path;
     out += "::";
     out += key;
     out += '=';
-    out += value;
+    return out;
+}
+
+// Appends "'" path "::" key "=" value to a line whose signature is written.
+void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
+    append_line_head(state, path, key) += value;
     state.output.end_line();
 }
 
@@ -399,9 +405,24 @@ template <class Value, class Expand>
         append_key_path_segments(state.path_scratch, left.substr(0, *separator));
         path = state.path_scratch;
     }
-    auto expanded = expand_variables(state, value, state.value_scratch);
-    if (!expanded) return forward_error(expanded);
-    return emit_typed_field(state, path, normalize_segment(key), *expanded);
+    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
+    if (union_member_chosen_by_value || state.verbatim || value.find('$') == std::string_view::npos) {
+        auto expanded = expand_variables(state, value, state.value_scratch);
+        if (!expanded) return forward_error(expanded);
+        return emit_typed_field(state, path, normalize_segment(key), *expanded);
+    }
+    // A value with variables goes straight into the output, so that a long
+    // expansion is built once, where it stays.
+    auto bytes = measure_expansion(state, value);
+    if (!bytes) return forward_error(bytes);
+    if (auto deep = check_path_depth(path); !deep) return deep;
+    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    std::string& out = append_line_head(state, path, normalize_segment(key));
+    out.reserve(out.size() + *bytes + 1);
+    append_expansion(state, value, out);
+    state.output.end_line();
+    return check_output_budget(state);
 }
 
 [[nodiscard]] Result<void> compile_content_form(CompileState& state, std::string_view left_text,

@@ -1,5 +1,6 @@
 #include "pipeline/variables.hpp"
 
+#include "core/fault.hpp"
 #include "core/text.hpp"
 #include "lang/path.hpp"
 
@@ -174,13 +175,12 @@ struct ExpansionWriter {
     void reference(std::string_view reference) { append_reference(out, current_block_path(state), reference); }
 };
 
-// Measures, then writes, the expansion of a value.
+// Measures, then writes, the expansion of a value at the end of `out`.
 [[nodiscard]] Result<void> expand_into(CompileState& state, std::string_view value, bool field_value,
                                        std::string& out) {
     ExpansionSize size{state, field_value};
     if (auto measured = walk_value(value, field_value, size); !measured) return measured;
-    out.clear();
-    out.reserve(size.bytes);
+    out.reserve(out.size() + size.bytes);
     ExpansionWriter writer{state, field_value, out};
     return walk_value(value, field_value, writer);
 }
@@ -195,8 +195,20 @@ Result<std::string> expand_text_variable_definition(CompileState& state, std::st
 
 Result<std::string_view> expand_variables(CompileState& state, std::string_view value, std::string& scratch) {
     if (state.verbatim || value.find('$') == std::string_view::npos) return value;
+    scratch.clear();
     if (auto expanded = expand_into(state, value, true, scratch); !expanded) return forward_error(expanded);
     return std::string_view(scratch);
+}
+
+Result<std::size_t> measure_expansion(CompileState& state, std::string_view value) {
+    ExpansionSize size{state, true};
+    if (auto measured = walk_value(value, true, size); !measured) return forward_error(measured);
+    return size.bytes;
+}
+
+void append_expansion(CompileState& state, std::string_view value, std::string& out) {
+    ExpansionWriter writer{state, true, out};
+    if (!walk_value(value, true, writer)) raise_fault("a measured expansion failed while it was written");
 }
 
 Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,

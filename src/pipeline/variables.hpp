@@ -25,6 +25,13 @@ namespace bezo {
 [[nodiscard]] Result<std::string_view> expand_variables(CompileState& state, std::string_view value,
                                                         std::string& scratch);
 
+// The two passes of expand_variables, for a caller that writes the
+// expansion straight into its output: the bytes it takes at most, with
+// every substitution charged to the budget and every failure found; then
+// the expansion appended to `out`.
+[[nodiscard]] Result<std::size_t> measure_expansion(CompileState& state, std::string_view value);
+void append_expansion(CompileState& state, std::string_view value, std::string& out);
+
 // The items a value stands for where a record variable may: "$@.name" gives
 // the variable's items, without a copy; any other value one item, the
 // expanded value, held in `scratch`.

@@ -66,17 +66,24 @@ def test_compiled_patterns_are_held_within_a_bound():
 
 
 @pytest.mark.skipif(UNDER_ASAN, reason="address-space limit")
-def test_variable_expansion_builds_each_text_once():
+@pytest.mark.parametrize("depth, uses, address_space", [
     # Doubling definitions up to 512 MiB; the next one passes the 1 GiB
     # budget and is refused before it is built.
-    assert run_child("""
+    (24, 0, 1200 << 20),
+    # Definitions up to 256 MiB, then fields that use the largest: each use
+    # is written once, into the output.
+    (18, 3, 1600 << 20),
+])
+def test_variable_expansion_builds_each_text_once(depth, uses, address_space):
+    assert run_child(f"""
         import bezo
-        doc = ".a0=" + "x" * 1024 + "\\n" + "".join(f".a{i + 1}=$.a{i}$.a{i}\\n" for i in range(24))
+        doc = ".a0=" + "x" * 1024 + "\\n" + "".join(f".a{{i + 1}}=$.a{{i}}$.a{{i}}\\n" for i in range({depth}))
+        doc += "v=$.a{depth}\\n" * {uses}
         try:
             bezo.compile(doc)
         except bezo.BezoError as error:
             print(error)
-    """, address_space=1200 << 20) == "variable expansion too large: more than 1 GiB of substituted text"
+    """, address_space=address_space) == "variable expansion too large: more than 1 GiB of substituted text"
 
 
 def test_a_repeated_types_import_is_made_once():
