@@ -1,10 +1,13 @@
 // Small locale-independent text helpers shared by every subsystem: ASCII
-// character tests, blank trimming, digit runs and decimal text.
+// character tests, blank trimming, digit runs, decimal text, and scanning a
+// text eight bytes at a time for the few bytes a reader stops at.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -124,6 +127,94 @@ std::string decimal_text(Integer number) {
     std::string out;
     append_decimal(number, out);
     return out;
+}
+
+// ---- Scanning eight bytes at a time ----
+//
+// Long texts are mostly runs of bytes that a reader passes over. These tests
+// look at one 64-bit word of the text at once; each is exact: nonzero when,
+// and only when, some byte of the word has the property.
+
+constexpr std::uint64_t repeated_byte(unsigned char byte) { return 0x0101010101010101ull * byte; }
+
+// Some byte of the word is below `bound`, which is at most 0x80.
+constexpr std::uint64_t word_has_byte_below(std::uint64_t word, unsigned char bound) {
+    return (word - repeated_byte(bound)) & ~word & repeated_byte(0x80);
+}
+
+// Some byte of the word equals `byte`.
+constexpr std::uint64_t word_has_byte(std::uint64_t word, unsigned char byte) {
+    return word_has_byte_below(word ^ repeated_byte(byte), 1);
+}
+
+// Some byte of the word is not ASCII.
+constexpr std::uint64_t word_has_non_ascii(std::uint64_t word) { return word & repeated_byte(0x80); }
+
+inline std::uint64_t load_word(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// The position of the first byte at or after `from` for which `stops` holds,
+// or the text's size. `word_may_stop` tells whether a word of eight bytes
+// holds such a byte; words without one are passed over whole.
+template <class WordTest, class ByteTest>
+std::size_t scan_to(std::string_view text, std::size_t from, WordTest word_may_stop, ByteTest stops) {
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    std::size_t pos = from;
+    while (pos < size) {
+        while (pos + 8 <= size && !word_may_stop(load_word(data + pos))) pos += 8;
+        const std::size_t word_end = std::min(pos + 8, size);
+        for (; pos < word_end; ++pos) {
+            if (stops(data[pos])) return pos;
+        }
+    }
+    return size;
+}
+
+// How many bytes of the text equal `byte`.
+inline std::size_t count_byte(std::string_view text, char byte) {
+    constexpr std::uint64_t kLow7 = repeated_byte(0x7F);
+    const std::uint64_t pattern = repeated_byte(static_cast<unsigned char>(byte));
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        const std::uint64_t word = load_word(text.data() + pos) ^ pattern;
+        // The high bit of each zero byte, and of no other byte; moved to the
+        // low bit and summed into the top byte by the multiplication.
+        const std::uint64_t zero_bytes = ~(((word & kLow7) + kLow7) | word | kLow7);
+        count += static_cast<std::size_t>(((zero_bytes >> 7) * repeated_byte(1)) >> 56);
+    }
+    for (; pos < text.size(); ++pos) count += text[pos] == byte ? 1 : 0;
+    return count;
+}
+
+// The length of the longest common start of two texts.
+inline std::size_t common_prefix_length(std::string_view a, std::string_view b) {
+    const std::size_t size = std::min(a.size(), b.size());
+    std::size_t pos = 0;
+    for (; pos + 8 <= size; pos += 8) {
+        if (const std::uint64_t differ = load_word(a.data() + pos) ^ load_word(b.data() + pos)) {
+            // The first differing byte is the lowest one in memory order.
+            const int bits =
+                std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
+            return pos + static_cast<std::size_t>(bits) / 8;
+        }
+    }
+    while (pos < size && a[pos] == b[pos]) ++pos;
+    return pos;
+}
+
+// The position of the first of `bytes` in `text` at or after `from`, or the
+// text's size: find_first_of for a handful of bytes known at compile time.
+template <char... bytes>
+std::size_t find_first_of_bytes(std::string_view text, std::size_t from = 0) {
+    return scan_to(
+        text, from,
+        [](std::uint64_t word) { return (word_has_byte(word, static_cast<unsigned char>(bytes)) | ...) != 0; },
+        [](char c) { return ((c == bytes) || ...); });
 }
 
 }  // namespace bezo

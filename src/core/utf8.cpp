@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "core/text.hpp"
+
 namespace bezo {
 namespace {
 
@@ -31,12 +33,10 @@ LeadRule lead_rule(unsigned char lead) {
 
 bool is_valid_utf8(std::string_view bytes) {
     std::size_t i = 0;
-    while (i < bytes.size()) {
+    while (true) {
+        i = scan_to(bytes, i, word_has_non_ascii, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        if (i == bytes.size()) return true;
         auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
         LeadRule rule = lead_rule(lead);
         if (rule.length == 0 || i + rule.length > bytes.size()) return false;
         auto second = static_cast<unsigned char>(bytes[i + 1]);
@@ -46,7 +46,6 @@ bool is_valid_utf8(std::string_view bytes) {
         }
         i += rule.length;
     }
-    return true;
 }
 
 }  // namespace bezo

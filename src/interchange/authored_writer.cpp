@@ -6,6 +6,7 @@
 
 #include <unicode/uchar.h>
 
+#include "core/budget.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
@@ -19,95 +20,148 @@ namespace {
 // content line, without annotation line and line feed, fits this many bytes.
 constexpr std::size_t kCompactLineLimit = 80;
 
-// The libraries whose types the body uses, in byte order; each gives one
-// ".!types" header line.
-using LibrarySet = std::set<std::string, std::less<>>;
+// ---- Reading either tree ----
+//
+// One writer serves the Value tree that every importer builds and the
+// JsonTree that JSON import reads. It sees a value only through a Scalar and
+// the functions members_of, items_of and write_json.
 
-// A scalar as its annotation (without line feed; empty for none) and the
-// text after "=".
-struct RenderedScalar {
-    std::string annotation;
-    std::string value;
+enum class NodeKind : std::uint8_t { Null, Bool, Number, String, Typed, Array, Object };
+
+// What the writer needs to know of a value: its kind and, for a scalar, its
+// texts (views into the tree).
+struct Scalar {
+    explicit Scalar(NodeKind kind, std::string_view text = {}) : kind(kind), text(text) {}
+
+    static Scalar of_bool(bool value) {
+        Scalar scalar(NodeKind::Bool);
+        scalar.boolean = value;
+        return scalar;
+    }
+    static Scalar of_typed(const TypedValue& typed) {
+        Scalar scalar(NodeKind::Typed, typed.literal);
+        scalar.library = typed.library;
+        scalar.type_name = typed.type_name;
+        return scalar;
+    }
+
+    NodeKind kind;
+    bool boolean = false;
+    std::string_view text;  // a number's text, a string, a typed value's literal
+    std::string_view library;
+    std::string_view type_name;
 };
 
-// The items of a one-line form that share one annotation.
-struct InlineForm {
-    std::string annotation;
-    std::string items;
-};
-
-bool holds_line_break_or_nul(std::string_view text) {
-    return text.find_first_of(std::string_view("\0\n\r", 3)) != std::string_view::npos;
+Scalar scalar_of(const Value& value) {
+    struct Reader {
+        Scalar operator()(const NullValue&) const { return Scalar(NodeKind::Null); }
+        Scalar operator()(const BoolValue& b) const { return Scalar::of_bool(b.value); }
+        Scalar operator()(const NumberValue& n) const { return Scalar(NodeKind::Number, n.text); }
+        Scalar operator()(const StringValue& s) const { return Scalar(NodeKind::String, s.text); }
+        Scalar operator()(const TypedValue& t) const { return Scalar::of_typed(t); }
+        Scalar operator()(const ValueArray&) const { return Scalar(NodeKind::Array); }
+        Scalar operator()(const ValueObject&) const { return Scalar(NodeKind::Object); }
+    };
+    return std::visit(Reader{}, value.data);
 }
 
-// A text that can stand after "=" as it is. The compiler expands "$"
-// references anywhere in a value, so a "$" anywhere would change the value
-// on the way back in; such texts are embedded instead.
-bool is_line_safe(std::string_view text) {
-    return !holds_line_break_or_nul(text) && text.find('$') == std::string_view::npos;
+const ValueObject& members_of(const Value& value) { return std::get<ValueObject>(value.data); }
+const ValueArray& items_of(const Value& value) { return std::get<ValueArray>(value.data); }
+void write_json(const Value& value, std::string& out) { write_json_value(value, out); }
+
+Scalar scalar_of(const JsonNode& node) {
+    switch (node.kind()) {
+        case JsonKind::Null: return Scalar(NodeKind::Null);
+        case JsonKind::False: return Scalar::of_bool(false);
+        case JsonKind::True: return Scalar::of_bool(true);
+        case JsonKind::Number: return Scalar(NodeKind::Number, node.text());
+        case JsonKind::String: return Scalar(NodeKind::String, node.text());
+        case JsonKind::Array: return Scalar(NodeKind::Array);
+        case JsonKind::Object: break;
+    }
+    return Scalar(NodeKind::Object);
+}
+
+JsonMembers members_of(const JsonNode& node) { return JsonMembers(node); }
+JsonItems items_of(const JsonNode& node) { return JsonItems(node); }
+void write_json(const JsonNode& node, std::string& out) { write_json_node(node, out); }
+
+// ---- Scalars ----
+
+// The annotation line of a scalar: none, or a sigil ("!" or "&") and a word.
+struct LineAnnotation {
+    char sigil = 0;
+    std::string_view word;
+
+    bool empty() const { return sigil == 0; }
+    friend bool operator==(const LineAnnotation&, const LineAnnotation&) = default;
+};
+
+// How the value text of a line spells a scalar's text.
+enum class Spelling : std::uint8_t {
+    AsIs,
+    TextLines,       // every line feed written "|:|"
+    EmbeddedString,  // base64url of the quoted JSON string
+};
+
+// A scalar as its annotation and the text after "=", still as views into the
+// tree: nothing is copied until the line is written.
+struct RenderedScalar {
+    explicit RenderedScalar(LineAnnotation annotation, std::string_view text = {}, Spelling spelling = Spelling::AsIs,
+                            std::string_view library = {})
+        : annotation(annotation), spelling(spelling), text(text), library(library) {}
+
+    LineAnnotation annotation;
+    Spelling spelling;
+    std::string_view text;
+    // The library whose ".!types" line the annotation needs, if any.
+    std::string_view library;
+};
+
+// A text holding none of the bytes that a content line cannot carry as they
+// are: NUL, LF and CR, and "$", since the compiler expands "$" references
+// anywhere in a value, so a "$" anywhere would change the value on the way
+// back in; such texts are embedded instead.
+bool is_line_safe(std::string_view text) { return find_first_of_bytes<'\0', '\n', '\r', '$'>(text) == text.size(); }
+
+bool holds_line_break_or_nul(std::string_view text) {
+    return find_first_of_bytes<'\0', '\n', '\r'>(text) != text.size();
 }
 
 // A text with line feeds that the "!text" form carries: "|:|" stands for the
 // line feed there, so the text may not hold it itself.
 bool is_multiline_text(std::string_view text) {
-    return text.find('\n') != std::string_view::npos &&
-           text.find_first_of(std::string_view("\0\r$", 3)) == std::string_view::npos &&
+    return text.find('\n') != std::string_view::npos && find_first_of_bytes<'\0', '\r', '$'>(text) == text.size() &&
            text.find("|:|") == std::string_view::npos;
-}
-
-std::string text_lines_form(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        if (c == '\n') {
-            out += "|:|";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-RenderedScalar embedded_string(std::string_view text, LibrarySet& libraries) {
-    libraries.emplace("std/enc");
-    return RenderedScalar{"&json", base64url_encode(quote_json_string(text))};
 }
 
 bool is_integer_text(std::string_view number) {
     return number.find_first_not_of("0123456789-") == std::string_view::npos;
 }
 
-// The rendering of a scalar, or none for an array or object.
-std::optional<RenderedScalar> render_authored_value(const Value& value, LibrarySet& libraries) {
-    struct Renderer {
-        LibrarySet& libraries;
-        std::optional<RenderedScalar> operator()(const NullValue&) const { return RenderedScalar{"!null", ""}; }
-        std::optional<RenderedScalar> operator()(const BoolValue& b) const {
-            return RenderedScalar{"!bool", b.value ? "true" : "false"};
-        }
-        std::optional<RenderedScalar> operator()(const NumberValue& n) const {
-            return RenderedScalar{is_integer_text(n.text) ? "!int" : "!float", n.text};
-        }
-        std::optional<RenderedScalar> operator()(const StringValue& s) const {
-            if (is_line_safe(s.text)) return RenderedScalar{"", s.text};
-            if (is_multiline_text(s.text)) return RenderedScalar{"!text", text_lines_form(s.text)};
-            return embedded_string(s.text, libraries);
-        }
-        std::optional<RenderedScalar> operator()(const TypedValue& t) const {
-            if (!is_line_safe(t.literal)) return embedded_string(t.literal, libraries);
-            libraries.emplace(t.library);
-            return RenderedScalar{"&" + t.type_name, t.literal};
-        }
-        std::optional<RenderedScalar> operator()(const ValueArray&) const { return std::nullopt; }
-        std::optional<RenderedScalar> operator()(const ValueObject&) const { return std::nullopt; }
-    };
-    return std::visit(Renderer{libraries}, value.data);
+constexpr std::string_view kEncodingLibrary = "std/enc";
+
+RenderedScalar embedded_string(std::string_view text) {
+    return RenderedScalar({'&', "json"}, text, Spelling::EmbeddedString, kEncodingLibrary);
 }
 
-// The text a String or Typed value carries, or none for other values.
-std::optional<std::string_view> carried_text(const Value& value) {
-    if (const auto* s = value.get_if<StringValue>()) return s->text;
-    if (const auto* t = value.get_if<TypedValue>()) return t->literal;
+// The rendering of a scalar, or none for an array or object.
+std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
+    switch (scalar.kind) {
+        case NodeKind::Null: return RenderedScalar({'!', "null"});
+        case NodeKind::Bool: return RenderedScalar({'!', "bool"}, scalar.boolean ? "true" : "false");
+        case NodeKind::Number:
+            return RenderedScalar({'!', is_integer_text(scalar.text) ? "int" : "float"}, scalar.text);
+        case NodeKind::String:
+            if (is_line_safe(scalar.text)) return RenderedScalar({}, scalar.text);
+            if (is_multiline_text(scalar.text)) return RenderedScalar({'!', "text"}, scalar.text, Spelling::TextLines);
+            return embedded_string(scalar.text);
+        case NodeKind::Typed:
+            if (!is_line_safe(scalar.text)) return embedded_string(scalar.text);
+            return RenderedScalar({'&', scalar.type_name}, scalar.text, Spelling::AsIs, scalar.library);
+        case NodeKind::Array:
+        case NodeKind::Object: break;
+    }
     return std::nullopt;
 }
 
@@ -115,49 +169,56 @@ std::optional<std::string_view> carried_text(const Value& value) {
 // by `separator`; none when the value cannot stand there as it is. One-line
 // forms never carry an "&json..." annotation, the mark of embedded payloads,
 // so a typed value whose type name begins with "json" stays out of them too.
-std::optional<RenderedScalar> inline_scalar_text(const Value& value, LibrarySet& libraries, char separator) {
-    if (auto text = carried_text(value)) {
-        if (!is_line_safe(*text) || text->find(separator) != std::string_view::npos) return std::nullopt;
+// What stands there is always spelled as it is.
+std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
+    if (scalar.kind == NodeKind::String || scalar.kind == NodeKind::Typed) {
+        if (!is_line_safe(scalar.text) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
     }
-    auto rendered = render_authored_value(value, libraries);
-    if (rendered && rendered->annotation.starts_with("&json")) return std::nullopt;
+    auto rendered = render_scalar(scalar);
+    if (rendered && rendered->annotation.sigil == '&' && rendered->annotation.word.starts_with("json")) {
+        return std::nullopt;
+    }
     return rendered;
 }
 
-// Collects inline items that must share one annotation into at most
-// `budget` bytes; `failed` is set as soon as one cannot join.
-class InlineFormBuilder {
+// Measures a one-line form item by item: the items must share one
+// annotation and, joined by the separator, fit the budget.
+class OneLineForm {
 public:
-    InlineFormBuilder(char separator, std::size_t budget) : separator_(separator), budget_(budget) {}
+    explicit OneLineForm(std::size_t budget) : budget_(budget) {}
 
-    bool failed() const { return failed_; }
-    InlineForm take() { return std::move(form_); }
-
-    // Adds one item (`key` "=" value, or the value alone when `key` is empty).
-    void add(std::string_view key, const std::optional<RenderedScalar>& rendered) {
-        if (failed_) return;
-        if (!rendered || (count_ > 0 && rendered->annotation != form_.annotation)) {
-            failed_ = true;
-            return;
-        }
-        if (count_ == 0) form_.annotation = rendered->annotation;
-        if (count_ > 0) form_.items += separator_;
-        if (!key.empty()) {
-            form_.items += key;
-            form_.items += '=';
-        }
-        form_.items += rendered->value;
+    // Adds one item (`key` "=" value, or the value alone when `key` is
+    // empty); false when it cannot join, which ends the form.
+    bool add(std::string_view key, const std::optional<RenderedScalar>& rendered) {
+        if (!rendered || (count_ > 0 && rendered->annotation != annotation_)) return false;
+        if (count_ == 0) annotation_ = rendered->annotation;
+        length_ += (count_ > 0 ? 1 : 0) + (key.empty() ? 0 : key.size() + 1) + rendered->text.size();
         ++count_;
-        if (form_.items.size() > budget_) failed_ = true;
+        return length_ <= budget_;
     }
 
+    LineAnnotation annotation() const { return annotation_; }
+
 private:
-    char separator_;
     std::size_t budget_;
-    bool failed_ = false;
+    std::size_t length_ = 0;
     std::size_t count_ = 0;
-    InlineForm form_;
+    LineAnnotation annotation_;
 };
+
+// The annotation of the one-line "key=value|key=value" spelling of a
+// non-empty object whose keys are identifiers and whose values share one
+// annotation, when it fits the budget.
+template <class Members>
+std::optional<LineAnnotation> record_form(const Members& members, std::size_t budget) {
+    OneLineForm form(budget);
+    for (const auto& member : members) {
+        if (!is_plain_identifier(member.key) || !form.add(member.key, inline_scalar(scalar_of(member.value), '|'))) {
+            return std::nullopt;
+        }
+    }
+    return form.annotation();
+}
 
 // The bytes left for the items of a compact line that opens with `path`
 // and `op`, or none when the head alone is too long.
@@ -167,18 +228,7 @@ std::optional<std::size_t> compact_budget(std::string_view path, std::string_vie
     return kCompactLineLimit - head;
 }
 
-// The one-line "key=value|key=value" spelling of a non-empty object whose
-// keys are identifiers and whose values share one annotation, when it fits
-// the budget.
-std::optional<InlineForm> inline_record_text(const ValueObject& members, LibrarySet& libraries, std::size_t budget) {
-    InlineFormBuilder builder('|', budget);
-    for (const ValueMember& member : members) {
-        if (!is_plain_identifier(member.key)) return std::nullopt;
-        builder.add(member.key, inline_scalar_text(member.value, libraries, '|'));
-        if (builder.failed()) return std::nullopt;
-    }
-    return builder.take();
-}
+// ---- Keys ----
 
 // Characters that a message shows escaped: controls, format and unassigned
 // characters, and every separator but the plain space.
@@ -242,70 +292,125 @@ std::string escaped_key(std::string_view key) {
     return out;
 }
 
-// Writes the body lines of one document, collecting the libraries used.
+// A key as written in a content line: the key itself when it is an
+// identifier, else its quoted spelling, built in `scratch`.
+[[nodiscard]] Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+    if (holds_line_break_or_nul(key)) {
+        return std::unexpected(Error::Other("unrepresentable JSON key: " + escaped_key(key)));
+    }
+    if (key.empty()) return std::unexpected(Error::Other("empty JSON key is unrepresentable"));
+    if (is_plain_identifier(key)) return key;
+    scratch = "\"";
+    for (char c : key) {
+        if (c == '"') scratch += '"';
+        scratch += c;
+    }
+    scratch += '"';
+    return std::string_view(scratch);
+}
+
+// ---- The body ----
+
+// Writes the body lines of one document, collecting the libraries used, and
+// assembles the document in the same buffer.
+template <class Node>
 class AuthoredBodyWriter {
 public:
-    explicit AuthoredBodyWriter(bool embed_containers) : embed_containers_(embed_containers) {}
+    AuthoredBodyWriter(bool embed_containers, std::size_t input_size)
+        : embed_containers_(embed_containers), budget_(output_budget(input_size)) {
+        body_.reserve(std::min(budget_, input_size * 2));
+    }
 
-    [[nodiscard]] Result<void> write_root(const ValueObject& members) {
-        for (const ValueMember& member : members) {
-            auto key = authored_key(member.key);
+    template <class Members>
+    [[nodiscard]] Result<void> write_root(const Members& members) {
+        for (const auto& member : members) {
+            auto key = spell_key(member.key, key_scratch_);
             if (!key) return forward_error(key);
             if (auto written = write_root_member(*key, member.value); !written) return written;
+            if (auto within = check_budget(); !within) return within;
         }
         return {};
     }
 
-    std::string assemble() const {
-        std::string document = ".!bezo\n";
+    // The document: ".!bezo", one ".!types" line per library, an empty line,
+    // the body. The header goes in front of the body in place.
+    std::string assemble() && {
+        std::string header = ".!bezo\n";
         for (const std::string& library : libraries_) {
-            document += ".!types ";
-            document += library;
-            document += '\n';
+            header += ".!types ";
+            header += library;
+            header += '\n';
         }
-        document += '\n';
-        document += body_;
-        return document;
+        header += '\n';
+        body_.insert(0, header);
+        return std::move(body_);
     }
 
 private:
-    static bool is_empty_container(const Value& value) {
-        if (const auto* items = value.get_if<ValueArray>()) return items->empty();
-        if (const auto* members = value.get_if<ValueObject>()) return members->empty();
+    static bool is_empty_container(const Node& value) {
+        const NodeKind kind = scalar_of(value).kind;
+        if (kind == NodeKind::Array) return items_of(value).empty();
+        if (kind == NodeKind::Object) return members_of(value).empty();
         return false;
     }
 
-    void write_annotation(std::string_view annotation) {
+    [[nodiscard]] Result<void> check_budget() const {
+        if (body_.size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
+        return {};
+    }
+
+    // Refuses `lines` lines under the current path when they cannot fit the
+    // budget: each of them holds the path at least once.
+    [[nodiscard]] Result<void> reserve_lines(std::size_t lines) const {
+        const std::size_t left = budget_ - std::min(budget_, body_.size());
+        if (path_.empty() || lines <= left / path_.size()) return {};
+        return std::unexpected(output_budget_exceeded(budget_));
+    }
+
+    void adopt(std::string_view library) {
+        if (!library.empty() && libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
+    }
+
+    void write_annotation(LineAnnotation annotation) {
         if (annotation.empty()) return;
-        body_ += annotation;
+        body_ += annotation.sigil;
+        body_ += annotation.word;
         body_ += '\n';
+    }
+
+    void write_value_text(const RenderedScalar& scalar) {
+        switch (scalar.spelling) {
+            case Spelling::AsIs: body_ += scalar.text; return;
+            case Spelling::TextLines: {
+                std::size_t start = 0;
+                for (std::size_t feed; (feed = scalar.text.find('\n', start)) != std::string_view::npos;
+                     start = feed + 1) {
+                    body_.append(scalar.text, start, feed - start);
+                    body_ += "|:|";
+                }
+                body_.append(scalar.text, start);
+                return;
+            }
+            case Spelling::EmbeddedString: append_base64url(quote_json_string(scalar.text), body_); return;
+        }
     }
 
     void write_scalar_line(const RenderedScalar& scalar, std::initializer_list<std::string_view> head) {
+        adopt(scalar.library);
         write_annotation(scalar.annotation);
         for (std::string_view part : head) body_ += part;
-        body_ += scalar.value;
+        write_value_text(scalar);
         body_ += '\n';
     }
-
-    void write_inline_line(const InlineForm& form, std::string_view path, std::string_view op) {
-        write_annotation(form.annotation);
-        body_ += path;
-        body_ += op;
-        body_ += form.items;
-        body_ += '\n';
-    }
-
-    void adopt(const LibrarySet& trial) { libraries_.insert(trial.begin(), trial.end()); }
 
     // An "&json" line pair holding the compact JSON of `value`.
-    void write_embedded_json(std::initializer_list<std::string_view> head, const Value& value) {
-        libraries_.emplace("std/enc");
-        std::string json;
-        write_json_value(value, json);
+    void write_embedded_json(std::initializer_list<std::string_view> head, const Node& value) {
+        adopt(kEncodingLibrary);
+        json_scratch_.clear();
+        write_json(value, json_scratch_);
         body_ += "&json\n";
         for (std::string_view part : head) body_ += part;
-        append_base64url(json, body_);
+        append_base64url(json_scratch_, body_);
         body_ += '\n';
     }
 
@@ -328,8 +433,8 @@ private:
         std::size_t restored_size_;
     };
 
-    [[nodiscard]] Result<void> write_root_member(const std::string& key, const Value& value) {
-        if (auto scalar = render_authored_value(value, libraries_)) {
+    [[nodiscard]] Result<void> write_root_member(std::string_view key, const Node& value) {
+        if (auto scalar = render_scalar(scalar_of(value))) {
             write_scalar_line(*scalar, {key, "="});
             return {};
         }
@@ -342,32 +447,53 @@ private:
 
     // A non-empty object or array named `name` inside the current path (the
     // empty path at the root), written under its own path.
-    [[nodiscard]] Result<void> write_container(std::string_view name, const Value& value) {
-        if (const auto* members = value.get_if<ValueObject>()) {
+    [[nodiscard]] Result<void> write_container(std::string_view name, const Node& value) {
+        if (scalar_of(value).kind == NodeKind::Object) {
             PathStep step(path_, "/", name);
-            return write_member_lines(*members);
+            return write_member_lines(members_of(value));
         }
         PathStep step(path_, "/@", name);
-        return write_array_lines(std::get<ValueArray>(value.data));
+        return write_array_lines(items_of(value));
     }
 
-    bool try_record_form(const ValueObject& members) {
+    // The items of a record's one-line form, each "key=value", joined by "|".
+    template <class Members>
+    void write_record_items(const Members& members) {
+        bool first = true;
+        for (const auto& member : members) {
+            if (!first) body_ += '|';
+            first = false;
+            const RenderedScalar rendered = *render_scalar(scalar_of(member.value));
+            adopt(rendered.library);
+            body_ += member.key;
+            body_ += '=';
+            body_ += rendered.text;
+        }
+    }
+
+    template <class Members>
+    bool try_record_form(const Members& members) {
         auto budget = compact_budget(path_, ":=");
         if (!budget) return false;
-        LibrarySet trial;
-        auto record = inline_record_text(members, trial, *budget);
-        if (!record) return false;
-        write_inline_line(*record, path_, ":=");
-        adopt(trial);
+        auto annotation = record_form(members, *budget);
+        if (!annotation) return false;
+        write_annotation(*annotation);
+        body_ += path_;
+        body_ += ":=";
+        write_record_items(members);
+        body_ += '\n';
         return true;
     }
 
-    [[nodiscard]] Result<void> write_member_lines(const ValueObject& members) {
+    template <class Members>
+    [[nodiscard]] Result<void> write_member_lines(const Members& members) {
         if (try_record_form(members)) return {};
-        for (const ValueMember& member : members) {
-            auto key = authored_key(member.key);
+        if (auto fits = reserve_lines(members.size()); !fits) return fits;
+        for (const auto& member : members) {
+            auto key = spell_key(member.key, key_scratch_);
             if (!key) return forward_error(key);
             if (auto written = write_nested(*key, member.value); !written) return written;
+            if (auto within = check_budget(); !within) return within;
         }
         return {};
     }
@@ -375,8 +501,8 @@ private:
     // A member or array item named `name` inside the current path: a scalar
     // as path::name=value, a non-empty object or array under its own path,
     // an empty one embedded.
-    [[nodiscard]] Result<void> write_nested(std::string_view name, const Value& value) {
-        if (auto scalar = render_authored_value(value, libraries_)) {
+    [[nodiscard]] Result<void> write_nested(std::string_view name, const Node& value) {
+        if (auto scalar = render_scalar(scalar_of(value))) {
             write_scalar_line(*scalar, {path_, "::", name, "="});
             return {};
         }
@@ -387,106 +513,133 @@ private:
         return write_container(name, value);
     }
 
-    bool try_compact_list(const ValueArray& items) {
+    template <class Items>
+    bool try_compact_list(const Items& items) {
         auto budget = compact_budget(path_, ";=");
         if (!budget) return false;
-        LibrarySet trial;
-        InlineFormBuilder builder(';', *budget);
-        for (const Value& item : items) {
-            builder.add({}, inline_scalar_text(item, trial, ';'));
-            if (builder.failed()) return false;
+        OneLineForm form(*budget);
+        for (const Node& item : items) {
+            if (!form.add({}, inline_scalar(scalar_of(item), ';'))) return false;
         }
-        write_inline_line(builder.take(), path_, ";=");
-        adopt(trial);
+        write_annotation(form.annotation());
+        body_ += path_;
+        body_ += ";=";
+        bool first = true;
+        for (const Node& item : items) {
+            if (!first) body_ += ';';
+            first = false;
+            const RenderedScalar rendered = *render_scalar(scalar_of(item));
+            adopt(rendered.library);
+            body_ += rendered.text;
+        }
+        body_ += '\n';
         return true;
     }
 
-    bool try_record_appends(const ValueArray& items) {
+    template <class Items>
+    bool try_record_appends(const Items& items) {
         auto budget = compact_budget(path_, "+:=");
         if (!budget) return false;
-        LibrarySet trial;
-        std::vector<InlineForm> records;
-        records.reserve(items.size());
-        for (const Value& item : items) {
-            const auto* members = item.get_if<ValueObject>();
-            if (!members || members->empty()) return false;
-            auto record = inline_record_text(*members, trial, *budget);
-            if (!record) return false;
-            records.push_back(std::move(*record));
+        record_annotations_.clear();
+        for (const Node& item : items) {
+            if (scalar_of(item).kind != NodeKind::Object || members_of(item).empty()) return false;
+            auto annotation = record_form(members_of(item), *budget);
+            if (!annotation) return false;
+            record_annotations_.push_back(*annotation);
         }
-        for (const InlineForm& record : records) write_inline_line(record, path_, "+:=");
-        adopt(trial);
+        std::size_t index = 0;
+        for (const Node& item : items) {
+            write_annotation(record_annotations_[index++]);
+            body_ += path_;
+            body_ += "+:=";
+            write_record_items(members_of(item));
+            body_ += '\n';
+        }
         return true;
     }
 
-    static bool holds_object(const ValueArray& items) {
-        for (const Value& item : items) {
-            if (item.is<ValueObject>()) return true;
+    template <class Items>
+    static bool holds_object(const Items& items) {
+        for (const Node& item : items) {
+            if (scalar_of(item).kind == NodeKind::Object) return true;
         }
         return false;
     }
 
-    void write_appends(const ValueArray& items) {
-        for (const Value& item : items) {
-            if (auto scalar = render_authored_value(item, libraries_)) {
+    template <class Items>
+    [[nodiscard]] Result<void> write_appends(const Items& items) {
+        for (const Node& item : items) {
+            if (auto scalar = render_scalar(scalar_of(item))) {
                 write_scalar_line(*scalar, {path_, "+="});
             } else {
                 write_embedded_json({path_, "+="}, item);
             }
-        }
-    }
-
-    [[nodiscard]] Result<void> write_indexed(const ValueArray& items) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            std::string index = decimal_text(i);
-            const Value& item = items[i];
-            if (item.is<ValueArray>()) {
-                write_embedded_json({path_, "::", index, "="}, item);
-                continue;
-            }
-            if (auto written = write_nested(index, item); !written) return written;
+            if (auto within = check_budget(); !within) return within;
         }
         return {};
     }
 
-    [[nodiscard]] Result<void> write_array_lines(const ValueArray& items) {
-        if (try_compact_list(items)) return {};
-        if (!holds_object(items)) {
-            write_appends(items);
-            return {};
+    template <class Items>
+    [[nodiscard]] Result<void> write_indexed(const Items& items) {
+        std::size_t i = 0;
+        for (const Node& item : items) {
+            char digits[24];
+            const std::string_view index(digits, std::to_chars(digits, digits + sizeof digits, i++).ptr);
+            if (scalar_of(item).kind == NodeKind::Array) {
+                write_embedded_json({path_, "::", index, "="}, item);
+            } else if (auto written = write_nested(index, item); !written) {
+                return written;
+            }
+            if (auto within = check_budget(); !within) return within;
         }
+        return {};
+    }
+
+    template <class Items>
+    [[nodiscard]] Result<void> write_array_lines(const Items& items) {
+        if (try_compact_list(items)) return {};
+        if (auto fits = reserve_lines(items.size()); !fits) return fits;
+        if (!holds_object(items)) return write_appends(items);
         if (try_record_appends(items)) return {};
         return write_indexed(items);
     }
 
     bool embed_containers_;
-    LibrarySet libraries_;
+    std::size_t budget_;
+    // The libraries whose types the body uses, in byte order; each gives one
+    // ".!types" header line.
+    std::set<std::string, std::less<>> libraries_;
     std::string body_;
     // The path of the namespace or array being written; empty at the root.
     std::string path_;
+    std::string key_scratch_;
+    std::string json_scratch_;
+    std::vector<LineAnnotation> record_annotations_;
 };
+
+template <class Node, class Members>
+[[nodiscard]] Result<std::string> write_authored(const Members& members, bool embed_containers,
+                                                 std::size_t input_size) {
+    AuthoredBodyWriter<Node> writer(embed_containers, input_size);
+    if (auto written = writer.write_root(members); !written) return forward_error(written);
+    return std::move(writer).assemble();
+}
 
 }  // namespace
 
 Result<std::string> authored_key(std::string_view key) {
-    if (holds_line_break_or_nul(key)) {
-        return std::unexpected(Error::Other("unrepresentable JSON key: " + escaped_key(key)));
-    }
-    if (key.empty()) return std::unexpected(Error::Other("empty JSON key is unrepresentable"));
-    if (is_plain_identifier(key)) return std::string(key);
-    std::string quoted = "\"";
-    for (char c : key) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
+    std::string scratch;
+    auto spelled = spell_key(key, scratch);
+    if (!spelled) return forward_error(spelled);
+    return std::string(*spelled);
 }
 
-Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers) {
-    AuthoredBodyWriter writer(embed_containers);
-    if (auto written = writer.write_root(members); !written) return forward_error(written);
-    return writer.assemble();
+Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size) {
+    return write_authored<Value>(members, embed_containers, input_size);
+}
+
+Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers, std::size_t input_size) {
+    return write_authored<JsonNode>(JsonMembers(root_object), embed_containers, input_size);
 }
 
 }  // namespace bezo

@@ -4,18 +4,27 @@
 // carry.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "core/error.hpp"
+#include "interchange/json_reader.hpp"
 #include "interchange/value.hpp"
 
 namespace bezo {
 
 // The whole document: the ".!bezo" declaration, one ".!types" line per
 // library used, an empty line, then the body. With `embed_containers` every
-// root array and object becomes one embedded-JSON line pair.
-[[nodiscard]] Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers);
+// root array and object becomes one embedded-JSON line pair. The output
+// budget (core/budget.hpp) counts from `input_size`, the size of the text
+// the tree was read from; without it the budget is the smallest one.
+[[nodiscard]] Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers,
+                                                   std::size_t input_size = 0);
+
+// tree_to_authored for the members of the root object of a JsonTree.
+[[nodiscard]] Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers,
+                                                        std::size_t input_size);
 
 // A key as written in a content line: identifiers unchanged, anything else
 // in double quotes with inner quotes doubled. Keys holding NUL, LF or CR,

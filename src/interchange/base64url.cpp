@@ -1,5 +1,6 @@
 #include "interchange/base64url.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -47,6 +48,11 @@ std::string base64url_encode(std::string_view bytes) {
     std::string out;
     append_base64url(bytes, out);
     return out;
+}
+
+bool is_base64url(std::string_view text) {
+    return text.size() % 4 != 1 &&
+           std::ranges::none_of(text, [](char c) { return kDecode[static_cast<unsigned char>(c)] == kNotInAlphabet; });
 }
 
 std::optional<std::string> base64url_decode(std::string_view text) {

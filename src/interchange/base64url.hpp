@@ -17,4 +17,7 @@ void append_base64url(std::string_view bytes, std::string& out);
 // Bits of the last character beyond the last whole byte are ignored.
 std::optional<std::string> base64url_decode(std::string_view text);
 
+// Whether base64url_decode accepts the text, without decoding it.
+bool is_base64url(std::string_view text);
+
 }  // namespace bezo

@@ -1,43 +1,25 @@
 #include "interchange/canonical_reader.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
-#include "core/fault.hpp"
+#include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
 #include "interchange/json_reader.hpp"
-#include "interchange/json_text.hpp"
 #include "lang/anno.hpp"
 
 namespace bezo {
 namespace {
 
+constexpr std::size_t kNoNext = std::string_view::npos;
+
 bool is_skipped_line(std::string_view line) {
     return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||
            line.starts_with(".?");
-}
-
-// The position of the first "=" outside double quotes. A doubled quote
-// inside quotes closes and reopens them, which leaves them open, so
-// toggling on every quote is exact.
-std::size_t find_unquoted_equals(std::string_view text) {
-    bool in_quotes = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') {
-            in_quotes = !in_quotes;
-        } else if (text[i] == '=' && !in_quotes) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
-
-CanonicalValue json_value(std::string text) { return CanonicalValue{CanonicalJson{std::move(text)}}; }
-
-CanonicalValue leaf_value(std::string_view library, std::string_view type_name, std::string_view literal) {
-    return CanonicalValue{CanonicalLeaf{std::string(library), std::string(type_name), std::string(literal)}};
 }
 
 bool is_whole_json_number(std::string_view value) {
@@ -47,9 +29,78 @@ bool is_whole_json_number(std::string_view value) {
 
 bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// ---- Values ----
+
+constexpr std::string_view kTimeLibrary = "std/time";
+constexpr std::string_view kNumLibrary = "std/num";
+constexpr std::string_view kEncLibrary = "std/enc";
+
+// How the values of a line's type name are converted.
+enum class ValueRule : std::uint8_t {
+    TimeLeaf,      // "std/time/..."
+    NumLeaf,       // "std/num/..."
+    Number,        // "int", "float"
+    Bool,          // "bool"
+    Null,          // "null"
+    TextLines,     // "text"
+    EmbeddedJson,  // "std/enc/json"
+    EncLeaf,       // any other "std/enc/..."
+    String,        // any other type
+};
+
+ValueRule rule_of(std::string_view type_name) {
+    if (type_name.starts_with("std/time/")) return ValueRule::TimeLeaf;
+    if (type_name.starts_with("std/num/")) return ValueRule::NumLeaf;
+    if (type_name == "int" || type_name == "float") return ValueRule::Number;
+    if (type_name == "bool") return ValueRule::Bool;
+    if (type_name == "null") return ValueRule::Null;
+    if (type_name == "text") return ValueRule::TextLines;
+    if (type_name == "std/enc/json") return ValueRule::EmbeddedJson;
+    if (type_name.starts_with("std/enc/")) return ValueRule::EncLeaf;
+    return ValueRule::String;
+}
+
+// The type name of a line's metadata and the rule of its values.
+struct LineType {
+    std::string_view name;
+    ValueRule rule;
+};
+
+// What a line's value becomes in the tree.
+struct ConvertedValue {
+    static ConvertedValue json(std::string_view text, JsonSpelling spelling = JsonSpelling::Verbatim) {
+        ConvertedValue value;
+        value.text = text;
+        value.spelling = spelling;
+        return value;
+    }
+    static ConvertedValue leaf(std::string_view type, std::string_view library, std::string_view literal) {
+        ConvertedValue value;
+        value.kind = CanonicalKind::Leaf;
+        value.text = literal;
+        value.type = type;
+        value.library_length = static_cast<std::uint8_t>(library.size());
+        return value;
+    }
+
+    void place_in(CanonicalNode& node) const {
+        node.kind = kind;
+        node.text = text;
+        node.spelling = spelling;
+        node.type = type;
+        node.library_length = library_length;
+    }
+
+    CanonicalKind kind = CanonicalKind::Json;
+    JsonSpelling spelling = JsonSpelling::Verbatim;
+    std::string_view text;
+    std::string_view type;
+    std::uint8_t library_length = 0;
+};
+
 // An embedded JSON document: base64url of UTF-8 text holding exactly one
 // JSON value, kept with its own formatting.
-[[nodiscard]] Result<CanonicalValue> embedded_json_value(std::string_view value) {
+[[nodiscard]] Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTreeBuilder& builder) {
     auto decoded = base64url_decode(value);
     if (!decoded) return fail("invalid base64url payload");
     if (!is_valid_utf8(*decoded)) return fail("std/enc/json payload is not UTF-8");
@@ -57,34 +108,132 @@ bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c
     if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
     while (cursor.pos < decoded->size() && is_json_whitespace((*decoded)[cursor.pos])) ++cursor.pos;
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
-    return json_value(std::move(*decoded));
+    return ConvertedValue::json(builder.store(*decoded));
 }
 
 // Converts a value by the type name of its line's annotation.
-[[nodiscard]] Result<CanonicalValue> convert_value(std::string_view type_name, std::string_view value) {
-    if (type_name.starts_with("std/time/")) return leaf_value("std/time", type_name.substr(9), value);
-    if (type_name.starts_with("std/num/")) return leaf_value("std/num", type_name.substr(8), value);
-    if (type_name == "int" || type_name == "float") {
-        if (!is_whole_json_number(value)) {
-            return fail("!" + std::string(type_name) + " value is not a JSON number: " + std::string(value));
+[[nodiscard]] Result<ConvertedValue> convert_value(const LineType& type, std::string_view value,
+                                                   CanonicalTreeBuilder& builder) {
+    switch (type.rule) {
+        case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.name, kTimeLibrary, value);
+        case ValueRule::NumLeaf: return ConvertedValue::leaf(type.name, kNumLibrary, value);
+        case ValueRule::Number:
+            if (!is_whole_json_number(value)) {
+                return fail("!" + std::string(type.name) + " value is not a JSON number: " + std::string(value));
+            }
+            return ConvertedValue::json(value);
+        case ValueRule::Bool:
+            if (value != "true" && value != "false") {
+                return fail("!bool value is not true/false: " + std::string(value));
+            }
+            return ConvertedValue::json(value);
+        case ValueRule::Null:
+            if (!value.empty()) return fail("!null value carries a payload");
+            return ConvertedValue::json("null");
+        case ValueRule::TextLines: return ConvertedValue::json(value, JsonSpelling::TextLines);
+        case ValueRule::EmbeddedJson: return embedded_json_value(value, builder);
+        case ValueRule::EncLeaf:
+            if (!is_base64url(value)) return fail("invalid base64url payload");
+            return ConvertedValue::leaf(type.name, kEncLibrary, value);
+        case ValueRule::String: break;
+    }
+    return ConvertedValue::json(value, JsonSpelling::String);
+}
+
+// ---- Name paths ----
+
+// One step of a name path: its characters with quoting removed, whether a
+// double quote occurred in it, and whether it opened with an unquoted "@".
+struct NamepathSegment {
+    std::string_view text;
+    bool quoted = false;
+    bool array = false;
+};
+
+// One segment as split, with where the text after its separator begins
+// (kNoNext when no separator follows) and whether its text was rebuilt in
+// the scratch text.
+struct SplitSegment {
+    NamepathSegment segment;
+    std::size_t next = kNoNext;
+    bool in_scratch = false;
+};
+
+NamepathSegment unquoted_segment(std::string_view text) { return NamepathSegment{text, false, text.starts_with('@')}; }
+
+// A segment holding double quotes, rebuilt in `scratch` character by
+// character: inside quotes a doubled quote stands for one and a lone one
+// closes them; separators count only outside quotes.
+SplitSegment read_quoted_segment(std::string_view path, std::size_t pos, std::string& scratch) {
+    const std::size_t begin = scratch.size();
+    SplitSegment split;
+    split.in_scratch = true;
+    NamepathSegment& segment = split.segment;
+    auto next_is = [&](char c) { return pos + 1 < path.size() && path[pos + 1] == c; };
+    bool in_quotes = false;
+    for (; pos < path.size() && split.next == kNoNext; ++pos) {
+        const char c = path[pos];
+        if (in_quotes) {
+            if (c != '"') {
+                scratch += c;
+            } else if (next_is('"')) {
+                scratch += '"';
+                ++pos;
+            } else {
+                in_quotes = false;
+            }
+        } else if (c == '"') {
+            in_quotes = true;
+            segment.quoted = true;
+        } else if (c == '/') {
+            split.next = pos + 1;
+        } else if (c == ':' && next_is(':')) {
+            split.next = pos + 2;
+        } else {
+            if (c == '@' && scratch.size() == begin && !segment.quoted) segment.array = true;
+            scratch += c;
         }
-        return json_value(std::string(value));
     }
-    if (type_name == "bool") {
-        if (value != "true" && value != "false") return fail("!bool value is not true/false: " + std::string(value));
-        return json_value(std::string(value));
+    segment.text = std::string_view(scratch).substr(begin);
+    return split;
+}
+
+// Reads the segment that starts at `pos`, outside quotes: the start of the
+// path or just after a separator. Segments without quotes are views of the
+// path.
+SplitSegment read_segment(std::string_view path, std::size_t pos, std::string& scratch) {
+    const std::size_t start = pos;
+    while (true) {
+        pos = find_first_of_bytes<'/', ':', '"'>(path, pos);
+        if (pos == path.size()) return SplitSegment{unquoted_segment(path.substr(start))};
+        if (path[pos] == '"') return read_quoted_segment(path, start, scratch);
+        const std::size_t separator = path[pos] == '/' ? 1 : (pos + 1 < path.size() && path[pos + 1] == ':') ? 2 : 0;
+        if (separator != 0) return SplitSegment{unquoted_segment(path.substr(start, pos - start)), pos + separator};
+        ++pos;
     }
-    if (type_name == "null") {
-        if (!value.empty()) return fail("!null value carries a payload");
-        return json_value("null");
+}
+
+// Splits a name path at "/" and "::" outside double quotes, from `pos` (0,
+// or just after a separator) on, and hands each non-empty segment to `take`.
+// `count` segments came before `pos`. Fails on a path without segments and
+// on one of more than kMaxNamepathSegments, whose split stops at the first
+// segment past the limit, so that a hostile path costs no more than the
+// limit however long it is.
+template <class Take>
+[[nodiscard]] Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t count,
+                                          std::string& scratch, Take take) {
+    scratch.clear();
+    scratch.reserve(path.size());
+    while (pos != kNoNext && count <= kMaxNamepathSegments) {
+        const SplitSegment split = read_segment(path, pos, scratch);
+        pos = split.next;
+        if (split.segment.text.empty()) continue;
+        take(split);
+        ++count;
     }
-    if (type_name == "text") return json_value(quote_json_string(join_text_lines(value)));
-    if (type_name == "std/enc/json") return embedded_json_value(value);
-    if (type_name.starts_with("std/enc/")) {
-        if (!base64url_decode(value)) return fail("invalid base64url payload");
-        return leaf_value("std/enc", type_name.substr(8), value);
-    }
-    return json_value(quote_json_string(value));
+    if (count == 0) return fail("empty namepath: " + std::string(path));
+    if (count > kMaxNamepathSegments) return fail("namepath nests deeper than 512 segments");
+    return {};
 }
 
 Error collision_at(std::string_view name) { return Error::Other("namespace/leaf collision at " + std::string(name)); }
@@ -95,9 +244,8 @@ Error collision_at_element(std::uint64_t index) {
 
 // A place that a scalar may not overwrite: a namespace holding members, or
 // an array.
-bool holds_structure(const CanonicalValue& value) {
-    if (const auto* ns = value.get_if<CanonicalNamespace>()) return !ns->empty();
-    return value.is<CanonicalArray>();
+bool holds_structure(const CanonicalNode& node) {
+    return node.kind == CanonicalKind::Array || (node.kind == CanonicalKind::Namespace && node.child_count > 0);
 }
 
 std::optional<std::uint64_t> parse_array_index(const NamepathSegment& segment) {
@@ -107,103 +255,149 @@ std::optional<std::uint64_t> parse_array_index(const NamepathSegment& segment) {
     return parse_ascii_unsigned(text);
 }
 
-// The array named by an "@" segment, turning a fresh (empty) namespace into
-// an empty array.
-[[nodiscard]] Result<CanonicalArray*> array_member(CanonicalNamespace& ns, std::string_view name) {
-    CanonicalValue& member = ns.find_or_add(name);
-    if (auto* inner = member.get_if<CanonicalNamespace>(); inner && inner->empty()) member.data = CanonicalArray{};
-    auto* array = member.get_if<CanonicalArray>();
-    if (!array) return std::unexpected(collision_at(name));
-    return array;
-}
-
-// The element at `index_segment` of `array`, appending a placeholder null
-// when the index is one past the end. `appended` tells whether it did.
-[[nodiscard]] Result<CanonicalValue*> array_element(CanonicalArray& array, const NamepathSegment& index_segment,
-                                                    bool& appended) {
-    auto index = parse_array_index(index_segment);
-    if (!index) return fail("bad array index: " + index_segment.text);
-    if (*index > array.size()) {
-        return fail("array index " + decimal_text(*index) + " leaves a gap (canonical arrays are contiguous)");
-    }
-    appended = *index == array.size();
-    if (appended) array.push_back(json_value("null"));
-    return &array[*index];
-}
-
-// Splits a name path character by character, keeping the quote state and
-// the segment being collected.
-class NamepathSplitter {
+// Reads lines into a tree. Consecutive lines mostly share the start of
+// their paths, so the segments of the previous line's path, and the nodes
+// they led to, are taken over for as long as the two paths agree byte for
+// byte up to a separator.
+class CanonicalReader {
 public:
-    NamepathSplitter(std::string_view path, std::vector<NamepathSegment>& segments)
-        : path_(path), segments_(segments) {}
+    explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
 
-    // Stops once the path holds more segments than it may, so that a hostile
-    // path costs no more than the limit however long it is.
-    void split() {
-        segments_.clear();
-        for (pos_ = 0; pos_ < path_.size() && segments_.size() <= kMaxNamepathSegments; ++pos_) take(path_[pos_]);
-        end_segment();
+    [[nodiscard]] Result<void> read_line(std::string_view line) {
+        std::size_t apostrophe = line.find('\'');
+        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
+        auto type = line_type(line.substr(0, apostrophe));
+        if (!type) return fail("bad metadata prefix: " + std::string(line));
+        std::string_view rest = line.substr(apostrophe + 1);
+        const auto equals = find_unquoted(rest, '=');
+        if (!equals) return fail("canonical line without =: " + std::string(line));
+        auto value = convert_value(*type, rest.substr(*equals + 1), builder_);
+        if (!value) return forward_error(value);
+        if (auto split = split_path(rest.substr(0, *equals)); !split) return split;
+        return insert(*value);
     }
+
+    CanonicalTree finish() && { return std::move(builder_).finish(); }
+
+    // A copy of the text kept with the tree.
+    std::string_view keep(std::string_view text) { return builder_.store(text); }
 
 private:
-    bool next_is(char c) const { return pos_ + 1 < path_.size() && path_[pos_ + 1] == c; }
+    // One segment of the current path and the node it led to (a namespace,
+    // an array or an element), once inserted.
+    struct Step {
+        NamepathSegment segment;
+        std::size_t next = kNoNext;  // kNoNext: not to be taken over by the next line
+        bool in_scratch = false;
+        CanonicalIndex node = 0;
+    };
 
-    void take(char c) {
-        if (in_quotes_) {
-            take_quoted(c);
-        } else if (c == '"') {
-            in_quotes_ = true;
-            current_.quoted = true;
-        } else if (c == '/') {
-            end_segment();
-        } else if (c == ':' && next_is(':')) {
-            end_segment();
-            ++pos_;
-        } else {
-            if (c == '@' && current_.text.empty() && !current_.quoted) current_.array = true;
-            current_.text += c;
+    // The type of a metadata text, parsed once per distinct text; none when
+    // it is no annotation.
+    std::optional<LineType> line_type(std::string_view metadata) {
+        if (metadata == last_metadata_) return last_type_;
+        auto found = types_.find(metadata);
+        if (found == types_.end()) {
+            std::optional<LineType> type;
+            if (auto annotation = parse_annotation(metadata)) {
+                type = LineType{builder_.store(annotation->name), rule_of(annotation->name)};
+            }
+            found = types_.emplace(metadata, type).first;
         }
+        last_metadata_ = metadata;
+        last_type_ = found->second;
+        return last_type_;
     }
 
-    // Inside quotes a doubled quote stands for one; a lone one closes them.
-    void take_quoted(char c) {
-        if (c != '"') {
-            current_.text += c;
-        } else if (next_is('"')) {
-            current_.text += '"';
-            ++pos_;
-        } else {
-            in_quotes_ = false;
+    [[nodiscard]] Result<void> split_path(std::string_view path) {
+        const std::size_t common = common_prefix_length(last_path_, path);
+        reused_ = 0;
+        while (reused_ < steps_.size() && steps_[reused_].next <= common) ++reused_;
+        steps_.resize(reused_);
+        last_path_ = path;
+        auto split = split_namepath(
+            path, reused_ > 0 ? steps_.back().next : 0, reused_, scratch_, [this](const SplitSegment& segment) {
+                steps_.push_back(
+                    Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
+            });
+        if (!split) return split;
+        // The last step leads to the value, never to a container: it is
+        // always walked, and never taken over.
+        reused_ = std::min(reused_, steps_.size() - 1);
+        steps_.back().next = kNoNext;
+        return {};
+    }
+
+    // Texts of the line are views into the canonical text and live as long
+    // as the tree; texts rebuilt in the scratch do not.
+    CanonicalIndex find_or_add_member(CanonicalIndex ns, const Step& step, std::string_view key) {
+        return builder_.find_or_add_member(ns, key, !step.in_scratch);
+    }
+
+    // Places `value` at the path of the steps, walking from the last step
+    // taken over from the previous line.
+    [[nodiscard]] Result<void> insert(const ConvertedValue& value) {
+        CanonicalIndex current = reused_ > 0 ? steps_[reused_ - 1].node : 0;
+        for (std::size_t i = reused_; i < steps_.size(); ++i) {
+            Step& step = steps_[i];
+            const bool last = i + 1 == steps_.size();
+            if (builder_.node(current).kind == CanonicalKind::Array) {
+                auto element = array_element(current, step.segment, last);
+                if (!element) return forward_error(element);
+                current = *element;
+            } else if (!step.segment.array) {
+                const std::string_view name = step.segment.text;
+                current = find_or_add_member(current, step, name);
+                const CanonicalNode& member = builder_.node(current);
+                if (last ? holds_structure(member) : member.kind != CanonicalKind::Namespace) {
+                    return std::unexpected(collision_at(name));
+                }
+            } else {
+                const std::string_view name = step.segment.text.substr(1);
+                current = find_or_add_member(current, step, name);
+                CanonicalNode& member = builder_.node(current);
+                if (member.kind == CanonicalKind::Namespace && member.child_count == 0)
+                    member.kind = CanonicalKind::Array;
+                if (member.kind != CanonicalKind::Array) return std::unexpected(collision_at(name));
+                if (last) return fail("array without index");
+            }
+            step.node = current;
         }
+        value.place_in(builder_.node(current));
+        return {};
     }
 
-    void end_segment() {
-        if (!current_.text.empty()) segments_.push_back(std::move(current_));
-        current_ = NamepathSegment{};
+    // The element of `array` that an index step names, appended (as an
+    // empty namespace) when the index is one past the end.
+    [[nodiscard]] Result<CanonicalIndex> array_element(CanonicalIndex array, const NamepathSegment& segment,
+                                                       bool last) {
+        auto index = parse_array_index(segment);
+        if (!index) return fail("bad array index: " + std::string(segment.text));
+        const std::uint64_t size = builder_.node(array).child_count;
+        if (*index > size) {
+            return fail("array index " + decimal_text(*index) + " leaves a gap (canonical arrays are contiguous)");
+        }
+        const CanonicalIndex element =
+            *index == size ? builder_.add_element(array) : builder_.element(array, static_cast<std::size_t>(*index));
+        const CanonicalNode& node = builder_.node(element);
+        if (last ? holds_structure(node) : node.kind != CanonicalKind::Namespace) {
+            return std::unexpected(collision_at_element(*index));
+        }
+        return element;
     }
 
-    std::string_view path_;
-    std::vector<NamepathSegment>& segments_;
-    std::size_t pos_ = 0;
-    bool in_quotes_ = false;
-    NamepathSegment current_;
+    CanonicalTreeBuilder builder_;
+    std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
+    // The previous line's metadata and its type: runs of lines share them.
+    std::string_view last_metadata_;
+    std::optional<LineType> last_type_;
+    std::string_view last_path_;
+    std::vector<Step> steps_;
+    // How many steps of the current path were taken over from the previous
+    // line's.
+    std::size_t reused_ = 0;
+    std::string scratch_;
 };
-
-[[nodiscard]] Result<void> read_canonical_line(std::string_view line, CanonicalNamespace& root,
-                                               std::vector<NamepathSegment>& segments) {
-    std::size_t apostrophe = line.find('\'');
-    if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
-    auto annotation = parse_annotation(line.substr(0, apostrophe));
-    if (!annotation) return fail("bad metadata prefix: " + std::string(line));
-    std::string_view rest = line.substr(apostrophe + 1);
-    std::size_t equals = find_unquoted_equals(rest);
-    if (equals == std::string_view::npos) return fail("canonical line without =: " + std::string(line));
-    auto value = convert_value(annotation->name, rest.substr(equals + 1));
-    if (!value) return forward_error(value);
-    if (auto split = split_namepath(rest.substr(0, equals), segments); !split) return split;
-    return insert_namepath(root, segments, std::move(*value));
-}
 
 }  // namespace
 
@@ -219,57 +413,15 @@ std::string join_text_lines(std::string_view text) {
     return out;
 }
 
-Result<void> split_namepath(std::string_view path, std::vector<NamepathSegment>& segments) {
-    NamepathSplitter(path, segments).split();
-    if (segments.empty()) return fail("empty namepath: " + std::string(path));
-    if (segments.size() > kMaxNamepathSegments) return fail("namepath nests deeper than 512 segments");
-    return {};
-}
+namespace {
 
-Result<void> insert_namepath(CanonicalNamespace& root, std::span<const NamepathSegment> segments,
-                             CanonicalValue value) {
-    if (segments.empty()) raise_fault("insert_namepath needs at least one segment");
-    CanonicalNamespace* ns = &root;
-    std::size_t i = 0;
-    while (true) {
-        const NamepathSegment& segment = segments[i];
-        CanonicalValue* place = nullptr;
-        std::size_t next = i + 1;
-        if (!segment.array) {
-            place = &ns->find_or_add(segment.text);
-            if (next == segments.size()) {
-                if (holds_structure(*place)) return std::unexpected(collision_at(segment.text));
-                *place = std::move(value);
-                return {};
-            }
-            ns = place->get_if<CanonicalNamespace>();
-            if (!ns) return std::unexpected(collision_at(segment.text));
-            i = next;
-            continue;
-        }
-        auto array = array_member(*ns, std::string_view(segment.text).substr(1));
-        if (!array) return forward_error(array);
-        if (next == segments.size()) return fail("array without index");
-        bool appended = false;
-        auto element = array_element(**array, segments[next], appended);
-        if (!element) return forward_error(element);
-        place = *element;
-        std::uint64_t index = static_cast<std::uint64_t>(place - (*array)->data());
-        if (next + 1 == segments.size()) {
-            if (holds_structure(*place)) return std::unexpected(collision_at_element(index));
-            *place = std::move(value);
-            return {};
-        }
-        if (appended) place->data = CanonicalNamespace{};
-        ns = place->get_if<CanonicalNamespace>();
-        if (!ns) return std::unexpected(collision_at_element(index));
-        i = next + 1;
-    }
-}
-
-Result<CanonicalValue> canonical_to_tree(std::string_view text) {
-    CanonicalNamespace root;
-    std::vector<NamepathSegment> segments;
+// Reads a canonical text; with `keep_copy` the tree holds a copy of the text
+// and points into that.
+[[nodiscard]] Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy) {
+    // Every node but the root stands for at least one byte of the text.
+    if (text.size() >= CanonicalTreeBuilder::kMaxNodes) return fail("canonical text too large: 4 GiB or more");
+    CanonicalReader reader(text.size());
+    if (keep_copy) text = reader.keep(text);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t line_feed = text.find('\n', start);
@@ -281,9 +433,15 @@ Result<CanonicalValue> canonical_to_tree(std::string_view text) {
         if (line.ends_with('\r')) line.remove_suffix(1);
         line = trim_leading_blanks(line);
         if (is_skipped_line(line)) continue;
-        if (auto read = read_canonical_line(line, root, segments); !read) return forward_error(read);
+        if (auto read = reader.read_line(line); !read) return forward_error(read);
     }
-    return CanonicalValue{std::move(root)};
+    return std::move(reader).finish();
 }
+
+}  // namespace
+
+Result<CanonicalTree> canonical_to_tree(std::string_view text) { return read_canonical_text(text, true); }
+
+Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text) { return read_canonical_text(text, false); }
 
 }  // namespace bezo

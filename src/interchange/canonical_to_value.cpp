@@ -1,33 +1,56 @@
 #include "interchange/canonical_to_value.hpp"
 
+#include "interchange/canonical_reader.hpp"
 #include "interchange/json_reader.hpp"
 
 namespace bezo {
+namespace {
 
-Result<Value> tree_to_value(const CanonicalValue& value) {
-    if (const auto* json = value.get_if<CanonicalJson>()) return parse_json_document(json->text);
-    if (const auto* leaf = value.get_if<CanonicalLeaf>()) {
-        return Value::typed(leaf->library, leaf->type_name, leaf->literal);
+[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node);
+
+// The converted children of a namespace or an array, each made an element
+// of the list by `element`.
+template <class List, class Element>
+[[nodiscard]] Result<List> converted_children(const CanonicalTree& tree, const CanonicalNode& node, Element element) {
+    List list;
+    list.reserve(node.child_count);
+    for (const CanonicalNode& child : tree.children(node)) {
+        auto converted = node_value(tree, child);
+        if (!converted) return forward_error(converted);
+        list.push_back(element(child, std::move(*converted)));
     }
-    if (const auto* items = value.get_if<CanonicalArray>()) {
-        ValueArray converted;
-        converted.reserve(items->size());
-        for (const CanonicalValue& item : *items) {
-            auto element = tree_to_value(item);
-            if (!element) return element;
-            converted.push_back(std::move(*element));
-        }
-        return Value::array(std::move(converted));
-    }
-    const auto& ns = std::get<CanonicalNamespace>(value.data);
-    ValueObject members;
-    members.reserve(ns.members().size());
-    for (const CanonicalMember& member : ns.members()) {
-        auto converted = tree_to_value(member.value);
-        if (!converted) return converted;
-        members.push_back(ValueMember{member.key, std::move(*converted)});
-    }
-    return Value::object(std::move(members));
+    return list;
 }
+
+[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
+    switch (node.kind) {
+        case CanonicalKind::Namespace: {
+            auto members = converted_children<ValueObject>(tree, node, [](const CanonicalNode& member, Value value) {
+                return ValueMember{std::string(member.key), std::move(value)};
+            });
+            if (!members) return forward_error(members);
+            return Value::object(std::move(*members));
+        }
+        case CanonicalKind::Array: {
+            auto items =
+                converted_children<ValueArray>(tree, node, [](const CanonicalNode&, Value value) { return value; });
+            if (!items) return forward_error(items);
+            return Value::array(std::move(*items));
+        }
+        case CanonicalKind::Leaf:
+            return Value::typed(std::string(node.library()), std::string(node.type_name()), std::string(node.text));
+        case CanonicalKind::Json: break;
+    }
+    switch (node.spelling) {
+        case JsonSpelling::String: return Value::string(std::string(node.text));
+        case JsonSpelling::TextLines: return Value::string(join_text_lines(node.text));
+        case JsonSpelling::Verbatim: break;
+    }
+    return parse_json_document(node.text);
+}
+
+}  // namespace
+
+Result<Value> tree_to_value(const CanonicalTree& tree) { return node_value(tree, tree.root()); }
 
 }  // namespace bezo

@@ -1,12 +1,112 @@
 #include "interchange/canonical_tree.hpp"
 
-namespace bezo {
+#include "core/hash.hpp"
 
-CanonicalValue& CanonicalNamespace::find_or_add(std::string_view key) {
-    if (auto found = positions_.find(key); found != positions_.end()) return members_[found->second].value;
-    positions_.emplace(std::string(key), members_.size());
-    members_.push_back(CanonicalMember{std::string(key), CanonicalValue{CanonicalNamespace{}}});
-    return members_.back().value;
+namespace bezo {
+namespace {
+
+// Namespaces up to this many members are scanned member by member: most
+// namespaces are small, and a scan of a few keys beats hashing one.
+constexpr CanonicalIndex kScannedMembers = 16;
+
+}  // namespace
+
+std::uint32_t MemberIndex::hash(CanonicalIndex ns, std::string_view key) {
+    return static_cast<std::uint32_t>(KeyedTextHash{}(key) ^ (std::size_t{ns} * 0x9E3779B97F4A7C15ull));
+}
+
+CanonicalIndex MemberIndex::find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
+                                 std::uint32_t hash) const {
+    if (slots_.empty()) return 0;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask; slots_[at].member != 0; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.hash != hash) continue;
+        const CanonicalNode& member = nodes[slot.member];
+        if (member.parent == ns && member.key == key) return slot.member;
+    }
+    return 0;
+}
+
+void MemberIndex::add(CanonicalIndex member, std::uint32_t hash) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at].member != 0) at = (at + 1) & mask;
+    slots_[at] = Slot{member, hash};
+    ++used_;
+}
+
+void MemberIndex::grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<std::size_t>(64, old.size() * 2), Slot{});
+    used_ = 0;
+    for (const Slot& slot : old) {
+        if (slot.member != 0) add(slot.member, slot.hash);
+    }
+}
+
+CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
+    // About one node for each line of a canonical text, which rarely holds
+    // fewer than 32 bytes; more nodes grow the vector as usual.
+    tree_.nodes_.reserve(text_size / 32 + 1);
+    tree_.nodes_.emplace_back();
+}
+
+CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
+    const std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    std::uint32_t hash = 0;
+    if (nodes[ns].indexed) {
+        hash = MemberIndex::hash(ns, key);
+        if (const CanonicalIndex found = members_.find(nodes, ns, key, hash)) return found;
+    } else {
+        for (CanonicalIndex member = nodes[ns].first_child; member != 0; member = nodes[member].next_sibling) {
+            if (nodes[member].key == key) return member;
+        }
+    }
+    return add_child(ns, key_is_kept ? key : store(key), hash);
+}
+
+CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return add_child(array, {}, 0); }
+
+CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {
+    std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    const auto child = static_cast<CanonicalIndex>(nodes.size());
+    nodes.emplace_back().key = key;
+    nodes[child].parent = parent;
+    CanonicalNode& container = nodes[parent];
+    if (container.first_child == 0) {
+        container.first_child = child;
+    } else {
+        nodes[container.last_child].next_sibling = child;
+    }
+    container.last_child = child;
+    ++container.child_count;
+    if (container.kind == CanonicalKind::Array) {
+        if (container.indexed) elements_[parent].push_back(child);
+    } else if (container.indexed) {
+        members_.add(child, hash);
+    } else if (container.child_count > kScannedMembers) {
+        container.indexed = true;
+        for (CanonicalIndex member = container.first_child; member != 0; member = nodes[member].next_sibling) {
+            members_.add(member, MemberIndex::hash(parent, nodes[member].key));
+        }
+    }
+    return child;
+}
+
+CanonicalIndex CanonicalTreeBuilder::element(CanonicalIndex array, std::size_t position) {
+    std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    if (position + 1 == nodes[array].child_count) return nodes[array].last_child;
+    if (!nodes[array].indexed) {
+        std::vector<CanonicalIndex>& elements = elements_[array];
+        elements.reserve(nodes[array].child_count);
+        for (CanonicalIndex item = nodes[array].first_child; item != 0; item = nodes[item].next_sibling) {
+            elements.push_back(item);
+        }
+        nodes[array].indexed = true;
+    }
+    return elements_[array][position];
 }
 
 }  // namespace bezo

@@ -1,73 +1,181 @@
 // The canonical value tree: a canonical document read into nested
 // namespaces and arrays, each value converted by its type name.
+//
+// The tree is one vector of small nodes. Keys and values are views into the
+// canonical text it was read from, which must outlive the tree, or into the
+// tree's own store (keys whose quotes had to be removed, decoded embedded
+// documents); a value that JSON writes as a string keeps its text as written
+// and is quoted only when it is written.
 #pragma once
 
 #include <cstddef>
-#include <functional>
-#include <string>
+#include <cstdint>
 #include <string_view>
-#include <variant>
+#include <unordered_map>
 #include <vector>
 
-#include "core/hash.hpp"
+#include "core/arena.hpp"
 
 namespace bezo {
 
-struct CanonicalValue;
-struct CanonicalMember;
-
-// One JSON value as text: numbers, booleans, null, quoted strings, and
-// embedded JSON documents (which keep their own formatting).
-struct CanonicalJson {
-    std::string text;
+enum class CanonicalKind : std::uint8_t {
+    Namespace,  // named values in the order their keys first appeared; keys are unique
+    Array,      // a contiguous array of Json, Leaf or Namespace values
+    Json,       // one JSON value
+    Leaf,       // a typed scalar of "std/time", "std/num" or "std/enc", kept as written
 };
 
-// A typed scalar of "std/time", "std/num" or "std/enc", kept as written.
-struct CanonicalLeaf {
-    std::string library;
-    std::string type_name;
-    std::string literal;
+// How the text of a Json value stands for its JSON.
+enum class JsonSpelling : std::uint8_t {
+    Verbatim,   // the JSON itself: a number, true, false, null, or an embedded document
+    String,     // a text, whose JSON is its string literal
+    TextLines,  // a text whose every "|:|" stands for a line feed
 };
 
-using CanonicalArray = std::vector<CanonicalValue>;
+// Nodes refer to one another by their position in the tree; 0, the root's
+// position, also stands for "none", since the root is nobody's child.
+using CanonicalIndex = std::uint32_t;
 
-// Named values in the order their keys first appeared. Keys are unique; an
-// index from key to position keeps lookups constant-time however wide the
-// namespace grows.
-class CanonicalNamespace {
+struct CanonicalNode {
+    // A Leaf's library ("std/time", "std/num" or "std/enc") and its type
+    // name within it ("date").
+    std::string_view library() const { return type.substr(0, library_length); }
+    std::string_view type_name() const { return type.substr(library_length + 1); }
+
+    // The member's key; empty for array elements and the root.
+    std::string_view key;
+    // A Json value's text, or a Leaf's literal.
+    std::string_view text;
+    // A Leaf's whole type name, e.g. "std/time/date".
+    std::string_view type;
+    CanonicalIndex parent = 0;
+    CanonicalIndex first_child = 0;
+    CanonicalIndex last_child = 0;
+    CanonicalIndex next_sibling = 0;
+    CanonicalIndex child_count = 0;
+    CanonicalKind kind = CanonicalKind::Namespace;
+    JsonSpelling spelling = JsonSpelling::Verbatim;
+    std::uint8_t library_length = 0;
+    // A namespace whose members, or an array whose elements, are found
+    // through an index rather than by walking its children.
+    bool indexed = false;
+};
+static_assert(sizeof(CanonicalNode) == 72);
+
+class CanonicalTree;
+
+// The children of a namespace (its members) or an array (its elements), in
+// order.
+class CanonicalChildren {
 public:
-    const std::vector<CanonicalMember>& members() const { return members_; }
-    bool empty() const { return members_.empty(); }
+    class iterator {
+    public:
+        iterator(const CanonicalTree& tree, CanonicalIndex at) : tree_(&tree), at_(at) {}
+        const CanonicalNode& operator*() const;
+        iterator& operator++();
+        friend bool operator==(const iterator& a, const iterator& b) { return a.at_ == b.at_; }
 
-    // The value under `key`; a new member holding an empty namespace is
-    // appended when there is none.
-    CanonicalValue& find_or_add(std::string_view key);
+    private:
+        const CanonicalTree* tree_;
+        CanonicalIndex at_;
+    };
+
+    CanonicalChildren(const CanonicalTree& tree, const CanonicalNode& node) : tree_(tree), node_(node) {}
+    iterator begin() const { return iterator(tree_, node_.first_child); }
+    iterator end() const { return iterator(tree_, 0); }
+    std::size_t size() const { return node_.child_count; }
+    bool empty() const { return node_.child_count == 0; }
 
 private:
-    std::vector<CanonicalMember> members_;
-    TextMap<std::size_t> positions_;
+    const CanonicalTree& tree_;
+    const CanonicalNode& node_;
 };
 
-struct CanonicalValue {
-    std::variant<CanonicalNamespace, CanonicalArray, CanonicalJson, CanonicalLeaf> data;
+class CanonicalTree {
+public:
+    // The root namespace.
+    const CanonicalNode& root() const { return nodes_.front(); }
+    const CanonicalNode& node(CanonicalIndex index) const { return nodes_[index]; }
+    CanonicalChildren children(const CanonicalNode& node) const { return CanonicalChildren(*this, node); }
 
-    template <class T>
-    bool is() const {
-        return std::holds_alternative<T>(data);
-    }
-    template <class T>
-    const T* get_if() const {
-        return std::get_if<T>(&data);
-    }
-    template <class T>
-    T* get_if() {
-        return std::get_if<T>(&data);
-    }
+private:
+    friend class CanonicalTreeBuilder;
+
+    std::vector<CanonicalNode> nodes_;
+    TextArena store_;
 };
 
-struct CanonicalMember {
-    std::string key;
-    CanonicalValue value;
+// The name the tree had when it was a tree of values, kept for callers that
+// spell it so.
+using CanonicalValue = CanonicalTree;
+
+// The positions of the members of every namespace grown past a few
+// members, found by key in constant time: open addressing over node
+// positions, hashed by the namespace and the keyed hash of the key. Each
+// slot keeps 32 bits of its member's hash, so that probing and growing touch
+// no node but the one that matches.
+class MemberIndex {
+public:
+    static std::uint32_t hash(CanonicalIndex ns, std::string_view key);
+
+    // The member `key` of `ns`, whose hash is `hash`, or 0.
+    CanonicalIndex find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
+                        std::uint32_t hash) const;
+    void add(CanonicalIndex member, std::uint32_t hash);
+
+private:
+    struct Slot {
+        CanonicalIndex member = 0;  // 0 marks an empty slot
+        std::uint32_t hash = 0;
+    };
+
+    void grow();
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
+
+// Grows a tree node by node: members are found or added by key, elements by
+// position. Namespaces of a few members are scanned; larger ones are found
+// through a MemberIndex, and arrays read at other positions than their last
+// keep a list of their elements.
+class CanonicalTreeBuilder {
+public:
+    // The largest number of nodes a tree may hold.
+    static constexpr std::size_t kMaxNodes = CanonicalIndex(-1);
+
+    // A tree holding an empty root, for a text of `text_size` bytes.
+    explicit CanonicalTreeBuilder(std::size_t text_size);
+
+    CanonicalNode& node(CanonicalIndex index) { return tree_.nodes_[index]; }
+
+    // The member `key` of namespace `ns`; a new empty namespace when there
+    // is none, whose key is `key` itself when `key_is_kept` (a view that
+    // lives as long as the tree), else a stored copy.
+    CanonicalIndex find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept);
+    // Appends an element, an empty namespace, to an array.
+    CanonicalIndex add_element(CanonicalIndex array);
+    // The element at `position` of an array, which holds more than that.
+    CanonicalIndex element(CanonicalIndex array, std::size_t position);
+
+    // A copy of `text` kept with the tree.
+    std::string_view store(std::string_view text) { return tree_.store_.store(text); }
+
+    CanonicalTree finish() && { return std::move(tree_); }
+
+private:
+    CanonicalIndex add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash);
+
+    CanonicalTree tree_;
+    MemberIndex members_;
+    std::unordered_map<CanonicalIndex, std::vector<CanonicalIndex>> elements_;
+};
+
+inline const CanonicalNode& CanonicalChildren::iterator::operator*() const { return tree_->node(at_); }
+
+inline CanonicalChildren::iterator& CanonicalChildren::iterator::operator++() {
+    at_ = tree_->node(at_).next_sibling;
+    return *this;
+}
 
 }  // namespace bezo

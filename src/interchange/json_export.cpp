@@ -6,9 +6,10 @@
 namespace bezo {
 
 Result<std::string> export_json(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
+    auto tree = canonical_to_tree_borrowing(canonical_text);
     if (!tree) return forward_error(tree);
     std::string out;
+    out.reserve(canonical_text.size() + 2);
     write_canonical_json(*tree, out);
     out += '\n';
     return out;

@@ -5,14 +5,22 @@
 #include "interchange/json_reader.hpp"
 
 namespace bezo {
+namespace {
+
+[[nodiscard]] Result<JsonTree> read_import_tree(std::string_view text) {
+    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    auto tree = parse_json_tree(text);
+    if (!tree) return tree;
+    if (tree->root().kind() != JsonKind::Object) return std::unexpected(Error::Other("root must be a JSON object"));
+    return tree;
+}
+
+}  // namespace
 
 Result<std::string> import_json(std::string_view text, bool embed_containers) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
-    auto document = parse_json_document(text);
-    if (!document) return forward_error(document);
-    const auto* members = document->get_if<ValueObject>();
-    if (!members) return std::unexpected(Error::Other("root must be a JSON object"));
-    return tree_to_authored(*members, embed_containers);
+    auto tree = read_import_tree(text);
+    if (!tree) return forward_error(tree);
+    return json_tree_to_authored(tree->root(), embed_containers, text.size());
 }
 
 Result<std::string> import_json_entry(std::string_view text) { return import_json(text, false); }

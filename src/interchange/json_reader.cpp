@@ -2,6 +2,7 @@
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
+#include "interchange/json_text.hpp"
 
 namespace bezo {
 namespace {
@@ -71,17 +72,10 @@ bool take_digits(JsonCursor& cursor) {
     }
 }
 
-bool is_plain_string_byte(char c) { return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20; }
-
-// Decodes a string at its opening quote onto `out`, copying the runs between
-// escapes in one piece.
-[[nodiscard]] Result<void> decode_json_string(JsonCursor& cursor, std::string& out) {
-    if (at_end(cursor) || peek(cursor) != '"') return std::unexpected(invalid_at(cursor.pos));
-    ++cursor.pos;
+// Decodes the rest of a string, from the first byte that is not plain up to
+// and including its closing quote, onto `out`.
+[[nodiscard]] Result<void> decode_string_rest(JsonCursor& cursor, std::string& out) {
     while (true) {
-        std::size_t run_start = cursor.pos;
-        while (!at_end(cursor) && is_plain_string_byte(peek(cursor))) ++cursor.pos;
-        out.append(cursor.text, run_start, cursor.pos - run_start);
         if (at_end(cursor)) return std::unexpected(Error::Other("unterminated JSON string"));
         char c = peek(cursor);
         if (c == '"') {
@@ -90,126 +84,168 @@ bool is_plain_string_byte(char c) { return c != '"' && c != '\\' && static_cast<
         }
         if (c != '\\') return std::unexpected(Error::Other("unescaped control character in JSON string"));
         if (auto escaped = decode_escape(cursor, out); !escaped) return escaped;
+        std::size_t run_start = cursor.pos;
+        cursor.pos = find_json_escape_byte(cursor.text, cursor.pos);
+        out.append(cursor.text, run_start, cursor.pos - run_start);
     }
 }
 
-// Reads values in one pass. With a target it builds the Value there;
-// without one it only validates, decoding strings into a reused buffer.
-class JsonValueReader {
-public:
-    explicit JsonValueReader(JsonCursor& cursor) : cursor_(cursor) {}
+// Reads a string at its opening quote: a view of the JSON text when the
+// string holds no escape, else its decoded text, held in `scratch`.
+[[nodiscard]] Result<std::string_view> read_json_string(JsonCursor& cursor, std::string& scratch) {
+    if (at_end(cursor) || peek(cursor) != '"') return std::unexpected(invalid_at(cursor.pos));
+    const std::size_t start = ++cursor.pos;
+    cursor.pos = find_json_escape_byte(cursor.text, cursor.pos);
+    if (!at_end(cursor) && peek(cursor) == '"') return cursor.text.substr(start, cursor.pos++ - start);
+    scratch.assign(cursor.text, start, cursor.pos - start);
+    if (auto decoded = decode_string_rest(cursor, scratch); !decoded) return forward_error(decoded);
+    return std::string_view(scratch);
+}
 
-    [[nodiscard]] Result<void> read(unsigned depth, Value* target) {
-        if (depth > kMaxJsonDepth) return std::unexpected(Error::Other("JSON nesting too deep"));
-        skip_whitespace(cursor_);
-        if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
-        char c = peek(cursor_);
-        if (c == '"') return read_string(target);
-        if (c == '-' || is_ascii_digit(c)) return read_number(target);
-        if (c == 't') return read_literal("true", Value::boolean(true), target);
-        if (c == 'f') return read_literal("false", Value::boolean(false), target);
-        if (c == 'n') return read_literal("null", Value::null(), target);
-        if (c == '[') return read_array(depth, target);
-        if (c == '{') return read_object(depth, target);
-        return std::unexpected(invalid_at(cursor_.pos));
+}  // namespace
+
+// Reads values into the nodes of a tree in one pass, without recursion: the
+// containers still open are kept on a stack of their own.
+class JsonTreeBuilder {
+public:
+    JsonTreeBuilder(JsonCursor& cursor, JsonTree& tree) : cursor_(cursor), tree_(tree) {
+        tree_.nodes_.reserve(cursor.text.size() / 8 + 4);
+    }
+
+    // Reads one value at `depth`, leaving the cursor just after it.
+    [[nodiscard]] Result<void> read(unsigned depth) {
+        unsigned value_depth = depth;
+        while (true) {
+            auto opened = read_value(value_depth);
+            if (!opened) return forward_error(opened);
+            if (!*opened) {
+                auto more = close_finished_containers();
+                if (!more) return forward_error(more);
+                if (!*more) return {};
+            }
+            value_depth = open_.back().depth + 1;
+        }
     }
 
 private:
-    [[nodiscard]] Result<void> read_string(Value* target) {
-        if (!target) {
-            scratch_.clear();
-            return decode_json_string(cursor_, scratch_);
-        }
-        target->data = StringValue{};
-        return decode_json_string(cursor_, std::get<StringValue>(target->data).text);
+    struct OpenContainer {
+        std::size_t node;
+        unsigned depth;
+        std::size_t children = 0;
+    };
+
+    char closing_bracket(const OpenContainer& open) const {
+        return tree_.nodes_[open.node].kind() == JsonKind::Array ? ']' : '}';
     }
 
-    [[nodiscard]] Result<void> read_number(Value* target) {
-        std::size_t start = cursor_.pos;
-        if (auto scanned = parse_json_number(cursor_); !scanned) return scanned;
-        if (target) *target = Value::number(std::string(cursor_.text.substr(start, cursor_.pos - start)));
+    void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
+
+    // Reads a value, or opens a container. True when a container was opened
+    // and its first element or member value is due (an object's key read).
+    [[nodiscard]] Result<bool> read_value(unsigned depth) {
+        if (depth > kMaxJsonDepth) return std::unexpected(Error::Other("JSON nesting too deep"));
+        skip_whitespace(cursor_);
+        if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
+        const char c = peek(cursor_);
+        if (c == '[') return open_container(JsonKind::Array, depth);
+        if (c == '{') return open_container(JsonKind::Object, depth);
+        if (auto read = read_scalar(c); !read) return forward_error(read);
+        return false;
+    }
+
+    [[nodiscard]] Result<void> read_scalar(char c) {
+        if (c == '"') return read_string();
+        if (c == '-' || is_ascii_digit(c)) {
+            const std::size_t start = cursor_.pos;
+            if (auto scanned = parse_json_number(cursor_); !scanned) return scanned;
+            add(JsonKind::Number, cursor_.text.substr(start, cursor_.pos - start));
+            return {};
+        }
+        if (c == 't') return read_literal("true", JsonKind::True);
+        if (c == 'f') return read_literal("false", JsonKind::False);
+        if (c == 'n') return read_literal("null", JsonKind::Null);
+        return std::unexpected(invalid_at(cursor_.pos));
+    }
+
+    [[nodiscard]] Result<void> read_string() {
+        auto text = read_json_string(cursor_, scratch_);
+        if (!text) return forward_error(text);
+        const bool decoded = text->data() == scratch_.data();
+        add(JsonKind::String, decoded ? tree_.decoded_.store(*text) : *text);
         return {};
     }
 
-    [[nodiscard]] Result<void> read_literal(std::string_view word, Value value, Value* target) {
+    [[nodiscard]] Result<void> read_literal(std::string_view word, JsonKind kind) {
         if (!cursor_.text.substr(cursor_.pos).starts_with(word)) return std::unexpected(invalid_at(cursor_.pos));
         cursor_.pos += word.size();
-        if (target) *target = std::move(value);
+        add(kind);
         return {};
     }
 
-    // Reads one element or member value, appended to `items` when building.
-    [[nodiscard]] Result<void> read_child(unsigned depth, ValueArray* items) {
-        if (!items) return read(depth + 1, nullptr);
-        items->emplace_back();
-        return read(depth + 1, &items->back());
+    [[nodiscard]] Result<bool> open_container(JsonKind kind, unsigned depth) {
+        open_.push_back(OpenContainer{tree_.nodes_.size(), depth});
+        add(kind);
+        ++cursor_.pos;
+        skip_whitespace(cursor_);
+        if (!at_end(cursor_) && peek(cursor_) == closing_bracket(open_.back())) {
+            ++cursor_.pos;
+            open_.pop_back();
+            return false;
+        }
+        if (kind == JsonKind::Array) return true;
+        if (auto key = read_key(); !key) return forward_error(key);
+        return true;
     }
 
-    [[nodiscard]] Result<void> read_array(unsigned depth, Value* target) {
-        ValueArray* items = nullptr;
-        if (target) {
-            target->data = ValueArray{};
-            items = &std::get<ValueArray>(target->data);
-        }
-        return read_items(']', [&] { return read_child(depth, items); });
-    }
-
-    [[nodiscard]] Result<void> read_member(unsigned depth, ValueObject* members) {
-        std::string* key = &scratch_;
-        if (members) {
-            members->emplace_back();
-            key = &members->back().key;
-        } else {
-            scratch_.clear();
-        }
-        if (auto read_key = decode_json_string(cursor_, *key); !read_key) return read_key;
+    // Reads a member's key and the ":" after it.
+    [[nodiscard]] Result<void> read_key() {
+        if (auto key = read_string(); !key) return key;
         skip_whitespace(cursor_);
         if (at_end(cursor_) || peek(cursor_) != ':') return std::unexpected(invalid_at(cursor_.pos));
         ++cursor_.pos;
-        return read(depth + 1, members ? &members->back().value : nullptr);
+        return {};
     }
 
-    [[nodiscard]] Result<void> read_object(unsigned depth, Value* target) {
-        ValueObject* members = nullptr;
-        if (target) {
-            target->data = ValueObject{};
-            members = &std::get<ValueObject>(target->data);
-        }
-        return read_items('}', [&] { return read_member(depth, members); });
-    }
-
-    // Reads the comma-separated items of an array or object whose opening
-    // bracket is at the cursor, up to and including `close`.
-    template <class ReadItem>
-    [[nodiscard]] Result<void> read_items(char close, ReadItem&& read_item) {
-        ++cursor_.pos;
-        skip_whitespace(cursor_);
-        if (!at_end(cursor_) && peek(cursor_) == close) {
-            ++cursor_.pos;
-            return {};
-        }
-        while (true) {
-            if (auto item = read_item(); !item) return item;
+    // After a complete value: closes every container that ends there. True
+    // when the innermost open container has a further item due (an object's
+    // key read), false when no container is left open.
+    [[nodiscard]] Result<bool> close_finished_containers() {
+        while (!open_.empty()) {
+            OpenContainer& open = open_.back();
+            ++open.children;
             skip_whitespace(cursor_);
             if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
             const char c = peek(cursor_);
             ++cursor_.pos;
-            if (c == close) return {};
-            if (c != ',') return std::unexpected(invalid_at(cursor_.pos - 1));
-            skip_whitespace(cursor_);
+            if (c == ',') {
+                skip_whitespace(cursor_);
+                if (tree_.nodes_[open.node].kind() == JsonKind::Object) {
+                    if (auto key = read_key(); !key) return forward_error(key);
+                }
+                return true;
+            }
+            if (c != closing_bracket(open)) return std::unexpected(invalid_at(cursor_.pos - 1));
+            JsonNode& node = tree_.nodes_[open.node];
+            node.size_ = open.children;
+            node.extent_ = tree_.nodes_.size() - open.node;
+            open_.pop_back();
         }
+        return false;
     }
 
     JsonCursor& cursor_;
+    JsonTree& tree_;
+    std::vector<OpenContainer> open_;
     std::string scratch_;
 };
 
-// The span of a scalar that was read into `value` from `lexeme`.
-JsonSpan scalar_span(Value&& value, std::string_view lexeme) {
-    if (value.is<BoolValue>()) return JsonSpan{JsonSpan::Bool{value.get_if<BoolValue>()->value}};
-    if (value.is<NumberValue>()) return JsonSpan{JsonSpan::Number{lexeme}};
-    if (auto* string = value.get_if<StringValue>()) return JsonSpan{JsonSpan::String{std::move(string->text)}};
-    return JsonSpan{JsonSpan::Null{}};
+namespace {
+
+// Reads one value at the cursor into a new tree.
+[[nodiscard]] Result<JsonTree> read_json_tree(JsonCursor& cursor, unsigned depth) {
+    JsonTree tree;
+    if (auto read = JsonTreeBuilder(cursor, tree).read(depth); !read) return forward_error(read);
+    return tree;
 }
 
 }  // namespace
@@ -255,17 +291,44 @@ Result<void> parse_json_number(JsonCursor& cursor) {
 }
 
 Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {
-    JsonValueReader reader(cursor);
     if (depth <= kMaxJsonDepth) skip_whitespace(cursor);
-    std::size_t start = cursor.pos;
-    bool composite = !at_end(cursor) && (peek(cursor) == '[' || peek(cursor) == '{');
-    if (composite) {
-        if (auto read = reader.read(depth, nullptr); !read) return forward_error(read);
-        return JsonSpan{JsonSpan::Raw{cursor.text.substr(start, cursor.pos - start)}};
+    const std::size_t start = cursor.pos;
+    auto tree = read_json_tree(cursor, depth);
+    if (!tree) return forward_error(tree);
+    const JsonNode& root = tree->root();
+    switch (root.kind()) {
+        case JsonKind::Null: return JsonSpan{JsonSpan::Null{}};
+        case JsonKind::False: return JsonSpan{JsonSpan::Bool{false}};
+        case JsonKind::True: return JsonSpan{JsonSpan::Bool{true}};
+        case JsonKind::Number: return JsonSpan{JsonSpan::Number{root.text()}};
+        case JsonKind::String: return JsonSpan{JsonSpan::String{std::string(root.text())}};
+        case JsonKind::Array:
+        case JsonKind::Object: break;
     }
-    Value scalar;
-    if (auto read = reader.read(depth, &scalar); !read) return forward_error(read);
-    return scalar_span(std::move(scalar), cursor.text.substr(start, cursor.pos - start));
+    return JsonSpan{JsonSpan::Raw{cursor.text.substr(start, cursor.pos - start)}};
+}
+
+Value json_node_value(const JsonNode& node) {
+    switch (node.kind()) {
+        case JsonKind::Null: return Value::null();
+        case JsonKind::False: return Value::boolean(false);
+        case JsonKind::True: return Value::boolean(true);
+        case JsonKind::Number: return Value::number(std::string(node.text()));
+        case JsonKind::String: return Value::string(std::string(node.text()));
+        case JsonKind::Array: {
+            ValueArray items;
+            items.reserve(node.child_count());
+            for (const JsonNode& item : JsonItems(node)) items.push_back(json_node_value(item));
+            return Value::array(std::move(items));
+        }
+        case JsonKind::Object: break;
+    }
+    ValueObject members;
+    members.reserve(node.child_count());
+    for (const JsonMember member : JsonMembers(node)) {
+        members.push_back(ValueMember{std::string(member.key), json_node_value(member.value)});
+    }
+    return Value::object(std::move(members));
 }
 
 Result<Value> build_json_value(const JsonSpan& span) {
@@ -275,20 +338,26 @@ Result<Value> build_json_value(const JsonSpan& span) {
     if (auto* string = std::get_if<JsonSpan::String>(&span.data)) return Value::string(string->text);
     if (auto* raw = std::get_if<JsonSpan::Raw>(&span.data)) {
         JsonCursor cursor{raw->slice};
-        Value value;
-        if (auto read = JsonValueReader(cursor).read(0, &value); !read) return forward_error(read);
-        return value;
+        auto tree = read_json_tree(cursor, 0);
+        if (!tree) return forward_error(tree);
+        return json_node_value(tree->root());
     }
     return Value::null();
 }
 
-Result<Value> parse_json_document(std::string_view text) {
+Result<JsonTree> parse_json_tree(std::string_view text) {
     JsonCursor cursor{text};
-    Value root;
-    if (auto read = JsonValueReader(cursor).read(0, &root); !read) return forward_error(read);
+    auto tree = read_json_tree(cursor, 0);
+    if (!tree) return tree;
     skip_whitespace(cursor);
     if (!at_end(cursor)) return std::unexpected(Error::Other("trailing content after JSON document"));
-    return root;
+    return tree;
+}
+
+Result<Value> parse_json_document(std::string_view text) {
+    auto tree = parse_json_tree(text);
+    if (!tree) return forward_error(tree);
+    return json_node_value(tree->root());
 }
 
 }  // namespace bezo

@@ -1,6 +1,12 @@
 // The one JSON parser of the system: strict JSON with 0-based byte positions
 // in its messages, a nesting limit and no limit on sizes. Numbers are
 // validated and held as their lexeme, never converted.
+//
+// A text is read once into a JsonTree: one small node per value, in
+// document order, whose texts are views into the JSON text (or, for strings
+// with escapes, into the tree's own store). The Value tree of a document is
+// built from it with every list sized exactly; import reads the JsonTree
+// itself.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +14,9 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
+#include "core/arena.hpp"
 #include "core/error.hpp"
 #include "interchange/value.hpp"
 
@@ -43,6 +51,106 @@ struct JsonSpan {
 // A value may stand inside at most this many containers.
 inline constexpr unsigned kMaxJsonDepth = 512;
 
+enum class JsonKind : std::uint8_t { Null, False, True, Number, String, Array, Object };
+
+// One value of a JsonTree. The nodes of a container's children follow it
+// directly; an object's members are each a String node (the key) followed
+// by the member's value.
+class JsonNode {
+public:
+    JsonNode(JsonKind kind, std::string_view text) : data_(text.data()), size_(text.size()), extent_(1), kind_(kind) {}
+
+    JsonKind kind() const { return kind_; }
+    bool is_container() const { return kind_ == JsonKind::Array || kind_ == JsonKind::Object; }
+    // A number's lexeme or a string's decoded text; empty for other values.
+    std::string_view text() const { return is_container() ? std::string_view{} : std::string_view(data_, size_); }
+    // The elements of an array or the members of an object.
+    std::size_t child_count() const { return is_container() ? size_ : 0; }
+    // The nodes of the value's subtree, itself included: the next sibling
+    // stands this far on.
+    std::size_t extent() const { return extent_; }
+
+    // The first child of a container that has one.
+    const JsonNode* first_child() const { return this + 1; }
+    const JsonNode* next_sibling() const { return this + extent_; }
+
+private:
+    friend class JsonTreeBuilder;
+
+    const char* data_;
+    std::size_t size_;  // of the text, or the child count of a container
+    std::uint64_t extent_ : 56;
+    JsonKind kind_ : 8;
+};
+static_assert(sizeof(JsonNode) == 24);
+
+// One member of an object node.
+struct JsonMember {
+    std::string_view key;
+    const JsonNode& value;
+};
+
+// The children of a container node, in document order, as `Step` reads
+// them: an array's elements, or an object's members (a key node and the
+// value's subtree each).
+template <class Step>
+class JsonChildren {
+public:
+    class iterator {
+    public:
+        explicit iterator(const JsonNode* at) : at_(at) {}
+        decltype(auto) operator*() const { return Step::read(at_); }
+        iterator& operator++() {
+            at_ = Step::next(at_);
+            return *this;
+        }
+        friend bool operator==(const iterator&, const iterator&) = default;
+
+    private:
+        const JsonNode* at_;
+    };
+
+    explicit JsonChildren(const JsonNode& container) : container_(container) {}
+    iterator begin() const { return iterator(container_.first_child()); }
+    iterator end() const { return iterator(container_.next_sibling()); }
+    std::size_t size() const { return container_.child_count(); }
+    bool empty() const { return size() == 0; }
+
+private:
+    const JsonNode& container_;
+};
+
+struct JsonItemStep {
+    static const JsonNode& read(const JsonNode* item) { return *item; }
+    static const JsonNode* next(const JsonNode* item) { return item->next_sibling(); }
+};
+
+struct JsonMemberStep {
+    static JsonMember read(const JsonNode* key) { return JsonMember{key->text(), *(key + 1)}; }
+    static const JsonNode* next(const JsonNode* key) { return (key + 1)->next_sibling(); }
+};
+
+// The elements of an array node.
+using JsonItems = JsonChildren<JsonItemStep>;
+// The members of an object node (repeated keys stay separate members).
+using JsonMembers = JsonChildren<JsonMemberStep>;
+
+// A JSON text read into nodes. Its texts point into the JSON text, which must
+// outlive the tree, and into the tree's own store.
+class JsonTree {
+public:
+    const JsonNode& root() const { return nodes_.front(); }
+
+private:
+    friend class JsonTreeBuilder;
+
+    std::vector<JsonNode> nodes_;
+    TextArena decoded_;
+};
+
+// One value, optionally surrounded by whitespace, read into a JsonTree.
+[[nodiscard]] Result<JsonTree> parse_json_tree(std::string_view text);
+
 // One value, optionally surrounded by whitespace, built as a Value tree.
 [[nodiscard]] Result<Value> parse_json_document(std::string_view text);
 
@@ -58,5 +166,8 @@ inline constexpr unsigned kMaxJsonDepth = 512;
 [[nodiscard]] Result<std::uint16_t> read_hex4(JsonCursor& cursor);
 
 [[nodiscard]] Result<Value> build_json_value(const JsonSpan& span);
+
+// The Value of one node of a tree and its subtree.
+Value json_node_value(const JsonNode& node);
 
 }  // namespace bezo

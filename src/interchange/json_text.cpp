@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/text.hpp"
+
 namespace bezo {
 namespace {
 
@@ -53,18 +55,25 @@ void append_plain_exponent_form(std::string_view scientific, std::string& out) {
 
 }  // namespace
 
+std::size_t find_json_escape_byte(std::string_view text, std::size_t from) {
+    return scan_to(
+        text, from,
+        [](std::uint64_t word) {
+            return (word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20)) != 0;
+        },
+        [](char c) { return needs_escape(static_cast<unsigned char>(c)); });
+}
+
 void append_json_string(std::string_view text, std::string& out) {
-    out.reserve(out.size() + text.size() + 2);
     out += '"';
     std::size_t run_start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (!needs_escape(c)) continue;
+    while (true) {
+        const std::size_t i = find_json_escape_byte(text, run_start);
         out.append(text, run_start, i - run_start);
-        append_escape(c, out);
+        if (i == text.size()) break;
+        append_escape(static_cast<unsigned char>(text[i]), out);
         run_start = i + 1;
     }
-    out.append(text, run_start);
     out += '"';
 }
 

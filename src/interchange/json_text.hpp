@@ -2,6 +2,7 @@
 // string literal of a text, and the decimal spelling of a binary64 number.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace bezo {
 // backslash and characters below U+0020 are escaped; everything else,
 // U+2028 and U+2029 included, is written unchanged.
 std::string quote_json_string(std::string_view text);
+// The position of the first byte at or after `from` that a string literal
+// cannot hold as it is (a double quote, a backslash or a byte below 0x20),
+// or the text's size.
+std::size_t find_json_escape_byte(std::string_view text, std::size_t from);
 void append_json_string(std::string_view text, std::string& out);
 
 // The decimal text of a binary64 number with the shortest digits that read

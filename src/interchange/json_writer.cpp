@@ -1,5 +1,6 @@
 #include "interchange/json_writer.hpp"
 
+#include "interchange/canonical_reader.hpp"
 #include "interchange/json_text.hpp"
 
 namespace bezo {
@@ -47,21 +48,51 @@ void write_json_value(const Value& value, std::string& out) {
     std::visit(Writer{out}, value.data);
 }
 
-void write_canonical_json(const CanonicalValue& value, std::string& out) {
-    struct Writer {
-        std::string& out;
-        void operator()(const CanonicalNamespace& ns) const {
-            write_sequence(ns.members(), '{', '}', out,
-                           [this](const CanonicalMember& member) { write_member(member, out, write_canonical_json); });
-        }
-        void operator()(const CanonicalArray& items) const {
-            write_sequence(items, '[', ']', out,
-                           [this](const CanonicalValue& item) { write_canonical_json(item, out); });
-        }
-        void operator()(const CanonicalJson& json) const { out += json.text; }
-        void operator()(const CanonicalLeaf& leaf) const { append_json_string(leaf.literal, out); }
-    };
-    std::visit(Writer{out}, value.data);
+void write_json_node(const JsonNode& node, std::string& out) {
+    switch (node.kind()) {
+        case JsonKind::Null: out += "null"; return;
+        case JsonKind::False: out += "false"; return;
+        case JsonKind::True: out += "true"; return;
+        case JsonKind::Number: out += node.text(); return;
+        case JsonKind::String: append_json_string(node.text(), out); return;
+        case JsonKind::Array:
+            write_sequence(JsonItems(node), '[', ']', out,
+                           [&out](const JsonNode& item) { write_json_node(item, out); });
+            return;
+        case JsonKind::Object:
+            write_sequence(JsonMembers(node), '{', '}', out,
+                           [&out](const JsonMember& member) { write_member(member, out, write_json_node); });
+            return;
+    }
 }
+
+namespace {
+
+void write_canonical_node(const CanonicalTree& tree, const CanonicalNode& node, std::string& out) {
+    switch (node.kind) {
+        case CanonicalKind::Namespace:
+            write_sequence(tree.children(node), '{', '}', out, [&](const CanonicalNode& member) {
+                append_json_string(member.key, out);
+                out += ':';
+                write_canonical_node(tree, member, out);
+            });
+            return;
+        case CanonicalKind::Array:
+            write_sequence(tree.children(node), '[', ']', out,
+                           [&](const CanonicalNode& item) { write_canonical_node(tree, item, out); });
+            return;
+        case CanonicalKind::Json: break;
+        case CanonicalKind::Leaf: append_json_string(node.text, out); return;
+    }
+    switch (node.spelling) {
+        case JsonSpelling::Verbatim: out += node.text; return;
+        case JsonSpelling::String: append_json_string(node.text, out); return;
+        case JsonSpelling::TextLines: append_json_string(join_text_lines(node.text), out); return;
+    }
+}
+
+}  // namespace
+
+void write_canonical_json(const CanonicalTree& tree, std::string& out) { write_canonical_node(tree, tree.root(), out); }
 
 }  // namespace bezo

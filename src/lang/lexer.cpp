@@ -52,13 +52,10 @@ std::string_view token_until_blank(std::string_view text) {
 // The line of the first NUL or carriage return without a line feed after
 // it; none when the text has neither.
 std::optional<std::uint64_t> find_invalid_character(std::string_view text) {
-    std::uint64_t line = 1;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\n') {
-            ++line;
-        } else if (c == '\0' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-            return line;
+    for (std::size_t i = find_first_of_bytes<'\0', '\r'>(text); i < text.size();
+         i = find_first_of_bytes<'\0', '\r'>(text, i + 1)) {
+        if (text[i] == '\0' || i + 1 == text.size() || text[i + 1] != '\n') {
+            return 1 + count_byte(text.substr(0, i), '\n');
         }
     }
     return std::nullopt;
@@ -133,7 +130,6 @@ struct KeySegments {
 // when a segment is malformed. The first segment may be empty, every other
 // must be a valid path segment.
 std::optional<KeySegments> split_key_segments(std::string_view key) {
-    QuoteTracker quotes;
     std::optional<KeySegments> segments;
     std::size_t start = 0;
     auto close_segment = [&](std::size_t end) {
@@ -145,15 +141,23 @@ std::optional<KeySegments> split_key_segments(std::string_view key) {
         segments->last = segment;
         return is_valid_segment(segment);
     };
-    std::size_t pos = 0;
-    while (pos < key.size()) {
-        if (!quotes.inside() && (key[pos] == '/' || key.substr(pos, 2) == "::")) {
-            if (!close_segment(pos)) return std::nullopt;
-            pos += key[pos] == '/' ? 1 : 2;
-            start = pos;
-        } else {
-            pos = quotes.advance(key, pos);
+    // A byte stands inside quotes when an odd number of quotes precede it.
+    bool inside = false;
+    for (std::size_t pos = find_first_of_bytes<'/', ':', '"'>(key); pos < key.size();
+         pos = find_first_of_bytes<'/', ':', '"'>(key, pos)) {
+        std::size_t separator = 0;
+        if (key[pos] == '"') {
+            inside = !inside;
+        } else if (!inside) {
+            separator = key[pos] == '/' ? 1 : key.substr(pos, 2) == "::" ? 2 : 0;
         }
+        if (separator == 0) {
+            ++pos;
+            continue;
+        }
+        if (!close_segment(pos)) return std::nullopt;
+        pos += separator;
+        start = pos;
     }
     if (!close_segment(key.size())) return std::nullopt;
     return segments;
@@ -163,16 +167,18 @@ std::optional<KeySegments> split_key_segments(std::string_view key) {
 // when the left side holds a blank outside quotes, leaves quotes open, or
 // has a signature that does not start with "!".
 std::optional<std::string_view> key_after_signature(std::string_view left) {
-    QuoteTracker quotes;
+    bool inside = false;
     std::optional<std::size_t> apostrophe;
-    for (std::size_t pos = 0; pos < left.size();) {
-        if (!quotes.inside()) {
-            if (is_blank_or_tab(left[pos])) return std::nullopt;
-            if (left[pos] == '\'' && !apostrophe) apostrophe = pos;
+    for (std::size_t pos = find_first_of_bytes<' ', '\t', '\'', '"'>(left); pos < left.size();
+         pos = find_first_of_bytes<' ', '\t', '\'', '"'>(left, pos + 1)) {
+        if (left[pos] == '"') {
+            inside = !inside;
+        } else if (!inside) {
+            if (left[pos] != '\'') return std::nullopt;
+            if (!apostrophe) apostrophe = pos;
         }
-        pos = quotes.advance(left, pos);
     }
-    if (quotes.inside()) return std::nullopt;
+    if (inside) return std::nullopt;
     if (!apostrophe) return left;
     if (*apostrophe == 0 || left.front() != '!') return std::nullopt;
     return left.substr(*apostrophe + 1);
@@ -432,19 +438,30 @@ std::string line_debug(const Line& line) {
     return out;
 }
 
-std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
+std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode) {
     if (auto error = check_whole_text(text)) return std::unexpected(*error);
-    const LineClassifier classifier(mode, imports_units(text));
+    return LineLexer(text, mode, imports_units(text));
+}
+
+std::expected<Line, LexErrorAt> LineLexer::next() {
+    const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
+    ++number_;
+    auto line = LineClassifier(mode_, units_imported_).classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    pos_ = end + 1;
+    if (!line) return std::unexpected(LexErrorAt{line.error(), number_});
+    line->line = number_;
+    return *line;
+}
+
+std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
+    auto lexer = lex_lines(text, mode);
+    if (!lexer) return std::unexpected(lexer.error());
     std::vector<Line> lines;
-    std::uint64_t number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        ++number;
-        auto line = classifier.classify(trim_line(text.substr(start, end - start)), number);
-        if (!line) return std::unexpected(LexErrorAt{line.error(), number});
-        line->line = number;
+    lines.reserve(count_byte(text, '\n'));
+    while (!lexer->done()) {
+        auto line = lexer->next();
+        if (!line) return std::unexpected(line.error());
         lines.push_back(*line);
-        start = end + 1;
     }
     return lines;
 }

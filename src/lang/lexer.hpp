@@ -62,6 +62,31 @@ std::string line_debug(const Line& line);
 // failure. The empty text gives no lines.
 [[nodiscard]] std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode);
 
+// Lexes a text one line at a time, for a reader that acts on each line as
+// it comes instead of holding them all. Made by lex_lines once the whole
+// text has passed its checks.
+class LineLexer {
+public:
+    bool done() const { return pos_ >= text_.size(); }
+    // The next line, or its failure.
+    [[nodiscard]] std::expected<Line, LexErrorAt> next();
+
+private:
+    friend std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode);
+    LineLexer(std::string_view text, LexMode mode, bool units_imported)
+        : text_(text), mode_(mode), units_imported_(units_imported) {}
+
+    std::string_view text_;
+    LexMode mode_;
+    bool units_imported_;
+    std::size_t pos_ = 0;
+    std::uint64_t number_ = 0;
+};
+
+// The line lexer of a text, or the failure of the checks of the whole text
+// (byte order mark, UTF-8, characters, final line feed).
+[[nodiscard]] std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode);
+
 // The outcome of the format-declaration check: the line examined (1, or 2
 // after a "#!" first line) and whether it declares the expected kind word.
 struct FormatDeclaration {

@@ -4,35 +4,66 @@
 
 namespace bezo {
 
-std::size_t QuoteTracker::advance(std::string_view text, std::size_t pos) {
-    if (text[pos] != '"') {
-        return pos + 1;
-    }
-    if (inside_ && pos + 1 < text.size() && text[pos + 1] == '"') {
-        return pos + 2;
-    }
-    inside_ = !inside_;
-    return pos + 1;
+namespace {
+
+// The position of the first `c` or double quote at or after `from`, or the
+// text's size.
+std::size_t find_byte_or_quote(std::string_view text, char c, std::size_t from) {
+    return scan_to(
+        text, from,
+        [c](std::uint64_t word) {
+            return (word_has_byte(word, static_cast<unsigned char>(c)) | word_has_byte(word, '"')) != 0;
+        },
+        [c](char byte) { return byte == c || byte == '"'; });
 }
 
+// Calls `each` with every piece of `path` split at "/" outside double
+// quotes, empty pieces included.
+template <class Each>
+void for_each_path_piece(std::string_view path, Each each) {
+    const bool quoted = path.find('"') != std::string_view::npos;
+    std::size_t start = 0;
+    while (true) {
+        const auto slash = quoted ? find_unquoted(path, '/', start) : std::optional(path.find('/', start));
+        if (!slash || *slash == std::string_view::npos) break;
+        each(path.substr(start, *slash - start));
+        start = *slash + 1;
+    }
+    each(path.substr(start));
+}
+
+}  // namespace
+
+// A byte stands inside quotes exactly when an odd number of double quotes
+// come before it (from where the walk starts): a doubled quote inside
+// quotes closes and reopens them, which leaves them open. So only the
+// quotes and the bytes sought need a look.
 std::optional<std::size_t> find_unquoted(std::string_view text, char c, std::size_t from) {
-    QuoteTracker quotes;
-    for (std::size_t pos = from; pos < text.size(); pos = quotes.advance(text, pos)) {
-        if (!quotes.inside() && text[pos] == c) {
+    const std::size_t first = text.find(c, from);
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t first_quote = text.substr(0, first).find('"', from);
+    if (first_quote == std::string_view::npos) return first;
+    bool inside = false;
+    for (std::size_t pos = first_quote; pos < text.size(); pos = find_byte_or_quote(text, c, pos + 1)) {
+        if (text[pos] == '"') {
+            inside = !inside;
+        } else if (!inside) {
             return pos;
         }
     }
     return std::nullopt;
 }
 
+std::size_t count_unquoted(std::string_view text, char c) {
+    if (text.find('"') == std::string_view::npos) return count_byte(text, c);
+    std::size_t count = 0;
+    for (auto found = find_unquoted(text, c); found; found = find_unquoted(text, c, *found + 1)) ++count;
+    return count;
+}
+
 std::vector<std::string_view> split_path(std::string_view path) {
     std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    while (auto slash = find_unquoted(path, '/', start)) {
-        pieces.push_back(path.substr(start, *slash - start));
-        start = *slash + 1;
-    }
-    pieces.push_back(path.substr(start));
+    for_each_path_piece(path, [&](std::string_view piece) { pieces.push_back(piece); });
     return pieces;
 }
 
@@ -100,17 +131,23 @@ bool is_section_head_path(std::string_view text) {
     return all_segments_valid(segments) && segments.back().starts_with('@');
 }
 
-std::string normalize_segment(std::string_view segment) {
+void append_normalized_segment(std::string& out, std::string_view segment) {
     std::string_view name = segment_name(segment);
     if (is_quoted_name(name)) {
         std::string_view inner = name.substr(1, name.size() - 2);
         if (is_plain_identifier(inner)) {
-            std::string spelled(segment.substr(0, segment.size() - name.size()));
-            spelled += inner;
-            return spelled;
+            out += segment.substr(0, segment.size() - name.size());
+            out += inner;
+            return;
         }
     }
-    return std::string(segment);
+    out += segment;
+}
+
+std::string normalize_segment(std::string_view segment) {
+    std::string spelled;
+    append_normalized_segment(spelled, segment);
+    return spelled;
 }
 
 std::vector<std::string> normalize_segments(std::span<const std::string_view> segments) {
@@ -126,17 +163,31 @@ std::vector<std::string> normalize_segments(std::span<const std::string_view> se
 
 std::optional<std::size_t> find_namespace_separator(std::string_view text) {
     std::optional<std::size_t> last;
-    QuoteTracker quotes;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (!quotes.inside() && text.substr(pos, 2) == "::") {
+    if (text.find('"') == std::string_view::npos) {
+        for (std::size_t pos = text.find("::"); pos != std::string_view::npos; pos = text.find("::", pos + 2)) {
             last = pos;
-            pos += 2;
-            continue;
         }
-        pos = quotes.advance(text, pos);
+        return last;
+    }
+    bool inside = false;
+    for (std::size_t pos = find_byte_or_quote(text, ':', 0); pos < text.size();
+         pos = find_byte_or_quote(text, ':', pos + 1)) {
+        if (text[pos] == '"') {
+            inside = !inside;
+        } else if (!inside && pos + 1 < text.size() && text[pos + 1] == ':') {
+            last = pos++;
+        }
     }
     return last;
+}
+
+void append_key_path_segments(std::string& out, std::string_view path) {
+    if (path.starts_with('/')) path.remove_prefix(1);
+    for_each_path_piece(path, [&](std::string_view segment) {
+        if (segment.empty()) return;
+        out += '/';
+        append_normalized_segment(out, segment);
+    });
 }
 
 KeyPath parse_key_path(std::string_view text) {

@@ -15,6 +15,11 @@
 
 namespace bezo {
 
+// A path, the key included, may hold at most this many segments: the
+// compiler writes no longer path and the canonical reader reads no longer
+// one.
+inline constexpr std::size_t kMaxPathSegments = 512;
+
 // Tracks whether a walk over a text stands inside a double-quoted stretch.
 // Use: check the byte at `pos` against a separator while `!inside()`, then
 // move on with `pos = tracker.advance(text, pos)`.
@@ -24,7 +29,12 @@ public:
 
     // Takes in the byte at `pos` and returns the position of the next byte to
     // look at: a doubled quote inside quotes is stepped over as one unit.
-    std::size_t advance(std::string_view text, std::size_t pos);
+    std::size_t advance(std::string_view text, std::size_t pos) {
+        if (text[pos] != '"') return pos + 1;
+        if (inside_ && pos + 1 < text.size() && text[pos + 1] == '"') return pos + 2;
+        inside_ = !inside_;
+        return pos + 1;
+    }
 
 private:
     bool inside_ = false;
@@ -33,6 +43,9 @@ private:
 // The position of the first `c` at or after `from` that stands outside double
 // quotes (the walk starts outside quotes at `from`), or none.
 std::optional<std::size_t> find_unquoted(std::string_view text, char c, std::size_t from = 0);
+
+// How many `c` stand outside double quotes.
+std::size_t count_unquoted(std::string_view text, char c);
 
 // Splits at every "/" outside double quotes. Every piece is kept, empty ones
 // included; the piece after the last "/" is always present. The views point
@@ -53,6 +66,9 @@ bool is_section_head_path(std::string_view text);
 // The canonical spelling of a segment: prefixes as written, and the quotes of
 // a quoted plain identifier dropped. Anything else comes back unchanged.
 std::string normalize_segment(std::string_view segment);
+
+// Appends the canonical spelling of a segment.
+void append_normalized_segment(std::string& out, std::string_view segment);
 
 // The canonical spellings of the non-empty segments, in order.
 std::vector<std::string> normalize_segments(std::span<const std::string_view> segments);
@@ -75,6 +91,11 @@ struct KeyPath {
 
     friend bool operator==(const KeyPath&, const KeyPath&) = default;
 };
+
+// Appends "/" and the canonical spelling of each non-empty segment of the
+// path part of a key path (the text before its last "::"), one leading "/"
+// dropped: what parse_key_path gives as segments, without building them.
+void append_key_path_segments(std::string& out, std::string_view path);
 
 // Splits at the last "::" outside double quotes; without one the path is
 // empty and the whole text is the key. One leading "/" of the path part is

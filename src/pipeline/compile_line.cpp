@@ -1,5 +1,6 @@
 #include "pipeline/compile_line.hpp"
 
+#include "core/budget.hpp"
 #include "core/text.hpp"
 #include "lang/anno.hpp"
 #include "lang/path.hpp"
@@ -36,15 +37,42 @@ template <class Each>
 }
 
 // Appends "'" path "::" key "=" value to a line whose signature is written.
-void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
+// Appends "'" path "::" key "=" to a line whose signature is written.
+std::string& append_line_head(CompileState& state, std::string_view path, std::string_view key) {
     std::string& out = state.output.begin_line();
     out += '\'';
     out += path;
     out += "::";
     out += key;
     out += '=';
-    out += value;
+    return out;
+}
+
+// Appends "'" path "::" key "=" value to a line whose signature is written.
+void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
+    append_line_head(state, path, key) += value;
     state.output.end_line();
+}
+
+// A content line at `path` may be written: the path and the key hold at
+// most as many segments as the canonical reader reads.
+[[nodiscard]] Result<void> check_path_depth(std::string_view path) {
+    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    return std::unexpected(Error::Other("path and key nest deeper than 512 segments"));
+}
+
+[[nodiscard]] Result<void> check_output_budget(const CompileState& state) {
+    if (state.output.size() <= state.output_budget) return {};
+    return std::unexpected(output_budget_exceeded(state.output_budget));
+}
+
+// Refuses `lines` content lines at `path` up front when they cannot fit the
+// output budget, each of them holding the path: a long path over a long list
+// would otherwise fill the budget first.
+[[nodiscard]] Result<void> reserve_lines(const CompileState& state, std::size_t lines, std::string_view path) {
+    const std::size_t left = state.output_budget - std::min(state.output_budget, state.output.size());
+    if (path.empty() || lines <= left / path.size()) return {};
+    return std::unexpected(output_budget_exceeded(state.output_budget));
 }
 
 // ---- blank lines and blocks ----------------------------------------------
@@ -52,6 +80,13 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 [[nodiscard]] Result<void> compile_trivia_line(const CompileState& state) {
     if (has_pending_metadata(state)) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     return {};
+}
+
+// Every line in a block repeats the block's whole path, so deep nesting
+// would make output grow with the square of the input.
+[[nodiscard]] Result<void> check_block_depth(const CompileState& state) {
+    if (state.blocks.size() < kMaxBlockDepth) return {};
+    return std::unexpected(Error::Other("blocks nest deeper than 512 levels"));
 }
 
 std::string_view first_field(std::span<const std::string_view> fields) {
@@ -65,8 +100,9 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     close_block(state, BlockKind::Section);
     auto segments = parse_path(first_field(split_fields(head)));
     if (!segments) return forward_error(segments);
+    if (auto nested = check_block_depth(state); !nested) return nested;
     append_segments(state.block_path, *segments);
-    const std::uint64_t index = next_entry_index(state, state.block_path);
+    const std::uint64_t index = entry_counter(state, state.block_path)++;
     state.block_path += '/';
     append_decimal(index, state.block_path);
     push_block(state, BlockKind::Section);
@@ -97,6 +133,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     const auto fields = split_fields(head);
     auto segments = parse_path(first_field(fields));
     if (!segments) return forward_error(segments);
+    if (auto nested = check_block_depth(state); !nested) return nested;
     append_segments(state.block_path, *segments);
     push_block(state, BlockKind::Namespace);
     const bool delegates =
@@ -259,10 +296,16 @@ ContentLeft classify_left(std::string_view left) {
 }
 
 [[nodiscard]] Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
-    auto items = expand_record_variable(state, value);
+    std::vector<std::string> scratch;
+    auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
     auto& variable = state.record_variables[std::string(name)];
-    variable.insert(variable.end(), std::make_move_iterator(items->begin()), std::make_move_iterator(items->end()));
+    // A variable may be appended to itself ("@.r+=$@.r"): room is made first,
+    // so that its items stay in place while they are copied.
+    const std::vector<std::string>& source = **items;
+    const std::size_t count = source.size();
+    variable.reserve(variable.size() + count);
+    for (std::size_t i = 0; i < count; ++i) variable.push_back(source[i]);
     return {};
 }
 
@@ -288,19 +331,22 @@ template <class Value, class Expand>
 [[nodiscard]] Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
     auto path = block_path_with(state, array);
     if (!path) return forward_error(path);
-    const std::uint64_t index = next_entry_index(state, *path);
+    const std::uint64_t index = entry_counter(state, *path)++;
     *path += '/';
     append_decimal(index, *path);
     return emit_splat_lines(state, *path, value);
 }
 
 // One scalar entry per item of `value` (a record variable or one value).
+// `next_index` is the array's entry counter.
 [[nodiscard]] Result<void> append_scalar_entries(CompileState& state, std::string_view array_path,
-                                                 std::string_view value) {
-    auto items = expand_record_variable(state, value);
+                                                 std::uint64_t& next_index, std::string_view value) {
+    std::vector<std::string> scratch;
+    auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
-    for (const auto& item : *items) {
-        const std::string key = decimal_text(next_entry_index(state, array_path));
+    if (auto fits = reserve_lines(state, (*items)->size(), array_path); !fits) return fits;
+    for (const auto& item : **items) {
+        const std::string key = decimal_text(next_index++);
         if (auto written = emit_typed_field(state, array_path, key, item); !written) return written;
     }
     return {};
@@ -309,9 +355,11 @@ template <class Value, class Expand>
 [[nodiscard]] Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
     auto path = block_path_with(state, left.text);
     if (!path) return forward_error(path);
-    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, value);
-    return for_each_piece(value, ';',
-                          [&](std::string_view piece) { return append_scalar_entries(state, *path, piece); });
+    std::uint64_t& next_index = entry_counter(state, *path);
+    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, next_index, value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
+    return for_each_piece(
+        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
 }
 
 [[nodiscard]] Result<void> write_splat_assignment(CompileState& state, std::string_view target,
@@ -331,15 +379,17 @@ template <class Value, class Expand>
     auto path = block_path_with(state, left);
     if (!path) return forward_error(path);
     if (value == "{}") return {};
+    if (auto deep = check_path_depth(*path); !deep) return deep;
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
     return for_each_piece(value, ';', [&](std::string_view entry) -> Result<void> {
         const auto colon = entry.find(':');
         if (colon == std::string_view::npos) return std::unexpected(app_error(AppErrorKind::DelimiterCollision));
         if (colon == 0) return std::unexpected(invalid_key(state));
-        auto entry_value = expand_variables(state, entry.substr(colon + 1));
+        auto entry_value = expand_variables(state, entry.substr(colon + 1), state.value_scratch);
         if (!entry_value) return forward_error(entry_value);
         state.output.begin_line() += signature;
         finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
-        return {};
+        return check_output_budget(state);
     });
 }
 
@@ -347,17 +397,32 @@ template <class Value, class Expand>
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
     }
-    const KeyPath key_path = parse_key_path(left);
     std::string_view path = current_block_path(state);
-    std::string joined;
-    if (!key_path.segments.empty()) {
-        joined = path;
-        append_segments(joined, key_path.segments);
-        path = joined;
+    std::string_view key = left;
+    if (const auto separator = find_namespace_separator(left)) {
+        key = left.substr(*separator + 2);
+        state.path_scratch.assign(path);
+        append_key_path_segments(state.path_scratch, left.substr(0, *separator));
+        path = state.path_scratch;
     }
-    auto expanded = expand_variables(state, value);
-    if (!expanded) return forward_error(expanded);
-    return emit_typed_field(state, path, key_path.key, *expanded);
+    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
+    if (union_member_chosen_by_value || state.verbatim || value.find('$') == std::string_view::npos) {
+        auto expanded = expand_variables(state, value, state.value_scratch);
+        if (!expanded) return forward_error(expanded);
+        return emit_typed_field(state, path, normalize_segment(key), *expanded);
+    }
+    // A value with variables goes straight into the output, so that a long
+    // expansion is built once, where it stays.
+    auto bytes = measure_expansion(state, value);
+    if (!bytes) return forward_error(bytes);
+    if (auto deep = check_path_depth(path); !deep) return deep;
+    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    std::string& out = append_line_head(state, path, normalize_segment(key));
+    out.reserve(out.size() + *bytes + 1);
+    append_expansion(state, value, out);
+    state.output.end_line();
+    return check_output_budget(state);
 }
 
 [[nodiscard]] Result<void> compile_content_form(CompileState& state, std::string_view left_text,
@@ -394,6 +459,7 @@ template <class Value, class Expand>
     const auto found = state.splat_variables.find(name);
     if (found == state.splat_variables.end()) return std::unexpected(app_error(AppErrorKind::UndefinedReference));
     const std::string path(current_block_path(state));
+    if (auto fits = reserve_lines(state, found->second.size(), path); !fits) return fits;
     for (const auto& item : found->second) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }
@@ -447,7 +513,10 @@ void add_registry_pair(CompileState& state, std::string_view text) {
         return std::unexpected(Error::Lex(LexErrorKind::FormatKind, state.current_line));
     }
     if (text.starts_with(".!types")) {
-        add_import(state.types_imports, directive_argument(text, ".!types"));
+        // Every "&name" looks through the imported libraries, and a library
+        // imported again adds no type, so a repeated import is dropped.
+        const std::string_view library = directive_argument(text, ".!types");
+        if (state.types_seen.emplace(library).second) add_import(state.types_imports, library);
         return {};
     }
     if (text.starts_with(".!units")) {
@@ -474,6 +543,7 @@ Result<std::vector<std::string>> parse_path(std::string_view text) {
 
 Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
                               std::string_view value) {
+    if (auto deep = check_path_depth(path); !deep) return deep;
     const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
     std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
@@ -484,7 +554,7 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
     }
     append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
     finish_content_line(state, path, key, value);
-    return {};
+    return check_output_budget(state);
 }
 
 Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
@@ -494,17 +564,20 @@ Result<void> emit_content_line(CompileState& state, std::string_view path, std::
     std::string array_path(path);
     array_path += "/@";
     array_path += normalize_key(key.substr(1, key.size() - 2));
+    std::uint64_t& next_index = entry_counter(state, array_path);
     auto append_entry = [&](std::string_view entry) {
-        const std::string index = decimal_text(next_entry_index(state, array_path));
+        const std::string index = decimal_text(next_index++);
         return emit_typed_field(state, array_path, index, entry);
     };
     if (key.back() == '+') return append_entry(value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, array_path); !fits) return fits;
     return for_each_piece(value, ';', append_entry);
 }
 
 Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value) {
     auto items = splat_variable_value(state, value);
     if (!items) return forward_error(items);
+    if (auto fits = reserve_lines(state, items->size(), path); !fits) return fits;
     for (const auto& item : *items) {
         if (auto written = emit_content_line(state, path, item.key, item.value); !written) return written;
     }

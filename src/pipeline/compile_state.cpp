@@ -14,13 +14,10 @@ void close_block(CompileState& state, BlockKind kind) {
     state.block_path.resize(state.blocks.empty() ? 0 : state.blocks.back().path_length);
 }
 
-std::uint64_t next_entry_index(CompileState& state, std::string_view array_path) {
+std::uint64_t& entry_counter(CompileState& state, std::string_view array_path) {
     auto found = state.entry_counters.find(array_path);
-    if (found == state.entry_counters.end()) {
-        state.entry_counters.emplace(std::string(array_path), 1);
-        return 0;
-    }
-    return found->second++;
+    if (found == state.entry_counters.end()) found = state.entry_counters.emplace(std::string(array_path), 0).first;
+    return found->second;
 }
 
 bool has_pending_metadata(const CompileState& state) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/budget.hpp"
 #include "core/hash.hpp"
 #include "lang/anno.hpp"
 #include "lang/resolve.hpp"
@@ -38,12 +39,19 @@ enum class BlockKind : std::uint8_t {
 // below it: one text holds the innermost path, and each frame records how
 // much of it is its own path. Deep nesting thus costs memory in proportion
 // to the path, not to its square.
+// Blocks may nest at most this deep.
+inline constexpr std::size_t kMaxBlockDepth = 512;
+
 struct BlockFrame {
     BlockKind kind = BlockKind::Namespace;
     // The length of the block's full path from the root (a section's entry
     // index included) within `CompileState::block_path`.
     std::size_t path_length = 0;
 };
+
+// The lowered constraint items of one union member; none when the member
+// takes any value.
+using LoweredMember = std::optional<std::vector<AnnotationItem>>;
 
 struct CompileState {
     explicit CompileState(Resolver& resolver) : resolver(resolver) {}
@@ -53,10 +61,13 @@ struct CompileState {
     std::optional<UnitAliasTable> user_unit_aliases;
 
     std::vector<std::string> types_imports;
+    TextSet types_seen;
     std::vector<std::string> units_imports;
     std::vector<RegistryEntry> registry;
 
     RelationalText output;
+    // The most bytes `output` may hold (core/budget.hpp).
+    std::size_t output_budget = kMinOutputBudget;
     // ".!schema:" lines collected from namespace heads, in order, no repeats.
     std::vector<std::string> delegation_lines;
     TextSet delegation_seen;
@@ -80,17 +91,26 @@ struct CompileState {
     bool verbatim = false;
     bool content_seen = false;
 
+    // Buffers reused from line to line: a field's joined path and its
+    // expanded value.
+    std::string path_scratch;
+    std::string value_scratch;
+
     Resolver& resolver;
     // Patterns of union members, compiled once per compile.
     PatternCache patterns;
+    // Union members lowered so far, by member, and the length of their
+    // lowered texts.
+    TextMap<LoweredMember> lowered_members;
+    std::size_t lowered_member_bytes = 0;
 };
 
 // The joined path text of the innermost open block ("" when none is open).
 std::string_view current_block_path(const CompileState& state);
 
-// The next entry index of the array at `array_path` (0 the first time); the
-// count goes up by one.
-std::uint64_t next_entry_index(CompileState& state, std::string_view array_path);
+// The entry counter of the array at `array_path`: the index its next entry
+// takes (0 the first time). The reference stays valid for the whole compile.
+std::uint64_t& entry_counter(CompileState& state, std::string_view array_path);
 
 // Opens a block whose path is `block_path` as it stands now.
 void push_block(CompileState& state, BlockKind kind);

@@ -43,6 +43,11 @@ void append_segments(std::string& path, std::span<const std::string> segments);
 // tracked so that the delegation lines can be placed after it at the end.
 class RelationalText {
 public:
+    // Makes room for about `bytes` of text, so that a large output grows in
+    // few steps.
+    void reserve(std::size_t bytes) { text_.reserve(bytes); }
+    std::size_t size() const { return text_.size(); }
+
     // Appends a whole line.
     void append_line(std::string_view line);
 

@@ -3,11 +3,14 @@
 #include <optional>
 #include <vector>
 
+#include "pipeline/relational.hpp"
 #include "schema/check.hpp"
 #include "schema/types.hpp"
 
 namespace bezo {
 namespace {
+
+constexpr std::size_t kMaxLoweredMemberBytes = std::size_t{64} << 20;
 
 // The constraint items of a lowered member text such as
 // «int:km(/^-?[0-9]+$/..num[0,5])»: the part between the first "(" and the
@@ -16,6 +19,10 @@ namespace {
 // grammar's group rules, which end a span word at the first character that
 // is not a letter; a line split would read "..num[0,5]" as one span word and
 // lose the range.
+//
+// A value must pass every item, so an item met again adds nothing and is
+// dropped: types that refer to one another repeat their items many times.
+// The first of each stays, so the first span, which names the domain, does.
 [[nodiscard]] Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::string_view lowered,
                                                                                       const std::string& member) {
     const auto open = lowered.find('(');
@@ -25,19 +32,55 @@ namespace {
     auto parsed = parse_annotation(group);
     if (!parsed) return std::unexpected(Error::Other("unloadable union alternative: " + member));
     std::vector<AnnotationItem> items;
-    items.reserve(parsed->constraints.size());
-    for (auto& constraint : parsed->constraints) items.push_back(AnnotationItem{std::move(constraint)});
+    TextSet seen;
+    std::string text;
+    for (auto& constraint : parsed->constraints) {
+        text.clear();
+        append_constraint(text, constraint);
+        if (seen.insert(text).second) items.push_back(AnnotationItem{std::move(constraint)});
+    }
     return items;
 }
 
-[[nodiscard]] Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
+// The text a member is known by in the cache of lowered members: its name,
+// constraints and unit, each closed by a byte no text holds.
+std::string member_cache_key(const Alternative& member) {
+    std::string key = member.name;
+    key += '\0';
+    for (const Constraint& constraint : member.constraints) {
+        append_constraint(key, constraint);
+        key += '\0';
+    }
+    if (member.unit) key += *member.unit;
+    return key;
+}
+
+// The lowered items of a member, lowered once per compile: a member can
+// stand for a long chain of type definitions, and a union annotation is met
+// again for every value under it. The resolver keeps every library it
+// loaded for the whole call, so a member lowers the same way every time.
+[[nodiscard]] Result<const LoweredMember*> lowered_member(CompileState& state, const Alternative& member) {
+    std::string key = member_cache_key(member);
+    if (auto found = state.lowered_members.find(key); found != state.lowered_members.end()) return &found->second;
     std::optional<std::string_view> unit;
     if (member.unit) unit = *member.unit;
     auto lowered = lower_union_alternatives(member.name, member.constraints, unit, state.resolver, state.registry);
     if (!lowered) return forward_error(lowered);
     auto items = lowered_member_items(*lowered, member.name);
     if (!items) return forward_error(items);
-    return !*items || satisfies_constraints(**items, value, state.patterns);
+    // Lowered texts can be long; the cache keeps a bounded amount of them.
+    if (state.lowered_member_bytes + lowered->size() > kMaxLoweredMemberBytes) {
+        state.lowered_members.clear();
+        state.lowered_member_bytes = 0;
+    }
+    state.lowered_member_bytes += lowered->size();
+    return &state.lowered_members.emplace(std::move(key), std::move(*items)).first->second;
+}
+
+[[nodiscard]] Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
+    auto items = lowered_member(state, member);
+    if (!items) return forward_error(items);
+    return !**items || satisfies_constraints(***items, value, state.patterns);
 }
 
 }  // namespace

@@ -78,15 +78,15 @@ void report_not_str(PyObject* value) {
     }
 }
 
-// Converts one bound value to UTF-8; on failure the pending exception gets
-// the note naming the parameter.
-std::optional<std::string> convert_to_text(PyObject* value, const char* parameter) {
+// The UTF-8 of one bound value; on failure the pending exception gets the
+// note naming the parameter.
+std::optional<BoundText> convert_to_text(PyObject* value, const char* parameter) {
     if (!PyUnicode_Check(value)) {
         report_not_str(value);
     } else {
         Py_ssize_t size = 0;
         if (const char* data = PyUnicode_AsUTF8AndSize(value, &size)) {
-            return std::string(data, static_cast<std::size_t>(size));
+            return BoundText(data, static_cast<std::size_t>(size));
         }
     }
     const std::string note = "while processing '" + std::string(parameter) + "'";

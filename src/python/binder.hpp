@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bezo::py {
@@ -29,8 +30,19 @@ struct Signature {
     std::size_t required;
 };
 
+// One bound argument: a view of the UTF-8 text of the caller's str. The str
+// keeps that text for its own lifetime and the call holds the str, so the
+// view stays valid for the whole call and the text is never copied. A road
+// that needs an owned copy converts it to std::string.
+class BoundText : public std::string_view {
+public:
+    using std::string_view::string_view;
+    explicit BoundText(std::string_view text) : std::string_view(text) {}
+    operator std::string() const { return std::string(std::string_view(*this)); }
+};
+
 // One text per parameter; nullopt where an optional parameter is absent.
-using BoundTexts = std::vector<std::optional<std::string>>;
+using BoundTexts = std::vector<std::optional<BoundText>>;
 
 // Binds and converts. Returns nullopt with a pending exception on failure.
 std::optional<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs);

@@ -172,26 +172,26 @@ PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream
 PyObject* road_infer(const BoundTexts&) { return not_available("infer"); }
 
 PyObject* road_import_from(const BoundTexts& args) {
-    const std::string& format = *args[0];
+    const std::string_view format = *args[0];
     if (const auto* importer = find_format(kImporters, format)) return to_python(importer->entry(*args[1]));
-    return pyerr_from_string("unsupported import format: " + format);
+    return pyerr_from_string("unsupported import format: " + std::string(format));
 }
 
 PyObject* road_export_to(const BoundTexts& args) {
-    const std::string& format = *args[0];
+    const std::string_view format = *args[0];
     if (const auto* exporter = find_format(kTextExporters, format)) return to_python(exporter->entry(*args[1]));
     if (const auto* exporter = find_format(kBinaryExporters, format)) return to_python(exporter->entry(*args[1]));
-    return pyerr_from_string("unsupported export format: " + format);
+    return pyerr_from_string("unsupported export format: " + std::string(format));
 }
 
 PyObject* road_import_schema(const BoundTexts& args) {
-    const std::string& format = *args[0];
+    const std::string_view format = *args[0];
     if (const auto* importer = find_format(kSchemaImporters, format)) {
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
         return to_python(importer->entry(*args[1], message, args[2].value_or("")));
     }
-    return pyerr_from_string("unsupported schema format: " + format);
+    return pyerr_from_string("unsupported schema format: " + std::string(format));
 }
 
 }  // namespace bezo::py

@@ -197,7 +197,14 @@ bool field_unit_accepts(std::span<const AnnotationItem> items, const std::option
 const RexProgram* PatternCache::program(std::string_view pattern) {
     auto found = programs_.find(pattern);
     if (found == programs_.end()) {
-        found = programs_.emplace(std::string(pattern), rex_compile(pattern)).first;
+        auto compiled = rex_compile(pattern);
+        const std::size_t size = compiled ? compiled->insts.size() : 1;
+        if (instructions_ + size > kMaxInstructions) {
+            programs_.clear();
+            instructions_ = 0;
+        }
+        instructions_ += size;
+        found = programs_.emplace(std::string(pattern), std::move(compiled)).first;
     }
     return found->second ? &*found->second : nullptr;
 }

@@ -56,14 +56,21 @@ struct CanonicalLine {
 };
 
 // Compiled patterns by pattern text, for the length of one call: each
-// pattern is compiled once however many values it is checked against.
+// pattern is compiled once however many values it is checked against. A
+// small pattern can compile to a large program, so the cache holds at most
+// kMaxInstructions instructions in all; a program that would pass that
+// empties it first.
 class PatternCache {
 public:
-    // The program of the pattern, or nullptr when it does not compile.
+    static constexpr std::size_t kMaxInstructions = std::size_t{1} << 20;
+
+    // The program of the pattern, or nullptr when it does not compile. The
+    // program stays valid until the next call.
     const RexProgram* program(std::string_view pattern);
 
 private:
     std::map<std::string, std::expected<RexProgram, RexRefusal>, std::less<>> programs_;
+    std::size_t instructions_ = 0;
 };
 
 // The domain word of a list: its first span item, else "..lex".

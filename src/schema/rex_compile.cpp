@@ -1,5 +1,8 @@
 #include "schema/rex_compile.hpp"
 
+#include <map>
+#include <utility>
+
 #include "core/utf8.hpp"
 
 namespace bezo {
@@ -41,9 +44,11 @@ public:
             case RexNodeKind::Char: append(RexOp::Char).ch = node.ch; return true;
             case RexNodeKind::Any: append(RexOp::Any); return true;
             case RexNodeKind::Class: {
+                const auto [begin, end] = pooled_ranges(*node.ranges);
                 RexInst& inst = append(RexOp::Class);
                 inst.negated = node.negated;
-                inst.ranges = node.ranges;
+                inst.ranges_begin = begin;
+                inst.ranges_end = end;
                 return true;
             }
             case RexNodeKind::Start: append(RexOp::AssertStart); return true;
@@ -60,7 +65,7 @@ public:
 
     RexProgram finish() && {
         append(RexOp::Match);
-        return RexProgram{std::move(insts_)};
+        return RexProgram{std::move(insts_), std::move(ranges_)};
     }
 
 private:
@@ -70,6 +75,18 @@ private:
     }
 
     std::uint32_t here() const { return static_cast<std::uint32_t>(insts_.size()); }
+
+    // The pool positions of a class's ranges, copied into the pool the first
+    // time the class is emitted; repeated copies of the class share them.
+    std::pair<std::uint32_t, std::uint32_t> pooled_ranges(const std::vector<RexRange>& ranges) {
+        auto [found, added] = pooled_.try_emplace(&ranges);
+        if (added) {
+            const auto begin = static_cast<std::uint32_t>(ranges_.size());
+            ranges_.insert(ranges_.end(), ranges.begin(), ranges.end());
+            found->second = {begin, static_cast<std::uint32_t>(ranges_.size())};
+        }
+        return found->second;
+    }
 
     RexInst& append(RexOp op) {
         RexInst& inst = insts_.emplace_back();
@@ -143,6 +160,8 @@ private:
     }
 
     std::vector<RexInst> insts_;
+    std::vector<RexRange> ranges_;
+    std::map<const std::vector<RexRange>*, std::pair<std::uint32_t, std::uint32_t>> pooled_;
     RexRefusalKind failure_ = RexRefusalKind::ProgramTooLarge;
 };
 

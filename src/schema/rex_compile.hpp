@@ -7,7 +7,8 @@
 
 #include <cstdint>
 #include <expected>
-#include <memory>
+#include <span>
+#include <type_traits>
 #include <string_view>
 #include <vector>
 
@@ -26,20 +27,29 @@ enum class RexOp : std::uint8_t {
     Match,        // the pattern has matched
 };
 
-// One instruction, identified by its position in the program. The range list
-// of a class is shared between the copies that repetition makes.
+// One instruction, identified by its position in the program. A class's
+// ranges stand in the program's range pool, shared by the copies that
+// repetition makes, so an instruction is a small plain value.
 struct RexInst {
     RexOp op = RexOp::Match;
     bool negated = false;
     char32_t ch = 0;
     std::uint32_t first = 0;
     std::uint32_t second = 0;
-    std::shared_ptr<const std::vector<RexRange>> ranges;
+    // A class's ranges: positions [ranges_begin, ranges_end) of the pool.
+    std::uint32_t ranges_begin = 0;
+    std::uint32_t ranges_end = 0;
 };
+static_assert(std::is_trivially_copyable_v<RexInst>);
 
 // A compiled pattern: immutable, its last instruction is Match.
 struct RexProgram {
     std::vector<RexInst> insts;
+    std::vector<RexRange> ranges;
+
+    std::span<const RexRange> class_ranges(const RexInst& inst) const {
+        return std::span(ranges).subspan(inst.ranges_begin, inst.ranges_end - inst.ranges_begin);
+    }
 };
 
 // Compiles a pattern (UTF-8), or says why it lies outside the dialect or

@@ -75,9 +75,9 @@ bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<
     return matched;
 }
 
-bool class_contains(const RexInst& inst, char32_t c) {
+bool class_contains(const RexProgram& program, const RexInst& inst, char32_t c) {
     bool inside = false;
-    for (const RexRange& range : *inst.ranges) {
+    for (const RexRange& range : program.class_ranges(inst)) {
         if (range.low <= c && c <= range.high) {
             inside = true;
             break;
@@ -86,11 +86,11 @@ bool class_contains(const RexInst& inst, char32_t c) {
     return inside != inst.negated;
 }
 
-bool consumes(const RexInst& inst, char32_t c) {
+bool consumes(const RexProgram& program, const RexInst& inst, char32_t c) {
     switch (inst.op) {
         case RexOp::Char: return inst.ch == c;
         case RexOp::Any: return true;
-        case RexOp::Class: return class_contains(inst, c);
+        case RexOp::Class: return class_contains(program, inst, c);
         default: return false;
     }
 }
@@ -114,7 +114,7 @@ bool rex_is_match(const RexProgram& program, std::string_view text) {
         ++scratch.generation;
         scratch.next.clear();
         for (const std::uint32_t pc : scratch.current) {
-            if (consumes(program.insts[pc], c)) {
+            if (consumes(program, program.insts[pc], c)) {
                 matched |= rex_add_thread(program, scratch, scratch.next, pc + 1, after);
             }
         }

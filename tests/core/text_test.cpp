@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <limits>
 
 namespace bezo {
@@ -35,6 +37,26 @@ TEST(TextHelpers, ClassifiersAndDecimalText) {
     EXPECT_EQ(hex_digit_value('\xC3'), -1);
     EXPECT_EQ(decimal_text(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615");
     EXPECT_EQ(decimal_text(-42), "-42");
+}
+
+// Texts of every length up to a few words, with a byte of interest at every
+// position, next to bytes with the high bit set (where word tricks slip).
+TEST(TextHelpers, WordAtATimeScansAgreeWithByteLoops) {
+    for (std::size_t size = 0; size <= 20; ++size) {
+        for (std::size_t at = 0; at <= size; ++at) {
+            std::string text(size, '\xC3');
+            for (std::size_t i = 1; i < size; i += 3) text[i] = 'a';
+            if (at < size) text[at] = '$';
+            const std::size_t found = find_first_of_bytes<'$', '\0'>(text);
+            EXPECT_EQ(found, at) << size;
+            EXPECT_EQ(count_byte(text, '$'), at < size ? 1u : 0u);
+            EXPECT_EQ(count_byte(text, '\xC3'), static_cast<std::size_t>(std::ranges::count(text, '\xC3')));
+            std::string other = text;
+            if (at < size) other[at] = '\x01';
+            EXPECT_EQ(common_prefix_length(text, other), at);
+            EXPECT_EQ(common_prefix_length(text, text.substr(0, at)), at);
+        }
+    }
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ TEST(JsonReader, RefusesWithMessageAndBytePosition) {
         {"\"abc", "unterminated JSON string"},
         {"\"ab\\", "unterminated JSON escape"},
         {"\"a\tb\"", "unescaped control character in JSON string"},
+        {"\"a long run of plain bytes\x1F\"", "unescaped control character in JSON string"},
+        {"\"a long run\\n of plain bytes", "unterminated JSON string"},
         {"\"\\x\"", "invalid JSON escape"},
         {"\"\\u12\"  ", "invalid \\u escape"},
         {"\"\\u12", "truncated \\u escape"},
@@ -78,6 +80,8 @@ TEST(JsonReader, AcceptedDocumentsKeepLexemesOrderAndDuplicates) {
         {"\"\\u00e9\x7F\xC3\xA9\"", "\"\xC3\xA9\x7F\xC3\xA9\""},
         {"\"\\ud83d\\ude00\"", "\"\xF0\x9F\x98\x80\""},
         {"\"\\u0000\"", "\"\\u0000\""},
+        {R"(["a long run of plain bytes\n then more", "and one at the end\u0041"])",
+         R"(["a long run of plain bytes\n then more","and one at the endA"])"},
         {nested_arrays(512, "1"), nested_arrays(512, "1")},
         {nested_arrays(513, ""), nested_arrays(513, "")},
     };

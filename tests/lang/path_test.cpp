@@ -31,6 +31,9 @@ TEST(FindUnquoted, SkipsQuotedStretchesAndDoubledQuotes) {
     EXPECT_EQ(find_unquoted("\"a\"\"=\"=", '='), 6u);
     EXPECT_EQ(find_unquoted("\"=", '='), std::nullopt);
     EXPECT_EQ(find_unquoted("a=b=c", '=', 2), 3u);
+    EXPECT_EQ(find_unquoted("a\"=\"b", '='), std::nullopt);
+    EXPECT_EQ(count_unquoted("/a/\"b/c\"/d", '/'), 3u);
+    EXPECT_EQ(count_unquoted("/a/b", '/'), 2u);
 }
 
 TEST(SegmentTests, PathLinesAndSectionHeads) {

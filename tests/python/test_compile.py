@@ -184,6 +184,7 @@ ERRORS = [
      "variable expansion too large: more than 1 GiB of substituted text"),
     ("doubling record variable", "@.r+=a\n" + "@.r+=$@.r\n" * 40 + "x=1\n",
      "variable expansion too large: more than 1 GiB of substituted text"),
+    ("a lexer failure wins over an earlier compile failure", "x=$.u\n=1\n", "EMPTY_KEY_ERROR (line 2)"),
 ]
 
 
@@ -248,11 +249,18 @@ def test_large_document():
 
 
 def test_deep_nesting():
-    # Every open block's path extends the one below it; memory and time must
-    # grow with the depth, not with its square.
-    depth = 100_000
+    # Every line repeats its block's whole path: blocks nest at most 512 deep,
+    # and a path holds at most 512 segments, its key included, as many as the
+    # canonical reader reads.
+    depth = 511
     out = bezo.compile("(/n)\n" * depth + "x=1\n" + "()\n" * depth + "y=2\n")
     assert out == lines("!str'" + "/n" * depth + "::x=1", "!str'::y=2")
+    for text, message in [("(/n)\n" * 513, "blocks nest deeper than 512 levels"),
+                          ("(/n)\n" * 512 + "x=1\n", "path and key nest deeper than 512 segments"),
+                          ("(/a/b)\n" * 256 + "x=1\n", "path and key nest deeper than 512 segments"),
+                          ("/n" * 512 + "::x=1\n", "path and key nest deeper than 512 segments")]:
+        with pytest.raises(bezo.BezoError, match=message):
+            bezo.compile(text)
 
 
 def test_wrong_argument_type():
