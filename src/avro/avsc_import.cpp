@@ -76,8 +76,11 @@ public:
                 avro_note_dropped(
                     body, (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
             }
+            // Checked at every field: a nested field's line repeats the keys
+            // of every record around it.
+            if (auto charged = budget_.charge_output(body.size()); !charged) return charged;
         }
-        return budget_.charge_output(body.size());
+        return {};
     }
 
 private:
