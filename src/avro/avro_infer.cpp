@@ -154,15 +154,17 @@ private:
 // Fields of both records unify; a field of one only becomes nullable.
 Result<void> merge_records(AvroRecord& a, AvroRecord b) {
     const std::size_t original = a.fields.size();
-    // Which fields of `a` met a field of `b`; left empty while every field
-    // of `b` has met the field of `a` at its own position.
+    // Whether every field of `b` so far has met the field of `a` at its own
+    // position; once not, `met` tells which fields of `a` met one.
+    bool in_order = true;
     std::vector<bool> met;
     std::vector<AvroField> added;
     FieldMatcher matcher(a.fields);
     for (std::size_t j = 0; j < b.fields.size(); ++j) {
         AvroField& field = b.fields[j];
         const auto position = matcher.find(j, field.name);
-        if (met.empty() && position != j) {
+        if (in_order && position != j) {
+            in_order = false;
             met.assign(original, false);
             std::fill_n(met.begin(), j, true);
         }
@@ -171,13 +173,13 @@ Result<void> merge_records(AvroRecord& a, AvroRecord b) {
             added.push_back(std::move(field));
             continue;
         }
-        if (!met.empty()) met[*position] = true;
+        if (!in_order) met[*position] = true;
         if (auto unified = unify_avro_schemas(a.fields[*position].schema, std::move(field.schema)); !unified) {
             return unified;
         }
     }
-    for (std::size_t i = met.empty() ? b.fields.size() : 0; i < original; ++i) {
-        if (!met.empty() && met[i]) continue;
+    for (std::size_t i = in_order ? b.fields.size() : 0; i < original; ++i) {
+        if (!in_order && met[i]) continue;
         if (auto unified = unify_avro_schemas(a.fields[i].schema, AvroSchema{AvroNull{}}); !unified) return unified;
     }
     for (AvroField& field : added) a.fields.push_back(std::move(field));

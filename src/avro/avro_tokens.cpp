@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/calendar.hpp"
 #include "core/text.hpp"
 #include "schema/domains.hpp"
 #include "schema_import/conventions.hpp"
@@ -41,12 +42,8 @@ std::optional<std::int64_t> year_field(std::string_view field) {
     return field[0] == '-' ? -year : year;
 }
 
-// Whether the day lies within its month: before the first of the next one.
 bool date_exists(std::int64_t year, unsigned month, unsigned day) {
-    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
-    const std::int64_t first = days_from_civil(year, month, 1);
-    const std::int64_t next = month == 12 ? days_from_civil(year + 1, 1, 1) : days_from_civil(year, month + 1, 1);
-    return day <= next - first;
+    return month >= 1 && month <= 12 && day >= 1 && day <= days_in_month(year, month);
 }
 
 // The sign and "hh:mm" that end a zoned date-time, in microseconds.

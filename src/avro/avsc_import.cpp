@@ -61,26 +61,37 @@ public:
             const auto key = property_key(field.name);
             if (!key) {
                 note_unrepresentable(field.name);
-                continue;
+            } else if (auto written = write_keyed_field(field, *key, prefix, depth); !written) {
+                return written;
             }
-            const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
-            if (const auto* record = field.schema.get_if<AvroRecord>()) {
-                auto written = write_fields(record->fields, join_path(prefix, "/", *key), depth + 1);
-                if (!written) return written;
-            } else if (const auto* array = field.schema.get_if<AvroArray>()) {
-                write_array(*array->items, prefix, *key, location);
-            } else if (const auto* map = field.schema.get_if<AvroMap>()) {
-                write_map(*map->values, prefix.empty() ? *key : join_path(prefix, "::", *key), location);
-            } else if (!write_field(field.schema, prefix.empty() ? *key : join_path(prefix, "::", *key))) {
-                const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
-                avro_note_dropped(
-                    body, (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
-            }
+            // Checked at every field: a nested field's line repeats the keys
+            // of every record around it.
+            if (auto charged = budget_.charge_output(body.size()); !charged) return charged;
         }
-        return budget_.charge_output(body.size());
+        return {};
     }
 
 private:
+    // The lines of one field whose name has a key.
+    Result<void> write_keyed_field(const AvroField& field, std::string_view key, std::string_view prefix,
+                                   unsigned depth) {
+        const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
+        const std::string path = prefix.empty() ? std::string(key) : join_path(prefix, "::", key);
+        if (const auto* record = field.schema.get_if<AvroRecord>()) {
+            return write_fields(record->fields, join_path(prefix, "/", key), depth + 1);
+        }
+        if (const auto* array = field.schema.get_if<AvroArray>()) {
+            write_array(*array->items, prefix, key, location);
+        } else if (const auto* map = field.schema.get_if<AvroMap>()) {
+            write_map(*map->values, path, location);
+        } else if (!write_field(field.schema, path)) {
+            const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
+            avro_note_dropped(body,
+                              (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
+        }
+        return {};
+    }
+
     void note_unrepresentable(std::string_view name) {
         avro_note_dropped(body, "unrepresentable field name: " + name_debug_form(name));
     }

@@ -170,11 +170,15 @@ private:
         const auto* fields = listed ? listed->get_if<ValueArray>() : nullptr;
         if (!fields) return fail("record schema without fields");
         AvroRecord record;
+        // Readers refuse a record that names a field twice, and the schema
+        // written from it would hold the key twice.
+        TextSet seen;
         for (const Value& field : *fields) {
             if (!field.is<ValueObject>()) return fail("record field is not an object");
             const Value* type = find_member(field, "type");
             const std::string* name = find_string_member(field, "name");
             if (!type || !name) return fail("record field without name/type");
+            if (!seen.insert(*name).second) return fail("duplicate Avro field name: " + name_debug_form(*name));
             auto schema = convert(*type);
             if (!schema) return forward_error(schema);
             record.fields.push_back(AvroField{*name, std::move(*schema)});

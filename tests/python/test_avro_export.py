@@ -104,6 +104,10 @@ def test_exact_files():
       {"name": "c", "type": {"type": "array", "items": ["long", {"type": "int", "logicalType": "date"}]}},
       {"name": "d", "type": {"type": "array", "items": ["long", "string", "null"]}}],
      {"a": [1.0, float("inf")], "b": [b"\x00", 0.5], "c": [1, datetime.date(1970, 1, 2)], "d": [1, "a", None]}),
+    ([embedded('[{},{"a":1,"b":2}]')],
+     [{"name": "j", "type": {"type": "array", "items": {"type": "record", "name": "j", "fields": [
+         {"name": "a", "type": ["long", "null"]}, {"name": "b", "type": ["long", "null"]}]}}}],
+     {"j": [{"a": None, "b": None}, {"a": 1, "b": 2}]}),
 ])
 def test_the_avro_library_reads_back(lines, fields, datum):
     schema, value = read_back(*lines)

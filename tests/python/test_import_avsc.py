@@ -127,6 +127,7 @@ def test_field_lines(fields, lines):
     (record(("a", {"type": "record", "name": "X", "fields": [3]})), "record field is not an object"),
     (record(("a", {"type": "record", "name": "X", "fields": [{"name": "b"}]})), "record field without name/type"),
     (record(("a", {"type": "record", "fields": []})), "named schema without a name"),
+    (record(("a", "int"), ("a", "string")), 'duplicate Avro field name: "a"'),
     (nested(34), "record nesting too deep"),
 ])
 def test_refusals(schema, message):
@@ -137,11 +138,18 @@ def test_nesting_limit_is_32_records_below_the_root():
     assert imported(nested(33)).endswith("/c" * 32 + "::c=\n")
 
 
-def test_copies_of_named_types_are_bounded():
+def test_imports_are_bounded():
     chain = [record(("a", "int"), name="R0")]
     chain += [record(("x", f"R{i - 1}"), ("y", f"R{i - 1}"), name=f"R{i}") for i in range(1, 41)]
     start = time.perf_counter()
     assert refusal(record(*((f"d{i}", schema) for i, schema in enumerate(chain)))) == "schema too large to import"
+    assert time.perf_counter() - start < SECONDS_SCALE
+    # Each field line under four records keyed by a megabyte repeats their keys.
+    long_keys = record(*((f"a{i}", "int") for i in range(2000)), name="I")
+    for level in range(4):
+        long_keys = record((f"k{level}" * 250_000, long_keys), name=f"N{level}")
+    start = time.perf_counter()
+    assert refusal(long_keys) == "schema too large to import"
     assert time.perf_counter() - start < SECONDS_SCALE
     many = [("r", record(("a", "int"), ("b", "string"), name="S"))] + [(f"f{i}", "S") for i in range(1000)]
     lines = body(*many)
