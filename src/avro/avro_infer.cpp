@@ -165,8 +165,9 @@ Result<void> merge_records(AvroRecord& a, AvroRecord b) {
         const auto position = matcher.find(j, field.name);
         if (in_order && position != j) {
             in_order = false;
+            // The fields before `j` met theirs in order (so j <= original).
             met.assign(original, false);
-            std::fill_n(met.begin(), j, true);
+            for (std::size_t i = 0; i < j; ++i) met[i] = true;
         }
         if (!position) {
             if (auto unified = unify_avro_schemas(field.schema, AvroSchema{AvroNull{}}); !unified) return unified;
