@@ -93,7 +93,11 @@ public:
         : context_(context), type_stack_(type_stack) {}
 
     Result<void> convert(const Value& complex_type, std::string_view path, bool optional) {
-        if (type_stack_.size() > kMaxXsdTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
+        // Anonymous types nest too, up to the reader's depth inside each named
+        // type: the element bound keeps the recursion off the end of the stack.
+        if (type_stack_.size() > kMaxXsdTypeNesting || nesting_ > kMaxXsdElementNesting) {
+            return std::unexpected(Error::Other("type nesting too deep"));
+        }
         const auto simple_content = context_.children(complex_type, "simpleContent");
         if (simple_content.size() == 1) return convert_simple_content(simple_content.front(), path, optional);
         if (context_.has_child(complex_type, "complexContent")) {
@@ -126,8 +130,9 @@ private:
             return {};
         }
         const std::string_view base = find_attribute(*extension, "base").value_or("string");
-        XsdType type = resolve_xsd_type_name(context_, base);
-        if (auto* scalar = std::get_if<XsdScalar>(&type)) {
+        auto type = resolve_xsd_type_name(context_, base);
+        if (!type) return forward_error(type);
+        if (auto* scalar = std::get_if<XsdScalar>(&*type)) {
             write_xsd_scalar_field(context_, scalar->annotation, field_key(path, kTextKey), optional);
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
@@ -152,12 +157,13 @@ private:
             }
             std::optional<std::string> annotation;
             if (const auto type_name = find_attribute(attribute, "type")) {
-                XsdType type = resolve_xsd_type_name(context_, *type_name);
-                if (std::holds_alternative<XsdComplex>(type)) {
+                auto type = resolve_xsd_type_name(context_, *type_name);
+                if (!type) return forward_error(type);
+                if (std::holds_alternative<XsdComplex>(*type)) {
                     context_.note({"attribute ", *name, " with a complex type at ", path_or_root(path)});
                     continue;
                 }
-                annotation = annotation_of(std::move(type));
+                annotation = annotation_of(std::move(*type));
             } else if (const auto simple = context_.children(attribute, "simpleType"); simple.size() == 1) {
                 annotation = annotation_of(convert_xsd_simple_type(context_, simple.front()));
             }
@@ -214,27 +220,30 @@ private:
             context_.note({"recursive type ", *type_name, " at ", xsd_location(path, *name)});
             return {};
         }
-        XsdType type = resolve_element_type(context_, element);
-        if (std::holds_alternative<XsdUnresolved>(type)) {
+        auto type = resolve_element_type(context_, element);
+        if (!type) return forward_error(type);
+        if (std::holds_alternative<XsdUnresolved>(*type)) {
             context_.note({"element ", *name, " at ", path_or_root(path), " has no resolvable type"});
             return {};
         }
-        const auto* complex = std::get_if<XsdComplex>(&type);
+        const auto* complex = std::get_if<XsdComplex>(&*type);
         if (repeats(max_occurs)) {
             const std::string location = xsd_location(path, *name);
             if (complex) return write_table(*complex->type, path, *key, optional, min_occurs, max_occurs, location);
-            write_vector(annotation_of(std::move(type)), path, *key, min_occurs, max_occurs, location);
+            write_vector(annotation_of(std::move(*type)), path, *key, min_occurs, max_occurs, location);
             return {};
         }
         if (!complex) {
-            write_xsd_scalar_field(context_, annotation_of(std::move(type)), field_key(path, *key), optional);
+            write_xsd_scalar_field(context_, annotation_of(std::move(*type)), field_key(path, *key), optional);
             return {};
         }
         std::string nested_path(path);
         nested_path += '/';
         nested_path += *key;
         if (type_name) type_stack_.push_back(*type_name);
+        ++nesting_;
         auto converted = convert(*complex->type, nested_path, optional);
+        --nesting_;
         if (type_name) type_stack_.pop_back();
         return converted;
     }
@@ -304,7 +313,9 @@ private:
             return {};
         }
         const std::string_view base = find_attribute(*extension, "base").value_or("string");
-        std::optional<std::string> annotation = annotation_of(resolve_xsd_type_name(context_, base));
+        auto type = resolve_xsd_type_name(context_, base);
+        if (!type) return forward_error(type);
+        std::optional<std::string> annotation = annotation_of(std::move(*type));
         if (auto written = write_attribute_columns(*extension); !written) return forward_error(written);
         write_xsd_scalar_field(context_, annotation, kTextKey, true);
         return {};
@@ -320,7 +331,9 @@ private:
             if (!key) continue;
             std::optional<std::string> annotation;
             if (const auto type_name = find_attribute(attribute, "type")) {
-                annotation = annotation_of(resolve_xsd_type_name(context_, *type_name));
+                auto type = resolve_xsd_type_name(context_, *type_name);
+                if (!type) return forward_error(type);
+                annotation = annotation_of(std::move(*type));
             }
             write_xsd_scalar_field(context_, annotation, *key, use != "required");
         }
@@ -332,19 +345,21 @@ private:
         const auto name = find_attribute(member, "name");
         const auto key = name ? property_key(*name) : std::nullopt;
         if (!key) return {};
-        XsdType type = resolve_element_type(context_, member);
+        auto type = resolve_element_type(context_, member);
+        if (!type) return forward_error(type);
         const bool repeated = repeats(find_attribute(member, "maxOccurs").value_or("1"));
-        if (!std::holds_alternative<XsdScalar>(type) || repeated) {
+        if (!std::holds_alternative<XsdScalar>(*type) || repeated) {
             context_.note({"non-scalar element field ", *name, " at ", location});
             return {};
         }
         const bool optional = members_optional || may_be_absent(find_attribute(member, "minOccurs").value_or("1"));
-        write_xsd_scalar_field(context_, annotation_of(std::move(type)), *key, optional);
+        write_xsd_scalar_field(context_, annotation_of(std::move(*type)), *key, optional);
         return {};
     }
 
     XsdContext& context_;
     std::vector<std::string_view>& type_stack_;
+    std::size_t nesting_ = 0;  // complex elements around the type being converted
 };
 
 }  // namespace
