@@ -135,6 +135,12 @@ T = '<xs:complexType name="T"><xs:sequence><xs:element name="v" type="xs:byte"/>
     ('<xs:complexContent><xs:extension base="T"/></xs:complexContent><xs:attribute name="a"/>',
      ["// dropped: complexContent at /R"]),
     (seq(el("t", "T")), ["!int[-128,127]", "/R/t::v=", "// dropped: recursive type T at /R/t/e"]),
+    (seq(el("a", "xs:int"), el("a", "xs:int"), el("t", occurs=' maxOccurs="2"', inner=ITEM.replace("<xs:seq", (
+        '<xs:sequence><xs:element name="sku" type="xs:string"/></xs:sequence><xs:seq')))) +
+     '<xs:attribute name="z"/><xs:attribute name="z"/>',
+     ['/R::"@z"?=', "// dropped: duplicate attribute z at /R", "!int[-2147483648,2147483647]", "/R::a=",
+      "// dropped: duplicate element a at /R", "[/R/@t min=1 max=2]", "sku=", "// dropped: duplicate element sku at /R/t",
+      "[]"]),
 ])
 def test_complex_types(content, lines):
     assert body_lines(content, T) == lines
