@@ -144,10 +144,7 @@ bool is_spellable_set_member(std::string_view text) {
 
 bool has_blank_or_tab(std::string_view text) { return std::ranges::any_of(text, is_blank_or_tab); }
 
-std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts) {
-    const bool unwritable =
-        std::ranges::any_of(pattern, [](char c) { return c == '\'' || static_cast<unsigned char>(c) < 0x20; });
-    if (unwritable) return std::nullopt;
+std::string escape_pattern_slashes(std::string_view pattern) {
     std::string translated;
     translated.reserve(pattern.size() + 4);
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -160,6 +157,14 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
             translated += c;
         }
     }
+    return translated;
+}
+
+std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts) {
+    const bool unwritable =
+        std::ranges::any_of(pattern, [](char c) { return c == '\'' || static_cast<unsigned char>(c) < 0x20; });
+    if (unwritable) return std::nullopt;
+    std::string translated = escape_pattern_slashes(pattern);
     if (!verdicts.accepts(translated)) return std::nullopt;
     return translated;
 }

@@ -99,9 +99,13 @@ private:
 };
 
 // A foreign pattern as the text between the slashes of a pattern
-// constraint: every "/" not already escaped gets a backslash. None when the
-// pattern holds an apostrophe or a control character, which a constraint
-// line cannot carry, or when the dialect refuses the translated text.
+// constraint: every "/" not already escaped gets a backslash, and a
+// backslash carries the character after it over unchanged.
+std::string escape_pattern_slashes(std::string_view pattern);
+
+// The same, but none when the pattern holds an apostrophe or a control
+// character, which a constraint line cannot carry, or when the dialect
+// refuses the translated text.
 std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts);
 
 // ---- The import budget ----

@@ -92,15 +92,16 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     XsdContext context(*prefix, document->value);
     auto root = choose_root(context.children(context.schema(), "element"), message);
     if (!root) return forward_error(root);
-    const XsdType type = resolve_element_type(context, **root);
-    if (std::holds_alternative<XsdUnresolved>(type)) {
+    auto type = resolve_element_type(context, **root);
+    if (!type) return forward_error(type);
+    if (std::holds_alternative<XsdUnresolved>(*type)) {
         return std::unexpected(failure("the root element has no resolvable type"));
     }
     const auto root_name = find_attribute(**root, "name");
     if (!root_name) return std::unexpected(failure("the root element has no name"));
     const auto key = property_key(*root_name);
     if (!key) return std::unexpected(failure("unrepresentable root element name: " + name_debug_form(*root_name)));
-    const auto* complex = std::get_if<XsdComplex>(&type);
+    const auto* complex = std::get_if<XsdComplex>(&*type);
     if (!complex) return std::unexpected(failure("the root element is scalar; nothing to convert"));
 
     // The root's own type is not stacked: it is expanded once whatever it is.

@@ -1,6 +1,21 @@
 #include "schema_import/xsd_context.hpp"
 
 namespace bezo {
+namespace {
+
+std::uint64_t reading_weight(const Value& value) {
+    std::uint64_t weight = 1;
+    if (const auto* text = value.get_if<StringValue>()) {
+        weight += text->text.size();
+    } else if (const auto* items = value.get_if<ValueArray>()) {
+        for (const Value& item : *items) weight += reading_weight(item);
+    } else if (const auto* members = value.get_if<ValueObject>()) {
+        for (const auto& member : *members) weight += reading_weight(member.value);
+    }
+    return weight;
+}
+
+}  // namespace
 
 XsdContext::XsdContext(std::string_view prefix, const Value& schema)
     : prefix_(prefix),
@@ -30,19 +45,28 @@ XsdContext::TypeIndex XsdContext::index_named(std::string_view local) const {
     const auto types = children(schema_, local);
     index.reserve(types.size());
     for (const Value& type : types) {
-        if (const auto name = find_attribute(type, "name")) index.emplace(*name, &type);
+        const auto name = find_attribute(type, "name");
+        if (!name) continue;
+        if (const auto [entry, added] = index.try_emplace(*name, NamedType{&type, 0}); added) {
+            entry->second.reading_weight = reading_weight(type);
+        }
     }
     return index;
 }
 
-const Value* XsdContext::named_complex_type(std::string_view name) const {
-    const auto found = complex_types_.find(name);
-    return found == complex_types_.end() ? nullptr : found->second;
+Result<const Value*> XsdContext::use_named_type(const TypeIndex& index, std::string_view name) {
+    const auto found = index.find(name);
+    if (found == index.end()) return nullptr;
+    if (auto read = budget_.charge_reading(found->second.reading_weight); !read) return forward_error(read);
+    return found->second.type;
 }
 
-const Value* XsdContext::named_simple_type(std::string_view name) const {
-    const auto found = simple_types_.find(name);
-    return found == simple_types_.end() ? nullptr : found->second;
+Result<const Value*> XsdContext::named_complex_type(std::string_view name) {
+    return use_named_type(complex_types_, name);
+}
+
+Result<const Value*> XsdContext::named_simple_type(std::string_view name) {
+    return use_named_type(simple_types_, name);
 }
 
 void XsdContext::note(std::initializer_list<std::string_view> parts) {

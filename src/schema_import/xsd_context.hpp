@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -36,6 +37,8 @@ using XsdType = std::variant<XsdComplex, XsdScalar, XsdUnresolved>;
 
 // Named types nested deeper than this end the import.
 inline constexpr std::size_t kMaxXsdTypeNesting = 32;
+// So do complex elements nested deeper than this, named types or not.
+inline constexpr std::size_t kMaxXsdElementNesting = 512;
 
 class XsdContext {
 public:
@@ -56,9 +59,11 @@ public:
     std::span<const Value> children(const Value& element, std::string_view local) const;
     bool has_child(const Value& element, std::string_view local) const { return !children(element, local).empty(); }
 
-    // The first top-level complexType or simpleType of that name.
-    const Value* named_complex_type(std::string_view name) const;
-    const Value* named_simple_type(std::string_view name) const;
+    // The first top-level complexType or simpleType of that name, or null.
+    // A named type is read again at every use, so finding one counts what
+    // reading it may cost against the budget.
+    [[nodiscard]] Result<const Value*> named_complex_type(std::string_view name);
+    [[nodiscard]] Result<const Value*> named_simple_type(std::string_view name);
 
     // Appends a "// dropped:" line made of the parts, kept on one line.
     void note(std::initializer_list<std::string_view> parts);
@@ -68,10 +73,15 @@ public:
     [[nodiscard]] Result<void> charge_output() const { return budget_.charge_output(body.size()); }
 
 private:
-    using TypeIndex = std::unordered_map<std::string_view, const Value*, KeyedTextHash, std::equal_to<>>;
+    struct NamedType {
+        const Value* type;
+        std::uint64_t reading_weight;  // its members, array items and text bytes, all the way down
+    };
+    using TypeIndex = std::unordered_map<std::string_view, NamedType, KeyedTextHash, std::equal_to<>>;
 
     bool is_vocabulary_name(std::string_view key, std::string_view local) const;
     TypeIndex index_named(std::string_view local) const;
+    Result<const Value*> use_named_type(const TypeIndex& index, std::string_view name);
 
     std::string prefix_;
     const Value& schema_;

@@ -62,6 +62,16 @@ std::string field_key(std::string_view path, std::string_view key) {
     return joined;
 }
 
+// What an element takes up under `path`: the vector or table "path/@key",
+// the fields under "path/key", or the field "path::key".
+std::string element_place(std::string_view path, std::string_view key, bool repeated, bool complex) {
+    if (!repeated && !complex) return field_key(path, key);
+    std::string place(path);
+    place += repeated ? "/@" : "/";
+    place += key;
+    return place;
+}
+
 bool is_type_name_char(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '-' || c == '_'; }
 
 // The annotation of an optional field, admitting null beside the type. A
@@ -93,17 +103,25 @@ public:
         : context_(context), type_stack_(type_stack) {}
 
     Result<void> convert(const Value& complex_type, std::string_view path, bool optional) {
-        if (type_stack_.size() > kMaxXsdTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
+        // Anonymous types nest too, up to the reader's depth inside each named
+        // type: the element bound keeps the recursion off the end of the stack.
+        if (type_stack_.size() > kMaxXsdTypeNesting || nesting_ > kMaxXsdElementNesting) {
+            return std::unexpected(Error::Other("type nesting too deep"));
+        }
         const auto simple_content = context_.children(complex_type, "simpleContent");
-        if (simple_content.size() == 1) return convert_simple_content(simple_content.front(), path, optional);
+        // The places taken under this path: a schema declares each field once.
+        TextSet places;
+        if (simple_content.size() == 1) return convert_simple_content(simple_content.front(), path, optional, places);
         if (context_.has_child(complex_type, "complexContent")) {
             context_.note({"complexContent at ", path_or_root(path)});
             return {};
         }
-        if (auto written = convert_attributes(complex_type, path, optional); !written) return forward_error(written);
+        if (auto written = convert_attributes(complex_type, path, optional, places); !written) {
+            return forward_error(written);
+        }
         for (const auto kind : kParticleKinds) {
             for (const Value& particle : context_.children(complex_type, kind)) {
-                auto converted = convert_particle(particle, kind, path, optional);
+                auto converted = convert_particle(particle, kind, path, optional, places);
                 if (!converted) return forward_error(converted);
             }
         }
@@ -119,23 +137,25 @@ private:
         return extensions.size() == 1 ? &extensions.front() : nullptr;
     }
 
-    Result<void> convert_simple_content(const Value& simple_content, std::string_view path, bool optional) {
+    Result<void> convert_simple_content(const Value& simple_content, std::string_view path, bool optional,
+                                        TextSet& places) {
         const Value* extension = single_extension(simple_content);
         if (!extension) {
             context_.note({"simpleContent restriction at ", path_or_root(path)});
             return {};
         }
         const std::string_view base = find_attribute(*extension, "base").value_or("string");
-        XsdType type = resolve_xsd_type_name(context_, base);
-        if (auto* scalar = std::get_if<XsdScalar>(&type)) {
+        auto type = resolve_xsd_type_name(context_, base);
+        if (!type) return forward_error(type);
+        if (auto* scalar = std::get_if<XsdScalar>(&*type)) {
             write_xsd_scalar_field(context_, scalar->annotation, field_key(path, kTextKey), optional);
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
         }
-        return convert_attributes(*extension, path, optional);
+        return convert_attributes(*extension, path, optional, places);
     }
 
-    Result<void> convert_attributes(const Value& owner, std::string_view path, bool optional) {
+    Result<void> convert_attributes(const Value& owner, std::string_view path, bool optional, TextSet& places) {
         for (const Value& attribute : context_.children(owner, "attribute")) {
             if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
             const auto name = find_attribute(attribute, "name");
@@ -152,26 +172,32 @@ private:
             }
             std::optional<std::string> annotation;
             if (const auto type_name = find_attribute(attribute, "type")) {
-                XsdType type = resolve_xsd_type_name(context_, *type_name);
-                if (std::holds_alternative<XsdComplex>(type)) {
+                auto type = resolve_xsd_type_name(context_, *type_name);
+                if (!type) return forward_error(type);
+                if (std::holds_alternative<XsdComplex>(*type)) {
                     context_.note({"attribute ", *name, " with a complex type at ", path_or_root(path)});
                     continue;
                 }
-                annotation = annotation_of(std::move(type));
+                annotation = annotation_of(std::move(*type));
             } else if (const auto simple = context_.children(attribute, "simpleType"); simple.size() == 1) {
                 annotation = annotation_of(convert_xsd_simple_type(context_, simple.front()));
+            }
+            if (!places.emplace(*key).second) {
+                context_.note({"duplicate attribute ", *name, " at ", path_or_root(path)});
+                continue;
             }
             write_xsd_scalar_field(context_, annotation, field_key(path, *key), optional || use != "required");
         }
         return {};
     }
 
-    Result<void> convert_particle(const Value& particle, std::string_view kind, std::string_view path, bool optional) {
+    Result<void> convert_particle(const Value& particle, std::string_view kind, std::string_view path, bool optional,
+                                  TextSet& places) {
         const std::string_view at = path_or_root(path);
         if (kind == "choice") context_.note({"choice exclusivity at ", at, " (members emitted optional)"});
         const bool members_optional = particle_may_be_absent(particle, kind, at) || optional || kind == "choice";
         for (const Value& element : context_.children(particle, "element")) {
-            if (auto converted = convert_element(element, path, members_optional); !converted) {
+            if (auto converted = convert_element(element, path, members_optional, places); !converted) {
                 return forward_error(converted);
             }
         }
@@ -194,7 +220,7 @@ private:
         return min_occurs && may_be_absent(*min_occurs);
     }
 
-    Result<void> convert_element(const Value& element, std::string_view path, bool members_optional) {
+    Result<void> convert_element(const Value& element, std::string_view path, bool members_optional, TextSet& places) {
         if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
         const auto name = find_attribute(element, "name");
         if (!name) {
@@ -214,32 +240,38 @@ private:
             context_.note({"recursive type ", *type_name, " at ", xsd_location(path, *name)});
             return {};
         }
-        XsdType type = resolve_element_type(context_, element);
-        if (std::holds_alternative<XsdUnresolved>(type)) {
+        auto type = resolve_element_type(context_, element);
+        if (!type) return forward_error(type);
+        if (std::holds_alternative<XsdUnresolved>(*type)) {
             context_.note({"element ", *name, " at ", path_or_root(path), " has no resolvable type"});
             return {};
         }
-        const auto* complex = std::get_if<XsdComplex>(&type);
-        if (repeats(max_occurs)) {
+        const auto* complex = std::get_if<XsdComplex>(&*type);
+        const bool repeated = repeats(max_occurs);
+        const std::string place = element_place(path, *key, repeated, complex != nullptr);
+        if (!places.emplace(std::string_view(place).substr(path.size())).second) {
+            context_.note({"duplicate element ", *name, " at ", path_or_root(path)});
+            return {};
+        }
+        if (repeated) {
             const std::string location = xsd_location(path, *name);
-            if (complex) return write_table(*complex->type, path, *key, optional, min_occurs, max_occurs, location);
-            write_vector(annotation_of(std::move(type)), path, *key, min_occurs, max_occurs, location);
+            if (complex) return write_table(*complex->type, place, optional, min_occurs, max_occurs, location);
+            write_vector(annotation_of(std::move(*type)), place, min_occurs, max_occurs, location);
             return {};
         }
         if (!complex) {
-            write_xsd_scalar_field(context_, annotation_of(std::move(type)), field_key(path, *key), optional);
+            write_xsd_scalar_field(context_, annotation_of(std::move(*type)), place, optional);
             return {};
         }
-        std::string nested_path(path);
-        nested_path += '/';
-        nested_path += *key;
         if (type_name) type_stack_.push_back(*type_name);
-        auto converted = convert(*complex->type, nested_path, optional);
+        ++nesting_;
+        auto converted = convert(*complex->type, place, optional);
+        --nesting_;
         if (type_name) type_stack_.pop_back();
         return converted;
     }
 
-    void write_vector(const std::optional<std::string>& annotation, std::string_view path, std::string_view key,
+    void write_vector(const std::optional<std::string>& annotation, std::string_view vector,
                       std::string_view min_occurs, std::string_view max_occurs, std::string_view location) {
         if (min_occurs != "0" && min_occurs != "1") {
             context_.note({"minOccurs=", min_occurs, " on the scalar vector at ", location});
@@ -250,21 +282,17 @@ private:
             body += *annotation;
             body += '\n';
         }
-        body += path;
-        body += "/@";
-        body += key;
+        body += vector;
         body += ";=\n";
     }
 
     // A repeated complex element: a table head with the bounds the
     // occurrences give, one column per scalar member, and the closing line.
-    Result<void> write_table(const Value& row_type, std::string_view path, std::string_view key, bool optional,
-                             std::string_view min_occurs, std::string_view max_occurs, std::string_view location) {
+    Result<void> write_table(const Value& row_type, std::string_view table, bool optional, std::string_view min_occurs,
+                             std::string_view max_occurs, std::string_view location) {
         std::string& body = context_.body;
         body += '[';
-        body += path;
-        body += "/@";
-        body += key;
+        body += table;
         // A minimum binds only a table that is present whenever its parent is.
         if (const auto least = read_occurs(min_occurs); !optional && least && *least != 0) {
             body += " min=";
@@ -275,21 +303,24 @@ private:
             append_decimal(*most, body);
         }
         body += "]\n";
-        if (auto written = write_columns(row_type, location); !written) return forward_error(written);
+        TextSet columns;
+        if (auto written = write_columns(row_type, columns, location); !written) return forward_error(written);
         context_.body += "[]\n";
         return {};
     }
 
-    Result<void> write_columns(const Value& row_type, std::string_view location) {
+    Result<void> write_columns(const Value& row_type, TextSet& columns, std::string_view location) {
         if (const auto simple_content = context_.children(row_type, "simpleContent"); simple_content.size() == 1) {
-            return write_simple_content_columns(simple_content.front(), location);
+            return write_simple_content_columns(simple_content.front(), columns, location);
         }
-        if (auto written = write_attribute_columns(row_type); !written) return forward_error(written);
+        if (auto written = write_attribute_columns(row_type, columns, location); !written) {
+            return forward_error(written);
+        }
         for (const auto kind : kParticleKinds) {
             for (const Value& particle : context_.children(row_type, kind)) {
                 const bool members_optional = particle_may_be_absent(particle, kind, location) || kind == "choice";
                 for (const Value& member : context_.children(particle, "element")) {
-                    auto written = write_element_column(member, members_optional, location);
+                    auto written = write_element_column(member, members_optional, columns, location);
                     if (!written) return forward_error(written);
                 }
             }
@@ -297,20 +328,25 @@ private:
         return {};
     }
 
-    Result<void> write_simple_content_columns(const Value& simple_content, std::string_view location) {
+    Result<void> write_simple_content_columns(const Value& simple_content, TextSet& columns,
+                                              std::string_view location) {
         const Value* extension = single_extension(simple_content);
         if (!extension) {
             context_.note({"simpleContent restriction at ", location});
             return {};
         }
         const std::string_view base = find_attribute(*extension, "base").value_or("string");
-        std::optional<std::string> annotation = annotation_of(resolve_xsd_type_name(context_, base));
-        if (auto written = write_attribute_columns(*extension); !written) return forward_error(written);
+        auto type = resolve_xsd_type_name(context_, base);
+        if (!type) return forward_error(type);
+        std::optional<std::string> annotation = annotation_of(std::move(*type));
+        if (auto written = write_attribute_columns(*extension, columns, location); !written) {
+            return forward_error(written);
+        }
         write_xsd_scalar_field(context_, annotation, kTextKey, true);
         return {};
     }
 
-    Result<void> write_attribute_columns(const Value& owner) {
+    Result<void> write_attribute_columns(const Value& owner, TextSet& columns, std::string_view location) {
         for (const Value& attribute : context_.children(owner, "attribute")) {
             if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
             const auto name = find_attribute(attribute, "name");
@@ -320,31 +356,44 @@ private:
             if (!key) continue;
             std::optional<std::string> annotation;
             if (const auto type_name = find_attribute(attribute, "type")) {
-                annotation = annotation_of(resolve_xsd_type_name(context_, *type_name));
+                auto type = resolve_xsd_type_name(context_, *type_name);
+                if (!type) return forward_error(type);
+                annotation = annotation_of(std::move(*type));
+            }
+            if (!columns.emplace(*key).second) {
+                context_.note({"duplicate attribute ", *name, " at ", location});
+                continue;
             }
             write_xsd_scalar_field(context_, annotation, *key, use != "required");
         }
         return {};
     }
 
-    Result<void> write_element_column(const Value& member, bool members_optional, std::string_view location) {
+    Result<void> write_element_column(const Value& member, bool members_optional, TextSet& columns,
+                                      std::string_view location) {
         if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
         const auto name = find_attribute(member, "name");
         const auto key = name ? property_key(*name) : std::nullopt;
         if (!key) return {};
-        XsdType type = resolve_element_type(context_, member);
+        auto type = resolve_element_type(context_, member);
+        if (!type) return forward_error(type);
         const bool repeated = repeats(find_attribute(member, "maxOccurs").value_or("1"));
-        if (!std::holds_alternative<XsdScalar>(type) || repeated) {
+        if (!std::holds_alternative<XsdScalar>(*type) || repeated) {
             context_.note({"non-scalar element field ", *name, " at ", location});
             return {};
         }
+        if (!columns.emplace(*key).second) {
+            context_.note({"duplicate element ", *name, " at ", location});
+            return {};
+        }
         const bool optional = members_optional || may_be_absent(find_attribute(member, "minOccurs").value_or("1"));
-        write_xsd_scalar_field(context_, annotation_of(std::move(type)), *key, optional);
+        write_xsd_scalar_field(context_, annotation_of(std::move(*type)), *key, optional);
         return {};
     }
 
     XsdContext& context_;
     std::vector<std::string_view>& type_stack_;
+    std::size_t nesting_ = 0;  // complex elements around the type being converted
 };
 
 }  // namespace

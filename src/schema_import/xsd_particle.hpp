@@ -19,8 +19,9 @@ namespace bezo {
 
 // Appends the lines of `complex_type` under `path` ("/Order"), every field
 // optional when `optional` is. `type_stack` holds the names of the named
-// complex types being expanded, innermost last; more than 32 of them end the
-// import with "type nesting too deep".
+// complex types being expanded, innermost last; more than 32 of them, or
+// complex elements nested more than 512 deep below this one, end the import
+// with "type nesting too deep".
 [[nodiscard]] Result<void> convert_xsd_particle(XsdContext& context, const Value& complex_type, std::string_view path,
                                                 bool optional, std::vector<std::string_view>& type_stack);
 

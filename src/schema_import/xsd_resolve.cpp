@@ -4,7 +4,7 @@
 
 namespace bezo {
 
-XsdType resolve_element_type(XsdContext& context, const Value& element) {
+Result<XsdType> resolve_element_type(XsdContext& context, const Value& element) {
     if (find_attribute(element, "ref")) return XsdUnresolved{};
     if (const auto type_name = find_attribute(element, "type")) return resolve_xsd_type_name(context, *type_name);
     if (const auto complex = context.children(element, "complexType"); complex.size() == 1) {
@@ -16,11 +16,15 @@ XsdType resolve_element_type(XsdContext& context, const Value& element) {
     return XsdUnresolved{};
 }
 
-XsdType resolve_xsd_type_name(XsdContext& context, std::string_view type_name) {
+Result<XsdType> resolve_xsd_type_name(XsdContext& context, std::string_view type_name) {
     const std::string_view local = xsd_local_name(type_name);
     if (auto builtin = map_xsd_builtin(context, local)) return std::move(*builtin);
-    if (const Value* complex = context.named_complex_type(local)) return XsdComplex{complex};
-    if (const Value* simple = context.named_simple_type(local)) return convert_xsd_simple_type(context, *simple);
+    auto complex = context.named_complex_type(local);
+    if (!complex) return forward_error(complex);
+    if (*complex) return XsdComplex{*complex};
+    auto simple = context.named_simple_type(local);
+    if (!simple) return forward_error(simple);
+    if (*simple) return convert_xsd_simple_type(context, **simple);
     return XsdUnresolved{};
 }
 

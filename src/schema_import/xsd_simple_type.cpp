@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/text.hpp"
@@ -61,6 +62,10 @@ constexpr std::array<XsdBuiltin, 43> kBuiltins{{
 }};
 
 constexpr std::array<std::string_view, 4> kRangeFacets{"minInclusive", "maxInclusive", "minExclusive", "maxExclusive"};
+constexpr std::array<std::string_view, 3> kLengthFacets{"length", "minLength", "maxLength"};
+
+// Built-ins whose length facets count octets or list items, not characters.
+constexpr std::array<std::string_view, 3> kLengthNotInCharacters{"hexBinary", "NMTOKENS", "IDREFS"};
 
 std::string_view without_plus(std::string_view number) { return number.starts_with('+') ? number.substr(1) : number; }
 
@@ -85,6 +90,38 @@ bool is_decimal_number(std::string_view text) {
     const auto fraction = mantissa.substr(point + 1);
     const auto digits_or_empty = [](std::string_view part) { return part.empty() || is_ascii_digits(part); };
     return !(whole.empty() && fraction.empty()) && digits_or_empty(whole) && digits_or_empty(fraction);
+}
+
+// Whether the dialect reads an XSD pattern as XSD does, or more widely.
+// XSD takes "^" and "$" as plain characters where the dialect reads anchors,
+// subtracts the class that follows "-[" inside a class, and lets "\d" match
+// every decimal digit of Unicode where the dialect has "0" to "9" only (the
+// numbers and booleans are written in ASCII digits, so only text differs).
+// Classes are delimited as the dialect delimits them: the first item after
+// "[" or "[^" is a member even when it is "]".
+bool reads_as_in_xsd(std::string_view pattern, std::string_view kind) {
+    const bool digits_differ = kind == "str";
+    bool in_class = false;
+    bool at_first_item = false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        const bool first_item = std::exchange(at_first_item, false);
+        const auto next_is = [&](char wanted) { return i + 1 < pattern.size() && pattern[i + 1] == wanted; };
+        if (c == '\\') {
+            if (digits_differ && next_is('d')) return false;
+            ++i;
+        } else if (in_class) {
+            if (c == '-' && next_is('[')) return false;
+            in_class = c != ']' || first_item;
+        } else if (c == '^' || c == '$') {
+            return false;
+        } else if (c == '[') {
+            in_class = true;
+            at_first_item = true;
+            if (next_is('^')) ++i;
+        }
+    }
+    return true;
 }
 
 // The facets of one restriction of a built-in, as constraint items.
@@ -141,6 +178,17 @@ private:
         return set;
     }
 
+    // A pattern between the slashes of a constraint; none when a constraint
+    // line cannot carry it, when it means less in the dialect than in XSD, or
+    // when the dialect refuses it.
+    std::optional<std::string> pattern_text(std::string_view pattern) {
+        if (pattern.find_first_of("'\n\r") != std::string_view::npos) return std::nullopt;
+        if (!reads_as_in_xsd(pattern, base_.kind)) return std::nullopt;
+        std::string translated = escape_pattern_slashes(pattern);
+        if (!context_.patterns.accepts(translated)) return std::nullopt;
+        return translated;
+    }
+
     // XSD accepts a value that matches any one of several pattern facets:
     // they are joined as alternatives, each in its own group.
     void append_patterns() {
@@ -149,7 +197,7 @@ private:
         std::string joined;
         bool written = true;
         for (const auto pattern : patterns) {
-            const auto translated = pattern_constraint_text(pattern, context_.patterns);
+            const auto translated = pattern_text(pattern);
             if (!translated) {
                 written = false;
                 break;
@@ -227,6 +275,12 @@ private:
     }
 
     void append_length() {
+        if (std::ranges::find(kLengthNotInCharacters, base_.name) != kLengthNotInCharacters.end()) {
+            for (const auto facet : kLengthFacets) {
+                if (facet_value(facet)) note_facet(facet);
+            }
+            return;
+        }
         std::optional<std::string_view> low = length_bound("length");
         std::optional<std::string_view> high = low;
         if (!low) {

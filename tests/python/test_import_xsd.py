@@ -135,6 +135,12 @@ T = '<xs:complexType name="T"><xs:sequence><xs:element name="v" type="xs:byte"/>
     ('<xs:complexContent><xs:extension base="T"/></xs:complexContent><xs:attribute name="a"/>',
      ["// dropped: complexContent at /R"]),
     (seq(el("t", "T")), ["!int[-128,127]", "/R/t::v=", "// dropped: recursive type T at /R/t/e"]),
+    (seq(el("a", "xs:int"), el("a", "xs:int"), el("t", occurs=' maxOccurs="2"', inner=ITEM.replace("<xs:seq", (
+        '<xs:sequence><xs:element name="sku" type="xs:string"/></xs:sequence><xs:seq')))) +
+     '<xs:attribute name="z"/><xs:attribute name="z"/>',
+     ['/R::"@z"?=', "// dropped: duplicate attribute z at /R", "!int[-2147483648,2147483647]", "/R::a=",
+      "// dropped: duplicate element a at /R", "[/R/@t min=1 max=2]", "sku=", "// dropped: duplicate element sku at /R/t",
+      "[]"]),
 ])
 def test_complex_types(content, lines):
     assert body_lines(content, T) == lines
@@ -152,6 +158,16 @@ def test_the_root_type_is_not_stacked_and_32_named_types_nest():
     assert imported(chain(32)).splitlines()[-1] == "/R" + "/e" * 32 + "::v="
     with pytest.raises(bezo.BezoError, match="^type nesting too deep$"):
         imported(chain(33))
+
+    def anonymous(depth, inner):
+        for _ in range(depth):
+            inner = el("a", inner=f"<xs:complexType>{seq(inner)}</xs:complexType>")
+        return inner
+    # Anonymous types nest up to the reader's depth inside each named type.
+    deep = "".join(f'<xs:complexType name="T{i}">{seq(anonymous(160, el("e", f"T{i + 1}")))}</xs:complexType>'
+                   for i in range(1, 5))
+    with pytest.raises(bezo.BezoError, match="^type nesting too deep$"):
+        imported(root(seq(el("e", "T1")), deep + '<xs:complexType name="T5"/>'))
 
 
 def test_notes_stay_on_one_line():
@@ -175,6 +191,12 @@ def test_notes_stay_on_one_line():
     ("xs:string", '<xs:pattern value="a\\/b"/>', ["!str/a\\/b/"]),
     ("xs:string", '<xs:pattern value="a+"/><xs:pattern value="(b"/>',
      ["// dropped: pattern outside the bezo regex dialect: a+", "// dropped: pattern outside the bezo regex dialect: (b"]),
+    ("xs:string", '<xs:pattern value="^[a-z]+$"/>', ["// dropped: pattern outside the bezo regex dialect: ^[a-z]+$"]),
+    ("xs:string", '<xs:pattern value="[a-z-[aeiou]]"/>',
+     ["// dropped: pattern outside the bezo regex dialect: [a-z-[aeiou]]"]),
+    ("xs:string", '<xs:pattern value="\\d{5}"/>', ["// dropped: pattern outside the bezo regex dialect: \\d{5}"]),
+    ("xs:string", '<xs:pattern value="a&#9;b"/>', ["!str/a\tb/"]),
+    ("xs:hexBinary", '<xs:length value="2"/>', ["// dropped: length facet"]),
 ])
 def test_facets_that_cannot_be_said_are_dropped(base, facets, lines):
     assert body_lines(seq(el("e", inner=restriction(base, facets)))) == lines + ["/R::e="]
@@ -203,11 +225,17 @@ def test_several_patterns_accept_a_match_of_any():
 # A million steps take over ten seconds in the unoptimised sanitizer build;
 # there the budget is proven by the core tests alone.
 @pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""), reason="a million steps under AddressSanitizer")
-def test_expanding_named_types_stop_at_the_budget():
-    types = "".join(f'<xs:complexType name="T{i}">{seq(el("a", f"T{i + 1}"), el("b", f"T{i + 1}"))}</xs:complexType>'
-                    for i in range(25))
+@pytest.mark.parametrize("text", [
+    schema(el("R", "T0") + "".join(f'<xs:complexType name="T{i}">{seq(el("a", f"T{i + 1}"), el("b", f"T{i + 1}"))}'
+                                   '</xs:complexType>' for i in range(25)) + '<xs:complexType name="T25"/>'),
+    # A large simple type read again at each use, writing only its note.
+    root(seq(*(el(f"e{i}", "S") for i in range(500))),
+         '<xs:simpleType name="S"><xs:restriction base="xs:string"><xs:enumeration value="a b"/>' +
+         '<xs:enumeration value="xxxxxxxxxx"/>' * 20_000 + "</xs:restriction></xs:simpleType>"),
+], ids=["fields", "reading"])
+def test_expanding_named_types_stop_at_the_budget(text):
     with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
-        imported(schema(el("R", "T0") + types + '<xs:complexType name="T25"/>'))
+        imported(text)
 
 
 def test_imports_includes_and_redefinitions_are_never_read(tmp_path):
