@@ -5,6 +5,7 @@
 #include "core/text.hpp"
 #include "lang/canonical_line.hpp"
 #include "lang/lexer.hpp"
+#include "lang/path.hpp"
 
 namespace bezo {
 
@@ -77,8 +78,18 @@ private:
         return {};
     }
 
+    // The first blank or tab outside double quotes: a table path may hold a
+    // quoted segment with a blank in it («/@"a b"»).
+    static std::size_t path_end(std::string_view line) {
+        QuoteTracker quotes;
+        for (std::size_t pos = 0; pos < line.size(); pos = quotes.advance(line, pos)) {
+            if (!quotes.inside() && is_blank_or_tab(line[pos])) return pos;
+        }
+        return std::string_view::npos;
+    }
+
     [[nodiscard]] Result<void> read_table_or_delegation(std::string_view line) {
-        const auto blank = line.find_first_of(kBlanks);
+        const auto blank = path_end(line);
         if (blank == std::string_view::npos || !line.starts_with('/')) {
             return std::unexpected(unsupported_line(line));
         }

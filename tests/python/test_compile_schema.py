@@ -32,6 +32,7 @@ COMPILED = [
     ("section", ".!hezo d\n[/orders/@o]\nid=\n[]\nn=\n",
      compiled("/orders/@o ", "/^/'/orders/@o/::id=", "/^/'::n=")),
     ("section head", ".!hezo d\n[/orders/@o id=! min=1]\n", compiled("/orders/@o [unique::id] [min=1]")),
+    ("section path with a quoted blank", '.!hezo d\n[/@"a b" min=1]\n', compiled('/@"a b" [min=1]')),
     ("blocks", ".!hezo d\n(/a)\n(/b)\nx=\n()\n[@s]\ny=\n[]\n()\nz=\n",
      compiled("/^/'/a/b::x=", "/a/@s ", "/^/'/a/@s/::y=", "/^/'::z=")),
     ("map block", ".!hezo demo\n(/scores min=1)\n!int\n/^[a-z]+$/=\n()\n",
