@@ -1,0 +1,82 @@
+// The checks shared by the targets of the import, export and schema import
+// formats: what one of our writers wrote, our own readers read.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "fuzz_target.hpp"
+#include "pipeline/compiler.hpp"
+#include "pipeline/denorm.hpp"
+#include "schema/schema_compiler.hpp"
+
+namespace bezo::fuzz {
+
+using TextRoad = Result<std::string> (*)(std::string_view);
+
+// The readers take 512 levels below their root and the compiler 512 path
+// segments with the key, so the deepest text one side writes, the next may
+// refuse by its own nesting limit: such a refusal is no finding.
+inline bool is_nesting_refusal(const Error& error) {
+    const std::string text = error_display(error);
+    return text.find("nest") != std::string::npos && text.find("deep") != std::string::npos;
+}
+
+// A result that must succeed unless a nesting limit refused it; true when it
+// succeeded.
+template <class T>
+bool check_ok_within_limits(const Result<T>& result, std::string_view what) {
+    if (!result && is_nesting_refusal(result.error())) return false;
+    check_ok(result, what);
+    return true;
+}
+
+// The canonical text of authored text, compiled and denormalized, which must
+// succeed unless a nesting limit refuses it.
+inline std::optional<std::string> build_canonical(std::string_view authored) {
+    Resolver resolver = offline_resolver();
+    const auto relational = compile_document(authored, resolver);
+    if (!check_ok_within_limits(relational, "imported text compiles")) return std::nullopt;
+    auto canonical = denormalize_document(*relational, resolver);
+    check_ok(canonical, "imported text denormalizes");
+    return std::move(*canonical);
+}
+
+// An importer's output, when there is one, builds.
+inline void check_import(std::string_view text, TextRoad importer) {
+    const auto authored = importer(text);
+    if (authored) (void)build_canonical(*authored);
+}
+
+// What the exporter writes from a canonical text, the importer reads and its
+// output builds; returns the canonical text built, or none when the export
+// failed or a nesting limit stopped the way back.
+inline std::optional<std::string> check_export_reads_back(std::string_view canonical, TextRoad exporter,
+                                                          TextRoad importer) {
+    const auto exported = exporter(canonical);
+    if (!exported) return std::nullopt;
+    const auto authored = importer(*exported);
+    if (!check_ok_within_limits(authored, "our importer reads what our exporter wrote")) return std::nullopt;
+    return build_canonical(*authored);
+}
+
+// An imported schema compiles.
+inline void check_schema_import(const Result<std::string>& authored) {
+    if (!authored) return;
+    Resolver resolver = offline_resolver();
+    check_ok(compile_schema_text(*authored, resolver), "an imported schema compiles");
+}
+
+using RootedSchemaRoad = Result<std::string> (*)(std::string_view text, std::optional<std::string_view> root,
+                                                 std::string_view name);
+
+// A schema importer that may be told its root: the schema text, then after
+// a NUL byte the root's name (none without a NUL).
+inline void check_rooted_schema_import(std::string_view input, RootedSchemaRoad importer) {
+    const auto [text, root] = split_at_nul(input);
+    const bool named = text.size() < input.size();
+    check_schema_import(importer(text, named ? std::optional(root) : std::nullopt, "fuzz"));
+}
+
+}  // namespace bezo::fuzz
