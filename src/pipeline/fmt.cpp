@@ -252,8 +252,11 @@ private:
         push_verbatim_line(line, kRootPath);
     }
 
+    // A map field under a path stays as written, as it does in a block:
+    // moved into a block it would be read back as written there.
     bool qualified_field(const ContentKey& key, std::string_view value) {
         if (!is_plain_identifier(key.key) || holds_dollar(value)) return false;
+        if (std::ranges::any_of(pending_, is_map_annotation)) return false;
         const auto path = intern_plain_path(model_.paths, kRootPath, key.path);
         if (!path) return false;
         push_field(*path, key.key, value, pending_);
