@@ -19,12 +19,13 @@ using TextRoad = Result<std::string> (*)(std::string_view);
 // A refusal that is no finding on the way back: the readers take 512 levels
 // below their root and the compiler 512 path segments with the key, so the
 // deepest text one side writes the next may refuse by its own nesting
-// limit; and keys that the authored language cannot spell (NUL, CR, LF, the
-// empty key) are refused by the importers whatever wrote them.
+// limit; keys that the authored language cannot spell (NUL, CR, LF, the
+// empty key) are refused by the importers whatever wrote them; and a key
+// "<<" is a merge key to the YAML reader, however it is quoted.
 inline bool is_limit_refusal(const Error& error) {
     const std::string text = error_display(error);
     const auto holds = [&text](std::string_view word) { return text.find(word) != std::string::npos; };
-    return (holds("nest") && holds("deep")) || holds("unrepresentable");
+    return (holds("nest") && holds("deep")) || holds("unrepresentable") || holds("YAML merge key");
 }
 
 // A result that must succeed unless a limit refused it; true when it

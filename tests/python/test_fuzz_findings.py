@@ -1,0 +1,21 @@
+"""Inputs that fuzzing found mishandled, through the module: each now ends in a
+clear BezoError."""
+import pytest
+
+import bezo
+
+REFUSED = [
+    # The TOML library's blank test reached an unreachable branch here.
+    ("toml", "a = 1\u00a1\n", "invalid TOML: Error while parsing decimal integer: expected digit, saw '\u00a1' (line 1, column 6)"),
+    ("toml", "a = 1\ufefe\n", "invalid TOML: Error while parsing decimal integer: expected digit, saw '\ufefe' (line 1, column 6)"),
+    # Two fields of one name became two lines of one key.
+    ("proto", "message I{double Price=2;double Price=5;}", "duplicate field name Price in I"),
+]
+
+
+@pytest.mark.parametrize("word, text, message", REFUSED)
+def test_refused(word, text, message):
+    call = bezo.import_schema if word == "proto" else bezo.import_from
+    with pytest.raises(bezo.BezoError) as raised:
+        call(word, text)
+    assert str(raised.value) == message
