@@ -10,12 +10,13 @@ REFUSED = [
     ("toml", "a = 1\ufefe\n", "invalid TOML: Error while parsing decimal integer: expected digit, saw '\ufefe' (line 1, column 6)"),
     # Two fields of one name became two lines of one key.
     ("proto", "message I{double Price=2;double Price=5;}", "duplicate field name Price in I"),
+    ("graphql", "type Q { a: Int b: Int a: String }", "duplicate field a in type Q"),
 ]
 
 
 @pytest.mark.parametrize("word, text, message", REFUSED)
 def test_refused(word, text, message):
-    call = bezo.import_schema if word == "proto" else bezo.import_from
+    call = bezo.import_from if word == "toml" else bezo.import_schema
     with pytest.raises(bezo.BezoError) as raised:
         call(word, text)
     assert str(raised.value) == message
