@@ -60,14 +60,18 @@ inline void check_import(std::string_view text, TextRoad importer) {
     if (authored) (void)build_canonical(*authored);
 }
 
+// The module hands the exporters UTF-8 text only, and they take its strings
+// to be UTF-8: other input is no input of theirs.
+inline bool is_export_input(std::string_view canonical) { return is_valid_utf8(canonical); }
+
 // What the exporter writes from a canonical text, the importer reads and its
 // output builds; returns the canonical text built, or none when the export
-// failed or a limit stopped the way back. The module hands the exporters
-// UTF-8 only, so other input is exported but not read back.
+// failed or a limit stopped the way back.
 inline std::optional<std::string> check_export_reads_back(std::string_view canonical, TextRoad exporter,
                                                           TextRoad importer) {
+    if (!is_export_input(canonical)) return std::nullopt;
     const auto exported = exporter(canonical);
-    if (!exported || !is_valid_utf8(canonical)) return std::nullopt;
+    if (!exported) return std::nullopt;
     const auto authored = importer(*exported);
     if (!check_ok_within_limits(authored, "our importer reads what our exporter wrote")) return std::nullopt;
     return build_canonical(*authored);
