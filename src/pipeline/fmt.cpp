@@ -270,7 +270,12 @@ private:
         if (!path) return false;
         const bool append = key.kind == ContentKeyClass::AppendDefine;
         if (append) {
-            if (*path == kRootPath || !model_.paths.segment(*path).starts_with('@')) return false;
+            // A record inside a record is written with its index, which
+            // the compiler does not count: such a line stays as written.
+            if (*path == kRootPath || !model_.paths.segment(*path).starts_with('@') ||
+                model_.paths.has_index_segment(*path)) {
+                return false;
+            }
             path = model_.paths.child(*path, decimal_text(counter_.next_index(*path)));
         }
         for (const CompactPair& pair : *pairs) push_field(*path, pair.key, pair.value, pending_).new_entry = append;

@@ -45,6 +45,8 @@ FORMATTED = [
     ("metadata left in a block goes on", "(/a)\nx=1\n!int\n()\ny=2\n", doc("/a::x=1", "!int", "y=2")),
     ("split record keeps its index", '/@row/0::a=1\n/@row/0/@t;=x;y\n/@row/0::z=2\n/@row/1:=a=3\n',
      doc("/@row+:=a=1", "/@row/0/@t;=x;y", "/@row/0::z=2", "/@row+:=a=3")),
+    ("record of a nested array kept as written", "/@a/0/@b+:=x=1\n/@a/0/@b+:=y=$z\n",
+     doc("/@a/0/@b+:=x=1", "/@a/0/@b+:=y=$z")),
 ]
 
 
