@@ -541,10 +541,12 @@ std::string header_line_spelling(std::string_view line) {
         while (pos < line.size() && !is_header_whitespace(line[pos])) ++pos;
         if (pos > start) words.push_back(line.substr(start, pos - start));
     }
-    if (words.size() >= 2 && std::ranges::find(kDeclarationWords, words[0]) != kDeclarationWords.end() &&
-        is_version_word(words[1])) {
-        words.erase(words.begin() + 1);
+    // Directive and ".?" lines reach the compiled text as they stand: a
+    // registry location or a note may hold a run of blanks.
+    if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
+        return std::string(line);
     }
+    if (words.size() >= 2 && is_version_word(words[1])) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';

@@ -20,7 +20,8 @@ FORMATTED = [
     ("empty text", "", ".!bezo\n"),
     ("shebang only", "#!/usr/bin/env bezo\n", "#!/usr/bin/env bezo\n.!bezo\n"),
     ("declaration kept, version dropped", ".!bezo 1\nx=1\n", ".!bezo\n\nx=1\n"),
-    ("header words joined", ".!bezo   1.0\n.!fk   a    b\nx=1\n", ".!bezo\n.!fk a b\n\nx=1\n"),
+    ("directives keep their blanks", ".!bezo   1.0\n.!fk   a    b\n.?a  b \nx=1\n",
+     ".!bezo\n.!fk   a    b\n.?a  b \n\nx=1\n"),
     ("blank runs collapse, none lead", "\n\n\nx=1\n\n\n\ny=2\n\n", doc("x=1", "", "y=2")),
     ("comment spelling", "#note\n#   note  \n//\nx=1\n", doc("# note", "#   note", "//", "x=1")),
     ("comment sticks to what follows", "x=1\n# c\n\n/a::y=2\n", doc("x=1", "# c", "/a::y=2")),
@@ -71,7 +72,9 @@ UNBUILT = [
     ("list element out of sequence", canonical("!str'/@tags::0=a", "!str'/@tags::5=b"),
      doc("/@tags+=a", "/@tags::5=b")),
     ("records", canonical("!str'/@row/0::a=1", "!str'/@row/1::a=2"), doc("/@row+:=a=1", "/@row+:=a=2")),
-    ("lines kept after trimming", ".!nezo\n  # note  \nno equals\n!str'::9=x\n", doc("# note", "no equals", "::9=x")),
+    ("lines kept after trimming", ".!nezo\n  # note  \n# a=$5\nno equals\n!str'::9=x\n",
+     doc("# note", "# a=$5", "no equals", "::9=x")),
+    ("directive keeps its blanks", ".!nezo 1.0\n.!fk   a  \n!str'::x=1\n", ".!bezo\n.!fk   a  \n\nx=1\n"),
     ("blank runs and a shebang", "#!x\n.!nezo 1.0\n\n\n!str'::x=1\n\n", doc("x=1")),
 ]
 
