@@ -86,24 +86,52 @@ bool has_index_segment(std::span<const std::string_view> segments) {
     return std::ranges::any_of(segments, [](std::string_view segment) { return is_ascii_digits(segment); });
 }
 
+// The bytes of the path text of the segments, "/" before each.
+std::size_t path_text_size(std::span<const std::string_view> segments) {
+    std::size_t size = 0;
+    for (std::string_view segment : segments) size += 1 + segment.size();
+    return size;
+}
+
+// The renderer writes each group of fields with its whole path, so fields
+// at many depths, or many fields under one path that is written for each
+// of them, can ask for text that grows with the square of their source.
+// Lines are modelled only while the path text they ask for stays within a
+// multiple of their own size; beyond that they are kept as written, which
+// keeps every output linear in its source.
+constexpr std::uint64_t kPathTextFactor = 8;
+constexpr std::uint64_t kPathTextAllowance = 4096;
+
+bool path_text_fits(std::uint64_t path_text, std::uint64_t source) {
+    return path_text <= kPathTextFactor * source + kPathTextAllowance;
+}
+
 // Finds where a block ends and whether the formatter can model it: every
 // head one plain path, every content line a plain key without "$" and not
 // under a map annotation, no declaration or splat, and every section a
 // record of an array outside any other record, holding a field of its own.
 // The renderer writes such a record as a new entry where its first field
 // stands, which is where the compiler numbered it; a record inside a
-// record, or one without fields, would lose its number.
+// record, or one without fields, would lose its number. It also measures
+// the path text that the renderer writes for the block's fields: each new
+// namespace path once, each record's array and the paths below it once,
+// and a path with an index outside a section once per field.
 class BlockScan {
 public:
     // `map_pending`: a map annotation waits for its field when the block
-    // starts.
-    explicit BlockScan(bool map_pending) : map_pending_(map_pending) {}
+    // starts; `pending_size`: the bytes of the metadata lines waiting.
+    BlockScan(bool map_pending, std::size_t pending_size) : map_pending_(map_pending), source_size_(pending_size) {}
 
-    bool modelable() const { return modelable_; }
+    bool modelable() const { return modelable_ && path_text_fits(path_text_, source_size_); }
 
     // Takes in the next line; true when the block ends with it. Heads and
     // closes move a stack of marks exactly as the compiler moves its blocks.
     bool take(const Line& line) {
+        // Comments are not counted: their spelling may grow a blank, and
+        // a block kept as written must be kept again when formatted again.
+        if (line.kind != LineKind::Comment && line.kind != LineKind::Doc) {
+            source_size_ += line.text.size() + line.value.size() + 1;
+        }
         switch (line.kind) {
             case LineKind::SectionOpen: open_section(line.text); break;
             case LineKind::NsOpen: open_namespace(line.text); break;
@@ -111,15 +139,19 @@ public:
                 if (!marks_.empty() && marks_.back().section) {
                     finish();
                     marks_.pop_back();
+                    moved_ = true;
                 }
                 break;
             case LineKind::NsClose:
-                if (!marks_.empty() && !marks_.back().section) marks_.pop_back();
+                if (!marks_.empty() && !marks_.back().section) {
+                    marks_.pop_back();
+                    moved_ = true;
+                }
                 break;
             case LineKind::Content:
                 modelable_ = modelable_ && is_plain_identifier(line.text) && !holds_dollar(line.value) && !map_pending_;
                 map_pending_ = false;
-                if (!marks_.empty() && marks_.back().in_section) section_empty_ = false;
+                if (!marks_.empty()) count_field_path();
                 break;
             case LineKind::Meta: map_pending_ = map_pending_ || is_map_annotation(line.text); break;
             case LineKind::Decl:
@@ -138,9 +170,24 @@ public:
 private:
     struct Mark {
         bool section = false;
-        bool in_section = false;  // a section, or inside one
-        bool indexed = false;     // a path with an index segment
+        bool in_section = false;       // a section, or inside one
+        bool indexed = false;          // a path with an index segment
+        std::size_t path_size = 0;     // bytes of the path text
+        std::size_t section_size = 0;  // the same for the section's array
     };
+
+    // The path text the renderer writes for the next field.
+    void count_field_path() {
+        const Mark& mark = marks_.back();
+        if (mark.in_section) {
+            section_empty_ = false;
+            if (new_entry_) path_text_ += mark.section_size;
+            if (moved_ && !mark.section) path_text_ += mark.path_size - mark.section_size;
+        } else if (mark.indexed || moved_) {
+            path_text_ += mark.path_size;
+        }
+        moved_ = new_entry_ = false;
+    }
 
     // The head's one field as a plain path, or none.
     static std::optional<std::vector<std::string_view>> plain_head(std::string_view head) {
@@ -158,8 +205,10 @@ private:
         const bool enclosing_indexed = below > 0 && marks_[below - 1].indexed;
         const auto segments = plain_head(head);
         if (!segments || enclosing_indexed || has_index_segment(*segments)) modelable_ = false;
-        if (!replaces) marks_.push_back({true, true, true});
-        section_empty_ = true;
+        if (replaces) marks_.pop_back();
+        const std::size_t size = (below > 0 ? marks_[below - 1].path_size : 0) + head_size(segments, head);
+        marks_.push_back({true, true, true, size, size});
+        section_empty_ = moved_ = new_entry_ = true;
     }
 
     void open_namespace(std::string_view head) {
@@ -167,13 +216,23 @@ private:
         const auto segments = plain_head(head);
         const bool indexed = segments && has_index_segment(*segments);
         if (!segments || (indexed && outer.indexed)) modelable_ = false;
-        marks_.push_back({false, outer.in_section, outer.indexed || indexed});
+        marks_.push_back({false, outer.in_section, outer.indexed || indexed,
+                          outer.path_size + head_size(segments, head), outer.section_size});
+        moved_ = true;
+    }
+
+    static std::size_t head_size(const std::optional<std::vector<std::string_view>>& segments, std::string_view head) {
+        return segments ? path_text_size(*segments) : head.size();
     }
 
     std::vector<Mark> marks_;
     bool modelable_ = true;
     bool map_pending_;
     bool section_empty_ = false;  // the open section has no field yet
+    bool moved_ = false;          // a head or close since the last field
+    bool new_entry_ = false;      // a section head since the last field
+    std::uint64_t path_text_ = 0;
+    std::uint64_t source_size_;
 };
 
 class ModelBuilder {
@@ -268,6 +327,11 @@ private:
         if (!pairs) return false;
         auto path = intern_plain_path(model_.paths, kRootPath, key.key);
         if (!path) return false;
+        // Fields under a path with an index may each be written with it.
+        if (model_.paths.has_index_segment(*path) &&
+            !path_text_fits(pairs->size() * key.key.size(), key.key.size() + 2 + value.size())) {
+            return false;
+        }
         const bool append = key.kind == ContentKeyClass::AppendDefine;
         if (append) {
             // A record inside a record is written with its index, which
@@ -287,7 +351,9 @@ private:
     // Returns the last line of the block that starts at `start`, and sets
     // `modelable`.
     std::size_t scan_block(std::size_t start, bool& modelable) const {
-        BlockScan scan(std::ranges::any_of(pending_, is_map_annotation));
+        std::size_t pending_size = 0;
+        for (std::string_view text : pending_) pending_size += text.size() + 1;
+        BlockScan scan(std::ranges::any_of(pending_, is_map_annotation), pending_size);
         for (std::size_t i = start; i < lines_.size(); ++i) {
             if (scan.take(lines_[i])) {
                 modelable = scan.modelable();

@@ -160,7 +160,7 @@ Result<std::string> unbuild_stream(std::string_view text) {
     }
     StreamReader reader(canonical);
     reader.read(text);
-    return render_format_model(std::move(reader).take(), text.size());
+    return render_format_model(std::move(reader).take());
 }
 
 }  // namespace bezo
