@@ -49,9 +49,11 @@ bool walk_plain_path(std::string_view text, Each&& each) {
 
 bool holds_dollar(std::string_view text) { return text.find('$') != std::string_view::npos; }
 
-// A "!map" annotation: the compiler reads its field's key as a path, which
-// must then stay a plain key inside its block, never a «path::key» line.
+// A "!map" annotation, or "&map" (a type reference names its type up to a
+// blank or a tab): the compiler reads its field's key as a path, which must
+// then stay a plain key inside its block, never a «path::key» line.
 bool is_map_annotation(std::string_view text) {
+    if (text.starts_with('&')) return text.substr(1, text.find_first_of(" \t") - 1) == "map";
     if (!text.starts_with("!map")) return false;
     const std::string_view rest = text.substr(4);
     return rest.empty() || !(is_ascii_letter(rest.front()) || is_ascii_digit(rest.front()) || rest.front() == '_' ||

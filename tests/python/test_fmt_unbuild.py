@@ -41,6 +41,7 @@ FORMATTED = [
     ("append form kept in a block", "[@k]\na=1\n@k+=v\n[]\n", doc("[@k]", "a=1", "@k+=v", "[]")),
     ("compact splat with a reference kept", "/cfg:=a=$x\n", doc("/cfg:=a=$x")),
     ("qualified key with a reference kept", "/a::k=$x\n", doc("/a::k=$x")),
+    ("map reference keeps its block", "(/a)\n&map\nm=a:1\n()\n", doc("(/a)", "&map", "m=a:1", "()")),
     ("metadata crosses a namespace head", "!int\n(/srv)\na=1\nb=2\n()\n", doc("(/srv)", "!int", "a=1", "b=2", "()")),
     ("metadata crosses a declaration", "!int\n.?note\nn=5\n", doc(".?note", "", "!int", "n=5")),
     ("metadata left in a block goes on", "(/a)\nx=1\n!int\n()\ny=2\n", doc("/a::x=1", "!int", "y=2")),
