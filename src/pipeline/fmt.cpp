@@ -245,9 +245,19 @@ public:
     }
 
     FormatModel build() && {
-        for (std::size_t i = 0; i < lines_.size(); ++i) i = top_level_line(i);
+        std::size_t i = 0;
+        for (; i < lines_.size() && !counter_.exhausted(); ++i) i = top_level_line(i);
+        // Once entries are no longer counted, no record can be numbered:
+        // the rest is kept as written, and no record is taken for the last
+        // of its array.
+        const bool counted = !counter_.exhausted();
+        for (; i < lines_.size(); ++i) verbatim_block_line(lines_[i]);
         flush_pending();
-        model_.entry_totals = std::move(counter_).counts();
+        if (counted) {
+            model_.entry_totals = std::move(counter_).counts();
+        } else {
+            model_.entry_totals.assign(model_.paths.size(), UINT64_MAX);
+        }
         return std::move(model_);
     }
 

@@ -159,3 +159,11 @@ def test_output_stays_linear(text):
     assert len(formatted) < 2 * len(text)
     assert bezo.fmt(formatted) == formatted
     assert bezo.compile(formatted) == bezo.compile(text)
+
+
+def test_entries_of_splat_variables_are_counted_within_a_budget():
+    # Each use of the variable adds a thousand arrays: past a few million
+    # entries counting stops, and what follows is kept as written.
+    keys = "|".join(f"@a{i}+=1" for i in range(1000))
+    text = f"/.sp:={keys}\n(/x)\n" + "$/.sp\n" * 5000 + "()\n[@r]\nk=1\n[]\n"
+    assert bezo.fmt(text).endswith("$/.sp\n()\n[@r]\nk=1\n[]\n")
