@@ -13,7 +13,7 @@
 namespace bezo {
 
 // The text of a model: its shebang, then its items; lines end in LF.
-std::string render_format_model(const FormatModel& model);
+[[nodiscard]] std::string render_format_model(const FormatModel& model);
 
 // The whole of fmt: the model of the authored text, with a ".!bezo" line in
 // front when it has none, rendered.
