@@ -379,12 +379,17 @@ private:
             seen_[*exact] = true;
         }
         const auto field = index_.first_match(line.path, cursor_);
-        if (!field) return scan_unplaced(at);
-        if (const std::size_t missing = index_.next_plain_field(cursor_); missing < *field) {
+        const auto earlier = field ? field : index_.first_match(line.path);
+        if (!earlier) return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        // The fields from the cursor on are tried in order up to the line's
+        // field (or to the end when it lies before the cursor): a plain field
+        // passed over is missing.
+        if (const std::size_t missing = index_.next_plain_field(cursor_); missing < field.value_or(index_.size())) {
             return violation(
                 AppErrorKind::RequiredFieldSchema, line.line,
                 concat({"declared field ", field_path(missing), " missing (scan reached ", line.path, ")"}));
         }
+        if (!field) return scan_out_of_order(*earlier, at);
         if (index_.kind(*field) == FieldKind::Element) {
             cursor_ = index_.element_run_end(*field);
             return scan_elements(*field, at);
@@ -395,18 +400,15 @@ private:
         return at + 1;
     }
 
-    // A line that no field from the cursor on matches. Under a strict schema
-    // it is undefined; otherwise a line that no field matches is ignored,
-    // and one whose fields all lie before the cursor is checked against the
-    // first of them while the cursor stays, so that the lines after it are
-    // still checked against the fields still to come.
-    [[nodiscard]] Step scan_unplaced(std::size_t at) {
+    // A line whose fields all lie before the cursor. Under a strict schema it
+    // is undefined; otherwise it is checked against the first of them while
+    // the cursor stays, so that the lines after it are still checked against
+    // the fields still to come.
+    [[nodiscard]] Step scan_out_of_order(std::size_t field, std::size_t at) {
         const CanonicalLine& line = lines_[at];
         if (strict_at(line.path)) return undefined(line);
-        const auto field = index_.first_match(line.path);
-        if (!field) return at + 1;
-        if (index_.kind(*field) == FieldKind::Element) return scan_elements(*field, at);
-        if (auto checked = check_value(*field, line); !checked) return std::unexpected(std::move(checked.error()));
+        if (index_.kind(field) == FieldKind::Element) return scan_elements(field, at);
+        if (auto checked = check_value(field, line); !checked) return std::unexpected(std::move(checked.error()));
         return at + 1;
     }
 
