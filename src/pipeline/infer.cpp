@@ -147,6 +147,9 @@ struct TableField {
     std::string_view name;
     TypeIds types;
     std::uint64_t lines = 0;
+    // The field that last followed this one inside an element: elements
+    // mostly repeat it, so its pair needs no lookup.
+    std::optional<std::size_t> last_successor;
 };
 
 // A table: its element fields in order of first appearance, the element
@@ -154,7 +157,9 @@ struct TableField {
 struct TableRecord {
     std::vector<TableField> fields;
     ViewMap<std::size_t> positions;
-    IntegerSet elements;
+    // The element index of every line that opens another element than the
+    // line before; the distinct ones are counted when the table is written.
+    std::vector<std::uint64_t> element_starts;
     std::optional<std::uint64_t> current_element;
     std::size_t last_field = 0;
     // The distinct (field, following field) pairs by field position, in the
@@ -163,19 +168,34 @@ struct TableRecord {
     IntegerSet pair_codes;
 
     void add_line(std::uint64_t element, std::string_view name, TypeId type) {
-        elements.insert(element);
-        const auto [entry, added] = positions.try_emplace(name, fields.size());
-        if (added) fields.push_back(TableField{name, {}, 0});
-        const std::size_t field = entry->second;
-        if (current_element == element && last_field != field) note_pair(last_field, field);
+        const bool same_element = current_element == element;
+        if (!same_element) element_starts.push_back(element);
+        // Elements mostly list their fields in the order of the first one.
+        const std::size_t field = find_or_add_field(name, same_element ? last_field + 1 : 0);
+        if (same_element && last_field != field) note_pair(last_field, field);
         current_element = element;
         last_field = field;
         fields[field].types.insert(type);
         ++fields[field].lines;
     }
 
+    std::size_t find_or_add_field(std::string_view name, std::size_t guess) {
+        if (guess < fields.size() && fields[guess].name == name) return guess;
+        const auto [entry, added] = positions.try_emplace(name, fields.size());
+        if (added) fields.push_back(TableField{name, {}, 0, std::nullopt});
+        return entry->second;
+    }
+
     void note_pair(std::size_t first, std::size_t second) {
+        if (fields[first].last_successor == second) return;
+        fields[first].last_successor = second;
         if (pair_codes.insert((std::uint64_t{first} << 32) | second).second) pairs.emplace_back(first, second);
+    }
+
+    std::size_t element_count() const {
+        std::vector<std::uint64_t> indices = element_starts;
+        if (!std::ranges::is_sorted(indices)) std::ranges::sort(indices);
+        return static_cast<std::size_t>(std::ranges::distance(indices.begin(), std::ranges::unique(indices).begin()));
     }
 
     // The field positions sorted so that every observed pair keeps its
@@ -279,12 +299,16 @@ private:
     // The record of the key, added when there is none; nullptr when a
     // record of another kind holds the key (the line is then ignored).
     Record* find_or_add(Kind kind, std::string_view key) {
-        const auto [entry, added] = positions_.try_emplace(key, records_.size());
-        if (added) {
-            records_.push_back(Record{kind, key, {}, nullptr});
-            if (kind == Kind::Table) records_.back().table = std::make_unique<TableRecord>();
+        // Lines of one table or list mostly follow each other.
+        if (last_record_ >= records_.size() || records_[last_record_].key != key) {
+            const auto [entry, added] = positions_.try_emplace(key, records_.size());
+            if (added) {
+                records_.push_back(Record{kind, key, {}, nullptr});
+                if (kind == Kind::Table) records_.back().table = std::make_unique<TableRecord>();
+            }
+            last_record_ = entry->second;
         }
-        Record& record = records_[entry->second];
+        Record& record = records_[last_record_];
         return record.kind == kind ? &record : nullptr;
     }
 
@@ -325,7 +349,7 @@ private:
             return;
         }
         out.append("[").append(record.key).append("]\n");
-        const std::size_t elements = table.elements.size();
+        const std::size_t elements = table.element_count();
         for (const std::size_t position : *order) {
             const TableField& field = table.fields[position];
             if (field.lines < elements) {
@@ -346,6 +370,7 @@ private:
     TypeCatalog types_;
     std::vector<Record> records_;
     ViewMap<std::size_t> positions_;
+    std::size_t last_record_ = 0;
     std::vector<std::string_view> segments_;
 };
 
