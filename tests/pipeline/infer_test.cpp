@@ -20,10 +20,6 @@ TEST(InferMain, ReadsUnusualCanonicalTexts) {
         {".!nezo\r\n  !int'::a=1\r\n\t!int'::b=2", "\n!int\na=\n!int\nb=\n"},
         {"!int'/@t/+1::a=1\n!int'/@t/1::b=2\n", "\n[/@t]\n!int\na=\n!int\nb=\n[]\n"},
         {"!int'/@t/x::a=1\n!int'/@t/0::b=2\n", "\n[/@t]\n!int\na=\n!int\nb=\n[]\n"},
-        {"!int'/@t/0::a=1\n!int'/@t/0::a=2\n!int'/@t/1::b=3\n",
-         "\n[/@t]\n!int\na=\n// skipped (present on 1 of 2 elements): b\n[]\n"},
-        {"!int'/@t/0::b=1\n!int'/@t/0::a=1\n!int'/@t/1::c=1\n!int'/@t/1::a=1\n!int'/@t/1::b=1\n",
-         "\n// skipped (inconsistent element field order): /@t\n"},
         {"!int'/@t::x=1\n!int'/@t/0::a=1\n!int'\"a/@b\"::k=1\n",
          "\n// skipped (shape not expressible yet): /@t::x\n[/@t]\n!int\na=\n[]\n!int\n\"a/@b\"::k=\n"},
         {"!int'/@t/0::a=1\n!int'/@t/0/@u::0=1\n",
@@ -53,28 +49,16 @@ TEST(InferMain, RefusesLinesThatAreNotContentLines) {
     }
 }
 
-TEST(InferMain, RefusesANameWithALineBreak) {
-    for (const std::string_view name : {"s\n.!registry acme=lib", "s\r", "\n"}) {
-        const auto schema = infer_main(".!nezo\n", name);
-        ASSERT_FALSE(schema) << name;
-        EXPECT_EQ(schema.error(), Error::Other("infer name must not hold a line break"));
-    }
-}
-
 struct FieldTypeCase {
     std::vector<std::string_view> types;
     std::string line;
     std::vector<std::string> libraries;
 };
 
-TEST(WriteFieldType, CollapsesNumbersAndNamesLibraries) {
+TEST(WriteFieldType, KeepsUnitsAndNamesLibraries) {
     const std::vector<FieldTypeCase> cases = {
-        {{"float", "int"}, "!float\n", {}},
         {{"float:m", "int:m"}, "!float:m|int:m\n", {}},
-        {{"float", "int", "null"}, "!null|float|int\n", {}},
         {{"null"}, "!null|str\n", {}},
-        {{"str"}, "", {}},
-        {{"float:m/s"}, "!float:m/s\n", {}},
         {{"a/b/c", "x/y"}, "!a/b/c|x/y\n", {"a/b", "x"}},
         {{"null", "std/time/date"}, "!null|std/time/date\n", {"std/time"}},
     };
