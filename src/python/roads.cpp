@@ -23,6 +23,7 @@
 #include "interchange/yaml_import.hpp"
 #include "pipeline/compiler.hpp"
 #include "pipeline/denorm.hpp"
+#include "pipeline/infer.hpp"
 #include "pipeline/render.hpp"
 #include "pipeline/unbuild.hpp"
 #include "schema_import/graphql_import.hpp"
@@ -169,7 +170,16 @@ PyObject* road_validate(const BoundTexts& args) {
 }
 PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
 PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
-PyObject* road_infer(const BoundTexts&) { return not_available("infer"); }
+PyObject* road_infer(const BoundTexts& args) {
+    const std::string_view name = args[1].value_or("");
+    if (auto checked = check_infer_name(name); !checked) return core_error_to_pyerr(checked.error());
+    Resolver resolver;
+    auto relational = compile_document(*args[0], resolver);
+    if (!relational) return core_error_to_pyerr(relational.error());
+    auto canonical = denormalize_document(*relational, resolver);
+    if (!canonical) return core_error_to_pyerr(canonical.error());
+    return to_python(infer_main(*canonical, name));
+}
 
 PyObject* road_import_from(const BoundTexts& args) {
     const std::string_view format = *args[0];
