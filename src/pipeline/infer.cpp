@@ -247,9 +247,12 @@ void append_field_name(std::string_view name, std::string& out) {
 class Inferrer {
 public:
     [[nodiscard]] Result<void> read(std::string_view text) {
+        const char* const end = text.data() + text.size();
         while (!text.empty()) {
             std::string_view line = take_line(text);
-            if (line.ends_with('\r')) line.remove_suffix(1);
+            // A line loses one CR: the one before its LF (gone with the LF),
+            // or, on a last line without LF, its final one.
+            if (line.data() + line.size() == end && line.ends_with('\r')) line.remove_suffix(1);
             if (auto read = read_line(trim_leading_blanks(line)); !read) return read;
         }
         return {};

@@ -41,6 +41,7 @@ TEST(InferMain, RefusesLinesThatAreNotContentLines) {
         {"int'::a=1\n", "bad metadata prefix: int'::a=1"},
         {"\t!int'::\"a=1\n", "canonical line without =: !int'::\"a=1"},
         {".!nezo\n!int'::a=1\n!str", "not a canonical line: !str"},
+        {"!int'::a\r\r\n", "canonical line without =: !int'::a\r"},
     };
     for (const auto& [canonical, message] : cases) {
         const auto schema = infer_main(canonical, "s");
