@@ -5,13 +5,13 @@
 #include <initializer_list>
 #include <span>
 
+#include "core/decimal_float.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/authored_writer.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
-#include "interchange/number_text.hpp"
 #include "interchange/yaml_reader.hpp"
 
 namespace bezo {

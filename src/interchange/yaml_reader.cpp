@@ -8,9 +8,9 @@
 #include <limits>
 #include <optional>
 
+#include "core/decimal_float.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
-#include "interchange/number_text.hpp"
 
 namespace bezo {
 namespace {
