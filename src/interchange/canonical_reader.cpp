@@ -18,11 +18,6 @@ namespace {
 
 constexpr std::size_t kNoNext = std::string_view::npos;
 
-bool is_whole_json_number(std::string_view value) {
-    JsonCursor cursor{value};
-    return parse_json_number(cursor).has_value() && cursor.pos == value.size();
-}
-
 bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // ---- Values ----

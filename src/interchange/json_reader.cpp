@@ -290,6 +290,11 @@ Result<void> parse_json_number(JsonCursor& cursor) {
     return {};
 }
 
+bool is_whole_json_number(std::string_view text) {
+    JsonCursor cursor{text};
+    return parse_json_number(cursor).has_value() && cursor.pos == text.size();
+}
+
 Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {
     if (depth <= kMaxJsonDepth) skip_whitespace(cursor);
     const std::size_t start = cursor.pos;
