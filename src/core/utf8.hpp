@@ -1,6 +1,6 @@
 // UTF-8 helpers: a strict well-formedness check for texts that arrive as
-// bytes, and decoding one sequence at a time for code that walks a text by
-// code points without building a decoded copy of it.
+// bytes, decoding one sequence at a time for code that walks a text by code
+// points without building a decoded copy of it, and Unicode white space.
 #pragma once
 
 #include <cstddef>
@@ -76,5 +76,16 @@ inline void append_utf8(char32_t code_point, std::string& out) {
         out += static_cast<char>(0x80 | (code_point & 0x3F));
     }
 }
+
+// Whether a character has the Unicode White_Space property.
+bool is_unicode_white_space(char32_t c);
+
+// The text without Unicode white space at its start, or at both ends; a
+// malformed sequence counts as a character that is not white space.
+std::string_view trim_leading_unicode_white_space(std::string_view text);
+std::string_view trim_unicode_white_space(std::string_view text);
+
+// Whether the text holds a character that is not Unicode white space.
+bool has_non_white_space(std::string_view text);
 
 }  // namespace bezo
