@@ -32,8 +32,8 @@ Value float_value(double number) {
 // The nanoseconds as fraction digits without trailing zeros.
 std::string fraction_digits(std::uint32_t nanoseconds) {
     if (nanoseconds == 0) return {};
-    std::string digits = decimal_text(nanoseconds);
-    digits.insert(0, 9 - digits.size(), '0');
+    std::string digits;
+    append_zero_padded(nanoseconds, 9, digits);
     digits.erase(digits.find_last_not_of('0') + 1);
     return digits;
 }

@@ -85,10 +85,6 @@ LessEqual ordering_of(std::string_view domain) {
     return bytewise_less_equal;
 }
 
-std::optional<std::string_view> optional_view(const std::optional<std::string>& text) {
-    return text ? std::optional<std::string_view>(*text) : std::nullopt;
-}
-
 CheckResult check_range(const Constraint::Range& range, std::string_view domain, std::string_view value) {
     if (const auto tag = collation_domain_tag(domain)) {
         return from_collated(collated_range_contains(*tag, value, optional_view(range.lo), optional_view(range.hi)));
