@@ -156,6 +156,20 @@ std::string decimal_text(Integer number) {
     return out;
 }
 
+// Appends "\u{", the hexadecimal digits of a code point (lower case, no
+// leading zeros) and "}": the escape that diagnostic and authored texts use.
+inline void append_code_point_escape(char32_t code_point, std::string& out) {
+    char digits[8];
+    std::size_t count = 0;
+    do {
+        digits[count++] = "0123456789abcdef"[code_point & 0xF];
+        code_point >>= 4;
+    } while (code_point != 0);
+    out += "\\u{";
+    while (count > 0) out += digits[--count];
+    out += '}';
+}
+
 // ---- Scanning eight bytes at a time ----
 //
 // Long texts are mostly runs of bytes that a reader passes over. These tests
