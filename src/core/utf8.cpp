@@ -9,8 +9,6 @@
 namespace bezo {
 namespace {
 
-bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 // The length of the sequence that `lead` opens, with the range allowed for
 // its second byte (which rules out overlongs, surrogates and values above
 // U+10FFFF); 0 for a byte that opens no sequence.
@@ -45,7 +43,7 @@ std::size_t white_space_at(std::string_view text, std::size_t pos) {
 // The start of the character that ends just before `end`.
 std::size_t previous_char_start(std::string_view text, std::size_t end) {
     std::size_t start = end - 1;
-    while (start > 0 && is_continuation(static_cast<unsigned char>(text[start]))) --start;
+    while (start > 0 && is_utf8_continuation(text[start])) --start;
     return start;
 }
 
@@ -62,7 +60,7 @@ bool is_valid_utf8(std::string_view bytes) {
         auto second = static_cast<unsigned char>(bytes[i + 1]);
         if (second < rule.second_min || second > rule.second_max) return false;
         for (std::size_t k = 2; k < rule.length; ++k) {
-            if (!is_continuation(static_cast<unsigned char>(bytes[i + k]))) return false;
+            if (!is_utf8_continuation(bytes[i + k])) return false;
         }
         i += rule.length;
     }

@@ -3,12 +3,22 @@
 // points without building a decoded copy of it, and Unicode white space.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace bezo {
+
+// A byte that continues a UTF-8 sequence rather than starting one.
+constexpr bool is_utf8_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// The number of characters of a UTF-8 text: its bytes that start a
+// sequence (a stray or malformed byte counts as one).
+inline std::size_t count_scalars(std::string_view text) {
+    return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !is_utf8_continuation(c); }));
+}
 
 // True when the bytes are well-formed UTF-8: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no truncated sequence.
@@ -44,7 +54,7 @@ inline std::optional<char32_t> utf8_next(std::string_view text, std::size_t& pos
     }
     for (std::size_t k = 1; k < length; ++k) {
         const auto next = static_cast<unsigned char>(text[pos + k]);
-        if ((next & 0xC0) != 0x80) {
+        if (!is_utf8_continuation(static_cast<char>(next))) {
             ++pos;
             return std::nullopt;
         }

@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::size_t kNoNext = std::string_view::npos;
 
-bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 // ---- Values ----
 
 constexpr std::string_view kTimeLibrary = "std/time";
@@ -97,7 +95,7 @@ struct ConvertedValue {
     if (!is_valid_utf8(*decoded)) return fail("std/enc/json payload is not UTF-8");
     JsonCursor cursor{*decoded};
     if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
-    while (cursor.pos < decoded->size() && is_json_whitespace((*decoded)[cursor.pos])) ++cursor.pos;
+    skip_json_whitespace(cursor);
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
     return ConvertedValue::json(builder.store(*decoded));
 }

@@ -159,6 +159,9 @@ private:
 // just after it.
 [[nodiscard]] Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
 
+// Advances the cursor past blanks, tabs, line feeds and carriage returns.
+void skip_json_whitespace(JsonCursor& cursor);
+
 // Advances the cursor past one number lexeme starting at the cursor.
 [[nodiscard]] Result<void> parse_json_number(JsonCursor& cursor);
 

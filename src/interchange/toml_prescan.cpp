@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -84,10 +85,7 @@ private:
     }
 
     Error refusal(std::string_view problem) const {
-        std::size_t column = 1;
-        for (std::size_t i = line_start_; i < pos_; ++i) {
-            column += (static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80;
-        }
+        const std::size_t column = 1 + count_scalars(text_.substr(line_start_, pos_ - line_start_));
         return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line_ + 1) +
                             ", column " + decimal_text(column) + ")");
     }

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 #include "lang/unit.hpp"
 #include "schema/collate_icu.hpp"
 #include "schema/domains.hpp"
@@ -19,12 +20,6 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
-
-constexpr bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::size_t count_scalars(std::string_view text) {
-    return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !is_utf8_continuation(c); }));
-}
 
 // The first `limit` Unicode scalar values of a UTF-8 text, and whether
 // anything was cut off.
