@@ -101,8 +101,7 @@ Value toml_to_value(toml::node& node) {
 
 Error parse_failure(const toml::parse_error& error) {
     const toml::source_position& at = error.source().begin;
-    return Error::Other("invalid TOML: " + std::string(error.description()) + " (line " + decimal_text(at.line) +
-                        ", column " + decimal_text(at.column) + ")");
+    return invalid_toml_at(error.description(), at.line, at.column);
 }
 
 }  // namespace

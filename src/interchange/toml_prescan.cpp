@@ -86,8 +86,7 @@ private:
 
     Error refusal(std::string_view problem) const {
         const std::size_t column = 1 + count_scalars(text_.substr(line_start_, pos_ - line_start_));
-        return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line_ + 1) +
-                            ", column " + decimal_text(column) + ")");
+        return invalid_toml_at(problem, line_ + 1, column);
     }
 
     [[nodiscard]] static Result<void> check_level(std::size_t level) {
@@ -261,5 +260,10 @@ private:
 }  // namespace
 
 Result<void> prescan_toml(std::string_view text) { return TomlPrescan(text).run(); }
+
+Error invalid_toml_at(std::string_view problem, std::size_t line, std::size_t column) {
+    return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line) + ", column " +
+                        decimal_text(column) + ")");
+}
 
 }  // namespace bezo
