@@ -41,12 +41,6 @@ CivilDate civil_from_days(std::int64_t days) {
     return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-void append_padded(std::int64_t value, std::size_t width, std::string& out) {
-    const std::string digits = decimal_text(value);
-    out.append(width - std::min(width, digits.size()), '0');
-    out += digits;
-}
-
 // The zone part after the seconds and fraction: nothing, "Z" or "z", or
 // "+hh:mm" / "-hh:mm"; none when it is anything else.
 std::optional<std::string> read_zone(std::string_view rest) {
@@ -136,11 +130,11 @@ Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone,
         return std::unexpected(Error::Other("datetime out of range after the UTC shift"));
     }
     std::string shifted;
-    append_padded(date.year, 4, shifted);
-    append_padded(date.month, 2, shifted);
-    append_padded(date.day, 2, shifted);
-    append_padded(minute_of_day / 60, 2, shifted);
-    append_padded(minute_of_day % 60, 2, shifted);
+    append_zero_padded(date.year, 4, shifted);
+    append_zero_padded(date.month, 2, shifted);
+    append_zero_padded(date.day, 2, shifted);
+    append_zero_padded(minute_of_day / 60, 2, shifted);
+    append_zero_padded(minute_of_day % 60, 2, shifted);
     shifted += digits.substr(12, 2);
     return shifted;
 }

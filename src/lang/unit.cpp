@@ -443,24 +443,6 @@ std::optional<UnitScale> expression_scale(std::string_view text, const UserUnits
     return running;
 }
 
-std::vector<std::string_view> split_words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        while (pos < line.size() && is_blank_or_tab(line[pos])) {
-            ++pos;
-        }
-        std::size_t start = pos;
-        while (pos < line.size() && !is_blank_or_tab(line[pos])) {
-            ++pos;
-        }
-        if (pos > start) {
-            words.push_back(line.substr(start, pos - start));
-        }
-    }
-    return words;
-}
-
 // The decimal of a dimension line: digits, optionally "." and digits,
 // optionally "E"/"e", a sign and digits.
 bool is_quantity_decimal(std::string_view text) {
@@ -675,7 +657,7 @@ std::optional<std::string> substitute_unit_symbols(std::string_view text, const 
 }
 
 std::optional<QuantityLine> parse_quantity_line(std::string_view line) {
-    auto words = split_words(line);
+    auto words = split_words(line, " \t");
     if (words.empty() || words.size() > 2) {
         return std::nullopt;
     }

@@ -118,24 +118,10 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
     return nullptr;
 }
 
-// The White_Space characters of Unicode.
-bool is_unicode_white_space(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
-
 // A schema handed to validate is compiled text when its first line, after
 // leading white space, opens with ".!whezo"; anything else is authored.
 bool is_compiled_schema_text(std::string_view schema) {
-    std::string_view line = schema.substr(0, schema.find('\n'));
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        std::size_t next = pos;
-        const auto c = utf8_next(line, next);
-        if (!c || !is_unicode_white_space(*c)) break;
-        pos = next;
-    }
-    return line.substr(pos).starts_with(".!whezo");
+    return trim_leading_unicode_white_space(schema.substr(0, schema.find('\n'))).starts_with(".!whezo");
 }
 
 PyObject* schema_error(const Error& error) { return pyerr_from_string("schema: " + error_display(error)); }
