@@ -1,5 +1,6 @@
 #include "schema/domains.hpp"
 
+#include "core/calendar.hpp"
 #include "core/decimal_float.hpp"
 #include "core/text.hpp"
 
@@ -208,15 +209,6 @@ bool compare_version_text(std::string_view a, std::string_view b) {
             return order < 0;
         }
     }
-}
-
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t year_of_era = year - era * 400;
-    const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 719468;
 }
 
 std::optional<DateInstant> parse_date_value(std::string_view text) {
