@@ -90,9 +90,18 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
 // annotations pass when one of their members does).
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns);
 
-// The name of the first member of a union annotation (the annotation's own
-// first member, then its alternatives) whose constraints accept the value.
-std::optional<std::string> match_union_alternative(const Annotation& annotation, std::string_view value,
+// One member of a union annotation, as views of the annotation: its name
+// and its unit in canonical spelling.
+struct UnionMember {
+    std::string_view name;
+    std::optional<std::string_view> unit;
+
+    friend bool operator==(const UnionMember&, const UnionMember&) = default;
+};
+
+// The first member of a union annotation (the annotation's own first
+// member, then its alternatives) whose constraints accept the value.
+std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns);
 
 // The verdict of a failed check of `line` under `field`:
