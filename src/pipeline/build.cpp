@@ -40,22 +40,15 @@ bool names_a_schema(std::string_view document) {
     return false;
 }
 
-// The document with a ".!schema:" line naming the schema: after its
-// ".!bezo" declaration line when it opens with one, else first. A
-// declaration without a line feed stays a line of its own, and the schema
-// line after it goes without one, so that the compiler still reports the
-// document's missing final line ending.
-std::string with_schema_line(std::string_view document, std::string_view name) {
-    constexpr std::string_view kDirective = ".!schema:";
-    std::string out;
-    out.reserve(document.size() + kDirective.size() + name.size() + 1);
-    if (!trim_leading_blanks(document).starts_with(".!bezo")) {
-        return out.append(kDirective).append(name).append("\n").append(document);
-    }
-    const auto lf = document.find('\n');
-    if (lf == std::string_view::npos) return out.append(document).append("\n").append(kDirective).append(name);
-    out.append(document.substr(0, lf + 1)).append(kDirective).append(name).append("\n");
-    return out.append(document.substr(lf + 1));
+// Names the schema in the relational text: a ".!schema:" line first after
+// its declaration, where compiling the document with that line at its top
+// (or after its ".!bezo" line) puts it. Adding it to the compiled text
+// spares a copy of the document, and the compiler's errors count the
+// caller's lines.
+void add_schema_line(std::string& relational, std::string_view name) {
+    std::string line = ".!schema:";
+    line.append(name).append("\n");
+    relational.insert(relational.find('\n') + 1, line);
 }
 
 // Compiles the schema and preloads it, authored and compiled, under its
@@ -78,18 +71,15 @@ void release(std::string& text) { std::string().swap(text); }
 
 Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema) {
     Resolver resolver;
-    std::string named;
+    std::optional<std::string_view> added_schema;
     if (schema) {
         auto name = preload_schema(*schema, resolver);
         if (!name) return forward_error(name);
-        if (!names_a_schema(text)) {
-            named = with_schema_line(text, *name);
-            text = named;
-        }
+        if (!names_a_schema(text)) added_schema = *name;
     }
     auto relational = compile_document(text, resolver);
-    release(named);
     if (!relational) return relational;
+    if (added_schema) add_schema_line(*relational, *added_schema);
     auto canonical = resolve_references(*relational);
     release(*relational);
     if (!canonical) return canonical;

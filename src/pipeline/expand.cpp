@@ -98,10 +98,12 @@ private:
     TextMap<std::optional<MetadataUnit>> parsed_;
 };
 
-// One line of an element entry and its split under the table's prefix.
+// One line of an element entry, its split under the table's prefix, and the
+// first field of the run with its name.
 struct EntryLine {
     std::string_view line;
     std::optional<ElementLine> element;
+    std::optional<std::size_t> named;
 };
 
 class ExpansionPass {
@@ -112,11 +114,27 @@ public:
           units_(units),
           index_(schema.fields),
           present_(schema.fields.size(), false),
+          first_of_path_(schema.fields.size()),
           entry_marks_(schema.fields.size(), 0),
+          first_named_(schema.fields.size()),
           signatures_(schema.fields.size()),
           added_budget_(added_limit),
           ending_(text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n") {
-        out_.reserve(text.size() + text.size() / 8);
+        // Capacity that is never written costs no memory, and a text that
+        // outgrows its buffer is copied whole.
+        out_.reserve(text.size() * 2);
+        std::size_t run_start = 0;
+        for (std::size_t field = 0; field < fields_.size(); ++field) {
+            if (index_.kind(field) == FieldKind::Element) {
+                if (field == 0 || index_.element_run_end(field - 1) != index_.element_run_end(field)) run_start = field;
+                first_named_[field] = *index_.element_field_named(run_start, index_.element_name(field));
+            }
+            if (index_.kind(field) != FieldKind::Plain) continue;
+            first_of_path_[field] = *index_.exact_field(fields_[field].path);
+            const std::size_t length = fields_[field].path.size();
+            if (plain_lengths_.size() <= length) plain_lengths_.resize(length + 1);
+            plain_lengths_[length] = true;
+        }
     }
 
     [[nodiscard]] Result<std::string> run() && {
@@ -132,21 +150,18 @@ public:
     }
 
 private:
-    // Every field whose path is the name path of some line, recorded on the
-    // first field of that path.
+    // Every plain field whose path is the name path of some line, recorded
+    // on the first field of that path. Only paths as long as some plain
+    // field's path are looked up.
     void mark_present_fields() {
+        if (plain_lengths_.empty()) return;
         for (std::size_t pos = 0; pos < text_.size();) {
             const std::string_view line = line_at(text_, pos);
             pos += line.size();
             const auto path = content_line_name_path(line);
-            if (!path) continue;
+            if (!path || path->size() >= plain_lengths_.size() || !plain_lengths_[path->size()]) continue;
             if (const auto field = index_.exact_field(*path)) present_[*field] = true;
         }
-    }
-
-    bool is_present(const SchemaField& field) const {
-        const auto first = index_.exact_field(field.path);
-        return first && present_[*first];
     }
 
     // One line, or a whole element table from it; returns the position of
@@ -191,7 +206,7 @@ private:
     // An absent plain field, written with its default.
     [[nodiscard]] Result<void> emit_canonical_line(std::size_t field) {
         const SchemaField& rule = fields_[field];
-        if (index_.kind(field) != FieldKind::Plain || is_present(rule)) return {};
+        if (index_.kind(field) != FieldKind::Plain || present_[first_of_path_[field]]) return {};
         if (!rule.optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
         auto signature = signature_of(field);
         if (!signature) return forward_error(signature);
@@ -216,7 +231,7 @@ private:
                 pos += line.size();
                 continue;
             }
-            auto next = expand_entry(run_start, prefix, element->index, pos);
+            auto next = expand_entry(run_start, prefix, {line, element->index, element->name}, pos);
             if (!next) return next;
             pos = *next;
         }
@@ -224,43 +239,69 @@ private:
         return pos;
     }
 
-    // The lines of one entry, from `pos` on while their paths stay under
-    // the prefix without naming another index.
-    void collect_entry(std::size_t run_start, std::string_view prefix, std::uint64_t index, std::size_t pos) {
+    // The first line of an entry.
+    struct EntryStart {
+        std::string_view line;
+        std::uint64_t index;
+        std::string_view name;
+    };
+
+    // The lines of one entry: its first line and those after it while their
+    // paths stay under the prefix without naming another index.
+    void collect_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start) {
         entry_.clear();
         ++entry_serial_;
-        while (pos < text_.size()) {
+        std::size_t guess = run_start;
+        add_entry_line(run_start, guess, start.line, ElementLine{start.index, start.name});
+        for (std::size_t pos = static_cast<std::size_t>(start.line.data() - text_.data()) + start.line.size();
+             pos < text_.size();) {
             const std::string_view line = line_at(text_, pos);
             const auto path = content_line_name_path(line);
             if (!path || !path->starts_with(prefix)) return;
             const auto element = split_element_index(*path, prefix);
-            if (element && element->index != index) return;
-            if (element) {
-                if (const auto named = index_.element_field_named(run_start, element->name)) {
-                    entry_marks_[*named] = entry_serial_;
-                }
-            }
-            entry_.push_back({line, element});
+            if (element && element->index != start.index) return;
+            add_entry_line(run_start, guess, line, element);
             pos += line.size();
         }
     }
 
-    [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix, std::uint64_t index,
-                                                   std::size_t pos) {
-        collect_entry(run_start, prefix, index, pos);
+    // Records one line of the entry and marks the field it names. Entries
+    // mostly list their fields in schema order, so the field after the one
+    // last named (`guess`) is tried first.
+    void add_entry_line(std::size_t run_start, std::size_t& guess, std::string_view line,
+                        std::optional<ElementLine> element) {
+        const auto named = element
+                               ? first_field_named(run_start, index_.element_run_end(run_start), guess, element->name)
+                               : std::nullopt;
+        if (named) {
+            entry_marks_[*named] = entry_serial_;
+            guess = *named + 1;
+        }
+        entry_.push_back({line, element, named});
+    }
+
+    // The first field of the run with the name, tried at `guess` first.
+    std::optional<std::size_t> first_field_named(std::size_t run_start, std::size_t run_end, std::size_t guess,
+                                                 std::string_view name) const {
+        if (guess < run_end && first_named_[guess] == guess && index_.element_name(guess) == name) return guess;
+        return index_.element_field_named(run_start, name);
+    }
+
+    [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix,
+                                                   const EntryStart& start, std::size_t pos) {
+        collect_entry(run_start, prefix, start);
+        const std::uint64_t index = start.index;
         const std::size_t run_end = index_.element_run_end(run_start);
         std::size_t run_cursor = run_start;
         for (const EntryLine& entry : entry_) {
             pos += entry.line.size();
-            const auto field = entry.element && run_cursor < run_end
-                                   ? index_.element_field_named(run_cursor, entry.element->name)
-                                   : std::nullopt;
+            const auto field = field_from(run_cursor, run_end, entry);
             if (!field) {
                 out_.append(entry.line);
                 continue;
             }
             for (; run_cursor < *field; ++run_cursor) {
-                if (auto added = materialize_absent_field(run_start, run_cursor, prefix, index); !added) {
+                if (auto added = materialize_absent_field(run_cursor, prefix, index); !added) {
                     return forward_error(added);
                 }
             }
@@ -268,19 +309,26 @@ private:
             run_cursor = *field + 1;
         }
         for (; run_cursor < run_end; ++run_cursor) {
-            if (auto added = materialize_absent_field(run_start, run_cursor, prefix, index); !added) {
+            if (auto added = materialize_absent_field(run_cursor, prefix, index); !added) {
                 return forward_error(added);
             }
         }
         return pos;
     }
 
+    // The field of the run, from the run cursor on, that the entry line
+    // names.
+    std::optional<std::size_t> field_from(std::size_t run_cursor, std::size_t run_end, const EntryLine& entry) const {
+        if (!entry.named || run_cursor >= run_end) return std::nullopt;
+        if (*entry.named >= run_cursor) return entry.named;
+        return index_.element_field_named(run_cursor, entry.element->name);
+    }
+
     // An element field absent from the entry, written with its default.
-    [[nodiscard]] Result<void> materialize_absent_field(std::size_t run_start, std::size_t field,
-                                                        std::string_view prefix, std::uint64_t index) {
+    [[nodiscard]] Result<void> materialize_absent_field(std::size_t field, std::string_view prefix,
+                                                        std::uint64_t index) {
         const std::string_view name = index_.element_name(field);
-        const auto named = index_.element_field_named(run_start, name);
-        if (named && entry_marks_[*named] == entry_serial_) return {};
+        if (entry_marks_[first_named_[field]] == entry_serial_) return {};
         if (!fields_[field].optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
         auto signature = signature_of(field);
         if (!signature) return forward_error(signature);
@@ -380,7 +428,8 @@ private:
         const auto equals = find_unquoted_equals(rest, apostrophe);
         if (!equals) return false;
         const auto [value, ending] = split_line_ending(rest.substr(*equals + 1));
-        auto converted = convert_quantity(value, *unit->canonical, target, units_);
+        const auto& conversion = conversion_between(*unit->canonical, target);
+        auto converted = conversion ? conversion->apply(value) : std::unexpected(conversion.error());
         if (!converted) {
             if (converted.error() == ConversionFailure::Inexact) {
                 return std::unexpected(Error::App(AppErrorKind::UnitConversion));
@@ -406,6 +455,17 @@ private:
         return true;
     }
 
+    // The conversion between two units, resolved once per pair.
+    const std::expected<QuantityConversion, ConversionFailure>& conversion_between(std::string_view from,
+                                                                                   std::string_view to) {
+        conversion_key_.assign(from).append("\n").append(to);
+        auto found = conversions_.find(conversion_key_);
+        if (found == conversions_.end()) {
+            found = conversions_.emplace(conversion_key_, QuantityConversion::between(from, to, units_)).first;
+        }
+        return found->second;
+    }
+
     // Every pattern item of the field accepts the converted value.
     bool patterns_accept(const SchemaField& field, std::string_view value) {
         return std::ranges::all_of(field.items, [&](const AnnotationItem& item) {
@@ -421,16 +481,22 @@ private:
     std::span<const SchemaField> fields_;
     const UserUnits& units_;
     SchemaFieldIndex index_;
-    std::vector<bool> present_;  // by the first field of each path
-    std::size_t cursor_ = 0;     // the next field in schema order
+    std::vector<bool> present_;               // by the first field of each path
+    std::vector<std::size_t> first_of_path_;  // of each plain field
+    std::vector<bool> plain_lengths_;         // the lengths of the plain fields' paths
+    std::size_t cursor_ = 0;                  // the next field in schema order
 
     std::vector<EntryLine> entry_;            // the lines of the current entry
     std::vector<std::uint64_t> entry_marks_;  // by field: the serial of the last entry naming it
+    std::vector<std::size_t> first_named_;    // by element field: the first of its run with its name
     std::uint64_t entry_serial_ = 0;
 
     std::vector<std::optional<FieldSignature>> signatures_;
     PatternCache patterns_;
     MetadataUnits metadata_units_;
+    // By source and target unit, joined with a line feed.
+    TextMap<std::expected<QuantityConversion, ConversionFailure>> conversions_;
+    std::string conversion_key_;
     std::size_t added_budget_;
     std::string_view ending_;  // of added lines
     std::string out_;

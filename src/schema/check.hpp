@@ -45,13 +45,14 @@ private:
 
 // One content line of a canonical text as the validator reads it. `path`
 // and `value` are slices of the canonical text, which must outlive the line;
-// the rest comes from the line's parsed metadata annotation.
+// the rest are views of the line's parsed metadata annotation, kept by the
+// reader (many lines share one).
 struct CanonicalLine {
-    std::string type_name;
+    std::string_view type_name;
     std::string_view path;
     std::string_view value;
-    std::optional<std::string> unit;
-    std::optional<std::string> provenance;
+    std::optional<std::string_view> unit;
+    std::optional<std::string_view> provenance;
     std::uint64_t line = 0;  // 1-based
 };
 

@@ -142,7 +142,7 @@ struct FieldCase {
 void expect_field_cases(std::span<const FieldCase> cases) {
     PatternCache patterns;
     for (const FieldCase& c : cases) {
-        const CanonicalLine line{std::string(c.type), "/::f", c.value, c.unit, std::nullopt, 3};
+        const CanonicalLine line{c.type, "/::f", c.value, c.unit, std::nullopt, 3};
         const CheckResult result = check_field_value(items_of(c.items), line, patterns);
         EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "=" << c.value
                                       << " gave " << describe(result);
