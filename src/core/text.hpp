@@ -75,6 +75,18 @@ constexpr std::string_view trim_blanks(std::string_view text) {
     return trim_trailing_blanks(trim_leading_blanks(text));
 }
 
+// A line split before its trailing run of CR and LF characters.
+struct LineEnding {
+    std::string_view body;
+    std::string_view ending;  // the run, possibly empty
+};
+
+constexpr LineEnding split_line_ending(std::string_view line) {
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+    return {line.substr(0, end), line.substr(end)};
+}
+
 // The pieces of the text between occurrences of the separator, empty ones
 // included; the piece after the last separator is always there, so the
 // empty text gives one empty piece.

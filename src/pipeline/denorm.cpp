@@ -27,18 +27,6 @@ bool begins_with_word(std::string_view text, std::string_view word) {
     return text.starts_with(word) && (text.size() == word.size() || is_blank_or_tab(text[word.size()]));
 }
 
-// The line without its trailing run of CR and LF characters, and that run.
-struct LineParts {
-    std::string_view body;
-    std::string_view ending;
-};
-
-LineParts split_ending(std::string_view line) {
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
-    return {line.substr(0, end), line.substr(end)};
-}
-
 // Where a resolved value stands in the output text (the text grows, so
 // views into it would not stay valid).
 struct OutputSpan {
@@ -66,7 +54,7 @@ public:
 
 private:
     [[nodiscard]] Result<void> pass_line(std::string_view line) {
-        const auto [body, ending] = split_ending(line);
+        const auto [body, ending] = split_line_ending(line);
         const std::string_view trimmed = trim_leading_blanks(body);
         if (begins_with_word(trimmed, ".!lezo")) {
             out_.append(".!nezo").append(ending);

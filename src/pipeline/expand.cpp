@@ -25,18 +25,6 @@ std::string_view line_at(std::string_view text, std::size_t pos) {
     return text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf + 1 - pos);
 }
 
-// The line without its trailing CR and LF characters, and those characters.
-struct LineParts {
-    std::string_view body;
-    std::string_view ending;
-};
-
-LineParts split_line_ending(std::string_view line) {
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
-    return {line.substr(0, end), line.substr(end)};
-}
-
 // The first annotation item of a field, or nullptr.
 const Annotation* first_annotation(const SchemaField& field) {
     for (const AnnotationItem& item : field.items) {
@@ -183,7 +171,8 @@ private:
         if (!field) {
             // The line belongs to a field already passed (a repeated line, or
             // a document out of schema order): every field still to come is
-            // settled now, and the rest of the document is copied.
+            // settled now, and from here on every line that a field matches
+            // is copied unchanged.
             if (auto emitted = emit_fields_until(fields_.size()); !emitted) return forward_error(emitted);
             out_.append(line);
             return next;
@@ -248,13 +237,12 @@ private:
 
     // The lines of one entry: its first line and those after it while their
     // paths stay under the prefix without naming another index.
-    void collect_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start) {
+    void collect_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start, std::size_t pos) {
         entry_.clear();
         ++entry_serial_;
         std::size_t guess = run_start;
         add_entry_line(run_start, guess, start.line, ElementLine{start.index, start.name});
-        for (std::size_t pos = static_cast<std::size_t>(start.line.data() - text_.data()) + start.line.size();
-             pos < text_.size();) {
+        for (pos += start.line.size(); pos < text_.size();) {
             const std::string_view line = line_at(text_, pos);
             const auto path = content_line_name_path(line);
             if (!path || !path->starts_with(prefix)) return;
@@ -289,7 +277,7 @@ private:
 
     [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix,
                                                    const EntryStart& start, std::size_t pos) {
-        collect_entry(run_start, prefix, start);
+        collect_entry(run_start, prefix, start, pos);
         const std::uint64_t index = start.index;
         const std::size_t run_end = index_.element_run_end(run_start);
         std::size_t run_cursor = run_start;
