@@ -80,6 +80,18 @@ inline std::optional<std::string_view> optional_view(const std::optional<std::st
     return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
+// A line split before its trailing run of CR and LF characters.
+struct LineEnding {
+    std::string_view body;
+    std::string_view ending;  // the run, possibly empty
+};
+
+constexpr LineEnding split_line_ending(std::string_view line) {
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+    return {line.substr(0, end), line.substr(end)};
+}
+
 // The pieces of the text between occurrences of the separator, empty ones
 // included; the piece after the last separator is always there, so the
 // empty text gives one empty piece.

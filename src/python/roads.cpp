@@ -21,6 +21,7 @@
 #include "interchange/xml_writer.hpp"
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
+#include "pipeline/build.hpp"
 #include "pipeline/compiler.hpp"
 #include "pipeline/denorm.hpp"
 #include "pipeline/infer.hpp"
@@ -40,10 +41,6 @@ namespace {
 
 using TextResult = Result<std::string>;
 using BytesResult = Result<std::vector<std::uint8_t>>;
-
-PyObject* not_available(std::string_view function) {
-    return pyerr_from_string(std::string(function) + "() is not available in this build");
-}
 
 PyObject* to_python(TextResult result) {
     if (!result) return core_error_to_pyerr(result.error());
@@ -133,7 +130,11 @@ PyObject* road_denormalize(const BoundTexts& args) {
     Resolver resolver;
     return to_python(denormalize_document(*args[0], resolver));
 }
-PyObject* road_build(const BoundTexts&) { return not_available("build"); }
+PyObject* road_build(const BoundTexts& args) {
+    std::optional<std::string_view> schema;
+    if (args[1]) schema = *args[1];
+    return to_python(build_document(*args[0], schema));
+}
 PyObject* road_compile_schema(const BoundTexts& args) {
     Resolver resolver;
     return to_python(compile_schema_text(*args[0], resolver));

@@ -280,17 +280,17 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
     });
 }
 
-std::optional<std::string> match_union_alternative(const Annotation& annotation, std::string_view value,
+std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
     const auto accepts = [&](std::span<const Constraint> constraints) {
         return all_pass(constraints, comparison_domain(constraints), value, patterns);
     };
     if (accepts(annotation.constraints)) {
-        return annotation.name;
+        return UnionMember{annotation.name, optional_view(annotation.unit)};
     }
     for (const Alternative& alternative : annotation.alternatives) {
         if (accepts(alternative.constraints)) {
-            return alternative.name;
+            return UnionMember{alternative.name, optional_view(alternative.unit)};
         }
     }
     return std::nullopt;
