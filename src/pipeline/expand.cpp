@@ -19,6 +19,10 @@ namespace {
 
 Error expansion_too_large() { return Error::Other("schema expansion too large: more than 1 GiB of added defaults"); }
 
+Error conversion_too_large() {
+    return Error::Other("schema expansion too large: converted values grew by more than 1 GiB");
+}
+
 // The line of the text that starts at `pos`, its LF included.
 std::string_view line_at(std::string_view text, std::size_t pos) {
     const auto lf = text.find('\n', pos);
@@ -40,14 +44,14 @@ const Annotation* schema_type(const SchemaField& field) {
     return annotation != nullptr && annotation->alternatives.empty() ? annotation : nullptr;
 }
 
-// What unit conversion needs of a line's metadata: the unit of its
-// annotation as written there and in canonical spelling, and the length of
-// the provenance suffix ("?" and what follows), which the unit is never
-// looked for in.
+// What unit conversion needs of a line's metadata: its annotation, the
+// canonical text of its unit, and where the unit suffix stands in the text,
+// found for one target unit at a time (the lines under one field share it).
 struct MetadataUnit {
-    std::optional<std::string> colon_unit;  // ":" and the unit as written
+    Annotation annotation;
     std::optional<std::string> canonical;
-    std::size_t provenance_suffix = 0;
+    std::optional<std::string> located_for;  // the target unit of `unit_at`
+    std::optional<std::size_t> unit_at;
 };
 
 // The parsed metadata of the lines, each distinct text parsed once. Texts
@@ -56,7 +60,7 @@ struct MetadataUnit {
 class MetadataUnits {
 public:
     // The unit of the metadata; nullptr when the text is no annotation.
-    const MetadataUnit* find(std::string_view metadata) {
+    MetadataUnit* find(std::string_view metadata) {
         auto found = parsed_.find(metadata);
         if (found != parsed_.end()) return found->second ? &*found->second : nullptr;
         if (parsed_.size() >= kMaxEntries) parsed_.clear();
@@ -70,21 +74,45 @@ private:
         auto annotation = parse_annotation(metadata);
         if (!annotation) return std::nullopt;
         MetadataUnit unit;
-        if (annotation->unit) {
-            unit.canonical = canonical_unit_text(*annotation->unit);
-            unit.colon_unit = ":" + *annotation->unit;
-        }
-        if (annotation->provenance) unit.provenance_suffix = annotation->provenance->size() + 1;
+        unit.annotation = std::move(*annotation);
+        if (unit.annotation.unit) unit.canonical = canonical_unit_text(*unit.annotation.unit);
         return unit;
     }
 
-    const MetadataUnit* remember(std::string_view metadata, std::optional<MetadataUnit> unit) {
-        const auto& kept = parsed_.emplace(std::string(metadata), std::move(unit)).first->second;
+    MetadataUnit* remember(std::string_view metadata, std::optional<MetadataUnit> unit) {
+        auto& kept = parsed_.emplace(std::string(metadata), std::move(unit)).first->second;
         return kept ? &*kept : nullptr;
     }
 
     TextMap<std::optional<MetadataUnit>> parsed_;
 };
+
+// Where ":" and the line's unit stand in the metadata as its unit suffix:
+// the last occurrence that, rewritten to the target unit, changes nothing
+// else the metadata says. The same text inside the provenance, a pattern or
+// an alternative's unit is passed over, and so is every occurrence before
+// the last few (the line then keeps its unit and its value).
+std::optional<std::size_t> unit_suffix_at(std::string_view metadata, MetadataUnit& unit, std::string_view target) {
+    constexpr int kMaxCandidates = 8;
+    if (unit.located_for == target) return unit.unit_at;
+    Annotation expected = unit.annotation;
+    expected.unit = canonical_unit_text(target);
+    const std::string colon_unit = ":" + *unit.annotation.unit;
+    std::string rewritten;
+    unit.located_for = std::string(target);
+    unit.unit_at.reset();
+    auto at = metadata.rfind(colon_unit);
+    for (int tries = 0; at != std::string_view::npos && tries < kMaxCandidates; ++tries) {
+        rewritten.assign(metadata.substr(0, at)).append(":").append(target);
+        rewritten.append(metadata.substr(at + colon_unit.size()));
+        if (parse_annotation(rewritten) == expected) {
+            unit.unit_at = at;
+            break;
+        }
+        at = at == 0 ? std::string_view::npos : metadata.rfind(colon_unit, at - 1);
+    }
+    return unit.unit_at;
+}
 
 // One line of an element entry, its split under the table's prefix, and the
 // first field of the run with its name.
@@ -408,8 +436,8 @@ private:
         const auto apostrophe = rest.find('\'');
         if (apostrophe == std::string_view::npos) return false;
         const std::string_view metadata = rest.substr(0, apostrophe);
-        const MetadataUnit* unit = metadata_units_.find(metadata);
-        if (unit == nullptr || !unit->colon_unit || unit->colon_unit->find('~') != std::string::npos ||
+        MetadataUnit* unit = metadata_units_.find(metadata);
+        if (unit == nullptr || !unit->annotation.unit || unit->annotation.unit->find('~') != std::string::npos ||
             !unit->canonical || *unit->canonical == target) {
             return false;
         }
@@ -427,16 +455,22 @@ private:
         if (!patterns_accept(fields_[field], *converted)) {
             return std::unexpected(Error::App(AppErrorKind::UnitConversion));
         }
-        // The unit is looked for before the provenance, which may hold the
-        // same text.
-        const std::string_view typed = metadata.substr(0, metadata.size() - unit->provenance_suffix);
-        const auto written = typed.rfind(*unit->colon_unit);
-        if (written == std::string_view::npos) return false;
+        const auto written = unit_suffix_at(metadata, *unit, target);
+        if (!written) return false;
+        const std::size_t unit_size = unit->annotation.unit->size() + 1;
+        // A short value may convert to thousands of digits ("1e4000"), so
+        // the growth is charged like an added line.
+        const std::size_t grown = target.size() + 1 + converted->size();
+        if (grown > unit_size + value.size()) {
+            const std::size_t growth = grown - unit_size - value.size();
+            if (growth > added_budget_) return std::unexpected(conversion_too_large());
+            added_budget_ -= growth;
+        }
         out_.append(blanks)
-            .append(metadata.substr(0, written))
+            .append(metadata.substr(0, *written))
             .append(":")
             .append(target)
-            .append(metadata.substr(written + unit->colon_unit->size()))
+            .append(metadata.substr(*written + unit_size))
             .append(rest.substr(apostrophe, *equals + 1 - apostrophe))
             .append(*converted)
             .append(ending);

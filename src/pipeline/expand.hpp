@@ -19,9 +19,10 @@
 
 namespace bezo {
 
-// The most bytes of added lines one expansion writes; defaults multiply
-// (entries x element fields x default length), so a small document could
-// otherwise ask for any amount of text.
+// The most bytes one expansion adds to its input, in added lines and in the
+// growth of converted values; defaults multiply (entries x element fields x
+// default length) and a short value may convert to thousands of digits, so a
+// small document could otherwise ask for any amount of text.
 inline constexpr std::size_t kAddedDefaultsLimit = std::size_t{1} << 30;
 
 // What an added field is written with: its signature ("!str", "!" + type
@@ -39,7 +40,7 @@ struct FieldSignature {
 
 // The canonical text rewritten under the schema, with the user units of the
 // document's unit modules. The first error ends the pass; no partial text is
-// returned. `added_limit` bounds the bytes of added lines.
+// returned. `added_limit` bounds the bytes added to the text.
 [[nodiscard]] Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema,
                                                      const UserUnits& units,
                                                      std::size_t added_limit = kAddedDefaultsLimit);
