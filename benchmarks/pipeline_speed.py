@@ -1,4 +1,5 @@
-"""Times validate and denormalize beside jsonschema and json on the same data.
+"""Times validate, denormalize, build and infer beside jsonschema and json on the
+same data, and measures the peak memory of each call.
 
 Run after a build:  PYTHONPATH=build/python python3 benchmarks/pipeline_speed.py
 
@@ -9,13 +10,30 @@ the same run, with jsonschema.Draft7Validator (built once) against the
 equivalent JSON Schema, on export_to("json", ...) of the same text, with
 json.loads counted on the peer's side. bezo.denormalize is timed on the
 relational form of the same data (one field reference per record) beside
-json.loads of the JSON text, a reader of the same data. Prints the ratios
-and how our times grow from 10 MB to 20 MB; exits with status 1 when
-validate is not 10 times faster than jsonschema or a time grows by more
-than 2.2.
+json.loads of the JSON text, a reader of the same data.
+
+bezo.build is timed on authored documents of about 10 MB and 20 MB against a
+schema that adds defaults to the root and to every record, converts each
+record's weight from grams to kilograms and types a union; its output is
+validated beside jsonschema as above. Each call (compile, build, denormalize,
+validate) also runs once in a fresh child process that reads its input from
+a file, and the child's peak resident size is printed beside the target of
+four times the input plus 50 MB.
+
+bezo.infer is timed on the authored form of the same data (bezo.unbuild of
+the canonical text) beside bezo.build of that text, which runs the same
+compile and denormalize (no Debian tool infers these schemas).
+
+Prints the ratios and how our times grow from 10 MB to 20 MB; exits with
+status 1 when validate is not 10 times faster than jsonschema, infer takes
+more than 1.5 times build, a time grows by more than 2.2 or a call passes its
+memory target.
 """
 import json
+import os
+import subprocess
 import sys
+import tempfile
 import timeit
 
 import jsonschema
@@ -88,23 +106,142 @@ def document(target_bytes, kind):
     return "".join(head + keys + records)
 
 
+# The validate schema with a root default, and in each record a weight in
+# kilograms, a union and two defaults.
+BUILD_SCHEMA = SCHEMA.replace("count=\n", "count=\nregion?=eu\n").replace(
+    "status=\n", "status=\n!float:kg\nweight=\n!int|null\nrank=\n!null|int\ndiscount?=null\nnote?=none\n")
+
+INT_TEXT = {"type": "string", "pattern": "^-?[0-9]+$"}
+BUILD_JSON_SCHEMA = {
+    "type": "object",
+    "required": ["name", "count", "region", "scores", "orders"],
+    "properties": {
+        "name": {"type": "string", "minLength": 1, "maxLength": 64},
+        "count": INT_TEXT,
+        "region": {"type": "string"},
+        "scores": {"type": "object", "minProperties": 1, "propertyNames": {"pattern": "^[a-z][a-z0-9_]*$"},
+                   "additionalProperties": INT_TEXT},
+        "orders": {"type": "array", "minItems": 1, "items": {
+            "type": "object", "required": ["id", "qty", "sku", "status", "weight", "rank", "discount", "note"],
+            "properties": {
+                "id": INT_TEXT,
+                "qty": INT_TEXT,
+                "sku": {"type": "string", "pattern": "^[A-Z]{3}-[0-9]{4}$"},
+                "status": {"enum": ["new", "paid", "shipped"]},
+                "weight": {"type": "number"},
+                "rank": {"type": ["integer", "null"]},
+                "discount": {"type": ["integer", "null"]},
+                "note": {"type": "string"},
+            }}},
+    },
+}
+
+AUTHORED_RECORD = ("[@orders]\nid={i}\nqty={qty}\nsku=ABC-{sku:04d}\nstatus={status}\n"
+                   "!:g\nweight={grams}\n!int|null\nrank={rank}\n")
+
+
+def authored(target_bytes):
+    """An authored document of about target_bytes for BUILD_SCHEMA: root
+    fields, a map, then one section per record."""
+    parts = ["name=bench\ncount=7\n(/scores)\n"] + [f"key_{k}={k % 101}\n" for k in range(2000)] + ["()\n"]
+    size = sum(map(len, parts))
+    i = 0
+    while size < target_bytes:
+        record = AUTHORED_RECORD.format(i=i, qty=1 + i % 1000, sku=i % 10000, status=STATUSES[i % 3],
+                                        grams=i % 5000, rank=i % 7 if i % 2 else "")
+        parts.append(record)
+        size += len(record)
+        i += 1
+    return "".join(parts)
+
+
 def best_time(call, repeats=5):
     return min(timeit.repeat(call, number=1, repeat=repeats))
+
+
+def time_infer(sizes, texts):
+    """Times infer and build of the same authored text; prints both and
+    returns whether the targets are met."""
+    authored = {size: bezo.unbuild(texts[size]) for size in sizes}
+    infer = {}
+    build = {}
+    for size in sizes:
+        infer[size] = best_time(lambda: bezo.infer(authored[size], "bench"))
+        build[size] = best_time(lambda: bezo.build(authored[size]))
+    ok = True
+    for size in sizes:
+        ratio = infer[size] / build[size]
+        ok = ok and ratio <= 1.5
+        print(f"{len(texts[size]) / 1e6:5.1f} MB  infer       {infer[size] * 1e3:7.1f} ms"
+              f"   build      {build[size] * 1e3:8.1f} ms   ratio {ratio:5.2f}x (at most 1.5)")
+    growth = infer[sizes[1]] / infer[sizes[0]]
+    print(f"(infer and build read the authored form: {len(authored[sizes[0]]) / 1e6:.1f} MB and "
+          f"{len(authored[sizes[1]]) / 1e6:.1f} MB)")
+    print(f"20 MB over 10 MB: infer {growth:.2f} (at most 2.2)")
+    return ok and growth <= 2.2
+
+
+# The child reads its peak from VmHWM: ru_maxrss would keep the size of the
+# parent it was forked from.
+CHILD = """
+import sys
+import bezo
+args = [open(path, encoding="utf-8").read() for path in sys.argv[2:]]
+getattr(bezo, sys.argv[1])(*args)
+with open("/proc/self/status") as status:
+    print(next(line.split()[1] for line in status if line.startswith("VmHWM:")))
+"""
+
+
+def peak_memory(function, *texts):
+    """The peak resident size in MB of a fresh interpreter that reads the
+    texts from files and calls bezo.function on them once."""
+    with tempfile.TemporaryDirectory() as directory:
+        paths = []
+        for n, text in enumerate(texts):
+            path = os.path.join(directory, f"input{n}")
+            with open(path, "w", encoding="utf-8") as file:
+                file.write(text)
+            paths.append(path)
+        child = subprocess.run([sys.executable, "-c", CHILD, function, *paths], capture_output=True, text=True,
+                               check=True, env=dict(os.environ))
+    return int(child.stdout) / 1024
+
+
+def memory_report(calls):
+    """Prints the peak of each (name, function, texts) call; true when every
+    one stays within four times its input plus 50 MB."""
+    ok = True
+    for name, function, texts in calls:
+        size = sum(len(text.encode()) for text in texts) / 2**20
+        peak = peak_memory(function, *texts)
+        target = 4 * size + 50
+        ok = ok and peak <= target
+        print(f"{size:5.1f} MB  {name:<26} peak {peak:6.1f} MB   target {target:6.1f} MB")
+    return ok
 
 
 def main():
     compiled = bezo.compile_schema(SCHEMA)
     validator = jsonschema.Draft7Validator(JSON_SCHEMA)
+    build_validator = jsonschema.Draft7Validator(BUILD_JSON_SCHEMA)
     sizes = (10_000_000, 20_000_000)
     texts = {size: document(size, "nezo") for size in sizes}
     relational = {size: document(size, "lezo") for size in sizes}
-    # Ours first for both sizes, so that both run on the same heap.
+    documents = {size: authored(size) for size in sizes}
+    built = {size: bezo.build(documents[size], BUILD_SCHEMA) for size in sizes}
+    # Ours first for all sizes, so that they run on the same heap.
     validate = {}
     denormalize = {}
+    build = {}
+    validate_built = {}
     for size in sizes:
         assert bezo.validate(texts[size], compiled) is None
+        assert bezo.validate(built[size], BUILD_SCHEMA) is None
         validate[size] = best_time(lambda: bezo.validate(texts[size], compiled))
         denormalize[size] = best_time(lambda: bezo.denormalize(relational[size]))
+        build[size] = best_time(lambda: bezo.build(documents[size], BUILD_SCHEMA))
+        validate_built[size] = best_time(lambda: bezo.validate(built[size], BUILD_SCHEMA))
     ratios = []
     for size in sizes:
         json_text = bezo.export_to("json", texts[size])
@@ -115,10 +252,26 @@ def main():
               f"jsonschema {peer * 1e3:8.1f} ms   ratio {ratios[-1]:5.1f}x (at least 10)")
         print(f"{len(relational[size]) / 1e6:5.1f} MB  denormalize {denormalize[size] * 1e3:7.1f} ms   "
               f"json.loads {reader * 1e3:8.1f} ms   ratio {reader / denormalize[size]:5.1f}x")
-    validate_growth = validate[sizes[1]] / validate[sizes[0]]
-    denormalize_growth = denormalize[sizes[1]] / denormalize[sizes[0]]
-    print(f"20 MB over 10 MB: validate {validate_growth:.2f}, denormalize {denormalize_growth:.2f} (at most 2.2)")
-    ok = min(ratios) >= 10 and validate_growth <= 2.2 and denormalize_growth <= 2.2
+    for size in sizes:
+        built_json = bezo.export_to("json", built[size])
+        peer = best_time(lambda: build_validator.validate(json.loads(built_json)), repeats=1)
+        ratios.append(peer / validate_built[size])
+        print(f"{len(documents[size]) / 1e6:5.1f} MB  build       {build[size] * 1e3:7.1f} ms")
+        print(f"{len(built[size]) / 1e6:5.1f} MB  validate    {validate_built[size] * 1e3:7.1f} ms   "
+              f"jsonschema {peer * 1e3:8.1f} ms   ratio {ratios[-1]:5.1f}x (at least 10)  (build's output)")
+    growth = {name: times[sizes[1]] / times[sizes[0]]
+              for name, times in (("validate", validate), ("denormalize", denormalize), ("build", build),
+                                  ("validate of build", validate_built))}
+    print("20 MB over 10 MB: " + ", ".join(f"{name} {ratio:.2f}" for name, ratio in growth.items()) +
+          " (at most 2.2)")
+    memory_ok = memory_report([
+        ("compile", "compile", [documents[sizes[0]]]),
+        ("build", "build", [documents[sizes[0]], BUILD_SCHEMA]),
+        ("denormalize", "denormalize", [relational[sizes[0]]]),
+        ("validate of build", "validate", [built[sizes[0]], BUILD_SCHEMA]),
+    ])
+    ok = min(ratios) >= 10 and max(growth.values()) <= 2.2 and memory_ok
+    ok = time_infer(sizes, texts) and ok
     return 0 if ok else 1
 
 

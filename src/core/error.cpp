@@ -70,7 +70,6 @@ void append_line_suffix(std::uint64_t line, std::string& out) {
 // Quotes a text the way the diagnostic form shows strings: in double quotes,
 // with backslashes, quotes and control characters escaped.
 void append_debug_string(std::string_view text, std::string& out) {
-    static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
     for (unsigned char c : text) {
         switch (c) {
@@ -81,10 +80,7 @@ void append_debug_string(std::string_view text, std::string& out) {
             case '\t': out += "\\t"; break;
             default:
                 if (c < 0x20 || c == 0x7f) {
-                    out += "\\u{";
-                    if (c >= 0x10) out += kHex[c >> 4];
-                    out += kHex[c & 0xf];
-                    out += '}';
+                    append_code_point_escape(c, out);
                 } else {
                     out += static_cast<char>(c);
                 }

@@ -75,6 +75,23 @@ constexpr std::string_view trim_blanks(std::string_view text) {
     return trim_trailing_blanks(trim_leading_blanks(text));
 }
 
+// A view of an optional text; none when it is absent.
+inline std::optional<std::string_view> optional_view(const std::optional<std::string>& text) {
+    return text ? std::optional<std::string_view>(*text) : std::nullopt;
+}
+
+// A line split before its trailing run of CR and LF characters.
+struct LineEnding {
+    std::string_view body;
+    std::string_view ending;  // the run, possibly empty
+};
+
+constexpr LineEnding split_line_ending(std::string_view line) {
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
+    return {line.substr(0, end), line.substr(end)};
+}
+
 // The pieces of the text between occurrences of the separator, empty ones
 // included; the piece after the last separator is always there, so the
 // empty text gives one empty piece.
@@ -86,6 +103,18 @@ inline std::vector<std::string_view> split_at(std::string_view text, char separa
     }
     pieces.push_back(text);
     return pieces;
+}
+
+// The non-empty runs of the text between bytes of `separators`.
+inline std::vector<std::string_view> split_words(std::string_view text, std::string_view separators) {
+    std::vector<std::string_view> words;
+    for (auto start = text.find_first_not_of(separators); start != std::string_view::npos;
+         start = text.find_first_not_of(separators, start)) {
+        const auto end = std::min(text.find_first_of(separators, start), text.size());
+        words.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return words;
 }
 
 // The value of one or more ASCII digits (no sign); none when the text holds
@@ -121,12 +150,36 @@ void append_decimal(Integer number, std::string& out) {
     out.append(digits, end);
 }
 
+// Appends the decimal text of an integer with zeros before it, up to
+// `width` characters in all.
+template <class Integer>
+void append_zero_padded(Integer number, std::size_t width, std::string& out) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(width - std::min(width, static_cast<std::size_t>(end - digits)), '0');
+    out.append(digits, end);
+}
+
 // The decimal text of an integer, e.g. for messages and paths.
 template <class Integer>
 std::string decimal_text(Integer number) {
     std::string out;
     append_decimal(number, out);
     return out;
+}
+
+// Appends "\u{", the hexadecimal digits of a code point (lower case, no
+// leading zeros) and "}": the escape that diagnostic and authored texts use.
+inline void append_code_point_escape(char32_t code_point, std::string& out) {
+    char digits[8];
+    std::size_t count = 0;
+    do {
+        digits[count++] = "0123456789abcdef"[code_point & 0xF];
+        code_point >>= 4;
+    } while (code_point != 0);
+    out += "\\u{";
+    while (count > 0) out += digits[--count];
+    out += '}';
 }
 
 // ---- Scanning eight bytes at a time ----

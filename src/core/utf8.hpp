@@ -1,14 +1,24 @@
 // UTF-8 helpers: a strict well-formedness check for texts that arrive as
-// bytes, and decoding one sequence at a time for code that walks a text by
-// code points without building a decoded copy of it.
+// bytes, decoding one sequence at a time for code that walks a text by code
+// points without building a decoded copy of it, and Unicode white space.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace bezo {
+
+// A byte that continues a UTF-8 sequence rather than starting one.
+constexpr bool is_utf8_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// The number of characters of a UTF-8 text: its bytes that start a
+// sequence (a stray or malformed byte counts as one).
+inline std::size_t count_scalars(std::string_view text) {
+    return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !is_utf8_continuation(c); }));
+}
 
 // True when the bytes are well-formed UTF-8: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no truncated sequence.
@@ -44,7 +54,7 @@ inline std::optional<char32_t> utf8_next(std::string_view text, std::size_t& pos
     }
     for (std::size_t k = 1; k < length; ++k) {
         const auto next = static_cast<unsigned char>(text[pos + k]);
-        if ((next & 0xC0) != 0x80) {
+        if (!is_utf8_continuation(static_cast<char>(next))) {
             ++pos;
             return std::nullopt;
         }
@@ -76,5 +86,16 @@ inline void append_utf8(char32_t code_point, std::string& out) {
         out += static_cast<char>(0x80 | (code_point & 0x3F));
     }
 }
+
+// Whether a character has the Unicode White_Space property.
+bool is_unicode_white_space(char32_t c);
+
+// The text without Unicode white space at its start, or at both ends; a
+// malformed sequence counts as a character that is not white space.
+std::string_view trim_leading_unicode_white_space(std::string_view text);
+std::string_view trim_unicode_white_space(std::string_view text);
+
+// Whether the text holds a character that is not Unicode white space.
+bool has_non_white_space(std::string_view text);
 
 }  // namespace bezo

@@ -5,7 +5,6 @@
 #include "core/calendar.hpp"
 #include "core/text.hpp"
 #include "interchange/asn1.hpp"
-#include "schema/domains.hpp"
 
 namespace bezo {
 namespace {
@@ -19,32 +18,6 @@ unsigned digits_value(std::string_view digits) {
     unsigned value = 0;
     for (const char digit : digits) value = value * 10 + static_cast<unsigned>(digit - '0');
     return value;
-}
-
-struct CivilDate {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-// The proleptic Gregorian date of a day number counted from 1970-01-01; the
-// inverse of days_from_civil.
-CivilDate civil_from_days(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t day_of_era = days - era * 146097;
-    const std::int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const std::int64_t shifted_month = (5 * day_of_year + 2) / 153;
-    const auto day = static_cast<unsigned>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
-    const auto month = static_cast<unsigned>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
-    return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-void append_padded(std::int64_t value, std::size_t width, std::string& out) {
-    const std::string digits = decimal_text(value);
-    out.append(width - std::min(width, digits.size()), '0');
-    out += digits;
 }
 
 // The zone part after the seconds and fraction: nothing, "Z" or "z", or
@@ -136,11 +109,11 @@ Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone,
         return std::unexpected(Error::Other("datetime out of range after the UTC shift"));
     }
     std::string shifted;
-    append_padded(date.year, 4, shifted);
-    append_padded(date.month, 2, shifted);
-    append_padded(date.day, 2, shifted);
-    append_padded(minute_of_day / 60, 2, shifted);
-    append_padded(minute_of_day % 60, 2, shifted);
+    append_zero_padded(date.year, 4, shifted);
+    append_zero_padded(date.month, 2, shifted);
+    append_zero_padded(date.day, 2, shifted);
+    append_zero_padded(minute_of_day / 60, 2, shifted);
+    append_zero_padded(minute_of_day % 60, 2, shifted);
     shifted += digits.substr(12, 2);
     return shifted;
 }

@@ -257,16 +257,7 @@ void append_escaped_code_point(UChar32 c, std::string& out) {
         case '\r': out += "\\r"; return;
         default: break;
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += "\\u{";
-    bool leading = true;
-    for (int shift = 20; shift >= 0; shift -= 4) {
-        int digit = (c >> shift) & 0xF;
-        if (leading && digit == 0 && shift > 0) continue;
-        leading = false;
-        out += kHex[digit];
-    }
-    out += '}';
+    append_code_point_escape(static_cast<char32_t>(c), out);
 }
 
 // The escaped form of a key in a message: quoted, with quotes, backslashes

@@ -11,23 +11,12 @@
 #include "interchange/base64url.hpp"
 #include "interchange/json_reader.hpp"
 #include "lang/anno.hpp"
+#include "lang/canonical_line.hpp"
 
 namespace bezo {
 namespace {
 
 constexpr std::size_t kNoNext = std::string_view::npos;
-
-bool is_skipped_line(std::string_view line) {
-    return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||
-           line.starts_with(".?");
-}
-
-bool is_whole_json_number(std::string_view value) {
-    JsonCursor cursor{value};
-    return parse_json_number(cursor).has_value() && cursor.pos == value.size();
-}
-
-bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // ---- Values ----
 
@@ -106,7 +95,7 @@ struct ConvertedValue {
     if (!is_valid_utf8(*decoded)) return fail("std/enc/json payload is not UTF-8");
     JsonCursor cursor{*decoded};
     if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
-    while (cursor.pos < decoded->size() && is_json_whitespace((*decoded)[cursor.pos])) ++cursor.pos;
+    skip_json_whitespace(cursor);
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
     return ConvertedValue::json(builder.store(*decoded));
 }
@@ -264,16 +253,15 @@ public:
     explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
 
     [[nodiscard]] Result<void> read_line(std::string_view line) {
-        std::size_t apostrophe = line.find('\'');
+        const std::size_t apostrophe = line.find('\'');
         if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
         auto type = line_type(line.substr(0, apostrophe));
         if (!type) return fail("bad metadata prefix: " + std::string(line));
-        std::string_view rest = line.substr(apostrophe + 1);
-        const auto equals = find_unquoted(rest, '=');
+        const auto equals = find_unquoted_equals(line, apostrophe);
         if (!equals) return fail("canonical line without =: " + std::string(line));
-        auto value = convert_value(*type, rest.substr(*equals + 1), builder_);
+        auto value = convert_value(*type, line.substr(*equals + 1), builder_);
         if (!value) return forward_error(value);
-        if (auto split = split_path(rest.substr(0, *equals)); !split) return split;
+        if (auto split = split_path(line.substr(apostrophe + 1, *equals - apostrophe - 1)); !split) return split;
         return insert(*value);
     }
 
@@ -422,16 +410,10 @@ namespace {
     if (text.size() >= CanonicalTreeBuilder::kMaxNodes) return fail("canonical text too large: 4 GiB or more");
     CanonicalReader reader(text.size());
     if (keep_copy) text = reader.keep(text);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t line_feed = text.find('\n', start);
-        std::size_t end = line_feed == std::string_view::npos ? text.size() : line_feed;
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        // Every line loses its line feed and then a carriage return before
-        // it, the last line too when it has no line feed.
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        line = trim_leading_blanks(line);
+    // Every line loses its line feed and then a carriage return before it,
+    // the last line too when it has no line feed.
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::string_view line = trim_leading_blanks(take_line(rest, FinalCr::Dropped));
         if (is_skipped_line(line)) continue;
         if (auto read = reader.read_line(line); !read) return forward_error(read);
     }

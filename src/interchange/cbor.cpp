@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
 
+#include "core/decimal_float.hpp"
 #include "core/text.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
@@ -104,33 +104,6 @@ void write_integer(bool negative, std::string_view digits, Bytes& out) {
     }
 }
 
-// The exponent digits of a number text, saturated far beyond any binary64
-// exponent so that no digit count can overflow.
-std::int64_t saturated_exponent(std::string_view text) {
-    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
-    const bool negative = text.starts_with('-');
-    if (negative || text.starts_with('+')) text.remove_prefix(1);
-    std::int64_t value = 0;
-    for (const char digit : text) value = std::min(kLimit, value * 10 + (digit - '0'));
-    return negative ? -value : value;
-}
-
-// The value of a number text that lies beyond binary64's range: infinity
-// when its first significant digit stands at a positive power of ten
-// (overflow), otherwise zero (underflow), with the text's sign.
-double out_of_range_value(std::string_view text) {
-    const bool negative = text.starts_with('-');
-    if (negative || text.starts_with('+')) text.remove_prefix(1);
-    const std::size_t exponent_at = std::min(text.find_first_of("eE"), text.size());
-    const std::string_view mantissa = text.substr(0, exponent_at);
-    const std::int64_t exponent = saturated_exponent(text.substr(std::min(exponent_at + 1, text.size())));
-    const auto point = static_cast<std::int64_t>(std::min(mantissa.find('.'), mantissa.size()));
-    const auto first = static_cast<std::int64_t>(std::min(mantissa.find_first_not_of("0."), mantissa.size()));
-    const std::int64_t place = first < point ? point - first - 1 : point - first;
-    const double magnitude = place + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    return negative ? -magnitude : magnitude;
-}
-
 // The binary16 bits of a binary32 value that binary16 holds exactly.
 std::optional<std::uint16_t> exact_half(float value) {
     const auto bits = std::bit_cast<std::uint32_t>(value);
@@ -179,15 +152,9 @@ Result<void> write_number(std::string_view text, Bytes& out) {
         write_integer(negative, text.substr(negative ? 1 : 0), out);
         return {};
     }
-    // from_chars, unlike strtod, ignores the locale; it takes no "+" sign.
-    std::string_view unsigned_text = text;
-    if (text.starts_with('+') && !text.substr(1).starts_with('-')) unsigned_text.remove_prefix(1);
-    double value = 0;
-    const char* end = unsigned_text.data() + unsigned_text.size();
-    const auto [stop, error] = std::from_chars(unsigned_text.data(), end, value);
-    if (stop != end || error == std::errc::invalid_argument) return fail("bad number: " + std::string(text));
-    if (error == std::errc::result_out_of_range) value = out_of_range_value(text);
-    write_float(value, out);
+    const auto value = parse_decimal_double(text);
+    if (!value) return fail("bad number: " + std::string(text));
+    write_float(*value, out);
     return {};
 }
 

@@ -11,12 +11,6 @@ Error invalid_at(std::size_t pos) { return Error::Other("invalid JSON at byte " 
 
 bool is_json_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-void skip_whitespace(JsonCursor& cursor) {
-    while (cursor.pos < cursor.text.size() && is_json_whitespace(cursor.text[cursor.pos])) ++cursor.pos;
-}
-
 bool at_end(const JsonCursor& cursor) { return cursor.pos >= cursor.text.size(); }
 
 char peek(const JsonCursor& cursor) { return cursor.text[cursor.pos]; }
@@ -104,6 +98,10 @@ bool take_digits(JsonCursor& cursor) {
 
 }  // namespace
 
+void skip_json_whitespace(JsonCursor& cursor) {
+    while (cursor.pos < cursor.text.size() && is_json_whitespace(cursor.text[cursor.pos])) ++cursor.pos;
+}
+
 // Reads values into the nodes of a tree in one pass, without recursion: the
 // containers still open are kept on a stack of their own.
 class JsonTreeBuilder {
@@ -144,7 +142,7 @@ private:
     // and its first element or member value is due (an object's key read).
     [[nodiscard]] Result<bool> read_value(unsigned depth) {
         if (depth > kMaxJsonDepth) return std::unexpected(Error::Other("JSON nesting too deep"));
-        skip_whitespace(cursor_);
+        skip_json_whitespace(cursor_);
         if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
         const char c = peek(cursor_);
         if (c == '[') return open_container(JsonKind::Array, depth);
@@ -186,7 +184,7 @@ private:
         open_.push_back(OpenContainer{tree_.nodes_.size(), depth});
         add(kind);
         ++cursor_.pos;
-        skip_whitespace(cursor_);
+        skip_json_whitespace(cursor_);
         if (!at_end(cursor_) && peek(cursor_) == closing_bracket(open_.back())) {
             ++cursor_.pos;
             open_.pop_back();
@@ -200,7 +198,7 @@ private:
     // Reads a member's key and the ":" after it.
     [[nodiscard]] Result<void> read_key() {
         if (auto key = read_string(); !key) return key;
-        skip_whitespace(cursor_);
+        skip_json_whitespace(cursor_);
         if (at_end(cursor_) || peek(cursor_) != ':') return std::unexpected(invalid_at(cursor_.pos));
         ++cursor_.pos;
         return {};
@@ -213,12 +211,12 @@ private:
         while (!open_.empty()) {
             OpenContainer& open = open_.back();
             ++open.children;
-            skip_whitespace(cursor_);
+            skip_json_whitespace(cursor_);
             if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
             const char c = peek(cursor_);
             ++cursor_.pos;
             if (c == ',') {
-                skip_whitespace(cursor_);
+                skip_json_whitespace(cursor_);
                 if (tree_.nodes_[open.node].kind() == JsonKind::Object) {
                     if (auto key = read_key(); !key) return forward_error(key);
                 }
@@ -290,8 +288,13 @@ Result<void> parse_json_number(JsonCursor& cursor) {
     return {};
 }
 
+bool is_whole_json_number(std::string_view text) {
+    JsonCursor cursor{text};
+    return parse_json_number(cursor).has_value() && cursor.pos == text.size();
+}
+
 Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth) {
-    if (depth <= kMaxJsonDepth) skip_whitespace(cursor);
+    if (depth <= kMaxJsonDepth) skip_json_whitespace(cursor);
     const std::size_t start = cursor.pos;
     auto tree = read_json_tree(cursor, depth);
     if (!tree) return forward_error(tree);
@@ -349,7 +352,7 @@ Result<JsonTree> parse_json_tree(std::string_view text) {
     JsonCursor cursor{text};
     auto tree = read_json_tree(cursor, 0);
     if (!tree) return tree;
-    skip_whitespace(cursor);
+    skip_json_whitespace(cursor);
     if (!at_end(cursor)) return std::unexpected(Error::Other("trailing content after JSON document"));
     return tree;
 }

@@ -159,8 +159,14 @@ private:
 // just after it.
 [[nodiscard]] Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
 
+// Advances the cursor past blanks, tabs, line feeds and carriage returns.
+void skip_json_whitespace(JsonCursor& cursor);
+
 // Advances the cursor past one number lexeme starting at the cursor.
 [[nodiscard]] Result<void> parse_json_number(JsonCursor& cursor);
+
+// True when the whole text is one JSON number lexeme.
+bool is_whole_json_number(std::string_view text);
 
 // Reads the four hex digits after "\u".
 [[nodiscard]] Result<std::uint16_t> read_hex4(JsonCursor& cursor);

@@ -30,7 +30,8 @@ std::optional<TomlDate> take_date(std::string_view text, std::size_t& pos) {
     auto month = take_digits(text, pos, 2);
     if (!month || *month < 1 || *month > 12 || !take(text, pos, '-')) return std::nullopt;
     auto day = take_digits(text, pos, 2);
-    if (!day || *day < 1 || *day > static_cast<int>(days_in_month(*year, static_cast<unsigned>(*month)))) return std::nullopt;
+    if (!day || *day < 1 || *day > static_cast<int>(days_in_month(*year, static_cast<unsigned>(*month))))
+        return std::nullopt;
     return TomlDate{*year, *month, *day};
 }
 
@@ -63,19 +64,13 @@ std::optional<TomlOffset> take_offset(std::string_view text, std::size_t& pos) {
     return TomlOffset{false, negative, *hours, *minutes};
 }
 
-void append_padded(int number, std::size_t width, std::string& out) {
-    std::string digits = decimal_text(number);
-    if (digits.size() < width) out.append(width - digits.size(), '0');
-    out += digits;
-}
-
 // Two-digit fields joined by `separator`, e.g. "07:32:00".
 void append_two_digit_fields(std::initializer_list<int> fields, char separator, std::string& out) {
     bool first = true;
     for (int field : fields) {
         if (!first) out += separator;
         first = false;
-        append_padded(field, 2, out);
+        append_zero_padded(field, 2, out);
     }
 }
 
@@ -104,7 +99,7 @@ std::optional<TomlDateTime> parse_toml_datetime(std::string_view text) {
 
 void append_toml_datetime(const TomlDateTime& value, std::string& out) {
     if (value.date) {
-        append_padded(value.date->year, 4, out);
+        append_zero_padded(value.date->year, 4, out);
         out += '-';
         append_two_digit_fields({value.date->month, value.date->day}, '-', out);
         if (value.time) out += 'T';

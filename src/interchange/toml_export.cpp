@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "core/decimal_float.hpp"
 #include "core/text.hpp"
 #include "interchange/canonical_reader.hpp"
 #include "interchange/canonical_to_value.hpp"
 #include "interchange/json_text.hpp"
-#include "interchange/number_text.hpp"
 #include "interchange/toml_datetime.hpp"
 #include "interchange/value_keys.hpp"
 

@@ -43,8 +43,8 @@ Value float_value(double number) {
 // The nanoseconds as fraction digits without trailing zeros.
 std::string fraction_digits(std::uint32_t nanoseconds) {
     if (nanoseconds == 0) return {};
-    std::string digits = decimal_text(nanoseconds);
-    digits.insert(0, 9 - digits.size(), '0');
+    std::string digits;
+    append_zero_padded(nanoseconds, 9, digits);
     digits.erase(digits.find_last_not_of('0') + 1);
     return digits;
 }
@@ -112,8 +112,7 @@ Value toml_to_value(toml::node& node) {
 
 Error parse_failure(const toml::parse_error& error) {
     const toml::source_position& at = error.source().begin;
-    return Error::Other("invalid TOML: " + std::string(error.description()) + " (line " + decimal_text(at.line) +
-                        ", column " + decimal_text(at.column) + ")");
+    return invalid_toml_at(error.description(), at.line, at.column);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -84,12 +85,8 @@ private:
     }
 
     Error refusal(std::string_view problem) const {
-        std::size_t column = 1;
-        for (std::size_t i = line_start_; i < pos_; ++i) {
-            column += (static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80;
-        }
-        return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line_ + 1) +
-                            ", column " + decimal_text(column) + ")");
+        const std::size_t column = 1 + count_scalars(text_.substr(line_start_, pos_ - line_start_));
+        return invalid_toml_at(problem, line_ + 1, column);
     }
 
     [[nodiscard]] static Result<void> check_level(std::size_t level) {
@@ -263,5 +260,10 @@ private:
 }  // namespace
 
 Result<void> prescan_toml(std::string_view text) { return TomlPrescan(text).run(); }
+
+Error invalid_toml_at(std::string_view problem, std::size_t line, std::size_t column) {
+    return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line) + ", column " +
+                        decimal_text(column) + ")");
+}
 
 }  // namespace bezo

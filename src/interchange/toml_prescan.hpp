@@ -5,6 +5,7 @@
 // outside strings and comments, and leaves every other fault to the library.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "core/error.hpp"
@@ -20,5 +21,9 @@ inline constexpr unsigned kMaxTomlDepth = 512;
 // the limit. Also refuses hexadecimal floats and bare keys holding "+" or
 // characters beyond ASCII, with "invalid TOML: {} (line L, column C)".
 [[nodiscard]] Result<void> prescan_toml(std::string_view text);
+
+// The error of a text that is no TOML: "invalid TOML: {} (line L, column
+// C)" with the problem and a position counted from 1.
+Error invalid_toml_at(std::string_view problem, std::size_t line, std::size_t column);
 
 }  // namespace bezo

@@ -1,33 +1,12 @@
 #include "interchange/xml_text.hpp"
 
-#include <unicode/uchar.h>
-
 #include "core/fault.hpp"
-#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
 
 // Lists up to this long are scanned; longer ones are hashed.
 constexpr std::size_t kScannedNames = 16;
-
-bool is_ascii_white_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// The length of the white-space character that starts at `pos`, or 0.
-std::size_t white_space_at(std::string_view text, std::size_t pos) {
-    auto byte = static_cast<unsigned char>(text[pos]);
-    if (byte < 0x80) return is_ascii_white_space(byte) ? 1 : 0;
-    std::size_t next = pos;
-    auto decoded = utf8_next(text, next);
-    return decoded && is_unicode_white_space(*decoded) ? next - pos : 0;
-}
-
-// The start of the character that ends just before `end`.
-std::size_t previous_char_start(std::string_view text, std::size_t end) {
-    std::size_t start = end - 1;
-    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-    return start;
-}
 
 }  // namespace
 
@@ -36,41 +15,6 @@ std::string code_point_label(char32_t c) {
     std::string digits;
     for (char32_t rest = c; rest != 0 || digits.size() < 4; rest >>= 4) digits.insert(digits.begin(), kHex[rest & 0xF]);
     return "U+" + digits;
-}
-
-bool is_unicode_white_space(char32_t c) {
-    if (c < 0x80) return is_ascii_white_space(static_cast<unsigned char>(c));
-    return u_isUWhiteSpace(static_cast<UChar32>(c));
-}
-
-std::string_view trim_leading_unicode_white_space(std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t length = white_space_at(text, start);
-        if (length == 0) break;
-        start += length;
-    }
-    return text.substr(start);
-}
-
-std::string_view trim_unicode_white_space(std::string_view text) {
-    text = trim_leading_unicode_white_space(text);
-    std::size_t end = text.size();
-    while (end > 0) {
-        std::size_t last = previous_char_start(text, end);
-        if (white_space_at(text, last) != end - last) break;
-        end = last;
-    }
-    return text.substr(0, end);
-}
-
-bool has_non_white_space(std::string_view text) {
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t length = white_space_at(text, pos);
-        if (length == 0) return true;
-        pos += length;
-    }
-    return false;
 }
 
 std::optional<std::size_t> XmlNameIndex::find_or_add(std::string_view name) {

@@ -58,16 +58,6 @@ template <class IsPlain, class Replace, class Refuse>
 // "U+" and the code point in upper-case hexadecimal, at least four digits.
 std::string code_point_label(char32_t c);
 
-// Whether a character has the Unicode White_Space property.
-bool is_unicode_white_space(char32_t c);
-
-// The text without Unicode white space at its start, or at both ends.
-std::string_view trim_leading_unicode_white_space(std::string_view text);
-std::string_view trim_unicode_white_space(std::string_view text);
-
-// Whether the text holds a character that is not Unicode white space.
-bool has_non_white_space(std::string_view text);
-
 // Remembers names in the order they were added and finds the position of
 // one in constant time on average: a short list is scanned, a long one is
 // hashed into an open-addressing table, so wide elements cost linear time.

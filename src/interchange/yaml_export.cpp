@@ -6,7 +6,6 @@
 #include "core/utf8.hpp"
 #include "interchange/canonical_reader.hpp"
 #include "interchange/canonical_to_value.hpp"
-#include "interchange/number_text.hpp"
 #include "interchange/value_keys.hpp"
 
 namespace bezo {

@@ -5,13 +5,13 @@
 #include <initializer_list>
 #include <span>
 
+#include "core/decimal_float.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/authored_writer.hpp"
 #include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
-#include "interchange/number_text.hpp"
 #include "interchange/yaml_reader.hpp"
 
 namespace bezo {
@@ -37,8 +37,7 @@ Value real_value(std::string_view text) {
     if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return yaml_float_value("inf");
     if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return yaml_float_value("-inf");
     if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return yaml_float_value("nan");
-    JsonCursor cursor{text};
-    if (parse_json_number(cursor) && cursor.pos == text.size()) return Value::number(std::string(text));
+    if (is_whole_json_number(text)) return Value::number(std::string(text));
     if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
         return Value::number(format_json_float(*number));
     }

@@ -8,9 +8,10 @@
 #include <limits>
 #include <optional>
 
+#include "core/decimal_float.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
-#include "interchange/number_text.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -118,11 +119,8 @@ std::string position_of_offset(std::string_view text, std::size_t offset) {
     offset = std::min(offset, text.size());
     std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
     line_start = line_start == std::string_view::npos || line_start >= offset ? 0 : line_start + 1;
-    std::size_t line = 0;
-    for (std::size_t i = 0; i < line_start; ++i) line += text[i] == '\n';
-    std::size_t column = 0;
-    for (std::size_t i = line_start; i < offset; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    return position_text(line, column);
+    const std::size_t line = count_byte(text.substr(0, line_start), '\n');
+    return position_text(line, count_scalars(text.substr(line_start, offset - line_start)));
 }
 
 Error parse_failure(const yaml_parser_t& parser, std::string_view text) {

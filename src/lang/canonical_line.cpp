@@ -1,30 +1,8 @@
 #include "lang/canonical_line.hpp"
 
 #include "core/text.hpp"
-#include "lang/path.hpp"
 
 namespace bezo {
-
-std::string_view take_line(std::string_view& rest) {
-    const auto lf = rest.find('\n');
-    std::string_view line = rest.substr(0, lf);
-    if (lf == std::string_view::npos) {
-        rest = {};
-        return line;
-    }
-    rest.remove_prefix(lf + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    return line;
-}
-
-bool is_skipped_line(std::string_view line) {
-    return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||
-           line.starts_with(".?");
-}
-
-std::optional<std::size_t> find_unquoted_equals(std::string_view text, std::size_t apostrophe) {
-    return find_unquoted(text, '=', apostrophe + 1);
-}
 
 std::expected<ContentLine, ContentLineFault> split_content_line(std::string_view line) {
     const auto apostrophe = line.find('\'');

@@ -15,21 +15,43 @@
 #include <optional>
 #include <string_view>
 
+#include "lang/path.hpp"
+
 namespace bezo {
+
+// What becomes of a CR that ends the text with no LF after it.
+enum class FinalCr : bool { Kept, Dropped };
 
 // Takes the next line off the front of `rest`: up to the next LF, a CR right
 // before it dropped with it, or everything left when no LF follows (an empty
-// rest gives no further line).
-std::string_view take_line(std::string_view& rest);
+// rest gives no further line); a CR that ends that last line stays unless
+// `final_cr` drops it.
+inline std::string_view take_line(std::string_view& rest, FinalCr final_cr = FinalCr::Kept) {
+    const auto lf = rest.find('\n');
+    std::string_view line = rest.substr(0, lf);
+    if (lf == std::string_view::npos) {
+        rest = {};
+        if (final_cr == FinalCr::Kept) return line;
+    } else {
+        rest.remove_prefix(lf + 1);
+    }
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line;
+}
 
 // A line that carries no content (its leading blanks and tabs already
 // removed): empty, or beginning with "#", "//", ".!" or ".?".
-bool is_skipped_line(std::string_view line);
+inline bool is_skipped_line(std::string_view line) {
+    return line.empty() || line.starts_with('#') || line.starts_with("//") || line.starts_with(".!") ||
+           line.starts_with(".?");
+}
 
 // The position of the first "=" after position `apostrophe` that stands
 // outside double quotes (inside quotes a doubled quote is one quote
 // character and does not close them), or none.
-std::optional<std::size_t> find_unquoted_equals(std::string_view text, std::size_t apostrophe);
+inline std::optional<std::size_t> find_unquoted_equals(std::string_view text, std::size_t apostrophe) {
+    return find_unquoted(text, '=', apostrophe + 1);
+}
 
 // The three parts of a content line, as views of the line.
 struct ContentLine {

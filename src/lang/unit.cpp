@@ -443,24 +443,6 @@ std::optional<UnitScale> expression_scale(std::string_view text, const UserUnits
     return running;
 }
 
-std::vector<std::string_view> split_words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        while (pos < line.size() && is_blank_or_tab(line[pos])) {
-            ++pos;
-        }
-        std::size_t start = pos;
-        while (pos < line.size() && !is_blank_or_tab(line[pos])) {
-            ++pos;
-        }
-        if (pos > start) {
-            words.push_back(line.substr(start, pos - start));
-        }
-    }
-    return words;
-}
-
 // The decimal of a dimension line: digits, optionally "." and digits,
 // optionally "E"/"e", a sign and digits.
 bool is_quantity_decimal(std::string_view text) {
@@ -602,8 +584,9 @@ std::optional<UnitScale> unit_expression_scale(std::string_view text, const User
     return expression_scale(text, units, depth, memo);
 }
 
-std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,
-                                                               std::string_view to_unit, const UserUnits& units) {
+std::expected<QuantityConversion, ConversionFailure> QuantityConversion::between(std::string_view from_unit,
+                                                                                 std::string_view to_unit,
+                                                                                 const UserUnits& units) {
     using Failure = std::unexpected<ConversionFailure>;
     auto from_dimension = resolve_unit(from_unit, units);
     auto to_dimension = resolve_unit(to_unit, units);
@@ -620,6 +603,15 @@ std::expected<std::string, ConversionFailure> convert_quantity(std::string_view 
     if (!p || !q) {
         return Failure(ConversionFailure::Inexact);
     }
+    QuantityConversion conversion;
+    conversion.p_ = *p;
+    conversion.q_ = *q;
+    conversion.exponent_shift_ = std::int64_t{from_scale->exponent} - to_scale->exponent;
+    return conversion;
+}
+
+std::expected<std::string, ConversionFailure> QuantityConversion::apply(std::string_view value) const {
+    using Failure = std::unexpected<ConversionFailure>;
     auto number = parse_exact_decimal(value);
     if (!number) {
         return Failure(ConversionFailure::Incompatible);
@@ -628,13 +620,13 @@ std::expected<std::string, ConversionFailure> convert_quantity(std::string_view 
     if (number->mantissa == 0) {
         return "0";
     }
-    auto n = checked_mul(static_cast<Int128>(number->mantissa), *p);
-    auto e = checked_add(number->exponent, std::int64_t{from_scale->exponent} - to_scale->exponent);
+    auto n = checked_mul(static_cast<Int128>(number->mantissa), p_);
+    auto e = checked_add(number->exponent, exponent_shift_);
     if (!n || !e) {
         return Failure(ConversionFailure::Inexact);
     }
     int steps = 0;
-    while (*n % *q != 0) {
+    while (*n % q_ != 0) {
         if (steps == kMaxExtraDigits) {
             return Failure(ConversionFailure::Inexact);
         }
@@ -648,7 +640,14 @@ std::expected<std::string, ConversionFailure> convert_quantity(std::string_view 
     if (exponent > kMaxResultExponent || exponent < -kMaxResultExponent) {
         return Failure(ConversionFailure::Inexact);
     }
-    return format_exact_decimal(number->negative, static_cast<UInt128>(*n / *q), static_cast<std::int32_t>(exponent));
+    return format_exact_decimal(number->negative, static_cast<UInt128>(*n / q_), static_cast<std::int32_t>(exponent));
+}
+
+std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,
+                                                               std::string_view to_unit, const UserUnits& units) {
+    const auto conversion = QuantityConversion::between(from_unit, to_unit, units);
+    if (!conversion) return std::unexpected(conversion.error());
+    return conversion->apply(value);
 }
 
 std::optional<std::string> substitute_unit_symbols(std::string_view text, const UnitAliasTable& replacements) {
@@ -675,7 +674,7 @@ std::optional<std::string> substitute_unit_symbols(std::string_view text, const 
 }
 
 std::optional<QuantityLine> parse_quantity_line(std::string_view line) {
-    auto words = split_words(line);
+    auto words = split_words(line, " \t");
     if (words.empty() || words.size() > 2) {
         return std::nullopt;
     }

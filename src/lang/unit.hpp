@@ -115,6 +115,26 @@ std::optional<UnitExpr> resolve_unit(std::string_view text, const UserUnits& uni
 // The exact scale of a canonical unit text. Depth as for `resolve_unit`.
 std::optional<UnitScale> unit_expression_scale(std::string_view text, const UserUnits& units, int depth = 0);
 
+// The conversion between two units, resolved once and then applied to any
+// number of values: the factor P / Q and the shift of the power of ten.
+class QuantityConversion {
+public:
+    // The conversion between the units, or the failure that every value
+    // would meet (units that do not resolve or differ in dimension:
+    // Incompatible; a factor that overflows: Inexact).
+    [[nodiscard]] static std::expected<QuantityConversion, ConversionFailure> between(std::string_view from_unit,
+                                                                                      std::string_view to_unit,
+                                                                                      const UserUnits& units);
+
+    // The value in the target unit, in canonical decimal text.
+    [[nodiscard]] std::expected<std::string, ConversionFailure> apply(std::string_view value) const;
+
+private:
+    Int128 p_ = 1;
+    Int128 q_ = 1;
+    std::int64_t exponent_shift_ = 0;
+};
+
 // The value converted exactly from one unit to another, in canonical decimal
 // text.
 [[nodiscard]] std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value,

@@ -4,6 +4,7 @@
 #include "core/text.hpp"
 #include "lang/anno.hpp"
 #include "lang/path.hpp"
+#include "lang/resolve.hpp"
 #include "lang/table.hpp"
 #include "pipeline/union_member.hpp"
 #include "pipeline/unit_check.hpp"
@@ -496,13 +497,6 @@ void add_import(std::vector<std::string>& imports, std::string_view argument) {
     return {};
 }
 
-void add_registry_pair(CompileState& state, std::string_view text) {
-    const std::string_view argument = directive_argument(text, ".!registry");
-    const auto eq = argument.find('=');
-    if (eq == std::string_view::npos) return;
-    state.registry.push_back(RegistryEntry{std::string(argument.substr(0, eq)), std::string(argument.substr(eq + 1))});
-}
-
 // A declaration line (the whole line without leading blanks and tabs): the
 // document's own declaration is dropped, a foreign kind refused, ".!types"
 // imports stored, ".!units", ".!verbatim" and ".!registry" stored and
@@ -524,7 +518,7 @@ void add_registry_pair(CompileState& state, std::string_view text) {
     } else if (text.starts_with(".!verbatim")) {
         if (auto switched = switch_on_verbatim(state, text); !switched) return switched;
     } else if (text.starts_with(".!registry")) {
-        add_registry_pair(state, text);
+        if (auto entry = parse_registry_pair(text.substr(10))) state.registry.push_back(std::move(*entry));
     }
     state.output.append_line(text);
     return {};

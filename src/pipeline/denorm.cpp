@@ -1,5 +1,6 @@
 #include "pipeline/denorm.hpp"
 
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "lang/canonical_line.hpp"
 #include "lang/lexer.hpp"
 #include "lang/path.hpp"
+#include "pipeline/expand.hpp"
 #include "schema/document_schema.hpp"
 
 namespace bezo {
@@ -23,18 +25,6 @@ constexpr std::size_t kSubstitutionLimit = std::size_t{1} << 30;
 // tab.
 bool begins_with_word(std::string_view text, std::string_view word) {
     return text.starts_with(word) && (text.size() == word.size() || is_blank_or_tab(text[word.size()]));
-}
-
-// The line without its trailing run of CR and LF characters, and that run.
-struct LineParts {
-    std::string_view body;
-    std::string_view ending;
-};
-
-LineParts split_ending(std::string_view line) {
-    std::size_t end = line.size();
-    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) --end;
-    return {line.substr(0, end), line.substr(end)};
 }
 
 // Where a resolved value stands in the output text (the text grows, so
@@ -64,7 +54,7 @@ public:
 
 private:
     [[nodiscard]] Result<void> pass_line(std::string_view line) {
-        const auto [body, ending] = split_ending(line);
+        const auto [body, ending] = split_line_ending(line);
         const std::string_view trimmed = trim_leading_blanks(body);
         if (begins_with_word(trimmed, ".!lezo")) {
             out_.append(".!nezo").append(ending);
@@ -187,6 +177,39 @@ private:
     bool content_seen_ = false;
 };
 
+// The characters that separate the words of a ".!units" line.
+constexpr std::string_view kUnitsSeparators = " \t\n\f\r";
+
+// The module a ".!units" line imports: the first word after the directive.
+std::optional<std::string_view> units_import(std::string_view argument) {
+    const auto start = argument.find_first_not_of(kUnitsSeparators);
+    if (start == std::string_view::npos) return std::nullopt;
+    argument.remove_prefix(start);
+    return argument.substr(0, argument.find_first_of(kUnitsSeparators));
+}
+
+// The user units of the document's ".!units" modules, in import order; a
+// symbol keeps the definition of the first module that defines it.
+[[nodiscard]] Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
+    std::vector<std::string_view> imports;
+    std::vector<RegistryEntry> registry;
+    while (!text.empty()) {
+        const std::string_view line = trim_leading_blanks(take_line(text));
+        if (line.starts_with(".!units")) {
+            if (const auto module = units_import(line.substr(7))) imports.push_back(*module);
+        } else if (line.starts_with(".!registry")) {
+            if (auto entry = parse_registry_pair(line.substr(10))) registry.push_back(std::move(*entry));
+        }
+    }
+    UserUnits table;
+    for (const std::string_view module : imports) {
+        auto units = resolver.unit_module_defs(module, registry);
+        if (!units) return forward_error(units);
+        table.merge(*units);
+    }
+    return table;
+}
+
 }  // namespace
 
 Result<std::string> resolve_references(std::string_view relational) {
@@ -205,10 +228,16 @@ bool expand_float_shorthand(std::string_view line, std::string& out) {
 Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver) {
     auto canonical = resolve_references(relational);
     if (!canonical) return forward_error(canonical);
-    auto schema = resolve_document_schema(*canonical, resolver);
+    return apply_document_schema(std::move(*canonical), resolver);
+}
+
+Result<std::string> apply_document_schema(std::string canonical, Resolver& resolver) {
+    auto schema = resolve_document_schema(canonical, resolver);
     if (!schema) return forward_error(schema);
-    if (*schema) return std::unexpected(Error::Other("schema expansion is not available in this build"));
-    return canonical;
+    if (!*schema) return canonical;
+    auto units = load_unit_table(canonical, resolver);
+    if (!units) return forward_error(units);
+    return expand_with_schema(canonical, **schema, *units);
 }
 
 }  // namespace bezo

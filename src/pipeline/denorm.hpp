@@ -1,8 +1,8 @@
 // The denormalizer: relational text (kind lezo) to canonical text (kind
 // nezo). Its first pass rewrites the declaration, drops the ".!verbatim"
 // switch and replaces every field reference ("$name", "$path::key") in a
-// value by the value of the earlier field it names; then the document's
-// schema is looked up.
+// value by the value of the earlier field it names; then, when the document
+// names a schema, the schema pass (pipeline/expand.hpp) rewrites it.
 #pragma once
 
 #include <string>
@@ -27,5 +27,12 @@ bool expand_float_shorthand(std::string_view line, std::string& out);
 // through the resolver. A document without a schema gives the reference
 // pass's text.
 [[nodiscard]] Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver);
+
+// The schema step of `denormalize_document` on the reference pass's text,
+// which it takes over so that a caller holding nothing else can let it go:
+// the document's schema, the units of its ".!units" modules (loaded with
+// its ".!registry" pairs; the first module to define a symbol wins) and the
+// expansion. A document without a schema comes back unchanged.
+[[nodiscard]] Result<std::string> apply_document_schema(std::string canonical, Resolver& resolver);
 
 }  // namespace bezo

@@ -49,9 +49,11 @@ bool walk_plain_path(std::string_view text, Each&& each) {
 
 bool holds_dollar(std::string_view text) { return text.find('$') != std::string_view::npos; }
 
-// A "!map" annotation: the compiler reads its field's key as a path, which
-// must then stay a plain key inside its block, never a «path::key» line.
+// A "!map" annotation, or "&map" (a type reference names its type up to a
+// blank or a tab): the compiler reads its field's key as a path, which must
+// then stay a plain key inside its block, never a «path::key» line.
 bool is_map_annotation(std::string_view text) {
+    if (text.starts_with('&')) return text.substr(1, text.find_first_of(" \t") - 1) == "map";
     if (!text.starts_with("!map")) return false;
     const std::string_view rest = text.substr(4);
     return rest.empty() || !(is_ascii_letter(rest.front()) || is_ascii_digit(rest.front()) || rest.front() == '_' ||
@@ -86,24 +88,52 @@ bool has_index_segment(std::span<const std::string_view> segments) {
     return std::ranges::any_of(segments, [](std::string_view segment) { return is_ascii_digits(segment); });
 }
 
+// The bytes of the path text of the segments, "/" before each.
+std::size_t path_text_size(std::span<const std::string_view> segments) {
+    std::size_t size = 0;
+    for (std::string_view segment : segments) size += 1 + segment.size();
+    return size;
+}
+
+// The renderer writes each group of fields with its whole path, so fields
+// at many depths, or many fields under one path that is written for each
+// of them, can ask for text that grows with the square of their source.
+// Lines are modelled only while the path text they ask for stays within a
+// multiple of their own size; beyond that they are kept as written, which
+// keeps every output linear in its source.
+constexpr std::uint64_t kPathTextFactor = 8;
+constexpr std::uint64_t kPathTextAllowance = 4096;
+
+bool path_text_fits(std::uint64_t path_text, std::uint64_t source) {
+    return path_text <= kPathTextFactor * source + kPathTextAllowance;
+}
+
 // Finds where a block ends and whether the formatter can model it: every
 // head one plain path, every content line a plain key without "$" and not
 // under a map annotation, no declaration or splat, and every section a
 // record of an array outside any other record, holding a field of its own.
 // The renderer writes such a record as a new entry where its first field
 // stands, which is where the compiler numbered it; a record inside a
-// record, or one without fields, would lose its number.
+// record, or one without fields, would lose its number. It also measures
+// the path text that the renderer writes for the block's fields: each new
+// namespace path once, each record's array and the paths below it once,
+// and a path with an index outside a section once per field.
 class BlockScan {
 public:
     // `map_pending`: a map annotation waits for its field when the block
-    // starts.
-    explicit BlockScan(bool map_pending) : map_pending_(map_pending) {}
+    // starts; `pending_size`: the bytes of the metadata lines waiting.
+    BlockScan(bool map_pending, std::size_t pending_size) : map_pending_(map_pending), source_size_(pending_size) {}
 
-    bool modelable() const { return modelable_; }
+    bool modelable() const { return modelable_ && path_text_fits(path_text_, source_size_); }
 
     // Takes in the next line; true when the block ends with it. Heads and
     // closes move a stack of marks exactly as the compiler moves its blocks.
     bool take(const Line& line) {
+        // Comments are not counted: their spelling may grow a blank, and
+        // a block kept as written must be kept again when formatted again.
+        if (line.kind != LineKind::Comment && line.kind != LineKind::Doc) {
+            source_size_ += line.text.size() + line.value.size() + 1;
+        }
         switch (line.kind) {
             case LineKind::SectionOpen: open_section(line.text); break;
             case LineKind::NsOpen: open_namespace(line.text); break;
@@ -111,15 +141,19 @@ public:
                 if (!marks_.empty() && marks_.back().section) {
                     finish();
                     marks_.pop_back();
+                    moved_ = true;
                 }
                 break;
             case LineKind::NsClose:
-                if (!marks_.empty() && !marks_.back().section) marks_.pop_back();
+                if (!marks_.empty() && !marks_.back().section) {
+                    marks_.pop_back();
+                    moved_ = true;
+                }
                 break;
             case LineKind::Content:
                 modelable_ = modelable_ && is_plain_identifier(line.text) && !holds_dollar(line.value) && !map_pending_;
                 map_pending_ = false;
-                if (!marks_.empty() && marks_.back().in_section) section_empty_ = false;
+                if (!marks_.empty()) count_field_path();
                 break;
             case LineKind::Meta: map_pending_ = map_pending_ || is_map_annotation(line.text); break;
             case LineKind::Decl:
@@ -138,9 +172,24 @@ public:
 private:
     struct Mark {
         bool section = false;
-        bool in_section = false;  // a section, or inside one
-        bool indexed = false;     // a path with an index segment
+        bool in_section = false;       // a section, or inside one
+        bool indexed = false;          // a path with an index segment
+        std::size_t path_size = 0;     // bytes of the path text
+        std::size_t section_size = 0;  // the same for the section's array
     };
+
+    // The path text the renderer writes for the next field.
+    void count_field_path() {
+        const Mark& mark = marks_.back();
+        if (mark.in_section) {
+            section_empty_ = false;
+            if (new_entry_) path_text_ += mark.section_size;
+            if (moved_ && !mark.section) path_text_ += mark.path_size - mark.section_size;
+        } else if (mark.indexed || moved_) {
+            path_text_ += mark.path_size;
+        }
+        moved_ = new_entry_ = false;
+    }
 
     // The head's one field as a plain path, or none.
     static std::optional<std::vector<std::string_view>> plain_head(std::string_view head) {
@@ -158,8 +207,10 @@ private:
         const bool enclosing_indexed = below > 0 && marks_[below - 1].indexed;
         const auto segments = plain_head(head);
         if (!segments || enclosing_indexed || has_index_segment(*segments)) modelable_ = false;
-        if (!replaces) marks_.push_back({true, true, true});
-        section_empty_ = true;
+        if (replaces) marks_.pop_back();
+        const std::size_t size = (below > 0 ? marks_[below - 1].path_size : 0) + head_size(segments, head);
+        marks_.push_back({true, true, true, size, size});
+        section_empty_ = moved_ = new_entry_ = true;
     }
 
     void open_namespace(std::string_view head) {
@@ -167,13 +218,23 @@ private:
         const auto segments = plain_head(head);
         const bool indexed = segments && has_index_segment(*segments);
         if (!segments || (indexed && outer.indexed)) modelable_ = false;
-        marks_.push_back({false, outer.in_section, outer.indexed || indexed});
+        marks_.push_back({false, outer.in_section, outer.indexed || indexed,
+                          outer.path_size + head_size(segments, head), outer.section_size});
+        moved_ = true;
+    }
+
+    static std::size_t head_size(const std::optional<std::vector<std::string_view>>& segments, std::string_view head) {
+        return segments ? path_text_size(*segments) : head.size();
     }
 
     std::vector<Mark> marks_;
     bool modelable_ = true;
     bool map_pending_;
     bool section_empty_ = false;  // the open section has no field yet
+    bool moved_ = false;          // a head or close since the last field
+    bool new_entry_ = false;      // a section head since the last field
+    std::uint64_t path_text_ = 0;
+    std::uint64_t source_size_;
 };
 
 class ModelBuilder {
@@ -184,9 +245,19 @@ public:
     }
 
     FormatModel build() && {
-        for (std::size_t i = 0; i < lines_.size(); ++i) i = top_level_line(i);
+        std::size_t i = 0;
+        for (; i < lines_.size() && !counter_.exhausted(); ++i) i = top_level_line(i);
+        // Once entries are no longer counted, no record can be numbered:
+        // the rest is kept as written, and no record is taken for the last
+        // of its array.
+        const bool counted = !counter_.exhausted();
+        for (; i < lines_.size(); ++i) verbatim_block_line(lines_[i]);
         flush_pending();
-        model_.entry_totals = std::move(counter_).counts();
+        if (counted) {
+            model_.entry_totals = std::move(counter_).counts();
+        } else {
+            model_.entry_totals.assign(model_.paths.size(), UINT64_MAX);
+        }
         return std::move(model_);
     }
 
@@ -271,9 +342,19 @@ private:
         if (!pairs) return false;
         auto path = intern_plain_path(model_.paths, kRootPath, key.key);
         if (!path) return false;
+        // Fields under a path with an index may each be written with it.
+        if (model_.paths.has_index_segment(*path) &&
+            !path_text_fits(pairs->size() * key.key.size(), key.key.size() + 2 + value.size())) {
+            return false;
+        }
         const bool append = key.kind == ContentKeyClass::AppendDefine;
         if (append) {
-            if (*path == kRootPath || !model_.paths.segment(*path).starts_with('@')) return false;
+            // A record inside a record is written with its index, which
+            // the compiler does not count: such a line stays as written.
+            if (*path == kRootPath || !model_.paths.segment(*path).starts_with('@') ||
+                model_.paths.has_index_segment(*path)) {
+                return false;
+            }
             path = model_.paths.child(*path, decimal_text(counter_.next_index(*path)));
         }
         for (const CompactPair& pair : *pairs) push_field(*path, pair.key, pair.value, pending_).new_entry = append;
@@ -285,7 +366,9 @@ private:
     // Returns the last line of the block that starts at `start`, and sets
     // `modelable`.
     std::size_t scan_block(std::size_t start, bool& modelable) const {
-        BlockScan scan(std::ranges::any_of(pending_, is_map_annotation));
+        std::size_t pending_size = 0;
+        for (std::string_view text : pending_) pending_size += text.size() + 1;
+        BlockScan scan(std::ranges::any_of(pending_, is_map_annotation), pending_size);
         for (std::size_t i = start; i < lines_.size(); ++i) {
             if (scan.take(lines_[i])) {
                 modelable = scan.modelable();
@@ -539,10 +622,12 @@ std::string header_line_spelling(std::string_view line) {
         while (pos < line.size() && !is_header_whitespace(line[pos])) ++pos;
         if (pos > start) words.push_back(line.substr(start, pos - start));
     }
-    if (words.size() >= 2 && std::ranges::find(kDeclarationWords, words[0]) != kDeclarationWords.end() &&
-        is_version_word(words[1])) {
-        words.erase(words.begin() + 1);
+    // Directive and ".?" lines reach the compiled text as they stand: a
+    // registry location or a note may hold a run of blanks.
+    if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
+        return std::string(line);
     }
+    if (words.size() >= 2 && is_version_word(words[1])) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';

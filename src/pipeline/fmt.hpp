@@ -130,8 +130,9 @@ struct CompactPair {
 // and for "{}" and a value beginning with "$".
 std::optional<std::vector<CompactPair>> parse_compact_pairs(std::string_view value);
 
-// A header line with its words joined by one blank, and the version word
-// after a declaration word dropped: «.!bezo   1.0» gives ".!bezo".
+// A declaration line (".!bezo" and the other kind words) with its words
+// joined by one blank and its version word dropped: «.!bezo   1.0» gives
+// ".!bezo". Any other header line is returned as it stands.
 std::string header_line_spelling(std::string_view line);
 
 }  // namespace bezo

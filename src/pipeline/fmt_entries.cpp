@@ -84,8 +84,11 @@ std::uint64_t EntryCounter::expanded_semicolons(std::string_view value) const {
 
 // The list keys of a splat value: a splat variable's, or those of an inline
 // splat «k=v|@list+=v|@list;=a;b».
-EntryCounter::ListKeys EntryCounter::splat_list_keys(std::string_view value) const {
-    if (value.starts_with("$/.")) return lookup(splat_variables_, value.substr(3));
+EntryCounter::ListKeys EntryCounter::splat_list_keys(std::string_view value) {
+    if (value.starts_with("$/.")) {
+        const ListKeys& keys = splat_variable(value.substr(3));
+        return charge_list_keys(keys.size()) ? keys : ListKeys{};
+    }
     ListKeys keys;
     for_each_piece(value, '|', [&](std::string_view piece) {
         const auto eq = piece.find('=');
@@ -98,12 +101,29 @@ EntryCounter::ListKeys EntryCounter::splat_list_keys(std::string_view value) con
     return keys;
 }
 
+const EntryCounter::ListKeys& EntryCounter::splat_variable(std::string_view name) const {
+    static const ListKeys none;
+    const auto found = splat_variables_.find(name);
+    return found == splat_variables_.end() ? none : found->second;
+}
+
+bool EntryCounter::charge_list_keys(std::size_t count) {
+    if (count >= list_keys_left_) {
+        list_keys_left_ = 0;
+        return false;
+    }
+    list_keys_left_ -= count;
+    return true;
+}
+
 void EntryCounter::add_list_keys(PathId target, const ListKeys& keys, std::vector<EntryCount>& created) {
+    if (!charge_list_keys(keys.size())) return;
     for (const ListKey& key : keys) add(paths_.child(target, key.segment), key.count, created);
 }
 
 void EntryCounter::count_content_line(PathId block, std::string_view left, std::string_view value,
                                       std::vector<EntryCount>& created) {
+    if (exhausted()) return;
     // The compiler's forms of a left part, in its order.
     if (left.size() > 1) {
         if (left.starts_with("@.") && left.size() > 3 && (left.ends_with('+') || left.ends_with(';'))) {
@@ -135,7 +155,7 @@ void EntryCounter::count_content_line(PathId block, std::string_view left, std::
 }
 
 void EntryCounter::count_splat_line(PathId block, std::string_view name, std::vector<EntryCount>& created) {
-    add_list_keys(block, lookup(splat_variables_, name), created);
+    add_list_keys(block, splat_variable(name), created);
 }
 
 }  // namespace bezo

@@ -36,6 +36,12 @@ public:
     // The entries counted per array path.
     std::vector<std::uint64_t> counts() && { return std::move(counts_); }
 
+    // Whether counting has stopped: a splat variable adds an array for each
+    // of its list keys wherever it is used, so a few lines can ask for the
+    // square of their size in entries. Past a budget of list keys handled
+    // nothing more is counted, and the counts so far stay exact.
+    bool exhausted() const { return list_keys_left_ == 0; }
+
 private:
     // One list key of a splat ("@name+" or "@name;"): the array segment and
     // the number of entries it adds.
@@ -49,7 +55,9 @@ private:
     std::uint64_t record_items(std::string_view value) const;
     std::uint64_t record_list_items(std::string_view value) const;
     std::uint64_t expanded_semicolons(std::string_view value) const;
-    ListKeys splat_list_keys(std::string_view value) const;
+    ListKeys splat_list_keys(std::string_view value);
+    const ListKeys& splat_variable(std::string_view name) const;
+    bool charge_list_keys(std::size_t count);
     void add_list_keys(PathId target, const ListKeys& keys, std::vector<EntryCount>& created);
 
     PathTable& paths_;
@@ -60,6 +68,7 @@ private:
     TextMap<std::uint64_t> record_variables_;
     TextMap<std::uint64_t> text_semicolons_;
     TextMap<ListKeys> splat_variables_;
+    std::uint64_t list_keys_left_ = std::uint64_t{1} << 22;
 };
 
 }  // namespace bezo

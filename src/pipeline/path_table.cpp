@@ -9,33 +9,12 @@
 #include "lang/path.hpp"
 
 namespace bezo {
-namespace {
-
-constexpr std::size_t kArenaBlock = 64 * 1024;
-
-}  // namespace
-
 PathTable::PathTable() : slots_(64, kNone) { nodes_.push_back(Node{}); }
 
 std::size_t PathTable::hash_of(PathId parent, std::string_view segment) {
     key_.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
     key_ += segment;
     return KeyedTextHash{}(key_);
-}
-
-std::string_view PathTable::store(std::string_view segment) {
-    if (segment.empty()) return {};
-    if (segment.size() > arena_left_) {
-        const std::size_t size = std::max(kArenaBlock, segment.size());
-        arena_.push_back(std::make_unique<char[]>(size));
-        arena_next_ = arena_.back().get();
-        arena_left_ = size;
-    }
-    char* start = arena_next_;
-    std::memcpy(start, segment.data(), segment.size());
-    arena_next_ += segment.size();
-    arena_left_ -= segment.size();
-    return {start, segment.size()};
 }
 
 void PathTable::grow() {
@@ -63,7 +42,7 @@ PathId PathTable::child(PathId parent, std::string_view segment) {
     const Node& above = nodes_[parent];
     Node node;
     node.parent = parent;
-    node.segment = store(segment);
+    node.segment = arena_.store(segment);
     node.hash = hash;
     const bool index_segment = is_ascii_digits(segment);
     node.index_segments = static_cast<std::uint8_t>(std::min(2, above.index_segments + (index_segment ? 1 : 0)));

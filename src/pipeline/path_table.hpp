@@ -5,11 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/arena.hpp"
 
 namespace bezo {
 
@@ -65,16 +66,13 @@ private:
     };
 
     std::size_t hash_of(PathId parent, std::string_view segment);
-    std::string_view store(std::string_view segment);
     void grow();
 
     std::vector<Node> nodes_;
     // Open addressing: node ids by hash, linear probing, at most half full.
     std::vector<PathId> slots_;
-    // Segment texts, in blocks that never move.
-    std::vector<std::unique_ptr<char[]>> arena_;
-    char* arena_next_ = nullptr;
-    std::size_t arena_left_ = 0;
+    // Segment texts.
+    TextArena arena_;
     std::string key_;  // scratch for hashing
 };
 

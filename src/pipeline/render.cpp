@@ -58,24 +58,16 @@ std::uint64_t saturating_increment(std::uint64_t count, std::uint64_t by) {
 
 class Renderer {
 public:
-    Renderer(const FormatModel& model, std::size_t budget)
-        : model_(model),
-          items_(model.items),
-          paths_(model.paths),
-          entry_counts_(model.paths.size(), 0),
-          budget_(budget) {}
+    explicit Renderer(const FormatModel& model)
+        : model_(model), items_(model.items), paths_(model.paths), entry_counts_(model.paths.size(), 0) {}
 
-    Result<std::string> render() && {
-        out_.reserve(std::min(budget_, items_.size() * 16));
+    std::string render() && {
+        out_.reserve(items_.size() * 16);
         if (model_.shebang) {
             out_ += *model_.shebang;
             out_ += '\n';
         }
-        for (std::size_t i = 0; i < items_.size() && !over_budget_;) i = write_node(i);
-        if (over_budget_) {
-            return std::unexpected(
-                Error::Other("formatted text too large: more than " + decimal_text(budget_) + " bytes"));
-        }
+        for (std::size_t i = 0; i < items_.size();) i = write_node(i);
         if (out_.empty()) out_ += '\n';
         return std::move(out_);
     }
@@ -404,15 +396,10 @@ private:
         end_line("");
     }
 
-    // Past the budget nothing more is kept: the rendering fails.
     void end_line(std::string_view rest) {
         group_ += rest;
         group_ += '\n';
         ++group_lines_;
-        if (out_.size() + group_.size() > budget_) {
-            over_budget_ = true;
-            group_.clear();
-        }
     }
 
     static void write_line(std::string& out, std::string_view line) {
@@ -432,9 +419,6 @@ private:
     std::vector<Record> records_;
     PathId open_namespace_ = kRootPath;  // the «(S)» block open inside a section
 
-    std::size_t budget_;  // bytes of text at most
-    bool over_budget_ = false;
-
     bool written_ = false;
     bool after_comment_ = false;
     bool after_header_ = false;
@@ -448,11 +432,7 @@ bool declares_authored(const FormatItem& item) {
 
 }  // namespace
 
-Result<std::string> render_format_model(const FormatModel& model, std::size_t source_size) {
-    constexpr std::size_t kMargin = std::size_t{16} << 20;
-    const std::size_t budget = source_size > (SIZE_MAX - kMargin) / 8 ? SIZE_MAX : source_size * 8 + kMargin;
-    return Renderer(model, budget).render();
-}
+std::string render_format_model(const FormatModel& model) { return Renderer(model).render(); }
 
 Result<std::string> format_authored(std::string_view text) {
     auto model = build_format_model(text);
@@ -462,7 +442,7 @@ Result<std::string> format_authored(std::string_view text) {
         if (!items.empty()) items.insert(items.begin(), FormatItem::line(FormatItemKind::Blank));
         items.insert(items.begin(), FormatItem::line(FormatItemKind::Verbatim, ".!bezo"));
     }
-    return render_format_model(*model, text.size());
+    return render_format_model(*model);
 }
 
 }  // namespace bezo

@@ -40,14 +40,16 @@ private:
         } else if (trimmed.starts_with("#!") && model_.items.empty()) {
             return;
         } else if (trimmed.starts_with(".!") || trimmed.starts_with(".?")) {
-            push_header(trimmed);
+            push_header(line);
+        } else if (trimmed.starts_with('#') || trimmed.starts_with("//")) {
+            model_.push_verbatim(trimmed);  // a comment: no value to read
         } else {
             read_content_line(line);
         }
     }
 
     // The stream's own declaration, with or without a version, becomes the
-    // authored one; other header lines are spelled as the formatter does.
+    // authored one; other header lines stay as the compiler wrote them.
     void push_header(std::string_view line) {
         const std::string_view spelled = model_.spell_header(line);
         model_.push_verbatim(spelled == ".!nezo" || spelled == ".!lezo" ? ".!bezo" : spelled);
@@ -158,7 +160,7 @@ Result<std::string> unbuild_stream(std::string_view text) {
     }
     StreamReader reader(canonical);
     reader.read(text);
-    return render_format_model(std::move(reader).take(), text.size());
+    return render_format_model(std::move(reader).take());
 }
 
 }  // namespace bezo

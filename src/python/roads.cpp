@@ -21,8 +21,10 @@
 #include "interchange/xml_writer.hpp"
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
+#include "pipeline/build.hpp"
 #include "pipeline/compiler.hpp"
 #include "pipeline/denorm.hpp"
+#include "pipeline/infer.hpp"
 #include "pipeline/render.hpp"
 #include "pipeline/unbuild.hpp"
 #include "schema_import/graphql_import.hpp"
@@ -39,10 +41,6 @@ namespace {
 
 using TextResult = Result<std::string>;
 using BytesResult = Result<std::vector<std::uint8_t>>;
-
-PyObject* not_available(std::string_view function) {
-    return pyerr_from_string(std::string(function) + "() is not available in this build");
-}
 
 PyObject* to_python(TextResult result) {
     if (!result) return core_error_to_pyerr(result.error());
@@ -117,24 +115,10 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
     return nullptr;
 }
 
-// The White_Space characters of Unicode.
-bool is_unicode_white_space(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
-
 // A schema handed to validate is compiled text when its first line, after
 // leading white space, opens with ".!whezo"; anything else is authored.
 bool is_compiled_schema_text(std::string_view schema) {
-    std::string_view line = schema.substr(0, schema.find('\n'));
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        std::size_t next = pos;
-        const auto c = utf8_next(line, next);
-        if (!c || !is_unicode_white_space(*c)) break;
-        pos = next;
-    }
-    return line.substr(pos).starts_with(".!whezo");
+    return trim_leading_unicode_white_space(schema.substr(0, schema.find('\n'))).starts_with(".!whezo");
 }
 
 PyObject* schema_error(const Error& error) { return pyerr_from_string("schema: " + error_display(error)); }
@@ -146,7 +130,11 @@ PyObject* road_denormalize(const BoundTexts& args) {
     Resolver resolver;
     return to_python(denormalize_document(*args[0], resolver));
 }
-PyObject* road_build(const BoundTexts&) { return not_available("build"); }
+PyObject* road_build(const BoundTexts& args) {
+    std::optional<std::string_view> schema;
+    if (args[1]) schema = *args[1];
+    return to_python(build_document(*args[0], schema));
+}
 PyObject* road_compile_schema(const BoundTexts& args) {
     Resolver resolver;
     return to_python(compile_schema_text(*args[0], resolver));
@@ -169,7 +157,16 @@ PyObject* road_validate(const BoundTexts& args) {
 }
 PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
 PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
-PyObject* road_infer(const BoundTexts&) { return not_available("infer"); }
+PyObject* road_infer(const BoundTexts& args) {
+    const std::string_view name = args[1].value_or("");
+    if (auto checked = check_infer_name(name); !checked) return core_error_to_pyerr(checked.error());
+    Resolver resolver;
+    auto relational = compile_document(*args[0], resolver);
+    if (!relational) return core_error_to_pyerr(relational.error());
+    auto canonical = denormalize_document(*relational, resolver);
+    if (!canonical) return core_error_to_pyerr(canonical.error());
+    return to_python(infer_main(*canonical, name));
+}
 
 PyObject* road_import_from(const BoundTexts& args) {
     const std::string_view format = *args[0];

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 #include "lang/unit.hpp"
 #include "schema/collate_icu.hpp"
 #include "schema/domains.hpp"
@@ -19,12 +20,6 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
-
-constexpr bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::size_t count_scalars(std::string_view text) {
-    return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !is_utf8_continuation(c); }));
-}
 
 // The first `limit` Unicode scalar values of a UTF-8 text, and whether
 // anything was cut off.
@@ -83,10 +78,6 @@ LessEqual ordering_of(std::string_view domain) {
         return time_less_equal;
     }
     return bytewise_less_equal;
-}
-
-std::optional<std::string_view> optional_view(const std::optional<std::string>& text) {
-    return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
 CheckResult check_range(const Constraint::Range& range, std::string_view domain, std::string_view value) {
@@ -289,17 +280,17 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
     });
 }
 
-std::optional<std::string> match_union_alternative(const Annotation& annotation, std::string_view value,
+std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
     const auto accepts = [&](std::span<const Constraint> constraints) {
         return all_pass(constraints, comparison_domain(constraints), value, patterns);
     };
     if (accepts(annotation.constraints)) {
-        return annotation.name;
+        return UnionMember{annotation.name, optional_view(annotation.unit)};
     }
     for (const Alternative& alternative : annotation.alternatives) {
         if (accepts(alternative.constraints)) {
-            return alternative.name;
+            return UnionMember{alternative.name, optional_view(alternative.unit)};
         }
     }
     return std::nullopt;

@@ -45,13 +45,14 @@ private:
 
 // One content line of a canonical text as the validator reads it. `path`
 // and `value` are slices of the canonical text, which must outlive the line;
-// the rest comes from the line's parsed metadata annotation.
+// the rest are views of the line's parsed metadata annotation, kept by the
+// reader (many lines share one).
 struct CanonicalLine {
-    std::string type_name;
+    std::string_view type_name;
     std::string_view path;
     std::string_view value;
-    std::optional<std::string> unit;
-    std::optional<std::string> provenance;
+    std::optional<std::string_view> unit;
+    std::optional<std::string_view> provenance;
     std::uint64_t line = 0;  // 1-based
 };
 
@@ -90,9 +91,18 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
 // annotations pass when one of their members does).
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns);
 
-// The name of the first member of a union annotation (the annotation's own
-// first member, then its alternatives) whose constraints accept the value.
-std::optional<std::string> match_union_alternative(const Annotation& annotation, std::string_view value,
+// One member of a union annotation, as views of the annotation: its name
+// and its unit in canonical spelling.
+struct UnionMember {
+    std::string_view name;
+    std::optional<std::string_view> unit;
+
+    friend bool operator==(const UnionMember&, const UnionMember&) = default;
+};
+
+// The first member of a union annotation (the annotation's own first
+// member, then its alternatives) whose constraints accept the value.
+std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns);
 
 // The verdict of a failed check of `line` under `field`:

@@ -1,9 +1,7 @@
 #include "schema/domains.hpp"
 
-#include <charconv>
-#include <limits>
-#include <system_error>
-
+#include "core/calendar.hpp"
+#include "core/decimal_float.hpp"
 #include "core/text.hpp"
 
 namespace bezo {
@@ -61,92 +59,6 @@ bool integer_less_equal(std::string_view a, std::string_view b) {
     }
     const auto order = compare_magnitudes(x.magnitude, y.magnitude);
     return x.negative ? order >= 0 : order <= 0;
-}
-
-// The parts of a decimal number text without its sign: digits, an optional
-// fraction and an optional exponent.
-struct DecimalParts {
-    std::string_view integer;
-    std::string_view fraction;
-    std::string_view exponent;  // without the "e"; may carry a sign
-};
-
-std::optional<DecimalParts> split_decimal(std::string_view body) {
-    DecimalParts parts;
-    const auto exponent_at = body.find_first_of("eE");
-    if (exponent_at != std::string_view::npos) {
-        parts.exponent = body.substr(exponent_at + 1);
-        body = body.substr(0, exponent_at);
-        std::string_view digits = parts.exponent;
-        if (digits.starts_with('+') || digits.starts_with('-')) {
-            digits.remove_prefix(1);
-        }
-        if (!is_ascii_digits(digits)) {
-            return std::nullopt;
-        }
-    }
-    const auto point = body.find('.');
-    parts.integer = body.substr(0, point);
-    if (point != std::string_view::npos) {
-        parts.fraction = body.substr(point + 1);
-    }
-    const auto all_digits = [](std::string_view text) { return text.empty() || is_ascii_digits(text); };
-    if ((parts.integer.empty() && parts.fraction.empty()) || !all_digits(parts.integer) ||
-        !all_digits(parts.fraction)) {
-        return std::nullopt;
-    }
-    return parts;
-}
-
-// Reads a decimal exponent, saturating far beyond any double's range.
-std::int64_t saturated_exponent(std::string_view text) {
-    const bool minus = text.starts_with('-');
-    if (minus || text.starts_with('+')) {
-        text.remove_prefix(1);
-    }
-    constexpr std::int64_t cap = 1'000'000'000;
-    std::int64_t value = 0;
-    for (const char c : text) {
-        value = std::min(cap, value * 10 + (c - '0'));
-    }
-    return minus ? -value : value;
-}
-
-// Whether a number that does not fit a double lies beyond its largest value
-// (rather than below its smallest): the power of ten of its first
-// significant digit is positive.
-bool overflows_upward(const DecimalParts& parts) {
-    std::int64_t power = 0;
-    const auto first_integer = parts.integer.find_first_not_of('0');
-    if (first_integer != std::string_view::npos) {
-        power = static_cast<std::int64_t>(parts.integer.size() - first_integer) - 1;
-    } else {
-        const auto first_fraction = parts.fraction.find_first_not_of('0');
-        power = -static_cast<std::int64_t>(first_fraction == std::string_view::npos ? 0 : first_fraction) - 1;
-    }
-    return power + saturated_exponent(parts.exponent) > 0;
-}
-
-// Reads a decimal number (optional sign, digits with an optional fraction,
-// optional exponent) as the nearest double; a number beyond the range of
-// doubles becomes an infinity or a zero, as the decimal conversion rounds it.
-std::optional<double> read_double(std::string_view text) {
-    const bool minus = text.starts_with('-');
-    if (minus || text.starts_with('+')) {
-        text.remove_prefix(1);
-    }
-    const auto parts = split_decimal(text);
-    if (!parts) {
-        return std::nullopt;
-    }
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        value = overflows_upward(*parts) ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return minus ? -value : value;
 }
 
 // ---- versions ------------------------------------------------------------
@@ -275,8 +187,8 @@ bool compare_numeric_text(std::string_view a, std::string_view b) {
     if (is_integer_text(a) && is_integer_text(b)) {
         return integer_less_equal(a, b);
     }
-    const auto x = read_double(a);
-    const auto y = read_double(b);
+    const auto x = parse_decimal_double(a);
+    const auto y = parse_decimal_double(b);
     return x && y && *x <= *y;
 }
 
@@ -297,15 +209,6 @@ bool compare_version_text(std::string_view a, std::string_view b) {
             return order < 0;
         }
     }
-}
-
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t year_of_era = year - era * 400;
-    const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 719468;
 }
 
 std::optional<DateInstant> parse_date_value(std::string_view text) {

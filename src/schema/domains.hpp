@@ -45,7 +45,5 @@ struct DateInstant {
 // roll over into the next one.
 std::optional<DateInstant> parse_date_value(std::string_view text);
 
-// The day number of a proleptic Gregorian date counted from 1970-01-01.
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day);
 
 }  // namespace bezo

@@ -42,18 +42,6 @@ std::vector<std::string> path_segments(std::string_view text) {
 
 constexpr std::string_view kBlanks = " \t";
 
-// The words of a text separated by runs of the separator characters.
-std::vector<std::string_view> split_words(std::string_view text, std::string_view separators) {
-    std::vector<std::string_view> words;
-    for (auto start = text.find_first_not_of(separators); start != std::string_view::npos;
-         start = text.find_first_not_of(separators, start)) {
-        const auto end = std::min(text.find_first_of(separators, start), text.size());
-        words.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return words;
-}
-
 // ".!hezo [version] name words" becomes ".!whezo name words": the version
 // is dropped, every other word kept.
 std::string compiled_header_line(std::string_view payload) {
@@ -429,7 +417,7 @@ private:
             if (!names) return forward_error(names);
             if (!is_known_unit(*annotation->unit, **names)) {
                 return fail("unknown unit '" + *annotation->unit +
-                                   "' (not built-in, not defined by any .!units import)");
+                            "' (not built-in, not defined by any .!units import)");
             }
         }
         pending_ = std::move(*annotation);
@@ -557,8 +545,7 @@ private:
     [[nodiscard]] Result<void> key_line(const Constraint::Pattern& pattern, std::uint64_t line) {
         if (blocks_.empty() || blocks_.back().has_child) return invalid_constraint(line);
         if (pending_ && pending_->name == "map") {
-            return fail(
-                "the annotation above a map key line types the entry values; !map<…> has no place there");
+            return fail("the annotation above a map key line types the entry values; !map<…> has no place there");
         }
         const Annotation annotation = take_pending();
         if (!rex_compile(pattern.text)) return invalid_constraint(line);

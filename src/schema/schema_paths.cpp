@@ -41,14 +41,11 @@ std::optional<std::size_t> quoted_segment_start(std::string_view path) {
     return std::nullopt;
 }
 
-// The first position at or after `from` in ascending positions that passes
-// the test.
-template <class Test>
-std::optional<std::size_t> first_at_or_after(const std::vector<std::size_t>& positions, std::size_t from, Test test) {
-    for (auto it = std::ranges::lower_bound(positions, from); it != positions.end(); ++it) {
-        if (test(*it)) return *it;
-    }
-    return std::nullopt;
+// The first of ascending positions at or after `from`.
+std::optional<std::size_t> first_at_or_after(const std::vector<std::size_t>& positions, std::size_t from) {
+    const auto it = std::ranges::lower_bound(positions, from);
+    if (it == positions.end()) return std::nullopt;
+    return *it;
 }
 
 void keep_earlier(std::optional<std::size_t>& best, std::optional<std::size_t> found) {
@@ -179,9 +176,11 @@ SchemaFieldIndex::SchemaFieldIndex(std::span<const SchemaField> fields)
 
 std::optional<std::size_t> SchemaFieldIndex::first_match(std::string_view path, std::size_t from) const {
     std::optional<std::size_t> best;
-    if (const auto found = by_path_.find(path); found != by_path_.end()) {
-        keep_earlier(best, first_at_or_after(found->second, from,
-                                             [&](std::size_t field) { return kinds_[field] == FieldKind::Plain; }));
+    // Fields with the same path are of the same kind, so one look at the
+    // first tells whether any of them can match.
+    if (const auto found = by_path_.find(path);
+        found != by_path_.end() && kinds_[found->second.front()] == FieldKind::Plain) {
+        keep_earlier(best, first_at_or_after(found->second, from));
     }
     keep_earlier(best, first_map_or_array(path, from));
     keep_earlier(best, first_element(path, from));
@@ -193,10 +192,10 @@ std::optional<std::size_t> SchemaFieldIndex::first_map_or_array(std::string_view
     for (const MapEntrySplit& split : split_map_entry(path)) {
         const auto found = by_path_.find(split.map_path);
         if (found == by_path_.end()) continue;
-        const bool index_key = is_ascii_digits(split.key);
-        keep_earlier(best, first_at_or_after(found->second, from, [&](std::size_t field) {
-                         return kinds_[field] == FieldKind::Map || (kinds_[field] == FieldKind::Array && index_key);
-                     }));
+        const FieldKind kind = kinds_[found->second.front()];
+        if (kind == FieldKind::Map || (kind == FieldKind::Array && is_ascii_digits(split.key))) {
+            keep_earlier(best, first_at_or_after(found->second, from));
+        }
     }
     return best;
 }
@@ -204,7 +203,7 @@ std::optional<std::size_t> SchemaFieldIndex::first_map_or_array(std::string_view
 std::optional<std::size_t> SchemaFieldIndex::first_element(std::string_view path, std::size_t from) const {
     std::optional<std::size_t> best;
     by_table_.for_each_table_above(path, [&](std::string_view, const TablePathSet::Ids& fields) {
-        keep_earlier(best, first_at_or_after(fields, from, [](std::size_t) { return true; }));
+        keep_earlier(best, first_at_or_after(fields, from));
     });
     return best;
 }
@@ -219,7 +218,7 @@ std::optional<std::size_t> SchemaFieldIndex::element_field_named(std::size_t fro
     const auto& names = run_names_[run_of_[from]];
     const auto found = names.find(name);
     if (found == names.end()) return std::nullopt;
-    return first_at_or_after(found->second, from, [](std::size_t) { return true; });
+    return first_at_or_after(found->second, from);
 }
 
 }  // namespace bezo

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "core/fault.hpp"
+#include "core/text.hpp"
 #include "lang/unit.hpp"
 #include "lang/yezo.hpp"
 #include "schema/bcp47.hpp"
@@ -204,10 +205,6 @@ std::string join(std::span<const std::string> pieces, std::string_view separator
         joined.append(pieces[i]);
     }
     return joined;
-}
-
-std::optional<std::string_view> optional_view(const std::optional<std::string>& text) {
-    return text ? std::optional<std::string_view>(*text) : std::nullopt;
 }
 
 [[nodiscard]] Result<std::string> lower_union(const Annotation& annotation, Resolver& resolver,

@@ -27,33 +27,6 @@ std::string concat(std::initializer_list<std::string_view> pieces) {
     return out;
 }
 
-// What a line keeps of its metadata annotation.
-struct LineMetadata {
-    std::string type_name;
-    std::optional<std::string> unit;
-    std::optional<std::string> provenance;
-};
-
-// The metadata of the lines, each distinct text parsed once.
-class MetadataCache {
-public:
-    // The parsed metadata, or nullptr when the text is no annotation.
-    const LineMetadata* find(std::string_view text) {
-        auto found = parsed_.find(text);
-        if (found == parsed_.end()) {
-            auto annotation = parse_annotation(text);
-            if (!annotation) return nullptr;
-            LineMetadata metadata{std::move(annotation->name), std::move(annotation->unit),
-                                  std::move(annotation->provenance)};
-            found = parsed_.emplace(text, std::move(metadata)).first;
-        }
-        return &found->second;
-    }
-
-private:
-    std::unordered_map<std::string_view, LineMetadata, KeyedTextHash, std::equal_to<>> parsed_;
-};
-
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
     return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
 }
@@ -99,9 +72,9 @@ std::string_view provenance_requirement(ProvenanceLevel level) {
     return {};
 }
 
-bool provenance_meets(ProvenanceLevel level, const std::optional<std::string>& provenance) {
+bool provenance_meets(ProvenanceLevel level, std::optional<std::string_view> provenance) {
     switch (level) {
-        case ProvenanceLevel::Required: return provenance && provenance->find('@') != std::string::npos;
+        case ProvenanceLevel::Required: return provenance && provenance->find('@') != std::string_view::npos;
         case ProvenanceLevel::Source: return provenance.has_value();
         case ProvenanceLevel::Prohibited: return !provenance;
         case ProvenanceLevel::Undeclared: break;
@@ -379,12 +352,17 @@ private:
             seen_[*exact] = true;
         }
         const auto field = index_.first_match(line.path, cursor_);
-        if (!field) return scan_unplaced(at);
-        if (const std::size_t missing = index_.next_plain_field(cursor_); missing < *field) {
+        const auto earlier = field ? field : index_.first_match(line.path);
+        if (!earlier) return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        // The fields from the cursor on are tried in order up to the line's
+        // field (or to the end when it lies before the cursor): a plain field
+        // passed over is missing.
+        if (const std::size_t missing = index_.next_plain_field(cursor_); missing < field.value_or(index_.size())) {
             return violation(
                 AppErrorKind::RequiredFieldSchema, line.line,
                 concat({"declared field ", field_path(missing), " missing (scan reached ", line.path, ")"}));
         }
+        if (!field) return scan_out_of_order(*earlier, at);
         if (index_.kind(*field) == FieldKind::Element) {
             cursor_ = index_.element_run_end(*field);
             return scan_elements(*field, at);
@@ -395,18 +373,15 @@ private:
         return at + 1;
     }
 
-    // A line that no field from the cursor on matches. Under a strict schema
-    // it is undefined; otherwise a line that no field matches is ignored,
-    // and one whose fields all lie before the cursor is checked against the
-    // first of them while the cursor stays, so that the lines after it are
-    // still checked against the fields still to come.
-    [[nodiscard]] Step scan_unplaced(std::size_t at) {
+    // A line whose fields all lie before the cursor. Under a strict schema it
+    // is undefined; otherwise it is checked against the first of them while
+    // the cursor stays, so that the lines after it are still checked against
+    // the fields still to come.
+    [[nodiscard]] Step scan_out_of_order(std::size_t field, std::size_t at) {
         const CanonicalLine& line = lines_[at];
         if (strict_at(line.path)) return undefined(line);
-        const auto field = index_.first_match(line.path);
-        if (!field) return at + 1;
-        if (index_.kind(*field) == FieldKind::Element) return scan_elements(*field, at);
-        if (auto checked = check_value(*field, line); !checked) return std::unexpected(std::move(checked.error()));
+        if (index_.kind(field) == FieldKind::Element) return scan_elements(field, at);
+        if (auto checked = check_value(field, line); !checked) return std::unexpected(std::move(checked.error()));
         return at + 1;
     }
 
@@ -480,10 +455,9 @@ Verdict check_provenance(const CompiledSchema& schema, std::span<const Canonical
 
 }  // namespace
 
-Result<std::vector<CanonicalLine>> parse_canonical_lines(std::string_view text) {
-    std::vector<CanonicalLine> lines;
-    lines.reserve(static_cast<std::size_t>(std::ranges::count(text, '\n')) + 1);
-    MetadataCache parsed;
+Result<CanonicalLines> parse_canonical_lines(std::string_view text) {
+    CanonicalLines read;
+    read.lines_.reserve(static_cast<std::size_t>(std::ranges::count(text, '\n')) + 1);
     std::uint64_t number = 0;
     for (std::string_view rest = text; !rest.empty();) {
         const std::string_view line = trim_leading_blanks(take_line(rest));
@@ -495,14 +469,19 @@ Result<std::vector<CanonicalLine>> parse_canonical_lines(std::string_view text) 
             return std::unexpected(
                 unreadable_line(no_apostrophe ? "canonical line without '" : "canonical line without =", number, line));
         }
-        const LineMetadata* metadata = parsed.find(parts->metadata);
-        if (metadata == nullptr) {
-            return std::unexpected(unreadable_line("bad metadata prefix", number, parts->metadata));
+        auto found = read.metadata_.find(parts->metadata);
+        if (found == read.metadata_.end()) {
+            auto annotation = parse_annotation(parts->metadata);
+            if (!annotation) return std::unexpected(unreadable_line("bad metadata prefix", number, parts->metadata));
+            CanonicalLines::Metadata metadata{std::move(annotation->name), std::move(annotation->unit),
+                                              std::move(annotation->provenance)};
+            found = read.metadata_.emplace(parts->metadata, std::move(metadata)).first;
         }
-        lines.push_back(CanonicalLine{metadata->type_name, parts->name_path, parts->value, metadata->unit,
-                                      metadata->provenance, number});
+        const CanonicalLines::Metadata& metadata = found->second;
+        read.lines_.push_back(CanonicalLine{metadata.type_name, parts->name_path, parts->value, metadata.unit,
+                                            metadata.provenance, number});
     }
-    return lines;
+    return read;
 }
 
 Verdict validate_stream(std::string_view text, const CompiledSchema& schema) {
@@ -513,9 +492,9 @@ Verdict validate_stream(std::string_view text, const CompiledSchema& schema) {
     }
     auto lines = parse_canonical_lines(text);
     if (!lines) return violation(AppErrorKind::ConstraintViolation, 0, error_display(lines.error()));
-    if (auto checked = check_provenance(schema, *lines); !checked) return checked;
-    if (auto checked = FieldScan(schema, *lines).run(); !checked) return checked;
-    return TablePhase(schema, *lines).run();
+    if (auto checked = check_provenance(schema, lines->lines()); !checked) return checked;
+    if (auto checked = FieldScan(schema, lines->lines()).run(); !checked) return checked;
+    return TablePhase(schema, lines->lines()).run();
 }
 
 std::vector<ElementTable> build_reference_index(std::span<const CanonicalLine> lines,

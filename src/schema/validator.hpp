@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <expected>
 #include <map>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -25,9 +27,38 @@ namespace bezo {
 using Verdict = std::expected<void, AppErrorAt>;
 
 // The content lines of a canonical text in text order, each with its 1-based
-// line number (skipped lines count too). Each distinct metadata text is
-// parsed once. Failures are Other errors naming the line.
-[[nodiscard]] Result<std::vector<CanonicalLine>> parse_canonical_lines(std::string_view text);
+// line number (skipped lines count too). The lines' type names, units and
+// provenances are views of the parsed metadata held here, each distinct
+// metadata text parsed once; their paths and values are views of the text.
+// A move keeps the views valid, a copy would not, so there is none.
+class CanonicalLines {
+public:
+    CanonicalLines() = default;
+    CanonicalLines(CanonicalLines&&) = default;
+    CanonicalLines& operator=(CanonicalLines&&) = default;
+    CanonicalLines(const CanonicalLines&) = delete;
+    CanonicalLines& operator=(const CanonicalLines&) = delete;
+
+    std::span<const CanonicalLine> lines() const { return lines_; }
+    std::size_t size() const { return lines_.size(); }
+    const CanonicalLine& operator[](std::size_t i) const { return lines_[i]; }
+
+private:
+    friend Result<CanonicalLines> parse_canonical_lines(std::string_view text);
+
+    struct Metadata {
+        std::string type_name;
+        std::optional<std::string> unit;
+        std::optional<std::string> provenance;
+    };
+
+    std::vector<CanonicalLine> lines_;
+    // By metadata text; the nodes stay in place, so views of them do too.
+    std::unordered_map<std::string_view, Metadata, KeyedTextHash, std::equal_to<>> metadata_;
+};
+
+// Failures are Other errors naming the line.
+[[nodiscard]] Result<CanonicalLines> parse_canonical_lines(std::string_view text);
 
 // Checks the canonical text against the schema.
 [[nodiscard]] Verdict validate_stream(std::string_view text, const CompiledSchema& schema);

@@ -35,19 +35,6 @@ bool shows_as_code_point(char32_t c) {
     }
 }
 
-void append_code_point_escape(char32_t c, std::string& out) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    char digits[8];
-    std::size_t count = 0;
-    do {
-        digits[count++] = kHex[c & 0xF];
-        c >>= 4;
-    } while (c != 0);
-    out += "\\u{";
-    while (count > 0) out += digits[--count];
-    out += '}';
-}
-
 // The escape of a character the debug form spells with a letter, or none.
 std::string_view letter_escape(char32_t c) {
     switch (c) {

@@ -1,7 +1,5 @@
 #include "schema_import/sdl_tokenizer.hpp"
 
-#include <unicode/uchar.h>
-
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "schema_import/conventions.hpp"
@@ -15,8 +13,6 @@ bool is_insignificant(char c) { return c == ' ' || c == '\t' || c == '\n' || c =
 bool starts_name(char c) { return is_ascii_letter(c) || c == '_'; }
 bool continues_name(char c) { return starts_name(c) || is_ascii_digit(c); }
 bool continues_number(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '+' || c == '-' || c == '.'; }
-
-bool is_unicode_white_space(std::optional<char32_t> c) { return c && u_isUWhiteSpace(static_cast<UChar32>(*c)); }
 
 // Steps over blanks, tabs, line breaks, commas and "#" comments.
 void skip_insignificant(SdlCursor& cursor) {
@@ -32,25 +28,6 @@ void skip_insignificant(SdlCursor& cursor) {
             return;
         }
     }
-}
-
-// The text without Unicode White_Space at either end.
-std::string_view trim_unicode_white_space(std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t next = start;
-        if (!is_unicode_white_space(utf8_next(text, next))) break;
-        start = next;
-    }
-    std::size_t end = text.size();
-    while (end > start) {
-        std::size_t lead = end - 1;
-        while (lead > start && end - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
-        std::size_t next = lead;
-        if (!is_unicode_white_space(utf8_next(text, next)) || next != end) break;
-        end = lead;
-    }
-    return text.substr(start, end - start);
 }
 
 // A run of bytes from the position that `continues` accepts.

@@ -46,5 +46,19 @@ TEST(Utf8, DecoderResynchronisesAfterOneBadByte) {
     EXPECT_EQ(seen, (std::vector<long>{'a', -1, -1, 'z', 0x1F600}));
 }
 
+// U+3000 and U+00A0 are white space, U+200B and malformed bytes are not.
+TEST(Utf8, TrimUnicodeWhiteSpaceAtBothEnds) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"\xE3\x80\x80\t a b\xC2\xA0\n", "a b"},
+        {"\xE2\x80\x8Bx\xE2\x80\x8B", "\xE2\x80\x8Bx\xE2\x80\x8B"},
+        {" \x80x\xE3\x80 ", "\x80x\xE3\x80"},
+        {"\r\n\xE3\x80\x80", ""},
+    };
+    for (const auto& [text, trimmed] : cases) {
+        EXPECT_EQ(trim_unicode_white_space(text), trimmed) << testing::PrintToString(text);
+        EXPECT_EQ(has_non_white_space(text), !trimmed.empty()) << testing::PrintToString(text);
+    }
+}
+
 }  // namespace
 }  // namespace bezo

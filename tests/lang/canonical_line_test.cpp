@@ -9,10 +9,21 @@ namespace bezo {
 namespace {
 
 TEST(TakeLine, CutsAtLineFeedsAndDropsTheCrBeforeThem) {
-    std::string_view rest = "a\r\nb\n\nc\r";
-    std::vector<std::string_view> lines;
-    while (!rest.empty()) lines.push_back(take_line(rest));
-    EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "", "c\r"}));
+    const struct {
+        std::string_view text;
+        FinalCr final_cr;
+        std::vector<std::string_view> lines;
+    } cases[] = {
+        {"a\r\nb\n\nc\r", FinalCr::Kept, {"a", "b", "", "c\r"}},
+        {"a\r\nb\n\nc\r", FinalCr::Dropped, {"a", "b", "", "c"}},
+        {"a\r\r\n\r", FinalCr::Dropped, {"a\r", ""}},
+    };
+    for (const auto& c : cases) {
+        std::string_view rest = c.text;
+        std::vector<std::string_view> lines;
+        while (!rest.empty()) lines.push_back(take_line(rest, c.final_cr));
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
 }
 
 TEST(SplitContentLine, FirstApostropheThenFirstUnquotedEquals) {

@@ -62,11 +62,11 @@ def test_denormalize_error(relational, message):
     assert str(raised.value) == message
 
 
-def test_schema_expansion_is_reported_missing(tmp_path):
+def test_a_named_schema_expands_the_document(tmp_path):
     (tmp_path / "acme").mkdir()
-    (tmp_path / "acme" / "s.whezo").write_text(".!whezo acme/s\n/^/'::a=\n")
-    with pytest.raises(bezo.BezoError, match="^schema expansion is not available in this build$"):
-        bezo.denormalize(f".!lezo\n.!registry acme={tmp_path}\n.!schema:acme/s\n!str'::a=1\n")
+    (tmp_path / "acme" / "s.whezo").write_text(".!whezo acme/s\n/^/'::a=\n/^/'::b?=2\n")
+    head = f".!registry acme={tmp_path}\n.!schema:acme/s\n"
+    assert bezo.denormalize(f".!lezo\n{head}!str'::a=1\n") == f".!nezo\n{head}!str'::a=1\n!str'::b=2\n"
 
 
 def test_json_keys_survive_the_round_trip():

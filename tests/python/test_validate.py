@@ -111,6 +111,10 @@ OTHER_VERDICTS = [
     ("out-of-order element table", ".!whezo d\n/^/'::a=\n!int /^[0-9]+$/'/@t/::id=\n/^/'/m::=\n",
      ".!nezo\n!str'::a=1\n!str'/m::k=1\n!int'/@t/0::id=abc\n",
      "ConstraintViolationError: /@t/0::id=abc (type !int) violates !int /^[0-9]+$/ (line 4)"),
+    # ... but a plain field still ahead of the cursor is missing at that line.
+    ("out-of-order map line before a plain field", ".!whezo d\n/^/'/m::=\n/^/'::b=\n/^/'::c=\n",
+     ".!nezo\n!str'/m::x=1\n!str'::b=1\n!str'/m::y=1\n!str'::c=1\n",
+     "RequiredFieldSchemaError: declared field ::c missing (scan reached /m::y) (line 4)"),
     ("out of order under a strict schema", ".!whezo d strict\n/^/'/m::=\n/^/'/n::=\n",
      ".!nezo\n!str'/n::x=1\n!str'/m::y=2\n",
      "UndefinedFieldStrictSchemaError: /m::y is not defined in the strict schema (line 3)"),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/calendar.hpp"
+
 namespace bezo {
 namespace {
 

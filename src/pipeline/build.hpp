@@ -1,0 +1,21 @@
+// The build road: an authored document to canonical text in one call, the
+// compiler and the denormalizer sharing one resolver. An authored schema
+// handed in beside the document is compiled first and preloaded under the
+// name its declaration gives, and the document is made to name it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+// The canonical text of the document, under the schema when there is one.
+// A schema whose first line is not a ".!hezo" declaration, or names no
+// schema, is refused with an Other error: "schema must open with a .!hezo
+// declaration" or "the .!hezo declaration names no schema".
+[[nodiscard]] Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema);
+
+}  // namespace bezo

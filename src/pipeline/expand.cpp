@@ -1,0 +1,563 @@
+#include "pipeline/expand.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "core/hash.hpp"
+#include "core/text.hpp"
+#include "lang/anno.hpp"
+#include "lang/canonical_line.hpp"
+#include "pipeline/denorm.hpp"
+#include "schema/rex_match.hpp"
+#include "schema/schema_paths.hpp"
+
+namespace bezo {
+namespace {
+
+Error expansion_too_large() { return Error::Other("schema expansion too large: more than 1 GiB of added defaults"); }
+
+Error conversion_too_large() {
+    return Error::Other("schema expansion too large: converted values grew by more than 1 GiB");
+}
+
+// The line of the text that starts at `pos`, its LF included.
+std::string_view line_at(std::string_view text, std::size_t pos) {
+    const auto lf = text.find('\n', pos);
+    return text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf + 1 - pos);
+}
+
+// The first annotation item of a field, or nullptr.
+const Annotation* first_annotation(const SchemaField& field) {
+    for (const AnnotationItem& item : field.items) {
+        if (const auto* annotation = std::get_if<Annotation>(&item.value)) return annotation;
+    }
+    return nullptr;
+}
+
+// The type that a field gives the lines it matches: its first annotation
+// item when that names one type (no union members).
+const Annotation* schema_type(const SchemaField& field) {
+    const Annotation* annotation = first_annotation(field);
+    return annotation != nullptr && annotation->alternatives.empty() ? annotation : nullptr;
+}
+
+// What unit conversion needs of a line's metadata: its annotation, the
+// canonical text of its unit, and where the unit suffix stands in the text,
+// found for one target unit at a time (the lines under one field share it).
+struct MetadataUnit {
+    Annotation annotation;
+    std::optional<std::string> canonical;
+    std::optional<std::string> located_for;  // the target unit of `unit_at`
+    std::optional<std::size_t> unit_at;
+};
+
+// The parsed metadata of the lines, each distinct text parsed once. Texts
+// that differ line by line (a provenance with a timestamp) would fill it
+// without end, so it starts again past a bound.
+class MetadataUnits {
+public:
+    // The unit of the metadata; nullptr when the text is no annotation.
+    MetadataUnit* find(std::string_view metadata) {
+        auto found = parsed_.find(metadata);
+        if (found != parsed_.end()) return found->second ? &*found->second : nullptr;
+        if (parsed_.size() >= kMaxEntries) parsed_.clear();
+        return remember(metadata, read(metadata));
+    }
+
+private:
+    static constexpr std::size_t kMaxEntries = 4096;
+
+    static std::optional<MetadataUnit> read(std::string_view metadata) {
+        auto annotation = parse_annotation(metadata);
+        if (!annotation) return std::nullopt;
+        MetadataUnit unit;
+        unit.annotation = std::move(*annotation);
+        if (unit.annotation.unit) unit.canonical = canonical_unit_text(*unit.annotation.unit);
+        return unit;
+    }
+
+    MetadataUnit* remember(std::string_view metadata, std::optional<MetadataUnit> unit) {
+        auto& kept = parsed_.emplace(std::string(metadata), std::move(unit)).first->second;
+        return kept ? &*kept : nullptr;
+    }
+
+    TextMap<std::optional<MetadataUnit>> parsed_;
+};
+
+// Where ":" and the line's unit stand in the metadata as its unit suffix:
+// the last occurrence that, rewritten to the target unit, changes nothing
+// else the metadata says. The same text inside the provenance, a pattern or
+// an alternative's unit is passed over, and so is every occurrence before
+// the last few (the line then keeps its unit and its value).
+std::optional<std::size_t> unit_suffix_at(std::string_view metadata, MetadataUnit& unit, std::string_view target) {
+    constexpr int kMaxCandidates = 8;
+    if (unit.located_for == target) return unit.unit_at;
+    Annotation expected = unit.annotation;
+    expected.unit = canonical_unit_text(target);
+    const std::string colon_unit = ":" + *unit.annotation.unit;
+    std::string rewritten;
+    unit.located_for = std::string(target);
+    unit.unit_at.reset();
+    auto at = metadata.rfind(colon_unit);
+    for (int tries = 0; at != std::string_view::npos && tries < kMaxCandidates; ++tries) {
+        rewritten.assign(metadata.substr(0, at)).append(":").append(target);
+        rewritten.append(metadata.substr(at + colon_unit.size()));
+        if (parse_annotation(rewritten) == expected) {
+            unit.unit_at = at;
+            break;
+        }
+        at = at == 0 ? std::string_view::npos : metadata.rfind(colon_unit, at - 1);
+    }
+    return unit.unit_at;
+}
+
+// One line of an element entry, its split under the table's prefix, and the
+// first field of the run with its name.
+struct EntryLine {
+    std::string_view line;
+    std::optional<ElementLine> element;
+    std::optional<std::size_t> named;
+};
+
+class ExpansionPass {
+public:
+    ExpansionPass(std::string_view text, const CompiledSchema& schema, const UserUnits& units, std::size_t added_limit)
+        : text_(text),
+          fields_(schema.fields),
+          units_(units),
+          index_(schema.fields),
+          present_(schema.fields.size(), false),
+          first_of_path_(schema.fields.size()),
+          entry_marks_(schema.fields.size(), 0),
+          first_named_(schema.fields.size()),
+          signatures_(schema.fields.size()),
+          added_budget_(added_limit),
+          ending_(text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n") {
+        // Capacity that is never written costs no memory, and a text that
+        // outgrows its buffer is copied whole.
+        out_.reserve(text.size() * 2);
+        std::size_t run_start = 0;
+        for (std::size_t field = 0; field < fields_.size(); ++field) {
+            if (index_.kind(field) == FieldKind::Element) {
+                if (field == 0 || index_.element_run_end(field - 1) != index_.element_run_end(field)) run_start = field;
+                first_named_[field] = *index_.element_field_named(run_start, index_.element_name(field));
+            }
+            if (index_.kind(field) != FieldKind::Plain) continue;
+            first_of_path_[field] = *index_.exact_field(fields_[field].path);
+            const std::size_t length = fields_[field].path.size();
+            if (plain_lengths_.size() <= length) plain_lengths_.resize(length + 1);
+            plain_lengths_[length] = true;
+        }
+    }
+
+    [[nodiscard]] Result<std::string> run() && {
+        mark_present_fields();
+        std::size_t pos = 0;
+        while (pos < text_.size()) {
+            auto next = expand_line(pos);
+            if (!next) return forward_error(next);
+            pos = *next;
+        }
+        if (auto emitted = emit_fields_until(fields_.size()); !emitted) return forward_error(emitted);
+        return std::move(out_);
+    }
+
+private:
+    // Every plain field whose path is the name path of some line, recorded
+    // on the first field of that path. Only paths as long as some plain
+    // field's path are looked up.
+    void mark_present_fields() {
+        if (plain_lengths_.empty()) return;
+        for (std::size_t pos = 0; pos < text_.size();) {
+            const std::string_view line = line_at(text_, pos);
+            pos += line.size();
+            const auto path = content_line_name_path(line);
+            if (!path || path->size() >= plain_lengths_.size() || !plain_lengths_[path->size()]) continue;
+            if (const auto field = index_.exact_field(*path)) present_[*field] = true;
+        }
+    }
+
+    // One line, or a whole element table from it; returns the position of
+    // the first line not consumed.
+    [[nodiscard]] Result<std::size_t> expand_line(std::size_t pos) {
+        const std::string_view line = line_at(text_, pos);
+        const std::size_t next = pos + line.size();
+        const auto path = content_line_name_path(line);
+        if (!path) {
+            out_.append(line);
+            return next;
+        }
+        auto field = index_.first_match(*path);
+        if (!field) {
+            if (!expand_float_shorthand(line, out_)) out_.append(line);
+            return next;
+        }
+        if (*field < cursor_) field = index_.first_match(*path, cursor_);
+        if (!field) {
+            // The line belongs to a field already passed (a repeated line, or
+            // a document out of schema order): every field still to come is
+            // settled now, and from here on every line that a field matches
+            // is copied unchanged.
+            if (auto emitted = emit_fields_until(fields_.size()); !emitted) return forward_error(emitted);
+            out_.append(line);
+            return next;
+        }
+        if (auto emitted = emit_fields_until(*field); !emitted) return forward_error(emitted);
+        if (index_.kind(*field) == FieldKind::Element) return expand_table(*field, *path, pos);
+        if (auto written = canonicalize_value(*field, line); !written) return forward_error(written);
+        // A map or an array stays under the cursor for its further entries.
+        if (!fields_[*field].path.ends_with("::")) cursor_ = *field + 1;
+        return next;
+    }
+
+    [[nodiscard]] Result<void> emit_fields_until(std::size_t end) {
+        for (; cursor_ < end; ++cursor_) {
+            if (auto emitted = emit_canonical_line(cursor_); !emitted) return emitted;
+        }
+        return {};
+    }
+
+    // An absent plain field, written with its default.
+    [[nodiscard]] Result<void> emit_canonical_line(std::size_t field) {
+        const SchemaField& rule = fields_[field];
+        if (index_.kind(field) != FieldKind::Plain || present_[first_of_path_[field]]) return {};
+        if (!rule.optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
+        auto signature = signature_of(field);
+        if (!signature) return forward_error(signature);
+        const FieldSignature& added = **signature;
+        return append_added_line({added.signature, "'", rule.path, "=", added.default_value});
+    }
+
+    // The element table that the line at `pos` opens, entry by entry. A
+    // line matches every element field of its table, so `run_start` is the
+    // first field of the table's run whichever field the line names.
+    [[nodiscard]] Result<std::size_t> expand_table(std::size_t run_start, std::string_view first_path,
+                                                   std::size_t pos) {
+        const std::string_view table = index_.element_table(run_start);
+        const std::string_view prefix = first_path.substr(0, table.size() + 1);
+        while (pos < text_.size()) {
+            const std::string_view line = line_at(text_, pos);
+            const auto path = content_line_name_path(line);
+            if (!path || !path->starts_with(prefix)) break;
+            const auto element = split_element_index(*path, prefix);
+            if (!element) {
+                out_.append(line);
+                pos += line.size();
+                continue;
+            }
+            auto next = expand_entry(run_start, prefix, {line, element->index, element->name}, pos);
+            if (!next) return next;
+            pos = *next;
+        }
+        cursor_ = index_.element_run_end(run_start);
+        return pos;
+    }
+
+    // The first line of an entry.
+    struct EntryStart {
+        std::string_view line;
+        std::uint64_t index;
+        std::string_view name;
+    };
+
+    // The lines of one entry: its first line and those after it while their
+    // paths stay under the prefix without naming another index.
+    void collect_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start, std::size_t pos) {
+        entry_.clear();
+        ++entry_serial_;
+        std::size_t guess = run_start;
+        add_entry_line(run_start, guess, start.line, ElementLine{start.index, start.name});
+        for (pos += start.line.size(); pos < text_.size();) {
+            const std::string_view line = line_at(text_, pos);
+            const auto path = content_line_name_path(line);
+            if (!path || !path->starts_with(prefix)) return;
+            const auto element = split_element_index(*path, prefix);
+            if (element && element->index != start.index) return;
+            add_entry_line(run_start, guess, line, element);
+            pos += line.size();
+        }
+    }
+
+    // Records one line of the entry and marks the field it names. Entries
+    // mostly list their fields in schema order, so the field after the one
+    // last named (`guess`) is tried first.
+    void add_entry_line(std::size_t run_start, std::size_t& guess, std::string_view line,
+                        std::optional<ElementLine> element) {
+        const auto named = element
+                               ? first_field_named(run_start, index_.element_run_end(run_start), guess, element->name)
+                               : std::nullopt;
+        if (named) {
+            entry_marks_[*named] = entry_serial_;
+            guess = *named + 1;
+        }
+        entry_.push_back({line, element, named});
+    }
+
+    // The first field of the run with the name, tried at `guess` first.
+    std::optional<std::size_t> first_field_named(std::size_t run_start, std::size_t run_end, std::size_t guess,
+                                                 std::string_view name) const {
+        if (guess < run_end && first_named_[guess] == guess && index_.element_name(guess) == name) return guess;
+        return index_.element_field_named(run_start, name);
+    }
+
+    [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix,
+                                                   const EntryStart& start, std::size_t pos) {
+        collect_entry(run_start, prefix, start, pos);
+        const std::uint64_t index = start.index;
+        const std::size_t run_end = index_.element_run_end(run_start);
+        std::size_t run_cursor = run_start;
+        for (const EntryLine& entry : entry_) {
+            pos += entry.line.size();
+            const auto field = field_from(run_cursor, run_end, entry);
+            if (!field) {
+                out_.append(entry.line);
+                continue;
+            }
+            for (; run_cursor < *field; ++run_cursor) {
+                if (auto added = materialize_absent_field(run_cursor, prefix, index); !added) {
+                    return forward_error(added);
+                }
+            }
+            if (auto written = canonicalize_value(*field, entry.line); !written) return forward_error(written);
+            run_cursor = *field + 1;
+        }
+        for (; run_cursor < run_end; ++run_cursor) {
+            if (auto added = materialize_absent_field(run_cursor, prefix, index); !added) {
+                return forward_error(added);
+            }
+        }
+        return pos;
+    }
+
+    // The field of the run, from the run cursor on, that the entry line
+    // names.
+    std::optional<std::size_t> field_from(std::size_t run_cursor, std::size_t run_end, const EntryLine& entry) const {
+        if (!entry.named || run_cursor >= run_end) return std::nullopt;
+        if (*entry.named >= run_cursor) return entry.named;
+        return index_.element_field_named(run_cursor, entry.element->name);
+    }
+
+    // An element field absent from the entry, written with its default.
+    [[nodiscard]] Result<void> materialize_absent_field(std::size_t field, std::string_view prefix,
+                                                        std::uint64_t index) {
+        const std::string_view name = index_.element_name(field);
+        if (entry_marks_[first_named_[field]] == entry_serial_) return {};
+        if (!fields_[field].optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
+        auto signature = signature_of(field);
+        if (!signature) return forward_error(signature);
+        const FieldSignature& added = **signature;
+        index_text_.clear();
+        append_decimal(index, index_text_);
+        return append_added_line({added.signature, "'", prefix, index_text_, "::", name, "=", added.default_value});
+    }
+
+    // The signature of a field, resolved once however many entries add it.
+    [[nodiscard]] Result<const FieldSignature*> signature_of(std::size_t field) {
+        if (!signatures_[field]) {
+            auto resolved = resolve_field_signature(fields_[field], patterns_);
+            if (!resolved) return forward_error(resolved);
+            signatures_[field] = std::move(*resolved);
+        }
+        return &*signatures_[field];
+    }
+
+    // Appends one added line, on a line of its own, charged to the budget.
+    [[nodiscard]] Result<void> append_added_line(std::initializer_list<std::string_view> pieces) {
+        const bool after_open_line = !out_.empty() && !out_.ends_with('\n');
+        std::size_t size = ending_.size() * (after_open_line ? 2 : 1);
+        for (const std::string_view piece : pieces) size += piece.size();
+        if (size > added_budget_) return std::unexpected(expansion_too_large());
+        added_budget_ -= size;
+        if (after_open_line) out_.append(ending_);
+        for (const std::string_view piece : pieces) out_.append(piece);
+        out_.append(ending_);
+        return {};
+    }
+
+    // A present line under its field: the unit shorthand takes the field's
+    // type name, "!str" becomes "!text" under a text field, and a quantity
+    // is converted to the field's unit.
+    [[nodiscard]] Result<void> canonicalize_value(std::size_t field, std::string_view line) {
+        const Annotation* type = schema_type(fields_[field]);
+        if (type == nullptr) {
+            out_.append(line);
+            return {};
+        }
+        const std::string_view rest = trim_leading_blanks(line);
+        const std::string_view blanks = line.substr(0, line.size() - rest.size());
+        // The line with "!:" rewritten, in a buffer reused from line to line.
+        std::string_view rewritten = rest;
+        if (rest.starts_with("!:")) {
+            rewritten_.assign("!").append(type->name).append(":").append(rest.substr(2));
+            rewritten = rewritten_;
+        }
+        if (type->name == "text" && !type->unit && is_untyped_string(rewritten)) {
+            return retype_as_text(blanks, rewritten);
+        }
+        if (type->unit) {
+            auto converted = convert_line(field, *type->unit, blanks, rewritten);
+            if (!converted) return forward_error(converted);
+            if (*converted) return {};
+        }
+        out_.append(blanks).append(rewritten);
+        return {};
+    }
+
+    static bool is_untyped_string(std::string_view rest) {
+        return rest.starts_with("!str") && rest.size() > 4 && (rest[4] == '?' || rest[4] == '\'');
+    }
+
+    // "!str" made "!text"; a value holding the text's line-break mark
+    // "|:|" would change its meaning, so it is refused.
+    [[nodiscard]] Result<void> retype_as_text(std::string_view blanks, std::string_view rest) {
+        const auto apostrophe = rest.find('\'', 4);
+        if (apostrophe != std::string_view::npos) {
+            if (const auto equals = find_unquoted_equals(rest, apostrophe)) {
+                const std::string_view value = split_line_ending(rest.substr(*equals + 1)).body;
+                if (value.find("|:|") != std::string_view::npos) {
+                    return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
+                }
+            }
+        }
+        out_.append(blanks).append("!text").append(rest.substr(4));
+        return {};
+    }
+
+    // Writes the line with its value converted into the field's unit and
+    // returns true; returns false, writing nothing, when the line carries
+    // no unit that converts (no unit, an unknown one, another dimension, a
+    // value that is no number).
+    [[nodiscard]] Result<bool> convert_line(std::size_t field, std::string_view target, std::string_view blanks,
+                                            std::string_view rest) {
+        if (target.find('~') != std::string_view::npos) return false;
+        const auto apostrophe = rest.find('\'');
+        if (apostrophe == std::string_view::npos) return false;
+        const std::string_view metadata = rest.substr(0, apostrophe);
+        MetadataUnit* unit = metadata_units_.find(metadata);
+        if (unit == nullptr || !unit->annotation.unit || unit->annotation.unit->find('~') != std::string::npos ||
+            !unit->canonical || *unit->canonical == target) {
+            return false;
+        }
+        const auto equals = find_unquoted_equals(rest, apostrophe);
+        if (!equals) return false;
+        const auto [value, ending] = split_line_ending(rest.substr(*equals + 1));
+        const auto& conversion = conversion_between(*unit->canonical, target);
+        auto converted = conversion ? conversion->apply(value) : std::unexpected(conversion.error());
+        if (!converted) {
+            if (converted.error() == ConversionFailure::Inexact) {
+                return std::unexpected(Error::App(AppErrorKind::UnitConversion));
+            }
+            return false;
+        }
+        if (!patterns_accept(fields_[field], *converted)) {
+            return std::unexpected(Error::App(AppErrorKind::UnitConversion));
+        }
+        const auto written = unit_suffix_at(metadata, *unit, target);
+        if (!written) return false;
+        const std::size_t unit_size = unit->annotation.unit->size() + 1;
+        // A short value may convert to thousands of digits ("1e4000"), so
+        // the growth is charged like an added line.
+        const std::size_t grown = target.size() + 1 + converted->size();
+        if (grown > unit_size + value.size()) {
+            const std::size_t growth = grown - unit_size - value.size();
+            if (growth > added_budget_) return std::unexpected(conversion_too_large());
+            added_budget_ -= growth;
+        }
+        out_.append(blanks)
+            .append(metadata.substr(0, *written))
+            .append(":")
+            .append(target)
+            .append(metadata.substr(*written + unit_size))
+            .append(rest.substr(apostrophe, *equals + 1 - apostrophe))
+            .append(*converted)
+            .append(ending);
+        return true;
+    }
+
+    // The conversion between two units, resolved once per pair.
+    const std::expected<QuantityConversion, ConversionFailure>& conversion_between(std::string_view from,
+                                                                                   std::string_view to) {
+        conversion_key_.assign(from).append("\n").append(to);
+        auto found = conversions_.find(conversion_key_);
+        if (found == conversions_.end()) {
+            found = conversions_.emplace(conversion_key_, QuantityConversion::between(from, to, units_)).first;
+        }
+        return found->second;
+    }
+
+    // Every pattern item of the field accepts the converted value.
+    bool patterns_accept(const SchemaField& field, std::string_view value) {
+        return std::ranges::all_of(field.items, [&](const AnnotationItem& item) {
+            const auto* constraint = std::get_if<Constraint>(&item.value);
+            const auto* pattern = constraint ? std::get_if<Constraint::Pattern>(&constraint->value) : nullptr;
+            if (pattern == nullptr) return true;
+            const RexProgram* program = patterns_.program(pattern->text);
+            return program != nullptr && rex_is_match(*program, value);
+        });
+    }
+
+    std::string_view text_;
+    std::span<const SchemaField> fields_;
+    const UserUnits& units_;
+    SchemaFieldIndex index_;
+    std::vector<bool> present_;               // by the first field of each path
+    std::vector<std::size_t> first_of_path_;  // of each plain field
+    std::vector<bool> plain_lengths_;         // the lengths of the plain fields' paths
+    std::size_t cursor_ = 0;                  // the next field in schema order
+
+    std::vector<EntryLine> entry_;            // the lines of the current entry
+    std::vector<std::uint64_t> entry_marks_;  // by field: the serial of the last entry naming it
+    std::vector<std::size_t> first_named_;    // by element field: the first of its run with its name
+    std::uint64_t entry_serial_ = 0;
+
+    std::vector<std::optional<FieldSignature>> signatures_;
+    PatternCache patterns_;
+    MetadataUnits metadata_units_;
+    // By source and target unit, joined with a line feed.
+    TextMap<std::expected<QuantityConversion, ConversionFailure>> conversions_;
+    std::string conversion_key_;
+    std::size_t added_budget_;
+    std::string_view ending_;  // of added lines
+    std::string out_;
+    std::string rewritten_;
+    std::string index_text_;
+};
+
+// The default checked against the field's items, for a field whose type is
+// not a union.
+[[nodiscard]] Result<void> check_default(const SchemaField& field, PatternCache& patterns) {
+    if (satisfies_constraints(field.items, field.value, patterns)) return {};
+    return std::unexpected(Error::App(AppErrorKind::SchemaOptionalWithoutDefault));
+}
+
+}  // namespace
+
+Result<FieldSignature> resolve_field_signature(const SchemaField& field, PatternCache& patterns) {
+    const Annotation* annotation = first_annotation(field);
+    if (annotation == nullptr) {
+        if (auto checked = check_default(field, patterns); !checked) return forward_error(checked);
+        return FieldSignature{"!str", field.value};
+    }
+    if (annotation->alternatives.empty()) {
+        if (auto checked = check_default(field, patterns); !checked) return forward_error(checked);
+        FieldSignature added{"!" + annotation->name, field.value};
+        if (annotation->unit) added.signature.append(":").append(*annotation->unit);
+        return added;
+    }
+    const auto member = match_union_alternative(*annotation, field.value, patterns);
+    if (!member) return std::unexpected(Error::App(AppErrorKind::SchemaOptionalWithoutDefault));
+    const bool null = member->name == "null";
+    FieldSignature added{"!" + std::string(member->name), null ? std::string_view{} : std::string_view(field.value)};
+    if (member->unit) added.signature.append(":").append(*member->unit);
+    return added;
+}
+
+Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema, const UserUnits& units,
+                                       std::size_t added_limit) {
+    return ExpansionPass(canonical, schema, units, added_limit).run();
+}
+
+}  // namespace bezo

@@ -1,0 +1,48 @@
+// Schema expansion, the denormalizer's last pass: the canonical text of the
+// reference pass merged with the field list of the document's compiled
+// schema, both in their own order. Each content line that a field matches
+// is rewritten under it (a unit-only signature takes the field's type name,
+// a "!str" value under a "!text" field becomes "!text", a quantity is
+// converted exactly to the field's unit), and every absent field that has a
+// default is written where the schema puts it: a top-level field before the
+// next present field, an element field inside each entry of its table.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "lang/unit.hpp"
+#include "schema/check.hpp"
+#include "schema/compiled.hpp"
+
+namespace bezo {
+
+// The most bytes one expansion adds to its input, in added lines and in the
+// growth of converted values; defaults multiply (entries x element fields x
+// default length) and a short value may convert to thousands of digits, so a
+// small document could otherwise ask for any amount of text.
+inline constexpr std::size_t kAddedDefaultsLimit = std::size_t{1} << 30;
+
+// What an added field is written with: its signature ("!str", "!" + type
+// name + ":" + unit, or the chosen union member) and its default value
+// (empty when the default chooses the "null" member of a union).
+struct FieldSignature {
+    std::string signature;
+    std::string_view default_value;  // a view of the field's value
+};
+
+// The signature and default of a field that the expansion adds. A default
+// that the field's constraints, or every member of its union, refuse is a
+// SchemaOptionalWithoutDefault error.
+[[nodiscard]] Result<FieldSignature> resolve_field_signature(const SchemaField& field, PatternCache& patterns);
+
+// The canonical text rewritten under the schema, with the user units of the
+// document's unit modules. The first error ends the pass; no partial text is
+// returned. `added_limit` bounds the bytes added to the text.
+[[nodiscard]] Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema,
+                                                     const UserUnits& units,
+                                                     std::size_t added_limit = kAddedDefaultsLimit);
+
+}  // namespace bezo

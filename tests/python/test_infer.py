@@ -1,0 +1,63 @@
+"""bezo.infer: an authored schema derived from a document."""
+import pytest
+
+import bezo
+
+INFERRED = [
+    ("declaration only", ".!bezo\n", ""),
+    ("int and float", "!int\na=1\n!float\na=2.5\n", "!float\na=\n"),
+    ("int and null", "!int\na=1\n!null\na=\n", "!null|int\na=\n"),
+    ("str has no line", "a=x\n/srv::port=1\n", "a=\n/srv::port=\n"),
+    ("library type", ".!bezo\n.!types std/time\n&date\nd=2024-01-31\n", "&date\nd=\n"),
+    ("unit shorthand", "!:m\nd=1\n", "!float:m\nd=\n"),
+    ("unit kept beside float", "!:m\nd=1\n!float:m\nd=2\n!int\nn=1\n!float\nn=2\n", "!float:m\nd=\n!float\nn=\n"),
+    ("re quoted", "re=1\n[/@t]\nre=2\n[]\n", '"re"=\n[/@t]\n"re"=\n[]\n'),
+    ("list", "/@tags;=a;b\n!int\n/@n+=1\n", "/@tags;=\n!int\n/@n;=\n"),
+    ("field on 1 of 2 elements", "[/@t]\n!int\na=1\nb=x\n[]\n[/@t]\nb=y\n[]\n",
+     "[/@t]\n// skipped (present on 1 of 2 elements): a\nb=\n[]\n"),
+    ("order merged across elements", "[/@t]\na=1\nc=1\n[]\n[/@t]\nb=1\nc=1\n[]\n[/@t]\na=1\nb=1\nc=1\n[]\n",
+     "[/@t]\n// skipped (present on 2 of 3 elements): a\n// skipped (present on 2 of 3 elements): b\nc=\n[]\n"),
+    ("inconsistent order", "[/@t]\na=1\nb=1\n[]\n[/@t]\nb=1\na=1\n[]\n",
+     "// skipped (inconsistent element field order): /@t\n"),
+    ("nested table", "[/@t]\nx=1\n[/@t/@u]\na=1\n[]\n[]\n",
+     "[/@t]\nx=\n[]\n// skipped (shape not expressible yet): /@t/@u/0::a\n"),
+]
+
+
+@pytest.mark.parametrize("text, body", [row[1:] for row in INFERRED], ids=[row[0] for row in INFERRED])
+def test_infer(text, body):
+    libraries = ".!types std/time\n" if "&date" in body else ""
+    assert bezo.infer(text, "s") == f".!hezo s\n{libraries}\n{body}"
+
+
+def test_name_is_optional_and_line_breaks_are_refused():
+    assert bezo.infer("a=1\n") == ".!hezo \n\na=\n"
+    assert bezo.infer(text="a=1\n", name="acme/s") == ".!hezo acme/s\n\na=\n"
+    for name in ("s\n.!registry acme=lib", "s\r"):
+        with pytest.raises(bezo.BezoError, match="^infer name must not hold a line break$"):
+            bezo.infer("a=1\n", name)
+
+
+def test_document_errors_are_raised_in_their_text_form():
+    with pytest.raises(bezo.BezoError) as raised:
+        bezo.infer(".!bezo\nb=$a\n")
+    assert str(raised.value) == "UndefinedReferenceError"
+
+
+def test_document_naming_a_schema_is_expanded_first(tmp_path):
+    (tmp_path / "acme").mkdir()
+    (tmp_path / "acme" / "s.whezo").write_text(bezo.compile_schema(".!hezo acme/s\n\n!int\nn?=5\n"))
+    schema = bezo.infer(f".!bezo\n.!registry acme={tmp_path}\n.!schema:acme/s\n", "t")
+    assert schema == ".!hezo t\n\n!int\nn=\n"
+
+
+@pytest.mark.parametrize("text", [
+    "!:m\nd=1\n!:km\n/trip::length=2.5\n",
+    ".!bezo\n!int\ncount=1\n!null\nnote=\n!float:kg\nmass=1.5\n",
+    "[/@items]\n!int\nid=1\n!:g\nweight=10\nname=a\n[]\n[/@items]\n!int\nid=2\n!:g\nweight=5.5\nname=b\n[]\n/@tags;=x;y\n",
+    ".!bezo\n.!types std/time\n[/@e]\n&date\nday=2024-01-31\n[]\n[/@e]\n!null\nday=\n[]\n",
+])
+def test_inferred_schema_accepts_its_document(text):
+    schema = bezo.infer(text, "s")
+    bezo.compile_schema(schema)
+    assert bezo.validate(bezo.build(text, schema), schema) is None
