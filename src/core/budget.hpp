@@ -14,8 +14,19 @@
 
 namespace bezo {
 
-// 1 GiB, or this many times the input when that is more.
-inline constexpr std::size_t kMinOutputBudget = std::size_t{1} << 30;
+// The most text one call may add by expansion (references, variables,
+// defaults, schema merges), and the least output budget: 1 GiB. Fuzz
+// builds lower it to 64 MiB, so that an input reaching it fails well within
+// a campaign's time and memory limits per input instead of passing for a
+// hang or a blowup.
+#ifdef BEZO_FUZZ_BUDGETS
+inline constexpr std::size_t kGrowthLimit = std::size_t{64} << 20;
+#else
+inline constexpr std::size_t kGrowthLimit = std::size_t{1} << 30;
+#endif
+
+// kGrowthLimit, or this many times the input when that is more.
+inline constexpr std::size_t kMinOutputBudget = kGrowthLimit;
 inline constexpr std::size_t kOutputBudgetFactor = 64;
 
 constexpr std::size_t output_budget(std::size_t input_size) {

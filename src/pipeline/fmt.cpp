@@ -627,7 +627,10 @@ std::string header_line_spelling(std::string_view line) {
     if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
         return std::string(line);
     }
-    if (words.size() >= 2 && is_version_word(words[1])) words.erase(words.begin() + 1);
+    // The version word goes, unless the name after it starts with a digit:
+    // without the version before it, that name would read as the version.
+    const bool name_reads_as_version = words.size() >= 3 && is_ascii_digit(words[2].front());
+    if (words.size() >= 2 && is_version_word(words[1]) && !name_reads_as_version) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';

@@ -20,3 +20,17 @@ def test_refused(word, text, message):
     with pytest.raises(bezo.BezoError) as raised:
         call(word, text)
     assert str(raised.value) == message
+
+
+# Dropping the version word of ".!hezo 1 2" made the name "2" read as an
+# unsupported version, so the formatted text no longer formatted.
+FORMATTED = [
+    (".!bezo\n.!hezo  1  2 x\n", ".!bezo\n.!hezo 1 2 x\n"),
+    (".!bezo\n.!hezo  1  x\n", ".!bezo\n.!hezo x\n"),
+]
+
+
+@pytest.mark.parametrize("text, formatted", FORMATTED)
+def test_formatted_text_formats_to_itself(text, formatted):
+    assert bezo.fmt(text) == formatted
+    assert bezo.fmt(formatted) == formatted
