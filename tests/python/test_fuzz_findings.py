@@ -34,3 +34,10 @@ FORMATTED = [
 def test_formatted_text_formats_to_itself(text, formatted):
     assert bezo.fmt(text) == formatted
     assert bezo.fmt(formatted) == formatted
+
+
+# A float's plain decimals ran past the 128 digits our TOML reader takes.
+def test_tiny_float_exports_to_toml_that_reads_back():
+    exported = bezo.export_to("toml", ".!nezo\n!float'a=1.5e-300\n!float'b=0.25\n")
+    assert exported == "a = 1.5e-300\nb = 0.25\n"
+    assert bezo.import_from("toml", exported).startswith(".!bezo")
