@@ -24,14 +24,16 @@ using TextRoad = Result<std::string> (*)(std::string_view);
 // "<<" is a merge key to the YAML reader, however it is quoted; and a
 // compiled table line whose path holds an apostrophe reads as a field line,
 // so the schema compiler refuses such a section (the JSON Schema importer
-// writes one for an array property named so).
+// writes one for an array property named so); and the TOML library refuses
+// a time with more than 64 fraction digits, which TOML allows and our
+// exporter writes as given.
 inline bool is_limit_refusal(const Error& error) {
     const std::string text = error_display(error);
     const auto holds = [&text](std::string_view word) { return text.find(word) != std::string::npos; };
     const bool table_read_as_field =
         (holds("missing = on .whezo line: /") || holds("bad constraint items: /")) && holds("\"");
     return (holds("nest") && holds("deep")) || holds("unrepresentable") || holds("YAML merge key") ||
-           table_read_as_field;
+           holds("fractional component exceeds maximum precision") || table_read_as_field;
 }
 
 // A result that must succeed unless a limit refused it; true when it

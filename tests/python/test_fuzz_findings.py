@@ -11,6 +11,12 @@ REFUSED = [
     # Two fields of one name became two lines of one key.
     ("proto", "message I{double Price=2;double Price=5;}", "duplicate field name Price in I"),
     ("graphql", "type Q { a: Int b: Int a: String }", "duplicate field a in type Q"),
+    ('jsonschema', '{"properties": {"m": {}, "n": {}, "m": {"type": "string"}}}', "duplicate property name m"),
+    # The field line /a::"x/..y"= reads as a pattern and a range.
+    ("jsonschema", '{"properties": {"a": {"type": "object", "properties": {"x/..y": {"type": "string"}}}}}',
+     'unrepresentable field path: "/a::\\"x/..y\\"?="'),
+    ("avsc", '{"type": "record", "name": "R", "fields": [{"name": "a", "type": {"type": "record", "name": "S",'
+     ' "fields": [{"name": "x/..y", "type": "string"}]}}]}', 'unrepresentable field path: "/a::\\"x/..y\\"="'),
 ]
 
 
@@ -22,10 +28,12 @@ def test_refused(word, text, message):
     assert str(raised.value) == message
 
 
-# Dropping the version word of ".!hezo 1 2" made the name "2" read as an
-# unsupported version, so the formatted text no longer formatted.
+# Respelled, a declaration's name read as a version ("2" once the version
+# before it was dropped; "1x" once the form feed before it was a blank), so
+# the formatted text no longer formatted.
 FORMATTED = [
-    (".!bezo\n.!hezo  1  2 x\n", ".!bezo\n.!hezo 1 2 x\n"),
+    (".!bezo\n.!hezo  1  2 x\n", ".!bezo\n.!hezo  1  2 x\n"),
+    (".!bezo\n.!whezo\f1x\n", ".!bezo\n.!whezo\f1x\n"),
     (".!bezo\n.!hezo  1  x\n", ".!bezo\n.!hezo x\n"),
 ]
 
