@@ -627,15 +627,17 @@ std::string header_line_spelling(std::string_view line) {
     if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
         return std::string(line);
     }
-    if (words.size() >= 2 && is_version_word(words[1])) words.erase(words.begin() + 1);
+    // The version word goes, unless the word after it starts with a digit:
+    // that word would then read as the version.
+    const bool next_reads_as_version = words.size() >= 3 && is_ascii_digit(words[2].front());
+    if (words.size() >= 2 && is_version_word(words[1]) && !next_reads_as_version) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';
         spelled += words[i];
     }
-    // Respelled, a name could read as a version: ".!hezo 1 2" without its
-    // version, or a name after a form feed (no blank to the lexer) once the
-    // form feed is a blank. Such a line stays as written.
+    // Respelled, a name after a form feed (no blank to the lexer) reads as a
+    // version once the form feed is a blank: such a line stays as written.
     return declared_version_holds(spelled) ? spelled : std::string(line);
 }
 

@@ -28,11 +28,12 @@ def test_refused(word, text, message):
     assert str(raised.value) == message
 
 
-# Respelled, a declaration's name read as a version ("2" once the version
-# before it was dropped; "1x" once the form feed before it was a blank), so
-# the formatted text no longer formatted.
+# Respelled, a declaration's name read as a version ("2" or "1" once the
+# version before it was dropped; "1x" once the form feed before it was a
+# blank), so the formatted text no longer formatted or formatted again.
 FORMATTED = [
-    (".!bezo\n.!hezo  1  2 x\n", ".!bezo\n.!hezo  1  2 x\n"),
+    (".!bezo\n.!hezo  1  2 x\n", ".!bezo\n.!hezo 1 2 x\n"),
+    (".!bezo\n.!hezo 1 1 x\n", ".!bezo\n.!hezo 1 1 x\n"),
     (".!bezo\n.!whezo\f1x\n", ".!bezo\n.!whezo\f1x\n"),
     (".!bezo\n.!hezo  1  x\n", ".!bezo\n.!hezo x\n"),
 ]
