@@ -159,14 +159,15 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
 
 namespace {
 
-// The first field line of a schema body (a line that opens with "/" and ends
-// with "=") that the lexer reads as a constraint line; none when there is
-// none, or when the body does not lex (the schema compiler reports that).
+// The first line of a schema body that opens with "/" (a field path: the
+// importers write constraints inside annotations only) and that the lexer
+// reads as a constraint line; none when there is none, or when the body does
+// not lex (the schema compiler reports that).
 std::optional<std::string_view> field_line_read_as_constraint(std::string_view body) {
     const auto lines = lex(body, LexMode::Schema);
     if (!lines) return std::nullopt;
     for (const Line& line : *lines) {
-        if (line.kind == LineKind::Meta && line.text.starts_with('/') && line.text.ends_with('=')) return line.text;
+        if (line.kind == LineKind::Meta && line.text.starts_with('/')) return line.text;
     }
     return std::nullopt;
 }
