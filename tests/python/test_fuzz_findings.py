@@ -8,6 +8,9 @@ REFUSED = [
     # The TOML library's blank test reached an unreachable branch here.
     ("toml", "a = 1\u00a1\n", "invalid TOML: Error while parsing decimal integer: expected digit, saw '\u00a1' (line 1, column 6)"),
     ("toml", "a = 1\ufefe\n", "invalid TOML: Error while parsing decimal integer: expected digit, saw '\ufefe' (line 1, column 6)"),
+    # The TOML library asserted here in debug builds.
+    ("toml", "[[[a]]]\nb = 1\n", "invalid TOML: Error while parsing key: expected bare key starting character or"
+     " string delimiter, saw '[' (line 1, column 3)"),
     # Two fields of one name became two lines of one key.
     ("proto", "message I{double Price=2;double Price=5;}", "duplicate field name Price in I"),
     ("graphql", "type Q { a: Int b: Int a: String }", "duplicate field a in type Q"),
