@@ -14,8 +14,21 @@
 
 namespace bezo {
 
-// 1 GiB, or this many times the input when that is more.
-inline constexpr std::size_t kMinOutputBudget = std::size_t{1} << 30;
+// Fuzz builds divide the size limits of one call by 16, so that an input
+// reaching one fails well within a campaign's time and memory limits per
+// input instead of passing for a hang or a blowup.
+#ifdef BEZO_FUZZ_BUDGETS
+inline constexpr std::size_t kSizeLimitDivisor = 16;
+#else
+inline constexpr std::size_t kSizeLimitDivisor = 1;
+#endif
+
+// The most text one call may add by expansion (references, variables,
+// defaults, schema merges), and the least output budget: 1 GiB.
+inline constexpr std::size_t kGrowthLimit = (std::size_t{1} << 30) / kSizeLimitDivisor;
+
+// kGrowthLimit, or this many times the input when that is more.
+inline constexpr std::size_t kMinOutputBudget = kGrowthLimit;
 inline constexpr std::size_t kOutputBudgetFactor = 64;
 
 constexpr std::size_t output_budget(std::size_t input_size) {

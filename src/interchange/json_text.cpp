@@ -83,19 +83,21 @@ std::string quote_json_string(std::string_view text) {
     return out;
 }
 
+std::string format_float_exponent_form(double number) {
+    std::array<char, 64> buffer;
+    auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::scientific).ptr;
+    std::string out;
+    append_plain_exponent_form(std::string_view(buffer.data(), end), out);
+    return out;
+}
+
 std::string format_json_float(double number) {
     if (std::isnan(number)) return "NaN";
     if (std::isinf(number)) return number < 0 ? "-inf" : "inf";
     // Plain decimals of a binary64 never need more than about 330 bytes.
     std::array<char, 512> buffer;
     bool integral = number == std::trunc(number);
-    if (integral && std::fabs(number) >= 1e16) {
-        auto end =
-            std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::scientific).ptr;
-        std::string out;
-        append_plain_exponent_form(std::string_view(buffer.data(), end), out);
-        return out;
-    }
+    if (integral && std::fabs(number) >= 1e16) return format_float_exponent_form(number);
     auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::fixed).ptr;
     std::string out(buffer.data(), end);
     if (integral) out += ".0";

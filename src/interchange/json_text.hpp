@@ -24,4 +24,9 @@ void append_json_string(std::string_view text, std::string& out);
 // NaN gives "NaN", the infinities "inf" and "-inf".
 std::string format_json_float(double number);
 
+// A finite binary64 number with the shortest digits that read back to it, in
+// exponent form without "+" or leading zeros in the exponent ("1e16",
+// "1.5e-300").
+std::string format_float_exponent_form(double number);
+
 }  // namespace bezo

@@ -66,6 +66,16 @@ void append_key(std::string_view key, std::string& out) {
     return {};
 }
 
+// The TOML reader takes at most 128 digits in a float, so a float whose
+// plain decimals would run longer (a magnitude below about 1e-110) is
+// written in exponent form.
+constexpr std::size_t kMaxTomlFloatText = 128;
+
+std::string toml_float_text(double number) {
+    std::string plain = format_json_float(number);
+    return plain.size() <= kMaxTomlFloatText ? plain : format_float_exponent_form(number);
+}
+
 // An integer within 64 bits, or a finite float that does not underflow to
 // zero, spelled as TOML reads it.
 [[nodiscard]] Result<void> append_number(const std::string& text, std::string& out) {
@@ -84,7 +94,7 @@ void append_key(std::string_view key, std::string& out) {
     if (*number == 0 && has_nonzero_mantissa(text)) {
         return std::unexpected(refusal("TOML cannot represent the float " + text + " (underflows f64)"));
     }
-    out += format_json_float(*number);
+    out += toml_float_text(*number);
     return {};
 }
 

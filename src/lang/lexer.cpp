@@ -488,6 +488,13 @@ bool is_kind_word(std::string_view word) {
     return is_one_of(word, kStrictKindWords) || is_one_of(word, kNamedKindWords);
 }
 
+bool declared_version_holds(std::string_view line) {
+    if (!line.starts_with(".!")) return true;
+    const std::string_view after_marker = line.substr(2);
+    const std::string_view word = leading_alnum_word(after_marker);
+    return !is_kind_word(word) || !check_declared_version(word, after_marker.substr(word.size()));
+}
+
 bool parse_version(std::string_view version) {
     auto parts = split_version(version);
     if (!parts || parse_ascii_unsigned(parts->parts[0]) != 1u) return false;

@@ -99,6 +99,10 @@ FormatDeclaration check_format_declaration(std::string_view text, std::string_vi
 // True for the kind words of format declarations ("bezo", "lezo", ...).
 bool is_kind_word(std::string_view word);
 
+// False when a ".!" line of a kind word fails the lexer's version check
+// (the token after the word an invalid or unsupported version).
+bool declared_version_holds(std::string_view line);
+
 // True for a version of one to three "."-separated digit parts whose first
 // value is 1 and whose later values are 0 ("1", "1.0", "1.0.0").
 bool parse_version(std::string_view version);

@@ -565,7 +565,11 @@ std::optional<std::string> canonical_unit_text(std::string_view text) {
     if (!expr) {
         return std::nullopt;
     }
-    return merge_unit_terms(*expr);
+    // A merge may leave an alias whole ("Tbps^1" gives "Tbps"); it is spelled
+    // as what it stands for, so that a canonical spelling is its own.
+    std::string merged = merge_unit_terms(*expr);
+    if (const std::string_view meant = data_rate_alias(merged); meant != merged) return std::string(meant);
+    return merged;
 }
 
 bool is_builtin_unit_symbol(std::string_view symbol) { return find_builtin(symbol).has_value(); }

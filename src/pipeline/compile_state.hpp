@@ -83,7 +83,7 @@ struct CompileState {
     TextMap<std::vector<std::string>> record_variables;
     TextMap<SplatItems> splat_variables;
     // Bytes of variable text that substitutions may still produce.
-    std::size_t expansion_budget = std::size_t{1} << 30;
+    std::size_t expansion_budget = kGrowthLimit;
     // Next entry index per joined array path.
     TextMap<std::uint64_t> entry_counters;
 

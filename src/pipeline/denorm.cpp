@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/budget.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "lang/canonical_line.hpp"
@@ -19,7 +20,7 @@ namespace {
 // text ("b=$a$a", "c=$b$b", ...). Every substitution is charged to one
 // budget per pass, so such a document fails with a message instead of
 // exhausting memory.
-constexpr std::size_t kSubstitutionLimit = std::size_t{1} << 30;
+constexpr std::size_t kSubstitutionLimit = kGrowthLimit;
 
 // True when the text begins with the word followed by its end, a blank or a
 // tab.

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/budget.hpp"
 #include "core/error.hpp"
 #include "lang/unit.hpp"
 #include "schema/check.hpp"
@@ -23,7 +24,7 @@ namespace bezo {
 // growth of converted values; defaults multiply (entries x element fields x
 // default length) and a short value may convert to thousands of digits, so a
 // small document could otherwise ask for any amount of text.
-inline constexpr std::size_t kAddedDefaultsLimit = std::size_t{1} << 30;
+inline constexpr std::size_t kAddedDefaultsLimit = kGrowthLimit;
 
 // What an added field is written with: its signature ("!str", "!" + type
 // name + ":" + unit, or the chosen union member) and its default value

@@ -323,8 +323,11 @@ private:
         push_verbatim_line(line, kRootPath);
     }
 
+    // A map field under a path stays as written, as it does in a block:
+    // moved into a block it would be read back as written there.
     bool qualified_field(const ContentKey& key, std::string_view value) {
         if (!is_plain_identifier(key.key) || holds_dollar(value)) return false;
+        if (std::ranges::any_of(pending_, is_map_annotation)) return false;
         const auto path = intern_plain_path(model_.paths, kRootPath, key.path);
         if (!path) return false;
         push_field(*path, key.key, value, pending_);
@@ -624,13 +627,18 @@ std::string header_line_spelling(std::string_view line) {
     if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
         return std::string(line);
     }
-    if (words.size() >= 2 && is_version_word(words[1])) words.erase(words.begin() + 1);
+    // The version word goes, unless the word after it starts with a digit:
+    // that word would then read as the version.
+    const bool next_reads_as_version = words.size() >= 3 && is_ascii_digit(words[2].front());
+    if (words.size() >= 2 && is_version_word(words[1]) && !next_reads_as_version) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';
         spelled += words[i];
     }
-    return spelled;
+    // Respelled, a name after a form feed (no blank to the lexer) reads as a
+    // version once the form feed is a blank: such a line stays as written.
+    return declared_version_holds(spelled) ? spelled : std::string(line);
 }
 
 }  // namespace bezo

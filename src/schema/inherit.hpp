@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/budget.hpp"
 #include "core/error.hpp"
 #include "core/hash.hpp"
 
@@ -72,7 +73,7 @@ std::string join_compiled_lines(const std::vector<std::string>& lines);
 // name schemas many times, under many paths, multiply their lines.
 class MergeBudget {
 public:
-    static constexpr std::size_t kLimit = std::size_t{1} << 30;
+    static constexpr std::size_t kLimit = kGrowthLimit;
 
     // Charges the bytes of one loaded text or merged line; fails once the
     // call has charged more than the limit.

@@ -7,6 +7,7 @@
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
+#include "lang/lexer.hpp"
 #include "schema/rex_compile.hpp"
 
 namespace bezo {
@@ -156,7 +157,28 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
     return translated;
 }
 
-std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body) {
+namespace {
+
+// The first line of a schema body that opens with "/" (a field path: the
+// importers write constraints inside annotations only) and that the lexer
+// reads as a constraint line; none when there is none, or when the body does
+// not lex (the schema compiler reports that).
+std::optional<std::string_view> field_line_read_as_constraint(std::string_view body) {
+    const auto lines = lex(body, LexMode::Schema);
+    if (!lines) return std::nullopt;
+    for (const Line& line : *lines) {
+        if (line.kind == LineKind::Meta && line.text.starts_with('/')) return line.text;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries,
+                                             std::string_view body) {
+    if (const auto misread = field_line_read_as_constraint(body)) {
+        return std::unexpected(Error::Other("unrepresentable field path: " + name_debug_form(*misread)));
+    }
     constexpr std::string_view kTypes = ".!types ";
     std::size_t size = name.size() + body.size() + 9;
     for (const auto& library : libraries) size += kTypes.size() + library.size() + 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/budget.hpp"
 #include "core/error.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
@@ -77,7 +78,13 @@ using LibrarySet = std::set<std::string, std::less<>>;
 
 // The whole imported schema: ".!hezo " + name, one ".!types" line per
 // library, an empty line, then the body. The name is written as given.
-std::string assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body);
+// In a schema a line that opens with "/" and splits into constraint items is
+// a constraint line, so a field path with quoted names such as /"a/..b"=
+// would read as a pattern and a range, not as the field written: such a
+// body is refused with "unrepresentable field path: " and the line's debug
+// form.
+[[nodiscard]] Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries,
+                                                           std::string_view body);
 
 // ---- Integer text ----
 
@@ -120,7 +127,7 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
 class ImportBudget {
 public:
     static constexpr std::uint64_t kMaxSteps = 1'000'000;
-    static constexpr std::size_t kMaxOutputBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kMaxOutputBytes = (std::size_t{64} << 20) / kSizeLimitDivisor;
     static constexpr std::uint64_t kMaxReadUnits = std::uint64_t{64} << 20;
 
     // Counts one more field, property or element reached.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "interchange/value_keys.hpp"
 #include "schema_import/conventions.hpp"
 #include "schema_import/jsonschema_scalar.hpp"
 
@@ -26,6 +27,19 @@ constexpr std::array<std::string_view, 11> kUnsupportedKeywords{
     "minProperties",
     "maxProperties",
 };
+
+// The members of a schema's "properties" object (none when it has no such
+// object). Two properties of one name would become two lines of one key,
+// so a repeated name is refused.
+[[nodiscard]] Result<const ValueObject*> property_members(const Value& schema) {
+    const Value* properties = find_member(schema, "properties");
+    const auto* members = properties ? properties->get_if<ValueObject>() : nullptr;
+    if (!members) return nullptr;
+    if (const std::string* repeated = first_repeated_key(*members)) {
+        return std::unexpected(Error::Other("duplicate property name " + *repeated));
+    }
+    return members;
+}
 
 // The JSON type word of one enum or const value; none for null, arrays
 // and objects.
@@ -278,9 +292,10 @@ private:
         head += "]\n";
         context_.body += head;
         RequiredNames required(element);
-        const Value* properties = find_member(element, "properties");
-        if (const auto* fields = properties ? properties->get_if<ValueObject>() : nullptr) {
-            for (const auto& field : *fields) {
+        auto fields = property_members(element);
+        if (!fields) return forward_error(fields);
+        if (*fields) {
+            for (const auto& field : **fields) {
                 if (auto charged = context_.charge_property(field.key); !charged) return forward_error(charged);
                 auto resolved = resolve_local_ref(context_, field.value);
                 if (!resolved) return forward_error(resolved);
@@ -371,9 +386,10 @@ Result<void> convert_object_schema(JsonSchemaContext& context, const Value& sche
                                    unsigned depth, bool object_required) {
     if (depth > kMaxJsonSchemaDepth) return std::unexpected(Error::Other("schema nesting too deep"));
     RequiredNames required(schema);
-    const Value* properties = find_member(schema, "properties");
-    if (const auto* members = properties ? properties->get_if<ValueObject>() : nullptr) {
-        for (const auto& member : *members) {
+    auto members = property_members(schema);
+    if (!members) return forward_error(members);
+    if (*members) {
+        for (const auto& member : **members) {
             if (auto charged = context.charge_property(member.key); !charged) return forward_error(charged);
             auto resolved = resolve_local_ref(context, member.value);
             if (!resolved) return forward_error(resolved);

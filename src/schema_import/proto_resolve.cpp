@@ -255,10 +255,16 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
         const auto repeated_at = first_repeated_number(declarations, numbers);
         std::vector<ProtoField> fields;
         fields.reserve(declarations.size());
+        // Two fields of one name would become two lines of one key.
+        TextSet names;
         for (const auto& declaration : declarations) {
             if (fields.size() == repeated_at) {
                 return std::unexpected(
                     failure("duplicate field number " + decimal_text(declaration.number) + " in " + scope));
+            }
+            if (!names.emplace(declaration.name).second) {
+                return std::unexpected(
+                    failure("duplicate field name " + std::string(declaration.name) + " in " + scope));
             }
             ProtoField field{{}, std::nullopt, std::string(declaration.name), declaration.number, declaration.repeated};
             if (const auto& texts = declaration.map_types) {

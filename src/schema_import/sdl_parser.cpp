@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "core/hash.hpp"
+
 namespace bezo {
 namespace {
 
@@ -167,7 +169,9 @@ struct Lookahead {
     }
 }
 
+// Two fields of one name would become two lines of one key.
 [[nodiscard]] Result<void> parse_object_fields(SdlCursor& cursor, SdlDefinition& object) {
+    TextSet names;
     for (;;) {
         auto description = take_description(cursor);
         if (!description) return forward_error(description);
@@ -176,6 +180,10 @@ struct Lookahead {
         if (token->is_punct('}')) return {};
         if (token->kind != SdlTokenKind::Name) {
             return std::unexpected(failure_at("unexpected token in type " + std::string(object.name) + ": ", *token));
+        }
+        if (!names.emplace(token->text).second) {
+            return std::unexpected(
+                failure("duplicate field " + std::string(token->text) + " in type " + std::string(object.name)));
         }
         auto type = parse_field_type(cursor);
         if (!type) return forward_error(type);

@@ -45,6 +45,7 @@ FORMATTED = [
     ("metadata crosses a namespace head", "!int\n(/srv)\na=1\nb=2\n()\n", doc("(/srv)", "!int", "a=1", "b=2", "()")),
     ("metadata crosses a declaration", "!int\n.?note\nn=5\n", doc(".?note", "", "!int", "n=5")),
     ("metadata left in a block goes on", "(/a)\nx=1\n!int\n()\ny=2\n", doc("/a::x=1", "!int", "y=2")),
+    ("map field under a path kept as written", "!map\nv::a=\n#\n\nv::b=\n", doc("!map", "v::a=", "#", "/v::b=")),
     ("split record keeps its index", '/@row/0::a=1\n/@row/0/@t;=x;y\n/@row/0::z=2\n/@row/1:=a=3\n',
      doc("/@row+:=a=1", "/@row/0/@t;=x;y", "/@row/0::z=2", "/@row+:=a=3")),
     ("record of a nested array kept as written", "/@a/0/@b+:=x=1\n/@a/0/@b+:=y=$z\n",

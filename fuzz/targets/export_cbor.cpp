@@ -1,0 +1,7 @@
+// export_to("cbor") of a canonical text (no reader of ours reads it back).
+#include "interchange/cbor.hpp"
+#include "interchange_checks.hpp"
+
+BEZO_FUZZ_TARGET(text) {
+    if (bezo::fuzz::is_export_input(text)) (void)bezo::export_cbor(text);
+}
