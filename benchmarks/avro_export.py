@@ -13,15 +13,14 @@ it does not.
 import datetime
 import decimal
 import io
-import json
 import sys
-import time
 
 import avro.datafile
 import avro.io
 import avro.schema
 
 import bezo
+from timing import best_time
 
 SIZES = [25_000, 50_000, 100_000, 200_000, 400_000]
 STAMP = datetime.datetime(2026, 7, 3, 21, 0, 0, 123456, tzinfo=datetime.timezone.utc)
@@ -47,16 +46,6 @@ def python_datum(rows):
     return {"rows": [{"id": i, "name": f"record number {i}", "score": i + 0.25,
                       "price": decimal.Decimal(f"{i}.12345678901234567"), "tags": [7, -i],
                       "address": {"city": "Springfield", "zip": i % 99_999}, "at": STAMP} for i in range(rows)]}
-
-
-def seconds(call):
-    start = time.perf_counter()
-    call()
-    return time.perf_counter() - start
-
-
-def best_time(call, repeats):
-    return min(seconds(call) for _ in range(repeats))
 
 
 def peer_write(schema, datum):

@@ -11,11 +11,11 @@ of the whole (linear work), and a 100,000-digit integer converts in under
 """
 import datetime
 import sys
-import time
 
 import cbor2
 
 import bezo
+from timing import best_time
 
 TARGET_BYTES = 10_000_000
 STAMP = datetime.datetime(2026, 7, 3, 21, tzinfo=datetime.timezone.utc)
@@ -39,15 +39,6 @@ def canonical_text(records):
 def python_records(records):
     return {"rows": [{"id": i, "name": f"record number {i}", "score": i + 0.25, "active": True, "at": STAMP,
                       "tags": [7, -i], "note": None} for i in range(records)]}
-
-
-def best_time(call, repeats=3):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        call()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def main():

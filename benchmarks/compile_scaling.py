@@ -9,9 +9,9 @@ doubles; the script exits with status 1 when the largest document costs more
 than twice as much per field as the smallest.
 """
 import sys
-import time
 
 import bezo
+from timing import best_time
 
 SIZES = [25_000, 50_000, 100_000, 200_000, 400_000]
 
@@ -40,20 +40,11 @@ def document(fields):
     return HEADER + "".join(BLOCK.format(i=i) for i in range(blocks)), blocks * FIELDS_PER_BLOCK
 
 
-def best_time(text, repeats=3):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        bezo.compile(text)
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def main():
     per_field = []
     for size in SIZES:
         text, fields = document(size)
-        seconds = best_time(text)
+        seconds = best_time(lambda: bezo.compile(text))
         per_field.append(seconds / fields)
         print(f"{fields:>8} fields  {len(text) / 1e6:6.2f} MB  {seconds * 1e3:8.1f} ms  "
               f"{per_field[-1] * 1e9:7.1f} ns/field")

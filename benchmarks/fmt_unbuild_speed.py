@@ -15,9 +15,9 @@ target is missed.
 """
 import json
 import sys
-import time
 
 import bezo
+from timing import best_time
 
 KINDS = ("book", "article", "thesis")
 
@@ -65,15 +65,6 @@ def canonical(text):
     return bezo.compile(text).replace(".!lezo", ".!nezo", 1)
 
 
-def best_time(call, argument, repeats=3):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        call(argument)
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def json_round_trip(text):
     return json.dumps(json.loads(text))
 
@@ -84,9 +75,9 @@ def main():
         authored = document(megabytes)
         nezo = canonical(authored)
         exported = bezo.export_to("json", nezo)
-        peer = best_time(json_round_trip, exported)
-        fmt = best_time(bezo.fmt, authored)
-        unbuild = best_time(bezo.unbuild, nezo)
+        peer = best_time(lambda: json_round_trip(exported))
+        fmt = best_time(lambda: bezo.fmt(authored))
+        unbuild = best_time(lambda: bezo.unbuild(nezo))
         figures[megabytes] = (peer, fmt, unbuild)
         print(f"{megabytes} MB authored ({len(authored) / 1e6:.1f} MB, canonical {len(nezo) / 1e6:.1f} MB, "
               f"JSON {len(exported) / 1e6:.1f} MB): json round trip {peer * 1e3:.0f} ms")

@@ -13,11 +13,11 @@ on the smallest document and prints how many times faster bezo is. That
 parser predates SDL descriptions, so the documents hold none.
 """
 import sys
-import time
 
 from graphql import parse
 
 import bezo
+from timing import best_time
 
 SIZES = [1000, 2000, 4000]
 
@@ -53,16 +53,6 @@ def sdl(count):
     return PROLOGUE + types + root
 
 
-def elapsed(action):
-    start = time.perf_counter()
-    action()
-    return time.perf_counter() - start
-
-
-def best_time(action, repeats):
-    return min(elapsed(action) for _ in range(repeats))
-
-
 def main():
     texts = {count: sdl(count) for count in SIZES}
     # The sizes take turns, so that the load of a shared machine weighs on each alike.
@@ -71,7 +61,7 @@ def main():
         for count in SIZES:
             text = texts[count]
             seconds[count] = min(seconds[count],
-                                 elapsed(lambda: bezo.import_schema("graphql", text, "bench", message="Query")))
+                                 best_time(lambda: bezo.import_schema("graphql", text, "bench", message="Query"), 1))
     for count in SIZES:
         size = len(texts[count])
         print(f"bezo   {count:>5} types  {size / 1e3:7.0f} kB  {seconds[count] * 1e3:7.2f} ms  "

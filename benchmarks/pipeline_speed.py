@@ -34,11 +34,11 @@ import os
 import subprocess
 import sys
 import tempfile
-import timeit
 
 import jsonschema
 
 import bezo
+from timing import best_time
 
 SCHEMA = """.!hezo bench
 !str#[1,64]
@@ -155,10 +155,6 @@ def authored(target_bytes):
     return "".join(parts)
 
 
-def best_time(call, repeats=5):
-    return min(timeit.repeat(call, number=1, repeat=repeats))
-
-
 def time_infer(sizes, texts):
     """Times infer and build of the same authored text; prints both and
     returns whether the targets are met."""
@@ -166,8 +162,8 @@ def time_infer(sizes, texts):
     infer = {}
     build = {}
     for size in sizes:
-        infer[size] = best_time(lambda: bezo.infer(authored[size], "bench"))
-        build[size] = best_time(lambda: bezo.build(authored[size]))
+        infer[size] = best_time(lambda: bezo.infer(authored[size], "bench"), repeats=5)
+        build[size] = best_time(lambda: bezo.build(authored[size]), repeats=5)
     ok = True
     for size in sizes:
         ratio = infer[size] / build[size]
@@ -238,15 +234,15 @@ def main():
     for size in sizes:
         assert bezo.validate(texts[size], compiled) is None
         assert bezo.validate(built[size], BUILD_SCHEMA) is None
-        validate[size] = best_time(lambda: bezo.validate(texts[size], compiled))
-        denormalize[size] = best_time(lambda: bezo.denormalize(relational[size]))
-        build[size] = best_time(lambda: bezo.build(documents[size], BUILD_SCHEMA))
-        validate_built[size] = best_time(lambda: bezo.validate(built[size], BUILD_SCHEMA))
+        validate[size] = best_time(lambda: bezo.validate(texts[size], compiled), repeats=5)
+        denormalize[size] = best_time(lambda: bezo.denormalize(relational[size]), repeats=5)
+        build[size] = best_time(lambda: bezo.build(documents[size], BUILD_SCHEMA), repeats=5)
+        validate_built[size] = best_time(lambda: bezo.validate(built[size], BUILD_SCHEMA), repeats=5)
     ratios = []
     for size in sizes:
         json_text = bezo.export_to("json", texts[size])
         peer = best_time(lambda: validator.validate(json.loads(json_text)), repeats=1)
-        reader = best_time(lambda: json.loads(json_text))
+        reader = best_time(lambda: json.loads(json_text), repeats=5)
         ratios.append(peer / validate[size])
         print(f"{len(texts[size]) / 1e6:5.1f} MB  validate    {validate[size] * 1e3:7.1f} ms   "
               f"jsonschema {peer * 1e3:8.1f} ms   ratio {ratios[-1]:5.1f}x (at least 10)")

@@ -16,9 +16,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import timeit
 
 import bezo
+from timing import best_time
 
 SIZES = [1_000, 2_000, 4_000, 8_000]
 
@@ -57,10 +57,6 @@ def proto_text(count):
     fields = "".join(f"  Group{i} g{i} = {i + 1};\n" for i in range(count))
     parts.append(f"message Catalog {{\n{fields}}}\n")
     return "".join(parts)
-
-
-def best_time(action, repeats):
-    return min(timeit.repeat(action, number=1, repeat=repeats))
 
 
 def protoc_time(text, directory):

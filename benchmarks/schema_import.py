@@ -20,12 +20,12 @@ smallest size and prints how many times faster bezo is.
 """
 import json
 import sys
-import time
 
 import jsonschema
 import xmlschema
 
 import bezo
+from timing import best_time
 
 SIZES = [25_000, 50_000, 100_000]
 
@@ -55,15 +55,6 @@ def schema_text(count):
     properties = {f"p{i}": PROPERTIES[i % len(PROPERTIES)] for i in range(count)}
     required = [f"p{i}" for i in range(0, count, 2)]
     return json.dumps({"$defs": DEFINITIONS, "type": "object", "required": required, "properties": properties})
-
-
-def best_time(action, repeats):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        action()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 XSD_TYPES = """

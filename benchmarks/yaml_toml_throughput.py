@@ -14,12 +14,12 @@ of the time (target: at most 2.2). Exits with status 1 when a target is
 missed.
 """
 import sys
-import time
 import tomllib
 
 import yaml
 
 import bezo
+from timing import best_time
 
 RECORDS = 25_000
 
@@ -56,15 +56,6 @@ def workload(count):
         "yaml": yaml.dump(data, Dumper=yaml.CSafeDumper, sort_keys=False),
         "toml": bezo.export_to("toml", nezo),
     }
-
-
-def best_time(call, repeats=3):
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        call()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 # Each road: our call, the peer's call and the least acceptable speed-up

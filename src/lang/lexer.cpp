@@ -495,6 +495,8 @@ bool declared_version_holds(std::string_view line) {
     return !is_kind_word(word) || !check_declared_version(word, after_marker.substr(word.size()));
 }
 
+bool has_version_shape(std::string_view token) { return split_version(token).has_value(); }
+
 bool parse_version(std::string_view version) {
     auto parts = split_version(version);
     if (!parts || parse_ascii_unsigned(parts->parts[0]) != 1u) return false;

@@ -103,6 +103,10 @@ bool is_kind_word(std::string_view word);
 // (the token after the word an invalid or unsupported version).
 bool declared_version_holds(std::string_view line);
 
+// True for one to three "."-separated runs of ASCII digits: a version, as
+// the lexer reads one, whatever its values.
+bool has_version_shape(std::string_view token);
+
 // True for a version of one to three "."-separated digit parts whose first
 // value is 1 and whose later values are 0 ("1", "1.0", "1.0.0").
 bool parse_version(std::string_view version);

@@ -15,19 +15,6 @@ constexpr std::array<std::string_view, 9> kDeclarationWords{
     ".!bezo", ".!lezo", ".!nezo", ".!pezo", ".!hezo", ".!yezo", ".!gezo", ".!whezo", ".!phezo",
 };
 
-bool is_header_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-
-// One to three "."-separated runs of digits, as a declaration's version.
-bool is_version_word(std::string_view word) {
-    std::size_t parts = 0;
-    while (true) {
-        const auto dot = word.find('.');
-        if (++parts > 3 || !is_ascii_digits(word.substr(0, dot))) return false;
-        if (dot == std::string_view::npos) return true;
-        word.remove_prefix(dot + 1);
-    }
-}
-
 // Calls `each` with every segment of a plain path text; false when the text
 // is not one.
 template <class Each>
@@ -615,13 +602,7 @@ std::optional<std::vector<CompactPair>> parse_compact_pairs(std::string_view val
 }
 
 std::string header_line_spelling(std::string_view line) {
-    std::vector<std::string_view> words;
-    for (std::size_t pos = 0; pos < line.size();) {
-        while (pos < line.size() && is_header_whitespace(line[pos])) ++pos;
-        const std::size_t start = pos;
-        while (pos < line.size() && !is_header_whitespace(line[pos])) ++pos;
-        if (pos > start) words.push_back(line.substr(start, pos - start));
-    }
+    std::vector<std::string_view> words = split_words(line, " \t\n\f\r");
     // Directive and ".?" lines reach the compiled text as they stand: a
     // registry location or a note may hold a run of blanks.
     if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {
@@ -630,7 +611,7 @@ std::string header_line_spelling(std::string_view line) {
     // The version word goes, unless the word after it starts with a digit:
     // that word would then read as the version.
     const bool next_reads_as_version = words.size() >= 3 && is_ascii_digit(words[2].front());
-    if (words.size() >= 2 && is_version_word(words[1]) && !next_reads_as_version) words.erase(words.begin() + 1);
+    if (words.size() >= 2 && has_version_shape(words[1]) && !next_reads_as_version) words.erase(words.begin() + 1);
     std::string spelled;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0) spelled += ' ';
