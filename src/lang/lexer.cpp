@@ -317,8 +317,6 @@ private:
         return split_annotation_line(trim_leading_blanks(text.substr(1 + name.size()))).has_value();
     }
 
-    static bool splits(std::string_view text) { return split_annotation_line(text).has_value(); }
-
     // Whether a text splits into exactly one item, and that a pattern.
     static bool is_lone_pattern(std::string_view text) {
         auto items = split_annotation_line(text);
@@ -336,7 +334,7 @@ private:
             default: break;
         }
         if (auto accepted = accepted_annotation_line(text)) return accepted;
-        if (constraint_line_accepted(text)) return make_line(LineKind::Meta, text);
+        if (is_schema_constraint_line(text)) return make_line(LineKind::Meta, text);
         return schema_rescue(text);
     }
 
@@ -354,18 +352,6 @@ private:
     static std::optional<Outcome> quantity_line(std::string_view text) {
         if (starts_unit_word(text.front()) && parse_quantity_line(text)) return make_line(LineKind::Meta, text);
         return std::nullopt;
-    }
-
-    // Schema and type-library lines that open with a constraint item.
-    static bool constraint_line_accepted(std::string_view text) {
-        switch (text.front()) {
-            case '.': return text.starts_with("..") && splits(text);
-            case '/':
-            case '[':
-            case '{': return splits(text);
-            case 'r': return regex_delimiter_len(text) && splits(text);
-            default: return false;
-        }
     }
 
     // A refused sigil line of a schema or type library: a "re" literal stays
@@ -493,6 +479,19 @@ bool declared_version_holds(std::string_view line) {
     const std::string_view after_marker = line.substr(2);
     const std::string_view word = leading_alnum_word(after_marker);
     return !is_kind_word(word) || !check_declared_version(word, after_marker.substr(word.size()));
+}
+
+bool is_schema_constraint_line(std::string_view line) {
+    if (line.empty()) return false;
+    const auto splits = [line] { return split_annotation_line(line).has_value(); };
+    switch (line.front()) {
+        case '.': return line.starts_with("..") && splits();
+        case '/':
+        case '[':
+        case '{': return splits();
+        case 'r': return regex_delimiter_len(line) && splits();
+        default: return false;
+    }
 }
 
 bool has_version_shape(std::string_view token) { return split_version(token).has_value(); }

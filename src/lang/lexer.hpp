@@ -103,6 +103,12 @@ bool is_kind_word(std::string_view word);
 // (the token after the word an invalid or unsupported version).
 bool declared_version_holds(std::string_view line);
 
+// True when a trimmed line of a schema or type library that is no "!" or "&"
+// line reads as a constraint line: it opens with "/", "[", "{", ".." or a
+// regex literal and splits into constraint items. Such a line is read so
+// even when it holds an "=".
+bool is_schema_constraint_line(std::string_view line);
+
 // True for one to three "."-separated runs of ASCII digits: a version, as
 // the lexer reads one, whatever its values.
 bool has_version_shape(std::string_view token);

@@ -160,14 +160,14 @@ std::optional<std::string> pattern_constraint_text(std::string_view pattern, Rex
 namespace {
 
 // The first line of a schema body that opens with "/" (a field path: the
-// importers write constraints inside annotations only) and that the lexer
-// reads as a constraint line; none when there is none, or when the body does
-// not lex (the schema compiler reports that).
+// importers write constraints inside annotations only) and that reads as a
+// constraint line; none when there is none.
 std::optional<std::string_view> field_line_read_as_constraint(std::string_view body) {
-    const auto lines = lex(body, LexMode::Schema);
-    if (!lines) return std::nullopt;
-    for (const Line& line : *lines) {
-        if (line.kind == LineKind::Meta && line.text.starts_with('/')) return line.text;
+    for (std::size_t start = 0; start < body.size();) {
+        const std::size_t end = std::min(body.find('\n', start), body.size());
+        const std::string_view line = body.substr(start, end - start);
+        if (line.starts_with('/') && is_schema_constraint_line(line)) return line;
+        start = end + 1;
     }
     return std::nullopt;
 }
