@@ -138,6 +138,12 @@ template <class Items, class AppendItem>
     return {};
 }
 
+bool holds_tables(const Value& value) { return is_table(value) || is_array_of_tables(value); }
+
+// "{ k = a, t = { ... } }": the plain values first, then the tables and the
+// arrays of tables, each run in member order, as a table written in
+// sections lists them. Members are still converted (and refused) in member
+// order: the tables are spelled aside and appended after the plain values.
 // A table's keys are checked once its values are converted, so a value
 // TOML cannot hold is reported before a key repeated around it.
 [[nodiscard]] Result<void> append_inline_table(const ValueObject& members, std::string& out) {
@@ -145,12 +151,21 @@ template <class Items, class AppendItem>
         out += "{}";
         return {};
     }
-    auto appended = append_inline_sequence(members, "{ ", " }", out, [&out](const ValueMember& member) {
-        append_key(member.key, out);
-        out += " = ";
-        return append_inline(member.value, out);
-    });
-    if (!appended) return appended;
+    out += "{ ";
+    std::string tables;
+    bool any_plain = false;
+    for (const ValueMember& member : members) {
+        const bool table = holds_tables(member.value);
+        std::string& target = table ? tables : out;
+        if (table ? !tables.empty() : any_plain) target += ", ";
+        any_plain = any_plain || !table;
+        append_key(member.key, target);
+        target += " = ";
+        if (auto appended = append_inline(member.value, target); !appended) return appended;
+    }
+    if (any_plain && !tables.empty()) out += ", ";
+    out += tables;
+    out += " }";
     return check_unique_keys(members);
 }
 

@@ -11,21 +11,22 @@ namespace {
 
 constexpr Int128 kInt128Max = static_cast<Int128>(~static_cast<UInt128>(0) >> 1);
 
-// A signed 32-bit exponent text: an optional sign and decimal digits.
-std::optional<std::int32_t> parse_exponent(std::string_view text) {
+// An exponent text: an optional sign and one or more decimal digits; its
+// value must fit a signed 32-bit integer.
+std::expected<std::int32_t, DecimalRefusal> parse_exponent(std::string_view text) {
     bool negative = false;
     if (text.starts_with('+') || text.starts_with('-')) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    const auto magnitude = parse_ascii_unsigned(text);
-    if (!magnitude) {
-        return std::nullopt;
+    if (!is_ascii_digits(text)) {
+        return std::unexpected(DecimalRefusal::NotDecimal);
     }
-    std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-                                  : std::numeric_limits<std::int32_t>::max();
-    if (*magnitude > static_cast<std::uint64_t>(limit)) {
-        return std::nullopt;
+    const auto magnitude = parse_ascii_unsigned(text);
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+                                        : std::numeric_limits<std::int32_t>::max();
+    if (!magnitude || *magnitude > static_cast<std::uint64_t>(limit)) {
+        return std::unexpected(DecimalRefusal::OutOfRange);
     }
     auto value = static_cast<std::int64_t>(*magnitude);
     return static_cast<std::int32_t>(negative ? -value : value);
@@ -76,7 +77,8 @@ std::optional<std::int32_t> checked_add(std::int32_t a, std::int64_t b) {
     return static_cast<std::int32_t>(sum);
 }
 
-std::optional<ExactDecimal> parse_exact_decimal(std::string_view text) {
+std::expected<ExactDecimal, DecimalRefusal> read_exact_decimal(std::string_view text) {
+    using Refused = std::unexpected<DecimalRefusal>;
     ExactDecimal result;
     if (text.starts_with('-')) {
         result.negative = true;
@@ -84,12 +86,13 @@ std::optional<ExactDecimal> parse_exact_decimal(std::string_view text) {
     }
     std::int32_t exponent = 0;
     std::string_view mantissa_text = text;
+    std::optional<DecimalRefusal> exponent_refusal;
     if (std::size_t mark = text.find_first_of("Ee"); mark != std::string_view::npos) {
-        auto parsed = parse_exponent(text.substr(mark + 1));
-        if (!parsed) {
-            return std::nullopt;
+        if (auto parsed = parse_exponent(text.substr(mark + 1))) {
+            exponent = *parsed;
+        } else {
+            exponent_refusal = parsed.error();
         }
-        exponent = *parsed;
         mantissa_text = text.substr(0, mark);
     }
     std::string_view integer_digits = mantissa_text;
@@ -100,23 +103,32 @@ std::optional<ExactDecimal> parse_exact_decimal(std::string_view text) {
     }
     if ((integer_digits.empty() && fraction_digits.empty()) || !is_digits_or_empty(integer_digits) ||
         !is_digits_or_empty(fraction_digits)) {
-        return std::nullopt;
+        return Refused(DecimalRefusal::NotDecimal);
+    }
+    // The text is a decimal number from here on; only its size can fail.
+    if (exponent_refusal) {
+        return Refused(*exponent_refusal);
     }
     Int128 mantissa = 0;
     if (!accumulate_digits(integer_digits, mantissa) || !accumulate_digits(fraction_digits, mantissa)) {
-        return std::nullopt;
+        return Refused(DecimalRefusal::OutOfRange);
     }
     // Each fraction digit lowers the exponent by one.
     if (fraction_digits.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        return std::nullopt;
+        return Refused(DecimalRefusal::OutOfRange);
     }
     auto scaled = checked_add(exponent, -static_cast<std::int64_t>(fraction_digits.size()));
     if (!scaled) {
-        return std::nullopt;
+        return Refused(DecimalRefusal::OutOfRange);
     }
     result.mantissa = static_cast<UInt128>(mantissa);
     result.exponent = *scaled;
     return result;
+}
+
+std::optional<ExactDecimal> parse_exact_decimal(std::string_view text) {
+    auto read = read_exact_decimal(text);
+    return read ? std::optional<ExactDecimal>(*read) : std::nullopt;
 }
 
 std::string format_exact_decimal(bool negative, UInt128 mantissa, std::int32_t exponent) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,9 +24,16 @@ struct ExactDecimal {
     friend bool operator==(const ExactDecimal&, const ExactDecimal&) = default;
 };
 
+// Why a text is no exact decimal: it is not written as a decimal number at
+// all, or it is one whose digits or exponent the type cannot hold.
+enum class DecimalRefusal : std::uint8_t { NotDecimal, OutOfRange };
+
 // Reads an optional "-", digits with an optional "." (".5" and "5." are
 // fine), and an optional exponent "E"/"e" with an optional sign. The digit
 // string must not exceed 2^127 - 1 and the exponent must fit 32 bits.
+std::expected<ExactDecimal, DecimalRefusal> read_exact_decimal(std::string_view text);
+
+// `read_exact_decimal` without the reason of a refusal.
 std::optional<ExactDecimal> parse_exact_decimal(std::string_view text);
 
 // The canonical text: no exponent notation, no trailing fractional zero, no

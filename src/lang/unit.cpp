@@ -1,7 +1,9 @@
 #include "lang/unit.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -14,8 +16,6 @@ namespace {
 // Nested user definitions and alias hops followed before giving up.
 constexpr int kMaxUnitDepth = 8;
 constexpr int kMaxAliasHops = 8;
-// Decimal digits a conversion may add to reach an exact quotient.
-constexpr int kMaxExtraDigits = 64;
 // Largest magnitude of the power of ten of a converted value.
 constexpr std::int64_t kMaxResultExponent = 4096;
 
@@ -367,6 +367,39 @@ std::optional<Int128> checked_pow(Int128 base, std::uint32_t power) {
     return result;
 }
 
+// Divides both numbers by their greatest common divisor. Both are positive.
+void cancel_common_factor(Int128& a, Int128& b) {
+    auto x = static_cast<UInt128>(a);
+    auto y = static_cast<UInt128>(b);
+    while (y != 0) {
+        x = std::exchange(y, x % y);
+    }
+    a /= static_cast<Int128>(x);
+    b /= static_cast<Int128>(x);
+}
+
+struct TwosAndFives {
+    std::int64_t twos = 0;
+    std::int64_t fives = 0;
+};
+
+// Divides every factor by all its factors 2 and 5 and counts them.
+TwosAndFives take_twos_and_fives(std::span<Int128> factors) {
+    TwosAndFives taken;
+    for (Int128& factor : factors) {
+        for (; factor % 2 == 0; factor /= 2) ++taken.twos;
+        for (; factor % 5 == 0; factor /= 5) ++taken.fives;
+    }
+    return taken;
+}
+
+// value x base^power (power >= 0), or no value when it does not fit.
+std::optional<Int128> times_power(std::optional<Int128> value, Int128 base, std::int64_t power) {
+    if (!value || power > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    const auto raised = checked_pow(base, static_cast<std::uint32_t>(power));
+    return raised ? checked_mul(*value, *raised) : std::nullopt;
+}
+
 std::optional<UnitScale> raise_scale(const UnitScale& scale, std::uint32_t power) {
     auto numerator = checked_pow(scale.numerator, power);
     auto denominator = checked_pow(scale.denominator, power);
@@ -602,49 +635,74 @@ std::expected<QuantityConversion, ConversionFailure> QuantityConversion::between
     if (!from_scale || !to_scale) {
         return Failure(ConversionFailure::Incompatible);
     }
-    auto p = checked_mul(from_scale->numerator, to_scale->denominator);
-    auto q = checked_mul(from_scale->denominator, to_scale->numerator);
-    if (!p || !q) {
-        return Failure(ConversionFailure::Inexact);
+    // P / Q = (from numerator x to denominator) / (from denominator x to
+    // numerator), reduced factor by factor before anything is multiplied.
+    std::array<Int128, 2> p{from_scale->numerator, to_scale->denominator};
+    std::array<Int128, 2> q{from_scale->denominator, to_scale->numerator};
+    for (Int128& numerator : p) {
+        for (Int128& denominator : q) {
+            cancel_common_factor(numerator, denominator);
+        }
     }
     QuantityConversion conversion;
-    conversion.p_ = *p;
-    conversion.q_ = *q;
+    const TwosAndFives p_powers = take_twos_and_fives(p);
+    const TwosAndFives q_powers = take_twos_and_fives(q);
+    auto multiplier = checked_mul(p[0], p[1]);
+    auto divisor = checked_mul(q[0], q[1]);
+    if (!multiplier || !divisor) {
+        return Failure(ConversionFailure::Inexact);
+    }
+    conversion.multiplier_ = *multiplier;
+    conversion.divisor_ = *divisor;
+    conversion.twos_ = p_powers.twos - q_powers.twos;
+    conversion.fives_ = p_powers.fives - q_powers.fives;
     conversion.exponent_shift_ = std::int64_t{from_scale->exponent} - to_scale->exponent;
     return conversion;
 }
 
 std::expected<std::string, ConversionFailure> QuantityConversion::apply(std::string_view value) const {
     using Failure = std::unexpected<ConversionFailure>;
-    auto number = parse_exact_decimal(value);
+    auto number = read_exact_decimal(value);
     if (!number) {
-        return Failure(ConversionFailure::Incompatible);
+        return Failure(number.error() == DecimalRefusal::NotDecimal ? ConversionFailure::Incompatible
+                                                                    : ConversionFailure::Inexact);
     }
     // Zero is zero in every unit, whatever power of ten it was written with.
     if (number->mantissa == 0) {
         return "0";
     }
-    auto n = checked_mul(static_cast<Int128>(number->mantissa), p_);
-    auto e = checked_add(number->exponent, exponent_shift_);
-    if (!n || !e) {
+    // value x P / Q = digits x 2^twos x 5^fives x 10^exponent with `digits`
+    // coprime to 10; the quotient has a finite decimal expansion only when
+    // the value's digits take up the whole of the divisor.
+    auto digits = static_cast<Int128>(number->mantissa);
+    Int128 divisor = divisor_;
+    cancel_common_factor(digits, divisor);
+    if (divisor != 1) {
         return Failure(ConversionFailure::Inexact);
     }
-    int steps = 0;
-    while (*n % q_ != 0) {
-        if (steps == kMaxExtraDigits) {
-            return Failure(ConversionFailure::Inexact);
-        }
-        n = checked_mul(*n, 10);
-        if (!n) {
-            return Failure(ConversionFailure::Inexact);
-        }
-        ++steps;
-    }
-    std::int64_t exponent = std::int64_t{*e} - steps;
-    if (exponent > kMaxResultExponent || exponent < -kMaxResultExponent) {
+    const TwosAndFives value_powers = take_twos_and_fives(std::span(&digits, 1));
+    const std::int64_t twos = twos_ + value_powers.twos;
+    const std::int64_t fives = fives_ + value_powers.fives;
+    auto exponent = checked_add(number->exponent, exponent_shift_);
+    if (!exponent) {
         return Failure(ConversionFailure::Inexact);
     }
-    return format_exact_decimal(number->negative, static_cast<UInt128>(*n / q_), static_cast<std::int32_t>(exponent));
+    // The power of ten of the quotient written with the fewest fraction
+    // digits that hold it exactly bounds the length of the text.
+    const std::int64_t fraction_digits = std::max({std::int64_t{0}, -twos, -fives});
+    const std::int64_t written_exponent = std::int64_t{*exponent} - fraction_digits;
+    if (written_exponent > kMaxResultExponent || written_exponent < -kMaxResultExponent) {
+        return Failure(ConversionFailure::Inexact);
+    }
+    // 2^twos x 5^fives = 2^(twos - tens) x 5^(fives - tens) x 10^tens, one of
+    // the two powers left being 2 or 5 to the power 0.
+    const std::int64_t tens = std::min(twos, fives);
+    const auto result = times_power(times_power(checked_mul(digits, multiplier_), 2, twos - tens), 5, fives - tens);
+    if (!result) {
+        return Failure(ConversionFailure::Inexact);
+    }
+    return format_exact_decimal(number->negative, static_cast<UInt128>(*result),
+                                static_cast<std::int32_t>(*exponent + tens));
 }
 
 std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,

@@ -116,22 +116,30 @@ std::optional<UnitExpr> resolve_unit(std::string_view text, const UserUnits& uni
 std::optional<UnitScale> unit_expression_scale(std::string_view text, const UserUnits& units, int depth = 0);
 
 // The conversion between two units, resolved once and then applied to any
-// number of values: the factor P / Q and the shift of the power of ten.
+// number of values. The factor between the units is kept reduced: a part
+// coprime to 10 over another part coprime to 10 and to the first, times
+// powers of 2 and 5 and a shift of the power of ten, so that a value's
+// result is found exactly without products wider than the result.
 class QuantityConversion {
 public:
     // The conversion between the units, or the failure that every value
     // would meet (units that do not resolve or differ in dimension:
-    // Incompatible; a factor that overflows: Inexact).
+    // Incompatible; a reduced factor that overflows: Inexact).
     [[nodiscard]] static std::expected<QuantityConversion, ConversionFailure> between(std::string_view from_unit,
                                                                                       std::string_view to_unit,
                                                                                       const UserUnits& units);
 
-    // The value in the target unit, in canonical decimal text.
+    // The value in the target unit, in canonical decimal text. A text that
+    // is no decimal number is Incompatible; a decimal too long to be read
+    // exactly, or whose result has no finite decimal expansion or does not
+    // fit the 127 bits of a decimal's digits, is Inexact.
     [[nodiscard]] std::expected<std::string, ConversionFailure> apply(std::string_view value) const;
 
 private:
-    Int128 p_ = 1;
-    Int128 q_ = 1;
+    Int128 multiplier_ = 1;  // coprime to 10 and to the divisor
+    Int128 divisor_ = 1;     // coprime to 10
+    std::int64_t twos_ = 0;
+    std::int64_t fives_ = 0;
     std::int64_t exponent_shift_ = 0;
 };
 

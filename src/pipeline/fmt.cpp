@@ -15,6 +15,14 @@ constexpr std::array<std::string_view, 9> kDeclarationWords{
     ".!bezo", ".!lezo", ".!nezo", ".!pezo", ".!hezo", ".!yezo", ".!gezo", ".!whezo", ".!phezo",
 };
 
+// The whitespace that header words are split at and that comment and "#!"
+// lines lose at their end.
+constexpr std::string_view kAsciiWhitespace = " \t\n\f\r";
+
+std::string_view trim_trailing_whitespace(std::string_view text) {
+    return text.substr(0, text.find_last_not_of(kAsciiWhitespace) + 1);
+}
+
 // Calls `each` with every segment of a plain path text; false when the text
 // is not one.
 template <class Each>
@@ -47,12 +55,12 @@ bool is_map_annotation(std::string_view text) {
                              rest.front() == '-');
 }
 
-// The comment spelling: the marker, then the text without trailing blanks,
-// one blank between them unless the text opens with a blank or a tab.
+// The comment spelling: the marker, then the text without trailing
+// whitespace, one blank between them unless the text opens with a blank or a tab.
 // `text` is the lexer's slice right after the marker in `source`.
 std::string_view spell_comment(FormatModel& model, std::string_view source, std::string_view marker,
                                std::string_view text) {
-    text = trim_trailing_blanks(text);
+    text = trim_trailing_whitespace(text);
     if (text.empty()) return marker;
     if (is_blank_or_tab(text.front()) && text.data() >= source.data() + marker.size()) {
         const std::string_view written(text.data() - marker.size(), marker.size() + text.size());
@@ -507,12 +515,12 @@ private:
 };
 
 // The first raw line when it is a "#!" line longer than one byte, without
-// its line end and trailing blanks.
+// its line end and trailing whitespace.
 std::optional<std::string_view> shebang_line(std::string_view text) {
     std::string_view first = text.substr(0, text.find('\n'));
     if (first.ends_with('\r')) first.remove_suffix(1);
     if (first.size() <= 1 || !first.starts_with("#!")) return std::nullopt;
-    return trim_trailing_blanks(first);
+    return trim_trailing_whitespace(first);
 }
 
 }  // namespace
@@ -602,7 +610,7 @@ std::optional<std::vector<CompactPair>> parse_compact_pairs(std::string_view val
 }
 
 std::string header_line_spelling(std::string_view line) {
-    std::vector<std::string_view> words = split_words(line, " \t\n\f\r");
+    std::vector<std::string_view> words = split_words(line, kAsciiWhitespace);
     // Directive and ".?" lines reach the compiled text as they stand: a
     // registry location or a note may hold a run of blanks.
     if (words.empty() || std::ranges::find(kDeclarationWords, words[0]) == kDeclarationWords.end()) {

@@ -60,6 +60,33 @@ TEST(ParseExactDecimal, RefusedTexts) {
     }
 }
 
+TEST(ReadExactDecimal, TellsTextsThatAreNoDecimalFromDecimalsTooLarge) {
+    struct Case {
+        std::string_view text;
+        DecimalRefusal refusal;
+    };
+    const Case cases[] = {
+        {"", DecimalRefusal::NotDecimal},
+        {"+1", DecimalRefusal::NotDecimal},
+        {"1e", DecimalRefusal::NotDecimal},
+        {"1e+", DecimalRefusal::NotDecimal},
+        {"1e5e3", DecimalRefusal::NotDecimal},
+        {"x1e99999999999", DecimalRefusal::NotDecimal},
+        {"1.2.3e99999999999", DecimalRefusal::NotDecimal},
+        {"170141183460469231731687303715884105728", DecimalRefusal::OutOfRange},
+        {"-1.000000000000000000000000000000000000000", DecimalRefusal::OutOfRange},
+        {"1e2147483648", DecimalRefusal::OutOfRange},
+        {"1e99999999999999999999", DecimalRefusal::OutOfRange},
+        {"0.1e-2147483648", DecimalRefusal::OutOfRange},
+    };
+    for (const auto& c : cases) {
+        const auto read = read_exact_decimal(c.text);
+        ASSERT_FALSE(read) << c.text;
+        EXPECT_EQ(read.error(), c.refusal) << c.text;
+    }
+    EXPECT_EQ(read_exact_decimal("-2.5E3"), (ExactDecimal{25, true, 2}));
+}
+
 TEST(FormatExactDecimal, CanonicalText) {
     struct Case {
         bool negative;

@@ -133,6 +133,17 @@ TEST(ConvertQuantity, ExactResults) {
         {"1", "m/s/s", "m/s^2", "1"},
         {"1", "1/m^2", "1/cm^2", "0.0001"},
         {"1e4000", "mm", "m", "1" + std::string(3997, '0')},
+        {"1000e4094", "m", "m", "1" + std::string(4097, '0')},
+        // Intermediate products beyond 128 bits, exact results that fit.
+        {"718.2849", "b", "GiB", "0.0000000836193677969276905059814453125"},
+        {"-718.2849", "b", "GiB", "-0.0000000836193677969276905059814453125"},
+        {"123456789", "kB", "GiB", "114.978094585239887237548828125"},
+        {"12000000000000000000000000000000000000", "in", "ft", "1" + std::string(36, '0')},
+        {"1", "b", "PiB", "0.00000000000000011102230246251565404236316680908203125"},
+        {"15", "b", "PiB", "0.00000000000000166533453693773481063544750213623046875"},
+        {"10633823966279326983230456482242756608", "B", "b", "85070591730234615865843651857942052864"},
+        {"170141183460469231731687303715884105727", "m", "m", "170141183460469231731687303715884105727"},
+        {"100000000000000000000000000000000000000e-3", "m", "km", "1" + std::string(32, '0')},
     };
     const UserUnits none;
     for (const auto& c : cases) {
@@ -161,6 +172,20 @@ TEST(ConvertQuantity, Failures) {
         {"1e4091", "km", "mm", ConversionFailure::Inexact},
         {"170141183460469231731687303715884105727", "ft", "in", ConversionFailure::Inexact},
         {"1", "Ym^99", "ym^99", ConversionFailure::Inexact},
+        {"20", "s", "min", ConversionFailure::Inexact},
+        {"-1", "m", "in", ConversionFailure::Inexact},
+        // Exact, but the digits do not fit 127 bits.
+        {"31", "b", "PiB", ConversionFailure::Inexact},
+        {"21267647932558653966460912964485513216", "B", "b", ConversionFailure::Inexact},
+        // Decimals the type cannot hold, and texts that are no decimal.
+        {"1111111111111111111111111111111111111111", "km", "m", ConversionFailure::Inexact},
+        {"-1.000000000000000000000000000000000000000", "km", "m", ConversionFailure::Inexact},
+        {"1e99999999999", "km", "m", ConversionFailure::Inexact},
+        {"1e2147483647", "km", "m", ConversionFailure::Inexact},
+        {"+1", "km", "m", ConversionFailure::Incompatible},
+        {"1_000", "km", "m", ConversionFailure::Incompatible},
+        {"1e", "km", "m", ConversionFailure::Incompatible},
+        {"", "km", "m", ConversionFailure::Incompatible},
     };
     const UserUnits none;
     for (const auto& c : cases) {
@@ -206,6 +231,39 @@ TEST(UserUnits, DefinitionsAliasesAndSizelessUnits) {
         EXPECT_EQ(convert_quantity(c.value, c.from, c.to, units), c.result) << c.from << " -> " << c.to;
     }
     EXPECT_TRUE(is_known_unit("EUR*foot", units));
+}
+
+// Factors of 5 and of other primes in both units' scales cancel before any
+// product is formed, and a quotient may need more than 64 fraction digits.
+TEST(UserUnits, FactorsCancelAcrossBothUnits) {
+    UserUnits units;
+    units["quint"] = defined("m", "5");
+    units["tri"] = defined("m", "3");
+    units["sev"] = defined("m", "7");
+    units["big"] = defined("m", "170141183460469231731687303715884105727");
+    struct Case {
+        std::string_view value;
+        std::string_view from;
+        std::string_view to;
+        std::expected<std::string, ConversionFailure> result;
+    };
+    using Failure = std::unexpected<ConversionFailure>;
+    const Case cases[] = {
+        {"1", "m^55/quint^54", "quint^54/m^53", "0." + std::string(75, '0') + "324518553658426726783156020576256"},
+        {"3", "m", "tri", "1"},
+        {"1", "tri^40/m^39", "tri^40/m^39", "1"},
+        {"1", "m^41/tri^40", "tri^40/m^39", Failure(ConversionFailure::Inexact)},
+        {"170141183460469231731687303715884105727", "m", "big", "1"},
+        {"2", "big", "big", "2"},
+        {"2", "big", "m", Failure(ConversionFailure::Inexact)},
+        {"147808829414345923316083210206383297601", "m^41/tri^40", "tri^40/m^39", "1"},
+        // A factor of 3^40 x 7^40 between the units fits no 128 bits.
+        {"0", "m^41/tri^40", "sev^40/m^39", Failure(ConversionFailure::Inexact)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(convert_quantity(c.value, c.from, c.to, units), c.result)
+            << c.value << " " << c.from << " -> " << c.to;
+    }
 }
 
 // xa is defined through xb, xb through xc, ..., the last one through "m".

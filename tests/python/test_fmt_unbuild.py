@@ -50,12 +50,23 @@ FORMATTED = [
      doc("/@row+:=a=1", "/@row/0/@t;=x;y", "/@row/0::z=2", "/@row+:=a=3")),
     ("record of a nested array kept as written", "/@a/0/@b+:=x=1\n/@a/0/@b+:=y=$z\n",
      doc("/@a/0/@b+:=x=1", "/@a/0/@b+:=y=$z")),
+    ("comment loses a trailing form feed", "#note\x0c\nx=1\n", doc("# note", "x=1")),
+    ("comment loses trailing whitespace of every kind", "#note \x0c\t\x0c \r\nx=1\n", doc("# note", "x=1")),
+    ("doc comment loses trailing form feeds", "//doc\x0c\x0c\nx=1\n", doc("// doc", "x=1")),
+    ("comment of whitespace only", "#\x0c\n# \x0c\t\nx=1\n", doc("#", "#", "x=1")),
+    ("leading form feed of a comment kept", "#\x0cnote\x0c\nx=1\n", doc("# \x0cnote", "x=1")),
+    ("comment in a block loses a form feed", "(/a)\n#c\x0c\nk=v\nj=w\n()\n", doc("# c", "/a:=k=v|j=w")),
+    ("comment in a verbatim block loses a form feed", "(/a)\n#c\x0c\nk=$v\n()\n",
+     doc("(/a)", "# c", "k=$v", "()")),
+    ("shebang loses a trailing form feed", "#!/usr/bin/env bezo\x0c\n", "#!/usr/bin/env bezo\n.!bezo\n"),
+    ("shebang loses trailing whitespace", "#!/usr/bin/env bezo \x0c \r\nx=1\n", "#!/usr/bin/env bezo\n.!bezo\n\nx=1\n"),
 ]
 
 
 @pytest.mark.parametrize("name, text, expected", FORMATTED, ids=[case[0] for case in FORMATTED])
 def test_fmt(name, text, expected):
     assert bezo.fmt(text) == expected
+    assert bezo.fmt(expected) == expected
 
 
 UNBUILT = [

@@ -91,6 +91,52 @@ def test_export_writes_plain_values_before_tables():
                     '["odd key"]\n"a.b" = "x"\n')
 
 
+@pytest.mark.parametrize("json_text, written", [
+    ('[1, {"t": {"x": 1}, "p": 2}]', 'v = [1, { p = 2, t = { x = 1 } }]\n'),
+    ('[1, {"t": {"x": 1}}]', 'v = [1, { t = { x = 1 } }]\n'),
+    ('[1, {"p": 2, "q": {}}]', 'v = [1, { p = 2, q = {} }]\n'),
+    ('[1, {"o": {"t": {"x": 1}, "y": 2}}]', 'v = [1, { o = { y = 2, t = { x = 1 } } }]\n'),
+    ('[[{"a": [{"q": 1}], "b": 2}]]', 'v = [[{ b = 2, a = [{ q = 1 }] }]]\n'),
+    ('{"k": [1, {"t": {"x": 1}, "p": 2, "arr": [{"z": 1}], "e": [], "f": [1, {}]}]}',
+     '[v]\nk = [1, { p = 2, e = [], f = [1, {}], t = { x = 1 }, arr = [{ z = 1 }] }]\n'),
+])
+def test_export_writes_plain_values_before_tables_in_inline_tables(json_text, written):
+    assert bezo.export_to("toml", canonical("!std/enc/json'v=" + b64(json_text))) == written
+
+
+def plain_first(data):
+    """`data` with the members of every object reordered as a TOML table lists them."""
+    if isinstance(data, list):
+        return [plain_first(item) for item in data]
+    if not isinstance(data, dict):
+        return data
+
+    def holds_tables(value):
+        return isinstance(value, dict) or (
+            isinstance(value, list) and value and all(isinstance(item, dict) for item in value))
+
+    members = [(key, plain_first(value)) for key, value in data.items()]
+    return dict([m for m in members if not holds_tables(m[1])] + [m for m in members if holds_tables(m[1])])
+
+
+@pytest.mark.parametrize("data", [
+    [1, {"t": {"x": 1}, "p": 2}],
+    {"rows": [[{"sub": {"a": [{"b": 1}], "c": 2}, "d": "x"}], 3], "z": 0},
+    {"mixed": [{"k": {"deep": {"t": {"u": 1}, "v": [1, {"w": {"x": 2}, "y": 3}]}}, "n": 1}, "s"]},
+])
+def test_inline_tables_read_back_in_plain_first_order(data):
+    loaded = tomllib.loads(bezo.export_to("toml", payload(data)))
+    assert json.dumps(loaded) == json.dumps({"v": plain_first(data)})
+
+
+@pytest.mark.parametrize("json_text, message", [
+    ('[1, {"t": {"x": null}, "p": 1e999}]', "TOML cannot represent null"),
+    ('[1, {"p": 1e999, "t": {"x": null}}]', "TOML cannot represent the float 1e999 (overflows f64)"),
+])
+def test_inline_tables_refuse_in_member_order(json_text, message):
+    refused(lambda: bezo.export_to("toml", canonical("!std/enc/json'v=" + b64(json_text))), message)
+
+
 def test_export_of_an_empty_document():
     assert bezo.export_to("toml", canonical()) == ""
 
