@@ -1,5 +1,6 @@
 #include "interchange/xml_reader.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -99,33 +100,46 @@ Result<void> append_decoded(std::string_view raw, bool attribute_mode, std::stri
         illegal_character);
 }
 
-// Checks the encoding that a declaration names, when it names one in the
-// form `encoding = "..."`; anything else in it is ignored.
-Result<void> check_declared_encoding(std::string_view declaration) {
+// The encodings a document may declare: UTF-8, and ASCII, its subset, under
+// which every byte must be below 0x80.
+enum class DeclaredEncoding { Utf8, Ascii };
+
+// The encoding that a declaration names, when it names one in the form
+// `encoding = "..."`; anything else in it is ignored.
+Result<DeclaredEncoding> declared_encoding(std::string_view declaration) {
     std::size_t found = declaration.find("encoding");
-    if (found == std::string_view::npos) return {};
+    if (found == std::string_view::npos) return DeclaredEncoding::Utf8;
     std::string_view rest = trim_leading_unicode_white_space(declaration.substr(found + 8));
-    if (!rest.starts_with('=')) return {};
+    if (!rest.starts_with('=')) return DeclaredEncoding::Utf8;
     rest = trim_leading_unicode_white_space(rest.substr(1));
-    if (!rest.starts_with('"') && !rest.starts_with('\'')) return {};
+    if (!rest.starts_with('"') && !rest.starts_with('\'')) return DeclaredEncoding::Utf8;
     std::size_t close = rest.find(rest.front(), 1);
-    if (close == std::string_view::npos) return {};
+    if (close == std::string_view::npos) return DeclaredEncoding::Utf8;
     std::string_view encoding = rest.substr(1, close - 1);
-    if (!ascii_iequals(encoding, "utf-8")) {
-        return fail("unsupported encoding: " + std::string(encoding) + " (UTF-8 only)");
-    }
-    return {};
+    if (ascii_iequals(encoding, "utf-8")) return DeclaredEncoding::Utf8;
+    if (ascii_iequals(encoding, "us-ascii") || ascii_iequals(encoding, "ascii")) return DeclaredEncoding::Ascii;
+    return fail("unsupported encoding: " + std::string(encoding) + " (UTF-8 only)");
+}
+
+Result<void> check_ascii(std::string_view text) {
+    const auto beyond = std::ranges::find_if(text, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyond == text.end()) return {};
+    return fail("non-ASCII byte at byte " + decimal_text(static_cast<std::size_t>(beyond - text.begin())) +
+                " under an ASCII encoding declaration");
 }
 
 // Reads an XML declaration ("<?xml" and white space) when the text opens
-// with one.
+// with one, and checks the text against the encoding it declares.
 Result<void> read_xml_declaration(XmlCursor& cursor) {
     std::string_view rest = cursor.rest();
     if (!rest.starts_with("<?xml") || rest.size() < 6 || !is_xml_space(rest[5])) return {};
     cursor.pos += 5;
     auto declaration = expect_terminator(cursor, "?>");
     if (!declaration) return forward_error(declaration);
-    return check_declared_encoding(*declaration);
+    auto encoding = declared_encoding(*declaration);
+    if (!encoding) return forward_error(encoding);
+    if (*encoding == DeclaredEncoding::Ascii) return check_ascii(cursor.text);
+    return {};
 }
 
 // Reads one element: its start tag, then its content up to the matching end

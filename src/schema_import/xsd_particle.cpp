@@ -21,25 +21,20 @@ constexpr std::string_view kTextKey = "\"#text\"";
 constexpr std::array<std::string_view, 3> kParticleKinds{"sequence", "all", "choice"};
 constexpr std::array<std::string_view, 4> kNestedParticleKinds{"sequence", "choice", "all", "group"};
 
-// Library types whose values exclude the empty text, and the name that lets
-// an optional field's annotation admit null beside them.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kNullableReferences{{
-    {"&date", "std/time/date"},
-    {"&time", "std/time/time"},
-    {"&datetime", "std/time/datetime"},
-    {"&uri", "std/net/uri"},
-}};
-
 // An occurrence count: an optional "+", then digits whose value fits 64
 // bits; none for anything else, "unbounded" included.
 std::optional<std::uint64_t> read_occurs(std::string_view text) {
     return parse_ascii_unsigned(text.starts_with('+') ? text.substr(1) : text);
 }
 
+// "unbounded", or a count above 1; a count beyond 64 bits is as good as
+// unbounded.
 bool repeats(std::string_view max_occurs) {
     if (max_occurs == "unbounded") return true;
-    const auto count = read_occurs(max_occurs);
-    return count && *count > 1;
+    const std::string_view digits = max_occurs.starts_with('+') ? max_occurs.substr(1) : max_occurs;
+    if (!is_ascii_digits(digits)) return false;
+    const auto count = parse_ascii_unsigned(digits);
+    return !count || *count > 1;
 }
 
 bool may_be_absent(std::string_view min_occurs) {
@@ -72,21 +67,23 @@ std::string element_place(std::string_view path, std::string_view key, bool repe
     return place;
 }
 
+// The kinds that simple types are restricted from, whose constraint items
+// follow the name directly.
+constexpr std::array<std::string_view, 4> kRestrictedKinds{"int", "float", "bool", "str"};
+
 bool is_type_name_char(char c) { return is_ascii_letter(c) || is_ascii_digit(c) || c == '-' || c == '_'; }
 
 // The annotation of an optional field, admitting null beside the type. A
-// pattern right behind the type name would be read as part of a type path
+// pattern right behind a kind's name would be read as part of a type path
 // ("null|str/a/"), so the constraint items then go in a group.
 std::string widened_with_null(std::string_view annotation) {
-    for (const auto& [reference, type] : kNullableReferences) {
-        if (annotation == reference) return "!null|" + std::string(type);
-    }
     if (!annotation.starts_with('!') || annotation.substr(1).starts_with("null")) return std::string(annotation);
     const std::string_view rest = annotation.substr(1);
     const auto name_end = std::ranges::find_if_not(rest, is_type_name_char) - rest.begin();
+    const std::string_view name = rest.substr(0, name_end);
     std::string widened = "!null|";
-    if (rest.substr(name_end).starts_with('/')) {
-        widened += rest.substr(0, name_end);
+    if (rest.substr(name_end).starts_with('/') && std::ranges::find(kRestrictedKinds, name) != kRestrictedKinds.end()) {
+        widened += name;
         widened += '(';
         widened += rest.substr(name_end);
         widened += ')';
@@ -144,6 +141,10 @@ private:
             context_.note({"simpleContent restriction at ", path_or_root(path)});
             return {};
         }
+        // The attributes come before the text, as in the imported data.
+        if (auto written = convert_attributes(*extension, path, optional, places); !written) {
+            return forward_error(written);
+        }
         const std::string_view base = find_attribute(*extension, "base").value_or("string");
         auto type = resolve_xsd_type_name(context_, base);
         if (!type) return forward_error(type);
@@ -152,7 +153,7 @@ private:
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
         }
-        return convert_attributes(*extension, path, optional, places);
+        return {};
     }
 
     Result<void> convert_attributes(const Value& owner, std::string_view path, bool optional, TextSet& places) {
@@ -182,7 +183,7 @@ private:
             } else if (const auto simple = context_.children(attribute, "simpleType"); simple.size() == 1) {
                 annotation = annotation_of(convert_xsd_simple_type(context_, simple.front()));
             }
-            if (!places.emplace(*key).second) {
+            if (!places.emplace(field_key("", *key)).second) {
                 context_.note({"duplicate attribute ", *name, " at ", path_or_root(path)});
                 continue;
             }
@@ -290,11 +291,18 @@ private:
     // occurrences give, one column per scalar member, and the closing line.
     Result<void> write_table(const Value& row_type, std::string_view table, bool optional, std::string_view min_occurs,
                              std::string_view max_occurs, std::string_view location) {
+        // A minimum binds only a table that is present whenever its parent
+        // is. A single occurrence imports as one record, not as a table of
+        // one row, so a minimum of one would refuse it: that one is noted.
+        const auto least = read_occurs(min_occurs);
+        const bool bounded_below = !optional && least && *least != 0;
+        if (bounded_below && *least == 1) {
+            context_.note({"minOccurs=1 on the table at ", location, " (a single occurrence imports as a record)"});
+        }
         std::string& body = context_.body;
         body += '[';
         body += table;
-        // A minimum binds only a table that is present whenever its parent is.
-        if (const auto least = read_occurs(min_occurs); !optional && least && *least != 0) {
+        if (bounded_below && *least > 1) {
             body += " min=";
             append_decimal(*least, body);
         }

@@ -12,14 +12,42 @@
 namespace bezo {
 namespace {
 
-constexpr std::string_view kFloatWithSpecials = "!float|std/num/inf|std/num/nan";
+// Text values of the data road (XML imports every value as text) meet an
+// annotation through its "str" member, so each annotation below whose type
+// refuses some valid lexical form ends in a "str" member that admits the
+// whole lexical space of the built-in; the typed members still check typed
+// values. Patterns are anchored: XSD patterns match the whole value.
+
+// Floating-point numbers: "+1", "1.", ".5e3", and INF, -INF, NaN.
+constexpr std::string_view kFloatAnnotation =
+    R"re(!float|std/num/inf|std/num/nan|str(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/))re";
+constexpr std::string_view kBooleanAnnotation = "!bool|str{true,false,1,0}";
+// Dates and times with an optional zone, years of four digits or more.
+constexpr std::string_view kDateAnnotation =
+    R"re(!std/time/date|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2}(Z|[+-][0-9]{2}:[0-9]{2})?$/))re";
+constexpr std::string_view kTimeAnnotation =
+    R"re(!std/time/time|str(/^[0-9]{2}:[0-9]{2}:[0-9]{2}(\.[0-9]+)?(Z|[+-][0-9]{2}:[0-9]{2})?$/))re";
+constexpr std::string_view kDateTimeAnnotation =
+    R"re(!std/time/datetime|std/time/localdatetime|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2})re"
+    R"re((\.[0-9]+)?(Z|[+-][0-9]{2}:[0-9]{2})?$/))re";
+// Relative references are URIs too: text values are not checked.
+constexpr std::string_view kUriAnnotation = "!std/net/uri|str";
+// The empty value, which an empty element imports as, is valid binary
+// data. Standard base64 comes in groups of four, the last one padded, with
+// white space ([\x20\x09\x0A\x0D]) around any character; a value of
+// several lines arrives as "text", its line ends written "|:|", so both
+// members carry the same pattern.
+constexpr std::string_view kBase64Annotation =
+    R"re(!null|str(/^([\x20\x09\x0A\x0D]|\|:\|)*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){4})*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){2}[AEIMQUYcgkosw048]([\x20\x09\x0A\x0D]|\|:\|)*=|[A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*[AQgw]([\x20\x09\x0A\x0D]|\|:\|)*=([\x20\x09\x0A\x0D]|\|:\|)*=)?([\x20\x09\x0A\x0D]|\|:\|)*$/))re"
+    R"re(|text(/^([\x20\x09\x0A\x0D]|\|:\|)*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){4})*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){2}[AEIMQUYcgkosw048]([\x20\x09\x0A\x0D]|\|:\|)*=|[A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*[AQgw]([\x20\x09\x0A\x0D]|\|:\|)*=([\x20\x09\x0A\x0D]|\|:\|)*=)?([\x20\x09\x0A\x0D]|\|:\|)*$/))re";
+constexpr std::string_view kHexAnnotation = "!null|str(/^([0-9A-Fa-f]{2})*$/)";
 
 constexpr std::array<XsdBuiltin, 43> kBuiltins{{
-    {"boolean", "!bool", "", "bool", "", ""},
+    {"boolean", kBooleanAnnotation, "", "bool", "", ""},
     {"integer", "!int", "", "int", "", ""},
     {"decimal", "!float", "", "float", "", ""},
-    {"float", kFloatWithSpecials, "std/num", "float", "", ""},
-    {"double", kFloatWithSpecials, "std/num", "float", "", ""},
+    {"float", kFloatAnnotation, "std/num", "float", "", ""},
+    {"double", kFloatAnnotation, "std/num", "float", "", ""},
     {"long", "!int[-9223372036854775808,9223372036854775807]", "", "int", "-9223372036854775808",
      "9223372036854775807"},
     {"int", "!int[-2147483648,2147483647]", "", "int", "-2147483648", "2147483647"},
@@ -33,11 +61,11 @@ constexpr std::array<XsdBuiltin, 43> kBuiltins{{
     {"negativeInteger", "!int[,-1]", "", "int", "", "-1"},
     {"nonNegativeInteger", "!int[0,]", "", "int", "0", ""},
     {"nonPositiveInteger", "!int[,0]", "", "int", "", "0"},
-    {"date", "&date", "std/time", "", "", ""},
-    {"time", "&time", "std/time", "", "", ""},
-    {"dateTime", "&datetime", "std/time", "", "", ""},
-    {"anyURI", "&uri", "std/net", "", "", ""},
-    {"base64Binary", "&bin", "std/enc", "", "", ""},
+    {"date", kDateAnnotation, "std/time", "", "", ""},
+    {"time", kTimeAnnotation, "std/time", "", "", ""},
+    {"dateTime", kDateTimeAnnotation, "std/time", "", "", ""},
+    {"anyURI", kUriAnnotation, "std/net", "", "", "", "URI syntax of anyURI text (relative references admitted)"},
+    {"base64Binary", kBase64Annotation, "", "", "", ""},
     {"string", "", "", "str", "", ""},
     {"normalizedString", "", "", "str", "", ""},
     {"token", "", "", "str", "", ""},
@@ -58,7 +86,7 @@ constexpr std::array<XsdBuiltin, 43> kBuiltins{{
     {"gMonth", "", "", "str", "", ""},
     {"gMonthDay", "", "", "str", "", ""},
     {"gDay", "", "", "str", "", ""},
-    {"hexBinary", "", "", "str", "", ""},
+    {"hexBinary", kHexAnnotation, "", "str", "", ""},
 }};
 
 constexpr std::array<std::string_view, 4> kRangeFacets{"minInclusive", "maxInclusive", "minExclusive", "maxExclusive"};
@@ -92,15 +120,18 @@ bool is_decimal_number(std::string_view text) {
     return !(whole.empty() && fraction.empty()) && digits_or_empty(whole) && digits_or_empty(fraction);
 }
 
-// Whether the dialect reads an XSD pattern as XSD does, or more widely.
-// XSD takes "^" and "$" as plain characters where the dialect reads anchors,
-// subtracts the class that follows "-[" inside a class, and lets "\d" match
-// every decimal digit of Unicode where the dialect has "0" to "9" only (the
-// numbers and booleans are written in ASCII digits, so only text differs).
-// Classes are delimited as the dialect delimits them: the first item after
-// "[" or "[^" is a member even when it is "]".
-bool reads_as_in_xsd(std::string_view pattern, std::string_view kind) {
+// An XSD pattern in the dialect, unanchored; none when the dialect would
+// read it more narrowly than XSD. XSD takes "^" and "$" as plain characters,
+// which are escaped here where the dialect reads anchors (outside classes).
+// The dialect cannot subtract the class that follows "-[" inside a class,
+// and its "\d" has "0" to "9" only where XSD has every decimal digit of
+// Unicode (numbers and booleans are written in ASCII digits, so only text
+// differs). Classes are delimited as the dialect delimits them: the first
+// item after "[" or "[^" is a member even when it is "]".
+std::optional<std::string> xsd_pattern_in_dialect(std::string_view pattern, std::string_view kind) {
     const bool digits_differ = kind == "str";
+    std::string translated;
+    translated.reserve(pattern.size() + 4);
     bool in_class = false;
     bool at_first_item = false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -108,20 +139,26 @@ bool reads_as_in_xsd(std::string_view pattern, std::string_view kind) {
         const bool first_item = std::exchange(at_first_item, false);
         const auto next_is = [&](char wanted) { return i + 1 < pattern.size() && pattern[i + 1] == wanted; };
         if (c == '\\') {
-            if (digits_differ && next_is('d')) return false;
-            ++i;
-        } else if (in_class) {
-            if (c == '-' && next_is('[')) return false;
+            if (digits_differ && next_is('d')) return std::nullopt;
+            translated += c;
+            if (i + 1 < pattern.size()) translated += pattern[++i];
+            continue;
+        }
+        if (in_class) {
+            if (c == '-' && next_is('[')) return std::nullopt;
             in_class = c != ']' || first_item;
         } else if (c == '^' || c == '$') {
-            return false;
+            translated += '\\';
         } else if (c == '[') {
             in_class = true;
             at_first_item = true;
-            if (next_is('^')) ++i;
+            translated += c;
+            if (next_is('^')) translated += pattern[++i];
+            continue;
         }
+        translated += c;
     }
-    return true;
+    return escape_pattern_slashes(translated);
 }
 
 // The facets of one restriction of a built-in, as constraint items.
@@ -178,19 +215,21 @@ private:
         return set;
     }
 
-    // A pattern between the slashes of a constraint; none when a constraint
-    // line cannot carry it, when it means less in the dialect than in XSD, or
-    // when the dialect refuses it.
+    // A pattern in the dialect; none when a constraint line cannot carry it,
+    // when it means less in the dialect than in XSD, or when the dialect
+    // refuses it.
     std::optional<std::string> pattern_text(std::string_view pattern) {
         if (pattern.find_first_of("'\n\r") != std::string_view::npos) return std::nullopt;
-        if (!reads_as_in_xsd(pattern, base_.kind)) return std::nullopt;
-        std::string translated = escape_pattern_slashes(pattern);
-        if (!context_.patterns.accepts(translated)) return std::nullopt;
+        auto translated = xsd_pattern_in_dialect(pattern, base_.kind);
+        if (!translated || !context_.patterns.accepts(*translated)) return std::nullopt;
         return translated;
     }
 
-    // XSD accepts a value that matches any one of several pattern facets:
-    // they are joined as alternatives, each in its own group.
+    // XSD patterns match the whole value, where the dialect searches: the
+    // pattern is anchored at both ends, around a group so that alternatives
+    // stay inside the anchors. XSD accepts a value that matches any one of
+    // several pattern facets: they are joined as alternatives, each in its
+    // own group.
     void append_patterns() {
         const auto patterns = facet_values("pattern");
         if (patterns.empty()) return;
@@ -211,13 +250,14 @@ private:
             joined += *translated;
             joined += ')';
         }
-        if (written && patterns.size() > 1) written = context_.patterns.accepts(joined);
+        const std::string anchored = "^(" + joined + ")$";
+        if (written) written = context_.patterns.accepts(anchored);
         if (!written) {
             for (const auto pattern : patterns) context_.note({"pattern outside the bezo regex dialect: ", pattern});
             return;
         }
         constraints_ += '/';
-        constraints_ += joined;
+        constraints_ += anchored;
         constraints_ += '/';
     }
 
@@ -311,6 +351,7 @@ XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
     if (!builtin.library.empty() && !context.libraries.contains(builtin.library)) {
         context.libraries.emplace(builtin.library);
     }
+    if (!builtin.unchecked.empty()) context.note({builtin.unchecked});
     if (builtin.annotation.empty()) return XsdScalar{};
     return XsdScalar{std::string(builtin.annotation)};
 }

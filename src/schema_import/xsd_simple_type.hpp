@@ -24,6 +24,8 @@ struct XsdBuiltin {
     std::string_view kind;
     std::string_view lower;  // the bounds of an integer type; empty when open
     std::string_view upper;
+    // What the annotation leaves unchecked in text values, for a note.
+    std::string_view unchecked = {};
 };
 
 // The built-in of that local name, compared byte for byte; none for any

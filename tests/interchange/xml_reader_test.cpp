@@ -70,5 +70,28 @@ TEST(XmlReader, ElementKeepsTextSourceAndMixedFlag) {
     EXPECT_FALSE(blank->mixed);
 }
 
+TEST(XmlReader, AcceptsUtf8AndAsciiDeclarations) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xC3\xA9</a>", ""},
+        {"<?xml version=\"1.0\" encoding=\"US-ASCII\"?><a>x</a>", ""},
+        {"<?xml version='1.0' encoding = 'ascii'?><a>x</a>", ""},
+        {"<?xml version=\"1.0\" encoding=\"us-ascii\"?><a>\xC3\xA9</a>",
+         "non-ASCII byte at byte 44 under an ASCII encoding declaration"},
+        {"<?xml version=\"1.0\" encoding=\"ASCII\"?><a/><!-- \xC3\xA9 -->",
+         "non-ASCII byte at byte 47 under an ASCII encoding declaration"},
+        {"<?xml version=\"1.0\" encoding=\"ASCII-8\"?><a/>", "unsupported encoding: ASCII-8 (UTF-8 only)"},
+        {"<?xml version=\"1.0\" encoding=\"latin1\"?><a/>", "unsupported encoding: latin1 (UTF-8 only)"},
+    };
+    for (const auto& [text, message] : cases) {
+        const auto document = parse_xml_document(text);
+        if (message.empty()) {
+            EXPECT_TRUE(document) << text;
+        } else {
+            ASSERT_FALSE(document) << text;
+            EXPECT_EQ(document.error().other(), message) << text;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace bezo

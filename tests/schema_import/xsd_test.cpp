@@ -37,9 +37,14 @@ TEST(XsdBuiltins, MapLocalNamesCaseSensitively) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"byte", "!int[-128,127]"},
         {"unsignedLong", "!int[0,18446744073709551615]"},
-        {"double", "!float|std/num/inf|std/num/nan"},
-        {"dateTime", "&datetime"},
-        {"hexBinary", ""},
+        {"double",
+         R"(!float|std/num/inf|std/num/nan|str(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/))"},
+        {"boolean", "!bool|str{true,false,1,0}"},
+        {"dateTime", R"(!std/time/datetime|std/time/localdatetime|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2})"
+                     R"(T[0-9]{2}:[0-9]{2}:[0-9]{2}(\.[0-9]+)?(Z|[+-][0-9]{2}:[0-9]{2})?$/))"},
+        {"anyURI", "!std/net/uri|str"},
+        {"hexBinary", "!null|str(/^([0-9A-Fa-f]{2})*$/)"},
+        {"string", ""},
     };
     for (const auto& [name, annotation] : cases) {
         const XsdBuiltin* builtin = find_xsd_builtin(name);
@@ -57,8 +62,9 @@ TEST(XsdBuiltins, ALibraryStaysListedForADroppedField) {
                  R"(<xs:complexType><xs:sequence><xs:element name="d" type="xs:date" maxOccurs="2"/></xs:sequence>)"
                  R"(</xs:complexType></xs:element></xs:sequence></xs:complexType></xs:element></xs:schema>)");
     EXPECT_EQ(schema,
-              ".!hezo t\n.!types std/time\n\n[/R/@t min=1 max=9]\n"
-              "// dropped: non-scalar element field d at /R/t\n[]\n");
+              ".!hezo t\n.!types std/time\n\n"
+              "// dropped: minOccurs=1 on the table at /R/t (a single occurrence imports as a record)\n"
+              "[/R/@t max=9]\n// dropped: non-scalar element field d at /R/t\n[]\n");
 }
 
 TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
@@ -69,7 +75,7 @@ TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
         {R"(<xs:restriction base="xs:string"><xs:enumeration value="a b"/><xs:whiteSpace value="collapse"/>)"
          R"(<xs:maxLength value="3"/><xs:totalDigits value="1"/><xs:pattern value="a/b"/></xs:restriction>)",
          "// dropped: enumeration with unspellable members\n// dropped: totalDigits facet\n"
-         "// dropped: whiteSpace facet\n!str/a\\/b/#[,3]\n"},
+         "// dropped: whiteSpace facet\n!str/^(a\\/b)$/#[,3]\n"},
         {R"(<xs:restriction base="xs:integer"><xs:minExclusive value="+5"/></xs:restriction>)", "!int[6,]\n"},
         {R"(<xs:restriction base="xs:integer"><xs:minExclusive value="9223372036854775807"/>)"
          R"(<xs:maxExclusive value="-9223372036854775807"/></xs:restriction>)",
@@ -83,7 +89,8 @@ TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
          "// dropped: minExclusive (inexact for bezo inclusive ranges)\n!float\n"},
         {R"(<xs:restriction base="xs:double"><xs:minInclusive value="-.5E+3"/></xs:restriction>)", "!float[-.5E+3,]\n"},
         {R"(<xs:restriction base="xs:date"><xs:maxLength value="3"/></xs:restriction>)",
-         "// dropped: facets on xs:date (base type kept)\n&date\n"},
+         "// dropped: facets on xs:date (base type kept)\n"
+         "!std/time/date|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2}(Z|[+-][0-9]{2}:[0-9]{2})?$/)\n"},
         {R"(<xs:restriction base="Mine"/>)",
          "// dropped: restriction on non-built-in base Mine\n"
          "// dropped: element e at /R has no resolvable type\n"},
@@ -92,6 +99,51 @@ TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
     for (const auto& [restriction, lines] : cases) {
         const std::string body = simple_type_body(restriction);
         EXPECT_EQ(body.substr(0, body.find("/R::e=")), lines) << restriction;
+    }
+}
+
+TEST(XsdSimpleTypes, PatternsMatchTheWholeValueAndKeepXsdLiterals) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"[a-z]{3}", "!str/^([a-z]{3})$/\n"},
+        {"ab|cd", "!str/^(ab|cd)$/\n"},
+        // "^" and "$" are characters in XSD: escaped outside classes, kept
+        // where a class reads them as XSD does.
+        {"^a$", R"(!str/^(\^a\$)$/)"
+                "\n"},
+        {"[^$]x[a^]", R"(!str/^([^$]x[a^])$/)"
+                      "\n"},
+        {R"(\^)", R"(!str/^(\^)$/)"
+                  "\n"},
+        {"[]^]", "!str/^([]^])$/\n"},
+        {"a)|(b", "// dropped: pattern outside the bezo regex dialect: a)|(b\n"},
+    };
+    for (const auto& [pattern, lines] : cases) {
+        const std::string body = simple_type_body(R"(<xs:restriction base="xs:string"><xs:pattern value=")" + pattern +
+                                                  R"("/></xs:restriction>)");
+        EXPECT_EQ(body.substr(0, body.find("/R::e=")), lines) << pattern;
+    }
+}
+
+TEST(XsdParticles, OccurrencesAndRepeatedNames) {
+    const std::string head = R"(<xs:schema><xs:element name="R"><xs:complexType>)";
+    const std::string tail = "</xs:complexType></xs:element></xs:schema>";
+    const std::pair<std::string, std::string> cases[] = {
+        // A count beyond 64 bits repeats as "unbounded" does.
+        {R"(<xs:sequence><xs:element name="v" type="xs:string" maxOccurs="99999999999999999999"/></xs:sequence>)",
+         "// dropped: maxOccurs=99999999999999999999 on the scalar vector at /R/v\n/R/@v;=\n"},
+        {R"(<xs:sequence><xs:element name="t" maxOccurs="99999999999999999999" minOccurs="2">)"
+         R"(<xs:complexType/></xs:element></xs:sequence>)",
+         "[/R/@t min=2]\n[]\n"},
+        {R"(<xs:sequence><xs:element name="v" type="xs:string" maxOccurs="1x"/></xs:sequence>)", "/R::v=\n"},
+        // An element named like an attribute's key is the second of one field.
+        {R"(<xs:sequence><xs:element name="@a" type="xs:int"/></xs:sequence><xs:attribute name="a"/>)",
+         "/R::\"@a\"?=\n// dropped: duplicate element @a at /R\n"},
+        {R"(<xs:simpleContent><xs:extension base="xs:boolean"><xs:attribute name="u" use="required"/>)"
+         R"(</xs:extension></xs:simpleContent>)",
+         "/R::\"@u\"=\n!bool|str{true,false,1,0}\n/R::\"#text\"=\n"},
+    };
+    for (const auto& [content, lines] : cases) {
+        EXPECT_EQ(body_of(imported(head + content + tail)), lines) << content;
     }
 }
 
