@@ -1,5 +1,6 @@
 #include "avro/avsc_import.hpp"
 
+#include <algorithm>
 #include <optional>
 
 #include "avro/avsc_model.hpp"
@@ -33,6 +34,8 @@ std::string_view time_type_name(TimeKind kind) {
     }
     return {};
 }
+
+bool is_binary(const AvroSchema& schema) { return schema.is<AvroBytes>() || schema.is<AvroFixed>(); }
 
 // The entry type of a map annotation for the map's value type; none for
 // value types a map annotation cannot name.
@@ -84,7 +87,7 @@ private:
             write_array(*array->items, prefix, key, location);
         } else if (const auto* map = field.schema.get_if<AvroMap>()) {
             write_map(*map->values, path, location);
-        } else if (!write_field(field.schema, path)) {
+        } else if (!write_field(field.schema, path, location)) {
             const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
             avro_note_dropped(body,
                               (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
@@ -97,9 +100,10 @@ private:
     }
 
     // The type line of a field (if any), then "path=". False, with nothing
-    // written, when the type has no annotation.
-    bool write_field(const AvroSchema& schema, std::string_view path) {
-        const auto line = type_line(schema);
+    // written, when the type has no annotation. `location` names the field
+    // in notes.
+    bool write_field(const AvroSchema& schema, std::string_view path, std::string_view location) {
+        const auto line = type_line(schema, location);
         if (!line) return false;
         if (!line->empty()) body.append(*line).append("\n");
         body.append(path).append("=\n");
@@ -110,7 +114,7 @@ private:
                      std::string_view location) {
         const auto* record = items.get_if<AvroRecord>();
         if (!record) {
-            if (!write_field(items, join_path(prefix, "/@", key) + ";")) {
+            if (!write_field(items, join_path(prefix, "/@", key) + ";", location)) {
                 avro_note_dropped(body, "array element type at " + std::string(location) + " has no bezo spelling");
             }
             return;
@@ -120,7 +124,7 @@ private:
             const auto item_key = property_key(field.name);
             if (!item_key) {
                 note_unrepresentable(field.name);
-            } else if (!write_field(field.schema, *item_key)) {
+            } else if (!write_field(field.schema, *item_key, join_path(location, "/", field.name))) {
                 avro_note_dropped(body, "non-scalar element field " + field.name + " at " + std::string(location));
             }
         }
@@ -138,14 +142,11 @@ private:
 
     // The annotation line of a field type: "" for a string (no line), none
     // for a type no annotation names.
-    std::optional<std::string> type_line(const AvroSchema& schema) {
+    std::optional<std::string> type_line(const AvroSchema& schema, std::string_view location) {
         if (schema.is<AvroString>()) return std::string();
-        if (const auto* fixed = schema.get_if<AvroFixed>()) {
-            avro_note_dropped(body, "fixed size " + decimal_text(fixed->size) + " (length is not enforced)");
-        }
-        if (schema.is<AvroBytes>() || schema.is<AvroFixed>()) {
-            libraries.emplace("std/enc");
-            return std::string("&bin");
+        if (is_binary(schema)) {
+            note_binary_text(schema, location);
+            return std::string();
         }
         if (const auto* time = schema.get_if<AvroTime>()) {
             libraries.emplace("std/time");
@@ -155,6 +156,14 @@ private:
         if (const auto* united = schema.get_if<AvroUnion>()) {
             // No value fits a union without branches, and "!" alone is no annotation.
             if (united->branches.empty()) return std::nullopt;
+            if (std::ranges::any_of(united->branches, is_binary)) {
+                // Binary text can hold anything a JSON string can, and a
+                // text that holds a line break is no "str": the field takes
+                // every value.
+                avro_note_dropped(
+                    body, "union with a bytes or fixed branch at " + std::string(location) + " (field left untyped)");
+                return std::string();
+            }
             std::string line = "!";
             for (std::size_t i = 0; i < united->branches.size(); ++i) {
                 const auto name = scalar_type_name(united->branches[i]);
@@ -178,11 +187,26 @@ private:
         if (schema.is<AvroInt>()) return "int[-2147483648,2147483647]";
         if (schema.is<AvroLong>()) return "int[-9223372036854775808,9223372036854775807]";
         if (schema.is<AvroFloat>() || schema.is<AvroDouble>()) return library_type("std/num", kFloatWithNonFinite);
-        if (schema.is<AvroBytes>() || schema.is<AvroFixed>()) return library_type("std/enc", "std/enc/bin");
         if (const auto* decimal = schema.get_if<AvroDecimal>()) return decimal->scale == 0 ? "int" : "float";
         if (const auto* time = schema.get_if<AvroTime>()) return library_type("std/time", time_type_name(time->kind));
         if (const auto* enumeration = schema.get_if<AvroEnum>()) return enum_type(*enumeration);
         return std::nullopt;
+    }
+
+    // Bytes and fixed values travel in JSON data as text, one code point
+    // U+0000-U+00FF per byte. Such a text may hold a line break, which no
+    // "str" takes, so the field is left plain text and the note says what
+    // goes unchecked.
+    void note_binary_text(const AvroSchema& schema, std::string_view location) {
+        std::string note;
+        if (const auto* fixed = schema.get_if<AvroFixed>()) {
+            const std::string size = decimal_text(fixed->size);
+            note = "fixed size " + size + " at " + std::string(location) + " (text of " + size + " code points";
+        } else {
+            note = "bytes at " + std::string(location) + " (text of code points";
+        }
+        note += " U+0000-U+00FF; not checked)";
+        avro_note_dropped(body, note);
     }
 
     std::string library_type(std::string_view library, std::string_view type) {

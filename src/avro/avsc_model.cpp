@@ -6,6 +6,35 @@
 namespace bezo {
 namespace {
 
+// The own name of a full name: what follows its last dot.
+std::string_view own_name(std::string_view full_name) {
+    const std::size_t dot = full_name.rfind('.');
+    return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
+}
+
+// The namespace of a full name: what precedes its last dot ("" for none).
+std::string_view namespace_of(std::string_view full_name) {
+    const std::size_t dot = full_name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : full_name.substr(0, dot);
+}
+
+// `name` in the namespace `space`; the name alone in no namespace.
+std::string qualified_name(std::string_view space, std::string_view name) {
+    std::string full(space);
+    if (!full.empty()) full += '.';
+    full += name;
+    return full;
+}
+
+// The full name of the named type `name` declared by `object` inside the
+// namespace `enclosing`: a dotted name is full already; else the type's own
+// "namespace" ("" meaning none), else the enclosing one.
+std::string declared_full_name(std::string_view name, const Value& object, std::string_view enclosing) {
+    if (name.find('.') != std::string_view::npos) return std::string(name);
+    const std::string* space = find_string_member(object, "namespace");
+    return qualified_name(space ? std::string_view(*space) : enclosing, name);
+}
+
 Result<std::string_view> named_schema_name(const Value& object) {
     const std::string* name = find_string_member(object, "name");
     if (!name) return fail("named schema without a name");
@@ -102,13 +131,26 @@ public:
     }
 
 private:
-    // A primitive name, or the name of a type completed before.
+    // A primitive name, or the name of a type completed before: a name
+    // without a dot in the enclosing namespace, then the name as written
+    // (a full name, or a name in no namespace), then, leniently, the first
+    // type of that own name in any namespace.
     Result<AvroSchema> convert_name(std::string_view name) {
         if (auto primitive = avro_primitive(name)) return std::move(*primitive);
-        auto copy = registry_.copy_of(name);
-        if (!copy) return forward_error(copy);
-        if (!*copy) return fail("unresolved (or recursive) type reference: " + std::string(name));
-        return std::move(**copy);
+        std::optional<AvroSchema> found;
+        if (name.find('.') == std::string_view::npos && !space_.empty()) {
+            auto copy = registry_.copy_of(qualified_name(space_, name));
+            if (!copy) return forward_error(copy);
+            found = std::move(*copy);
+        }
+        for (const bool by_short_name : {false, true}) {
+            if (found) break;
+            auto copy = by_short_name ? registry_.copy_of_short_name(name) : registry_.copy_of(name);
+            if (!copy) return forward_error(copy);
+            found = std::move(*copy);
+        }
+        if (!found) return fail("unresolved (or recursive) type reference: " + std::string(name));
+        return std::move(*found);
     }
 
     Result<AvroSchema> convert_union(const ValueArray& branches) {
@@ -151,17 +193,20 @@ private:
         return convert_name(type);
     }
 
-    // An enum, fixed or record, registered under its name once complete.
+    // An enum, fixed or record, registered under its full name once
+    // complete. The types declared inside a record take its namespace.
     Result<AvroSchema> convert_named(const Value& object, std::string_view type, const std::string* logical_type) {
+        const std::string* declared = find_string_member(object, "name");
+        const std::string full_name = declared ? declared_full_name(*declared, object, space_) : std::string();
+        std::string enclosing = std::move(space_);
+        space_ = declared ? std::string(namespace_of(full_name)) : enclosing;
         auto named = type == "enum"    ? convert_enum(object)
                      : type == "fixed" ? convert_fixed(object, logical_type)
                                        : convert_record(object);
+        space_ = std::move(enclosing);
         if (!named) return named;
-        auto name = named_schema_name(object);
-        if (!name) return forward_error(name);
-        if (auto added = registry_.add(*name, find_string_member(object, "namespace"), *named); !added) {
-            return forward_error(added);
-        }
+        if (auto name = named_schema_name(object); !name) return forward_error(name);
+        if (auto added = registry_.add(full_name, *named); !added) return forward_error(added);
         return named;
     }
 
@@ -190,6 +235,7 @@ private:
     }
 
     AvscRegistry& registry_;
+    std::string space_;  // the enclosing namespace; "" for none
 };
 
 }  // namespace
@@ -202,27 +248,35 @@ Result<void> AvscRegistry::charge(std::uint64_t steps, std::size_t bytes) {
     return budget_.charge_output(copied_bytes_);
 }
 
-Result<void> AvscRegistry::add(std::string_view name, const std::string* space, const AvroSchema& schema) {
-    std::string qualified = space ? *space + "." + std::string(name) : std::string();
-    const bool new_qualified = space && !positions_.contains(qualified);
-    const bool new_name = !positions_.contains(name);
-    if (!new_qualified && !new_name) return {};
+Result<void> AvscRegistry::add(std::string_view full_name, const AvroSchema& schema) {
+    const std::string_view short_name = own_name(full_name);
+    const bool new_full = !full_names_.contains(full_name);
+    const bool new_short = !short_names_.contains(short_name);
+    if (!new_full && !new_short) return {};
     Entry entry{AvroSchema{AvroNull{}}, 0, 0};
     measure(schema, entry.steps, entry.bytes);
     if (auto charged = charge(entry.steps, entry.bytes); !charged) return charged;
     entry.schema = clone_avro_schema(schema);
-    if (new_qualified) positions_.emplace(std::move(qualified), entries_.size());
-    if (new_name) positions_.emplace(std::string(name), entries_.size());
+    if (new_full) full_names_.emplace(std::string(full_name), entries_.size());
+    if (new_short) short_names_.emplace(std::string(short_name), entries_.size());
     entries_.push_back(std::move(entry));
     return {};
 }
 
-Result<std::optional<AvroSchema>> AvscRegistry::copy_of(std::string_view name) {
-    const auto found = positions_.find(name);
-    if (found == positions_.end()) return std::nullopt;
+Result<std::optional<AvroSchema>> AvscRegistry::copy_at(const TextMap<std::size_t>& positions, std::string_view name) {
+    const auto found = positions.find(name);
+    if (found == positions.end()) return std::nullopt;
     const Entry& entry = entries_[found->second];
     if (auto charged = charge(entry.steps, entry.bytes); !charged) return forward_error(charged);
     return clone_avro_schema(entry.schema);
+}
+
+Result<std::optional<AvroSchema>> AvscRegistry::copy_of(std::string_view full_name) {
+    return copy_at(full_names_, full_name);
+}
+
+Result<std::optional<AvroSchema>> AvscRegistry::copy_of_short_name(std::string_view name) {
+    return copy_at(short_names_, name);
 }
 
 Result<AvroSchema> avsc_to_schema_model(const Value& value, AvscRegistry& registry) {

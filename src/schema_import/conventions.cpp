@@ -161,12 +161,15 @@ namespace {
 
 // The first line of a schema body that opens with "/" (a field path: the
 // importers write constraints inside annotations only) and that reads as a
-// constraint line; none when there is none.
+// constraint line; none when there is none. A line opening with "//" is a
+// comment or a note, whatever it says, and no field path opens so: a key is
+// never empty.
 std::optional<std::string_view> field_line_read_as_constraint(std::string_view body) {
     for (std::size_t start = 0; start < body.size();) {
         const std::size_t end = std::min(body.find('\n', start), body.size());
         const std::string_view line = body.substr(start, end - start);
-        if (line.starts_with('/') && is_schema_constraint_line(line)) return line;
+        const bool field_path = line.starts_with('/') && !line.starts_with("//");
+        if (field_path && is_schema_constraint_line(line)) return line;
         start = end + 1;
     }
     return std::nullopt;

@@ -43,6 +43,10 @@ public:
     std::string body;      // schema and note lines, in the order written
     LibrarySet libraries;  // for the ".!types" lines
     RexVerdictCache patterns;
+    // The object schemas whose properties are being converted, outermost
+    // first: a property that leads back to one of them is a recursive
+    // reference.
+    std::vector<const Value*> open_objects;
 
     // Appends a "// dropped:" line to the body.
     void note(std::string_view text) { jsonschema_note_dropped(body, text); }

@@ -325,6 +325,13 @@ private:
     Result<void> convert_object() {
         const Value* properties = find_member(schema_, "properties");
         if (properties && properties->is<ValueObject>()) {
+            // A definition that holds itself, directly or further down, has
+            // no finite spelling as nested fields: the property is left
+            // without a type, as every importer leaves a recursive type.
+            if (std::ranges::find(context_.open_objects, &schema_) != context_.open_objects.end()) {
+                note_at("recursive reference");
+                return {};
+            }
             std::string prefix(prefix_);
             prefix += '/';
             prefix += key_;
@@ -380,6 +387,15 @@ private:
     unsigned depth_;
 };
 
+// One property of an object schema: resolved, then converted.
+Result<void> convert_member(JsonSchemaContext& context, const ValueMember& member, std::string_view prefix,
+                            unsigned depth, bool required) {
+    if (auto charged = context.charge_property(member.key); !charged) return forward_error(charged);
+    auto resolved = resolve_local_ref(context, member.value);
+    if (!resolved) return forward_error(resolved);
+    return convert_subschema(context, **resolved, prefix, member.key, required, depth);
+}
+
 }  // namespace
 
 Result<void> convert_object_schema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
@@ -389,14 +405,13 @@ Result<void> convert_object_schema(JsonSchemaContext& context, const Value& sche
     auto members = property_members(schema);
     if (!members) return forward_error(members);
     if (*members) {
+        context.open_objects.push_back(&schema);
         for (const auto& member : **members) {
-            if (auto charged = context.charge_property(member.key); !charged) return forward_error(charged);
-            auto resolved = resolve_local_ref(context, member.value);
-            if (!resolved) return forward_error(resolved);
-            const bool member_required = object_required && required.contains(member.key);
-            auto converted = convert_subschema(context, **resolved, prefix, member.key, member_required, depth);
+            auto converted =
+                convert_member(context, member, prefix, depth, object_required && required.contains(member.key));
             if (!converted) return forward_error(converted);
         }
+        context.open_objects.pop_back();
         return {};
     }
     if (const Value* additional = find_member(schema, "additionalProperties")) {

@@ -17,18 +17,35 @@ struct FormatType {
     std::string_view type;
 };
 
-constexpr std::array<FormatType, 6> kFormatTypes{{
+constexpr std::array<FormatType, 5> kFormatTypes{{
     {"uri", "std/net", "uri"},
     {"email", "std/net", "email"},
     {"hostname", "std/net", "hostname"},
     {"date", "std/time", "date"},
-    {"time", "std/time", "time"},
     {"date-time", "std/time", "datetime"},
 }};
 
 const FormatType* find_format_type(std::string_view format) {
     const auto found = std::ranges::find(kFormatTypes, format, &FormatType::format);
     return found == kFormatTypes.end() ? nullptr : &*found;
+}
+
+// String formats written as a pattern, where no library type admits every
+// value of the format: a "time" carries an offset ("12:00:00Z",
+// "12:00:00.5+02:00") that the local time of std/time refuses. The pattern
+// admits the time with and without its offset.
+struct FormatPattern {
+    std::string_view format;
+    std::string_view pattern;
+};
+
+constexpr std::array<FormatPattern, 1> kFormatPatterns{{
+    {"time", R"(/^\d{2}:\d{2}:\d{2}(\.\d+)?([Zz]|[+-]\d{2}:\d{2})?$/)"},
+}};
+
+const FormatPattern* find_format_pattern(std::string_view format) {
+    const auto found = std::ranges::find(kFormatPatterns, format, &FormatPattern::format);
+    return found == kFormatPatterns.end() ? nullptr : &*found;
 }
 
 bool has_any_member(const Value& schema, std::initializer_list<std::string_view> keys) {
@@ -47,12 +64,19 @@ void note_numeric_bounds(JsonSchemaContext& context, const Value& schema, std::s
     }
 }
 
-// Writes the library type of a string with a known format; false when the
+// Writes the library type (or the pattern) of a string with a known
+// format; false when the
 // format is absent or unknown (an unknown one is noted) and conversion goes
 // on as for a plain string.
 bool write_format_type(JsonSchemaContext& context, const Value& schema, bool required) {
     const std::string* format = find_string_member(schema, "format");
     if (!format) return false;
+    if (const FormatPattern* pattern = find_format_pattern(*format)) {
+        context.body += required ? "!str" : "!null|str";
+        context.body += pattern->pattern;
+        context.body += '\n';
+        return true;
+    }
     const FormatType* type = find_format_type(*format);
     if (!type) {
         context.note("format: " + *format);

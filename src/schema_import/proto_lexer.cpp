@@ -64,20 +64,50 @@ Result<void> skip_space_and_comments(ProtoLexer& lexer) {
     return {};
 }
 
-// A digit or "-" and a digit, then letters, digits and dots: the whole run
-// is one literal, so that "1.5" and "1e3" are refused rather than split.
+std::size_t skip_digits(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && is_ascii_digit(text[pos])) ++pos;
+    return pos;
+}
+
+// Whether a lexeme is a decimal floating-point literal: an optional "-",
+// digits, then "." and optional digits, or an exponent, or both.
+bool is_float_literal(std::string_view lexeme) {
+    std::size_t pos = lexeme.starts_with('-') ? 1 : 0;
+    const std::size_t integral_end = skip_digits(lexeme, pos);
+    if (integral_end == pos) return false;
+    pos = integral_end;
+    const bool has_point = pos < lexeme.size() && lexeme[pos] == '.';
+    if (has_point) pos = skip_digits(lexeme, pos + 1);
+    const bool has_exponent = pos < lexeme.size() && (lexeme[pos] == 'e' || lexeme[pos] == 'E');
+    if (has_exponent) {
+        ++pos;
+        if (pos < lexeme.size() && (lexeme[pos] == '+' || lexeme[pos] == '-')) ++pos;
+        const std::size_t exponent_end = skip_digits(lexeme, pos);
+        if (exponent_end == pos) return false;
+        pos = exponent_end;
+    }
+    return (has_point || has_exponent) && pos == lexeme.size();
+}
+
+// A digit or "-" and a digit, then letters, digits and dots, and a sign
+// right after the "e" of a decimal exponent: the whole run is one literal,
+// an integer or a floating-point number, so that a malformed literal such
+// as "1.5.2" or "0x" is refused rather than split.
 Result<ProtoToken> read_numeric_literal(ProtoLexer& lexer) {
     const std::string_view text = lexer.text;
     const std::size_t start = lexer.position++;
+    const bool hex = text.substr(start).starts_with("0x") || text.substr(start).starts_with("0X");
     while (lexer.position < text.size()) {
         const char c = text[lexer.position];
-        if (!is_ascii_letter(c) && !is_ascii_digit(c) && c != '.') break;
+        const char before = text[lexer.position - 1];
+        const bool exponent_sign = !hex && (c == '+' || c == '-') && (before == 'e' || before == 'E');
+        if (!is_ascii_letter(c) && !is_ascii_digit(c) && c != '.' && !exponent_sign) break;
         ++lexer.position;
     }
     const std::string_view lexeme = text.substr(start, lexer.position - start);
-    const auto value = numeric_literal_value(lexeme);
-    if (!value) return std::unexpected(failure("bad numeric literal in .proto: " + std::string(lexeme)));
-    return ProtoToken::integer(*value);
+    if (const auto value = numeric_literal_value(lexeme)) return ProtoToken::integer(*value);
+    if (is_float_literal(lexeme)) return ProtoToken::floating(lexeme);
+    return std::unexpected(failure("bad numeric literal in .proto: " + std::string(lexeme)));
 }
 
 // A literal closed by its opening quote; a backslash steps over the next byte.
@@ -104,6 +134,10 @@ void append_proto_token_debug_form(const ProtoToken& token, std::string& out) {
         case ProtoTokenKind::Int:
             out += "Int(";
             append_decimal(token.number, out);
+            break;
+        case ProtoTokenKind::Float:
+            out += "Float(";
+            out += token.text;
             break;
         case ProtoTokenKind::Sym:
             out += "Sym(";

@@ -12,16 +12,19 @@
 
 namespace bezo {
 
-enum class ProtoTokenKind : std::uint8_t { Ident, Int, Text, Sym, Eof };
+// Float: a decimal floating-point literal ("0.5", "-1.5e3", "1e-3"), found
+// only in option values, which are read and ignored.
+enum class ProtoTokenKind : std::uint8_t { Ident, Int, Float, Text, Sym, Eof };
 
 struct ProtoToken {
     ProtoTokenKind kind = ProtoTokenKind::Eof;
-    std::string_view text;     // Ident: the identifier; Text: the literal's content, escapes undecoded
+    std::string_view text;     // Ident: the identifier; Float: the literal; Text: its content, escapes undecoded
     std::int64_t number = 0;   // Int
     unsigned char symbol = 0;  // Sym: one byte of the source
 
     static ProtoToken ident(std::string_view name) { return {ProtoTokenKind::Ident, name, 0, 0}; }
     static ProtoToken integer(std::int64_t value) { return {ProtoTokenKind::Int, {}, value, 0}; }
+    static ProtoToken floating(std::string_view lexeme) { return {ProtoTokenKind::Float, lexeme, 0, 0}; }
     static ProtoToken literal(std::string_view content) { return {ProtoTokenKind::Text, content, 0, 0}; }
     static ProtoToken sym(char c) { return {ProtoTokenKind::Sym, {}, 0, static_cast<unsigned char>(c)}; }
 
@@ -29,8 +32,8 @@ struct ProtoToken {
     bool is_word(std::string_view word) const { return kind == ProtoTokenKind::Ident && text == word; }
 };
 
-// How messages quote a token: Ident("name"), Int(-5), Text("a\"b"), Sym(59)
-// for ";", Eof.
+// How messages quote a token: Ident("name"), Int(-5), Float(1.5),
+// Text("a\"b"), Sym(59) for ";", Eof.
 void append_proto_token_debug_form(const ProtoToken& token, std::string& out);
 std::string proto_token_debug_form(const ProtoToken& token);
 

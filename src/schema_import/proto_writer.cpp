@@ -5,6 +5,16 @@
 namespace bezo {
 namespace {
 
+// A floating field: a JSON number, or the text that JSON data gives to a
+// non-finite value ("NaN", "Infinity", "-Infinity"), or the non-finite
+// markers of the language.
+constexpr std::string_view kFloatAnnotation = "!float|std/num/inf|std/num/nan|str{NaN,Infinity,-Infinity}";
+
+// A bytes field as JSON data writes it: base64 in the standard or the
+// URL-safe alphabet, its padding optional.
+constexpr std::string_view kBase64TextAnnotation =
+    R"(!str/^([A-Za-z0-9+\/_-]{4})*([A-Za-z0-9+\/_-]{2}(==)?|[A-Za-z0-9+\/_-]{3}=?)?$/)";
+
 bool on_stack(const std::vector<std::size_t>& stack, std::size_t message) {
     return std::ranges::find(stack, message) != stack.end();
 }
@@ -39,6 +49,12 @@ void write_annotation_line(std::string_view annotation, bool nullable, std::stri
         out += annotation;
     }
     out += '\n';
+}
+
+// Bytes travel in JSON data as base64 text: the field admits that text by
+// its alphabet and padding, and the note says the bytes go unchecked.
+void note_binary_text(ProtoWriteContext& context, std::string_view location) {
+    note(context, "bytes at " + std::string(location) + " (base64 text; the decoded bytes are not checked)");
 }
 
 // Writes "!map<T>" and the field line, or only notes when the value type has
@@ -89,6 +105,9 @@ Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField
         }
         const auto element_key = field_key(context, element.name);
         if (!element_key) continue;
+        if (element.type.kind == ProtoTypeKind::Bytes) {
+            note_binary_text(context, jsonschema_path(prefix, field.name) + "/" + element.name);
+        }
         if (const auto annotation = map_proto_scalar(context, element.type)) {
             write_annotation_line(*annotation, true, out);
         }
@@ -109,6 +128,7 @@ Result<void> write_proto_field(ProtoWriteContext& context, const ProtoField& fie
     }
     std::string& out = context.body;
     if (field.type.kind != ProtoTypeKind::Message) {
+        if (field.type.kind == ProtoTypeKind::Bytes) note_binary_text(context, jsonschema_path(prefix, field.name));
         if (const auto annotation = map_proto_scalar(context, field.type)) {
             write_annotation_line(*annotation, !field.repeated, out);
         }
@@ -170,7 +190,7 @@ Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message
 std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type) {
     switch (type.kind) {
         case ProtoTypeKind::Double:
-        case ProtoTypeKind::Float: record_library(context, "std/num"); return "!float|std/num/inf|std/num/nan";
+        case ProtoTypeKind::Float: record_library(context, "std/num"); return kFloatAnnotation;
         case ProtoTypeKind::Int32:
         case ProtoTypeKind::Sint32:
         case ProtoTypeKind::Sfixed32: return "!int[-2147483648,2147483647]";
@@ -183,7 +203,7 @@ std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, Pro
         case ProtoTypeKind::Fixed64: return "!int[0,18446744073709551615]";
         case ProtoTypeKind::Bool: return "!bool";
         case ProtoTypeKind::String: return std::nullopt;
-        case ProtoTypeKind::Bytes: record_library(context, "std/enc"); return "&bin";
+        case ProtoTypeKind::Bytes: return kBase64TextAnnotation;
         case ProtoTypeKind::Enum: {
             std::string& annotation = context.enum_annotations[type.index];
             if (annotation.empty()) annotation = enum_annotation(context.file.enums[type.index]);

@@ -26,7 +26,7 @@ struct ProtoWriteContext {
 
     std::string body;
     const ProtoFile& file;
-    LibrarySet libraries;  // "std/num" for floating fields, "std/enc" for bytes
+    LibrarySet libraries;  // "std/num" for floating fields
     // A message held twice by each of its parents doubles its lines at every
     // level: every field visited and every expansion counts.
     ImportBudget budget;
@@ -39,8 +39,9 @@ struct ProtoWriteContext {
 [[nodiscard]] Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
                                                std::vector<std::size_t>& stack);
 
-// The annotation of a scalar or enum type ("!bool", "&bin", "!int|str{A,B}"),
-// none for string; records the type library it names.
+// The annotation of a scalar or enum type ("!bool", "!int|str{A,B}", a
+// base64 pattern for bytes), none for string; records the type library it
+// names.
 std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type);
 
 // Appends the annotation that also admits null: "!null|" before an "!"

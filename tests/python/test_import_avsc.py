@@ -54,7 +54,8 @@ FIXED16 = {"type": "fixed", "name": "F", "size": 16}
 
 def test_whole_schemas():
     assert imported(record(("a", "int"), ("s", "string")), "x") == ".!hezo x\n\n!int[-2147483648,2147483647]\na=\ns=\n"
-    assert imported(record(("b", "bytes")), "") == ".!hezo \n.!types std/enc\n\n&bin\nb=\n"
+    assert imported(record(("b", "bytes")), "") == (
+        ".!hezo \n\n// dropped: bytes at root/b (text of code points U+0000-U+00FF; not checked)\nb=\n")
     dated = record(("d", ["null", {"type": "int", "logicalType": "date"}]), ("n", ["null", "double"]))
     assert imported(dated).startswith(".!hezo t\n.!types std/num\n.!types std/time\n\n")
     assert bezo.import_schema("avsc", json.dumps(record()), "t", "ignored") == ".!hezo t\n\n"
@@ -71,8 +72,14 @@ def test_whole_schemas():
     ([("m", {"type": "map", "values": record(name="V")})], ["// dropped: map value type at root/m has no bezo spelling"]),
     ([("re", "string"), ("a\nb", "int"), ("é", "int")],
      ['"re"=', '// dropped: unrepresentable field name: "a\\nb"', "!int[-2147483648,2147483647]", '"é"=']),
-    ([("f", FIXED16), ("g", "F")], ["// dropped: fixed size 16 (length is not enforced)", "&bin", "f=",
-                                    "// dropped: fixed size 16 (length is not enforced)", "&bin", "g="]),
+    ([("f", FIXED16), ("g", "F")],
+     ["// dropped: fixed size 16 at root/f (text of 16 code points U+0000-U+00FF; not checked)", "f=",
+      "// dropped: fixed size 16 at root/g (text of 16 code points U+0000-U+00FF; not checked)", "g="]),
+    ([("a", {"type": "array", "items": "bytes"}),
+      ("r", {"type": "array", "items": record(("b", FIXED16), name="It")})],
+     ["// dropped: bytes at root/a (text of code points U+0000-U+00FF; not checked)", "/@a;=",
+      "[/@r]", "// dropped: fixed size 16 at root/r/b (text of 16 code points U+0000-U+00FF; not checked)", "b=",
+      "[]"]),
     ([("e", {"type": "enum", "name": "E", "namespace": "a.b", "symbols": ["A", "B"]}), ("f", "a.b.E"), ("g", "E")],
      ["!str{A,B}", "e=", "!str{A,B}", "f=", "!str{A,B}", "g="]),
     ([("e", {"type": "enum", "name": "E", "symbols": []})], ["!str", "e="]),
@@ -89,8 +96,9 @@ def test_whole_schemas():
       ("l", {"type": "long", "logicalType": "local-timestamp-micros"}),
       ("h", {"type": "int", "logicalType": "time-millis"}), ("x", {"type": "long", "logicalType": "date"})],
      ["&datetime", "t=", "&localdatetime", "l=", "&time", "h=", LONG, "x="]),
-    ([("f", "float"), ("u", ["null", "double", "bytes", "boolean"])],
-     ["!float|std/num/inf|std/num/nan", "f=", "!null|float|std/num/inf|std/num/nan|std/enc/bin|bool", "u="]),
+    ([("f", "float"), ("u", ["null", "double", "boolean"]), ("v", ["null", "bytes"])],
+     ["!float|std/num/inf|std/num/nan", "f=", "!null|float|std/num/inf|std/num/nan|bool", "u=",
+      "// dropped: union with a bytes or fixed branch at root/v (field left untyped)", "v="]),
 ])
 def test_field_lines(fields, lines):
     assert body(*fields) == lines
@@ -202,3 +210,158 @@ def test_bad_enum_symbols_are_refused_by_both(symbols):
     with pytest.raises(avro.errors.AvroException):
         avro.schema.parse(json.dumps(schema))
     assert refusal(schema).endswith("Avro enum symbol: " + json.dumps(symbols[-1]))
+
+
+# Data in Avro's JSON form through the whole road: import_schema,
+# import_from("json"), build and validate, against avro.io.validate.
+
+UNION_MEMBERS = pytest.mark.xfail(strict=False, reason="a union member does not yet take the untyped text or the "
+                                                       "number kind that the member alone takes")
+MEMBER_ORDER = pytest.mark.xfail(strict=False, reason="build does not yet write members in schema order")
+
+
+def peer_datum(schema, datum):
+    """The JSON form of a datum as the Python datum avro validates: bytes and
+    fixed as bytes of their code points."""
+    import avro.io
+    kind = schema.type
+    if kind in ("bytes", "fixed") and isinstance(datum, str):
+        return datum.encode("latin-1")
+    if kind in ("record", "error") and isinstance(datum, dict):
+        return {field.name: peer_datum(field.type, datum[field.name]) if field.name in datum else None
+                for field in schema.fields}
+    if kind == "array" and isinstance(datum, list):
+        return [peer_datum(schema.items, item) for item in datum]
+    if kind == "map" and isinstance(datum, dict):
+        return {key: peer_datum(schema.values, value) for key, value in datum.items()}
+    if kind == "union":
+        for branch in schema.schemas:
+            converted = peer_datum(branch, datum)
+            if avro.io.validate(branch, converted):
+                return converted
+    return datum
+
+
+def avro_accepts(schema, datum):
+    import avro.io
+    parsed = avro.schema.parse(json.dumps(schema))
+    return avro.io.validate(parsed, peer_datum(parsed, datum))
+
+
+def bezo_accepts(schema, datum):
+    text = imported(schema)
+    try:
+        bezo.validate(bezo.build(bezo.import_from("json", json.dumps(datum)), text), text)
+    except (bezo.BezoError, bezo.ValidationError):
+        return False
+    return True
+
+
+SCALARS = record(("i", "int"), ("l", "long"), ("f", "float"), ("d", "double"), ("b", "boolean"), ("s", "string"),
+                 ("e", {"type": "enum", "name": "E", "symbols": ["A", "B"]}))
+OPTIONALS = record(*[(key, ["null", kind]) for key, kind in
+                     [("i", "int"), ("l", "long"), ("d", "double"), ("b", "boolean"), ("s", "string"), ("e", "E")]])
+OPTIONALS["fields"].insert(0, {"name": "k", "type": {"type": "enum", "name": "E", "symbols": ["X", "Y"]}})
+BINARY = record(("raw", "bytes"), ("md5", {"type": "fixed", "name": "MD5", "size": 4}), ("opt", ["null", "bytes"]),
+                ("list", {"type": "array", "items": "MD5"}))
+SPACES = {"type": "record", "name": "R", "namespace": "n.s", "fields": [
+    {"name": "e", "type": {"type": "enum", "name": "E", "symbols": ["A", "B"]}},
+    {"name": "by_full", "type": "n.s.E"},
+    {"name": "by_short", "type": "E"},
+    {"name": "inner", "type": {"type": "record", "name": "I", "namespace": "o", "fields": [
+        {"name": "f", "type": {"type": "fixed", "name": "F", "size": 2}},
+        {"name": "k", "type": {"type": "enum", "name": "E", "symbols": ["X"]}},
+        {"name": "k2", "type": "E"}]}},
+    {"name": "back", "type": "E"},
+    {"name": "other", "type": "o.E"},
+    {"name": "g", "type": "o.F"},
+    {"name": "again", "type": "o.I"},
+]}
+SPACES_DATUM = {"e": "A", "by_full": "B", "by_short": "A", "inner": {"f": "ab", "k": "X", "k2": "X"}, "back": "B",
+                "other": "X", "g": "\u00ff\u0000", "again": {"f": "xy", "k": "X", "k2": "X"}}
+
+
+@pytest.mark.parametrize("schema, datum, valid", [
+    (SCALARS, {"i": -1, "l": 2**40, "f": 1.5, "d": 2.5, "b": True, "s": "x", "e": "A"}, True),
+    pytest.param(SCALARS, {"e": "B", "s": "", "b": False, "d": -0.5, "f": 0.25, "l": 0, "i": 7}, True,
+                 marks=MEMBER_ORDER),
+    pytest.param(SCALARS, {"i": 1, "l": 2, "f": 3, "d": 4, "b": True, "s": "x", "e": "A"}, True, marks=UNION_MEMBERS),
+    (SCALARS, {"i": 2**31, "l": 0, "f": 1.5, "d": 2.5, "b": True, "s": "x", "e": "A"}, False),
+    (SCALARS, {"i": 1, "l": 2**63, "f": 1.5, "d": 2.5, "b": True, "s": "x", "e": "A"}, False),
+    (SCALARS, {"i": 1, "l": 2, "f": 1.5, "d": 2.5, "b": True, "s": "x", "e": "C"}, False),
+    (SCALARS, {"i": 1, "l": 2, "f": 1.5, "d": 2.5, "b": "yes", "s": "x", "e": "A"}, False),
+    (SCALARS, {"l": 2, "f": 1.5, "d": 2.5, "b": True, "s": "x", "e": "A"}, False),
+    # unions holding null: the JSON form writes null, else the value itself
+    (OPTIONALS, {"k": "X", "i": None, "l": None, "d": None, "b": None, "s": None, "e": None}, True),
+    (OPTIONALS, {"k": "Y", "i": 5, "l": -5, "d": 0.5, "b": False, "s": "t", "e": "X"}, True),
+    pytest.param(OPTIONALS, {"k": "Y", "i": 5, "l": 6, "d": 3, "b": True, "s": "t", "e": "Y"}, True,
+                 marks=UNION_MEMBERS),
+    (OPTIONALS, {"k": "X", "i": 2**31, "l": None, "d": None, "b": None, "s": None, "e": None}, False),
+    (OPTIONALS, {"k": "X", "i": None, "l": None, "d": None, "b": None, "s": None, "e": "Z"}, False),
+    # bytes and fixed as text of code points U+0000-U+00FF
+    (BINARY, {"raw": "a\nb\u00e9", "md5": "\u0000\u0001\r\n", "opt": None, "list": ["abcd", "$\u00ff\u00fe\u00fd"]},
+     True),
+    (BINARY, {"raw": "", "md5": "abcd", "opt": "\u00ff", "list": []}, True),
+    # named types in their namespaces
+    (SPACES, SPACES_DATUM, True),
+    (SPACES, {**SPACES_DATUM, "by_short": "X"}, False),
+    (SPACES, {**SPACES_DATUM, "other": "A"}, False),
+    # nested records, arrays of records, maps
+    (record(("r", record(("x", "int"), name="In")), ("rows", {"type": "array", "items": "In"}),
+            ("m", {"type": "map", "values": "long"})),
+     {"r": {"x": 1}, "rows": [{"x": 2}, {"x": 3}], "m": {"a": 1, "b": 2}}, True),
+    (record(("r", record(("x", "int"), name="In")), ("rows", {"type": "array", "items": "In"})),
+     {"r": {"x": 1}, "rows": [{"x": 2**40}]}, False),
+])
+def test_json_form_data_agrees_with_avro(schema, datum, valid):
+    assert avro_accepts(schema, datum) is valid
+    assert bezo_accepts(schema, datum) is valid
+
+
+def enum_field(name, symbols, namespace=None):
+    enumeration = {"type": "enum", "name": name, "symbols": symbols}
+    if namespace is not None:
+        enumeration["namespace"] = namespace
+    return enumeration
+
+
+@pytest.mark.parametrize("schema, lines", [
+    # a type declared inside a namespace takes it; a reference without a dot
+    # is tried there first
+    (SPACES, ["!str{A,B}", "e=", "!str{A,B}", "by_full=", "!str{A,B}", "by_short=",
+              "// dropped: fixed size 2 at /inner/f (text of 2 code points U+0000-U+00FF; not checked)", "/inner::f=",
+              "!str{X}", "/inner::k=", "!str{X}", "/inner::k2=", "!str{A,B}", "back=", "!str{X}", "other=",
+              "// dropped: fixed size 2 at root/g (text of 2 code points U+0000-U+00FF; not checked)", "g=",
+              "// dropped: fixed size 2 at /again/f (text of 2 code points U+0000-U+00FF; not checked)", "/again::f=",
+              "!str{X}", "/again::k=", "!str{X}", "/again::k2="]),
+    # a dotted name is full: its namespace is what precedes the last dot
+    ({"type": "record", "name": "x.y.R", "fields": [
+        {"name": "a", "type": enum_field("E", ["P"])}, {"name": "b", "type": "x.y.E"}, {"name": "c", "type": "E"}]},
+     ["!str{P}", "a=", "!str{P}", "b=", "!str{P}", "c="]),
+    # the enclosing namespace wins over a type of the same name in none
+    ({"type": "record", "name": "R", "fields": [
+        {"name": "a", "type": enum_field("E", ["NONE"])},
+        {"name": "in", "type": {"type": "record", "name": "I", "namespace": "n", "fields": [
+            {"name": "b", "type": enum_field("E", ["INNER"])}, {"name": "c", "type": "E"}]}},
+        {"name": "d", "type": "E"}, {"name": "e", "type": "n.E"}]},
+     ["!str{NONE}", "a=", "!str{INNER}", "/in::b=", "!str{INNER}", "/in::c=", "!str{NONE}", "d=", "!str{INNER}", "e="]),
+    # an empty namespace is none; a name found nowhere else is found in no namespace
+    ({"type": "record", "name": "R", "namespace": "n", "fields": [
+        {"name": "a", "type": enum_field("G", ["Q"], "")}, {"name": "b", "type": "G"}]},
+     ["!str{Q}", "a=", "!str{Q}", "b="]),
+])
+def test_names_resolve_in_their_namespaces(schema, lines):
+    avro.schema.parse(json.dumps(schema))
+    assert imported(schema).partition("\n\n")[2].splitlines() == lines
+
+
+@pytest.mark.parametrize("schema, message", [
+    (record(("a", "n.E"), ("b", enum_field("E", ["A"], "n"))), "unresolved (or recursive) type reference: n.E"),
+    ({"type": "record", "name": "R", "namespace": "n", "fields": [
+        {"name": "a", "type": "m.E"}, {"name": "b", "type": enum_field("E", ["A"])}]},
+     "unresolved (or recursive) type reference: m.E"),
+])
+def test_a_name_before_its_definition_is_refused_by_both(schema, message):
+    with pytest.raises(avro.errors.SchemaParseException):
+        avro.schema.parse(json.dumps(schema))
+    assert refusal(schema) == message

@@ -260,3 +260,136 @@ def test_differential_against_jsonschema(changes, valid):
     except bezo.BezoError:
         accepted = False
     assert accepted is valid
+
+
+# Instances through the whole road: import_schema, import_from("json"), build
+# and validate. Each row's verdict is jsonschema's (formats checked where it
+# has a checker); bezo must agree.
+
+def obj(properties, required=(), **more):
+    return {"type": "object", "properties": properties, "required": list(required), **more}
+
+
+def jsonschema_accepts(schema, instance):
+    checker = jsonschema.Draft202012Validator.FORMAT_CHECKER
+    return jsonschema.Draft202012Validator(schema, format_checker=checker).is_valid(instance)
+
+
+def bezo_accepts(schema, instance):
+    text = imported(schema)
+    try:
+        bezo.validate(bezo.build(bezo.import_from("json", json.dumps(instance)), text), text)
+    except (bezo.BezoError, bezo.ValidationError):
+        return False
+    return True
+
+
+UNION_MEMBERS = pytest.mark.xfail(strict=False, reason="a union member does not yet take the untyped text or the "
+                                                       "number kind that the member alone takes")
+MEMBER_ORDER = pytest.mark.xfail(strict=False, reason="build does not yet write members in schema order")
+TREE = {"$defs": {"node": obj({"value": {"type": "integer"}, "next": {"$ref": "#/$defs/node"},
+                               "children": {"type": "array", "items": {"$ref": "#/$defs/node"}}}, ["value"])},
+        **obj({"root": {"$ref": "#/$defs/node"}}, ["root"])}
+SCALARS = obj({"i": {"type": "integer", "minimum": 0, "maximum": 9}, "f": {"type": "number", "maximum": 2.5},
+               "s": {"type": "string", "pattern": "^[a-z]+$", "maxLength": 4}, "b": {"type": "boolean"},
+               "e": {"enum": ["x", "y"]}}, ["i", "f", "s", "b", "e"])
+
+
+@pytest.mark.parametrize("schema, instance, valid", [
+    # required scalars, members in schema order and in others
+    (SCALARS, {"i": 3, "f": 1.5, "s": "ab", "b": True, "e": "x"}, True),
+    pytest.param(SCALARS, {"e": "y", "b": False, "s": "abcd", "f": -2, "i": 0}, True, marks=MEMBER_ORDER),
+    pytest.param(SCALARS, {"s": "a", "i": 9, "e": "x", "f": 2.5, "b": True}, True, marks=MEMBER_ORDER),
+    (SCALARS, {"i": 10, "f": 1.5, "s": "ab", "b": True, "e": "x"}, False),
+    (SCALARS, {"i": 3, "f": 2.6, "s": "ab", "b": True, "e": "x"}, False),
+    (SCALARS, {"i": 3, "f": 1.5, "s": "AB", "b": True, "e": "x"}, False),
+    (SCALARS, {"i": 3, "f": 1.5, "s": "abcde", "b": True, "e": "x"}, False),
+    (SCALARS, {"i": 3, "f": 1.5, "s": "ab", "b": True, "e": "z"}, False),
+    (SCALARS, {"f": 1.5, "s": "ab", "b": True, "e": "x"}, False),
+    # float fields holding whole numbers
+    (obj({"f": {"type": "number"}}, ["f"]), {"f": 2}, True),
+    (obj({"f": {"type": "number", "minimum": 1}}, ["f"]), {"f": 0}, False),
+    # an integer written 1.0 is an integer to JSON Schema; int keeps its type
+    pytest.param(obj({"i": {"type": "integer"}}, ["i"]), {"i": 1.0}, True,
+                 marks=pytest.mark.xfail(strict=False, reason="int does not take the spelling 1.0")),
+    # optional fields of each scalar kind, present, absent and null where allowed
+    (obj({"i": {"type": "integer", "maximum": 5}}), {"i": 5}, True),
+    (obj({"i": {"type": "integer", "maximum": 5}}), {"i": 6}, False),
+    (obj({"i": {"type": "integer"}, "f": {"type": "number"}, "s": {"type": "string"}, "b": {"type": "boolean"}}),
+     {}, True),
+    pytest.param(obj({"f": {"type": "number"}}), {"f": 3}, True, marks=UNION_MEMBERS),
+    (obj({"f": {"type": "number"}}), {"f": 3.5}, True),
+    (obj({"s": {"type": "string", "pattern": "^a"}}), {"s": "ab"}, True),
+    (obj({"s": {"type": "string", "pattern": "^a"}}), {"s": "ba"}, False),
+    (obj({"b": {"type": "boolean"}}), {"b": False}, True),
+    (obj({"n": {"type": ["integer", "null"]}}, ["n"]), {"n": None}, True),
+    (obj({"n": {"type": ["integer", "null"]}}, ["n"]), {"n": 4}, True),
+    (obj({"u": {"anyOf": [{"type": "string"}, {"type": "integer"}]}}), {"u": 4}, True),
+    # formats
+    (obj({"t": {"type": "string", "format": "time"}}, ["t"]), {"t": "12:00:00Z"}, True),
+    (obj({"t": {"type": "string", "format": "time"}}, ["t"]), {"t": "12:00:00.5+02:00"}, True),
+    (obj({"t": {"type": "string", "format": "time"}}, ["t"]), {"t": "23:59:60-08:30"}, True),
+    (obj({"t": {"type": "string", "format": "time"}}), {"t": "08:15:00z"}, True),
+    (obj({"d": {"type": "string", "format": "date-time"}}, ["d"]), {"d": "2024-01-02t03:04:05.25z"}, True),
+    (obj({"d": {"type": "string", "format": "date-time"}}, ["d"]), {"d": "2024-01-02T03:04:05-05:00"}, True),
+    pytest.param(obj({"d": {"type": "string", "format": "date-time"}}), {"d": "2024-01-02T03:04:05+14:00"}, True,
+                 marks=UNION_MEMBERS),
+    (obj({"d": {"type": "string", "format": "date"}}, ["d"]), {"d": "2024-02-29"}, True),
+    (obj({"d": {"type": "string", "format": "date"}}, ["d"]), {"d": "2024-2-9"}, False),
+    (obj({"d": {"type": "string", "format": "duration"}}, ["d"]), {"d": "P1Y2M3DT4H"}, True),
+    (obj({"u": {"type": "string", "format": "uri"}}, ["u"]), {"u": "https://example.com:8080/a/b?q=1#f"}, True),
+    (obj({"u": {"type": "string", "format": "uri"}}, ["u"]), {"u": "urn:isbn:0451450523"}, True),
+    (obj({"m": {"type": "string", "format": "email"}}, ["m"]), {"m": "first.last+tag@example.co.uk"}, True),
+    (obj({"m": {"type": "string", "format": "email"}}, ["m"]), {"m": "nobody"}, False),
+    (obj({"h": {"type": "string", "format": "hostname"}}, ["h"]), {"h": "a-b.example.com"}, True),
+    (obj({"a": {"type": "string", "format": "ipv4"}}, ["a"]), {"a": "192.168.0.1"}, True),
+    (obj({"a": {"type": "string", "format": "ipv6"}}, ["a"]), {"a": "::1"}, True),
+    (obj({"a": {"type": "string", "format": "uuid"}}, ["a"]), {"a": "123e4567-e89b-12d3-a456-426614174000"}, True),
+    # titles and descriptions that read like constraints stay comments
+    (obj({"a": {"type": "integer", "title": "[0,10]", "description": ""},
+          "b": {"type": "string", "title": "{a,b}", "description": "/x/"},
+          "c": {"type": "string", "title": "   ", "description": "..num"}}, ["a"]), {"a": 11, "b": "z"}, True),
+    # recursive references
+    (TREE, {"root": {"value": 1, "next": {"value": 2, "next": {"value": 3}}}}, True),
+    (TREE, {"root": {"value": 1, "children": [{"value": 2}, {"value": 3}]}}, True),
+    (TREE, {"root": {"next": {"value": 2}}}, False),
+    # nested objects and tables
+    (obj({"o": obj({"x": {"type": "integer", "minimum": 1}}, ["x"]),
+          "rows": {"type": "array", "items": obj({"n": {"type": "integer"}}, ["n"])}}, ["o", "rows"]),
+     {"o": {"x": 1}, "rows": [{"n": 1}, {"n": 2}]}, True),
+    (obj({"o": obj({"x": {"type": "integer", "minimum": 1}}, ["x"])}, ["o"]), {"o": {"x": 0}}, False),
+    (obj({"rows": {"type": "array", "items": obj({"n": {"type": "integer"}}, ["n"])}}, ["rows"]),
+     {"rows": [{"n": 1}, {"m": 2}]}, False),
+])
+def test_instances_agree_with_jsonschema(schema, instance, valid):
+    assert jsonschema_accepts(schema, instance) is valid
+    assert bezo_accepts(schema, instance) is valid
+
+
+@pytest.mark.parametrize("annotation", ["", "[0,10]", "{a,b}", "/x/", "   ", "/a::\"x/..y\"?=", "..num"])
+def test_comment_texts_never_fail_the_import(annotation):
+    schema = obj({"p": {"type": "integer", "title": annotation, "description": annotation}})
+    assert body_lines(schema) == [f"// {annotation}", f"// {annotation}", "!null|int", "p?="]
+
+
+@pytest.mark.parametrize("schema, lines", [
+    (TREE, ["!int", "/root::value=", "// dropped: recursive reference at /root/next",
+            "[/root/@children]", "!int", "value=", "// dropped: non-scalar element field next at /root/children",
+            "// dropped: non-scalar element field children at /root/children", "[]"]),
+    ({"$defs": {"a": obj({"b": {"$ref": "#/$defs/b"}}), "b": obj({"a": {"$ref": "#/$defs/a"}, "n": {"type": "integer"}})},
+      **obj({"top": {"$ref": "#/$defs/a"}})},
+     ["// dropped: recursive reference at /top/b/a", "!null|int", "/top/b::n?="]),
+    ({"$ref": "#/$defs/r", "$defs": {"r": obj({"again": {"$ref": "#/$defs/r"}, "k": {"type": "boolean"}})}},
+     ["// dropped: recursive reference at root/again", "!null|bool", "k?="]),
+    # the same definition twice side by side is no recursion
+    ({"$defs": {"p": obj({"x": {"type": "integer"}})}, **obj({"a": {"$ref": "#/$defs/p"}, "b": {"$ref": "#/$defs/p"}})},
+     ["!null|int", "/a::x?=", "!null|int", "/b::x?="]),
+    (obj({"t": {"type": "string", "format": "time"}}, ["t"]),
+     [r"!str/^\d{2}:\d{2}:\d{2}(\.\d+)?([Zz]|[+-]\d{2}:\d{2})?$/", "t="]),
+    (obj({"t": {"type": "string", "format": "time"}}),
+     [r"!null|str/^\d{2}:\d{2}:\d{2}(\.\d+)?([Zz]|[+-]\d{2}:\d{2})?$/", "t?="]),
+])
+def test_recursion_and_time_lines(schema, lines):
+    text = imported(schema)
+    assert text.partition("\n\n")[2].splitlines() == lines
+    bezo.compile_schema(text)

@@ -1,4 +1,6 @@
 """import_schema("proto"): Protocol Buffers schemas in, authored schemas out."""
+import json
+
 import pytest
 
 import bezo
@@ -18,6 +20,14 @@ message Order {
   bytes blob = 7;
 }
 """
+
+FLOAT = "!float|std/num/inf|std/num/nan|str{NaN,Infinity,-Infinity}"
+BASE64 = r"!str/^([A-Za-z0-9+\/_-]{4})*([A-Za-z0-9+\/_-]{2}(==)?|[A-Za-z0-9+\/_-]{3}=?)?$/"
+
+
+def nullable(annotation):
+    return "!null|" + annotation[1:]
+
 
 NODE = "message Node { int32 v = 1; Node next = 2; repeated Node kids = 3; }"
 
@@ -68,7 +78,6 @@ def failure(text, message=None):
 def test_worked_example():
     assert imported(SHOP, "Order", "order").splitlines() == [
         ".!hezo order",
-        ".!types std/enc",
         ".!types std/num",
         "",
         "!null|int[-2147483648,2147483647]",
@@ -76,17 +85,18 @@ def test_worked_example():
         "!null|int|str{RED,GREEN}",
         "color?=",
         "/main::sku?=",
-        "!null|float|std/num/inf|std/num/nan",
+        nullable(FLOAT),
         "/main::price?=",
         "[/@items]",
         "sku?=",
-        "!null|float|std/num/inf|std/num/nan",
+        nullable(FLOAT),
         "price?=",
         "[]",
         "/@tags;=",
         "!map<int>",
         "counts?=",
-        "&bin",
+        "// dropped: bytes at root/blob (base64 text; the decoded bytes are not checked)",
+        nullable(BASE64),
         "blob?=",
     ]
 
@@ -136,7 +146,8 @@ def test_root_choice():
         "// dropped: non-scalar element field c at root/rows",
         "!null|int[0,18446744073709551615]", "n?=",
         "!null|int|str{A,B}", "e?=",
-        "&bin", "b?=",
+        "// dropped: bytes at root/rows/b (base64 text; the decoded bytes are not checked)",
+        nullable(BASE64), "b?=",
         "[]",
     ]),
     ("message M { repeated E a = 1; E b = 2; repeated Empty c = 3; } enum E {} message Empty {}", "M",
@@ -156,11 +167,12 @@ def test_package_applies_to_later_declarations_only():
     assert body(text, "p.Late") == ["!null|int[0,4294967295]", "n?="]
 
 
-def test_type_libraries_only_for_written_floats_and_bytes():
+def test_type_libraries_only_for_written_floats():
     text = "message M { int32 a = 1; map<string, double> m = 2; map<string, bytes> b = 3; N n = 4; } " \
            "message N { bool x = 1; } message Unused { double d = 1; bytes b = 2; }"
     assert imported(text, "M").startswith(".!hezo t\n\n")
     assert imported("message M { repeated float f = 1; }").startswith(".!hezo t\n.!types std/num\n\n")
+    assert imported("message M { bytes b = 1; repeated bytes r = 2; }").startswith(".!hezo t\n\n")
 
 
 def test_nesting_depth():
@@ -174,3 +186,77 @@ def test_doubling_expansion_is_bounded():
     assert failure(chain(32, twice=True), "M0") == "schema too large to import"
     assert len(body(chain(6, twice=True, leaf="int32 v = 1;"), "M0")) == 2**5 * 2
 
+
+
+# Instances in the proto3 JSON mapping through the whole road: import_schema,
+# import_from("json"), build and validate.
+
+UNION_MEMBERS = pytest.mark.xfail(strict=False, reason="a union member does not yet take the untyped text or the "
+                                                       "number kind that the member alone takes")
+MEMBER_ORDER = pytest.mark.xfail(strict=False, reason="build does not yet write members in schema order")
+
+SCALARS = """syntax = "proto3";
+enum Color { RED = 0; GREEN = 1; }
+message Item { string sku = 1; double price = 2; }
+message M {
+  int32 i32 = 1; int64 i64 = 2; uint32 u32 = 3; uint64 u64 = 4; sint32 s32 = 5; fixed64 f64 = 6;
+  double d = 7; float f = 8; bool b = 9; string s = 10; bytes raw = 11; Color c = 12;
+  Item item = 13; repeated Item items = 14; repeated int64 ids = 15; repeated bytes blobs = 16;
+}
+"""
+
+
+def proto_accepts(text, instance):
+    schema = bezo.import_schema("proto", text, "t", "M")
+    try:
+        bezo.validate(bezo.build(bezo.import_from("json", json.dumps(instance)), schema), schema)
+    except (bezo.BezoError, bezo.ValidationError):
+        return False
+    return True
+
+
+@pytest.mark.parametrize("instance, valid", [
+    ({}, True),
+    ({"i32": -5, "u32": 7, "s32": 3, "b": True, "s": "x", "c": "GREEN"}, True),
+    pytest.param({"c": "RED", "s": "x", "b": False, "u32": 0, "i32": 1}, True, marks=MEMBER_ORDER),
+    ({"c": 1}, True),
+    ({"c": "BLUE"}, False),
+    ({"i32": 2147483648}, False),
+    ({"u32": -1}, False),
+    ({"d": 1.5, "f": -0.25}, True),
+    pytest.param({"d": 2}, True, marks=UNION_MEMBERS),
+    ({"d": "NaN", "f": "-Infinity"}, True),
+    ({"d": "many"}, False),
+    pytest.param({"i64": "-9223372036854775808", "u64": "18446744073709551615", "f64": "0"}, True,
+                 marks=UNION_MEMBERS),
+    ({"u64": "-1"}, False),
+    ({"raw": "AAEC/w=="}, True),
+    ({"raw": "AAEC_w"}, True),
+    ({"raw": ""}, True),
+    ({"raw": "AAE"}, True),
+    ({"raw": "A"}, False),
+    ({"raw": "no spaces"}, False),
+    ({"item": {"sku": "k", "price": 2.5}}, True),
+    ({"items": [{"sku": "a", "price": 1.5}, {"sku": "b"}]}, True),
+    ({"ids": ["1", "2", "3"]}, True),
+    ({"ids": [1, 2]}, True),
+    ({"ids": ["x"]}, False),
+    ({"blobs": ["AA==", "AAE="]}, True),
+    ({"blobs": ["AA==", "*"]}, False),
+])
+def test_json_mapping_instances(instance, valid):
+    assert proto_accepts(SCALARS, instance) is valid
+
+
+def test_float_option_values_are_read_past():
+    text = """syntax = "proto2";
+    message M {
+      optional double d = 1 [default = -1.5e3];
+      optional float f = 2 [default = 0.5];
+      optional double g = 3 [default = inf];
+      optional double h = 4 [default = -inf];
+      optional float n = 5 [default = nan];
+      optional int32 i = 6 [default = 1e2, deprecated = true];
+    }"""
+    floats = [line for key in "dfghn" for line in (nullable(FLOAT), f"{key}?=")]
+    assert body(text) == floats + ["!null|int[-2147483648,2147483647]", "i?="]

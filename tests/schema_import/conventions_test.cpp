@@ -59,6 +59,25 @@ TEST(ImportedSchema, HeaderListsEachLibraryOnceInByteOrder) {
               ".!hezo s\n.!types std/net\n.!types std/time\n\na=\n");
 }
 
+TEST(ImportedSchema, RefusesOnlyFieldPathsThatReadAsConstraints) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"// \n", true},
+        {"// [0,10]\n// {a,b}\n// /x/\n//  \n", true},
+        {"// dropped: /a::\"x/..y\"?=\n", true},
+        {"//[0,10]\n", true},
+        {"/a::x=\n", true},
+        {"// ok\n/a::\"x/..y\"?=\n", false},
+        {"/\"a/..b\"=\n", false},
+    };
+    for (const auto& [body, accepted] : cases) {
+        const auto schema = assemble_imported_schema("s", {}, body);
+        EXPECT_EQ(schema.has_value(), accepted) << body;
+        if (!schema) {
+            EXPECT_TRUE(schema.error().other().starts_with("unrepresentable field path: ")) << body;
+        }
+    }
+}
+
 TEST(IntegerText, ShiftsWithinTheSigned64BitRange) {
     struct Case {
         std::string text;
