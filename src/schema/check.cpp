@@ -187,38 +187,43 @@ struct LineFacts {
     std::string_view value;
 };
 
-// The annotation of a field against one line: the member whose constraints
-// apply is chosen by name (an exact name wins; a "str" line meets a "text"
-// field), then its constraints are checked. A union that names no member of
-// the line's type takes the first member that a single annotation of its
-// name would take (by type, unit and constraints), so a union member accepts
-// what it accepts alone; none is a TypeMismatch.
-CheckResult check_annotation(const Annotation& annotation, const LineFacts& line, std::string_view domain,
-                             PatternCache& patterns) {
-    const auto check = [&](const MemberView& member) { return check_member(member, domain, line.value, patterns); };
-    const MemberView own{annotation.name, annotation.constraints, annotation.unit};
-    if (annotation.name == line.type && (annotation.alternatives.empty() || unit_matches(annotation.unit, line.unit))) {
-        return check(own);
-    }
-    if (annotation.name == "text" && line.type == "str") {
-        if (line.value.find("|:|") != std::string_view::npos) {
-            return CheckResult::fail(AppErrorKind::DelimiterCollision);
-        }
-        return check(own);
-    }
-    if (annotation.alternatives.empty()) {
-        if (is_strictly_typed_pair(annotation.name, line.type)) return CheckResult::fail(AppErrorKind::TypeMismatch);
-        return check(own);
-    }
+// A union whose members name no member of the line's type: the first
+// member that a single annotation of its name would take (by type, unit and
+// constraints), so that a member accepts what it accepts alone; none is a
+// TypeMismatch.
+CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& line, std::string_view domain,
+                                 PatternCache& patterns) {
     const auto exact = find_member(annotation, [&](const MemberView& member) {
         return member.name == line.type && unit_matches(member.unit, line.unit);
     });
-    if (exact) return check(*exact);
+    if (exact) return check_member(*exact, domain, line.value, patterns);
     const auto taken = find_member(annotation, [&](const MemberView& member) {
         return !is_strictly_typed_pair(member.name, line.type) && unit_matches(member.unit, line.unit) &&
-               check(member).passed();
+               check_member(member, domain, line.value, patterns).passed();
     });
     return taken ? CheckResult::pass() : CheckResult::fail(AppErrorKind::TypeMismatch);
+}
+
+// The annotation of a field against one line: the member whose constraints
+// apply is chosen by name (an exact name wins; a "str" line meets a "text"
+// field; a single annotation takes any other type but the strictly typed
+// ones), then its constraints are checked.
+CheckResult check_annotation(const Annotation& annotation, const LineFacts& line, std::string_view domain,
+                             PatternCache& patterns) {
+    const bool single = annotation.alternatives.empty();
+    const bool own_type = annotation.name == line.type && (single || unit_matches(annotation.unit, line.unit));
+    if (!own_type) {
+        if (annotation.name == "text" && line.type == "str") {
+            if (line.value.find("|:|") != std::string_view::npos) {
+                return CheckResult::fail(AppErrorKind::DelimiterCollision);
+            }
+        } else if (!single) {
+            return check_union_by_value(annotation, line, domain, patterns);
+        } else if (is_strictly_typed_pair(annotation.name, line.type)) {
+            return CheckResult::fail(AppErrorKind::TypeMismatch);
+        }
+    }
+    return check_all(annotation.constraints, first_span(annotation.constraints).value_or(domain), line.value, patterns);
 }
 
 // Every item of a field against a line: constraints in the list's domain,
@@ -317,10 +322,14 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
         return result;
     }
     // A string that authored text cannot carry plainly travels as embedded
-    // JSON; a field that expects a string checks the string itself.
+    // JSON; a field that expects a string checks the string itself, as a
+    // "str" line (which is never read again here).
     const auto text = embedded_json_string(line.value);
     if (!text) return result;
-    return check_items(items, LineFacts{"str", unit, *text}, domain, patterns);
+    CanonicalLine as_string = line;
+    as_string.type_name = "str";
+    as_string.value = *text;
+    return check_field_value(items, as_string, patterns);
 }
 
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns) {
