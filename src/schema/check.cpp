@@ -7,14 +7,19 @@
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
+#include "interchange/base64url.hpp"
+#include "interchange/json_reader.hpp"
 #include "lang/unit.hpp"
 #include "schema/collate_icu.hpp"
 #include "schema/domains.hpp"
 #include "schema/rex_match.hpp"
+#include "schema/types.hpp"
 
 namespace bezo {
 
 namespace {
+
+constexpr std::string_view kEmbeddedJsonType = "std/enc/json";
 
 template <class... Ts>
 struct Overloaded : Ts... {
@@ -139,37 +144,102 @@ bool unit_matches(const std::optional<std::string>& member_unit, const std::opti
     return !line_unit;
 }
 
+// The pairs of a field's type and a line's type that never meet unless the
+// names are equal: a plain string, the empty value, multi-line text and
+// encoded payloads each keep to their own type.
 bool is_strictly_typed_pair(std::string_view field_type, std::string_view line_type) {
     return field_type == "str" || field_type == "null" || line_type == "null" || field_type == "text" ||
            line_type == "text" || field_type.starts_with("std/enc/") || line_type.starts_with("std/enc/");
 }
 
-// The member of a field annotation whose constraints apply to a line of type
-// `type`, or the failure kind when none may.
-[[nodiscard]] std::expected<std::span<const Constraint>, AppErrorKind> choose_member(
-    const Annotation& annotation, std::string_view type, const std::optional<std::string>& unit,
-    std::string_view value) {
-    if (annotation.name == type && (annotation.alternatives.empty() || unit_matches(annotation.unit, unit))) {
-        return annotation.constraints;
-    }
-    if (annotation.name == "text" && type == "str") {
-        if (value.find("|:|") != std::string_view::npos) {
-            return std::unexpected(AppErrorKind::DelimiterCollision);
+// One member of an annotation: the annotation's own first member or one of
+// its alternatives.
+struct MemberView {
+    std::string_view name;
+    std::span<const Constraint> constraints;
+    const std::optional<std::string>& unit;
+};
+
+// Calls visit on the members in order (the annotation itself, then its
+// alternatives) until it returns true; returns the member it stopped at.
+template <class Visit>
+std::optional<MemberView> find_member(const Annotation& annotation, Visit&& visit) {
+    if (MemberView own{annotation.name, annotation.constraints, annotation.unit}; visit(own)) return own;
+    for (const Alternative& alternative : annotation.alternatives) {
+        if (MemberView member{alternative.name, alternative.constraints, alternative.unit}; visit(member)) {
+            return member;
         }
-        return annotation.constraints;
     }
-    if (!annotation.alternatives.empty()) {
-        for (const Alternative& alternative : annotation.alternatives) {
-            if (alternative.name == type && unit_matches(alternative.unit, unit)) {
-                return alternative.constraints;
+    return std::nullopt;
+}
+
+// A member's constraints on a value, in the member's own domain when its
+// list names one, else in `domain`.
+CheckResult check_member(const MemberView& member, std::string_view domain, std::string_view value,
+                         PatternCache& patterns) {
+    return check_all(member.constraints, first_span(member.constraints).value_or(domain), value, patterns);
+}
+
+// The facts of a canonical line that the choice of a member looks at.
+struct LineFacts {
+    std::string_view type;
+    const std::optional<std::string>& unit;  // canonical
+    std::string_view value;
+};
+
+// A union whose members name no member of the line's type: the first
+// member that a single annotation of its name would take (by type, unit and
+// constraints), so that a member accepts what it accepts alone; none is a
+// TypeMismatch.
+CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& line, std::string_view domain,
+                                 PatternCache& patterns) {
+    const auto exact = find_member(annotation, [&](const MemberView& member) {
+        return member.name == line.type && unit_matches(member.unit, line.unit);
+    });
+    if (exact) return check_member(*exact, domain, line.value, patterns);
+    const auto taken = find_member(annotation, [&](const MemberView& member) {
+        return !is_strictly_typed_pair(member.name, line.type) && unit_matches(member.unit, line.unit) &&
+               check_member(member, domain, line.value, patterns).passed();
+    });
+    return taken ? CheckResult::pass() : CheckResult::fail(AppErrorKind::TypeMismatch);
+}
+
+// The annotation of a field against one line: the member whose constraints
+// apply is chosen by name (an exact name wins; a "str" line meets a "text"
+// field; a single annotation takes any other type but the strictly typed
+// ones), then its constraints are checked.
+CheckResult check_annotation(const Annotation& annotation, const LineFacts& line, std::string_view domain,
+                             PatternCache& patterns) {
+    const bool single = annotation.alternatives.empty();
+    const bool own_type = annotation.name == line.type && (single || unit_matches(annotation.unit, line.unit));
+    if (!own_type) {
+        if (annotation.name == "text" && line.type == "str") {
+            if (line.value.find("|:|") != std::string_view::npos) {
+                return CheckResult::fail(AppErrorKind::DelimiterCollision);
             }
+        } else if (!single) {
+            return check_union_by_value(annotation, line, domain, patterns);
+        } else if (is_strictly_typed_pair(annotation.name, line.type)) {
+            return CheckResult::fail(AppErrorKind::TypeMismatch);
         }
-        return std::unexpected(AppErrorKind::TypeMismatch);
     }
-    if (is_strictly_typed_pair(annotation.name, type)) {
-        return std::unexpected(AppErrorKind::TypeMismatch);
+    return check_all(annotation.constraints, first_span(annotation.constraints).value_or(domain), line.value, patterns);
+}
+
+// Every item of a field against a line: constraints in the list's domain,
+// annotations by the member they choose; the first failure is the result.
+CheckResult check_items(std::span<const AnnotationItem> items, const LineFacts& line, std::string_view domain,
+                        PatternCache& patterns) {
+    for (const AnnotationItem& item : items) {
+        CheckResult result = CheckResult::pass();
+        if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
+            result = check_constraint(*constraint, domain, line.value, patterns);
+        } else if (const auto* annotation = std::get_if<Annotation>(&item.value)) {
+            result = check_annotation(*annotation, line, domain, patterns);
+        }
+        if (result.failed()) return result;
     }
-    return annotation.constraints;
+    return CheckResult::pass();
 }
 
 // The line's unit against the first annotation of the field.
@@ -246,22 +316,20 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
     if ((line.unit && !unit) || !field_unit_accepts(items, unit)) {
         return CheckResult::fail(AppErrorKind::TypeMismatch);
     }
-    for (const AnnotationItem& item : items) {
-        CheckResult result = CheckResult::pass();
-        if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
-            result = check_constraint(*constraint, domain, line.value, patterns);
-        } else if (const auto* annotation = std::get_if<Annotation>(&item.value)) {
-            const auto member = choose_member(*annotation, line.type_name, unit, line.value);
-            if (!member) {
-                return CheckResult::fail(member.error());
-            }
-            result = check_all(*member, first_span(*member).value_or(domain), line.value, patterns);
-        }
-        if (result.failed()) {
-            return result;
-        }
+    const CheckResult result = check_items(items, LineFacts{line.type_name, unit, line.value}, domain, patterns);
+    if (result.passed() || result.kind() != AppErrorKind::TypeMismatch || line.type_name != kEmbeddedJsonType || unit ||
+        classify_value_type(items) != ValueClass::Other) {
+        return result;
     }
-    return CheckResult::pass();
+    // A string that authored text cannot carry plainly travels as embedded
+    // JSON; a field that expects a string checks the string itself, as a
+    // "str" line (which is never read again here).
+    const auto text = embedded_json_string(line.value);
+    if (!text) return result;
+    CanonicalLine as_string = line;
+    as_string.type_name = "str";
+    as_string.value = *text;
+    return check_field_value(items, as_string, patterns);
 }
 
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns) {
@@ -282,18 +350,26 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
 
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
-    const auto accepts = [&](std::span<const Constraint> constraints) {
-        return all_pass(constraints, comparison_domain(constraints), value, patterns);
-    };
-    if (accepts(annotation.constraints)) {
-        return UnionMember{annotation.name, optional_view(annotation.unit)};
-    }
-    for (const Alternative& alternative : annotation.alternatives) {
-        if (accepts(alternative.constraints)) {
-            return UnionMember{alternative.name, optional_view(alternative.unit)};
-        }
-    }
-    return std::nullopt;
+    const auto member = find_member(annotation, [&](const MemberView& candidate) {
+        return check_member(candidate, kDefaultDomain, value, patterns).passed();
+    });
+    if (!member) return std::nullopt;
+    return UnionMember{member->name, optional_view(member->unit)};
+}
+
+std::optional<std::string> embedded_json_string(std::string_view value) {
+    const auto decoded = base64url_decode(value);
+    if (!decoded) return std::nullopt;
+    JsonCursor cursor{*decoded};
+    skip_json_whitespace(cursor);
+    // Only a string is read: a payload of another kind is not parsed at all.
+    if (cursor.pos == decoded->size() || (*decoded)[cursor.pos] != '"') return std::nullopt;
+    auto read = parse_json_value(cursor, 0);
+    if (!read) return std::nullopt;
+    skip_json_whitespace(cursor);
+    auto* string = std::get_if<JsonSpan::String>(&read->data);
+    if (string == nullptr || cursor.pos != decoded->size()) return std::nullopt;
+    return std::move(string->text);
 }
 
 AppErrorAt type_violation_message(AppErrorKind kind, const SchemaField& field, const CanonicalLine& line) {

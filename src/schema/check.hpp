@@ -85,6 +85,9 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
 
 // A compiled field's items against one canonical line: the line's type and
 // unit against the field's annotation, then every constraint on the value.
+// A union member takes a line of another type when it would alone. A
+// "std/enc/json" line that holds a JSON string, under a field that takes no
+// such line but expects a string, is checked as a "str" line of that string.
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line, PatternCache& patterns);
 
 // True when the value passes every constraint of the list (union
@@ -104,6 +107,10 @@ struct UnionMember {
 // member, then its alternatives) whose constraints accept the value.
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns);
+
+// The text of a base64url value whose payload is one JSON string (blanks
+// around it allowed); no value for any other payload.
+std::optional<std::string> embedded_json_string(std::string_view value);
 
 // The verdict of a failed check of `line` under `field`:
 // "{path}={value} (type !{type}[:{unit}]) {verb} {metadata}", the value cut

@@ -1,5 +1,6 @@
 #include "schema/inherit.hpp"
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
@@ -20,6 +21,15 @@ std::string_view field_line_path(std::string_view line, std::size_t apostrophe) 
     std::string_view path = line.substr(apostrophe + 1, equals - apostrophe - 1);
     if (path.ends_with('?')) path.remove_suffix(1);
     return path;
+}
+
+// The end of the first word of a table or delegation line: its first blank
+// or tab outside double quotes, since a table path may hold a quoted segment
+// with a blank in it («/"a b"/@r»). npos when there is none.
+std::size_t first_word_end(std::string_view line) {
+    const auto blank = find_unquoted(line, ' ');
+    const auto tab = find_unquoted(line, '\t');
+    return std::min(blank.value_or(std::string_view::npos), tab.value_or(std::string_view::npos));
 }
 
 // "{before}'{path}{after}": the field line with the path put in front of
@@ -68,7 +78,7 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
     if (const auto apostrophe = line.find('\''); apostrophe != std::string_view::npos) {
         return prefix_field_path(line, apostrophe, path);
     }
-    const auto blank = line.find_first_of(kBlanks);
+    const auto blank = first_word_end(line);
     auto head = blank == std::string_view::npos ? std::nullopt : parse_head_items(trim_blanks(line.substr(blank)));
     if (!head) return std::unexpected(Error::Other("bad inherited line: " + std::string(line)));
     for (auto& group : head->groups) {
@@ -90,7 +100,7 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
 
 std::string_view inherited_line_key(std::string_view line) {
     const auto apostrophe = line.find('\'');
-    if (apostrophe == std::string_view::npos) return line.substr(0, line.find_first_of(kBlanks));
+    if (apostrophe == std::string_view::npos) return line.substr(0, first_word_end(line));
     return field_line_path(line, apostrophe);
 }
 

@@ -11,6 +11,7 @@
 #include "lang/canonical_line.hpp"
 #include "lang/lexer.hpp"
 #include "lang/path.hpp"
+#include "lang/table.hpp"
 #include "schema/rex_match.hpp"
 #include "schema/schema_paths.hpp"
 
@@ -81,6 +82,32 @@ bool provenance_meets(ProvenanceLevel level, std::optional<std::string_view> pro
     }
     return true;
 }
+
+// One column of a unique key or reference, read from the elements of a
+// table. A head holds a column's name unquoted («a b»), while element lines
+// spell it as a path segment, quoted unless it is a plain name («"a b"»);
+// both spellings are looked up.
+class ColumnReader {
+public:
+    explicit ColumnReader(std::string_view name) : name_(name), quoted_(quote_column_name(name)) {}
+
+    std::string_view name() const { return name_; }
+
+    // The element's value for the column, or none when it has no line for it.
+    std::optional<std::string_view> find_in(const ElementFields& element) const {
+        auto found = element.find(name_);
+        if (found == element.end() && quoted_ != name_) found = element.find(quoted_);
+        if (found == element.end()) return std::nullopt;
+        return found->second;
+    }
+
+    // The element's value, empty when it has no line for the column.
+    std::string_view value_in(const ElementFields& element) const { return find_in(element).value_or(""); }
+
+private:
+    std::string_view name_;
+    std::string quoted_;
+};
 
 // What the table phase gathers of one table in its pass over the lines.
 struct TableTally {
@@ -232,32 +259,28 @@ private:
         return check_reference(table, elements, std::get<HeadItem::Reference>(item.rule));
     }
 
-    static std::string_view field_value(const ElementFields& element, std::string_view name) {
-        const auto found = element.find(name);
-        return found == element.end() ? std::string_view{} : found->second;
-    }
-
     [[nodiscard]] static Verdict check_unique(const TableConstraint& table, const ElementTable& elements,
                                               const HeadItem::UniqueKey& unique) {
+        const std::vector<ColumnReader> columns(unique.columns.begin(), unique.columns.end());
         TextSet keys;
         std::string key;
         for (const auto& [index, element] : elements) {
             key.clear();
-            for (const std::string& column : unique.columns) {
-                const std::string_view value = field_value(element, column);
+            for (const ColumnReader& column : columns) {
+                const std::string_view value = column.value_in(element);
                 append_decimal(value.size(), key);
                 key.append(":").append(value);
             }
             if (keys.insert(key).second) continue;
             std::string values;
             std::string names;
-            for (const std::string& column : unique.columns) {
+            for (const ColumnReader& column : columns) {
                 if (!names.empty()) {
                     values.append(", ");
                     names.append(", ");
                 }
-                values.append(field_value(element, column));
-                names.append(column);
+                values.append(column.value_in(element));
+                names.append(column.name());
             }
             return violation(AppErrorKind::UniquenessViolation, 0,
                              concat({table.path, ": duplicate value (", values, ") for unique key (", names, ")"}));
@@ -269,13 +292,13 @@ private:
                                           const HeadItem::Reference& reference) const {
         std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>> allowed;
         const std::size_t targets = elements_by_path_.find(std::string_view(reference.table))->second;
+        const ColumnReader target_column(reference.target);
         for (const auto& [index, target] : elements_[targets]) {
-            if (const auto found = target.find(reference.target); found != target.end()) {
-                allowed.insert(found->second);
-            }
+            if (const auto value = target_column.find_in(target)) allowed.insert(*value);
         }
+        const ColumnReader column(reference.column);
         for (const auto& [index, element] : elements) {
-            const std::string_view value = field_value(element, reference.column);
+            const std::string_view value = column.value_in(element);
             if (allowed.contains(value)) continue;
             return violation(AppErrorKind::ReferentialIntegrity, 0,
                              concat({table.path, ": ", reference.column, "=", value, " has no match in ",

@@ -78,6 +78,11 @@ def verdict(document, schema):
     return None
 
 
+# Two references of /o/@r into the quoted column of /c/@c, one of them from
+# a quoted column.
+QUOTED_REFERENCES = ('.!hezo d\n[/c/@c]\n"k y"=\n[]\n[/o/@r cust=/c/@c/*::"k y" "c u"=/c/@c/*::"k y"]\n'
+                     'cust=\n"c u"=\n[]\n')
+
 OTHER_VERDICTS = [
     ("strict schema", ".!whezo d strict\n/^/'::a=\n", ".!nezo\n!str'::a=1\n!str'::z=1\n",
      "UndefinedFieldStrictSchemaError: ::z is not defined in the strict schema (line 3)"),
@@ -100,6 +105,20 @@ OTHER_VERDICTS = [
      "ConstraintViolationError: /m: key pattern outside the dialect: /a{2000}/"),
     ("absent unique fields collide", ".!whezo d\n/@t [unique::k]\n/^/'/@t/::a=\n", ".!nezo\n!str'/@t/0::a=1\n!str'/@t/1::a=2\n",
      "UniquenessViolationError: /@t: duplicate value () for unique key (k)"),
+    ("quoted unique column", '.!hezo d\n[/r/@x "a b"=!]\n!int\n"a b"=\n[]\n',
+     '.!nezo\n!int\'/r/@x/0::"a b"=1\n!int\'/r/@x/1::"a b"=2\n', None),
+    ("quoted unique column repeated", '.!hezo d\n[/r/@x "a b"=!]\n!int\n"a b"=\n[]\n',
+     '.!nezo\n!int\'/r/@x/0::"a b"=1\n!int\'/r/@x/1::"a b"=1\n',
+     "UniquenessViolationError: /r/@x: duplicate value (1) for unique key (a b)"),
+    ("quoted and plain unique columns", '.!hezo d\n[/r/@x id=!,"a b"=!]\nid=\n"a b"=\n[]\n',
+     '.!nezo\n!str\'/r/@x/0::id=1\n!str\'/r/@x/0::"a b"=p\n!str\'/r/@x/1::id=1\n!str\'/r/@x/1::"a b"=p\n',
+     "UniquenessViolationError: /r/@x: duplicate value (1, p) for unique key (id, a b)"),
+    ("reference between quoted columns", QUOTED_REFERENCES, '.!nezo\n!str\'/c/@c/0::"k y"=a\n!str\'/o/@r/0::cust=a\n'
+     '!str\'/o/@r/0::"c u"=a\n', None),
+    ("reference to a quoted column", QUOTED_REFERENCES, '.!nezo\n!str\'/c/@c/0::"k y"=b\n!str\'/o/@r/0::cust=a\n'
+     '!str\'/o/@r/0::"c u"=b\n', "ReferentialIntegrityError: /o/@r: cust=a has no match in /c/@c/*::k y"),
+    ("reference from a quoted column", QUOTED_REFERENCES, '.!nezo\n!str\'/c/@c/0::"k y"=a\n!str\'/o/@r/0::cust=a\n'
+     '!str\'/o/@r/0::"c u"=b\n', "ReferentialIntegrityError: /o/@r: c u=b has no match in /c/@c/*::k y"),
     # A line whose field lies before the cursor is still checked, and so are
     # the lines after it.
     ("out-of-order map line", ".!whezo d\n/^/'::a=\n!int /^-?[0-9]+$/ ..num'/m::=\n!int /^-?[0-9]+$/ ..num'/n::=\n",
@@ -158,6 +177,10 @@ DIFFERENTIAL = [
     (json_object(s={"type": "string", "pattern": "^[a-z]+$"}), "/^[a-z]+$/\ns=\n",
      [{"s": "abc"}, {"s": "ab1"}, {"s": ""}]),
     (json_object(s={"enum": ["red", "green"]}), "{red,green}\ns=\n", [{"s": "red"}, {"s": "blue"}]),
+    (json_object(s={"type": "string", "maxLength": 3}), "!str#[,3]\ns=\n",
+     [{"s": "$ab"}, {"s": "$abc"}, {"s": "a\r\n"}, {"s": "a\r\nb"}]),
+    (json_object(f={"type": "number", "maximum": 5}), "!float[,5]|std/num/inf|std/num/nan\nf=\n",
+     [{"f": 2}, {"f": 2.5}, {"f": 7}, {"f": "x"}]),
     (json_object(s={"type": "string", "minLength": 2, "maxLength": 3}), "!str#[2,3]\ns=\n",
      [{"s": "a"}, {"s": "ab"}, {"s": "äöü"}, {"s": "abcd"}]),
     (json_object(rows={"type": "array", "minItems": 1, "items": json_object(a={"type": "integer", "maximum": 5})}),
@@ -171,3 +194,35 @@ DIFFERENTIAL = [
 def test_agrees_with_jsonschema(json_schema, authored, instance):
     expected = jsonschema.Draft7Validator(json_schema).is_valid(instance)
     assert (verdict(canonical(instance), ".!hezo d\n" + authored) is None) == expected
+
+
+@pytest.fixture
+def registry(tmp_path):
+    """A parent schema «acme/qp» whose table paths are quoted and hold a blank;
+    returns the header of a child that can name it."""
+    (tmp_path / "acme").mkdir()
+    (tmp_path / "acme" / "qp.hezo").write_text(
+        '.!hezo acme/qp\n[/"a b"/@r min=2]\nid=\n[]\n[/"a c"/@s min=1]\nid=\n[]\n')
+    return f".!hezo child\n.!registry acme={tmp_path}\n"
+
+
+def elements(table, count):
+    return "".join(f"!str'{table}/{i}::id={i}\n" for i in range(count))
+
+
+INHERITED_QUOTED_TABLES = [
+    ("both parent rules kept", ".!schema acme/qp\n", elements('/"a b"/@r', 1) + elements('/"a c"/@s', 1),
+     'CardinalityViolationError: /"a b"/@r has 1 elements, schema requires min=2'),
+    ("second parent rule", ".!schema acme/qp\n", elements('/"a b"/@r', 2),
+     'CardinalityViolationError: /"a c"/@s has 0 elements, schema requires min=1'),
+    ("child rule replaces the parent's", '.!schema acme/qp\n[/"a b"/@r min=1]\n[]\n',
+     elements('/"a b"/@r', 1) + elements('/"a c"/@s', 1), None),
+    ("re-rooted under a path", ".!schema:/x acme/qp\n", elements('/x/"a b"/@r', 1) + elements('/x/"a c"/@s', 1),
+     'CardinalityViolationError: /x/"a b"/@r has 1 elements, schema requires min=2'),
+]
+
+
+@pytest.mark.parametrize("body, lines, message", [row[1:] for row in INHERITED_QUOTED_TABLES],
+                         ids=[row[0] for row in INHERITED_QUOTED_TABLES])
+def test_inherited_quoted_table_paths(registry, body, lines, message):
+    assert verdict(".!nezo\n" + lines, registry + body) == message

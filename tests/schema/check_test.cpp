@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "interchange/base64url.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -197,9 +199,10 @@ TEST(CheckFieldValue, UnionMembers) {
         {kIntOrFloat, "float", {}, "x", kViolation},
         {kIntOrFloat, "int", {}, "1.5", kViolation},
         {kIntOrFloat, "int", {}, "15", kPass},
-        {kIntOrFloat, "str", {}, "15", kMismatch},
+        {kIntOrFloat, "str", {}, "15", kPass},  // int takes it alone, so it does here
         {"!int:km(..num)|float:m(..num)", "float", "m", "1", kPass},
-        {"!int:km(..num)|float:m(..num)", "float", "km", "1", kMismatch},
+        {"!int:km(..num)|float:m(..num)", "float", "km", "1", kPass},  // as !int:km alone takes it
+        {"!int:km(/^[0-9]+$/..num)|float:m(..num)", "float", "km", "1.5", kMismatch},
         {"!int:km(..num)|float:m(..num)", "int", "km", "1", kPass},
         {"!int:km(..num)|float:m(..num)", "int", {}, "1", kMismatch},
         {"!int([5,10]..num)|str", "int", {}, "7", kPass},   // the member's own domain
@@ -208,6 +211,95 @@ TEST(CheckFieldValue, UnionMembers) {
         {"!text|int", "str", {}, "a|:|b", kCollision},
     };
     expect_field_cases(cases);
+}
+
+constexpr std::string_view kNullOrInt = "!null(/^$/)|int(/^-?[0-9]+$/..num)";
+constexpr std::string_view kNullOrFloat = "!null(/^$/)|float(/^-?[0-9]*\\.?[0-9]+$/..num)";
+constexpr std::string_view kExtendedReal =
+    "!float(/^-?[0-9]*\\.?[0-9]+$/..num)|std/num/inf({inf,-inf})|std/num/nan({nan})";
+
+TEST(CheckFieldValue, UnionMembersTakeWhatTheyTakeAlone) {
+    const FieldCase cases[] = {
+        {kNullOrInt, "str", {}, "3", kPass},
+        {kNullOrInt, "str", {}, "abc", kMismatch},
+        {kNullOrInt, "str", {}, "", kMismatch},  // str never meets null
+        {kNullOrInt, "null", {}, "", kPass},
+        {kNullOrInt, "null", {}, "3", kViolation},  // the exact name wins, then its constraints
+        {kNullOrInt, "acme/id", {}, "3", kPass},
+        {kNullOrInt, "text", {}, "3", kMismatch},
+        {kNullOrInt, "std/enc/bin", {}, "AA", kMismatch},
+        {kNullOrFloat, "str", {}, "3", kPass},
+        {kNullOrFloat, "int", {}, "2", kPass},
+        {kNullOrFloat, "int", "m", "2", kMismatch},  // no member has the unit
+        {kExtendedReal, "int", {}, "2", kPass},
+        {kExtendedReal, "str", {}, "-inf", kPass},
+        {kExtendedReal, "str", {}, "nan", kPass},
+        {kExtendedReal, "str", {}, "infinity", kMismatch},
+        {"!int(..num[0,5])|float(..num[10,20])", "str", {}, "15", kPass},  // the first member that passes
+        {"!int(..num[0,5])|float(..num[10,20])", "str", {}, "7", kMismatch},
+        {"!null|text", "str", {}, "a", kMismatch},        // str meets text only as the annotation's own name
+        {"!null|str([a,c])", "int", {}, "b", kMismatch},  // a str member takes only str lines
+        {"!null|std/enc/json", "str", {}, "IiQ1Ig", kMismatch},
+        {"!int:km(..num)|float(..num)", "str", {}, "1", kPass},    // float has no unit, as the line
+        {"!int:km(..num)|float(..num)", "str", "km", "1", kPass},  // int by its unit
+    };
+    expect_field_cases(cases);
+}
+
+// A base64url value whose payload is the JSON text.
+std::string embedded(std::string_view json) { return base64url_encode(json); }
+
+TEST(CheckFieldValue, EmbeddedJsonStringsMeetStringFields) {
+    const std::string dollar = embedded(R"("$5")");
+    const std::string crlf = embedded(R"("a\r\nb")");
+    const std::string bar = embedded(R"("a\n|:|b")");
+    const std::string uri = embedded(R"("http://x/$y")");
+    const std::string number = embedded("5");
+    const std::string object = embedded(R"({"a":"$5"})");
+    const std::string spaced = embedded(" \"$5\"\n");
+    const std::string number_text = embedded(R"("7\r")");
+    const FieldCase cases[] = {
+        {"!str #[,10]", "std/enc/json", {}, dollar, kPass},
+        {"!str #[,1]", "std/enc/json", {}, dollar, kViolation},  // the decoded text has two characters
+        {"!str /^\\$[0-9]+$/", "std/enc/json", {}, dollar, kPass},
+        {"!str /^[0-9]+$/", "std/enc/json", {}, dollar, kViolation},
+        {"!str #[4,4]", "std/enc/json", {}, crlf, kPass},
+        {"!text", "std/enc/json", {}, crlf, kPass},
+        {"!text", "std/enc/json", {}, bar, kCollision},
+        {"!std/net/uri /^[a-z]+:\\/\\/[a-z]+\\/[$a-z]*$/", "std/enc/json", {}, uri, kPass},
+        {"!null(/^$/)|str(#[,10])", "std/enc/json", {}, dollar, kPass},
+        {"!str", "std/enc/json", {}, spaced, kPass},
+        {"!std/enc/json /^[A-Za-z0-9_-]*$/", "std/enc/json", {}, dollar, kPass},  // taken as is
+        {"!std/enc/json #[,2]", "std/enc/json", {}, dollar, kViolation},          // on the encoded text
+        {"!str", "std/enc/json", {}, number, kMismatch},                          // only a string payload is a string
+        {"!str", "std/enc/json", {}, object, kMismatch},
+        {"!str", "std/enc/json", {}, "not base64!", kMismatch},
+        {"!str", "std/enc/json", "m", dollar, kMismatch},
+        {"!str", "std/enc/bin", {}, dollar, kMismatch},      // only embedded JSON is read
+        {kInt, "std/enc/json", {}, number_text, kMismatch},  // a number field expects no string
+        {kNullOrInt, "std/enc/json", {}, dollar, kMismatch},
+        {"!std/enc/bin", "std/enc/json", {}, dollar, kMismatch},
+    };
+    expect_field_cases(cases);
+}
+
+TEST(EmbeddedJsonString, DecodesOnlyOneString) {
+    const struct {
+        std::string value;
+        std::optional<std::string> text;
+    } cases[] = {
+        {embedded(R"("$5")"), "$5"},
+        {embedded(R"("a\u0000b")"), std::string("a\0b", 3)},
+        {embedded(R"("")"), ""},
+        {embedded(R"( "x" )"), "x"},
+        {embedded(R"("x" "y")"), std::nullopt},
+        {embedded(R"("x)"), std::nullopt},
+        {embedded("null"), std::nullopt},
+        {embedded(R"(["x"])"), std::nullopt},
+        {"", std::nullopt},
+        {"IiQ1Ig==", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(embedded_json_string(c.value), c.text) << c.value;
 }
 
 TEST(CheckFieldValue, UnusableCollationComesFirst) {

@@ -46,6 +46,9 @@ TEST(SchemaInheritance, ReRootsLinesUnderAPath) {
         {"/a/@b [max=2]", "/p/@e", "only root scalar fields extend array elements: /a/@b [max=2]"},
         {"/^/'/a::id=", "/p/@e", "only root scalar fields extend array elements: /^/'/a::id="},
         {"/^/'::a/b=", "/p/@e", "only root scalar fields extend array elements: /^/'::a/b="},
+        {"/\"a b\"/@r [min=2] [ref::c=/\"x y\"/@s/*::id]", "/p", "/p/\"a b\"/@r [ref::c=/p/\"x y\"/@s/*::id] [min=2]"},
+        {"/\"a\tb\"/@r\t[min=1]", "/p", "/p/\"a\tb\"/@r [min=1]"},
+        {"/\"a b\"/@r", "/p", "bad inherited line: /\"a b\"/@r"},
         {"/a [schema::x]", "/p", "bad inherited line: /a [schema::x]"},
         {"/a", "/p", "bad inherited line: /a"},
     };
@@ -57,8 +60,17 @@ TEST(SchemaInheritance, LineKeys) {
         std::string_view line;
         std::string_view key;
     } cases[] = {
-        {"!int'::id?=5", "::id"},   {"/^/'/\"a=b\"::k=v", "/\"a=b\"::k"}, {"/^/'=x", ""},
-        {"/a/@b [min=1]", "/a/@b"}, {"/a/@b\t[min=1]", "/a/@b"},          {"/lonely", "/lonely"},
+        {"!int'::id?=5", "::id"},
+        {"/^/'/\"a=b\"::k=v", "/\"a=b\"::k"},
+        {"/^/'=x", ""},
+        {"/a/@b [min=1]", "/a/@b"},
+        {"/a/@b\t[min=1]", "/a/@b"},
+        {"/lonely", "/lonely"},
+        {"/\"a b\"/@r [min=1]", "/\"a b\"/@r"},
+        {"/\"a c\"/@s [min=1]", "/\"a c\"/@s"},
+        {"/\"a\tb\"\t[min=1]", "/\"a\tb\""},
+        {"/\"a \"\" b\"/@r [min=1]", "/\"a \"\" b\"/@r"},
+        {"/\"open ended", "/\"open ended"},
     };
     for (const auto& c : cases) EXPECT_EQ(inherited_line_key(c.line), c.key) << c.line;
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "schema/compiled.hpp"
+
 namespace bezo {
 namespace {
 
@@ -38,6 +42,41 @@ TEST(ParseCanonicalLines, RefusesLinesItCannotRead) {
         ASSERT_FALSE(lines) << c.text;
         EXPECT_EQ(error_display(lines.error()), c.message);
     }
+}
+
+// The verdict of a canonical text under a compiled schema text, as its text
+// form; "pass" when it passes.
+std::string verdict_of(std::string_view canonical, std::string_view compiled) {
+    const auto schema = parse_compiled_schema(compiled);
+    EXPECT_TRUE(schema) << compiled;
+    if (!schema) return "unreadable schema";
+    const Verdict verdict = validate_stream(canonical, *schema);
+    return verdict ? "pass"
+                   : error_display(Error::App(verdict.error().error, verdict.error().line, verdict.error().context));
+}
+
+TEST(ValidateStream, UniqueKeysAndReferencesOverQuotedColumns) {
+    constexpr std::string_view kUnique = ".!whezo s\n/r/@x [unique::\"a b\"]\n/^/'/r/@x/::\"a b\"=\n";
+    constexpr std::string_view kReference =
+        ".!whezo s\n/^/'/c/@c/::\"k y\"=\n/o/@r [ref::\"c u\"=/c/@c/*::\"k y\"]\n/^/'/o/@r/::\"c u\"=\n";
+    constexpr std::string_view kMixed = ".!whezo s\n/r/@x [unique::id,\"a-b\"]\n/^/'/r/@x/::id=\n/^/'/r/@x/::a-b=\n";
+    const struct {
+        std::string_view schema;
+        std::string_view canonical;
+        std::string_view verdict;
+    } cases[] = {
+        {kUnique, ".!nezo\n!int'/r/@x/0::\"a b\"=1\n!int'/r/@x/1::\"a b\"=2\n", "pass"},
+        {kUnique, ".!nezo\n!int'/r/@x/0::\"a b\"=1\n!int'/r/@x/1::\"a b\"=1\n",
+         "UniquenessViolationError: /r/@x: duplicate value (1) for unique key (a b)"},
+        {kReference, ".!nezo\n!str'/c/@c/0::\"k y\"=a\n!str'/o/@r/0::\"c u\"=a\n", "pass"},
+        {kReference, ".!nezo\n!str'/c/@c/0::\"k y\"=a\n!str'/o/@r/0::\"c u\"=b\n",
+         "ReferentialIntegrityError: /o/@r: c u=b has no match in /c/@c/*::k y"},
+        // a name that needs quotes as a column but not as a path segment
+        {kMixed, ".!nezo\n!int'/r/@x/0::id=1\n!str'/r/@x/0::a-b=p\n!int'/r/@x/1::id=1\n!str'/r/@x/1::a-b=q\n", "pass"},
+        {kMixed, ".!nezo\n!int'/r/@x/0::id=1\n!str'/r/@x/0::a-b=p\n!int'/r/@x/1::id=1\n!str'/r/@x/1::a-b=p\n",
+         "UniquenessViolationError: /r/@x: duplicate value (1, p) for unique key (id, a-b)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
 }
 
 }  // namespace
