@@ -264,7 +264,8 @@ public:
         std::size_t least = out_.size();
         add_least_size(value, schema, least);
         if (least > limit_) return std::unexpected(output_budget_exceeded(limit_));
-        return write(value, schema, depth);
+        if (auto written = write(value, schema, depth); !written) return written;
+        return check_limit();
     }
 
 private:
