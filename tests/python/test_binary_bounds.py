@@ -6,8 +6,8 @@ The resource checks run the call in a child process under a deadline (and an
 address-space limit) far above what the call needs; without its bound the
 call would pass neither.
 """
-import contextlib
 import base64
+import contextlib
 import io
 import json
 import os
