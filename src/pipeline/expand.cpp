@@ -467,21 +467,22 @@ private:
     // type name, "!str" becomes "!text" under a text field, and a quantity
     // is converted to the field's unit.
     [[nodiscard]] Result<void> canonicalize_value(std::size_t field, std::string_view line) {
+        const std::string_view rest = trim_leading_blanks(line);
+        const std::string_view blanks = line.substr(0, line.size() - rest.size());
+        const Annotation* first = first_annotation(fields_[field]);
+        if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest)) {
+            return retype_as_text(blanks, rest);
+        }
         const Annotation* type = schema_type(fields_[field]);
         if (type == nullptr) {
             out_.append(line);
             return {};
         }
-        const std::string_view rest = trim_leading_blanks(line);
-        const std::string_view blanks = line.substr(0, line.size() - rest.size());
         // The line with "!:" rewritten, in a buffer reused from line to line.
         std::string_view rewritten = rest;
         if (rest.starts_with("!:")) {
             rewritten_.assign("!").append(type->name).append(":").append(rest.substr(2));
             rewritten = rewritten_;
-        }
-        if (type->name == "text" && !type->unit && is_untyped_string(rewritten)) {
-            return retype_as_text(blanks, rewritten);
         }
         if (type->unit) {
             auto converted = convert_line(field, *type->unit, blanks, rewritten);
@@ -490,6 +491,21 @@ private:
         }
         out_.append(blanks).append(rewritten);
         return {};
+    }
+
+    // A field whose only string member is "text" without a unit, alone or
+    // in a union such as "null|text" (which a "str" line would not meet).
+    static bool takes_strings_as_text(const Annotation& type) {
+        const auto is_text = [](std::string_view name, const std::optional<std::string>& unit) {
+            return name == "text" && !unit;
+        };
+        if (type.name == "str" ||
+            std::ranges::any_of(type.alternatives, [](const Alternative& member) { return member.name == "str"; })) {
+            return false;
+        }
+        return is_text(type.name, type.unit) || std::ranges::any_of(type.alternatives, [&](const Alternative& member) {
+                   return is_text(member.name, member.unit);
+               });
     }
 
     static bool is_untyped_string(std::string_view rest) {

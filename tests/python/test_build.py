@@ -103,3 +103,26 @@ def test_json_round_trip_through_build():
     source = {"a$b": "1", "c=d": {"e": "$x", "f": [1, 2]}, "g": "=$="}
     built = bezo.build(bezo.import_from("json", json.dumps(source)))
     assert json.loads(bezo.export_to("json", built)) == source
+
+
+# A plain string under a field whose only string member is "text" becomes
+# text, in a union as alone, so that validate then takes what build wrote.
+@pytest.mark.parametrize("schema, document, line", [
+    ("!text\na=\n", "a=abc\n", "!text'::a=abc"),
+    ("!null|text\na?=\n", "a=abc\n", "!text'::a=abc"),
+    ("!int|text\na=\n", "a=5\n", "!text'::a=5"),
+    ("!null|text#[,3]\na?=\n", "a=abc\n", "!text'::a=abc"),
+    ("!null|str|text\na?=\n", "a=abc\n", "!str'::a=abc"),
+    ("!null|text\na?=\n", "!text\na=x|:|y\n", "!text'::a=x|:|y"),
+])
+def test_plain_strings_under_text_members_become_text(schema, document, line):
+    schema = ".!hezo s\n" + schema
+    built = bezo.build(document, schema)
+    assert built == f".!nezo\n.!schema:s\n{line}\n"
+    assert bezo.validate(built, schema) is None
+
+
+@pytest.mark.parametrize("schema", ["!text\na=\n", "!null|text\na?=\n"])
+def test_a_plain_string_holding_the_line_mark_is_no_text(schema):
+    with pytest.raises(bezo.BezoError, match="DelimiterCollisionError"):
+        bezo.build("a=p|:|q\n", ".!hezo s\n" + schema)
