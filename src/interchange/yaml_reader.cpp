@@ -1,11 +1,12 @@
 #include "interchange/yaml_reader.hpp"
 
-#include <yaml.h>
+#include <libfyaml.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "core/decimal_float.hpp"
@@ -23,27 +24,22 @@ namespace {
 enum class Resolution : std::uint8_t { Core, String, Int, Float, Bool, Null };
 
 // The kind that one of the tags !!str, !!int, !!float, !!bool and !!null
-// forces; none for any other tag.
-std::optional<Resolution> forced_resolution(const yaml_char_t* tag) {
-    if (tag == nullptr) return std::nullopt;
-    auto name = std::string_view(reinterpret_cast<const char*>(tag));
-    if (name == YAML_STR_TAG) return Resolution::String;
-    if (name == YAML_INT_TAG) return Resolution::Int;
-    if (name == YAML_FLOAT_TAG) return Resolution::Float;
-    if (name == YAML_BOOL_TAG) return Resolution::Bool;
-    if (name == YAML_NULL_TAG) return Resolution::Null;
+// (as the library resolves them) forces; none for any other tag.
+std::optional<Resolution> forced_resolution(std::optional<std::string_view> tag) {
+    if (!tag) return std::nullopt;
+    if (*tag == "tag:yaml.org,2002:str") return Resolution::String;
+    if (*tag == "tag:yaml.org,2002:int") return Resolution::Int;
+    if (*tag == "tag:yaml.org,2002:float") return Resolution::Float;
+    if (*tag == "tag:yaml.org,2002:bool") return Resolution::Bool;
+    if (*tag == "tag:yaml.org,2002:null") return Resolution::Null;
     return std::nullopt;
 }
 
 // The non-specific tag "!" keeps a plain scalar from resolution, as quotes
 // do: it is a string.
-bool is_non_specific(const yaml_char_t* tag) {
-    return tag != nullptr && std::string_view(reinterpret_cast<const char*>(tag)) == "!";
-}
-
-Resolution resolution_of(const yaml_char_t* tag, bool plain) {
+Resolution resolution_of(std::optional<std::string_view> tag, bool plain) {
     if (auto forced = forced_resolution(tag)) return *forced;
-    return plain && !is_non_specific(tag) ? Resolution::Core : Resolution::String;
+    return plain && tag != "!" ? Resolution::Core : Resolution::String;
 }
 
 bool is_null_word(std::string_view text) {
@@ -110,62 +106,118 @@ bool surely_string(std::string_view text) {
 
 // ---- errors ------------------------------------------------------------------
 
-std::string position_text(std::size_t line, std::size_t column) {
-    return " at line " + decimal_text(line + 1) + ", column " + decimal_text(column + 1);
+Error invalid_yaml(std::string_view problem, std::size_t line, std::size_t column) {
+    return Error::Other("invalid YAML: " + std::string(problem) + " at line " + decimal_text(line) + ", column " +
+                        decimal_text(column));
 }
 
-// The 0-based line and column (in characters) of a byte offset.
-std::string position_of_offset(std::string_view text, std::size_t offset) {
-    offset = std::min(offset, text.size());
-    std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-    line_start = line_start == std::string_view::npos || line_start >= offset ? 0 : line_start + 1;
-    const std::size_t line = count_byte(text.substr(0, line_start), '\n');
-    return position_text(line, count_scalars(text.substr(line_start, offset - line_start)));
+// The length of the character YAML refuses anywhere in a stream that starts
+// at the front of `rest`, or 0 when it is allowed: C0 controls but TAB, LF
+// and CR, DEL, C1 controls but NEL, U+FFFE and U+FFFF.
+std::size_t refused_character_length(std::string_view rest) {
+    auto byte = [&](std::size_t i) { return i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0U; };
+    unsigned first = byte(0);
+    if (first < 0x20) return first == '\t' || first == '\n' || first == '\r' ? 0 : 1;
+    if (first == 0x7F) return 1;
+    if (first == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F && byte(1) != 0x85) return 2;
+    if (first == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF)) return 3;
+    return 0;
 }
 
-Error parse_failure(const yaml_parser_t& parser, std::string_view text) {
-    std::string message = "invalid YAML: ";
-    message += parser.problem != nullptr ? parser.problem : "out of memory";
-    if (parser.error == YAML_READER_ERROR) {
-        message += position_of_offset(text, parser.problem_offset);
-    } else {
-        message += position_text(parser.problem_mark.line, parser.problem_mark.column);
+// The first character of the text that YAML allows nowhere, as the failure
+// naming its line and column; none when every character is allowed.
+std::optional<Error> refused_character(std::string_view text) {
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F && byte != 0xC2 && byte != 0xEF) continue;
+        if (byte == '\n') {
+            ++line;
+            line_start = i + 1;
+            continue;
+        }
+        if (refused_character_length(text.substr(i)) != 0) {
+            return invalid_yaml("control characters are not allowed", line,
+                                count_scalars(text.substr(line_start, i - line_start)) + 1);
+        }
     }
-    return Error::Other(std::move(message));
+    return std::nullopt;
 }
 
 // ---- the library's parser and events ----------------------------------------
 
+// Diagnostics go nowhere: the parser keeps its errors, and the first one
+// becomes the failure.
+void discard_diagnostic(fy_diag*, void*, const char*, std::size_t) {}
+
+struct DiagRelease {
+    void operator()(fy_diag* diag) const { fy_diag_destroy(diag); }
+};
+struct ParserRelease {
+    void operator()(fy_parser* parser) const { fy_parser_destroy(parser); }
+};
+
+// A YAML 1.2 event parser over one in-memory text. It reads no file, knows
+// no search path and follows no include, and reports its errors to a
+// diagnostic object that prints nothing.
 class Parser {
 public:
     explicit Parser(std::string_view text) {
-        ready_ = yaml_parser_initialize(&parser_) != 0;
-        if (!ready_) return;
-        yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-        yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+        fy_diag_cfg diag_cfg{};
+        fy_diag_cfg_default(&diag_cfg);
+        diag_cfg.fp = nullptr;
+        diag_cfg.output_fn = discard_diagnostic;
+        diag_cfg.colorize = false;
+        diag_.reset(fy_diag_create(&diag_cfg));
+        if (!diag_) return;
+        fy_diag_set_collect_errors(diag_.get(), true);
+        fy_parse_cfg cfg{};
+        cfg.search_path = nullptr;
+        cfg.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_DEFAULT_VERSION_1_2 | FYPCF_JSON_NONE |
+                                                    FYPCF_DISABLE_MMAP_OPT);
+        cfg.diag = diag_.get();
+        parser_.reset(fy_parser_create(&cfg));
+        if (parser_ && fy_parser_set_string(parser_.get(), text.data(), text.size()) != 0) parser_.reset();
     }
-    ~Parser() { yaml_parser_delete(&parser_); }
-    Parser(const Parser&) = delete;
-    Parser& operator=(const Parser&) = delete;
 
-    bool ready() const { return ready_; }
-    yaml_parser_t& raw() { return parser_; }
+    bool ready() const { return parser_ != nullptr; }
+
+    // The next event, or null at the end of the stream or on an error.
+    auto next() {
+        auto release = [parser = parser_.get()](fy_event* event) { fy_parser_event_free(parser, event); };
+        return std::unique_ptr<fy_event, decltype(release)>(fy_parser_parse(parser_.get()), release);
+    }
+
+    bool failed() const { return fy_parser_get_stream_error(parser_.get()); }
+
+    // The parser's first error, with its 1-based line and column.
+    Error failure() const {
+        void* iterator = nullptr;
+        while (const fy_diag_error* error = fy_diag_errors_iterate(diag_.get(), &iterator)) {
+            if (error->type >= FYET_ERROR && error->msg != nullptr) {
+                return invalid_yaml(error->msg, static_cast<std::size_t>(std::max(error->line, 0)),
+                                    static_cast<std::size_t>(std::max(error->column, 0)));
+            }
+        }
+        return Error::Other("invalid YAML: the parser stopped without a diagnostic");
+    }
 
 private:
-    yaml_parser_t parser_{};
-    bool ready_ = false;
+    // The parser holds the diagnostic object, so it is released first.
+    std::unique_ptr<fy_diag, DiagRelease> diag_;
+    std::unique_ptr<fy_parser, ParserRelease> parser_;
 };
 
-struct Event {
-    yaml_event_t raw{};
-    Event() = default;
-    ~Event() { yaml_event_delete(&raw); }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-};
+std::string_view token_text(fy_token* token) {
+    std::size_t length = 0;
+    const char* text = token != nullptr ? fy_token_get_text(token, &length) : nullptr;
+    return text != nullptr ? std::string_view(text, length) : std::string_view();
+}
 
-std::string_view bytes_of(const yaml_char_t* text, std::size_t length) {
-    return {reinterpret_cast<const char*>(text), length};
+std::optional<std::string_view> optional_token_text(fy_token* token) {
+    if (token == nullptr) return std::nullopt;
+    return token_text(token);
 }
 
 }  // namespace
@@ -175,23 +227,26 @@ std::string_view bytes_of(const yaml_char_t* text, std::size_t length) {
 // child list, contiguously, when their collection closes.
 class YamlNodeBuilder {
 public:
-    void scalar(const yaml_event_t& event) {
-        const auto& scalar = event.data.scalar;
-        auto value = bytes_of(scalar.value, scalar.length);
-        std::size_t index = add_scalar(value, resolution_of(scalar.tag, scalar.style == YAML_PLAIN_SCALAR_STYLE));
-        define_anchor(scalar.anchor, index);
+    void scalar(fy_event& event) {
+        fy_token* value_token = event.scalar.value;
+        std::string_view value = token_text(value_token);
+        auto tag = optional_token_text(fy_event_get_tag_token(&event));
+        bool plain = fy_token_scalar_style(value_token) == FYSS_PLAIN;
+        std::size_t index = add_scalar(value, resolution_of(tag, plain));
+        doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
+        define_anchor(fy_event_get_anchor_token(&event), index);
         attach(index);
     }
 
-    void open(YamlKind kind, const yaml_char_t* tag, const yaml_char_t* anchor) {
+    void open(YamlKind kind, fy_event& event) {
         // A collection tagged as a scalar kind cannot be one.
+        auto tag = optional_token_text(fy_event_get_tag_token(&event));
         std::size_t index = add_node(YamlNode{forced_resolution(tag) ? YamlKind::BadValue : kind});
         // The anchor names the collection from here on: an alias of it
         // inside the collection itself is recursive.
-        define_anchor(anchor, index);
+        define_anchor(fy_event_get_anchor_token(&event), index);
         open_.push_back(Open{index, pending_.size()});
     }
-
     void close() {
         Open frame = open_.back();
         open_.pop_back();
@@ -206,8 +261,8 @@ public:
         attach(frame.node);
     }
 
-    void alias(const yaml_event_t& event) {
-        auto name = std::string_view(reinterpret_cast<const char*>(event.data.alias.anchor));
+    void alias(fy_event& event) {
+        std::string_view name = token_text(event.alias.anchor);
         auto found = anchors_.find(name);
         if (found != anchors_.end() && !is_open(found->second)) {
             ++doc_.written_;
@@ -239,7 +294,7 @@ private:
     std::size_t add_text_node(YamlKind kind, Write write) {
         std::size_t first = doc_.texts_.size();
         write(doc_.texts_);
-        return add_node(YamlNode{kind, false, first, doc_.texts_.size() - first});
+        return add_node(YamlNode{.kind = kind, .first = first, .count = doc_.texts_.size() - first});
     }
 
     std::size_t add_string(std::string_view value) {
@@ -276,7 +331,7 @@ private:
     std::optional<std::size_t> add_bool(std::string_view value) {
         auto truth = bool_word(value);
         if (!truth) return std::nullopt;
-        return add_node(YamlNode{YamlKind::Boolean, *truth});
+        return add_node(YamlNode{.kind = YamlKind::Boolean, .truth = *truth});
     }
 
     // An integer node, a bad value for a based integer beyond 64 bits, or
@@ -288,7 +343,7 @@ private:
             case IntegerRead::TooLarge: return add_node(YamlNode{YamlKind::BadValue});
             case IntegerRead::Written: break;
         }
-        return add_node(YamlNode{YamlKind::Integer, false, first, doc_.texts_.size() - first});
+        return add_node(YamlNode{.kind = YamlKind::Integer, .first = first, .count = doc_.texts_.size() - first});
     }
 
     std::optional<std::size_t> add_float(std::string_view value) {
@@ -296,8 +351,8 @@ private:
         return add_text_node(YamlKind::Real, [&](std::string& texts) { texts += value; });
     }
 
-    void define_anchor(const yaml_char_t* anchor, std::size_t index) {
-        if (anchor != nullptr) anchors_[std::string(reinterpret_cast<const char*>(anchor))] = index;
+    void define_anchor(fy_token* anchor, std::size_t index) {
+        if (anchor != nullptr) anchors_[std::string(token_text(anchor))] = index;
     }
 
     void attach(std::size_t index) {
@@ -315,43 +370,36 @@ private:
 };
 
 Result<YamlDocument> read_yaml_document(std::string_view text) {
+    if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
     if (!parser.ready()) return std::unexpected(Error::Other("invalid YAML: out of memory"));
     YamlNodeBuilder builder;
     std::size_t documents = 0;
     unsigned depth = 0;
-    while (true) {
-        Event event;
-        if (yaml_parser_parse(&parser.raw(), &event.raw) == 0)
-            return std::unexpected(parse_failure(parser.raw(), text));
+    while (auto event = parser.next()) {
         // Only the first document is built; later ones are read for their
         // syntax, their depth and their count.
         bool building = documents == 1;
-        switch (event.raw.type) {
-            case YAML_DOCUMENT_START_EVENT: ++documents; break;
-            case YAML_SEQUENCE_START_EVENT:
-            case YAML_MAPPING_START_EVENT: {
+        switch (event->type) {
+            case FYET_DOCUMENT_START: ++documents; break;
+            case FYET_SEQUENCE_START:
+            case FYET_MAPPING_START:
                 if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
-                if (!building) break;
-                bool sequence = event.raw.type == YAML_SEQUENCE_START_EVENT;
-                const auto& start = event.raw.data;
-                builder.open(sequence ? YamlKind::Array : YamlKind::Hash,
-                             sequence ? start.sequence_start.tag : start.mapping_start.tag,
-                             sequence ? start.sequence_start.anchor : start.mapping_start.anchor);
+                if (building)
+                    builder.open(event->type == FYET_SEQUENCE_START ? YamlKind::Array : YamlKind::Hash, *event);
                 break;
-            }
-            case YAML_SEQUENCE_END_EVENT:
-            case YAML_MAPPING_END_EVENT:
+            case FYET_SEQUENCE_END:
+            case FYET_MAPPING_END:
                 --depth;
                 if (building) builder.close();
                 break;
-            case YAML_SCALAR_EVENT:
-                if (building) builder.scalar(event.raw);
+            case FYET_SCALAR:
+                if (building) builder.scalar(*event);
                 break;
-            case YAML_ALIAS_EVENT:
-                if (building) builder.alias(event.raw);
+            case FYET_ALIAS:
+                if (building) builder.alias(*event);
                 break;
-            case YAML_STREAM_END_EVENT:
+            case FYET_STREAM_END:
                 if (documents == 0) return std::unexpected(Error::Other("empty YAML input"));
                 if (documents > 1) {
                     return std::unexpected(
@@ -361,6 +409,8 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
             default: break;
         }
     }
+    if (parser.failed()) return std::unexpected(parser.failure());
+    return std::unexpected(Error::Other("invalid YAML: the text ends before its stream does"));
 }
 
 }  // namespace bezo

@@ -1,9 +1,9 @@
-// Reads a YAML text into the nodes of its one document, built from the
+// Reads a YAML 1.2 text into the nodes of its one document, built from the
 // YAML library's event stream. Plain scalars without a tag resolve by the
 // YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
 // force their kind, and a scalar that does not fit the forced kind becomes a
 // bad value. The non-specific tag "!" makes a scalar a string; other tags
-// are ignored.
+// are ignored. NEL, LS and PS are content, never line breaks.
 #pragma once
 
 #include <cstddef>
@@ -24,12 +24,14 @@ enum class YamlKind : std::uint8_t { Null, Boolean, Integer, Real, String, Array
 // string's characters. An Alias node is an alias that names no anchor, or
 // the anchor of a collection around it, and carries the anchor's name.
 // Array and Hash nodes carry children; a Hash lists its key and value nodes
-// in turn, in document order.
+// in turn, in document order. Only the plain, untagged scalar "<<" is a
+// merge key; quoted or tagged, it is an ordinary string.
 struct YamlNode {
     YamlKind kind = YamlKind::Null;
-    bool truth = false;     // of a Boolean
-    std::size_t first = 0;  // where the text or the children start
-    std::size_t count = 0;  // bytes of text, or number of children
+    bool truth = false;      // of a Boolean
+    bool merge_key = false;  // the plain, untagged "<<"
+    std::size_t first = 0;   // where the text or the children start
+    std::size_t count = 0;   // bytes of text, or number of children
 };
 
 // A collection may stand inside at most this many collections less one:
@@ -64,10 +66,10 @@ private:
 };
 
 // Reads the text, which must hold exactly one document. Fails with "invalid
-// YAML: {problem} at line L, column C" on a syntax error anywhere in the
-// text, "YAML nesting too deep" at the 513th nested collection, "empty YAML
-// input" without a document and "expected one YAML document, found {}"
-// with more than one.
+// YAML: {problem} at line L, column C" (1-based, the column in characters)
+// on a syntax error or a character YAML does not allow anywhere in the text, "YAML nesting too deep" at the 513th
+// nested collection, "empty YAML input" without a document and "expected one YAML document, found {}" with more than
+// one.
 [[nodiscard]] Result<YamlDocument> read_yaml_document(std::string_view text);
 
 }  // namespace bezo

@@ -47,7 +47,7 @@ def test_import_key_kinds():
      '{"a": {"k": 1}, "b": {"k": 2, "j": 3}, "c": {"k": 1, "j": 3}}'),
     ("a: &a {k: 1, m: 2}\nc:\n  k: 0\n  <<: *a\n", '{"a": {"k": 1, "m": 2}, "c": {"k": 0, "m": 2}}'),
     ("c:\n  first: 0\n  <<: {x: 1}\n  last: 2\n", '{"c": {"first": 0, "x": 1, "last": 2}}'),
-    ('c:\n  "<<": {x: 1}\n  <<: []\n', '{"c": {"x": 1}}'),
+    ('c:\n  "<<": {x: 1}\n  <<: []\n', '{"c": {"<<": {"x": 1}}}'),
     ("a: &s [1, {b: &t x}]\nc: *s\nd: *t\n", '{"a": [1, {"b": "x"}], "c": [1, {"b": "x"}], "d": "x"}'),
 ])
 def test_import_applies_merge_keys_and_copies_aliases(text, json_text):
@@ -58,8 +58,8 @@ def test_import_applies_merge_keys_and_copies_aliases(text, json_text):
     ("", "empty YAML input"),
     ("# only a comment\n", "empty YAML input"),
     ("a: 1\n---\nb: 2\n", "expected one YAML document, found 2"),
-    ("a: 1\n---\nb: [\n", "invalid YAML: did not find expected node content at line 4, column 1"),
-    ("a: b: c\n", "invalid YAML: mapping values are not allowed in this context at line 1, column 5"),
+    ("a: 1\n---\nb: [\n", "invalid YAML: flow sequence without a closing bracket at line 4, column 1"),
+    ("a: b: c\n", "invalid YAML: invalid nested block mapping on the same line at line 1, column 5"),
     ("a: \x01\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
     ("- 1\n", "root must be a YAML mapping"),
     ("~: 1\n", "unsupported YAML mapping key: Null"),
