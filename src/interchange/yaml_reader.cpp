@@ -147,27 +147,33 @@ std::optional<Error> refused_character(std::string_view text) {
 
 // ---- the library's parser and events ----------------------------------------
 
-// Diagnostics go nowhere: the parser keeps its errors, and the first one
-// becomes the failure.
-void discard_diagnostic(fy_diag*, void*, const char*, std::size_t) {}
-
 struct DiagRelease {
     void operator()(fy_diag* diag) const { fy_diag_destroy(diag); }
 };
 struct ParserRelease {
     void operator()(fy_parser* parser) const { fy_parser_destroy(parser); }
 };
+struct EventRelease {
+    fy_parser* parser = nullptr;
+    void operator()(fy_event* event) const { fy_parser_event_free(parser, event); }
+};
+
+// A diagnostic the library prints rather than keeps is at most this long
+// in a failure's message.
+constexpr std::size_t kMaxPrintedDiagnostic = 1024;
 
 // A YAML 1.2 event parser over one in-memory text. It reads no file, knows
-// no search path and follows no include, and reports its errors to a
-// diagnostic object that prints nothing.
+// no search path and follows no include. Its diagnostics never reach a
+// stream: those with a position are kept by the diagnostic object, the
+// others are caught as text, and the first becomes the failure.
 class Parser {
 public:
     explicit Parser(std::string_view text) {
         fy_diag_cfg diag_cfg{};
         fy_diag_cfg_default(&diag_cfg);
         diag_cfg.fp = nullptr;
-        diag_cfg.output_fn = discard_diagnostic;
+        diag_cfg.output_fn = catch_diagnostic;
+        diag_cfg.user = this;
         diag_cfg.colorize = false;
         diag_.reset(fy_diag_create(&diag_cfg));
         if (!diag_) return;
@@ -179,14 +185,20 @@ public:
         cfg.diag = diag_.get();
         parser_.reset(fy_parser_create(&cfg));
         if (parser_ && fy_parser_set_string(parser_.get(), text.data(), text.size()) != 0) parser_.reset();
+        last_ = std::unique_ptr<fy_event, EventRelease>(nullptr, EventRelease{parser_.get()});
     }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
 
     bool ready() const { return parser_ != nullptr; }
 
-    // The next event, or null at the end of the stream or on an error.
-    auto next() {
-        auto release = [parser = parser_.get()](fy_event* event) { fy_parser_event_free(parser, event); };
-        return std::unique_ptr<fy_event, decltype(release)>(fy_parser_parse(parser_.get()), release);
+    // The next event, valid until the next call; null at the end of the
+    // stream or on an error. The last event stays, for the position of a
+    // failure that the library gives none.
+    fy_event* next() {
+        fy_event* event = fy_parser_parse(parser_.get());
+        if (event != nullptr) last_.reset(event);
+        return event;
     }
 
     bool failed() const { return fy_parser_get_stream_error(parser_.get()); }
@@ -196,17 +208,40 @@ public:
         void* iterator = nullptr;
         while (const fy_diag_error* error = fy_diag_errors_iterate(diag_.get(), &iterator)) {
             if (error->type >= FYET_ERROR && error->msg != nullptr) {
-                return invalid_yaml(error->msg, static_cast<std::size_t>(std::max(error->line, 0)),
-                                    static_cast<std::size_t>(std::max(error->column, 0)));
+                return invalid_yaml(error->msg, static_cast<std::size_t>(std::max(error->line, 1)),
+                                    static_cast<std::size_t>(std::max(error->column, 1)));
             }
         }
-        return Error::Other("invalid YAML: the parser stopped without a diagnostic");
+        const fy_mark* mark = last_ ? fy_event_end_mark(last_.get()) : nullptr;
+        bool placed = mark != nullptr && mark->line >= 0 && mark->column >= 0;
+        return invalid_yaml(printed_problem(), placed ? static_cast<std::size_t>(mark->line) + 1 : 1,
+                            placed ? static_cast<std::size_t>(mark->column) + 1 : 1);
     }
 
 private:
-    // The parser holds the diagnostic object, so it is released first.
+    static void catch_diagnostic(fy_diag*, void* user, const char* text, std::size_t length) {
+        std::string& printed = static_cast<Parser*>(user)->printed_;
+        printed.append(text, std::min(length, kMaxPrintedDiagnostic - std::min(printed.size(), kMaxPrintedDiagnostic)));
+    }
+
+    // The printed diagnostic without its level mark ("[ERR]: ") and its
+    // line end.
+    std::string printed_problem() const {
+        std::string_view problem = printed_;
+        if (problem.starts_with('[')) {
+            std::size_t mark_end = problem.find("]: ");
+            if (mark_end != std::string_view::npos) problem.remove_prefix(mark_end + 3);
+        }
+        problem = problem.substr(0, problem.find('\n'));
+        return problem.empty() ? std::string("the parser stopped") : std::string(problem);
+    }
+
+    // Released in reverse: the event before its parser, the parser before
+    // the diagnostic object it uses.
+    std::string printed_;
     std::unique_ptr<fy_diag, DiagRelease> diag_;
     std::unique_ptr<fy_parser, ParserRelease> parser_;
+    std::unique_ptr<fy_event, EventRelease> last_;
 };
 
 std::string_view token_text(fy_token* token) {
@@ -376,7 +411,7 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     YamlNodeBuilder builder;
     std::size_t documents = 0;
     unsigned depth = 0;
-    while (auto event = parser.next()) {
+    while (fy_event* event = parser.next()) {
         // Only the first document is built; later ones are read for their
         // syntax, their depth and their count.
         bool building = documents == 1;
