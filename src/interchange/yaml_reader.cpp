@@ -3,8 +3,8 @@
 #include <libfyaml.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -100,8 +100,19 @@ IntegerRead write_integer(std::string_view text, std::string& out) {
 // with a letter that no null, boolean or number word starts with.
 bool surely_string(std::string_view text) {
     if (text.empty()) return false;
-    char first = text.front();
-    return !(is_ascii_digit(first) || std::strchr("-+.~nNtTfF", first) != nullptr);
+    switch (text.front()) {
+        case '-':
+        case '+':
+        case '.':
+        case '~':
+        case 'n':
+        case 'N':
+        case 't':
+        case 'T':
+        case 'f':
+        case 'F': return false;
+        default: return !is_ascii_digit(text.front());
+    }
 }
 
 // ---- errors ------------------------------------------------------------------
@@ -127,12 +138,19 @@ std::size_t refused_character_length(std::string_view rest) {
 // The first character of the text that YAML allows nowhere, as the failure
 // naming its line and column; none when every character is allowed.
 std::optional<Error> refused_character(std::string_view text) {
+    // The bytes that may start a refused character, and LF, which counts
+    // the lines.
+    static constexpr auto kWatched = [] {
+        std::array<bool, 256> watched{};
+        for (unsigned byte = 0; byte < 0x20; ++byte) watched[byte] = byte != '\t' && byte != '\r';
+        watched[0x7F] = watched[0xC2] = watched[0xEF] = true;
+        return watched;
+    }();
     std::size_t line = 1;
     std::size_t line_start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte < 0x7F && byte != 0xC2 && byte != 0xEF) continue;
-        if (byte == '\n') {
+        if (!kWatched[static_cast<unsigned char>(text[i])]) continue;
+        if (text[i] == '\n') {
             ++line;
             line_start = i + 1;
             continue;
@@ -165,7 +183,10 @@ constexpr std::size_t kMaxPrintedDiagnostic = 1024;
 // A YAML 1.2 event parser over one in-memory text. It reads no file, knows
 // no search path and follows no include. Its diagnostics never reach a
 // stream: those with a position are kept by the diagnostic object, the
-// others are caught as text, and the first becomes the failure.
+// others are caught as text, and the first becomes the failure. The
+// parser's reuse of its event memory stays on, for speed; the library's
+// only look at the environment is a debugging switch (FY_VALGRIND) that
+// turns that reuse off and changes no result.
 class Parser {
 public:
     explicit Parser(std::string_view text) {
@@ -265,21 +286,30 @@ public:
     void scalar(fy_event& event) {
         fy_token* value_token = event.scalar.value;
         std::string_view value = token_text(value_token);
-        auto tag = optional_token_text(fy_event_get_tag_token(&event));
+        auto tag = optional_token_text(event.scalar.tag);
         bool plain = fy_token_scalar_style(value_token) == FYSS_PLAIN;
         std::size_t index = add_scalar(value, resolution_of(tag, plain));
         doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
-        define_anchor(fy_event_get_anchor_token(&event), index);
+        define_anchor(event.scalar.anchor, index);
         attach(index);
     }
 
-    void open(YamlKind kind, fy_event& event) {
+    // Reserves room for texts as long as the whole YAML text, which they
+    // hardly ever outgrow, and for one node per 8 bytes of it, about what
+    // block mappings of short scalars hold.
+    explicit YamlNodeBuilder(std::size_t text_size) {
+        doc_.texts_.reserve(text_size);
+        doc_.nodes_.reserve(text_size / 8);
+        doc_.children_.reserve(text_size / 8);
+    }
+
+    void open(YamlKind kind, fy_token* tag_token, fy_token* anchor) {
         // A collection tagged as a scalar kind cannot be one.
-        auto tag = optional_token_text(fy_event_get_tag_token(&event));
+        auto tag = optional_token_text(tag_token);
         std::size_t index = add_node(YamlNode{forced_resolution(tag) ? YamlKind::BadValue : kind});
         // The anchor names the collection from here on: an alias of it
         // inside the collection itself is recursive.
-        define_anchor(fy_event_get_anchor_token(&event), index);
+        define_anchor(anchor, index);
         open_.push_back(Open{index, pending_.size()});
     }
     void close() {
@@ -408,7 +438,7 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
     if (!parser.ready()) return std::unexpected(Error::Other("invalid YAML: out of memory"));
-    YamlNodeBuilder builder;
+    YamlNodeBuilder builder(text.size());
     std::size_t documents = 0;
     unsigned depth = 0;
     while (fy_event* event = parser.next()) {
@@ -418,10 +448,12 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
         switch (event->type) {
             case FYET_DOCUMENT_START: ++documents; break;
             case FYET_SEQUENCE_START:
+                if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
+                if (building) builder.open(YamlKind::Array, event->sequence_start.tag, event->sequence_start.anchor);
+                break;
             case FYET_MAPPING_START:
                 if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
-                if (building)
-                    builder.open(event->type == FYET_SEQUENCE_START ? YamlKind::Array : YamlKind::Hash, *event);
+                if (building) builder.open(YamlKind::Hash, event->mapping_start.tag, event->mapping_start.anchor);
                 break;
             case FYET_SEQUENCE_END:
             case FYET_MAPPING_END:
