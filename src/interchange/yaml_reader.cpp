@@ -285,9 +285,9 @@ class YamlNodeBuilder {
 public:
     void scalar(fy_event& event) {
         fy_token* value_token = event.scalar.value;
-        std::string_view value = token_text(value_token);
-        auto tag = optional_token_text(event.scalar.tag);
         bool plain = fy_token_scalar_style(value_token) == FYSS_PLAIN;
+        std::string_view value = scalar_text(value_token, plain);
+        auto tag = optional_token_text(event.scalar.tag);
         std::size_t index = add_scalar(value, resolution_of(tag, plain));
         doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
         define_anchor(event.scalar.anchor, index);
@@ -297,10 +297,10 @@ public:
     // Reserves room for texts as long as the whole YAML text, which they
     // hardly ever outgrow, and for one node per 8 bytes of it, about what
     // block mappings of short scalars hold.
-    explicit YamlNodeBuilder(std::size_t text_size) {
-        doc_.texts_.reserve(text_size);
-        doc_.nodes_.reserve(text_size / 8);
-        doc_.children_.reserve(text_size / 8);
+    explicit YamlNodeBuilder(std::string_view source) : source_(source) {
+        doc_.texts_.reserve(source.size());
+        doc_.nodes_.reserve(source.size() / 8);
+        doc_.children_.reserve(source.size() / 8);
     }
 
     void open(YamlKind kind, fy_token* tag_token, fy_token* anchor) {
@@ -344,6 +344,23 @@ private:
         std::size_t node;
         std::size_t first_pending;
     };
+
+    // A plain scalar on one line is its own span of the source, which spares
+    // the library making its text; any other scalar's text is the
+    // library's. A span holding a lead byte of NEL, LS or PS is left to the
+    // library too, as a YAML 1.1 document breaks lines there.
+    std::string_view scalar_text(fy_token* token, bool plain) const {
+        if (plain) {
+            const fy_mark* start = fy_token_start_mark(token);
+            const fy_mark* end = fy_token_end_mark(token);
+            if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
+                end->input_pos <= source_.size()) {
+                std::string_view span = source_.substr(start->input_pos, end->input_pos - start->input_pos);
+                if (span.find_first_of("\n\r\xC2\xE2") == std::string_view::npos) return span;
+            }
+        }
+        return token_text(token);
+    }
 
     // Open collections stand in the stack in the order of their indexes.
     bool is_open(std::size_t index) const { return std::ranges::binary_search(open_, index, {}, &Open::node); }
@@ -428,6 +445,7 @@ private:
         }
     }
 
+    std::string_view source_;
     YamlDocument doc_;
     std::vector<std::size_t> pending_;
     std::vector<Open> open_;
@@ -438,7 +456,7 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
     if (!parser.ready()) return std::unexpected(Error::Other("invalid YAML: out of memory"));
-    YamlNodeBuilder builder(text.size());
+    YamlNodeBuilder builder(text);
     std::size_t documents = 0;
     unsigned depth = 0;
     while (fy_event* event = parser.next()) {

@@ -107,6 +107,23 @@ def test_import_reads_yaml_1_2(text, json_text):
     same_as_json(text, json_text)
 
 
+# Plain scalars on one line are read straight from the text; their bounds
+# must leave out blanks, comments, line ends and a byte order mark.
+@pytest.mark.parametrize("text, json_text", [
+    ("\ufeffa: b c  \n", '{"a": "b c"}'),
+    ("a: b\t# c\nd: e #f\n", '{"a": "b", "d": "e"}'),
+    ("a: b c\r\nd: -e\r\n", '{"a": "b c", "d": "-e"}'),
+    ("a: [b , c\t, d e ]\n", '{"a": ["b", "c", "d e"]}'),
+    ("a: {b : c d , e: f}\n", '{"a": {"b": "c d", "e": "f"}}'),
+    ("a: x\ty\n", '{"a": "x\\ty"}'),
+    ("a: x\n  y\n\n  z\n", '{"a": "x y\\nz"}'),
+    ("a: ét é \n", '{"a": "ét é"}'),
+    ("a: !!str  b\nc: &x  y\nd: *x\n", '{"a": "b", "c": "y", "d": "y"}'),
+])
+def test_import_takes_plain_scalars_without_their_surroundings(text, json_text):
+    same_as_json(text, json_text)
+
+
 @pytest.mark.parametrize("text, message", [
     ('foo: "bar\n\tbaz"\n', "invalid YAML: invalid tab used as indentation at line 2, column 1"),
     ("a:\n\tb: c\n", "invalid YAML: tab character may not be used as indentation at line 2, column 1"),
