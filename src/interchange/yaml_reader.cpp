@@ -294,11 +294,10 @@ public:
         attach(index);
     }
 
-    // Reserves room for texts as long as the whole YAML text, which they
-    // hardly ever outgrow, and for one node per 8 bytes of it, about what
+    // Reserves room for one node per 8 bytes of the YAML text, about what
     // block mappings of short scalars hold.
     explicit YamlNodeBuilder(std::string_view source) : source_(source) {
-        doc_.texts_.reserve(source.size());
+        doc_.source_ = source;
         doc_.nodes_.reserve(source.size() / 8);
         doc_.children_.reserve(source.size() / 8);
     }
@@ -345,6 +344,8 @@ private:
         std::size_t first_pending;
     };
 
+    static bool may_break_line(char byte) { return byte == '\n' || byte == '\r' || byte == '\xC2' || byte == '\xE2'; }
+
     // A plain scalar on one line is its own span of the source, which spares
     // the library making its text; any other scalar's text is the
     // library's. A span holding a lead byte of NEL, LS or PS is left to the
@@ -356,7 +357,7 @@ private:
             if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
                 end->input_pos <= source_.size()) {
                 std::string_view span = source_.substr(start->input_pos, end->input_pos - start->input_pos);
-                if (span.find_first_of("\n\r\xC2\xE2") == std::string_view::npos) return span;
+                if (!std::ranges::any_of(span, may_break_line)) return span;
             }
         }
         return token_text(token);
@@ -376,12 +377,26 @@ private:
     std::size_t add_text_node(YamlKind kind, Write write) {
         std::size_t first = doc_.texts_.size();
         write(doc_.texts_);
-        return add_node(YamlNode{.kind = kind, .first = first, .count = doc_.texts_.size() - first});
+        std::size_t count = doc_.texts_.size() - first;
+        doc_.text_bytes_ += count;
+        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
     }
 
-    std::size_t add_string(std::string_view value) {
-        return add_text_node(YamlKind::String, [&](std::string& texts) { texts += value; });
+    // A node whose text is `value`: kept as its span when it lies in the
+    // YAML text, else copied.
+    std::size_t add_text_node(YamlKind kind, std::string_view value) {
+        const char* source_start = source_.data();
+        if (value.data() < source_start || value.data() + value.size() > source_start + source_.size()) {
+            return add_text_node(kind, [&](std::string& texts) { texts += value; });
+        }
+        doc_.text_bytes_ += value.size();
+        return add_node(YamlNode{.kind = kind,
+                                 .in_source = true,
+                                 .first = static_cast<std::size_t>(value.data() - source_start),
+                                 .count = value.size()});
     }
+
+    std::size_t add_string(std::string_view value) { return add_text_node(YamlKind::String, value); }
 
     std::size_t add_scalar(std::string_view value, Resolution resolution) {
         std::optional<std::size_t> forced;
@@ -425,12 +440,13 @@ private:
             case IntegerRead::TooLarge: return add_node(YamlNode{YamlKind::BadValue});
             case IntegerRead::Written: break;
         }
+        doc_.text_bytes_ += doc_.texts_.size() - first;
         return add_node(YamlNode{.kind = YamlKind::Integer, .first = first, .count = doc_.texts_.size() - first});
     }
 
     std::optional<std::size_t> add_float(std::string_view value) {
         if (!is_float_form(value)) return std::nullopt;
-        return add_text_node(YamlKind::Real, [&](std::string& texts) { texts += value; });
+        return add_text_node(YamlKind::Real, value);
     }
 
     void define_anchor(fy_token* anchor, std::size_t index) {

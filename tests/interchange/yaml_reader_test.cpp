@@ -34,6 +34,31 @@ TEST(YamlReader, OnlyThePlainUntaggedDoubleAngleIsAMergeKey) {
     }
 }
 
+TEST(YamlReader, GivesEachScalarItsText) {
+    struct Case {
+        std::string_view text;
+        YamlKind kind;
+        std::string_view key;
+    };
+    const Case cases[] = {
+        {"plain key: 1\n", YamlKind::String, "plain key"},
+        {"key with blanks \t: 2  # c\n", YamlKind::String, "key with blanks"},
+        {"'it''s': 1\n", YamlKind::String, "it's"},
+        {"\"a\\tb\": 1\n", YamlKind::String, "a\tb"},
+        {"? two\n  lines\n: 1\n", YamlKind::String, "two lines"},
+        {"0x1F: 1\n", YamlKind::Integer, "31"},
+        {"+007: 1\n", YamlKind::Integer, "7"},
+        {"1.50: 1\n", YamlKind::Real, "1.50"},
+        {"{ k\t: v }\n", YamlKind::String, "k"},
+    };
+    for (const auto& [text, kind, key] : cases) {
+        auto document = read_yaml_document(text);
+        ASSERT_TRUE(document) << text;
+        EXPECT_EQ(first_key(*document).kind, kind) << text;
+        EXPECT_EQ(document->text(first_key(*document)), key) << text;
+    }
+}
+
 TEST(YamlReader, RefusesCharactersYamlAllowsNowhereAtTheirPosition) {
     struct Case {
         std::string text;
