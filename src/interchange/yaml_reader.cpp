@@ -122,17 +122,16 @@ Error invalid_yaml(std::string_view problem, std::size_t line, std::size_t colum
                         decimal_text(column));
 }
 
-// The length of the character YAML refuses anywhere in a stream that starts
-// at the front of `rest`, or 0 when it is allowed: C0 controls but TAB, LF
-// and CR, DEL, C1 controls but NEL, U+FFFE and U+FFFF.
-std::size_t refused_character_length(std::string_view rest) {
+// True when `rest` starts with a character YAML refuses anywhere in a
+// stream: C0 controls but TAB, LF and CR, DEL, C1 controls but NEL, U+FFFE
+// and U+FFFF.
+bool starts_with_refused_character(std::string_view rest) {
     auto byte = [&](std::size_t i) { return i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0U; };
     unsigned first = byte(0);
-    if (first < 0x20) return first == '\t' || first == '\n' || first == '\r' ? 0 : 1;
-    if (first == 0x7F) return 1;
-    if (first == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F && byte(1) != 0x85) return 2;
-    if (first == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF)) return 3;
-    return 0;
+    if (first < 0x20) return first != '\t' && first != '\n' && first != '\r';
+    if (first == 0x7F) return true;
+    if (first == 0xC2) return byte(1) >= 0x80 && byte(1) <= 0x9F && byte(1) != 0x85;
+    return first == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF);
 }
 
 // The first character of the text that YAML allows nowhere, as the failure
@@ -155,7 +154,7 @@ std::optional<Error> refused_character(std::string_view text) {
             line_start = i + 1;
             continue;
         }
-        if (refused_character_length(text.substr(i)) != 0) {
+        if (starts_with_refused_character(text.substr(i))) {
             return invalid_yaml("control characters are not allowed", line,
                                 count_scalars(text.substr(line_start, i - line_start)) + 1);
         }
