@@ -106,10 +106,7 @@ private:
         return Value::array(std::move(items));
     }
 
-    bool is_merge_key(std::size_t index) const {
-        const YamlNode& node = doc_.node(index);
-        return node.kind == YamlKind::String && doc_.text(node) == "<<";
-    }
+    bool is_merge_key(std::size_t index) const { return doc_.node(index).merge_key; }
 
     // Members in mapping order. Explicit keys always win over merged ones;
     // among merge sources the first that supplies a key wins, and merged

@@ -1,6 +1,7 @@
 // YAML text in, authored text out: the body of import_from("yaml", ...).
 // The one document's root mapping becomes the members of the authored
-// document; merge keys ("<<") are applied and aliases are copied.
+// document; merge keys (the plain, untagged "<<") are applied and aliases
+// are copied.
 #pragma once
 
 #include <string>

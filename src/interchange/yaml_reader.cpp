@@ -1,11 +1,12 @@
 #include "interchange/yaml_reader.hpp"
 
-#include <yaml.h>
+#include <libfyaml.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "core/decimal_float.hpp"
@@ -23,27 +24,22 @@ namespace {
 enum class Resolution : std::uint8_t { Core, String, Int, Float, Bool, Null };
 
 // The kind that one of the tags !!str, !!int, !!float, !!bool and !!null
-// forces; none for any other tag.
-std::optional<Resolution> forced_resolution(const yaml_char_t* tag) {
-    if (tag == nullptr) return std::nullopt;
-    auto name = std::string_view(reinterpret_cast<const char*>(tag));
-    if (name == YAML_STR_TAG) return Resolution::String;
-    if (name == YAML_INT_TAG) return Resolution::Int;
-    if (name == YAML_FLOAT_TAG) return Resolution::Float;
-    if (name == YAML_BOOL_TAG) return Resolution::Bool;
-    if (name == YAML_NULL_TAG) return Resolution::Null;
+// (as the library resolves them) forces; none for any other tag.
+std::optional<Resolution> forced_resolution(std::optional<std::string_view> tag) {
+    if (!tag) return std::nullopt;
+    if (*tag == "tag:yaml.org,2002:str") return Resolution::String;
+    if (*tag == "tag:yaml.org,2002:int") return Resolution::Int;
+    if (*tag == "tag:yaml.org,2002:float") return Resolution::Float;
+    if (*tag == "tag:yaml.org,2002:bool") return Resolution::Bool;
+    if (*tag == "tag:yaml.org,2002:null") return Resolution::Null;
     return std::nullopt;
 }
 
 // The non-specific tag "!" keeps a plain scalar from resolution, as quotes
 // do: it is a string.
-bool is_non_specific(const yaml_char_t* tag) {
-    return tag != nullptr && std::string_view(reinterpret_cast<const char*>(tag)) == "!";
-}
-
-Resolution resolution_of(const yaml_char_t* tag, bool plain) {
+Resolution resolution_of(std::optional<std::string_view> tag, bool plain) {
     if (auto forced = forced_resolution(tag)) return *forced;
-    return plain && !is_non_specific(tag) ? Resolution::Core : Resolution::String;
+    return plain && tag != "!" ? Resolution::Core : Resolution::String;
 }
 
 bool is_null_word(std::string_view text) {
@@ -104,68 +100,179 @@ IntegerRead write_integer(std::string_view text, std::string& out) {
 // with a letter that no null, boolean or number word starts with.
 bool surely_string(std::string_view text) {
     if (text.empty()) return false;
-    char first = text.front();
-    return !(is_ascii_digit(first) || std::strchr("-+.~nNtTfF", first) != nullptr);
+    switch (text.front()) {
+        case '-':
+        case '+':
+        case '.':
+        case '~':
+        case 'n':
+        case 'N':
+        case 't':
+        case 'T':
+        case 'f':
+        case 'F': return false;
+        default: return !is_ascii_digit(text.front());
+    }
 }
 
 // ---- errors ------------------------------------------------------------------
 
-std::string position_text(std::size_t line, std::size_t column) {
-    return " at line " + decimal_text(line + 1) + ", column " + decimal_text(column + 1);
+Error invalid_yaml(std::string_view problem, std::size_t line, std::size_t column) {
+    return Error::Other("invalid YAML: " + std::string(problem) + " at line " + decimal_text(line) + ", column " +
+                        decimal_text(column));
 }
 
-// The 0-based line and column (in characters) of a byte offset.
-std::string position_of_offset(std::string_view text, std::size_t offset) {
-    offset = std::min(offset, text.size());
-    std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-    line_start = line_start == std::string_view::npos || line_start >= offset ? 0 : line_start + 1;
-    const std::size_t line = count_byte(text.substr(0, line_start), '\n');
-    return position_text(line, count_scalars(text.substr(line_start, offset - line_start)));
+// True when `rest` starts with a character YAML refuses anywhere in a
+// stream: C0 controls but TAB, LF and CR, DEL, C1 controls but NEL, U+FFFE
+// and U+FFFF.
+bool starts_with_refused_character(std::string_view rest) {
+    auto byte = [&](std::size_t i) { return i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0U; };
+    unsigned first = byte(0);
+    if (first < 0x20) return first != '\t' && first != '\n' && first != '\r';
+    if (first == 0x7F) return true;
+    if (first == 0xC2) return byte(1) >= 0x80 && byte(1) <= 0x9F && byte(1) != 0x85;
+    return first == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF);
 }
 
-Error parse_failure(const yaml_parser_t& parser, std::string_view text) {
-    std::string message = "invalid YAML: ";
-    message += parser.problem != nullptr ? parser.problem : "out of memory";
-    if (parser.error == YAML_READER_ERROR) {
-        message += position_of_offset(text, parser.problem_offset);
-    } else {
-        message += position_text(parser.problem_mark.line, parser.problem_mark.column);
+// The first character of the text that YAML allows nowhere, as the failure
+// naming its line and column; none when every character is allowed.
+std::optional<Error> refused_character(std::string_view text) {
+    // The bytes that may start a refused character, and LF, which counts
+    // the lines.
+    static constexpr auto kWatched = [] {
+        std::array<bool, 256> watched{};
+        for (unsigned byte = 0; byte < 0x20; ++byte) watched[byte] = byte != '\t' && byte != '\r';
+        watched[0x7F] = watched[0xC2] = watched[0xEF] = true;
+        return watched;
+    }();
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!kWatched[static_cast<unsigned char>(text[i])]) continue;
+        if (text[i] == '\n') {
+            ++line;
+            line_start = i + 1;
+            continue;
+        }
+        if (starts_with_refused_character(text.substr(i))) {
+            return invalid_yaml("control characters are not allowed", line,
+                                count_scalars(text.substr(line_start, i - line_start)) + 1);
+        }
     }
-    return Error::Other(std::move(message));
+    return std::nullopt;
 }
 
 // ---- the library's parser and events ----------------------------------------
 
+struct DiagRelease {
+    void operator()(fy_diag* diag) const { fy_diag_destroy(diag); }
+};
+struct ParserRelease {
+    void operator()(fy_parser* parser) const { fy_parser_destroy(parser); }
+};
+struct EventRelease {
+    fy_parser* parser = nullptr;
+    void operator()(fy_event* event) const { fy_parser_event_free(parser, event); }
+};
+
+// A diagnostic the library prints rather than keeps is at most this long
+// in a failure's message.
+constexpr std::size_t kMaxPrintedDiagnostic = 1024;
+
+// A YAML 1.2 event parser over one in-memory text. It reads no file, knows
+// no search path and follows no include. Its diagnostics never reach a
+// stream: those with a position are kept by the diagnostic object, the
+// others are caught as text, and the first becomes the failure. The
+// parser's reuse of its event memory stays on, for speed; the library's
+// only look at the environment is a debugging switch (FY_VALGRIND) that
+// turns that reuse off and changes no result.
 class Parser {
 public:
     explicit Parser(std::string_view text) {
-        ready_ = yaml_parser_initialize(&parser_) != 0;
-        if (!ready_) return;
-        yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-        yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+        fy_diag_cfg diag_cfg{};
+        fy_diag_cfg_default(&diag_cfg);
+        diag_cfg.fp = nullptr;
+        diag_cfg.output_fn = catch_diagnostic;
+        diag_cfg.user = this;
+        diag_cfg.colorize = false;
+        diag_.reset(fy_diag_create(&diag_cfg));
+        if (!diag_) return;
+        fy_diag_set_collect_errors(diag_.get(), true);
+        fy_parse_cfg cfg{};
+        cfg.search_path = nullptr;
+        cfg.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_DEFAULT_VERSION_1_2 | FYPCF_JSON_NONE |
+                                                    FYPCF_DISABLE_MMAP_OPT);
+        cfg.diag = diag_.get();
+        parser_.reset(fy_parser_create(&cfg));
+        if (parser_ && fy_parser_set_string(parser_.get(), text.data(), text.size()) != 0) parser_.reset();
+        last_ = std::unique_ptr<fy_event, EventRelease>(nullptr, EventRelease{parser_.get()});
     }
-    ~Parser() { yaml_parser_delete(&parser_); }
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
-    bool ready() const { return ready_; }
-    yaml_parser_t& raw() { return parser_; }
+    bool ready() const { return parser_ != nullptr; }
+
+    // The next event, valid until the next call; null at the end of the
+    // stream or on an error. The last event stays, for the position of a
+    // failure that the library gives none.
+    fy_event* next() {
+        fy_event* event = fy_parser_parse(parser_.get());
+        if (event != nullptr) last_.reset(event);
+        return event;
+    }
+
+    bool failed() const { return fy_parser_get_stream_error(parser_.get()); }
+
+    // The parser's first error, with its 1-based line and column.
+    Error failure() const {
+        void* iterator = nullptr;
+        while (const fy_diag_error* error = fy_diag_errors_iterate(diag_.get(), &iterator)) {
+            if (error->type >= FYET_ERROR && error->msg != nullptr) {
+                return invalid_yaml(error->msg, static_cast<std::size_t>(std::max(error->line, 1)),
+                                    static_cast<std::size_t>(std::max(error->column, 1)));
+            }
+        }
+        const fy_mark* mark = last_ ? fy_event_end_mark(last_.get()) : nullptr;
+        bool placed = mark != nullptr && mark->line >= 0 && mark->column >= 0;
+        return invalid_yaml(printed_problem(), placed ? static_cast<std::size_t>(mark->line) + 1 : 1,
+                            placed ? static_cast<std::size_t>(mark->column) + 1 : 1);
+    }
 
 private:
-    yaml_parser_t parser_{};
-    bool ready_ = false;
+    static void catch_diagnostic(fy_diag*, void* user, const char* text, std::size_t length) {
+        std::string& printed = static_cast<Parser*>(user)->printed_;
+        printed.append(text, std::min(length, kMaxPrintedDiagnostic - std::min(printed.size(), kMaxPrintedDiagnostic)));
+    }
+
+    // The printed diagnostic without its level mark ("[ERR]: ") and its
+    // line end.
+    std::string printed_problem() const {
+        std::string_view problem = printed_;
+        if (problem.starts_with('[')) {
+            std::size_t mark_end = problem.find("]: ");
+            if (mark_end != std::string_view::npos) problem.remove_prefix(mark_end + 3);
+        }
+        problem = problem.substr(0, problem.find('\n'));
+        return problem.empty() ? std::string("the parser stopped") : std::string(problem);
+    }
+
+    // Released in reverse: the event before its parser, the parser before
+    // the diagnostic object it uses.
+    std::string printed_;
+    std::unique_ptr<fy_diag, DiagRelease> diag_;
+    std::unique_ptr<fy_parser, ParserRelease> parser_;
+    std::unique_ptr<fy_event, EventRelease> last_;
 };
 
-struct Event {
-    yaml_event_t raw{};
-    Event() = default;
-    ~Event() { yaml_event_delete(&raw); }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-};
+std::string_view token_text(fy_token* token) {
+    std::size_t length = 0;
+    const char* text = token != nullptr ? fy_token_get_text(token, &length) : nullptr;
+    return text != nullptr ? std::string_view(text, length) : std::string_view();
+}
 
-std::string_view bytes_of(const yaml_char_t* text, std::size_t length) {
-    return {reinterpret_cast<const char*>(text), length};
+std::optional<std::string_view> optional_token_text(fy_token* token) {
+    if (token == nullptr) return std::nullopt;
+    return token_text(token);
 }
 
 }  // namespace
@@ -175,23 +282,34 @@ std::string_view bytes_of(const yaml_char_t* text, std::size_t length) {
 // child list, contiguously, when their collection closes.
 class YamlNodeBuilder {
 public:
-    void scalar(const yaml_event_t& event) {
-        const auto& scalar = event.data.scalar;
-        auto value = bytes_of(scalar.value, scalar.length);
-        std::size_t index = add_scalar(value, resolution_of(scalar.tag, scalar.style == YAML_PLAIN_SCALAR_STYLE));
-        define_anchor(scalar.anchor, index);
+    void scalar(fy_event& event) {
+        fy_token* value_token = event.scalar.value;
+        bool plain = fy_token_scalar_style(value_token) == FYSS_PLAIN;
+        std::string_view value = scalar_text(value_token, plain);
+        auto tag = optional_token_text(event.scalar.tag);
+        std::size_t index = add_scalar(value, resolution_of(tag, plain));
+        doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
+        define_anchor(event.scalar.anchor, index);
         attach(index);
     }
 
-    void open(YamlKind kind, const yaml_char_t* tag, const yaml_char_t* anchor) {
+    // Reserves room for one node per 8 bytes of the YAML text, about what
+    // block mappings of short scalars hold.
+    explicit YamlNodeBuilder(std::string_view source) : source_(source) {
+        doc_.source_ = source;
+        doc_.nodes_.reserve(source.size() / 8);
+        doc_.children_.reserve(source.size() / 8);
+    }
+
+    void open(YamlKind kind, fy_token* tag_token, fy_token* anchor) {
         // A collection tagged as a scalar kind cannot be one.
+        auto tag = optional_token_text(tag_token);
         std::size_t index = add_node(YamlNode{forced_resolution(tag) ? YamlKind::BadValue : kind});
         // The anchor names the collection from here on: an alias of it
         // inside the collection itself is recursive.
         define_anchor(anchor, index);
         open_.push_back(Open{index, pending_.size()});
     }
-
     void close() {
         Open frame = open_.back();
         open_.pop_back();
@@ -206,8 +324,8 @@ public:
         attach(frame.node);
     }
 
-    void alias(const yaml_event_t& event) {
-        auto name = std::string_view(reinterpret_cast<const char*>(event.data.alias.anchor));
+    void alias(fy_event& event) {
+        std::string_view name = token_text(event.alias.anchor);
         auto found = anchors_.find(name);
         if (found != anchors_.end() && !is_open(found->second)) {
             ++doc_.written_;
@@ -225,6 +343,25 @@ private:
         std::size_t first_pending;
     };
 
+    static bool may_break_line(char byte) { return byte == '\n' || byte == '\r' || byte == '\xC2' || byte == '\xE2'; }
+
+    // A plain scalar on one line is its own span of the source, which spares
+    // the library making its text; any other scalar's text is the
+    // library's. A span holding a lead byte of NEL, LS or PS is left to the
+    // library too, as a YAML 1.1 document breaks lines there.
+    std::string_view scalar_text(fy_token* token, bool plain) const {
+        if (plain) {
+            const fy_mark* start = fy_token_start_mark(token);
+            const fy_mark* end = fy_token_end_mark(token);
+            if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
+                end->input_pos <= source_.size()) {
+                std::string_view span = source_.substr(start->input_pos, end->input_pos - start->input_pos);
+                if (!std::ranges::any_of(span, may_break_line)) return span;
+            }
+        }
+        return token_text(token);
+    }
+
     // Open collections stand in the stack in the order of their indexes.
     bool is_open(std::size_t index) const { return std::ranges::binary_search(open_, index, {}, &Open::node); }
 
@@ -239,12 +376,26 @@ private:
     std::size_t add_text_node(YamlKind kind, Write write) {
         std::size_t first = doc_.texts_.size();
         write(doc_.texts_);
-        return add_node(YamlNode{kind, false, first, doc_.texts_.size() - first});
+        std::size_t count = doc_.texts_.size() - first;
+        doc_.text_bytes_ += count;
+        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
     }
 
-    std::size_t add_string(std::string_view value) {
-        return add_text_node(YamlKind::String, [&](std::string& texts) { texts += value; });
+    // A node whose text is `value`: kept as its span when it lies in the
+    // YAML text, else copied.
+    std::size_t add_text_node(YamlKind kind, std::string_view value) {
+        const char* source_start = source_.data();
+        if (value.data() < source_start || value.data() + value.size() > source_start + source_.size()) {
+            return add_text_node(kind, [&](std::string& texts) { texts += value; });
+        }
+        doc_.text_bytes_ += value.size();
+        return add_node(YamlNode{.kind = kind,
+                                 .in_source = true,
+                                 .first = static_cast<std::size_t>(value.data() - source_start),
+                                 .count = value.size()});
     }
+
+    std::size_t add_string(std::string_view value) { return add_text_node(YamlKind::String, value); }
 
     std::size_t add_scalar(std::string_view value, Resolution resolution) {
         std::optional<std::size_t> forced;
@@ -276,7 +427,7 @@ private:
     std::optional<std::size_t> add_bool(std::string_view value) {
         auto truth = bool_word(value);
         if (!truth) return std::nullopt;
-        return add_node(YamlNode{YamlKind::Boolean, *truth});
+        return add_node(YamlNode{.kind = YamlKind::Boolean, .truth = *truth});
     }
 
     // An integer node, a bad value for a based integer beyond 64 bits, or
@@ -288,16 +439,17 @@ private:
             case IntegerRead::TooLarge: return add_node(YamlNode{YamlKind::BadValue});
             case IntegerRead::Written: break;
         }
-        return add_node(YamlNode{YamlKind::Integer, false, first, doc_.texts_.size() - first});
+        doc_.text_bytes_ += doc_.texts_.size() - first;
+        return add_node(YamlNode{.kind = YamlKind::Integer, .first = first, .count = doc_.texts_.size() - first});
     }
 
     std::optional<std::size_t> add_float(std::string_view value) {
         if (!is_float_form(value)) return std::nullopt;
-        return add_text_node(YamlKind::Real, [&](std::string& texts) { texts += value; });
+        return add_text_node(YamlKind::Real, value);
     }
 
-    void define_anchor(const yaml_char_t* anchor, std::size_t index) {
-        if (anchor != nullptr) anchors_[std::string(reinterpret_cast<const char*>(anchor))] = index;
+    void define_anchor(fy_token* anchor, std::size_t index) {
+        if (anchor != nullptr) anchors_[std::string(token_text(anchor))] = index;
     }
 
     void attach(std::size_t index) {
@@ -308,6 +460,7 @@ private:
         }
     }
 
+    std::string_view source_;
     YamlDocument doc_;
     std::vector<std::size_t> pending_;
     std::vector<Open> open_;
@@ -315,43 +468,38 @@ private:
 };
 
 Result<YamlDocument> read_yaml_document(std::string_view text) {
+    if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
     if (!parser.ready()) return std::unexpected(Error::Other("invalid YAML: out of memory"));
-    YamlNodeBuilder builder;
+    YamlNodeBuilder builder(text);
     std::size_t documents = 0;
     unsigned depth = 0;
-    while (true) {
-        Event event;
-        if (yaml_parser_parse(&parser.raw(), &event.raw) == 0)
-            return std::unexpected(parse_failure(parser.raw(), text));
+    while (fy_event* event = parser.next()) {
         // Only the first document is built; later ones are read for their
         // syntax, their depth and their count.
         bool building = documents == 1;
-        switch (event.raw.type) {
-            case YAML_DOCUMENT_START_EVENT: ++documents; break;
-            case YAML_SEQUENCE_START_EVENT:
-            case YAML_MAPPING_START_EVENT: {
+        switch (event->type) {
+            case FYET_DOCUMENT_START: ++documents; break;
+            case FYET_SEQUENCE_START:
                 if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
-                if (!building) break;
-                bool sequence = event.raw.type == YAML_SEQUENCE_START_EVENT;
-                const auto& start = event.raw.data;
-                builder.open(sequence ? YamlKind::Array : YamlKind::Hash,
-                             sequence ? start.sequence_start.tag : start.mapping_start.tag,
-                             sequence ? start.sequence_start.anchor : start.mapping_start.anchor);
+                if (building) builder.open(YamlKind::Array, event->sequence_start.tag, event->sequence_start.anchor);
                 break;
-            }
-            case YAML_SEQUENCE_END_EVENT:
-            case YAML_MAPPING_END_EVENT:
+            case FYET_MAPPING_START:
+                if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
+                if (building) builder.open(YamlKind::Hash, event->mapping_start.tag, event->mapping_start.anchor);
+                break;
+            case FYET_SEQUENCE_END:
+            case FYET_MAPPING_END:
                 --depth;
                 if (building) builder.close();
                 break;
-            case YAML_SCALAR_EVENT:
-                if (building) builder.scalar(event.raw);
+            case FYET_SCALAR:
+                if (building) builder.scalar(*event);
                 break;
-            case YAML_ALIAS_EVENT:
-                if (building) builder.alias(event.raw);
+            case FYET_ALIAS:
+                if (building) builder.alias(*event);
                 break;
-            case YAML_STREAM_END_EVENT:
+            case FYET_STREAM_END:
                 if (documents == 0) return std::unexpected(Error::Other("empty YAML input"));
                 if (documents > 1) {
                     return std::unexpected(
@@ -361,6 +509,8 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
             default: break;
         }
     }
+    if (parser.failed()) return std::unexpected(parser.failure());
+    return std::unexpected(Error::Other("invalid YAML: the text ends before its stream does"));
 }
 
 }  // namespace bezo

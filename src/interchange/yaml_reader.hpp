@@ -1,9 +1,9 @@
-// Reads a YAML text into the nodes of its one document, built from the
+// Reads a YAML 1.2 text into the nodes of its one document, built from the
 // YAML library's event stream. Plain scalars without a tag resolve by the
 // YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
 // force their kind, and a scalar that does not fit the forced kind becomes a
 // bad value. The non-specific tag "!" makes a scalar a string; other tags
-// are ignored.
+// are ignored. NEL, LS and PS are content, never line breaks.
 #pragma once
 
 #include <cstddef>
@@ -24,12 +24,15 @@ enum class YamlKind : std::uint8_t { Null, Boolean, Integer, Real, String, Array
 // string's characters. An Alias node is an alias that names no anchor, or
 // the anchor of a collection around it, and carries the anchor's name.
 // Array and Hash nodes carry children; a Hash lists its key and value nodes
-// in turn, in document order.
+// in turn, in document order. Only the plain, untagged scalar "<<" is a
+// merge key; quoted or tagged, it is an ordinary string.
 struct YamlNode {
     YamlKind kind = YamlKind::Null;
-    bool truth = false;     // of a Boolean
-    std::size_t first = 0;  // where the text or the children start
-    std::size_t count = 0;  // bytes of text, or number of children
+    bool truth = false;      // of a Boolean
+    bool merge_key = false;  // the plain, untagged "<<"
+    bool in_source = false;  // the text is a span of the YAML text itself
+    std::size_t first = 0;   // where the text or the children start
+    std::size_t count = 0;   // bytes of text, or number of children
 };
 
 // A collection may stand inside at most this many collections less one:
@@ -38,11 +41,13 @@ inline constexpr unsigned kMaxYamlDepth = 512;
 
 // The nodes of one document. An alias of a defined anchor refers to the
 // anchored node itself, so one node may be reached along several paths.
+// Texts written as they stand are spans of the YAML text read, which must
+// outlive the document.
 class YamlDocument {
 public:
     const YamlNode& node(std::size_t index) const { return nodes_[index]; }
     std::string_view text(const YamlNode& node) const {
-        return std::string_view(texts_).substr(node.first, node.count);
+        return (node.in_source ? source_ : std::string_view(texts_)).substr(node.first, node.count);
     }
     std::span<const std::size_t> children(const YamlNode& node) const {
         return std::span(children_).subspan(node.first, node.count);
@@ -52,22 +57,25 @@ public:
     // The number of nodes and aliases written in the document, and the
     // bytes of their texts.
     std::size_t written() const { return written_; }
-    std::size_t written_text_bytes() const { return texts_.size(); }
+    std::size_t written_text_bytes() const { return text_bytes_; }
 
 private:
     friend class YamlNodeBuilder;
     std::vector<YamlNode> nodes_;
     std::vector<std::size_t> children_;
+    std::string_view source_;
     std::string texts_;
+    std::size_t text_bytes_ = 0;
     std::size_t root_ = 0;
     std::size_t written_ = 0;
 };
 
-// Reads the text, which must hold exactly one document. Fails with "invalid
-// YAML: {problem} at line L, column C" on a syntax error anywhere in the
-// text, "YAML nesting too deep" at the 513th nested collection, "empty YAML
-// input" without a document and "expected one YAML document, found {}"
-// with more than one.
+// Reads the text, which must hold exactly one document and outlive the
+// result. Fails with "invalid YAML: {problem} at line L, column C" (1-based,
+// the column in characters) on a syntax error or a character YAML does not
+// allow anywhere in the text, "YAML nesting too deep" at the 513th nested
+// collection, "empty YAML input" without a document and "expected one YAML
+// document, found {}" with more than one.
 [[nodiscard]] Result<YamlDocument> read_yaml_document(std::string_view text);
 
 }  // namespace bezo

@@ -1,6 +1,10 @@
 """YAML in and out through the module: import_from("yaml") and export_to("yaml")."""
 import json
 import math
+import os
+import subprocess
+import sys
+import textwrap
 
 import pytest
 import yaml
@@ -47,19 +51,103 @@ def test_import_key_kinds():
      '{"a": {"k": 1}, "b": {"k": 2, "j": 3}, "c": {"k": 1, "j": 3}}'),
     ("a: &a {k: 1, m: 2}\nc:\n  k: 0\n  <<: *a\n", '{"a": {"k": 1, "m": 2}, "c": {"k": 0, "m": 2}}'),
     ("c:\n  first: 0\n  <<: {x: 1}\n  last: 2\n", '{"c": {"first": 0, "x": 1, "last": 2}}'),
-    ('c:\n  "<<": {x: 1}\n  <<: []\n', '{"c": {"x": 1}}'),
+    ('c:\n  "<<": {x: 1}\n  <<: []\n', '{"c": {"<<": {"x": 1}}}'),
     ("a: &s [1, {b: &t x}]\nc: *s\nd: *t\n", '{"a": [1, {"b": "x"}], "c": [1, {"b": "x"}], "d": "x"}'),
 ])
 def test_import_applies_merge_keys_and_copies_aliases(text, json_text):
     same_as_json(text, json_text)
 
 
+@pytest.mark.parametrize("text, json_text", [
+    ('c:\n  "<<": {x: 1}\n', '{"c": {"<<": {"x": 1}}}'),
+    ("c:\n  '<<': {x: 1}\n  y: 2\n", '{"c": {"<<": {"x": 1}, "y": 2}}'),
+    ("c:\n  !!str <<: {x: 1}\n", '{"c": {"<<": {"x": 1}}}'),
+    ("c:\n  ! <<: {x: 1}\n", '{"c": {"<<": {"x": 1}}}'),
+    ('c: {"<<": 1, <<: {x: 2}}\n', '{"c": {"<<": 1, "x": 2}}'),
+    ("c:\n  \"<<\": 5\n", '{"c": {"<<": 5}}'),
+])
+def test_import_takes_only_the_plain_untagged_merge_key(text, json_text):
+    same_as_json(text, json_text)
+
+
+@pytest.mark.parametrize("data", [{"<<": {"c": 1}, "d": 2}, {"<<": 1}, {"x": [{"<<": None}]}])
+def test_an_exported_merge_key_spelling_reads_back_as_a_key(data):
+    exported = bezo.export_to("yaml", payload(data))
+    same_as_json(exported, json.dumps({"v": data}))
+
+
+# Each YAML 1.2 line break stand-in of YAML 1.1 (NEL, LS, PS) is content in
+# every scalar style.
+@pytest.mark.parametrize("char", ["\x85", "\u2028", "\u2029"], ids=["NEL", "LS", "PS"])
+@pytest.mark.parametrize("written, value", [
+    ("x{c}y", "x{c}y"), ("x{c} y{c}", "x{c} y{c}"), ("{c}", "{c}"),
+    ("'x{c}y'", "x{c}y"), ("' {c} '", " {c} "),
+    ('"x{c}y"', "x{c}y"), ('"x{c}\n  y"', "x{c} y"),
+    ("|\n  x{c}y\n", "x{c}y\n"), ("|-\n  {c}\n", "{c}"),
+    (">\n  x{c}\n  y\n", "x{c} y\n"),
+])
+def test_import_keeps_nel_ls_and_ps_as_content(char, written, value):
+    same_as_json(f"v: {written.format(c=char)}\n", json.dumps({"v": value.format(c=char)}))
+
+
+@pytest.mark.parametrize("escape, char", [("\\N", "\x85"), ("\\L", "\u2028"), ("\\P", "\u2029")])
+def test_import_reads_the_escapes_of_nel_ls_and_ps(escape, char):
+    same_as_json(f'v: "a{escape}b"\n', json.dumps({"v": f"a{char}b"}))
+
+
+# Texts whose meaning differs between YAML 1.1 and YAML 1.2 readers.
+@pytest.mark.parametrize("text, json_text", [
+    ("?foo: bar\n", '{"?foo": "bar"}'),
+    ("{ ?foo: bar,\nbar: 42\n}\n", '{"?foo": "bar", "bar": 42}'),
+    ("key: &an:chor value\nother: *an:chor\n", '{"key": "value", "other": "value"}'),
+    ("foo: |\n  x\n   ", '{"foo": "x\\n \\n"}'),
+    ("k: ! 12\n", '{"k": "12"}'),
+])
+def test_import_reads_yaml_1_2(text, json_text):
+    same_as_json(text, json_text)
+
+
+# Plain scalars on one line are read straight from the text; their bounds
+# must leave out blanks, comments, line ends and a byte order mark.
+@pytest.mark.parametrize("text, json_text", [
+    ("\ufeffa: b c  \n", '{"a": "b c"}'),
+    ("a: b\t# c\nd: e #f\n", '{"a": "b", "d": "e"}'),
+    ("a: b c\r\nd: -e\r\n", '{"a": "b c", "d": "-e"}'),
+    ("a: [b , c\t, d e ]\n", '{"a": ["b", "c", "d e"]}'),
+    ("a: {b : c d , e: f}\n", '{"a": {"b": "c d", "e": "f"}}'),
+    ("a: x\ty\n", '{"a": "x\\ty"}'),
+    ("a: x\n  y\n\n  z\n", '{"a": "x y\\nz"}'),
+    ("a: ét é \n", '{"a": "ét é"}'),
+    ("a: !!str  b\nc: &x  y\nd: *x\n", '{"a": "b", "c": "y", "d": "y"}'),
+])
+def test_import_takes_plain_scalars_without_their_surroundings(text, json_text):
+    same_as_json(text, json_text)
+
+
+@pytest.mark.parametrize("text, message", [
+    ('foo: "bar\n\tbaz"\n', "invalid YAML: invalid tab used as indentation at line 2, column 1"),
+    ("a:\n\tb: c\n", "invalid YAML: tab character may not be used as indentation at line 2, column 1"),
+    ('key: "value"# no blank\n',
+     "invalid YAML: invalid comment without whitespace after double-quoted scalar at line 1, column 13"),
+    ("block: ># comment\n  scalar\n",
+     "invalid YAML: invalid comment without whitespace after block scalar indicator at line 1, column 9"),
+    ("flow: [a,\nb]\n", "invalid YAML: wrongly indented flow sequence at line 2, column 1"),
+    ("--- |0\n", "invalid YAML: indentation indicator 0 at line 1, column 4"),
+    ("a: \x7f\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
+    ("é: ok\nb: x\x80\n", "invalid YAML: control characters are not allowed at line 2, column 5"),
+    ("a: \ufffe\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
+])
+def test_import_refuses_what_yaml_1_2_refuses(text, message, capfd):
+    refused(lambda: bezo.import_from("yaml", text), message)
+    assert capfd.readouterr() == ("", "")
+
+
 @pytest.mark.parametrize("text, message", [
     ("", "empty YAML input"),
     ("# only a comment\n", "empty YAML input"),
     ("a: 1\n---\nb: 2\n", "expected one YAML document, found 2"),
-    ("a: 1\n---\nb: [\n", "invalid YAML: did not find expected node content at line 4, column 1"),
-    ("a: b: c\n", "invalid YAML: mapping values are not allowed in this context at line 1, column 5"),
+    ("a: 1\n---\nb: [\n", "invalid YAML: flow sequence without a closing bracket at line 4, column 1"),
+    ("a: b: c\n", "invalid YAML: invalid nested block mapping on the same line at line 1, column 5"),
     ("a: \x01\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
     ("- 1\n", "root must be a YAML mapping"),
     ("~: 1\n", "unsupported YAML mapping key: Null"),
@@ -105,6 +193,39 @@ def test_nesting_is_bounded():
     refused(lambda: bezo.import_from("yaml", "[" * 2_000_000), "YAML nesting too deep")
     deep = "[" * 300 + "1" + "]" * 300
     refused(lambda: bezo.import_from("yaml", f"a: &a {deep}\nb: {deep.replace('1', '*a')}\n"), "YAML nesting too deep")
+
+
+# Run in a child whose address space is capped, so that a reader whose
+# memory grows with the nesting or with the aliases' expansion fails there.
+BOUNDED_CHILD = textwrap.dedent("""
+    import resource, sys
+    import bezo
+    text = sys.stdin.read()
+    with open("/proc/self/status") as status:
+        used = next(int(line.split()[1]) for line in status if line.startswith("VmSize:")) * 1024
+    resource.setrlimit(resource.RLIMIT_AS, (used + (256 << 20), used + (256 << 20)))
+    try:
+        bezo.import_from("yaml", text)
+        print("imported")
+    except bezo.BezoError as error:
+        print(error)
+""")
+
+LAUGHS = "a0: &a0 [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n" + "".join(
+    f"a{i}: &a{i} [" + ", ".join([f"*a{i - 1}"] * 10) + "]\n" for i in range(1, 12))
+
+
+@pytest.mark.parametrize("text, message", [
+    pytest.param("a: " + "[" * 100_000 + "]" * 100_000 + "\n", "YAML nesting too deep", id="deep-flow"),
+    pytest.param("[" * 100_000, "YAML nesting too deep", id="deep-unclosed"),
+    pytest.param("a: " + "{a: " * 100_000 + "}" * 100_000 + "\n", "YAML nesting too deep", id="deep-mapping"),
+    pytest.param(LAUGHS, "YAML alias expansion too large", id="alias-bomb"),
+])
+def test_memory_stays_bounded(text, message):
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    child = subprocess.run([sys.executable, "-c", BOUNDED_CHILD], input=text, capture_output=True, text=True,
+                           env=env, timeout=120)
+    assert (child.stdout.strip(), child.stderr) == (message, "")
 
 
 # --- export ---------------------------------------------------------------
