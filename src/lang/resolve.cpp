@@ -44,7 +44,7 @@ private:
     int fd_;
 };
 
-// A path that the system would read as another one: the C form of a path
+// False for a path that the system would read as another one: the C form of a path
 // ends at its first NUL, so "/etc/passwd\0/acme/s.whezo" would open
 // "/etc/passwd". NUL is the one byte no path may hold.
 bool is_openable_path(std::string_view path) { return path.find('\0') == std::string_view::npos; }
