@@ -44,14 +44,23 @@ private:
     int fd_;
 };
 
-// Reads a whole regular file. The file is opened without blocking and checked
-// on the open descriptor, so a directory, a FIFO or a device is refused
-// before anything is read (a FIFO would otherwise block the call).
+// False for a path that the system would read as another one: the C form of a path
+// ends at its first NUL, so "/etc/passwd\0/acme/s.whezo" would open
+// "/etc/passwd". NUL is the one byte no path may hold.
+bool is_openable_path(std::string_view path) { return path.find('\0') == std::string_view::npos; }
+
+bool is_regular_file_info(int status, const struct stat& info) { return status == 0 && S_ISREG(info.st_mode); }
+
+// Reads a whole regular file. A directory, a FIFO or a device is refused
+// before it is opened (opening some devices acts on them), and again on the
+// open descriptor, which is opened without blocking (a FIFO would otherwise
+// block the call) and without becoming a controlling terminal.
 std::optional<std::string> read_regular_file(const std::filesystem::path& path) {
-    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) return std::nullopt;
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (!is_regular_file_info(::stat(path.c_str(), &info), info)) return std::nullopt;
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) return std::nullopt;
+    if (!is_regular_file_info(::fstat(file.get(), &info), info)) return std::nullopt;
 
     std::string content;
     content.reserve(static_cast<std::size_t>(info.st_size));
@@ -176,6 +185,13 @@ Result<std::string> Resolver::load_module_text(std::string_view name, RegistryEn
 }
 
 Result<std::string> Resolver::read_module_file(std::string_view name, std::string_view kind, const Location& location) {
+    // The module name passed the name rule, so it holds no NUL and cannot
+    // climb out of the directory ("..", a leading "/"); the location and the
+    // base directory are refused here before they are joined.
+    const bool base_openable = !config_.base_dir || is_openable_path(config_.base_dir->native());
+    if (!is_openable_path(location.text) || !base_openable) {
+        return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
+    }
     std::filesystem::path directory(location.text);
     if (!directory.is_absolute() && config_.base_dir) directory = *config_.base_dir / directory;
     std::string file_name(name);

@@ -10,6 +10,7 @@
 #include "avro/avro_container.hpp"
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
+#include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/asn1.hpp"
 #include "interchange/cbor.hpp"
@@ -33,6 +34,7 @@
 #include "schema_import/xsd.hpp"
 #include "python/exceptions.hpp"
 #include "schema/compiled.hpp"
+#include "schema/rex_budget.hpp"
 #include "schema/schema_compiler.hpp"
 #include "schema/validator.hpp"
 
@@ -123,49 +125,104 @@ bool is_compiled_schema_text(std::string_view schema) {
 
 PyObject* schema_error(const Error& error) { return pyerr_from_string("schema: " + error_display(error)); }
 
+std::size_t input_size(const BoundTexts& args) {
+    std::size_t size = 0;
+    for (const auto& arg : args) size += arg ? arg->size() : 0;
+    return size;
+}
+
+// Runs the body of a road that compiles or matches patterns with the call's
+// pattern work budget open. Once the budget is spent every later pattern
+// fails at once, so what the body returned (a result, or the BezoError or
+// ValidationError it raised) is replaced by the budget's error.
+template <class Body>
+PyObject* within_pattern_budget(const BoundTexts& args, Body body) {
+    const PatternWorkBudget budget(pattern_work_allowance(input_size(args)));
+    PyObject* result = body();
+    const std::optional<Error> spent = budget.spent_error();
+    if (!spent) return result;
+    if (result) {
+        Py_DECREF(result);
+    } else {
+        // Anything but the pipeline's own errors (a fault, exhausted memory)
+        // stands as raised.
+        if (!PyErr_ExceptionMatches(bezo_error_class())) return nullptr;
+        PyErr_Clear();
+    }
+    return core_error_to_pyerr(*spent);
+}
+
+// The name of an imported schema stands as the one word after the kind word
+// of its ".!hezo" line, so it may not end that line, split into several
+// words (the compiled header would read a later word "strict" as a flag), or
+// read as the version that may stand there.
+Result<void> check_schema_name(std::string_view name) {
+    if (name.find_first_of("\r\n") != std::string_view::npos) return fail("schema name must not hold a line break");
+    if (name.find('\0') != std::string_view::npos) return fail("schema name must not hold a NUL character");
+    if (name.find_first_of(" \t\f") != std::string_view::npos) {
+        return fail("schema name must be one word: no blank, tab or form feed");
+    }
+    if (!name.empty() && is_ascii_digit(name.front())) {
+        return fail("schema name must not begin with a digit: it would read as a version");
+    }
+    return {};
+}
+
 }  // namespace
 
-PyObject* road_compile(const BoundTexts& args) { return to_python(compile_text(*args[0])); }
+PyObject* road_compile(const BoundTexts& args) {
+    return within_pattern_budget(args, [&] { return to_python(compile_text(*args[0])); });
+}
 PyObject* road_denormalize(const BoundTexts& args) {
-    Resolver resolver;
-    return to_python(denormalize_document(*args[0], resolver));
+    return within_pattern_budget(args, [&] {
+        Resolver resolver;
+        return to_python(denormalize_document(*args[0], resolver));
+    });
 }
 PyObject* road_build(const BoundTexts& args) {
-    std::optional<std::string_view> schema;
-    if (args[1]) schema = *args[1];
-    return to_python(build_document(*args[0], schema));
+    return within_pattern_budget(args, [&] {
+        std::optional<std::string_view> schema;
+        if (args[1]) schema = *args[1];
+        return to_python(build_document(*args[0], schema));
+    });
 }
 PyObject* road_compile_schema(const BoundTexts& args) {
-    Resolver resolver;
-    return to_python(compile_schema_text(*args[0], resolver));
+    return within_pattern_budget(args, [&] {
+        Resolver resolver;
+        return to_python(compile_schema_text(*args[0], resolver));
+    });
 }
 PyObject* road_validate(const BoundTexts& args) {
-    std::string_view compiled = *args[1];
-    std::string compiled_text;
-    if (!is_compiled_schema_text(compiled)) {
-        Resolver resolver;
-        auto result = compile_schema_text(compiled, resolver);
-        if (!result) return schema_error(result.error());
-        compiled_text = std::move(*result);
-        compiled = compiled_text;
-    }
-    auto schema = load_compiled_schema(compiled);
-    if (!schema) return schema_error(schema.error());
-    const Verdict verdict = validate_stream(*args[0], *schema);
-    if (!verdict) return validation_verdict_to_pyerr(verdict.error());
-    Py_RETURN_NONE;
+    return within_pattern_budget(args, [&]() -> PyObject* {
+        std::string_view compiled = *args[1];
+        std::string compiled_text;
+        if (!is_compiled_schema_text(compiled)) {
+            Resolver resolver;
+            auto result = compile_schema_text(compiled, resolver);
+            if (!result) return schema_error(result.error());
+            compiled_text = std::move(*result);
+            compiled = compiled_text;
+        }
+        auto schema = load_compiled_schema(compiled);
+        if (!schema) return schema_error(schema.error());
+        const Verdict verdict = validate_stream(*args[0], *schema);
+        if (!verdict) return validation_verdict_to_pyerr(verdict.error());
+        Py_RETURN_NONE;
+    });
 }
 PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
 PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
 PyObject* road_infer(const BoundTexts& args) {
     const std::string_view name = args[1].value_or("");
     if (auto checked = check_infer_name(name); !checked) return core_error_to_pyerr(checked.error());
-    Resolver resolver;
-    auto relational = compile_document(*args[0], resolver);
-    if (!relational) return core_error_to_pyerr(relational.error());
-    auto canonical = denormalize_document(*relational, resolver);
-    if (!canonical) return core_error_to_pyerr(canonical.error());
-    return to_python(infer_main(*canonical, name));
+    return within_pattern_budget(args, [&] {
+        Resolver resolver;
+        auto relational = compile_document(*args[0], resolver);
+        if (!relational) return core_error_to_pyerr(relational.error());
+        auto canonical = denormalize_document(*relational, resolver);
+        if (!canonical) return core_error_to_pyerr(canonical.error());
+        return to_python(infer_main(*canonical, name));
+    });
 }
 
 PyObject* road_import_from(const BoundTexts& args) {
@@ -184,9 +241,11 @@ PyObject* road_export_to(const BoundTexts& args) {
 PyObject* road_import_schema(const BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* importer = find_format(kSchemaImporters, format)) {
+        const std::string_view name = args[2].value_or("");
+        if (auto checked = check_schema_name(name); !checked) return core_error_to_pyerr(checked.error());
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
-        return to_python(importer->entry(*args[1], message, args[2].value_or("")));
+        return within_pattern_budget(args, [&] { return to_python(importer->entry(*args[1], message, name)); });
     }
     return pyerr_from_string("unsupported schema format: " + std::string(format));
 }

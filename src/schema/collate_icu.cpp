@@ -1,13 +1,14 @@
 #include "schema/collate_icu.hpp"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
 
 #include "core/fault.hpp"
-#include "core/hash.hpp"
 #include "core/text.hpp"
 #include "schema/bcp47.hpp"
 
@@ -117,13 +118,43 @@ std::optional<CollatorHandle> build_collator(std::string_view tag_text, const Co
     return CollatorHandle(std::shared_ptr<const icu::Collator>(std::move(collator)));
 }
 
-// Keyed by the tag text; tags come from schema texts, so the hash is keyed.
-using CollatorCache = TextMap<std::optional<CollatorHandle>>;
+// The collators of one thread by tag text, failures included. Tags come
+// from the texts of calls, so the cache keeps only the most recently used
+// ones: a long run of distinct tags cannot grow it without bound.
+class CollatorCache {
+public:
+    static constexpr std::size_t kCapacity = 64;
+
+    // The cached answer for the tag, else the one built now and cached.
+    std::optional<CollatorHandle> lookup(std::string_view tag) {
+        const auto hit = std::ranges::find(entries_, tag, &Entry::tag);
+        if (hit != entries_.end()) {
+            std::rotate(hit, hit + 1, entries_.end());
+            return entries_.back().collator;
+        }
+        auto built = validate_collation_locale(tag);
+        if (entries_.size() == kCapacity) entries_.erase(entries_.begin());
+        entries_.push_back({std::string(tag), built});
+        return built;
+    }
+
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::string tag;
+        std::optional<CollatorHandle> collator;
+    };
+    std::vector<Entry> entries_;  // the least recently used first
+};
 
 CollatorCache& thread_cache() {
     thread_local CollatorCache cache;
     return cache;
 }
+
+// No tag this long gives a collator, and none is kept as a cache key.
+constexpr std::size_t kMaxTagBytes = 256;
 
 }  // namespace
 
@@ -139,6 +170,7 @@ std::weak_ordering CollatorHandle::compare(std::string_view a, std::string_view 
 }
 
 std::optional<CollatorHandle> validate_collation_locale(std::string_view tag) {
+    if (tag.size() > kMaxTagBytes) return std::nullopt;
     const auto parsed = parse_language_tag(tag);
     if (!parsed) return std::nullopt;
     const auto options = read_collation_options(*parsed);
@@ -148,12 +180,11 @@ std::optional<CollatorHandle> validate_collation_locale(std::string_view tag) {
 }
 
 std::optional<CollatorHandle> collator_for_locale(std::string_view tag) {
-    CollatorCache& cache = thread_cache();
-    if (const auto hit = cache.find(tag); hit != cache.end()) return hit->second;
-    auto built = validate_collation_locale(tag);
-    cache.emplace(std::string(tag), built);
-    return built;
+    if (tag.size() > kMaxTagBytes) return std::nullopt;
+    return thread_cache().lookup(tag);
 }
+
+std::size_t cached_collator_count() { return thread_cache().size(); }
 
 CollatedAnswer collated_set_contains(std::string_view tag, std::string_view value,
                                      std::span<const std::string> members) {

@@ -1,11 +1,13 @@
 // Comparison of texts under a locale's collation, for the "..lex[tag]"
 // comparison domain. A tag's Unicode extension chooses the collation options
 // (ks strength, ka alternate handling, kc case level, co collation type).
-// Collators are built once per tag and thread and kept in a per-thread cache;
-// tags that give no collator are cached as such too.
+// Collators are built once per tag and thread and kept in a per-thread cache
+// of the 64 most recently used tags; tags that give no collator are cached as
+// such too. A tag longer than 256 bytes gives no collator and is not cached.
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,6 +50,9 @@ std::optional<CollatorHandle> validate_collation_locale(std::string_view tag);
 
 // The calling thread's cached collator for a tag (exact bytes, no folding).
 std::optional<CollatorHandle> collator_for_locale(std::string_view tag);
+
+// The number of tags the calling thread's cache holds.
+std::size_t cached_collator_count();
 
 // In when some member (in order) compares equal to `value`.
 CollatedAnswer collated_set_contains(std::string_view tag, std::string_view value,

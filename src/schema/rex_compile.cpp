@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/utf8.hpp"
+#include "schema/rex_budget.hpp"
 
 namespace bezo {
 namespace {
@@ -63,9 +64,12 @@ public:
     // Why the last emission failed.
     RexRefusalKind failure() const { return failure_; }
 
-    RexProgram finish() && {
+    // The instructions emitted so far.
+    std::size_t size() const { return insts_.size(); }
+
+    RexProgram finish(std::string_view pattern) && {
         append(RexOp::Match);
-        return RexProgram{std::move(insts_), std::move(ranges_)};
+        return RexProgram{std::move(insts_), std::move(ranges_), std::string(pattern)};
     }
 
 private:
@@ -168,6 +172,7 @@ private:
 }  // namespace
 
 std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
+    if (pattern_work_spent()) return std::unexpected(RexRefusal{RexRefusalKind::WorkSpent});
     if (pattern.size() > kMaxPatternBytes) return std::unexpected(RexRefusal{RexRefusalKind::TooLong});
     const auto decoded = decode_pattern(pattern);
     if (!decoded) return std::unexpected(decoded.error());
@@ -178,8 +183,13 @@ std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
         return std::unexpected(refusal);
     }
     RexEmitter emitter;
-    if (!emitter.rex_emit(*tree)) return std::unexpected(RexRefusal{emitter.failure()});
-    return std::move(emitter).finish();
+    const bool emitted = emitter.rex_emit(*tree);
+    // A refused emission did its work too: it may have stopped at the size limit.
+    if (!charge_pattern_work(pattern.size() + emitter.size(), pattern)) {
+        return std::unexpected(RexRefusal{RexRefusalKind::WorkSpent});
+    }
+    if (!emitted) return std::unexpected(RexRefusal{emitter.failure()});
+    return std::move(emitter).finish(pattern);
 }
 
 }  // namespace bezo

@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <expected>
 #include <span>
-#include <type_traits>
+#include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "schema/rex_syntax.hpp"
@@ -46,6 +47,9 @@ static_assert(std::is_trivially_copyable_v<RexInst>);
 struct RexProgram {
     std::vector<RexInst> insts;
     std::vector<RexRange> ranges;
+    // The pattern it was compiled from, named when matching spends the
+    // call's pattern work (rex_budget.hpp).
+    std::string pattern;
 
     std::span<const RexRange> class_ranges(const RexInst& inst) const {
         return std::span(ranges).subspan(inst.ranges_begin, inst.ranges_end - inst.ranges_begin);
@@ -53,7 +57,9 @@ struct RexProgram {
 };
 
 // Compiles a pattern (UTF-8), or says why it lies outside the dialect or
-// over one of its limits; a Syntax refusal counts bytes of `pattern`.
+// over one of its limits; a Syntax refusal counts bytes of `pattern`. The
+// work is charged to the call's pattern work budget; once that is spent,
+// every pattern is refused with WorkSpent.
 [[nodiscard]] std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern);
 
 }  // namespace bezo

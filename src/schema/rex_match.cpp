@@ -9,6 +9,7 @@
 
 #include "core/fault.hpp"
 #include "core/utf8.hpp"
+#include "schema/rex_budget.hpp"
 
 namespace bezo {
 namespace {
@@ -16,6 +17,10 @@ namespace {
 // Stands in for each malformed byte of a subject text, which therefore still
 // counts as one character for ".", and for negated classes.
 constexpr char32_t kReplacementChar = 0xFFFD;
+
+// Steps taken before they are charged to the call's pattern work budget, so
+// that short matches charge once and long ones stop soon after it is spent.
+constexpr std::uint64_t kStepsPerCharge = std::uint64_t{1} << 16;
 
 // Per-thread working storage, kept between calls so that matching allocates
 // only while it grows. The generation only ever increases, so stamps left by
@@ -26,6 +31,9 @@ struct RexScratch {
     std::vector<std::uint32_t> next;
     std::vector<std::uint32_t> stack;
     std::uint64_t generation = 0;
+    // Steps of the current match not yet charged: instructions entering a
+    // closure and threads tested against a character.
+    std::uint64_t steps = 0;
 };
 
 RexScratch& thread_scratch() {
@@ -50,6 +58,7 @@ bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<
         scratch.stack.pop_back();
         if (scratch.stamps[at] == scratch.generation) continue;
         scratch.stamps[at] = scratch.generation;
+        ++scratch.steps;
         const RexInst& inst = program.insts[at];
         switch (inst.op) {
             case RexOp::Jmp: scratch.stack.push_back(inst.first); break;
@@ -99,7 +108,9 @@ bool consumes(const RexProgram& program, const RexInst& inst, char32_t c) {
 
 bool rex_is_match(const RexProgram& program, std::string_view text) {
     if (program.insts.empty()) raise_fault("rex_is_match: a program without instructions");
+    if (pattern_work_spent()) return false;
     RexScratch& scratch = thread_scratch();
+    scratch.steps = 0;
     if (scratch.stamps.size() < program.insts.size()) scratch.stamps.resize(program.insts.size(), 0);
     scratch.current.clear();
     scratch.next.clear();
@@ -111,6 +122,11 @@ bool rex_is_match(const RexProgram& program, std::string_view text) {
     while (!matched && offset < text.size()) {
         const char32_t c = utf8_next(text, offset).value_or(kReplacementChar);
         const Position after{false, offset == text.size()};
+        scratch.steps += scratch.current.size();
+        if (scratch.steps >= kStepsPerCharge) {
+            if (!charge_pattern_work(scratch.steps, program.pattern)) return false;
+            scratch.steps = 0;
+        }
         ++scratch.generation;
         scratch.next.clear();
         for (const std::uint32_t pc : scratch.current) {
@@ -122,7 +138,7 @@ bool rex_is_match(const RexProgram& program, std::string_view text) {
         matched |= rex_add_thread(program, scratch, scratch.next, 0, after);
         scratch.current.swap(scratch.next);
     }
-    return matched;
+    return charge_pattern_work(scratch.steps, program.pattern) && matched;
 }
 
 }  // namespace bezo

@@ -280,6 +280,7 @@ std::string rex_refusal_text(const RexRefusal& refusal) {
         case RexRefusalKind::TooDeep: return "groups nested too deeply";
         case RexRefusalKind::RepeatOverLimit: return "repeat count over the limit";
         case RexRefusalKind::ProgramTooLarge: return "pattern too large to compile";
+        case RexRefusalKind::WorkSpent: return "pattern work budget spent";
         case RexRefusalKind::Syntax: break;
     }
     return "syntax error at byte " + decimal_text(refusal.position);

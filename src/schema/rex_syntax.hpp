@@ -50,6 +50,7 @@ enum class RexRefusalKind : std::uint8_t {
     RepeatOverLimit,  // a repeat count above the dialect's limit
     ProgramTooLarge,  // the compiled program would grow past its bound
     Syntax,           // the text leaves the dialect at `position`
+    WorkSpent,        // the call's pattern work budget is spent (rex_budget.hpp)
 };
 
 // Why a pattern was refused: a small value that callers word as they need

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -177,12 +178,14 @@ TEST_F(ResolverTest, RelativeLocationsJoinTheBaseDirectory) {
 TEST_F(ResolverTest, UnreadableModuleFilesAreUnresolved) {
     fs::create_directories(root_ / "acme/dir.hezo");
     ASSERT_EQ(::mkfifo((root_ / "acme/fifo.hezo").c_str(), 0600), 0);
+    // A device that would never end a read.
+    fs::create_symlink("/dev/zero", root_ / "acme/device.hezo");
     write("acme/latin1.hezo", "caf\xE9\n");
     write("acme/surrogate.hezo", "\xED\xA0\x80\n");
     write("acme/truncated.hezo", "ab\xE2\x82");
     write("acme/overlong.hezo", "\xC0\xAF\n");
-    for (std::string_view name : {"acme/missing", "acme/dir", "acme/fifo", "acme/latin1", "acme/surrogate",
-                                  "acme/truncated", "acme/overlong"}) {
+    for (std::string_view name : {"acme/missing", "acme/dir", "acme/fifo", "acme/device", "acme/latin1",
+                                  "acme/surrogate", "acme/truncated", "acme/overlong"}) {
         Resolver resolver;
         EXPECT_EQ(resolver.load_module_text(name, registry("acme"), "hezo"), std::unexpected(kResolution)) << name;
         EXPECT_TRUE(resolver.provenance().empty()) << name;
@@ -209,6 +212,36 @@ TEST_F(ResolverTest, NamesThatCouldLeaveTheLocationAreRefused) {
         EXPECT_TRUE(resolver.provenance().empty()) << name;
     }
     Resolver resolver;
+    EXPECT_EQ(resolver.load_module_text("acme/x", entries, "hezo"), "x\n");
+}
+
+TEST_F(ResolverTest, PathsHoldingNulAreRefusedBeforeAnythingIsOpened) {
+    // The C form of a path ends at its first NUL: each of these would open
+    // the marker file (or its directory) instead of "{location}/acme/x.hezo".
+    const fs::path marker = write("marker.txt", "marker\n");
+    write("registry/acme/x.hezo", "x\n");
+    const std::string registry_dir = (root_ / "registry").string();
+    using namespace std::string_literals;
+    struct Case {
+        std::string location;
+        std::optional<fs::path> base_dir;
+    };
+    const Case cases[] = {
+        {marker.string() + "\0"s, {}}, {marker.string() + "\0/more"s, {}},
+        {registry_dir + "\0"s, {}},    {"\0"s + registry_dir, {}},
+        {"registry\0"s, root_},        {"registry", fs::path(root_.string() + "\0"s)},
+    };
+    for (const Case& c : cases) {
+        Resolver resolver({.base_dir = c.base_dir});
+        const std::vector<RegistryEntry> entries{{"acme", c.location}};
+        EXPECT_EQ(resolver.load_module_text("acme/x", entries, "hezo"), std::unexpected(kResolution)) << c.location;
+        EXPECT_TRUE(resolver.provenance().empty()) << c.location;
+        EXPECT_EQ(resolver.unresolved().size(), 1u) << c.location;
+    }
+    // A module name holding NUL fails the name rule.
+    Resolver resolver;
+    const std::vector<RegistryEntry> entries{{"acme", registry_dir}};
+    EXPECT_EQ(resolver.load_module_text("acme/x\0"s, entries, "hezo"), std::unexpected(kResolution));
     EXPECT_EQ(resolver.load_module_text("acme/x", entries, "hezo"), "x\n");
 }
 

@@ -8,6 +8,7 @@ AddressSanitizer, which reserves more address space than any such limit.
 """
 import json
 import os
+import re
 import resource
 import subprocess
 import sys
@@ -111,3 +112,54 @@ def test_a_union_member_is_lowered_once_per_call(tmp_path):
         out = bezo.compile(doc)
         print(out.count("!acme/t/t0'"), out.count("!text'"))
     """, deadline=20) == "2000 1"
+
+
+HEAVY_PATTERN = "(a{1000}){199}b"
+
+
+@pytest.mark.parametrize("call", [
+    # One value of 200 KB against a pattern whose program holds 199,000
+    # instructions: every position keeps up to all of them alive.
+    """bezo.validate(".!nezo\\n!str'::v=" + "a" * 200_000 + "\\n", ".!hezo s\\n!str/" + P + "/\\nv=\\n")""",
+    # 20,000 such patterns, compiled once each.
+    """bezo.compile_schema(".!hezo s\\n" + "".join(f"!str/{P}{i}/\\nv{i}=\\n" for i in range(20_000)))""",
+    """bezo.import_schema("jsonschema", json.dumps({"type": "object", "properties": {
+        f"p{i}": {"type": "string", "pattern": P + str(i)} for i in range(20_000)}}), name="s")""",
+], ids=["validate", "compile_schema", "import_schema"])
+def test_the_pattern_work_of_a_call_is_bounded(call):
+    printed = run_child(f"""
+        import json
+        import bezo
+        P = "{HEAVY_PATTERN}"
+        try:
+            {call}
+        except bezo.BezoError as error:
+            print(type(error).__name__, error)
+    """, deadline=30)
+    assert re.fullmatch(r"BezoError pattern work too large: more than 134217728 steps, "
+                        r"spent at the pattern /\(a\{1000\}\)\{199\}b\d*/", printed), printed
+
+
+def test_real_patterns_over_a_large_document_stay_within_the_pattern_work_budget():
+    schema = ".!hezo s\n[/people/@row]\n!str/^[a-z0-9._-]+@[a-z0-9-]+\\.[a-z]{2,}$/\nmail=\n!str/[A-Z][a-z]{1,63}/\nname=\n"
+    rows = "".join(f"!str'/people/{i}::mail=user.{i}@example.org\n!str'/people/{i}::name=x{'y' * 60}Zed\n"
+                   for i in range(20_000))
+    assert bezo.validate(".!nezo\n" + rows, schema) is None
+
+
+@pytest.mark.skipif(UNDER_ASAN, reason="address-space limit")
+def test_collation_tags_are_not_kept_without_bound():
+    # Each call names a new 10 MB tag; kept for the life of the thread, the
+    # tags would pass the limit.
+    assert run_child("""
+        import bezo
+        refused = 0
+        for i in range(20):
+            tag = "de-" + "-".join(["abcdefgh"] * 1_100_000) + f"-x-{i}"
+            schema = ".!whezo s\\n!str ..lex[" + tag + "] [a,b]'::v=\\n"
+            try:
+                bezo.validate(".!nezo\\n!str'::v=b\\n", schema)
+            except bezo.ValidationError as error:
+                refused += str(error).startswith("CollationUnsupportedError")
+        print(refused)
+    """, address_space=300 << 20) == "20"

@@ -98,5 +98,46 @@ TEST(CollatorCacheTest, EachThreadBuildsItsOwn) {
     EXPECT_EQ(on_other_thread, CollatedAnswer::In);
 }
 
+// Runs `body` on a thread of its own, whose collator cache starts empty.
+template <class Body>
+void on_fresh_thread(Body body) {
+    std::thread worker(body);
+    worker.join();
+}
+
+TEST(CollatorCacheTest, KeepsOnlyTheMostRecentlyUsedTags) {
+    on_fresh_thread([] {
+        ASSERT_TRUE(collator_for_locale("de-u-ks-level1").has_value());
+        // Distinct well-formed tags that give no collator: each is cached.
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_FALSE(collator_for_locale("en-a-" + std::to_string(1000 + i)).has_value());
+            EXPECT_LE(cached_collator_count(), 64u);
+            // Kept in use, the first tag is never the least recently used one.
+            if (i % 10 == 0) {
+                ASSERT_TRUE(collator_for_locale("de-u-ks-level1").has_value());
+            }
+        }
+        EXPECT_EQ(cached_collator_count(), 64u);
+        // An evicted tag is built again and answers as before.
+        EXPECT_FALSE(collator_for_locale("en-a-1000").has_value());
+        EXPECT_EQ(collated_set_contains("de-u-ks-level1", "APFEL", std::vector<std::string>{"apfel"}),
+                  CollatedAnswer::In);
+    });
+}
+
+TEST(CollatorCacheTest, OverlongTagsGiveNoCollatorAndAreNotKept) {
+    on_fresh_thread([] {
+        // Well-formed: a language and variants of eight characters.
+        std::string tag = "de";
+        while (tag.size() <= 256) tag += "-abcdefgh";
+        for (const std::string& overlong : {tag, std::string(1 << 20, 'a')}) {
+            EXPECT_FALSE(collator_for_locale(overlong).has_value());
+            EXPECT_FALSE(validate_collation_locale(overlong).has_value());
+            EXPECT_EQ(collated_range_contains(overlong, "a", std::nullopt, std::nullopt), CollatedAnswer::NoCollator);
+        }
+        EXPECT_EQ(cached_collator_count(), 0u);
+    });
+}
+
 }  // namespace
 }  // namespace bezo
