@@ -15,7 +15,9 @@ json.loads of the JSON text, a reader of the same data.
 bezo.build is timed on authored documents of about 10 MB and 20 MB against a
 schema that adds defaults to the root and to every record, converts each
 record's weight from grams to kilograms and types a union; its output is
-validated beside jsonschema as above. Each call (compile, build, denormalize,
+validated beside jsonschema as above. The same documents with the members of
+each record in an order drawn for that record are built too, beside the
+documents in schema order. Each call (compile, build, denormalize,
 validate) also runs once in a fresh child process that reads its input from
 a file, and the child's peak resident size is printed beside the target of
 four times the input plus 50 MB.
@@ -26,11 +28,13 @@ compile and denormalize (no Debian tool infers these schemas).
 
 Prints the ratios and how our times grow from 10 MB to 20 MB; exits with
 status 1 when validate is not 10 times faster than jsonschema, infer takes
-more than 1.5 times build, a time grows by more than 2.2 or a call passes its
+more than 1.5 times build, a shuffled build takes more than 1.3 times the
+build in schema order, a time grows by more than 2.2 or a call passes its
 memory target.
 """
 import json
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -136,19 +140,26 @@ BUILD_JSON_SCHEMA = {
     },
 }
 
-AUTHORED_RECORD = ("[@orders]\nid={i}\nqty={qty}\nsku=ABC-{sku:04d}\nstatus={status}\n"
-                   "!:g\nweight={grams}\n!int|null\nrank={rank}\n")
+# The members of one record, each with the annotation line it needs.
+AUTHORED_MEMBERS = ("id={i}\n", "qty={qty}\n", "sku=ABC-{sku:04d}\n", "status={status}\n", "!:g\nweight={grams}\n",
+                    "!int|null\nrank={rank}\n")
 
 
-def authored(target_bytes):
+def authored(target_bytes, shuffled=False):
     """An authored document of about target_bytes for BUILD_SCHEMA: root
-    fields, a map, then one section per record."""
+    fields, a map, then one section per record, whose members follow the
+    schema's order or, when shuffled, an order drawn for each record."""
     parts = ["name=bench\ncount=7\n(/scores)\n"] + [f"key_{k}={k % 101}\n" for k in range(2000)] + ["()\n"]
     size = sum(map(len, parts))
+    draw = random.Random(7)
+    members = list(AUTHORED_MEMBERS)
     i = 0
     while size < target_bytes:
-        record = AUTHORED_RECORD.format(i=i, qty=1 + i % 1000, sku=i % 10000, status=STATUSES[i % 3],
-                                        grams=i % 5000, rank=i % 7 if i % 2 else "")
+        if shuffled:
+            draw.shuffle(members)
+        record = "[@orders]\n" + "".join(members).format(i=i, qty=1 + i % 1000, sku=i % 10000,
+                                                          status=STATUSES[i % 3], grams=i % 5000,
+                                                          rank=i % 7 if i % 2 else "")
         parts.append(record)
         size += len(record)
         i += 1
@@ -225,18 +236,22 @@ def main():
     texts = {size: document(size, "nezo") for size in sizes}
     relational = {size: document(size, "lezo") for size in sizes}
     documents = {size: authored(size) for size in sizes}
+    shuffled = {size: authored(size, shuffled=True) for size in sizes}
     built = {size: bezo.build(documents[size], BUILD_SCHEMA) for size in sizes}
     # Ours first for all sizes, so that they run on the same heap.
     validate = {}
     denormalize = {}
     build = {}
+    build_shuffled = {}
     validate_built = {}
     for size in sizes:
         assert bezo.validate(texts[size], compiled) is None
         assert bezo.validate(built[size], BUILD_SCHEMA) is None
+        assert bezo.validate(bezo.build(shuffled[size], BUILD_SCHEMA), BUILD_SCHEMA) is None
         validate[size] = best_time(lambda: bezo.validate(texts[size], compiled), repeats=5)
         denormalize[size] = best_time(lambda: bezo.denormalize(relational[size]), repeats=5)
         build[size] = best_time(lambda: bezo.build(documents[size], BUILD_SCHEMA), repeats=5)
+        build_shuffled[size] = best_time(lambda: bezo.build(shuffled[size], BUILD_SCHEMA), repeats=5)
         validate_built[size] = best_time(lambda: bezo.validate(built[size], BUILD_SCHEMA), repeats=5)
     ratios = []
     for size in sizes:
@@ -248,11 +263,15 @@ def main():
               f"jsonschema {peer * 1e3:8.1f} ms   ratio {ratios[-1]:5.1f}x (at least 10)")
         print(f"{len(relational[size]) / 1e6:5.1f} MB  denormalize {denormalize[size] * 1e3:7.1f} ms   "
               f"json.loads {reader * 1e3:8.1f} ms   ratio {reader / denormalize[size]:5.1f}x")
+    shuffle_ok = True
     for size in sizes:
         built_json = bezo.export_to("json", built[size])
         peer = best_time(lambda: build_validator.validate(json.loads(built_json)), repeats=1)
         ratios.append(peer / validate_built[size])
-        print(f"{len(documents[size]) / 1e6:5.1f} MB  build       {build[size] * 1e3:7.1f} ms")
+        shuffled_ratio = build_shuffled[size] / build[size]
+        shuffle_ok = shuffle_ok and shuffled_ratio <= 1.3
+        print(f"{len(documents[size]) / 1e6:5.1f} MB  build       {build[size] * 1e3:7.1f} ms   "
+              f"shuffled   {build_shuffled[size] * 1e3:8.1f} ms   ratio {shuffled_ratio:5.2f}x (at most 1.3)")
         print(f"{len(built[size]) / 1e6:5.1f} MB  validate    {validate_built[size] * 1e3:7.1f} ms   "
               f"jsonschema {peer * 1e3:8.1f} ms   ratio {ratios[-1]:5.1f}x (at least 10)  (build's output)")
     growth = {name: times[sizes[1]] / times[sizes[0]]
@@ -266,7 +285,7 @@ def main():
         ("denormalize", "denormalize", [relational[sizes[0]]]),
         ("validate of build", "validate", [built[sizes[0]], BUILD_SCHEMA]),
     ])
-    ok = min(ratios) >= 10 and max(growth.values()) <= 2.2 and memory_ok
+    ok = min(ratios) >= 10 and max(growth.values()) <= 2.2 and memory_ok and shuffle_ok
     ok = time_infer(sizes, texts) and ok
     return 0 if ok else 1
 

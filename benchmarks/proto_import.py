@@ -12,13 +12,14 @@ above 2.2), then times `protoc -o` (a descriptor set written to a temporary
 file) on the same files and prints how many times faster bezo is.
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 
 import bezo
-from timing import best_time
+from timing import best_time, require_command
+
+require_command("protoc", "protobuf-compiler")
 
 SIZES = [1_000, 2_000, 4_000, 8_000]
 
@@ -78,14 +79,11 @@ def main():
     doublings = [seconds[large] / seconds[small] for small, large in zip(SIZES, SIZES[1:])]
     print("time ratio per doubling: " + ", ".join(f"{ratio:.2f}" for ratio in doublings))
 
-    if not shutil.which("protoc"):
-        print("protoc not found: install protobuf-compiler to compare")
-    else:
-        with tempfile.TemporaryDirectory() as directory:
-            for count in SIZES:
-                peer = protoc_time(texts[count], directory)
-                print(f"protoc {count:>5} groups  {peer * 1e3:8.1f} ms  "
-                      f"bezo is {peer / seconds[count]:.1f}x faster")
+    with tempfile.TemporaryDirectory() as directory:
+        for count in SIZES:
+            peer = protoc_time(texts[count], directory)
+            print(f"protoc {count:>5} groups  {peer * 1e3:8.1f} ms  "
+                  f"bezo is {peer / seconds[count]:.1f}x faster")
     return 0 if max(doublings) <= 2.2 else 1
 
 

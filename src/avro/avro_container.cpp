@@ -1,10 +1,12 @@
 #include "avro/avro_container.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "avro/avro_encode.hpp"
 #include "avro/avro_infer.hpp"
-#include "interchange/binary_export.hpp"
+#include "core/budget.hpp"
+#include "interchange/canonical_reader.hpp"
 #include "interchange/canonical_to_value.hpp"
 
 namespace bezo {
@@ -15,6 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::string_view kMagic("Obj\x01", 4);
 // The same marker closes the header and the one data block of every file.
 constexpr std::string_view kSyncMarker = "bezo.avro.sync!!";
+// The most bytes a long takes.
+constexpr std::size_t kLongRoom = 10;
 
 void append_text(std::string_view text, Bytes& out) { out.insert(out.end(), text.begin(), text.end()); }
 
@@ -33,7 +37,7 @@ void write_header(std::string_view schema_json, Bytes& out) {
 
 }  // namespace
 
-Result<Bytes> encode_avro_container(const CanonicalValue& tree) {
+Result<Bytes> encode_avro_container(const CanonicalValue& tree, std::size_t output_limit) {
     auto value = tree_to_value(tree);
     if (!value) return forward_error(value);
     auto schema = infer_avro_schema(*value, 0);
@@ -44,21 +48,31 @@ Result<Bytes> encode_avro_container(const CanonicalValue& tree) {
     name_avro_records(*schema, "root", names);
     std::string schema_json;
     if (auto written = write_avro_schema_json(*schema, schema_json); !written) return forward_error(written);
-    Bytes datum;
-    if (auto encoded = encode_avro_datum(*value, *schema, datum, 0); !encoded) return forward_error(encoded);
 
+    // The datum is written in place after room for its length, which is
+    // known only afterwards; the room left over is then closed up.
     Bytes file;
-    file.reserve(schema_json.size() + datum.size() + 96);
     write_header(schema_json, file);
     write_avro_long(1, file);
-    write_avro_long(static_cast<std::int64_t>(datum.size()), file);
-    file.insert(file.end(), datum.begin(), datum.end());
+    const std::size_t length_at = file.size();
+    file.resize(length_at + kLongRoom);
+    if (auto encoded = encode_avro_datum(*value, *schema, file, 0, output_limit); !encoded) {
+        return forward_error(encoded);
+    }
+    Bytes length;
+    write_avro_long(static_cast<std::int64_t>(file.size() - length_at - kLongRoom), length);
+    std::ranges::copy(length, file.begin() + static_cast<std::ptrdiff_t>(length_at));
+    file.erase(file.begin() + static_cast<std::ptrdiff_t>(length_at + length.size()),
+               file.begin() + static_cast<std::ptrdiff_t>(length_at + kLongRoom));
     append_text(kSyncMarker, file);
+    if (file.size() > output_limit) return std::unexpected(output_budget_exceeded(output_limit));
     return file;
 }
 
 Result<Bytes> export_avro(std::string_view canonical_text) {
-    return encode_canonical_text(canonical_text, encode_avro_container);
+    auto tree = canonical_to_tree(canonical_text);
+    if (!tree) return forward_error(tree);
+    return encode_avro_container(*tree, output_budget(canonical_text.size()));
 }
 
 }  // namespace bezo

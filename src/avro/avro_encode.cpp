@@ -49,13 +49,32 @@ bool is_text(const Value& value) {
     return typed && typed->library != "std/num" && !is_binary(value) && !is_time_logical(*typed);
 }
 
+// Whether a std/time type is the one a time logical type carries: only
+// such a value fits a time branch of a union, so every other std/time value
+// goes to the string branch wherever the two stand.
+bool time_type_fits(TimeKind kind, std::string_view type_name) {
+    switch (kind) {
+        case TimeKind::Date: return type_name == "date";
+        case TimeKind::TimeMillis:
+        case TimeKind::TimeMicros: return type_name == "time";
+        case TimeKind::TimestampMillis:
+        case TimeKind::TimestampMicros: return type_name == "datetime";
+        case TimeKind::LocalTimestampMillis:
+        case TimeKind::LocalTimestampMicros: return type_name == "localdatetime";
+    }
+    return false;
+}
+
 bool branch_fits(const AvroSchema& branch, const Value& value) {
     if (branch.is<AvroNull>()) return value.is<NullValue>();
     if (branch.is<AvroBoolean>()) return value.is<BoolValue>();
     if (branch.is<AvroLong>() || branch.is<AvroDecimal>()) return value.is<NumberValue>();
     if (branch.is<AvroDouble>()) return value.is<NumberValue>() || is_typed(value, "std/num");
     if (branch.is<AvroBytes>()) return is_binary(value);
-    if (branch.is<AvroTime>()) return is_typed(value, "std/time");
+    if (const auto* time = branch.get_if<AvroTime>()) {
+        const auto* typed = value.get_if<TypedValue>();
+        return typed && typed->library == "std/time" && time_type_fits(time->kind, typed->type_name);
+    }
     if (branch.is<AvroString>()) return is_text(value);
     if (branch.is<AvroArray>()) return value.is<ValueArray>();
     if (branch.is<AvroRecord>()) return value.is<ValueObject>();
@@ -113,20 +132,13 @@ bool is_millis(TimeKind kind) {
     return kind == TimeKind::TimeMillis || kind == TimeKind::TimestampMillis || kind == TimeKind::LocalTimestampMillis;
 }
 
-// The microseconds of a time or date-time literal under a time logical
-// type of its own shape.
-Result<std::int64_t> time_micros(TimeKind kind, std::string_view type_name, std::string_view literal) {
-    if (type_name == "time" && (kind == TimeKind::TimeMillis || kind == TimeKind::TimeMicros)) {
-        return parse_time_token(literal);
-    }
-    if (type_name == "datetime" && (kind == TimeKind::TimestampMillis || kind == TimeKind::TimestampMicros)) {
-        return parse_avro_datetime_token(literal, DatetimeZone::Offset);
-    }
-    if (type_name == "localdatetime" &&
-        (kind == TimeKind::LocalTimestampMillis || kind == TimeKind::LocalTimestampMicros)) {
-        return parse_avro_datetime_token(literal, DatetimeZone::Local);
-    }
-    return fail("std/time/" + std::string(type_name) + " does not fit this Avro time logical type");
+// The days or microseconds of a std/time literal of a type that
+// time_type_fits.
+Result<std::int64_t> time_number(std::string_view type_name, std::string_view literal) {
+    if (type_name == "date") return parse_date_token(literal);
+    if (type_name == "time") return parse_time_token(literal);
+    if (type_name == "datetime") return parse_avro_datetime_token(literal, DatetimeZone::Offset);
+    return parse_avro_datetime_token(literal, DatetimeZone::Local);
 }
 
 Result<void> write_time(TimeKind kind, const Value& value, Bytes& out) {
@@ -135,20 +147,6 @@ Result<void> write_time(TimeKind kind, const Value& value, Bytes& out) {
     auto number = avro_time_value(kind, typed->type_name, typed->literal);
     if (!number) return forward_error(number);
     write_avro_long(*number, out);
-    return {};
-}
-
-Result<void> write_array(const Value& value, const AvroSchema& items, Bytes& out, unsigned depth) {
-    const auto* elements = value.get_if<ValueArray>();
-    if (!elements) return mismatch();
-    if (!elements->empty()) {
-        write_avro_long(static_cast<std::int64_t>(elements->size()), out);
-        for (const Value& element : *elements) {
-            if (auto written = encode_avro_datum(element, items, out, depth + 1); !written)
-                return forward_error(written);
-        }
-    }
-    out.push_back(0x00);
     return {};
 }
 
@@ -186,29 +184,224 @@ private:
     std::unordered_map<std::string_view, const Value*, KeyedTextHash, std::equal_to<>> index_;
 };
 
-Result<void> write_record(const Value& value, const AvroRecord& record, Bytes& out, unsigned depth) {
-    const auto* members = value.get_if<ValueObject>();
-    if (!members) return mismatch();
-    MemberFinder finder(*members);
-    static const Value kAbsent = Value::null();
-    for (const AvroField& field : record.fields) {
-        const Value* member = finder.find(field.name);
-        if (auto written = encode_avro_datum(member ? *member : kAbsent, field.schema, out, depth + 1); !written) {
-            return forward_error(written);
+// Appends a value under a schema that holds neither an array, a record nor
+// a union.
+Result<void> write_plain(const Value& value, const AvroSchema& schema, Bytes& out) {
+    if (schema.is<AvroNull>()) {
+        if (!value.is<NullValue>()) return mismatch();
+    } else if (schema.is<AvroBoolean>()) {
+        const auto* flag = value.get_if<BoolValue>();
+        if (!flag) return mismatch();
+        out.push_back(flag->value ? 1 : 0);
+    } else if (schema.is<AvroLong>()) {
+        const auto* number = value.get_if<NumberValue>();
+        if (!number) return mismatch();
+        return write_long(number->text, out);
+    } else if (schema.is<AvroDouble>()) {
+        if (const auto* number = value.get_if<NumberValue>()) return write_number_double(number->text, out);
+        if (!is_typed(value, "std/num")) return mismatch();
+        write_double(non_finite(value.get_if<TypedValue>()->literal), out);
+    } else if (schema.is<AvroBytes>()) {
+        if (!is_binary(value)) return mismatch();
+        const auto bytes = base64url_decode(value.get_if<TypedValue>()->literal);
+        if (!bytes) return fail("invalid base64url payload");
+        write_avro_bytes(*bytes, out);
+    } else if (schema.is<AvroString>()) {
+        if (const auto* text = value.get_if<StringValue>()) {
+            write_avro_bytes(text->text, out);
+        } else if (const auto* typed = value.get_if<TypedValue>()) {
+            write_avro_bytes(typed->literal, out);
+        } else {
+            return mismatch();
         }
+    } else if (const auto* decimal = schema.get_if<AvroDecimal>()) {
+        const auto* number = value.get_if<NumberValue>();
+        if (!number) return mismatch();
+        return write_decimal(number->text, decimal->scale, out);
+    } else if (const auto* time = schema.get_if<AvroTime>()) {
+        return write_time(time->kind, value, out);
+    } else {
+        return mismatch();
     }
     return {};
 }
 
-Result<void> write_union(const Value& value, const AvroUnion& united, Bytes& out, unsigned depth) {
-    for (std::size_t i = 0; i < united.branches.size(); ++i) {
-        if (branch_fits(united.branches[i], value)) {
-            write_avro_long(static_cast<std::int64_t>(i), out);
-            return encode_avro_datum(value, united.branches[i], out, depth);
+const AvroSchema* fitting_branch(const AvroUnion& united, const Value& value, std::size_t& index) {
+    for (index = 0; index < united.branches.size(); ++index) {
+        if (branch_fits(united.branches[index], value)) return &united.branches[index];
+    }
+    return nullptr;
+}
+
+// A field a record writes, and for a union field the index of its null
+// branch, which is all an absent member writes.
+struct WrittenField {
+    std::size_t position = 0;
+    std::optional<std::size_t> null_branch;
+};
+
+// What the writer needs of a record schema, worked out once per datum: the
+// fields it writes (a null field writes nothing, so an object is not
+// visited for each of them), how many are unions, each of which writes at
+// least its branch index, and the position of each field by name.
+struct RecordLayout {
+    std::vector<WrittenField> written;
+    std::size_t unions = 0;
+    std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>> positions;
+};
+
+// Writes one datum into `out`, which may not grow past `limit` bytes. Data
+// can ask for far more than its size (objects that differ in their keys
+// each write a null for every key of the others), so before writing, the
+// least the datum needs is added up, in time linear in the value, and a
+// datum that cannot fit fails at once; what it needs beyond that is checked
+// as it is written.
+class DatumWriter {
+public:
+    DatumWriter(Bytes& out, std::size_t limit) : out_(out), limit_(limit) {}
+
+    Result<void> write_within_limit(const Value& value, const AvroSchema& schema, unsigned depth) {
+        std::size_t least = out_.size();
+        add_least_size(value, schema, least);
+        if (least > limit_) return std::unexpected(output_budget_exceeded(limit_));
+        if (auto written = write(value, schema, depth); !written) return written;
+        return check_limit();
+    }
+
+private:
+    Result<void> write(const Value& value, const AvroSchema& schema, unsigned depth) {
+        if (depth > kMaxAvroDepth) return fail("nesting too deep for Avro export");
+        if (const auto* array = schema.get_if<AvroArray>()) return write_array(value, *array->items, depth);
+        if (const auto* record = schema.get_if<AvroRecord>()) return write_record(value, *record, depth);
+        if (const auto* united = schema.get_if<AvroUnion>()) return write_union(value, *united, depth);
+        return write_plain(value, schema, out_);
+    }
+
+    Result<void> check_limit() const {
+        if (out_.size() <= limit_) return {};
+        return std::unexpected(output_budget_exceeded(limit_));
+    }
+
+    Result<void> write_array(const Value& value, const AvroSchema& items, unsigned depth) {
+        const auto* elements = value.get_if<ValueArray>();
+        if (!elements) return mismatch();
+        if (!elements->empty()) {
+            write_avro_long(static_cast<std::int64_t>(elements->size()), out_);
+            for (const Value& element : *elements) {
+                if (auto written = write(element, items, depth + 1); !written) return written;
+                if (auto checked = check_limit(); !checked) return checked;
+            }
+        }
+        out_.push_back(0x00);
+        return {};
+    }
+
+    Result<void> write_record(const Value& value, const AvroRecord& record, unsigned depth) {
+        const auto* members = value.get_if<ValueObject>();
+        if (!members) return mismatch();
+        static const Value kAbsent = Value::null();
+        MemberFinder finder(*members);
+        for (const auto& [position, null_branch] : layout(record).written) {
+            const AvroField& field = record.fields[position];
+            const Value* member = finder.find(field.name);
+            if (!member && null_branch) {
+                write_avro_long(static_cast<std::int64_t>(*null_branch), out_);
+            } else if (auto written = write(member ? *member : kAbsent, field.schema, depth + 1); !written) {
+                return written;
+            }
+            if (auto checked = check_limit(); !checked) return checked;
+        }
+        return {};
+    }
+
+    Result<void> write_union(const Value& value, const AvroUnion& united, unsigned depth) {
+        std::size_t index = 0;
+        const AvroSchema* branch = fitting_branch(united, value, index);
+        if (!branch) return fail("internal: no union branch fits the value");
+        write_avro_long(static_cast<std::int64_t>(index), out_);
+        return write(value, *branch, depth);
+    }
+
+    RecordLayout& layout(const AvroRecord& record) {
+        auto [found, added] = layouts_.try_emplace(&record);
+        RecordLayout& layout = found->second;
+        if (added) {
+            for (std::size_t i = 0; i < record.fields.size(); ++i) {
+                const AvroSchema& schema = record.fields[i].schema;
+                if (schema.is<AvroNull>()) continue;
+                WrittenField field{i, std::nullopt};
+                if (const auto* united = schema.get_if<AvroUnion>()) {
+                    ++layout.unions;
+                    const auto null_branch = std::ranges::find_if(united->branches, &AvroSchema::is<AvroNull>);
+                    if (null_branch != united->branches.end()) {
+                        field.null_branch = static_cast<std::size_t>(null_branch - united->branches.begin());
+                    }
+                }
+                layout.written.push_back(field);
+            }
+        }
+        return layout;
+    }
+
+    // Adds to `total` the least number of bytes `value` takes under the
+    // schema (every scalar at least one byte, a double eight), stopping
+    // once the total passes the limit. Values the schema does not fit add
+    // nothing: writing them fails.
+    void add_least_size(const Value& value, const AvroSchema& schema, std::size_t& total) {
+        if (total > limit_ || schema.is<AvroNull>()) return;
+        if (const auto* united = schema.get_if<AvroUnion>()) {
+            total += 1;
+            add_least_branch_size(value, *united, total);
+        } else if (const auto* array = schema.get_if<AvroArray>()) {
+            const auto* elements = value.get_if<ValueArray>();
+            total += elements && !elements->empty() ? 2 : 1;
+            if (!elements) return;
+            for (const Value& element : *elements) {
+                add_least_size(element, *array->items, total);
+                if (total > limit_) return;
+            }
+        } else if (const auto* record = schema.get_if<AvroRecord>()) {
+            add_least_record_size(value, *record, total);
+        } else {
+            total += schema.is<AvroDouble>() ? 8 : 1;
         }
     }
-    return fail("internal: no union branch fits the value");
-}
+
+    // A union's value without its branch index.
+    void add_least_branch_size(const Value& value, const AvroUnion& united, std::size_t& total) {
+        std::size_t index = 0;
+        if (const AvroSchema* branch = fitting_branch(united, value, index)) add_least_size(value, *branch, total);
+    }
+
+    // One branch index for each union field, present or not, and the
+    // members that stand for fields: linear in the members, whatever the
+    // number of fields.
+    void add_least_record_size(const Value& value, const AvroRecord& record, std::size_t& total) {
+        const auto* members = value.get_if<ValueObject>();
+        if (!members) return;
+        RecordLayout& fields = layout(record);
+        total += fields.unions;
+        if (fields.positions.empty()) {
+            fields.positions.reserve(record.fields.size());
+            for (std::size_t i = 0; i < record.fields.size(); ++i) fields.positions.emplace(record.fields[i].name, i);
+        }
+        for (const ValueMember& member : *members) {
+            const auto found = fields.positions.find(member.key);
+            if (found == fields.positions.end()) continue;
+            const AvroSchema& schema = record.fields[found->second].schema;
+            if (const auto* united = schema.get_if<AvroUnion>()) {
+                add_least_branch_size(member.value, *united, total);
+            } else {
+                add_least_size(member.value, schema, total);
+            }
+            if (total > limit_) return;
+        }
+    }
+
+    Bytes& out_;
+    std::size_t limit_;
+    std::unordered_map<const AvroRecord*, RecordLayout> layouts_;
+};
 
 void append_logical_type(std::string_view base, std::string_view logical_type, std::string& out) {
     out += "{\"type\":\"";
@@ -294,56 +487,16 @@ Result<void> write_avro_schema_json(const AvroSchema& schema, std::string& out) 
     return {};
 }
 
-Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, Bytes& out, unsigned depth) {
-    if (depth > kMaxAvroDepth) return fail("nesting too deep for Avro export");
-    if (schema.is<AvroNull>()) {
-        if (!value.is<NullValue>()) return mismatch();
-    } else if (schema.is<AvroBoolean>()) {
-        const auto* flag = value.get_if<BoolValue>();
-        if (!flag) return mismatch();
-        out.push_back(flag->value ? 1 : 0);
-    } else if (schema.is<AvroLong>()) {
-        const auto* number = value.get_if<NumberValue>();
-        if (!number) return mismatch();
-        return write_long(number->text, out);
-    } else if (schema.is<AvroDouble>()) {
-        if (const auto* number = value.get_if<NumberValue>()) return write_number_double(number->text, out);
-        if (!is_typed(value, "std/num")) return mismatch();
-        write_double(non_finite(value.get_if<TypedValue>()->literal), out);
-    } else if (schema.is<AvroBytes>()) {
-        if (!is_binary(value)) return mismatch();
-        const auto bytes = base64url_decode(value.get_if<TypedValue>()->literal);
-        if (!bytes) return fail("invalid base64url payload");
-        write_avro_bytes(*bytes, out);
-    } else if (schema.is<AvroString>()) {
-        if (const auto* text = value.get_if<StringValue>()) {
-            write_avro_bytes(text->text, out);
-        } else if (const auto* typed = value.get_if<TypedValue>()) {
-            write_avro_bytes(typed->literal, out);
-        } else {
-            return mismatch();
-        }
-    } else if (const auto* decimal = schema.get_if<AvroDecimal>()) {
-        const auto* number = value.get_if<NumberValue>();
-        if (!number) return mismatch();
-        return write_decimal(number->text, decimal->scale, out);
-    } else if (const auto* time = schema.get_if<AvroTime>()) {
-        return write_time(time->kind, value, out);
-    } else if (const auto* array = schema.get_if<AvroArray>()) {
-        return write_array(value, *array->items, out, depth);
-    } else if (const auto* record = schema.get_if<AvroRecord>()) {
-        return write_record(value, *record, out, depth);
-    } else if (const auto* united = schema.get_if<AvroUnion>()) {
-        return write_union(value, *united, out, depth);
-    } else {
-        return mismatch();
-    }
-    return {};
+Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, Bytes& out, unsigned depth,
+                               std::size_t output_limit) {
+    return DatumWriter(out, output_limit).write_within_limit(value, schema, depth);
 }
 
 Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal) {
-    if (type_name == "date" && kind == TimeKind::Date) return parse_date_token(literal);
-    auto micros = time_micros(kind, type_name, literal);
+    if (!time_type_fits(kind, type_name)) {
+        return fail("std/time/" + std::string(type_name) + " does not fit this Avro time logical type");
+    }
+    auto micros = time_number(type_name, literal);
     if (!micros || !is_millis(kind)) return micros;
     if (*micros % 1000 != 0) {
         return fail("sub-millisecond value in a millis logical type: " + std::string(literal));

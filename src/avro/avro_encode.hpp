@@ -2,7 +2,9 @@
 // stored in the container header, and the binary encoding of the datum.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +30,12 @@ void write_avro_bytes(std::string_view bytes, std::vector<std::uint8_t>& out);
 [[nodiscard]] Result<void> write_avro_schema_json(const AvroSchema& schema, std::string& out);
 
 // Appends the binary encoding of `value` under the schema inferred from it.
+// Fails with "output too large: more than {output_limit} bytes" rather than
+// let `out` grow past `output_limit` bytes; a datum that needs more than
+// that at the least fails before anything is written.
 [[nodiscard]] Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema,
-                                             std::vector<std::uint8_t>& out, unsigned depth);
+                                             std::vector<std::uint8_t>& out, unsigned depth,
+                                             std::size_t output_limit = std::numeric_limits<std::size_t>::max());
 
 // The number a std/time literal of type `type_name` stands for under a
 // date or time logical type of `kind`.

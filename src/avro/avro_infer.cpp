@@ -52,17 +52,17 @@ AvroSchema infer_typed(const TypedValue& typed) {
 }
 
 Result<AvroSchema> infer_array(const ValueArray& elements, unsigned depth) {
-    std::optional<AvroSchema> folded;
+    if (elements.empty()) return avro_array_of(AvroSchema{AvroNull{}});
+    std::vector<AvroSchema> schemas;
+    schemas.reserve(elements.size());
     for (const Value& element : elements) {
         auto schema = infer_avro_schema(element, depth + 1);
         if (!schema) return forward_error(schema);
-        if (!folded) {
-            folded = std::move(*schema);
-        } else if (auto unified = unify_avro_schemas(*folded, std::move(*schema)); !unified) {
-            return forward_error(unified);
-        }
+        schemas.push_back(std::move(*schema));
     }
-    return avro_array_of(folded ? std::move(*folded) : AvroSchema{AvroNull{}});
+    auto folded = fold_avro_schemas(std::move(schemas));
+    if (!folded) return forward_error(folded);
+    return avro_array_of(std::move(*folded));
 }
 
 // Whether a key already stands among the fields inferred before it.
@@ -188,7 +188,117 @@ Result<void> merge_records(AvroRecord& a, AvroRecord b) {
     return {};
 }
 
+// The branch a schema joins in a union: one per variant, with the three
+// numeric variants as one.
+std::size_t branch_group(const AvroSchema& schema) {
+    return is_numeric(schema) ? AvroSchema{AvroLong{}}.node.index() : schema.node.index();
+}
+
+// One field of records folded together: its schemas in record order, with
+// the null of its first absence where that absence falls. Later absences
+// add nothing: a schema unified with null once is unchanged by another.
+struct FoldedField {
+    std::string_view name;
+    std::vector<AvroSchema> schemas;
+    std::size_t present = 0;
+    bool nullable = false;
+};
+
+// Records merged as a left fold of merge_records would merge them, each
+// field folded once from its own sequence instead of every merge visiting
+// every field gathered so far.
+Result<AvroSchema> fold_records(std::vector<AvroRecord>& records) {
+    std::vector<FoldedField> fields;
+    // Names are views into the records, which keep their names until the end.
+    NameIndex slots;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        for (AvroField& field : records[r].fields) {
+            auto [slot, added] = slots.try_emplace(field.name, fields.size());
+            if (added) fields.push_back(FoldedField{field.name, {}, 0, false});
+            FoldedField& folded = fields[slot->second];
+            folded.schemas.push_back(std::move(field.schema));
+            // A field the first record lacks joins with its null at once;
+            // one absent from an earlier record gets its null before this.
+            if (added && r > 0) {
+                folded.schemas.push_back(AvroSchema{AvroNull{}});
+                folded.nullable = true;
+            } else if (!folded.nullable && folded.present != r) {
+                folded.schemas.insert(folded.schemas.end() - 1, AvroSchema{AvroNull{}});
+                folded.nullable = true;
+            }
+            ++folded.present;
+        }
+    }
+    AvroRecord merged;
+    merged.fields.reserve(fields.size());
+    for (FoldedField& field : fields) {
+        if (!field.nullable && field.present != records.size()) field.schemas.push_back(AvroSchema{AvroNull{}});
+        auto schema = fold_avro_schemas(std::move(field.schemas));
+        if (!schema) return forward_error(schema);
+        merged.fields.push_back(AvroField{std::string(field.name), std::move(*schema)});
+    }
+    return AvroSchema{std::move(merged)};
+}
+
+// The schemas of one union branch folded into one.
+Result<AvroSchema> fold_group(std::vector<AvroSchema>& members) {
+    if (members.size() == 1) return std::move(members.front());
+    if (members.front().is<AvroRecord>()) {
+        std::vector<AvroRecord> records;
+        records.reserve(members.size());
+        for (AvroSchema& member : members) records.push_back(std::move(*member.get_if<AvroRecord>()));
+        return fold_records(records);
+    }
+    if (members.front().is<AvroArray>()) {
+        std::vector<AvroSchema> items;
+        items.reserve(members.size());
+        for (AvroSchema& member : members) items.push_back(std::move(*member.get_if<AvroArray>()->items));
+        auto folded = fold_avro_schemas(std::move(items));
+        if (!folded) return forward_error(folded);
+        return avro_array_of(std::move(*folded));
+    }
+    AvroSchema folded = std::move(members.front());
+    for (std::size_t i = 1; i < members.size(); ++i) {
+        if (auto unified = unify_avro_schemas(folded, std::move(members[i])); !unified) return forward_error(unified);
+    }
+    return folded;
+}
+
 }  // namespace
+
+Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas) {
+    // Unifying left to right puts each schema (each branch of a union) into
+    // the union branch of its group, the groups in order of first
+    // appearance; so the schemas are gathered by group and each group is
+    // folded on its own.
+    struct Group {
+        std::size_t key;
+        std::vector<AvroSchema> members;
+    };
+    std::vector<Group> groups;
+    const auto gather = [&groups](AvroSchema schema) {
+        const std::size_t key = branch_group(schema);
+        auto group = std::ranges::find(groups, key, &Group::key);
+        if (group == groups.end()) group = groups.insert(groups.end(), Group{key, {}});
+        group->members.push_back(std::move(schema));
+    };
+    for (AvroSchema& schema : schemas) {
+        if (auto* united = schema.get_if<AvroUnion>()) {
+            for (AvroSchema& branch : united->branches) gather(std::move(branch));
+        } else {
+            gather(std::move(schema));
+        }
+    }
+    if (groups.empty()) return fail("internal: no schema to fold");
+    AvroUnion united;
+    for (Group& group : groups) {
+        auto folded = fold_group(group.members);
+        if (!folded) return forward_error(folded);
+        united.branches.push_back(std::move(*folded));
+    }
+    if (united.branches.size() == 1) return std::move(united.branches.front());
+    return AvroSchema{std::move(united)};
+}
 
 Result<AvroSchema> infer_avro_schema(const Value& value, unsigned depth) {
     if (depth > kMaxAvroDepth) return fail("nesting too deep for Avro export");

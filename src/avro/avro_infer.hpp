@@ -23,6 +23,12 @@ namespace bezo {
 // Turns `a` into one schema that accepts the values of both `a` and `b`.
 [[nodiscard]] Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b);
 
+// The schema unify_avro_schemas gives when it folds the schemas from left
+// to right, in time linear in their size: where unification merges each
+// record into the fields gathered so far, records are merged all at once.
+// Fails on no schemas and with the first failure of a group of branches.
+[[nodiscard]] Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas);
+
 // Adds a schema, or each branch of a union, to a union's branches: into the
 // branch of its variant (all records count as one, and so do the three
 // numeric variants) when there is one, else at the end.

@@ -69,8 +69,10 @@ int compare_with_two_to_the_64(std::string_view digits) {
 }
 
 // Tag 2 with the magnitude, or tag 3 with the magnitude less one.
-void write_bignum(bool negative, std::string_view digits, Bytes& out) {
-    Bytes magnitude = decimal_to_magnitude_bytes(digits);
+Result<void> write_bignum(bool negative, std::string_view digits, Bytes& out) {
+    auto converted = decimal_to_magnitude_bytes(digits);
+    if (!converted) return forward_error(converted);
+    Bytes& magnitude = *converted;
     if (negative) {
         // Less one, the borrow running from the last byte.
         for (auto byte = magnitude.rbegin(); byte != magnitude.rend(); ++byte) {
@@ -81,13 +83,14 @@ void write_bignum(bool negative, std::string_view digits, Bytes& out) {
     out.push_back(negative ? kNegativeBignumTag : kPositiveBignumTag);
     cbor_write_head(kByteString, magnitude.size(), out);
     out.insert(out.end(), magnitude.begin(), magnitude.end());
+    return {};
 }
 
-void write_integer(bool negative, std::string_view digits, Bytes& out) {
+Result<void> write_integer(bool negative, std::string_view digits, Bytes& out) {
     digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
     if (digits.empty()) {
         out.push_back(0x00);
-        return;
+        return {};
     }
     const int order = compare_with_two_to_the_64(digits);
     if (order < 0) {
@@ -100,8 +103,9 @@ void write_integer(bool negative, std::string_view digits, Bytes& out) {
     } else if (order == 0 && negative) {
         cbor_write_head(kNegative, std::numeric_limits<std::uint64_t>::max(), out);
     } else {
-        write_bignum(negative, digits, out);
+        return write_bignum(negative, digits, out);
     }
+    return {};
 }
 
 // The binary16 bits of a binary32 value that binary16 holds exactly.
@@ -149,8 +153,7 @@ void write_float(double value, Bytes& out) {
 Result<void> write_number(std::string_view text, Bytes& out) {
     const bool negative = text.starts_with('-');
     if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
-        write_integer(negative, text.substr(negative ? 1 : 0), out);
-        return {};
+        return write_integer(negative, text.substr(negative ? 1 : 0), out);
     }
     const auto value = parse_decimal_double(text);
     if (!value) return fail("bad number: " + std::string(text));

@@ -42,8 +42,11 @@ void negate_in_place(std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-std::vector<std::uint8_t> decimal_to_magnitude_bytes(std::string_view digits) {
+Result<std::vector<std::uint8_t>> decimal_to_magnitude_bytes(std::string_view digits) {
     digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.size() > kMaxIntegerDigits) {
+        return fail("integer too long: more than " + decimal_text(kMaxIntegerDigits) + " digits");
+    }
     std::vector<std::uint64_t> limbs;
     limbs.reserve(digits.size() / kChunkDigits + 1);
     std::size_t chunk = digits.size() % kChunkDigits;
@@ -69,13 +72,14 @@ Result<std::vector<std::uint8_t>> parse_integer_token(std::string_view text) {
     const bool negative = text.starts_with('-');
     const std::string_view digits = text.substr(negative ? 1 : 0);
     if (!is_ascii_digits(digits)) return std::unexpected(Error::Other("not an integer token: " + std::string(text)));
-    std::vector<std::uint8_t> bytes = decimal_to_magnitude_bytes(digits);
-    if (bytes.empty()) return std::vector<std::uint8_t>{0x00};
+    auto bytes = decimal_to_magnitude_bytes(digits);
+    if (!bytes) return bytes;
+    if (bytes->empty()) return std::vector<std::uint8_t>{0x00};
     if (negative) {
-        negate_in_place(bytes);
-        if (bytes.front() < 0x80) bytes.insert(bytes.begin(), 0xFF);
-    } else if (bytes.front() >= 0x80) {
-        bytes.insert(bytes.begin(), 0x00);
+        negate_in_place(*bytes);
+        if (bytes->front() < 0x80) bytes->insert(bytes->begin(), 0xFF);
+    } else if (bytes->front() >= 0x80) {
+        bytes->insert(bytes->begin(), 0x00);
     }
     return bytes;
 }

@@ -39,6 +39,13 @@ inline std::string_view take_line(std::string_view& rest, FinalCr final_cr = Fin
     return line;
 }
 
+// The line of the text that starts at `pos`, its LF included (everything
+// left when no LF follows).
+inline std::string_view line_with_ending_at(std::string_view text, std::size_t pos) {
+    const auto lf = text.find('\n', pos);
+    return text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf + 1 - pos);
+}
+
 // A line that carries no content (its leading blanks and tabs already
 // removed): empty, or beginning with "#", "//", ".!" or ".?".
 inline bool is_skipped_line(std::string_view line) {

@@ -11,6 +11,7 @@
 #include "lang/anno.hpp"
 #include "lang/canonical_line.hpp"
 #include "pipeline/denorm.hpp"
+#include "pipeline/schema_order.hpp"
 #include "schema/rex_match.hpp"
 #include "schema/schema_paths.hpp"
 
@@ -21,12 +22,6 @@ Error expansion_too_large() { return Error::Other("schema expansion too large: m
 
 Error conversion_too_large() {
     return Error::Other("schema expansion too large: converted values grew by more than 1 GiB");
-}
-
-// The line of the text that starts at `pos`, its LF included.
-std::string_view line_at(std::string_view text, std::size_t pos) {
-    const auto lf = text.find('\n', pos);
-    return text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf + 1 - pos);
 }
 
 // The first annotation item of a field, or nullptr.
@@ -120,12 +115,38 @@ struct EntryLine {
     std::string_view line;
     std::optional<ElementLine> element;
     std::optional<std::size_t> named;
+    bool content = true;  // false for a note, a directive, a comment
+};
+
+// The lines [begin, end) of an entry: a content line and the lines without
+// content before it, which move with it; `field` is the field the content
+// line names, plus one, or 0 when it names none.
+struct EntryUnit {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t field;
+};
+
+// A content line, where it starts and its name path.
+struct ContentAt {
+    std::size_t pos;
+    std::string_view line;
+    std::string_view path;
+};
+
+// What the merge does at a line that stands before the schema field it
+// belongs to, once passed (a line out of schema order, or a repeated one).
+enum class OnDisorder : bool {
+    Stop,      // gives up, so that the text can be put in schema order first
+    CopyRest,  // copies that line and every later matched line unchanged
 };
 
 class ExpansionPass {
 public:
-    ExpansionPass(std::string_view text, const CompiledSchema& schema, const UserUnits& units, std::size_t added_limit)
+    ExpansionPass(std::string_view text, const CompiledSchema& schema, const UserUnits& units, std::size_t added_limit,
+                  OnDisorder on_disorder)
         : text_(text),
+          on_disorder_(on_disorder),
           fields_(schema.fields),
           units_(units),
           index_(schema.fields),
@@ -153,7 +174,9 @@ public:
         }
     }
 
-    [[nodiscard]] Result<std::string> run() && {
+    // The expanded text; no value when the merge stopped at a line out of
+    // schema order.
+    [[nodiscard]] Result<std::optional<std::string>> run() && {
         mark_present_fields();
         std::size_t pos = 0;
         while (pos < text_.size()) {
@@ -161,6 +184,7 @@ public:
             if (!next) return forward_error(next);
             pos = *next;
         }
+        if (stopped_) return std::nullopt;
         if (auto emitted = emit_fields_until(fields_.size()); !emitted) return forward_error(emitted);
         return std::move(out_);
     }
@@ -172,7 +196,7 @@ private:
     void mark_present_fields() {
         if (plain_lengths_.empty()) return;
         for (std::size_t pos = 0; pos < text_.size();) {
-            const std::string_view line = line_at(text_, pos);
+            const std::string_view line = line_with_ending_at(text_, pos);
             pos += line.size();
             const auto path = content_line_name_path(line);
             if (!path || path->size() >= plain_lengths_.size() || !plain_lengths_[path->size()]) continue;
@@ -183,7 +207,7 @@ private:
     // One line, or a whole element table from it; returns the position of
     // the first line not consumed.
     [[nodiscard]] Result<std::size_t> expand_line(std::size_t pos) {
-        const std::string_view line = line_at(text_, pos);
+        const std::string_view line = line_with_ending_at(text_, pos);
         const std::size_t next = pos + line.size();
         const auto path = content_line_name_path(line);
         if (!path) {
@@ -201,6 +225,7 @@ private:
             // a document out of schema order): every field still to come is
             // settled now, and from here on every line that a field matches
             // is copied unchanged.
+            if (on_disorder_ == OnDisorder::Stop) return stop();
             if (auto emitted = emit_fields_until(fields_.size()); !emitted) return forward_error(emitted);
             out_.append(line);
             return next;
@@ -211,6 +236,23 @@ private:
         // A map or an array stays under the cursor for its further entries.
         if (!fields_[*field].path.ends_with("::")) cursor_ = *field + 1;
         return next;
+    }
+
+    // Ends the merge at a line out of schema order; returns the end of the
+    // text.
+    std::size_t stop() {
+        stopped_ = true;
+        return text_.size();
+    }
+
+    // The first content line at or after `pos`, or none.
+    std::optional<ContentAt> next_content_line(std::size_t pos) const {
+        while (pos < text_.size()) {
+            const std::string_view line = line_with_ending_at(text_, pos);
+            if (const auto path = content_line_name_path(line)) return ContentAt{pos, line, *path};
+            pos += line.size();
+        }
+        return std::nullopt;
     }
 
     [[nodiscard]] Result<void> emit_fields_until(std::size_t end) {
@@ -233,22 +275,30 @@ private:
 
     // The element table that the line at `pos` opens, entry by entry. A
     // line matches every element field of its table, so `run_start` is the
-    // first field of the table's run whichever field the line names.
+    // first field of the table's run whichever field the line names. Lines
+    // that carry no content (notes, directives, comments) are written where
+    // they stand; the table ends at the first content line outside it.
     [[nodiscard]] Result<std::size_t> expand_table(std::size_t run_start, std::string_view first_path,
                                                    std::size_t pos) {
         const std::string_view table = index_.element_table(run_start);
         const std::string_view prefix = first_path.substr(0, table.size() + 1);
+        std::optional<std::uint64_t> last_entry;
         while (pos < text_.size()) {
-            const std::string_view line = line_at(text_, pos);
-            const auto path = content_line_name_path(line);
-            if (!path || !path->starts_with(prefix)) break;
-            const auto element = split_element_index(*path, prefix);
+            const auto content = next_content_line(pos);
+            if (!content || !content->path.starts_with(prefix)) break;
+            out_.append(text_.substr(pos, content->pos - pos));
+            pos = content->pos;
+            const auto element = split_element_index(content->path, prefix);
             if (!element) {
-                out_.append(line);
-                pos += line.size();
+                out_.append(content->line);
+                pos += content->line.size();
                 continue;
             }
-            auto next = expand_entry(run_start, prefix, {line, element->index, element->name}, pos);
+            // Entries are numbered in text order, so an index at or below the
+            // last one is an entry split by other lines.
+            if (last_entry && element->index <= *last_entry && on_disorder_ == OnDisorder::Stop) return stop();
+            last_entry = element->index;
+            auto next = expand_entry(run_start, prefix, {content->line, element->index, element->name}, pos);
             if (!next) return next;
             pos = *next;
         }
@@ -264,21 +314,56 @@ private:
     };
 
     // The lines of one entry: its first line and those after it while their
-    // paths stay under the prefix without naming another index.
+    // paths stay under the prefix without naming another index. Lines that
+    // carry no content between them belong to the entry, and are written
+    // where they stand.
     void collect_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start, std::size_t pos) {
         entry_.clear();
         ++entry_serial_;
         std::size_t guess = run_start;
         add_entry_line(run_start, guess, start.line, ElementLine{start.index, start.name});
         for (pos += start.line.size(); pos < text_.size();) {
-            const std::string_view line = line_at(text_, pos);
-            const auto path = content_line_name_path(line);
-            if (!path || !path->starts_with(prefix)) return;
-            const auto element = split_element_index(*path, prefix);
+            const auto content = next_content_line(pos);
+            if (!content || !content->path.starts_with(prefix)) return;
+            const auto element = split_element_index(content->path, prefix);
             if (element && element->index != start.index) return;
-            add_entry_line(run_start, guess, line, element);
-            pos += line.size();
+            while (pos < content->pos) {
+                const std::string_view line = line_with_ending_at(text_, pos);
+                entry_.push_back({line, std::nullopt, std::nullopt, false});
+                pos += line.size();
+            }
+            add_entry_line(run_start, guess, content->line, element);
+            pos += content->line.size();
         }
+    }
+
+    // Puts the lines of the entry that name a field in the order of the
+    // run's fields, when they are not: they move among the places they
+    // fill, each with the lines without content before it; the lines that
+    // name no field of the run stay where they are.
+    void order_entry() {
+        std::size_t last = 0;
+        const bool in_order = std::ranges::all_of(entry_, [&](const EntryLine& line) {
+            if (!line.named) return true;
+            if (*line.named < last) return false;
+            last = *line.named;
+            return true;
+        });
+        if (in_order) return;
+        entry_units_.clear();
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i < entry_.size(); ++i) {
+            if (!entry_[i].content) continue;
+            entry_units_.push_back({begin, i + 1, entry_[i].named ? *entry_[i].named + 1 : 0});
+            begin = i + 1;
+        }
+        order_matched(
+            std::span(entry_units_), [](const EntryUnit& unit) { return unit.field; }, moving_units_, unit_places_);
+        ordered_entry_.clear();
+        for (const EntryUnit& unit : entry_units_) {
+            ordered_entry_.insert(ordered_entry_.end(), entry_.begin() + unit.begin, entry_.begin() + unit.end);
+        }
+        entry_.swap(ordered_entry_);
     }
 
     // Records one line of the entry and marks the field it names. Entries
@@ -306,6 +391,7 @@ private:
     [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix,
                                                    const EntryStart& start, std::size_t pos) {
         collect_entry(run_start, prefix, start, pos);
+        order_entry();
         const std::uint64_t index = start.index;
         const std::size_t run_end = index_.element_run_end(run_start);
         std::size_t run_cursor = run_start;
@@ -500,6 +586,8 @@ private:
     }
 
     std::string_view text_;
+    OnDisorder on_disorder_;
+    bool stopped_ = false;  // at a line out of schema order
     std::span<const SchemaField> fields_;
     const UserUnits& units_;
     SchemaFieldIndex index_;
@@ -508,7 +596,11 @@ private:
     std::vector<bool> plain_lengths_;         // the lengths of the plain fields' paths
     std::size_t cursor_ = 0;                  // the next field in schema order
 
-    std::vector<EntryLine> entry_;            // the lines of the current entry
+    std::vector<EntryLine> entry_;  // the lines of the current entry
+    std::vector<EntryUnit> entry_units_;
+    std::vector<EntryUnit> moving_units_;
+    std::vector<std::size_t> unit_places_;
+    std::vector<EntryLine> ordered_entry_;
     std::vector<std::uint64_t> entry_marks_;  // by field: the serial of the last entry naming it
     std::vector<std::size_t> first_named_;    // by element field: the first of its run with its name
     std::uint64_t entry_serial_ = 0;
@@ -557,7 +649,17 @@ Result<FieldSignature> resolve_field_signature(const SchemaField& field, Pattern
 
 Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema, const UserUnits& units,
                                        std::size_t added_limit) {
-    return ExpansionPass(canonical, schema, units, added_limit).run();
+    // Most texts are in schema order, and the merge finds out cheaply when
+    // one is not. A text that is not (or whose merge fails, which a field
+    // split from its entry may cause) is put in schema order and merged
+    // again; a line still out of order then (a repeated one) is copied.
+    auto merged = ExpansionPass(canonical, schema, units, added_limit, OnDisorder::Stop).run();
+    if (merged && *merged) return std::move(**merged);
+    const auto ordered = order_by_schema(canonical, SchemaFieldIndex(schema.fields));
+    if (!merged && !ordered) return forward_error(merged);
+    auto again = ExpansionPass(ordered ? *ordered : canonical, schema, units, added_limit, OnDisorder::CopyRest).run();
+    if (!again) return forward_error(again);
+    return std::move(**again);
 }
 
 }  // namespace bezo

@@ -35,8 +35,31 @@ TEST(IntegerToken, ShortestTwosComplement) {
         ASSERT_TRUE(bytes) << text;
         EXPECT_EQ(hex(*bytes), expected) << text;
     }
-    EXPECT_EQ(hex(decimal_to_magnitude_bytes("")), "");
-    EXPECT_EQ(hex(decimal_to_magnitude_bytes("9999999999999999999")), "8ac7230489e7ffff");
+    EXPECT_EQ(hex(*decimal_to_magnitude_bytes("")), "");
+    EXPECT_EQ(hex(*decimal_to_magnitude_bytes("9999999999999999999")), "8ac7230489e7ffff");
+}
+
+TEST(IntegerToken, LengthLimitCountsSignificantDigits) {
+    const std::string longest(kMaxIntegerDigits, '9');
+    const std::string zeros(2 * kMaxIntegerDigits, '0');
+    const std::string too_long = "1" + std::string(kMaxIntegerDigits, '0');
+    const Error refusal = Error::Other("integer too long: more than 100000 digits");
+    struct Case {
+        std::string text;
+        bool accepted;
+    };
+    const Case cases[] = {{longest, true},   {"-" + longest, true},   {zeros + longest, true},  {zeros, true},
+                          {too_long, false}, {"-" + too_long, false}, {zeros + too_long, false}};
+    for (const auto& [text, accepted] : cases) {
+        const auto bytes = parse_integer_token(text);
+        EXPECT_EQ(bytes.has_value(), accepted) << text.size();
+        if (!accepted) {
+            EXPECT_EQ(bytes.error(), refusal);
+        }
+    }
+    // 10^100000 - 1 has 332193 bits.
+    EXPECT_EQ(decimal_to_magnitude_bytes(longest)->size(), 41525u);
+    EXPECT_EQ(decimal_to_magnitude_bytes(too_long).error(), refusal);
 }
 
 TEST(IntegerToken, RefusesAnythingButSignAndDigits) {

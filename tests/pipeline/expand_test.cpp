@@ -11,14 +11,55 @@ CompiledSchema schema_of(std::string_view text) {
     return schema ? std::move(*schema) : CompiledSchema{};
 }
 
-TEST(ExpandWithSchema, ALineOutOfSchemaOrderEndsTheMerge) {
-    // u comes first: t is present, b is added before u; the later t line
-    // matches a field already passed and is copied as it stands.
-    const auto schema = schema_of(".!whezo s\n!text'::t=\n/^/'::b?=2\n!text'::u=\n/^/'::c?=3\n");
-    const auto expanded = expand_with_schema(".!nezo\n!str'::u=xy\n!str'::t=ab\n", schema, {});
+struct ExpandCase {
+    std::string_view name;
+    std::string_view schema;
+    std::string_view text;
+    std::string_view expanded;
+};
+
+constexpr std::string_view kPlain = ".!whezo s\n!text'::t=\n/^/'::b?=2\n!text'::u=\n/^/'::c?=3\n";
+constexpr std::string_view kTable = ".!whezo s\n/^/'/@r/::a=\n/^/'/@r/::k?=7\n/^/'/@r/::mm?=9\n/^/'::end?=e\n";
+
+const ExpandCase kExpandCases[] = {
+    // u comes first: the text is put in schema order, and every line is
+    // rewritten under its field.
+    {"line out of schema order", kPlain, ".!nezo\n!str'::u=xy\n!str'::t=ab\n",
+     ".!nezo\n!text'::t=ab\n!str'::b=2\n!text'::u=xy\n!str'::c=3\n"},
+    // The repeated line matches a field already passed: it and every later
+    // matched line are copied as they stand.
+    {"repeated line ends the merge", kPlain, ".!nezo\n!str'::t=ab\n!str'::t=cd\n!str'::u=xy\n",
+     ".!nezo\n!text'::t=ab\n!str'::b=2\n!str'::c=3\n!str'::t=cd\n!str'::u=xy\n"},
+    {"note inside an entry", kTable, ".!nezo\n!str'/@r/0::a=1\n.?mid\n!str'/@r/0::mm=3\n",
+     ".!nezo\n!str'/@r/0::a=1\n.?mid\n!str'/@r/0::k=7\n!str'/@r/0::mm=3\n!str'::end=e\n"},
+    {"notes between entries", kTable, ".!nezo\n!str'/@r/0::a=1\n.?one\n#two\n!str'/@r/1::a=2\n",
+     ".!nezo\n!str'/@r/0::a=1\n!str'/@r/0::k=7\n!str'/@r/0::mm=9\n.?one\n#two\n!str'/@r/1::a=2\n!str'/@r/1::k=7\n"
+     "!str'/@r/1::mm=9\n!str'::end=e\n"},
+    {"entry out of order, its note moves with its line", kTable,
+     ".!nezo\n!str'/@r/0::mm=3\n!str'/@r/0::z=0\n.?about a\n!str'/@r/0::a=1\n",
+     ".!nezo\n.?about a\n!str'/@r/0::a=1\n!str'/@r/0::z=0\n!str'/@r/0::k=7\n!str'/@r/0::mm=3\n!str'::end=e\n"},
+    // The repeated field follows the first, and is copied as it stands.
+    {"field repeated in an entry", kTable, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/0::mm=3\n!str'/@r/0::a=2\n",
+     ".!nezo\n!str'/@r/0::a=1\n!str'/@r/0::a=2\n!str'/@r/0::k=7\n!str'/@r/0::mm=3\n!str'::end=e\n"},
+    {"entry split by another line", kTable, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/1::a=2\n!str'::z=0\n!str'/@r/0::mm=3\n",
+     ".!nezo\n!str'/@r/0::a=1\n!str'/@r/0::k=7\n!str'/@r/0::mm=3\n!str'/@r/1::a=2\n!str'/@r/1::k=7\n"
+     "!str'/@r/1::mm=9\n!str'::z=0\n!str'::end=e\n"},
+};
+
+class ExpandCaseTest : public testing::TestWithParam<ExpandCase> {};
+
+TEST_P(ExpandCaseTest, Expands) {
+    const ExpandCase& c = GetParam();
+    const auto expanded = expand_with_schema(c.text, schema_of(c.schema), {});
     ASSERT_TRUE(expanded) << error_display(expanded.error());
-    EXPECT_EQ(*expanded, ".!nezo\n!str'::b=2\n!text'::u=xy\n!str'::c=3\n!str'::t=ab\n");
+    EXPECT_EQ(*expanded, c.expanded);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExpandCaseTest, testing::ValuesIn(kExpandCases), [](const auto& info) {
+    std::string name;
+    for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+});
 
 TEST(ExpandWithSchema, AddedDefaultsStopAtTheLimit) {
     const auto schema = schema_of(".!whezo s\n/^/'/@t/::x?=" + std::string(100, 'd') + "\n/^/'/@t/::y=\n");

@@ -1,0 +1,73 @@
+// The lines of a canonical text put in the order in which a compiled schema
+// lists its fields, the order that validation scans them in. Members of
+// foreign objects (JSON members, XML attributes) carry no order, so a
+// document built from one may list its fields in any order.
+//
+// The order, group by group:
+//   - The lines before the first content line (the declaration and the
+//     document's header) stay first, and the lines after the last content
+//     line stay last.
+//   - Every other line that is not a content line (a ".?" note, a
+//     directive, a comment, a blank line) moves with the content line that
+//     follows it.
+//   - At the top level the lines that a field matches are ordered by the
+//     first field that matches them; all lines of one table form one block,
+//     standing where the table's first line stood. Lines of one field (the
+//     entries of a map, the members of an array, a repeated line) keep their
+//     order.
+//   - A table's lines are ordered by entry index, and the lines of one
+//     entry by the element field they name.
+//   - A line that no field matches (at the top level) or that names no
+//     element field (inside an entry) keeps its place in the sequence of
+//     its group: only the matched lines move, among the places they fill.
+//     So lines the schema does not declare keep their relative order, and a
+//     document whose matched lines are in order keeps every line in place.
+//     A line below a table that names no entry belongs to the entry of the
+//     table line before it.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "schema/schema_paths.hpp"
+
+namespace bezo {
+
+// Sorts the elements of the sequence that `key` gives a place to (a key
+// above 0), stably, among the positions they fill; the others stay where
+// they are. The scratch vectors are reused from call to call.
+template <class T, class Key>
+void order_matched(std::span<T> sequence, Key key, std::vector<T>& moving, std::vector<std::size_t>& places) {
+    std::uint64_t last = 0;
+    const bool in_order = std::ranges::all_of(sequence, [&](const T& element) {
+        const std::uint64_t place = key(element);
+        if (place == 0) return true;
+        if (place < last) return false;
+        last = place;
+        return true;
+    });
+    if (in_order) return;
+    moving.clear();
+    places.clear();
+    for (std::size_t i = 0; i < sequence.size(); ++i) {
+        if (key(sequence[i]) == 0) continue;
+        places.push_back(i);
+        moving.push_back(sequence[i]);
+    }
+    std::ranges::stable_sort(moving, {}, key);
+    for (std::size_t k = 0; k < places.size(); ++k) sequence[places[k]] = moving[k];
+}
+
+// The text in the order of the schema's fields; no value when every line
+// already stands in that order. Lines keep their endings; a last line
+// without one that no longer ends the text gets the text's line ending (CR
+// LF when the text holds one, else LF).
+[[nodiscard]] std::optional<std::string> order_by_schema(std::string_view text, const SchemaFieldIndex& fields);
+
+}  // namespace bezo
