@@ -8,6 +8,7 @@
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
+#include "interchange/canonical_reader.hpp"
 #include "interchange/json_reader.hpp"
 #include "lang/unit.hpp"
 #include "schema/collate_icu.hpp"
@@ -20,6 +21,7 @@ namespace bezo {
 namespace {
 
 constexpr std::string_view kEmbeddedJsonType = "std/enc/json";
+constexpr std::string_view kTextType = "text";
 
 template <class... Ts>
 struct Overloaded : Ts... {
@@ -185,7 +187,26 @@ struct LineFacts {
     std::string_view type;
     const std::optional<std::string>& unit;  // canonical
     std::string_view value;
+    // A "str" line made of the string that a text or embedded JSON line
+    // carries: only members that expect a string may take it.
+    bool carried = false;
 };
+
+// Whether a member expects a string: not null, no number, no boolean, no
+// encoded payload.
+bool member_expects_string(const MemberView& member) {
+    static constexpr std::string_view kNonStrings[] = {"null", "int", "float", "bool"};
+    if (std::ranges::find(kNonStrings, member.name) != std::end(kNonStrings) || member.name.starts_with("std/enc/")) {
+        return false;
+    }
+    if (first_span(member.constraints).value_or("").starts_with("..num")) return false;
+    return std::ranges::none_of(member.constraints, [](const Constraint& c) {
+        const auto* set = std::get_if<Constraint::Set>(&c.value);
+        return set != nullptr && set->members.size() == 2 &&
+               std::ranges::find(set->members, "true") != set->members.end() &&
+               std::ranges::find(set->members, "false") != set->members.end();
+    });
+}
 
 // A union whose members name no member of the line's type: the first
 // member that a single annotation of its name would take (by type, unit and
@@ -199,6 +220,7 @@ CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& 
     if (exact) return check_member(*exact, domain, line.value, patterns);
     const auto taken = find_member(annotation, [&](const MemberView& member) {
         return !is_strictly_typed_pair(member.name, line.type) && unit_matches(member.unit, line.unit) &&
+               (!line.carried || member_expects_string(member)) &&
                check_member(member, domain, line.value, patterns).passed();
     });
     return taken ? CheckResult::pass() : CheckResult::fail(AppErrorKind::TypeMismatch);
@@ -251,6 +273,14 @@ bool field_unit_accepts(std::span<const AnnotationItem> items, const std::option
     }
     const Annotation& annotation = std::get<Annotation>(first->value);
     return !annotation.alternatives.empty() || unit_matches(annotation.unit, line_unit);
+}
+
+// The string that a multi-line text line (every "|:|" standing for a line
+// feed) or an embedded JSON string line carries; none for any other line.
+std::optional<std::string> carried_string(const CanonicalLine& line) {
+    if (line.type_name == kTextType) return join_text_lines(line.value);
+    if (line.type_name == kEmbeddedJsonType) return embedded_json_string(line.value);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -317,19 +347,14 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
         return CheckResult::fail(AppErrorKind::TypeMismatch);
     }
     const CheckResult result = check_items(items, LineFacts{line.type_name, unit, line.value}, domain, patterns);
-    if (result.passed() || result.kind() != AppErrorKind::TypeMismatch || line.type_name != kEmbeddedJsonType || unit ||
-        classify_value_type(items) != ValueClass::Other) {
-        return result;
-    }
-    // A string that authored text cannot carry plainly travels as embedded
-    // JSON; a field that expects a string checks the string itself, as a
-    // "str" line (which is never read again here).
-    const auto text = embedded_json_string(line.value);
+    if (result.passed() || result.kind() != AppErrorKind::TypeMismatch || unit) return result;
+    // A string that a plain value cannot carry travels as multi-line text or
+    // as embedded JSON; a field that expects a string checks the string
+    // itself, as a "str" line.
+    if (classify_value_type(items) != ValueClass::Other) return result;
+    const auto text = carried_string(line);
     if (!text) return result;
-    CanonicalLine as_string = line;
-    as_string.type_name = "str";
-    as_string.value = *text;
-    return check_field_value(items, as_string, patterns);
+    return check_items(items, LineFacts{"str", unit, *text, true}, domain, patterns);
 }
 
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns) {

@@ -86,8 +86,9 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
 // A compiled field's items against one canonical line: the line's type and
 // unit against the field's annotation, then every constraint on the value.
 // A union member takes a line of another type when it would alone. A
-// "std/enc/json" line that holds a JSON string, under a field that takes no
-// such line but expects a string, is checked as a "str" line of that string.
+// "text" line (its "|:|" standing for line feeds) or a "std/enc/json" line
+// that holds a JSON string, under a field that takes no such line but
+// expects a string, is checked as a "str" line of the string it carries.
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line, PatternCache& patterns);
 
 // True when the value passes every constraint of the list (union

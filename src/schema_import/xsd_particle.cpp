@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "core/text.hpp"
+#include "lang/anno.hpp"
+#include "schema/check.hpp"
 #include "schema_import/conventions.hpp"
 #include "schema_import/xsd_resolve.hpp"
 #include "schema_import/xsd_simple_type.hpp"
@@ -93,6 +95,40 @@ std::string widened_with_null(std::string_view annotation) {
     return widened;
 }
 
+// Whether a member's own constraints all accept the empty value, in the
+// member's domain when its list names one, else in the line's.
+bool member_accepts_empty(std::span<const Constraint> constraints, std::string_view domain, PatternCache& patterns) {
+    const auto span = std::ranges::find_if(
+        constraints, [](const Constraint& c) { return std::holds_alternative<Constraint::Span>(c.value); });
+    const std::string_view used = span == constraints.end() ? domain : comparison_domain(constraints);
+    return std::ranges::all_of(constraints,
+                               [&](const Constraint& c) { return check_constraint(c, used, "", patterns).passed(); });
+}
+
+// Whether an annotation takes the empty string through a "str" member:
+// an element of such a type may be empty, and an empty element imports as
+// null, not as an empty string.
+bool admits_empty_string(std::string_view annotation) {
+    const auto items = split_annotation_line(annotation);
+    if (!items) return false;
+    PatternCache patterns;
+    const std::string_view domain = comparison_domain(*items);
+    bool annotated = false;
+    for (const AnnotationItem& item : *items) {
+        if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
+            if (check_constraint(*constraint, domain, "", patterns).failed()) return false;
+        } else if (const auto* type = std::get_if<Annotation>(&item.value)) {
+            bool taken = type->name == "str" && member_accepts_empty(type->constraints, domain, patterns);
+            for (const Alternative& member : type->alternatives) {
+                taken = taken || (member.name == "str" && member_accepts_empty(member.constraints, domain, patterns));
+            }
+            if (!taken) return false;
+            annotated = true;
+        }
+    }
+    return annotated;
+}
+
 // One complex type on its way to lines, with the named types being expanded.
 class ParticleConverter {
 public:
@@ -127,6 +163,19 @@ public:
     }
 
 private:
+    // The annotation of an element's value: an empty element imports as
+    // null, so a type that takes the empty string takes null too. A union
+    // cannot carry blanks, so such an annotation is dropped with a note.
+    std::optional<std::string> element_annotation(std::optional<std::string> annotation, std::string_view key_text) {
+        if (!annotation || !admits_empty_string(*annotation)) return annotation;
+        if (has_blank_or_tab(*annotation)) {
+            context_.note({"whitespace-bearing constraints on ", key_text,
+                           " (an empty element imports as null; union items are whitespace-free)"});
+            return std::nullopt;
+        }
+        return widened_with_null(*annotation);
+    }
+
     // The one extension of a simple content, or none for a restriction and
     // for no or several extensions.
     const Value* single_extension(const Value& simple_content) const {
@@ -149,7 +198,10 @@ private:
         auto type = resolve_xsd_type_name(context_, base);
         if (!type) return forward_error(type);
         if (auto* scalar = std::get_if<XsdScalar>(&*type)) {
-            write_xsd_scalar_field(context_, scalar->annotation, field_key(path, kTextKey), optional);
+            // Empty text imports as no "#text" member at all.
+            const std::string key = field_key(path, kTextKey);
+            const bool may_be_empty = !scalar->annotation || admits_empty_string(*scalar->annotation);
+            write_xsd_scalar_field(context_, scalar->annotation, key, optional || may_be_empty);
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
         }
@@ -257,11 +309,13 @@ private:
         if (repeated) {
             const std::string location = xsd_location(path, *name);
             if (complex) return write_table(*complex->type, place, optional, min_occurs, max_occurs, location);
-            write_vector(annotation_of(std::move(*type)), place, min_occurs, max_occurs, location);
+            write_vector(element_annotation(annotation_of(std::move(*type)), place), place, min_occurs, max_occurs,
+                         location);
             return {};
         }
         if (!complex) {
-            write_xsd_scalar_field(context_, annotation_of(std::move(*type)), place, optional);
+            write_xsd_scalar_field(context_, element_annotation(annotation_of(std::move(*type)), place), place,
+                                   optional);
             return {};
         }
         if (type_name) type_stack_.push_back(*type_name);
@@ -395,7 +449,7 @@ private:
             return {};
         }
         const bool optional = members_optional || may_be_absent(find_attribute(member, "minOccurs").value_or("1"));
-        write_xsd_scalar_field(context_, annotation_of(std::move(*type)), *key, optional);
+        write_xsd_scalar_field(context_, element_annotation(annotation_of(std::move(*type)), *key), *key, optional);
         return {};
     }
 

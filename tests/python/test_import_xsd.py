@@ -67,7 +67,7 @@ def test_whole_imports():
                                               '</xs:complexType>'))
     assert imported(two, "", message="b") == (
         ".!hezo \n.!types std/net\n.!types std/time\n\n" + DATE + "\n/b::d=\n"
-        "// dropped: URI syntax of anyURI text (relative references admitted)\n!std/net/uri|str\n/b::u=\n")
+        "// dropped: URI syntax of anyURI text (relative references admitted)\n!null|std/net/uri|str\n/b::u=\n")
     named_re = schema(el("re", inner=f'<xs:complexType>{seq(el("x", "xs:token"))}</xs:complexType>'))
     assert imported(named_re) == '.!hezo t\n\n/"re"::x=\n'
 

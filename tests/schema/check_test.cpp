@@ -283,6 +283,32 @@ TEST(CheckFieldValue, EmbeddedJsonStringsMeetStringFields) {
     expect_field_cases(cases);
 }
 
+TEST(CheckFieldValue, MultiLineTextMeetsStringFields) {
+    const FieldCase cases[] = {
+        {"!str #[,20]", "text", {}, "x|:|y", kPass},
+        {"!str #[3,3]", "text", {}, "x|:|y", kPass},  // the line feed is one character
+        {"!str #[,2]", "text", {}, "x|:|y", kViolation},
+        {"!str /^x\\x0Ay$/", "text", {}, "x|:|y", kPass},
+        {"!str /\\|/", "text", {}, "x|:|y", kViolation},  // the delimiter is gone
+        {"!str", "text", {}, "|:||:|", kPass},
+        {"!null(/^$/)|str(#[,5])", "text", {}, "a|:|b", kPass},
+        {"!null(/^$/)|str(#[,2])", "text", {}, "a|:|b", kViolation},
+        {"!std/net/uri /^[a-z]+$/", "text", {}, "a|:|b", kViolation},  // checked on the decoded text
+        {"!text #[,4]", "text", {}, "x|:|y", kViolation},              // a text field takes the line as is
+        {"!text", "text", {}, "x|:|y", kPass},
+        {"!str", "text", "m", "x|:|y", kMismatch},
+        {kInt, "text", {}, "7", kMismatch},  // a number field expects no string
+        {kNullOrInt, "text", {}, "7", kMismatch},
+        {"!null(/^$/)|float(/^[0-9]+$/..num)|str(/^[a-z]$/)", "text", {}, "7", kViolation},  // the exact member decides
+        {"!null(/^$/)|bool({true,false})|std/time/date(/^[0-9]/)", "text", {}, "1|:|2", kPass},
+        {"!null(/^$/)|bool({true,false})", "text", {}, "true", kMismatch},
+        {"!bool {true,false}", "text", {}, "true", kMismatch},
+        {"!std/enc/json", "text", {}, "IiQ1Ig", kMismatch},
+        {"!null /^$/", "text", {}, "", kMismatch},
+    };
+    expect_field_cases(cases);
+}
+
 TEST(EmbeddedJsonString, DecodesOnlyOneString) {
     const struct {
         std::string value;
