@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "avro/avro_container.hpp"
+#include "avro/avro_export.hpp"
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "core/utf8.hpp"
-#include "interchange/asn1.hpp"
-#include "interchange/cbor.hpp"
+#include "interchange/asn1_export.hpp"
+#include "interchange/cbor_export.hpp"
 #include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
 #include "interchange/toml_export.hpp"

@@ -1,4 +1,4 @@
-#include "interchange/asn1.hpp"
+#include "interchange/asn1_export.hpp"
 
 #include <gtest/gtest.h>
 
