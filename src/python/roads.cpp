@@ -18,7 +18,7 @@
 #include "interchange/toml_export.hpp"
 #include "interchange/toml_import.hpp"
 #include "interchange/xml_import.hpp"
-#include "interchange/xml_writer.hpp"
+#include "interchange/xml_export.hpp"
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
 #include "pipeline/build.hpp"
