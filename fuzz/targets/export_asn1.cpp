@@ -1,5 +1,5 @@
 // export_to("asn1") of a canonical text (no reader of ours reads it back).
-#include "interchange/asn1.hpp"
+#include "interchange/asn1_export.hpp"
 #include "interchange_checks.hpp"
 
 BEZO_FUZZ_TARGET(text) {

@@ -1,5 +1,5 @@
 // export_to("avro") of a canonical text (no reader of ours reads it back).
-#include "avro/avro_container.hpp"
+#include "avro/avro_export.hpp"
 #include "interchange_checks.hpp"
 
 BEZO_FUZZ_TARGET(text) {

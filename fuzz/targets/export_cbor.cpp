@@ -1,5 +1,5 @@
 // export_to("cbor") of a canonical text (no reader of ours reads it back).
-#include "interchange/cbor.hpp"
+#include "interchange/cbor_export.hpp"
 #include "interchange_checks.hpp"
 
 BEZO_FUZZ_TARGET(text) {

@@ -1,5 +1,5 @@
 // export_to("xml") of a canonical text: the xml reader reads it back.
-#include "interchange/xml_writer.hpp"
+#include "interchange/xml_export.hpp"
 #include "interchange/xml_import.hpp"
 #include "interchange_checks.hpp"
 

@@ -6,12 +6,12 @@
 #include <unordered_map>
 
 #include "avro/avro_tokens.hpp"
+#include "core/budget.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "interchange/base64url.hpp"
 #include "interchange/integer_token.hpp"
 #include "interchange/json_text.hpp"
-#include "schema_import/conventions.hpp"
 
 namespace bezo {
 namespace {

@@ -7,7 +7,6 @@
 #include "avro/avro_encode.hpp"
 #include "avro/avro_tokens.hpp"
 #include "core/text.hpp"
-#include "schema_import/conventions.hpp"
 
 namespace bezo {
 namespace {

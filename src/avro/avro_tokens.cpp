@@ -5,7 +5,6 @@
 
 #include "core/calendar.hpp"
 #include "core/text.hpp"
-#include "schema_import/conventions.hpp"
 
 namespace bezo {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/calendar.hpp"
 #include "core/text.hpp"
-#include "interchange/asn1.hpp"
+#include "interchange/der.hpp"
 
 namespace bezo {
 namespace {

@@ -618,13 +618,6 @@ template <class Node, class Members>
 
 }  // namespace
 
-Result<std::string> authored_key(std::string_view key) {
-    std::string scratch;
-    auto spelled = spell_key(key, scratch);
-    if (!spelled) return forward_error(spelled);
-    return std::string(*spelled);
-}
-
 Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size) {
     return write_authored<Value>(members, embed_containers, input_size);
 }

@@ -26,9 +26,4 @@ namespace bezo {
 [[nodiscard]] Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers,
                                                         std::size_t input_size);
 
-// A key as written in a content line: identifiers unchanged, anything else
-// in double quotes with inner quotes doubled. Keys holding NUL, LF or CR,
-// and the empty key, cannot be written.
-[[nodiscard]] Result<std::string> authored_key(std::string_view key);
-
 }  // namespace bezo

@@ -5,7 +5,6 @@
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/canonical_reader.hpp"
 #include "interchange/canonical_to_value.hpp"
 #include "interchange/xml_reader.hpp"
 #include "interchange/xml_text.hpp"
@@ -245,17 +244,7 @@ bool is_xml_name(std::string_view text) {
     return true;
 }
 
-Result<std::string> escape_xml_text(std::string_view text, bool attribute_mode) {
-    std::string out;
-    if (auto escaped = append_escaped(text, attribute_mode, out); !escaped) return forward_error(escaped);
-    return out;
-}
-
-Result<void> write_xml_element(std::string& out, std::string_view name, const Value& value, unsigned depth) {
-    return XmlElementWriter(out).write(name, value, depth);
-}
-
-Result<std::string> xml_export_root(const CanonicalValue& tree) {
+Result<std::string> write_xml_document(const CanonicalValue& tree) {
     auto value = tree_to_value(tree);
     if (!value) return forward_error(value);
     const auto* members = value->get_if<ValueObject>();
@@ -267,12 +256,6 @@ Result<std::string> xml_export_root(const CanonicalValue& tree) {
                                   : writer.write("root", *value, 0);
     if (!written) return forward_error(written);
     return out;
-}
-
-Result<std::string> export_xml(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return forward_error(tree);
-    return xml_export_root(*tree);
 }
 
 }  // namespace bezo

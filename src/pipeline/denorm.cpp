@@ -219,13 +219,6 @@ Result<std::string> resolve_references(std::string_view relational) {
     return ReferencePass(relational).run();
 }
 
-bool expand_float_shorthand(std::string_view line, std::string& out) {
-    const std::string_view rest = trim_leading_blanks(line);
-    if (!rest.starts_with("!:")) return false;
-    out.append(line.substr(0, line.size() - rest.size())).append("!float:").append(rest.substr(2));
-    return true;
-}
-
 Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver) {
     auto canonical = resolve_references(relational);
     if (!canonical) return forward_error(canonical);

@@ -18,11 +18,6 @@ namespace bezo {
 // first error ends the pass and no partial text is returned.
 [[nodiscard]] Result<std::string> resolve_references(std::string_view relational);
 
-// When the line (its ending included) begins, after blanks and tabs, with
-// the unit shorthand "!:", appends it with "!float:" in its place and
-// returns true; otherwise appends nothing and returns false.
-bool expand_float_shorthand(std::string_view line, std::string& out);
-
 // The denormalizer's entry: the reference pass, then the document's schema
 // through the resolver. A document without a schema gives the reference
 // pass's text.

@@ -10,7 +10,6 @@
 #include "core/text.hpp"
 #include "lang/anno.hpp"
 #include "lang/canonical_line.hpp"
-#include "pipeline/denorm.hpp"
 #include "pipeline/schema_order.hpp"
 #include "schema/rex_match.hpp"
 #include "schema/schema_paths.hpp"
@@ -642,6 +641,13 @@ private:
 }
 
 }  // namespace
+
+bool expand_float_shorthand(std::string_view line, std::string& out) {
+    const std::string_view rest = trim_leading_blanks(line);
+    if (!rest.starts_with("!:")) return false;
+    out.append(line.substr(0, line.size() - rest.size())).append("!float:").append(rest.substr(2));
+    return true;
+}
 
 Result<FieldSignature> resolve_field_signature(const SchemaField& field, PatternCache& patterns) {
     const Annotation* annotation = first_annotation(field);

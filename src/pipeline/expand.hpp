@@ -49,4 +49,9 @@ struct FieldSignature {
                                                      const UserUnits& units,
                                                      std::size_t added_limit = kAddedDefaultsLimit);
 
+// When the line (its ending included) begins, after blanks and tabs, with
+// the unit shorthand "!:", appends it with "!float:" in its place and
+// returns true; otherwise appends nothing and returns false.
+bool expand_float_shorthand(std::string_view line, std::string& out);
+
 }  // namespace bezo

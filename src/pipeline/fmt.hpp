@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "pipeline/fmt_entries.hpp"
 #include "pipeline/path_table.hpp"
 
 namespace bezo {
@@ -28,12 +29,6 @@ enum class FormatItemKind : std::uint8_t {
 struct ItemRun {
     std::uint32_t first = 0;
     std::uint32_t count = 0;
-};
-
-// Entries that a line adds to one array when it is compiled.
-struct EntryCount {
-    PathId array = kRootPath;
-    std::uint64_t count = 0;
 };
 
 // One item. Texts are views into the source text or into texts the model

@@ -12,10 +12,15 @@
 #include <vector>
 
 #include "core/hash.hpp"
-#include "pipeline/fmt.hpp"
 #include "pipeline/path_table.hpp"
 
 namespace bezo {
+
+// Entries that a line adds to one array when it is compiled.
+struct EntryCount {
+    PathId array = kRootPath;
+    std::uint64_t count = 0;
+};
 
 class EntryCounter {
 public:

@@ -16,6 +16,7 @@
 #include "lang/anno.hpp"
 #include "lang/canonical_line.hpp"
 #include "lang/path.hpp"
+#include "lang/schema_name.hpp"
 
 namespace bezo {
 namespace {
@@ -424,13 +425,8 @@ std::string write_field_type(std::span<const std::string_view> types, LibrarySet
     return line;
 }
 
-Result<void> check_infer_name(std::string_view name) {
-    if (name.find_first_of("\r\n") != std::string_view::npos) return fail("infer name must not hold a line break");
-    return {};
-}
-
 Result<std::string> infer_main(std::string_view canonical, std::string_view name) {
-    if (auto checked = check_infer_name(name); !checked) return forward_error(checked);
+    if (auto checked = check_schema_name(name, "infer"); !checked) return forward_error(checked);
     Inferrer inferrer;
     if (auto read = inferrer.read(canonical); !read) return forward_error(read);
     return inferrer.write(name);

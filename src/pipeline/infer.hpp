@@ -26,10 +26,6 @@ using LibrarySet = std::set<std::string, std::less<>>;
 // Adds to `libraries` the module of every type name that holds "/".
 std::string write_field_type(std::span<const std::string_view> types, LibrarySet& libraries);
 
-// The schema name goes into the ".!hezo" line as given, so a name holding a
-// line break is refused.
-[[nodiscard]] Result<void> check_infer_name(std::string_view name);
-
 // The authored schema of a canonical text, declared under `name`.
 [[nodiscard]] Result<std::string> infer_main(std::string_view canonical, std::string_view name);
 

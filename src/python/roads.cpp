@@ -5,38 +5,38 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
-#include "avro/avro_container.hpp"
+#include "avro/avro_export.hpp"
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
-#include "core/utf8.hpp"
-#include "interchange/asn1.hpp"
-#include "interchange/cbor.hpp"
+#include "interchange/asn1_export.hpp"
+#include "interchange/cbor_export.hpp"
 #include "interchange/json_export.hpp"
 #include "interchange/json_import.hpp"
 #include "interchange/toml_export.hpp"
 #include "interchange/toml_import.hpp"
 #include "interchange/xml_import.hpp"
-#include "interchange/xml_writer.hpp"
+#include "interchange/xml_export.hpp"
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
+#include "lang/schema_name.hpp"
 #include "pipeline/build.hpp"
 #include "pipeline/compiler.hpp"
 #include "pipeline/denorm.hpp"
-#include "pipeline/infer.hpp"
+#include "pipeline/infer_document.hpp"
 #include "pipeline/render.hpp"
 #include "pipeline/unbuild.hpp"
+#include "pipeline/validate_document.hpp"
 #include "schema_import/graphql_import.hpp"
 #include "schema_import/jsonschema.hpp"
 #include "schema_import/proto_import.hpp"
 #include "schema_import/xsd.hpp"
 #include "python/exceptions.hpp"
-#include "schema/compiled.hpp"
 #include "schema/rex_budget.hpp"
 #include "schema/schema_compiler.hpp"
-#include "schema/validator.hpp"
 
 namespace bezo::py {
 namespace {
@@ -117,13 +117,14 @@ auto find_format(const Table& table, std::string_view word) -> const typename Ta
     return nullptr;
 }
 
-// A schema handed to validate is compiled text when its first line, after
-// leading white space, opens with ".!whezo"; anything else is authored.
-bool is_compiled_schema_text(std::string_view schema) {
-    return trim_leading_unicode_white_space(schema.substr(0, schema.find('\n'))).starts_with(".!whezo");
+// A schema failure is a BezoError naming the schema; a verdict is a
+// ValidationError.
+PyObject* validation_failure_to_pyerr(const ValidationFailure& failure) {
+    if (const auto* schema = std::get_if<SchemaFailure>(&failure)) {
+        return pyerr_from_string("schema: " + error_display(schema->error));
+    }
+    return validation_verdict_to_pyerr(std::get<AppErrorAt>(failure));
 }
-
-PyObject* schema_error(const Error& error) { return pyerr_from_string("schema: " + error_display(error)); }
 
 std::size_t input_size(const BoundTexts& args) {
     std::size_t size = 0;
@@ -152,22 +153,6 @@ PyObject* within_pattern_budget(const BoundTexts& args, Body body) {
     return core_error_to_pyerr(*spent);
 }
 
-// The name of an imported schema stands as the one word after the kind word
-// of its ".!hezo" line, so it may not end that line, split into several
-// words (the compiled header would read a later word "strict" as a flag), or
-// read as the version that may stand there.
-Result<void> check_schema_name(std::string_view name) {
-    if (name.find_first_of("\r\n") != std::string_view::npos) return fail("schema name must not hold a line break");
-    if (name.find('\0') != std::string_view::npos) return fail("schema name must not hold a NUL character");
-    if (name.find_first_of(" \t\f") != std::string_view::npos) {
-        return fail("schema name must be one word: no blank, tab or form feed");
-    }
-    if (!name.empty() && is_ascii_digit(name.front())) {
-        return fail("schema name must not begin with a digit: it would read as a version");
-    }
-    return {};
-}
-
 }  // namespace
 
 PyObject* road_compile(const BoundTexts& args) {
@@ -194,35 +179,15 @@ PyObject* road_compile_schema(const BoundTexts& args) {
 }
 PyObject* road_validate(const BoundTexts& args) {
     return within_pattern_budget(args, [&]() -> PyObject* {
-        std::string_view compiled = *args[1];
-        std::string compiled_text;
-        if (!is_compiled_schema_text(compiled)) {
-            Resolver resolver;
-            auto result = compile_schema_text(compiled, resolver);
-            if (!result) return schema_error(result.error());
-            compiled_text = std::move(*result);
-            compiled = compiled_text;
-        }
-        auto schema = load_compiled_schema(compiled);
-        if (!schema) return schema_error(schema.error());
-        const Verdict verdict = validate_stream(*args[0], *schema);
-        if (!verdict) return validation_verdict_to_pyerr(verdict.error());
+        auto validated = validate_document(*args[0], *args[1]);
+        if (!validated) return validation_failure_to_pyerr(validated.error());
         Py_RETURN_NONE;
     });
 }
 PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
 PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
 PyObject* road_infer(const BoundTexts& args) {
-    const std::string_view name = args[1].value_or("");
-    if (auto checked = check_infer_name(name); !checked) return core_error_to_pyerr(checked.error());
-    return within_pattern_budget(args, [&] {
-        Resolver resolver;
-        auto relational = compile_document(*args[0], resolver);
-        if (!relational) return core_error_to_pyerr(relational.error());
-        auto canonical = denormalize_document(*relational, resolver);
-        if (!canonical) return core_error_to_pyerr(canonical.error());
-        return to_python(infer_main(*canonical, name));
-    });
+    return within_pattern_budget(args, [&] { return to_python(infer_document(*args[0], args[1].value_or(""))); });
 }
 
 PyObject* road_import_from(const BoundTexts& args) {
@@ -242,7 +207,7 @@ PyObject* road_import_schema(const BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* importer = find_format(kSchemaImporters, format)) {
         const std::string_view name = args[2].value_or("");
-        if (auto checked = check_schema_name(name); !checked) return core_error_to_pyerr(checked.error());
+        if (auto checked = check_schema_name(name, "schema"); !checked) return core_error_to_pyerr(checked.error());
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
         return within_pattern_budget(args, [&] { return to_python(importer->entry(*args[1], message, name)); });

@@ -167,6 +167,7 @@ struct Inheritance {
 // A compiled text with the inheritance facts its parent cache entry needs.
 struct RunOutput {
     std::string text;
+    CompiledSchema schema;  // the text as the compiled-schema reader reads it
     TextSet ancestors;
     std::size_t height = 0;
 };
@@ -602,8 +603,9 @@ private:
         if (const auto declaration = check_format_declaration(text, "whezo"); !declaration.accepted) {
             return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
         }
-        if (auto read = parse_compiled_schema(text); !read) return forward_error(read);
-        return RunOutput{std::move(text), std::move(ancestors_), height_};
+        auto read = parse_compiled_schema(text);
+        if (!read) return forward_error(read);
+        return RunOutput{std::move(text), std::move(*read), std::move(ancestors_), height_};
     }
 
     Resolver& resolver_;
@@ -647,6 +649,13 @@ private:
     auto compiled = lower_schema_lines(text, resolver, inheritance);
     if (!compiled) return forward_error(compiled);
     return std::move(compiled->text);
+}
+
+[[nodiscard]] Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver) {
+    Inheritance inheritance;
+    auto compiled = lower_schema_lines(text, resolver, inheritance);
+    if (!compiled) return forward_error(compiled);
+    return std::move(compiled->schema);
 }
 
 }  // namespace bezo

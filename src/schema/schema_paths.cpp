@@ -79,8 +79,6 @@ std::optional<EntrySeparator> split_at_entry_separator(std::string_view path) {
     return EntrySeparator{path.substr(0, *separator), path.substr(*separator + 3)};
 }
 
-bool is_entry_path(std::string_view path) { return path.ends_with("::") || split_at_entry_separator(path); }
-
 std::optional<ElementLine> split_element_index(std::string_view path, std::string_view prefix) {
     if (!path.starts_with(prefix)) return std::nullopt;
     const std::string_view rest = path.substr(prefix.size());

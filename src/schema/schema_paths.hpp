@@ -40,10 +40,6 @@ struct EntrySeparator {
 };
 std::optional<EntrySeparator> split_at_entry_separator(std::string_view path);
 
-// True for the path of a collection field: it ends with "::" or holds "/::"
-// outside double quotes.
-bool is_entry_path(std::string_view path);
-
 // An element line "{prefix}{index}::{name}".
 struct ElementLine {
     std::uint64_t index = 0;

@@ -18,7 +18,7 @@
 #include "core/error.hpp"
 #include "core/hash.hpp"
 #include "schema_import/conventions.hpp"
-#include "schema_import/sdl_parser.hpp"
+#include "schema_import/graphql_parser.hpp"
 
 namespace bezo {
 

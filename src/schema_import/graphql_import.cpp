@@ -4,7 +4,7 @@
 
 #include "core/utf8.hpp"
 #include "schema_import/graphql_convert.hpp"
-#include "schema_import/sdl_parser.hpp"
+#include "schema_import/graphql_parser.hpp"
 
 namespace bezo {
 namespace {

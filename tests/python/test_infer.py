@@ -30,12 +30,31 @@ def test_infer(text, body):
     assert bezo.infer(text, "s") == f".!hezo s\n{libraries}\n{body}"
 
 
-def test_name_is_optional_and_line_breaks_are_refused():
+def test_name_is_optional():
     assert bezo.infer("a=1\n") == ".!hezo \n\na=\n"
     assert bezo.infer(text="a=1\n", name="acme/s") == ".!hezo acme/s\n\na=\n"
-    for name in ("s\n.!registry acme=lib", "s\r"):
-        with pytest.raises(bezo.BezoError, match="^infer name must not hold a line break$"):
-            bezo.infer("a=1\n", name)
+
+
+# The name stands as one word on the .!hezo line: what would end that line,
+# add words to it or read as a version is refused.
+@pytest.mark.parametrize("name, why", [
+    ("s\n.!registry acme=lib", "not hold a line break"),
+    ("s\r", "not hold a line break"),
+    ("a\x00b", "not hold a NUL character"),
+    ("s strict", "be one word: no blank, tab or form feed"),
+    ("a\tb", "be one word: no blank, tab or form feed"),
+    ("1s", "not begin with a digit: it would read as a version"),
+])
+def test_a_name_that_breaks_the_header_line_is_refused(name, why):
+    with pytest.raises(bezo.BezoError) as raised:
+        bezo.infer("a=1\n", name)
+    assert str(raised.value) == "infer name must " + why
+
+
+@pytest.mark.parametrize("name", ["s", "acme/s", "s1", "x-1", "#x", "caf\u00e9"])
+def test_every_accepted_name_gives_a_schema_that_compiles(name):
+    compiled = bezo.compile_schema(bezo.infer("a=1\n", name))
+    assert compiled.split("\n", 1)[0] == f".!whezo {name}"
 
 
 def test_document_errors_are_raised_in_their_text_form():

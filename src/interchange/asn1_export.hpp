@@ -13,6 +13,7 @@
 
 #include "core/error.hpp"
 #include "interchange/canonical_tree.hpp"
+#include "interchange/der.hpp"
 #include "interchange/value.hpp"
 
 namespace bezo {
@@ -20,23 +21,6 @@ namespace bezo {
 // Values nest at most this deep; the items of an array written as a
 // SEQUENCE, a SET or a constructed tag are one deeper than the array's holder.
 inline constexpr unsigned kMaxDerDepth = 512;
-
-enum class DerClass : std::uint8_t { Universal = 0, Application = 1, ContextSpecific = 2, Private = 3 };
-
-struct DerTag {
-    DerClass tag_class = DerClass::Universal;
-    bool constructed = false;
-    std::uint32_t number = 0;
-    friend bool operator==(const DerTag&, const DerTag&) = default;
-};
-
-inline std::span<const std::uint8_t> as_der_bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// Appends identifier octets, definite length octets and the content.
-void write_der_header(DerClass tag_class, bool constructed, std::uint32_t number, std::span<const std::uint8_t> content,
-                      std::vector<std::uint8_t>& out);
 
 // A wrapper key naming a tag of its own: a class letter (u, a, c, x), the
 // tag number, and "p" for primitive ("c" for constructed, required for u):

@@ -1,4 +1,4 @@
-#include "schema_import/sdl_parser.hpp"
+#include "schema_import/graphql_parser.hpp"
 
 #include <gtest/gtest.h>
 

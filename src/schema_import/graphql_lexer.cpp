@@ -1,4 +1,4 @@
-#include "schema_import/sdl_tokenizer.hpp"
+#include "schema_import/graphql_lexer.hpp"
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "schema_import/sdl_tokenizer.hpp"
+#include "schema_import/graphql_lexer.hpp"
 
 namespace bezo {
 

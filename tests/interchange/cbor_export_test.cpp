@@ -1,4 +1,4 @@
-#include "interchange/cbor.hpp"
+#include "interchange/cbor_export.hpp"
 
 #include <gtest/gtest.h>
 

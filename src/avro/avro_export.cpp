@@ -1,4 +1,4 @@
-#include "avro/avro_container.hpp"
+#include "avro/avro_export.hpp"
 
 #include <algorithm>
 #include <string>

@@ -1,0 +1,28 @@
+// The validate road: a canonical document checked against a schema handed
+// in as text, in one call. The schema is compiled text when its first line,
+// after leading white space, opens with ".!whezo", and is read; anything
+// else is authored, compiled with a resolver of the call's own and used as
+// the compiler reads it back.
+#pragma once
+
+#include <expected>
+#include <string_view>
+#include <variant>
+
+#include "core/error.hpp"
+
+namespace bezo {
+
+// The schema could not be compiled or read: nothing was said of the document.
+struct SchemaFailure {
+    Error error;
+};
+
+// Why validation did not pass: the schema failed, or the document broke it
+// (the verdict of its first violation).
+using ValidationFailure = std::variant<SchemaFailure, AppErrorAt>;
+
+[[nodiscard]] std::expected<void, ValidationFailure> validate_document(std::string_view document,
+                                                                       std::string_view schema);
+
+}  // namespace bezo
