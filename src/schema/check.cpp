@@ -208,6 +208,16 @@ bool member_expects_string(const MemberView& member) {
     });
 }
 
+// Whether a member whose name differs from the line's type may take the
+// line by its value. A carried string meets a member that expects a string,
+// a "text" member included (as a "str" line meets a "text" field) unless it
+// holds "|:|", which text reads as a line feed.
+bool member_meets_type(const MemberView& member, const LineFacts& line) {
+    if (!line.carried) return !is_strictly_typed_pair(member.name, line.type);
+    if (member.name == kTextType) return line.value.find("|:|") == std::string_view::npos;
+    return !is_strictly_typed_pair(member.name, line.type) && member_expects_string(member);
+}
+
 // A union whose members name no member of the line's type: the first
 // member that a single annotation of its name would take (by type, unit and
 // constraints), so that a member accepts what it accepts alone; none is a
@@ -219,8 +229,7 @@ CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& 
     });
     if (exact) return check_member(*exact, domain, line.value, patterns);
     const auto taken = find_member(annotation, [&](const MemberView& member) {
-        return !is_strictly_typed_pair(member.name, line.type) && unit_matches(member.unit, line.unit) &&
-               (!line.carried || member_expects_string(member)) &&
+        return member_meets_type(member, line) && unit_matches(member.unit, line.unit) &&
                check_member(member, domain, line.value, patterns).passed();
     });
     return taken ? CheckResult::pass() : CheckResult::fail(AppErrorKind::TypeMismatch);

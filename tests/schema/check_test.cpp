@@ -279,6 +279,13 @@ TEST(CheckFieldValue, EmbeddedJsonStringsMeetStringFields) {
         {kInt, "std/enc/json", {}, number_text, kMismatch},  // a number field expects no string
         {kNullOrInt, "std/enc/json", {}, dollar, kMismatch},
         {"!std/enc/bin", "std/enc/json", {}, dollar, kMismatch},
+        // A text member of a union takes the string as a text field does,
+        // wherever it stands among the members.
+        {"!null(/^$/)|text", "std/enc/json", {}, crlf, kPass},
+        {"!text|null(/^$/)", "std/enc/json", {}, crlf, kPass},
+        {"!null(/^$/)|text(#[,3])", "std/enc/json", {}, crlf, kMismatch},
+        {"!null(/^$/)|text", "std/enc/json", {}, bar, kMismatch},
+        {"!null(/^$/)|text:m", "std/enc/json", {}, crlf, kMismatch},
     };
     expect_field_cases(cases);
 }
