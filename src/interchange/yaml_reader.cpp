@@ -284,8 +284,9 @@ class YamlNodeBuilder {
 public:
     void scalar(fy_event& event) {
         fy_token* value_token = event.scalar.value;
-        bool plain = fy_token_scalar_style(value_token) == FYSS_PLAIN;
-        std::string_view value = scalar_text(value_token, plain);
+        const fy_scalar_style style = fy_token_scalar_style(value_token);
+        bool plain = style == FYSS_PLAIN;
+        std::string_view value = scalar_text(value_token, style);
         auto tag = optional_token_text(event.scalar.tag);
         std::size_t index = add_scalar(value, resolution_of(tag, plain));
         doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
@@ -349,8 +350,8 @@ private:
     // the library making its text; any other scalar's text is the
     // library's. A span holding a lead byte of NEL, LS or PS is left to the
     // library too, as a YAML 1.1 document breaks lines there.
-    std::string_view scalar_text(fy_token* token, bool plain) const {
-        if (plain) {
+    std::string_view scalar_text(fy_token* token, fy_scalar_style style) const {
+        if (style == FYSS_PLAIN) {
             const fy_mark* start = fy_token_start_mark(token);
             const fy_mark* end = fy_token_end_mark(token);
             if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
@@ -359,7 +360,14 @@ private:
                 if (!std::ranges::any_of(span, may_break_line)) return span;
             }
         }
-        return token_text(token);
+        std::string_view text = token_text(token);
+        // The library gives a block scalar without content lines that ends
+        // the text as one NUL byte. A block scalar has no escapes and NUL is
+        // refused anywhere in the text, so a NUL there is never content.
+        if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
+            while (text.ends_with('\0')) text.remove_suffix(1);
+        }
+        return text;
     }
 
     // Open collections stand in the stack in the order of their indexes.

@@ -124,6 +124,23 @@ def test_import_takes_plain_scalars_without_their_surroundings(text, json_text):
     same_as_json(text, json_text)
 
 
+# A block scalar without content lines is empty, also where it ends the text;
+# a double-quoted "\0" is the one way to write NUL.
+@pytest.mark.parametrize("text, json_text", [
+    ("k: |\n", '{"k": ""}'),
+    ("k: >\n", '{"k": ""}'),
+    ("k: |+\n", '{"k": ""}'),
+    ("k: >2\n", '{"k": ""}'),
+    ("k: |-\n", '{"k": ""}'),
+    ("k:\n  - |\n", '{"k": [""]}'),
+    ("k: >\nj: 1\n", '{"k": "", "j": 1}'),
+    ("k: |\n  a\n", '{"k": "a\\n"}'),
+    ('k: "\\0"\n', '{"k": "\\u0000"}'),
+])
+def test_import_of_empty_block_scalars(text, json_text):
+    same_as_json(text, json_text)
+
+
 @pytest.mark.parametrize("text, message", [
     ('foo: "bar\n\tbaz"\n', "invalid YAML: invalid tab used as indentation at line 2, column 1"),
     ("a:\n\tb: c\n", "invalid YAML: tab character may not be used as indentation at line 2, column 1"),
