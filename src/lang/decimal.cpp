@@ -58,6 +58,21 @@ std::string decimal_digits(UInt128 value) {
 
 bool is_digits_or_empty(std::string_view text) { return std::ranges::all_of(text, is_ascii_digit); }
 
+// Removes the trailing zeros of the digit string that the integer digits and
+// the fraction digits make together; returns how many of them were integer
+// digits (the fraction digits left still count down the exponent).
+std::int64_t drop_trailing_zeros(std::string_view& integer_digits, std::string_view& fraction_digits) {
+    const auto drop = [](std::string_view& digits) {
+        const std::size_t kept = digits.find_last_not_of('0') + 1;
+        const std::size_t count = digits.size() - kept;
+        digits = digits.substr(0, kept);
+        return count;
+    };
+    drop(fraction_digits);
+    if (!fraction_digits.empty()) return 0;
+    return static_cast<std::int64_t>(drop(integer_digits));
+}
+
 }  // namespace
 
 std::optional<Int128> checked_mul(Int128 a, Int128 b) {
@@ -110,14 +125,21 @@ std::expected<ExactDecimal, DecimalRefusal> read_exact_decimal(std::string_view 
         return Refused(*exponent_refusal);
     }
     Int128 mantissa = 0;
+    // Digits too many for the mantissa lose their trailing zeros to the
+    // exponent ("1" and 40 zeros is 1E40); digits written as they are stay so.
+    std::int64_t dropped_zeros = 0;
     if (!accumulate_digits(integer_digits, mantissa) || !accumulate_digits(fraction_digits, mantissa)) {
-        return Refused(DecimalRefusal::OutOfRange);
+        dropped_zeros = drop_trailing_zeros(integer_digits, fraction_digits);
+        mantissa = 0;
+        if (!accumulate_digits(integer_digits, mantissa) || !accumulate_digits(fraction_digits, mantissa)) {
+            return Refused(DecimalRefusal::OutOfRange);
+        }
     }
     // Each fraction digit lowers the exponent by one.
     if (fraction_digits.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         return Refused(DecimalRefusal::OutOfRange);
     }
-    auto scaled = checked_add(exponent, -static_cast<std::int64_t>(fraction_digits.size()));
+    auto scaled = checked_add(exponent, dropped_zeros - static_cast<std::int64_t>(fraction_digits.size()));
     if (!scaled) {
         return Refused(DecimalRefusal::OutOfRange);
     }

@@ -10,9 +10,10 @@ namespace {
 // markers of the language.
 constexpr std::string_view kFloatAnnotation = "!float|std/num/inf|std/num/nan|str{NaN,Infinity,-Infinity}";
 
-// A bytes field as JSON data writes it: base64 in the standard or the
-// URL-safe alphabet, its padding optional.
-constexpr std::string_view kBase64TextAnnotation =
+// A bytes field as the JSON mapping writes it: base64 in the standard or
+// the URL-safe alphabet, its padding optional. Unlike XSD base64 text (see
+// the XSD importer), it admits no white space and no line breaks.
+constexpr std::string_view kJsonMappingBase64Annotation =
     R"(!str/^([A-Za-z0-9+\/_-]{4})*([A-Za-z0-9+\/_-]{2}(==)?|[A-Za-z0-9+\/_-]{3}=?)?$/)";
 
 bool on_stack(const std::vector<std::size_t>& stack, std::size_t message) {
@@ -203,7 +204,7 @@ std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, Pro
         case ProtoTypeKind::Fixed64: return "!int[0,18446744073709551615]";
         case ProtoTypeKind::Bool: return "!bool";
         case ProtoTypeKind::String: return std::nullopt;
-        case ProtoTypeKind::Bytes: return kBase64TextAnnotation;
+        case ProtoTypeKind::Bytes: return kJsonMappingBase64Annotation;
         case ProtoTypeKind::Enum: {
             std::string& annotation = context.enum_annotations[type.index];
             if (annotation.empty()) annotation = enum_annotation(context.file.enums[type.index]);

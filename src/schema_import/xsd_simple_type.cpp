@@ -37,7 +37,7 @@ constexpr std::string_view kUriAnnotation = "!std/net/uri|str";
 // white space ([\x20\x09\x0A\x0D]) around any character; a value of
 // several lines arrives as "text", its line ends written "|:|", so both
 // members carry the same pattern.
-constexpr std::string_view kBase64Annotation =
+constexpr std::string_view kXsdBase64Annotation =
     R"re(!null|str(/^([\x20\x09\x0A\x0D]|\|:\|)*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){4})*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){2}[AEIMQUYcgkosw048]([\x20\x09\x0A\x0D]|\|:\|)*=|[A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*[AQgw]([\x20\x09\x0A\x0D]|\|:\|)*=([\x20\x09\x0A\x0D]|\|:\|)*=)?([\x20\x09\x0A\x0D]|\|:\|)*$/))re"
     R"re(|text(/^([\x20\x09\x0A\x0D]|\|:\|)*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){4})*(([A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*){2}[AEIMQUYcgkosw048]([\x20\x09\x0A\x0D]|\|:\|)*=|[A-Za-z0-9+\/]([\x20\x09\x0A\x0D]|\|:\|)*[AQgw]([\x20\x09\x0A\x0D]|\|:\|)*=([\x20\x09\x0A\x0D]|\|:\|)*=)?([\x20\x09\x0A\x0D]|\|:\|)*$/))re";
 constexpr std::string_view kHexAnnotation = "!null|str(/^([0-9A-Fa-f]{2})*$/)";
@@ -65,7 +65,7 @@ constexpr std::array<XsdBuiltin, 43> kBuiltins{{
     {"time", kTimeAnnotation, "std/time", "", "", ""},
     {"dateTime", kDateTimeAnnotation, "std/time", "", "", ""},
     {"anyURI", kUriAnnotation, "std/net", "", "", "", "URI syntax of anyURI text (relative references admitted)"},
-    {"base64Binary", kBase64Annotation, "", "", "", ""},
+    {"base64Binary", kXsdBase64Annotation, "", "", "", ""},
     {"string", "", "", "str", "", ""},
     {"normalizedString", "", "", "str", "", ""},
     {"token", "", "", "str", "", ""},

@@ -25,6 +25,12 @@ TEST(ParseExactDecimal, AcceptedTexts) {
         {"1e2147483647", {1, false, 2147483647}},
         {"1e-2147483648", {1, false, -2147483648}},
         {"1e00000000000000000000007", {1, false, 7}},
+        // Digits beyond the mantissa that are trailing zeros go to the exponent.
+        {"-1.000000000000000000000000000000000000000", {1, true, 0}},
+        {"10000000000000000000000000000000000000000", {1, false, 40}},
+        {"120000000000000000000000000000000000000000.000e-3", {12, false, 37}},
+        {"0.500000000000000000000000000000000000000", {5, false, -1}},
+        {"17014118346046923173168730371588410572.70000", {kMaxMantissa, false, -1}},
     };
     for (const auto& c : cases) {
         auto parsed = parse_exact_decimal(c.text);
@@ -74,7 +80,9 @@ TEST(ReadExactDecimal, TellsTextsThatAreNoDecimalFromDecimalsTooLarge) {
         {"x1e99999999999", DecimalRefusal::NotDecimal},
         {"1.2.3e99999999999", DecimalRefusal::NotDecimal},
         {"170141183460469231731687303715884105728", DecimalRefusal::OutOfRange},
-        {"-1.000000000000000000000000000000000000000", DecimalRefusal::OutOfRange},
+        {"1111111111111111111111111111111111111111", DecimalRefusal::OutOfRange},
+        {"10000000000000000000000000000000000000001", DecimalRefusal::OutOfRange},
+        {"1.000000000000000000000000000000000000000100000", DecimalRefusal::OutOfRange},
         {"1e2147483648", DecimalRefusal::OutOfRange},
         {"1e99999999999999999999", DecimalRefusal::OutOfRange},
         {"0.1e-2147483648", DecimalRefusal::OutOfRange},

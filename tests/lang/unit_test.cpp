@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 namespace bezo {
 namespace {
 
@@ -179,7 +181,7 @@ TEST(ConvertQuantity, Failures) {
         {"21267647932558653966460912964485513216", "B", "b", ConversionFailure::Inexact},
         // Decimals the type cannot hold, and texts that are no decimal.
         {"1111111111111111111111111111111111111111", "km", "m", ConversionFailure::Inexact},
-        {"-1.000000000000000000000000000000000000000", "km", "m", ConversionFailure::Inexact},
+        {"-1.000000000000000000000000000000000000001", "km", "m", ConversionFailure::Inexact},
         {"1e99999999999", "km", "m", ConversionFailure::Inexact},
         {"1e2147483647", "km", "m", ConversionFailure::Inexact},
         {"+1", "km", "m", ConversionFailure::Incompatible},
@@ -195,6 +197,20 @@ TEST(ConvertQuantity, Failures) {
     }
 }
 
+struct ConversionCase {
+    std::string_view value;
+    std::string_view from;
+    std::string_view to;
+    std::expected<std::string, ConversionFailure> result;
+};
+
+void expect_conversions(std::span<const ConversionCase> cases, const UserUnits& units) {
+    for (const auto& c : cases) {
+        EXPECT_EQ(convert_quantity(c.value, c.from, c.to, units), c.result)
+            << c.value << " " << c.from << " -> " << c.to;
+    }
+}
+
 TEST(UserUnits, DefinitionsAliasesAndSizelessUnits) {
     UserUnits units;
     units["foot"] = defined("m", "0.3048");
@@ -207,14 +223,8 @@ TEST(UserUnits, DefinitionsAliasesAndSizelessUnits) {
     units["negative"] = defined("m", "-2");
     units["spaced"] = defined("m", " 2 ");
 
-    struct Case {
-        std::string_view value;
-        std::string_view from;
-        std::string_view to;
-        std::expected<std::string, ConversionFailure> result;
-    };
     using Failure = std::unexpected<ConversionFailure>;
-    const Case cases[] = {
+    const ConversionCase cases[] = {
         {"10", "foot", "in", "120"},
         {"10", "ft", "foot", "10"},
         {"50", "percent", "1", "0.5"},
@@ -227,9 +237,7 @@ TEST(UserUnits, DefinitionsAliasesAndSizelessUnits) {
         {"1", "negative", "m", Failure(ConversionFailure::Incompatible)},
         {"1", "missing", "m", Failure(ConversionFailure::Incompatible)},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(convert_quantity(c.value, c.from, c.to, units), c.result) << c.from << " -> " << c.to;
-    }
+    expect_conversions(cases, units);
     EXPECT_TRUE(is_known_unit("EUR*foot", units));
 }
 
@@ -241,14 +249,8 @@ TEST(UserUnits, FactorsCancelAcrossBothUnits) {
     units["tri"] = defined("m", "3");
     units["sev"] = defined("m", "7");
     units["big"] = defined("m", "170141183460469231731687303715884105727");
-    struct Case {
-        std::string_view value;
-        std::string_view from;
-        std::string_view to;
-        std::expected<std::string, ConversionFailure> result;
-    };
     using Failure = std::unexpected<ConversionFailure>;
-    const Case cases[] = {
+    const ConversionCase cases[] = {
         {"1", "m^55/quint^54", "quint^54/m^53", "0." + std::string(75, '0') + "324518553658426726783156020576256"},
         {"3", "m", "tri", "1"},
         {"1", "tri^40/m^39", "tri^40/m^39", "1"},
@@ -260,10 +262,7 @@ TEST(UserUnits, FactorsCancelAcrossBothUnits) {
         // A factor of 3^40 x 7^40 between the units fits no 128 bits.
         {"0", "m^41/tri^40", "sev^40/m^39", Failure(ConversionFailure::Inexact)},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(convert_quantity(c.value, c.from, c.to, units), c.result)
-            << c.value << " " << c.from << " -> " << c.to;
-    }
+    expect_conversions(cases, units);
 }
 
 // xa is defined through xb, xb through xc, ..., the last one through "m".

@@ -97,6 +97,11 @@ CONVERSIONS = [
     ("-0", "h", "s"),
     ("1e-30", "km", "mm"),
     ("170141183460469231731687303715884105727", "m", "m"),
+    # More digits than a decimal holds, the extra ones trailing zeros.
+    ("1" + "0" * 40, "km", "m"),
+    ("1." + "0" * 40, "km", "m"),
+    ("-25" + "0" * 45 + ".000", "b", "GiB"),
+    ("0.5" + "0" * 60, "ms", "s"),
 ]
 
 
@@ -138,7 +143,7 @@ def test_results_without_an_exact_decimal_are_refused(value, from_unit, to_unit)
 
 @pytest.mark.parametrize("value", [
     "1" * 40,
-    "1.000000000000000000000000000000000000000",
+    "1." + "0" * 39 + "1",
     "-" + "9" * 45,
     "1e99999999999",
     "1e-2147483649",
