@@ -27,18 +27,17 @@ void write_avro_bytes(std::string_view bytes, std::vector<std::uint8_t>& out);
 
 // Appends the compact schema JSON of an inferred schema. Fixed, enum and map
 // schemas are never inferred and fail.
-[[nodiscard]] Result<void> write_avro_schema_json(const AvroSchema& schema, std::string& out);
+Result<void> write_avro_schema_json(const AvroSchema& schema, std::string& out);
 
 // Appends the binary encoding of `value` under the schema inferred from it.
 // Fails with "output too large: more than {output_limit} bytes" rather than
 // let `out` grow past `output_limit` bytes; a datum that needs more than
 // that at the least fails before anything is written.
-[[nodiscard]] Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema,
-                                             std::vector<std::uint8_t>& out, unsigned depth,
-                                             std::size_t output_limit = std::numeric_limits<std::size_t>::max());
+Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, std::vector<std::uint8_t>& out,
+                               unsigned depth, std::size_t output_limit = std::numeric_limits<std::size_t>::max());
 
 // The number a std/time literal of type `type_name` stands for under a
 // date or time logical type of `kind`.
-[[nodiscard]] Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal);
+Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal);
 
 }  // namespace bezo

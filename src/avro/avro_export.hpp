@@ -15,10 +15,9 @@ namespace bezo {
 // The whole file for the document in `tree`; nothing is returned in part. A
 // file that would pass `output_limit` bytes fails with "output too large:
 // more than {output_limit} bytes", early where the data makes that plain.
-[[nodiscard]] Result<std::vector<std::uint8_t>> encode_avro_container(const CanonicalValue& tree,
-                                                                      std::size_t output_limit);
+Result<std::vector<std::uint8_t>> encode_avro_container(const CanonicalValue& tree, std::size_t output_limit);
 
 // The body of export_to("avro", ...), within the output budget of the text.
-[[nodiscard]] Result<std::vector<std::uint8_t>> export_avro(std::string_view canonical_text);
+Result<std::vector<std::uint8_t>> export_avro(std::string_view canonical_text);
 
 }  // namespace bezo

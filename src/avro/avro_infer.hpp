@@ -18,21 +18,21 @@ namespace bezo {
 
 // The schema of one value at `depth` (the document root at 0). Every object
 // becomes a record with an empty name.
-[[nodiscard]] Result<AvroSchema> infer_avro_schema(const Value& value, unsigned depth);
+Result<AvroSchema> infer_avro_schema(const Value& value, unsigned depth);
 
 // Turns `a` into one schema that accepts the values of both `a` and `b`.
-[[nodiscard]] Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b);
+Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b);
 
 // The schema unify_avro_schemas gives when it folds the schemas from left
 // to right, in time linear in their size: where unification merges each
 // record into the fields gathered so far, records are merged all at once.
 // Fails on no schemas and with the first failure of a group of branches.
-[[nodiscard]] Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas);
+Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas);
 
 // Adds a schema, or each branch of a union, to a union's branches: into the
 // branch of its variant (all records count as one, and so do the three
 // numeric variants) when there is one, else at the end.
-[[nodiscard]] Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema schema);
+Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema schema);
 
 // Replaces every decimal whose numbers were all exact binary64 values by a
 // double.
@@ -41,7 +41,7 @@ void normalise_avro_schema(AvroSchema& schema);
 // Readers refuse a union of two branches of one Avro type, such as a long
 // beside a timestamp or bytes beside a decimal; fails with "an Avro union
 // cannot hold two {} branches".
-[[nodiscard]] Result<void> check_avro_unions(const AvroSchema& schema);
+Result<void> check_avro_unions(const AvroSchema& schema);
 
 // The record names given so far, with the eight primitive names taken from
 // the start (a reader would take a record named "string" for the primitive),

@@ -13,7 +13,7 @@ constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 constexpr std::int64_t kMicrosPerDay = 86'400 * kMicrosPerSecond;
 
 std::unexpected<Error> invalid(std::string_view what, std::string_view text) {
-    return std::unexpected(Error::Other("invalid " + std::string(what) + " token: " + std::string(text)));
+    return fail("invalid " + std::string(what) + " token: " + std::string(text));
 }
 
 // The exponent after "e": any "+" signs, then an optional "-" and digits.

@@ -39,12 +39,12 @@ bool is_double_exact(std::string_view text);
 
 // «2024-02-29»: days since 1970-01-01. The year is four digits or a sign
 // and three; the date must exist. Fails with "invalid date token: {}".
-[[nodiscard]] Result<std::int64_t> parse_date_token(std::string_view text);
+Result<std::int64_t> parse_date_token(std::string_view text);
 
 // «12:00:00.5»: microseconds since midnight; a fraction may run past six
 // digits only with zeros. Fails with "invalid time token: {}" or
 // "sub-microsecond fraction cannot ride an Avro time logical type: {}".
-[[nodiscard]] Result<std::int64_t> parse_time_token(std::string_view text);
+Result<std::int64_t> parse_time_token(std::string_view text);
 
 // Whether a date-time carries its zone ("Z" or ±hh:mm) or is local.
 enum class DatetimeZone : bool { Local, Offset };
@@ -52,6 +52,6 @@ enum class DatetimeZone : bool { Local, Offset };
 // «2024-02-29T12:00:00+01:00»: microseconds since 1970-01-01T00:00:00, in
 // UTC for a zoned date-time. Fails with "invalid datetime token: {}" or the
 // date or time reader's message.
-[[nodiscard]] Result<std::int64_t> parse_avro_datetime_token(std::string_view text, DatetimeZone zone);
+Result<std::int64_t> parse_avro_datetime_token(std::string_view text, DatetimeZone zone);
 
 }  // namespace bezo

@@ -59,7 +59,7 @@ public:
     // The lines of one record's fields; `prefix` is "" for the root record
     // and "/key/key..." below it.
     Result<void> write_fields(const std::vector<AvroField>& fields, std::string_view prefix, unsigned depth) {
-        if (depth > kMaxAvscRecordDepth) return std::unexpected(Error::Other("record nesting too deep"));
+        if (depth > kMaxAvscRecordDepth) return fail("record nesting too deep");
         for (const AvroField& field : fields) {
             const auto key = property_key(field.name);
             if (!key) {
@@ -231,7 +231,7 @@ private:
 }  // namespace
 
 Result<std::string> import_avsc(std::string_view text, std::string_view name) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     auto document = parse_json_document(text);
     if (!document) return forward_error(document);
     ImportBudget budget;
@@ -239,7 +239,7 @@ Result<std::string> import_avsc(std::string_view text, std::string_view name) {
     auto schema = avsc_to_schema_model(*document, registry);
     if (!schema) return forward_error(schema);
     const auto* root = schema->get_if<AvroRecord>();
-    if (!root) return std::unexpected(Error::Other("the root Avro schema must be a record"));
+    if (!root) return fail("the root Avro schema must be a record");
     AvscWriter writer(budget);
     if (auto written = writer.write_fields(root->fields, "", 0); !written) return forward_error(written);
     return assemble_imported_schema(name, writer.libraries, writer.body);

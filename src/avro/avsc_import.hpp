@@ -15,6 +15,6 @@ namespace bezo {
 inline constexpr unsigned kMaxAvscRecordDepth = 32;
 
 // The whole authored schema, declared under `name` as given.
-[[nodiscard]] Result<std::string> import_avsc(std::string_view text, std::string_view name);
+Result<std::string> import_avsc(std::string_view text, std::string_view name);
 
 }  // namespace bezo

@@ -28,13 +28,13 @@ public:
     // Registers a completed type under its full name ("a.b.T", or "T" in no
     // namespace) and, as a last resort for references, under its own name
     // after the last dot.
-    [[nodiscard]] Result<void> add(std::string_view full_name, const AvroSchema& schema);
+    Result<void> add(std::string_view full_name, const AvroSchema& schema);
     // A copy of the type registered under the full name `full_name`; none
     // when there is none.
-    [[nodiscard]] Result<std::optional<AvroSchema>> copy_of(std::string_view full_name);
+    Result<std::optional<AvroSchema>> copy_of(std::string_view full_name);
     // A copy of the first type whose own name (after the last dot) is
     // `name`; none when there is none.
-    [[nodiscard]] Result<std::optional<AvroSchema>> copy_of_short_name(std::string_view name);
+    Result<std::optional<AvroSchema>> copy_of_short_name(std::string_view name);
 
 private:
     struct Entry {
@@ -43,9 +43,8 @@ private:
         std::size_t bytes;    // bytes of its names and symbols
     };
 
-    [[nodiscard]] Result<void> charge(std::uint64_t steps, std::size_t bytes);
-    [[nodiscard]] Result<std::optional<AvroSchema>> copy_at(const TextMap<std::size_t>& positions,
-                                                            std::string_view name);
+    Result<void> charge(std::uint64_t steps, std::size_t bytes);
+    Result<std::optional<AvroSchema>> copy_at(const TextMap<std::size_t>& positions, std::string_view name);
 
     ImportBudget& budget_;
     std::size_t copied_bytes_ = 0;
@@ -59,6 +58,6 @@ private:
 // resolves them: a named type takes its own namespace (a dotted name is
 // full already), else the one of the type around it; a reference without a
 // dot is tried in the enclosing namespace first, then as written.
-[[nodiscard]] Result<AvroSchema> avsc_to_schema_model(const Value& value, AvscRegistry& registry);
+Result<AvroSchema> avsc_to_schema_model(const Value& value, AvscRegistry& registry);
 
 }  // namespace bezo

@@ -3,10 +3,12 @@
 // Error into an exception.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <expected>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace bezo {
@@ -95,8 +97,22 @@ private:
     std::variant<LexErrorAt, AppErrorAt, std::string> value_;
 };
 
+// The result of every core operation that can fail: its value or an Error.
+// Marked [[nodiscard]] here once, so that no caller drops a failure.
 template <class T>
-using Result = std::expected<T, Error>;
+class [[nodiscard]] Result : public std::expected<T, Error> {
+public:
+    using std::expected<T, Error>::expected;
+    Result(std::expected<T, Error> result) : std::expected<T, Error>(std::move(result)) {}
+
+    // Two results compare as the expected values they are; without this the
+    // standard comparison with a plain value would take a Result as one.
+    template <std::same_as<Result> A, std::same_as<Result> B>
+    friend bool operator==(const A& a, const B& b) {
+        return static_cast<const std::expected<T, Error>&>(a) == static_cast<const std::expected<T, Error>&>(b);
+    }
+    friend bool operator==(const Result& a, const std::unexpected<Error>& b) { return !a && a.error() == b.error(); }
+};
 
 // A failure with an Other message, ready to return from a Result function.
 [[nodiscard]] inline std::unexpected<Error> fail(std::string message) {
@@ -105,9 +121,13 @@ using Result = std::expected<T, Error>;
 
 // Hands the error of a failed result on to the caller:
 // `if (!parsed) return forward_error(parsed);`
-template <class T>
-[[nodiscard]] std::unexpected<Error> forward_error(Result<T>& failed) {
+template <class T, class E>
+[[nodiscard]] std::unexpected<E> forward_error(std::expected<T, E>& failed) {
     return std::unexpected(std::move(failed.error()));
+}
+template <class T, class E>
+[[nodiscard]] std::unexpected<E> forward_error(const std::expected<T, E>& failed) {
+    return std::unexpected(failed.error());
 }
 
 // The code a kind prints in the text form, e.g. "BOM_ERROR", "TypeMismatchError".

@@ -29,28 +29,28 @@ std::optional<DerTag> parse_tag_key(std::string_view key);
 
 // The content octets of a dotted OBJECT IDENTIFIER (relative false) or
 // RELATIVE-OID (relative true). Fails with "malformed OID: {}".
-[[nodiscard]] Result<std::vector<std::uint8_t>> encode_oid(std::string_view text, bool relative);
+Result<std::vector<std::uint8_t>> encode_oid(std::string_view text, bool relative);
 
 // The date-time text a value carries: a string, or a std/time datetime or
 // localdatetime literal.
 std::optional<std::string_view> der_datetime_literal(const Value& value);
 
-[[nodiscard]] Result<void> encode_der_value(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
+Result<void> encode_der_value(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
 
 // Encodes every item at depth + 1, then appends one constructed TLV holding
 // them.
-[[nodiscard]] Result<void> write_der_constructed(DerClass tag_class, std::uint32_t number, const ValueArray& items,
-                                                 std::vector<std::uint8_t>& out, unsigned depth);
+Result<void> write_der_constructed(DerClass tag_class, std::uint32_t number, const ValueArray& items,
+                                   std::vector<std::uint8_t>& out, unsigned depth);
 
 // A string under a universal string tag: UTF-32BE for UniversalString (28),
 // UTF-16BE for BMPString (30), the UTF-8 bytes for every other. Any other
 // value fails with "{key} expects a string".
-[[nodiscard]] Result<void> encode_der_string(const Value& value, std::uint32_t tag, std::vector<std::uint8_t>& out,
-                                             std::string_view key);
+Result<void> encode_der_string(const Value& value, std::uint32_t tag, std::vector<std::uint8_t>& out,
+                               std::string_view key);
 
-[[nodiscard]] Result<std::vector<std::uint8_t>> asn1_export_body(const CanonicalValue& tree);
+Result<std::vector<std::uint8_t>> asn1_export_body(const CanonicalValue& tree);
 
 // The body of export_to("asn1", ...).
-[[nodiscard]] Result<std::vector<std::uint8_t>> export_asn1(std::string_view canonical_text);
+Result<std::vector<std::uint8_t>> export_asn1(std::string_view canonical_text);
 
 }  // namespace bezo

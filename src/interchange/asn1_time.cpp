@@ -90,7 +90,7 @@ bool is_calendar_instant(const DatetimeToken& token) {
 
 Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone, std::string_view text) {
     if (!is_zone_offset_in_range(zone)) {
-        return std::unexpected(Error::Other("bad zone offset in datetime: " + std::string(zone)));
+        return fail("bad zone offset in datetime: " + std::string(zone));
     }
     if (!has_calendar_fields(digits)) return std::unexpected(malformed(text));
     const std::int64_t year = digits_value(digits.substr(0, 4));
@@ -106,7 +106,7 @@ Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone,
     const std::int64_t minute_of_day = utc - utc_days * kMinutesPerDay;
     const CivilDate date = civil_from_days(utc_days);
     if (date.year < 0 || date.year > 9999) {
-        return std::unexpected(Error::Other("datetime out of range after the UTC shift"));
+        return fail("datetime out of range after the UTC shift");
     }
     std::string shifted;
     append_zero_padded(date.year, 4, shifted);
@@ -136,14 +136,14 @@ Result<void> format_utc_time(std::string_view text, std::vector<std::uint8_t>& o
     auto token = parse_datetime_token(text);
     if (!token) return forward_error(token);
     if (!token->fraction.empty()) {
-        return std::unexpected(Error::Other("UTCTime cannot carry fractional seconds"));
+        return fail("UTCTime cannot carry fractional seconds");
     }
-    if (token->zone.empty()) return std::unexpected(Error::Other("UTCTime needs a zone (Z or \u00B1HH:MM)"));
+    if (token->zone.empty()) return fail("UTCTime needs a zone (Z or \u00B1HH:MM)");
     auto digits = utc_digits(*token, text);
     if (!digits) return forward_error(digits);
     const unsigned year = digits_value(std::string_view(*digits).substr(0, 4));
     if (year < 1950 || year > 2049) {
-        return std::unexpected(Error::Other("UTCTime year out of range: " + decimal_text(year)));
+        return fail("UTCTime year out of range: " + decimal_text(year));
     }
     // Two-digit year: the century is implied by the 1950-2049 window.
     digits->erase(0, 2);

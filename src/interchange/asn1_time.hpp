@@ -23,7 +23,7 @@ struct DatetimeToken {
 
 // Reads the shape only: the fields are not checked against the calendar.
 // Fails with "malformed datetime token: {}".
-[[nodiscard]] Result<DatetimeToken> parse_datetime_token(std::string_view text);
+Result<DatetimeToken> parse_datetime_token(std::string_view text);
 
 // True when the fields name a real instant: month 01-12, a day within the
 // month, hour at most 23, minute and second at most 59, and an offset within
@@ -33,11 +33,11 @@ bool is_calendar_instant(const DatetimeToken& token);
 // The digits of the same instant in UTC for an offset zone (sign and hhmm).
 // Shifting needs real calendar fields; `text` is the whole date-time, named
 // when they are not.
-[[nodiscard]] Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone, std::string_view text);
+Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone, std::string_view text);
 
 // Append the complete GeneralizedTime (tag 24) or UTCTime (tag 23) TLV of a
 // date-time text; an offset is shifted to UTC first.
-[[nodiscard]] Result<void> format_generalized_time(std::string_view text, std::vector<std::uint8_t>& out);
-[[nodiscard]] Result<void> format_utc_time(std::string_view text, std::vector<std::uint8_t>& out);
+Result<void> format_generalized_time(std::string_view text, std::vector<std::uint8_t>& out);
+Result<void> format_utc_time(std::string_view text, std::vector<std::uint8_t>& out);
 
 }  // namespace bezo

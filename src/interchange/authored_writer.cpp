@@ -285,11 +285,11 @@ std::string escaped_key(std::string_view key) {
 
 // A key as written in a content line: the key itself when it is an
 // identifier, else its quoted spelling, built in `scratch`.
-[[nodiscard]] Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     if (holds_line_break_or_nul(key)) {
-        return std::unexpected(Error::Other("unrepresentable JSON key: " + escaped_key(key)));
+        return fail("unrepresentable JSON key: " + escaped_key(key));
     }
-    if (key.empty()) return std::unexpected(Error::Other("empty JSON key is unrepresentable"));
+    if (key.empty()) return fail("empty JSON key is unrepresentable");
     if (is_plain_identifier(key)) return key;
     scratch = "\"";
     for (char c : key) {
@@ -313,7 +313,7 @@ public:
     }
 
     template <class Members>
-    [[nodiscard]] Result<void> write_root(const Members& members) {
+    Result<void> write_root(const Members& members) {
         for (const auto& member : members) {
             auto key = spell_key(member.key, key_scratch_);
             if (!key) return forward_error(key);
@@ -345,14 +345,14 @@ private:
         return false;
     }
 
-    [[nodiscard]] Result<void> check_budget() const {
+    Result<void> check_budget() const {
         if (body_.size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
         return {};
     }
 
     // Refuses `lines` lines under the current path when they cannot fit the
     // budget: each of them holds the path at least once.
-    [[nodiscard]] Result<void> reserve_lines(std::size_t lines) const {
+    Result<void> reserve_lines(std::size_t lines) const {
         const std::size_t left = budget_ - std::min(budget_, body_.size());
         if (path_.empty() || lines <= left / path_.size()) return {};
         return std::unexpected(output_budget_exceeded(budget_));
@@ -424,7 +424,7 @@ private:
         std::size_t restored_size_;
     };
 
-    [[nodiscard]] Result<void> write_root_member(std::string_view key, const Node& value) {
+    Result<void> write_root_member(std::string_view key, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
             write_scalar_line(*scalar, {key, "="});
             return {};
@@ -438,7 +438,7 @@ private:
 
     // A non-empty object or array named `name` inside the current path (the
     // empty path at the root), written under its own path.
-    [[nodiscard]] Result<void> write_container(std::string_view name, const Node& value) {
+    Result<void> write_container(std::string_view name, const Node& value) {
         if (scalar_of(value).kind == NodeKind::Object) {
             PathStep step(path_, "/", name);
             return write_member_lines(members_of(value));
@@ -477,7 +477,7 @@ private:
     }
 
     template <class Members>
-    [[nodiscard]] Result<void> write_member_lines(const Members& members) {
+    Result<void> write_member_lines(const Members& members) {
         if (try_record_form(members)) return {};
         if (auto fits = reserve_lines(members.size()); !fits) return fits;
         for (const auto& member : members) {
@@ -492,7 +492,7 @@ private:
     // A member or array item named `name` inside the current path: a scalar
     // as path::name=value, a non-empty object or array under its own path,
     // an empty one embedded.
-    [[nodiscard]] Result<void> write_nested(std::string_view name, const Node& value) {
+    Result<void> write_nested(std::string_view name, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
             write_scalar_line(*scalar, {path_, "::", name, "="});
             return {};
@@ -558,7 +558,7 @@ private:
     }
 
     template <class Items>
-    [[nodiscard]] Result<void> write_appends(const Items& items) {
+    Result<void> write_appends(const Items& items) {
         for (const Node& item : items) {
             if (auto scalar = render_scalar(scalar_of(item))) {
                 write_scalar_line(*scalar, {path_, "+="});
@@ -571,7 +571,7 @@ private:
     }
 
     template <class Items>
-    [[nodiscard]] Result<void> write_indexed(const Items& items) {
+    Result<void> write_indexed(const Items& items) {
         std::size_t i = 0;
         for (const Node& item : items) {
             char digits[24];
@@ -587,7 +587,7 @@ private:
     }
 
     template <class Items>
-    [[nodiscard]] Result<void> write_array_lines(const Items& items) {
+    Result<void> write_array_lines(const Items& items) {
         if (try_compact_list(items)) return {};
         if (auto fits = reserve_lines(items.size()); !fits) return fits;
         if (!holds_object(items)) return write_appends(items);
@@ -609,8 +609,7 @@ private:
 };
 
 template <class Node, class Members>
-[[nodiscard]] Result<std::string> write_authored(const Members& members, bool embed_containers,
-                                                 std::size_t input_size) {
+Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size) {
     AuthoredBodyWriter<Node> writer(embed_containers, input_size);
     if (auto written = writer.write_root(members); !written) return forward_error(written);
     return std::move(writer).assemble();

@@ -19,11 +19,9 @@ namespace bezo {
 // root array and object becomes one embedded-JSON line pair. The output
 // budget (core/budget.hpp) counts from `input_size`, the size of the text
 // the tree was read from; without it the budget is the smallest one.
-[[nodiscard]] Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers,
-                                                   std::size_t input_size = 0);
+Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size = 0);
 
 // tree_to_authored for the members of the root object of a JsonTree.
-[[nodiscard]] Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers,
-                                                        std::size_t input_size);
+Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers, std::size_t input_size);
 
 }  // namespace bezo

@@ -16,11 +16,10 @@ namespace bezo {
 using BinaryValueEncoder = Result<void> (*)(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
 
 // tree_to_value, then `encode` of the root into a new buffer.
-[[nodiscard]] Result<std::vector<std::uint8_t>> encode_canonical_tree(const CanonicalValue& tree,
-                                                                      BinaryValueEncoder encode);
+Result<std::vector<std::uint8_t>> encode_canonical_tree(const CanonicalValue& tree, BinaryValueEncoder encode);
 
 // canonical_to_tree of the text, then `body` of the tree.
-[[nodiscard]] Result<std::vector<std::uint8_t>> encode_canonical_text(
+Result<std::vector<std::uint8_t>> encode_canonical_text(
     std::string_view canonical_text, Result<std::vector<std::uint8_t>> (*body)(const CanonicalValue& tree));
 
 }  // namespace bezo

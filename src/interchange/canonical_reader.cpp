@@ -89,7 +89,7 @@ struct ConvertedValue {
 
 // An embedded JSON document: base64url of UTF-8 text holding exactly one
 // JSON value, kept with its own formatting.
-[[nodiscard]] Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTreeBuilder& builder) {
+Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTreeBuilder& builder) {
     auto decoded = base64url_decode(value);
     if (!decoded) return fail("invalid base64url payload");
     if (!is_valid_utf8(*decoded)) return fail("std/enc/json payload is not UTF-8");
@@ -101,8 +101,7 @@ struct ConvertedValue {
 }
 
 // Converts a value by the type name of its line's annotation.
-[[nodiscard]] Result<ConvertedValue> convert_value(const LineType& type, std::string_view value,
-                                                   CanonicalTreeBuilder& builder) {
+Result<ConvertedValue> convert_value(const LineType& type, std::string_view value, CanonicalTreeBuilder& builder) {
     switch (type.rule) {
         case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.name, kTimeLibrary, value);
         case ValueRule::NumLeaf: return ConvertedValue::leaf(type.name, kNumLibrary, value);
@@ -209,8 +208,8 @@ SplitSegment read_segment(std::string_view path, std::size_t pos, std::string& s
 // segment past the limit, so that a hostile path costs no more than the
 // limit however long it is.
 template <class Take>
-[[nodiscard]] Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t count,
-                                          std::string& scratch, Take take) {
+Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t count, std::string& scratch,
+                            Take take) {
     scratch.clear();
     scratch.reserve(path.size());
     while (pos != kNoNext && count <= kMaxNamepathSegments) {
@@ -252,7 +251,7 @@ class CanonicalReader {
 public:
     explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
 
-    [[nodiscard]] Result<void> read_line(std::string_view line) {
+    Result<void> read_line(std::string_view line) {
         const std::size_t apostrophe = line.find('\'');
         if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
         auto type = line_type(line.substr(0, apostrophe));
@@ -297,7 +296,7 @@ private:
         return last_type_;
     }
 
-    [[nodiscard]] Result<void> split_path(std::string_view path) {
+    Result<void> split_path(std::string_view path) {
         const std::size_t common = common_prefix_length(last_path_, path);
         reused_ = 0;
         while (reused_ < steps_.size() && steps_[reused_].next <= common) ++reused_;
@@ -324,7 +323,7 @@ private:
 
     // Places `value` at the path of the steps, walking from the last step
     // taken over from the previous line.
-    [[nodiscard]] Result<void> insert(const ConvertedValue& value) {
+    Result<void> insert(const ConvertedValue& value) {
         CanonicalIndex current = reused_ > 0 ? steps_[reused_ - 1].node : 0;
         for (std::size_t i = reused_; i < steps_.size(); ++i) {
             Step& step = steps_[i];
@@ -357,8 +356,7 @@ private:
 
     // The element of `array` that an index step names, appended (as an
     // empty namespace) when the index is one past the end.
-    [[nodiscard]] Result<CanonicalIndex> array_element(CanonicalIndex array, const NamepathSegment& segment,
-                                                       bool last) {
+    Result<CanonicalIndex> array_element(CanonicalIndex array, const NamepathSegment& segment, bool last) {
         auto index = parse_array_index(segment);
         if (!index) return fail("bad array index: " + std::string(segment.text));
         const std::uint64_t size = builder_.node(array).child_count;
@@ -405,7 +403,7 @@ namespace {
 
 // Reads a canonical text; with `keep_copy` the tree holds a copy of the text
 // and points into that.
-[[nodiscard]] Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy) {
+Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy) {
     // Every node but the root stands for at least one byte of the text.
     if (text.size() >= CanonicalTreeBuilder::kMaxNodes) return fail("canonical text too large: 4 GiB or more");
     CanonicalReader reader(text.size());

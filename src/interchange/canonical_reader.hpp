@@ -19,11 +19,11 @@ inline constexpr std::size_t kMaxNamepathSegments = kMaxPathSegments;
 
 // The tree of a canonical text; the tree keeps a copy of the text, which
 // its keys and values point into.
-[[nodiscard]] Result<CanonicalTree> canonical_to_tree(std::string_view text);
+Result<CanonicalTree> canonical_to_tree(std::string_view text);
 
 // The same tree without the copy: it points into `text`, which must outlive
 // it.
-[[nodiscard]] Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text);
+Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text);
 
 // The text with every "|:|" (taken left to right, without overlap) replaced
 // by one line feed.

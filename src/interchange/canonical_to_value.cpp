@@ -6,12 +6,12 @@
 namespace bezo {
 namespace {
 
-[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node);
+Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node);
 
 // The converted children of a namespace or an array, each made an element
 // of the list by `element`.
 template <class List, class Element>
-[[nodiscard]] Result<List> converted_children(const CanonicalTree& tree, const CanonicalNode& node, Element element) {
+Result<List> converted_children(const CanonicalTree& tree, const CanonicalNode& node, Element element) {
     List list;
     list.reserve(node.child_count);
     for (const CanonicalNode& child : tree.children(node)) {
@@ -22,7 +22,7 @@ template <class List, class Element>
     return list;
 }
 
-[[nodiscard]] Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
+Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
     switch (node.kind) {
         case CanonicalKind::Namespace: {
             auto members = converted_children<ValueObject>(tree, node, [](const CanonicalNode& member, Value value) {

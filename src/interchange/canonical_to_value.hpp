@@ -10,6 +10,6 @@ namespace bezo {
 
 // Namespaces become objects, Json texts are read again as JSON (an embedded
 // document becomes its whole subtree) and leaves become typed values.
-[[nodiscard]] Result<Value> tree_to_value(const CanonicalTree& tree);
+Result<Value> tree_to_value(const CanonicalTree& tree);
 
 }  // namespace bezo

@@ -21,11 +21,11 @@ inline constexpr unsigned kMaxCborDepth = 512;
 void cbor_write_head(std::uint8_t major, std::uint64_t argument, std::vector<std::uint8_t>& out);
 
 // Appends one data item; on failure the buffer holds a partial item.
-[[nodiscard]] Result<void> encode_cbor_value(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
+Result<void> encode_cbor_value(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
 
-[[nodiscard]] Result<std::vector<std::uint8_t>> cbor_export_body(const CanonicalValue& tree);
+Result<std::vector<std::uint8_t>> cbor_export_body(const CanonicalValue& tree);
 
 // The body of export_to("cbor", ...).
-[[nodiscard]] Result<std::vector<std::uint8_t>> export_cbor(std::string_view canonical_text);
+Result<std::vector<std::uint8_t>> export_cbor(std::string_view canonical_text);
 
 }  // namespace bezo

@@ -21,12 +21,12 @@ inline constexpr std::size_t kMaxIntegerDigits = 100'000;
 // without a leading zero byte; zero gives no bytes. Leading zero digits are
 // allowed. More than kMaxIntegerDigits significant digits fail with
 // "integer too long: more than 100000 digits".
-[[nodiscard]] Result<std::vector<std::uint8_t>> decimal_to_magnitude_bytes(std::string_view digits);
+Result<std::vector<std::uint8_t>> decimal_to_magnitude_bytes(std::string_view digits);
 
 // An optional "-" and one or more decimal digits to the shortest big-endian
 // two's-complement bytes of the value (never empty). Anything else fails
 // with "not an integer token: {}", and a value too long for
 // decimal_to_magnitude_bytes with its message.
-[[nodiscard]] Result<std::vector<std::uint8_t>> parse_integer_token(std::string_view text);
+Result<std::vector<std::uint8_t>> parse_integer_token(std::string_view text);
 
 }  // namespace bezo

@@ -9,6 +9,6 @@
 namespace bezo {
 
 // A canonical document as one compact JSON object followed by a line feed.
-[[nodiscard]] Result<std::string> export_json(std::string_view canonical_text);
+Result<std::string> export_json(std::string_view canonical_text);
 
 }  // namespace bezo

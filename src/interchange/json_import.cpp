@@ -7,11 +7,11 @@
 namespace bezo {
 namespace {
 
-[[nodiscard]] Result<JsonTree> read_import_tree(std::string_view text) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+Result<JsonTree> read_import_tree(std::string_view text) {
+    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     auto tree = parse_json_tree(text);
     if (!tree) return tree;
-    if (tree->root().kind() != JsonKind::Object) return std::unexpected(Error::Other("root must be a JSON object"));
+    if (tree->root().kind() != JsonKind::Object) return fail("root must be a JSON object");
     return tree;
 }
 

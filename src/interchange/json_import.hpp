@@ -10,9 +10,9 @@ namespace bezo {
 
 // Reads a JSON document whose root is an object and spells its members as
 // authored text.
-[[nodiscard]] Result<std::string> import_json(std::string_view text, bool embed_containers);
+Result<std::string> import_json(std::string_view text, bool embed_containers);
 
 // import_json with containers written as lines rather than embedded.
-[[nodiscard]] Result<std::string> import_json_entry(std::string_view text);
+Result<std::string> import_json_entry(std::string_view text);
 
 }  // namespace bezo

@@ -28,23 +28,23 @@ bool take_digits(JsonCursor& cursor) {
 
 // Reads the code point of a "\u" escape whose "\u" has been consumed,
 // joining a surrogate pair.
-[[nodiscard]] Result<std::uint32_t> read_escaped_code_point(JsonCursor& cursor) {
+Result<std::uint32_t> read_escaped_code_point(JsonCursor& cursor) {
     auto unit = read_hex4(cursor);
     if (!unit) return forward_error(unit);
-    if (*unit >= 0xDC00 && *unit <= 0xDFFF) return std::unexpected(Error::Other("lone JSON low surrogate"));
+    if (*unit >= 0xDC00 && *unit <= 0xDFFF) return fail("lone JSON low surrogate");
     if (*unit < 0xD800 || *unit > 0xDBFF) return *unit;
     std::string_view rest = cursor.text.substr(cursor.pos);
     if (!rest.starts_with("\\u")) return std::unexpected(invalid_at(cursor.pos));
     cursor.pos += 2;
     auto low = read_hex4(cursor);
     if (!low) return forward_error(low);
-    if (*low < 0xDC00 || *low > 0xDFFF) return std::unexpected(Error::Other("invalid JSON surrogate pair"));
+    if (*low < 0xDC00 || *low > 0xDFFF) return fail("invalid JSON surrogate pair");
     return 0x10000 + (std::uint32_t{*unit} - 0xD800) * 0x400 + (std::uint32_t{*low} - 0xDC00);
 }
 
 // Decodes the escape at the cursor (at its backslash) onto `out`.
-[[nodiscard]] Result<void> decode_escape(JsonCursor& cursor, std::string& out) {
-    if (cursor.pos + 1 >= cursor.text.size()) return std::unexpected(Error::Other("unterminated JSON escape"));
+Result<void> decode_escape(JsonCursor& cursor, std::string& out) {
+    if (cursor.pos + 1 >= cursor.text.size()) return fail("unterminated JSON escape");
     char letter = cursor.text[cursor.pos + 1];
     cursor.pos += 2;
     switch (letter) {
@@ -62,21 +62,21 @@ bool take_digits(JsonCursor& cursor) {
             append_utf8(*code_point, out);
             return {};
         }
-        default: return std::unexpected(Error::Other("invalid JSON escape"));
+        default: return fail("invalid JSON escape");
     }
 }
 
 // Decodes the rest of a string, from the first byte that is not plain up to
 // and including its closing quote, onto `out`.
-[[nodiscard]] Result<void> decode_string_rest(JsonCursor& cursor, std::string& out) {
+Result<void> decode_string_rest(JsonCursor& cursor, std::string& out) {
     while (true) {
-        if (at_end(cursor)) return std::unexpected(Error::Other("unterminated JSON string"));
+        if (at_end(cursor)) return fail("unterminated JSON string");
         char c = peek(cursor);
         if (c == '"') {
             ++cursor.pos;
             return {};
         }
-        if (c != '\\') return std::unexpected(Error::Other("unescaped control character in JSON string"));
+        if (c != '\\') return fail("unescaped control character in JSON string");
         if (auto escaped = decode_escape(cursor, out); !escaped) return escaped;
         std::size_t run_start = cursor.pos;
         cursor.pos = find_json_escape_byte(cursor.text, cursor.pos);
@@ -86,7 +86,7 @@ bool take_digits(JsonCursor& cursor) {
 
 // Reads a string at its opening quote: a view of the JSON text when the
 // string holds no escape, else its decoded text, held in `scratch`.
-[[nodiscard]] Result<std::string_view> read_json_string(JsonCursor& cursor, std::string& scratch) {
+Result<std::string_view> read_json_string(JsonCursor& cursor, std::string& scratch) {
     if (at_end(cursor) || peek(cursor) != '"') return std::unexpected(invalid_at(cursor.pos));
     const std::size_t start = ++cursor.pos;
     cursor.pos = find_json_escape_byte(cursor.text, cursor.pos);
@@ -111,7 +111,7 @@ public:
     }
 
     // Reads one value at `depth`, leaving the cursor just after it.
-    [[nodiscard]] Result<void> read(unsigned depth) {
+    Result<void> read(unsigned depth) {
         unsigned value_depth = depth;
         while (true) {
             auto opened = read_value(value_depth);
@@ -140,8 +140,8 @@ private:
 
     // Reads a value, or opens a container. True when a container was opened
     // and its first element or member value is due (an object's key read).
-    [[nodiscard]] Result<bool> read_value(unsigned depth) {
-        if (depth > kMaxJsonDepth) return std::unexpected(Error::Other("JSON nesting too deep"));
+    Result<bool> read_value(unsigned depth) {
+        if (depth > kMaxJsonDepth) return fail("JSON nesting too deep");
         skip_json_whitespace(cursor_);
         if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
         const char c = peek(cursor_);
@@ -151,7 +151,7 @@ private:
         return false;
     }
 
-    [[nodiscard]] Result<void> read_scalar(char c) {
+    Result<void> read_scalar(char c) {
         if (c == '"') return read_string();
         if (c == '-' || is_ascii_digit(c)) {
             const std::size_t start = cursor_.pos;
@@ -165,7 +165,7 @@ private:
         return std::unexpected(invalid_at(cursor_.pos));
     }
 
-    [[nodiscard]] Result<void> read_string() {
+    Result<void> read_string() {
         auto text = read_json_string(cursor_, scratch_);
         if (!text) return forward_error(text);
         const bool decoded = text->data() == scratch_.data();
@@ -173,14 +173,14 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> read_literal(std::string_view word, JsonKind kind) {
+    Result<void> read_literal(std::string_view word, JsonKind kind) {
         if (!cursor_.text.substr(cursor_.pos).starts_with(word)) return std::unexpected(invalid_at(cursor_.pos));
         cursor_.pos += word.size();
         add(kind);
         return {};
     }
 
-    [[nodiscard]] Result<bool> open_container(JsonKind kind, unsigned depth) {
+    Result<bool> open_container(JsonKind kind, unsigned depth) {
         open_.push_back(OpenContainer{tree_.nodes_.size(), depth});
         add(kind);
         ++cursor_.pos;
@@ -196,7 +196,7 @@ private:
     }
 
     // Reads a member's key and the ":" after it.
-    [[nodiscard]] Result<void> read_key() {
+    Result<void> read_key() {
         if (auto key = read_string(); !key) return key;
         skip_json_whitespace(cursor_);
         if (at_end(cursor_) || peek(cursor_) != ':') return std::unexpected(invalid_at(cursor_.pos));
@@ -207,7 +207,7 @@ private:
     // After a complete value: closes every container that ends there. True
     // when the innermost open container has a further item due (an object's
     // key read), false when no container is left open.
-    [[nodiscard]] Result<bool> close_finished_containers() {
+    Result<bool> close_finished_containers() {
         while (!open_.empty()) {
             OpenContainer& open = open_.back();
             ++open.children;
@@ -240,7 +240,7 @@ private:
 namespace {
 
 // Reads one value at the cursor into a new tree.
-[[nodiscard]] Result<JsonTree> read_json_tree(JsonCursor& cursor, unsigned depth) {
+Result<JsonTree> read_json_tree(JsonCursor& cursor, unsigned depth) {
     JsonTree tree;
     if (auto read = JsonTreeBuilder(cursor, tree).read(depth); !read) return forward_error(read);
     return tree;
@@ -252,12 +252,12 @@ Result<std::uint16_t> read_hex4(JsonCursor& cursor) {
     std::string_view text = cursor.text;
     std::size_t end = cursor.pos + 4;
     if (end > text.size() || (end < text.size() && is_utf8_continuation(text[end]))) {
-        return std::unexpected(Error::Other("truncated \\u escape"));
+        return fail("truncated \\u escape");
     }
     std::uint16_t unit = 0;
     for (std::size_t i = cursor.pos; i < end; ++i) {
         int digit = hex_digit_value(text[i]);
-        if (digit < 0) return std::unexpected(Error::Other("invalid \\u escape"));
+        if (digit < 0) return fail("invalid \\u escape");
         unit = static_cast<std::uint16_t>(unit << 4 | digit);
     }
     cursor.pos = end;
@@ -266,9 +266,7 @@ Result<std::uint16_t> read_hex4(JsonCursor& cursor) {
 
 Result<void> parse_json_number(JsonCursor& cursor) {
     std::size_t start = cursor.pos;
-    auto malformed = [&] {
-        return std::unexpected(Error::Other("invalid JSON number at byte " + decimal_text(start)));
-    };
+    auto malformed = [&] { return fail("invalid JSON number at byte " + decimal_text(start)); };
     if (!at_end(cursor) && peek(cursor) == '-') ++cursor.pos;
     if (at_end(cursor) || !is_ascii_digit(peek(cursor))) return malformed();
     if (peek(cursor) == '0') {
@@ -353,7 +351,7 @@ Result<JsonTree> parse_json_tree(std::string_view text) {
     auto tree = read_json_tree(cursor, 0);
     if (!tree) return tree;
     skip_json_whitespace(cursor);
-    if (!at_end(cursor)) return std::unexpected(Error::Other("trailing content after JSON document"));
+    if (!at_end(cursor)) return fail("trailing content after JSON document");
     return tree;
 }
 

@@ -149,29 +149,29 @@ private:
 };
 
 // One value, optionally surrounded by whitespace, read into a JsonTree.
-[[nodiscard]] Result<JsonTree> parse_json_tree(std::string_view text);
+Result<JsonTree> parse_json_tree(std::string_view text);
 
 // One value, optionally surrounded by whitespace, built as a Value tree.
-[[nodiscard]] Result<Value> parse_json_document(std::string_view text);
+Result<Value> parse_json_document(std::string_view text);
 
 // Reads one value at `depth` (the document root is read at 0, every element
 // and member value at its container's depth plus one) and leaves the cursor
 // just after it.
-[[nodiscard]] Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
+Result<JsonSpan> parse_json_value(JsonCursor& cursor, unsigned depth);
 
 // Advances the cursor past blanks, tabs, line feeds and carriage returns.
 void skip_json_whitespace(JsonCursor& cursor);
 
 // Advances the cursor past one number lexeme starting at the cursor.
-[[nodiscard]] Result<void> parse_json_number(JsonCursor& cursor);
+Result<void> parse_json_number(JsonCursor& cursor);
 
 // True when the whole text is one JSON number lexeme.
 bool is_whole_json_number(std::string_view text);
 
 // Reads the four hex digits after "\u".
-[[nodiscard]] Result<std::uint16_t> read_hex4(JsonCursor& cursor);
+Result<std::uint16_t> read_hex4(JsonCursor& cursor);
 
-[[nodiscard]] Result<Value> build_json_value(const JsonSpan& span);
+Result<Value> build_json_value(const JsonSpan& span);
 
 // The Value of one node of a tree and its subtree.
 Value json_node_value(const JsonNode& node);

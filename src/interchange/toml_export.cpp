@@ -59,7 +59,7 @@ void append_key(std::string_view key, std::string& out) {
     }
 }
 
-[[nodiscard]] Result<void> check_unique_keys(const ValueObject& members) {
+Result<void> check_unique_keys(const ValueObject& members) {
     if (const std::string* repeated = first_repeated_key(members)) {
         return std::unexpected(refusal("TOML cannot represent the repeated key " + *repeated));
     }
@@ -78,7 +78,7 @@ std::string toml_float_text(double number) {
 
 // An integer within 64 bits, or a finite float that does not underflow to
 // zero, spelled as TOML reads it.
-[[nodiscard]] Result<void> append_number(const std::string& text, std::string& out) {
+Result<void> append_number(const std::string& text, std::string& out) {
     if (auto integer = parse_decimal_i64(text, PlusSign::Accepted)) {
         append_decimal(*integer, out);
         return {};
@@ -98,7 +98,7 @@ std::string toml_float_text(double number) {
     return {};
 }
 
-[[nodiscard]] Result<void> append_typed(const TypedValue& typed, std::string& out) {
+Result<void> append_typed(const TypedValue& typed, std::string& out) {
     if (typed.library == "std/time") {
         auto datetime = parse_toml_datetime(typed.literal);
         if (!datetime) return std::unexpected(refusal("invalid datetime: " + typed.literal));
@@ -121,12 +121,12 @@ bool is_array_of_tables(const Value& value) {
     return items && !items->empty() && std::ranges::all_of(*items, is_table);
 }
 
-[[nodiscard]] Result<void> append_inline(const Value& value, std::string& out);
+Result<void> append_inline(const Value& value, std::string& out);
 
 // "[a, b]" or "{ k = a, l = b }".
 template <class Items, class AppendItem>
-[[nodiscard]] Result<void> append_inline_sequence(const Items& items, std::string_view open, std::string_view close,
-                                                  std::string& out, AppendItem append_item) {
+Result<void> append_inline_sequence(const Items& items, std::string_view open, std::string_view close, std::string& out,
+                                    AppendItem append_item) {
     out += open;
     bool first = true;
     for (const auto& item : items) {
@@ -146,7 +146,7 @@ bool holds_tables(const Value& value) { return is_table(value) || is_array_of_ta
 // order: the tables are spelled aside and appended after the plain values.
 // A table's keys are checked once its values are converted, so a value
 // TOML cannot hold is reported before a key repeated around it.
-[[nodiscard]] Result<void> append_inline_table(const ValueObject& members, std::string& out) {
+Result<void> append_inline_table(const ValueObject& members, std::string& out) {
     if (members.empty()) {
         out += "{}";
         return {};
@@ -195,7 +195,7 @@ Result<void> append_inline(const Value& value, std::string& out) {
 // its sub-tables.
 class TomlWriter {
 public:
-    [[nodiscard]] Result<std::string> document(const ValueObject& root) {
+    Result<std::string> document(const ValueObject& root) {
         sections_.emplace_back();
         if (auto written = write_table(root, "", 0); !written) return forward_error(written);
         std::string out;
@@ -207,7 +207,7 @@ public:
     }
 
 private:
-    [[nodiscard]] Result<void> write_table(const ValueObject& members, const std::string& path, std::size_t section) {
+    Result<void> write_table(const ValueObject& members, const std::string& path, std::size_t section) {
         for (const ValueMember& member : members) {
             if (is_table(member.value)) {
                 std::string child = child_path(path, member.key);

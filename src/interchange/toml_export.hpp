@@ -12,13 +12,13 @@
 
 namespace bezo {
 
-[[nodiscard]] Result<std::string> export_toml(std::string_view canonical_text);
+Result<std::string> export_toml(std::string_view canonical_text);
 
-[[nodiscard]] Result<std::string> toml_export_body(const CanonicalValue& tree);
+Result<std::string> toml_export_body(const CanonicalValue& tree);
 
 // The TOML document of an object. Refuses what TOML cannot hold: null,
 // integers beyond 64 bits, floats beyond the binary64 range, a std/time
 // literal that is no TOML date-time, repeated keys.
-[[nodiscard]] Result<std::string> value_to_toml(const Value& value);
+Result<std::string> value_to_toml(const Value& value);
 
 }  // namespace bezo

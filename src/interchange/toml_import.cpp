@@ -122,7 +122,7 @@ Error parse_failure(const toml::parse_error& error) {
 }  // namespace
 
 Result<std::string> import_toml(std::string_view text) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     if (auto scanned = prescan_toml(text); !scanned) return forward_error(scanned);
     toml::parse_result parsed = toml::parse(text);
     if (!parsed) return std::unexpected(parse_failure(parsed.error()));

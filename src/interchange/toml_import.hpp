@@ -9,6 +9,6 @@
 
 namespace bezo {
 
-[[nodiscard]] Result<std::string> import_toml(std::string_view text);
+Result<std::string> import_toml(std::string_view text);
 
 }  // namespace bezo

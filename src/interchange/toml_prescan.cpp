@@ -21,7 +21,7 @@ class TomlPrescan {
 public:
     explicit TomlPrescan(std::string_view text) : text_(text) {}
 
-    [[nodiscard]] Result<void> run() {
+    Result<void> run() {
         // The library skips a byte-order mark at the start; it is no key.
         if (text_.starts_with("\xEF\xBB\xBF")) pos_ = line_start_ = 3;
         while (skip_blanks(), !at_end()) {
@@ -89,8 +89,8 @@ private:
         return invalid_toml_at(problem, line_ + 1, column);
     }
 
-    [[nodiscard]] static Result<void> check_level(std::size_t level) {
-        if (level > kMaxTomlDepth) return std::unexpected(Error::Other("invalid TOML: nesting deeper than 512 levels"));
+    static Result<void> check_level(std::size_t level) {
+        if (level > kMaxTomlDepth) return fail("invalid TOML: nesting deeper than 512 levels");
         return {};
     }
 
@@ -127,7 +127,7 @@ private:
 
     // A dotted key up to the byte after it (normally "=" or "]"); gives the
     // number of its parts.
-    [[nodiscard]] Result<std::size_t> scan_key() {
+    Result<std::size_t> scan_key() {
         std::size_t parts = 0;
         while (true) {
             skip_blanks();
@@ -154,7 +154,7 @@ private:
 
     // "[a.b]" or "[[a.b]]": every later entry stands inside its tables, and
     // inside the array too for an array of tables.
-    [[nodiscard]] Result<void> scan_header() {
+    Result<void> scan_header() {
         ++pos_;
         bool array = !at_end() && peek() == '[';
         if (array) ++pos_;
@@ -168,7 +168,7 @@ private:
 
     // "key = value" at the top of a table; a line that is not one is left
     // for the library to report.
-    [[nodiscard]] Result<void> scan_entry() {
+    Result<void> scan_entry() {
         auto parts = scan_key();
         if (!parts) return forward_error(parts);
         if (at_end() || peek() != '=' || *parts == 0) {
@@ -183,7 +183,7 @@ private:
 
     // A key of an inline table after its "{" or a ",": its value stands at
     // the table's level plus the key's parts less one.
-    [[nodiscard]] Result<void> scan_inline_key(unsigned& level) {
+    Result<void> scan_inline_key(unsigned& level) {
         skip_space_and_comments();
         if (at_end() || peek() == '}') return {};
         auto parts = scan_key();
@@ -196,7 +196,7 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> open(char close, unsigned& level) {
+    Result<void> open(char close, unsigned& level) {
         ++pos_;
         if (auto checked = check_level(std::size_t{level} + 1); !checked) return checked;
         frames_.push_back(Frame{close, level, level + 1});
@@ -207,7 +207,7 @@ private:
 
     // A value that ends at the line end once every inline table and array
     // it opened has closed.
-    [[nodiscard]] Result<void> scan_value(unsigned level) {
+    Result<void> scan_value(unsigned level) {
         while (!at_end()) {
             char c = peek();
             if (c == '\n') {
@@ -237,7 +237,7 @@ private:
 
     // A bare value such as a number or a date; hexadecimal floats ("0x1.8p3")
     // are refused.
-    [[nodiscard]] Result<void> scan_token() {
+    Result<void> scan_token() {
         std::size_t start = pos_;
         while (!at_end() && is_token_byte(peek())) ++pos_;
         std::string_view token = text_.substr(start, pos_ - start);

@@ -20,7 +20,7 @@ inline constexpr unsigned kMaxTomlDepth = 512;
 // it) and fails with "invalid TOML: nesting deeper than 512 levels" past
 // the limit. Also refuses hexadecimal floats and bare keys holding "+" or
 // characters beyond ASCII, with "invalid TOML: {} (line L, column C)".
-[[nodiscard]] Result<void> prescan_toml(std::string_view text);
+Result<void> prescan_toml(std::string_view text);
 
 // The error of a text that is no TOML: "invalid TOML: {} (line L, column
 // C)" with the problem and a position counted from 1.

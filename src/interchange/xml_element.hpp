@@ -36,6 +36,6 @@ struct XmlElement {
 // trimmed text when it has neither attributes nor children, else an object
 // of attributes, "#text" and children grouped by name in order of first
 // occurrence.
-[[nodiscard]] Result<Value> xml_element_to_value(const XmlElement& element);
+Result<Value> xml_element_to_value(const XmlElement& element);
 
 }  // namespace bezo

@@ -10,6 +10,6 @@
 namespace bezo {
 
 // The body of export_to("xml", ...).
-[[nodiscard]] Result<std::string> export_xml(std::string_view canonical_text);
+Result<std::string> export_xml(std::string_view canonical_text);
 
 }  // namespace bezo

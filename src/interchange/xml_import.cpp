@@ -7,7 +7,7 @@
 namespace bezo {
 
 Result<std::string> import_xml(std::string_view text) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     auto document = parse_xml_document(text);
     if (!document) return forward_error(document);
     ValueObject root;

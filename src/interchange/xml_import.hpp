@@ -10,6 +10,6 @@ namespace bezo {
 
 // Reads an XML document and spells its document element, under its own
 // name, as the one root member of an authored document.
-[[nodiscard]] Result<std::string> import_xml(std::string_view text);
+Result<std::string> import_xml(std::string_view text);
 
 }  // namespace bezo

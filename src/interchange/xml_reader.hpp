@@ -42,28 +42,28 @@ struct XmlDocumentElement {
 // Reads a whole document: an optional byte-order mark and declaration,
 // comments and processing instructions around exactly one element. The text
 // must be valid UTF-8.
-[[nodiscard]] Result<XmlDocumentElement> parse_xml_document(std::string_view text);
+Result<XmlDocumentElement> parse_xml_document(std::string_view text);
 
 // Reads the element at the cursor, at `depth` below the document element,
 // and leaves the cursor just behind it.
-[[nodiscard]] Result<XmlElement> parse_xml_element(XmlCursor& cursor, unsigned depth);
+Result<XmlElement> parse_xml_element(XmlCursor& cursor, unsigned depth);
 
 // Decodes references and line ends of raw character data (TAB and LF kept,
 // every line end one LF) or of a raw attribute value (TAB and every line end
 // one space), refusing characters that XML does not allow.
-[[nodiscard]] Result<std::string> decode_xml_reference(std::string_view raw, bool attribute_mode);
+Result<std::string> decode_xml_reference(std::string_view raw, bool attribute_mode);
 
 // Reads a name: an ASCII letter, "_", ":" or any character above U+007F,
 // then also ASCII digits, "-" and ".".
-[[nodiscard]] Result<std::string_view> parse_xml_name(XmlCursor& cursor);
+Result<std::string_view> parse_xml_name(XmlCursor& cursor);
 
 // The text up to the first `terminator`, leaving the cursor behind it.
-[[nodiscard]] Result<std::string_view> expect_terminator(XmlCursor& cursor, std::string_view terminator);
+Result<std::string_view> expect_terminator(XmlCursor& cursor, std::string_view terminator);
 
 // Moves past `token`, which must stand at the cursor.
-[[nodiscard]] Result<void> expect_xml_token(XmlCursor& cursor, std::string_view token);
+Result<void> expect_xml_token(XmlCursor& cursor, std::string_view token);
 
 // Skips white space, comments and processing instructions.
-[[nodiscard]] Result<void> skip_xml_markup(XmlCursor& cursor);
+Result<void> skip_xml_markup(XmlCursor& cursor);
 
 }  // namespace bezo

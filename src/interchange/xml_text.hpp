@@ -30,8 +30,8 @@ constexpr bool is_xml_char_beyond_controls(char32_t c) {
 // the position behind it, or an error; a character above U+007F that XML
 // does not allow fails with the error `refuse(c)`.
 template <class IsPlain, class Replace, class Refuse>
-[[nodiscard]] Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
-                                            Refuse refuse) {
+Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
+                              Refuse refuse) {
     std::size_t run = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -42,7 +42,7 @@ template <class IsPlain, class Replace, class Refuse>
         }
         if (byte >= 0x80) {
             auto decoded = utf8_next(text, pos);
-            if (!decoded) return std::unexpected(Error::Other("text is not valid UTF-8"));
+            if (!decoded) return fail("text is not valid UTF-8");
             if (!is_xml_char_beyond_controls(*decoded)) return std::unexpected(refuse(*decoded));
             continue;
         }

@@ -15,7 +15,7 @@ namespace bezo {
 // A canonical document as an XML document: a declaration line, then the
 // root's only member as the document element, or the whole root as an
 // element named "root".
-[[nodiscard]] Result<std::string> write_xml_document(const CanonicalValue& tree);
+Result<std::string> write_xml_document(const CanonicalValue& tree);
 
 // Whether the text is an XML 1.0 Name (NameStartChar, then NameChar).
 bool is_xml_name(std::string_view text);

@@ -177,7 +177,7 @@ public:
 
     // A value at the start of a line (the document's root), or, with
     // `inline_first`, right after a "- " on the current line.
-    [[nodiscard]] Result<void> write_node(const Value& value, unsigned indent, bool inline_first) {
+    Result<void> write_node(const Value& value, unsigned indent, bool inline_first) {
         if (const auto* members = value.get_if<ValueObject>(); members && !members->empty()) {
             return write_mapping(*members, indent, inline_first);
         }
@@ -195,7 +195,7 @@ private:
         inline_first = false;
     }
 
-    [[nodiscard]] Result<void> write_sequence(const ValueArray& items, unsigned indent, bool inline_first) {
+    Result<void> write_sequence(const ValueArray& items, unsigned indent, bool inline_first) {
         for (const Value& item : items) {
             start_line(indent, inline_first);
             out_ += "- ";
@@ -204,9 +204,9 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> write_mapping(const ValueObject& members, unsigned indent, bool inline_first) {
+    Result<void> write_mapping(const ValueObject& members, unsigned indent, bool inline_first) {
         if (const std::string* repeated = first_repeated_key(members)) {
-            return std::unexpected(Error::Other("YAML cannot represent the repeated key " + *repeated));
+            return fail("YAML cannot represent the repeated key " + *repeated);
         }
         for (const ValueMember& member : members) {
             start_line(indent, inline_first);

@@ -13,13 +13,13 @@
 
 namespace bezo {
 
-[[nodiscard]] Result<std::string> export_yaml(std::string_view canonical_text);
+Result<std::string> export_yaml(std::string_view canonical_text);
 
 // The YAML document of a canonical tree, ending in one line feed.
-[[nodiscard]] Result<std::string> yaml_export_body(const CanonicalValue& tree);
+Result<std::string> yaml_export_body(const CanonicalValue& tree);
 
 // Appends the YAML document of a value after its "---" line. Fails on an
 // object that repeats a key, which a YAML mapping cannot hold.
-[[nodiscard]] Result<void> value_to_yaml(const Value& value, std::string& out);
+Result<void> value_to_yaml(const Value& value, std::string& out);
 
 }  // namespace bezo

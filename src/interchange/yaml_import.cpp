@@ -53,7 +53,7 @@ public:
           node_budget_(std::max(kMinAliasBudget, kAliasBudgetPerWritten * document.written())),
           text_budget_(std::max(kMinAliasTextBudget, kAliasBudgetPerWritten * document.written_text_bytes())) {}
 
-    [[nodiscard]] Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
+    Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
         if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
         switch (node.kind) {
@@ -77,25 +77,24 @@ public:
 private:
     // Counts work against the alias budgets: nodes converted or moved, and
     // bytes of scalar text copied.
-    [[nodiscard]] Result<void> spend(std::size_t nodes, std::size_t text_bytes) {
+    Result<void> spend(std::size_t nodes, std::size_t text_bytes) {
         converted_ += nodes;
         converted_text_bytes_ += text_bytes;
         if (converted_ > node_budget_ || converted_text_bytes_ > text_budget_) {
-            return std::unexpected(Error::Other("YAML alias expansion too large"));
+            return fail("YAML alias expansion too large");
         }
         return {};
     }
 
     // Counts one more converted node and its text, and refuses a collection
     // nested (through aliases) deeper than the reader allows.
-    [[nodiscard]] Result<void> count_node(const YamlNode& node, unsigned depth) {
+    Result<void> count_node(const YamlNode& node, unsigned depth) {
         if (auto spent = spend(1, is_collection(node) ? 0 : node.count); !spent) return spent;
-        if (is_collection(node) && depth >= kMaxYamlDepth)
-            return std::unexpected(Error::Other("YAML nesting too deep"));
+        if (is_collection(node) && depth >= kMaxYamlDepth) return fail("YAML nesting too deep");
         return {};
     }
 
-    [[nodiscard]] Result<Value> array_to_value(const YamlNode& node, unsigned depth) {
+    Result<Value> array_to_value(const YamlNode& node, unsigned depth) {
         ValueArray items;
         items.reserve(node.count);
         for (std::size_t child : doc_.children(node)) {
@@ -111,7 +110,7 @@ private:
     // Members in mapping order. Explicit keys always win over merged ones;
     // among merge sources the first that supplies a key wins, and merged
     // members stand where their "<<" entry stands.
-    [[nodiscard]] Result<ValueObject> yaml_mapping_to_value(const YamlNode& node, unsigned depth) {
+    Result<ValueObject> yaml_mapping_to_value(const YamlNode& node, unsigned depth) {
         auto entries = doc_.children(node);
         std::size_t count = entries.size() / 2;
         // Every key is checked before any value is converted.
@@ -139,9 +138,8 @@ private:
         return merged_mapping(entries, keys, depth, std::move(members));
     }
 
-    [[nodiscard]] Result<ValueObject> merged_mapping(std::span<const std::size_t> entries,
-                                                     const std::vector<std::string>& keys, unsigned depth,
-                                                     ValueObject members) {
+    Result<ValueObject> merged_mapping(std::span<const std::size_t> entries, const std::vector<std::string>& keys,
+                                       unsigned depth, ValueObject members) {
         TextSet explicit_keys;
         for (std::size_t i = 0; i < keys.size(); ++i) {
             if (!is_merge_key(entries[2 * i])) explicit_keys.insert(keys[i]);
@@ -185,7 +183,7 @@ private:
         return std::span<const std::size_t>(&value, 1);
     }
 
-    [[nodiscard]] Result<std::string> yaml_key_text(std::size_t index, unsigned depth) {
+    Result<std::string> yaml_key_text(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
         if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
         switch (node.kind) {
@@ -197,12 +195,12 @@ private:
         }
         std::string message = "unsupported YAML mapping key: ";
         if (auto written = append_debug_form(index, depth, message); !written) return forward_error(written);
-        return std::unexpected(Error::Other(std::move(message)));
+        return fail(std::move(message));
     }
 
     // The node as the reader's debug form shows it, e.g. `Null` or
     // `Array([Integer(1), String("a")])`.
-    [[nodiscard]] Result<void> append_debug_form(std::size_t index, unsigned depth, std::string& out) {
+    Result<void> append_debug_form(std::size_t index, unsigned depth, std::string& out) {
         const YamlNode& node = doc_.node(index);
         if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
         switch (node.kind) {
@@ -219,8 +217,7 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> append_quoted_debug_form(std::string_view open, const YamlNode& node,
-                                                        std::string& out) const {
+    Result<void> append_quoted_debug_form(std::string_view open, const YamlNode& node, std::string& out) const {
         out += open;
         append_debug_string(doc_.text(node), out);
         out += ')';
@@ -228,8 +225,8 @@ private:
     }
 
     // Items joined by ", ", or for a Hash each key and value joined by ": ".
-    [[nodiscard]] Result<void> append_debug_children(std::string_view open, std::string_view close, std::size_t stride,
-                                                     const YamlNode& node, unsigned depth, std::string& out) {
+    Result<void> append_debug_children(std::string_view open, std::string_view close, std::size_t stride,
+                                       const YamlNode& node, unsigned depth, std::string& out) {
         out += open;
         auto children = doc_.children(node);
         for (std::size_t i = 0; i < children.size(); ++i) {
@@ -254,13 +251,13 @@ Value yaml_float_value(std::string_view text) {
 }
 
 Result<std::string> import_yaml(std::string_view text) {
-    if (!is_valid_utf8(text)) return std::unexpected(Error::Other("input is not valid UTF-8"));
+    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     auto document = read_yaml_document(text);
     if (!document) return forward_error(document);
     auto root = YamlConverter(*document).yaml_to_value(document->root(), 0);
     if (!root) return forward_error(root);
     const auto* members = root->get_if<ValueObject>();
-    if (!members) return std::unexpected(Error::Other("root must be a YAML mapping"));
+    if (!members) return fail("root must be a YAML mapping");
     return tree_to_authored(*members, false);
 }
 

@@ -12,7 +12,7 @@
 
 namespace bezo {
 
-[[nodiscard]] Result<std::string> import_yaml(std::string_view text);
+Result<std::string> import_yaml(std::string_view text);
 
 // The std/num marker of a non-finite float: "inf", "-inf" or "nan".
 Value yaml_float_value(std::string_view text);

@@ -478,7 +478,7 @@ private:
 Result<YamlDocument> read_yaml_document(std::string_view text) {
     if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
-    if (!parser.ready()) return std::unexpected(Error::Other("invalid YAML: out of memory"));
+    if (!parser.ready()) return fail("invalid YAML: out of memory");
     YamlNodeBuilder builder(text);
     std::size_t documents = 0;
     unsigned depth = 0;
@@ -489,11 +489,11 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
         switch (event->type) {
             case FYET_DOCUMENT_START: ++documents; break;
             case FYET_SEQUENCE_START:
-                if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
+                if (++depth > kMaxYamlDepth) return fail("YAML nesting too deep");
                 if (building) builder.open(YamlKind::Array, event->sequence_start.tag, event->sequence_start.anchor);
                 break;
             case FYET_MAPPING_START:
-                if (++depth > kMaxYamlDepth) return std::unexpected(Error::Other("YAML nesting too deep"));
+                if (++depth > kMaxYamlDepth) return fail("YAML nesting too deep");
                 if (building) builder.open(YamlKind::Hash, event->mapping_start.tag, event->mapping_start.anchor);
                 break;
             case FYET_SEQUENCE_END:
@@ -508,7 +508,7 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
                 if (building) builder.alias(*event);
                 break;
             case FYET_STREAM_END:
-                if (documents == 0) return std::unexpected(Error::Other("empty YAML input"));
+                if (documents == 0) return fail("empty YAML input");
                 if (documents > 1) {
                     return std::unexpected(
                         Error::Other("expected one YAML document, found " + decimal_text(documents)));
@@ -518,7 +518,7 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
         }
     }
     if (parser.failed()) return std::unexpected(parser.failure());
-    return std::unexpected(Error::Other("invalid YAML: the text ends before its stream does"));
+    return fail("invalid YAML: the text ends before its stream does");
 }
 
 }  // namespace bezo

@@ -76,6 +76,6 @@ private:
 // allow anywhere in the text, "YAML nesting too deep" at the 513th nested
 // collection, "empty YAML input" without a document and "expected one YAML
 // document, found {}" with more than one.
-[[nodiscard]] Result<YamlDocument> read_yaml_document(std::string_view text);
+Result<YamlDocument> read_yaml_document(std::string_view text);
 
 }  // namespace bezo

@@ -441,12 +441,12 @@ std::expected<Line, LexErrorAt> LineLexer::next() {
 
 std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
     auto lexer = lex_lines(text, mode);
-    if (!lexer) return std::unexpected(lexer.error());
+    if (!lexer) return forward_error(lexer);
     std::vector<Line> lines;
     lines.reserve(count_byte(text, '\n'));
     while (!lexer->done()) {
         auto line = lexer->next();
-        if (!line) return std::unexpected(line.error());
+        if (!line) return forward_error(line);
         lines.push_back(*line);
     }
     return lines;

@@ -79,9 +79,9 @@ std::optional<std::string> read_regular_file(const std::filesystem::path& path) 
 // A module from the cache, else loaded, parsed, checked to declare the name
 // it was asked for, and kept in the cache for the rest of the call.
 template <class Module>
-[[nodiscard]] Result<const Module*> cached_module(Resolver& resolver, std::map<std::string, Module, std::less<>>& cache,
-                                                  std::string_view name, RegistryEntries entries, std::string_view kind,
-                                                  Result<Module> (*parse)(std::string_view)) {
+Result<const Module*> cached_module(Resolver& resolver, std::map<std::string, Module, std::less<>>& cache,
+                                    std::string_view name, RegistryEntries entries, std::string_view kind,
+                                    Result<Module> (*parse)(std::string_view)) {
     if (const auto cached = cache.find(name); cached != cache.end()) return &cached->second;
 
     Result<std::string> text = resolver.load_module_text(name, entries, kind);
@@ -244,8 +244,7 @@ Result<std::string> Resolver::qualify_type_name(std::string_view name, std::span
         // A library imported twice defines the name once, not ambiguously.
         if (!*defines || (defining && *defining == library)) continue;
         if (defining) {
-            return std::unexpected(Error::Other("ambiguous named type &" + std::string(name) + ": defined in " +
-                                                *defining + " and " + library));
+            return fail("ambiguous named type &" + std::string(name) + ": defined in " + *defining + " and " + library);
         }
         defining = &library;
     }

@@ -81,27 +81,24 @@ public:
     // The text of the module, from a preload or a registry file. Failures are
     // SchemaResolution or RegistryStrict without message or line, and add the
     // module to `unresolved`.
-    [[nodiscard]] Result<std::string> load_module_text(std::string_view name, RegistryEntries entries,
-                                                       std::string_view kind);
+    Result<std::string> load_module_text(std::string_view name, RegistryEntries entries, std::string_view kind);
 
     // Makes the library available: built in, or read, parsed and cached.
-    [[nodiscard]] Result<void> load_type_library(std::string_view name, RegistryEntries entries);
-    [[nodiscard]] Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type,
-                                                      RegistryEntries entries);
-    [[nodiscard]] Result<bool> library_defines_type(std::string_view library, std::string_view type,
-                                                    RegistryEntries entries);
+    Result<void> load_type_library(std::string_view name, RegistryEntries entries);
+    Result<TypeDef> lookup_library_type(std::string_view library, std::string_view type, RegistryEntries entries);
+    Result<bool> library_defines_type(std::string_view library, std::string_view type, RegistryEntries entries);
 
     // The qualified name ("std/time/date") of a bare type name, found among
     // the imported libraries. Primitive names come back unchanged.
-    [[nodiscard]] Result<std::string> qualify_type_name(std::string_view name, std::span<const std::string> imports,
-                                                        RegistryEntries entries);
+    Result<std::string> qualify_type_name(std::string_view name, std::span<const std::string> imports,
+                                          RegistryEntries entries);
 
     // The names of the units the module defines, in byte order; the module is
     // read and parsed once per resolver.
-    [[nodiscard]] Result<UnitNames> load_unit_module(std::string_view name, RegistryEntries entries);
-    [[nodiscard]] Result<UserUnits> unit_module_defs(std::string_view name, RegistryEntries entries);
+    Result<UnitNames> load_unit_module(std::string_view name, RegistryEntries entries);
+    Result<UserUnits> unit_module_defs(std::string_view name, RegistryEntries entries);
     // Each alias unit of the module mapped to the unit its alias chain ends at.
-    [[nodiscard]] Result<UnitAliasTable> unit_module_lookup(std::string_view name, RegistryEntries entries);
+    Result<UnitAliasTable> unit_module_lookup(std::string_view name, RegistryEntries entries);
 
     const std::set<ModuleKey>& unresolved() const { return unresolved_; }
     const std::vector<ProvenanceEntry>& provenance() const { return provenance_; }
@@ -114,11 +111,10 @@ private:
 
     std::optional<Location> choose_location(std::string_view ns, RegistryEntries entries, std::string_view kind) const;
     std::optional<Location> own_registry_location(std::string_view ns) const;
-    [[nodiscard]] Result<std::string> read_module_file(std::string_view name, std::string_view kind,
-                                                       const Location& location);
+    Result<std::string> read_module_file(std::string_view name, std::string_view kind, const Location& location);
     Error unresolved_error(std::string_view name, std::string_view kind, AppErrorKind error);
-    [[nodiscard]] Result<const TypeLibrary*> available_library(std::string_view name, RegistryEntries entries);
-    [[nodiscard]] Result<const UnitDefs*> loaded_unit_module(std::string_view name, RegistryEntries entries);
+    Result<const TypeLibrary*> available_library(std::string_view name, RegistryEntries entries);
+    Result<const UnitDefs*> loaded_unit_module(std::string_view name, RegistryEntries entries);
 
     ResolverConfig config_;
     std::map<std::string, TypeLibrary, std::less<>> type_libraries_;

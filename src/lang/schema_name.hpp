@@ -11,6 +11,6 @@ namespace bezo {
 // words (the compiled header would read a later word "strict" as a flag), or
 // read as the version that may stand there. `role` opens the message
 // ("schema", "infer").
-[[nodiscard]] Result<void> check_schema_name(std::string_view name, std::string_view role);
+Result<void> check_schema_name(std::string_view name, std::string_view role);
 
 }  // namespace bezo

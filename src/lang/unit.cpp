@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/text.hpp"
 
 namespace bezo {
@@ -708,7 +709,7 @@ std::expected<std::string, ConversionFailure> QuantityConversion::apply(std::str
 std::expected<std::string, ConversionFailure> convert_quantity(std::string_view value, std::string_view from_unit,
                                                                std::string_view to_unit, const UserUnits& units) {
     const auto conversion = QuantityConversion::between(from_unit, to_unit, units);
-    if (!conversion) return std::unexpected(conversion.error());
+    if (!conversion) return forward_error(conversion);
     return conversion->apply(value);
 }
 

@@ -19,7 +19,7 @@ bool is_valid_unit_name(std::string_view name) {
 
 class UnitDefsReader {
 public:
-    [[nodiscard]] Result<void> read(const Line& line) {
+    Result<void> read(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank:
             case LineKind::Comment:
@@ -31,7 +31,7 @@ public:
         }
     }
 
-    [[nodiscard]] Result<UnitDefs> finish() {
+    Result<UnitDefs> finish() {
         if (pending_) return fail("trailing dimension line in .gezo with no &name= definition");
         if (defs_.name.empty()) return std::unexpected(Error::Lex(LexErrorKind::FormatKind, 1));
         return std::move(defs_);
@@ -49,7 +49,7 @@ private:
 
     // A dimension line waits for the "&name=" line that it defines; it may
     // name built-in units and the units defined above it.
-    [[nodiscard]] Result<void> read_dimension(std::string_view text) {
+    Result<void> read_dimension(std::string_view text) {
         std::optional<QuantityLine> quantity = parse_quantity_line(text);
         if (!quantity) return fail("bad definition line in .gezo: " + std::string(text));
         if (quantity->unit != "$" && !is_known_unit(quantity->unit, defs_.units)) {
@@ -61,7 +61,7 @@ private:
 
     // "&name=" defines a unit from the pending dimension line; "&name=target"
     // makes an alias of a unit defined above.
-    [[nodiscard]] Result<void> read_unit(std::string_view left, std::string_view target) {
+    Result<void> read_unit(std::string_view left, std::string_view target) {
         if (!left.starts_with('&')) return fail("unexpected .gezo content line: " + std::string(left));
         const std::string name(left.substr(1));
         if (!is_valid_unit_name(name)) {
@@ -74,14 +74,14 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<UnitDef> take_definition(const std::string& name) {
+    Result<UnitDef> take_definition(const std::string& name) {
         if (!pending_) return fail("definition &" + name + "= has no dimension line above it");
         UnitDef def{std::move(pending_->unit), std::move(pending_->quantity), std::move(pending_->reference), {}};
         pending_.reset();
         return def;
     }
 
-    [[nodiscard]] Result<UnitDef> make_alias(const std::string& name, std::string_view target) {
+    Result<UnitDef> make_alias(const std::string& name, std::string_view target) {
         const std::string spelled = "alias &" + name + "=" + std::string(target);
         if (pending_) return fail(spelled + " is preceded by a dimension line that defines nothing");
         const auto found = defs_.units.find(target);

@@ -13,6 +13,6 @@ namespace bezo {
 // Parses a module text into its declared name and its units. Failures are
 // lexer errors, FormatKind on line 1 for a module without a name, and Other
 // messages naming the offending line.
-[[nodiscard]] Result<UnitDefs> parse_unit_defs(std::string_view text);
+Result<UnitDefs> parse_unit_defs(std::string_view text);
 
 }  // namespace bezo

@@ -23,8 +23,7 @@ void read_declaration(std::string_view decl, std::string& name) {
 }
 
 // A "&name=value" line closes one type, which takes the pending items.
-[[nodiscard]] Result<void> add_definition(const Line& line, std::vector<AnnotationItem>& pending,
-                                          TypeLibrary& library) {
+Result<void> add_definition(const Line& line, std::vector<AnnotationItem>& pending, TypeLibrary& library) {
     const std::string_view left = line.left();
     if (!left.starts_with('&')) return fail("unexpected .yezo content line: " + std::string(left));
     const std::string_view name = left.substr(1);

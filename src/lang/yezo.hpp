@@ -34,7 +34,7 @@ struct TypeLibrary {
 
 // Parses a library text. Failures are lexer errors, FormatKind on line 1 for
 // a text that declares no name, and Other messages for malformed lines.
-[[nodiscard]] Result<TypeLibrary> parse_type_library(std::string_view text);
+Result<TypeLibrary> parse_type_library(std::string_view text);
 
 // The standard library of exactly this name ("std/enc", "std/net", "std/num",
 // "std/core", "std/math", "std/time"), or nullptr. The first call for a name

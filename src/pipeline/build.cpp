@@ -17,7 +17,7 @@ constexpr std::string_view kNameSeparators = " \t\n\f\r";
 
 // The schema's name: the first word after ".!hezo" on its first line that
 // does not begin with a digit (a version).
-[[nodiscard]] Result<std::string_view> schema_name(std::string_view schema) {
+Result<std::string_view> schema_name(std::string_view schema) {
     std::string_view rest = schema;
     const std::string_view first = take_line(rest);
     if (!first.starts_with(kSchemaDeclaration)) return fail("schema must open with a .!hezo declaration");
@@ -53,7 +53,7 @@ void add_schema_line(std::string& relational, std::string_view name) {
 
 // Compiles the schema and preloads it, authored and compiled, under its
 // name; returns the name.
-[[nodiscard]] Result<std::string_view> preload_schema(std::string_view schema, Resolver& resolver) {
+Result<std::string_view> preload_schema(std::string_view schema, Resolver& resolver) {
     auto name = schema_name(schema);
     if (!name) return name;
     resolver.preload_module_text(*name, "hezo", std::string(schema));

@@ -16,6 +16,6 @@ namespace bezo {
 // A schema whose first line is not a ".!hezo" declaration, or names no
 // schema, is refused with an Other error: "schema must open with a .!hezo
 // declaration" or "the .!hezo declaration names no schema".
-[[nodiscard]] Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema);
+Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema);
 
 }  // namespace bezo

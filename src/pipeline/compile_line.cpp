@@ -19,7 +19,7 @@ Error invalid_key(const CompileState& state) { return Error::Lex(LexErrorKind::I
 // Calls `each` with every piece of `text` split at `separator` (empty pieces
 // included); the first failure ends the walk.
 template <class Each>
-[[nodiscard]] Result<void> for_each_piece(std::string_view text, char separator, Each&& each) {
+Result<void> for_each_piece(std::string_view text, char separator, Each&& each) {
     while (true) {
         const auto end = text.find(separator);
         if (auto done = each(text.substr(0, end)); !done) return done;
@@ -29,7 +29,7 @@ template <class Each>
 }
 
 // The joined path of the innermost block followed by the segments of `text`.
-[[nodiscard]] Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
+Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
     auto segments = parse_path(text);
     if (!segments) return forward_error(segments);
     std::string path(current_block_path(state));
@@ -57,12 +57,12 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 
 // A content line at `path` may be written: the path and the key hold at
 // most as many segments as the canonical reader reads.
-[[nodiscard]] Result<void> check_path_depth(std::string_view path) {
+Result<void> check_path_depth(std::string_view path) {
     if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
-    return std::unexpected(Error::Other("path and key nest deeper than 512 segments"));
+    return fail("path and key nest deeper than 512 segments");
 }
 
-[[nodiscard]] Result<void> check_output_budget(const CompileState& state) {
+Result<void> check_output_budget(const CompileState& state) {
     if (state.output.size() <= state.output_budget) return {};
     return std::unexpected(output_budget_exceeded(state.output_budget));
 }
@@ -70,7 +70,7 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 // Refuses `lines` content lines at `path` up front when they cannot fit the
 // output budget, each of them holding the path: a long path over a long list
 // would otherwise fill the budget first.
-[[nodiscard]] Result<void> reserve_lines(const CompileState& state, std::size_t lines, std::string_view path) {
+Result<void> reserve_lines(const CompileState& state, std::size_t lines, std::string_view path) {
     const std::size_t left = state.output_budget - std::min(state.output_budget, state.output.size());
     if (path.empty() || lines <= left / path.size()) return {};
     return std::unexpected(output_budget_exceeded(state.output_budget));
@@ -78,16 +78,16 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 
 // ---- blank lines and blocks ----------------------------------------------
 
-[[nodiscard]] Result<void> compile_trivia_line(const CompileState& state) {
+Result<void> compile_trivia_line(const CompileState& state) {
     if (has_pending_metadata(state)) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     return {};
 }
 
 // Every line in a block repeats the block's whole path, so deep nesting
 // would make output grow with the square of the input.
-[[nodiscard]] Result<void> check_block_depth(const CompileState& state) {
+Result<void> check_block_depth(const CompileState& state) {
     if (state.blocks.size() < kMaxBlockDepth) return {};
-    return std::unexpected(Error::Other("blocks nest deeper than 512 levels"));
+    return fail("blocks nest deeper than 512 levels");
 }
 
 std::string_view first_field(std::span<const std::string_view> fields) {
@@ -96,7 +96,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 
 // Every section head opens a new entry of its array; sections never nest in
 // sections, so an open section is closed first.
-[[nodiscard]] Result<void> open_section(CompileState& state, std::string_view head) {
+Result<void> open_section(CompileState& state, std::string_view head) {
     state.content_seen = true;
     close_block(state, BlockKind::Section);
     auto segments = parse_path(first_field(split_fields(head)));
@@ -111,8 +111,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 }
 
 // The ".!schema:" line of a delegating head "(/path schema:name)".
-[[nodiscard]] Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields,
-                                              std::string_view path) {
+Result<void> collect_delegation(CompileState& state, std::span<const std::string_view> fields, std::string_view path) {
     constexpr std::string_view kSchema = "schema:";
     if (fields.size() != 2 || !fields[1].starts_with(kSchema)) {
         return std::unexpected(app_error(AppErrorKind::SchemaDelegation));
@@ -129,7 +128,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     return {};
 }
 
-[[nodiscard]] Result<void> open_namespace(CompileState& state, std::string_view head) {
+Result<void> open_namespace(CompileState& state, std::string_view head) {
     state.content_seen = true;
     const auto fields = split_fields(head);
     auto segments = parse_path(first_field(fields));
@@ -145,10 +144,10 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
-[[nodiscard]] Result<void> pend_annotation(CompileState& state, std::string_view text) {
+Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     auto annotation = parse_annotation(text);
-    if (!annotation) return std::unexpected(Error::Other("bad annotation: " + std::string(text)));
+    if (!annotation) return fail("bad annotation: " + std::string(text));
     if (annotation->provenance && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
@@ -158,12 +157,12 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 }
 
 // The constraint items after "&name": pattern, range, set and length only.
-[[nodiscard]] Result<std::vector<Constraint>> named_type_constraints(std::string_view items_text, std::string_view name,
-                                                                     std::string_view text) {
+Result<std::vector<Constraint>> named_type_constraints(std::string_view items_text, std::string_view name,
+                                                       std::string_view text) {
     std::vector<Constraint> constraints;
     if (items_text.empty()) return constraints;
     auto items = split_annotation_line(items_text);
-    if (!items) return std::unexpected(Error::Other("bad annotation items: " + std::string(text)));
+    if (!items) return fail("bad annotation items: " + std::string(text));
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
         if (constraint == nullptr) {
@@ -179,7 +178,7 @@ std::string_view first_field(std::span<const std::string_view> fields) {
     return constraints;
 }
 
-[[nodiscard]] Result<void> pend_named_type(CompileState& state, std::string_view text) {
+Result<void> pend_named_type(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     const std::string_view rest = text.substr(1);
     const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
@@ -232,18 +231,18 @@ bool is_provenance_text(std::string_view items) {
     }
 }
 
-[[nodiscard]] Result<void> pend_provenance(CompileState& state, std::string_view text) {
+Result<void> pend_provenance(CompileState& state, std::string_view text) {
     if (state.pending_provenance || (state.pending_annotation && state.pending_annotation->provenance)) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
     if (!is_provenance_text(text.substr(1))) {
-        return std::unexpected(Error::Other("invalid provenance annotation: " + std::string(text)));
+        return fail("invalid provenance annotation: " + std::string(text));
     }
     state.pending_provenance = std::string(text.substr(1));
     return {};
 }
 
-[[nodiscard]] Result<void> compile_meta_line(CompileState& state, std::string_view text) {
+Result<void> compile_meta_line(CompileState& state, std::string_view text) {
     state.content_seen = true;
     if (text.empty()) return {};
     switch (text.front()) {
@@ -291,12 +290,12 @@ ContentLeft classify_left(std::string_view left) {
     return {ContentForm::Field, left};
 }
 
-[[nodiscard]] Result<void> refuse_in_verbatim(const CompileState& state) {
+Result<void> refuse_in_verbatim(const CompileState& state) {
     if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
     return {};
 }
 
-[[nodiscard]] Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
+Result<void> append_record_items(CompileState& state, std::string_view name, std::string_view value) {
     std::vector<std::string> scratch;
     auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
@@ -310,8 +309,7 @@ ContentLeft classify_left(std::string_view left) {
     return {};
 }
 
-[[nodiscard]] Result<void> define_record_variable(CompileState& state, const ContentLeft& left,
-                                                  std::string_view value) {
+Result<void> define_record_variable(CompileState& state, const ContentLeft& left, std::string_view value) {
     if (auto refused = refuse_in_verbatim(state); !refused) return refused;
     if (left.form == ContentForm::RecordAppend) return append_record_items(state, left.text, value);
     return for_each_piece(value, ';',
@@ -320,8 +318,8 @@ ContentLeft classify_left(std::string_view left) {
 
 // Stores the expanded value of a text or splat variable definition.
 template <class Value, class Expand>
-[[nodiscard]] Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
-                                           std::string_view value, Expand expand) {
+Result<void> define_variable(CompileState& state, TextMap<Value>& variables, std::string_view name,
+                             std::string_view value, Expand expand) {
     if (auto refused = refuse_in_verbatim(state); !refused) return refused;
     auto expanded = expand(state, value);
     if (!expanded) return forward_error(expanded);
@@ -329,7 +327,7 @@ template <class Value, class Expand>
     return {};
 }
 
-[[nodiscard]] Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
+Result<void> write_record_entry(CompileState& state, std::string_view array, std::string_view value) {
     auto path = block_path_with(state, array);
     if (!path) return forward_error(path);
     const std::uint64_t index = entry_counter(state, *path)++;
@@ -340,8 +338,8 @@ template <class Value, class Expand>
 
 // One scalar entry per item of `value` (a record variable or one value).
 // `next_index` is the array's entry counter.
-[[nodiscard]] Result<void> append_scalar_entries(CompileState& state, std::string_view array_path,
-                                                 std::uint64_t& next_index, std::string_view value) {
+Result<void> append_scalar_entries(CompileState& state, std::string_view array_path, std::uint64_t& next_index,
+                                   std::string_view value) {
     std::vector<std::string> scratch;
     auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
@@ -353,7 +351,7 @@ template <class Value, class Expand>
     return {};
 }
 
-[[nodiscard]] Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
+Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
     auto path = block_path_with(state, left.text);
     if (!path) return forward_error(path);
     std::uint64_t& next_index = entry_counter(state, *path);
@@ -363,18 +361,17 @@ template <class Value, class Expand>
         value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
 }
 
-[[nodiscard]] Result<void> write_splat_assignment(CompileState& state, std::string_view target,
-                                                  std::string_view value) {
+Result<void> write_splat_assignment(CompileState& state, std::string_view target, std::string_view value) {
     auto path = block_path_with(state, target);
     if (!path) return forward_error(path);
     return emit_splat_lines(state, *path, value);
 }
 
 // A field under "!map<T>": one line per "key:value" entry of the value.
-[[nodiscard]] Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
+Result<void> write_map_entries(CompileState& state, std::string_view left, std::string_view value) {
     const Annotation& annotation = *state.pending_annotation;
     if (annotation.unit || !annotation.constraints.empty() || !annotation.alternatives.empty()) {
-        return std::unexpected(Error::Other("a map annotation admits neither a unit nor inline constraints"));
+        return fail("a map annotation admits neither a unit nor inline constraints");
     }
     const std::string signature = render_type_signature(&annotation, state.pending_provenance);
     auto path = block_path_with(state, left);
@@ -394,7 +391,7 @@ template <class Value, class Expand>
     });
 }
 
-[[nodiscard]] Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
+Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
     }
@@ -426,8 +423,7 @@ template <class Value, class Expand>
     return check_output_budget(state);
 }
 
-[[nodiscard]] Result<void> compile_content_form(CompileState& state, std::string_view left_text,
-                                                std::string_view value) {
+Result<void> compile_content_form(CompileState& state, std::string_view left_text, std::string_view value) {
     const ContentLeft left = classify_left(left_text);
     switch (left.form) {
         case ContentForm::RecordAppend:
@@ -445,7 +441,7 @@ template <class Value, class Expand>
     return {};
 }
 
-[[nodiscard]] Result<void> compile_content_line(CompileState& state, const Line& line) {
+Result<void> compile_content_line(CompileState& state, const Line& line) {
     state.content_seen = true;
     if (find_unquoted(line.left(), '\'')) return std::unexpected(invalid_key(state));
     auto compiled = compile_content_form(state, line.left(), line.value);
@@ -453,7 +449,7 @@ template <class Value, class Expand>
     return compiled;
 }
 
-[[nodiscard]] Result<void> compile_splat_line(CompileState& state, std::string_view name) {
+Result<void> compile_splat_line(CompileState& state, std::string_view name) {
     state.content_seen = true;
     if (state.verbatim) return std::unexpected(app_error(AppErrorKind::VerbatimContext));
     if (state.blocks.empty()) return std::unexpected(app_error(AppErrorKind::VariableContext));
@@ -489,7 +485,7 @@ void add_import(std::vector<std::string>& imports, std::string_view argument) {
     if (!argument.empty()) imports.emplace_back(argument);
 }
 
-[[nodiscard]] Result<void> switch_on_verbatim(CompileState& state, std::string_view text) {
+Result<void> switch_on_verbatim(CompileState& state, std::string_view text) {
     if (!directive_argument(text, ".!verbatim").empty() || state.verbatim || state.content_seen) {
         return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
     }
@@ -501,7 +497,7 @@ void add_import(std::vector<std::string>& imports, std::string_view argument) {
 // document's own declaration is dropped, a foreign kind refused, ".!types"
 // imports stored, ".!units", ".!verbatim" and ".!registry" stored and
 // written, every other directive written unchanged.
-[[nodiscard]] Result<void> compile_declaration(CompileState& state, std::string_view text) {
+Result<void> compile_declaration(CompileState& state, std::string_view text) {
     if (const auto kind = declared_kind(text)) {
         if (*kind == "bezo") return {};
         return std::unexpected(Error::Lex(LexErrorKind::FormatKind, state.current_line));
@@ -529,7 +525,7 @@ void add_import(std::vector<std::string>& imports, std::string_view argument) {
 Result<std::vector<std::string>> parse_path(std::string_view text) {
     while (text.starts_with('/')) text.remove_prefix(1);
     if (find_namespace_separator(text)) {
-        return std::unexpected(Error::Other("'::' is not allowed in a path (namespace/array/map-assign) position"));
+        return fail("'::' is not allowed in a path (namespace/array/map-assign) position");
     }
     const auto segments = split_path(text);
     return normalize_segments(segments);

@@ -14,24 +14,23 @@
 namespace bezo {
 
 // Compiles one line of any kind.
-[[nodiscard]] Result<void> compile_line(CompileState& state, const Line& line);
+Result<void> compile_line(CompileState& state, const Line& line);
 
 // The canonical segments of a path in a namespace, array or splat position:
 // leading "/" skipped, "::" refused.
-[[nodiscard]] Result<std::vector<std::string>> parse_path(std::string_view text);
+Result<std::vector<std::string>> parse_path(std::string_view text);
 
 // Writes one content line at `path` (joined path text) with the signature of
 // the pending annotation and provenance; a union annotation first chooses
 // the member that accepts the value. The pending slots stay set.
-[[nodiscard]] Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
-                                            std::string_view value);
+Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key, std::string_view value);
 
 // Writes one splat item: "@name+" and "@name;" keys append entries to the
 // array "@name" below `path`; any other key is one field.
-[[nodiscard]] Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
-                                             std::string_view value);
+Result<void> emit_content_line(CompileState& state, std::string_view path, std::string_view key,
+                               std::string_view value);
 
 // Writes every item of a splat value ("$/.name" or inline) at `path`.
-[[nodiscard]] Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value);
+Result<void> emit_splat_lines(CompileState& state, std::string_view path, std::string_view value);
 
 }  // namespace bezo

@@ -12,9 +12,9 @@
 namespace bezo {
 
 // Compiles with a resolver of its own, dropped before returning.
-[[nodiscard]] Result<std::string> compile_text(std::string_view text);
+Result<std::string> compile_text(std::string_view text);
 
 // Compiles with the caller's resolver; the modules it loads stay cached there.
-[[nodiscard]] Result<std::string> compile_document(std::string_view text, Resolver& resolver);
+Result<std::string> compile_document(std::string_view text, Resolver& resolver);
 
 }  // namespace bezo

@@ -42,7 +42,7 @@ public:
         collect_wanted_paths();
     }
 
-    [[nodiscard]] Result<std::string> run() && {
+    Result<std::string> run() && {
         std::string_view rest = text_;
         while (!rest.empty()) {
             const auto lf = rest.find('\n');
@@ -54,7 +54,7 @@ public:
     }
 
 private:
-    [[nodiscard]] Result<void> pass_line(std::string_view line) {
+    Result<void> pass_line(std::string_view line) {
         const auto [body, ending] = split_line_ending(line);
         const std::string_view trimmed = trim_leading_blanks(body);
         if (begins_with_word(trimmed, ".!lezo")) {
@@ -69,7 +69,7 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> switch_verbatim(std::string_view argument) {
+    Result<void> switch_verbatim(std::string_view argument) {
         if (verbatim_ || content_seen_ || !trim_blanks(argument).empty()) {
             return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
         }
@@ -80,8 +80,7 @@ private:
     // Writes the line up to its "=" unchanged, then the value with its
     // references resolved (as written in verbatim mode), and records the
     // value under the name path for later references.
-    [[nodiscard]] Result<void> pass_content_line(std::string_view body, std::string_view ending,
-                                                 const ContentLine& parts) {
+    Result<void> pass_content_line(std::string_view body, std::string_view ending, const ContentLine& parts) {
         out_.append(body.substr(0, static_cast<std::size_t>(parts.value.data() - body.data())));
         const std::size_t value_offset = out_.size();
         if (verbatim_) {
@@ -97,7 +96,7 @@ private:
     }
 
     // "$$" gives "$", "$" and a reference the value of the field it names.
-    [[nodiscard]] Result<void> append_expanded(std::string_view value) {
+    Result<void> append_expanded(std::string_view value) {
         std::size_t pos = 0;
         while (true) {
             const auto dollar = value.find('$', pos);
@@ -110,7 +109,7 @@ private:
                 continue;
             }
             if (rest.starts_with('.')) {
-                return std::unexpected(Error::Other("unresolved variable in .lezo: " + std::string(value)));
+                return fail("unresolved variable in .lezo: " + std::string(value));
             }
             const std::size_t length = field_reference_length(rest);
             if (auto substituted = append_referenced(rest.substr(0, length)); !substituted) return substituted;
@@ -150,14 +149,14 @@ private:
                wanted_.contains(name_path);
     }
 
-    [[nodiscard]] Result<void> append_referenced(std::string_view reference) {
+    Result<void> append_referenced(std::string_view reference) {
         if (reference.empty()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
         set_key(reference);
         const auto found = values_.find(std::string_view(key_));
         if (found == values_.end()) return std::unexpected(Error::App(AppErrorKind::UndefinedReference));
         const OutputSpan value = found->second;
         if (value.size > substitution_budget_) {
-            return std::unexpected(Error::Other("reference expansion too large: more than 1 GiB of substituted text"));
+            return fail("reference expansion too large: more than 1 GiB of substituted text");
         }
         substitution_budget_ -= value.size;
         // Reserved first, so that the copy reads from the buffer it writes to
@@ -191,7 +190,7 @@ std::optional<std::string_view> units_import(std::string_view argument) {
 
 // The user units of the document's ".!units" modules, in import order; a
 // symbol keeps the definition of the first module that defines it.
-[[nodiscard]] Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
+Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
     std::vector<std::string_view> imports;
     std::vector<RegistryEntry> registry;
     while (!text.empty()) {

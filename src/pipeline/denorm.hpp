@@ -16,18 +16,18 @@ namespace bezo {
 // The reference pass: the relational text checked for its declaration and
 // rewritten line by line into canonical text. Lines keep their endings; the
 // first error ends the pass and no partial text is returned.
-[[nodiscard]] Result<std::string> resolve_references(std::string_view relational);
+Result<std::string> resolve_references(std::string_view relational);
 
 // The denormalizer's entry: the reference pass, then the document's schema
 // through the resolver. A document without a schema gives the reference
 // pass's text.
-[[nodiscard]] Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver);
+Result<std::string> denormalize_document(std::string_view relational, Resolver& resolver);
 
 // The schema step of `denormalize_document` on the reference pass's text,
 // which it takes over so that a caller holding nothing else can let it go:
 // the document's schema, the units of its ".!units" modules (loaded with
 // its ".!registry" pairs; the first module to define a symbol wins) and the
 // expansion. A document without a schema comes back unchanged.
-[[nodiscard]] Result<std::string> apply_document_schema(std::string canonical, Resolver& resolver);
+Result<std::string> apply_document_schema(std::string canonical, Resolver& resolver);
 
 }  // namespace bezo

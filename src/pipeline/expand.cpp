@@ -175,7 +175,7 @@ public:
 
     // The expanded text; no value when the merge stopped at a line out of
     // schema order.
-    [[nodiscard]] Result<std::optional<std::string>> run() && {
+    Result<std::optional<std::string>> run() && {
         mark_present_fields();
         std::size_t pos = 0;
         while (pos < text_.size()) {
@@ -205,7 +205,7 @@ private:
 
     // One line, or a whole element table from it; returns the position of
     // the first line not consumed.
-    [[nodiscard]] Result<std::size_t> expand_line(std::size_t pos) {
+    Result<std::size_t> expand_line(std::size_t pos) {
         const std::string_view line = line_with_ending_at(text_, pos);
         const std::size_t next = pos + line.size();
         const auto path = content_line_name_path(line);
@@ -254,7 +254,7 @@ private:
         return std::nullopt;
     }
 
-    [[nodiscard]] Result<void> emit_fields_until(std::size_t end) {
+    Result<void> emit_fields_until(std::size_t end) {
         for (; cursor_ < end; ++cursor_) {
             if (auto emitted = emit_canonical_line(cursor_); !emitted) return emitted;
         }
@@ -262,7 +262,7 @@ private:
     }
 
     // An absent plain field, written with its default.
-    [[nodiscard]] Result<void> emit_canonical_line(std::size_t field) {
+    Result<void> emit_canonical_line(std::size_t field) {
         const SchemaField& rule = fields_[field];
         if (index_.kind(field) != FieldKind::Plain || present_[first_of_path_[field]]) return {};
         if (!rule.optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
@@ -277,8 +277,7 @@ private:
     // first field of the table's run whichever field the line names. Lines
     // that carry no content (notes, directives, comments) are written where
     // they stand; the table ends at the first content line outside it.
-    [[nodiscard]] Result<std::size_t> expand_table(std::size_t run_start, std::string_view first_path,
-                                                   std::size_t pos) {
+    Result<std::size_t> expand_table(std::size_t run_start, std::string_view first_path, std::size_t pos) {
         const std::string_view table = index_.element_table(run_start);
         const std::string_view prefix = first_path.substr(0, table.size() + 1);
         std::optional<std::uint64_t> last_entry;
@@ -387,8 +386,8 @@ private:
         return index_.element_field_named(run_start, name);
     }
 
-    [[nodiscard]] Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix,
-                                                   const EntryStart& start, std::size_t pos) {
+    Result<std::size_t> expand_entry(std::size_t run_start, std::string_view prefix, const EntryStart& start,
+                                     std::size_t pos) {
         collect_entry(run_start, prefix, start, pos);
         order_entry();
         const std::uint64_t index = start.index;
@@ -426,8 +425,7 @@ private:
     }
 
     // An element field absent from the entry, written with its default.
-    [[nodiscard]] Result<void> materialize_absent_field(std::size_t field, std::string_view prefix,
-                                                        std::uint64_t index) {
+    Result<void> materialize_absent_field(std::size_t field, std::string_view prefix, std::uint64_t index) {
         const std::string_view name = index_.element_name(field);
         if (entry_marks_[first_named_[field]] == entry_serial_) return {};
         if (!fields_[field].optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));
@@ -440,7 +438,7 @@ private:
     }
 
     // The signature of a field, resolved once however many entries add it.
-    [[nodiscard]] Result<const FieldSignature*> signature_of(std::size_t field) {
+    Result<const FieldSignature*> signature_of(std::size_t field) {
         if (!signatures_[field]) {
             auto resolved = resolve_field_signature(fields_[field], patterns_);
             if (!resolved) return forward_error(resolved);
@@ -450,7 +448,7 @@ private:
     }
 
     // Appends one added line, on a line of its own, charged to the budget.
-    [[nodiscard]] Result<void> append_added_line(std::initializer_list<std::string_view> pieces) {
+    Result<void> append_added_line(std::initializer_list<std::string_view> pieces) {
         const bool after_open_line = !out_.empty() && !out_.ends_with('\n');
         std::size_t size = ending_.size() * (after_open_line ? 2 : 1);
         for (const std::string_view piece : pieces) size += piece.size();
@@ -465,7 +463,7 @@ private:
     // A present line under its field: the unit shorthand takes the field's
     // type name, "!str" becomes "!text" under a text field, and a quantity
     // is converted to the field's unit.
-    [[nodiscard]] Result<void> canonicalize_value(std::size_t field, std::string_view line) {
+    Result<void> canonicalize_value(std::size_t field, std::string_view line) {
         const std::string_view rest = trim_leading_blanks(line);
         const std::string_view blanks = line.substr(0, line.size() - rest.size());
         const Annotation* first = first_annotation(fields_[field]);
@@ -513,7 +511,7 @@ private:
 
     // "!str" made "!text"; a value holding the text's line-break mark
     // "|:|" would change its meaning, so it is refused.
-    [[nodiscard]] Result<void> retype_as_text(std::string_view blanks, std::string_view rest) {
+    Result<void> retype_as_text(std::string_view blanks, std::string_view rest) {
         const auto apostrophe = rest.find('\'', 4);
         if (apostrophe != std::string_view::npos) {
             if (const auto equals = find_unquoted_equals(rest, apostrophe)) {
@@ -531,8 +529,8 @@ private:
     // returns true; returns false, writing nothing, when the line carries
     // no unit that converts (no unit, an unknown one, another dimension, a
     // value that is no number).
-    [[nodiscard]] Result<bool> convert_line(std::size_t field, std::string_view target, std::string_view blanks,
-                                            std::string_view rest) {
+    Result<bool> convert_line(std::size_t field, std::string_view target, std::string_view blanks,
+                              std::string_view rest) {
         if (target.find('~') != std::string_view::npos) return false;
         const auto apostrophe = rest.find('\'');
         if (apostrophe == std::string_view::npos) return false;
@@ -546,7 +544,7 @@ private:
         if (!equals) return false;
         const auto [value, ending] = split_line_ending(rest.substr(*equals + 1));
         const auto& conversion = conversion_between(*unit->canonical, target);
-        auto converted = conversion ? conversion->apply(value) : std::unexpected(conversion.error());
+        auto converted = conversion ? conversion->apply(value) : forward_error(conversion);
         if (!converted) {
             if (converted.error() == ConversionFailure::Inexact) {
                 return std::unexpected(Error::App(AppErrorKind::UnitConversion));
@@ -635,7 +633,7 @@ private:
 
 // The default checked against the field's items, for a field whose type is
 // not a union.
-[[nodiscard]] Result<void> check_default(const SchemaField& field, PatternCache& patterns) {
+Result<void> check_default(const SchemaField& field, PatternCache& patterns) {
     if (satisfies_constraints(field.items, field.value, patterns)) return {};
     return std::unexpected(Error::App(AppErrorKind::SchemaOptionalWithoutDefault));
 }

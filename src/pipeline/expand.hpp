@@ -40,14 +40,13 @@ struct FieldSignature {
 // The signature and default of a field that the expansion adds. A default
 // that the field's constraints, or every member of its union, refuse is a
 // SchemaOptionalWithoutDefault error.
-[[nodiscard]] Result<FieldSignature> resolve_field_signature(const SchemaField& field, PatternCache& patterns);
+Result<FieldSignature> resolve_field_signature(const SchemaField& field, PatternCache& patterns);
 
 // The canonical text rewritten under the schema, with the user units of the
 // document's unit modules. The first error ends the pass; no partial text is
 // returned. `added_limit` bounds the bytes added to the text.
-[[nodiscard]] Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema,
-                                                     const UserUnits& units,
-                                                     std::size_t added_limit = kAddedDefaultsLimit);
+Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema, const UserUnits& units,
+                                       std::size_t added_limit = kAddedDefaultsLimit);
 
 // When the line (its ending included) begins, after blanks and tabs, with
 // the unit shorthand "!:", appends it with "!float:" in its place and

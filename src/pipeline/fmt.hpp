@@ -87,7 +87,7 @@ struct FormatModel {
                            std::span<const std::string_view> lines);
 };
 
-[[nodiscard]] Result<FormatModel> build_format_model(std::string_view text);
+Result<FormatModel> build_format_model(std::string_view text);
 
 // The segments of a plain path text: one leading "/" dropped, then pieces
 // at "/" that are each an identifier, "@" and an identifier, or digits.

@@ -247,7 +247,7 @@ void append_field_name(std::string_view name, std::string& out) {
 
 class Inferrer {
 public:
-    [[nodiscard]] Result<void> read(std::string_view text) {
+    Result<void> read(std::string_view text) {
         const char* const end = text.data() + text.size();
         while (!text.empty()) {
             std::string_view line = take_line(text);
@@ -272,7 +272,7 @@ public:
     }
 
 private:
-    [[nodiscard]] Result<void> read_line(std::string_view line) {
+    Result<void> read_line(std::string_view line) {
         if (is_skipped_line(line)) return {};
         const auto apostrophe = line.find('\'');
         if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));

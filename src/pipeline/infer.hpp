@@ -27,6 +27,6 @@ using LibrarySet = std::set<std::string, std::less<>>;
 std::string write_field_type(std::span<const std::string_view> types, LibrarySet& libraries);
 
 // The authored schema of a canonical text, declared under `name`.
-[[nodiscard]] Result<std::string> infer_main(std::string_view canonical, std::string_view name);
+Result<std::string> infer_main(std::string_view canonical, std::string_view name);
 
 }  // namespace bezo

@@ -12,6 +12,6 @@ namespace bezo {
 
 // The authored schema of the document, declared under `name`; a name
 // holding a line break is refused before the document is read.
-[[nodiscard]] Result<std::string> infer_document(std::string_view text, std::string_view name);
+Result<std::string> infer_document(std::string_view text, std::string_view name);
 
 }  // namespace bezo

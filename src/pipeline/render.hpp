@@ -17,6 +17,6 @@ namespace bezo {
 
 // The whole of fmt: the model of the authored text, with a ".!bezo" line in
 // front when it has none, rendered.
-[[nodiscard]] Result<std::string> format_authored(std::string_view text);
+Result<std::string> format_authored(std::string_view text);
 
 }  // namespace bezo

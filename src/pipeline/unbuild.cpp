@@ -154,7 +154,7 @@ Result<std::string> unbuild_stream(std::string_view text) {
     bool canonical = true;
     if (!check_format_declaration(text, "nezo").accepted) {
         if (!check_format_declaration(text, "lezo").accepted) {
-            return std::unexpected(Error::Other(std::string(kNotAStream)));
+            return fail(std::string(kNotAStream));
         }
         canonical = false;
     }

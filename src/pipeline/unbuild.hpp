@@ -11,6 +11,6 @@
 
 namespace bezo {
 
-[[nodiscard]] Result<std::string> unbuild_stream(std::string_view text);
+Result<std::string> unbuild_stream(std::string_view text);
 
 }  // namespace bezo

@@ -23,14 +23,14 @@ constexpr std::size_t kMaxLoweredMemberBytes = std::size_t{64} << 20;
 // A value must pass every item, so an item met again adds nothing and is
 // dropped: types that refer to one another repeat their items many times.
 // The first of each stays, so the first span, which names the domain, does.
-[[nodiscard]] Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::string_view lowered,
-                                                                                      const std::string& member) {
+Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::string_view lowered,
+                                                                        const std::string& member) {
     const auto open = lowered.find('(');
     if (open == std::string_view::npos || !lowered.ends_with(')')) return std::nullopt;
     std::string group = "!str";
     group += lowered.substr(open);
     auto parsed = parse_annotation(group);
-    if (!parsed) return std::unexpected(Error::Other("unloadable union alternative: " + member));
+    if (!parsed) return fail("unloadable union alternative: " + member);
     std::vector<AnnotationItem> items;
     TextSet seen;
     std::string text;
@@ -59,7 +59,7 @@ std::string member_cache_key(const Alternative& member) {
 // stand for a long chain of type definitions, and a union annotation is met
 // again for every value under it. The resolver keeps every library it
 // loaded for the whole call, so a member lowers the same way every time.
-[[nodiscard]] Result<const LoweredMember*> lowered_member(CompileState& state, const Alternative& member) {
+Result<const LoweredMember*> lowered_member(CompileState& state, const Alternative& member) {
     std::string key = member_cache_key(member);
     if (auto found = state.lowered_members.find(key); found != state.lowered_members.end()) return &found->second;
     std::optional<std::string_view> unit;
@@ -77,7 +77,7 @@ std::string member_cache_key(const Alternative& member) {
     return &state.lowered_members.emplace(std::move(key), std::move(*items)).first->second;
 }
 
-[[nodiscard]] Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
+Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
     auto items = lowered_member(state, member);
     if (!items) return forward_error(items);
     return !**items || satisfies_constraints(***items, value, state.patterns);

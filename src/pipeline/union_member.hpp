@@ -13,7 +13,6 @@ namespace bezo {
 // The chosen member as an annotation of its own (its name, constraints and
 // unit, the union's provenance, no alternatives); TypeMismatch when no
 // member accepts the value.
-[[nodiscard]] Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation,
-                                                     std::string_view value);
+Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation, std::string_view value);
 
 }  // namespace bezo

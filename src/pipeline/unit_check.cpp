@@ -3,7 +3,7 @@
 namespace bezo {
 namespace {
 
-[[nodiscard]] Result<const UnitNames*> user_unit_names(CompileState& state) {
+Result<const UnitNames*> user_unit_names(CompileState& state) {
     if (!state.user_unit_names) {
         UnitNames names;
         for (const auto& module : state.units_imports) {
@@ -16,7 +16,7 @@ namespace {
     return &*state.user_unit_names;
 }
 
-[[nodiscard]] Result<const UnitAliasTable*> user_unit_aliases(CompileState& state) {
+Result<const UnitAliasTable*> user_unit_aliases(CompileState& state) {
     if (!state.user_unit_aliases) {
         UnitAliasTable table;
         for (const auto& module : state.units_imports) {
@@ -30,7 +30,7 @@ namespace {
     return &*state.user_unit_aliases;
 }
 
-[[nodiscard]] Result<void> check_and_rewrite(CompileState& state, std::optional<std::string>& unit) {
+Result<void> check_and_rewrite(CompileState& state, std::optional<std::string>& unit) {
     if (!unit) return {};
     if (auto checked = check_unit(state, *unit); !checked) return checked;
     auto replacement = rewrite_unit_aliases(state, *unit);

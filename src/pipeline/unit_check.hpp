@@ -14,14 +14,14 @@
 namespace bezo {
 
 // Refuses a unit that is neither built in nor defined by the imported modules.
-[[nodiscard]] Result<void> check_unit(CompileState& state, std::string_view unit);
+Result<void> check_unit(CompileState& state, std::string_view unit);
 
 // The unit with every alias of the imported modules replaced, in canonical
 // spelling; no value when nothing was replaced.
-[[nodiscard]] Result<std::optional<std::string>> rewrite_unit_aliases(CompileState& state, std::string_view unit);
+Result<std::optional<std::string>> rewrite_unit_aliases(CompileState& state, std::string_view unit);
 
 // Both operations on an annotation's unit and on every alternative's unit,
 // replacing aliases in place.
-[[nodiscard]] Result<void> check_annotation_units(CompileState& state, Annotation& annotation);
+Result<void> check_annotation_units(CompileState& state, Annotation& annotation);
 
 }  // namespace bezo

@@ -13,7 +13,7 @@ bool is_compiled_schema_text(std::string_view schema) {
     return trim_leading_unicode_white_space(schema.substr(0, schema.find('\n'))).starts_with(".!whezo");
 }
 
-[[nodiscard]] Result<CompiledSchema> read_schema(std::string_view schema) {
+Result<CompiledSchema> read_schema(std::string_view schema) {
     if (is_compiled_schema_text(schema)) return load_compiled_schema(schema);
     Resolver resolver;
     return compile_schema(schema, resolver);
@@ -24,7 +24,7 @@ bool is_compiled_schema_text(std::string_view schema) {
 std::expected<void, ValidationFailure> validate_document(std::string_view document, std::string_view schema) {
     const auto compiled = read_schema(schema);
     if (!compiled) return std::unexpected(SchemaFailure{compiled.error()});
-    if (auto verdict = validate_stream(document, *compiled); !verdict) return std::unexpected(verdict.error());
+    if (auto verdict = validate_stream(document, *compiled); !verdict) return forward_error(verdict);
     return {};
 }
 

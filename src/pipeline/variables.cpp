@@ -24,15 +24,15 @@ Error undefined_reference() { return Error::App(AppErrorKind::UndefinedReference
 // few lines can ask for exponentially much text (".b=$.a$.a", ".c=$.b$.b",
 // ...). Every substitution is charged to one budget per compile, so such a
 // document fails with a message instead of exhausting memory.
-[[nodiscard]] Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
+Result<void> charge_expansion(CompileState& state, std::size_t bytes) {
     if (bytes > state.expansion_budget) {
-        return std::unexpected(Error::Other("variable expansion too large: more than 1 GiB of substituted text"));
+        return fail("variable expansion too large: more than 1 GiB of substituted text");
     }
     state.expansion_budget -= bytes;
     return {};
 }
 
-[[nodiscard]] Result<const std::string*> text_variable(CompileState& state, std::string_view name) {
+Result<const std::string*> text_variable(CompileState& state, std::string_view name) {
     auto found = state.text_variables.find(name);
     if (name.empty() || found == state.text_variables.end()) return std::unexpected(undefined_reference());
     auto charged = charge_expansion(state, found->second.size());
@@ -47,8 +47,7 @@ std::size_t item_cost(const SplatItem& item) { return sizeof item + item.key.siz
 
 // A whole-value use of a record or splat variable ("$@." or "$/." + name).
 template <class Items>
-[[nodiscard]] Result<const Items*> whole_variable(CompileState& state, const TextMap<Items>& variables,
-                                                  std::string_view name) {
+Result<const Items*> whole_variable(CompileState& state, const TextMap<Items>& variables, std::string_view name) {
     if (state.verbatim && is_word(name)) return std::unexpected(Error::App(AppErrorKind::VerbatimContext));
     auto found = variables.find(name);
     if (found == variables.end()) return std::unexpected(undefined_reference());
@@ -77,7 +76,7 @@ void append_reference(std::string& out, std::string_view block_path, std::string
 // references. A definition stores "$$" as one "$" and refuses any other "$";
 // a field value keeps "$$" and refuses "$/." and "$@.".
 template <class Sink>
-[[nodiscard]] Result<void> walk_value(std::string_view value, bool field_value, Sink& sink) {
+Result<void> walk_value(std::string_view value, bool field_value, Sink& sink) {
     for (std::size_t pos = 0; pos < value.size();) {
         const std::size_t dollar = std::min(value.find('$', pos), value.size());
         sink.text(value.substr(pos, dollar - pos));
@@ -117,7 +116,7 @@ struct ExpansionSize {
     std::size_t bytes = 0;
 
     void text(std::string_view run) { bytes += run.size(); }
-    [[nodiscard]] Result<void> variable(std::string_view name) {
+    Result<void> variable(std::string_view name) {
         auto text = text_variable(state, name);
         if (!text) return forward_error(text);
         bytes += (*text)->size();
@@ -136,7 +135,7 @@ struct ExpansionWriter {
     std::string& out;
 
     void text(std::string_view run) { out += run; }
-    [[nodiscard]] Result<void> variable(std::string_view name) {
+    Result<void> variable(std::string_view name) {
         const std::string& text = state.text_variables.find(name)->second;
         if (!field_value) {
             out += text;
@@ -155,8 +154,7 @@ struct ExpansionWriter {
 };
 
 // Measures, then writes, the expansion of a value at the end of `out`.
-[[nodiscard]] Result<void> expand_into(CompileState& state, std::string_view value, bool field_value,
-                                       std::string& out) {
+Result<void> expand_into(CompileState& state, std::string_view value, bool field_value, std::string& out) {
     ExpansionSize size{state, field_value};
     if (auto measured = walk_value(value, field_value, size); !measured) return measured;
     out.reserve(out.size() + size.bytes);

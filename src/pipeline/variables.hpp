@@ -16,30 +16,29 @@ namespace bezo {
 
 // The text a text-variable definition stores: "$$" becomes one "$" and
 // "$.name" the named variable's text; any other "$" is refused.
-[[nodiscard]] Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value);
+Result<std::string> expand_text_variable_definition(CompileState& state, std::string_view value);
 
 // A field value as it goes into a relational line: "$.name" replaced (its
 // dollars doubled), "$$" kept, references made relative to the root. The
 // value itself when nothing is replaced, else the expansion, built in
 // `scratch`.
-[[nodiscard]] Result<std::string_view> expand_variables(CompileState& state, std::string_view value,
-                                                        std::string& scratch);
+Result<std::string_view> expand_variables(CompileState& state, std::string_view value, std::string& scratch);
 
 // The two passes of expand_variables, for a caller that writes the
 // expansion straight into its output: the bytes it takes at most, with
 // every substitution charged to the budget and every failure found; then
 // the expansion appended to `out`.
-[[nodiscard]] Result<std::size_t> measure_expansion(CompileState& state, std::string_view value);
+Result<std::size_t> measure_expansion(CompileState& state, std::string_view value);
 void append_expansion(CompileState& state, std::string_view value, std::string& out);
 
 // The items a value stands for where a record variable may: "$@.name" gives
 // the variable's items, without a copy; any other value one item, the
 // expanded value, held in `scratch`.
-[[nodiscard]] Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,
-                                                                   std::vector<std::string>& scratch);
+Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,
+                                                     std::vector<std::string>& scratch);
 
 // "$/.name" gives the splat variable's items; any other value is an inline
 // splat "key=value|key=value".
-[[nodiscard]] Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value);
+Result<SplatItems> splat_variable_value(CompileState& state, std::string_view value);
 
 }  // namespace bezo

@@ -20,7 +20,7 @@ Error unsupported_line(std::string_view line) {
 // Reads the lines of a compiled schema into one CompiledSchema.
 class CompiledSchemaReader {
 public:
-    [[nodiscard]] Result<void> read_line(std::string_view line) {
+    Result<void> read_line(std::string_view line) {
         line = trim_leading_blanks(line);
         if (line.empty() || line.starts_with('#') || line.starts_with("//")) {
             return {};
@@ -37,7 +37,7 @@ public:
     CompiledSchema finish() { return std::move(schema_); }
 
 private:
-    [[nodiscard]] Result<void> read_header(std::string_view line) {
+    Result<void> read_header(std::string_view line) {
         constexpr std::string_view declaration = ".!whezo";
         constexpr std::string_view provenance = ".!provenance:";
         if (line.size() < declaration.size()) {
@@ -51,17 +51,17 @@ private:
             const std::string_view word = trim_blanks(line.substr(provenance.size()));
             const auto level = parse_provenance_level(word);
             if (!level) {
-                return std::unexpected(Error::Other("unknown provenance level: " + std::string(word)));
+                return fail("unknown provenance level: " + std::string(word));
             }
             schema_.provenance = *level;
         }
         return {};
     }
 
-    [[nodiscard]] Result<void> read_field(std::string_view line) {
+    Result<void> read_field(std::string_view line) {
         const auto parts = split_content_line(line);
         if (!parts) {
-            return std::unexpected(Error::Other("missing = on .whezo line: " + std::string(line)));
+            return fail("missing = on .whezo line: " + std::string(line));
         }
         const std::string_view metadata = parts->metadata;
         std::string_view path = parts->name_path;
@@ -71,7 +71,7 @@ private:
         }
         auto items = split_annotation_line(metadata);
         if (!items) {
-            return std::unexpected(Error::Other("bad constraint items: " + std::string(metadata)));
+            return fail("bad constraint items: " + std::string(metadata));
         }
         schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional, std::string(parts->value),
                                              std::string(metadata)});
@@ -88,7 +88,7 @@ private:
         return std::string_view::npos;
     }
 
-    [[nodiscard]] Result<void> read_table_or_delegation(std::string_view line) {
+    Result<void> read_table_or_delegation(std::string_view line) {
         const auto blank = path_end(line);
         if (blank == std::string_view::npos || !line.starts_with('/')) {
             return std::unexpected(unsupported_line(line));

@@ -95,10 +95,10 @@ bool has_strict_word(std::string_view line);
 // Reads a compiled schema text line by line, without checking its format
 // declaration. Every failure is an Other error with its message; nothing
 // partial is returned.
-[[nodiscard]] Result<CompiledSchema> parse_compiled_schema(std::string_view text);
+Result<CompiledSchema> parse_compiled_schema(std::string_view text);
 
 // Checks that the text declares the kind "whezo" (a FormatKind lexer error
 // with the line examined when it does not), then reads it.
-[[nodiscard]] Result<CompiledSchema> load_compiled_schema(std::string_view text);
+Result<CompiledSchema> load_compiled_schema(std::string_view text);
 
 }  // namespace bezo

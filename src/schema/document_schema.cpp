@@ -21,13 +21,13 @@ struct DocumentDirectives {
     std::vector<RegistryEntry> registry;
 };
 
-[[nodiscard]] Result<DocumentDirectives> scan_document(std::string_view text) {
+Result<DocumentDirectives> scan_document(std::string_view text) {
     DocumentDirectives found;
     while (!text.empty()) {
         const std::string_view line = trim_leading_blanks(take_line(text));
         if (line.starts_with(".!schema")) {
             auto directive = parse_schema_directive(line.substr(8));
-            if (!directive) return std::unexpected(Error::Other("bad .!schema: " + std::string(line)));
+            if (!directive) return fail("bad .!schema: " + std::string(line));
             found.directives.push_back(std::move(*directive));
         } else if (line.starts_with(".!registry")) {
             if (auto entry = parse_registry_pair(line.substr(10))) found.registry.push_back(std::move(*entry));
@@ -50,7 +50,7 @@ void read_scope_header(std::string_view line, SchemaScope& scope) {
 // subtree schemas.
 class SchemaMerge {
 public:
-    [[nodiscard]] Result<void> load(const SchemaDirective& directive, RegistryEntries registry, Resolver& resolver) {
+    Result<void> load(const SchemaDirective& directive, RegistryEntries registry, Resolver& resolver) {
         if (is_web_location(directive.name)) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
         auto text = loaded_text(directive.name, registry, resolver);
         if (!text) return forward_error(text);
@@ -58,7 +58,7 @@ public:
         return merge_text(**text, directive.path);
     }
 
-    [[nodiscard]] Result<CompiledSchema> finish(const std::vector<SchemaDirective>& directives) {
+    Result<CompiledSchema> finish(const std::vector<SchemaDirective>& directives) {
         auto schema = parse_compiled_schema(join_compiled_lines(merged_.lines));
         if (!schema) return forward_error(schema);
         keep_delegated_scopes(*schema);
@@ -69,12 +69,11 @@ public:
 private:
     // The text of a schema, loaded once per name: the registry entries are
     // the same for every directive, so a name always reaches the same text.
-    [[nodiscard]] Result<const std::string*> loaded_text(const std::string& name, RegistryEntries registry,
-                                                         Resolver& resolver) {
+    Result<const std::string*> loaded_text(const std::string& name, RegistryEntries registry, Resolver& resolver) {
         if (const auto found = texts_.find(name); found != texts_.end()) return &found->second;
         auto text = resolver.load_module_text(name, registry, "whezo");
         if (!text) return forward_error(text);
-        if (!is_valid_utf8(*text)) return std::unexpected(Error::Other(name + ".whezo is not UTF-8"));
+        if (!is_valid_utf8(*text)) return fail(name + ".whezo is not UTF-8");
         return &texts_.emplace(name, std::move(*text)).first->second;
     }
 
@@ -82,7 +81,7 @@ private:
     // from a whole-document schema; a subtree schema's header lines give
     // its scope instead. Every other line is merged under its key, re-rooted
     // under the subtree's path.
-    [[nodiscard]] Result<void> merge_text(std::string_view text, const std::optional<std::string>& path) {
+    Result<void> merge_text(std::string_view text, const std::optional<std::string>& path) {
         SchemaScope scope;
         const bool element_scope = path && is_element_scope(*path);
         while (!text.empty()) {
@@ -123,8 +122,8 @@ private:
 
     // Each delegation is served by exactly one directive at its path, which
     // names one of the delegation's schemas.
-    [[nodiscard]] static Result<void> check_delegations_served(const CompiledSchema& schema,
-                                                               const std::vector<SchemaDirective>& directives) {
+    static Result<void> check_delegations_served(const CompiledSchema& schema,
+                                                 const std::vector<SchemaDirective>& directives) {
         struct Served {
             std::size_t count = 0;
             std::string_view name;
@@ -153,8 +152,7 @@ private:
 
 }  // namespace
 
-[[nodiscard]] Result<std::optional<CompiledSchema>> resolve_document_schema(std::string_view document,
-                                                                            Resolver& resolver) {
+Result<std::optional<CompiledSchema>> resolve_document_schema(std::string_view document, Resolver& resolver) {
     auto scanned = scan_document(document);
     if (!scanned) return forward_error(scanned);
     if (scanned->directives.empty()) return std::nullopt;

@@ -18,7 +18,6 @@ namespace bezo {
 
 // The merged schema of the document's directives; no value when the
 // document names no schema.
-[[nodiscard]] Result<std::optional<CompiledSchema>> resolve_document_schema(std::string_view document,
-                                                                            Resolver& resolver);
+Result<std::optional<CompiledSchema>> resolve_document_schema(std::string_view document, Resolver& resolver);
 
 }  // namespace bezo

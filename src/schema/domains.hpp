@@ -45,5 +45,4 @@ struct DateInstant {
 // roll over into the next one.
 std::optional<DateInstant> parse_date_value(std::string_view text);
 
-
 }  // namespace bezo

@@ -63,7 +63,7 @@ std::optional<SchemaDirective> parse_schema_directive(std::string_view text) {
 
 bool is_element_scope(std::string_view path) { return split_path(path).back().starts_with('@'); }
 
-[[nodiscard]] Result<std::string> inherit_field_line(std::string_view line, std::string_view scope) {
+Result<std::string> inherit_field_line(std::string_view line, std::string_view scope) {
     const auto apostrophe = line.find('\'');
     if (apostrophe != std::string_view::npos) {
         const std::string_view path = field_line_path(line, apostrophe);
@@ -71,16 +71,16 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
             return prefix_field_path(line, apostrophe, std::string(scope) + '/');
         }
     }
-    return std::unexpected(Error::Other("only root scalar fields extend array elements: " + std::string(line)));
+    return fail("only root scalar fields extend array elements: " + std::string(line));
 }
 
-[[nodiscard]] Result<std::string> inherit_table_line(std::string_view line, std::string_view path) {
+Result<std::string> inherit_table_line(std::string_view line, std::string_view path) {
     if (const auto apostrophe = line.find('\''); apostrophe != std::string_view::npos) {
         return prefix_field_path(line, apostrophe, path);
     }
     const auto blank = first_word_end(line);
     auto head = blank == std::string_view::npos ? std::nullopt : parse_head_items(trim_blanks(line.substr(blank)));
-    if (!head) return std::unexpected(Error::Other("bad inherited line: " + std::string(line)));
+    if (!head) return fail("bad inherited line: " + std::string(line));
     for (auto& group : head->groups) {
         for (auto& item : group) {
             if (auto* reference = std::get_if<HeadItem::Reference>(&item.rule)) {
@@ -93,8 +93,7 @@ bool is_element_scope(std::string_view path) { return split_path(path).back().st
     return out;
 }
 
-[[nodiscard]] Result<std::string> reroot_inherited_line(std::string_view line, std::string_view path,
-                                                        bool element_scope) {
+Result<std::string> reroot_inherited_line(std::string_view line, std::string_view path, bool element_scope) {
     return element_scope ? inherit_field_line(line, path) : inherit_table_line(line, path);
 }
 
@@ -128,10 +127,10 @@ std::string join_compiled_lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-[[nodiscard]] Result<void> MergeBudget::charge(std::size_t bytes) {
+Result<void> MergeBudget::charge(std::size_t bytes) {
     used_ += bytes;
     if (used_ > kLimit) {
-        return std::unexpected(Error::Other("schema merge too large: more than 1 GiB of merged lines"));
+        return fail("schema merge too large: more than 1 GiB of merged lines");
     }
     return {};
 }

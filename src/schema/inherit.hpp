@@ -37,16 +37,15 @@ bool is_element_scope(std::string_view path);
 
 // Puts a root scalar field line ("{meta}'::{key}={value}") under an element
 // scope: "{meta}'{scope}/::{key}={value}". Every other line is refused.
-[[nodiscard]] Result<std::string> inherit_field_line(std::string_view line, std::string_view scope);
+Result<std::string> inherit_field_line(std::string_view line, std::string_view scope);
 
 // Puts a field or table line under a subtree path; the table paths of a
 // table line's references move with it.
-[[nodiscard]] Result<std::string> inherit_table_line(std::string_view line, std::string_view path);
+Result<std::string> inherit_table_line(std::string_view line, std::string_view path);
 
 // Re-roots a line by the kind of the path: inherit_field_line for an element
 // scope, inherit_table_line for any other path.
-[[nodiscard]] Result<std::string> reroot_inherited_line(std::string_view line, std::string_view path,
-                                                        bool element_scope);
+Result<std::string> reroot_inherited_line(std::string_view line, std::string_view path, bool element_scope);
 
 // The key a compiled line is merged under: a field line's path (without a
 // final "?"), or the first word of a table or delegation line.
@@ -77,7 +76,7 @@ public:
 
     // Charges the bytes of one loaded text or merged line; fails once the
     // call has charged more than the limit.
-    [[nodiscard]] Result<void> charge(std::size_t bytes);
+    Result<void> charge(std::size_t bytes);
 
 private:
     std::size_t used_ = 0;

@@ -175,7 +175,7 @@ std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
     if (pattern_work_spent()) return std::unexpected(RexRefusal{RexRefusalKind::WorkSpent});
     if (pattern.size() > kMaxPatternBytes) return std::unexpected(RexRefusal{RexRefusalKind::TooLong});
     const auto decoded = decode_pattern(pattern);
-    if (!decoded) return std::unexpected(decoded.error());
+    if (!decoded) return forward_error(decoded);
     auto tree = rex_parse_pattern(*decoded);
     if (!tree) {
         RexRefusal refusal = tree.error();

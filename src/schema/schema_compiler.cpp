@@ -103,8 +103,8 @@ bool names_null(std::span<const AnnotationItem> items) {
 }
 
 // The constraints of an annotation-line text, which must hold nothing else.
-[[nodiscard]] Result<std::vector<Constraint>> constraint_items(std::string_view items_text, std::string_view line,
-                                                               std::string_view bad_line, std::string_view wrong_item) {
+Result<std::vector<Constraint>> constraint_items(std::string_view items_text, std::string_view line,
+                                                 std::string_view bad_line, std::string_view wrong_item) {
     auto items = split_annotation_line(items_text);
     if (!items) return fail(std::string(bad_line) + std::string(line));
     std::vector<Constraint> constraints;
@@ -117,7 +117,7 @@ bool names_null(std::span<const AnnotationItem> items) {
 }
 
 // A map annotation names only the type of its entries.
-[[nodiscard]] Result<void> check_plain_map_annotation(const Annotation& annotation) {
+Result<void> check_plain_map_annotation(const Annotation& annotation) {
     if (annotation.unit || !annotation.constraints.empty() || !annotation.alternatives.empty()) {
         return fail("a map annotation admits neither a unit nor inline constraints");
     }
@@ -132,7 +132,7 @@ struct FieldItems {
 
 // Joins lowered item texts and reads them back. A pattern that does not
 // compile or a collation tag that is not valid is refused with the line.
-[[nodiscard]] Result<FieldItems> read_lowered_items(const std::vector<std::string>& texts, std::uint64_t refusal_line) {
+Result<FieldItems> read_lowered_items(const std::vector<std::string>& texts, std::uint64_t refusal_line) {
     FieldItems field;
     for (const auto& text : texts) {
         if (!field.metadata.empty()) field.metadata += ' ';
@@ -172,7 +172,7 @@ struct RunOutput {
     std::size_t height = 0;
 };
 
-[[nodiscard]] Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance);
+Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance);
 
 // One "(...)" block.
 struct Block {
@@ -189,7 +189,7 @@ class SchemaRun {
 public:
     SchemaRun(Resolver& resolver, Inheritance& inheritance) : resolver_(resolver), inheritance_(inheritance) {}
 
-    [[nodiscard]] Result<RunOutput> run(std::string_view text) {
+    Result<RunOutput> run(std::string_view text) {
         auto lines = lex(text, LexMode::Schema);
         if (!lines) return std::unexpected(Error(lines.error()));
         if (const auto declaration = check_format_declaration(text, "hezo"); !declaration.accepted) {
@@ -202,7 +202,7 @@ public:
     }
 
 private:
-    [[nodiscard]] Result<void> lower_line(const Line& line) {
+    Result<void> lower_line(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank:
             case LineKind::Comment:
@@ -221,7 +221,7 @@ private:
 
     // ---- header directives ------------------------------------------------
 
-    [[nodiscard]] Result<void> declaration(std::string_view payload) {
+    Result<void> declaration(std::string_view payload) {
         if (payload.size() < 6) return {};
         if (payload.starts_with(".!hezo")) {
             return append_own_line(compiled_header_line(payload));
@@ -244,7 +244,7 @@ private:
 
     // ---- inheritance -------------------------------------------------------
 
-    [[nodiscard]] Result<void> inherit(std::string_view payload) {
+    Result<void> inherit(std::string_view payload) {
         const auto directive = parse_schema_directive(payload.substr(8));
         if (!directive) return fail("bad .!schema: " + std::string(payload));
         const std::string& name = directive->name;
@@ -262,7 +262,7 @@ private:
     // same schema unless a registry entry for its namespace came since,
     // where none was before (the first entry that matches decides), so it
     // is neither loaded nor looked up again.
-    [[nodiscard]] Result<const CompiledParent*> named_parent(const std::string& name) {
+    Result<const CompiledParent*> named_parent(const std::string& name) {
         const bool registered = registered_namespaces_.contains(std::string_view(name).substr(0, name.find('/')));
         const auto found = named_parents_.find(name);
         if (found != named_parents_.end() && (found->second.registered || !registered)) return found->second.parent;
@@ -281,7 +281,7 @@ private:
     // The parent's lines, compiled now or taken from the call's cache. A
     // cached parent is compiled under another stack: its cycle and depth
     // checks are made again against this one.
-    [[nodiscard]] Result<const CompiledParent*> compiled_parent(const std::string& name, std::string_view text) {
+    Result<const CompiledParent*> compiled_parent(const std::string& name, std::string_view text) {
         std::string key = name;
         key.append("\n").append(text);
         auto& stack = inheritance_.stack;
@@ -309,8 +309,7 @@ private:
     // directive's path. A key the child's own lines wrote keeps the child's
     // line: a parent named after the child's field does not add a second
     // line for the same path.
-    [[nodiscard]] Result<void> merge_parent_lines(const std::vector<std::string>& lines,
-                                                  const std::optional<std::string>& path) {
+    Result<void> merge_parent_lines(const std::vector<std::string>& lines, const std::optional<std::string>& path) {
         const bool element_scope = path && is_element_scope(*path);
         for (const std::string& line : lines) {
             std::string merged = line;
@@ -329,7 +328,7 @@ private:
 
     // The checks that every section, block and field makes of the
     // innermost block.
-    [[nodiscard]] Result<void> check_innermost_block(std::uint64_t line) {
+    Result<void> check_innermost_block(std::uint64_t line) {
         if (blocks_.empty()) return {};
         Block& block = blocks_.back();
         if (block.delegated) return app_error(AppErrorKind::SchemaDelegation);
@@ -345,7 +344,7 @@ private:
         return path;
     }
 
-    [[nodiscard]] Result<void> open_section(std::string_view payload, std::uint64_t line) {
+    Result<void> open_section(std::string_view payload, std::uint64_t line) {
         if (auto checked = check_innermost_block(line); !checked) return checked;
         if (open_section_) return fail("nested schema section blocks are not supported");
         const auto fields = split_fields(payload);
@@ -363,7 +362,7 @@ private:
 
     // Opens a block: its segments extend the block path in place, so deep
     // nesting costs no copy of the path per level.
-    [[nodiscard]] Result<void> open_block(std::string_view payload, std::uint64_t line) {
+    Result<void> open_block(std::string_view payload, std::uint64_t line) {
         if (auto checked = check_innermost_block(line); !checked) return checked;
         const auto fields = split_fields(payload);
         const auto delegated = delegation_list(payload);
@@ -387,7 +386,7 @@ private:
     // A map head whose key line never came is refused at the line given:
     // the closing line, or the head's own line for a block still open at
     // the end.
-    [[nodiscard]] Result<void> close_block(std::uint64_t line) {
+    Result<void> close_block(std::uint64_t line) {
         if (blocks_.empty()) return {};
         const Block block = std::move(blocks_.back());
         blocks_.pop_back();
@@ -398,7 +397,7 @@ private:
 
     // ---- annotation lines ---------------------------------------------------
 
-    [[nodiscard]] Result<void> annotation_line(std::string_view text) {
+    Result<void> annotation_line(std::string_view text) {
         if (!blocks_.empty() && blocks_.back().delegated) return app_error(AppErrorKind::SchemaDelegation);
         if (text.starts_with('!')) return pend_annotation(text);
         if (text.starts_with('&')) return pend_named_type(text);
@@ -410,7 +409,7 @@ private:
         return {};
     }
 
-    [[nodiscard]] Result<void> pend_annotation(std::string_view text) {
+    Result<void> pend_annotation(std::string_view text) {
         auto annotation = parse_annotation(text);
         if (!annotation) return fail("bad annotation: " + std::string(text));
         if (annotation->unit) {
@@ -427,7 +426,7 @@ private:
 
     // The units of every ".!units" module imported so far. A module's units
     // join the set when an annotation first needs them, and stay.
-    [[nodiscard]] Result<const UnitNames*> user_unit_names() {
+    Result<const UnitNames*> user_unit_names() {
         for (; units_loaded_ < unit_imports_.names.size(); ++units_loaded_) {
             auto defined = resolver_.load_unit_module(unit_imports_.names[units_loaded_], registry_);
             if (!defined) return forward_error(defined);
@@ -437,7 +436,7 @@ private:
     }
 
     // "&name items": a named type of an imported library with constraints.
-    [[nodiscard]] Result<void> pend_named_type(std::string_view text) {
+    Result<void> pend_named_type(std::string_view text) {
         const std::string_view rest = text.substr(1);
         const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
         auto qualified = resolver_.qualify_type_name(name, type_imports_.names, registry_);
@@ -460,7 +459,7 @@ private:
 
     // ---- fields ---------------------------------------------------------------
 
-    [[nodiscard]] Result<void> content_line(const Line& line) {
+    Result<void> content_line(const Line& line) {
         if (!blocks_.empty() && blocks_.back().delegated) return app_error(AppErrorKind::SchemaDelegation);
         if (!blocks_.empty() && blocks_.back().key_line_written) return invalid_constraint(line.line);
         if (line.value.empty()) {
@@ -491,7 +490,7 @@ private:
     }
 
     // "@list;=": every entry of the list is typed by the annotation.
-    [[nodiscard]] Result<void> map_list_field(const Annotation& annotation, std::string_view left) {
+    Result<void> map_list_field(const Annotation& annotation, std::string_view left) {
         auto lowered = lower_field_type(annotation, resolver_, registry_);
         if (!lowered) return forward_error(lowered);
         auto items = read_lowered_items(lowered->items, 0);
@@ -502,8 +501,7 @@ private:
     }
 
     // "!map<T>" above a field: a map whose entries have type T.
-    [[nodiscard]] Result<void> map_field(const Annotation& annotation, std::string_view left, bool optional,
-                                         std::string_view value) {
+    Result<void> map_field(const Annotation& annotation, std::string_view left, bool optional, std::string_view value) {
         if (auto plain = check_plain_map_annotation(annotation); !plain) return plain;
         Annotation entry;
         entry.name = annotation.entry_type.value_or(std::string(default_type_name()));
@@ -517,8 +515,8 @@ private:
     // Writes a field line with its default: the authored value when it
     // satisfies the items, else the first candidate of the type that does,
     // else empty (refused for an optional field that cannot be empty).
-    [[nodiscard]] Result<void> write_field(const std::string& path, bool optional, const LoweredType& lowered,
-                                           std::string_view value) {
+    Result<void> write_field(const std::string& path, bool optional, const LoweredType& lowered,
+                             std::string_view value) {
         auto field = read_lowered_items(lowered.items, 0);
         if (!field) return forward_error(field);
         std::string_view default_value = value;
@@ -543,7 +541,7 @@ private:
 
     // A pattern with an empty value inside a map head block: the pattern of
     // the block's keys; the annotation above it types the entry values.
-    [[nodiscard]] Result<void> key_line(const Constraint::Pattern& pattern, std::uint64_t line) {
+    Result<void> key_line(const Constraint::Pattern& pattern, std::uint64_t line) {
         if (blocks_.empty() || blocks_.back().has_child) return invalid_constraint(line);
         if (pending_ && pending_->name == "map") {
             return fail("the annotation above a map key line types the entry values; !map<…> has no place there");
@@ -568,7 +566,7 @@ private:
 
     // A path the text itself gives twice is refused, unless a parent gave
     // it: the child's line then replaces the parent's.
-    [[nodiscard]] Result<void> claim_field_path(const std::string& path) {
+    Result<void> claim_field_path(const std::string& path) {
         if (output_.index.contains(path)) return {};
         auto [own, inserted] = own_keys_.try_emplace(path, true);
         if (!inserted && std::exchange(own->second, true)) return app_error(AppErrorKind::SchemaDuplicateKey);
@@ -578,7 +576,7 @@ private:
     // Appends one of the text's own lines that no key merges: a header or
     // a delegation line. Every line of the output is charged to the call's
     // budget: a long path repeated on many lines multiplies the text.
-    [[nodiscard]] Result<void> append_own_line(std::string line) {
+    Result<void> append_own_line(std::string line) {
         if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
         output_.lines.push_back(std::move(line));
         return {};
@@ -586,7 +584,7 @@ private:
 
     // Puts one of the text's own lines in place of a parent's line under the
     // same key, or at the end; the key is then the child's.
-    [[nodiscard]] Result<void> write_own_line(const std::string& key, std::string line) {
+    Result<void> write_own_line(const std::string& key, std::string line) {
         if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
         own_keys_.try_emplace(key, false);
         upsert_keyed_line(output_.lines, output_.index, key, std::move(line));
@@ -595,7 +593,7 @@ private:
 
     // ---- end ------------------------------------------------------------------
 
-    [[nodiscard]] Result<RunOutput> finish() {
+    Result<RunOutput> finish() {
         while (!blocks_.empty()) {
             if (auto closed = close_block(blocks_.back().line); !closed) return forward_error(closed);
         }
@@ -637,21 +635,20 @@ private:
     std::size_t height_ = 0;
 };
 
-[[nodiscard]] Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver,
-                                                   Inheritance& inheritance) {
+Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance) {
     return SchemaRun(resolver, inheritance).run(text);
 }
 
 }  // namespace
 
-[[nodiscard]] Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver) {
+Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver) {
     Inheritance inheritance;
     auto compiled = lower_schema_lines(text, resolver, inheritance);
     if (!compiled) return forward_error(compiled);
     return std::move(compiled->text);
 }
 
-[[nodiscard]] Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver) {
+Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver) {
     Inheritance inheritance;
     auto compiled = lower_schema_lines(text, resolver, inheritance);
     if (!compiled) return forward_error(compiled);

@@ -19,11 +19,11 @@ namespace bezo {
 
 // Compiles an authored schema with the call's resolver, which serves the
 // parents, type libraries and unit modules the schema names.
-[[nodiscard]] Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver);
+Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver);
 
 // The same compilation, giving the compiled schema that the compiler reads
 // back from its text: what `load_compiled_schema` gives for the text
 // `compile_schema_text` returns, so a caller need not read that text again.
-[[nodiscard]] Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver);
+Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver);
 
 }  // namespace bezo

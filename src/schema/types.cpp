@@ -33,16 +33,16 @@ Error recursion_too_deep() { return Error::Other("type-definition recursion too 
 constexpr std::size_t kGatheredLimit = std::size_t{16} << 20;
 constexpr std::size_t kDefinitionCharge = 64;
 
-[[nodiscard]] Result<void> charge(TypeResolution& resolution, std::size_t amount) {
+Result<void> charge(TypeResolution& resolution, std::size_t amount) {
     resolution.gathered += amount;
     if (resolution.gathered > kGatheredLimit) {
-        return std::unexpected(Error::Other("type-definition expansion too large"));
+        return fail("type-definition expansion too large");
     }
     return {};
 }
 
 // Records a definition entered on the way: its value is a candidate default.
-[[nodiscard]] Result<void> enter_definition(std::string value, TypeResolution& resolution) {
+Result<void> enter_definition(std::string value, TypeResolution& resolution) {
     const std::size_t size = value.size();
     resolution.candidates.push_back(std::move(value));
     return charge(resolution, kDefinitionCharge + size);
@@ -61,8 +61,7 @@ bool is_unresolved_name(std::string_view name) {
     return name.empty() || name == "str" || name == "map" || name == "text";
 }
 
-[[nodiscard]] Result<void> file_constraint(const Constraint& constraint, TypeCollector& collector,
-                                           TypeResolution& resolution) {
+Result<void> file_constraint(const Constraint& constraint, TypeCollector& collector, TypeResolution& resolution) {
     std::string text = render_schema_constraint(constraint);
     const std::size_t size = text.size();
     std::visit(
@@ -82,8 +81,8 @@ bool is_unresolved_name(std::string_view name) {
     return charge(resolution, size);
 }
 
-[[nodiscard]] Result<void> file_constraints(std::span<const Constraint> constraints, TypeCollector& collector,
-                                            TypeResolution& resolution) {
+Result<void> file_constraints(std::span<const Constraint> constraints, TypeCollector& collector,
+                              TypeResolution& resolution) {
     for (const Constraint& constraint : constraints) {
         if (auto filed = file_constraint(constraint, collector, resolution); !filed) {
             return filed;
@@ -93,9 +92,9 @@ bool is_unresolved_name(std::string_view name) {
 }
 
 // Looks a type up in a library through the resolver and walks its items.
-[[nodiscard]] Result<void> walk_library_type(std::string_view library, std::string_view type, Resolver& resolver,
-                                             RegistryEntries entries, TypeCollector& collector,
-                                             TypeResolution& resolution, int depth) {
+Result<void> walk_library_type(std::string_view library, std::string_view type, Resolver& resolver,
+                               RegistryEntries entries, TypeCollector& collector, TypeResolution& resolution,
+                               int depth) {
     auto definition = resolver.lookup_library_type(library, type, entries);
     if (!definition) {
         return forward_error(definition);
@@ -108,8 +107,8 @@ bool is_unresolved_name(std::string_view name) {
 
 // A named type: a std/core type, or a type of the library a qualified name
 // points into.
-[[nodiscard]] Result<void> resolve_named_type(const std::string& name, Resolver& resolver, RegistryEntries entries,
-                                              TypeCollector& collector, TypeResolution& resolution, int depth) {
+Result<void> resolve_named_type(const std::string& name, Resolver& resolver, RegistryEntries entries,
+                                TypeCollector& collector, TypeResolution& resolution, int depth) {
     const TypeLibrary& core = core_library();
     if (const auto found = core.types.find(name); found != core.types.end()) {
         resolution.b64 = resolution.b64 || name == "b64";
@@ -121,7 +120,7 @@ bool is_unresolved_name(std::string_view name) {
     }
     const auto slash = name.rfind('/');
     if (slash == std::string::npos) {
-        return std::unexpected(Error::Other("unresolvable type in schema: !" + name));
+        return fail("unresolvable type in schema: !" + name);
     }
     const std::string_view qualified = name;
     return walk_library_type(qualified.substr(0, slash), qualified.substr(slash + 1), resolver, entries, collector,
@@ -207,8 +206,7 @@ std::string join(std::span<const std::string> pieces, std::string_view separator
     return joined;
 }
 
-[[nodiscard]] Result<std::string> lower_union(const Annotation& annotation, Resolver& resolver,
-                                              RegistryEntries entries) {
+Result<std::string> lower_union(const Annotation& annotation, Resolver& resolver, RegistryEntries entries) {
     auto first = lower_union_alternatives(annotation.name, annotation.constraints, optional_view(annotation.unit),
                                           resolver, entries);
     if (!first) {
@@ -283,7 +281,7 @@ Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolve
     if (annotation.unit && !resolution.unit) {
         auto canonical = canonical_unit_text(*annotation.unit);
         if (!canonical) {
-            return std::unexpected(Error::Other("invalid unit expression: " + *annotation.unit));
+            return fail("invalid unit expression: " + *annotation.unit);
         }
         resolution.unit = std::move(*canonical);
     }
@@ -372,7 +370,7 @@ Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& res
         return forward_error(resolved);
     }
     if (resolution.unit && !has_numeric_span(collector)) {
-        return std::unexpected(Error::Other("unit annotation on a non-numeric type: !" + annotation.name));
+        return fail("unit annotation on a non-numeric type: !" + annotation.name);
     }
     std::vector<std::string> items = render_type_items(collector, resolution.b64);
     if (resolution.unit) {
@@ -411,12 +409,12 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
     std::string text(name);
     if (unit) {
         if (!has_numeric_span(collector)) {
-            return std::unexpected(Error::Other(
-                "unit annotation on a non-numeric union alternative: " + std::string(name) + ":" + std::string(*unit)));
+            return fail("unit annotation on a non-numeric union alternative: " + std::string(name) + ":" +
+                        std::string(*unit));
         }
         const auto canonical = canonical_unit_text(*unit);
         if (!canonical) {
-            return std::unexpected(Error::Other("invalid unit expression: " + std::string(*unit)));
+            return fail("invalid unit expression: " + std::string(*unit));
         }
         text.append(":").append(*canonical);
     }

@@ -50,14 +50,13 @@ struct TypeResolution {
 };
 
 // Resolves an annotation's type into the collector (depth 0 for callers).
-[[nodiscard]] Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolver,
-                                               RegistryEntries entries, TypeCollector& collector,
-                                               TypeResolution& resolution, int depth);
+Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolver, RegistryEntries entries,
+                                 TypeCollector& collector, TypeResolution& resolution, int depth);
 
 // Walks the items of a type definition from `library`.
-[[nodiscard]] Result<void> resolve_type_items(std::span<const AnnotationItem> items, std::string_view library,
-                                              Resolver& resolver, RegistryEntries entries, TypeCollector& collector,
-                                              TypeResolution& resolution, int depth);
+Result<void> resolve_type_items(std::span<const AnnotationItem> items, std::string_view library, Resolver& resolver,
+                                RegistryEntries entries, TypeCollector& collector, TypeResolution& resolution,
+                                int depth);
 
 // The item text of one constraint: "/p/", "[lo,hi]", "{a,b}", "#[..]", "..num".
 std::string render_schema_constraint(const Constraint& constraint);
@@ -81,17 +80,15 @@ struct LoweredType {
 // Lowers a field's annotation: the type item ("!int", "!float:km"), then the
 // type's items, then the field's own constraints; a union becomes one inline
 // item. A compiled field line never begins with "#" or "//".
-[[nodiscard]] Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& resolver,
-                                                   RegistryEntries entries);
-[[nodiscard]] Result<std::vector<std::string>> lower_type_items(const Annotation& annotation, Resolver& resolver,
-                                                                RegistryEntries entries);
+Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& resolver, RegistryEntries entries);
+Result<std::vector<std::string>> lower_type_items(const Annotation& annotation, Resolver& resolver,
+                                                  RegistryEntries entries);
 
 // One union member as inline text: its name (with ":" and its unit), then
 // its lowered items in parentheses, e.g. «int(/^-?[0-9]+$/..num)».
-[[nodiscard]] Result<std::string> lower_union_alternatives(std::string_view name,
-                                                           std::span<const Constraint> constraints,
-                                                           std::optional<std::string_view> unit, Resolver& resolver,
-                                                           RegistryEntries entries);
+Result<std::string> lower_union_alternatives(std::string_view name, std::span<const Constraint> constraints,
+                                             std::optional<std::string_view> unit, Resolver& resolver,
+                                             RegistryEntries entries);
 
 // True when every pattern of the items (annotations and their alternatives
 // included) compiles and every collation domain names a well-formed tag.

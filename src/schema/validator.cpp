@@ -330,7 +330,7 @@ public:
         std::size_t at = 0;
         while (at < lines_.size()) {
             auto next = scan_line(at);
-            if (!next) return std::unexpected(std::move(next.error()));
+            if (!next) return forward_error(next);
             at = *next;
         }
         const std::size_t missing = index_.next_plain_field(cursor_);
@@ -390,7 +390,7 @@ private:
             cursor_ = index_.element_run_end(*field);
             return scan_elements(*field, at);
         }
-        if (auto checked = check_value(*field, line); !checked) return std::unexpected(std::move(checked.error()));
+        if (auto checked = check_value(*field, line); !checked) return forward_error(checked);
         // Further entries of a map or array may follow; a plain field is done.
         cursor_ = index_.kind(*field) == FieldKind::Plain ? *field + 1 : *field;
         return at + 1;
@@ -404,7 +404,7 @@ private:
         const CanonicalLine& line = lines_[at];
         if (strict_at(line.path)) return undefined(line);
         if (index_.kind(field) == FieldKind::Element) return scan_elements(field, at);
-        if (auto checked = check_value(field, line); !checked) return std::unexpected(std::move(checked.error()));
+        if (auto checked = check_value(field, line); !checked) return forward_error(checked);
         return at + 1;
     }
 
@@ -435,7 +435,7 @@ private:
                 if (strict) return undefined(line);
             } else if (*field == expected) {
                 if (auto checked = check_value(*field, line); !checked) {
-                    return std::unexpected(std::move(checked.error()));
+                    return forward_error(checked);
                 }
                 ++expected;
             } else if (*field < expected) {

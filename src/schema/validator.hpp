@@ -58,7 +58,7 @@ private:
 };
 
 // Failures are Other errors naming the line.
-[[nodiscard]] Result<CanonicalLines> parse_canonical_lines(std::string_view text);
+Result<CanonicalLines> parse_canonical_lines(std::string_view text);
 
 // Checks the canonical text against the schema.
 [[nodiscard]] Verdict validate_stream(std::string_view text, const CompiledSchema& schema);

@@ -180,7 +180,7 @@ std::optional<std::string_view> field_line_read_as_constraint(std::string_view b
 Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries,
                                              std::string_view body) {
     if (const auto misread = field_line_read_as_constraint(body)) {
-        return std::unexpected(Error::Other("unrepresentable field path: " + name_debug_form(*misread)));
+        return fail("unrepresentable field path: " + name_debug_form(*misread));
     }
     constexpr std::string_view kTypes = ".!types ";
     std::size_t size = name.size() + body.size() + 9;

@@ -83,8 +83,7 @@ using LibrarySet = std::set<std::string, std::less<>>;
 // would read as a pattern and a range, not as the field written: such a
 // body is refused with "unrepresentable field path: " and the line's debug
 // form.
-[[nodiscard]] Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries,
-                                                           std::string_view body);
+Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries, std::string_view body);
 
 // ---- Integer text ----
 
@@ -131,11 +130,11 @@ public:
     static constexpr std::uint64_t kMaxReadUnits = std::uint64_t{64} << 20;
 
     // Counts one more field, property or element reached.
-    [[nodiscard]] Result<void> charge_step();
+    Result<void> charge_step();
     // Checks the output written so far, `output_bytes` in all.
-    [[nodiscard]] Result<void> charge_output(std::size_t output_bytes) const;
+    Result<void> charge_output(std::size_t output_bytes) const;
     // Counts `units` more members, elements or text bytes read.
-    [[nodiscard]] Result<void> charge_reading(std::uint64_t units);
+    Result<void> charge_reading(std::uint64_t units);
 
 private:
     std::uint64_t steps_ = 0;

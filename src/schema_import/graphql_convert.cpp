@@ -82,8 +82,8 @@ public:
         : conversion_(conversion), out_(conversion.out), prefix_(prefix), open_types_(open_types) {}
 
     // The fields of the innermost open object, under the current prefix.
-    [[nodiscard]] Result<void> write(const std::vector<SdlField>& fields) {
-        if (open_types_.size() > kMaxGraphqlTypeNesting) return std::unexpected(Error::Other("type nesting too deep"));
+    Result<void> write(const std::vector<SdlField>& fields) {
+        if (open_types_.size() > kMaxGraphqlTypeNesting) return fail("type nesting too deep");
         for (const SdlField& field : fields) {
             auto key = visit(field);
             if (!key) return forward_error(key);
@@ -107,7 +107,7 @@ public:
 private:
     // Counts a field reached and gives its key; none, after a note, for a
     // name that cannot be a key.
-    [[nodiscard]] Result<std::optional<std::string>> visit(const SdlField& field) {
+    Result<std::optional<std::string>> visit(const SdlField& field) {
         if (auto charged = conversion_.charge_step(); !charged) return forward_error(charged);
         auto key = property_key(field.name);
         if (!key) {
@@ -137,7 +137,7 @@ private:
         out_ += key;
     }
 
-    [[nodiscard]] Result<void> write_named(const SdlField& field, std::string_view key, const SdlNamedType& type) {
+    Result<void> write_named(const SdlField& field, std::string_view key, const SdlNamedType& type) {
         const SdlTypeMapping mapping = map_graphql_named_type(conversion_, type.name);
         switch (mapping.kind) {
             case SdlMappingKind::Scalar:
@@ -167,7 +167,7 @@ private:
         return nested;
     }
 
-    [[nodiscard]] Result<void> write_list(const SdlField& field, std::string_view key, const SdlListType& list) {
+    Result<void> write_list(const SdlField& field, std::string_view key, const SdlListType& list) {
         const auto* element = std::get_if<SdlNamedType>(&list.element->form);
         if (!element) {
             note_at("nested list at ", field.name);
@@ -195,8 +195,8 @@ private:
 
     // A list of objects: a section holding the scalar fields of the element
     // type, each under its key alone; nothing nested is followed.
-    [[nodiscard]] Result<void> write_section(std::string_view list_name, std::string_view list_key,
-                                             const std::vector<SdlField>& element_fields) {
+    Result<void> write_section(std::string_view list_name, std::string_view list_key,
+                               const std::vector<SdlField>& element_fields) {
         out_ += '[';
         append_array_path(list_key);
         out_ += "]\n";

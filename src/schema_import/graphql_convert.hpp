@@ -38,9 +38,9 @@ public:
     ImportBudget budget;
 
     // Counts one more field or object reached and checks the body's size.
-    [[nodiscard]] Result<void> charge_step();
+    Result<void> charge_step();
     // Checks the body's size alone.
-    [[nodiscard]] Result<void> charge_output() const { return budget.charge_output(out.size() - body_start); }
+    Result<void> charge_output() const { return budget.charge_output(out.size() - body_start); }
 
     // The index of the first definition named `name`.
     std::optional<std::size_t> find(std::string_view name) const;
@@ -71,7 +71,7 @@ SdlTypeMapping map_graphql_named_type(const GraphqlConversion& conversion, std::
 // fields. `open_types` holds the indexes of the root and of every object
 // whose fields are being written. Fails with "type nesting too deep" or
 // "schema too large to import".
-[[nodiscard]] Result<void> convert_graphql_type(GraphqlConversion& conversion, const std::vector<SdlField>& fields,
-                                                std::string_view prefix, std::vector<std::size_t>& open_types);
+Result<void> convert_graphql_type(GraphqlConversion& conversion, const std::vector<SdlField>& fields,
+                                  std::string_view prefix, std::vector<std::size_t>& open_types);
 
 }  // namespace bezo

@@ -12,7 +12,7 @@ namespace {
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
 // The first definition named `message`, which must be an object type.
-[[nodiscard]] Result<std::size_t> named_root(const GraphqlConversion& conversion, std::string_view message) {
+Result<std::size_t> named_root(const GraphqlConversion& conversion, std::string_view message) {
     const auto index = conversion.find(message);
     if (!index) return std::unexpected(failure("no type named " + std::string(message) + " in the document"));
     if (conversion.definitions[*index].kind != SdlDefinitionKind::Object) {
@@ -22,7 +22,7 @@ Error failure(std::string message) { return Error::Other(std::move(message)); }
 }
 
 // The document's one object type.
-[[nodiscard]] Result<std::size_t> only_object(const std::vector<SdlDefinition>& definitions) {
+Result<std::size_t> only_object(const std::vector<SdlDefinition>& definitions) {
     std::vector<std::size_t> objects;
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         if (definitions[i].kind == SdlDefinitionKind::Object) objects.push_back(i);

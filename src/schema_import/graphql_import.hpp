@@ -16,7 +16,7 @@ namespace bezo {
 // The whole authored schema, declared under `name` as given. The root is the
 // first definition named `message` when a message is given (even an empty
 // one), else the document's only object, input or interface type.
-[[nodiscard]] Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
-                                                 std::string_view name);
+Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
+                                   std::string_view name);
 
 }  // namespace bezo

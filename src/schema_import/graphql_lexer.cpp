@@ -42,7 +42,7 @@ Result<SdlToken> take_block_string(SdlCursor& cursor) {
     const std::size_t close = cursor.text.find(kTripleQuote, content);
     if (close == std::string_view::npos) {
         cursor.pos = cursor.text.size();
-        return std::unexpected(Error::Other("unterminated block string"));
+        return fail("unterminated block string");
     }
     cursor.pos = close + kTripleQuote.size();
     return SdlToken{SdlTokenKind::Text, trim_unicode_white_space(cursor.text.substr(content, close - content))};
@@ -58,7 +58,7 @@ Result<SdlToken> take_string(SdlCursor& cursor) {
     }
     if (at >= cursor.text.size()) {
         cursor.pos = cursor.text.size();
-        return std::unexpected(Error::Other("unterminated string literal"));
+        return fail("unterminated string literal");
     }
     cursor.pos = at + 1;
     return SdlToken{SdlTokenKind::Text, cursor.text.substr(content, at - content)};

@@ -37,7 +37,7 @@ struct SdlToken {
 // Skips what is insignificant, reads one token and moves past it. At the end
 // of the text every call gives Eof. Fails with "unterminated string literal"
 // or "unterminated block string".
-[[nodiscard]] Result<SdlToken> next_sdl_token(SdlCursor& cursor);
+Result<SdlToken> next_sdl_token(SdlCursor& cursor);
 
 // The token as messages show it: Name("id"), Text("1.5"), Punct(123), Eof.
 void append_sdl_token_debug_form(const SdlToken& token, std::string& out);

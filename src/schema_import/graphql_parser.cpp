@@ -28,7 +28,7 @@ struct Lookahead {
     std::size_t end = 0;
 };
 
-[[nodiscard]] Result<Lookahead> peek(const SdlCursor& cursor) {
+Result<Lookahead> peek(const SdlCursor& cursor) {
     SdlCursor ahead = cursor;
     auto token = next_sdl_token(ahead);
     if (!token) return forward_error(token);
@@ -36,7 +36,7 @@ struct Lookahead {
 }
 
 // Consumes the next token when it is the punctuation `c`.
-[[nodiscard]] Result<bool> take_punct(SdlCursor& cursor, char c) {
+Result<bool> take_punct(SdlCursor& cursor, char c) {
     auto next = peek(cursor);
     if (!next) return forward_error(next);
     if (!next->token.is_punct(c)) return false;
@@ -45,7 +45,7 @@ struct Lookahead {
 }
 
 // Consumes the next token when it is a text: a description.
-[[nodiscard]] Result<std::optional<std::string_view>> take_description(SdlCursor& cursor) {
+Result<std::optional<std::string_view>> take_description(SdlCursor& cursor) {
     auto next = peek(cursor);
     if (!next) return forward_error(next);
     if (next->token.kind != SdlTokenKind::Text) return std::nullopt;
@@ -53,14 +53,14 @@ struct Lookahead {
     return next->token.text;
 }
 
-[[nodiscard]] Result<std::string_view> expect_sdl_name(SdlCursor& cursor) {
+Result<std::string_view> expect_sdl_name(SdlCursor& cursor) {
     auto token = next_sdl_token(cursor);
     if (!token) return forward_error(token);
     if (token->kind != SdlTokenKind::Name) return std::unexpected(failure_at("expected a name in SDL, found ", *token));
     return token->text;
 }
 
-[[nodiscard]] Result<void> expect_sdl_punct(SdlCursor& cursor, char c) {
+Result<void> expect_sdl_punct(SdlCursor& cursor, char c) {
     auto token = next_sdl_token(cursor);
     if (!token) return forward_error(token);
     if (token->is_punct(c)) return {};
@@ -69,7 +69,7 @@ struct Lookahead {
 
 // Reads up to the `close` that balances an `open` already consumed; only
 // this pair is counted.
-[[nodiscard]] Result<void> skip_sdl_group(SdlCursor& cursor, char open, char close) {
+Result<void> skip_sdl_group(SdlCursor& cursor, char open, char close) {
     std::size_t depth = 1;
     for (;;) {
         auto token = next_sdl_token(cursor);
@@ -84,7 +84,7 @@ struct Lookahead {
 }
 
 // Consumes a group when the next token opens it.
-[[nodiscard]] Result<void> skip_group_if_next(SdlCursor& cursor, char open, char close) {
+Result<void> skip_group_if_next(SdlCursor& cursor, char open, char close) {
     auto opened = take_punct(cursor, open);
     if (!opened) return forward_error(opened);
     if (*opened) return skip_sdl_group(cursor, open, close);
@@ -92,7 +92,7 @@ struct Lookahead {
 }
 
 // "@name" and "@name(...)", as many as follow.
-[[nodiscard]] Result<void> skip_sdl_directives(SdlCursor& cursor) {
+Result<void> skip_sdl_directives(SdlCursor& cursor) {
     for (;;) {
         auto at_sign = take_punct(cursor, '@');
         if (!at_sign) return forward_error(at_sign);
@@ -106,7 +106,7 @@ struct Lookahead {
 
 // A name, or "[" type "]", then an optional "!"; `nesting` counts the
 // brackets around this reference.
-[[nodiscard]] Result<SdlTypeRef> parse_sdl_type_ref(SdlCursor& cursor, unsigned nesting = 0) {
+Result<SdlTypeRef> parse_sdl_type_ref(SdlCursor& cursor, unsigned nesting = 0) {
     auto opened = take_punct(cursor, '[');
     if (!opened) return forward_error(opened);
     SdlTypeRef ref;
@@ -129,7 +129,7 @@ struct Lookahead {
 }
 
 // A default value after "=": a bracketed list, a braced object, or one token.
-[[nodiscard]] Result<void> skip_default_value(SdlCursor& cursor) {
+Result<void> skip_default_value(SdlCursor& cursor) {
     auto next = peek(cursor);
     if (!next) return forward_error(next);
     cursor.pos = next->end;
@@ -140,7 +140,7 @@ struct Lookahead {
 
 // The rest of a field after its name: arguments, ":", the type, a default
 // and directives.
-[[nodiscard]] Result<SdlTypeRef> parse_field_type(SdlCursor& cursor) {
+Result<SdlTypeRef> parse_field_type(SdlCursor& cursor) {
     if (auto arguments = skip_group_if_next(cursor, '(', ')'); !arguments) return forward_error(arguments);
     if (auto colon = expect_sdl_punct(cursor, ':'); !colon) return forward_error(colon);
     auto type = parse_sdl_type_ref(cursor);
@@ -155,7 +155,7 @@ struct Lookahead {
 }
 
 // "implements A & B"; the interfaces are not kept.
-[[nodiscard]] Result<void> skip_interfaces(SdlCursor& cursor) {
+Result<void> skip_interfaces(SdlCursor& cursor) {
     auto next = peek(cursor);
     if (!next) return forward_error(next);
     if (!next->token.is_name("implements")) return {};
@@ -170,7 +170,7 @@ struct Lookahead {
 }
 
 // Two fields of one name would become two lines of one key.
-[[nodiscard]] Result<void> parse_object_fields(SdlCursor& cursor, SdlDefinition& object) {
+Result<void> parse_object_fields(SdlCursor& cursor, SdlDefinition& object) {
     TextSet names;
     for (;;) {
         auto description = take_description(cursor);
@@ -191,7 +191,7 @@ struct Lookahead {
     }
 }
 
-[[nodiscard]] Result<SdlDefinition> parse_object(SdlCursor& cursor) {
+Result<SdlDefinition> parse_object(SdlCursor& cursor) {
     auto name = expect_sdl_name(cursor);
     if (!name) return forward_error(name);
     SdlDefinition object(*name, SdlDefinitionKind::Object);
@@ -205,7 +205,7 @@ struct Lookahead {
     return object;
 }
 
-[[nodiscard]] Result<SdlDefinition> parse_enum(SdlCursor& cursor) {
+Result<SdlDefinition> parse_enum(SdlCursor& cursor) {
     auto name = expect_sdl_name(cursor);
     if (!name) return forward_error(name);
     SdlDefinition enumeration(*name, SdlDefinitionKind::Enum);
@@ -225,7 +225,7 @@ struct Lookahead {
 }
 
 // "union U = A | B"; the members are not kept.
-[[nodiscard]] Result<SdlDefinition> parse_union(SdlCursor& cursor) {
+Result<SdlDefinition> parse_union(SdlCursor& cursor) {
     auto name = expect_sdl_name(cursor);
     if (!name) return forward_error(name);
     if (auto directives = skip_sdl_directives(cursor); !directives) return forward_error(directives);
@@ -241,7 +241,7 @@ struct Lookahead {
     return SdlDefinition(*name, SdlDefinitionKind::Union);
 }
 
-[[nodiscard]] Result<SdlDefinition> parse_scalar(SdlCursor& cursor) {
+Result<SdlDefinition> parse_scalar(SdlCursor& cursor) {
     auto name = expect_sdl_name(cursor);
     if (!name) return forward_error(name);
     if (auto directives = skip_sdl_directives(cursor); !directives) return forward_error(directives);
@@ -250,7 +250,7 @@ struct Lookahead {
 
 // Steps over a schema or directive definition or an extension: up to the
 // next definition keyword, or through its braced body.
-[[nodiscard]] Result<void> skip_definition(SdlCursor& cursor) {
+Result<void> skip_definition(SdlCursor& cursor) {
     for (;;) {
         auto next = peek(cursor);
         if (!next) return forward_error(next);
@@ -270,7 +270,7 @@ struct Lookahead {
 }
 
 // The definition that `keyword` opens, when it is one that is kept.
-[[nodiscard]] Result<SdlDefinition> parse_kept_definition(SdlCursor& cursor, std::string_view keyword) {
+Result<SdlDefinition> parse_kept_definition(SdlCursor& cursor, std::string_view keyword) {
     if (keyword == "type" || keyword == "input" || keyword == "interface") return parse_object(cursor);
     if (keyword == "enum") return parse_enum(cursor);
     if (keyword == "union") return parse_union(cursor);
@@ -280,8 +280,7 @@ struct Lookahead {
 
 // The definition that `keyword` opens, appended to `definitions` when it is
 // one that is kept.
-[[nodiscard]] Result<void> parse_definition(SdlCursor& cursor, std::string_view keyword,
-                                            std::vector<SdlDefinition>& definitions) {
+Result<void> parse_definition(SdlCursor& cursor, std::string_view keyword, std::vector<SdlDefinition>& definitions) {
     if (keyword == "schema" || keyword == "directive") return skip_definition(cursor);
     if (keyword == "extend") {
         auto extended = next_sdl_token(cursor);

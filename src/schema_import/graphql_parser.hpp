@@ -58,6 +58,6 @@ inline constexpr unsigned kMaxSdlListNesting = 512;
 
 // Every definition of the text, in document order, duplicates included. The
 // definitions borrow the cursor's text.
-[[nodiscard]] Result<std::vector<SdlDefinition>> parse_sdl_document(SdlCursor& cursor);
+Result<std::vector<SdlDefinition>> parse_sdl_document(SdlCursor& cursor);
 
 }  // namespace bezo

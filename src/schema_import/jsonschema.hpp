@@ -13,6 +13,6 @@
 namespace bezo {
 
 // The whole authored schema, declared under `name` as given.
-[[nodiscard]] Result<std::string> import_jsonschema(std::string_view text, std::string_view name);
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name);
 
 }  // namespace bezo

@@ -52,14 +52,14 @@ public:
     void note(std::string_view text) { jsonschema_note_dropped(body, text); }
     // Counts one property or table field reached and the bytes of its name,
     // and checks the body size.
-    [[nodiscard]] Result<void> charge_property(std::string_view name);
+    Result<void> charge_property(std::string_view name);
     // Counts members, elements and text bytes read.
-    [[nodiscard]] Result<void> charge_reading(std::uint64_t units) { return budget_.charge_reading(units); }
+    Result<void> charge_reading(std::uint64_t units) { return budget_.charge_reading(units); }
     // Checks the body size alone, once the body is complete.
-    [[nodiscard]] Result<void> charge_output() const { return budget_.charge_output(body.size()); }
+    Result<void> charge_output() const { return budget_.charge_output(body.size()); }
     // The definition named `name` under the root's "$defs" (or, without
     // them, "definitions"); `reference` words the failures.
-    [[nodiscard]] Result<const Value*> definition(std::string_view name, std::string_view reference) const;
+    Result<const Value*> definition(std::string_view name, std::string_view reference) const;
 
 private:
     ImportBudget budget_;
@@ -72,7 +72,7 @@ private:
 // reference. The result points into the parsed document. Every object met
 // on the way is charged as read: the converters read each schema they get
 // from here, and a definition is read again at every use.
-[[nodiscard]] Result<const Value*> resolve_local_ref(JsonSchemaContext& context, const Value& schema);
+Result<const Value*> resolve_local_ref(JsonSchemaContext& context, const Value& schema);
 
 // The value of the first member named `key`; none for a non-object.
 const Value* find_member(const Value& object, std::string_view key);

@@ -31,12 +31,12 @@ constexpr std::array<std::string_view, 11> kUnsupportedKeywords{
 // The members of a schema's "properties" object (none when it has no such
 // object). Two properties of one name would become two lines of one key,
 // so a repeated name is refused.
-[[nodiscard]] Result<const ValueObject*> property_members(const Value& schema) {
+Result<const ValueObject*> property_members(const Value& schema) {
     const Value* properties = find_member(schema, "properties");
     const auto* members = properties ? properties->get_if<ValueObject>() : nullptr;
     if (!members) return nullptr;
     if (const std::string* repeated = first_repeated_key(*members)) {
-        return std::unexpected(Error::Other("duplicate property name " + *repeated));
+        return fail("duplicate property name " + *repeated);
     }
     return members;
 }
@@ -400,7 +400,7 @@ Result<void> convert_member(JsonSchemaContext& context, const ValueMember& membe
 
 Result<void> convert_object_schema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
                                    unsigned depth, bool object_required) {
-    if (depth > kMaxJsonSchemaDepth) return std::unexpected(Error::Other("schema nesting too deep"));
+    if (depth > kMaxJsonSchemaDepth) return fail("schema nesting too deep");
     RequiredNames required(schema);
     auto members = property_members(schema);
     if (!members) return forward_error(members);

@@ -17,11 +17,11 @@ namespace bezo {
 // the objects above it. A property is required only when its object lists
 // it and the object is present in every document: `object_required` is true
 // at the root and for a nested object required all the way up.
-[[nodiscard]] Result<void> convert_object_schema(JsonSchemaContext& context, const Value& schema,
-                                                 std::string_view prefix, unsigned depth, bool object_required);
+Result<void> convert_object_schema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
+                                   unsigned depth, bool object_required);
 
 // Converts one property whose schema has been resolved already.
-[[nodiscard]] Result<void> convert_subschema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
-                                             std::string_view name, bool required, unsigned depth);
+Result<void> convert_subschema(JsonSchemaContext& context, const Value& schema, std::string_view prefix,
+                               std::string_view name, bool required, unsigned depth);
 
 }  // namespace bezo

@@ -15,11 +15,10 @@ namespace bezo {
 
 // The whole authored schema of the message `message` (the only file-level
 // message when absent), declared under `name` as given.
-[[nodiscard]] Result<std::string> import_proto(std::string_view text, std::optional<std::string_view> message,
-                                               std::string_view name);
+Result<std::string> import_proto(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 
 // The index in `messages` of the message whose full name or last component
 // is `message`; without one, of the only file-level message.
-[[nodiscard]] Result<std::size_t> select_root_message(const ProtoFile& file, std::optional<std::string_view> message);
+Result<std::size_t> select_root_message(const ProtoFile& file, std::optional<std::string_view> message);
 
 }  // namespace bezo

@@ -43,22 +43,22 @@ struct ProtoLexer {
 };
 
 // The next token; Eof at the end of the text, and again on every later call.
-[[nodiscard]] Result<ProtoToken> next_proto_token(ProtoLexer& lexer);
+Result<ProtoToken> next_proto_token(ProtoLexer& lexer);
 // Reads the next token when it is the symbol `c` (true); otherwise leaves
 // it unread (false).
-[[nodiscard]] Result<bool> accept_proto_symbol(ProtoLexer& lexer, char c);
+Result<bool> accept_proto_symbol(ProtoLexer& lexer, char c);
 
 // Reads the symbol `c` or fails naming what stood there instead.
-[[nodiscard]] Result<void> expect_proto_symbol(ProtoLexer& lexer, char c);
+Result<void> expect_proto_symbol(ProtoLexer& lexer, char c);
 // Reads an identifier.
-[[nodiscard]] Result<std::string_view> expect_proto_name(ProtoLexer& lexer);
+Result<std::string_view> expect_proto_name(ProtoLexer& lexer);
 // Appends ".name" to `name` for each "." and identifier that come next.
-[[nodiscard]] Result<void> append_proto_name_parts(ProtoLexer& lexer, std::string& name);
+Result<void> append_proto_name_parts(ProtoLexer& lexer, std::string& name);
 // Reads "a.b.c" or ".a.b.c" (blanks between the tokens allowed) as one text.
-[[nodiscard]] Result<std::string> read_proto_dotted_name(ProtoLexer& lexer);
+Result<std::string> read_proto_dotted_name(ProtoLexer& lexer);
 // Reads past a statement the importer ignores: up to a ";" outside braces,
 // or up to the "}" that closes the statement's first "{" (a ";" after it is
 // left unread).
-[[nodiscard]] Result<void> skip_proto_statement(ProtoLexer& lexer);
+Result<void> skip_proto_statement(ProtoLexer& lexer);
 
 }  // namespace bezo

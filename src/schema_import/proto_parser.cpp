@@ -53,29 +53,28 @@ class ProtoParser {
 public:
     explicit ProtoParser(std::string_view text) : lexer_{text} {}
 
-    [[nodiscard]] Result<ProtoFile> parse_proto_file();
+    Result<ProtoFile> parse_proto_file();
 
 private:
-    [[nodiscard]] Result<void> parse_file_statement(const ProtoToken& token);
-    [[nodiscard]] Result<void> parse_proto_message_decl(std::string_view scope, bool top_level, std::size_t depth);
-    [[nodiscard]] Result<void> parse_proto_message(std::string_view full_name, std::size_t depth);
-    [[nodiscard]] Result<void> parse_message_statement(const ProtoToken& token, std::string_view full_name,
-                                                       std::size_t depth);
-    [[nodiscard]] Result<ProtoFieldDecl> parse_field_statement(const ProtoToken& token);
-    [[nodiscard]] Result<ProtoFieldDecl> parse_labelled_field(bool repeated);
-    [[nodiscard]] Result<ProtoFieldDecl> parse_map_field();
-    [[nodiscard]] Result<ProtoFieldDecl> parse_proto_field(std::string_view type_text, bool repeated,
-                                                           std::optional<ProtoMapTypeTexts> map_types);
+    Result<void> parse_file_statement(const ProtoToken& token);
+    Result<void> parse_proto_message_decl(std::string_view scope, bool top_level, std::size_t depth);
+    Result<void> parse_proto_message(std::string_view full_name, std::size_t depth);
+    Result<void> parse_message_statement(const ProtoToken& token, std::string_view full_name, std::size_t depth);
+    Result<ProtoFieldDecl> parse_field_statement(const ProtoToken& token);
+    Result<ProtoFieldDecl> parse_labelled_field(bool repeated);
+    Result<ProtoFieldDecl> parse_map_field();
+    Result<ProtoFieldDecl> parse_proto_field(std::string_view type_text, bool repeated,
+                                             std::optional<ProtoMapTypeTexts> map_types);
     // Reads a dotted name (see read_proto_dotted_name) as a view that lives
     // as long as the parse.
-    [[nodiscard]] Result<std::string_view> read_kept_name();
+    Result<std::string_view> read_kept_name();
     // `spelled`, just read, as such a view: the source itself when the name
     // stands there as read, else a kept copy.
     std::string_view keep_name(std::string spelled);
-    [[nodiscard]] Result<void> parse_proto_enum(std::string_view scope);
-    [[nodiscard]] Result<ProtoEnumValue> parse_enum_value(std::string_view name);
+    Result<void> parse_proto_enum(std::string_view scope);
+    Result<ProtoEnumValue> parse_enum_value(std::string_view name);
     // Reads a declaration's name and gives its full name under `scope`.
-    [[nodiscard]] Result<std::string> read_declared_name(std::string_view scope);
+    Result<std::string> read_declared_name(std::string_view scope);
 
     ProtoLexer lexer_;
     std::string package_;

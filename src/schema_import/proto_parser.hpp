@@ -18,6 +18,6 @@ namespace bezo {
 inline constexpr std::size_t kMaxProtoNesting = 512;
 
 // The whole file, every field's type resolved.
-[[nodiscard]] Result<ProtoFile> parse_proto_file(std::string_view text);
+Result<ProtoFile> parse_proto_file(std::string_view text);
 
 }  // namespace bezo

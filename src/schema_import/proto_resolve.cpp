@@ -74,7 +74,7 @@ public:
     // word; a fully qualified name; or the first of scope.N, each shorter
     // scope.N, N alone and package.N that a message (first) or an enum
     // declares.
-    [[nodiscard]] Result<ProtoType> resolve(std::string_view type_text, std::size_t scope);
+    Result<ProtoType> resolve(std::string_view type_text, std::size_t scope);
 
 private:
     static constexpr std::uint32_t kRoot = 0;

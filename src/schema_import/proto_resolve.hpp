@@ -16,7 +16,7 @@ namespace bezo {
 // resolved fields. Refuses a field number used twice in one message, a name
 // that no message or enum of the file declares, and a map key that is not
 // an integral, bool or string type. `package` is the last package declared.
-[[nodiscard]] Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendingFields>& pending,
-                                                std::string_view package);
+Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendingFields>& pending,
+                                  std::string_view package);
 
 }  // namespace bezo

@@ -31,7 +31,7 @@ void note_at(ProtoWriteContext& context, std::string_view what, std::string_view
     note(context, text);
 }
 
-[[nodiscard]] Result<void> charge_step(ProtoWriteContext& context) {
+Result<void> charge_step(ProtoWriteContext& context) {
     if (auto counted = context.budget.charge_step(); !counted) return forward_error(counted);
     return context.budget.charge_output(context.body.size());
 }
@@ -180,7 +180,7 @@ void record_library(ProtoWriteContext& context, std::string_view library) {
 
 Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
                                  std::vector<std::size_t>& stack) {
-    if (stack.size() > kMaxProtoExpansionDepth) return std::unexpected(Error::Other("message nesting too deep"));
+    if (stack.size() > kMaxProtoExpansionDepth) return fail("message nesting too deep");
     for (const ProtoField& field : context.file.messages[message].fields) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
         if (auto written = write_proto_field(context, field, prefix, stack); !written) return forward_error(written);

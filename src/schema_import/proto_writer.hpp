@@ -36,8 +36,8 @@ struct ProtoWriteContext {
 // Appends the lines of the fields of `message` under the table `prefix`
 // ("" for the root, "/a/b" further down). `stack` holds the root and every
 // message being expanded, in order.
-[[nodiscard]] Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
-                                               std::vector<std::size_t>& stack);
+Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
+                                 std::vector<std::size_t>& stack);
 
 // The annotation of a scalar or enum type ("!bool", "!int|str{A,B}", a
 // base64 pattern for bytes), none for string; records the type library it

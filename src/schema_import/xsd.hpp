@@ -17,7 +17,6 @@ namespace bezo {
 // The whole authored schema, declared under `name` as given. `message`
 // names the root among several top-level elements; any text, the empty one
 // included, counts as given.
-[[nodiscard]] Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message,
-                                             std::string_view name);
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 
 }  // namespace bezo

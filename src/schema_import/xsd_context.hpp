@@ -62,15 +62,15 @@ public:
     // The first top-level complexType or simpleType of that name, or null.
     // A named type is read again at every use, so finding one counts what
     // reading it may cost against the budget.
-    [[nodiscard]] Result<const Value*> named_complex_type(std::string_view name);
-    [[nodiscard]] Result<const Value*> named_simple_type(std::string_view name);
+    Result<const Value*> named_complex_type(std::string_view name);
+    Result<const Value*> named_simple_type(std::string_view name);
 
     // Appends a "// dropped:" line made of the parts, kept on one line.
     void note(std::initializer_list<std::string_view> parts);
     // Counts one element, attribute or column reached and checks the body.
-    [[nodiscard]] Result<void> charge_step();
+    Result<void> charge_step();
     // Checks the body size alone, once the body is complete.
-    [[nodiscard]] Result<void> charge_output() const { return budget_.charge_output(body.size()); }
+    Result<void> charge_output() const { return budget_.charge_output(body.size()); }
 
 private:
     struct NamedType {

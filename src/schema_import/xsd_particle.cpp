@@ -139,7 +139,7 @@ public:
         // Anonymous types nest too, up to the reader's depth inside each named
         // type: the element bound keeps the recursion off the end of the stack.
         if (type_stack_.size() > kMaxXsdTypeNesting || nesting_ > kMaxXsdElementNesting) {
-            return std::unexpected(Error::Other("type nesting too deep"));
+            return fail("type nesting too deep");
         }
         const auto simple_content = context_.children(complex_type, "simpleContent");
         // The places taken under this path: a schema declares each field once.

@@ -22,8 +22,8 @@ namespace bezo {
 // complex types being expanded, innermost last; more than 32 of them, or
 // complex elements nested more than 512 deep below this one, end the import
 // with "type nesting too deep".
-[[nodiscard]] Result<void> convert_xsd_particle(XsdContext& context, const Value& complex_type, std::string_view path,
-                                                bool optional, std::vector<std::string_view>& type_stack);
+Result<void> convert_xsd_particle(XsdContext& context, const Value& complex_type, std::string_view path, bool optional,
+                                  std::vector<std::string_view>& type_stack);
 
 // Writes one scalar field: its annotation line (widened to admit null when
 // the field is optional), then "key=" or "key?=".

@@ -15,11 +15,11 @@ namespace bezo {
 // The type an element declares: none for an element reference ("ref"), else
 // its "type" attribute, else its one anonymous complexType or simpleType.
 // Fails only when a named type's use goes over the import budget.
-[[nodiscard]] Result<XsdType> resolve_element_type(XsdContext& context, const Value& element);
+Result<XsdType> resolve_element_type(XsdContext& context, const Value& element);
 
 // A type name as written: a built-in first (so "tns:string" is the
 // built-in string whatever its prefix), then the first top-level
 // complexType, then the first top-level simpleType of its local name.
-[[nodiscard]] Result<XsdType> resolve_xsd_type_name(XsdContext& context, std::string_view type_name);
+Result<XsdType> resolve_xsd_type_name(XsdContext& context, std::string_view type_name);
 
 }  // namespace bezo

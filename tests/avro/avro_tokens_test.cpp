@@ -49,7 +49,7 @@ TEST(AvroTokens, DatesTimesAndDatetimes) {
         std::string text;
         Result<std::int64_t> value;
     };
-    const auto failure = [](std::string message) { return std::unexpected(Error::Other(std::move(message))); };
+    const auto failure = [](std::string message) { return fail(std::move(message)); };
     const Case dates[] = {
         {"2024-02-29", 19782},
         {"1970-01-01", 0},

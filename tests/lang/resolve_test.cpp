@@ -291,8 +291,7 @@ TEST_F(ResolverTest, LibraryLoadFailuresPassThrough) {
     Resolver resolver;
     const auto entries = registry("acme");
     EXPECT_EQ(resolver.load_type_library("acme/other", entries), std::unexpected(kResolution));
-    EXPECT_EQ(resolver.load_type_library("acme/broken", entries),
-              std::unexpected(Error::Other("duplicate type definition in .yezo: &a")));
+    EXPECT_EQ(resolver.load_type_library("acme/broken", entries), fail("duplicate type definition in .yezo: &a"));
     // A failure leaves the resolver usable.
     write("acme/t.yezo", kDateLibrary);
     EXPECT_EQ(resolver.load_type_library("acme/t", entries), Result<void>{});
@@ -312,7 +311,7 @@ TEST_F(ResolverTest, QualifiesBareTypeNamesThroughImports) {
     EXPECT_EQ(resolver.qualify_type_name("int", both, entries), "int");
     EXPECT_EQ(resolver.qualify_type_name("hostname", time, entries), std::unexpected(kResolution));
     EXPECT_EQ(resolver.qualify_type_name("date", both, entries),
-              std::unexpected(Error::Other("ambiguous named type &date: defined in std/time and acme/t")));
+              fail("ambiguous named type &date: defined in std/time and acme/t"));
     EXPECT_EQ(resolver.qualify_type_name("date", missing, entries), std::unexpected(kResolution));
     EXPECT_EQ(resolver.unresolved(), (std::set<ModuleKey>{{"acme/missing", "yezo"}}));
 }
@@ -362,7 +361,7 @@ TEST_F(ResolverTest, UnitModuleFailuresPassThrough) {
     const auto entries = registry("acme");
     EXPECT_EQ(resolver.load_unit_module("acme/other", entries), std::unexpected(kResolution));
     EXPECT_EQ(resolver.unit_module_defs("acme/broken", entries),
-              std::unexpected(Error::Other("trailing dimension line in .gezo with no &name= definition")));
+              fail("trailing dimension line in .gezo with no &name= definition"));
     EXPECT_EQ(resolver.unit_module_lookup("acme/missing", entries), std::unexpected(kResolution));
 }
 
