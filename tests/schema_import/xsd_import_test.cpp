@@ -1,4 +1,4 @@
-#include "schema_import/xsd.hpp"
+#include "schema_import/xsd_import.hpp"
 
 #include <gtest/gtest.h>
 

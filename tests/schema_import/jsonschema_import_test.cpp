@@ -1,4 +1,4 @@
-#include "schema_import/jsonschema.hpp"
+#include "schema_import/jsonschema_import.hpp"
 
 #include <gtest/gtest.h>
 
