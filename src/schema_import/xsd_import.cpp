@@ -79,6 +79,19 @@ Result<const Value*> choose_root(std::span<const Value> elements, std::optional<
     return &elements.front();
 }
 
+// Only the one text is read: a schema it takes from another document (an
+// include, import, redefine or override) is left out, and said so; the
+// elements that need its types get notes of their own.
+void note_other_documents(XsdContext& context) {
+    for (const std::string_view kind : {"include", "import", "redefine", "override"}) {
+        for (const Value& child : context.children(context.schema(), kind)) {
+            const auto location = find_attribute(child, "schemaLocation");
+            context.note({kind, " of ", location ? *location : std::string_view("an unnamed schema"),
+                          " (another document is not read)"});
+        }
+    }
+}
+
 }  // namespace
 
 Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name) {
@@ -90,6 +103,7 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     if (!document->value.is<ValueObject>()) return std::unexpected(failure("empty schema document"));
 
     XsdContext context(*prefix, document->value);
+    note_other_documents(context);
     auto root = choose_root(context.children(context.schema(), "element"), message);
     if (!root) return forward_error(root);
     auto type = resolve_element_type(context, **root);
