@@ -29,3 +29,21 @@ def refused(call, message):
     with pytest.raises(bezo.BezoError) as caught:
         call()
     assert str(caught.value) == message
+
+
+def verdict(document, schema):
+    """The message of the ValidationError that validate raises, or None when the document passes."""
+    try:
+        bezo.validate(document, schema)
+    except bezo.ValidationError as error:
+        return str(error)
+    return None
+
+
+def json_data_passes(schema_text, data):
+    """Whether data, imported from JSON, built against an authored schema and validated, passes."""
+    try:
+        bezo.validate(bezo.build(bezo.import_from("json", json.dumps(data)), schema_text), schema_text)
+    except bezo.BezoError:
+        return False
+    return True

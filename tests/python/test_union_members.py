@@ -7,14 +7,7 @@ import jsonschema
 import pytest
 
 import bezo
-
-
-def verdict(document, schema):
-    try:
-        bezo.validate(document, schema)
-    except bezo.ValidationError as error:
-        return str(error)
-    return None
+from interchange_support import verdict
 
 
 def field_schema(annotation, name="n"):

@@ -5,6 +5,7 @@ import jsonschema
 import pytest
 
 import bezo
+from interchange_support import verdict
 
 # Root fields a (an int in [0,10]) and b; a map /m with a key pattern and at
 # least one entry; a table /t/@r of one or two elements with a unique id and a
@@ -68,14 +69,6 @@ def test_verdicts(schema, document, message):
     with pytest.raises(bezo.ValidationError) as raised:
         bezo.validate(document, schema)
     assert str(raised.value) == message
-
-
-def verdict(document, schema):
-    try:
-        bezo.validate(document, schema)
-    except bezo.ValidationError as error:
-        return str(error)
-    return None
 
 
 # Two references of /o/@r into the quoted column of /c/@c, one of them from
