@@ -113,8 +113,10 @@ private:
     Result<ValueObject> yaml_mapping_to_value(const YamlNode& node, unsigned depth) {
         auto entries = doc_.children(node);
         std::size_t count = entries.size() / 2;
-        // Every key is checked before any value is converted.
-        std::vector<std::string> keys(count);
+        // Every key is checked before any value is converted; the explicit
+        // members take their keys here and their values below.
+        ValueObject members;
+        members.reserve(count);
         bool merges = false;
         for (std::size_t i = 0; i < count; ++i) {
             if (is_merge_key(entries[2 * i])) {
@@ -123,33 +125,33 @@ private:
             }
             auto key = yaml_key_text(entries[2 * i], depth + 1);
             if (!key) return forward_error(key);
-            keys[i] = std::move(*key);
+            members.push_back(ValueMember{std::move(*key), Value::null()});
         }
-        ValueObject members;
-        members.reserve(count);
-        if (!merges) {
-            for (std::size_t i = 0; i < count; ++i) {
-                auto value = yaml_to_value(entries[2 * i + 1], depth + 1);
-                if (!value) return forward_error(value);
-                members.push_back(ValueMember{std::move(keys[i]), std::move(*value)});
-            }
-            return members;
+        if (merges) return merged_mapping(entries, std::move(members), depth);
+        for (std::size_t i = 0; i < count; ++i) {
+            auto value = yaml_to_value(entries[2 * i + 1], depth + 1);
+            if (!value) return forward_error(value);
+            members[i].value = std::move(*value);
         }
-        return merged_mapping(entries, keys, depth, std::move(members));
+        return members;
     }
 
-    Result<ValueObject> merged_mapping(std::span<const std::size_t> entries, const std::vector<std::string>& keys,
-                                       unsigned depth, ValueObject members) {
+    // `explicit_members` holds the keys of the entries that are not merge
+    // keys, in mapping order.
+    Result<ValueObject> merged_mapping(std::span<const std::size_t> entries, ValueObject explicit_members,
+                                       unsigned depth) {
         TextSet explicit_keys;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (!is_merge_key(entries[2 * i])) explicit_keys.insert(keys[i]);
-        }
+        for (const ValueMember& member : explicit_members) explicit_keys.insert(member.key);
         TextSet merged_keys;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
+        ValueObject members;
+        members.reserve(explicit_members.size());
+        auto next_explicit = explicit_members.begin();
+        for (std::size_t i = 0; i < entries.size() / 2; ++i) {
             if (!is_merge_key(entries[2 * i])) {
                 auto value = yaml_to_value(entries[2 * i + 1], depth + 1);
                 if (!value) return forward_error(value);
-                members.push_back(ValueMember{keys[i], std::move(*value)});
+                members.push_back(ValueMember{std::move(next_explicit->key), std::move(*value)});
+                ++next_explicit;
                 continue;
             }
             auto sources = merge_sources(entries[2 * i + 1]);

@@ -135,29 +135,23 @@ bool starts_with_refused_character(std::string_view rest) {
 }
 
 // The first character of the text that YAML allows nowhere, as the failure
-// naming its line and column; none when every character is allowed.
+// naming its line and column; none when every character is allowed. The
+// lines are counted only once such a character is found.
 std::optional<Error> refused_character(std::string_view text) {
-    // The bytes that may start a refused character, and LF, which counts
-    // the lines.
+    // The bytes that may start a refused character.
     static constexpr auto kWatched = [] {
         std::array<bool, 256> watched{};
-        for (unsigned byte = 0; byte < 0x20; ++byte) watched[byte] = byte != '\t' && byte != '\r';
+        for (unsigned byte = 0; byte < 0x20; ++byte) watched[byte] = byte != '\t' && byte != '\n' && byte != '\r';
         watched[0x7F] = watched[0xC2] = watched[0xEF] = true;
         return watched;
     }();
-    std::size_t line = 1;
-    std::size_t line_start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!kWatched[static_cast<unsigned char>(text[i])]) continue;
-        if (text[i] == '\n') {
-            ++line;
-            line_start = i + 1;
-            continue;
-        }
-        if (starts_with_refused_character(text.substr(i))) {
-            return invalid_yaml("control characters are not allowed", line,
-                                count_scalars(text.substr(line_start, i - line_start)) + 1);
-        }
+        if (!kWatched[static_cast<unsigned char>(text[i])] || !starts_with_refused_character(text.substr(i))) continue;
+        std::string_view before = text.substr(0, i);
+        std::size_t last_feed = before.rfind('\n');
+        std::size_t line_start = last_feed == std::string_view::npos ? 0 : last_feed + 1;
+        return invalid_yaml("control characters are not allowed", count_byte(before, '\n') + 1,
+                            count_scalars(before.substr(line_start)) + 1);
     }
     return std::nullopt;
 }

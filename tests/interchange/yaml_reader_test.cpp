@@ -67,6 +67,7 @@ TEST(YamlReader, RefusesCharactersYamlAllowsNowhereAtTheirPosition) {
     const Case cases[] = {
         {"a: \x01\n", "invalid YAML: control characters are not allowed at line 1, column 4"},
         {"a: b\n\"\x1b\": 1\n", "invalid YAML: control characters are not allowed at line 2, column 2"},
+        {"a: 1\r\n\nb: \xC3\xA9\t\x02\n", "invalid YAML: control characters are not allowed at line 3, column 6"},
         {"a: '\0'\n"s, "invalid YAML: control characters are not allowed at line 1, column 5"},
         {"# \x7f\n", "invalid YAML: control characters are not allowed at line 1, column 3"},
         {"\xC3\xA9\xC3\xA9: \xC2\x9F\n", "invalid YAML: control characters are not allowed at line 1, column 5"},
