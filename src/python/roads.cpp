@@ -22,7 +22,6 @@
 #include "interchange/xml_export.hpp"
 #include "interchange/yaml_export.hpp"
 #include "interchange/yaml_import.hpp"
-#include "lang/schema_name.hpp"
 #include "pipeline/build.hpp"
 #include "pipeline/compiler.hpp"
 #include "pipeline/denorm.hpp"
@@ -207,7 +206,6 @@ PyObject* road_import_schema(const BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* importer = find_format(kSchemaImporters, format)) {
         const std::string_view name = args[2].value_or("");
-        if (auto checked = check_schema_name(name, "schema"); !checked) return core_error_to_pyerr(checked.error());
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
         return within_pattern_budget(args, [&] { return to_python(importer->entry(*args[1], message, name)); });

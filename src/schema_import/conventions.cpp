@@ -8,6 +8,7 @@
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "lang/lexer.hpp"
+#include "lang/schema_name.hpp"
 #include "schema/rex_compile.hpp"
 
 namespace bezo {
@@ -179,6 +180,7 @@ std::optional<std::string_view> field_line_read_as_constraint(std::string_view b
 
 Result<std::string> assemble_imported_schema(std::string_view name, const LibrarySet& libraries,
                                              std::string_view body) {
+    if (auto named = check_schema_name(name, "schema"); !named) return forward_error(named);
     if (const auto misread = field_line_read_as_constraint(body)) {
         return fail("unrepresentable field path: " + name_debug_form(*misread));
     }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/utf8.hpp"
+#include "lang/schema_name.hpp"
 #include "schema_import/graphql_convert.hpp"
 #include "schema_import/graphql_parser.hpp"
 
@@ -52,6 +53,7 @@ Result<std::string> import_graphql(std::string_view text, std::optional<std::str
     if (!root) return forward_error(root);
 
     // The header goes first, so that the body is written in place behind it.
+    if (auto named = check_schema_name(name, "schema"); !named) return forward_error(named);
     conversion.out = ".!hezo ";
     conversion.out += name;
     conversion.out += "\n\n";
