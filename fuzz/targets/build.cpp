@@ -10,5 +10,6 @@ using namespace bezo;
 BEZO_FUZZ_TARGET(input) {
     const auto [document, schema] = fuzz::split_at_nul(input);
     const bool has_schema = document.size() < input.size();
-    (void)build_document(document, has_schema ? std::optional(schema) : std::nullopt);
+    Resolver resolver = fuzz::offline_resolver();
+    (void)build_document(document, has_schema ? std::optional(schema) : std::nullopt, resolver);
 }

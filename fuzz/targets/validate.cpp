@@ -7,5 +7,6 @@ using namespace bezo;
 
 BEZO_FUZZ_TARGET(input) {
     const auto [document, schema] = fuzz::split_at_nul(input);
-    (void)validate_document(document, schema);
+    Resolver resolver = fuzz::offline_resolver();
+    (void)validate_document(document, schema, resolver);
 }

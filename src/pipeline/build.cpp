@@ -71,6 +71,10 @@ void release(std::string& text) { std::string().swap(text); }
 
 Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema) {
     Resolver resolver;
+    return build_document(text, schema, resolver);
+}
+
+Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema, Resolver& resolver) {
     std::optional<std::string_view> added_schema;
     if (schema) {
         auto name = preload_schema(*schema, resolver);

@@ -12,10 +12,16 @@
 
 namespace bezo {
 
+class Resolver;
+
 // The canonical text of the document, under the schema when there is one.
 // A schema whose first line is not a ".!hezo" declaration, or names no
 // schema, is refused with an Other error: "schema must open with a .!hezo
 // declaration" or "the .!hezo declaration names no schema".
 Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema);
+// The same with the caller's resolver, which the schema is preloaded into: a
+// host that serves modules its own way (from preloaded texts only, say)
+// hands it in.
+Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema, Resolver& resolver);
 
 }  // namespace bezo

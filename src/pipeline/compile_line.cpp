@@ -166,12 +166,10 @@ Result<std::vector<Constraint>> named_type_constraints(std::string_view items_te
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
         if (constraint == nullptr) {
-            return std::unexpected(
-                Error::Other("only constraint items may follow &" + std::string(name) + ": " + std::string(text)));
+            return fail("only constraint items may follow &" + std::string(name) + ": " + std::string(text));
         }
         if (std::holds_alternative<Constraint::Span>(constraint->value)) {
-            return std::unexpected(
-                Error::Other("span constraints are not valid in a data annotation: " + std::string(text)));
+            return fail("span constraints are not valid in a data annotation: " + std::string(text));
         }
         constraints.push_back(std::move(*constraint));
     }

@@ -10,8 +10,9 @@
 
 namespace bezo {
 
-// The authored schema of the document, declared under `name`; a name
-// holding a line break is refused before the document is read.
+// The authored schema of the document, declared under `name`; a name that
+// check_schema_name refuses (a line break, a blank, a leading digit, ...) is
+// refused before the document is read.
 Result<std::string> infer_document(std::string_view text, std::string_view name);
 
 }  // namespace bezo

@@ -13,16 +13,21 @@ bool is_compiled_schema_text(std::string_view schema) {
     return trim_leading_unicode_white_space(schema.substr(0, schema.find('\n'))).starts_with(".!whezo");
 }
 
-Result<CompiledSchema> read_schema(std::string_view schema) {
+Result<CompiledSchema> read_schema(std::string_view schema, Resolver& resolver) {
     if (is_compiled_schema_text(schema)) return load_compiled_schema(schema);
-    Resolver resolver;
     return compile_schema(schema, resolver);
 }
 
 }  // namespace
 
 std::expected<void, ValidationFailure> validate_document(std::string_view document, std::string_view schema) {
-    const auto compiled = read_schema(schema);
+    Resolver resolver;
+    return validate_document(document, schema, resolver);
+}
+
+std::expected<void, ValidationFailure> validate_document(std::string_view document, std::string_view schema,
+                                                         Resolver& resolver) {
+    const auto compiled = read_schema(schema, resolver);
     if (!compiled) return std::unexpected(SchemaFailure{compiled.error()});
     if (auto verdict = validate_stream(document, *compiled); !verdict) return forward_error(verdict);
     return {};

@@ -1,8 +1,8 @@
 // The validate road: a canonical document checked against a schema handed
 // in as text, in one call. The schema is compiled text when its first line,
 // after leading white space, opens with ".!whezo", and is read; anything
-// else is authored, compiled with a resolver of the call's own and used as
-// the compiler reads it back.
+// else is authored, compiled with a resolver (one of the call's own unless
+// the caller hands one in) and used as the compiler reads it back.
 #pragma once
 
 #include <expected>
@@ -12,6 +12,8 @@
 #include "core/error.hpp"
 
 namespace bezo {
+
+class Resolver;
 
 // The schema could not be compiled or read: nothing was said of the document.
 struct SchemaFailure {
@@ -24,5 +26,9 @@ using ValidationFailure = std::variant<SchemaFailure, AppErrorAt>;
 
 [[nodiscard]] std::expected<void, ValidationFailure> validate_document(std::string_view document,
                                                                        std::string_view schema);
+// The same, an authored schema compiled with `resolver`: a host that serves
+// modules its own way (from preloaded texts only, say) hands it in.
+[[nodiscard]] std::expected<void, ValidationFailure> validate_document(std::string_view document,
+                                                                       std::string_view schema, Resolver& resolver);
 
 }  // namespace bezo

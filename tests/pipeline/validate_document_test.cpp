@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "lang/resolve.hpp"
+
 namespace bezo {
 namespace {
 
@@ -58,6 +60,31 @@ TEST(ValidateDocument, TellsSchemaFailuresFromVerdicts) {
     };
     for (const auto& c : cases) {
         const auto [outcome, message] = describe(validate_document(c.document, c.schema));
+        EXPECT_EQ(outcome, c.outcome) << c.name;
+        EXPECT_EQ(message, c.message) << c.name;
+    }
+}
+
+// An authored schema is compiled with the resolver the caller hands in, which
+// serves the parent it names; a call of its own resolves the parent anew.
+TEST(ValidateDocument, CompilesWithTheCallersResolver) {
+    const std::string child = ".!hezo child\n.!schema acme/base\n";
+    struct Case {
+        std::string name;
+        std::string document;
+        bool preloaded;
+        Outcome outcome;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"parent preloaded, passes", std::string(kPasses), true, Outcome::Passes, ""},
+        {"parent preloaded, verdict", std::string(kOutOfRange), true, Outcome::Verdict, std::string(kRangeVerdict)},
+        {"parent nowhere", std::string(kPasses), false, Outcome::SchemaFailure, "SchemaResolutionError"},
+    };
+    for (const auto& c : cases) {
+        Resolver resolver(ResolverConfig{.default_only = true});
+        if (c.preloaded) resolver.preload_module_text("acme/base", "hezo", ".!hezo acme/base\n!int[0,10]\na=\n");
+        const auto [outcome, message] = describe(validate_document(c.document, child, resolver));
         EXPECT_EQ(outcome, c.outcome) << c.name;
         EXPECT_EQ(message, c.message) << c.name;
     }

@@ -1,27 +1,18 @@
+#include "avro/avro_infer.hpp"
+
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "avro/avro_encode.hpp"
-#include "avro/avro_infer.hpp"
-#include "interchange/bytes_hex.hpp"
-#include "interchange/json_reader.hpp"
+#include "avro/avro_schema.hpp"
+#include "avro/avro_values.hpp"
 
 namespace bezo {
 namespace {
-
-std::string long_hex(std::int64_t value) {
-    std::vector<std::uint8_t> out;
-    write_avro_long(value, out);
-    return hex(out);
-}
-
-Value numbers(std::initializer_list<const char*> texts) {
-    ValueArray items;
-    for (const char* text : texts) items.push_back(Value::number(text));
-    return Value::array(std::move(items));
-}
 
 // The schema JSON of a value's inferred and normalised schema.
 std::string inferred_json(const Value& value) {
@@ -31,19 +22,6 @@ std::string inferred_json(const Value& value) {
     std::string json;
     EXPECT_TRUE(write_avro_schema_json(*schema, json));
     return json;
-}
-
-TEST(AvroEncode, ZigzagLongs) {
-    const std::pair<std::int64_t, std::string> cases[] = {
-        {0, "00"},
-        {63, "7e"},
-        {64, "8001"},
-        {-64, "7f"},
-        {-65, "8101"},
-        {std::numeric_limits<std::int64_t>::max(), "feffffffffffffffff01"},
-        {std::numeric_limits<std::int64_t>::min(), "ffffffffffffffffff01"},
-    };
-    for (const auto& [value, expected] : cases) EXPECT_EQ(long_hex(value), expected) << value;
 }
 
 TEST(AvroInfer, UnifiesNumbers) {
@@ -58,37 +36,6 @@ TEST(AvroInfer, UnifiesNumbers) {
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(inferred_json(value), R"({"type":"array","items":)" + expected + "}") << expected;
     }
-}
-
-TEST(AvroEncode, Datums) {
-    ValueObject members;
-    members.push_back(ValueMember{"a", Value::number("1")});
-    members.push_back(ValueMember{"b", Value::string("x")});
-    const std::pair<Value, std::string> cases[] = {
-        {Value::object(std::move(members)), "020278"},
-        {numbers({"1", "2", "3"}), "0602040600"},
-        {numbers({"1.5", "0.001"}),
-         "04"
-         "04"
-         "05dc"
-         "02"
-         "01"
-         "00"},
-        {Value::typed("std/num", "nan", "nan"), "000000000000f87f"},
-    };
-    for (const auto& [value, expected] : cases) {
-        auto schema = infer_avro_schema(value, 0);
-        ASSERT_TRUE(schema);
-        std::vector<std::uint8_t> out;
-        ASSERT_TRUE(encode_avro_datum(value, *schema, out, 0));
-        EXPECT_EQ(hex(out), expected);
-    }
-}
-
-Value json(std::string_view text) {
-    auto value = parse_json_document(text);
-    EXPECT_TRUE(value) << text;
-    return value ? std::move(*value) : Value::null();
 }
 
 std::string schema_json(const AvroSchema& schema) {
@@ -163,32 +110,6 @@ TEST(AvroInfer, FoldAgreesWithUnifyingLeftToRight) {
     };
     for (const ValueArray& elements : typed_cases) {
         EXPECT_EQ(folded_at_once(elements), unified_left_to_right(elements));
-    }
-}
-
-TEST(AvroEncode, DatumWithinItsLimit) {
-    // Each object writes a union index for every field of the others.
-    const Value sparse = json(R"([{"a":1},{"b":2},{"c":3}])");
-    // Strings take more than the least a value can take, so the check
-    // before writing passes and the one while writing fails.
-    const Value texts = json(R"(["aaaaaaaaaa","bbbbbbbbbb","cccccccccc"])");
-    struct Case {
-        const Value& value;
-        std::size_t size;
-        bool refused_before_writing;
-    };
-    const Case cases[] = {{sparse, 14, true}, {texts, 35, false}};
-    for (const auto& [value, size, refused_before_writing] : cases) {
-        auto schema = infer_avro_schema(value, 0);
-        ASSERT_TRUE(schema);
-        std::vector<std::uint8_t> out;
-        ASSERT_TRUE(encode_avro_datum(value, *schema, out, 0, size));
-        EXPECT_EQ(out.size(), size);
-        out.clear();
-        const auto refused = encode_avro_datum(value, *schema, out, 0, size - 1);
-        ASSERT_FALSE(refused);
-        EXPECT_EQ(refused.error().other(), "output too large: more than " + std::to_string(size - 1) + " bytes");
-        EXPECT_EQ(out.empty(), refused_before_writing);
     }
 }
 
