@@ -1,17 +1,12 @@
 #include "interchange/yaml_import.hpp"
 
 #include <algorithm>
-#include <cmath>
-#include <initializer_list>
 #include <span>
 
-#include "core/decimal_float.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/authored_writer.hpp"
-#include "interchange/json_reader.hpp"
-#include "interchange/json_text.hpp"
 #include "interchange/yaml_reader.hpp"
 
 namespace bezo {
@@ -25,24 +20,6 @@ constexpr std::size_t kMinAliasTextBudget = std::size_t{64} << 20;
 constexpr std::size_t kAliasBudgetPerWritten = 10;
 
 Error unsupported_node() { return Error::Other("unsupported YAML node"); }
-
-bool is_one_of(std::string_view text, std::initializer_list<std::string_view> words) {
-    return std::ranges::find(words, text) != words.end();
-}
-
-// A float as written: a non-finite marker, the text itself when it is a
-// JSON number, the float's own spelling when it reads as a finite binary64,
-// or else the text as a string.
-Value real_value(std::string_view text) {
-    if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return yaml_float_value("inf");
-    if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return yaml_float_value("-inf");
-    if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return yaml_float_value("nan");
-    if (is_whole_json_number(text)) return Value::number(std::string(text));
-    if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
-        return Value::number(format_json_float(*number));
-    }
-    return Value::string(std::string(text));
-}
 
 bool is_collection(const YamlNode& node) { return node.kind == YamlKind::Array || node.kind == YamlKind::Hash; }
 
@@ -60,7 +37,7 @@ public:
             case YamlKind::Null: return Value::null();
             case YamlKind::Boolean: return Value::boolean(node.truth);
             case YamlKind::Integer: return Value::number(std::string(doc_.text(node)));
-            case YamlKind::Real: return real_value(doc_.text(node));
+            case YamlKind::Real: return yaml_real_value(doc_.text(node));
             case YamlKind::String: return Value::string(std::string(doc_.text(node)));
             case YamlKind::Array: return array_to_value(node, depth);
             case YamlKind::Hash: {
@@ -246,17 +223,20 @@ private:
     std::size_t converted_text_bytes_ = 0;
 };
 
-}  // namespace
-
-Value yaml_float_value(std::string_view text) {
-    return Value::typed("std/num", text == "nan" ? "nan" : "inf", std::string(text));
+// Most documents are read straight into their value; the others are read
+// into their nodes and converted.
+Result<Value> read_yaml_value(std::string_view text) {
+    if (auto simple = read_simple_yaml_value(text)) return std::move(*simple);
+    auto document = read_yaml_document(text);
+    if (!document) return forward_error(document);
+    return YamlConverter(*document).yaml_to_value(document->root(), 0);
 }
+
+}  // namespace
 
 Result<std::string> import_yaml(std::string_view text) {
     if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
-    auto document = read_yaml_document(text);
-    if (!document) return forward_error(document);
-    auto root = YamlConverter(*document).yaml_to_value(document->root(), 0);
+    auto root = read_yaml_value(text);
     if (!root) return forward_error(root);
     const auto* members = root->get_if<ValueObject>();
     if (!members) return fail("root must be a YAML mapping");

@@ -14,7 +14,4 @@ namespace bezo {
 
 Result<std::string> import_yaml(std::string_view text);
 
-// The std/num marker of a non-finite float: "inf", "-inf" or "nan".
-Value yaml_float_value(std::string_view text);
-
 }  // namespace bezo

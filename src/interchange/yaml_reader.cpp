@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -13,6 +15,8 @@
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
+#include "interchange/json_reader.hpp"
+#include "interchange/json_text.hpp"
 
 namespace bezo {
 namespace {
@@ -40,6 +44,10 @@ std::optional<Resolution> forced_resolution(std::optional<std::string_view> tag)
 Resolution resolution_of(std::optional<std::string_view> tag, bool plain) {
     if (auto forced = forced_resolution(tag)) return *forced;
     return plain && tag != "!" ? Resolution::Core : Resolution::String;
+}
+
+bool is_one_of(std::string_view text, std::initializer_list<std::string_view> words) {
+    return std::ranges::find(words, text) != words.end();
 }
 
 bool is_null_word(std::string_view text) {
@@ -113,6 +121,52 @@ bool surely_string(std::string_view text) {
         case 'F': return false;
         default: return !is_ascii_digit(text.front());
     }
+}
+
+// A scalar's kind under its resolution. An integer's plain decimal text is
+// appended to `digits`; a string's or a float's text is the scalar's own.
+struct ResolvedScalar {
+    YamlKind kind = YamlKind::Null;
+    bool truth = false;
+};
+
+ResolvedScalar resolve_integer(std::string_view value, std::string& digits) {
+    switch (write_integer(value, digits)) {
+        case IntegerRead::NotInteger: return {YamlKind::String};
+        case IntegerRead::TooLarge: return {YamlKind::BadValue};
+        case IntegerRead::Written: break;
+    }
+    return {YamlKind::Integer};
+}
+
+// The kind a forced resolution gives, or a bad value when the text does not
+// fit it.
+ResolvedScalar resolve_forced(std::string_view value, Resolution resolution, std::string& digits) {
+    switch (resolution) {
+        case Resolution::Int: {
+            ResolvedScalar integer = resolve_integer(value, digits);
+            return integer.kind == YamlKind::String ? ResolvedScalar{YamlKind::BadValue} : integer;
+        }
+        case Resolution::Float: return {is_float_form(value) ? YamlKind::Real : YamlKind::BadValue};
+        case Resolution::Bool: {
+            auto truth = bool_word(value);
+            return truth ? ResolvedScalar{YamlKind::Boolean, *truth} : ResolvedScalar{YamlKind::BadValue};
+        }
+        case Resolution::Null: return {is_null_word(value) ? YamlKind::Null : YamlKind::BadValue};
+        case Resolution::String:
+        case Resolution::Core: break;
+    }
+    return {YamlKind::String};
+}
+
+ResolvedScalar resolve_scalar(std::string_view value, Resolution resolution, std::string& digits) {
+    if (resolution == Resolution::String) return {YamlKind::String};
+    if (resolution != Resolution::Core) return resolve_forced(value, resolution, digits);
+    if (surely_string(value)) return {YamlKind::String};
+    if (is_null_word(value)) return {YamlKind::Null};
+    if (auto truth = bool_word(value)) return {YamlKind::Boolean, *truth};
+    if (ResolvedScalar integer = resolve_integer(value, digits); integer.kind != YamlKind::String) return integer;
+    return {is_float_form(value) ? YamlKind::Real : YamlKind::String};
 }
 
 // ---- errors ------------------------------------------------------------------
@@ -269,216 +323,63 @@ std::optional<std::string_view> optional_token_text(fy_token* token) {
     return token_text(token);
 }
 
-}  // namespace
+bool may_break_line(char byte) { return byte == '\n' || byte == '\r' || byte == '\xC2' || byte == '\xE2'; }
 
-// Builds the nodes of the first document as its events arrive. Children of
-// the open collections wait in one shared list and move into the document's
-// child list, contiguously, when their collection closes.
-class YamlNodeBuilder {
-public:
-    void scalar(fy_event& event) {
-        fy_token* value_token = event.scalar.value;
-        const fy_scalar_style style = fy_token_scalar_style(value_token);
-        bool plain = style == FYSS_PLAIN;
-        std::string_view value = scalar_text(value_token, style);
-        auto tag = optional_token_text(event.scalar.tag);
-        std::size_t index = add_scalar(value, resolution_of(tag, plain));
-        doc_.nodes_[index].merge_key = plain && !tag && value == "<<";
-        define_anchor(event.scalar.anchor, index);
-        attach(index);
-    }
-
-    // Reserves room for one node per 8 bytes of the YAML text, about what
-    // block mappings of short scalars hold.
-    explicit YamlNodeBuilder(std::string_view source) : source_(source) {
-        doc_.source_ = source;
-        doc_.nodes_.reserve(source.size() / 8);
-        doc_.children_.reserve(source.size() / 8);
-    }
-
-    void open(YamlKind kind, fy_token* tag_token, fy_token* anchor) {
-        // A collection tagged as a scalar kind cannot be one.
-        auto tag = optional_token_text(tag_token);
-        std::size_t index = add_node(YamlNode{forced_resolution(tag) ? YamlKind::BadValue : kind});
-        // The anchor names the collection from here on: an alias of it
-        // inside the collection itself is recursive.
-        define_anchor(anchor, index);
-        open_.push_back(Open{index, pending_.size()});
-    }
-    void close() {
-        Open frame = open_.back();
-        open_.pop_back();
-        YamlNode& node = doc_.nodes_[frame.node];
-        if (node.kind != YamlKind::BadValue) {
-            node.first = doc_.children_.size();
-            node.count = pending_.size() - frame.first_pending;
-            doc_.children_.insert(doc_.children_.end(),
-                                  pending_.begin() + static_cast<std::ptrdiff_t>(frame.first_pending), pending_.end());
-        }
-        pending_.resize(frame.first_pending);
-        attach(frame.node);
-    }
-
-    void alias(fy_event& event) {
-        std::string_view name = token_text(event.alias.anchor);
-        auto found = anchors_.find(name);
-        if (found != anchors_.end() && !is_open(found->second)) {
-            ++doc_.written_;
-            attach(found->second);
-            return;
-        }
-        attach(add_text_node(YamlKind::Alias, [&](std::string& texts) { texts += name; }));
-    }
-
-    YamlDocument finish() { return std::move(doc_); }
-
-private:
-    struct Open {
-        std::size_t node;
-        std::size_t first_pending;
-    };
-
-    static bool may_break_line(char byte) { return byte == '\n' || byte == '\r' || byte == '\xC2' || byte == '\xE2'; }
-
-    // A plain scalar on one line is its own span of the source, which spares
-    // the library making its text; any other scalar's text is the
-    // library's. A span holding a lead byte of NEL, LS or PS is left to the
-    // library too, as a YAML 1.1 document breaks lines there.
-    std::string_view scalar_text(fy_token* token, fy_scalar_style style) const {
-        if (style == FYSS_PLAIN) {
-            const fy_mark* start = fy_token_start_mark(token);
-            const fy_mark* end = fy_token_end_mark(token);
-            if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
-                end->input_pos <= source_.size()) {
-                std::string_view span = source_.substr(start->input_pos, end->input_pos - start->input_pos);
-                if (!std::ranges::any_of(span, may_break_line)) return span;
-            }
-        }
-        std::string_view text = token_text(token);
-        // The library gives a block scalar without content lines that ends
-        // the text as one NUL byte. A block scalar has no escapes and NUL is
-        // refused anywhere in the text, so a NUL there is never content.
-        if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
-            while (text.ends_with('\0')) text.remove_suffix(1);
-        }
-        return text;
-    }
-
-    // Open collections stand in the stack in the order of their indexes.
-    bool is_open(std::size_t index) const { return std::ranges::binary_search(open_, index, {}, &Open::node); }
-
-    std::size_t add_node(YamlNode node) {
-        ++doc_.written_;
-        doc_.nodes_.push_back(node);
-        return doc_.nodes_.size() - 1;
-    }
-
-    // Adds a node whose text `write` appends to the document's texts.
-    template <class Write>
-    std::size_t add_text_node(YamlKind kind, Write write) {
-        std::size_t first = doc_.texts_.size();
-        write(doc_.texts_);
-        std::size_t count = doc_.texts_.size() - first;
-        doc_.text_bytes_ += count;
-        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
-    }
-
-    // A node whose text is `value`: kept as its span when it lies in the
-    // YAML text, else copied.
-    std::size_t add_text_node(YamlKind kind, std::string_view value) {
-        const char* source_start = source_.data();
-        if (value.data() < source_start || value.data() + value.size() > source_start + source_.size()) {
-            return add_text_node(kind, [&](std::string& texts) { texts += value; });
-        }
-        doc_.text_bytes_ += value.size();
-        return add_node(YamlNode{.kind = kind,
-                                 .in_source = true,
-                                 .first = static_cast<std::size_t>(value.data() - source_start),
-                                 .count = value.size()});
-    }
-
-    std::size_t add_string(std::string_view value) { return add_text_node(YamlKind::String, value); }
-
-    std::size_t add_scalar(std::string_view value, Resolution resolution) {
-        std::optional<std::size_t> forced;
-        switch (resolution) {
-            case Resolution::String: return add_string(value);
-            case Resolution::Int: forced = add_integer(value); break;
-            case Resolution::Float: forced = add_float(value); break;
-            case Resolution::Bool: forced = add_bool(value); break;
-            case Resolution::Null: forced = add_null(value); break;
-            case Resolution::Core: return add_core_scalar(value);
-        }
-        return forced ? *forced : add_node(YamlNode{YamlKind::BadValue});
-    }
-
-    std::size_t add_core_scalar(std::string_view value) {
-        if (surely_string(value)) return add_string(value);
-        if (auto index = add_null(value)) return *index;
-        if (auto index = add_bool(value)) return *index;
-        if (auto index = add_integer(value)) return *index;
-        if (auto index = add_float(value)) return *index;
-        return add_string(value);
-    }
-
-    std::optional<std::size_t> add_null(std::string_view value) {
-        if (!is_null_word(value)) return std::nullopt;
-        return add_node(YamlNode{YamlKind::Null});
-    }
-
-    std::optional<std::size_t> add_bool(std::string_view value) {
-        auto truth = bool_word(value);
-        if (!truth) return std::nullopt;
-        return add_node(YamlNode{.kind = YamlKind::Boolean, .truth = *truth});
-    }
-
-    // An integer node, a bad value for a based integer beyond 64 bits, or
-    // none when the text is no integer.
-    std::optional<std::size_t> add_integer(std::string_view value) {
-        std::size_t first = doc_.texts_.size();
-        switch (write_integer(value, doc_.texts_)) {
-            case IntegerRead::NotInteger: return std::nullopt;
-            case IntegerRead::TooLarge: return add_node(YamlNode{YamlKind::BadValue});
-            case IntegerRead::Written: break;
-        }
-        doc_.text_bytes_ += doc_.texts_.size() - first;
-        return add_node(YamlNode{.kind = YamlKind::Integer, .first = first, .count = doc_.texts_.size() - first});
-    }
-
-    std::optional<std::size_t> add_float(std::string_view value) {
-        if (!is_float_form(value)) return std::nullopt;
-        return add_text_node(YamlKind::Real, value);
-    }
-
-    void define_anchor(fy_token* anchor, std::size_t index) {
-        if (anchor != nullptr) anchors_[std::string(token_text(anchor))] = index;
-    }
-
-    void attach(std::size_t index) {
-        if (open_.empty()) {
-            doc_.root_ = index;
-        } else {
-            pending_.push_back(index);
-        }
-    }
-
-    std::string_view source_;
-    YamlDocument doc_;
-    std::vector<std::size_t> pending_;
-    std::vector<Open> open_;
-    TextMap<std::size_t> anchors_;
+// A scalar event as read: its text, how it resolves, and whether it is a
+// merge key.
+struct ScalarEvent {
+    std::string_view text;
+    Resolution resolution = Resolution::Core;
+    bool merge_key = false;
 };
 
-Result<YamlDocument> read_yaml_document(std::string_view text) {
+// A plain scalar on one line is its own span of the source, which spares
+// the library making its text; any other scalar's text is the library's. A
+// span holding a lead byte of NEL, LS or PS is left to the library too, as
+// a YAML 1.1 document breaks lines there.
+std::string_view scalar_text(std::string_view source, fy_token* token, fy_scalar_style style) {
+    if (style == FYSS_PLAIN) {
+        const fy_mark* start = fy_token_start_mark(token);
+        const fy_mark* end = fy_token_end_mark(token);
+        if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
+            end->input_pos <= source.size()) {
+            std::string_view span = source.substr(start->input_pos, end->input_pos - start->input_pos);
+            if (!std::ranges::any_of(span, may_break_line)) return span;
+        }
+    }
+    std::string_view text = token_text(token);
+    // The library gives a block scalar without content lines that ends the
+    // text as one NUL byte. A block scalar has no escapes and NUL is refused
+    // anywhere in the text, so a NUL there is never content.
+    if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
+        while (text.ends_with('\0')) text.remove_suffix(1);
+    }
+    return text;
+}
+
+ScalarEvent read_scalar(std::string_view source, fy_event& event) {
+    fy_token* value_token = event.scalar.value;
+    const fy_scalar_style style = fy_token_scalar_style(value_token);
+    bool plain = style == FYSS_PLAIN;
+    std::string_view text = scalar_text(source, value_token, style);
+    auto tag = optional_token_text(event.scalar.tag);
+    return ScalarEvent{text, resolution_of(tag, plain), plain && !tag && text == "<<"};
+}
+
+// A collection tagged as a scalar kind cannot be one.
+bool is_bad_collection(fy_token* tag) { return forced_resolution(optional_token_text(tag)).has_value(); }
+
+// Feeds the events of the first document to the builder; later documents
+// are read for their syntax, their depth and their count. False when the
+// builder gave up on the document.
+template <class Builder>
+Result<bool> read_events(std::string_view text, Builder& builder) {
     if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
     Parser parser(text);
     if (!parser.ready()) return fail("invalid YAML: out of memory");
-    YamlNodeBuilder builder(text);
     std::size_t documents = 0;
     unsigned depth = 0;
     while (fy_event* event = parser.next()) {
-        // Only the first document is built; later ones are read for their
-        // syntax, their depth and their count.
         bool building = documents == 1;
         switch (event->type) {
             case FYET_DOCUMENT_START: ++documents; break;
@@ -507,12 +408,278 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
                     return std::unexpected(
                         Error::Other("expected one YAML document, found " + decimal_text(documents)));
                 }
-                return builder.finish();
+                return true;
             default: break;
         }
+        if (builder.gave_up()) return false;
     }
     if (parser.failed()) return std::unexpected(parser.failure());
     return fail("invalid YAML: the text ends before its stream does");
+}
+
+}  // namespace
+
+Value yaml_real_value(std::string_view text) {
+    if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return yaml_float_value("inf");
+    if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return yaml_float_value("-inf");
+    if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return yaml_float_value("nan");
+    if (is_whole_json_number(text)) return Value::number(std::string(text));
+    if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
+        return Value::number(format_json_float(*number));
+    }
+    return Value::string(std::string(text));
+}
+
+namespace {
+
+// Builds the values of the first document as its events arrive, and gives
+// up at the first alias, merge key, bad value, or mapping key that is not a
+// string, number or boolean: those need the whole document at hand. Each
+// value is made in its place in the collection that holds it.
+class YamlValueBuilder {
+public:
+    explicit YamlValueBuilder(std::string_view source) : source_(source) {}
+
+    void scalar(fy_event& event) {
+        ScalarEvent read = read_scalar(source_, event);
+        if (read.merge_key) return give_up();
+        digits_.clear();
+        ResolvedScalar resolved = resolve_scalar(read.text, read.resolution, digits_);
+        if (key_due()) return add_key(read.text, resolved);
+        switch (resolved.kind) {
+            case YamlKind::Null: next_slot(); return;
+            case YamlKind::Boolean: next_slot().data.emplace<BoolValue>(resolved.truth); return;
+            case YamlKind::Integer: next_slot().data.emplace<NumberValue>(digits_); return;
+            case YamlKind::Real: next_slot() = yaml_real_value(read.text); return;
+            case YamlKind::String: next_slot().data.emplace<StringValue>(std::string(read.text)); return;
+            default: return give_up();
+        }
+    }
+
+    void open(YamlKind kind, fy_token* tag, fy_token*) {
+        if (is_bad_collection(tag) || key_due()) return give_up();
+        Open& frame = open_.emplace_back();
+        frame.hash = kind == YamlKind::Hash;
+        std::size_t hint = size_hint(frame.hash);
+        if (frame.hash) {
+            frame.members.reserve(hint);
+        } else {
+            frame.items.reserve(hint);
+        }
+    }
+
+    void close() {
+        Open& frame = open_.back();
+        size_hint(frame.hash) = std::min(frame.hash ? frame.members.size() : frame.items.size(), kMaxSizeHint);
+        Value closed = frame.hash ? Value::object(std::move(frame.members)) : Value::array(std::move(frame.items));
+        open_.pop_back();
+        next_slot() = std::move(closed);
+    }
+
+    void alias(fy_event&) { give_up(); }
+
+    bool gave_up() const { return gave_up_; }
+    Value finish() { return std::move(root_); }
+
+private:
+    struct Open {
+        bool hash = false;
+        bool value_due = false;  // of a mapping: its last key awaits its value
+        ValueArray items;
+        ValueObject members;
+    };
+
+    // A collection reserves as many places as the last one of its kind at
+    // its depth held, up to this many: records of one shape fill their
+    // collections without growing them.
+    static constexpr std::size_t kMaxSizeHint = 16;
+
+    std::size_t& size_hint(bool hash) {
+        std::size_t index = 2 * open_.size() + (hash ? 1 : 0);
+        if (index >= size_hints_.size()) size_hints_.resize(index + 1);
+        return size_hints_[index];
+    }
+
+    void give_up() { gave_up_ = true; }
+
+    bool key_due() const { return !open_.empty() && open_.back().hash && !open_.back().value_due; }
+
+    void add_key(std::string_view text, ResolvedScalar resolved) {
+        std::string& key = open_.back().members.emplace_back().key;
+        switch (resolved.kind) {
+            case YamlKind::String:
+            case YamlKind::Real: key = text; break;
+            case YamlKind::Integer: key = digits_; break;
+            case YamlKind::Boolean: key = resolved.truth ? "true" : "false"; break;
+            default: return give_up();
+        }
+        open_.back().value_due = true;
+    }
+
+    // The place of the next value, null until it is written.
+    Value& next_slot() {
+        if (open_.empty()) return root_;
+        Open& frame = open_.back();
+        if (!frame.hash) return frame.items.emplace_back();
+        frame.value_due = false;
+        return frame.members.back().value;
+    }
+
+    std::string_view source_;
+    std::string digits_;
+    std::vector<Open> open_;
+    std::vector<std::size_t> size_hints_;
+    Value root_ = Value::null();
+    bool gave_up_ = false;
+};
+
+}  // namespace
+
+// Builds the nodes of the first document as its events arrive. Children of
+// the open collections wait in one shared list and move into the document's
+// child list, contiguously, when their collection closes.
+class YamlNodeBuilder {
+public:
+    // Reserves room for one node per 8 bytes of the YAML text, about what
+    // block mappings of short scalars hold.
+    explicit YamlNodeBuilder(std::string_view source) : source_(source) {
+        doc_.source_ = source;
+        doc_.nodes_.reserve(source.size() / 8);
+        doc_.children_.reserve(source.size() / 8);
+    }
+
+    void scalar(fy_event& event) {
+        ScalarEvent read = read_scalar(source_, event);
+        std::size_t index = add_scalar(read.text, read.resolution);
+        doc_.nodes_[index].merge_key = read.merge_key;
+        define_anchor(event.scalar.anchor, index);
+        attach(index);
+    }
+
+    void open(YamlKind kind, fy_token* tag, fy_token* anchor) {
+        std::size_t index = add_node(YamlNode{is_bad_collection(tag) ? YamlKind::BadValue : kind});
+        // The anchor names the collection from here on: an alias of it
+        // inside the collection itself is recursive.
+        define_anchor(anchor, index);
+        open_.push_back(Open{index, pending_.size()});
+    }
+    void close() {
+        Open frame = open_.back();
+        open_.pop_back();
+        YamlNode& node = doc_.nodes_[frame.node];
+        if (node.kind != YamlKind::BadValue) {
+            node.first = doc_.children_.size();
+            node.count = pending_.size() - frame.first_pending;
+            doc_.children_.insert(doc_.children_.end(),
+                                  pending_.begin() + static_cast<std::ptrdiff_t>(frame.first_pending), pending_.end());
+        }
+        pending_.resize(frame.first_pending);
+        attach(frame.node);
+    }
+
+    void alias(fy_event& event) {
+        std::string_view name = token_text(event.alias.anchor);
+        auto found = anchors_.find(name);
+        if (found != anchors_.end() && !is_open(found->second)) {
+            ++doc_.written_;
+            attach(found->second);
+            return;
+        }
+        std::size_t first = doc_.texts_.size();
+        doc_.texts_ += name;
+        attach(add_text_node(YamlKind::Alias, first));
+    }
+
+    static constexpr bool gave_up() { return false; }
+    YamlDocument finish() { return std::move(doc_); }
+
+private:
+    struct Open {
+        std::size_t node;
+        std::size_t first_pending;
+    };
+
+    // Open collections stand in the stack in the order of their indexes.
+    bool is_open(std::size_t index) const { return std::ranges::binary_search(open_, index, {}, &Open::node); }
+
+    std::size_t add_node(YamlNode node) {
+        ++doc_.written_;
+        doc_.nodes_.push_back(node);
+        return doc_.nodes_.size() - 1;
+    }
+
+    // Adds a node whose text the document's texts hold from `first` on.
+    std::size_t add_text_node(YamlKind kind, std::size_t first) {
+        std::size_t count = doc_.texts_.size() - first;
+        doc_.text_bytes_ += count;
+        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
+    }
+
+    // A node whose text is `value`: kept as its span when it lies in the
+    // YAML text, else copied.
+    std::size_t add_text_node(YamlKind kind, std::string_view value) {
+        const char* source_start = source_.data();
+        if (value.data() < source_start || value.data() + value.size() > source_start + source_.size()) {
+            std::size_t first = doc_.texts_.size();
+            doc_.texts_ += value;
+            return add_text_node(kind, first);
+        }
+        doc_.text_bytes_ += value.size();
+        return add_node(YamlNode{.kind = kind,
+                                 .in_source = true,
+                                 .first = static_cast<std::size_t>(value.data() - source_start),
+                                 .count = value.size()});
+    }
+
+    // An integer's decimal text is written straight into the document's
+    // texts.
+    std::size_t add_scalar(std::string_view value, Resolution resolution) {
+        std::size_t first = doc_.texts_.size();
+        ResolvedScalar resolved = resolve_scalar(value, resolution, doc_.texts_);
+        switch (resolved.kind) {
+            case YamlKind::Integer: return add_text_node(YamlKind::Integer, first);
+            case YamlKind::Real:
+            case YamlKind::String: return add_text_node(resolved.kind, value);
+            case YamlKind::Boolean: return add_node(YamlNode{.kind = YamlKind::Boolean, .truth = resolved.truth});
+            default: return add_node(YamlNode{resolved.kind});
+        }
+    }
+
+    void define_anchor(fy_token* anchor, std::size_t index) {
+        if (anchor != nullptr) anchors_[std::string(token_text(anchor))] = index;
+    }
+
+    void attach(std::size_t index) {
+        if (open_.empty()) {
+            doc_.root_ = index;
+        } else {
+            pending_.push_back(index);
+        }
+    }
+
+    std::string_view source_;
+    YamlDocument doc_;
+    std::vector<std::size_t> pending_;
+    std::vector<Open> open_;
+    TextMap<std::size_t> anchors_;
+};
+
+Result<YamlDocument> read_yaml_document(std::string_view text) {
+    YamlNodeBuilder builder(text);
+    auto read = read_events(text, builder);
+    if (!read) return forward_error(read);
+    return builder.finish();
+}
+
+std::optional<Value> read_simple_yaml_value(std::string_view text) {
+    YamlValueBuilder builder(text);
+    auto read = read_events(text, builder);
+    if (!read || !*read) return std::nullopt;
+    return builder.finish();
+}
+
+Value yaml_float_value(std::string_view text) {
+    return Value::typed("std/num", text == "nan" ? "nan" : "inf", std::string(text));
 }
 
 }  // namespace bezo

@@ -8,12 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/value.hpp"
 
 namespace bezo {
 
@@ -77,5 +79,20 @@ private:
 // collection, "empty YAML input" without a document and "expected one YAML
 // document, found {}" with more than one.
 Result<YamlDocument> read_yaml_document(std::string_view text);
+
+// Reads the text straight into the value of its one document, when that
+// needs no more than the events in order: a document with an alias, a merge
+// key, a bad value or a mapping key that is not a string, number or boolean
+// gives none, as does any failure; read_yaml_document then reads it.
+// Floats, integers and strings become values as the import converts them.
+std::optional<Value> read_simple_yaml_value(std::string_view text);
+
+// The std/num marker of a non-finite float: "inf", "-inf" or "nan".
+Value yaml_float_value(std::string_view text);
+
+// A float as written: a non-finite marker, the text itself when it is a
+// JSON number, the float's own spelling when it reads as a finite binary64,
+// or else the text as a string.
+Value yaml_real_value(std::string_view text);
 
 }  // namespace bezo

@@ -95,3 +95,76 @@ TEST(YamlReader, KeepsEveryOtherCharacter) {
 
 }  // namespace
 }  // namespace bezo
+
+namespace bezo {
+namespace {
+
+Value object_of(std::string key, Value value) {
+    ValueObject members;
+    members.push_back(ValueMember{std::move(key), std::move(value)});
+    return Value::object(std::move(members));
+}
+
+TEST(YamlSimpleValue, ReadsDocumentsThatNeedOnlyTheirEventsInOrder) {
+    struct Case {
+        std::string_view text;
+        Value expected;
+    };
+    ValueObject repeated;
+    repeated.push_back(ValueMember{"a", Value::number("1")});
+    repeated.push_back(ValueMember{"a", Value::number("2")});
+    ValueArray items;
+    items.push_back(Value::null());
+    items.push_back(Value::boolean(false));
+    items.push_back(Value::string("x y"));
+    items.push_back(Value::array());
+    const Case cases[] = {
+        {"k: 0x1F\n", object_of("k", Value::number("31"))},
+        {"k: -0012\n", object_of("k", Value::number("-12"))},
+        {"k: 1.50\n", object_of("k", Value::number("1.50"))},
+        {"k: 1e3\n", object_of("k", Value::number("1e3"))},
+        {"k: -.inf\n", object_of("k", yaml_float_value("-inf"))},
+        {"k: !!str 12\n", object_of("k", Value::string("12"))},
+        {"k: '12'\n", object_of("k", Value::string("12"))},
+        {"k: ~\n", object_of("k", Value::null())},
+        {"0x10: v\n", object_of("16", Value::string("v"))},
+        {"True: v\n", object_of("true", Value::string("v"))},
+        {"2.50: v\n", object_of("2.50", Value::string("v"))},
+        {"&a k: v\n", object_of("k", Value::string("v"))},
+        {"a: 1\na: 2\n", Value::object(std::move(repeated))},
+        {"k: [~, false, x y, []]\n", object_of("k", Value::array(std::move(items)))},
+        {"k:\n  n:\n    m: |\n      text\n", object_of("k", object_of("n", object_of("m", Value::string("text\n"))))},
+        {"- 1\n", Value::array([] {
+             ValueArray one;
+             one.push_back(Value::number("1"));
+             return one;
+         }())},
+    };
+    for (const auto& [text, expected] : cases) {
+        auto value = read_simple_yaml_value(text);
+        ASSERT_TRUE(value) << text;
+        EXPECT_EQ(*value, expected) << text;
+    }
+}
+
+TEST(YamlSimpleValue, LeavesToTheFullReadingWhatNeedsMore) {
+    const std::string_view cases[] = {
+        "a: &x 1\nb: *x\n",    // alias
+        "b: *x\n",             // alias without anchor
+        "<<: {a: 1}\nb: 2\n",  // merge key
+        "k: !!int x\n",        // bad value
+        "k: !!int 0x10000000000000000\n",
+        "k: !!str [1]\n",  // collection tagged as a scalar
+        "~: v\n",          // null key
+        "[1]: v\n",        // collection key
+        "{a: 1}: v\n",
+        "a: [\n",             // syntax error
+        "a: 1\n---\nb: 2\n",  // two documents
+        "",                   // no document
+        "a: \x01\n",          // refused character
+    };
+    for (std::string_view text : cases) EXPECT_FALSE(read_simple_yaml_value(text)) << text;
+}
+
+}  // namespace
+}  // namespace bezo
