@@ -405,8 +405,7 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
             case FYET_STREAM_END:
                 if (documents == 0) return fail("empty YAML input");
                 if (documents > 1) {
-                    return std::unexpected(
-                        Error::Other("expected one YAML document, found " + decimal_text(documents)));
+                    return fail("expected one YAML document, found " + decimal_text(documents));
                 }
                 return true;
             default: break;
