@@ -214,7 +214,9 @@ private:
 // Most documents are read straight into their value; the others are read
 // into their nodes and converted.
 Result<Value> read_yaml_value(std::string_view text) {
-    if (auto simple = read_simple_yaml_value(text)) return std::move(*simple);
+    auto simple = read_simple_yaml_value(text);
+    if (!simple) return forward_error(simple);
+    if (*simple) return std::move(**simple);
     auto document = read_yaml_document(text);
     if (!document) return forward_error(document);
     return YamlConverter(*document).yaml_to_value(document->root(), 0);

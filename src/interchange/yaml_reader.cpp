@@ -658,10 +658,11 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     return builder.finish();
 }
 
-std::optional<Value> read_simple_yaml_value(std::string_view text) {
+Result<std::optional<Value>> read_simple_yaml_value(std::string_view text) {
     YamlValueBuilder builder(text);
     auto read = read_events(text, builder);
-    if (!read || !*read) return std::nullopt;
+    if (!read) return forward_error(read);
+    if (!*read) return std::optional<Value>();
     return builder.finish();
 }
 

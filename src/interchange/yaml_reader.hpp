@@ -83,9 +83,10 @@ Result<YamlDocument> read_yaml_document(std::string_view text);
 // Reads the text straight into the value of its one document, when that
 // needs no more than the events in order: a document with an alias, a merge
 // key, a bad value or a mapping key that is not a string, number or boolean
-// gives none, as does any failure; read_yaml_document then reads it.
-// Floats, integers and strings become values as the import converts them.
-std::optional<Value> read_simple_yaml_value(std::string_view text);
+// gives none, and read_yaml_document then reads it. Until the reading gives
+// up it meets the same events as read_yaml_document, so it fails where and
+// as that fails.
+Result<std::optional<Value>> read_simple_yaml_value(std::string_view text);
 
 // The std/num marker of a non-finite float: "inf", "-inf" or "nan".
 Value yaml_float_value(std::string_view text);
