@@ -1,6 +1,5 @@
 #include "interchange/xml_reader.hpp"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -122,10 +121,10 @@ Result<DeclaredEncoding> declared_encoding(std::string_view declaration) {
 }
 
 Result<void> check_ascii(std::string_view text) {
-    const auto beyond = std::ranges::find_if(text, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (beyond == text.end()) return {};
-    return fail("non-ASCII byte at byte " + decimal_text(static_cast<std::size_t>(beyond - text.begin())) +
-                " under an ASCII encoding declaration");
+    const std::size_t beyond =
+        scan_to(text, 0, word_has_non_ascii, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyond == text.size()) return {};
+    return fail("non-ASCII byte at byte " + decimal_text(beyond) + " under an ASCII encoding declaration");
 }
 
 // Reads an XML declaration ("<?xml" and white space) when the text opens

@@ -33,21 +33,13 @@ public:
     Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
         if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
-        switch (node.kind) {
-            case YamlKind::Null: return Value::null();
-            case YamlKind::Boolean: return Value::boolean(node.truth);
-            case YamlKind::Integer: return Value::number(std::string(doc_.text(node)));
-            case YamlKind::Real: return yaml_real_value(doc_.text(node));
-            case YamlKind::String: return Value::string(std::string(doc_.text(node)));
-            case YamlKind::Array: return array_to_value(node, depth);
-            case YamlKind::Hash: {
-                auto members = yaml_mapping_to_value(node, depth);
-                if (!members) return forward_error(members);
-                return Value::object(std::move(*members));
-            }
-            case YamlKind::Alias:
-            case YamlKind::BadValue: break;
+        if (node.kind == YamlKind::Array) return array_to_value(node, depth);
+        if (node.kind == YamlKind::Hash) {
+            auto members = yaml_mapping_to_value(node, depth);
+            if (!members) return forward_error(members);
+            return Value::object(std::move(*members));
         }
+        if (auto scalar = yaml_scalar_value(node.kind, node.truth, doc_.text(node))) return std::move(*scalar);
         return std::unexpected(unsupported_node());
     }
 
@@ -165,12 +157,8 @@ private:
     Result<std::string> yaml_key_text(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
         if (auto counted = count_node(node, depth); !counted) return forward_error(counted);
-        switch (node.kind) {
-            case YamlKind::String:
-            case YamlKind::Real:
-            case YamlKind::Integer: return std::string(doc_.text(node));
-            case YamlKind::Boolean: return std::string(node.truth ? "true" : "false");
-            default: break;
+        if (!is_collection(node)) {
+            if (auto key = yaml_scalar_key(node.kind, node.truth, doc_.text(node))) return std::move(*key);
         }
         std::string message = "unsupported YAML mapping key: ";
         if (auto written = append_debug_form(index, depth, message); !written) return forward_error(written);
@@ -226,7 +214,9 @@ private:
 // Most documents are read straight into their value; the others are read
 // into their nodes and converted.
 Result<Value> read_yaml_value(std::string_view text) {
-    if (auto simple = read_simple_yaml_value(text)) return std::move(*simple);
+    auto simple = read_simple_yaml_value(text);
+    if (!simple) return forward_error(simple);
+    if (*simple) return std::move(**simple);
     auto document = read_yaml_document(text);
     if (!document) return forward_error(document);
     return YamlConverter(*document).yaml_to_value(document->root(), 0);

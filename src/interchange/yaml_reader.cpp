@@ -60,15 +60,28 @@ std::optional<bool> bool_word(std::string_view text) {
     return std::nullopt;
 }
 
-bool is_special_float(std::string_view text) {
-    if (text.starts_with('+') || text.starts_with('-')) {
-        std::string_view unsigned_text = text.substr(1);
-        return unsigned_text == ".inf" || unsigned_text == ".Inf" || unsigned_text == ".INF";
-    }
-    return text == ".inf" || text == ".Inf" || text == ".INF" || text == ".nan" || text == ".NaN" || text == ".NAN";
+// The std/num marker ("inf", "-inf" or "nan") of a special float such as
+// ".inf", "-.INF" or ".NaN"; none for any other text.
+std::optional<std::string_view> special_float_marker(std::string_view text) {
+    if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return "inf";
+    if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return "-inf";
+    if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return "nan";
+    return std::nullopt;
 }
 
-bool is_float_form(std::string_view text) { return is_special_float(text) || parse_decimal_double(text); }
+bool is_float_form(std::string_view text) { return special_float_marker(text) || parse_decimal_double(text); }
+
+// A float as written: a non-finite marker, the text itself when it is a
+// JSON number, the float's own spelling when it reads as a finite binary64,
+// or else the text as a string.
+Value yaml_real_value(std::string_view text) {
+    if (auto marker = special_float_marker(text)) return yaml_float_value(*marker);
+    if (is_whole_json_number(text)) return Value::number(std::string(text));
+    if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
+        return Value::number(format_json_float(*number));
+    }
+    return Value::string(std::string(text));
+}
 
 enum class IntegerRead : std::uint8_t { NotInteger, Written, TooLarge };
 
@@ -416,21 +429,6 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
     return fail("invalid YAML: the text ends before its stream does");
 }
 
-}  // namespace
-
-Value yaml_real_value(std::string_view text) {
-    if (is_one_of(text, {".inf", ".Inf", ".INF", "+.inf", "+.Inf", "+.INF"})) return yaml_float_value("inf");
-    if (is_one_of(text, {"-.inf", "-.Inf", "-.INF"})) return yaml_float_value("-inf");
-    if (is_one_of(text, {".nan", ".NaN", ".NAN"})) return yaml_float_value("nan");
-    if (is_whole_json_number(text)) return Value::number(std::string(text));
-    if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
-        return Value::number(format_json_float(*number));
-    }
-    return Value::string(std::string(text));
-}
-
-namespace {
-
 // Builds the values of the first document as its events arrive, and gives
 // up at the first alias, merge key, bad value, or mapping key that is not a
 // string, number or boolean: those need the whole document at hand. Each
@@ -444,15 +442,11 @@ public:
         if (read.merge_key) return give_up();
         digits_.clear();
         ResolvedScalar resolved = resolve_scalar(read.text, read.resolution, digits_);
-        if (key_due()) return add_key(read.text, resolved);
-        switch (resolved.kind) {
-            case YamlKind::Null: next_slot(); return;
-            case YamlKind::Boolean: next_slot().data.emplace<BoolValue>(resolved.truth); return;
-            case YamlKind::Integer: next_slot().data.emplace<NumberValue>(digits_); return;
-            case YamlKind::Real: next_slot() = yaml_real_value(read.text); return;
-            case YamlKind::String: next_slot().data.emplace<StringValue>(std::string(read.text)); return;
-            default: return give_up();
-        }
+        std::string_view text = resolved.kind == YamlKind::Integer ? std::string_view(digits_) : read.text;
+        if (key_due()) return add_key(yaml_scalar_key(resolved.kind, resolved.truth, text));
+        auto value = yaml_scalar_value(resolved.kind, resolved.truth, text);
+        if (!value) return give_up();
+        next_slot() = std::move(*value);
     }
 
     void open(YamlKind kind, fy_token* tag, fy_token*) {
@@ -503,15 +497,9 @@ private:
 
     bool key_due() const { return !open_.empty() && open_.back().hash && !open_.back().value_due; }
 
-    void add_key(std::string_view text, ResolvedScalar resolved) {
-        std::string& key = open_.back().members.emplace_back().key;
-        switch (resolved.kind) {
-            case YamlKind::String:
-            case YamlKind::Real: key = text; break;
-            case YamlKind::Integer: key = digits_; break;
-            case YamlKind::Boolean: key = resolved.truth ? "true" : "false"; break;
-            default: return give_up();
-        }
+    void add_key(std::optional<std::string> key) {
+        if (!key) return give_up();
+        open_.back().members.push_back(ValueMember{std::move(*key), Value::null()});
         open_.back().value_due = true;
     }
 
@@ -670,15 +658,37 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     return builder.finish();
 }
 
-std::optional<Value> read_simple_yaml_value(std::string_view text) {
+Result<std::optional<Value>> read_simple_yaml_value(std::string_view text) {
     YamlValueBuilder builder(text);
     auto read = read_events(text, builder);
-    if (!read || !*read) return std::nullopt;
+    if (!read) return forward_error(read);
+    if (!*read) return std::optional<Value>();
     return builder.finish();
 }
 
 Value yaml_float_value(std::string_view text) {
     return Value::typed("std/num", text == "nan" ? "nan" : "inf", std::string(text));
+}
+
+std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_view text) {
+    switch (kind) {
+        case YamlKind::Null: return Value::null();
+        case YamlKind::Boolean: return Value::boolean(truth);
+        case YamlKind::Integer: return Value::number(std::string(text));
+        case YamlKind::Real: return yaml_real_value(text);
+        case YamlKind::String: return Value::string(std::string(text));
+        default: return std::nullopt;
+    }
+}
+
+std::optional<std::string> yaml_scalar_key(YamlKind kind, bool truth, std::string_view text) {
+    switch (kind) {
+        case YamlKind::String:
+        case YamlKind::Real:
+        case YamlKind::Integer: return std::string(text);
+        case YamlKind::Boolean: return std::string(truth ? "true" : "false");
+        default: return std::nullopt;
+    }
 }
 
 }  // namespace bezo

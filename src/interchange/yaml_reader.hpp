@@ -83,16 +83,24 @@ Result<YamlDocument> read_yaml_document(std::string_view text);
 // Reads the text straight into the value of its one document, when that
 // needs no more than the events in order: a document with an alias, a merge
 // key, a bad value or a mapping key that is not a string, number or boolean
-// gives none, as does any failure; read_yaml_document then reads it.
-// Floats, integers and strings become values as the import converts them.
-std::optional<Value> read_simple_yaml_value(std::string_view text);
+// gives none, and read_yaml_document then reads it. Until the reading gives
+// up it meets the same events as read_yaml_document, so it fails where and
+// as that fails.
+Result<std::optional<Value>> read_simple_yaml_value(std::string_view text);
 
 // The std/num marker of a non-finite float: "inf", "-inf" or "nan".
 Value yaml_float_value(std::string_view text);
 
-// A float as written: a non-finite marker, the text itself when it is a
-// JSON number, the float's own spelling when it reads as a finite binary64,
-// or else the text as a string.
-Value yaml_real_value(std::string_view text);
+// The value of a scalar of one of the kinds Null, Boolean, Integer, Real and
+// String, from its truth or its text (an integer's plain decimal text): a
+// float is a non-finite marker, the text itself when it is a JSON number,
+// the float's own spelling when it reads as a finite binary64, or else the
+// text as a string. None for any other kind. Both ways of reading a
+// document build their scalars here.
+std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_view text);
+
+// The key a scalar names in a mapping: a string's, a float's or an
+// integer's text, or "true" or "false"; none for any other kind.
+std::optional<std::string> yaml_scalar_key(YamlKind kind, bool truth, std::string_view text);
 
 }  // namespace bezo

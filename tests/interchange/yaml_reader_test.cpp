@@ -142,8 +142,8 @@ TEST(YamlSimpleValue, ReadsDocumentsThatNeedOnlyTheirEventsInOrder) {
     };
     for (const auto& [text, expected] : cases) {
         auto value = read_simple_yaml_value(text);
-        ASSERT_TRUE(value) << text;
-        EXPECT_EQ(*value, expected) << text;
+        ASSERT_TRUE(value && *value) << text;
+        EXPECT_EQ(**value, expected) << text;
     }
 }
 
@@ -158,12 +158,29 @@ TEST(YamlSimpleValue, LeavesToTheFullReadingWhatNeedsMore) {
         "~: v\n",          // null key
         "[1]: v\n",        // collection key
         "{a: 1}: v\n",
+    };
+    for (std::string_view text : cases) {
+        auto value = read_simple_yaml_value(text);
+        ASSERT_TRUE(value) << text;
+        EXPECT_FALSE(*value) << text;
+    }
+}
+
+TEST(YamlSimpleValue, FailsAsTheFullReadingFails) {
+    const std::string_view cases[] = {
         "a: [\n",             // syntax error
         "a: 1\n---\nb: 2\n",  // two documents
+        "a: 1\n---\nb: [\n",  // syntax error in a later document
         "",                   // no document
         "a: \x01\n",          // refused character
     };
-    for (std::string_view text : cases) EXPECT_FALSE(read_simple_yaml_value(text)) << text;
+    for (std::string_view text : cases) {
+        auto value = read_simple_yaml_value(text);
+        auto document = read_yaml_document(text);
+        ASSERT_FALSE(document) << text;
+        ASSERT_FALSE(value) << text;
+        EXPECT_EQ(value.error(), document.error()) << text;
+    }
 }
 
 }  // namespace
