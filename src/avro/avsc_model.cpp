@@ -6,12 +6,6 @@
 namespace bezo {
 namespace {
 
-// The own name of a full name: what follows its last dot.
-std::string_view own_name(std::string_view full_name) {
-    const std::size_t dot = full_name.rfind('.');
-    return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
-}
-
 // The namespace of a full name: what precedes its last dot ("" for none).
 std::string_view namespace_of(std::string_view full_name) {
     const std::size_t dot = full_name.rfind('.');
@@ -249,7 +243,7 @@ Result<void> AvscRegistry::charge(std::uint64_t steps, std::size_t bytes) {
 }
 
 Result<void> AvscRegistry::add(std::string_view full_name, const AvroSchema& schema) {
-    const std::string_view short_name = own_name(full_name);
+    const std::string_view short_name = last_dotted_component(full_name);
     const bool new_full = !full_names_.contains(full_name);
     const bool new_short = !short_names_.contains(short_name);
     if (!new_full && !new_short) return {};
