@@ -12,21 +12,13 @@ std::string_view namespace_of(std::string_view full_name) {
     return dot == std::string_view::npos ? std::string_view() : full_name.substr(0, dot);
 }
 
-// `name` in the namespace `space`; the name alone in no namespace.
-std::string qualified_name(std::string_view space, std::string_view name) {
-    std::string full(space);
-    if (!full.empty()) full += '.';
-    full += name;
-    return full;
-}
-
 // The full name of the named type `name` declared by `object` inside the
 // namespace `enclosing`: a dotted name is full already; else the type's own
 // "namespace" ("" meaning none), else the enclosing one.
 std::string declared_full_name(std::string_view name, const Value& object, std::string_view enclosing) {
     if (name.find('.') != std::string_view::npos) return std::string(name);
     const std::string* space = find_string_member(object, "namespace");
-    return qualified_name(space ? std::string_view(*space) : enclosing, name);
+    return join_dotted_name(space ? std::string_view(*space) : enclosing, name);
 }
 
 Result<std::string_view> named_schema_name(const Value& object) {
@@ -133,7 +125,7 @@ private:
         if (auto primitive = avro_primitive(name)) return std::move(*primitive);
         std::optional<AvroSchema> found;
         if (name.find('.') == std::string_view::npos && !space_.empty()) {
-            auto copy = registry_.copy_of(qualified_name(space_, name));
+            auto copy = registry_.copy_of(join_dotted_name(space_, name));
             if (!copy) return forward_error(copy);
             found = std::move(*copy);
         }

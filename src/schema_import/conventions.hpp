@@ -54,6 +54,17 @@ constexpr std::string_view last_dotted_component(std::string_view full_name) {
     return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
 }
 
+// `name` under the dotted scope `scope` ("a.b" and "T" give "a.b.T"); the
+// name alone under the empty scope.
+inline std::string join_dotted_name(std::string_view scope, std::string_view name) {
+    std::string full_name;
+    full_name.reserve(scope.size() + 1 + name.size());
+    full_name += scope;
+    if (!scope.empty()) full_name += '.';
+    full_name += name;
+    return full_name;
+}
+
 // ---- Note lines ----
 
 // Appends "// dropped: " + note + LF. The JSON Schema and XSD importers
