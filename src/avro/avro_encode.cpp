@@ -52,18 +52,7 @@ bool is_text(const Value& value) {
 // Whether a std/time type is the one a time logical type carries: only
 // such a value fits a time branch of a union, so every other std/time value
 // goes to the string branch wherever the two stand.
-bool time_type_fits(TimeKind kind, std::string_view type_name) {
-    switch (kind) {
-        case TimeKind::Date: return type_name == "date";
-        case TimeKind::TimeMillis:
-        case TimeKind::TimeMicros: return type_name == "time";
-        case TimeKind::TimestampMillis:
-        case TimeKind::TimestampMicros: return type_name == "datetime";
-        case TimeKind::LocalTimestampMillis:
-        case TimeKind::LocalTimestampMicros: return type_name == "localdatetime";
-    }
-    return false;
-}
+bool time_type_fits(TimeKind kind, std::string_view type_name) { return time_kind_std_time_type(kind) == type_name; }
 
 bool branch_fits(const AvroSchema& branch, const Value& value) {
     if (branch.is<AvroNull>()) return value.is<NullValue>();

@@ -9,17 +9,18 @@ namespace {
 struct TimeKindRow {
     std::string_view base;
     std::string_view logical_type;
+    std::string_view std_time_type;
 };
 
 // Indexed by TimeKind.
 constexpr std::array<TimeKindRow, 7> kTimeKinds{{
-    {"int", "date"},
-    {"int", "time-millis"},
-    {"long", "time-micros"},
-    {"long", "timestamp-millis"},
-    {"long", "timestamp-micros"},
-    {"long", "local-timestamp-millis"},
-    {"long", "local-timestamp-micros"},
+    {"int", "date", "date"},
+    {"int", "time-millis", "time"},
+    {"long", "time-micros", "time"},
+    {"long", "timestamp-millis", "datetime"},
+    {"long", "timestamp-micros", "datetime"},
+    {"long", "local-timestamp-millis", "localdatetime"},
+    {"long", "local-timestamp-micros", "localdatetime"},
 }};
 
 // Copies one node and, through clone_avro_schema, everything under it.
@@ -89,6 +90,10 @@ std::string_view time_kind_base(TimeKind kind) { return kTimeKinds[static_cast<s
 
 std::string_view time_kind_logical_type(TimeKind kind) {
     return kTimeKinds[static_cast<std::size_t>(kind)].logical_type;
+}
+
+std::string_view time_kind_std_time_type(TimeKind kind) {
+    return kTimeKinds[static_cast<std::size_t>(kind)].std_time_type;
 }
 
 std::optional<TimeKind> time_kind_of(std::string_view base, std::string_view logical_type) {

@@ -31,6 +31,9 @@ enum class TimeKind : std::uint8_t {
 std::string_view time_kind_base(TimeKind kind);
 // The logicalType word, e.g. "timestamp-micros".
 std::string_view time_kind_logical_type(TimeKind kind);
+// The std/time type whose values the kind carries: "date", "time",
+// "datetime" or "localdatetime".
+std::string_view time_kind_std_time_type(TimeKind kind);
 // The kind of a logicalType word on its base type ("int" or "long"); none
 // when the pair names no date or time type.
 std::optional<TimeKind> time_kind_of(std::string_view base, std::string_view logical_type);

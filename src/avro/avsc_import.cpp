@@ -21,20 +21,6 @@ std::string join_path(std::string_view prefix, std::string_view separator, std::
     return path;
 }
 
-// The std/time type that carries a date or time logical type.
-std::string_view time_type_name(TimeKind kind) {
-    switch (kind) {
-        case TimeKind::Date: return "std/time/date";
-        case TimeKind::TimeMillis:
-        case TimeKind::TimeMicros: return "std/time/time";
-        case TimeKind::TimestampMillis:
-        case TimeKind::TimestampMicros: return "std/time/datetime";
-        case TimeKind::LocalTimestampMillis:
-        case TimeKind::LocalTimestampMicros: return "std/time/localdatetime";
-    }
-    return {};
-}
-
 bool is_binary(const AvroSchema& schema) { return schema.is<AvroBytes>() || schema.is<AvroFixed>(); }
 
 // The entry type of a map annotation for the map's value type; none for
@@ -150,8 +136,7 @@ private:
         }
         if (const auto* time = schema.get_if<AvroTime>()) {
             libraries.emplace("std/time");
-            const std::string_view type = time_type_name(time->kind);
-            return "&" + std::string(type.substr(type.rfind('/') + 1));
+            return "&" + std::string(time_kind_std_time_type(time->kind));
         }
         if (const auto* united = schema.get_if<AvroUnion>()) {
             // No value fits a union without branches, and "!" alone is no annotation.
@@ -188,7 +173,9 @@ private:
         if (schema.is<AvroLong>()) return "int[-9223372036854775808,9223372036854775807]";
         if (schema.is<AvroFloat>() || schema.is<AvroDouble>()) return library_type("std/num", kFloatWithNonFinite);
         if (const auto* decimal = schema.get_if<AvroDecimal>()) return decimal->scale == 0 ? "int" : "float";
-        if (const auto* time = schema.get_if<AvroTime>()) return library_type("std/time", time_type_name(time->kind));
+        if (const auto* time = schema.get_if<AvroTime>()) {
+            return library_type("std/time", "std/time/" + std::string(time_kind_std_time_type(time->kind)));
+        }
         if (const auto* enumeration = schema.get_if<AvroEnum>()) return enum_type(*enumeration);
         return std::nullopt;
     }

@@ -6,24 +6,10 @@
 namespace bezo {
 namespace {
 
-// The own name of a full name: what follows its last dot.
-std::string_view own_name(std::string_view full_name) {
-    const std::size_t dot = full_name.rfind('.');
-    return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
-}
-
 // The namespace of a full name: what precedes its last dot ("" for none).
 std::string_view namespace_of(std::string_view full_name) {
     const std::size_t dot = full_name.rfind('.');
     return dot == std::string_view::npos ? std::string_view() : full_name.substr(0, dot);
-}
-
-// `name` in the namespace `space`; the name alone in no namespace.
-std::string qualified_name(std::string_view space, std::string_view name) {
-    std::string full(space);
-    if (!full.empty()) full += '.';
-    full += name;
-    return full;
 }
 
 // The full name of the named type `name` declared by `object` inside the
@@ -32,7 +18,7 @@ std::string qualified_name(std::string_view space, std::string_view name) {
 std::string declared_full_name(std::string_view name, const Value& object, std::string_view enclosing) {
     if (name.find('.') != std::string_view::npos) return std::string(name);
     const std::string* space = find_string_member(object, "namespace");
-    return qualified_name(space ? std::string_view(*space) : enclosing, name);
+    return join_dotted_name(space ? std::string_view(*space) : enclosing, name);
 }
 
 Result<std::string_view> named_schema_name(const Value& object) {
@@ -139,7 +125,7 @@ private:
         if (auto primitive = avro_primitive(name)) return std::move(*primitive);
         std::optional<AvroSchema> found;
         if (name.find('.') == std::string_view::npos && !space_.empty()) {
-            auto copy = registry_.copy_of(qualified_name(space_, name));
+            auto copy = registry_.copy_of(join_dotted_name(space_, name));
             if (!copy) return forward_error(copy);
             found = std::move(*copy);
         }
@@ -249,7 +235,7 @@ Result<void> AvscRegistry::charge(std::uint64_t steps, std::size_t bytes) {
 }
 
 Result<void> AvscRegistry::add(std::string_view full_name, const AvroSchema& schema) {
-    const std::string_view short_name = own_name(full_name);
+    const std::string_view short_name = last_dotted_component(full_name);
     const bool new_full = !full_names_.contains(full_name);
     const bool new_short = !short_names_.contains(short_name);
     if (!new_full && !new_short) return {};

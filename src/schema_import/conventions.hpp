@@ -47,6 +47,24 @@ std::string jsonschema_path(std::string_view prefix, std::string_view name);
 // A field's key in a content line: the key, after "prefix::" when nested.
 std::string join_field_key(std::string_view prefix, std::string_view key);
 
+// The last component of a dotted name ("T" of "a.b.T"): what follows its
+// last dot, the whole name when it has none.
+constexpr std::string_view last_dotted_component(std::string_view full_name) {
+    const std::size_t dot = full_name.rfind('.');
+    return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
+}
+
+// `name` under the dotted scope `scope` ("a.b" and "T" give "a.b.T"); the
+// name alone under the empty scope.
+inline std::string join_dotted_name(std::string_view scope, std::string_view name) {
+    std::string full_name;
+    full_name.reserve(scope.size() + 1 + name.size());
+    full_name += scope;
+    if (!scope.empty()) full_name += '.';
+    full_name += name;
+    return full_name;
+}
+
 // ---- Note lines ----
 
 // Appends "// dropped: " + note + LF. The JSON Schema and XSD importers

@@ -11,11 +11,6 @@ namespace {
 
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
-std::string_view last_component(std::string_view full_name) {
-    const std::size_t dot = full_name.rfind('.');
-    return dot == std::string_view::npos ? full_name : full_name.substr(dot + 1);
-}
-
 std::string joined_full_names(const ProtoFile& file, const std::vector<std::size_t>& indices) {
     std::string names;
     for (const std::size_t index : indices) {
@@ -29,7 +24,7 @@ Result<std::size_t> select_named_message(const ProtoFile& file, std::string_view
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < file.messages.size(); ++i) {
         const std::string& full_name = file.messages[i].full_name;
-        if (full_name == message || last_component(full_name) == message) candidates.push_back(i);
+        if (full_name == message || last_dotted_component(full_name) == message) candidates.push_back(i);
     }
     if (candidates.empty()) {
         return std::unexpected(failure("no message named " + std::string(message) + " in the schema"));

@@ -27,16 +27,6 @@ Error token_failure(std::string message, const ProtoToken& token) {
     return failure(std::move(message));
 }
 
-std::string scoped_name(std::string_view scope, std::string_view name) {
-    if (scope.empty()) return std::string(name);
-    std::string full_name;
-    full_name.reserve(scope.size() + 1 + name.size());
-    full_name += scope;
-    full_name += '.';
-    full_name += name;
-    return full_name;
-}
-
 // Reads option tokens after an opening "[" up to its matching "]".
 Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated) {
     for (std::size_t depth = 1; depth > 0;) {
@@ -133,7 +123,7 @@ Result<void> ProtoParser::parse_file_statement(const ProtoToken& token) {
 Result<std::string> ProtoParser::read_declared_name(std::string_view scope) {
     auto name = expect_proto_name(lexer_);
     if (!name) return forward_error(name);
-    std::string full_name = scoped_name(scope, *name);
+    std::string full_name = join_dotted_name(scope, *name);
     name_bytes_ += full_name.size();
     if (auto fits = budget_.charge_output(name_bytes_); !fits) return forward_error(fits);
     return full_name;

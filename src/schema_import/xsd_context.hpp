@@ -51,6 +51,8 @@ public:
     std::string body;      // field, table and note lines, in the order written
     LibrarySet libraries;  // for the ".!types" lines
     RexVerdictCache patterns;
+    // Whether an annotation takes the empty string, by annotation text.
+    TextMap<bool> empty_string_verdicts;
 
     const Value& schema() const { return schema_; }
 

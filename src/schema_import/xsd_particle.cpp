@@ -129,6 +129,17 @@ bool admits_empty_string(std::string_view annotation) {
     return annotated;
 }
 
+// The same, each distinct annotation checked once per import: a named
+// type's annotation comes back at every use, and checking it compiles its
+// patterns.
+bool admits_empty_string(XsdContext& context, std::string_view annotation) {
+    auto& verdicts = context.empty_string_verdicts;
+    if (const auto found = verdicts.find(annotation); found != verdicts.end()) return found->second;
+    const bool admits = admits_empty_string(annotation);
+    verdicts.emplace(std::string(annotation), admits);
+    return admits;
+}
+
 // One complex type on its way to lines, with the named types being expanded.
 class ParticleConverter {
 public:
@@ -167,7 +178,7 @@ private:
     // null, so a type that takes the empty string takes null too. A union
     // cannot carry blanks, so such an annotation is dropped with a note.
     std::optional<std::string> element_annotation(std::optional<std::string> annotation, std::string_view key_text) {
-        if (!annotation || !admits_empty_string(*annotation)) return annotation;
+        if (!annotation || !admits_empty_string(context_, *annotation)) return annotation;
         if (has_blank_or_tab(*annotation)) {
             context_.note({"whitespace-bearing constraints on ", key_text,
                            " (an empty element imports as null; union items are whitespace-free)"});
@@ -200,7 +211,7 @@ private:
         if (auto* scalar = std::get_if<XsdScalar>(&*type)) {
             // Empty text imports as no "#text" member at all.
             const std::string key = field_key(path, kTextKey);
-            const bool may_be_empty = !scalar->annotation || admits_empty_string(*scalar->annotation);
+            const bool may_be_empty = !scalar->annotation || admits_empty_string(context_, *scalar->annotation);
             write_xsd_scalar_field(context_, scalar->annotation, key, optional || may_be_empty);
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
