@@ -23,6 +23,10 @@ constexpr bool is_ascii_letter(char c) { return is_ascii_upper(c) || is_ascii_lo
 constexpr bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The ASCII white space that separates the words of a declaration or
+// directive line: blank, tab, line feed, form feed and carriage return.
+inline constexpr std::string_view kAsciiWhitespace = " \t\n\f\r";
+
 // ASCII case-insensitive equality.
 constexpr bool ascii_iequals(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/fault.hpp"
+#include "core/text.hpp"
 #include "lang/builtin_libraries.hpp"
 #include "lang/lexer.hpp"
 
@@ -19,7 +20,7 @@ void read_declaration(std::string_view decl, std::string& name) {
     if (!decl.starts_with(kDeclaration)) return;
     const std::string_view rest = skip_version_token(decl.substr(kDeclaration.size()));
     if (rest.empty()) return;
-    name = rest.substr(0, rest.find_first_of(" \t\n\f\r"));
+    name = rest.substr(0, rest.find_first_of(kAsciiWhitespace));
 }
 
 // A "&name=value" line closes one type, which takes the pending items.

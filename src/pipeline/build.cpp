@@ -13,7 +13,6 @@ namespace bezo {
 namespace {
 
 constexpr std::string_view kSchemaDeclaration = ".!hezo";
-constexpr std::string_view kNameSeparators = " \t\n\f\r";
 
 // The schema's name: the first word after ".!hezo" on its first line that
 // does not begin with a digit (a version).
@@ -23,10 +22,10 @@ Result<std::string_view> schema_name(std::string_view schema) {
     if (!first.starts_with(kSchemaDeclaration)) return fail("schema must open with a .!hezo declaration");
     std::string_view words = first.substr(kSchemaDeclaration.size());
     while (!words.empty()) {
-        const auto start = words.find_first_not_of(kNameSeparators);
+        const auto start = words.find_first_not_of(kAsciiWhitespace);
         if (start == std::string_view::npos) break;
         words.remove_prefix(start);
-        const std::string_view word = words.substr(0, words.find_first_of(kNameSeparators));
+        const std::string_view word = words.substr(0, words.find_first_of(kAsciiWhitespace));
         words.remove_prefix(word.size());
         if (!is_ascii_digit(word.front())) return word;
     }

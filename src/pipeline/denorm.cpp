@@ -177,15 +177,12 @@ private:
     bool content_seen_ = false;
 };
 
-// The characters that separate the words of a ".!units" line.
-constexpr std::string_view kUnitsSeparators = " \t\n\f\r";
-
 // The module a ".!units" line imports: the first word after the directive.
 std::optional<std::string_view> units_import(std::string_view argument) {
-    const auto start = argument.find_first_not_of(kUnitsSeparators);
+    const auto start = argument.find_first_not_of(kAsciiWhitespace);
     if (start == std::string_view::npos) return std::nullopt;
     argument.remove_prefix(start);
-    return argument.substr(0, argument.find_first_of(kUnitsSeparators));
+    return argument.substr(0, argument.find_first_of(kAsciiWhitespace));
 }
 
 // The user units of the document's ".!units" modules, in import order; a

@@ -340,19 +340,13 @@ private:
     // fill, each with the lines without content before it; the lines that
     // name no field of the run stay where they are.
     void order_entry() {
-        std::size_t last = 0;
-        const bool in_order = std::ranges::all_of(entry_, [&](const EntryLine& line) {
-            if (!line.named) return true;
-            if (*line.named < last) return false;
-            last = *line.named;
-            return true;
-        });
-        if (in_order) return;
+        const auto place = [](const EntryLine& line) { return line.named ? *line.named + 1 : 0; };
+        if (matched_in_order(std::span(entry_), place)) return;
         entry_units_.clear();
         std::size_t begin = 0;
         for (std::size_t i = 0; i < entry_.size(); ++i) {
             if (!entry_[i].content) continue;
-            entry_units_.push_back({begin, i + 1, entry_[i].named ? *entry_[i].named + 1 : 0});
+            entry_units_.push_back({begin, i + 1, place(entry_[i])});
             begin = i + 1;
         }
         order_matched(

@@ -15,10 +15,8 @@ constexpr std::array<std::string_view, 9> kDeclarationWords{
     ".!bezo", ".!lezo", ".!nezo", ".!pezo", ".!hezo", ".!yezo", ".!gezo", ".!whezo", ".!phezo",
 };
 
-// The whitespace that header words are split at and that comment and "#!"
-// lines lose at their end.
-constexpr std::string_view kAsciiWhitespace = " \t\n\f\r";
-
+// The text without trailing ASCII white space, as comment and "#!" lines
+// are written.
 std::string_view trim_trailing_whitespace(std::string_view text) {
     return text.substr(0, text.find_last_not_of(kAsciiWhitespace) + 1);
 }

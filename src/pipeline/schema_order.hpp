@@ -39,20 +39,26 @@
 
 namespace bezo {
 
-// Sorts the elements of the sequence that `key` gives a place to (a key
-// above 0), stably, among the positions they fill; the others stay where
-// they are. The scratch vectors are reused from call to call.
+// Whether the elements that `key` gives a place to (a key above 0) already
+// stand in the order of their places.
 template <class T, class Key>
-void order_matched(std::span<T> sequence, Key key, std::vector<T>& moving, std::vector<std::size_t>& places) {
+bool matched_in_order(std::span<T> sequence, Key key) {
     std::uint64_t last = 0;
-    const bool in_order = std::ranges::all_of(sequence, [&](const T& element) {
+    return std::ranges::all_of(sequence, [&](const T& element) {
         const std::uint64_t place = key(element);
         if (place == 0) return true;
         if (place < last) return false;
         last = place;
         return true;
     });
-    if (in_order) return;
+}
+
+// Sorts the elements of the sequence that `key` gives a place to (a key
+// above 0), stably, among the positions they fill; the others stay where
+// they are. The scratch vectors are reused from call to call.
+template <class T, class Key>
+void order_matched(std::span<T> sequence, Key key, std::vector<T>& moving, std::vector<std::size_t>& places) {
+    if (matched_in_order(sequence, key)) return;
     moving.clear();
     places.clear();
     for (std::size_t i = 0; i < sequence.size(); ++i) {

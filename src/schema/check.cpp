@@ -254,7 +254,8 @@ CheckResult check_annotation(const Annotation& annotation, const LineFacts& line
             return CheckResult::fail(AppErrorKind::TypeMismatch);
         }
     }
-    return check_all(annotation.constraints, first_span(annotation.constraints).value_or(domain), line.value, patterns);
+    return check_member(MemberView{annotation.name, annotation.constraints, annotation.unit}, domain, line.value,
+                        patterns);
 }
 
 // Every item of a field against a line: constraints in the list's domain,

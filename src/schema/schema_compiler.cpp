@@ -46,7 +46,7 @@ constexpr std::string_view kBlanks = " \t";
 // is dropped, every other word kept.
 std::string compiled_header_line(std::string_view payload) {
     constexpr std::string_view kKind = ".!hezo";
-    const auto words = split_words(payload.substr(kKind.size()), " \t\r\n\f");
+    const auto words = split_words(payload.substr(kKind.size()), kAsciiWhitespace);
     std::string line = ".!whezo";
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i == 0 && parse_version(words[i])) continue;
