@@ -218,8 +218,10 @@ public:
         typed += constraints;
         const std::string_view lexical = numeric_text_pattern(base_);
         if (lexical.empty()) return typed;
-        // A numeric enumeration's pattern admits only numbers already.
-        return with_text_member(typed, enumerated_ ? std::string_view() : lexical, constraints);
+        // A numeric enumeration's pattern admits only numbers already: it
+        // stands for the lexical pattern.
+        if (enumerated_) return with_text_member(typed, constraints, "");
+        return with_text_member(typed, lexical, constraints);
     }
 
 private:
