@@ -213,11 +213,17 @@ public:
     std::string annotation() {
         const std::string constraints = convert();
         if (constraints.empty()) return {};
+        const std::string_view lexical = numeric_text_pattern(base_);
         std::string typed = "!";
         typed += base_.kind;
+        if (lexical.empty()) return typed + constraints;
+        // Before another member, a pattern goes in a group: an optional
+        // field puts the annotation behind "null|", where a pattern right
+        // after the name is put in a group that would swallow the members.
+        const bool grouped = constraints.starts_with('/');
+        if (grouped) typed += '(';
         typed += constraints;
-        const std::string_view lexical = numeric_text_pattern(base_);
-        if (lexical.empty()) return typed;
+        if (grouped) typed += ')';
         // A numeric enumeration's pattern admits only numbers already: it
         // stands for the lexical pattern.
         if (enumerated_) return with_text_member(typed, constraints, "");
@@ -259,11 +265,11 @@ private:
     std::optional<std::string> enumeration() {
         const auto values = facet_values("enumeration");
         if (values.empty()) return std::nullopt;
-        if (!numeric_text_pattern(base_).empty()) return numeric_enumeration(values);
         if (!std::ranges::all_of(values, is_spellable_set_member)) {
             context_.note({"enumeration with unspellable members"});
             return std::nullopt;
         }
+        if (!numeric_text_pattern(base_).empty()) return numeric_enumeration(values);
         std::string set = "{";
         for (const auto value : values) {
             if (set.size() > 1) set += ',';

@@ -31,19 +31,21 @@ def json_verdicts(schema, data_text, required=True):
     return ours, jsonschema.Draft202012Validator(root, format_checker=checker).is_valid(json.loads(document))
 
 
-def xsd_of_element(type_name=None, facets="", base=None):
+def xsd_of_element(type_name=None, facets="", base=None, occurs=""):
     simple = ""
     typed = f' type="{type_name}"' if type_name else ""
     if base:
         simple = f'<xs:simpleType><xs:restriction base="{base}">{facets}</xs:restriction></xs:simpleType>'
     return (f'<xs:schema xmlns:xs="{NS}"><xs:element name="R"><xs:complexType><xs:sequence>'
-            f'<xs:element name="e"{typed}>{simple}</xs:element></xs:sequence></xs:complexType></xs:element>'
-            '</xs:schema>')
+            f'<xs:element name="e"{typed}{occurs}>{simple}</xs:element></xs:sequence>'
+            '<xs:attribute name="a"><xs:simpleType><xs:restriction base="xs:int"><xs:enumeration value="3"/>'
+            '</xs:restriction></xs:simpleType></xs:attribute></xs:complexType></xs:element></xs:schema>')
 
 
-def xml_verdicts(xsd, text):
-    """(bezo's verdict, xmlschema's verdict) on <R><e>text</e></R>."""
-    xml = f"<R><e>{text}</e></R>"
+def xml_verdicts(xsd, text, attribute=""):
+    """(bezo's verdict, xmlschema's verdict) on <R><e>text</e></R>, with the
+    optional attribute a when given."""
+    xml = f"<R{attribute}><e>{text}</e></R>"
     hezo = bezo.import_schema("xsd", xsd, "t")
     try:
         bezo.validate(bezo.build(bezo.import_from("xml", xml), hezo), hezo)
@@ -137,6 +139,19 @@ def test_xsd_rows_agree_with_xmlschema(xsd, text, valid):
     assert xml_verdicts(xsd, text) == (valid, valid)
 
 
+OPTIONAL_DECIMALS = xsd_of_element(base="xs:decimal", facets=enumeration("1.5", "2"), occurs=' minOccurs="0"')
+
+
+@pytest.mark.parametrize("text, attribute, valid", [
+    ("2.0", ' a="+03"', True),
+    ("1.50", "", True),
+    ("1.25", "", False),
+    ("2", ' a="4"', False),
+])
+def test_optional_numeric_enumerations_take_their_spellings(text, attribute, valid):
+    assert xml_verdicts(OPTIONAL_DECIMALS, text, attribute) == (valid, valid)
+
+
 # Generated enumerations: random members (whole numbers, decimals, negative
 # ones), spelled at random in the schema and in the data, with values beside
 # them that are no members. Both judges must agree on every one.
@@ -188,7 +203,7 @@ def xsd_cases(count, seed=41):
         base, fraction, exponent = rng.choice(XSD_BASES)
         members = list({random_value(rng, not fraction) for _ in range(rng.randint(1, 5))})
         facets = enumeration(*(random_spelling(rng, m, fraction, exponent, False) for m in members))
-        xsd = xsd_of_element(base=base, facets=facets)
+        xsd = xsd_of_element(base=base, facets=facets, occurs=rng.choice(["", ' minOccurs="0"']))
         for value in [rng.choice(members), rng.choice(members)] + neighbours(rng, members)[:2]:
             value_fraction = fraction or rng.random() < 0.1
             cases.append((xsd, random_spelling(rng, value, value_fraction, exponent, False)))
@@ -208,8 +223,9 @@ def json_cases(count, seed=41):
         if len(members) == 1 and rng.random() < 0.5:
             keyword = '"const": ' + member_texts[0]
         schema_text = "{" + (f'"type": {word}, ' if word else "") + keyword + "}"
+        required = rng.random() < 0.7
         for value in [rng.choice(members), rng.choice(members)] + neighbours(rng, members)[:2]:
-            cases.append((schema_text, random_spelling(rng, value, True, True, True)))
+            cases.append((schema_text, random_spelling(rng, value, True, True, True), required))
     return cases
 
 
@@ -219,7 +235,7 @@ def test_generated_xsd_enumerations_agree_with_xmlschema(xsd, text):
     assert ours == peer
 
 
-@pytest.mark.parametrize("schema_text, data", json_cases(160))
-def test_generated_json_schema_enumerations_agree_with_jsonschema(schema_text, data):
-    ours, peer = json_verdicts(schema_text, data)
+@pytest.mark.parametrize("schema_text, data, required", json_cases(160))
+def test_generated_json_schema_enumerations_agree_with_jsonschema(schema_text, data, required):
+    ours, peer = json_verdicts(schema_text, data, required)
     assert ours == peer

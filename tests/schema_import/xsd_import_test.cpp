@@ -111,7 +111,7 @@ TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
          numeric_line("!float[-.5E+3,]", kFloatText, "[-.5E+3,]")},
         // Numbers compare by value: every spelling of a member is taken.
         {R"(<xs:restriction base="xs:int"><xs:enumeration value="5"/><xs:enumeration value="-07"/></xs:restriction>)",
-         numeric_line(R"(!int/^(\+?0*((5))|-0*((7)))$/)", R"(/^(\+?0*((5))|-0*((7)))$/)", "")},
+         numeric_line(R"(!int(/^(\+?0*((5))|-0*((7)))$/))", R"(/^(\+?0*((5))|-0*((7)))$/)", "")},
         {R"(<xs:restriction base="xs:date"><xs:maxLength value="3"/></xs:restriction>)",
          "// dropped: facets on xs:date (base type kept)\n"
          "!std/time/date|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2}(Z|[+-][0-9]{2}:[0-9]{2})?$/)\n"},
