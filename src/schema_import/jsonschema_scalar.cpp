@@ -112,8 +112,11 @@ std::optional<std::string> member_set(const ValueArray& members) {
     return set;
 }
 
-// The texts of numbers, none when some value is not a number.
-std::optional<std::vector<std::string_view>> number_texts(std::span<const Value> values) {
+// The texts of the values of a numeric property (JSON type `word`); none
+// for another type, for no values and when some value is not a number.
+std::optional<std::vector<std::string_view>> numeric_member_texts(std::span<const Value> values,
+                                                                  std::string_view word) {
+    if (values.empty() || (word != "integer" && word != "number")) return std::nullopt;
     std::vector<std::string_view> texts;
     texts.reserve(values.size());
     for (const Value& value : values) {
@@ -125,20 +128,16 @@ std::optional<std::vector<std::string_view>> number_texts(std::span<const Value>
 }
 
 // JSON Schema compares numbers by value ("enum": [1] takes 1.0 and 1e0), so
-// numbers of a numeric property are matched by the pattern of every
+// the numbers of a numeric property are matched by the pattern of every
 // spelling of their values. An integer property takes a whole number
 // spelled as a float (1.0) as well: its float member carries the same
-// pattern. None when some value is not a number or the pattern does not
-// fit the dialect (noted).
-std::optional<std::string> numeric_value_pattern(JsonSchemaContext& context, std::span<const Value> values,
+// pattern. None, noted, when the pattern does not fit the dialect.
+std::optional<std::string> numeric_value_pattern(JsonSchemaContext& context, std::span<const std::string_view> texts,
                                                  std::string_view word) {
-    if (values.empty() || (word != "integer" && word != "number")) return std::nullopt;
-    const auto texts = number_texts(values);
-    if (!texts) return std::nullopt;
-    const auto pattern = numeric_enumeration_pattern(*texts, NumberGrammar{});
+    const auto pattern = numeric_enumeration_pattern(texts, NumberGrammar{});
     if (!pattern) {
         context.note("enum of numbers too large for a pattern of their spellings");
-        return std::string();
+        return std::nullopt;
     }
     std::string constraints = "/" + *pattern + "/";
     if (word == "integer") constraints += "|float" + constraints;
@@ -156,10 +155,7 @@ std::optional<std::string> value_set(JsonSchemaContext& context, const Value& sc
     const std::span<const Value> values = members    ? std::span<const Value>(*members)
                                           : constant ? std::span<const Value>(constant, 1)
                                                      : std::span<const Value>();
-    if (auto pattern = numeric_value_pattern(context, values, word)) {
-        if (pattern->empty()) return std::nullopt;
-        return pattern;
-    }
+    if (const auto texts = numeric_member_texts(values, word)) return numeric_value_pattern(context, *texts, word);
     std::optional<std::string> set;
     if (members) {
         set = member_set(*members);

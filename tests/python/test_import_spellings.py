@@ -239,3 +239,17 @@ def test_generated_xsd_enumerations_agree_with_xmlschema(xsd, text):
 def test_generated_json_schema_enumerations_agree_with_jsonschema(schema_text, data, required):
     ours, peer = json_verdicts(schema_text, data, required)
     assert ours == peer
+
+
+def test_an_enumeration_too_long_for_a_pattern_is_noted_and_dropped():
+    values = list(range(0, 30000, 7))
+    schema = {"type": "integer", "enum": values, "minimum": 0}
+    root = json.dumps({"properties": {"x": schema}, "required": ["x"]})
+    assert bezo.import_schema("jsonschema", root, "t").partition("\n\n")[2].splitlines() == [
+        "// dropped: enum of numbers too large for a pattern of their spellings", "!int[0,]", "x="]
+    assert json_verdicts(schema, "29995") == (True, True)
+    assert json_verdicts(schema, "-7") == (False, False)
+    xsd = xsd_of_element(base="xs:int", facets=enumeration(*values))
+    assert "// dropped: enumeration of numbers too large for a pattern of their spellings" in \
+        bezo.import_schema("xsd", xsd, "t").splitlines()
+    assert xml_verdicts(xsd, "+0029995") == (True, True)
