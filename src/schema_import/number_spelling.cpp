@@ -91,21 +91,40 @@ struct MantissaGroup {
 
 using ExponentGroups = std::map<std::int64_t, MantissaGroup>;
 
-// Files the mantissa that, with the exponent `shift`, spells the number.
-void add_mantissa(const DecimalValue& number, std::int64_t shift, NumberGrammar grammar, ExponentGroups& groups) {
+// The mantissas of both signs, and the bytes they take: each stands in the
+// pattern, so past the dialect's length the pattern cannot fit.
+struct Spellings {
+    ExponentGroups positive;
+    ExponentGroups negative;
+    std::size_t bytes = 0;
+
+    bool too_long() const { return bytes > kMaxPatternBytes; }
+
+    void add(std::set<std::string>& mantissas, std::string mantissa) {
+        const std::size_t size = mantissa.size();
+        if (mantissas.insert(std::move(mantissa)).second) bytes += size;
+    }
+};
+
+// Files the mantissa that, with the exponent `shift`, spells the number;
+// nothing when the grammar has no fraction for it or its zeros are too many.
+void add_mantissa(const DecimalValue& number, std::int64_t shift, NumberGrammar grammar, Spellings& spellings) {
+    const auto group = [&]() -> MantissaGroup& {
+        return (number.negative ? spellings.negative : spellings.positive)[shift];
+    };
     const std::int64_t exponent = number.exponent - shift;
     const auto length = static_cast<std::int64_t>(number.digits.size());
     if (exponent >= 0) {
-        if (const auto padding = zeros(exponent)) groups[shift].whole.insert(number.digits + *padding);
+        if (const auto padding = zeros(exponent)) spellings.add(group().whole, number.digits + *padding);
         return;
     }
     if (!grammar.fraction) return;
     const std::int64_t point = length + exponent;
     if (point > 0) {
         const auto split = static_cast<std::size_t>(point);
-        groups[shift].fractional.insert(number.digits.substr(0, split) + "\\." + number.digits.substr(split));
+        spellings.add(group().fractional, number.digits.substr(0, split) + "\\." + number.digits.substr(split));
     } else if (const auto padding = zeros(-point)) {
-        groups[shift].fractional.insert("\\." + *padding + number.digits);
+        spellings.add(group().fractional, "\\." + *padding + number.digits);
     }
 }
 
@@ -113,8 +132,8 @@ void add_mantissa(const DecimalValue& number, std::int64_t shift, NumberGrammar 
 // where the grammar has exponents, those within `window` of zero and those
 // that put the point within `window` places of the digits.
 void add_spellings(const DecimalValue& number, std::optional<std::int64_t> window, NumberGrammar grammar,
-                   ExponentGroups& groups) {
-    add_mantissa(number, 0, grammar, groups);
+                   Spellings& spellings) {
+    add_mantissa(number, 0, grammar, spellings);
     if (!grammar.exponent || !window) return;
     const auto length = static_cast<std::int64_t>(number.digits.size());
     std::set<std::int64_t> shifts;
@@ -122,7 +141,8 @@ void add_spellings(const DecimalValue& number, std::optional<std::int64_t> windo
     const std::int64_t scientific = number.exponent + length - 1;
     for (std::int64_t shift = number.exponent - *window; shift <= scientific + *window; ++shift) shifts.insert(shift);
     for (const std::int64_t shift : shifts) {
-        if (shift != 0) add_mantissa(number, shift, grammar, groups);
+        if (spellings.too_long()) return;
+        if (shift != 0) add_mantissa(number, shift, grammar, spellings);
     }
 }
 
@@ -190,8 +210,7 @@ std::optional<std::string> literal_pattern(std::string_view member) {
 
 std::optional<std::string> pattern_with_window(std::span<const std::string_view> members, NumberGrammar grammar,
                                                std::optional<std::int64_t> window) {
-    ExponentGroups positive;
-    ExponentGroups negative;
+    Spellings spellings;
     bool has_zero = false;
     std::set<std::string> literals;
     for (const auto member : members) {
@@ -199,17 +218,20 @@ std::optional<std::string> pattern_with_window(std::span<const std::string_view>
             if (number->digits.empty()) {
                 has_zero = true;
             } else {
-                add_spellings(*number, window, grammar, number->negative ? negative : positive);
+                add_spellings(*number, window, grammar, spellings);
             }
         } else if (auto literal = literal_pattern(member)) {
-            literals.insert(std::move(*literal));
+            spellings.add(literals, std::move(*literal));
         } else {
             return std::nullopt;
         }
+        if (spellings.too_long()) return std::nullopt;
     }
     std::vector<std::string> alternatives;
-    if (!positive.empty()) alternatives.push_back("\\+?" + signed_alternatives(positive, grammar));
-    if (!negative.empty()) alternatives.push_back("-" + signed_alternatives(negative, grammar));
+    if (!spellings.positive.empty()) {
+        alternatives.push_back("\\+?" + signed_alternatives(spellings.positive, grammar));
+    }
+    if (!spellings.negative.empty()) alternatives.push_back("-" + signed_alternatives(spellings.negative, grammar));
     if (has_zero) alternatives.push_back(zero_spellings(grammar));
     alternatives.insert(alternatives.end(), literals.begin(), literals.end());
     std::string pattern = "^(";

@@ -36,6 +36,10 @@ TEST(NumberSpelling, EnumerationsTakeEverySpellingOfTheirValuesAndNothingElse) {
         {{"12345"}, kFloat, {"12345", "1.2345e4", "12.345e3", "123450e-1", "0.12345e5"}, {"1.2345e3", "12346"}},
         {{"-0.25"}, kFloat, {"-0.25", "-.25", "-2.5e-1", "-25e-2", "-0.025e1"}, {"0.25", "-0.025", "-2.5"}},
         {{"1e300"}, kFloat, {"1e300", "1E+300", "10e299", "0.1e301"}, {"1e30", "1e299"}},
+        // Spellings past the dialect's repetition limit are left out, and
+        // nothing else stands in for them.
+        {{"1e5000", "2"}, kFloat, {"1e5000", "10e4999", "2"}, {"0", "e5000", "0e5000", "+0", "1"}},
+        {{"-1e-5000"}, kFloat, {"-1e-5000", "-0.1e-4999"}, {"-0", "-e-5000", "-0e-5000"}},
         // A member that is no number is matched as written.
         {{"1.5", "INF", "NaN"}, kFloat, {"INF", "NaN", "1.5e0"}, {"inf", "-INF", "NAN"}},
         // Members that are one value take its spellings once.
@@ -66,6 +70,11 @@ TEST(NumberSpelling, LargeEnumerationsNarrowTheirExponentsOrGiveNoPattern) {
     for (int i = 300; i < 3000; ++i) texts.push_back(std::to_string(i * 7 + 1000));
     const std::vector<std::string_view> too_many(texts.begin(), texts.end());
     EXPECT_FALSE(numeric_enumeration_pattern(too_many, kInteger));
+    // A member of many digits is refused before it costs its length for
+    // each place its point can take.
+    const std::string digits(100000, '7');
+    const std::vector<std::string_view> long_member{digits};
+    EXPECT_FALSE(numeric_enumeration_pattern(long_member, kFloat));
     // A member with a control character or a blank cannot stand in a pattern.
     const std::vector<std::string_view> blank{"1", "a b"};
     EXPECT_FALSE(numeric_enumeration_pattern(blank, kInteger));
