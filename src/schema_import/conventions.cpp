@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include <unicode/uchar.h>
 
@@ -149,11 +150,47 @@ std::string escape_pattern_slashes(std::string_view pattern) {
     return translated;
 }
 
+namespace {
+
+// Each "." outside a class as the class of any character but a line end;
+// escapes and classes are carried over unchanged.
+std::string dots_without_line_ends(std::string_view pattern) {
+    std::string translated;
+    translated.reserve(pattern.size() + 8);
+    bool in_class = false;
+    bool at_first_item = false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        const bool first_item = std::exchange(at_first_item, false);
+        if (c == '\\') {
+            translated += c;
+            if (i + 1 < pattern.size()) translated += pattern[++i];
+            continue;
+        }
+        if (in_class) {
+            in_class = c != ']' || first_item;
+        } else if (c == '.') {
+            translated += kAnyButLineEnd;
+            continue;
+        } else if (c == '[') {
+            in_class = true;
+            at_first_item = true;
+            translated += c;
+            if (i + 1 < pattern.size() && pattern[i + 1] == '^') translated += pattern[++i];
+            continue;
+        }
+        translated += c;
+    }
+    return translated;
+}
+
+}  // namespace
+
 std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts) {
     const bool unwritable =
         std::ranges::any_of(pattern, [](char c) { return c == '\'' || static_cast<unsigned char>(c) < 0x20; });
     if (unwritable) return std::nullopt;
-    std::string translated = escape_pattern_slashes(pattern);
+    std::string translated = escape_pattern_slashes(dots_without_line_ends(pattern));
     if (!verdicts.accepts(translated)) return std::nullopt;
     return translated;
 }

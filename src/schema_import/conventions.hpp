@@ -122,14 +122,22 @@ private:
     TextMap<bool> verdicts_;
 };
 
+// The dialect's class of what a foreign "." matches (XSD, JSON Schema): any
+// character but LF and CR, where the dialect's "." matches any.
+inline constexpr std::string_view kAnyButLineEnd = R"re([^\x0A\x0D])re";
+
 // A foreign pattern as the text between the slashes of a pattern
 // constraint: every "/" not already escaped gets a backslash, and a
 // backslash carries the character after it over unchanged.
 std::string escape_pattern_slashes(std::string_view pattern);
 
-// The same, but none when the pattern holds an apostrophe or a control
-// character, which a constraint line cannot carry, or when the dialect
-// refuses the translated text.
+// A JSON Schema pattern in the dialect, as the text between the slashes of
+// a pattern constraint: slashes escaped as above, and each "." outside a
+// class, which matches no line end, written as that class. Classes are
+// delimited as the dialect delimits them: the first item after "[" or "[^"
+// is a member even when it is "]". None when the pattern holds an
+// apostrophe or a control character, which a constraint line cannot carry,
+// or when the dialect refuses the translated text.
 std::optional<std::string> pattern_constraint_text(std::string_view pattern, RexVerdictCache& verdicts);
 
 // ---- The import budget ----

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <span>
+#include <vector>
 
 #include "core/fault.hpp"
 #include "core/text.hpp"
+#include "schema_import/number_spelling.hpp"
 
 namespace bezo {
 namespace {
@@ -109,14 +112,52 @@ std::optional<std::string> member_set(const ValueArray& members) {
     return set;
 }
 
-// The set constraint of "enum" (or, without an enum array, "const"); none
-// when the schema has neither. One it cannot spell is noted.
-std::optional<std::string> value_set(JsonSchemaContext& context, const Value& schema) {
+// The texts of the values of a numeric property (JSON type `word`); none
+// for another type, for no values and when some value is not a number.
+std::optional<std::vector<std::string_view>> numeric_member_texts(std::span<const Value> values,
+                                                                  std::string_view word) {
+    if (values.empty() || (word != "integer" && word != "number")) return std::nullopt;
+    std::vector<std::string_view> texts;
+    texts.reserve(values.size());
+    for (const Value& value : values) {
+        const auto* number = value.get_if<NumberValue>();
+        if (!number) return std::nullopt;
+        texts.push_back(number->text);
+    }
+    return texts;
+}
+
+// JSON Schema compares numbers by value ("enum": [1] takes 1.0 and 1e0), so
+// the numbers of a numeric property are matched by the pattern of every
+// spelling of their values. An integer property takes a whole number
+// spelled as a float (1.0) as well: its float member carries the same
+// pattern. None, noted, when the pattern does not fit the dialect.
+std::optional<std::string> numeric_value_pattern(JsonSchemaContext& context, std::span<const std::string_view> texts,
+                                                 std::string_view word) {
+    const auto pattern = numeric_enumeration_pattern(texts, NumberGrammar{});
+    if (!pattern) {
+        context.note("enum of numbers too large for a pattern of their spellings");
+        return std::nullopt;
+    }
+    std::string constraints = "/" + *pattern + "/";
+    if (word == "integer") constraints += "|float" + constraints;
+    return constraints;
+}
+
+// The set constraint of "enum" (or, without an enum array, "const"), or the
+// pattern of numbers above; none when the schema has neither. One it cannot
+// spell is noted.
+std::optional<std::string> value_set(JsonSchemaContext& context, const Value& schema, std::string_view word) {
     const Value* enumeration = find_member(schema, "enum");
     const Value* constant = find_member(schema, "const");
     if (!enumeration && !constant) return std::nullopt;
+    const auto* members = enumeration ? enumeration->get_if<ValueArray>() : nullptr;
+    const std::span<const Value> values = members    ? std::span<const Value>(*members)
+                                          : constant ? std::span<const Value>(constant, 1)
+                                                     : std::span<const Value>();
+    if (const auto texts = numeric_member_texts(values, word)) return numeric_value_pattern(context, *texts, word);
     std::optional<std::string> set;
-    if (const auto* members = enumeration ? enumeration->get_if<ValueArray>() : nullptr) {
+    if (members) {
         set = member_set(*members);
     } else if (constant) {
         if (const auto text = enum_member_text(*constant)) set = "{" + *text + "}";
@@ -233,7 +274,7 @@ void map_string_format(JsonSchemaContext& context, const Value& schema, std::str
 }
 
 std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word) {
-    if (auto set = value_set(context, schema)) return std::move(*set);
+    if (auto set = value_set(context, schema, word)) return std::move(*set);
     std::string constraints;
     if (word == "string") {
         append_pattern(context, schema, constraints);

@@ -21,7 +21,10 @@ namespace bezo {
 void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required);
 
 // The constraint text of a scalar of JSON type `word` ("{a,b}",
-// "/pattern/#[1,5]", "[0,10]", or empty), noting what it drops.
+// "/pattern/#[1,5]", "[0,10]", or empty), noting what it drops. The values
+// of a numeric property are the pattern of their spellings, which for an
+// integer property carries a float member along ("/p/|float/p/"): written
+// after the type, the text stays one annotation.
 std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word);
 
 // Writes "!null|" + type + constraints: the annotation of a value that may

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/text.hpp"
+#include "schema_import/number_spelling.hpp"
 
 namespace bezo {
 namespace {
@@ -18,9 +19,14 @@ namespace {
 // whole lexical space of the built-in; the typed members still check typed
 // values. Patterns are anchored: XSD patterns match the whole value.
 
-// Floating-point numbers: "+1", "1.", ".5e3", and INF, -INF, NaN.
-constexpr std::string_view kFloatAnnotation =
-    R"re(!float|std/num/inf|std/num/nan|str(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/))re";
+// The lexical spaces of the numeric built-ins, whose annotations get their
+// "str" member from `with_text_member`. Integers: a sign, leading zeros
+// ("+05"). Decimals: also "5." and ".5". Floating-point numbers: also an
+// exponent, and INF, -INF, NaN.
+constexpr std::string_view kIntegerText = R"re(/^[+-]?[0-9]+$/)re";
+constexpr std::string_view kDecimalText = R"re(/^[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)$/)re";
+constexpr std::string_view kFloatText = R"re(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/)re";
+constexpr std::string_view kFloatAnnotation = "!float|std/num/inf|std/num/nan";
 constexpr std::string_view kBooleanAnnotation = "!bool|str{true,false,1,0}";
 // Dates and times with an optional zone, years of four digits or more.
 constexpr std::string_view kDateAnnotation =
@@ -95,6 +101,36 @@ constexpr std::array<std::string_view, 3> kLengthFacets{"length", "minLength", "
 // Built-ins whose length facets count octets or list items, not characters.
 constexpr std::array<std::string_view, 3> kLengthNotInCharacters{"hexBinary", "NMTOKENS", "IDREFS"};
 
+// The lexical space of a numeric built-in, as the pattern of its "str"
+// member; empty for the other built-ins.
+std::string_view numeric_text_pattern(const XsdBuiltin& base) {
+    if (base.kind == "int") return kIntegerText;
+    if (base.name == "decimal") return kDecimalText;
+    if (base.kind == "float") return kFloatText;
+    return {};
+}
+
+// How a numeric built-in spells its numbers: integers have neither a
+// fraction nor an exponent, decimals have no exponent.
+NumberGrammar number_grammar(const XsdBuiltin& base) {
+    if (base.kind == "int") return NumberGrammar{.fraction = false, .exponent = false};
+    if (base.name == "decimal") return NumberGrammar{.fraction = true, .exponent = false};
+    return NumberGrammar{};
+}
+
+// The annotation `typed` of a numeric built-in followed by its "str"
+// member: the lexical pattern, then the constraint items `checks`, which
+// compare text values as numbers.
+std::string with_text_member(std::string_view typed, std::string_view lexical, std::string_view checks) {
+    std::string annotation(typed);
+    annotation += "|str(";
+    annotation += lexical;
+    annotation += checks;
+    if (!checks.empty()) annotation += "..num";
+    annotation += ')';
+    return annotation;
+}
+
 std::string_view without_plus(std::string_view number) { return number.starts_with('+') ? number.substr(1) : number; }
 
 std::string_view without_sign(std::string_view number) {
@@ -127,7 +163,8 @@ bool is_decimal_number(std::string_view text) {
 // and its "\d" has "0" to "9" only where XSD has every decimal digit of
 // Unicode (numbers and booleans are written in ASCII digits, so only text
 // differs). Classes are delimited as the dialect delimits them: the first
-// item after "[" or "[^" is a member even when it is "]".
+// item after "[" or "[^" is a member even when it is "]". An XSD "."
+// matches any character but LF and CR, where the dialect's matches any.
 std::optional<std::string> xsd_pattern_in_dialect(std::string_view pattern, std::string_view kind) {
     const bool digits_differ = kind == "str";
     std::string translated;
@@ -149,6 +186,9 @@ std::optional<std::string> xsd_pattern_in_dialect(std::string_view pattern, std:
             in_class = c != ']' || first_item;
         } else if (c == '^' || c == '$') {
             translated += '\\';
+        } else if (c == '.') {
+            translated += kAnyButLineEnd;
+            continue;
         } else if (c == '[') {
             in_class = true;
             at_first_item = true;
@@ -167,6 +207,30 @@ public:
     FacetConverter(XsdContext& context, const Value& restriction, const XsdBuiltin& base)
         : context_(context), restriction_(restriction), base_(base) {}
 
+    // The annotation of the restriction: the base's kind and the constraint
+    // items, then for a numeric base the "str" member that takes text values
+    // with the same constraints; empty when no facet can be said.
+    std::string annotation() {
+        const std::string constraints = convert();
+        if (constraints.empty()) return {};
+        const std::string_view lexical = numeric_text_pattern(base_);
+        std::string typed = "!";
+        typed += base_.kind;
+        if (lexical.empty()) return typed + constraints;
+        // Before another member, a pattern goes in a group: an optional
+        // field puts the annotation behind "null|", where a pattern right
+        // after the name is put in a group that would swallow the members.
+        const bool grouped = constraints.starts_with('/');
+        if (grouped) typed += '(';
+        typed += constraints;
+        if (grouped) typed += ')';
+        // A numeric enumeration's pattern admits only numbers already: it
+        // stands for the lexical pattern.
+        if (enumerated_) return with_text_member(typed, constraints, "");
+        return with_text_member(typed, lexical, constraints);
+    }
+
+private:
     // The constraint text: a value set alone, or the pattern, range and
     // length items; empty when no facet can be said.
     std::string convert() {
@@ -180,7 +244,6 @@ public:
         return std::move(constraints_);
     }
 
-private:
     // The "value" of the first child of that facet name.
     std::optional<std::string_view> facet_value(std::string_view facet) const {
         const auto children = context_.children(restriction_, facet);
@@ -206,6 +269,7 @@ private:
             context_.note({"enumeration with unspellable members"});
             return std::nullopt;
         }
+        if (!numeric_text_pattern(base_).empty()) return numeric_enumeration(values);
         std::string set = "{";
         for (const auto value : values) {
             if (set.size() > 1) set += ',';
@@ -213,6 +277,18 @@ private:
         }
         set += '}';
         return set;
+    }
+
+    // XSD compares numbers by value: the enumeration becomes the pattern of
+    // every spelling of its values.
+    std::optional<std::string> numeric_enumeration(const std::vector<std::string_view>& values) {
+        const auto pattern = numeric_enumeration_pattern(values, number_grammar(base_));
+        if (!pattern) {
+            context_.note({"enumeration of numbers too large for a pattern of their spellings"});
+            return std::nullopt;
+        }
+        enumerated_ = true;
+        return "/" + *pattern + "/";
     }
 
     // A pattern in the dialect; none when a constraint line cannot carry it,
@@ -345,6 +421,7 @@ private:
     const Value& restriction_;
     const XsdBuiltin& base_;
     std::string constraints_;
+    bool enumerated_ = false;
 };
 
 XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
@@ -353,7 +430,13 @@ XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
     }
     if (!builtin.unchecked.empty()) context.note({builtin.unchecked});
     if (builtin.annotation.empty()) return XsdScalar{};
-    return XsdScalar{std::string(builtin.annotation)};
+    const std::string_view lexical = numeric_text_pattern(builtin);
+    if (lexical.empty()) return XsdScalar{std::string(builtin.annotation)};
+    std::string bounds;
+    if (!builtin.lower.empty() || !builtin.upper.empty()) {
+        bounds = "[" + std::string(builtin.lower) + "," + std::string(builtin.upper) + "]";
+    }
+    return XsdScalar{with_text_member(builtin.annotation, lexical, bounds)};
 }
 
 }  // namespace
@@ -385,11 +468,8 @@ XsdType convert_xsd_simple_type(XsdContext& context, const Value& simple_type) {
         context.note({"facets on ", base, " (base type kept)"});
         return mapped;
     }
-    const std::string constraints = FacetConverter(context, restriction, *builtin).convert();
-    if (constraints.empty()) return mapped;
-    std::string annotation = "!";
-    annotation += builtin->kind;
-    annotation += constraints;
+    std::string annotation = FacetConverter(context, restriction, *builtin).annotation();
+    if (annotation.empty()) return mapped;
     return XsdScalar{std::move(annotation)};
 }
 

@@ -17,8 +17,10 @@ namespace bezo {
 // One built-in datatype, by its local name.
 struct XsdBuiltin {
     std::string_view name;
-    std::string_view annotation;  // empty: unconstrained text
-    std::string_view library;     // the type library the annotation names, if any
+    // Empty: unconstrained text. A numeric built-in's annotation is followed
+    // by the "str" member that takes its text values when it is used.
+    std::string_view annotation;
+    std::string_view library;  // the type library the annotation names, if any
     // The kind its facets constrain ("int", "float", "bool" or "str"); empty
     // for a type-library type, whose facets are not expressed.
     std::string_view kind;

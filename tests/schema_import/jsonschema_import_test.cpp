@@ -35,6 +35,9 @@ TEST(JsonSchemaScalar, TranslatesPatternsOrNotesThem) {
         {R"("a\u0001b")", "// dropped: pattern outside the bezo regex dialect: a\001b\np=\n"},
         {R"("a\nb")", "// dropped: pattern outside the bezo regex dialect: a b\np=\n"},
         {R"("(a")", "// dropped: pattern outside the bezo regex dialect: (a\np=\n"},
+        // "." matches no line end; in a class, or escaped, it is a dot.
+        {R"("^a.b/.$")", "!str/^a[^\\x0A\\x0D]b\\/[^\\x0A\\x0D]$/\np=\n"},
+        {R"("[.][].]\\.")", "!str/[.][].]\\./\np=\n"},
     };
     for (const auto& [pattern, body] : cases) {
         const std::string schema =

@@ -33,12 +33,28 @@ std::string simple_type_body(const std::string& restriction) {
                             "</xs:element></xs:schema>"));
 }
 
+// The lexical patterns of the "str" member that numeric annotations end in.
+constexpr std::string_view kIntegerText = R"(/^[+-]?[0-9]+$/)";
+constexpr std::string_view kDecimalText = R"(/^[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)$/)";
+constexpr std::string_view kFloatText = R"(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/)";
+
+// A numeric annotation line: `typed`, then the "str" member with the
+// lexical pattern and the checks compared as numbers.
+std::string numeric_line(std::string_view typed, std::string_view lexical, std::string_view checks) {
+    std::string line(typed);
+    line += "|str(";
+    line += lexical;
+    line += checks;
+    if (!checks.empty()) line += "..num";
+    line += ")\n";
+    return line;
+}
+
 TEST(XsdBuiltins, MapLocalNamesCaseSensitively) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"byte", "!int[-128,127]"},
         {"unsignedLong", "!int[0,18446744073709551615]"},
-        {"double",
-         R"(!float|std/num/inf|std/num/nan|str(/^([+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([Ee][+-]?[0-9]+)?|[+-]?INF|NaN)$/))"},
+        {"double", "!float|std/num/inf|std/num/nan"},
         {"boolean", "!bool|str{true,false,1,0}"},
         {"dateTime", R"(!std/time/datetime|std/time/localdatetime|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2})"
                      R"(T[0-9]{2}:[0-9]{2}:[0-9]{2}(\.[0-9]+)?(Z|[+-][0-9]{2}:[0-9]{2})?$/))"},
@@ -76,18 +92,26 @@ TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
          R"(<xs:maxLength value="3"/><xs:totalDigits value="1"/><xs:pattern value="a/b"/></xs:restriction>)",
          "// dropped: enumeration with unspellable members\n// dropped: totalDigits facet\n"
          "// dropped: whiteSpace facet\n!str/^(a\\/b)$/#[,3]\n"},
-        {R"(<xs:restriction base="xs:integer"><xs:minExclusive value="+5"/></xs:restriction>)", "!int[6,]\n"},
+        {R"(<xs:restriction base="xs:integer"><xs:minExclusive value="+5"/></xs:restriction>)",
+         numeric_line("!int[6,]", kIntegerText, "[6,]")},
         {R"(<xs:restriction base="xs:integer"><xs:minExclusive value="9223372036854775807"/>)"
          R"(<xs:maxExclusive value="-9223372036854775807"/></xs:restriction>)",
-         "// dropped: minExclusive out of i64 range\n!int[,-9223372036854775808]\n"},
+         "// dropped: minExclusive out of i64 range\n" +
+             numeric_line("!int[,-9223372036854775808]", kIntegerText, "[,-9223372036854775808]")},
         {R"(<xs:restriction base="xs:long"><xs:maxExclusive value="-9223372036854775808"/></xs:restriction>)",
-         "// dropped: maxExclusive out of i64 range\n!int[-9223372036854775808,9223372036854775807]\n"},
+         "// dropped: maxExclusive out of i64 range\n" + numeric_line("!int[-9223372036854775808,9223372036854775807]",
+                                                                      kIntegerText,
+                                                                      "[-9223372036854775808,9223372036854775807]")},
         {R"(<xs:restriction base="xs:byte"><xs:minInclusive value="1"/><xs:maxInclusive value="+10"/>)"
          R"(<xs:maxExclusive value="+"/></xs:restriction>)",
-         "// dropped: maxExclusive out of i64 range\n!int[1,127]\n"},
+         "// dropped: maxExclusive out of i64 range\n" + numeric_line("!int[1,127]", kIntegerText, "[1,127]")},
         {R"(<xs:restriction base="xs:decimal"><xs:minExclusive value="0"/></xs:restriction>)",
-         "// dropped: minExclusive (inexact for bezo inclusive ranges)\n!float\n"},
-        {R"(<xs:restriction base="xs:double"><xs:minInclusive value="-.5E+3"/></xs:restriction>)", "!float[-.5E+3,]\n"},
+         "// dropped: minExclusive (inexact for bezo inclusive ranges)\n" + numeric_line("!float", kDecimalText, "")},
+        {R"(<xs:restriction base="xs:double"><xs:minInclusive value="-.5E+3"/></xs:restriction>)",
+         numeric_line("!float[-.5E+3,]", kFloatText, "[-.5E+3,]")},
+        // Numbers compare by value: every spelling of a member is taken.
+        {R"(<xs:restriction base="xs:int"><xs:enumeration value="5"/><xs:enumeration value="-07"/></xs:restriction>)",
+         numeric_line(R"(!int(/^(\+?0*((5))|-0*((7)))$/))", R"(/^(\+?0*((5))|-0*((7)))$/)", "")},
         {R"(<xs:restriction base="xs:date"><xs:maxLength value="3"/></xs:restriction>)",
          "// dropped: facets on xs:date (base type kept)\n"
          "!std/time/date|str(/^-?[0-9]{4,}-[0-9]{2}-[0-9]{2}(Z|[+-][0-9]{2}:[0-9]{2})?$/)\n"},
@@ -115,6 +139,11 @@ TEST(XsdSimpleTypes, PatternsMatchTheWholeValueAndKeepXsdLiterals) {
         {R"(\^)", R"(!str/^(\^)$/)"
                   "\n"},
         {"[]^]", "!str/^([]^])$/\n"},
+        // "." matches no line end; a "." in a class or escaped is a dot.
+        {"a.b", R"(!str/^(a[^\x0A\x0D]b)$/)"
+                "\n"},
+        {R"([.]\.[].])", R"(!str/^([.]\.[].])$/)"
+                         "\n"},
         {"a)|(b", "// dropped: pattern outside the bezo regex dialect: a)|(b\n"},
     };
     for (const auto& [pattern, lines] : cases) {

@@ -1,0 +1,32 @@
+// Foreign schemas compare numbers by value: an enumeration of 1 and 2
+// takes "1.0", "+01" or "1e0" wherever the format spells numbers so. A set
+// constraint compares texts, so a numeric enumeration becomes a pattern that
+// matches every spelling of its values instead.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace bezo {
+
+// How a foreign format spells a number: an optional sign and leading zeros
+// always; a fraction (with trailing zeros, "5." and ".5" included) and an
+// exponent where the format has them.
+struct NumberGrammar {
+    bool fraction = true;
+    bool exponent = true;
+};
+
+// The anchored pattern ("^(...)$") that matches the spellings of the
+// members' values under the grammar. A member that is not a number of the
+// grammar ("INF", "NaN") is matched as written. Exponent forms are matched
+// while the mantissa's point stays within a few places of where the plain
+// spelling or the one-digit scientific spelling puts it; the exponents are
+// narrowed, down to plain spellings only, until the pattern fits the
+// dialect. None when even that does not fit.
+std::optional<std::string> numeric_enumeration_pattern(std::span<const std::string_view> members,
+                                                       NumberGrammar grammar);
+
+}  // namespace bezo

@@ -1,0 +1,84 @@
+#include "schema_import/number_spelling.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "schema/rex_compile.hpp"
+#include "schema/rex_match.hpp"
+
+namespace bezo {
+namespace {
+
+constexpr NumberGrammar kInteger{.fraction = false, .exponent = false};
+constexpr NumberGrammar kDecimal{.fraction = true, .exponent = false};
+constexpr NumberGrammar kFloat{};
+
+struct SpellingCase {
+    std::vector<std::string_view> members;
+    NumberGrammar grammar;
+    std::vector<std::string_view> taken;
+    std::vector<std::string_view> refused;
+};
+
+TEST(NumberSpelling, EnumerationsTakeEverySpellingOfTheirValuesAndNothingElse) {
+    const SpellingCase cases[] = {
+        {{"5", "7"}, kInteger, {"5", "+5", "05", "+007", "7"}, {"6", "5.0", "5e0", "-5", "57", "", "+", "50"}},
+        {{"-37", "-36"}, kDecimal, {"-36", "-36.0", "-036.", "-37.000"}, {"36", "-36.5", "-3.6e1", "-360"}},
+        {{"0"}, kInteger, {"0", "-0", "+000"}, {"1", "0.0", "-"}},
+        {{"0"}, kDecimal, {"0", "-0.0", ".0", "0.", "+00.00"}, {".", "0.01", "1"}},
+        {{"1.5", "2"},
+         kFloat,
+         {"1.5", "1.50", "15e-1", "0.15E+1", "2.0", "2e0", "20E-1", ".2e1", "2.00e+00"},
+         {"1.05", "1.25", "15", "2e1", "0.2", "2.5"}},
+        {{"1", "2"}, kFloat, {"1", "1.0", "1e0", "10e-1", "100E-2", "0.1e1", "1.0e-0"}, {"1e1", "3", "12", "11e-1"}},
+        {{"12345"}, kFloat, {"12345", "1.2345e4", "12.345e3", "123450e-1", "0.12345e5"}, {"1.2345e3", "12346"}},
+        {{"-0.25"}, kFloat, {"-0.25", "-.25", "-2.5e-1", "-25e-2", "-0.025e1"}, {"0.25", "-0.025", "-2.5"}},
+        {{"1e300"}, kFloat, {"1e300", "1E+300", "10e299", "0.1e301"}, {"1e30", "1e299"}},
+        // Spellings past the dialect's repetition limit are left out, and
+        // nothing else stands in for them.
+        {{"1e5000", "2"}, kFloat, {"1e5000", "10e4999", "2"}, {"0", "e5000", "0e5000", "+0", "1"}},
+        {{"-1e-5000"}, kFloat, {"-1e-5000", "-0.1e-4999"}, {"-0", "-e-5000", "-0e-5000"}},
+        // A member that is no number is matched as written.
+        {{"1.5", "INF", "NaN"}, kFloat, {"INF", "NaN", "1.5e0"}, {"inf", "-INF", "NAN"}},
+        // Members that are one value take its spellings once.
+        {{"1", "1.0", "01"}, kFloat, {"1", "1.00"}, {"2"}},
+    };
+    for (const auto& [members, grammar, taken, refused] : cases) {
+        const auto pattern = numeric_enumeration_pattern(members, grammar);
+        ASSERT_TRUE(pattern) << members.front();
+        const auto program = rex_compile(*pattern);
+        ASSERT_TRUE(program) << *pattern;
+        for (const auto text : taken) EXPECT_TRUE(rex_is_match(*program, text)) << text << " against " << *pattern;
+        for (const auto text : refused) EXPECT_FALSE(rex_is_match(*program, text)) << text << " against " << *pattern;
+    }
+}
+
+TEST(NumberSpelling, LargeEnumerationsNarrowTheirExponentsOrGiveNoPattern) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back(std::to_string(i * 7 + 1000));
+    const std::vector<std::string_view> members(texts.begin(), texts.end());
+    const auto pattern = numeric_enumeration_pattern(members, kFloat);
+    ASSERT_TRUE(pattern);
+    EXPECT_LE(pattern->size(), 4096U);
+    const auto program = rex_compile(*pattern);
+    ASSERT_TRUE(program);
+    EXPECT_TRUE(rex_is_match(*program, "1007.00"));
+    EXPECT_FALSE(rex_is_match(*program, "1008"));
+
+    for (int i = 300; i < 3000; ++i) texts.push_back(std::to_string(i * 7 + 1000));
+    const std::vector<std::string_view> too_many(texts.begin(), texts.end());
+    EXPECT_FALSE(numeric_enumeration_pattern(too_many, kInteger));
+    // A member of many digits is refused before it costs its length for
+    // each place its point can take.
+    const std::string digits(100000, '7');
+    const std::vector<std::string_view> long_member{digits};
+    EXPECT_FALSE(numeric_enumeration_pattern(long_member, kFloat));
+    // A member with a control character or a blank cannot stand in a pattern.
+    const std::vector<std::string_view> blank{"1", "a b"};
+    EXPECT_FALSE(numeric_enumeration_pattern(blank, kInteger));
+}
+
+}  // namespace
+}  // namespace bezo
