@@ -8,8 +8,10 @@ namespace {
 
 // Appends one member per distinct child name, in order of first
 // occurrence: the child's value, or an array of the values of all children
-// of that name when it occurs more than once.
-Result<void> append_child_members(const std::vector<XmlElement>& children, ValueObject& members) {
+// of that name when it occurs more than once. Each child is released once
+// its value is built, so the elements and the values of a large document
+// are not held whole at once.
+Result<void> append_child_members(std::vector<XmlElement>& children, ValueObject& members) {
     // First the group of every child, so that each value is built once and
     // moved straight to its place.
     XmlNameIndex names;
@@ -27,16 +29,18 @@ Result<void> append_child_members(const std::vector<XmlElement>& children, Value
     const std::size_t first_member = members.size();
     std::vector<ValueArray> repeated(group_sizes.size());
     for (std::size_t i = 0; i < children.size(); ++i) {
-        auto value = xml_element_to_value(children[i]);
+        const std::string_view name = children[i].name;
+        auto value = xml_element_to_value(std::move(children[i]));
         if (!value) return forward_error(value);
+        children[i] = XmlElement{};
         const std::size_t group = group_of[i];
         const bool first = group == members.size() - first_member;
         if (group_sizes[group] == 1) {
-            members.push_back(ValueMember{std::string(children[i].name), std::move(*value)});
+            members.push_back(ValueMember{std::string(name), std::move(*value)});
             continue;
         }
         if (first) {
-            members.push_back(ValueMember{std::string(children[i].name), Value::null()});
+            members.push_back(ValueMember{std::string(name), Value::null()});
             repeated[group].reserve(group_sizes[group]);
         }
         repeated[group].push_back(std::move(*value));
@@ -49,7 +53,7 @@ Result<void> append_child_members(const std::vector<XmlElement>& children, Value
 
 }  // namespace
 
-Result<Value> xml_element_to_value(const XmlElement& element) {
+Result<Value> xml_element_to_value(XmlElement&& element) {
     if (element.mixed) return Value::typed("std/enc", "xml", base64url_encode(element.source));
     std::string_view text = trim_unicode_white_space(element.text);
     if (element.attributes.empty() && element.children.empty()) {
@@ -58,8 +62,8 @@ Result<Value> xml_element_to_value(const XmlElement& element) {
     }
     ValueObject members;
     members.reserve(element.attributes.size() + 1 + element.children.size());
-    for (const XmlAttribute& attribute : element.attributes) {
-        members.push_back(ValueMember{"@" + std::string(attribute.name), Value::string(attribute.value)});
+    for (XmlAttribute& attribute : element.attributes) {
+        members.push_back(ValueMember{"@" + std::string(attribute.name), Value::string(std::move(attribute.value))});
     }
     if (!text.empty()) members.push_back(ValueMember{"#text", Value::string(std::string(text))});
     if (auto added = append_child_members(element.children, members); !added) return forward_error(added);

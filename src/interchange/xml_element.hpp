@@ -35,7 +35,7 @@ struct XmlElement {
 // The element's value: a typed std/enc xml payload when mixed, null or the
 // trimmed text when it has neither attributes nor children, else an object
 // of attributes, "#text" and children grouped by name in order of first
-// occurrence.
-Result<Value> xml_element_to_value(const XmlElement& element);
+// occurrence. The element is taken apart as its value is built.
+Result<Value> xml_element_to_value(XmlElement&& element);
 
 }  // namespace bezo

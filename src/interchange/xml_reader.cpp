@@ -344,9 +344,10 @@ Result<XmlDocumentElement> parse_xml_document(std::string_view text) {
     if (!element) return forward_error(element);
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (!cursor.at_end()) return fail("trailing content after the root element");
-    auto value = xml_element_to_value(*element);
+    std::string name(element->name);
+    auto value = xml_element_to_value(std::move(*element));
     if (!value) return forward_error(value);
-    return XmlDocumentElement{std::string(element->name), std::move(*value)};
+    return XmlDocumentElement{std::move(name), std::move(*value)};
 }
 
 }  // namespace bezo
