@@ -231,8 +231,10 @@ def test_a_file_of_many_records_imports_as_its_json():
 
 @pytest.mark.parametrize("tail, message", [
     # A fault in a late piece is reported at its line in the whole text.
-    ("[[orders]]\nid = = 1\n", "invalid TOML: expected value, saw '=' (line {line}, column 6)"),
-    ("[[orders]]\nid = 1\nid = 2\n", "invalid TOML: cannot redefine existing integer as integer (line {line}, column 1)"),
+    ("[[orders]]\nid = = 1\n",
+     "invalid TOML: Error while parsing value: could not determine value type (line {line}, column 6)"),
+    ("[[orders]]\nid = 1\nid = 2\n",
+     "invalid TOML: Error while parsing key-value pair: cannot redefine existing integer 'id' (line {line}, column 6)"),
 ])
 def test_a_fault_in_a_file_of_records_is_reported_at_its_line(tail, message):
     text = record_file(3000, tail)
