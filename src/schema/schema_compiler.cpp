@@ -266,7 +266,7 @@ private:
     // go. The table is never more than half full.
     std::uint32_t* slot_of(std::string_view key) const {
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = KeyedTextHash{}(key) & mask;; at = (at + 1) & mask) {
+        for (std::size_t at = KeyedTextHash{}(key)&mask;; at = (at + 1) & mask) {
             const std::uint32_t slot = slots_[at];
             if (slot == 0 || key_text(states_[slot - 1]) == key) return const_cast<std::uint32_t*>(&slots_[at]);
         }
@@ -284,7 +284,8 @@ private:
 
     void grow() {
         slots_.assign(std::max<std::size_t>(16, 2 * slots_.size()), 0);
-        for (std::size_t i = 0; i < states_.size(); ++i) *slot_of(key_text(states_[i])) = static_cast<std::uint32_t>(i + 1);
+        for (std::size_t i = 0; i < states_.size(); ++i)
+            *slot_of(key_text(states_[i])) = static_cast<std::uint32_t>(i + 1);
     }
 
     std::string buffer_;
