@@ -52,7 +52,8 @@ struct TypedValue {
 class BoxedTypedValue {
 public:
     BoxedTypedValue(TypedValue typed) : typed_(std::make_unique<TypedValue>(std::move(typed))) {}
-    BoxedTypedValue(const BoxedTypedValue& other) : typed_(std::make_unique<TypedValue>(*other.typed_)) {}
+    BoxedTypedValue(const BoxedTypedValue& other)
+        : typed_(other.typed_ ? std::make_unique<TypedValue>(*other.typed_) : nullptr) {}
     BoxedTypedValue(BoxedTypedValue&&) noexcept = default;
     BoxedTypedValue& operator=(const BoxedTypedValue& other) {
         *this = BoxedTypedValue(other);
@@ -64,10 +65,12 @@ public:
     const TypedValue* get() const { return typed_.get(); }
     TypedValue* get() { return typed_.get(); }
 
-    friend bool operator==(const BoxedTypedValue& a, const BoxedTypedValue& b) { return *a.typed_ == *b.typed_; }
+    friend bool operator==(const BoxedTypedValue& a, const BoxedTypedValue& b) {
+        return a.typed_ && b.typed_ ? *a.typed_ == *b.typed_ : a.typed_ == b.typed_;
+    }
 
 private:
-    std::unique_ptr<TypedValue> typed_;  // never null, except once moved from
+    std::unique_ptr<TypedValue> typed_;  // null only once moved from
 };
 
 struct Value {
