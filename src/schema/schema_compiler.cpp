@@ -201,6 +201,13 @@ public:
         bool own_field = false;
     };
 
+    // Room for about this many lines and keys (one per line of the
+    // authored text), so that the lists do not grow by doubling.
+    void reserve(std::size_t lines) {
+        spans_.reserve(lines);
+        states_.reserve(lines);
+    }
+
     // A state of the key, or null when no line was written under it.
     const KeyState* find(std::string_view key) const {
         if (slots_.empty()) return nullptr;
@@ -321,6 +328,7 @@ public:
         }
         auto lexer = lex_lines(text, LexMode::Schema);
         if (!lexer) return std::unexpected(Error(lexer.error()));
+        output_.reserve(count_byte(text, '\n'));
         while (!lexer->done()) {
             auto line = lexer->next();
             if (!line) return std::unexpected(Error(line.error()));
