@@ -2,8 +2,9 @@
 // inside a temporary directory that holds a few module files under
 // "reg/acme" (a compiled and an authored schema, a type library, a unit
 // module) beside entries no module may be read from (a directory, a FIFO, a
-// link to an endless device) and, outside the registry, a file holding a
-// secret. The first byte chooses the road: the denormalizer on relational
+// link to an endless device, links that lead out of the registry, one for
+// each kind and a directory link) and, outside the registry, files holding
+// a secret. The first byte chooses the road: the denormalizer on relational
 // text, the schema compiler, or the compiler followed by the denormalizer.
 // Nothing may block, and no result or error may show the secret unless the
 // input holds it.
@@ -52,6 +53,14 @@ public:
         fs::create_symlink("/dev/zero", acme / "zero.whezo");
         secret_ = "secret-" + std::to_string(std::random_device{}()) + std::to_string(std::random_device{}());
         write(root_ / "secret.txt", secret_ + "\n");
+        for (std::string_view kind : {"whezo", "hezo", "yezo", "gezo"}) {
+            const std::string file = "out." + std::string(kind);
+            write(root_ / file, secret_ + "\n");
+            fs::create_symlink("../../" + file, acme / file);
+        }
+        fs::create_symlink(root_ / "secret.txt", acme / "abs.whezo");
+        // "away/out" of any kind reaches the files above through a link.
+        fs::create_symlink(root_, root_ / "reg" / "away");
     }
     ~ModuleTree() {
         std::error_code ignored;

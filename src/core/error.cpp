@@ -89,6 +89,30 @@ void append_debug_string(std::string_view text, std::string& out) {
     out += '"';
 }
 
+std::string quoted_excerpt(std::string_view text, std::size_t limit) {
+    std::size_t end = std::min(text.size(), limit);
+    while (end < text.size() && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::string out;
+    for (unsigned char c : text.substr(0, end)) {
+        if (c < 0x20 || c == 0x7f) {
+            append_code_point_escape(c, out);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (end < text.size()) out += "\u2026";
+    return out;
+}
+
+Error with_excerpted_message(Error error) {
+    if (error.is_other()) return Error::Other(quoted_excerpt(error.other(), 2 * kMaxQuotedBytes));
+    if (error.is_app() && !error.app().context.empty()) {
+        const AppErrorAt& app = error.app();
+        return Error::App(app.error, app.line, quoted_excerpt(app.context, 2 * kMaxQuotedBytes));
+    }
+    return error;
+}
+
 std::string_view lex_error_code(LexErrorKind kind) { return kLexKinds[static_cast<std::size_t>(kind)].code; }
 std::string_view app_error_code(AppErrorKind kind) { return kAppKinds[static_cast<std::size_t>(kind)].code; }
 std::string_view lex_error_kind_name(LexErrorKind kind) { return kLexKinds[static_cast<std::size_t>(kind)].name; }

@@ -152,6 +152,17 @@ std::string error_debug(const Error& error);
 // backslashes, quotes and control characters escaped.
 void append_debug_string(std::string_view text, std::string& out);
 
+// The most of a text that a message quotes when the text may come from a
+// file the caller did not write: its first kMaxQuotedBytes bytes (cut at a
+// character boundary, then "…"), control characters escaped as "\u{..}".
+inline constexpr std::size_t kMaxQuotedBytes = 80;
+std::string quoted_excerpt(std::string_view text, std::size_t limit = kMaxQuotedBytes);
+
+// The same error with its message (or application context) cut to its own
+// words and an excerpt of what it quotes (2 * kMaxQuotedBytes): for errors
+// raised while reading a text loaded from a file.
+Error with_excerpted_message(Error error);
+
 bool operator==(const LexErrorAt& a, const LexErrorAt& b);
 bool operator==(const AppErrorAt& a, const AppErrorAt& b);
 

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "core/text.hpp"
@@ -119,11 +120,46 @@ Error parse_failure(const toml::parse_error& error) {
     return invalid_toml_at(error.description(), at.line, at.column);
 }
 
+// The library's tree takes several times the memory of the text it holds.
+// A text that is the root's entries followed by the elements of one array
+// of tables (a file of records) is read in pieces of about this size: the
+// root's entries first, then runs of whole elements, each piece's tree
+// dropped once its values are taken.
+constexpr std::size_t kPieceBytes = 64 * 1024;
+
+// The members of the root, read piece by piece; no value when some piece
+// does not read on its own or the root's entries already hold the key of
+// the array (the whole text is then read at once, for its verdict).
+std::optional<ValueObject> members_by_pieces(std::string_view text, const TomlElementRun& elements) {
+    toml::parse_result root = toml::parse(text.substr(0, elements.starts.front()));
+    if (!root || root.table().contains(elements.key)) return std::nullopt;
+    ValueObject members = table_members(root.table());
+    ValueArray items;
+    items.reserve(elements.starts.size());
+    for (std::size_t first = 0; first < elements.starts.size();) {
+        std::size_t next = first + 1;
+        while (next < elements.starts.size() && elements.starts[next] - elements.starts[first] < kPieceBytes) ++next;
+        const std::size_t end = next < elements.starts.size() ? elements.starts[next] : text.size();
+        toml::parse_result piece = toml::parse(text.substr(elements.starts[first], end - elements.starts[first]));
+        if (!piece) return std::nullopt;
+        toml::array* array = piece.table().get_as<toml::array>(elements.key);
+        if (array == nullptr) return std::nullopt;
+        for (toml::node& item : *array) items.push_back(toml_to_value(item));
+        first = next;
+    }
+    members.push_back(ValueMember{std::string(elements.key), Value::array(std::move(items))});
+    return members;
+}
+
 }  // namespace
 
 Result<std::string> import_toml(std::string_view text) {
     if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
-    if (auto scanned = prescan_toml(text); !scanned) return forward_error(scanned);
+    TomlElementRun elements;
+    if (auto scanned = prescan_toml(text, &elements); !scanned) return forward_error(scanned);
+    if (!elements.key.empty()) {
+        if (auto members = members_by_pieces(text, elements)) return tree_to_authored(*members, false);
+    }
     toml::parse_result parsed = toml::parse(text);
     if (!parsed) return std::unexpected(parse_failure(parsed.error()));
     return tree_to_authored(table_members(parsed.table()), false);

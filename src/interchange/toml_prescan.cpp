@@ -17,9 +17,18 @@ bool is_extended_key_byte(char c) { return c == '+' || static_cast<unsigned char
 // Bytes of a bare value token: numbers, booleans, dates and times.
 bool is_token_byte(char c) { return is_bare_key_byte(c) || c == '+' || c == '.' || c == ':'; }
 
+// The first part of a header's key when it is a bare key; empty when it is
+// quoted or missing.
+std::string_view first_bare_part(std::string_view key) {
+    key = trim_blanks(key);
+    std::size_t end = 0;
+    while (end < key.size() && is_bare_key_byte(key[end])) ++end;
+    return key.substr(0, end);
+}
+
 class TomlPrescan {
 public:
-    explicit TomlPrescan(std::string_view text) : text_(text) {}
+    TomlPrescan(std::string_view text, TomlElementRun* elements) : text_(text), elements_(elements) {}
 
     Result<void> run() {
         // The library skips a byte-order mark at the start; it is no key.
@@ -158,12 +167,32 @@ private:
         ++pos_;
         bool array = !at_end() && peek() == '[';
         if (array) ++pos_;
+        const std::size_t key_start = pos_;
         auto parts = scan_key();
         if (!parts) return forward_error(parts);
         std::size_t level = *parts + (array ? 1 : 0);
         if (auto checked = check_level(level); !checked) return checked;
         header_level_ = static_cast<unsigned>(level);
+        if (elements_ != nullptr) note_header(text_.substr(key_start, pos_ - key_start), *parts, array);
         return {};
+    }
+
+    // Follows the headers while they keep the shape of one array of tables
+    // after the root's entries; the first that breaks it clears the key.
+    void note_header(std::string_view key, std::size_t parts, bool array) {
+        if (broken_) return;
+        const std::string_view first = first_bare_part(key);
+        const bool starts_element = array && parts == 1;
+        const bool first_header = elements_->starts.empty();
+        if (first.empty() || (first_header && !starts_element) || (!first_header && first != elements_->key) ||
+            (parts == 1 && !array)) {
+            broken_ = true;
+            elements_->key = {};
+            elements_->starts.clear();
+            return;
+        }
+        elements_->key = first;
+        if (starts_element) elements_->starts.push_back(line_start_);
     }
 
     // "key = value" at the top of a table; a line that is not one is left
@@ -255,11 +284,16 @@ private:
     std::size_t line_start_ = 0;
     unsigned header_level_ = 0;
     std::vector<Frame> frames_;
+    TomlElementRun* elements_;
+    bool broken_ = false;
 };
 
 }  // namespace
 
-Result<void> prescan_toml(std::string_view text) { return TomlPrescan(text).run(); }
+Result<void> prescan_toml(std::string_view text, TomlElementRun* elements) {
+    if (elements != nullptr) *elements = {};
+    return TomlPrescan(text, elements).run();
+}
 
 Error invalid_toml_at(std::string_view problem, std::size_t line, std::size_t column) {
     return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line) + ", column " +

@@ -4,7 +4,9 @@
 // keep document order and repeated keys stay separate members.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -44,8 +46,35 @@ struct TypedValue {
     friend bool operator==(const TypedValue&, const TypedValue&) = default;
 };
 
+// A typed scalar held behind a pointer: it is rare, and held inline its three
+// texts would triple the size of every value of a tree. It copies and
+// compares as the TypedValue it holds, and reads as one.
+class BoxedTypedValue {
+public:
+    BoxedTypedValue(TypedValue typed) : typed_(std::make_unique<TypedValue>(std::move(typed))) {}
+    BoxedTypedValue(const BoxedTypedValue& other)
+        : typed_(other.typed_ ? std::make_unique<TypedValue>(*other.typed_) : nullptr) {}
+    BoxedTypedValue(BoxedTypedValue&&) noexcept = default;
+    BoxedTypedValue& operator=(const BoxedTypedValue& other) {
+        *this = BoxedTypedValue(other);
+        return *this;
+    }
+    BoxedTypedValue& operator=(BoxedTypedValue&&) noexcept = default;
+
+    operator const TypedValue&() const { return *typed_; }
+    const TypedValue* get() const { return typed_.get(); }
+    TypedValue* get() { return typed_.get(); }
+
+    friend bool operator==(const BoxedTypedValue& a, const BoxedTypedValue& b) {
+        return a.typed_ && b.typed_ ? *a.typed_ == *b.typed_ : a.typed_ == b.typed_;
+    }
+
+private:
+    std::unique_ptr<TypedValue> typed_;  // null only once moved from
+};
+
 struct Value {
-    std::variant<NullValue, BoolValue, NumberValue, StringValue, TypedValue, ValueArray, ValueObject> data;
+    std::variant<NullValue, BoolValue, NumberValue, StringValue, BoxedTypedValue, ValueArray, ValueObject> data;
 
     static Value null() { return Value{NullValue{}}; }
     static Value boolean(bool value) { return Value{BoolValue{value}}; }
@@ -57,20 +86,35 @@ struct Value {
     static Value array(ValueArray items = {}) { return Value{std::move(items)}; }
     static Value object(ValueObject members = {}) { return Value{std::move(members)}; }
 
+    // A TypedValue is asked for by its own type, not by its box.
     template <class T>
     bool is() const {
-        return std::holds_alternative<T>(data);
+        return std::holds_alternative<Held<T>>(data);
     }
     template <class T>
     const T* get_if() const {
-        return std::get_if<T>(&data);
+        if constexpr (std::is_same_v<T, TypedValue>) {
+            const auto* boxed = std::get_if<BoxedTypedValue>(&data);
+            return boxed ? boxed->get() : nullptr;
+        } else {
+            return std::get_if<T>(&data);
+        }
     }
     template <class T>
     T* get_if() {
-        return std::get_if<T>(&data);
+        if constexpr (std::is_same_v<T, TypedValue>) {
+            auto* boxed = std::get_if<BoxedTypedValue>(&data);
+            return boxed ? boxed->get() : nullptr;
+        } else {
+            return std::get_if<T>(&data);
+        }
     }
 
     friend bool operator==(const Value&, const Value&);
+
+private:
+    template <class T>
+    using Held = std::conditional_t<std::is_same_v<T, TypedValue>, BoxedTypedValue, T>;
 };
 
 struct ValueMember {

@@ -10,6 +10,7 @@
 
 #include "core/error.hpp"
 #include "interchange/value.hpp"
+#include "interchange/xml_text.hpp"
 
 namespace bezo {
 
@@ -19,23 +20,40 @@ struct XmlAttribute {
 };
 
 // The views borrow the document text, which must outlive the element.
+// Child elements are not kept: the reader hands each one's value to its
+// parent's XmlChildValues as it closes.
 struct XmlElement {
     std::vector<XmlAttribute> attributes;  // in source order, names unique
-    std::vector<XmlElement> children;      // child elements in source order
     // The element's own character data, decoded, and its CDATA sections as
     // written, in source order; the text of children is not included.
     std::string text;
     std::string_view name;    // the tag name as written
     std::string_view source;  // from the "<" of the start tag to the final ">"
+    std::size_t child_count = 0;
     // At least one child element and a character of text that is not
     // Unicode white space.
     bool mixed = false;
 };
 
+// The values of an element's children as they close, one member per
+// distinct child name in order of first occurrence: the child's value, or
+// the array of the values of all children of that name once a second one
+// comes.
+class XmlChildValues {
+public:
+    void add(std::string_view name, Value value);
+    ValueObject take_members() { return std::move(members_); }
+
+private:
+    XmlNameIndex names_;
+    ValueObject members_;
+    std::vector<bool> repeated_;  // per member: holds the array of its name
+};
+
 // The element's value: a typed std/enc xml payload when mixed, null or the
 // trimmed text when it has neither attributes nor children, else an object
-// of attributes, "#text" and children grouped by name in order of first
-// occurrence.
-Result<Value> xml_element_to_value(const XmlElement& element);
+// of attributes, "#text" and the children's members. The element is taken
+// apart as its value is built.
+Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children);
 
 }  // namespace bezo

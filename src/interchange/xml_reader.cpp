@@ -142,10 +142,14 @@ Result<void> read_xml_declaration(XmlCursor& cursor) {
 }
 
 // Reads one element: its start tag, then its content up to the matching end
-// tag, its children one level deeper.
+// tag, its children one level deeper. With `children`, each child's value
+// is built as it closes and handed to it; the child elements themselves
+// are never held, so a document's elements and its values are not held
+// whole at once.
 class XmlElementReader {
 public:
-    XmlElementReader(XmlCursor& cursor, XmlElement& element) : cursor_(cursor), element_(element) {}
+    XmlElementReader(XmlCursor& cursor, XmlElement& element, XmlChildValues* children)
+        : cursor_(cursor), element_(element), children_(children) {}
 
     Result<void> read(unsigned depth) {
         if (depth > kMaxXmlDepth) return fail("XML nesting too deep");
@@ -216,10 +220,21 @@ private:
             auto markup = read_markup(rest);
             if (!markup) return forward_error(markup);
             if (*markup) continue;
-            element_.children.emplace_back();
-            XmlElementReader child(cursor_, element_.children.back());
-            if (auto read = child.read(depth + 1); !read) return read;
+            if (auto read = read_child(depth + 1); !read) return read;
         }
+    }
+
+    Result<void> read_child(unsigned depth) {
+        XmlElement child;
+        XmlChildValues grandchildren;
+        XmlElementReader reader(cursor_, child, children_ != nullptr ? &grandchildren : nullptr);
+        if (auto read = reader.read(depth); !read) return read;
+        ++element_.child_count;
+        if (children_ != nullptr) {
+            const std::string_view name = child.name;
+            children_->add(name, xml_element_to_value(std::move(child), std::move(grandchildren)));
+        }
+        return {};
     }
 
     Result<void> read_character_data() {
@@ -267,12 +282,13 @@ private:
         }
         cursor_.skip_white_space();
         if (auto closed = expect_xml_token(cursor_, ">"); !closed) return closed;
-        element_.mixed = !element_.children.empty() && has_non_white_space(element_.text);
+        element_.mixed = element_.child_count > 0 && has_non_white_space(element_.text);
         return {};
     }
 
     XmlCursor& cursor_;
     XmlElement& element_;
+    XmlChildValues* children_;
 };
 
 }  // namespace
@@ -324,7 +340,7 @@ Result<void> skip_xml_markup(XmlCursor& cursor) {
 
 Result<XmlElement> parse_xml_element(XmlCursor& cursor, unsigned depth) {
     XmlElement element;
-    if (auto read = XmlElementReader(cursor, element).read(depth); !read) return forward_error(read);
+    if (auto read = XmlElementReader(cursor, element, nullptr).read(depth); !read) return forward_error(read);
     return element;
 }
 
@@ -340,13 +356,13 @@ Result<XmlDocumentElement> parse_xml_document(std::string_view text) {
     if (auto declaration = read_xml_declaration(cursor); !declaration) return forward_error(declaration);
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (cursor.rest().starts_with("<!")) return fail("DOCTYPE/DTD is not supported");
-    auto element = parse_xml_element(cursor, 0);
-    if (!element) return forward_error(element);
+    XmlElement element;
+    XmlChildValues children;
+    if (auto read = XmlElementReader(cursor, element, &children).read(0); !read) return forward_error(read);
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (!cursor.at_end()) return fail("trailing content after the root element");
-    auto value = xml_element_to_value(*element);
-    if (!value) return forward_error(value);
-    return XmlDocumentElement{std::string(element->name), std::move(*value)};
+    std::string name(element.name);
+    return XmlDocumentElement{std::move(name), xml_element_to_value(std::move(element), std::move(children))};
 }
 
 }  // namespace bezo

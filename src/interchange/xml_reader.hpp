@@ -45,7 +45,8 @@ struct XmlDocumentElement {
 Result<XmlDocumentElement> parse_xml_document(std::string_view text);
 
 // Reads the element at the cursor, at `depth` below the document element,
-// and leaves the cursor just behind it.
+// and leaves the cursor just behind it. Its children are checked and
+// counted, not kept.
 Result<XmlElement> parse_xml_element(XmlCursor& cursor, unsigned depth);
 
 // Decodes references and line ends of raw character data (TAB and LF kept,

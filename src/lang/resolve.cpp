@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -51,16 +52,46 @@ bool is_openable_path(std::string_view path) { return path.find('\0') == std::st
 
 bool is_regular_file_info(int status, const struct stat& info) { return status == 0 && S_ISREG(info.st_mode); }
 
-// Reads a whole regular file. A directory, a FIFO or a device is refused
-// before it is opened (opening some devices acts on them), and again on the
-// open descriptor, which is opened without blocking (a FIFO would otherwise
-// block the call) and without becoming a controlling terminal.
-std::optional<std::string> read_regular_file(const std::filesystem::path& path) {
+// The path with every link, "." and ".." resolved; no value when some part
+// of it does not exist.
+std::optional<std::string> resolved_path(const std::filesystem::path& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    std::string text(resolved);
+    std::free(resolved);
+    return text;
+}
+
+// The file at `relative` in `directory`, resolved, when it lies inside the
+// directory once links are resolved in both: a link among the module files
+// may lead elsewhere in the registry, never out of it.
+std::optional<std::string> resolved_path_beneath(const std::filesystem::path& directory,
+                                                 const std::filesystem::path& relative) {
+    const std::optional<std::string> root = resolved_path(directory);
+    const std::optional<std::string> file = resolved_path(directory / relative);
+    if (!root || !file) return std::nullopt;
+    const std::string_view inside = *root == "/" ? std::string_view() : std::string_view(*root);
+    if (!file->starts_with(inside) || file->size() <= inside.size() + 1 || (*file)[inside.size()] != '/') {
+        return std::nullopt;
+    }
+    return file;
+}
+
+// Reads a whole regular file of at most kMaxModuleFileBytes. A directory, a
+// FIFO or a device is refused before it is opened (opening some devices
+// acts on them), and again on the open descriptor, which is opened without
+// following a link (the path is resolved already, so a link there now was
+// put in since), without blocking (a FIFO would otherwise block the call)
+// and without becoming a controlling terminal. The size is checked on the
+// open descriptor before anything is read, and the reading stops past the
+// cap for files whose size the system does not tell.
+std::optional<std::string> read_module_file_text(const std::string& path) {
     struct stat info {};
     if (!is_regular_file_info(::stat(path.c_str(), &info), info)) return std::nullopt;
-    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) return std::nullopt;
     if (!is_regular_file_info(::fstat(file.get(), &info), info)) return std::nullopt;
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxModuleFileBytes) return std::nullopt;
 
     std::string content;
     content.reserve(static_cast<std::size_t>(info.st_size));
@@ -72,6 +103,7 @@ std::optional<std::string> read_regular_file(const std::filesystem::path& path) 
             if (errno == EINTR) continue;
             return std::nullopt;
         }
+        if (content.size() + static_cast<std::size_t>(count) > kMaxModuleFileBytes) return std::nullopt;
         content.append(buffer.data(), static_cast<std::size_t>(count));
     }
 }
@@ -87,7 +119,7 @@ Result<const Module*> cached_module(Resolver& resolver, std::map<std::string, Mo
     Result<std::string> text = resolver.load_module_text(name, entries, kind);
     if (!text) return forward_error(text);
     Result<Module> module = parse(*text);
-    if (!module) return forward_error(module);
+    if (!module) return std::unexpected(with_excerpted_message(std::move(module.error())));
     if (module->name != name) return std::unexpected(Error::App(AppErrorKind::SchemaResolution));
     return &cache.emplace(std::string(name), std::move(*module)).first->second;
 }
@@ -199,7 +231,8 @@ Result<std::string> Resolver::read_module_file(std::string_view name, std::strin
     file_name += kind;
     const std::filesystem::path file = directory / file_name;
 
-    std::optional<std::string> text = read_regular_file(file);
+    const std::optional<std::string> resolved = resolved_path_beneath(directory, file_name);
+    std::optional<std::string> text = resolved ? read_module_file_text(*resolved) : std::nullopt;
     if (!text || !is_valid_utf8(*text)) {
         return std::unexpected(unresolved_error(name, kind, AppErrorKind::SchemaResolution));
     }

@@ -124,6 +124,10 @@ private:
     std::vector<ProvenanceEntry> provenance_;
 };
 
+// The largest module file the resolver reads; a larger one is refused
+// before any of it is read.
+inline constexpr std::uint64_t kMaxModuleFileBytes = 64ull << 20;
+
 // A segment of a module name: an ASCII letter (or, after the first segment,
 // a digit) followed by letters, digits, "-" and "_".
 bool is_valid_module_segment(std::string_view segment, bool first);

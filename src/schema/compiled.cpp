@@ -14,12 +14,16 @@ namespace {
 constexpr std::string_view kBlanks = " \t";
 
 Error unsupported_line(std::string_view line) {
-    return Error::Other("unsupported .whezo line (no ' delimiter): " + std::string(line));
+    return Error::Other("unsupported .whezo line (no ' delimiter): " + quoted_excerpt(line));
 }
 
-// Reads the lines of a compiled schema into one CompiledSchema.
+// Reads the lines of a compiled schema into one CompiledSchema. A reader
+// that only checks the text reads every line the same way but keeps no
+// field, so that it needs no memory per field.
 class CompiledSchemaReader {
 public:
+    explicit CompiledSchemaReader(bool keep_fields) : keep_fields_(keep_fields) {}
+
     Result<void> read_line(std::string_view line) {
         line = trim_leading_blanks(line);
         if (line.empty() || line.starts_with('#') || line.starts_with("//")) {
@@ -51,7 +55,7 @@ private:
             const std::string_view word = trim_blanks(line.substr(provenance.size()));
             const auto level = parse_provenance_level(word);
             if (!level) {
-                return fail("unknown provenance level: " + std::string(word));
+                return fail("unknown provenance level: " + quoted_excerpt(word));
             }
             schema_.provenance = *level;
         }
@@ -61,7 +65,7 @@ private:
     Result<void> read_field(std::string_view line) {
         const auto parts = split_content_line(line);
         if (!parts) {
-            return fail("missing = on .whezo line: " + std::string(line));
+            return fail("missing = on .whezo line: " + quoted_excerpt(line));
         }
         const std::string_view metadata = parts->metadata;
         std::string_view path = parts->name_path;
@@ -71,10 +75,12 @@ private:
         }
         auto items = split_annotation_line(metadata);
         if (!items) {
-            return fail("bad constraint items: " + std::string(metadata));
+            return fail("bad constraint items: " + quoted_excerpt(metadata));
         }
-        schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional, std::string(parts->value),
-                                             std::string(metadata)});
+        if (keep_fields_) {
+            schema_.fields.push_back(SchemaField{std::move(*items), std::string(path), optional,
+                                                 std::string(parts->value), std::string(metadata)});
+        }
         return {};
     }
 
@@ -116,8 +122,19 @@ private:
         schema_.delegations.push_back(std::move(delegated));
     }
 
+    bool keep_fields_;
     CompiledSchema schema_;
 };
+
+Result<CompiledSchema> read_compiled_lines(std::string_view text, bool keep_fields) {
+    CompiledSchemaReader reader(keep_fields);
+    while (!text.empty()) {
+        if (auto read = reader.read_line(take_line(text)); !read) {
+            return forward_error(read);
+        }
+    }
+    return reader.finish();
+}
 
 }  // namespace
 
@@ -146,14 +163,12 @@ bool has_strict_word(std::string_view line) {
     return false;
 }
 
-Result<CompiledSchema> parse_compiled_schema(std::string_view text) {
-    CompiledSchemaReader reader;
-    while (!text.empty()) {
-        if (auto read = reader.read_line(take_line(text)); !read) {
-            return forward_error(read);
-        }
-    }
-    return reader.finish();
+Result<CompiledSchema> parse_compiled_schema(std::string_view text) { return read_compiled_lines(text, true); }
+
+Result<void> check_compiled_schema(std::string_view text) {
+    auto read = read_compiled_lines(text, false);
+    if (!read) return forward_error(read);
+    return {};
 }
 
 Result<CompiledSchema> load_compiled_schema(std::string_view text) {

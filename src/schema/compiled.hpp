@@ -97,6 +97,10 @@ bool has_strict_word(std::string_view line);
 // partial is returned.
 Result<CompiledSchema> parse_compiled_schema(std::string_view text);
 
+// Reads a compiled schema text as parse_compiled_schema does, failing where
+// it fails, without keeping what it reads.
+Result<void> check_compiled_schema(std::string_view text);
+
 // Checks that the text declares the kind "whezo" (a FormatKind lexer error
 // with the line examined when it does not), then reads it.
 Result<CompiledSchema> load_compiled_schema(std::string_view text);

@@ -71,7 +71,7 @@ Result<std::string> inherit_field_line(std::string_view line, std::string_view s
             return prefix_field_path(line, apostrophe, std::string(scope) + '/');
         }
     }
-    return fail("only root scalar fields extend array elements: " + std::string(line));
+    return fail("only root scalar fields extend array elements: " + quoted_excerpt(line));
 }
 
 Result<std::string> inherit_table_line(std::string_view line, std::string_view path) {
@@ -80,7 +80,7 @@ Result<std::string> inherit_table_line(std::string_view line, std::string_view p
     }
     const auto blank = first_word_end(line);
     auto head = blank == std::string_view::npos ? std::nullopt : parse_head_items(trim_blanks(line.substr(blank)));
-    if (!head) return fail("bad inherited line: " + std::string(line));
+    if (!head) return fail("bad inherited line: " + quoted_excerpt(line));
     for (auto& group : head->groups) {
         for (auto& item : group) {
             if (auto* reference = std::get_if<HeadItem::Reference>(&item.rule)) {

@@ -167,12 +167,140 @@ struct Inheritance {
 // A compiled text with the inheritance facts its parent cache entry needs.
 struct RunOutput {
     std::string text;
-    CompiledSchema schema;  // the text as the compiled-schema reader reads it
+    // The text as the compiled-schema reader reads it, when asked for; else
+    // the text was only checked by that reader.
+    std::optional<CompiledSchema> schema;
     TextSet ancestors;
     std::size_t height = 0;
 };
 
-Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance);
+Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance,
+                                     bool keep_schema);
+
+// The output lines of one run and the keys they were written under, held
+// flat: every line's text in one append-only buffer, and per key its place
+// in that buffer and what the run knows of it, in an open-addressing table.
+// A schema of many short fields then costs a few dozen bytes a field. A
+// line replaced in place leaves its old text in the buffer, where the keys
+// that were read from it keep pointing; the output is joined from the live
+// lines only when some line was replaced.
+class OutputLines {
+public:
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    struct KeyState {
+        std::uint32_t key_start = 0;
+        std::uint32_t key_size = 0;
+        // The line merged from a parent under the key, replaced in place by
+        // a later line under the same key.
+        std::uint32_t parent_line = kNone;
+        // The text itself wrote a line under the key.
+        bool own = false;
+        // The key is the path of one of the text's own fields that no
+        // parent gave.
+        bool own_field = false;
+    };
+
+    // Room for about this many lines and keys (one per line of the
+    // authored text), so that the lists do not grow by doubling.
+    void reserve(std::size_t lines) {
+        spans_.reserve(lines);
+        states_.reserve(lines);
+    }
+
+    // A state of the key, or null when no line was written under it.
+    const KeyState* find(std::string_view key) const {
+        if (slots_.empty()) return nullptr;
+        const std::uint32_t* slot = slot_of(key);
+        return *slot == 0 ? nullptr : &states_[*slot - 1];
+    }
+
+    // Writes the line under its key, which stands in the line at
+    // `key_start`: in place of the line a parent gave under the key, or at
+    // the end (where a parent's line becomes the key's parent line).
+    KeyState& write(std::string_view line, std::size_t key_start, std::size_t key_size, bool from_parent) {
+        const std::uint32_t start = append_text(line);
+        const std::string_view key = std::string_view(buffer_).substr(start + key_start, key_size);
+        KeyState& state = state_of(key, start + key_start);
+        const Span span{start, static_cast<std::uint32_t>(line.size())};
+        if (state.parent_line != kNone) {
+            spans_[state.parent_line] = span;
+            rewritten_ = true;
+        } else {
+            if (from_parent) state.parent_line = static_cast<std::uint32_t>(spans_.size());
+            spans_.push_back(span);
+        }
+        return state;
+    }
+
+    // Appends a line that no key merges.
+    void append(std::string_view line) {
+        spans_.push_back(Span{append_text(line), static_cast<std::uint32_t>(line.size())});
+    }
+
+    // Every live line followed by one line feed.
+    std::string take_text() {
+        if (!rewritten_) return std::move(buffer_);
+        std::size_t size = 0;
+        for (const Span& span : spans_) size += span.size + 1;
+        std::string text;
+        text.reserve(size);
+        for (const Span& span : spans_) text.append(buffer_, span.start, span.size).append("\n");
+        return text;
+    }
+
+private:
+    struct Span {
+        std::uint32_t start;
+        std::uint32_t size;
+    };
+
+    // Each line is followed by its line feed, so that a buffer whose lines
+    // were never replaced is the output as it stands. The merge budget
+    // bounds the buffer far below 4 GiB, so 32-bit offsets hold.
+    std::uint32_t append_text(std::string_view line) {
+        const std::size_t start = buffer_.size();
+        if (start + line.size() + 1 > UINT32_MAX) raise_fault("compiled schema output beyond 4 GiB");
+        buffer_.append(line).append("\n");
+        return static_cast<std::uint32_t>(start);
+    }
+
+    std::string_view key_text(const KeyState& state) const {
+        return std::string_view(buffer_).substr(state.key_start, state.key_size);
+    }
+
+    // The slot that holds the key's state, or the empty slot where it would
+    // go. The table is never more than half full.
+    std::uint32_t* slot_of(std::string_view key) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = KeyedTextHash{}(key)&mask;; at = (at + 1) & mask) {
+            const std::uint32_t slot = slots_[at];
+            if (slot == 0 || key_text(states_[slot - 1]) == key) return const_cast<std::uint32_t*>(&slots_[at]);
+        }
+    }
+
+    KeyState& state_of(std::string_view key, std::size_t key_start) {
+        if (2 * (states_.size() + 1) > slots_.size()) grow();
+        std::uint32_t* slot = slot_of(key);
+        if (*slot == 0) {
+            states_.push_back(KeyState{static_cast<std::uint32_t>(key_start), static_cast<std::uint32_t>(key.size())});
+            *slot = static_cast<std::uint32_t>(states_.size());
+        }
+        return states_[*slot - 1];
+    }
+
+    void grow() {
+        slots_.assign(std::max<std::size_t>(16, 2 * slots_.size()), 0);
+        for (std::size_t i = 0; i < states_.size(); ++i)
+            *slot_of(key_text(states_[i])) = static_cast<std::uint32_t>(i + 1);
+    }
+
+    std::string buffer_;
+    std::vector<Span> spans_;
+    std::vector<KeyState> states_;
+    std::vector<std::uint32_t> slots_;  // 0: empty, else the index of a state plus one
+    bool rewritten_ = false;
+};
 
 // One "(...)" block.
 struct Block {
@@ -187,21 +315,38 @@ struct Block {
 // The state of compiling one authored text.
 class SchemaRun {
 public:
-    SchemaRun(Resolver& resolver, Inheritance& inheritance) : resolver_(resolver), inheritance_(inheritance) {}
+    SchemaRun(Resolver& resolver, Inheritance& inheritance, bool keep_schema)
+        : resolver_(resolver), inheritance_(inheritance), keep_schema_(keep_schema) {}
 
+    // The text is lexed twice rather than held as lines: once to find a
+    // lexer failure, which wins over every other, then line by line as the
+    // lines are lowered.
     Result<RunOutput> run(std::string_view text) {
-        auto lines = lex(text, LexMode::Schema);
-        if (!lines) return std::unexpected(Error(lines.error()));
+        if (auto lexed = check_lexes(text); !lexed) return forward_error(lexed);
         if (const auto declaration = check_format_declaration(text, "hezo"); !declaration.accepted) {
             return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
         }
-        for (const Line& line : *lines) {
-            if (auto done = lower_line(line); !done) return forward_error(done);
+        auto lexer = lex_lines(text, LexMode::Schema);
+        if (!lexer) return std::unexpected(Error(lexer.error()));
+        output_.reserve(count_byte(text, '\n'));
+        while (!lexer->done()) {
+            auto line = lexer->next();
+            if (!line) return std::unexpected(Error(line.error()));
+            if (auto done = lower_line(*line); !done) return forward_error(done);
         }
         return finish();
     }
 
 private:
+    static Result<void> check_lexes(std::string_view text) {
+        auto lexer = lex_lines(text, LexMode::Schema);
+        if (!lexer) return std::unexpected(Error(lexer.error()));
+        while (!lexer->done()) {
+            if (auto line = lexer->next(); !line) return std::unexpected(Error(line.error()));
+        }
+        return {};
+    }
+
     Result<void> lower_line(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank:
@@ -253,9 +398,13 @@ private:
         }
         if (inheritance_.stack.size() >= kMaxAncestors) return fail("schema inheritance too deep");
         if (is_web_location(name)) return app_error(AppErrorKind::SchemaResolution);
+        // A parent's text comes from a registry file: what its errors quote
+        // of it is cut to an excerpt.
         auto parent = named_parent(name);
-        if (!parent) return forward_error(parent);
-        return merge_parent_lines((*parent)->lines, directive->path);
+        if (!parent) return std::unexpected(with_excerpted_message(std::move(parent.error())));
+        auto merged = merge_parent_lines((*parent)->lines, directive->path);
+        if (!merged) return std::unexpected(with_excerpted_message(std::move(merged.error())));
+        return merged;
     }
 
     // The parent a name reaches. A name this text named before reaches the
@@ -294,7 +443,7 @@ private:
             return &parent;
         }
         stack.push_back(name);
-        auto compiled = lower_schema_lines(text, resolver_, inheritance_);
+        auto compiled = lower_schema_lines(text, resolver_, inheritance_, false);
         stack.pop_back();
         if (!compiled) return forward_error(compiled);
         CompiledParent parent{{}, std::move(compiled->ancestors), compiled->height};
@@ -312,14 +461,19 @@ private:
     Result<void> merge_parent_lines(const std::vector<std::string>& lines, const std::optional<std::string>& path) {
         const bool element_scope = path && is_element_scope(*path);
         for (const std::string& line : lines) {
-            std::string merged = line;
+            std::string rerooted_line;
             if (path) {
                 auto rerooted = reroot_inherited_line(line, *path, element_scope);
                 if (!rerooted) return forward_error(rerooted);
-                merged = std::move(*rerooted);
+                rerooted_line = std::move(*rerooted);
             }
+            const std::string_view merged = path ? std::string_view(rerooted_line) : std::string_view(line);
             if (auto charged = inheritance_.budget.charge(merged.size()); !charged) return charged;
-            if (!own_keys_.contains(inherited_line_key(merged))) merge_keyed_line(output_, std::move(merged));
+            const std::string_view key = inherited_line_key(merged);
+            const OutputLines::KeyState* state = output_.find(key);
+            if (state == nullptr || !state->own) {
+                output_.write(merged, static_cast<std::size_t>(key.data() - merged.data()), key.size(), true);
+            }
         }
         return {};
     }
@@ -355,7 +509,9 @@ private:
             if (!parsed) return fail("bad table header: " + std::string(payload));
             head = std::move(*parsed);
         }
-        if (auto written = write_own_line(path, path + " " + render_head_items(head)); !written) return written;
+        if (auto written = write_own_line(path + " " + render_head_items(head), 0, path.size()); !written) {
+            return written;
+        }
         open_section_ = std::move(path);
         return {};
     }
@@ -497,7 +653,7 @@ private:
         if (!items) return forward_error(items);
         const std::string path = path_under_blocks(path_segments(left)) + "::";
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
-        return write_own_line(path, items->metadata + "'" + path + "=");
+        return write_field_line(items->metadata, path, "=");
     }
 
     // "!map<T>" above a field: a map whose entries have type T.
@@ -534,9 +690,7 @@ private:
             }
         }
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
-        std::string line = std::move(field->metadata);
-        line.append("'").append(path).append(optional ? "?=" : "=").append(default_value);
-        return write_own_line(path, std::move(line));
+        return write_field_line(field->metadata, path, optional ? "?=" : "=", default_value);
     }
 
     // A pattern with an empty value inside a map head block: the pattern of
@@ -555,40 +709,56 @@ private:
         Block& block = blocks_.back();
         TableHead head = block.head.value_or(TableHead{});
         head.key_pattern = pattern.text;
-        if (auto written = write_own_line(block_path_, block_path_ + " " + render_head_items(head)); !written) {
+        if (auto written = write_own_line(block_path_ + " " + render_head_items(head), 0, block_path_.size());
+            !written) {
             return written;
         }
         const std::string path = block_path_ + "::";
         if (auto claimed = claim_field_path(path); !claimed) return claimed;
         block.key_line_written = true;
-        return write_own_line(path, items->metadata + "'" + path + "=");
+        return write_field_line(items->metadata, path, "=");
     }
 
     // A path the text itself gives twice is refused, unless a parent gave
-    // it: the child's line then replaces the parent's.
-    Result<void> claim_field_path(const std::string& path) {
-        if (output_.index.contains(path)) return {};
-        auto [own, inserted] = own_keys_.try_emplace(path, true);
-        if (!inserted && std::exchange(own->second, true)) return app_error(AppErrorKind::SchemaDuplicateKey);
+    // it: the child's line then replaces the parent's. The line written
+    // next under the path claims it.
+    Result<void> claim_field_path(std::string_view path) const {
+        const OutputLines::KeyState* state = output_.find(path);
+        if (state != nullptr && state->parent_line == OutputLines::kNone && state->own_field) {
+            return app_error(AppErrorKind::SchemaDuplicateKey);
+        }
         return {};
     }
 
     // Appends one of the text's own lines that no key merges: a header or
     // a delegation line. Every line of the output is charged to the call's
     // budget: a long path repeated on many lines multiplies the text.
-    Result<void> append_own_line(std::string line) {
+    Result<void> append_own_line(std::string_view line) {
         if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
-        output_.lines.push_back(std::move(line));
+        output_.append(line);
         return {};
     }
 
     // Puts one of the text's own lines in place of a parent's line under the
-    // same key, or at the end; the key is then the child's.
-    Result<void> write_own_line(const std::string& key, std::string line) {
+    // same key (the bytes of the line from `key_start`), or at the end; the
+    // key is then the child's. A field's path that no parent gave is
+    // claimed.
+    Result<void> write_own_line(std::string_view line, std::size_t key_start, std::size_t key_size,
+                                bool field = false) {
         if (auto charged = inheritance_.budget.charge(line.size()); !charged) return charged;
-        own_keys_.try_emplace(key, false);
-        upsert_keyed_line(output_.lines, output_.index, key, std::move(line));
+        OutputLines::KeyState& state = output_.write(line, key_start, key_size, false);
+        state.own = true;
+        if (field && state.parent_line == OutputLines::kNone) state.own_field = true;
         return {};
+    }
+
+    // "{items}'{path}{equals}{value}", written under its path.
+    Result<void> write_field_line(std::string_view items, std::string_view path, std::string_view equals,
+                                  std::string_view value = {}) {
+        std::string line;
+        line.reserve(items.size() + 1 + path.size() + equals.size() + value.size());
+        line.append(items).append("'").append(path).append(equals).append(value);
+        return write_own_line(line, items.size() + 1, path.size(), true);
     }
 
     // ---- end ------------------------------------------------------------------
@@ -597,22 +767,26 @@ private:
         while (!blocks_.empty()) {
             if (auto closed = close_block(blocks_.back().line); !closed) return forward_error(closed);
         }
-        std::string text = join_compiled_lines(output_.lines);
+        std::string text = output_.take_text();
         if (const auto declaration = check_format_declaration(text, "whezo"); !declaration.accepted) {
             return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
         }
-        auto read = parse_compiled_schema(text);
-        if (!read) return forward_error(read);
-        return RunOutput{std::move(text), std::move(*read), std::move(ancestors_), height_};
+        std::optional<CompiledSchema> schema;
+        if (keep_schema_) {
+            auto read = parse_compiled_schema(text);
+            if (!read) return forward_error(read);
+            schema = std::move(*read);
+        } else if (auto checked = check_compiled_schema(text); !checked) {
+            return forward_error(checked);
+        }
+        return RunOutput{std::move(text), std::move(schema), std::move(ancestors_), height_};
     }
 
     Resolver& resolver_;
     Inheritance& inheritance_;
-    // The output lines, and the keys of the lines merged from parents.
-    KeyedLines output_;
-    // The key of every line the text itself wrote, true for the paths of
-    // its fields that no parent gave.
-    TextMap<bool> own_keys_;
+    bool keep_schema_;
+    // The output lines and what is known of their keys.
+    OutputLines output_;
     std::optional<std::string> open_section_;
     std::vector<Block> blocks_;
     // "/" and the segments of every open block, joined.
@@ -635,24 +809,25 @@ private:
     std::size_t height_ = 0;
 };
 
-Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance) {
-    return SchemaRun(resolver, inheritance).run(text);
+Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance,
+                                     bool keep_schema) {
+    return SchemaRun(resolver, inheritance, keep_schema).run(text);
 }
 
 }  // namespace
 
 Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver) {
     Inheritance inheritance;
-    auto compiled = lower_schema_lines(text, resolver, inheritance);
+    auto compiled = lower_schema_lines(text, resolver, inheritance, false);
     if (!compiled) return forward_error(compiled);
     return std::move(compiled->text);
 }
 
 Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver) {
     Inheritance inheritance;
-    auto compiled = lower_schema_lines(text, resolver, inheritance);
+    auto compiled = lower_schema_lines(text, resolver, inheritance, true);
     if (!compiled) return forward_error(compiled);
-    return std::move(compiled->schema);
+    return std::move(*compiled->schema);
 }
 
 }  // namespace bezo

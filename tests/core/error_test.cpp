@@ -106,5 +106,27 @@ TEST(ErrorValue, EqualityComparesVariantAndFields) {
     EXPECT_FALSE(Error::Other("a") == Error::App(AppErrorKind::TypeMismatch, 0, "a"));
 }
 
+TEST(QuotedExcerpt, CutsAtACharacterBoundaryAndEscapesControls) {
+    const std::string at_limit(kMaxQuotedBytes, 'a');
+    // A two-byte character that straddles the limit is left out whole.
+    const std::string straddling = std::string(kMaxQuotedBytes - 1, 'a') + "\xC3\xA9";
+    struct Case {
+        std::string text;
+        std::string excerpt;
+    };
+    const Case cases[] = {
+        {"plain", "plain"},
+        {std::string("a\0b\x1b\x7f", 5), "a\\u{0}b\\u{1b}\\u{7f}"},
+        {at_limit, at_limit},
+        {at_limit + "b", at_limit + "\u2026"},
+        {straddling, std::string(kMaxQuotedBytes - 1, 'a') + "\u2026"},
+    };
+    for (const auto& [text, excerpt] : cases) EXPECT_EQ(quoted_excerpt(text), excerpt) << text;
+    const Error long_message = with_excerpted_message(Error::Other(std::string(1000, 'm')));
+    EXPECT_EQ(long_message.other(), std::string(2 * kMaxQuotedBytes, 'm') + "\u2026");
+    const Error kind_only = Error::App(AppErrorKind::SchemaResolution);
+    EXPECT_EQ(with_excerpted_message(kind_only), kind_only);
+}
+
 }  // namespace
 }  // namespace bezo

@@ -60,9 +60,7 @@ TEST(XmlReader, ElementKeepsTextSourceAndMixedFlag) {
     EXPECT_TRUE(element->mixed);
     EXPECT_EQ(element->source, text.substr(0, text.size() - 5));
     EXPECT_EQ(cursor.pos, text.size() - 5);
-    ASSERT_EQ(element->children.size(), 1u);
-    EXPECT_EQ(element->children[0].source, "<b k='1'>in</b>");
-    EXPECT_EQ(element->children[0].attributes[0].value, "1");
+    EXPECT_EQ(element->child_count, 1u);
 
     XmlCursor spaced{"<a>\n <b/>\xC2\xA0</a>"};
     auto blank = parse_xml_element(spaced, 0);

@@ -245,6 +245,76 @@ TEST_F(ResolverTest, PathsHoldingNulAreRefusedBeforeAnythingIsOpened) {
     EXPECT_EQ(resolver.load_module_text("acme/x", entries, "hezo"), "x\n");
 }
 
+TEST_F(ResolverTest, LinksAreFollowedOnlyWhileTheyStayInsideTheRegistry) {
+    write("outside/secret.hezo", "secret\n");
+    write("outside/acme/s.hezo", "secret\n");
+    write("registry/acme/real.hezo", "real\n");
+    fs::create_directories(root_ / "registry/acme");
+    fs::create_directories(root_ / "registry/link-ns");
+    fs::create_symlink("real.hezo", root_ / "registry/acme/relative.hezo");
+    fs::create_symlink(root_ / "registry/acme/real.hezo", root_ / "registry/acme/absolute.hezo");
+    fs::create_symlink("../../outside/secret.hezo", root_ / "registry/acme/climbing.hezo");
+    fs::create_symlink(root_ / "outside/secret.hezo", root_ / "registry/acme/out.hezo");
+    fs::create_symlink("/proc/self/environ", root_ / "registry/acme/environ.hezo");
+    fs::create_symlink(root_ / "outside/acme", root_ / "registry/elsewhere");
+    // A registry location that is itself a link is resolved before the comparison.
+    fs::create_symlink(root_ / "registry", root_ / "registry-link");
+    struct Case {
+        std::string location;
+        std::string name;
+        std::optional<std::string> text;  // no value: refused
+    };
+    const std::string registry_dir = (root_ / "registry").string();
+    const std::string linked_dir = (root_ / "registry-link").string();
+    const Case cases[] = {
+        {registry_dir, "acme/real", "real\n"},     {registry_dir, "acme/relative", "real\n"},
+        {registry_dir, "acme/absolute", "real\n"}, {linked_dir, "acme/relative", "real\n"},
+        {registry_dir, "acme/climbing", {}},       {registry_dir, "acme/out", {}},
+        {registry_dir, "acme/environ", {}},        {registry_dir, "elsewhere/s", {}},
+    };
+    for (const auto& [location, name, text] : cases) {
+        Resolver resolver;
+        const std::string ns = name.substr(0, name.find('/'));
+        const std::vector<RegistryEntry> entries{{ns, location}};
+        const auto loaded = resolver.load_module_text(name, entries, "hezo");
+        if (text) {
+            EXPECT_EQ(loaded, *text) << name;
+        } else {
+            EXPECT_EQ(loaded, std::unexpected(kResolution)) << name;
+            EXPECT_TRUE(resolver.provenance().empty()) << name;
+        }
+    }
+}
+
+TEST_F(ResolverTest, ModuleFilesOverTheCapAreRefusedUnread) {
+    // Sparse files: their size is told by the system, nothing is written.
+    for (const std::uint64_t size : {kMaxModuleFileBytes + 1, std::uint64_t{1} << 40}) {
+        const fs::path path = write("acme/big.hezo", "");
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        Resolver resolver;
+        EXPECT_EQ(resolver.load_module_text("acme/big", registry("acme"), "hezo"), std::unexpected(kResolution))
+            << size;
+    }
+}
+
+TEST_F(ResolverTest, ModuleParseErrorsQuoteAShortExcerpt) {
+    const std::string long_key = "SHELL" + std::string(4000, 'x');
+    write("acme/u.gezo", ".!gezo acme/u\n" + long_key + "=1\n");
+    write("acme/t.yezo", ".!yezo acme/t\n" + long_key + "=1\n");
+    Resolver resolver;
+    const auto units = resolver.unit_module_defs("acme/u", registry("acme"));
+    const auto types = resolver.load_type_library("acme/t", registry("acme"));
+    ASSERT_FALSE(units);
+    ASSERT_FALSE(types);
+    for (const auto& [error, opening] : {std::pair{units.error(), "unexpected .gezo content line: SHELLxxx"},
+                                         std::pair{types.error(), "unexpected .yezo content line: SHELLxxx"}}) {
+        const std::string shown = error_display(error);
+        EXPECT_EQ(shown.size(), 2 * kMaxQuotedBytes + std::string_view("\u2026").size()) << shown;
+        EXPECT_TRUE(shown.starts_with(opening)) << shown;
+        EXPECT_TRUE(shown.ends_with("\u2026")) << shown;
+    }
+}
+
 TEST(ModuleSegment, FirstSegmentStartsWithALetterLaterOnesMayStartWithADigit) {
     const struct {
         std::string_view segment;

@@ -24,6 +24,9 @@ TEST(CheckSchemaName, RefusesWhatBreaksTheHeaderLine) {
         {"a\tb", "schema name must be one word: no blank, tab or form feed"},
         {"a\fb", "schema name must be one word: no blank, tab or form feed"},
         {"1s", "schema name must not begin with a digit: it would read as a version"},
+        {"strict", "schema name must not be the word \"strict\": it would read as a flag"},
+        {"strictly", ""},
+        {"Strict", ""},
     };
     for (const auto& [name, message] : cases) {
         const auto checked = check_schema_name(name, "schema");

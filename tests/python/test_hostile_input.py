@@ -29,6 +29,11 @@ def files(tmp_path):
     os.mkfifo(registry / "acme" / "fifo.whezo")
     os.symlink("/dev/zero", registry / "acme" / "zero.whezo")
     os.symlink(marker, registry / "acme" / "link.whezo")
+    os.symlink("../../marker.txt", registry / "acme" / "climb.whezo")
+    os.symlink("/proc/self/environ", registry / "acme" / "environ.whezo")
+    os.symlink("s.whezo", registry / "acme" / "inside.whezo")
+    os.symlink(tmp_path, registry / "away")
+    (tmp_path / "marker.whezo").write_text(MARKER + "\n")
     return marker, registry
 
 
@@ -52,6 +57,11 @@ def files(tmp_path):
     ("{registry}", "acme/fifo"),
     ("{registry}", "acme/zero"),
     ("/dev", "acme/stdin"),
+    # Links that lead out of the registry, to a file or through a directory.
+    ("{registry}", "acme/link"),
+    ("{registry}", "acme/climb"),
+    ("{registry}", "acme/environ"),
+    ("{registry}", "away/marker"),
 ])
 def test_a_location_or_module_that_leaves_its_file_is_refused(files, location, module):
     marker, registry = files
@@ -59,15 +69,37 @@ def test_a_location_or_module_that_leaves_its_file_is_refused(files, location, m
     with pytest.raises(bezo.BezoError) as caught:
         denormalize_with(location, module)
     assert str(caught.value) == "SchemaResolutionError"
+    assert MARKER not in str(caught.value)
 
 
 def test_the_module_file_inside_its_location_is_read(files):
     marker, registry = files
     assert denormalize_with(registry) == ".!nezo\n.!registry acme=" + str(registry) + "\n.!schema acme/s\n!str'::v=1\n"
-    # A symbolic link to a regular file is still a module file.
+    # A symbolic link to a regular file inside the registry is still a module file.
+    assert denormalize_with(registry, "acme/inside") == (
+        ".!nezo\n.!registry acme=" + str(registry) + "\n.!schema acme/inside\n!str'::v=1\n")
+
+
+def test_a_module_file_over_the_size_cap_is_refused_unread(tmp_path):
+    registry = tmp_path / "registry"
+    (registry / "acme").mkdir(parents=True)
+    for size in [64 * 2**20 + 1, 2**40]:
+        with open(registry / "acme" / "s.whezo", "wb") as sparse:
+            sparse.truncate(size)
+        with pytest.raises(bezo.BezoError) as caught:
+            denormalize_with(registry)
+        assert str(caught.value) == "SchemaResolutionError"
+
+
+def test_a_module_error_quotes_a_short_escaped_excerpt(tmp_path):
+    registry = tmp_path / "registry"
+    (registry / "acme").mkdir(parents=True)
+    (registry / "acme" / "s.whezo").write_text("SHELL=/bin/bash\x00\x1b[2J" + "x" * 10_000 + "\n")
     with pytest.raises(bezo.BezoError) as caught:
-        denormalize_with(registry, "acme/link")
-    assert "unsupported .whezo line" in str(caught.value)
+        denormalize_with(registry)
+    message = str(caught.value)
+    assert message.startswith("unsupported .whezo line (no ' delimiter): SHELL=/bin/bash\\u{0}\\u{1b}[2J")
+    assert message.endswith("\u2026") and len(message) < 200
 
 
 JSON_SCHEMA = json.dumps({"type": "object", "properties": {"a": {"type": "string"}}})
@@ -95,6 +127,7 @@ FOREIGN_SCHEMAS = {
     (" s", "schema name must be one word: no blank, tab or form feed"),
     ("1s", "schema name must not begin with a digit: it would read as a version"),
     ("1.0", "schema name must not begin with a digit: it would read as a version"),
+    ("strict", 'schema name must not be the word "strict": it would read as a flag'),
 ])
 def test_a_name_that_breaks_the_header_line_is_refused(format, name, message):
     with pytest.raises(bezo.BezoError) as caught:

@@ -44,6 +44,7 @@ def test_name_is_optional():
     ("s strict", "be one word: no blank, tab or form feed"),
     ("a\tb", "be one word: no blank, tab or form feed"),
     ("1s", "not begin with a digit: it would read as a version"),
+    ("strict", 'not be the word "strict": it would read as a flag'),
 ])
 def test_a_name_that_breaks_the_header_line_is_refused(name, why):
     with pytest.raises(bezo.BezoError) as raised:

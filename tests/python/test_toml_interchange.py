@@ -210,3 +210,45 @@ def test_export_of_non_finite_floats_reads_back():
     exported = bezo.export_to("toml", canonical("!std/num/inf'a=inf", "!std/num/nan'b=nan"))
     loaded = tomllib.loads(exported)
     assert loaded["a"] == math.inf and math.isnan(loaded["b"])
+
+
+# --- files of records, read in pieces -------------------------------------
+
+def record_file(count, tail=""):
+    """A root entry, then `count` elements of one array of tables, each with
+    a subtable and an array of tables of its own: well over one piece."""
+    return 'title = "orders"\n' + "".join(
+        f'[[orders]]\nid = {i}\nnote = "n{i} [[orders]]"\nprice = {i}.25\n'
+        f'[orders.customer]\nname = "c{i}"\n[[orders.lines]]\nqty = {i % 7}\n[[orders.lines]]\nqty = 1\n'
+        for i in range(count)) + tail
+
+
+def test_a_file_of_many_records_imports_as_its_json():
+    text = record_file(3000)
+    assert len(text) > 4 * 64 * 1024
+    same_as_json(text, json.dumps(tomllib.loads(text)))
+
+
+@pytest.mark.parametrize("tail, message", [
+    # A fault in a late piece is reported at its line in the whole text.
+    ("[[orders]]\nid = = 1\n",
+     "invalid TOML: Error while parsing value: could not determine value type (line {line}, column 6)"),
+    ("[[orders]]\nid = 1\nid = 2\n",
+     "invalid TOML: Error while parsing key-value pair: cannot redefine existing integer 'id' (line {line}, column 6)"),
+])
+def test_a_fault_in_a_file_of_records_is_reported_at_its_line(tail, message):
+    text = record_file(3000, tail)
+    line = text.count("\n") - tail.count("\n") + 2 + message.count("redefine")
+    with pytest.raises(bezo.BezoError) as caught:
+        bezo.import_from("toml", text)
+    with pytest.raises(tomllib.TOMLDecodeError):
+        tomllib.loads(text)
+    assert str(caught.value) == message.format(line=line)
+
+
+def test_a_root_entry_that_the_records_redefine_is_refused():
+    text = "orders = 1\n" + record_file(3000)
+    with pytest.raises(bezo.BezoError):
+        bezo.import_from("toml", text)
+    with pytest.raises(tomllib.TOMLDecodeError):
+        tomllib.loads(text)
