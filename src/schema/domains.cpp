@@ -25,23 +25,6 @@ bool is_integer_text(std::string_view text) {
     return is_ascii_digits(text);
 }
 
-// An integer as a sign and a magnitude without leading zeros; zero is never
-// negative, so "-0" and "000" are the same number.
-struct IntegerText {
-    bool negative;
-    std::string_view magnitude;
-};
-
-IntegerText split_integer(std::string_view text) {
-    const bool minus = text.starts_with('-');
-    if (minus) {
-        text.remove_prefix(1);
-    }
-    const auto first = text.find_first_not_of('0');
-    const std::string_view magnitude = first == std::string_view::npos ? "0" : text.substr(first);
-    return {minus && magnitude != "0", magnitude};
-}
-
 // Magnitudes without leading zeros: the shorter is smaller, equal lengths
 // compare digit by digit.
 std::strong_ordering compare_magnitudes(std::string_view a, std::string_view b) {
@@ -51,14 +34,18 @@ std::strong_ordering compare_magnitudes(std::string_view a, std::string_view b) 
     return a.compare(b) <=> 0;
 }
 
-bool integer_less_equal(std::string_view a, std::string_view b) {
-    const IntegerText x = split_integer(a);
-    const IntegerText y = split_integer(b);
-    if (x.negative != y.negative) {
-        return x.negative;
+bool integer_less_equal(const NumericText& a, const NumericText& b) {
+    if (a.negative != b.negative) {
+        return a.negative;
     }
-    const auto order = compare_magnitudes(x.magnitude, y.magnitude);
-    return x.negative ? order >= 0 : order <= 0;
+    const auto order = compare_magnitudes(a.magnitude, b.magnitude);
+    return a.negative ? order >= 0 : order <= 0;
+}
+
+// The double of a text read without one: only integers are read lazily.
+std::optional<double> real_of(const NumericText& number) {
+    if (number.real || !number.integer) return number.real;
+    return parse_decimal_double(number.text);
 }
 
 // ---- versions ------------------------------------------------------------
@@ -180,16 +167,42 @@ std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text) {
     if (text.starts_with('+')) {
         text.remove_prefix(1);
     }
+    // More than twenty significant digits cannot fit, digits or not: the
+    // rest of a long text need not be read.
+    constexpr std::size_t kMaxSignificant = 20;
+    const auto significant = text.find_first_not_of('0');
+    if (significant != std::string_view::npos && text.size() - significant > kMaxSignificant) {
+        return std::nullopt;
+    }
     return parse_ascii_unsigned(text);
 }
 
-bool compare_numeric_text(std::string_view a, std::string_view b) {
-    if (is_integer_text(a) && is_integer_text(b)) {
+NumericText read_numeric_text(std::string_view text, bool with_real) {
+    NumericText number;
+    number.text = text;
+    number.integer = is_integer_text(text);
+    if (number.integer) {
+        const bool minus = text.starts_with('-');
+        const std::string_view digits = minus ? text.substr(1) : text;
+        const auto first = digits.find_first_not_of('0');
+        number.magnitude = first == std::string_view::npos ? "0" : digits.substr(first);
+        number.negative = minus && number.magnitude != "0";
+    }
+    if (!number.integer || with_real) number.real = parse_decimal_double(text);
+    return number;
+}
+
+bool numeric_less_equal(const NumericText& a, const NumericText& b) {
+    if (a.integer && b.integer) {
         return integer_less_equal(a, b);
     }
-    const auto x = parse_decimal_double(a);
-    const auto y = parse_decimal_double(b);
+    const auto x = real_of(a);
+    const auto y = real_of(b);
     return x && y && *x <= *y;
+}
+
+bool compare_numeric_text(std::string_view a, std::string_view b) {
+    return numeric_less_equal(read_numeric_text(a), read_numeric_text(b));
 }
 
 bool compare_version_text(std::string_view a, std::string_view b) {

@@ -27,6 +27,22 @@ std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text);
 // does not read as a number makes the comparison false.
 bool compare_numeric_text(std::string_view a, std::string_view b);
 
+// A text read for numeric comparison: its integer form when it is an
+// integer, and its double when it is not one (or when asked for). A bound
+// read once this way compares with a value in time independent of the
+// bound's digits: magnitudes of different lengths are ordered by length.
+struct NumericText {
+    std::string_view text;
+    bool integer = false;
+    bool negative = false;       // an integer below zero ("-0" is not)
+    std::string_view magnitude;  // an integer's digits without leading zeros
+    std::optional<double> real;  // read for a non-integer; for an integer only with `with_real`
+};
+NumericText read_numeric_text(std::string_view text, bool with_real = false);
+
+// compare_numeric_text of two texts already read.
+bool numeric_less_equal(const NumericText& a, const NumericText& b);
+
 // True when a <= b as versions: "."-separated pieces compared in turn,
 // numerically when both read as unsigned 64-bit numbers, bytewise otherwise.
 // A version that runs out of pieces first is the smaller one.
