@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -193,6 +196,60 @@ TEST(RexCompileTest, RefusalsSayWhy) {
         const auto compiled = rex_compile(c.pattern);
         ASSERT_FALSE(compiled.has_value()) << c.pattern;
         EXPECT_EQ(rex_refusal_text(compiled.error()), c.reason) << c.pattern;
+    }
+}
+
+// Written ranges, in the order written, against the merged form of the class.
+bool written_holds(const std::vector<RexRange>& written, char32_t c) {
+    return std::ranges::any_of(written, [c](const RexRange& r) { return r.low <= c && c <= r.high; });
+}
+
+std::string utf8_of(char32_t c) {
+    std::string text;
+    append_utf8(c, text);
+    return text;
+}
+
+TEST(RexClassTest, MergedClassesAnswerAsWritten) {
+    const std::string many_b = "[" + std::string(4070, 'b') + "a]";
+    // Singletons far apart, above ASCII, written out of order.
+    std::string scattered = "[";
+    for (char32_t c = 0x4E00 + 2000; c > 0x4E00; c -= 2) scattered += utf8_of(c);
+    scattered += "]";
+    const struct {
+        std::string pattern;
+        std::size_t merged;  // ranges after merging
+    } cases[] = {
+        {many_b, 1},
+        {"[a-cb-dx]", 2},
+        {"[z-aq]", 1},
+        {"[^]a]", 2},
+        {"[a-]", 2},
+        {"[\\d-z]", 3},
+        {"[a-\u00e9\u00e0-\u00ff]", 1},
+        {"[\\x41-\\x5aa-z\u0100-\u017f\u00c0-\u00ff]", 3},
+        {"[^\u00e9c-ab-c]", 2},
+        {scattered, 1000},
+    };
+    std::vector<char32_t> probes;
+    for (char32_t c = 0; c < 0x180; ++c) probes.push_back(c);
+    for (char32_t c = 0x4DF0; c < 0x4E00 + 2010; ++c) probes.push_back(c);
+    probes.push_back(0x10FFFF);
+    for (const auto& c : cases) {
+        const auto program = rex_compile(c.pattern);
+        ASSERT_TRUE(program.has_value()) << c.pattern;
+        ASSERT_EQ(program->classes.size(), 1u) << c.pattern;
+        EXPECT_EQ(program->class_ranges(program->classes.front()).size(), c.merged) << c.pattern;
+        std::vector<char32_t> decoded;
+        for (std::size_t pos = 0; pos < c.pattern.size();) decoded.push_back(*utf8_next(c.pattern, pos));
+        const auto tree = rex_parse_pattern(decoded);
+        ASSERT_TRUE(tree.has_value());
+        const RexNode& node = tree->children.front();
+        for (const char32_t probe : probes) {
+            const bool expected = written_holds(*node.ranges, probe) != node.negated;
+            EXPECT_EQ(rex_is_match(*program, utf8_of(probe)), expected)
+                << c.pattern.substr(0, 40) << " on U+" << std::hex << static_cast<std::uint32_t>(probe);
+        }
     }
 }
 
