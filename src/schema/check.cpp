@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "core/fault.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -22,16 +23,26 @@ namespace bezo {
 
 namespace {
 
-// A range bound read once: as a number for "..num", as an instant for
-// "..time" (none when it does not read as one).
+// The orderings whose ranges are prepared: those that read a bound as a
+// whole before comparing it (a number, an instant, a collation sort key) or
+// piece by piece (a version). Bytewise comparison stops at the first
+// difference on its own.
+enum class RangeOrder : std::uint8_t { Number, Version, Instant, Collation };
+
+// A range bound read once, in the form of its range's ordering only.
 struct PreparedBound {
+    std::string_view text;
     NumericText number;
-    std::optional<DateInstant> instant;
+    VersionText version;
+    std::optional<DateInstant> instant;  // none when the bound reads as no instant
+    std::string sort_key;
 };
 
 struct PreparedRange {
+    RangeOrder order = RangeOrder::Number;
     std::optional<PreparedBound> lo;
     std::optional<PreparedBound> hi;
+    std::optional<CollatorHandle> collator;  // for Collation; none when the tag gives no collator
 };
 
 // The members of a byte-compared set, by hash; views of the set's own texts.
@@ -131,40 +142,91 @@ constexpr std::size_t kFewMembers = 8;
 
 bool long_bound(const std::optional<std::string>& bound) { return bound && bound->size() > kShortBound; }
 
-// Whether a range is worth preparing in a domain: a long bound read again
-// for every value would cost its length each time. Bytewise, version and
-// collated comparisons stop at the first difference, so only numbers and
-// instants are read ahead.
-bool worth_preparing(const Constraint::Range& range, std::string_view domain) {
-    return (domain == "..num" || domain == "..time") && (long_bound(range.lo) || long_bound(range.hi));
+std::optional<RangeOrder> prepared_order(std::string_view domain) {
+    if (domain == "..num") return RangeOrder::Number;
+    if (domain == "..ver") return RangeOrder::Version;
+    if (domain == "..time") return RangeOrder::Instant;
+    if (collation_domain_tag(domain)) return RangeOrder::Collation;
+    return std::nullopt;
 }
 
-CheckResult check_prepared_range(const Constraint::Range& range, const PreparedRange& prepared, std::string_view domain,
-                                 std::string_view value) {
-    if (domain == "..num") {
-        const NumericText number = read_numeric_text(value);
-        return pass_if((!prepared.lo || numeric_less_equal(prepared.lo->number, number)) &&
-                       (!prepared.hi || numeric_less_equal(number, prepared.hi->number)));
-    }
-    // "..time": instants when both sides read as one, bytes otherwise.
-    const auto instant = parse_date_value(value);
-    const auto side_holds = [&](const std::optional<PreparedBound>& bound, const std::optional<std::string>& text,
-                                bool below) {
-        if (!bound) return true;
-        if (bound->instant && instant) return below ? *bound->instant <= *instant : *instant <= *bound->instant;
-        return below ? bytewise_less_equal(*text, value) : bytewise_less_equal(value, *text);
+// Whether a range is worth preparing in a domain: a long bound read again
+// for every value would cost its length each time.
+bool worth_preparing(const Constraint::Range& range, std::string_view domain) {
+    return prepared_order(domain) && (long_bound(range.lo) || long_bound(range.hi));
+}
+
+PreparedRange prepare_range(const Constraint::Range& range, RangeOrder order, std::string_view domain) {
+    PreparedRange prepared;
+    prepared.order = order;
+    if (order == RangeOrder::Collation) prepared.collator = collator_for_locale(*collation_domain_tag(domain));
+    const auto read = [&](const std::optional<std::string>& text) -> std::optional<PreparedBound> {
+        if (!text) return std::nullopt;
+        PreparedBound bound;
+        bound.text = *text;
+        switch (order) {
+            case RangeOrder::Number: bound.number = read_numeric_text(*text, true); break;
+            case RangeOrder::Version: bound.version = read_version_text(*text); break;
+            case RangeOrder::Instant: bound.instant = parse_date_value(*text); break;
+            case RangeOrder::Collation:
+                if (prepared.collator) bound.sort_key = prepared.collator->sort_key(*text);
+                break;
+        }
+        return bound;
     };
-    return pass_if(side_holds(prepared.lo, range.lo, true) && side_holds(prepared.hi, range.hi, false));
+    prepared.lo = read(range.lo);
+    prepared.hi = read(range.hi);
+    return prepared;
+}
+
+// low <= value when the range has a low bound, value <= high when it has a
+// high one.
+template <class LowHolds, class HighHolds>
+bool within(const PreparedRange& range, LowHolds low_holds, HighHolds high_holds) {
+    return (!range.lo || low_holds(*range.lo)) && (!range.hi || high_holds(*range.hi));
+}
+
+CheckResult check_prepared_range(const PreparedRange& range, std::string_view value) {
+    switch (range.order) {
+        case RangeOrder::Number: {
+            const NumericText number = read_numeric_text(value);
+            return pass_if(within(
+                range, [&](const PreparedBound& low) { return numeric_less_equal(low.number, number); },
+                [&](const PreparedBound& high) { return numeric_less_equal(number, high.number); }));
+        }
+        case RangeOrder::Version:
+            return pass_if(within(
+                range, [&](const PreparedBound& low) { return version_less_equal(low.version, value); },
+                [&](const PreparedBound& high) { return version_less_equal(value, high.version); }));
+        case RangeOrder::Instant: {
+            // Instants when both sides read as one, bytes otherwise.
+            const auto instant = parse_date_value(value);
+            return pass_if(within(
+                range,
+                [&](const PreparedBound& low) {
+                    return low.instant && instant ? *low.instant <= *instant : bytewise_less_equal(low.text, value);
+                },
+                [&](const PreparedBound& high) {
+                    return high.instant && instant ? *instant <= *high.instant : bytewise_less_equal(value, high.text);
+                }));
+        }
+        case RangeOrder::Collation: break;
+    }
+    if (!range.collator) return CheckResult::fail(AppErrorKind::CollationUnsupported);
+    // Sort keys order as the collator compares.
+    const std::string key = range.collator->sort_key(value);
+    return pass_if(within(
+        range, [&](const PreparedBound& low) { return low.sort_key <= key; },
+        [&](const PreparedBound& high) { return key <= high.sort_key; }));
 }
 
 CheckResult check_range(const Constraint::Range& range, std::string_view domain, std::string_view value,
                         const Checker& checker) {
+    if (checker.lasting && worth_preparing(range, domain)) {
+        return check_prepared_range(std::get<PreparedRange>(checker.cache.prepared(range, domain).form), value);
+    }
     if (const auto tag = collation_domain_tag(domain)) {
         return from_collated(collated_range_contains(*tag, value, optional_view(range.lo), optional_view(range.hi)));
-    }
-    if (checker.lasting && worth_preparing(range, domain)) {
-        const auto& prepared = std::get<PreparedRange>(checker.cache.prepared(range, domain).form);
-        return check_prepared_range(range, prepared, domain, value);
     }
     const LessEqual less_equal = ordering_of(domain);
     return pass_if((!range.lo || less_equal(*range.lo, value)) && (!range.hi || less_equal(value, *range.hi)));
@@ -408,11 +470,9 @@ PatternCache& PatternCache::operator=(PatternCache&&) noexcept = default;
 const PreparedConstraint& PatternCache::prepared(const Constraint::Range& range, std::string_view domain) {
     auto& slot = prepared_[&range];
     if (!slot || slot->domain != domain) {
-        const auto read = [&](const std::optional<std::string>& bound) -> std::optional<PreparedBound> {
-            if (!bound) return std::nullopt;
-            return PreparedBound{read_numeric_text(*bound, true), parse_date_value(*bound)};
-        };
-        slot = std::make_unique<PreparedConstraint>(std::string(domain), PreparedRange{read(range.lo), read(range.hi)});
+        const auto order = prepared_order(domain);
+        if (!order) raise_fault("a range prepared for a domain that compares it as written");
+        slot = std::make_unique<PreparedConstraint>(std::string(domain), prepare_range(range, *order, domain));
         ++preparations_;
     }
     return *slot;

@@ -1,5 +1,7 @@
 #include "schema/domains.hpp"
 
+#include <span>
+
 #include "core/calendar.hpp"
 #include "core/decimal_float.hpp"
 #include "core/text.hpp"
@@ -54,6 +56,8 @@ std::optional<double> real_of(const NumericText& number) {
 class PieceReader {
 public:
     explicit PieceReader(std::string_view text) : rest_(text) {}
+    // A reader with no pieces at all.
+    PieceReader() : done_(true) {}
 
     std::optional<std::string_view> next() {
         if (done_) {
@@ -69,18 +73,64 @@ public:
         return piece;
     }
 
+    // The text after the pieces read so far; none once the last was read.
+    std::optional<std::string_view> rest() const { return done_ ? std::nullopt : std::optional(rest_); }
+
 private:
     std::string_view rest_;
     bool done_ = false;
 };
 
-std::weak_ordering compare_version_pieces(std::string_view a, std::string_view b) {
-    const auto x = read_unsigned_decimal(a);
-    const auto y = read_unsigned_decimal(b);
-    if (x && y) {
-        return *x <=> *y;
+VersionText::Piece read_piece(std::string_view text) { return {text, read_unsigned_decimal(text)}; }
+
+// The pieces of a version: those read ahead first, then the rest of its text.
+class VersionPieces {
+public:
+    explicit VersionPieces(std::string_view text) : reader_(text) {}
+    explicit VersionPieces(const VersionText& read)
+        : read_(read.pieces), reader_(read.rest ? PieceReader(*read.rest) : PieceReader()) {}
+
+    std::optional<VersionText::Piece> next() {
+        if (!read_.empty()) {
+            const VersionText::Piece piece = read_.front();
+            read_ = read_.subspan(1);
+            return piece;
+        }
+        const auto text = reader_.next();
+        if (!text) return std::nullopt;
+        return read_piece(*text);
     }
-    return a.compare(b) <=> 0;
+
+private:
+    std::span<const VersionText::Piece> read_;
+    PieceReader reader_;
+};
+
+// Numerically when both pieces read as numbers, bytewise otherwise.
+std::weak_ordering compare_version_pieces(const VersionText::Piece& a, const VersionText::Piece& b) {
+    if (a.number && b.number) {
+        return *a.number <=> *b.number;
+    }
+    return a.text.compare(b.text) <=> 0;
+}
+
+// a <= b piece by piece; a version that runs out first is the smaller. A
+// side is read no further than the other needs.
+bool version_less_equal(VersionPieces a, VersionPieces b) {
+    while (true) {
+        const auto x = a.next();
+        if (!x) {
+            return true;
+        }
+        const auto y = b.next();
+        if (!y) {
+            return false;
+        }
+        const auto order = compare_version_pieces(*x, *y);
+        if (order != 0) {
+            return order < 0;
+        }
+    }
 }
 
 // ---- instants ------------------------------------------------------------
@@ -206,22 +256,27 @@ bool compare_numeric_text(std::string_view a, std::string_view b) {
 }
 
 bool compare_version_text(std::string_view a, std::string_view b) {
-    PieceReader left(a);
-    PieceReader right(b);
-    while (true) {
-        const auto x = left.next();
-        const auto y = right.next();
-        if (!x) {
-            return true;
-        }
-        if (!y) {
-            return false;
-        }
-        const auto order = compare_version_pieces(*x, *y);
-        if (order != 0) {
-            return order < 0;
-        }
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
+}
+
+VersionText read_version_text(std::string_view text) {
+    VersionText read;
+    PieceReader reader(text);
+    while (read.pieces.size() < VersionText::kReadPieces) {
+        const auto piece = reader.next();
+        if (!piece) break;
+        read.pieces.push_back(read_piece(*piece));
     }
+    read.rest = reader.rest();
+    return read;
+}
+
+bool version_less_equal(const VersionText& a, std::string_view b) {
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
+}
+
+bool version_less_equal(std::string_view a, const VersionText& b) {
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
 }
 
 std::optional<DateInstant> parse_date_value(std::string_view text) {

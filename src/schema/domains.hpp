@@ -5,9 +5,11 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace bezo {
 
@@ -47,6 +49,25 @@ bool numeric_less_equal(const NumericText& a, const NumericText& b);
 // numerically when both read as unsigned 64-bit numbers, bytewise otherwise.
 // A version that runs out of pieces first is the smaller one.
 bool compare_version_text(std::string_view a, std::string_view b);
+
+// A version text read once: its first pieces split and read as numbers, and
+// the text after them when more pieces follow. A bound read this way
+// compares with a value in time independent of the bound's length as long as
+// the value has no more pieces than were read.
+struct VersionText {
+    static constexpr std::size_t kReadPieces = 64;
+    struct Piece {
+        std::string_view text;
+        std::optional<std::uint64_t> number;  // when the piece reads as an unsigned 64-bit number
+    };
+    std::vector<Piece> pieces;
+    std::optional<std::string_view> rest;
+};
+VersionText read_version_text(std::string_view text);
+
+// compare_version_text with one side already read.
+bool version_less_equal(const VersionText& a, std::string_view b);
+bool version_less_equal(std::string_view a, const VersionText& b);
 
 // A point in time: whole seconds since 1970-01-01T00:00:00 and nanoseconds.
 struct DateInstant {

@@ -440,6 +440,10 @@ TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
     for (int k = 1; k < 20; ++k) members += ",m" + std::to_string(k);
     const std::string digits = "0,1,2,3,4,5,6,7,8,9";
     const std::string fruits = "Apfel,Birne,Kirsche,Pflaume,Quitte,Traube,Feige,Dattel,Mango,Banane";
+    // A version bound of more pieces than are read ahead.
+    std::string deep_version = "1";
+    for (int k = 0; k < 100; ++k) deep_version += ".1";
+    const std::string longer_version = deep_version + ".1.9";
     const struct {
         std::string items;
         std::string value;
@@ -478,6 +482,22 @@ TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
         {"..time [2024-01-01T00:00:00." + zeros + "Z,]", "zzz", kPass},
         {"..time [,2024-01-01T00:00:00." + zeros + "1Z]", "2024-01-01T00:00:00Z", kPass},
         {"..time [,2024-01-01T00:00:00." + zeros + "1Z]", "2024-01-01T00:00:01Z", kViolation},
+        // Versions piece by piece, numerically where both pieces are numbers.
+        {"..ver [1.2." + nines + ",]", "1.10", kPass},
+        {"..ver [1.2." + nines + ",]", "1.2", kViolation},
+        {"..ver [1.2." + nines + ",]", "1.02.99999999999999999999999999999999999999999", kPass},
+        {"..ver [," + zeros + "2.1]", "2.1", kPass},
+        {"..ver [," + zeros + "2.1]", "2.1.0", kViolation},
+        {"..ver [," + zeros + "2.1]", "2.a", kViolation},
+        {"..ver [," + longer_version + "]", deep_version, kPass},
+        {"..ver [," + longer_version + "]", deep_version + ".1", kPass},
+        {"..ver [," + longer_version + "]", deep_version + ".2", kViolation},
+        // Collated ranges by the collator's order.
+        {"..lex[de] [a,z" + nines + "]", "\u00e4", kPass},
+        {"..lex[de] [a,z" + nines + "]", "Z", kPass},
+        {"..lex[de] [a,z" + nines + "]", "z" + nines + "9", kViolation},
+        {"..lex[de-u-ks-level1] [A" + zeros + ",]", "a" + zeros, kPass},
+        {"..lex[de] [A" + zeros + ",]", "a" + zeros, kViolation},
         // Sets match bytes in every domain but collation.
         {"{" + members + "}", "m19", kPass},
         {"{" + members + "}", "m20", kViolation},
@@ -508,7 +528,8 @@ TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
             EXPECT_EQ(result, c.expected) << c.items << " on «" << c.value << "» gave " << describe(result);
         }
         PatternCache fresh;
-        EXPECT_EQ(satisfies_constraints(fields[k], c.value, fresh), c.expected.passed()) << c.items << " on «" << c.value << "»";
+        EXPECT_EQ(satisfies_constraints(fields[k], c.value, fresh), c.expected.passed())
+            << c.items << " on «" << c.value << "»";
     }
 }
 
@@ -517,8 +538,8 @@ TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
 TEST(PatternCache, PreparesLongBoundsAndLargeSetsOncePerCall) {
     std::string members = "0";
     for (int k = 1; k < 1000; ++k) members += "," + std::to_string(k);
-    const auto field = items_of("!int ..num [-" + std::string(1000, '9') + ",] {" + members + "} #[0," +
-                                std::string(1000, '9') + "]");
+    const auto field =
+        items_of("!int ..num [-" + std::string(1000, '9') + ",] {" + members + "} #[0," + std::string(1000, '9') + "]");
     const auto small = items_of("!int ..num [0,10] {1,2,3}");
     PatternCache patterns;
     for (int k = 0; k < 1000; ++k) {
