@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <expected>
-#include <unordered_set>
 #include <type_traits>
+#include <unordered_set>
 #include <variant>
 
 #include "core/fault.hpp"

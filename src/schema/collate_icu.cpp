@@ -5,9 +5,9 @@
 #include <vector>
 
 #include <unicode/coll.h>
-#include <unicode/unistr.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
+#include <unicode/unistr.h>
 
 #include "core/fault.hpp"
 #include "core/text.hpp"

@@ -98,8 +98,9 @@ private:
         entry.ranges_begin = static_cast<std::uint32_t>(ranges_.size());
         for (const RexRange& range : merge_class_ranges(written)) {
             ranges_.push_back(range);
-            for (char32_t c = range.low; c <= range.high && c < 0x80; ++c)
+            for (char32_t c = range.low; c <= range.high && c < 0x80; ++c) {
                 entry.ascii[c / 64] |= std::uint64_t{1} << (c % 64);
+            }
         }
         entry.ranges_end = static_cast<std::uint32_t>(ranges_.size());
         return entry;

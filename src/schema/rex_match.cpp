@@ -90,8 +90,8 @@ bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<
 }
 
 // Whether the class holds `c`: an ASCII code point is one bitmap lookup,
-// any other a binary search of the merged ranges, whose probes beyond the
-// first are added to `steps`.
+// any other a binary search of the merged ranges, whose probes are added to
+// `steps`.
 bool class_holds(const RexProgram& program, const RexClass& entry, char32_t c, std::uint64_t& steps) {
     if (c < 0x80) return (entry.ascii[c / 64] >> (c % 64)) & 1;
     const auto ranges = program.class_ranges(entry);
