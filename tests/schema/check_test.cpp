@@ -143,9 +143,13 @@ struct FieldCase {
 
 void expect_field_cases(std::span<const FieldCase> cases) {
     PatternCache patterns;
-    for (const FieldCase& c : cases) {
+    // A field's items stay in place while the cache that serves them lives.
+    std::vector<std::vector<AnnotationItem>> fields;
+    for (const FieldCase& c : cases) fields.push_back(items_of(c.items));
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const FieldCase& c = cases[k];
         const CanonicalLine line{c.type, "/::f", c.value, c.unit, std::nullopt, 3};
-        const CheckResult result = check_field_value(items_of(c.items), line, patterns);
+        const CheckResult result = check_field_value(fields[k], line, patterns);
         EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "=" << c.value
                                       << " gave " << describe(result);
     }
