@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <expected>
 #include <type_traits>
+#include <unordered_set>
 #include <variant>
 
+#include "core/fault.hpp"
+#include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
@@ -17,6 +20,43 @@
 #include "schema/types.hpp"
 
 namespace bezo {
+
+namespace {
+
+// The orderings whose ranges are prepared: those that read a bound as a
+// whole before comparing it (a number, an instant, a collation sort key) or
+// piece by piece (a version). Bytewise comparison stops at the first
+// difference on its own.
+enum class RangeOrder : std::uint8_t { Number, Version, Instant, Collation };
+
+// A range bound read once, in the form of its range's ordering only.
+struct PreparedBound {
+    std::string_view text;
+    NumericText number;
+    VersionText version;
+    std::optional<DateInstant> instant;  // none when the bound reads as no instant
+    std::string sort_key;
+};
+
+struct PreparedRange {
+    RangeOrder order = RangeOrder::Number;
+    std::optional<PreparedBound> lo;
+    std::optional<PreparedBound> hi;
+    std::optional<CollatorHandle> collator;  // for Collation; none when the tag gives no collator
+};
+
+// The members of a byte-compared set, by hash; views of the set's own texts.
+using ByteSet = std::unordered_set<std::string_view, KeyedTextHash, std::equal_to<>>;
+
+}  // namespace
+
+// A range or set as one domain compares it: a range's bounds read, a set's
+// members indexed by bytes or, in a collation domain, by sort key (no index
+// when the tag gives no collator).
+struct PreparedConstraint {
+    std::string domain;
+    std::variant<PreparedRange, ByteSet, std::optional<CollatedSetIndex>> form;
+};
 
 namespace {
 
@@ -60,6 +100,14 @@ CheckResult from_collated(CollatedAnswer answer) {
 
 CheckResult pass_if(bool ok) { return ok ? CheckResult::pass() : CheckResult::fail(AppErrorKind::ConstraintViolation); }
 
+// What a check works with: the call's cache, and whether the items checked
+// stay in place for the cache's whole life, so that the prepared forms of
+// their ranges and sets may be kept in it.
+struct Checker {
+    PatternCache& cache;
+    bool lasting = false;
+};
+
 bool bytewise_less_equal(std::string_view a, std::string_view b) { return a.compare(b) <= 0; }
 
 // Instants when both sides read as dates or times, bytes otherwise.
@@ -87,7 +135,96 @@ LessEqual ordering_of(std::string_view domain) {
     return bytewise_less_equal;
 }
 
-CheckResult check_range(const Constraint::Range& range, std::string_view domain, std::string_view value) {
+// Bounds up to this long, and sets of up to this many members, are checked
+// as written: reading them costs about as much as a lookup would.
+constexpr std::size_t kShortBound = 32;
+constexpr std::size_t kFewMembers = 8;
+
+bool long_bound(const std::optional<std::string>& bound) { return bound && bound->size() > kShortBound; }
+
+std::optional<RangeOrder> prepared_order(std::string_view domain) {
+    if (domain == "..num") return RangeOrder::Number;
+    if (domain == "..ver") return RangeOrder::Version;
+    if (domain == "..time") return RangeOrder::Instant;
+    if (collation_domain_tag(domain)) return RangeOrder::Collation;
+    return std::nullopt;
+}
+
+// Whether a range is worth preparing in a domain: a long bound read again
+// for every value would cost its length each time.
+bool worth_preparing(const Constraint::Range& range, std::string_view domain) {
+    return prepared_order(domain) && (long_bound(range.lo) || long_bound(range.hi));
+}
+
+PreparedRange prepare_range(const Constraint::Range& range, RangeOrder order, std::string_view domain) {
+    PreparedRange prepared;
+    prepared.order = order;
+    if (order == RangeOrder::Collation) prepared.collator = collator_for_locale(*collation_domain_tag(domain));
+    const auto read = [&](const std::optional<std::string>& text) -> std::optional<PreparedBound> {
+        if (!text) return std::nullopt;
+        PreparedBound bound;
+        bound.text = *text;
+        switch (order) {
+            case RangeOrder::Number: bound.number = read_numeric_text(*text, true); break;
+            case RangeOrder::Version: bound.version = read_version_text(*text); break;
+            case RangeOrder::Instant: bound.instant = parse_date_value(*text); break;
+            case RangeOrder::Collation:
+                if (prepared.collator) bound.sort_key = prepared.collator->sort_key(*text);
+                break;
+        }
+        return bound;
+    };
+    prepared.lo = read(range.lo);
+    prepared.hi = read(range.hi);
+    return prepared;
+}
+
+// low <= value when the range has a low bound, value <= high when it has a
+// high one.
+template <class LowHolds, class HighHolds>
+bool within(const PreparedRange& range, LowHolds low_holds, HighHolds high_holds) {
+    return (!range.lo || low_holds(*range.lo)) && (!range.hi || high_holds(*range.hi));
+}
+
+CheckResult check_prepared_range(const PreparedRange& range, std::string_view value) {
+    switch (range.order) {
+        case RangeOrder::Number: {
+            const NumericText number = read_numeric_text(value);
+            return pass_if(within(
+                range, [&](const PreparedBound& low) { return numeric_less_equal(low.number, number); },
+                [&](const PreparedBound& high) { return numeric_less_equal(number, high.number); }));
+        }
+        case RangeOrder::Version:
+            return pass_if(within(
+                range, [&](const PreparedBound& low) { return version_less_equal(low.version, value); },
+                [&](const PreparedBound& high) { return version_less_equal(value, high.version); }));
+        case RangeOrder::Instant: {
+            // Instants when both sides read as one, bytes otherwise.
+            const auto instant = parse_date_value(value);
+            return pass_if(within(
+                range,
+                [&](const PreparedBound& low) {
+                    return low.instant && instant ? *low.instant <= *instant : bytewise_less_equal(low.text, value);
+                },
+                [&](const PreparedBound& high) {
+                    return high.instant && instant ? *instant <= *high.instant : bytewise_less_equal(value, high.text);
+                }));
+        }
+        case RangeOrder::Collation: break;
+    }
+    if (!range.collator) return CheckResult::fail(AppErrorKind::CollationUnsupported);
+    // Sort keys order as the collator compares.
+    const std::string key = range.collator->sort_key(value);
+    return pass_if(within(
+        range, [&](const PreparedBound& low) { return low.sort_key <= key; },
+        [&](const PreparedBound& high) { return key <= high.sort_key; }));
+}
+
+CheckResult check_range(const Constraint::Range& range, std::string_view domain, std::string_view value,
+                        const Checker& checker) {
+    if (checker.lasting && worth_preparing(range, domain)) {
+        return check_prepared_range(std::get<PreparedRange>(checker.cache.prepared(range, domain).form), value);
+    }
     if (const auto tag = collation_domain_tag(domain)) {
         return from_collated(collated_range_contains(*tag, value, optional_view(range.lo), optional_view(range.hi)));
     }
@@ -97,8 +234,20 @@ CheckResult check_range(const Constraint::Range& range, std::string_view domain,
 
 // Sets match texts byte for byte in every domain but the collation domains:
 // under "..num" the value 7.0 is not in {7}.
-CheckResult check_set(const Constraint::Set& set, std::string_view domain, std::string_view value) {
-    if (const auto tag = collation_domain_tag(domain)) {
+CheckResult check_set(const Constraint::Set& set, std::string_view domain, std::string_view value,
+                      const Checker& checker) {
+    const auto tag = collation_domain_tag(domain);
+    if (checker.lasting && set.members.size() > kFewMembers) {
+        const PreparedConstraint& prepared = checker.cache.prepared(set, domain);
+        if (tag) {
+            const auto& index = std::get<std::optional<CollatedSetIndex>>(prepared.form);
+            return from_collated(!index                   ? CollatedAnswer::NoCollator
+                                 : index->contains(value) ? CollatedAnswer::In
+                                                          : CollatedAnswer::Out);
+        }
+        return pass_if(std::get<ByteSet>(prepared.form).contains(value));
+    }
+    if (tag) {
         return from_collated(collated_set_contains(*tag, value, set.members));
     }
     return pass_if(std::ranges::find(set.members, value) != set.members.end());
@@ -106,25 +255,43 @@ CheckResult check_set(const Constraint::Set& set, std::string_view domain, std::
 
 // A length constraint counts Unicode scalar values and compares the count as
 // a number, whatever the list's domain.
-CheckResult check_length(const Constraint::Length& length, std::string_view value) {
+CheckResult check_length(const Constraint::Length& length, std::string_view value, const Checker& checker) {
     const std::string count = decimal_text(count_scalars(value));
     return std::visit(
         [&](const auto& inner) -> CheckResult {
             using Inner = std::decay_t<decltype(inner)>;
             if constexpr (std::is_same_v<Inner, Constraint::Range>) {
-                return check_range(inner, "..num", count);
+                return check_range(inner, "..num", count, checker);
             } else {
-                return check_set(inner, "..num", count);
+                return check_set(inner, "..num", count, checker);
             }
         },
         length.inner);
 }
 
+CheckResult check_one(const Constraint& constraint, std::string_view domain, std::string_view value,
+                      const Checker& checker) {
+    if (const auto tag = collation_domain_tag(domain); tag && !collator_for_locale(*tag)) {
+        return CheckResult::fail(AppErrorKind::CollationUnsupported);
+    }
+    return std::visit(Overloaded{
+                          [&](const Constraint::Pattern& pattern) {
+                              const RexProgram* program = checker.cache.program(pattern.text);
+                              return pass_if(program != nullptr && rex_is_match(*program, value));
+                          },
+                          [&](const Constraint::Range& range) { return check_range(range, domain, value, checker); },
+                          [&](const Constraint::Set& set) { return check_set(set, domain, value, checker); },
+                          [&](const Constraint::Length& length) { return check_length(length, value, checker); },
+                          [](const Constraint::Span&) { return CheckResult::pass(); },
+                      },
+                      constraint.value);
+}
+
 // The first failure of the constraints in order, or pass.
 CheckResult check_all(std::span<const Constraint> constraints, std::string_view domain, std::string_view value,
-                      PatternCache& patterns) {
+                      const Checker& checker) {
     for (const Constraint& c : constraints) {
-        if (const CheckResult result = check_constraint(c, domain, value, patterns); result.failed()) {
+        if (const CheckResult result = check_one(c, domain, value, checker); result.failed()) {
             return result;
         }
     }
@@ -132,8 +299,8 @@ CheckResult check_all(std::span<const Constraint> constraints, std::string_view 
 }
 
 bool all_pass(std::span<const Constraint> constraints, std::string_view domain, std::string_view value,
-              PatternCache& patterns) {
-    return check_all(constraints, domain, value, patterns).passed();
+              const Checker& checker) {
+    return check_all(constraints, domain, value, checker).passed();
 }
 
 // A member's unit against the line's unit (both canonical): a member with a
@@ -178,8 +345,8 @@ std::optional<MemberView> find_member(const Annotation& annotation, Visit&& visi
 // A member's constraints on a value, in the member's own domain when its
 // list names one, else in `domain`.
 CheckResult check_member(const MemberView& member, std::string_view domain, std::string_view value,
-                         PatternCache& patterns) {
-    return check_all(member.constraints, first_span(member.constraints).value_or(domain), value, patterns);
+                         const Checker& checker) {
+    return check_all(member.constraints, first_span(member.constraints).value_or(domain), value, checker);
 }
 
 // The facts of a canonical line that the choice of a member looks at.
@@ -223,14 +390,14 @@ bool member_meets_type(const MemberView& member, const LineFacts& line) {
 // constraints), so that a member accepts what it accepts alone; none is a
 // TypeMismatch.
 CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& line, std::string_view domain,
-                                 PatternCache& patterns) {
+                                 const Checker& checker) {
     const auto exact = find_member(annotation, [&](const MemberView& member) {
         return member.name == line.type && unit_matches(member.unit, line.unit);
     });
-    if (exact) return check_member(*exact, domain, line.value, patterns);
+    if (exact) return check_member(*exact, domain, line.value, checker);
     const auto taken = find_member(annotation, [&](const MemberView& member) {
         return member_meets_type(member, line) && unit_matches(member.unit, line.unit) &&
-               check_member(member, domain, line.value, patterns).passed();
+               check_member(member, domain, line.value, checker).passed();
     });
     return taken ? CheckResult::pass() : CheckResult::fail(AppErrorKind::TypeMismatch);
 }
@@ -240,7 +407,7 @@ CheckResult check_union_by_value(const Annotation& annotation, const LineFacts& 
 // field; a single annotation takes any other type but the strictly typed
 // ones), then its constraints are checked.
 CheckResult check_annotation(const Annotation& annotation, const LineFacts& line, std::string_view domain,
-                             PatternCache& patterns) {
+                             const Checker& checker) {
     const bool single = annotation.alternatives.empty();
     const bool own_type = annotation.name == line.type && (single || unit_matches(annotation.unit, line.unit));
     if (!own_type) {
@@ -249,25 +416,25 @@ CheckResult check_annotation(const Annotation& annotation, const LineFacts& line
                 return CheckResult::fail(AppErrorKind::DelimiterCollision);
             }
         } else if (!single) {
-            return check_union_by_value(annotation, line, domain, patterns);
+            return check_union_by_value(annotation, line, domain, checker);
         } else if (is_strictly_typed_pair(annotation.name, line.type)) {
             return CheckResult::fail(AppErrorKind::TypeMismatch);
         }
     }
     return check_member(MemberView{annotation.name, annotation.constraints, annotation.unit}, domain, line.value,
-                        patterns);
+                        checker);
 }
 
 // Every item of a field against a line: constraints in the list's domain,
 // annotations by the member they choose; the first failure is the result.
 CheckResult check_items(std::span<const AnnotationItem> items, const LineFacts& line, std::string_view domain,
-                        PatternCache& patterns) {
+                        const Checker& checker) {
     for (const AnnotationItem& item : items) {
         CheckResult result = CheckResult::pass();
         if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
-            result = check_constraint(*constraint, domain, line.value, patterns);
+            result = check_one(*constraint, domain, line.value, checker);
         } else if (const auto* annotation = std::get_if<Annotation>(&item.value)) {
-            result = check_annotation(*annotation, line, domain, patterns);
+            result = check_annotation(*annotation, line, domain, checker);
         }
         if (result.failed()) return result;
     }
@@ -294,6 +461,37 @@ std::optional<std::string> carried_string(const CanonicalLine& line) {
 }
 
 }  // namespace
+
+PatternCache::PatternCache() = default;
+PatternCache::~PatternCache() = default;
+PatternCache::PatternCache(PatternCache&&) noexcept = default;
+PatternCache& PatternCache::operator=(PatternCache&&) noexcept = default;
+
+const PreparedConstraint& PatternCache::prepared(const Constraint::Range& range, std::string_view domain) {
+    auto& slot = prepared_[&range];
+    if (!slot || slot->domain != domain) {
+        const auto order = prepared_order(domain);
+        if (!order) raise_fault("a range prepared for a domain that compares it as written");
+        slot = std::make_unique<PreparedConstraint>(std::string(domain), prepare_range(range, *order, domain));
+        ++preparations_;
+    }
+    return *slot;
+}
+
+const PreparedConstraint& PatternCache::prepared(const Constraint::Set& set, std::string_view domain) {
+    auto& slot = prepared_[&set];
+    if (!slot || slot->domain != domain) {
+        if (const auto tag = collation_domain_tag(domain)) {
+            slot =
+                std::make_unique<PreparedConstraint>(std::string(domain), CollatedSetIndex::build(*tag, set.members));
+        } else {
+            slot = std::make_unique<PreparedConstraint>(std::string(domain),
+                                                        ByteSet(set.members.begin(), set.members.end()));
+        }
+        ++preparations_;
+    }
+    return *slot;
+}
 
 const RexProgram* PatternCache::program(std::string_view pattern) {
     auto found = programs_.find(pattern);
@@ -327,24 +525,13 @@ std::string_view comparison_domain(std::span<const AnnotationItem> items) {
 
 CheckResult check_constraint(const Constraint& constraint, std::string_view domain, std::string_view value,
                              PatternCache& patterns) {
-    if (const auto tag = collation_domain_tag(domain); tag && !collator_for_locale(*tag)) {
-        return CheckResult::fail(AppErrorKind::CollationUnsupported);
-    }
-    return std::visit(Overloaded{
-                          [&](const Constraint::Pattern& pattern) {
-                              const RexProgram* program = patterns.program(pattern.text);
-                              return pass_if(program != nullptr && rex_is_match(*program, value));
-                          },
-                          [&](const Constraint::Range& range) { return check_range(range, domain, value); },
-                          [&](const Constraint::Set& set) { return check_set(set, domain, value); },
-                          [&](const Constraint::Length& length) { return check_length(length, value); },
-                          [](const Constraint::Span&) { return CheckResult::pass(); },
-                      },
-                      constraint.value);
+    return check_one(constraint, domain, value, Checker{patterns});
 }
 
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line,
                               PatternCache& patterns) {
+    // The items of a compiled field stay in place for the whole call.
+    const Checker checker{patterns, true};
     const std::string_view domain = comparison_domain(items);
     if (const auto tag = collation_domain_tag(domain); tag && !collator_for_locale(*tag)) {
         return CheckResult::fail(AppErrorKind::CollationUnsupported);
@@ -356,7 +543,7 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
     if ((line.unit && !unit) || !field_unit_accepts(items, unit)) {
         return CheckResult::fail(AppErrorKind::TypeMismatch);
     }
-    const CheckResult result = check_items(items, LineFacts{line.type_name, unit, line.value}, domain, patterns);
+    const CheckResult result = check_items(items, LineFacts{line.type_name, unit, line.value}, domain, checker);
     if (result.passed() || result.kind() != AppErrorKind::TypeMismatch || unit) return result;
     // A string that a plain value cannot carry travels as multi-line text or
     // as embedded JSON; a field that expects a string checks the string
@@ -364,18 +551,19 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
     if (classify_value_type(items) != ValueClass::Other) return result;
     const auto text = carried_string(line);
     if (!text) return result;
-    return check_items(items, LineFacts{"str", unit, *text, true}, domain, patterns);
+    return check_items(items, LineFacts{"str", unit, *text, true}, domain, checker);
 }
 
 bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns) {
+    const Checker checker{patterns};
     const std::string_view domain = comparison_domain(items);
     return std::ranges::all_of(items, [&](const AnnotationItem& item) {
         if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
-            return check_constraint(*constraint, domain, value, patterns).passed();
+            return check_one(*constraint, domain, value, checker).passed();
         }
         if (const auto* annotation = std::get_if<Annotation>(&item.value)) {
             if (annotation->alternatives.empty()) {
-                return all_pass(annotation->constraints, domain, value, patterns);
+                return all_pass(annotation->constraints, domain, value, checker);
             }
             return match_union_alternative(*annotation, value, patterns).has_value();
         }
@@ -386,7 +574,7 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
     const auto member = find_member(annotation, [&](const MemberView& candidate) {
-        return check_member(candidate, kDefaultDomain, value, patterns).passed();
+        return check_member(candidate, kDefaultDomain, value, Checker{patterns}).passed();
     });
     if (!member) return std::nullopt;
     return UnionMember{member->name, optional_view(member->unit)};

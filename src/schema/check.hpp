@@ -10,10 +10,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/error.hpp"
 #include "lang/anno.hpp"
@@ -56,22 +58,48 @@ struct CanonicalLine {
     std::uint64_t line = 0;  // 1-based
 };
 
-// Compiled patterns by pattern text, for the length of one call: each
-// pattern is compiled once however many values it is checked against. A
-// small pattern can compile to a large program, so the cache holds at most
-// kMaxInstructions instructions in all; a program that would pass that
-// empties it first.
+struct PreparedConstraint;
+
+// What the checks of one call work out once, for the length of the call.
+//
+// Compiled patterns by pattern text: each pattern is compiled once however
+// many values it is checked against. A small pattern can compile to a large
+// program, so the cache holds at most kMaxInstructions instructions in all;
+// a program that would pass that empties it first.
+//
+// The prepared forms of the long ranges and large sets of compiled fields
+// (check_field_value): bounds read once, members indexed by hash or by
+// collation sort key, so that a value costs the same whatever the bounds'
+// digits or the members' count. They are kept by the address of the
+// constraint, so they serve only items that stay in place, unchanged, while
+// the cache lives; their size is bounded by the size of those items.
 class PatternCache {
 public:
     static constexpr std::size_t kMaxInstructions = std::size_t{1} << 20;
+
+    PatternCache();
+    ~PatternCache();
+    PatternCache(PatternCache&&) noexcept;
+    PatternCache& operator=(PatternCache&&) noexcept;
 
     // The program of the pattern, or nullptr when it does not compile. The
     // program stays valid until the next call.
     const RexProgram* program(std::string_view pattern);
 
+    // The prepared form of a range or set in a domain, made on first use (or
+    // made again when the domain differs from the one it was made for).
+    const PreparedConstraint& prepared(const Constraint::Range& range, std::string_view domain);
+    const PreparedConstraint& prepared(const Constraint::Set& set, std::string_view domain);
+
+    // How many constraints have been prepared: one per constraint and
+    // domain, however many values they were checked against.
+    std::size_t prepared_count() const { return preparations_; }
+
 private:
     std::map<std::string, std::expected<RexProgram, RexRefusal>, std::less<>> programs_;
     std::size_t instructions_ = 0;
+    std::unordered_map<const void*, std::unique_ptr<PreparedConstraint>> prepared_;
+    std::size_t preparations_ = 0;
 };
 
 // The domain word of a list: its first span item, else "..lex".
@@ -89,6 +117,8 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
 // "text" line (its "|:|" standing for line feeds) or a "std/enc/json" line
 // that holds a JSON string, under a field that takes no such line but
 // expects a string, is checked as a "str" line of the string it carries.
+// The items must stay in place, unchanged, while `patterns` lives: the
+// prepared forms of their long ranges and large sets are kept in it.
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line, PatternCache& patterns);
 
 // True when the value passes every constraint of the list (union

@@ -7,6 +7,7 @@
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
+#include <unicode/unistr.h>
 
 #include "core/fault.hpp"
 #include "core/text.hpp"
@@ -167,6 +168,39 @@ std::weak_ordering CollatorHandle::compare(std::string_view a, std::string_view 
     if (result == UCOL_LESS) return std::weak_ordering::less;
     if (result == UCOL_GREATER) return std::weak_ordering::greater;
     return std::weak_ordering::equivalent;
+}
+
+std::string CollatorHandle::sort_key(std::string_view text) const {
+    const icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    std::string key(std::max<std::size_t>(text.size() * 4, 32), '\0');
+    for (;;) {
+        const int32_t length = collator_->getSortKey(unicode, reinterpret_cast<std::uint8_t*>(key.data()),
+                                                     static_cast<int32_t>(key.size()));
+        if (length <= 0) raise_fault("collator gave no sort key");
+        // The length counts the final zero byte, which is left out.
+        if (static_cast<std::size_t>(length) <= key.size()) {
+            key.resize(static_cast<std::size_t>(length) - 1);
+            return key;
+        }
+        key.resize(static_cast<std::size_t>(length));
+    }
+}
+
+std::optional<CollatedSetIndex> CollatedSetIndex::build(std::string_view tag, std::span<const std::string> members) {
+    auto collator = collator_for_locale(tag);
+    if (!collator) return std::nullopt;
+    std::vector<std::string> keys;
+    keys.reserve(members.size());
+    for (const std::string& member : members) keys.push_back(collator->sort_key(member));
+    std::ranges::sort(keys);
+    const auto [last, end] = std::ranges::unique(keys);
+    keys.erase(last, end);
+    return CollatedSetIndex(std::move(*collator), std::move(keys));
+}
+
+bool CollatedSetIndex::contains(std::string_view value) const {
+    return std::ranges::binary_search(keys_, collator_.sort_key(value));
 }
 
 std::optional<CollatorHandle> validate_collation_locale(std::string_view tag) {

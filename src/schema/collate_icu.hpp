@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unicode/uversion.h>
 
@@ -32,6 +33,10 @@ public:
     // Orders two UTF-8 texts; equivalent means equal under the collator's
     // strength, not identical bytes.
     std::weak_ordering compare(std::string_view a, std::string_view b) const;
+
+    // The sort key of a UTF-8 text: two texts compare equivalent exactly
+    // when their keys are equal bytes, and keys order as the texts do.
+    std::string sort_key(std::string_view text) const;
 
 private:
     std::shared_ptr<const icu::Collator> collator_;
@@ -57,6 +62,24 @@ std::size_t cached_collator_count();
 // In when some member (in order) compares equal to `value`.
 CollatedAnswer collated_set_contains(std::string_view tag, std::string_view value,
                                      std::span<const std::string> members);
+
+// The members of a set under one tag's collator, as their sorted sort keys,
+// so that membership costs one key and a binary search however many
+// members the set has. Answers as collated_set_contains does.
+class CollatedSetIndex {
+public:
+    // No value when the tag gives no collator.
+    static std::optional<CollatedSetIndex> build(std::string_view tag, std::span<const std::string> members);
+
+    bool contains(std::string_view value) const;
+
+private:
+    CollatedSetIndex(CollatorHandle collator, std::vector<std::string> keys)
+        : collator_(std::move(collator)), keys_(std::move(keys)) {}
+
+    CollatorHandle collator_;
+    std::vector<std::string> keys_;  // sorted, duplicates dropped
+};
 
 // In when neither present bound compares beyond `value`: low <= value <= high.
 CollatedAnswer collated_range_contains(std::string_view tag, std::string_view value,

@@ -1,5 +1,7 @@
 #include "schema/domains.hpp"
 
+#include <span>
+
 #include "core/calendar.hpp"
 #include "core/decimal_float.hpp"
 #include "core/text.hpp"
@@ -25,23 +27,6 @@ bool is_integer_text(std::string_view text) {
     return is_ascii_digits(text);
 }
 
-// An integer as a sign and a magnitude without leading zeros; zero is never
-// negative, so "-0" and "000" are the same number.
-struct IntegerText {
-    bool negative;
-    std::string_view magnitude;
-};
-
-IntegerText split_integer(std::string_view text) {
-    const bool minus = text.starts_with('-');
-    if (minus) {
-        text.remove_prefix(1);
-    }
-    const auto first = text.find_first_not_of('0');
-    const std::string_view magnitude = first == std::string_view::npos ? "0" : text.substr(first);
-    return {minus && magnitude != "0", magnitude};
-}
-
 // Magnitudes without leading zeros: the shorter is smaller, equal lengths
 // compare digit by digit.
 std::strong_ordering compare_magnitudes(std::string_view a, std::string_view b) {
@@ -51,14 +36,18 @@ std::strong_ordering compare_magnitudes(std::string_view a, std::string_view b) 
     return a.compare(b) <=> 0;
 }
 
-bool integer_less_equal(std::string_view a, std::string_view b) {
-    const IntegerText x = split_integer(a);
-    const IntegerText y = split_integer(b);
-    if (x.negative != y.negative) {
-        return x.negative;
+bool integer_less_equal(const NumericText& a, const NumericText& b) {
+    if (a.negative != b.negative) {
+        return a.negative;
     }
-    const auto order = compare_magnitudes(x.magnitude, y.magnitude);
-    return x.negative ? order >= 0 : order <= 0;
+    const auto order = compare_magnitudes(a.magnitude, b.magnitude);
+    return a.negative ? order >= 0 : order <= 0;
+}
+
+// The double of a text read without one: only integers are read lazily.
+std::optional<double> real_of(const NumericText& number) {
+    if (number.real || !number.integer) return number.real;
+    return parse_decimal_double(number.text);
 }
 
 // ---- versions ------------------------------------------------------------
@@ -67,6 +56,8 @@ bool integer_less_equal(std::string_view a, std::string_view b) {
 class PieceReader {
 public:
     explicit PieceReader(std::string_view text) : rest_(text) {}
+    // A reader with no pieces at all.
+    PieceReader() : done_(true) {}
 
     std::optional<std::string_view> next() {
         if (done_) {
@@ -82,18 +73,64 @@ public:
         return piece;
     }
 
+    // The text after the pieces read so far; none once the last was read.
+    std::optional<std::string_view> rest() const { return done_ ? std::nullopt : std::optional(rest_); }
+
 private:
     std::string_view rest_;
     bool done_ = false;
 };
 
-std::weak_ordering compare_version_pieces(std::string_view a, std::string_view b) {
-    const auto x = read_unsigned_decimal(a);
-    const auto y = read_unsigned_decimal(b);
-    if (x && y) {
-        return *x <=> *y;
+VersionText::Piece read_piece(std::string_view text) { return {text, read_unsigned_decimal(text)}; }
+
+// The pieces of a version: those read ahead first, then the rest of its text.
+class VersionPieces {
+public:
+    explicit VersionPieces(std::string_view text) : reader_(text) {}
+    explicit VersionPieces(const VersionText& read)
+        : read_(read.pieces), reader_(read.rest ? PieceReader(*read.rest) : PieceReader()) {}
+
+    std::optional<VersionText::Piece> next() {
+        if (!read_.empty()) {
+            const VersionText::Piece piece = read_.front();
+            read_ = read_.subspan(1);
+            return piece;
+        }
+        const auto text = reader_.next();
+        if (!text) return std::nullopt;
+        return read_piece(*text);
     }
-    return a.compare(b) <=> 0;
+
+private:
+    std::span<const VersionText::Piece> read_;
+    PieceReader reader_;
+};
+
+// Numerically when both pieces read as numbers, bytewise otherwise.
+std::weak_ordering compare_version_pieces(const VersionText::Piece& a, const VersionText::Piece& b) {
+    if (a.number && b.number) {
+        return *a.number <=> *b.number;
+    }
+    return a.text.compare(b.text) <=> 0;
+}
+
+// a <= b piece by piece; a version that runs out first is the smaller. A
+// side is read no further than the other needs.
+bool version_less_equal(VersionPieces a, VersionPieces b) {
+    while (true) {
+        const auto x = a.next();
+        if (!x) {
+            return true;
+        }
+        const auto y = b.next();
+        if (!y) {
+            return false;
+        }
+        const auto order = compare_version_pieces(*x, *y);
+        if (order != 0) {
+            return order < 0;
+        }
+    }
 }
 
 // ---- instants ------------------------------------------------------------
@@ -180,35 +217,66 @@ std::optional<std::uint64_t> read_unsigned_decimal(std::string_view text) {
     if (text.starts_with('+')) {
         text.remove_prefix(1);
     }
+    // More than twenty significant digits cannot fit, digits or not: the
+    // rest of a long text need not be read.
+    constexpr std::size_t kMaxSignificant = 20;
+    const auto significant = text.find_first_not_of('0');
+    if (significant != std::string_view::npos && text.size() - significant > kMaxSignificant) {
+        return std::nullopt;
+    }
     return parse_ascii_unsigned(text);
 }
 
-bool compare_numeric_text(std::string_view a, std::string_view b) {
-    if (is_integer_text(a) && is_integer_text(b)) {
+NumericText read_numeric_text(std::string_view text, bool with_real) {
+    NumericText number;
+    number.text = text;
+    number.integer = is_integer_text(text);
+    if (number.integer) {
+        const bool minus = text.starts_with('-');
+        const std::string_view digits = minus ? text.substr(1) : text;
+        const auto first = digits.find_first_not_of('0');
+        number.magnitude = first == std::string_view::npos ? "0" : digits.substr(first);
+        number.negative = minus && number.magnitude != "0";
+    }
+    if (!number.integer || with_real) number.real = parse_decimal_double(text);
+    return number;
+}
+
+bool numeric_less_equal(const NumericText& a, const NumericText& b) {
+    if (a.integer && b.integer) {
         return integer_less_equal(a, b);
     }
-    const auto x = parse_decimal_double(a);
-    const auto y = parse_decimal_double(b);
+    const auto x = real_of(a);
+    const auto y = real_of(b);
     return x && y && *x <= *y;
 }
 
+bool compare_numeric_text(std::string_view a, std::string_view b) {
+    return numeric_less_equal(read_numeric_text(a), read_numeric_text(b));
+}
+
 bool compare_version_text(std::string_view a, std::string_view b) {
-    PieceReader left(a);
-    PieceReader right(b);
-    while (true) {
-        const auto x = left.next();
-        const auto y = right.next();
-        if (!x) {
-            return true;
-        }
-        if (!y) {
-            return false;
-        }
-        const auto order = compare_version_pieces(*x, *y);
-        if (order != 0) {
-            return order < 0;
-        }
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
+}
+
+VersionText read_version_text(std::string_view text) {
+    VersionText read;
+    PieceReader reader(text);
+    while (read.pieces.size() < VersionText::kReadPieces) {
+        const auto piece = reader.next();
+        if (!piece) break;
+        read.pieces.push_back(read_piece(*piece));
     }
+    read.rest = reader.rest();
+    return read;
+}
+
+bool version_less_equal(const VersionText& a, std::string_view b) {
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
+}
+
+bool version_less_equal(std::string_view a, const VersionText& b) {
+    return version_less_equal(VersionPieces(a), VersionPieces(b));
 }
 
 std::optional<DateInstant> parse_date_value(std::string_view text) {

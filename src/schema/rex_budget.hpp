@@ -3,7 +3,8 @@
 // x program length steps, so a few patterns over long values could hold a
 // call for minutes. A call opens a PatternWorkBudget on its thread for its
 // whole length; every compilation charges the instructions it emits, every
-// match the thread steps it takes, whichever stage runs them.
+// match the thread steps it takes (a class test counting each probe of its
+// binary search), whichever stage runs them.
 //
 // Once the budget is spent, rex_compile refuses every pattern and
 // rex_is_match answers false at once, so the rest of the call is cheap; the
@@ -50,6 +51,9 @@ public:
     // Once spent: "pattern work too large: more than N steps, spent at the
     // pattern /P/" (P cut to its first 64 characters).
     std::optional<Error> spent_error() const;
+
+    // The work charged so far (at most the allowance).
+    std::uint64_t charged() const { return allowance_ - remaining_; }
 
 private:
     friend bool charge_pattern_work(std::uint64_t units, std::string_view pattern);

@@ -1,5 +1,7 @@
 #include "schema/rex_compile.hpp"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -45,11 +47,10 @@ public:
             case RexNodeKind::Char: append(RexOp::Char).ch = node.ch; return true;
             case RexNodeKind::Any: append(RexOp::Any); return true;
             case RexNodeKind::Class: {
-                const auto [begin, end] = pooled_ranges(*node.ranges);
+                const std::uint32_t index = pooled_class(*node.ranges);
                 RexInst& inst = append(RexOp::Class);
                 inst.negated = node.negated;
-                inst.ranges_begin = begin;
-                inst.ranges_end = end;
+                inst.class_index = index;
                 return true;
             }
             case RexNodeKind::Start: append(RexOp::AssertStart); return true;
@@ -69,7 +70,7 @@ public:
 
     RexProgram finish(std::string_view pattern) && {
         append(RexOp::Match);
-        return RexProgram{std::move(insts_), std::move(ranges_), std::string(pattern)};
+        return RexProgram{std::move(insts_), std::move(classes_), std::move(ranges_), std::string(pattern)};
     }
 
 private:
@@ -80,16 +81,29 @@ private:
 
     std::uint32_t here() const { return static_cast<std::uint32_t>(insts_.size()); }
 
-    // The pool positions of a class's ranges, copied into the pool the first
-    // time the class is emitted; repeated copies of the class share them.
-    std::pair<std::uint32_t, std::uint32_t> pooled_ranges(const std::vector<RexRange>& ranges) {
-        auto [found, added] = pooled_.try_emplace(&ranges);
+    // The class table entry of a class's ranges, made (ranges merged into the
+    // pool, ASCII bitmap filled) the first time the class is emitted;
+    // repeated copies of the class share it.
+    std::uint32_t pooled_class(const std::vector<RexRange>& written) {
+        auto [found, added] = pooled_.try_emplace(&written);
         if (added) {
-            const auto begin = static_cast<std::uint32_t>(ranges_.size());
-            ranges_.insert(ranges_.end(), ranges.begin(), ranges.end());
-            found->second = {begin, static_cast<std::uint32_t>(ranges_.size())};
+            found->second = static_cast<std::uint32_t>(classes_.size());
+            classes_.push_back(make_class(written));
         }
         return found->second;
+    }
+
+    RexClass make_class(const std::vector<RexRange>& written) {
+        RexClass entry;
+        entry.ranges_begin = static_cast<std::uint32_t>(ranges_.size());
+        for (const RexRange& range : merge_class_ranges(written)) {
+            ranges_.push_back(range);
+            for (char32_t c = range.low; c <= range.high && c < 0x80; ++c) {
+                entry.ascii[c / 64] |= std::uint64_t{1} << (c % 64);
+            }
+        }
+        entry.ranges_end = static_cast<std::uint32_t>(ranges_.size());
+        return entry;
     }
 
     RexInst& append(RexOp op) {
@@ -164,12 +178,30 @@ private:
     }
 
     std::vector<RexInst> insts_;
+    std::vector<RexClass> classes_;
     std::vector<RexRange> ranges_;
-    std::map<const std::vector<RexRange>*, std::pair<std::uint32_t, std::uint32_t>> pooled_;
+    std::map<const std::vector<RexRange>*, std::uint32_t> pooled_;
     RexRefusalKind failure_ = RexRefusalKind::ProgramTooLarge;
 };
 
 }  // namespace
+
+std::vector<RexRange> merge_class_ranges(std::span<const RexRange> written) {
+    std::vector<RexRange> sorted;
+    sorted.reserve(written.size());
+    std::ranges::copy_if(written, std::back_inserter(sorted), [](const RexRange& r) { return r.low <= r.high; });
+    std::ranges::sort(sorted, {}, &RexRange::low);
+    std::vector<RexRange> merged;
+    for (const RexRange& range : sorted) {
+        // Overlapping or adjacent (written without high + 1, which could wrap).
+        if (!merged.empty() && (range.low <= merged.back().high || range.low - merged.back().high == 1)) {
+            merged.back().high = std::max(merged.back().high, range.high);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
 
 std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
     if (pattern_work_spent()) return std::unexpected(RexRefusal{RexRefusalKind::WorkSpent});

@@ -1,9 +1,13 @@
 // Matching of compiled patterns: every thread of the automaton advances in
 // lock-step over the text, one code point at a time. Each instruction enters
-// a thread list at most once per text position, so a call costs at most
-// (code points + 1) x program length steps whatever the pattern.
+// a thread list at most once per text position, and a class test is a bitmap
+// lookup or a binary search of merged ranges, so a call costs at most
+// (code points + 1) x program length x log(class ranges) steps whatever the
+// pattern; the steps charged to the budget count those probes too.
 #include "schema/rex_match.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -32,7 +36,8 @@ struct RexScratch {
     std::vector<std::uint32_t> stack;
     std::uint64_t generation = 0;
     // Steps of the current match not yet charged: instructions entering a
-    // closure and threads tested against a character.
+    // closure, threads tested against a character, and the further probes of
+    // class tests.
     std::uint64_t steps = 0;
 };
 
@@ -84,22 +89,24 @@ bool rex_add_thread(const RexProgram& program, RexScratch& scratch, std::vector<
     return matched;
 }
 
-bool class_contains(const RexProgram& program, const RexInst& inst, char32_t c) {
-    bool inside = false;
-    for (const RexRange& range : program.class_ranges(inst)) {
-        if (range.low <= c && c <= range.high) {
-            inside = true;
-            break;
-        }
-    }
-    return inside != inst.negated;
+// Whether the class holds `c`: an ASCII code point is one bitmap lookup,
+// any other a binary search of the merged ranges, whose probes are added to
+// `steps`.
+bool class_holds(const RexProgram& program, const RexClass& entry, char32_t c, std::uint64_t& steps) {
+    if (c < 0x80) return (entry.ascii[c / 64] >> (c % 64)) & 1;
+    const auto ranges = program.class_ranges(entry);
+    steps += std::bit_width(ranges.size());
+    // The first range whose high end reaches c; c is inside when that range
+    // starts at or below it.
+    const auto found = std::ranges::lower_bound(ranges, c, {}, &RexRange::high);
+    return found != ranges.end() && found->low <= c;
 }
 
-bool consumes(const RexProgram& program, const RexInst& inst, char32_t c) {
+bool consumes(const RexProgram& program, const RexInst& inst, char32_t c, std::uint64_t& steps) {
     switch (inst.op) {
         case RexOp::Char: return inst.ch == c;
         case RexOp::Any: return true;
-        case RexOp::Class: return class_contains(program, inst, c);
+        case RexOp::Class: return class_holds(program, program.classes[inst.class_index], c, steps) != inst.negated;
         default: return false;
     }
 }
@@ -130,7 +137,7 @@ bool rex_is_match(const RexProgram& program, std::string_view text) {
         ++scratch.generation;
         scratch.next.clear();
         for (const std::uint32_t pc : scratch.current) {
-            if (consumes(program, program.insts[pc], c)) {
+            if (consumes(program, program.insts[pc], c, scratch.steps)) {
                 matched |= rex_add_thread(program, scratch, scratch.next, pc + 1, after);
             }
         }

@@ -143,9 +143,13 @@ struct FieldCase {
 
 void expect_field_cases(std::span<const FieldCase> cases) {
     PatternCache patterns;
-    for (const FieldCase& c : cases) {
+    // A field's items stay in place while the cache that serves them lives.
+    std::vector<std::vector<AnnotationItem>> fields;
+    for (const FieldCase& c : cases) fields.push_back(items_of(c.items));
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const FieldCase& c = cases[k];
         const CanonicalLine line{c.type, "/::f", c.value, c.unit, std::nullopt, 3};
-        const CheckResult result = check_field_value(items_of(c.items), line, patterns);
+        const CheckResult result = check_field_value(fields[k], line, patterns);
         EXPECT_EQ(result, c.expected) << c.items << " vs !" << c.type << (c.unit ? ":" + *c.unit : "") << "=" << c.value
                                       << " gave " << describe(result);
     }
@@ -428,6 +432,127 @@ TEST(TypeViolationMessage, VerbsUnitsAndCutValues) {
         EXPECT_EQ(verdict.context, c.context);
         EXPECT_EQ(verdict, (AppErrorAt{c.kind, 7, c.context}));
     }
+}
+
+// Long bounds and large sets are prepared once per call for the fields that
+// check_field_value sees; each row also goes through satisfies_constraints,
+// which reads them as written, and both must give the row's verdict.
+TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
+    const std::string nines(40, '9');
+    const std::string zeros(40, '0');
+    std::string members = "m0";
+    for (int k = 1; k < 20; ++k) members += ",m" + std::to_string(k);
+    const std::string digits = "0,1,2,3,4,5,6,7,8,9";
+    const std::string fruits = "Apfel,Birne,Kirsche,Pflaume,Quitte,Traube,Feige,Dattel,Mango,Banane";
+    // A version bound of more pieces than are read ahead.
+    std::string deep_version = "1";
+    for (int k = 0; k < 100; ++k) deep_version += ".1";
+    const std::string longer_version = deep_version + ".1.9";
+    const struct {
+        std::string items;
+        std::string value;
+        CheckResult expected;
+    } cases[] = {
+        // Integers compare exactly, whatever the spelling.
+        {"..num [-" + nines + ",]", "5", kPass},
+        {"..num [-" + nines + ",]", "-" + nines, kPass},
+        {"..num [-" + nines + ",]", "-1" + zeros, kViolation},
+        {"..num [-" + nines + ",]", "-000" + nines, kPass},
+        {"..num [" + zeros + "5,]", "5", kPass},
+        {"..num [" + zeros + "5,]", "005", kPass},
+        {"..num [" + zeros + "5,]", "4", kViolation},
+        {"..num [" + zeros + "5,]", "-0", kViolation},
+        {"..num [-" + zeros + ",0]", "-0", kPass},
+        {"..num [-" + zeros + ",0]", "0", kPass},
+        {"..num [-" + zeros + ",0]", "1", kViolation},
+        {"..num [," + nines + "]", "1" + zeros, kViolation},
+        {"..num [," + nines + "]", nines, kPass},
+        // Decimals meet bounds as doubles; a value that is no number fails.
+        {"..num [0," + nines + ".5]", "0.25", kPass},
+        {"..num [0," + nines + ".5]", "1e39", kPass},
+        {"..num [0," + nines + ".5]", "1e45", kViolation},
+        {"..num [0," + nines + ".5]", "-0.5", kViolation},
+        {"..num [0," + nines + ".5]", "abc", kViolation},
+        {"..num [0," + nines + "]", "2.5", kPass},
+        {"..num [0," + nines + "]", "1e41", kViolation},
+        // Lengths count characters, compared as numbers.
+        {"#[0," + nines + "]", "abc", kPass},
+        {"#[" + nines + ",]", "abc", kViolation},
+        {"#{" + digits + "}", "\u00e4\u00f6\u00fc", kPass},
+        {"#{" + digits + "}", "0123456789x", kViolation},
+        // Instants when both sides read as one, bytes otherwise.
+        {"..time [2024-01-01T00:00:00." + zeros + "Z,]", "2024-01-01T08:00:00+02:00", kPass},
+        {"..time [2024-01-01T00:00:00." + zeros + "Z,]", "2023-12-31", kViolation},
+        {"..time [2024-01-01T00:00:00." + zeros + "Z,]", "zzz", kPass},
+        {"..time [,2024-01-01T00:00:00." + zeros + "1Z]", "2024-01-01T00:00:00Z", kPass},
+        {"..time [,2024-01-01T00:00:00." + zeros + "1Z]", "2024-01-01T00:00:01Z", kViolation},
+        // Versions piece by piece, numerically where both pieces are numbers.
+        {"..ver [1.2." + nines + ",]", "1.10", kPass},
+        {"..ver [1.2." + nines + ",]", "1.2", kViolation},
+        {"..ver [1.2." + nines + ",]", "1.02.99999999999999999999999999999999999999999", kPass},
+        {"..ver [," + zeros + "2.1]", "2.1", kPass},
+        {"..ver [," + zeros + "2.1]", "2.1.0", kViolation},
+        {"..ver [," + zeros + "2.1]", "2.a", kViolation},
+        {"..ver [," + longer_version + "]", deep_version, kPass},
+        {"..ver [," + longer_version + "]", deep_version + ".1", kPass},
+        {"..ver [," + longer_version + "]", deep_version + ".2", kViolation},
+        // Collated ranges by the collator's order.
+        {"..lex[de] [a,z" + nines + "]", "\u00e4", kPass},
+        {"..lex[de] [a,z" + nines + "]", "Z", kPass},
+        {"..lex[de] [a,z" + nines + "]", "z" + nines + "9", kViolation},
+        {"..lex[de-u-ks-level1] [A" + zeros + ",]", "a" + zeros, kPass},
+        {"..lex[de] [A" + zeros + ",]", "a" + zeros, kViolation},
+        // Sets match bytes in every domain but collation.
+        {"{" + members + "}", "m19", kPass},
+        {"{" + members + "}", "m20", kViolation},
+        {"{" + members + "}", "", kViolation},
+        {"..num {" + digits + "}", "7", kPass},
+        {"..num {" + digits + "}", "7.0", kViolation},
+        {"..num {" + digits + "}", "07", kViolation},
+        {"..ver {" + digits + "}", "7.", kViolation},
+        // Collated sets: members equal under the collation.
+        {"..lex[de] {" + fruits + "}", "Mango", kPass},
+        {"..lex[de] {" + fruits + "}", "mango", kViolation},
+        {"..lex[de] {" + fruits + "}", "Kiwi", kViolation},
+        {"..lex[de-u-ks-level1] {" + fruits + "}", "MANGO", kPass},
+        {"..lex[de-u-ks-level1] {" + fruits + "}", "\u00c4pfel", kPass},
+        {"..lex[de] {a\u0308," + digits + "}", "\u00e4", kPass},
+        {"..lex[de] {a\u0308," + digits + "}", "A\u0308", kViolation},
+    };
+    // The field items stay in place while the cache lives, as a compiled
+    // schema's do; every value is checked twice.
+    std::vector<std::vector<AnnotationItem>> fields;
+    for (const auto& c : cases) fields.push_back(items_of("!str " + c.items));
+    PatternCache patterns;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const auto& c = cases[k];
+        const CanonicalLine line{"str", "/::f", c.value, std::nullopt, std::nullopt, 1};
+        for (int round = 0; round < 2; ++round) {
+            const CheckResult result = check_field_value(fields[k], line, patterns);
+            EXPECT_EQ(result, c.expected) << c.items << " on «" << c.value << "» gave " << describe(result);
+        }
+        PatternCache fresh;
+        EXPECT_EQ(satisfies_constraints(fields[k], c.value, fresh), c.expected.passed())
+            << c.items << " on «" << c.value << "»";
+    }
+}
+
+// What makes a value cost the same whatever the schema's bounds and sets:
+// each long bound and large set is prepared once, not once per value.
+TEST(PatternCache, PreparesLongBoundsAndLargeSetsOncePerCall) {
+    std::string members = "0";
+    for (int k = 1; k < 1000; ++k) members += "," + std::to_string(k);
+    const auto field =
+        items_of("!int ..num [-" + std::string(1000, '9') + ",] {" + members + "} #[0," + std::string(1000, '9') + "]");
+    const auto small = items_of("!int ..num [0,10] {1,2,3}");
+    PatternCache patterns;
+    for (int k = 0; k < 1000; ++k) {
+        const std::string value = std::to_string(k);
+        const CanonicalLine line{"int", "/::f", value, std::nullopt, std::nullopt, 1};
+        EXPECT_TRUE(check_field_value(field, line, patterns).passed()) << value;
+        (void)check_field_value(small, line, patterns);
+    }
+    EXPECT_EQ(patterns.prepared_count(), 3u);
 }
 
 TEST(PatternCache, CompilesEachPatternOnce) {

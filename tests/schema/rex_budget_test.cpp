@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "core/utf8.hpp"
 #include "schema/rex_compile.hpp"
 #include "schema/rex_match.hpp"
 
@@ -97,6 +98,34 @@ TEST(PatternBudget, EndsWithItsScopeAndRestoresTheOuterOne) {
     }
     // No budget open: no bound.
     EXPECT_TRUE(rex_is_match(*program, std::string(40, 'a')));
+}
+
+// A class test is charged the probes of its binary search: a class of many
+// scattered ranges costs more per character than one of a single range,
+// and a class written as thousands of repeated items costs what its one
+// merged range does.
+TEST(PatternBudget, ClassTestsChargeTheirProbes) {
+    std::string scattered = "[";
+    for (char32_t c = 0x4E00; c < 0x4E00 + 2048; c += 2) append_utf8(c, scattered);
+    scattered += "]";
+    std::string subject;
+    for (int k = 0; k < 1000; ++k) append_utf8(0x4E01, subject);  // in no range
+    const auto charged_for = [&](const std::string& pattern, const std::string& text) {
+        const auto program = rex_compile(pattern);
+        EXPECT_TRUE(program.has_value()) << pattern;
+        const PatternWorkBudget budget(std::uint64_t{1} << 40);
+        EXPECT_FALSE(rex_is_match(*program, text));
+        return budget.charged();
+    };
+    const std::uint64_t one_range = charged_for("[\u4e00]", subject);
+    const std::uint64_t many_ranges = charged_for(scattered, subject);
+    // 1024 ranges: eleven probes a character where one range takes one.
+    EXPECT_EQ(many_ranges - one_range, 1000u * 10);
+
+    // Thousands of written items merge to one range: the hostile pattern
+    // charges what the plain one does.
+    const std::string ascii(2000, 'a');
+    EXPECT_EQ(charged_for("[" + std::string(4000, 'b') + "a]{1000}x", ascii), charged_for("[ab]{1000}x", ascii));
 }
 
 TEST(PatternBudget, AllowanceGrowsWithTheInputAboveItsFloor) {
