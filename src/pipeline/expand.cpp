@@ -283,7 +283,7 @@ private:
         std::optional<std::uint64_t> last_entry;
         while (pos < text_.size()) {
             const auto content = next_content_line(pos);
-            if (!content || !content->path.starts_with(prefix)) break;
+            if (!content || !in_table(content->path, table, prefix)) break;
             out_.append(text_.substr(pos, content->pos - pos));
             pos = content->pos;
             const auto element = split_element_index(content->path, prefix);
@@ -302,6 +302,13 @@ private:
         }
         cursor_ = index_.element_run_end(run_start);
         return pos;
+    }
+
+    // A line of the table: below it, or an item that is no record ("{}",
+    // null, a scalar among the records) that no field matches, which stays
+    // where it stands among the records.
+    bool in_table(std::string_view path, std::string_view table, std::string_view prefix) const {
+        return path.starts_with(prefix) || (is_table_member(path, table) && !index_.first_match(path));
     }
 
     // The first line of an entry.
