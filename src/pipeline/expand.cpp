@@ -468,7 +468,8 @@ private:
         const std::string_view rest = trim_leading_blanks(line);
         const std::string_view blanks = line.substr(0, line.size() - rest.size());
         const Annotation* first = first_annotation(fields_[field]);
-        if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest)) {
+        if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest) &&
+            no_member_before_text_takes(*first, rest)) {
             return retype_as_text(blanks, rest);
         }
         const Annotation* type = schema_type(fields_[field]);
@@ -504,6 +505,19 @@ private:
         return is_text(type.name, type.unit) || std::ranges::any_of(type.alternatives, [&](const Alternative& member) {
                    return is_text(member.name, member.unit);
                });
+    }
+
+    // Under a union, a string becomes text only when no member before the
+    // text member takes it as it is: "12345" under "int|text#[1,3]" stays
+    // a string, which the int member takes.
+    bool no_member_before_text_takes(const Annotation& type, std::string_view rest) {
+        if (type.alternatives.empty()) return true;
+        const auto apostrophe = rest.find('\'', 4);
+        const auto equals =
+            apostrophe == std::string_view::npos ? std::nullopt : find_unquoted_equals(rest, apostrophe);
+        if (!equals) return true;
+        const auto member = match_union_alternative(type, split_line_ending(rest.substr(*equals + 1)).body, patterns_);
+        return !member || (member->name == "text" && !member->unit);
     }
 
     static bool is_untyped_string(std::string_view rest) {
