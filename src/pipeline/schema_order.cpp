@@ -128,7 +128,7 @@ private:
         }
     }
 
-    Unit place_of(std::string_view path) const {
+    Unit place_of(std::string_view path) {
         Unit unit;
         const auto field = fields_.first_match(path);
         if (field) unit.top = *field + 1;
@@ -136,6 +136,7 @@ private:
             unit.collection = collection->array;
             unit.splits = collection->index.has_value();
             unit.entry = collection->index.value_or(0);
+            if (!field) unit.top = table_top(collection->array);
         }
         if (!field || fields_.kind(*field) != FieldKind::Element) return unit;
         // A table whose path names no array keeps its lines together too.
@@ -152,6 +153,16 @@ private:
             if (const auto named = fields_.element_field_named(*field, element->name)) unit.field = *named + 1;
         }
         return unit;
+    }
+
+    // The first field of the table at the array path, plus one; 0 when the
+    // schema declares no table there. An item of a table that is no record
+    // ("{}", null, a scalar) matches no field but moves with the table.
+    std::uint64_t table_top(std::string_view array) {
+        probe_.assign(array).append("/");
+        const auto field = fields_.first_match(probe_);
+        if (!field || fields_.kind(*field) != FieldKind::Element || fields_.element_table(*field) != array) return 0;
+        return *field + 1;
     }
 
     // The units [begin, end), between two directives: units and
@@ -238,6 +249,7 @@ private:
     std::vector<Item> moving_items_;
     std::vector<std::size_t> moving_units_;
     std::vector<std::size_t> places_;
+    std::string probe_;
 };
 
 }  // namespace
