@@ -214,6 +214,7 @@ private:
             return next;
         }
         auto field = index_.first_match(*path);
+        if (!field) field = table_opened_by_member(*path);
         if (!field) {
             if (!expand_float_shorthand(line, out_)) out_.append(line);
             return next;
@@ -230,11 +231,26 @@ private:
             return next;
         }
         if (auto emitted = emit_fields_until(*field); !emitted) return forward_error(emitted);
-        if (index_.kind(*field) == FieldKind::Element) return expand_table(*field, *path, pos);
+        if (index_.kind(*field) == FieldKind::Element) return expand_table(*field, pos);
         if (auto written = canonicalize_value(*field, line); !written) return forward_error(written);
         // A map or an array stays under the cursor for its further entries.
         if (!fields_[*field].path.ends_with("::")) cursor_ = *field + 1;
         return next;
+    }
+
+    // The first field of the table still to come whose first item is the
+    // line, an item that is no record ("T::i", which no element field
+    // matches), so that the table's records after it are expanded with it.
+    std::optional<std::size_t> table_opened_by_member(std::string_view path) {
+        const auto colons = path.rfind("::");
+        if (colons == std::string_view::npos || !is_ascii_digits(path.substr(colons + 2))) return std::nullopt;
+        const std::string_view table = path.substr(0, colons);
+        member_probe_.assign(table).append("/");
+        const auto field = index_.first_match(member_probe_, cursor_);
+        if (!field || index_.kind(*field) != FieldKind::Element || index_.element_table(*field) != table) {
+            return std::nullopt;
+        }
+        return field;
     }
 
     // Ends the merge at a line out of schema order; returns the end of the
@@ -277,13 +293,14 @@ private:
     // first field of the table's run whichever field the line names. Lines
     // that carry no content (notes, directives, comments) are written where
     // they stand; the table ends at the first content line outside it.
-    Result<std::size_t> expand_table(std::size_t run_start, std::string_view first_path, std::size_t pos) {
+    Result<std::size_t> expand_table(std::size_t run_start, std::size_t pos) {
         const std::string_view table = index_.element_table(run_start);
-        const std::string_view prefix = first_path.substr(0, table.size() + 1);
+        // The table's path in the field's path is followed by "/".
+        const std::string_view prefix(table.data(), table.size() + 1);
         std::optional<std::uint64_t> last_entry;
         while (pos < text_.size()) {
             const auto content = next_content_line(pos);
-            if (!content || !content->path.starts_with(prefix)) break;
+            if (!content || !in_table(content->path, table, prefix)) break;
             out_.append(text_.substr(pos, content->pos - pos));
             pos = content->pos;
             const auto element = split_element_index(content->path, prefix);
@@ -302,6 +319,13 @@ private:
         }
         cursor_ = index_.element_run_end(run_start);
         return pos;
+    }
+
+    // A line of the table: below it, or an item that is no record ("{}",
+    // null, a scalar among the records) that no field matches, which stays
+    // where it stands among the records.
+    bool in_table(std::string_view path, std::string_view table, std::string_view prefix) const {
+        return path.starts_with(prefix) || (is_table_member(path, table) && !index_.first_match(path));
     }
 
     // The first line of an entry.
@@ -461,7 +485,8 @@ private:
         const std::string_view rest = trim_leading_blanks(line);
         const std::string_view blanks = line.substr(0, line.size() - rest.size());
         const Annotation* first = first_annotation(fields_[field]);
-        if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest)) {
+        if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest) &&
+            no_member_before_text_takes(*first, rest)) {
             return retype_as_text(blanks, rest);
         }
         const Annotation* type = schema_type(fields_[field]);
@@ -497,6 +522,19 @@ private:
         return is_text(type.name, type.unit) || std::ranges::any_of(type.alternatives, [&](const Alternative& member) {
                    return is_text(member.name, member.unit);
                });
+    }
+
+    // Under a union, a string becomes text only when no member before the
+    // text member takes it as it is: "12345" under "int|text#[1,3]" stays
+    // a string, which the int member takes.
+    bool no_member_before_text_takes(const Annotation& type, std::string_view rest) {
+        if (type.alternatives.empty()) return true;
+        const auto apostrophe = rest.find('\'', 4);
+        const auto equals =
+            apostrophe == std::string_view::npos ? std::nullopt : find_unquoted_equals(rest, apostrophe);
+        if (!equals) return true;
+        const auto member = match_union_alternative(type, split_line_ending(rest.substr(*equals + 1)).body, patterns_);
+        return !member || (member->name == "text" && !member->unit);
     }
 
     static bool is_untyped_string(std::string_view rest) {
@@ -623,6 +661,7 @@ private:
     std::string out_;
     std::string rewritten_;
     std::string index_text_;
+    std::string member_probe_;
 };
 
 // The default checked against the field's items, for a field whose type is

@@ -7,22 +7,27 @@
 //   - The lines before the first content line (the declaration and the
 //     document's header) stay first, and the lines after the last content
 //     line stay last.
-//   - Every other line that is not a content line (a ".?" note, a
-//     directive, a comment, a blank line) moves with the content line that
-//     follows it.
+//   - A directive line (".!units", ".!registry", ...) stays where it is, and
+//     no line crosses it: the compiler reads directives in order, so a line
+//     after one may need it. The content lines between two directives are
+//     ordered among themselves.
+//   - Every other line that is not a content line (a ".?" note, a comment,
+//     a blank line) moves with the content line that follows it.
 //   - At the top level the lines that a field matches are ordered by the
-//     first field that matches them; all lines of one table form one block,
-//     standing where the table's first line stood. Lines of one field (the
-//     entries of a map, the members of an array, a repeated line) keep their
+//     first field that matches them. A collection moves whole: all lines of
+//     one array (its members "A::i", its records "A/i::..." and what lies
+//     below them) form one block, standing where the array's first line
+//     stood, ordered by the first field that matches any of its lines.
+//     Lines of one field (the entries of a map, a repeated line) keep their
 //     order.
-//   - A table's lines are ordered by entry index, and the lines of one
-//     entry by the element field they name.
+//   - A collection's lines are ordered by index, and the lines of one
+//     record by the element field they name.
 //   - A line that no field matches (at the top level) or that names no
-//     element field (inside an entry) keeps its place in the sequence of
+//     element field (inside a record) keeps its place in the sequence of
 //     its group: only the matched lines move, among the places they fill.
 //     So lines the schema does not declare keep their relative order, and a
 //     document whose matched lines are in order keeps every line in place.
-//     A line below a table that names no entry belongs to the entry of the
+//     A line below a table that names no index belongs to the record of the
 //     table line before it.
 #pragma once
 

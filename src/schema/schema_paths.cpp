@@ -128,6 +128,11 @@ bool is_below_table(std::string_view path, std::string_view table) {
     return path.size() > table.size() && path.starts_with(table) && path[table.size()] == '/';
 }
 
+bool is_table_member(std::string_view path, std::string_view table) {
+    return path.starts_with(table) && path.substr(table.size()).starts_with("::") &&
+           is_ascii_digits(path.substr(table.size() + 2));
+}
+
 void TablePathSet::add(std::string_view table, std::size_t id) {
     ids_[table].push_back(id);
     const auto place = std::ranges::lower_bound(lengths_, table.size());

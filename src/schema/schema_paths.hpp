@@ -80,6 +80,11 @@ MapEntrySplits split_map_entry(std::string_view path);
 // True when the path lies below the table: the table path followed by "/".
 bool is_below_table(std::string_view path, std::string_view table);
 
+// True when the path is an item of the table that is no record: the table
+// path, "::" and an index ("{}", null, a scalar or a nested array among
+// the table's records).
+bool is_table_member(std::string_view path, std::string_view table);
+
 // A set of table paths that finds the tables a line path lies below with
 // one hash probe per distinct table-path length, however many tables there
 // are. Each path carries the ascending numbers it was added with. The views

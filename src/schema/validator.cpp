@@ -418,8 +418,15 @@ private:
         const std::string_view prefix = lines_[at].path.substr(0, table.size() + 1);
         std::optional<std::uint64_t> element;
         std::size_t expected = first_field;
-        for (; at < lines_.size() && is_below_table(lines_[at].path, table); ++at) {
+        for (; at < lines_.size(); ++at) {
             const CanonicalLine& line = lines_[at];
+            if (!is_below_table(line.path, table)) {
+                // An item that is no record stands among the records as the
+                // main scan would take it: no field matches it.
+                if (!is_table_member(line.path, table) || index_.first_match(line.path)) break;
+                if (strict) return undefined(line);
+                continue;
+            }
             const auto split = split_element_index(line.path, prefix);
             if (!split) {
                 if (strict) return undefined(line);

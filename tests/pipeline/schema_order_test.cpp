@@ -7,8 +7,9 @@
 namespace bezo {
 namespace {
 
-// Fields a, b, a map m, a table t with x and y, and c.
-constexpr std::string_view kSchema = ".!whezo s\n/^/'::a=\n/^/'::b=\n/^/'/m::=\n/^/'/@t/::x=\n/^/'/@t/::y=\n/^/'::c=\n";
+// Fields a, b, a map m, a table t with x and y, c, and an array l.
+constexpr std::string_view kSchema =
+    ".!whezo s\n/^/'::a=\n/^/'::b=\n/^/'/m::=\n/^/'/@t/::x=\n/^/'/@t/::y=\n/^/'::c=\n/^/'/@l::=\n";
 
 struct OrderCase {
     std::string_view name;
@@ -50,6 +51,35 @@ const OrderCase kCases[] = {
     {"last line without CR LF moved ahead", ".!nezo\r\n!str'::b=2\r\n!str'::a=1",
      ".!nezo\r\n!str'::a=1\r\n!str'::b=2\r\n"},
     {"no content lines", ".!nezo\n.?only\n", ""},
+    // A collection moves whole: its items that are no record stay among its
+    // records, in index order.
+    {"items among records move with the table",
+     ".!nezo\n!str'::c=3\n!str'/@t::0=e30\n!str'/@t/1::y=1\n!null'/@t::2=\n!str'/@t/3::x=2\n!str'::a=1\n",
+     ".!nezo\n!str'::a=1\n!str'/@t::0=e30\n!str'/@t/1::y=1\n!null'/@t::2=\n!str'/@t/3::x=2\n!str'::c=3\n"},
+    {"table opened by an item", ".!nezo\n!str'::c=3\n!str'/@t::0=5\n!str'/@t/1::x=1\n",
+     ".!nezo\n!str'/@t::0=5\n!str'/@t/1::x=1\n!str'::c=3\n"},
+    {"table holding only items", ".!nezo\n!str'::c=3\n!null'/@t::0=\n!str'::a=1\n",
+     ".!nezo\n!str'::a=1\n!null'/@t::0=\n!str'::c=3\n"},
+    {"records among an array's members", ".!nezo\n!str'/@l::0=1\n!str'/@l/1::x=2\n!str'/@l::2=3\n!str'::a=1\n",
+     ".!nezo\n!str'::a=1\n!str'/@l::0=1\n!str'/@l/1::x=2\n!str'/@l::2=3\n"},
+    {"nested arrays stay in their record",
+     ".!nezo\n!str'/@t/0::y=1\n!str'/@t/0/@n::0=p\n!str'/@t/0/@n/1::k=q\n!str'/@t/0::x=2\n!str'::a=1\n",
+     ".!nezo\n!str'::a=1\n!str'/@t/0::x=2\n!str'/@t/0/@n::0=p\n!str'/@t/0/@n/1::k=q\n!str'/@t/0::y=1\n"},
+    {"undeclared collection kept whole", ".!nezo\n!str'::b=2\n!str'/@u::0=1\n!str'::a=1\n!str'/@u/1::k=2\n",
+     ".!nezo\n!str'::a=1\n!str'/@u::0=1\n!str'/@u/1::k=2\n!str'::b=2\n"},
+    {"quoted segment is no array", ".!nezo\n!str'::b=2\n!str'/\"@u\"::0=1\n!str'::a=1\n",
+     ".!nezo\n!str'::a=1\n!str'/\"@u\"::0=1\n!str'::b=2\n"},
+    // No line crosses a directive; the lines between two are ordered among
+    // themselves.
+    {"no line moves above a directive", ".!nezo\n!str'::c=3\n.!units u\n!str'::b=2\n!str'::a=1\n",
+     ".!nezo\n!str'::c=3\n.!units u\n!str'::a=1\n!str'::b=2\n"},
+    {"lines before a directive ordered apart", ".!nezo\n!str'::b=2\n!str'::a=1\n.!registry r=d\n!str'::c=3\n",
+     ".!nezo\n!str'::a=1\n!str'::b=2\n.!registry r=d\n!str'::c=3\n"},
+    {"note before a directive stays before it", ".!nezo\n!str'::b=2\n.?n\n.!units u\n#c\n!str'::c=3\n!str'::a=1\n",
+     ".!nezo\n!str'::b=2\n.?n\n.!units u\n#c\n!str'::a=1\n!str'::c=3\n"},
+    {"a table split by a directive", ".!nezo\n!str'/@t/0::y=1\n.!units u\n!str'/@t/1::x=2\n!str'::a=1\n",
+     ".!nezo\n!str'/@t/0::y=1\n.!units u\n!str'::a=1\n!str'/@t/1::x=2\n"},
+    {"directives only between lines in order", ".!nezo\n!str'::a=1\n.!units u\n.!units v\n!str'::b=2\n", ""},
 };
 
 class SchemaOrderTest : public testing::TestWithParam<OrderCase> {};
