@@ -69,6 +69,7 @@ struct Unit {
     std::uint64_t field = 0;      // of a record line: the element field it names, plus one; 0 when none
     std::string_view collection;  // the array (or table) the line lies in; empty when none
     bool splits = false;          // the line names an index of its collection
+    std::size_t segment = 0;      // the number of directive gaps before the line
 };
 
 // A collection's lines, in text order, and the first field that matches
@@ -93,10 +94,7 @@ public:
         read_units();
         if (units_.empty()) return std::nullopt;
         order_.reserve(units_.size());
-        segment_starts_.push_back(units_.size());
-        for (std::size_t s = 0; s + 1 < segment_starts_.size(); ++s) {
-            order_segment(segment_starts_[s], segment_starts_[s + 1]);
-        }
+        order_units();
         for (std::size_t i = 0; i < order_.size(); ++i) {
             if (order_[i] != i) return write();
         }
@@ -106,8 +104,8 @@ public:
 private:
     // The units in text order, and where a directive starts a new segment.
     // A directive, the lines without content before it and those before
-    // the first content line after it belong to no unit: they stay where
-    // they stand, as the lines before the first content line do.
+    // the first content line after it belong to no unit: they move as one
+    // piece, the gap of the segment they open.
     void read_units() {
         std::optional<std::size_t> pending;
         segment_starts_.push_back(0);
@@ -116,6 +114,7 @@ private:
             const std::size_t next = pos + line.size();
             if (const auto path = content_line_name_path(line)) {
                 Unit unit = place_of(*path);
+                unit.segment = segment_starts_.size() - 1;
                 unit.begin = pending.value_or(pos);
                 unit.end = next;
                 units_.push_back(unit);
@@ -165,14 +164,12 @@ private:
         return *field + 1;
     }
 
-    // The units [begin, end), between two directives: units and
-    // collections, each collection gathered where its first line stood, the
-    // matched ones ordered among their places.
-    void order_segment(std::size_t begin, std::size_t end) {
-        items_.clear();
-        blocks_.clear();
-        block_of_.clear();
-        for (std::size_t u = begin; u < end; ++u) {
+    // All units: units and collections, each collection gathered where its
+    // first line stood, the matched ones ordered among their places.
+    // Directives do not bound the order: write() puts each one back above
+    // every line that followed it.
+    void order_units() {
+        for (std::size_t u = 0; u < units_.size(); ++u) {
             Unit& unit = units_[u];
             if (unit.collection.empty()) {
                 items_.push_back({unit.top, kNoBlock, u});
@@ -218,33 +215,48 @@ private:
         }
     }
 
-    // The text with the units in their new order. Within a segment the
-    // units are contiguous, so the text between units (the header, each
-    // directive with the lines before it, the tail) stands before the
-    // unit that opens the next segment, and stays there.
+    // The text with the units in their new order. The gap of each directive
+    // (the directive with the lines around it that belong to no unit) is
+    // written just above the first unit that followed it in the source, so
+    // no line moves above a directive it followed; a line that stood above
+    // a directive may move below it.
     std::string write() const {
         const std::string_view ending = text_.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
         std::string out;
         out.reserve(text_.size() + ending.size());
-        for (std::size_t i = 0; i < order_.size(); ++i) {
-            const std::size_t gap = i == 0 ? 0 : units_[i - 1].end;
-            out.append(text_.substr(gap, units_[i].begin - gap));
-            const Unit& unit = units_[order_[i]];
-            out.append(text_.substr(unit.begin, unit.end - unit.begin));
-            // Only the text's last line can lack its ending.
-            if (!out.ends_with('\n') && i + 1 < order_.size()) out.append(ending);
+        out.append(text_.substr(0, units_.front().begin));
+        std::size_t next_gap = 1;
+        for (const std::size_t u : order_) {
+            const Unit& unit = units_[u];
+            for (; next_gap <= unit.segment; ++next_gap) append_line(out, segment_gap(next_gap), ending);
+            append_line(out, text_.substr(unit.begin, unit.end - unit.begin), ending);
         }
         out.append(text_.substr(units_.back().end));
         return out;
     }
 
+    // The text between the last unit before the segment and its first unit.
+    std::string_view segment_gap(std::size_t segment) const {
+        const std::size_t first = segment_starts_[segment];
+        const std::size_t from = units_[first - 1].end;
+        return text_.substr(from, units_[first].begin - from);
+    }
+
+    // Only the text's last line can lack its ending; it gets one when
+    // anything follows it.
+    static void append_line(std::string& out, std::string_view piece, std::string_view ending) {
+        if (piece.empty()) return;
+        if (!out.empty() && !out.ends_with('\n')) out.append(ending);
+        out.append(piece);
+    }
+
     std::string_view text_;
     const SchemaFieldIndex& fields_;
     std::vector<Unit> units_;                  // in text order
-    std::vector<std::size_t> segment_starts_;  // the first unit of each segment, then the unit count
+    std::vector<std::size_t> segment_starts_;  // the first unit of each segment
     std::vector<std::size_t> order_;           // the units in the order written
-    std::vector<Item> items_;                  // of the current segment
-    std::vector<Block> blocks_;                // of the current segment
+    std::vector<Item> items_;
+    std::vector<Block> blocks_;
     std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>> block_of_;
     std::vector<Item> moving_items_;
     std::vector<std::size_t> moving_units_;

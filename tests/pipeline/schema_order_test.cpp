@@ -69,16 +69,19 @@ const OrderCase kCases[] = {
      ".!nezo\n!str'::a=1\n!str'/@u::0=1\n!str'/@u/1::k=2\n!str'::b=2\n"},
     {"quoted segment is no array", ".!nezo\n!str'::b=2\n!str'/\"@u\"::0=1\n!str'::a=1\n",
      ".!nezo\n!str'::a=1\n!str'/\"@u\"::0=1\n!str'::b=2\n"},
-    // No line crosses a directive; the lines between two are ordered among
-    // themselves.
+    // No line moves above a directive it followed; a line above one may
+    // move below it.
     {"no line moves above a directive", ".!nezo\n!str'::c=3\n.!units u\n!str'::b=2\n!str'::a=1\n",
-     ".!nezo\n!str'::c=3\n.!units u\n!str'::a=1\n!str'::b=2\n"},
+     ".!nezo\n.!units u\n!str'::a=1\n!str'::b=2\n!str'::c=3\n"},
     {"lines before a directive ordered apart", ".!nezo\n!str'::b=2\n!str'::a=1\n.!registry r=d\n!str'::c=3\n",
      ".!nezo\n!str'::a=1\n!str'::b=2\n.!registry r=d\n!str'::c=3\n"},
-    {"note before a directive stays before it", ".!nezo\n!str'::b=2\n.?n\n.!units u\n#c\n!str'::c=3\n!str'::a=1\n",
-     ".!nezo\n!str'::b=2\n.?n\n.!units u\n#c\n!str'::a=1\n!str'::c=3\n"},
+    {"lines without content move with their directive",
+     ".!nezo\n!str'::b=2\n.?n\n.!units u\n#c\n!str'::c=3\n!str'::a=1\n",
+     ".!nezo\n.?n\n.!units u\n#c\n!str'::a=1\n!str'::b=2\n!str'::c=3\n"},
     {"a table split by a directive", ".!nezo\n!str'/@t/0::y=1\n.!units u\n!str'/@t/1::x=2\n!str'::a=1\n",
-     ".!nezo\n!str'/@t/0::y=1\n.!units u\n!str'::a=1\n!str'/@t/1::x=2\n"},
+     ".!nezo\n.!units u\n!str'::a=1\n!str'/@t/0::y=1\n!str'/@t/1::x=2\n"},
+    {"two directives, lines from both sides", ".!nezo\n!str'::c=3\n.!units u\n!str'::b=2\n.!units v\n!str'::a=1\n",
+     ".!nezo\n.!units u\n.!units v\n!str'::a=1\n!str'::b=2\n!str'::c=3\n"},
     {"directives only between lines in order", ".!nezo\n!str'::a=1\n.!units u\n.!units v\n!str'::b=2\n", ""},
 };
 

@@ -167,12 +167,18 @@ def unit_registry(tmp_path):
     return tmp_path
 
 
+def field_order(canonical):
+    """The keys of the content lines, in text order."""
+    return [line.rsplit("::", 1)[1].split("=", 1)[0] for line in canonical.splitlines() if "'::" in line]
+
+
 def test_lines_stay_below_the_units_directive_they_need(unit_registry):
     schema = ".!hezo s\nc=\na=\nb=\n"
     document = f".!registry acme={unit_registry}\na=1\n.!units acme/u\n!:dbl\nb=3\n!:dbl\nc=5\n"
     built = bezo.build(document, schema)
     lines = built.splitlines()
     assert lines.index(".!units acme/u") < lines.index("!:dbl'::c=5")
+    assert field_order(built) == ["c", "a", "b"]
     assert bezo.build(bezo.unbuild(built), schema) == built
 
 
@@ -202,6 +208,7 @@ def test_generated_documents_with_directives_build_again_unchanged(unit_registry
     for _ in range(200):
         document = directive_document(draw, unit_registry)
         built = bezo.build(document, schema)
+        assert field_order(built) == sorted(field_order(built)), document
         assert bezo.build(bezo.unbuild(built), schema) == built, document
         lines = built.splitlines()
         units = lines.index(".!units acme/u") if ".!units acme/u" in lines else len(lines)
