@@ -9,6 +9,7 @@
 
 #include "core/error.hpp"
 #include "interchange/canonical_tree.hpp"
+#include "interchange/value.hpp"
 
 namespace bezo {
 
@@ -16,6 +17,9 @@ namespace bezo {
 // file that would pass `output_limit` bytes fails with "output too large:
 // more than {output_limit} bytes", early where the data makes that plain.
 Result<std::vector<std::uint8_t>> encode_avro_container(const CanonicalValue& tree, std::size_t output_limit);
+
+// The same for the document already converted to the interchange tree.
+Result<std::vector<std::uint8_t>> encode_avro_value(const Value& value, std::size_t output_limit);
 
 // The body of export_to("avro", ...), within the output budget of the text.
 Result<std::vector<std::uint8_t>> export_avro(std::string_view canonical_text);

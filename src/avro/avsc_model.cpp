@@ -1,5 +1,7 @@
 #include "avro/avsc_model.hpp"
 
+#include <algorithm>
+
 #include "core/text.hpp"
 #include "schema_import/jsonschema_context.hpp"
 
@@ -135,8 +137,25 @@ private:
             if (!copy) return forward_error(copy);
             found = std::move(*copy);
         }
-        if (!found) return fail("unresolved (or recursive) type reference: " + std::string(name));
-        return std::move(*found);
+        if (found) return std::move(*found);
+        if (const auto open = open_record_named(name)) return AvroSchema{AvroRecursiveRef{*open}};
+        return fail("unresolved (or recursive) type reference: " + std::string(name));
+    }
+
+    // The full name of a record still being converted that `name` refers
+    // to, tried in the order of convert_name.
+    std::optional<std::string> open_record_named(std::string_view name) const {
+        const auto open = [this](std::string_view full_name) {
+            return std::ranges::find(open_records_, full_name) != open_records_.end();
+        };
+        if (name.find('.') == std::string_view::npos && !space_.empty()) {
+            std::string full_name = join_dotted_name(space_, name);
+            if (open(full_name)) return full_name;
+        }
+        if (open(name)) return std::string(name);
+        const auto same_short_name = std::ranges::find(open_records_, name, last_dotted_component);
+        if (same_short_name != open_records_.end()) return *same_short_name;
+        return std::nullopt;
     }
 
     Result<AvroSchema> convert_union(const ValueArray& branches) {
@@ -186,9 +205,12 @@ private:
         const std::string full_name = declared ? declared_full_name(*declared, object, space_) : std::string();
         std::string enclosing = std::move(space_);
         space_ = declared ? std::string(namespace_of(full_name)) : enclosing;
+        const bool record = type == "record" || type == "error";
+        if (record && declared) open_records_.push_back(full_name);
         auto named = type == "enum"    ? convert_enum(object)
                      : type == "fixed" ? convert_fixed(object, logical_type)
                                        : convert_record(object);
+        if (record && declared) open_records_.pop_back();
         space_ = std::move(enclosing);
         if (!named) return named;
         if (auto name = named_schema_name(object); !name) return forward_error(name);
@@ -222,6 +244,9 @@ private:
 
     AvscRegistry& registry_;
     std::string space_;  // the enclosing namespace; "" for none
+    // The full names of the records whose fields are being converted,
+    // outermost first: a reference to one of them is recursive.
+    std::vector<std::string> open_records_;
 };
 
 }  // namespace

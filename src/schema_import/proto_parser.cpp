@@ -27,14 +27,27 @@ Error token_failure(std::string message, const ProtoToken& token) {
     return failure(std::move(message));
 }
 
-// Reads option tokens after an opening "[" up to its matching "]".
-Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated) {
+// Reads option tokens after an opening "[" up to its matching "]". The
+// text of a `json_name = "..."` option among them, if any, goes to
+// `json_name`.
+Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated,
+                                    std::optional<std::string_view>* json_name = nullptr) {
+    // The two tokens read last at the outermost level.
+    ProtoToken before_last;
+    ProtoToken last;
     for (std::size_t depth = 1; depth > 0;) {
         auto token = next_proto_token(lexer);
         if (!token) return forward_error(token);
         if (token->kind == ProtoTokenKind::Eof) return std::unexpected(failure(std::string(unterminated)));
         if (token->is_symbol('[')) ++depth;
         if (token->is_symbol(']')) --depth;
+        if (depth != 1) continue;
+        if (json_name && token->kind == ProtoTokenKind::Text && last.is_symbol('=') &&
+            before_last.is_word("json_name")) {
+            *json_name = token->text;
+        }
+        before_last = last;
+        last = *token;
     }
     return {};
 }
@@ -246,9 +259,10 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
     }
     auto end = next_proto_token(lexer_);
     if (!end) return forward_error(end);
+    std::optional<std::string_view> json_name;
     if (end->is_symbol('[')) {
-        // Defaults, packing, JSON names and deprecation are not carried over.
-        if (auto skipped = skip_bracketed_options(lexer_, "unterminated field options"); !skipped) {
+        // Defaults, packing and deprecation are not carried over.
+        if (auto skipped = skip_bracketed_options(lexer_, "unterminated field options", &json_name); !skipped) {
             return forward_error(skipped);
         }
         if (auto semicolon = expect_proto_symbol(lexer_, ';'); !semicolon) return forward_error(semicolon);
@@ -259,7 +273,8 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
                           .type_text = type_text,
                           .map_types = map_types,
                           .number = static_cast<std::uint32_t>(number->number),
-                          .repeated = repeated};
+                          .repeated = repeated,
+                          .json_name = json_name};
 }
 
 Result<void> ProtoParser::parse_proto_enum(std::string_view scope) {
