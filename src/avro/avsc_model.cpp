@@ -125,37 +125,34 @@ private:
     // type of that own name in any namespace.
     Result<AvroSchema> convert_name(std::string_view name) {
         if (auto primitive = avro_primitive(name)) return std::move(*primitive);
-        std::optional<AvroSchema> found;
+        struct Candidate {
+            std::string name;
+            bool by_short_name;
+        };
+        std::vector<Candidate> candidates;
         if (name.find('.') == std::string_view::npos && !space_.empty()) {
-            auto copy = registry_.copy_of(join_dotted_name(space_, name));
-            if (!copy) return forward_error(copy);
-            found = std::move(*copy);
+            candidates.push_back({join_dotted_name(space_, name), false});
         }
-        for (const bool by_short_name : {false, true}) {
-            if (found) break;
-            auto copy = by_short_name ? registry_.copy_of_short_name(name) : registry_.copy_of(name);
-            if (!copy) return forward_error(copy);
-            found = std::move(*copy);
+        candidates.push_back({std::string(name), false});
+        candidates.push_back({std::string(name), true});
+        for (const auto& [candidate, by_short_name] : candidates) {
+            auto found = find_named(candidate, by_short_name);
+            if (!found) return forward_error(found);
+            if (*found) return std::move(**found);
         }
-        if (found) return std::move(*found);
-        if (const auto open = open_record_named(name)) return AvroSchema{AvroRecursiveRef{*open}};
         return fail("unresolved (or recursive) type reference: " + std::string(name));
     }
 
-    // The full name of a record still being converted that `name` refers
-    // to, tried in the order of convert_name.
-    std::optional<std::string> open_record_named(std::string_view name) const {
-        const auto open = [this](std::string_view full_name) {
-            return std::ranges::find(open_records_, full_name) != open_records_.end();
-        };
-        if (name.find('.') == std::string_view::npos && !space_.empty()) {
-            std::string full_name = join_dotted_name(space_, name);
-            if (open(full_name)) return full_name;
-        }
-        if (open(name)) return std::string(name);
-        const auto same_short_name = std::ranges::find(open_records_, name, last_dotted_component);
-        if (same_short_name != open_records_.end()) return *same_short_name;
-        return std::nullopt;
+    // A copy of the type completed under `name` (its full name, or its own
+    // name after the last dot), else a recursive reference to the record
+    // of that name whose fields are being converted; none for neither.
+    Result<std::optional<AvroSchema>> find_named(std::string_view name, bool by_short_name) {
+        auto copy = by_short_name ? registry_.copy_of_short_name(name) : registry_.copy_of(name);
+        if (!copy || *copy) return copy;
+        const auto open = by_short_name ? std::ranges::find(open_records_, name, last_dotted_component)
+                                        : std::ranges::find(open_records_, name);
+        if (open == open_records_.end()) return std::nullopt;
+        return AvroSchema{AvroRecursiveRef{*open}};
     }
 
     Result<AvroSchema> convert_union(const ValueArray& branches) {

@@ -212,6 +212,18 @@ def test_every_order_of_an_array_gives_one_type(items, items_type):
         assert got == expected
 
 
+def test_objects_holding_few_of_many_fields_read_back_whole():
+    # Each object holds two of 80 fields, in either order, one of them a
+    # record: written member by member, the absent fields between them as
+    # runs of null branch indices.
+    rows = [{f"n{i}": i, f"r{79 - i}": {"x": i}} if i % 2 else {f"r{79 - i}": {"x": i}, f"n{i}": i}
+            for i in range(40)]
+    schema, datum = read_back(embedded(json.dumps(rows)))
+    names = [field["name"] for field in schema["fields"][0]["type"]["items"]["fields"]]
+    assert len(names) == 80
+    assert datum["j"] == [{name: row.get(name) for name in names} for row in rows]
+
+
 def test_depth_512_is_written():
     # Too deep for the avro library's own recursion; the datum is 511 one-element blocks around the long 1.
     data = export(embedded("[" * 511 + "1" + "]" * 511))

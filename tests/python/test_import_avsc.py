@@ -311,6 +311,11 @@ MUTUAL = record(("b", record(("n", "long"), ("a", ["null", "A"]), name="B")), ("
     "type": "record", "name": "Row", "fields": [{"name": "k", "type": "int"}, {"name": "up", "type": "list.Node"}]}}),
     name="A")
 MUTUAL_WITH_LIST = {**MUTUAL, "fields": [{"name": "head", "type": LINKED}] + MUTUAL["fields"]}
+# Inside a.R, "R" names a.R itself before the b.R completed earlier.
+SHADOWED = {"type": "record", "name": "Root", "namespace": "a", "fields": [
+    {"name": "other", "type": {"type": "record", "name": "R", "namespace": "b", "fields": [
+        {"name": "x", "type": "int"}]}},
+    {"name": "own", "type": {"type": "record", "name": "R", "fields": [{"name": "next", "type": ["null", "R"]}]}}]}
 
 
 @pytest.mark.parametrize("schema, lines", [
@@ -321,6 +326,7 @@ MUTUAL_WITH_LIST = {**MUTUAL, "fields": [{"name": "head", "type": LINKED}] + MUT
                         "// dropped: recursive type list.Node at /head/next", LONG, "/b::n=",
                         "// dropped: recursive type A at /b/a", "[/@rows]", "!int[-2147483648,2147483647]", "k=",
                         "// dropped: non-scalar element field up at root/rows", "[]"]),
+    (SHADOWED, ["!int[-2147483648,2147483647]", "/other::x=", "// dropped: recursive type a.R at /own/next"]),
 ])
 def test_recursive_references_are_noted_and_left_untyped(schema, lines):
     avro.schema.parse(json.dumps(schema))
