@@ -354,12 +354,12 @@ void add_numeric_branch(std::vector<AvroSchema>& branches, const AvroSchema& sch
 // A long or decimal beside a double whose numbers the double holds exactly
 // is dropped, and a union left with one branch becomes that branch.
 void normalise_union(AvroSchema& schema, std::vector<AvroSchema>& branches) {
-    if (std::ranges::any_of(branches, &AvroSchema::is<AvroDouble>)) {
-        const auto held = std::ranges::find_if(branches, values_double_exact);
-        if (held != branches.end()) branches.erase(held);
-    }
+    const bool has_double = std::ranges::any_of(branches, &AvroSchema::is<AvroDouble>);
+    const auto held = has_double ? std::ranges::find_if(branches, values_double_exact) : branches.end();
+    const bool dropped = held != branches.end();
+    if (dropped) branches.erase(held);
     for (AvroSchema& branch : branches) normalise_avro_schema(branch);
-    if (branches.size() == 1) schema = AvroSchema{std::move(branches.front())};
+    if (dropped && branches.size() == 1) schema = AvroSchema{std::move(branches.front())};
 }
 
 }  // namespace

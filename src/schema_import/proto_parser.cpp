@@ -1,6 +1,7 @@
 #include "schema_import/proto_parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <iterator>
@@ -29,12 +30,12 @@ Error token_failure(std::string message, const ProtoToken& token) {
 
 // Reads option tokens after an opening "[" up to its matching "]". The
 // text of a `json_name = "..."` option among them, if any, goes to
-// `json_name`.
+// `json_name`; a custom option ending in ".json_name" is not it.
 Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated,
                                     std::optional<std::string_view>* json_name = nullptr) {
-    // The two tokens read last at the outermost level.
-    ProtoToken before_last;
-    ProtoToken last;
+    // The last three tokens read at the outermost level, oldest first; the
+    // "[" that opened the options begins an option like a ",".
+    std::array<ProtoToken, 3> recent{ProtoToken{}, ProtoToken{}, ProtoToken::sym('[')};
     for (std::size_t depth = 1; depth > 0;) {
         auto token = next_proto_token(lexer);
         if (!token) return forward_error(token);
@@ -42,12 +43,12 @@ Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view untermin
         if (token->is_symbol('[')) ++depth;
         if (token->is_symbol(']')) --depth;
         if (depth != 1) continue;
-        if (json_name && token->kind == ProtoTokenKind::Text && last.is_symbol('=') &&
-            before_last.is_word("json_name")) {
+        const bool option_start = recent[0].is_symbol('[') || recent[0].is_symbol(',');
+        if (json_name && option_start && recent[1].is_word("json_name") && recent[2].is_symbol('=') &&
+            token->kind == ProtoTokenKind::Text) {
             *json_name = token->text;
         }
-        before_last = last;
-        last = *token;
+        recent = {recent[1], recent[2], *token};
     }
     return {};
 }

@@ -128,6 +128,16 @@ def test_json_names_are_declared_beside_the_field_names():
     assert lines.count("[/@rowList]") == 1 and lines.count("isSet?=") == 2
 
 
+@pytest.mark.parametrize("options, alias", [
+    ('[json_name = "x"]', "x"), ('[deprecated = true, json_name = "x"]', "x"), ("[(my.json_name) = \"y\"]", "aB"),
+    ('[(o).json_name = "y", packed = false]', "aB"), ('[json_name = "a_b"]', None), ("[default = 1]", "aB"),
+])
+def test_json_name_option(options, alias):
+    lines = bezo.import_schema("proto", f"syntax = \"proto2\"; message M {{ optional int32 a_b = 1 {options}; }}",
+                               "t").splitlines()
+    assert [line for line in lines if line.endswith("?=")] == ["a_b?="] + ([f"{alias}?="] if alias else [])
+
+
 @pytest.mark.parametrize("text, note", [
     ('message M { int32 a_b = 1; string aB = 2; }', 'JSON name "aB" of root/a_b is another field\'s name'),
     ('message M { int32 a = 1 [json_name = "x\\"y"]; }', "JSON name of root/a holds an escape"),
