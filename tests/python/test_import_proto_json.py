@@ -2,11 +2,9 @@
 import json
 
 import pytest
+from google.protobuf import descriptor_pb2, descriptor_pool, json_format, message_factory
 
 import bezo
-
-json_format = pytest.importorskip("google.protobuf.json_format")
-from google.protobuf import descriptor_pb2, descriptor_pool, message_factory  # noqa: E402
 
 PROTO = """syntax = "proto3";
 message M {
