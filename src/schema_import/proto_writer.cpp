@@ -114,19 +114,43 @@ std::optional<std::string_view> json_alias(ProtoWriteContext& context, const Pro
                           " is another field's name (not declared)");
         return std::nullopt;
     }
-    // The two names are declared alike; that data sets at most one of them
-    // is a rule the schema cannot state.
-    note(context, "JSON name " + name_debug_form(alias) + " of " + std::string(location) +
-                      " declared beside it (at most one of the two set: not checked)");
     return alias;
 }
 
-// The declared names and JSON names of a message's fields so far: a JSON
-// name may not repeat one of them.
+// The declared names of a message's fields, to which the JSON names used
+// are added: a JSON name may not repeat one of them.
 TextSet declared_names(const std::vector<ProtoField>& fields) {
     TextSet names;
     for (const ProtoField& field : fields) names.emplace(field.name);
     return names;
+}
+
+// One name a field is written under, and the spelling of the names of the
+// fields of a message under it.
+struct SpelledName {
+    std::string_view name;
+    ProtoSpelling below;
+};
+
+// The names a field is written under in `spelling`: its declared name, its
+// JSON name, or (where both are taken) each of them, with the notes for
+// what the schema then leaves unchecked.
+std::vector<SpelledName> spelled_names(ProtoWriteContext& context, const ProtoField& field, TextSet& taken,
+                                       std::string_view location, ProtoSpelling spelling) {
+    const auto alias = spelling == ProtoSpelling::Declared ? std::nullopt : json_alias(context, field, taken, location);
+    if (!alias) return {{field.name, spelling}};
+    taken.emplace(*alias);
+    if (spelling == ProtoSpelling::Json) return {{*alias, ProtoSpelling::Json}};
+    // Both names are declared alike; that data sets at most one of them is
+    // a rule the schema cannot state.
+    note(context, "JSON name " + name_debug_form(*alias) + " of " + std::string(location) +
+                      " declared beside it (at most one of the two set: not checked)");
+    if (field.type.kind == ProtoTypeKind::Message && !field.map) {
+        // A printer spells every name one way; below each name, the fields
+        // are declared in that spelling only.
+        note(context, "fields below " + std::string(location) + " spelled partly by JSON names (not checked)");
+    }
+    return {{field.name, ProtoSpelling::Declared}, {*alias, ProtoSpelling::Json}};
 }
 
 // The lines of one scalar element field inside its section, under `name`.
@@ -134,8 +158,9 @@ void write_element_field(ProtoWriteContext& context, const ProtoField& element, 
                          std::string_view location) {
     const auto element_key = field_key(context, name);
     if (!element_key) return;
-    if (element.type.kind == ProtoTypeKind::Bytes)
+    if (element.type.kind == ProtoTypeKind::Bytes) {
         note_binary_text(context, std::string(location) + "/" + std::string(name));
+    }
     if (const auto annotation = map_proto_scalar(context, element.type)) {
         write_annotation_line(*annotation, true, context.body);
     }
@@ -146,7 +171,7 @@ void write_element_field(ProtoWriteContext& context, const ProtoField& element, 
 // The section of a repeated message: one line per scalar field of the
 // element, notes for the others. The element is not expanded further.
 Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField& field, std::string_view name,
-                                    std::string_view prefix, std::string_view key) {
+                                    std::string_view prefix, std::string_view key, ProtoSpelling spelling) {
     std::string& out = context.body;
     out += '[';
     out += prefix;
@@ -162,19 +187,19 @@ Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField
             note(context, "non-scalar element field " + element.name + " at " + location);
             continue;
         }
-        write_element_field(context, element, element.name, location);
-        if (const auto alias = json_alias(context, element, taken, location + "/" + element.name)) {
-            taken.emplace(*alias);
-            write_element_field(context, element, *alias, location);
+        for (const SpelledName& spelled :
+             spelled_names(context, element, taken, location + "/" + element.name, spelling)) {
+            write_element_field(context, element, spelled.name, location);
         }
     }
     out += "[]\n";
     return {};
 }
 
-// The lines of one field under `name`, its declared name or its JSON name.
-Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field, std::string_view name,
+// The lines of one field under one of its names.
+Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field, SpelledName spelled,
                             std::string_view prefix, std::vector<std::size_t>& stack) {
+    const std::string_view name = spelled.name;
     const auto key = field_key(context, name);
     if (!key) return {};
     if (field.map) {
@@ -203,14 +228,14 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
         note_at(context, "recursive message at ", prefix, name);
         return {};
     }
-    if (field.repeated) return write_repeated_message(context, field, name, prefix, *key);
+    if (field.repeated) return write_repeated_message(context, field, name, prefix, *key, spelled.below);
     // A singular message: its fields stand in place under the longer prefix.
     if (auto charged = charge_step(context); !charged) return forward_error(charged);
     std::string nested_prefix(prefix);
     nested_prefix += '/';
     nested_prefix += *key;
     stack.push_back(message);
-    auto written = write_proto_message(context, message, nested_prefix, stack);
+    auto written = write_proto_message(context, message, nested_prefix, stack, spelled.below);
     stack.pop_back();
     return written;
 }
@@ -233,20 +258,17 @@ void record_library(ProtoWriteContext& context, std::string_view library) {
 }  // namespace
 
 Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
-                                 std::vector<std::size_t>& stack) {
+                                 std::vector<std::size_t>& stack, ProtoSpelling spelling) {
     if (stack.size() > kMaxProtoExpansionDepth) return fail("message nesting too deep");
     const auto& fields = context.file.messages[message].fields;
     TextSet taken = declared_names(fields);
     for (const ProtoField& field : fields) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
-        if (auto written = write_field_as(context, field, field.name, prefix, stack); !written) {
-            return forward_error(written);
-        }
-        const auto alias = json_alias(context, field, taken, jsonschema_path(prefix, field.name));
-        if (!alias) continue;
-        taken.emplace(*alias);
-        if (auto written = write_field_as(context, field, *alias, prefix, stack); !written) {
-            return forward_error(written);
+        const std::string location = jsonschema_path(prefix, field.name);
+        for (const SpelledName& spelled : spelled_names(context, field, taken, location, spelling)) {
+            if (auto written = write_field_as(context, field, spelled, prefix, stack); !written) {
+                return forward_error(written);
+            }
         }
     }
     return {};

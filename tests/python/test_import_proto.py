@@ -129,9 +129,9 @@ def test_root_choice():
     ("message R { S x = 1; S y = 2; } message S { T k = 1; } message T { string name = 1; }", "R",
      ["/x/k::name?=", "/y/k::name?="]),
     (MAPS, "M", [
+        '// dropped: JSON name "byId" of root/by_id declared beside it (at most one of the two set: not checked)',
         "// dropped: map key type of root/by_id (bezo map keys are names; keys stringify)",
         "!map<str>", "by_id?=",
-        '// dropped: JSON name "byId" of root/by_id declared beside it (at most one of the two set: not checked)',
         "// dropped: map key type of root/byId (bezo map keys are names; keys stringify)",
         "!map<str>", "byId?=",
         "// dropped: message-valued map at root/items",

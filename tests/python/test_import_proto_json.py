@@ -93,7 +93,7 @@ def bezo_accepts(instance):
     ({"user_id": "abc"}, False),
     ({"userId": 2147483648}, False),
     ({"shownAs": "x", "display_name": "y"}, True),
-    ({"displayName": "x"}, None),  # an unknown name: the peer refuses it, the non-strict schema lets it pass
+    ({"displayName": "x"}, None),  # not a name of the field: the non-strict schema lets it pass
     ({"w": {"a": "NaN", "b": "Infinity", "c": "-Infinity", "d": 1.5}}, True),
     ({"w": {"a": "nan"}}, False),
     ({"w": {"a": "many"}}, False),
@@ -103,13 +103,18 @@ def bezo_accepts(instance):
     ({"ds": ["NaN", 1, "-Infinity"]}, True),
     ({"plain": "Infinity"}, True),
     ({"innerPart": {"bigCount": "12"}}, True),
-    ({"inner_part": {"bigCount": "x"}}, False),
-    ({"innerPart": {"big_count": 1.5}}, False),
+    ({"inner_part": {"big_count": "12"}}, True),
+    ({"inner_part": {"big_count": "x"}}, False),
+    ({"innerPart": {"bigCount": 1.5}}, False),
+    # A printer spells every name one way; mixed spellings below a message
+    # field are declared by neither spelling and pass unchecked (noted).
+    ({"inner_part": {"bigCount": "x"}}, None),
+    ({"innerPart": {"big_count": 1.5}}, None),
     ({"rowList": [{"isSet": True}, {"is_set": False}]}, True),
     ({"rowList": [{"isSet": "yes"}]}, False),
 ])
 def test_agrees_with_protobuf_json_parser(instance, valid):
-    if valid is None:
+    if valid is None:  # refused by the peer on a rule the import notes it cannot keep
         assert not peer_accepts(instance) and bezo_accepts(instance)
         return
     assert peer_accepts(instance) is valid
@@ -118,12 +123,25 @@ def test_agrees_with_protobuf_json_parser(instance, valid):
 
 def test_json_names_are_declared_beside_the_field_names():
     lines = SCHEMA.partition("\n\n")[2].splitlines()
-    for name, alias in [("root/user_id", "userId"), ("root/display_name", "shownAs"),
-                        ("/inner_part/big_count", "bigCount"), ("/innerPart/big_count", "bigCount")]:
-        assert any(line.endswith(f'"{alias}" of {name} declared beside it (at most one of the two set: not checked)')
-                   for line in lines if line.startswith("// dropped: JSON name")), alias
-    assert "/innerPart::bigCount?=" in lines and "/inner_part::bigCount?=" in lines
-    assert lines.count("[/@rowList]") == 1 and lines.count("isSet?=") == 2
+    for name, alias in [("root/user_id", "userId"), ("root/display_name", "shownAs"), ("root/inner_part", "innerPart")]:
+        assert f'// dropped: JSON name "{alias}" of {name} declared beside it (at most one of the two set: not checked)' \
+            in lines
+    assert "// dropped: fields below root/inner_part spelled partly by JSON names (not checked)" in lines
+    # Below a message field, one spelling each: the whole of it grows twofold, not at every level.
+    assert [line for line in lines if line.startswith(("/inner", "/Inner"))] == [
+        "/inner_part::big_count?=", "/innerPart::bigCount?="]
+    assert lines[lines.index("[/@row_list]") + 2] == "is_set?=" and lines[lines.index("[/@rowList]") + 2] == "isSet?="
+    assert lines.count("is_set?=") == 1 and lines.count("isSet?=") == 1
+
+
+def test_message_fields_in_json_names_grow_the_schema_linearly():
+    depth = 30
+    text = "\n".join(f"message M{i} {{ M{i + 1} next_one = 1; int32 the_value = 2; }}" for i in range(depth)) + \
+        f"\nmessage M{depth} {{ bool last_flag = 1; }}"
+    lines = bezo.import_schema("proto", text, "t", "M0").partition("\n\n")[2].splitlines()
+    fields = [line for line in lines if line.endswith("?=")]
+    assert len(fields) == 2 + 2 * (depth - 1 + 1)
+    assert "/next_one" * depth + "::last_flag?=" in fields and "/nextOne" * depth + "::lastFlag?=" in fields
 
 
 @pytest.mark.parametrize("options, alias", [
