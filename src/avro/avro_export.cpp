@@ -37,13 +37,7 @@ void write_header(std::string_view schema_json, Bytes& out) {
 
 }  // namespace
 
-Result<Bytes> encode_avro_container(const CanonicalValue& tree, std::size_t output_limit) {
-    auto value = tree_to_value(tree);
-    if (!value) return forward_error(value);
-    return encode_avro_value(*value, output_limit);
-}
-
-Result<Bytes> encode_avro_value(const Value& value, std::size_t output_limit) {
+Result<Bytes> encode_avro_container(const Value& value, std::size_t output_limit) {
     auto schema = infer_avro_schema(value, 0);
     if (!schema) return forward_error(schema);
     normalise_avro_schema(*schema);
@@ -82,7 +76,7 @@ Result<Bytes> export_avro(std::string_view canonical_text) {
         return tree_to_value(*tree);
     }();
     if (!value) return forward_error(value);
-    return encode_avro_value(*value, output_budget(canonical_text.size()));
+    return encode_avro_container(*value, output_budget(canonical_text.size()));
 }
 
 }  // namespace bezo
