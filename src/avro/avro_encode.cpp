@@ -265,6 +265,9 @@ constexpr std::size_t kSparseObjectRatio = 8;
 
 constexpr std::size_t kNotWritten = static_cast<std::size_t>(-1);
 
+// Bytes kept free after the datum, for a container's sync marker.
+constexpr std::size_t kClosingRoom = 32;
+
 // Writes one datum into `out`, which may not grow past `limit` bytes. Data
 // can ask for far more than its size (objects that differ in their keys
 // each write a null for every key of the others), so before writing, the
@@ -280,8 +283,9 @@ public:
         add_least_size(value, schema, least);
         if (least > limit_) return std::unexpected(output_budget_exceeded(limit_));
         // What the datum takes at least is known: the buffer grows once to
-        // it rather than doubling its way there.
-        out_.reserve(least);
+        // it, with room for the few bytes a container closes with, rather
+        // than doubling its way there.
+        out_.reserve(least + kClosingRoom);
         if (auto written = write(value, schema, depth); !written) return written;
         return check_limit();
     }
