@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config python3-dev python3-pytest libgtest-dev libicu-dev
           libfyaml-dev libtomlplusplus-dev
-          python3-yaml python3-cbor2 python3-pyasn1 python3-jsonschema python3-xmlschema python3-avro)
+          python3-yaml python3-cbor2 python3-pyasn1 python3-jsonschema python3-xmlschema python3-avro
+          python3-protobuf)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -57,7 +57,17 @@ bool time_type_fits(TimeKind kind, std::string_view type_name) { return time_kin
 bool branch_fits(const AvroSchema& branch, const Value& value) {
     if (branch.is<AvroNull>()) return value.is<NullValue>();
     if (branch.is<AvroBoolean>()) return value.is<BoolValue>();
-    if (branch.is<AvroLong>() || branch.is<AvroDecimal>()) return value.is<NumberValue>();
+    // A union holds a long or a decimal for the finite numbers and a double
+    // for the others, so a number goes to the double only when the other
+    // cannot hold it.
+    if (branch.is<AvroLong>()) {
+        const auto* number = value.get_if<NumberValue>();
+        return number && parse_decimal_i64(number->text, PlusSign::Accepted);
+    }
+    if (branch.is<AvroDecimal>()) {
+        const auto* number = value.get_if<NumberValue>();
+        return number && parse_decimal_token(number->text);
+    }
     if (branch.is<AvroDouble>()) return value.is<NumberValue>() || is_typed(value, "std/num");
     if (branch.is<AvroBytes>()) return is_binary(value);
     if (const auto* time = branch.get_if<AvroTime>()) {
@@ -237,7 +247,26 @@ struct RecordLayout {
     std::vector<WrittenField> written;
     std::size_t unions = 0;
     std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>> positions;
+    // Whether every written field has a null branch, so that any of them
+    // may be absent; then, built on first need for objects that hold few
+    // of the fields, the bytes all written fields take when absent (their
+    // null branch indices, in order) and where each field's bytes start.
+    bool all_nullable = true;
+    std::vector<std::uint8_t> absent_bytes;
+    std::vector<std::size_t> absent_offsets;
+    // For each field of the record, its place among the written fields.
+    std::vector<std::size_t> written_index;
 };
+
+// An object holding fewer than one in this many of its record's written
+// fields is written by its members, the absent fields between them copied
+// as a run of null branch indices.
+constexpr std::size_t kSparseObjectRatio = 8;
+
+constexpr std::size_t kNotWritten = static_cast<std::size_t>(-1);
+
+// Bytes kept free after the datum, for a container's sync marker.
+constexpr std::size_t kClosingRoom = 32;
 
 // Writes one datum into `out`, which may not grow past `limit` bytes. Data
 // can ask for far more than its size (objects that differ in their keys
@@ -253,6 +282,10 @@ public:
         std::size_t least = out_.size();
         add_least_size(value, schema, least);
         if (least > limit_) return std::unexpected(output_budget_exceeded(limit_));
+        // What the datum takes at least is known: the buffer grows once to
+        // it, with room for the few bytes a container closes with, rather
+        // than doubling its way there.
+        out_.reserve(least + kClosingRoom);
         if (auto written = write(value, schema, depth); !written) return written;
         return check_limit();
     }
@@ -288,9 +321,13 @@ private:
     Result<void> write_record(const Value& value, const AvroRecord& record, unsigned depth) {
         const auto* members = value.get_if<ValueObject>();
         if (!members) return mismatch();
+        RecordLayout& fields = layout(record);
+        if (fields.all_nullable && members->size() * kSparseObjectRatio < fields.written.size()) {
+            return write_sparse_record(*members, record, fields, depth);
+        }
         static const Value kAbsent = Value::null();
         MemberFinder finder(*members);
-        for (const auto& [position, null_branch] : layout(record).written) {
+        for (const auto& [position, null_branch] : fields.written) {
             const AvroField& field = record.fields[position];
             const Value* member = finder.find(field.name);
             if (!member && null_branch) {
@@ -301,6 +338,62 @@ private:
             if (auto checked = check_limit(); !checked) return checked;
         }
         return {};
+    }
+
+    // An object that holds few of its record's fields: its members are
+    // placed among the written fields, and each run of absent fields
+    // between them is copied whole, so that the work follows the members
+    // and the bytes written rather than the fields of the record.
+    Result<void> write_sparse_record(const ValueObject& members, const AvroRecord& record, RecordLayout& fields,
+                                     unsigned depth) {
+        build_absent_bytes(record, fields);
+        std::vector<std::pair<std::size_t, const Value*>> present;
+        present.reserve(members.size());
+        for (const ValueMember& member : members) {
+            const auto found = fields.positions.find(member.key);
+            if (found == fields.positions.end()) continue;
+            const std::size_t written = fields.written_index[found->second];
+            if (written != kNotWritten) present.emplace_back(written, &member.value);
+        }
+        std::ranges::sort(present, {}, &std::pair<std::size_t, const Value*>::first);
+        std::size_t next = 0;
+        for (const auto& [written, member] : present) {
+            if (auto copied = write_absent_run(fields, next, written); !copied) return copied;
+            const AvroField& field = record.fields[fields.written[written].position];
+            if (auto wrote = write(*member, field.schema, depth + 1); !wrote) return wrote;
+            if (auto checked = check_limit(); !checked) return checked;
+            next = written + 1;
+        }
+        return write_absent_run(fields, next, fields.written.size());
+    }
+
+    Result<void> write_absent_run(const RecordLayout& fields, std::size_t first, std::size_t end) {
+        const auto from = fields.absent_bytes.begin() + static_cast<std::ptrdiff_t>(fields.absent_offsets[first]);
+        const auto to = fields.absent_bytes.begin() + static_cast<std::ptrdiff_t>(fields.absent_offsets[end]);
+        if (out_.size() + static_cast<std::size_t>(to - from) > limit_) {
+            return std::unexpected(output_budget_exceeded(limit_));
+        }
+        out_.insert(out_.end(), from, to);
+        return {};
+    }
+
+    void build_absent_bytes(const AvroRecord& record, RecordLayout& fields) {
+        if (!fields.absent_offsets.empty()) return;
+        index_positions(record, fields);
+        fields.written_index.assign(record.fields.size(), kNotWritten);
+        fields.absent_offsets.reserve(fields.written.size() + 1);
+        for (std::size_t i = 0; i < fields.written.size(); ++i) {
+            fields.written_index[fields.written[i].position] = i;
+            fields.absent_offsets.push_back(fields.absent_bytes.size());
+            write_avro_long(static_cast<std::int64_t>(*fields.written[i].null_branch), fields.absent_bytes);
+        }
+        fields.absent_offsets.push_back(fields.absent_bytes.size());
+    }
+
+    static void index_positions(const AvroRecord& record, RecordLayout& fields) {
+        if (!fields.positions.empty()) return;
+        fields.positions.reserve(record.fields.size());
+        for (std::size_t i = 0; i < record.fields.size(); ++i) fields.positions.emplace(record.fields[i].name, i);
     }
 
     Result<void> write_union(const Value& value, const AvroUnion& united, unsigned depth) {
@@ -326,6 +419,7 @@ private:
                         field.null_branch = static_cast<std::size_t>(null_branch - united->branches.begin());
                     }
                 }
+                layout.all_nullable = layout.all_nullable && field.null_branch.has_value();
                 layout.written.push_back(field);
             }
         }
@@ -370,10 +464,7 @@ private:
         if (!members) return;
         RecordLayout& fields = layout(record);
         total += fields.unions;
-        if (fields.positions.empty()) {
-            fields.positions.reserve(record.fields.size());
-            for (std::size_t i = 0; i < record.fields.size(); ++i) fields.positions.emplace(record.fields[i].name, i);
-        }
+        index_positions(record, fields);
         for (const ValueMember& member : *members) {
             const auto found = fields.positions.find(member.key);
             if (found == fields.positions.end()) continue;

@@ -37,10 +37,8 @@ void write_header(std::string_view schema_json, Bytes& out) {
 
 }  // namespace
 
-Result<Bytes> encode_avro_container(const CanonicalValue& tree, std::size_t output_limit) {
-    auto value = tree_to_value(tree);
-    if (!value) return forward_error(value);
-    auto schema = infer_avro_schema(*value, 0);
+Result<Bytes> encode_avro_container(const Value& value, std::size_t output_limit) {
+    auto schema = infer_avro_schema(value, 0);
     if (!schema) return forward_error(schema);
     normalise_avro_schema(*schema);
     if (auto checked = check_avro_unions(*schema); !checked) return forward_error(checked);
@@ -56,7 +54,7 @@ Result<Bytes> encode_avro_container(const CanonicalValue& tree, std::size_t outp
     write_avro_long(1, file);
     const std::size_t length_at = file.size();
     file.resize(length_at + kLongRoom);
-    if (auto encoded = encode_avro_datum(*value, *schema, file, 0, output_limit); !encoded) {
+    if (auto encoded = encode_avro_datum(value, *schema, file, 0, output_limit); !encoded) {
         return forward_error(encoded);
     }
     Bytes length;
@@ -70,9 +68,15 @@ Result<Bytes> encode_avro_container(const CanonicalValue& tree, std::size_t outp
 }
 
 Result<Bytes> export_avro(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
-    if (!tree) return forward_error(tree);
-    return encode_avro_container(*tree, output_budget(canonical_text.size()));
+    // The canonical tree is dropped once converted: the value tree, the
+    // schema and the file are what the rest of the export needs.
+    Result<Value> value = [canonical_text]() -> Result<Value> {
+        auto tree = canonical_to_tree(canonical_text);
+        if (!tree) return forward_error(tree);
+        return tree_to_value(*tree);
+    }();
+    if (!value) return forward_error(value);
+    return encode_avro_container(*value, output_budget(canonical_text.size()));
 }
 
 }  // namespace bezo

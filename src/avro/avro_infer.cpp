@@ -18,6 +18,9 @@ constexpr std::size_t kPairwiseObjectSize = 16;
 // before its point.
 constexpr std::uint64_t kLongDigits = 19;
 
+// Every integer of at most this magnitude (2^53) is a binary64 value.
+constexpr std::int64_t kDoubleIntegerRange = std::int64_t{1} << 53;
+
 using NameIndex = std::unordered_map<std::string_view, std::size_t, KeyedTextHash, std::equal_to<>>;
 
 AvroSchema union_of(AvroSchema first) {
@@ -29,13 +32,18 @@ AvroSchema union_of(AvroSchema first) {
 AvroSchema infer_number(std::string_view text) {
     const std::string_view digits = text.substr(text.starts_with('-') ? 1 : 0);
     if (is_ascii_digits(digits)) {
-        if (parse_decimal_i64(text, PlusSign::Refused)) return AvroSchema{AvroLong{}};
-        return AvroSchema{AvroDecimal{std::nullopt, 0, digits.size(), false}};
+        if (const auto number = parse_decimal_i64(text, PlusSign::Refused)) {
+            const bool exact =
+                (*number >= -kDoubleIntegerRange && *number <= kDoubleIntegerRange) || is_double_exact(text);
+            return AvroSchema{AvroLong{exact}};
+        }
+        return AvroSchema{AvroDecimal{std::nullopt, 0, digits.size(), false, false}};
     }
     const auto token = parse_decimal_token(text);
     if (!token) return AvroSchema{AvroDouble{}};
     const std::uint64_t precision = std::max<std::uint64_t>(token->digits.size(), token->scale);
-    return AvroSchema{AvroDecimal{std::nullopt, token->scale, precision, is_double_exact(text, *token)}};
+    const bool exact = is_double_exact(text, *token);
+    return AvroSchema{AvroDecimal{std::nullopt, token->scale, precision, exact, exact}};
 }
 
 AvroSchema infer_typed(const TypedValue& typed) {
@@ -99,31 +107,87 @@ bool is_numeric(const AvroSchema& schema) {
     return schema.is<AvroLong>() || schema.is<AvroDouble>() || schema.is<AvroDecimal>();
 }
 
-// Two different numeric schemas: a double where one side is a double, else
-// a decimal wide enough for both sides' digits before and after the point.
-Result<void> unify_numbers(AvroSchema& a, const AvroSchema& b) {
-    const auto* left = a.get_if<AvroDecimal>();
-    const auto* right = b.get_if<AvroDecimal>();
-    if (a.is<AvroDouble>() || b.is<AvroDouble>()) {
-        const AvroDecimal* decimal = left ? left : right;
-        if (decimal && !decimal->double_exact) {
-            return fail("cannot unify a non-finite number with an exact decimal (Avro has no exact superset)");
+// Whether every number behind a long or decimal is exactly a binary64 value.
+bool values_double_exact(const AvroSchema& schema) {
+    if (const auto* number = schema.get_if<AvroLong>()) return number->double_exact;
+    const auto* decimal = schema.get_if<AvroDecimal>();
+    return decimal && decimal->values_double_exact;
+}
+
+// The numbers met in one place, joined in any order to the same schema:
+// the finite ones into one long or decimal, the others (non-finite values,
+// texts no decimal holds) into a double beside it.
+class NumericJoin {
+public:
+    void add(const AvroSchema& schema) {
+        if (schema.is<AvroDouble>()) {
+            has_double_ = true;
+        } else if (!finite_) {
+            finite_ = clone_avro_schema(schema);
+        } else {
+            join_finite(schema);
         }
-        a = AvroSchema{AvroDouble{}};
-        return {};
     }
-    AvroDecimal merged;
-    if (left && right) {
-        merged.scale = std::max(left->scale, right->scale);
-        merged.precision = std::max(left->precision - left->scale, right->precision - right->scale) + merged.scale;
-        merged.double_exact = left->double_exact && right->double_exact;
-    } else {
-        const AvroDecimal& decimal = left ? *left : *right;
-        merged.scale = decimal.scale;
-        merged.precision = std::max(kLongDigits, decimal.precision - decimal.scale) + decimal.scale;
+
+    // The finite part first, then the double: one or two branches.
+    std::vector<AvroSchema> branches() && {
+        std::vector<AvroSchema> result;
+        if (finite_) result.push_back(std::move(*finite_));
+        if (has_double_) result.push_back(AvroSchema{AvroDouble{}});
+        return result;
     }
-    a = AvroSchema{merged};
-    return {};
+
+    // The one schema, or the union of the two branches.
+    AvroSchema schema() && {
+        std::vector<AvroSchema> joined = std::move(*this).branches();
+        if (joined.size() == 1) return std::move(joined.front());
+        return AvroSchema{AvroUnion{std::move(joined)}};
+    }
+
+private:
+    // Two longs stay a long; otherwise a decimal wide enough for both
+    // sides' digits before and after the point, to be written as a double
+    // only when both sides are such decimals (a long keeps it a decimal).
+    void join_finite(const AvroSchema& schema) {
+        const auto* left = finite_->get_if<AvroDecimal>();
+        const auto* right = schema.get_if<AvroDecimal>();
+        const bool values_exact = values_double_exact(*finite_) && values_double_exact(schema);
+        if (!left && !right) {
+            finite_ = AvroSchema{AvroLong{values_exact}};
+            return;
+        }
+        AvroDecimal merged;
+        if (left && right) {
+            merged.scale = std::max(left->scale, right->scale);
+            merged.precision = std::max(left->precision - left->scale, right->precision - right->scale) + merged.scale;
+            merged.double_exact = left->double_exact && right->double_exact;
+        } else {
+            const AvroDecimal& decimal = left ? *left : *right;
+            merged.scale = decimal.scale;
+            merged.precision = std::max(kLongDigits, decimal.precision - decimal.scale) + decimal.scale;
+        }
+        merged.values_double_exact = values_exact;
+        finite_ = AvroSchema{merged};
+    }
+
+    bool has_double_ = false;
+    std::optional<AvroSchema> finite_;
+};
+
+// Two different numeric schemas joined: a long or decimal, a double, or a
+// union of both where the numbers need both.
+void unify_numbers(AvroSchema& a, const AvroSchema& b) {
+    NumericJoin join;
+    join.add(a);
+    join.add(b);
+    a = std::move(join).schema();
+}
+
+// A date rides an Avro int, the other time types a long: a date beside
+// another time type can share a union with it.
+bool is_int_time(const AvroSchema& schema) {
+    const auto* time = schema.get_if<AvroTime>();
+    return time && time_kind_base(time->kind) == "int";
 }
 
 // The positions of the fields of `b` among the first fields of `a`, found
@@ -188,9 +252,11 @@ Result<void> merge_records(AvroRecord& a, AvroRecord b) {
 }
 
 // The branch a schema joins in a union: one per variant, with the three
-// numeric variants as one.
+// numeric variants as one and the int-based time type apart from the
+// long-based ones.
 std::size_t branch_group(const AvroSchema& schema) {
-    return is_numeric(schema) ? AvroSchema{AvroLong{}}.node.index() : schema.node.index();
+    const std::size_t variant = is_numeric(schema) ? AvroSchema{AvroLong{}}.node.index() : schema.node.index();
+    return 2 * variant + (is_int_time(schema) ? 1 : 0);
 }
 
 // One field of records folded together: its schemas in record order, with
@@ -239,9 +305,15 @@ Result<AvroSchema> fold_records(std::vector<AvroRecord>& records) {
     return AvroSchema{std::move(merged)};
 }
 
-// The schemas of one union branch folded into one.
+// The schemas of one union group folded into one; the numeric group may
+// give a union of a long or decimal and a double.
 Result<AvroSchema> fold_group(std::vector<AvroSchema>& members) {
     if (members.size() == 1) return std::move(members.front());
+    if (is_numeric(members.front())) {
+        NumericJoin join;
+        for (const AvroSchema& member : members) join.add(member);
+        return std::move(join).schema();
+    }
     if (members.front().is<AvroRecord>()) {
         std::vector<AvroRecord> records;
         records.reserve(members.size());
@@ -261,6 +333,33 @@ Result<AvroSchema> fold_group(std::vector<AvroSchema>& members) {
         if (auto unified = unify_avro_schemas(folded, std::move(members[i])); !unified) return forward_error(unified);
     }
     return folded;
+}
+
+// Joins a number into a union's numeric branches (none, one, or a long or
+// decimal followed by a double), which stay where the first of them stood.
+void add_numeric_branch(std::vector<AvroSchema>& branches, const AvroSchema& schema) {
+    const auto first = std::ranges::find_if(branches, is_numeric);
+    const auto at = first - branches.begin();
+    NumericJoin join;
+    for (const AvroSchema& branch : branches) {
+        if (is_numeric(branch)) join.add(branch);
+    }
+    join.add(schema);
+    std::erase_if(branches, is_numeric);
+    std::vector<AvroSchema> joined = std::move(join).branches();
+    branches.insert(branches.begin() + std::min<std::ptrdiff_t>(at, std::ssize(branches)),
+                    std::make_move_iterator(joined.begin()), std::make_move_iterator(joined.end()));
+}
+
+// A long or decimal beside a double whose numbers the double holds exactly
+// is dropped, and a union left with one branch becomes that branch.
+void normalise_union(AvroSchema& schema, std::vector<AvroSchema>& branches) {
+    const bool has_double = std::ranges::any_of(branches, &AvroSchema::is<AvroDouble>);
+    const auto held = has_double ? std::ranges::find_if(branches, values_double_exact) : branches.end();
+    const bool dropped = held != branches.end();
+    if (dropped) branches.erase(held);
+    for (AvroSchema& branch : branches) normalise_avro_schema(branch);
+    if (dropped && branches.size() == 1) schema = AvroSchema{std::move(branches.front())};
 }
 
 }  // namespace
@@ -293,7 +392,11 @@ Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas) {
     for (Group& group : groups) {
         auto folded = fold_group(group.members);
         if (!folded) return forward_error(folded);
-        united.branches.push_back(std::move(*folded));
+        if (auto* numbers = folded->get_if<AvroUnion>()) {
+            for (AvroSchema& branch : numbers->branches) united.branches.push_back(std::move(branch));
+        } else {
+            united.branches.push_back(std::move(*folded));
+        }
     }
     if (united.branches.size() == 1) return std::move(united.branches.front());
     return AvroSchema{std::move(united)};
@@ -322,8 +425,13 @@ Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b) {
         a.get_if<AvroUnion>()->branches.push_back(std::move(b));
         return {};
     }
-    if (is_numeric(a) && is_numeric(b)) return unify_numbers(a, b);
-    if (a.is<AvroTime>() && b.is<AvroTime>()) return fail("cannot unify different time logical types");
+    if (is_numeric(a) && is_numeric(b)) {
+        unify_numbers(a, b);
+        return {};
+    }
+    if (a.is<AvroTime>() && b.is<AvroTime>() && is_int_time(a) == is_int_time(b)) {
+        return fail("cannot unify different time logical types");
+    }
     if (auto* array = a.get_if<AvroArray>(); array && b.is<AvroArray>()) {
         return unify_avro_schemas(*array->items, std::move(*b.get_if<AvroArray>()->items));
     }
@@ -342,8 +450,13 @@ Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema sche
         }
         return {};
     }
-    auto same = std::ranges::find_if(branches, [&](const AvroSchema& branch) { return branch.same_variant(schema); });
-    if (same == branches.end() && is_numeric(schema)) same = std::ranges::find_if(branches, is_numeric);
+    if (is_numeric(schema)) {
+        add_numeric_branch(branches, schema);
+        return {};
+    }
+    const std::size_t group = branch_group(schema);
+    auto same =
+        std::ranges::find_if(branches, [group](const AvroSchema& branch) { return branch_group(branch) == group; });
     if (same == branches.end()) {
         branches.push_back(std::move(schema));
         return {};
@@ -352,6 +465,10 @@ Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema sche
 }
 
 void normalise_avro_schema(AvroSchema& schema) {
+    if (auto* united = schema.get_if<AvroUnion>()) {
+        normalise_union(schema, united->branches);
+        return;
+    }
     if (const auto* decimal = schema.get_if<AvroDecimal>(); decimal && decimal->double_exact) {
         schema = AvroSchema{AvroDouble{}};
     } else if (auto* array = schema.get_if<AvroArray>()) {
@@ -360,8 +477,6 @@ void normalise_avro_schema(AvroSchema& schema) {
         normalise_avro_schema(*map->values);
     } else if (auto* record = schema.get_if<AvroRecord>()) {
         for (AvroField& field : record->fields) normalise_avro_schema(field.schema);
-    } else if (auto* united = schema.get_if<AvroUnion>()) {
-        for (AvroSchema& branch : united->branches) normalise_avro_schema(branch);
     }
 }
 

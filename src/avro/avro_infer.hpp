@@ -30,12 +30,15 @@ Result<void> unify_avro_schemas(AvroSchema& a, AvroSchema b);
 Result<AvroSchema> fold_avro_schemas(std::vector<AvroSchema> schemas);
 
 // Adds a schema, or each branch of a union, to a union's branches: into the
-// branch of its variant (all records count as one, and so do the three
-// numeric variants) when there is one, else at the end.
+// branch of its variant (all records count as one, and a date stands apart
+// from the long-based time types) when there is one, else at the end. The
+// numbers join into one long or decimal and, for non-finite values, one
+// double after it, whatever the order they come in.
 Result<void> union_add_branch(std::vector<AvroSchema>& branches, AvroSchema schema);
 
 // Replaces every decimal whose numbers were all exact binary64 values by a
-// double.
+// double, and drops from a union the long or decimal whose numbers the
+// double beside it holds exactly.
 void normalise_avro_schema(AvroSchema& schema);
 
 // Readers refuse a union of two branches of one Avro type, such as a long

@@ -49,12 +49,17 @@ struct Cloner {
 bool equal_nodes(const AvroSchema& a, const AvroSchema& b) {
     if (!a.same_variant(b)) return false;
     if (const auto* fixed = a.get_if<AvroFixed>()) return fixed->size == b.get_if<AvroFixed>()->size;
+    if (const auto* number = a.get_if<AvroLong>()) return number->double_exact == b.get_if<AvroLong>()->double_exact;
     if (const auto* decimal = a.get_if<AvroDecimal>()) {
         const auto* other = b.get_if<AvroDecimal>();
-        return decimal->double_exact == other->double_exact && decimal->scale == other->scale &&
+        return decimal->double_exact == other->double_exact &&
+               decimal->values_double_exact == other->values_double_exact && decimal->scale == other->scale &&
                decimal->precision == other->precision && decimal->fixed_size == other->fixed_size;
     }
     if (const auto* time = a.get_if<AvroTime>()) return time->kind == b.get_if<AvroTime>()->kind;
+    if (const auto* reference = a.get_if<AvroRecursiveRef>()) {
+        return reference->name == b.get_if<AvroRecursiveRef>()->name;
+    }
     if (const auto* enumeration = a.get_if<AvroEnum>()) return enumeration->symbols == b.get_if<AvroEnum>()->symbols;
     if (const auto* record = a.get_if<AvroRecord>()) {
         const auto& other = *b.get_if<AvroRecord>();

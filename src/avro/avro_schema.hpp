@@ -44,7 +44,12 @@ struct AvroField;
 struct AvroNull {};
 struct AvroBoolean {};
 struct AvroInt {};
-struct AvroLong {};
+// `double_exact`, set only by the exporter's inference: every number
+// behind the long is exactly a binary64 value, so a double beside it in a
+// union holds them all.
+struct AvroLong {
+    bool double_exact = false;
+};
 struct AvroFloat {};
 struct AvroDouble {};
 struct AvroBytes {};
@@ -55,12 +60,15 @@ struct AvroFixed {
 // The "decimal" logical type. `fixed_size` is set only for a decimal on a
 // "fixed" schema; `precision` only by the exporter's inference, which also
 // sets `double_exact` when every number behind the decimal is exactly the
-// shortest text of its nearest binary64 value.
+// shortest text of its nearest binary64 value and no long was joined into
+// it, and `values_double_exact` when that holds of every number, longs
+// included (a double beside it in a union then holds them all).
 struct AvroDecimal {
     std::optional<std::uint64_t> fixed_size;
     std::uint64_t scale = 0;
     std::uint64_t precision = 0;
     bool double_exact = false;
+    bool values_double_exact = false;
 };
 struct AvroTime {
     TimeKind kind = TimeKind::Date;
@@ -81,11 +89,17 @@ struct AvroRecord {
 struct AvroUnion {
     std::vector<AvroSchema> branches;
 };
+// A reference, met while importing, to a record whose definition is still
+// open around it (a linked list's "next", a tree's children). The importer
+// notes it instead of copying the record into itself without end.
+struct AvroRecursiveRef {
+    std::string name;  // the full name of the record referred to
+};
 
 // The variant order is the tag order the writers and tables index by.
 struct AvroSchema {
     std::variant<AvroNull, AvroBoolean, AvroInt, AvroLong, AvroFloat, AvroDouble, AvroBytes, AvroString, AvroFixed,
-                 AvroDecimal, AvroTime, AvroEnum, AvroArray, AvroMap, AvroRecord, AvroUnion>
+                 AvroDecimal, AvroTime, AvroEnum, AvroArray, AvroMap, AvroRecord, AvroUnion, AvroRecursiveRef>
         node;
 
     template <class T>

@@ -23,6 +23,20 @@ std::string join_path(std::string_view prefix, std::string_view separator, std::
 
 bool is_binary(const AvroSchema& schema) { return schema.is<AvroBytes>() || schema.is<AvroFixed>(); }
 
+// The recursive reference a field's type stands for: the type itself, a
+// branch of its union, or the items or values under it; none for others.
+const AvroRecursiveRef* recursive_reference(const AvroSchema& schema) {
+    if (const auto* reference = schema.get_if<AvroRecursiveRef>()) return reference;
+    if (const auto* array = schema.get_if<AvroArray>()) return recursive_reference(*array->items);
+    if (const auto* map = schema.get_if<AvroMap>()) return recursive_reference(*map->values);
+    if (const auto* united = schema.get_if<AvroUnion>()) {
+        for (const AvroSchema& branch : united->branches) {
+            if (const auto* reference = recursive_reference(branch)) return reference;
+        }
+    }
+    return nullptr;
+}
+
 // The entry type of a map annotation for the map's value type; none for
 // value types a map annotation cannot name.
 std::optional<std::string_view> map_entry_type(const AvroSchema& values) {
@@ -66,6 +80,7 @@ private:
                                    unsigned depth) {
         const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
         const std::string path = prefix.empty() ? std::string(key) : join_path(prefix, "::", key);
+        if (note_recursive(field.schema, location)) return {};
         if (const auto* record = field.schema.get_if<AvroRecord>()) {
             return write_fields(record->fields, join_path(prefix, "/", key), depth + 1);
         }
@@ -79,6 +94,16 @@ private:
                               (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
         }
         return {};
+    }
+
+    // A field whose type refers to a record around it has no finite
+    // spelling as nested fields: it is noted and left without a type, as
+    // every importer leaves a recursive type.
+    bool note_recursive(const AvroSchema& schema, std::string_view location) {
+        const AvroRecursiveRef* reference = recursive_reference(schema);
+        if (!reference) return false;
+        avro_note_dropped(body, "recursive type " + reference->name + " at " + std::string(location));
+        return true;
     }
 
     void note_unrepresentable(std::string_view name) {
@@ -110,7 +135,9 @@ private:
             const auto item_key = property_key(field.name);
             if (!item_key) {
                 note_unrepresentable(field.name);
-            } else if (!write_field(field.schema, *item_key, join_path(location, "/", field.name))) {
+            } else if (const std::string item_location = join_path(location, "/", field.name);
+                       !note_recursive(field.schema, item_location) &&
+                       !write_field(field.schema, *item_key, item_location)) {
                 avro_note_dropped(body, "non-scalar element field " + field.name + " at " + std::string(location));
             }
         }

@@ -1,5 +1,7 @@
 #include "avro/avsc_model.hpp"
 
+#include <algorithm>
+
 #include "core/text.hpp"
 #include "schema_import/jsonschema_context.hpp"
 
@@ -123,20 +125,34 @@ private:
     // type of that own name in any namespace.
     Result<AvroSchema> convert_name(std::string_view name) {
         if (auto primitive = avro_primitive(name)) return std::move(*primitive);
-        std::optional<AvroSchema> found;
+        struct Candidate {
+            std::string name;
+            bool by_short_name;
+        };
+        std::vector<Candidate> candidates;
         if (name.find('.') == std::string_view::npos && !space_.empty()) {
-            auto copy = registry_.copy_of(join_dotted_name(space_, name));
-            if (!copy) return forward_error(copy);
-            found = std::move(*copy);
+            candidates.push_back({join_dotted_name(space_, name), false});
         }
-        for (const bool by_short_name : {false, true}) {
-            if (found) break;
-            auto copy = by_short_name ? registry_.copy_of_short_name(name) : registry_.copy_of(name);
-            if (!copy) return forward_error(copy);
-            found = std::move(*copy);
+        candidates.push_back({std::string(name), false});
+        candidates.push_back({std::string(name), true});
+        for (const auto& [candidate, by_short_name] : candidates) {
+            auto found = find_named(candidate, by_short_name);
+            if (!found) return forward_error(found);
+            if (*found) return std::move(**found);
         }
-        if (!found) return fail("unresolved (or recursive) type reference: " + std::string(name));
-        return std::move(*found);
+        return fail("unresolved (or recursive) type reference: " + std::string(name));
+    }
+
+    // A copy of the type completed under `name` (its full name, or its own
+    // name after the last dot), else a recursive reference to the record
+    // of that name whose fields are being converted; none for neither.
+    Result<std::optional<AvroSchema>> find_named(std::string_view name, bool by_short_name) {
+        auto copy = by_short_name ? registry_.copy_of_short_name(name) : registry_.copy_of(name);
+        if (!copy || *copy) return copy;
+        const auto open = by_short_name ? std::ranges::find(open_records_, name, last_dotted_component)
+                                        : std::ranges::find(open_records_, name);
+        if (open == open_records_.end()) return std::nullopt;
+        return AvroSchema{AvroRecursiveRef{*open}};
     }
 
     Result<AvroSchema> convert_union(const ValueArray& branches) {
@@ -186,9 +202,12 @@ private:
         const std::string full_name = declared ? declared_full_name(*declared, object, space_) : std::string();
         std::string enclosing = std::move(space_);
         space_ = declared ? std::string(namespace_of(full_name)) : enclosing;
+        const bool record = type == "record" || type == "error";
+        if (record && declared) open_records_.push_back(full_name);
         auto named = type == "enum"    ? convert_enum(object)
                      : type == "fixed" ? convert_fixed(object, logical_type)
                                        : convert_record(object);
+        if (record && declared) open_records_.pop_back();
         space_ = std::move(enclosing);
         if (!named) return named;
         if (auto name = named_schema_name(object); !name) return forward_error(name);
@@ -222,6 +241,9 @@ private:
 
     AvscRegistry& registry_;
     std::string space_;  // the enclosing namespace; "" for none
+    // The full names of the records whose fields are being converted,
+    // outermost first: a reference to one of them is recursive.
+    std::vector<std::string> open_records_;
 };
 
 }  // namespace

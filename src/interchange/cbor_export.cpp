@@ -150,17 +150,6 @@ void write_float(double value, Bytes& out) {
     }
 }
 
-Result<void> write_number(std::string_view text, Bytes& out) {
-    const bool negative = text.starts_with('-');
-    if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
-        return write_integer(negative, text.substr(negative ? 1 : 0), out);
-    }
-    const auto value = parse_decimal_double(text);
-    if (!value) return fail("bad number: " + std::string(text));
-    write_float(*value, out);
-    return {};
-}
-
 // Tag 0 needs an RFC 3339 date-time with an upper-case "T" and "Z"; a
 // literal of another shape, without a zone, or whose fields name no real
 // instant (readers refuse those), stays a plain text.
@@ -194,17 +183,107 @@ Result<void> write_typed(const TypedValue& typed, Bytes& out) {
     return {};
 }
 
-// The first key that repeats an earlier one, if any.
-Result<void> write_map(const ValueObject& members, Bytes& out, unsigned depth) {
-    if (const std::string* key = first_repeated_key(members))
-        return fail("CBOR cannot represent the repeated key " + *key);
-    cbor_write_head(kMap, members.size(), out);
-    for (const ValueMember& member : members) {
-        write_text(member.key, out);
-        if (auto written = encode_cbor_value(member.value, out, depth + 1); !written) return forward_error(written);
+// One step of the way from the root to a value: a member's key or an
+// item's index.
+struct PathStep {
+    std::string_view key;
+    std::size_t index = 0;
+    bool is_item = false;
+};
+
+// Encodes a value tree, keeping the way to the value being written so that
+// a number CBOR cannot carry is refused with its place.
+class CborEncoder {
+public:
+    explicit CborEncoder(Bytes& out) : out_(out) {}
+
+    Result<void> encode(const Value& value, unsigned depth) {
+        if (depth > kMaxCborDepth) return fail("nesting too deep for CBOR export");
+        if (value.is<NullValue>()) {
+            out_.push_back(kNull);
+        } else if (const auto* boolean = value.get_if<BoolValue>()) {
+            out_.push_back(boolean->value ? kTrue : kFalse);
+        } else if (const auto* number = value.get_if<NumberValue>()) {
+            return write_number(number->text);
+        } else if (const auto* text = value.get_if<StringValue>()) {
+            write_text(text->text, out_);
+        } else if (const auto* typed = value.get_if<TypedValue>()) {
+            return write_typed(*typed, out_);
+        } else if (const auto* items = value.get_if<ValueArray>()) {
+            return write_array(*items, depth);
+        } else {
+            return write_map(*value.get_if<ValueObject>(), depth);
+        }
+        return {};
     }
-    return {};
-}
+
+private:
+    Result<void> write_array(const ValueArray& items, unsigned depth) {
+        cbor_write_head(kArray, items.size(), out_);
+        path_.push_back(PathStep{{}, 0, true});
+        for (const Value& item : items) {
+            if (auto written = encode(item, depth + 1); !written) return written;
+            ++path_.back().index;
+        }
+        path_.pop_back();
+        return {};
+    }
+
+    Result<void> write_map(const ValueObject& members, unsigned depth) {
+        if (const std::string* key = first_repeated_key(members)) {
+            return fail("CBOR cannot represent the repeated key " + *key);
+        }
+        cbor_write_head(kMap, members.size(), out_);
+        for (const ValueMember& member : members) {
+            write_text(member.key, out_);
+            path_.push_back(PathStep{member.key, 0, false});
+            if (auto written = encode(member.value, depth + 1); !written) return written;
+            path_.pop_back();
+        }
+        return {};
+    }
+
+    // An integer as an integer or bignum; any other number as a float,
+    // which must keep its value: a finite number beyond binary64's range
+    // would read back as an infinity and a non-zero one below its least
+    // subnormal as a zero, so both are refused.
+    Result<void> write_number(std::string_view text) {
+        const bool negative = text.starts_with('-');
+        if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
+            return write_integer(negative, text.substr(negative ? 1 : 0), out_);
+        }
+        const auto value = parse_decimal_double(text);
+        if (!value) return fail("bad number: " + std::string(text));
+        if (std::isinf(*value)) return refuse_float(text, "overflows f64");
+        if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
+        write_float(*value, out_);
+        return {};
+    }
+
+    std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) const {
+        std::string message = "CBOR cannot represent the float " + std::string(text);
+        if (!path_.empty()) message += " at " + path_text();
+        message += " (" + std::string(why) + ")";
+        return fail(message);
+    }
+
+    // The keys and indices from the root, joined with "/".
+    std::string path_text() const {
+        std::string text;
+        for (const PathStep& step : path_) {
+            if (!text.empty()) text += '/';
+            if (step.is_item) {
+                append_decimal(step.index, text);
+            } else {
+                text += step.key;
+            }
+        }
+        return text;
+    }
+
+    Bytes& out_;
+    std::vector<PathStep> path_;
+};
 
 }  // namespace
 
@@ -228,26 +307,7 @@ void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
 }
 
 Result<void> encode_cbor_value(const Value& value, Bytes& out, unsigned depth) {
-    if (depth > kMaxCborDepth) return fail("nesting too deep for CBOR export");
-    if (value.is<NullValue>()) {
-        out.push_back(kNull);
-    } else if (const auto* boolean = value.get_if<BoolValue>()) {
-        out.push_back(boolean->value ? kTrue : kFalse);
-    } else if (const auto* number = value.get_if<NumberValue>()) {
-        return write_number(number->text, out);
-    } else if (const auto* text = value.get_if<StringValue>()) {
-        write_text(text->text, out);
-    } else if (const auto* typed = value.get_if<TypedValue>()) {
-        return write_typed(*typed, out);
-    } else if (const auto* items = value.get_if<ValueArray>()) {
-        cbor_write_head(kArray, items->size(), out);
-        for (const Value& item : *items) {
-            if (auto written = encode_cbor_value(item, out, depth + 1); !written) return forward_error(written);
-        }
-    } else {
-        return write_map(*value.get_if<ValueObject>(), out, depth);
-    }
-    return {};
+    return CborEncoder(out).encode(value, depth);
 }
 
 Result<Bytes> cbor_export_body(const CanonicalValue& tree) { return encode_canonical_tree(tree, encode_cbor_value); }

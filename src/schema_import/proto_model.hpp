@@ -53,6 +53,9 @@ struct ProtoField {
     std::string name;
     std::uint32_t number = 0;
     bool repeated = false;
+    // The name JSON data gives the field: its "json_name" option, else its
+    // name in lowerCamelCase.
+    std::string json_name;
 };
 
 struct ProtoMessage {
@@ -90,6 +93,7 @@ struct ProtoFieldDecl {
     std::optional<ProtoMapTypeTexts> map_types;
     std::uint32_t number = 0;
     bool repeated = false;
+    std::optional<std::string_view> json_name;  // the "json_name" option, escapes undecoded
 };
 
 // The field declarations of one message, waiting for resolution.

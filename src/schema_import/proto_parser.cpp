@@ -1,6 +1,7 @@
 #include "schema_import/proto_parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <iterator>
@@ -27,14 +28,27 @@ Error token_failure(std::string message, const ProtoToken& token) {
     return failure(std::move(message));
 }
 
-// Reads option tokens after an opening "[" up to its matching "]".
-Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated) {
+// Reads option tokens after an opening "[" up to its matching "]". The
+// text of a `json_name = "..."` option among them, if any, goes to
+// `json_name`; a custom option ending in ".json_name" is not it.
+Result<void> skip_bracketed_options(ProtoLexer& lexer, std::string_view unterminated,
+                                    std::optional<std::string_view>* json_name = nullptr) {
+    // The last three tokens read at the outermost level, oldest first; the
+    // "[" that opened the options begins an option like a ",".
+    std::array<ProtoToken, 3> recent{ProtoToken{}, ProtoToken{}, ProtoToken::sym('[')};
     for (std::size_t depth = 1; depth > 0;) {
         auto token = next_proto_token(lexer);
         if (!token) return forward_error(token);
         if (token->kind == ProtoTokenKind::Eof) return std::unexpected(failure(std::string(unterminated)));
         if (token->is_symbol('[')) ++depth;
         if (token->is_symbol(']')) --depth;
+        if (depth != 1) continue;
+        const bool option_start = recent[0].is_symbol('[') || recent[0].is_symbol(',');
+        if (json_name && option_start && recent[1].is_word("json_name") && recent[2].is_symbol('=') &&
+            token->kind == ProtoTokenKind::Text) {
+            *json_name = token->text;
+        }
+        recent = {recent[1], recent[2], *token};
     }
     return {};
 }
@@ -246,9 +260,10 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
     }
     auto end = next_proto_token(lexer_);
     if (!end) return forward_error(end);
+    std::optional<std::string_view> json_name;
     if (end->is_symbol('[')) {
-        // Defaults, packing, JSON names and deprecation are not carried over.
-        if (auto skipped = skip_bracketed_options(lexer_, "unterminated field options"); !skipped) {
+        // Defaults, packing and deprecation are not carried over.
+        if (auto skipped = skip_bracketed_options(lexer_, "unterminated field options", &json_name); !skipped) {
             return forward_error(skipped);
         }
         if (auto semicolon = expect_proto_symbol(lexer_, ';'); !semicolon) return forward_error(semicolon);
@@ -259,7 +274,8 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
                           .type_text = type_text,
                           .map_types = map_types,
                           .number = static_cast<std::uint32_t>(number->number),
-                          .repeated = repeated};
+                          .repeated = repeated,
+                          .json_name = json_name};
 }
 
 Result<void> ProtoParser::parse_proto_enum(std::string_view scope) {

@@ -15,6 +15,23 @@ namespace {
 
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
+// The JSON name protobuf gives a field without a "json_name" option: each
+// "_" dropped and the letter after it made upper case (user_id: userId).
+std::string proto_json_name(std::string_view name) {
+    std::string json_name;
+    json_name.reserve(name.size());
+    bool capitalize = false;
+    for (const char c : name) {
+        if (c == '_') {
+            capitalize = true;
+        } else {
+            json_name += capitalize && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            capitalize = false;
+        }
+    }
+    return json_name;
+}
+
 constexpr std::array<std::pair<std::string_view, ProtoTypeKind>, 15> kScalarWords{{
     {"double", ProtoTypeKind::Double},
     {"float", ProtoTypeKind::Float},
@@ -266,7 +283,13 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
                 return std::unexpected(
                     failure("duplicate field name " + std::string(declaration.name) + " in " + scope));
             }
-            ProtoField field{{}, std::nullopt, std::string(declaration.name), declaration.number, declaration.repeated};
+            ProtoField field{
+                {},
+                std::nullopt,
+                std::string(declaration.name),
+                declaration.number,
+                declaration.repeated,
+                declaration.json_name ? std::string(*declaration.json_name) : proto_json_name(declaration.name)};
             if (const auto& texts = declaration.map_types) {
                 auto key = index.resolve(texts->key, message);
                 if (!key) return forward_error(key);

@@ -59,28 +59,38 @@ void note_binary_text(ProtoWriteContext& context, std::string_view location) {
 }
 
 // Writes "!map<T>" and the field line, or only notes when the value type has
-// no word a map annotation can take.
-void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
-                     std::string_view key) {
+// no word a map annotation can take. Floating values take what a floating
+// field takes, non-finite spellings included, which no single entry type
+// names: they are a map block whose key line carries that annotation.
+void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::string_view name,
+                     std::string_view prefix, std::string_view key) {
     const auto [key_type, value_type] = *field.map;
     if (key_type.kind != ProtoTypeKind::String) {
-        note_at(context, "map key type of ", prefix, field.name, " (bezo map keys are names; keys stringify)");
+        note_at(context, "map key type of ", prefix, name, " (bezo map keys are names; keys stringify)");
     }
+    std::string& out = context.body;
     std::string_view entry_type = "int";
     switch (value_type.kind) {
-        case ProtoTypeKind::Message: note_at(context, "message-valued map at ", prefix, field.name); return;
+        case ProtoTypeKind::Message: note_at(context, "message-valued map at ", prefix, name); return;
         case ProtoTypeKind::Double:
-        case ProtoTypeKind::Float: entry_type = "float"; break;
+        case ProtoTypeKind::Float:
+            out += '(';
+            out += prefix;
+            out += '/';
+            out += key;
+            out += ")\n";
+            write_annotation_line(*map_proto_scalar(context, value_type), false, out);
+            out += "/.*/=\n()\n";
+            return;
         case ProtoTypeKind::Bool: entry_type = "bool"; break;
         case ProtoTypeKind::String: entry_type = "str"; break;
         case ProtoTypeKind::Bytes:
         case ProtoTypeKind::Enum:
-            note_at(context, "map value type of ", prefix, field.name, " (untyped map emitted)");
+            note_at(context, "map value type of ", prefix, name, " (untyped map emitted)");
             entry_type = "str";
             break;
         default: break;  // the ten integral types
     }
-    std::string& out = context.body;
     out += "!map<";
     out += entry_type;
     out += ">\n";
@@ -88,48 +98,117 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
     out += "?=\n";
 }
 
+// The name JSON data may give a field besides its own, when it differs and
+// can be declared: not when it holds an escape, nor when another field of
+// the message is declared under it; a note says why where it cannot.
+std::optional<std::string_view> json_alias(ProtoWriteContext& context, const ProtoField& field, const TextSet& taken,
+                                           std::string_view location) {
+    const std::string_view alias = field.json_name;
+    if (alias == field.name) return std::nullopt;
+    if (alias.find('\\') != std::string_view::npos) {
+        note(context, "JSON name of " + std::string(location) + " holds an escape (not declared)");
+        return std::nullopt;
+    }
+    if (taken.contains(alias)) {
+        note(context, "JSON name " + name_debug_form(alias) + " of " + std::string(location) +
+                          " is another field's name (not declared)");
+        return std::nullopt;
+    }
+    return alias;
+}
+
+// The declared names of a message's fields, to which the JSON names used
+// are added: a JSON name may not repeat one of them.
+TextSet declared_names(const std::vector<ProtoField>& fields) {
+    TextSet names;
+    for (const ProtoField& field : fields) names.emplace(field.name);
+    return names;
+}
+
+// One name a field is written under, and the spelling of the names of the
+// fields of a message under it.
+struct SpelledName {
+    std::string_view name;
+    ProtoSpelling below;
+};
+
+// The names a field is written under in `spelling`: its declared name, its
+// JSON name, or (where both are taken) each of them, with the notes for
+// what the schema then leaves unchecked.
+std::vector<SpelledName> spelled_names(ProtoWriteContext& context, const ProtoField& field, TextSet& taken,
+                                       std::string_view location, ProtoSpelling spelling) {
+    const auto alias = spelling == ProtoSpelling::Declared ? std::nullopt : json_alias(context, field, taken, location);
+    if (!alias) return {{field.name, spelling}};
+    taken.emplace(*alias);
+    if (spelling == ProtoSpelling::Json) return {{*alias, ProtoSpelling::Json}};
+    // Both names are declared alike; that data sets at most one of them is
+    // a rule the schema cannot state.
+    note(context, "JSON name " + name_debug_form(*alias) + " of " + std::string(location) +
+                      " declared beside it (at most one of the two set: not checked)");
+    if (field.type.kind == ProtoTypeKind::Message && !field.map) {
+        // A printer spells every name one way; below each name, the fields
+        // are declared in that spelling only.
+        note(context, "fields below " + std::string(location) + " spelled partly by JSON names (not checked)");
+    }
+    return {{field.name, ProtoSpelling::Declared}, {*alias, ProtoSpelling::Json}};
+}
+
+// The lines of one scalar element field inside its section, under `name`.
+void write_element_field(ProtoWriteContext& context, const ProtoField& element, std::string_view name,
+                         std::string_view location) {
+    const auto element_key = field_key(context, name);
+    if (!element_key) return;
+    if (element.type.kind == ProtoTypeKind::Bytes) {
+        note_binary_text(context, std::string(location) + "/" + std::string(name));
+    }
+    if (const auto annotation = map_proto_scalar(context, element.type)) {
+        write_annotation_line(*annotation, true, context.body);
+    }
+    context.body += *element_key;
+    context.body += "?=\n";
+}
+
 // The section of a repeated message: one line per scalar field of the
 // element, notes for the others. The element is not expanded further.
-Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
-                                    std::string_view key) {
+Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField& field, std::string_view name,
+                                    std::string_view prefix, std::string_view key, ProtoSpelling spelling) {
     std::string& out = context.body;
     out += '[';
     out += prefix;
     out += "/@";
     out += key;
     out += "]\n";
-    for (const ProtoField& element : context.file.messages[field.type.index].fields) {
+    const std::string location = jsonschema_path(prefix, name);
+    const auto& elements = context.file.messages[field.type.index].fields;
+    TextSet taken = declared_names(elements);
+    for (const ProtoField& element : elements) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
         if (element.type.kind == ProtoTypeKind::Message || element.map || element.repeated) {
-            note(context, "non-scalar element field " + element.name + " at " + jsonschema_path(prefix, field.name));
+            note(context, "non-scalar element field " + element.name + " at " + location);
             continue;
         }
-        const auto element_key = field_key(context, element.name);
-        if (!element_key) continue;
-        if (element.type.kind == ProtoTypeKind::Bytes) {
-            note_binary_text(context, jsonschema_path(prefix, field.name) + "/" + element.name);
+        for (const SpelledName& spelled :
+             spelled_names(context, element, taken, location + "/" + element.name, spelling)) {
+            write_element_field(context, element, spelled.name, location);
         }
-        if (const auto annotation = map_proto_scalar(context, element.type)) {
-            write_annotation_line(*annotation, true, out);
-        }
-        out += *element_key;
-        out += "?=\n";
     }
     out += "[]\n";
     return {};
 }
 
-Result<void> write_proto_field(ProtoWriteContext& context, const ProtoField& field, std::string_view prefix,
-                               std::vector<std::size_t>& stack) {
-    const auto key = field_key(context, field.name);
+// The lines of one field under one of its names.
+Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field, SpelledName spelled,
+                            std::string_view prefix, std::vector<std::size_t>& stack) {
+    const std::string_view name = spelled.name;
+    const auto key = field_key(context, name);
     if (!key) return {};
     if (field.map) {
-        write_map_field(context, field, prefix, *key);
+        write_map_field(context, field, name, prefix, *key);
         return {};
     }
     std::string& out = context.body;
     if (field.type.kind != ProtoTypeKind::Message) {
-        if (field.type.kind == ProtoTypeKind::Bytes) note_binary_text(context, jsonschema_path(prefix, field.name));
+        if (field.type.kind == ProtoTypeKind::Bytes) note_binary_text(context, jsonschema_path(prefix, name));
         if (const auto annotation = map_proto_scalar(context, field.type)) {
             write_annotation_line(*annotation, !field.repeated, out);
         }
@@ -146,17 +225,17 @@ Result<void> write_proto_field(ProtoWriteContext& context, const ProtoField& fie
     }
     const std::size_t message = field.type.index;
     if (on_stack(stack, message)) {
-        note_at(context, "recursive message at ", prefix, field.name);
+        note_at(context, "recursive message at ", prefix, name);
         return {};
     }
-    if (field.repeated) return write_repeated_message(context, field, prefix, *key);
+    if (field.repeated) return write_repeated_message(context, field, name, prefix, *key, spelled.below);
     // A singular message: its fields stand in place under the longer prefix.
     if (auto charged = charge_step(context); !charged) return forward_error(charged);
     std::string nested_prefix(prefix);
     nested_prefix += '/';
     nested_prefix += *key;
     stack.push_back(message);
-    auto written = write_proto_message(context, message, nested_prefix, stack);
+    auto written = write_proto_message(context, message, nested_prefix, stack, spelled.below);
     stack.pop_back();
     return written;
 }
@@ -179,11 +258,18 @@ void record_library(ProtoWriteContext& context, std::string_view library) {
 }  // namespace
 
 Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
-                                 std::vector<std::size_t>& stack) {
+                                 std::vector<std::size_t>& stack, ProtoSpelling spelling) {
     if (stack.size() > kMaxProtoExpansionDepth) return fail("message nesting too deep");
-    for (const ProtoField& field : context.file.messages[message].fields) {
+    const auto& fields = context.file.messages[message].fields;
+    TextSet taken = declared_names(fields);
+    for (const ProtoField& field : fields) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
-        if (auto written = write_proto_field(context, field, prefix, stack); !written) return forward_error(written);
+        const std::string location = jsonschema_path(prefix, field.name);
+        for (const SpelledName& spelled : spelled_names(context, field, taken, location, spelling)) {
+            if (auto written = write_field_as(context, field, spelled, prefix, stack); !written) {
+                return forward_error(written);
+            }
+        }
     }
     return {};
 }

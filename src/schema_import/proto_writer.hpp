@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,11 +34,20 @@ struct ProtoWriteContext {
     std::vector<std::string> enum_annotations;  // per enum, built on first use
 };
 
+// The names JSON data gives a message's fields: a printer writes either
+// every declared name or every JSON name (lowerCamelCase, or the
+// "json_name" option), and a parser takes both.
+enum class ProtoSpelling : std::uint8_t {
+    Both,      // each field under both names: the root, and below names that are spelled alike
+    Declared,  // below a field written under its declared name where the JSON name differs
+    Json,      // below a field written under its JSON name
+};
+
 // Appends the lines of the fields of `message` under the table `prefix`
-// ("" for the root, "/a/b" further down). `stack` holds the root and every
-// message being expanded, in order.
+// ("" for the root, "/a/b" further down), under the names `spelling` gives
+// them. `stack` holds the root and every message being expanded, in order.
 Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message, std::string_view prefix,
-                                 std::vector<std::size_t>& stack);
+                                 std::vector<std::size_t>& stack, ProtoSpelling spelling = ProtoSpelling::Both);
 
 // The annotation of a scalar or enum type ("!bool", "!int|str{A,B}", a
 // base64 pattern for bytes), none for string; records the type library it

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,6 +111,67 @@ TEST(AvroInfer, FoldAgreesWithUnifyingLeftToRight) {
     };
     for (const ValueArray& elements : typed_cases) {
         EXPECT_EQ(folded_at_once(elements), unified_left_to_right(elements));
+    }
+}
+
+// The schema JSON of a value's inferred and normalised schema with the
+// branches of every union sorted, or the failure's message: what must not
+// depend on the order of an array's items.
+std::string order_free_form(const AvroSchema& schema) {
+    if (const auto* array = schema.get_if<AvroArray>()) return "array of " + order_free_form(*array->items);
+    if (const auto* united = schema.get_if<AvroUnion>()) {
+        std::vector<std::string> branches;
+        for (const AvroSchema& branch : united->branches) branches.push_back(order_free_form(branch));
+        std::ranges::sort(branches);
+        std::string form = "union of";
+        for (const std::string& branch : branches) form += " (" + branch + ")";
+        return form;
+    }
+    return schema_json(schema);
+}
+
+std::string inferred_in_any_order(const ValueArray& items) {
+    auto schema = infer_avro_schema(Value::array(ValueArray(items)), 0);
+    if (!schema) return schema.error().other();
+    normalise_avro_schema(*schema);
+    if (auto checked = check_avro_unions(*schema); !checked) return checked.error().other();
+    return order_free_form(*schema);
+}
+
+TEST(AvroInfer, ArrayTypeDoesNotDependOnItemOrder) {
+    const Value inf = Value::typed("std/num", "inf", "inf");
+    const Value nan = Value::typed("std/num", "nan", "nan");
+    const Value date = Value::typed("std/time", "date", "2024-01-02");
+    const Value stamp = Value::typed("std/time", "datetime", "2024-01-02T00:00:00Z");
+    const Value time = Value::typed("std/time", "time", "10:00:00");
+    const auto number = [](const char* text) { return Value::number(text); };
+    // Each array with what every order of its items must give.
+    const std::pair<ValueArray, std::string> cases[] = {
+        {{number("1"), number("0.5"), inf}, R"("double")"},
+        {{number("1"), inf}, R"("double")"},
+        {{number("0.5"), nan, Value::null()}, R"(union of ("double") ("null"))"},
+        {{number("9007199254740993"), inf}, R"(union of ("double") ("long"))"},
+        {{number("3.14159265358979323846"), nan, number("1")},
+         R"(union of ("double") ({"type":"bytes","logicalType":"decimal","precision":39,"scale":20}))"},
+        {{number("12345678901234567890"), number("0.5"), inf, Value::string("s")},
+         R"(union of ("double") ("string") ({"type":"bytes","logicalType":"decimal","precision":21,"scale":1}))"},
+        {{number("1"), number("2.5")}, R"({"type":"bytes","logicalType":"decimal","precision":20,"scale":1})"},
+        {{date, stamp, Value::null()},
+         R"(union of ("null") ({"type":"int","logicalType":"date"}) ({"type":"long","logicalType":"timestamp-micros"}))"},
+        {{date, stamp, time}, "cannot unify different time logical types"},
+        {{stamp, number("1"), Value::string("s")}, "an Avro union cannot hold two long branches"},
+    };
+    for (const auto& [items, expected] : cases) {
+        ValueArray order = items;
+        std::vector<std::size_t> positions(items.size());
+        for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+        do {
+            for (std::size_t i = 0; i < positions.size(); ++i) order[i] = Value(items[positions[i]]);
+            const std::string got = inferred_in_any_order(order);
+            EXPECT_EQ(got, expected.starts_with("union") || expected.starts_with("\"") || expected.starts_with("{")
+                               ? "array of " + expected
+                               : expected);
+        } while (std::ranges::next_permutation(positions).found);
     }
 }
 

@@ -41,8 +41,9 @@ TEST(CborNumber, ShortestExactFloat) {
         {"3.4028234663852886e38", "fa7f7fffff"},  // largest single
         {"3.4028235677973366e38", "fb47effffff0000000"},
         {"1e300", "fb7e37e43c8800759c"},
-        {"-1e400", "f9fc00"},  // beyond the range: infinity or zero
-        {"-1e-400", "f98000"},
+        {"-1e400", "CBOR cannot represent the float -1e400 (overflows f64)"},  // beyond the range
+        {"-1e-400", "CBOR cannot represent the float -1e-400 (underflows f64)"},
+        {"-0.0e-400", "f98000"},
         {"1.2.3", "bad number: 1.2.3"}};
     for (const auto& [text, expected] : cases) {
         std::vector<std::uint8_t> out;

@@ -37,7 +37,8 @@ def test_one_field_is_a_one_entry_map_of_bytes():
     ("!int'v=-18446744073709551617", "c349010000000000000000"),
     ("!int'v=-4722366482869645213696", "c349ffffffffffffffffff"),
     ("!float'v=1.5", "f93e00"), ("!float'v=0.1", "fb3fb999999999999a"), ("!float'v=100000.0", "fa47c35000"),
-    ("!float'v=-0.0", "f98000"), ("!float'v=1.0", "f93c00"), ("!float'v=1e400", "f97c00"),
+    ("!float'v=-0.0", "f98000"), ("!float'v=1.0", "f93c00"),
+    ("!float'v=1.7976931348623157e308", "fb7fefffffffffffff"), ("!float'v=5e-324", "fb0000000000000001"),
     ("!std/enc/bin'v=", "40"), ("!std/enc/xml'v=PGEvPg", "66" + b"PGEvPg".hex()),
     ("!std/time/datetime'v=2026-07-03T21:00:00Z", "c074" + b"2026-07-03T21:00:00Z".hex()),
     ("!std/time/date'v=2026-07-03", "6a" + b"2026-07-03".hex()),
@@ -84,6 +85,29 @@ def test_cbor2_reads_back_every_kind():
 ])
 def test_repeated_keys_of_an_embedded_object_are_refused(members, key):
     assert refusal("!std/enc/json'j=" + b64("{" + members + "}")) == "CBOR cannot represent the repeated key " + key
+
+
+@pytest.mark.parametrize("json_text, message", [
+    ('{"x":1e400}', "CBOR cannot represent the float 1e400 at x (overflows f64)"),
+    ('{"x":-1e400}', "CBOR cannot represent the float -1e400 at x (overflows f64)"),
+    ('{"x":1e-400}', "CBOR cannot represent the float 1e-400 at x (underflows f64)"),
+    ('{"a":{"b":[0.5,2.0E-324]}}', "CBOR cannot represent the float 2.0E-324 at a/b/1 (underflows f64)"),
+    ('{"x":1.8e308}', "CBOR cannot represent the float 1.8e308 at x (overflows f64)"),
+])
+def test_finite_numbers_beyond_binary64_are_refused_not_rounded(json_text, message):
+    canonical = bezo.build(bezo.import_from("json", json_text))
+    with pytest.raises(bezo.BezoError) as caught:
+        bezo.export_to("cbor", canonical)
+    assert str(caught.value) == message
+
+
+@pytest.mark.parametrize("json_text, value", [
+    ('{"x":0.0}', 0.0), ('{"x":-0e5}', -0.0), ('{"x":0e-999}', 0.0), ('{"x":2.5e-324}', 5e-324),
+    ('{"x":1.7976931348623158e308}', 1.7976931348623157e308),
+])
+def test_zeros_and_numbers_that_round_into_range_are_written(json_text, value):
+    written = cbor2.loads(bezo.export_to("cbor", bezo.build(bezo.import_from("json", json_text))))["x"]
+    assert written == value and math.copysign(1, written) == math.copysign(1, value)
 
 
 def test_depth_512_is_written_and_513_refused():

@@ -115,7 +115,6 @@ def test_field_lines(fields, lines):
     ({"type": 3}, "unsupported schema JSON shape"),
     ({"name": "R"}, "schema object without a type"),
     (record(("a", "Later")), "unresolved (or recursive) type reference: Later"),
-    (record(("a", "R")), "unresolved (or recursive) type reference: R"),
     (record(("a", {"type": "array"})), "array schema without items"),
     (record(("a", {"type": "map"})), "map schema without values"),
     (record(("a", {"type": "enum", "name": "E"})), "enum schema without symbols"),
@@ -176,8 +175,6 @@ SAMPLES = [
 # What avro.schema.parse accepts and we refuse on purpose, and the reverse.
 # A forward reference is refused by both.
 REFUSED_HERE_ONLY = [
-    ({"type": "record", "name": "Node", "fields": [{"name": "next", "type": ["null", "Node"]}]},
-     "unresolved (or recursive) type reference: Node"),
     ({"type": "enum", "name": "E", "symbols": ["A"]}, "the root Avro schema must be a record"),
 ]
 ACCEPTED_HERE_ONLY = [
@@ -301,6 +298,53 @@ SPACES_DATUM = {"e": "A", "by_full": "B", "by_short": "A", "inner": {"f": "ab", 
      {"r": {"x": 1}, "rows": [{"x": 2**40}]}, False),
 ])
 def test_json_form_data_agrees_with_avro(schema, datum, valid):
+    assert avro_accepts(schema, datum) is valid
+    assert json_data_passes(imported(schema), datum) is valid
+
+
+LINKED = {"type": "record", "name": "Node", "namespace": "list", "fields": [
+    {"name": "value", "type": "int"}, {"name": "next", "type": ["null", "Node"]}]}
+TREE = {"type": "record", "name": "Tree", "fields": [
+    {"name": "size", "type": "int"}, {"name": "children", "type": {"type": "array", "items": "Tree"}},
+    {"name": "by_name", "type": {"type": "map", "values": "Tree"}}]}
+MUTUAL = record(("b", record(("n", "long"), ("a", ["null", "A"]), name="B")), ("rows", {"type": "array", "items": {
+    "type": "record", "name": "Row", "fields": [{"name": "k", "type": "int"}, {"name": "up", "type": "list.Node"}]}}),
+    name="A")
+MUTUAL_WITH_LIST = {**MUTUAL, "fields": [{"name": "head", "type": LINKED}] + MUTUAL["fields"]}
+# Inside a.R, "R" names a.R itself before the b.R completed earlier.
+SHADOWED = {"type": "record", "name": "Root", "namespace": "a", "fields": [
+    {"name": "other", "type": {"type": "record", "name": "R", "namespace": "b", "fields": [
+        {"name": "x", "type": "int"}]}},
+    {"name": "own", "type": {"type": "record", "name": "R", "fields": [{"name": "next", "type": ["null", "R"]}]}}]}
+
+
+@pytest.mark.parametrize("schema, lines", [
+    (LINKED, ["!int[-2147483648,2147483647]", "value=", "// dropped: recursive type list.Node at root/next"]),
+    (TREE, ["!int[-2147483648,2147483647]", "size=", "// dropped: recursive type Tree at root/children",
+            "// dropped: recursive type Tree at root/by_name"]),
+    (MUTUAL_WITH_LIST, ["!int[-2147483648,2147483647]", "/head::value=",
+                        "// dropped: recursive type list.Node at /head/next", LONG, "/b::n=",
+                        "// dropped: recursive type A at /b/a", "[/@rows]", "!int[-2147483648,2147483647]", "k=",
+                        "// dropped: non-scalar element field up at root/rows", "[]"]),
+    (SHADOWED, ["!int[-2147483648,2147483647]", "/other::x=", "// dropped: recursive type a.R at /own/next"]),
+])
+def test_recursive_references_are_noted_and_left_untyped(schema, lines):
+    avro.schema.parse(json.dumps(schema))
+    assert imported(schema).partition("\n\n")[2].splitlines() == lines
+
+
+@pytest.mark.parametrize("schema, datum, valid", [
+    (LINKED, {"value": 1, "next": None}, True),
+    (LINKED, {"value": 1, "next": {"value": 2, "next": {"value": 3, "next": None}}}, True),
+    (LINKED, {"value": "one", "next": None}, False),
+    (LINKED, {"value": 2**31, "next": {"value": 2, "next": None}}, False),
+    (TREE, {"size": 1, "children": [{"size": 0, "children": [], "by_name": {}}], "by_name": {}}, True),
+    (TREE, {"size": "x", "children": [], "by_name": {}}, False),
+    (MUTUAL_WITH_LIST, {"head": {"value": 1, "next": None}, "b": {"n": 1, "a": None},
+                        "rows": [{"k": 1, "up": {"value": 2, "next": None}}]}, True),
+    (MUTUAL_WITH_LIST, {"head": {"value": 1, "next": None}, "b": {"n": "x", "a": None}, "rows": []}, False),
+])
+def test_recursive_data_agrees_with_avro(schema, datum, valid):
     assert avro_accepts(schema, datum) is valid
     assert json_data_passes(imported(schema), datum) is valid
 
