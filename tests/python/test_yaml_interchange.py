@@ -98,12 +98,25 @@ def test_import_reads_the_escapes_of_nel_ls_and_ps(escape, char):
 # Texts whose meaning differs between YAML 1.1 and YAML 1.2 readers.
 @pytest.mark.parametrize("text, json_text", [
     ("?foo: bar\n", '{"?foo": "bar"}'),
-    ("{ ?foo: bar,\nbar: 42\n}\n", '{"?foo": "bar", "bar": 42}'),
-    ("key: &an:chor value\nother: *an:chor\n", '{"key": "value", "other": "value"}'),
-    ("foo: |\n  x\n   ", '{"foo": "x\\n \\n"}'),
     ("k: ! 12\n", '{"k": "12"}'),
+    ("k: 017\nl: yes\n", '{"k": 17, "l": "yes"}'),
 ])
 def test_import_reads_yaml_1_2(text, json_text):
+    same_as_json(text, json_text)
+
+
+# What the YAML library, a YAML 1.1 reader, reads otherwise than YAML 1.2;
+# the README names each.
+@pytest.mark.parametrize("text, json_text", [
+    ("{ ?foo: bar,\nbar: 42\n}\n", '{"foo": "bar", "bar": 42}'),
+    ("key: &an:chor value\n", '{"key": ":chor value"}'),
+    ("foo: |\n  x\n   ", '{"foo": "x\\n "}'),
+    ('foo: "bar\n\tbaz"\n', '{"foo": "bar baz"}'),
+    ('key: "value"# no blank\n', '{"key": "value"}'),
+    ("block: ># comment\n  scalar\n", '{"block": "scalar\\n"}'),
+    ("flow: [a,\nb]\n", '{"flow": ["a", "b"]}'),
+])
+def test_import_reads_some_texts_as_yaml_1_1(text, json_text):
     same_as_json(text, json_text)
 
 
@@ -142,19 +155,17 @@ def test_import_of_empty_block_scalars(text, json_text):
 
 
 @pytest.mark.parametrize("text, message", [
-    ('foo: "bar\n\tbaz"\n', "invalid YAML: invalid tab used as indentation at line 2, column 1"),
-    ("a:\n\tb: c\n", "invalid YAML: tab character may not be used as indentation at line 2, column 1"),
-    ('key: "value"# no blank\n',
-     "invalid YAML: invalid comment without whitespace after double-quoted scalar at line 1, column 13"),
-    ("block: ># comment\n  scalar\n",
-     "invalid YAML: invalid comment without whitespace after block scalar indicator at line 1, column 9"),
-    ("flow: [a,\nb]\n", "invalid YAML: wrongly indented flow sequence at line 2, column 1"),
-    ("--- |0\n", "invalid YAML: indentation indicator 0 at line 1, column 4"),
+    ("a:\n\tb: c\n", "invalid YAML: found character that cannot start any token at line 2, column 1"),
+    ("a: [b\n\t, c]\n", "invalid YAML: found a tab character that violates indentation at line 2, column 1"),
+    ("foo: |\n \tbar\n",
+     "invalid YAML: found a tab character where an indentation space is expected at line 2, column 2"),
+    ("--- |0\n", "invalid YAML: found an indentation indicator equal to 0 at line 1, column 6"),
+    ("k: &a\U0001f601 v\n", "invalid YAML: did not find expected alphabetic or numeric character at line 1, column 6"),
     ("a: \x7f\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
     ("é: ok\nb: x\x80\n", "invalid YAML: control characters are not allowed at line 2, column 5"),
     ("a: \ufffe\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
 ])
-def test_import_refuses_what_yaml_1_2_refuses(text, message, capfd):
+def test_import_refuses_what_the_reader_refuses(text, message, capfd):
     refused(lambda: bezo.import_from("yaml", text), message)
     assert capfd.readouterr() == ("", "")
 
@@ -163,8 +174,8 @@ def test_import_refuses_what_yaml_1_2_refuses(text, message, capfd):
     ("", "empty YAML input"),
     ("# only a comment\n", "empty YAML input"),
     ("a: 1\n---\nb: 2\n", "expected one YAML document, found 2"),
-    ("a: 1\n---\nb: [\n", "invalid YAML: flow sequence without a closing bracket at line 4, column 1"),
-    ("a: b: c\n", "invalid YAML: invalid nested block mapping on the same line at line 1, column 5"),
+    ("a: 1\n---\nb: [\n", "invalid YAML: did not find expected node content at line 4, column 1"),
+    ("a: b: c\n", "invalid YAML: mapping values are not allowed in this context at line 1, column 5"),
     ("a: \x01\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
     ("- 1\n", "root must be a YAML mapping"),
     ("~: 1\n", "unsupported YAML mapping key: Null"),
