@@ -17,6 +17,11 @@ def same_as_json(text, json_text):
     imports_as_json("yaml", text, json_text)
 
 
+def imported(text):
+    """The data of a YAML text after import, build and JSON export."""
+    return json.loads(bezo.export_to("json", bezo.build(bezo.import_from("yaml", text))))
+
+
 # --- import ---------------------------------------------------------------
 
 @pytest.mark.parametrize("written, json_value", [
@@ -88,6 +93,40 @@ def test_an_exported_merge_key_spelling_reads_back_as_a_key(data):
 ])
 def test_import_keeps_nel_ls_and_ps_as_content(char, written, value):
     same_as_json(f"v: {written.format(c=char)}\n", json.dumps({"v": value.format(c=char)}))
+
+
+@pytest.mark.parametrize("char", ["\x85", "\u2028", "\u2029"], ids=["NEL", "LS", "PS"])
+@pytest.mark.parametrize("written, key", [
+    ("x{c}y: 1\n", "x{c}y"), ("'{c}': 1\n", "{c}"), ('"a{c}": 1\n', "a{c}"), ("? |-\n  k{c}\n: 1\n", "k{c}"),
+    ("{{a{c}: 1}}\n", "a{c}"), ("k{c}: &a 1\nj: *a\n", "k{c}"),
+])
+def test_import_keeps_nel_ls_and_ps_in_keys(char, written, key):
+    assert imported(written.format(c=char))[key.format(c=char)] == 1
+
+
+# A stand-in for NEL, LS and PS is never one the text writes itself.
+@pytest.mark.parametrize("text, json_value", [
+    ('a: "x\x85\\U000F0000\U000F0001"\n', {"a": "x\x85\U000F0000\U000F0001"}),
+    ('a: "\u2028\\U000f0000"\nb: \U000F0001\n', {"a": "\u2028\U000F0000", "b": "\U000F0001"}),
+])
+def test_import_keeps_code_points_beside_nel_ls_and_ps(text, json_value):
+    assert imported(text) == json_value
+
+
+# Escapes, folding and block scalars that an earlier YAML library read wrong.
+@pytest.mark.parametrize("text, json_value", [
+    ('k: "a\\\\\\\n  b"\n', {"k": "a\\b"}),
+    ('k: "a\\ \n  b"\n', {"k": "a  b"}),
+    ('k: "a\\\\\t\n  b"\n', {"k": "a\\ b"}),
+    ('k: "a\\\n  \n\n  b"\n', {"k": "a\n\nb"}),
+    ('k: "a\r\n  "\r\n', {"k": "a "}),
+    ("k: 'a''''b'\n", {"k": "a''b"}),
+    ("k:\n  a: |\n  b: 1\n", {"k": {"a": "", "b": 1}}),
+    ("k:\n  - |-\n  - x\n", {"k": ["", "x"]}),
+    ("k: |2\n\n  \t\n", {"k": "\n\t\n"}),
+])
+def test_import_reads_escapes_folding_and_block_scalars(text, json_value):
+    assert imported(text) == json_value
 
 
 @pytest.mark.parametrize("escape, char", [("\\N", "\x85"), ("\\L", "\u2028"), ("\\P", "\u2029")])
