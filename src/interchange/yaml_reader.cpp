@@ -71,16 +71,46 @@ std::optional<std::string_view> special_float_marker(std::string_view text) {
 
 bool is_float_form(std::string_view text) { return special_float_marker(text) || parse_decimal_double(text); }
 
-// A float as written: a non-finite marker, the text itself when it is a
-// JSON number, the float's own spelling when it reads as a finite binary64,
-// or else the text as a string.
-Value yaml_real_value(std::string_view text) {
-    if (auto marker = special_float_marker(text)) return yaml_float_value(*marker);
-    if (is_whole_json_number(text)) return Value::number(std::string(text));
+// How a float as written is carried: as the std/num marker of a special
+// float, as the text itself when it is a JSON number, as the float's own
+// spelling when it reads as a finite binary64 (built in `scratch`), or else
+// as a string of the text.
+struct RealReading {
+    enum class Form : std::uint8_t { Marker, Number, String } form;
+    std::string_view text;
+};
+
+RealReading read_real(std::string_view text, std::string& scratch) {
+    if (auto marker = special_float_marker(text)) return {RealReading::Form::Marker, *marker};
+    if (is_whole_json_number(text)) return {RealReading::Form::Number, text};
     if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
-        return Value::number(format_json_float(*number));
+        scratch = format_json_float(*number);
+        return {RealReading::Form::Number, scratch};
     }
-    return Value::string(std::string(text));
+    return {RealReading::Form::String, text};
+}
+
+Value yaml_real_value(std::string_view text) {
+    std::string scratch;
+    RealReading real = read_real(text, scratch);
+    switch (real.form) {
+        case RealReading::Form::Marker: return yaml_float_value(real.text);
+        case RealReading::Form::Number: return Value::number(std::string(real.text));
+        case RealReading::Form::String: break;
+    }
+    return Value::string(std::string(real.text));
+}
+
+// The key text of a scalar of kind String, Real, Integer or Boolean; none
+// for any other kind.
+std::optional<std::string_view> scalar_key_text(YamlKind kind, bool truth, std::string_view text) {
+    switch (kind) {
+        case YamlKind::String:
+        case YamlKind::Real:
+        case YamlKind::Integer: return text;
+        case YamlKind::Boolean: return truth ? "true" : "false";
+        default: return std::nullopt;
+    }
 }
 
 enum class IntegerRead : std::uint8_t { NotInteger, Written, TooLarge };
@@ -522,94 +552,103 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
     return std::unexpected(parser.failure());
 }
 
-// Builds the values of the first document as its events arrive, and gives
-// up at the first alias, merge key, bad value, or mapping key that is not a
-// string, number or boolean: those need the whole document at hand. Each
-// value is made in its place in the collection that holds it.
-class YamlValueBuilder {
+}  // namespace
+
+// Builds the JsonTree of the first document as its events arrive, each node
+// in its place in document order, and gives up at the first alias, merge
+// key, bad value, non-finite float, or mapping key that is not a string,
+// number or boolean: those need the whole document at hand, or a value JSON
+// does not have.
+class YamlTreeBuilder {
 public:
+    // Reserves room for one node per 8 bytes of the YAML text, about what
+    // block mappings of short scalars hold.
+    explicit YamlTreeBuilder(std::string_view source) { tree_.nodes_.reserve(source.size() / 8 + 4); }
+
     void scalar(const ScalarEvent& read) {
         if (read.merge_key) return give_up();
         digits_.clear();
         ResolvedScalar resolved = resolve_scalar(read.text, read.resolution, digits_);
         std::string_view text = resolved.kind == YamlKind::Integer ? std::string_view(digits_) : read.text;
-        if (key_due()) return add_key(yaml_scalar_key(resolved.kind, resolved.truth, text));
-        auto value = yaml_scalar_value(resolved.kind, resolved.truth, text);
-        if (!value) return give_up();
-        next_slot() = std::move(*value);
+        if (key_due()) {
+            auto key = scalar_key_text(resolved.kind, resolved.truth, text);
+            if (!key) return give_up();
+            add(JsonKind::String, *key);
+            open_.back().value_due = true;
+            return;
+        }
+        switch (resolved.kind) {
+            case YamlKind::Null: return add_value(JsonKind::Null);
+            case YamlKind::Boolean: return add_value(resolved.truth ? JsonKind::True : JsonKind::False);
+            case YamlKind::Integer: return add_value(JsonKind::Number, text);
+            case YamlKind::String: return add_value(JsonKind::String, text);
+            case YamlKind::Real: return add_real(text);
+            default: return give_up();
+        }
     }
 
     void open(YamlKind kind, bool bad, std::string_view) {
         if (bad || key_due()) return give_up();
-        Open& frame = open_.emplace_back();
-        frame.hash = kind == YamlKind::Hash;
-        std::size_t hint = size_hint(frame.hash);
-        if (frame.hash) {
-            frame.members.reserve(hint);
-        } else {
-            frame.items.reserve(hint);
-        }
+        count_value();
+        open_.push_back(Open{tree_.nodes_.size(), kind == YamlKind::Hash});
+        tree_.nodes_.emplace_back(kind == YamlKind::Hash ? JsonKind::Object : JsonKind::Array, std::string_view());
     }
 
     void close() {
-        Open& frame = open_.back();
-        size_hint(frame.hash) = std::min(frame.hash ? frame.members.size() : frame.items.size(), kMaxSizeHint);
-        Value closed = frame.hash ? Value::object(std::move(frame.members)) : Value::array(std::move(frame.items));
+        Open frame = open_.back();
         open_.pop_back();
-        next_slot() = std::move(closed);
+        JsonNode& node = tree_.nodes_[frame.node];
+        node.size_ = frame.children;
+        node.extent_ = tree_.nodes_.size() - frame.node;
     }
 
     void alias(std::string_view) { give_up(); }
 
     bool gave_up() const { return gave_up_; }
-    Value finish() { return std::move(root_); }
+    JsonTree finish() { return std::move(tree_); }
 
 private:
     struct Open {
+        std::size_t node;
         bool hash = false;
         bool value_due = false;  // of a mapping: its last key awaits its value
-        ValueArray items;
-        ValueObject members;
+        std::size_t children = 0;
     };
-
-    // A collection reserves as many places as the last one of its kind at
-    // its depth held, up to this many: records of one shape fill their
-    // collections without growing them.
-    static constexpr std::size_t kMaxSizeHint = 16;
-
-    std::size_t& size_hint(bool hash) {
-        std::size_t index = 2 * open_.size() + (hash ? 1 : 0);
-        if (index >= size_hints_.size()) size_hints_.resize(index + 1);
-        return size_hints_[index];
-    }
 
     void give_up() { gave_up_ = true; }
 
     bool key_due() const { return !open_.empty() && open_.back().hash && !open_.back().value_due; }
 
-    void add_key(std::optional<std::string> key) {
-        if (!key) return give_up();
-        open_.back().members.push_back(ValueMember{std::move(*key), Value::null()});
-        open_.back().value_due = true;
-    }
-
-    // The place of the next value, null until it is written.
-    Value& next_slot() {
-        if (open_.empty()) return root_;
+    // A value completes an array item or a mapping member.
+    void count_value() {
+        if (open_.empty()) return;
         Open& frame = open_.back();
-        if (!frame.hash) return frame.items.emplace_back();
+        ++frame.children;
         frame.value_due = false;
-        return frame.members.back().value;
     }
 
+    void add(JsonKind kind, std::string_view text) { tree_.nodes_.emplace_back(kind, tree_.decoded_.store(text)); }
+
+    void add_value(JsonKind kind, std::string_view text = {}) {
+        count_value();
+        add(kind, text);
+    }
+
+    void add_real(std::string_view text) {
+        RealReading real = read_real(text, scratch_);
+        switch (real.form) {
+            case RealReading::Form::Marker: return give_up();
+            case RealReading::Form::Number: return add_value(JsonKind::Number, real.text);
+            case RealReading::Form::String: return add_value(JsonKind::String, real.text);
+        }
+    }
+
+    JsonTree tree_;
     std::string digits_;
+    std::string scratch_;
     std::vector<Open> open_;
-    std::vector<std::size_t> size_hints_;
-    Value root_ = Value::null();
     bool gave_up_ = false;
 };
-
-}  // namespace
 
 // Builds the nodes of the first document as its events arrive. Children of
 // the open collections wait in one shared list and move into the document's
@@ -683,9 +722,7 @@ private:
 
     // Adds a node whose text the document's texts hold from `first` on.
     std::size_t add_text_node(YamlKind kind, std::size_t first) {
-        std::size_t count = doc_.texts_.size() - first;
-        doc_.text_bytes_ += count;
-        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
+        return add_node(YamlNode{.kind = kind, .first = first, .count = doc_.texts_.size() - first});
     }
 
     // A node whose text is a copy of `value`.
@@ -734,11 +771,11 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     return builder.finish();
 }
 
-Result<std::optional<Value>> read_simple_yaml_value(std::string_view text) {
-    YamlValueBuilder builder;
+Result<std::optional<JsonTree>> read_simple_yaml_tree(std::string_view text) {
+    YamlTreeBuilder builder(text);
     auto read = read_events(text, builder);
     if (!read) return forward_error(read);
-    if (!*read) return std::optional<Value>();
+    if (!*read) return std::optional<JsonTree>();
     return builder.finish();
 }
 
@@ -758,13 +795,8 @@ std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_vi
 }
 
 std::optional<std::string> yaml_scalar_key(YamlKind kind, bool truth, std::string_view text) {
-    switch (kind) {
-        case YamlKind::String:
-        case YamlKind::Real:
-        case YamlKind::Integer: return std::string(text);
-        case YamlKind::Boolean: return std::string(truth ? "true" : "false");
-        default: return std::nullopt;
-    }
+    if (auto key = scalar_key_text(kind, truth, text)) return std::string(*key);
+    return std::nullopt;
 }
 
 }  // namespace bezo

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/json_reader.hpp"
 #include "interchange/value.hpp"
 
 namespace bezo {
@@ -53,17 +54,14 @@ public:
     }
     std::size_t root() const { return root_; }
 
-    // The number of nodes and aliases written in the document, and the
-    // bytes of their texts.
+    // The number of nodes and aliases written in the document.
     std::size_t written() const { return written_; }
-    std::size_t written_text_bytes() const { return text_bytes_; }
 
 private:
     friend class YamlNodeBuilder;
     std::vector<YamlNode> nodes_;
     std::vector<std::size_t> children_;
     std::string texts_;
-    std::size_t text_bytes_ = 0;
     std::size_t root_ = 0;
     std::size_t written_ = 0;
 };
@@ -77,13 +75,13 @@ private:
 // line L, column C" should the library hand over such a text.
 Result<YamlDocument> read_yaml_document(std::string_view text);
 
-// Reads the text straight into the value of its one document, when that
-// needs no more than the events in order: a document with an alias, a merge
-// key, a bad value or a mapping key that is not a string, number or boolean
-// gives none, and read_yaml_document then reads it. Until the reading gives
-// up it meets the same events as read_yaml_document, so it fails where and
-// as that fails.
-Result<std::optional<Value>> read_simple_yaml_value(std::string_view text);
+// Reads the text straight into the JsonTree of its one document, when that
+// needs no more than the events in order and JSON's kinds of value: a
+// document with an alias, a merge key, a bad value, a non-finite float or a
+// mapping key that is not a string, number or boolean gives none, and
+// read_yaml_document then reads it. Until the reading gives up it meets the
+// same events as read_yaml_document, so it fails where and as that fails.
+Result<std::optional<JsonTree>> read_simple_yaml_tree(std::string_view text);
 
 // The std/num marker of a non-finite float: "inf", "-inf" or "nan".
 Value yaml_float_value(std::string_view text);

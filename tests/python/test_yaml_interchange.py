@@ -248,6 +248,18 @@ def test_alias_expansion_is_bounded(text):
     refused(lambda: bezo.import_from("yaml", text), "YAML alias expansion too large")
 
 
+def aliases_of_eight(count):
+    return "a: &a [1, 2, 3, 4, 5, 6, 7, 8]\nb: [" + ", ".join(["*a"] * count) + "]\n"
+
+
+# Within the node budget, copies are counted in bytes too: 100,000 aliases
+# of eight items copy 900,000 nodes, fewer than the least node budget, but
+# more bytes of tree than the least byte budget allows; 40,000 stay within.
+def test_alias_copies_are_counted_in_bytes():
+    refused(lambda: bezo.import_from("yaml", aliases_of_eight(100_000)), "YAML alias expansion too large")
+    assert bezo.import_from("yaml", aliases_of_eight(40_000)).count("\n/@b+=") == 40_000
+
+
 def test_many_merges_of_one_anchor_import():
     anchor = "base: &b {" + ", ".join(f"k{i}: {i}" for i in range(49)) + "}\n"
     text = anchor + "".join(f"m{i}:\n  <<: *b\n  own: {i}\n" for i in range(1000))
@@ -287,6 +299,7 @@ LAUGHS = "a0: &a0 [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n" + "".joi
     pytest.param("[" * 100_000, "YAML nesting too deep", id="deep-unclosed"),
     pytest.param("a: " + "{a: " * 100_000 + "}" * 100_000 + "\n", "YAML nesting too deep", id="deep-mapping"),
     pytest.param(LAUGHS, "YAML alias expansion too large", id="alias-bomb"),
+    pytest.param(aliases_of_eight(1_000_000), "YAML alias expansion too large", id="many-aliases"),
 ])
 def test_memory_stays_bounded(text, message):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
