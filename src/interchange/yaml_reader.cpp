@@ -8,7 +8,6 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
-#include <memory>
 #include <optional>
 
 #include "core/decimal_float.hpp"
@@ -266,34 +265,25 @@ public:
     // The text to read: `text` itself when it holds none of the three.
     static Result<LineBreakStandIns> of(std::string_view text) {
         LineBreakStandIns stand_ins;
-        stand_ins.read_ = text;
+        stand_ins.original_ = text;
         if (!holds_yaml11_break(text)) return stand_ins;
         if (auto chosen = stand_ins.choose(text); !chosen) return forward_error(chosen);
         stand_ins.substituted_.reserve(text.size() + text.size() / 4);
         std::size_t pos = 0;
         while (pos < text.size()) {
             std::size_t start = pos;
-            char32_t c = *utf8_next(text, pos);
-            if (auto index = break_index(c)) {
+            auto c = utf8_next(text, pos);
+            if (auto index = c ? break_index(*c) : std::nullopt) {
                 append_utf8(stand_ins.stand_in_[*index], stand_ins.substituted_);
             } else {
                 stand_ins.substituted_.append(text, start, pos - start);
             }
         }
-        stand_ins.read_ = stand_ins.substituted_;
         return stand_ins;
     }
 
-    LineBreakStandIns(LineBreakStandIns&& other) noexcept { *this = std::move(other); }
-    LineBreakStandIns& operator=(LineBreakStandIns&& other) noexcept {
-        bool own = other.read_.data() == other.substituted_.data();
-        substituted_ = std::move(other.substituted_);
-        read_ = own ? std::string_view(substituted_) : other.read_;
-        stand_in_ = other.stand_in_;
-        return *this;
-    }
-
-    std::string_view text() const { return read_; }
+    // A text with stand-ins holds at least one of them, so it is never empty.
+    std::string_view text() const { return substituted_.empty() ? original_ : std::string_view(substituted_); }
 
     // A scalar's text with the line breaks back in place, built in
     // `scratch` when it holds a stand-in.
@@ -359,10 +349,10 @@ private:
             if (text[pos] == 'U') {
                 if (auto spelled = eight_hex_digits(text, pos + 1)) mark(*spelled);
             }
-            if (is_four_byte_lead(text[pos])) {
-                mark(*utf8_next(text, pos));
-            } else {
+            if (!is_four_byte_lead(text[pos])) {
                 ++pos;
+            } else if (auto c = utf8_next(text, pos)) {
+                mark(*c);
             }
         }
         std::size_t found = 0;
@@ -370,12 +360,13 @@ private:
             char32_t offset = (kPreferred - kFirstCandidate + step) % kCandidates;
             if (!taken[offset]) stand_in_[found++] = kFirstCandidate + offset;
         }
-        if (found < stand_in_.size()) return fail("YAML text too odd: no stand-in left for NEL, LS and PS");
+        if (found < stand_in_.size())
+            return fail("YAML text holds NEL, LS or PS and every code point that could stand in for them");
         return {};
     }
 
+    std::string_view original_;
     std::string substituted_;
-    std::string_view read_;
     std::array<char32_t, 3> stand_in_{};
 };
 
@@ -516,8 +507,7 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
                                            event->start_mark);
                 if (!anchor) return forward_error(anchor);
                 builder.open(sequence ? YamlKind::Array : YamlKind::Hash,
-                             is_bad_collection(sequence ? start.sequence_start.tag : start.mapping_start.tag),
-                             *anchor);
+                             is_bad_collection(sequence ? start.sequence_start.tag : start.mapping_start.tag), *anchor);
                 break;
             }
             case YAML_SEQUENCE_END_EVENT:
