@@ -116,7 +116,7 @@ def blanks(rng):
 def template(rng):
     """A small document aimed at one corner of the scalar styles."""
     run = "\\" * rng.randint(1, 5)
-    quotes = "'" * rng.randint(1, 6)
+    quotes = "''" * rng.randint(1, 3)
     indicator = rng.choice(["|", ">"]) + rng.choice(["", "-", "+"]) + rng.choice(["", "2"])
     gap = rng.choice(["", "\n", "  \n"])
     forms = [
