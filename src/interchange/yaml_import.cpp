@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "core/budget.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -19,7 +20,7 @@ namespace {
 // and its text, so that the tree stays a small multiple of its text.
 constexpr std::size_t kMinAliasBudget = 1'000'000;
 constexpr std::size_t kAliasBudgetPerWritten = 10;
-constexpr std::size_t kMinTreeBytes = std::size_t{64} << 20;
+constexpr std::size_t kMinTreeBytes = (std::size_t{64} << 20) / kSizeLimitDivisor;
 constexpr std::size_t kTreeBytesPerInputByte = 32;
 constexpr std::size_t kBytesPerNode = sizeof(ValueMember);
 
