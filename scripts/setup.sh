@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config python3-dev python3-pytest libgtest-dev libicu-dev
-          libfyaml-dev libtomlplusplus-dev
+          libyaml-dev libtomlplusplus-dev
           python3-yaml python3-cbor2 python3-pyasn1 python3-jsonschema python3-xmlschema python3-avro
           python3-protobuf)
 

@@ -76,6 +76,7 @@ public:
 
 private:
     friend class JsonTreeBuilder;
+    friend class YamlTreeBuilder;
 
     const char* data_;
     std::size_t size_;  // of the text, or the child count of a container
@@ -143,6 +144,7 @@ public:
 
 private:
     friend class JsonTreeBuilder;
+    friend class YamlTreeBuilder;
 
     std::vector<JsonNode> nodes_;
     TextArena decoded_;

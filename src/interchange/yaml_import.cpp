@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "core/budget.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -12,12 +13,16 @@
 namespace bezo {
 namespace {
 
-// Copying aliases can multiply a small text into an enormous tree; the
+// Copying aliases can multiply a small text into an enormous tree. The
 // conversion stops past this many nodes, or ten times the nodes written
-// when that is more, and likewise past this many bytes of scalar text.
+// when that is more; and past this many bytes of tree, or this many times
+// the YAML text's bytes when that is more, counting each node as a member
+// and its text, so that the tree stays a small multiple of its text.
 constexpr std::size_t kMinAliasBudget = 1'000'000;
-constexpr std::size_t kMinAliasTextBudget = std::size_t{64} << 20;
 constexpr std::size_t kAliasBudgetPerWritten = 10;
+constexpr std::size_t kMinTreeBytes = (std::size_t{64} << 20) / kSizeLimitDivisor;
+constexpr std::size_t kTreeBytesPerInputByte = 32;
+constexpr std::size_t kBytesPerNode = sizeof(ValueMember);
 
 Error unsupported_node() { return Error::Other("unsupported YAML node"); }
 
@@ -25,10 +30,10 @@ bool is_collection(const YamlNode& node) { return node.kind == YamlKind::Array |
 
 class YamlConverter {
 public:
-    explicit YamlConverter(const YamlDocument& document)
+    YamlConverter(const YamlDocument& document, std::size_t text_size)
         : doc_(document),
           node_budget_(std::max(kMinAliasBudget, kAliasBudgetPerWritten * document.written())),
-          text_budget_(std::max(kMinAliasTextBudget, kAliasBudgetPerWritten * document.written_text_bytes())) {}
+          byte_budget_(std::max(kMinTreeBytes, kTreeBytesPerInputByte * text_size)) {}
 
     Result<Value> yaml_to_value(std::size_t index, unsigned depth) {
         const YamlNode& node = doc_.node(index);
@@ -45,11 +50,11 @@ public:
 
 private:
     // Counts work against the alias budgets: nodes converted or moved, and
-    // bytes of scalar text copied.
+    // the bytes of tree they and the scalar texts copied take.
     Result<void> spend(std::size_t nodes, std::size_t text_bytes) {
         converted_ += nodes;
-        converted_text_bytes_ += text_bytes;
-        if (converted_ > node_budget_ || converted_text_bytes_ > text_budget_) {
+        converted_bytes_ += nodes * kBytesPerNode + text_bytes;
+        if (converted_ > node_budget_ || converted_bytes_ > byte_budget_) {
             return fail("YAML alias expansion too large");
         }
         return {};
@@ -206,31 +211,31 @@ private:
 
     const YamlDocument& doc_;
     std::size_t node_budget_;
-    std::size_t text_budget_;
+    std::size_t byte_budget_;
     std::size_t converted_ = 0;
-    std::size_t converted_text_bytes_ = 0;
+    std::size_t converted_bytes_ = 0;
 };
-
-// Most documents are read straight into their value; the others are read
-// into their nodes and converted.
-Result<Value> read_yaml_value(std::string_view text) {
-    auto simple = read_simple_yaml_value(text);
-    if (!simple) return forward_error(simple);
-    if (*simple) return std::move(**simple);
-    auto document = read_yaml_document(text);
-    if (!document) return forward_error(document);
-    return YamlConverter(*document).yaml_to_value(document->root(), 0);
-}
 
 }  // namespace
 
 Result<std::string> import_yaml(std::string_view text) {
     if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
-    auto root = read_yaml_value(text);
+    // Most documents are read straight into a JsonTree; the others are read
+    // into their nodes and converted.
+    auto simple = read_simple_yaml_tree(text);
+    if (!simple) return forward_error(simple);
+    if (*simple) {
+        const JsonNode& root = (*simple)->root();
+        if (root.kind() != JsonKind::Object) return fail("root must be a YAML mapping");
+        return json_tree_to_authored(root, false, text.size());
+    }
+    auto document = read_yaml_document(text);
+    if (!document) return forward_error(document);
+    auto root = YamlConverter(*document, text.size()).yaml_to_value(document->root(), 0);
     if (!root) return forward_error(root);
     const auto* members = root->get_if<ValueObject>();
     if (!members) return fail("root must be a YAML mapping");
-    return tree_to_authored(*members, false);
+    return tree_to_authored(*members, false, text.size());
 }
 
 }  // namespace bezo

@@ -1,6 +1,6 @@
 #include "interchange/yaml_reader.hpp"
 
-#include <libfyaml.h>
+#include <yaml.h>
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,6 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
-#include <memory>
 #include <optional>
 
 #include "core/decimal_float.hpp"
@@ -71,16 +70,46 @@ std::optional<std::string_view> special_float_marker(std::string_view text) {
 
 bool is_float_form(std::string_view text) { return special_float_marker(text) || parse_decimal_double(text); }
 
-// A float as written: a non-finite marker, the text itself when it is a
-// JSON number, the float's own spelling when it reads as a finite binary64,
-// or else the text as a string.
-Value yaml_real_value(std::string_view text) {
-    if (auto marker = special_float_marker(text)) return yaml_float_value(*marker);
-    if (is_whole_json_number(text)) return Value::number(std::string(text));
+// How a float as written is carried: as the std/num marker of a special
+// float, as the text itself when it is a JSON number, as the float's own
+// spelling when it reads as a finite binary64 (built in `scratch`), or else
+// as a string of the text.
+struct RealReading {
+    enum class Form : std::uint8_t { Marker, Number, String } form;
+    std::string_view text;
+};
+
+RealReading read_real(std::string_view text, std::string& scratch) {
+    if (auto marker = special_float_marker(text)) return {RealReading::Form::Marker, *marker};
+    if (is_whole_json_number(text)) return {RealReading::Form::Number, text};
     if (auto number = parse_decimal_double(text); number && std::isfinite(*number)) {
-        return Value::number(format_json_float(*number));
+        scratch = format_json_float(*number);
+        return {RealReading::Form::Number, scratch};
     }
-    return Value::string(std::string(text));
+    return {RealReading::Form::String, text};
+}
+
+Value yaml_real_value(std::string_view text) {
+    std::string scratch;
+    RealReading real = read_real(text, scratch);
+    switch (real.form) {
+        case RealReading::Form::Marker: return yaml_float_value(real.text);
+        case RealReading::Form::Number: return Value::number(std::string(real.text));
+        case RealReading::Form::String: break;
+    }
+    return Value::string(std::string(real.text));
+}
+
+// The key text of a scalar of kind String, Real, Integer or Boolean; none
+// for any other kind.
+std::optional<std::string_view> scalar_key_text(YamlKind kind, bool truth, std::string_view text) {
+    switch (kind) {
+        case YamlKind::String:
+        case YamlKind::Real:
+        case YamlKind::Integer: return text;
+        case YamlKind::Boolean: return truth ? "true" : "false";
+        default: return std::nullopt;
+    }
 }
 
 enum class IntegerRead : std::uint8_t { NotInteger, Written, TooLarge };
@@ -223,164 +252,233 @@ std::optional<Error> refused_character(std::string_view text) {
     return std::nullopt;
 }
 
+// ---- YAML 1.2 line breaks -----------------------------------------------------
+
+// The YAML library reads YAML 1.1, where NEL, LS and PS break lines; in
+// YAML 1.2 they are ordinary characters. A text holding one is read with
+// each of them replaced by a stand-in, a code point of the planes 1 to 16
+// that the text neither holds nor spells with a \U escape, which the
+// library reads as an ordinary character everywhere; every scalar gets the
+// characters back. One character stands for one, so lines and columns stay.
+class LineBreakStandIns {
+public:
+    // The text to read: `text` itself when it holds none of the three.
+    static Result<LineBreakStandIns> of(std::string_view text) {
+        LineBreakStandIns stand_ins;
+        stand_ins.original_ = text;
+        if (!holds_yaml11_break(text)) return stand_ins;
+        if (auto chosen = stand_ins.choose(text); !chosen) return forward_error(chosen);
+        stand_ins.substituted_.reserve(text.size() + text.size() / 4);
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t start = pos;
+            auto c = utf8_next(text, pos);
+            if (auto index = c ? break_index(*c) : std::nullopt) {
+                append_utf8(stand_ins.stand_in_[*index], stand_ins.substituted_);
+            } else {
+                stand_ins.substituted_.append(text, start, pos - start);
+            }
+        }
+        return stand_ins;
+    }
+
+    // A text with stand-ins holds at least one of them, so it is never empty.
+    std::string_view text() const { return substituted_.empty() ? original_ : std::string_view(substituted_); }
+
+    // A scalar's text with the line breaks back in place, built in
+    // `scratch` when it holds a stand-in.
+    std::string_view restore(std::string_view text, std::string& scratch) const {
+        if (substituted_.empty() || std::ranges::none_of(text, is_four_byte_lead)) return text;
+        scratch.clear();
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t start = pos;
+            auto c = utf8_next(text, pos);
+            auto found = c ? std::ranges::find(stand_in_, *c) : stand_in_.end();
+            if (found != stand_in_.end()) {
+                append_utf8(kBreaks[static_cast<std::size_t>(found - stand_in_.begin())], scratch);
+            } else {
+                scratch.append(text, start, pos - start);
+            }
+        }
+        return scratch;
+    }
+
+private:
+    LineBreakStandIns() = default;
+
+    static constexpr std::array<char32_t, 3> kBreaks = {0x85, 0x2028, 0x2029};
+    static constexpr char32_t kFirstCandidate = 0x10000;
+    static constexpr char32_t kCandidates = 0x100000;
+    // Stand-ins are sought from the private use plane 15 on.
+    static constexpr char32_t kPreferred = 0xF0000;
+
+    static bool is_four_byte_lead(char byte) { return static_cast<unsigned char>(byte) >= 0xF0; }
+
+    static std::optional<std::size_t> break_index(char32_t c) {
+        auto found = std::ranges::find(kBreaks, c);
+        if (found == kBreaks.end()) return std::nullopt;
+        return static_cast<std::size_t>(found - kBreaks.begin());
+    }
+
+    static bool holds_yaml11_break(std::string_view text) {
+        return text.find("\xC2\x85") != std::string_view::npos || text.find("\xE2\x80\xA8") != std::string_view::npos ||
+               text.find("\xE2\x80\xA9") != std::string_view::npos;
+    }
+
+    // The code point of eight hex digits from `at`, if they are there.
+    static std::optional<char32_t> eight_hex_digits(std::string_view text, std::size_t at) {
+        if (at + 8 > text.size()) return std::nullopt;
+        std::uint32_t value = 0;
+        for (std::size_t i = at; i < at + 8; ++i) {
+            int digit = hex_digit_value(text[i]);
+            if (digit < 0) return std::nullopt;
+            value = value << 4 | static_cast<std::uint32_t>(digit);
+        }
+        return value;
+    }
+
+    // Marks every candidate the text holds or may spell as "\U" and eight
+    // hex digits, then takes the first three free ones.
+    Result<void> choose(std::string_view text) {
+        std::vector<bool> taken(kCandidates);
+        auto mark = [&](char32_t c) {
+            if (c >= kFirstCandidate && c < kFirstCandidate + kCandidates) taken[c - kFirstCandidate] = true;
+        };
+        for (std::size_t pos = 0; pos < text.size();) {
+            if (text[pos] == 'U') {
+                if (auto spelled = eight_hex_digits(text, pos + 1)) mark(*spelled);
+            }
+            if (!is_four_byte_lead(text[pos])) {
+                ++pos;
+            } else if (auto c = utf8_next(text, pos)) {
+                mark(*c);
+            }
+        }
+        std::size_t found = 0;
+        for (char32_t step = 0; step < kCandidates && found < stand_in_.size(); ++step) {
+            char32_t offset = (kPreferred - kFirstCandidate + step) % kCandidates;
+            if (!taken[offset]) stand_in_[found++] = kFirstCandidate + offset;
+        }
+        if (found < stand_in_.size())
+            return fail("YAML text holds NEL, LS or PS and every code point that could stand in for them");
+        return {};
+    }
+
+    std::string_view original_;
+    std::string substituted_;
+    std::array<char32_t, 3> stand_in_{};
+};
+
 // ---- the library's parser and events ----------------------------------------
 
-struct DiagRelease {
-    void operator()(fy_diag* diag) const { fy_diag_destroy(diag); }
-};
-struct ParserRelease {
-    void operator()(fy_parser* parser) const { fy_parser_destroy(parser); }
-};
-struct EventRelease {
-    fy_parser* parser = nullptr;
-    void operator()(fy_event* event) const { fy_parser_event_free(parser, event); }
-};
+// The 0-based line and column (in characters) of a byte offset, as the
+// failure names them.
+Error invalid_yaml_at_offset(std::string_view problem, std::string_view text, std::size_t offset) {
+    std::string_view before = text.substr(0, std::min(offset, text.size()));
+    std::size_t last_feed = before.rfind('\n');
+    std::size_t line_start = last_feed == std::string_view::npos ? 0 : last_feed + 1;
+    return invalid_yaml(problem, count_byte(before, '\n') + 1, count_scalars(before.substr(line_start)) + 1);
+}
 
-// A diagnostic the library prints rather than keeps is at most this long
-// in a failure's message.
-constexpr std::size_t kMaxPrintedDiagnostic = 1024;
-
-// A YAML 1.2 event parser over one in-memory text. It reads no file, knows
-// no search path and follows no include. Its diagnostics never reach a
-// stream: those with a position are kept by the diagnostic object, the
-// others are caught as text, and the first becomes the failure. The
-// parser's reuse of its event memory stays on, for speed; the library's
-// only look at the environment is a debugging switch (FY_VALGRIND) that
-// turns that reuse off and changes no result.
+// The YAML library's event parser over one in-memory text. It reads no file
+// and prints nothing; its first error is kept in the parser and becomes the
+// failure.
 class Parser {
 public:
-    explicit Parser(std::string_view text) {
-        fy_diag_cfg diag_cfg{};
-        fy_diag_cfg_default(&diag_cfg);
-        diag_cfg.fp = nullptr;
-        diag_cfg.output_fn = catch_diagnostic;
-        diag_cfg.user = this;
-        diag_cfg.colorize = false;
-        diag_.reset(fy_diag_create(&diag_cfg));
-        if (!diag_) return;
-        fy_diag_set_collect_errors(diag_.get(), true);
-        fy_parse_cfg cfg{};
-        cfg.search_path = nullptr;
-        cfg.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_DEFAULT_VERSION_1_2 | FYPCF_JSON_NONE |
-                                                    FYPCF_DISABLE_MMAP_OPT);
-        cfg.diag = diag_.get();
-        parser_.reset(fy_parser_create(&cfg));
-        if (parser_ && fy_parser_set_string(parser_.get(), text.data(), text.size()) != 0) parser_.reset();
-        last_ = std::unique_ptr<fy_event, EventRelease>(nullptr, EventRelease{parser_.get()});
+    explicit Parser(std::string_view text) : text_(text) {
+        ready_ = yaml_parser_initialize(&parser_) != 0;
+        if (!ready_) return;
+        yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+    }
+    ~Parser() {
+        yaml_event_delete(&event_);
+        if (ready_) yaml_parser_delete(&parser_);
     }
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
-    bool ready() const { return parser_ != nullptr; }
+    bool ready() const { return ready_; }
 
-    // The next event, valid until the next call; null at the end of the
-    // stream or on an error. The last event stays, for the position of a
-    // failure that the library gives none.
-    fy_event* next() {
-        fy_event* event = fy_parser_parse(parser_.get());
-        if (event != nullptr) last_.reset(event);
-        return event;
+    // The next event, valid until the next call; null on an error.
+    const yaml_event_t* next() {
+        yaml_event_delete(&event_);
+        if (yaml_parser_parse(&parser_, &event_) == 0) return nullptr;
+        return &event_;
     }
 
-    bool failed() const { return fy_parser_get_stream_error(parser_.get()); }
-
-    // The parser's first error, with its 1-based line and column.
+    // The parser's error, with its 1-based line and column.
     Error failure() const {
-        void* iterator = nullptr;
-        while (const fy_diag_error* error = fy_diag_errors_iterate(diag_.get(), &iterator)) {
-            if (error->type >= FYET_ERROR && error->msg != nullptr) {
-                return invalid_yaml(error->msg, static_cast<std::size_t>(std::max(error->line, 1)),
-                                    static_cast<std::size_t>(std::max(error->column, 1)));
-            }
-        }
-        const fy_mark* mark = last_ ? fy_event_end_mark(last_.get()) : nullptr;
-        bool placed = mark != nullptr && mark->line >= 0 && mark->column >= 0;
-        return invalid_yaml(printed_problem(), placed ? static_cast<std::size_t>(mark->line) + 1 : 1,
-                            placed ? static_cast<std::size_t>(mark->column) + 1 : 1);
+        std::string_view problem = parser_.problem != nullptr ? parser_.problem : "out of memory";
+        if (parser_.error == YAML_READER_ERROR) return invalid_yaml_at_offset(problem, text_, parser_.problem_offset);
+        return invalid_yaml(problem, parser_.problem_mark.line + 1, parser_.problem_mark.column + 1);
     }
 
 private:
-    static void catch_diagnostic(fy_diag*, void* user, const char* text, std::size_t length) {
-        std::string& printed = static_cast<Parser*>(user)->printed_;
-        printed.append(text, std::min(length, kMaxPrintedDiagnostic - std::min(printed.size(), kMaxPrintedDiagnostic)));
-    }
-
-    // The printed diagnostic without its level mark ("[ERR]: ") and its
-    // line end.
-    std::string printed_problem() const {
-        std::string_view problem = printed_;
-        if (problem.starts_with('[')) {
-            std::size_t mark_end = problem.find("]: ");
-            if (mark_end != std::string_view::npos) problem.remove_prefix(mark_end + 3);
-        }
-        problem = problem.substr(0, problem.find('\n'));
-        return problem.empty() ? std::string("the parser stopped") : std::string(problem);
-    }
-
-    // Released in reverse: the event before its parser, the parser before
-    // the diagnostic object it uses.
-    std::string printed_;
-    std::unique_ptr<fy_diag, DiagRelease> diag_;
-    std::unique_ptr<fy_parser, ParserRelease> parser_;
-    std::unique_ptr<fy_event, EventRelease> last_;
+    std::string_view text_;
+    yaml_parser_t parser_{};
+    yaml_event_t event_{};
+    bool ready_ = false;
 };
 
-std::string_view token_text(fy_token* token) {
-    std::size_t length = 0;
-    const char* text = token != nullptr ? fy_token_get_text(token, &length) : nullptr;
-    return text != nullptr ? std::string_view(text, length) : std::string_view();
+std::string_view bytes_of(const yaml_char_t* text, std::size_t length) {
+    return {reinterpret_cast<const char*>(text), length};
 }
 
-std::optional<std::string_view> optional_token_text(fy_token* token) {
-    if (token == nullptr) return std::nullopt;
-    return token_text(token);
+std::optional<std::string_view> optional_text(const yaml_char_t* text) {
+    if (text == nullptr) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(text));
 }
 
-bool may_break_line(char byte) { return byte == '\n' || byte == '\r' || byte == '\xC2' || byte == '\xE2'; }
-
-// A scalar event as read: its text, how it resolves, and whether it is a
-// merge key.
+// A scalar event as read: its text, how it resolves, whether it is a merge
+// key, and its anchor (empty when it has none).
 struct ScalarEvent {
     std::string_view text;
     Resolution resolution = Resolution::Core;
     bool merge_key = false;
+    std::string_view anchor;
 };
 
-// A plain scalar on one line is its own span of the source, which spares
-// the library making its text; any other scalar's text is the library's. A
-// span holding a lead byte of NEL, LS or PS is left to the library too, as
-// a YAML 1.1 document breaks lines there.
-std::string_view scalar_text(std::string_view source, fy_token* token, fy_scalar_style style) {
-    if (style == FYSS_PLAIN) {
-        const fy_mark* start = fy_token_start_mark(token);
-        const fy_mark* end = fy_token_end_mark(token);
-        if (start != nullptr && end != nullptr && start->input_pos <= end->input_pos &&
-            end->input_pos <= source.size()) {
-            std::string_view span = source.substr(start->input_pos, end->input_pos - start->input_pos);
-            if (!std::ranges::any_of(span, may_break_line)) return span;
-        }
-    }
-    std::string_view text = token_text(token);
-    // The library gives a block scalar without content lines that ends the
-    // text as one NUL byte. A block scalar has no escapes and NUL is refused
-    // anywhere in the text, so a NUL there is never content.
-    if (style == FYSS_LITERAL || style == FYSS_FOLDED) {
-        while (text.ends_with('\0')) text.remove_suffix(1);
-    }
-    return text;
-}
-
-ScalarEvent read_scalar(std::string_view source, fy_event& event) {
-    fy_token* value_token = event.scalar.value;
-    const fy_scalar_style style = fy_token_scalar_style(value_token);
-    bool plain = style == FYSS_PLAIN;
-    std::string_view text = scalar_text(source, value_token, style);
-    auto tag = optional_token_text(event.scalar.tag);
-    return ScalarEvent{text, resolution_of(tag, plain), plain && !tag && text == "<<"};
-}
-
 // A collection tagged as a scalar kind cannot be one.
-bool is_bad_collection(fy_token* tag) { return forced_resolution(optional_token_text(tag)).has_value(); }
+bool is_bad_collection(const yaml_char_t* tag) { return forced_resolution(optional_text(tag)).has_value(); }
+
+// The texts the library hands over become values only once they are known
+// to be UTF-8.
+Result<std::string_view> checked_text(std::string_view text, const yaml_mark_t& mark) {
+    if (is_valid_utf8(text)) return text;
+    return fail("YAML library gave text that is not UTF-8 at line " + decimal_text(mark.line + 1) + ", column " +
+                decimal_text(mark.column + 1));
+}
+
+// Reads the library's texts of one event, checked, with NEL, LS and PS back
+// in place.
+class EventTexts {
+public:
+    explicit EventTexts(const LineBreakStandIns& stand_ins) : stand_ins_(stand_ins) {}
+
+    Result<ScalarEvent> scalar(const yaml_event_t& event) {
+        const auto& scalar = event.data.scalar;
+        auto text = checked_text(bytes_of(scalar.value, scalar.length), event.start_mark);
+        if (!text) return forward_error(text);
+        auto anchor = this->anchor(scalar.anchor, event.start_mark);
+        if (!anchor) return forward_error(anchor);
+        bool plain = scalar.style == YAML_PLAIN_SCALAR_STYLE;
+        auto tag = optional_text(scalar.tag);
+        return ScalarEvent{stand_ins_.restore(*text, scratch_), resolution_of(tag, plain),
+                           plain && !tag && *text == "<<", *anchor};
+    }
+
+    // An anchor's or an alias's name; empty for none.
+    Result<std::string_view> anchor(const yaml_char_t* name, const yaml_mark_t& mark) {
+        if (name == nullptr) return std::string_view();
+        return checked_text(optional_text(name).value(), mark);
+    }
+
+private:
+    const LineBreakStandIns& stand_ins_;
+    std::string scratch_;
+};
 
 // Feeds the events of the first document to the builder; later documents
 // are read for their syntax, their depth and their count. False when the
@@ -388,34 +486,50 @@ bool is_bad_collection(fy_token* tag) { return forced_resolution(optional_token_
 template <class Builder>
 Result<bool> read_events(std::string_view text, Builder& builder) {
     if (auto refused = refused_character(text)) return std::unexpected(std::move(*refused));
-    Parser parser(text);
+    auto stand_ins = LineBreakStandIns::of(text);
+    if (!stand_ins) return forward_error(stand_ins);
+    Parser parser(stand_ins->text());
     if (!parser.ready()) return fail("invalid YAML: out of memory");
+    EventTexts texts(*stand_ins);
     std::size_t documents = 0;
     unsigned depth = 0;
-    while (fy_event* event = parser.next()) {
+    while (const yaml_event_t* event = parser.next()) {
         bool building = documents == 1;
         switch (event->type) {
-            case FYET_DOCUMENT_START: ++documents; break;
-            case FYET_SEQUENCE_START:
+            case YAML_DOCUMENT_START_EVENT: ++documents; break;
+            case YAML_SEQUENCE_START_EVENT:
+            case YAML_MAPPING_START_EVENT: {
                 if (++depth > kMaxYamlDepth) return fail("YAML nesting too deep");
-                if (building) builder.open(YamlKind::Array, event->sequence_start.tag, event->sequence_start.anchor);
+                if (!building) break;
+                bool sequence = event->type == YAML_SEQUENCE_START_EVENT;
+                const auto& start = event->data;
+                auto anchor = texts.anchor(sequence ? start.sequence_start.anchor : start.mapping_start.anchor,
+                                           event->start_mark);
+                if (!anchor) return forward_error(anchor);
+                builder.open(sequence ? YamlKind::Array : YamlKind::Hash,
+                             is_bad_collection(sequence ? start.sequence_start.tag : start.mapping_start.tag), *anchor);
                 break;
-            case FYET_MAPPING_START:
-                if (++depth > kMaxYamlDepth) return fail("YAML nesting too deep");
-                if (building) builder.open(YamlKind::Hash, event->mapping_start.tag, event->mapping_start.anchor);
-                break;
-            case FYET_SEQUENCE_END:
-            case FYET_MAPPING_END:
+            }
+            case YAML_SEQUENCE_END_EVENT:
+            case YAML_MAPPING_END_EVENT:
                 --depth;
                 if (building) builder.close();
                 break;
-            case FYET_SCALAR:
-                if (building) builder.scalar(*event);
+            case YAML_SCALAR_EVENT:
+                if (building) {
+                    auto scalar = texts.scalar(*event);
+                    if (!scalar) return forward_error(scalar);
+                    builder.scalar(*scalar);
+                }
                 break;
-            case FYET_ALIAS:
-                if (building) builder.alias(*event);
+            case YAML_ALIAS_EVENT:
+                if (building) {
+                    auto name = texts.anchor(event->data.alias.anchor, event->start_mark);
+                    if (!name) return forward_error(name);
+                    builder.alias(*name);
+                }
                 break;
-            case FYET_STREAM_END:
+            case YAML_STREAM_END_EVENT:
                 if (documents == 0) return fail("empty YAML input");
                 if (documents > 1) {
                     return fail("expected one YAML document, found " + decimal_text(documents));
@@ -425,102 +539,106 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
         }
         if (builder.gave_up()) return false;
     }
-    if (parser.failed()) return std::unexpected(parser.failure());
-    return fail("invalid YAML: the text ends before its stream does");
+    return std::unexpected(parser.failure());
 }
 
-// Builds the values of the first document as its events arrive, and gives
-// up at the first alias, merge key, bad value, or mapping key that is not a
-// string, number or boolean: those need the whole document at hand. Each
-// value is made in its place in the collection that holds it.
-class YamlValueBuilder {
-public:
-    explicit YamlValueBuilder(std::string_view source) : source_(source) {}
+}  // namespace
 
-    void scalar(fy_event& event) {
-        ScalarEvent read = read_scalar(source_, event);
+// Builds the JsonTree of the first document as its events arrive, each node
+// in its place in document order, and gives up at the first alias, merge
+// key, bad value, non-finite float, or mapping key that is not a string,
+// number or boolean: those need the whole document at hand, or a value JSON
+// does not have.
+class YamlTreeBuilder {
+public:
+    // Reserves room for one node per 8 bytes of the YAML text, about what
+    // block mappings of short scalars hold.
+    explicit YamlTreeBuilder(std::string_view source) { tree_.nodes_.reserve(source.size() / 8 + 4); }
+
+    void scalar(const ScalarEvent& read) {
         if (read.merge_key) return give_up();
         digits_.clear();
         ResolvedScalar resolved = resolve_scalar(read.text, read.resolution, digits_);
         std::string_view text = resolved.kind == YamlKind::Integer ? std::string_view(digits_) : read.text;
-        if (key_due()) return add_key(yaml_scalar_key(resolved.kind, resolved.truth, text));
-        auto value = yaml_scalar_value(resolved.kind, resolved.truth, text);
-        if (!value) return give_up();
-        next_slot() = std::move(*value);
-    }
-
-    void open(YamlKind kind, fy_token* tag, fy_token*) {
-        if (is_bad_collection(tag) || key_due()) return give_up();
-        Open& frame = open_.emplace_back();
-        frame.hash = kind == YamlKind::Hash;
-        std::size_t hint = size_hint(frame.hash);
-        if (frame.hash) {
-            frame.members.reserve(hint);
-        } else {
-            frame.items.reserve(hint);
+        if (key_due()) {
+            auto key = scalar_key_text(resolved.kind, resolved.truth, text);
+            if (!key) return give_up();
+            add(JsonKind::String, *key);
+            open_.back().value_due = true;
+            return;
+        }
+        switch (resolved.kind) {
+            case YamlKind::Null: return add_value(JsonKind::Null);
+            case YamlKind::Boolean: return add_value(resolved.truth ? JsonKind::True : JsonKind::False);
+            case YamlKind::Integer: return add_value(JsonKind::Number, text);
+            case YamlKind::String: return add_value(JsonKind::String, text);
+            case YamlKind::Real: return add_real(text);
+            default: return give_up();
         }
     }
 
-    void close() {
-        Open& frame = open_.back();
-        size_hint(frame.hash) = std::min(frame.hash ? frame.members.size() : frame.items.size(), kMaxSizeHint);
-        Value closed = frame.hash ? Value::object(std::move(frame.members)) : Value::array(std::move(frame.items));
-        open_.pop_back();
-        next_slot() = std::move(closed);
+    void open(YamlKind kind, bool bad, std::string_view) {
+        if (bad || key_due()) return give_up();
+        count_value();
+        open_.push_back(Open{tree_.nodes_.size(), kind == YamlKind::Hash});
+        tree_.nodes_.emplace_back(kind == YamlKind::Hash ? JsonKind::Object : JsonKind::Array, std::string_view());
     }
 
-    void alias(fy_event&) { give_up(); }
+    void close() {
+        Open frame = open_.back();
+        open_.pop_back();
+        JsonNode& node = tree_.nodes_[frame.node];
+        node.size_ = frame.children;
+        node.extent_ = tree_.nodes_.size() - frame.node;
+    }
+
+    void alias(std::string_view) { give_up(); }
 
     bool gave_up() const { return gave_up_; }
-    Value finish() { return std::move(root_); }
+    JsonTree finish() { return std::move(tree_); }
 
 private:
     struct Open {
+        std::size_t node;
         bool hash = false;
         bool value_due = false;  // of a mapping: its last key awaits its value
-        ValueArray items;
-        ValueObject members;
+        std::size_t children = 0;
     };
-
-    // A collection reserves as many places as the last one of its kind at
-    // its depth held, up to this many: records of one shape fill their
-    // collections without growing them.
-    static constexpr std::size_t kMaxSizeHint = 16;
-
-    std::size_t& size_hint(bool hash) {
-        std::size_t index = 2 * open_.size() + (hash ? 1 : 0);
-        if (index >= size_hints_.size()) size_hints_.resize(index + 1);
-        return size_hints_[index];
-    }
 
     void give_up() { gave_up_ = true; }
 
     bool key_due() const { return !open_.empty() && open_.back().hash && !open_.back().value_due; }
 
-    void add_key(std::optional<std::string> key) {
-        if (!key) return give_up();
-        open_.back().members.push_back(ValueMember{std::move(*key), Value::null()});
-        open_.back().value_due = true;
-    }
-
-    // The place of the next value, null until it is written.
-    Value& next_slot() {
-        if (open_.empty()) return root_;
+    // A value completes an array item or a mapping member.
+    void count_value() {
+        if (open_.empty()) return;
         Open& frame = open_.back();
-        if (!frame.hash) return frame.items.emplace_back();
+        ++frame.children;
         frame.value_due = false;
-        return frame.members.back().value;
     }
 
-    std::string_view source_;
+    void add(JsonKind kind, std::string_view text) { tree_.nodes_.emplace_back(kind, tree_.decoded_.store(text)); }
+
+    void add_value(JsonKind kind, std::string_view text = {}) {
+        count_value();
+        add(kind, text);
+    }
+
+    void add_real(std::string_view text) {
+        RealReading real = read_real(text, scratch_);
+        switch (real.form) {
+            case RealReading::Form::Marker: return give_up();
+            case RealReading::Form::Number: return add_value(JsonKind::Number, real.text);
+            case RealReading::Form::String: return add_value(JsonKind::String, real.text);
+        }
+    }
+
+    JsonTree tree_;
     std::string digits_;
+    std::string scratch_;
     std::vector<Open> open_;
-    std::vector<std::size_t> size_hints_;
-    Value root_ = Value::null();
     bool gave_up_ = false;
 };
-
-}  // namespace
 
 // Builds the nodes of the first document as its events arrive. Children of
 // the open collections wait in one shared list and move into the document's
@@ -529,22 +647,20 @@ class YamlNodeBuilder {
 public:
     // Reserves room for one node per 8 bytes of the YAML text, about what
     // block mappings of short scalars hold.
-    explicit YamlNodeBuilder(std::string_view source) : source_(source) {
-        doc_.source_ = source;
+    explicit YamlNodeBuilder(std::string_view source) {
         doc_.nodes_.reserve(source.size() / 8);
         doc_.children_.reserve(source.size() / 8);
     }
 
-    void scalar(fy_event& event) {
-        ScalarEvent read = read_scalar(source_, event);
+    void scalar(const ScalarEvent& read) {
         std::size_t index = add_scalar(read.text, read.resolution);
         doc_.nodes_[index].merge_key = read.merge_key;
-        define_anchor(event.scalar.anchor, index);
+        define_anchor(read.anchor, index);
         attach(index);
     }
 
-    void open(YamlKind kind, fy_token* tag, fy_token* anchor) {
-        std::size_t index = add_node(YamlNode{is_bad_collection(tag) ? YamlKind::BadValue : kind});
+    void open(YamlKind kind, bool bad, std::string_view anchor) {
+        std::size_t index = add_node(YamlNode{bad ? YamlKind::BadValue : kind});
         // The anchor names the collection from here on: an alias of it
         // inside the collection itself is recursive.
         define_anchor(anchor, index);
@@ -564,8 +680,7 @@ public:
         attach(frame.node);
     }
 
-    void alias(fy_event& event) {
-        std::string_view name = token_text(event.alias.anchor);
+    void alias(std::string_view name) {
         auto found = anchors_.find(name);
         if (found != anchors_.end() && !is_open(found->second)) {
             ++doc_.written_;
@@ -597,25 +712,14 @@ private:
 
     // Adds a node whose text the document's texts hold from `first` on.
     std::size_t add_text_node(YamlKind kind, std::size_t first) {
-        std::size_t count = doc_.texts_.size() - first;
-        doc_.text_bytes_ += count;
-        return add_node(YamlNode{.kind = kind, .first = first, .count = count});
+        return add_node(YamlNode{.kind = kind, .first = first, .count = doc_.texts_.size() - first});
     }
 
-    // A node whose text is `value`: kept as its span when it lies in the
-    // YAML text, else copied.
+    // A node whose text is a copy of `value`.
     std::size_t add_text_node(YamlKind kind, std::string_view value) {
-        const char* source_start = source_.data();
-        if (value.data() < source_start || value.data() + value.size() > source_start + source_.size()) {
-            std::size_t first = doc_.texts_.size();
-            doc_.texts_ += value;
-            return add_text_node(kind, first);
-        }
-        doc_.text_bytes_ += value.size();
-        return add_node(YamlNode{.kind = kind,
-                                 .in_source = true,
-                                 .first = static_cast<std::size_t>(value.data() - source_start),
-                                 .count = value.size()});
+        std::size_t first = doc_.texts_.size();
+        doc_.texts_ += value;
+        return add_text_node(kind, first);
     }
 
     // An integer's decimal text is written straight into the document's
@@ -632,8 +736,8 @@ private:
         }
     }
 
-    void define_anchor(fy_token* anchor, std::size_t index) {
-        if (anchor != nullptr) anchors_[std::string(token_text(anchor))] = index;
+    void define_anchor(std::string_view anchor, std::size_t index) {
+        if (!anchor.empty()) anchors_[std::string(anchor)] = index;
     }
 
     void attach(std::size_t index) {
@@ -644,7 +748,6 @@ private:
         }
     }
 
-    std::string_view source_;
     YamlDocument doc_;
     std::vector<std::size_t> pending_;
     std::vector<Open> open_;
@@ -658,11 +761,11 @@ Result<YamlDocument> read_yaml_document(std::string_view text) {
     return builder.finish();
 }
 
-Result<std::optional<Value>> read_simple_yaml_value(std::string_view text) {
-    YamlValueBuilder builder(text);
+Result<std::optional<JsonTree>> read_simple_yaml_tree(std::string_view text) {
+    YamlTreeBuilder builder(text);
     auto read = read_events(text, builder);
     if (!read) return forward_error(read);
-    if (!*read) return std::optional<Value>();
+    if (!*read) return std::optional<JsonTree>();
     return builder.finish();
 }
 
@@ -682,13 +785,8 @@ std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_vi
 }
 
 std::optional<std::string> yaml_scalar_key(YamlKind kind, bool truth, std::string_view text) {
-    switch (kind) {
-        case YamlKind::String:
-        case YamlKind::Real:
-        case YamlKind::Integer: return std::string(text);
-        case YamlKind::Boolean: return std::string(truth ? "true" : "false");
-        default: return std::nullopt;
-    }
+    if (auto key = scalar_key_text(kind, truth, text)) return std::string(*key);
+    return std::nullopt;
 }
 
 }  // namespace bezo

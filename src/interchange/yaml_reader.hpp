@@ -1,5 +1,5 @@
 // Reads a YAML 1.2 text into the nodes of its one document, built from the
-// YAML library's event stream. Plain scalars without a tag resolve by the
+// event stream of the YAML library (libyaml, a YAML 1.1 reader). Plain scalars without a tag resolve by the
 // YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
 // force their kind, and a scalar that does not fit the forced kind becomes a
 // bad value. The non-specific tag "!" makes a scalar a string; other tags
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "interchange/json_reader.hpp"
 #include "interchange/value.hpp"
 
 namespace bezo {
@@ -32,7 +33,6 @@ struct YamlNode {
     YamlKind kind = YamlKind::Null;
     bool truth = false;      // of a Boolean
     bool merge_key = false;  // the plain, untagged "<<"
-    bool in_source = false;  // the text is a span of the YAML text itself
     std::size_t first = 0;   // where the text or the children start
     std::size_t count = 0;   // bytes of text, or number of children
 };
@@ -43,50 +43,45 @@ inline constexpr unsigned kMaxYamlDepth = 512;
 
 // The nodes of one document. An alias of a defined anchor refers to the
 // anchored node itself, so one node may be reached along several paths.
-// Texts written as they stand are spans of the YAML text read, which must
-// outlive the document.
 class YamlDocument {
 public:
     const YamlNode& node(std::size_t index) const { return nodes_[index]; }
     std::string_view text(const YamlNode& node) const {
-        return (node.in_source ? source_ : std::string_view(texts_)).substr(node.first, node.count);
+        return std::string_view(texts_).substr(node.first, node.count);
     }
     std::span<const std::size_t> children(const YamlNode& node) const {
         return std::span(children_).subspan(node.first, node.count);
     }
     std::size_t root() const { return root_; }
 
-    // The number of nodes and aliases written in the document, and the
-    // bytes of their texts.
+    // The number of nodes and aliases written in the document.
     std::size_t written() const { return written_; }
-    std::size_t written_text_bytes() const { return text_bytes_; }
 
 private:
     friend class YamlNodeBuilder;
     std::vector<YamlNode> nodes_;
     std::vector<std::size_t> children_;
-    std::string_view source_;
     std::string texts_;
-    std::size_t text_bytes_ = 0;
     std::size_t root_ = 0;
     std::size_t written_ = 0;
 };
 
-// Reads the text, which must hold exactly one document and outlive the
-// result. Fails with "invalid YAML: {problem} at line L, column C" (1-based,
-// the column in characters) on a syntax error or a character YAML does not
-// allow anywhere in the text, "YAML nesting too deep" at the 513th nested
-// collection, "empty YAML input" without a document and "expected one YAML
-// document, found {}" with more than one.
+// Reads the text, which must hold exactly one document. Fails with
+// "invalid YAML: {problem} at line L, column C" (1-based, the column in
+// characters) on a syntax error or a character YAML does not allow anywhere
+// in the text, "YAML nesting too deep" at the 513th nested collection,
+// "empty YAML input" without a document, "expected one YAML document, found
+// {}" with more than one, and "YAML library gave text that is not UTF-8 at
+// line L, column C" should the library hand over such a text.
 Result<YamlDocument> read_yaml_document(std::string_view text);
 
-// Reads the text straight into the value of its one document, when that
-// needs no more than the events in order: a document with an alias, a merge
-// key, a bad value or a mapping key that is not a string, number or boolean
-// gives none, and read_yaml_document then reads it. Until the reading gives
-// up it meets the same events as read_yaml_document, so it fails where and
-// as that fails.
-Result<std::optional<Value>> read_simple_yaml_value(std::string_view text);
+// Reads the text straight into the JsonTree of its one document, when that
+// needs no more than the events in order and JSON's kinds of value: a
+// document with an alias, a merge key, a bad value, a non-finite float or a
+// mapping key that is not a string, number or boolean gives none, and
+// read_yaml_document then reads it. Until the reading gives up it meets the
+// same events as read_yaml_document, so it fails where and as that fails.
+Result<std::optional<JsonTree>> read_simple_yaml_tree(std::string_view text);
 
 // The std/num marker of a non-finite float: "inf", "-inf" or "nan".
 Value yaml_float_value(std::string_view text);
