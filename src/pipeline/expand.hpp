@@ -29,6 +29,9 @@ namespace bezo {
 // small document could otherwise ask for any amount of text.
 inline constexpr std::size_t kAddedDefaultsLimit = kGrowthLimit;
 
+// The error of an expansion that would add more than its limit.
+Error added_defaults_too_large();
+
 // What an added field is written with: its signature ("!str", "!" + type
 // name + ":" + unit, or the chosen union member) and its default value
 // (empty when the default chooses the "null" member of a union).

@@ -226,11 +226,12 @@ private:
             }
             counted_elements_.for_each_table_above(
                 line.path, [&](std::string_view table, const TablePathSet::Ids& ids) {
-                    const auto split = split_element_index(line.path, line.path.substr(0, table.size() + 1));
-                    if (!split) return;
+                    // An entry that holds only nested members counts too.
+                    const auto index = entry_index_below(line.path, line.path.substr(0, table.size() + 1));
+                    if (!index) return;
                     for (const std::size_t id : ids) {
                         auto& indices = tallies_[id].element_indices;
-                        if (indices.empty() || indices.back() != split->index) indices.push_back(split->index);
+                        if (indices.empty() || indices.back() != *index) indices.push_back(*index);
                     }
                 });
         }
@@ -376,7 +377,10 @@ private:
         }
         const auto field = index_.first_match(line.path, cursor_);
         const auto earlier = field ? field : index_.first_match(line.path);
-        if (!earlier) return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        if (!earlier) {
+            if (auto item = check_table_item(line); !item) return forward_error(item);
+            return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        }
         // The fields from the cursor on are tried in order up to the line's
         // field (or to the end when it lies before the cursor): a plain field
         // passed over is missing.
@@ -420,15 +424,18 @@ private:
         std::size_t expected = first_field;
         for (; at < lines_.size() && is_below_table(lines_[at].path, table); ++at) {
             const CanonicalLine& line = lines_[at];
+            // A line nested in an entry names no field, but opens its entry,
+            // whose fields are then still required.
+            const auto index = entry_index_below(line.path, prefix);
+            if (index && element != *index) {
+                if (element && expected < end) return missing_in_element(table, *element, expected);
+                element = *index;
+                expected = first_field;
+            }
             const auto split = split_element_index(line.path, prefix);
             if (!split) {
                 if (strict) return undefined(line);
                 continue;
-            }
-            if (element != split->index) {
-                if (element && expected < end) return missing_in_element(table, *element, expected);
-                element = split->index;
-                expected = first_field;
             }
             const auto field = index_.element_field_named(first_field, split->name);
             if (!field) {
@@ -450,6 +457,30 @@ private:
         return at;
     }
 
+    // An item "T::i" of a table whose entries require a field: a value that
+    // is not a record (null, a scalar, an embedded empty object) lacks it.
+    [[nodiscard]] Verdict check_table_item(const CanonicalLine& line) {
+        if (!required_columns_) required_columns_ = first_required_columns();
+        if (required_columns_->empty()) return {};
+        const auto colons = line.path.rfind("::");
+        if (colons == std::string_view::npos) return {};
+        const auto index = parse_ascii_unsigned(line.path.substr(colons + 2));
+        if (!index) return {};
+        const auto found = required_columns_->find(line.path.substr(0, colons));
+        if (found == required_columns_->end()) return {};
+        return missing_in_element(found->first, *index, found->second);
+    }
+
+    // The first required element field of each table, by table path.
+    TextMap<std::size_t> first_required_columns() const {
+        TextMap<std::size_t> columns;
+        for (std::size_t field = 0; field < index_.size(); ++field) {
+            if (index_.kind(field) != FieldKind::Element || schema_.fields[field].optional) continue;
+            columns.try_emplace(std::string(index_.element_table(field)), field);
+        }
+        return columns;
+    }
+
     std::unexpected<AppErrorAt> missing_in_element(std::string_view table, std::uint64_t element,
                                                    std::size_t field) const {
         return violation(
@@ -463,6 +494,7 @@ private:
     std::vector<bool> seen_;  // by the first field of each exact path
     std::size_t cursor_ = 0;
     PatternCache patterns_;
+    std::optional<TextMap<std::size_t>> required_columns_;  // built at the first line no field matches
 };
 
 Verdict check_provenance(const CompiledSchema& schema, std::span<const CanonicalLine> lines) {
