@@ -267,3 +267,10 @@ def test_generated_empty_collections_agree_with_jsonschema():
         verdicts[True] += 1
         assert json.loads(bezo.export_to("json", built)) == with_defaults(document)
     assert min(verdicts.values()) > 30
+
+
+@pytest.mark.parametrize("document", ['{"rows":[{},{"a":1}]}', '{"rows":[{"a":1},{"o":{"k":1}}]}'])
+def test_validate_checks_entries_of_a_document_built_without_the_schema(document):
+    schema = bezo.import_schema("jsonschema", json.dumps(ROWS_REQUIRE_A), "s")
+    with pytest.raises(bezo.ValidationError, match="RequiredFieldSchemaError: element /@rows/[01] missing"):
+        bezo.validate(bezo.build(bezo.import_from("json", document)), schema)
