@@ -99,8 +99,7 @@ void DeclaredShapes::index_fields() {
                 if (const auto record = lone_record_of(vector)) record_shape(*record).vector = vector;
                 break;
             }
-            case FieldKind::Map:
-                break;
+            case FieldKind::Map: break;
         }
     }
 }
@@ -116,8 +115,7 @@ void DeclaredShapes::add_record_and_ancestors(std::string_view record) {
     record_shape(record).fills = true;
 }
 
-std::optional<std::pair<std::size_t, std::string_view>> DeclaredShapes::lone_record_above(
-    std::string_view path) const {
+std::optional<std::pair<std::size_t, std::string_view>> DeclaredShapes::lone_record_above(std::string_view path) const {
     const std::size_t end = std::min(path.size(), lone_lengths_.size());
     for (std::size_t length = 1; length < end; ++length) {
         if (!lone_lengths_[length]) continue;
@@ -215,8 +213,8 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
     return false;
 }
 
-Result<void> DeclaredShapes::write_empty_entry(const Table& table, std::string_view table_path,
-                                               std::string_view index, std::string& out) {
+Result<void> DeclaredShapes::write_empty_entry(const Table& table, std::string_view table_path, std::string_view index,
+                                               std::string& out) {
     const std::size_t run_end = index_.element_run_end(table.first_field);
     for (std::size_t field = table.first_field; field < run_end; ++field) {
         if (!fields_[field].optional) return std::unexpected(Error::App(AppErrorKind::RequiredFieldSchema));

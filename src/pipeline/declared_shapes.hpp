@@ -91,14 +91,14 @@ private:
     bool from_xml_;
     bool indexed_ = false;
     bool wanted_ = false;
-    TextMap<RecordShape> records_;              // by record path
-    TextMap<std::string_view> lone_records_;    // "P/k" -> the table "P/@k", for the paths below it
-    std::vector<bool> lone_lengths_;            // the lengths of the paths in lone_records_
-    TextMap<Table> tables_;                     // by table path
-    std::vector<bool> record_lengths_;          // the lengths of the paths in records_
-    std::string record_;                        // reused buffers
+    TextMap<RecordShape> records_;            // by record path
+    TextMap<std::string_view> lone_records_;  // "P/k" -> the table "P/@k", for the paths below it
+    std::vector<bool> lone_lengths_;          // the lengths of the paths in lone_records_
+    TextMap<Table> tables_;                   // by table path
+    std::vector<bool> record_lengths_;        // the lengths of the paths in records_
+    std::string record_;                      // reused buffers
     std::string scratch_;
-    std::string_view ending_ = "\n";            // of added lines
+    std::string_view ending_ = "\n";  // of added lines
     PatternCache patterns_;
 };
 

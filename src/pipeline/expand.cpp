@@ -700,7 +700,8 @@ Result<std::string> expand_with_schema(std::string_view canonical, const Compile
     }
     const auto ordered = order_by_schema(text, index);
     if (!merged && !ordered) return forward_error(merged);
-    auto again = ExpansionPass(ordered ? *ordered : text, schema, units, added_limit, OnDisorder::CopyRest, nullptr).run();
+    auto again =
+        ExpansionPass(ordered ? *ordered : text, schema, units, added_limit, OnDisorder::CopyRest, nullptr).run();
     if (!again) return forward_error(again);
     return std::move(**again);
 }
