@@ -296,7 +296,8 @@ private:
             out_.append(text_.substr(pos, content->pos - pos));
             pos = content->pos;
             // A line nested in an entry ("T/i/o::k") opens the entry too.
-            const auto index = entry_index_below(content->path, prefix);
+            const auto element = split_element_index(content->path, prefix);
+            const auto index = element ? element->index : entry_index_below(content->path, prefix);
             if (!index) {
                 out_.append(content->line);
                 pos += content->line.size();
@@ -306,7 +307,7 @@ private:
             // last one is an entry split by other lines.
             if (last_entry && *index <= *last_entry && on_disorder_ == OnDisorder::Stop) return stop();
             last_entry = *index;
-            auto next = expand_entry(run_start, prefix, {content->line, *index, content->path}, pos);
+            auto next = expand_entry(run_start, prefix, {content->line, *index, element}, pos);
             if (!next) return next;
             pos = *next;
         }
@@ -318,7 +319,7 @@ private:
     struct EntryStart {
         std::string_view line;
         std::uint64_t index;
-        std::string_view path;
+        std::optional<ElementLine> element;  // none for a nested line
     };
 
     // The lines of one entry: its first line and those after it while their
@@ -329,13 +330,13 @@ private:
         entry_.clear();
         ++entry_serial_;
         std::size_t guess = run_start;
-        add_entry_line(run_start, guess, start.line, split_element_index(start.path, prefix));
+        add_entry_line(run_start, guess, start.line, start.element);
         for (pos += start.line.size(); pos < text_.size();) {
             const auto content = next_content_line(pos);
             if (!content || !content->path.starts_with(prefix)) return;
-            const auto index = entry_index_below(content->path, prefix);
-            if (index && *index != start.index) return;
             const auto element = split_element_index(content->path, prefix);
+            const auto index = element ? element->index : entry_index_below(content->path, prefix);
+            if (index && *index != start.index) return;
             while (pos < content->pos) {
                 const std::string_view line = line_with_ending_at(text_, pos);
                 entry_.push_back({line, std::nullopt, std::nullopt, false});
