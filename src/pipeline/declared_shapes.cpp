@@ -3,6 +3,7 @@
 #include "core/text.hpp"
 #include "core/xml_mark.hpp"
 #include "lang/canonical_line.hpp"
+#include "lang/path.hpp"
 #include "pipeline/expand.hpp"
 
 namespace bezo {
@@ -11,22 +12,6 @@ namespace {
 constexpr std::string_view kTextKey = "\"#text\"";
 constexpr std::string_view kEmptyObject = "e30";  // "{}" in base64url
 constexpr std::string_view kEmbeddedJson = "!std/enc/json";
-
-// The position of the last "::" outside double quotes, where a name path's
-// key begins after it.
-std::optional<std::size_t> key_separator(std::string_view path) {
-    std::optional<std::size_t> found;
-    bool quoted = false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '"') {
-            quoted = !quoted;
-        } else if (!quoted && path[i] == ':' && i + 1 < path.size() && path[i + 1] == ':') {
-            found = i;
-            ++i;
-        }
-    }
-    return found;
-}
 
 // The positions of the "/" outside double quotes that end the ancestors of
 // a path.
@@ -75,7 +60,7 @@ void DeclaredShapes::index_fields() {
         const std::string_view path = fields_[field].path;
         switch (index_.kind(field)) {
             case FieldKind::Plain: {
-                const auto separator = key_separator(path);
+                const auto separator = find_namespace_separator(path);
                 if (!separator || *separator == 0) break;
                 const std::string_view record = path.substr(0, *separator);
                 add_record_and_ancestors(record);
@@ -128,7 +113,7 @@ std::optional<std::pair<std::size_t, std::string_view>> DeclaredShapes::lone_rec
 
 bool DeclaredShapes::may_lift(std::string_view path) {
     if (!indexed_) index_fields();
-    const auto separator = key_separator(path);
+    const auto separator = find_namespace_separator(path);
     if (!separator) return false;
     const std::string_view parent = path.substr(0, *separator);
     const std::string_view key = path.substr(*separator + 2);
@@ -152,7 +137,7 @@ bool DeclaredShapes::lifts(std::string_view line, std::string_view path) {
 }
 
 Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_view path, std::string& out) {
-    const auto separator = key_separator(path);
+    const auto separator = find_namespace_separator(path);
     if (!separator) return false;
     const std::size_t path_begin = static_cast<std::size_t>(path.data() - line.data());
     const std::size_t path_end = path_begin + path.size();

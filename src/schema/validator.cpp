@@ -379,6 +379,7 @@ private:
         const auto earlier = field ? field : index_.first_match(line.path);
         if (!earlier) {
             if (auto item = check_table_item(line); !item) return forward_error(item);
+            if (auto value = check_value_at_record(line); !value) return forward_error(value);
             return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
         }
         // The fields from the cursor on are tried in order up to the line's
@@ -471,6 +472,37 @@ private:
         return missing_in_element(found->first, *index, found->second);
     }
 
+    // A value "P::k" where the schema declares fields of the record "P/k":
+    // the record's lines would stand below a value, which no export can
+    // write.
+    [[nodiscard]] Verdict check_value_at_record(const CanonicalLine& line) {
+        if (!records_) records_ = records_with_fields();
+        if (records_->empty()) return {};
+        const auto separator = find_namespace_separator(line.path);
+        if (!separator) return {};
+        record_.assign(line.path.substr(0, *separator)).append("/").append(line.path.substr(*separator + 2));
+        if (!records_->contains(record_)) return {};
+        return violation(AppErrorKind::TypeMismatch, line.line,
+                         concat({line.path, " holds a value where the schema declares the record ", record_}));
+    }
+
+    // The records that hold a plain field, at any depth.
+    TextSet records_with_fields() const {
+        TextSet records;
+        for (std::size_t field = 0; field < index_.size(); ++field) {
+            if (index_.kind(field) != FieldKind::Plain) continue;
+            const std::string_view path = schema_.fields[field].path;
+            const auto separator = find_namespace_separator(path);
+            if (!separator || *separator == 0) continue;
+            for (auto slash = find_unquoted(path, '/', 1); slash && *slash < *separator;
+                 slash = find_unquoted(path, '/', *slash + 1)) {
+                records.emplace(path.substr(0, *slash));
+            }
+            records.emplace(path.substr(0, *separator));
+        }
+        return records;
+    }
+
     // The first required element field of each table, by table path.
     TextMap<std::size_t> first_required_columns() const {
         TextMap<std::size_t> columns;
@@ -494,7 +526,10 @@ private:
     std::vector<bool> seen_;  // by the first field of each exact path
     std::size_t cursor_ = 0;
     PatternCache patterns_;
-    std::optional<TextMap<std::size_t>> required_columns_;  // built at the first line no field matches
+    // Built at the first line that no field matches.
+    std::optional<TextMap<std::size_t>> required_columns_;
+    std::optional<TextSet> records_;
+    std::string record_;
 };
 
 Verdict check_provenance(const CompiledSchema& schema, std::span<const CanonicalLine> lines) {

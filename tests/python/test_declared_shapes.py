@@ -55,6 +55,9 @@ AVRO_ROWS = {"type": "record", "name": "R", "fields": [{"name": "rows", "type": 
 @pytest.mark.parametrize("schema, document", [
     (OBJECT_O, {"o": {}}),
     (OBJECT_O, {"o": {"x": "v"}}),
+    (OBJECT_O, {"o": None}),  # a value where a record is declared: no lift, and no export could write both
+    (OBJECT_O, {"o": "v"}),
+    (OBJECT_O, {"o": []}),
     (ROWS_REQUIRE_A, {"rows": [{}, {"a": 1}]}),
     (ROWS_REQUIRE_A, {"rows": [{"a": 1}, {"o": {"k": 1}}]}),
     (ROWS_REQUIRE_A, {"rows": [{"a": 1}, {"a": 2, "o": {"k": 1}}]}),
@@ -231,7 +234,7 @@ ROW_DEFAULTS = {"b": ""}
 
 def generated_document(rng):
     choices = {
-        "o": [{}, {"x": "s"}, {"y": 1}, {"x": "s", "y": 2}, {"y": "bad"}],
+        "o": [{}, {"x": "s"}, {"y": 1}, {"x": "s", "y": 2}, {"y": "bad"}, None, []],
         "rows": [[], [{"a": 1}], [{"a": 1, "b": "x"}, {"a": 2}], [{}], [{"a": 1}, {}], [{"b": "x"}],
                  [{"a": "bad"}]],
         "tags": [[], ["a", "b"]],

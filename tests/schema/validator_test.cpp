@@ -104,5 +104,22 @@ TEST(ValidateStream, EntriesWithoutOwnFieldsMeetTheRequiredOnes) {
     for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
 }
 
+TEST(ValidateStream, AValueWhereARecordIsDeclaredIsRefused) {
+    constexpr std::string_view kRecord = ".!whezo s\n/^/'/o/\"p q\"::x?=\n";
+    const struct {
+        std::string_view schema;
+        std::string_view canonical;
+        std::string_view verdict;
+    } cases[] = {
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n", "pass"},
+        {kRecord, ".!nezo\n!null'::o=\n!str'/o/\"p q\"::x=1\n",
+         "TypeMismatchError: ::o holds a value where the schema declares the record /o (line 2)"},
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n!std/enc/json'/o::\"p q\"=e30\n",
+         "TypeMismatchError: /o::\"p q\" holds a value where the schema declares the record /o/\"p q\" (line 3)"},
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n!str'/o::p=1\n", "pass"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+}
+
 }  // namespace
 }  // namespace bezo
