@@ -130,9 +130,7 @@ bool DeclaredShapes::lifts(std::string_view line, std::string_view path) {
     if (!may_lift(path)) return false;
     scratch_.clear();
     auto lifted = write_lifted(line, path, scratch_);
-    // A lift that fails (a required field of an empty entry) is one too: the
-    // lifting pass reports it.
-    if (!lifted || *lifted) wanted_ = true;
+    // A lift that fails is reported by the lifting pass.
     return !lifted || *lifted;
 }
 

@@ -50,9 +50,8 @@ public:
     DeclaredShapes(std::span<const SchemaField> fields, const SchemaFieldIndex& index, bool from_xml);
 
     // Whether the content line at the name path, which no field matches, is
-    // lifted; a true answer is remembered (`wanted`).
+    // lifted (or fails to be: an empty entry missing a required field).
     bool lifts(std::string_view line, std::string_view path);
-    bool wanted() const { return wanted_; }
 
     // The text with every line lifted, or none when no line is; the text
     // grows by at most `added_limit` bytes.
@@ -90,7 +89,6 @@ private:
     const SchemaFieldIndex& index_;
     bool from_xml_;
     bool indexed_ = false;
-    bool wanted_ = false;
     TextMap<RecordShape> records_;            // by record path
     TextMap<std::string_view> lone_records_;  // "P/k" -> the table "P/@k", for the paths below it
     std::vector<bool> lone_lengths_;          // the lengths of the paths in lone_records_

@@ -8,8 +8,8 @@
 
 #include "core/hash.hpp"
 #include "core/text.hpp"
-#include "lang/anno.hpp"
 #include "core/xml_mark.hpp"
+#include "lang/anno.hpp"
 #include "lang/canonical_line.hpp"
 #include "pipeline/declared_shapes.hpp"
 #include "pipeline/schema_order.hpp"
