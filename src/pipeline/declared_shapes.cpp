@@ -35,6 +35,9 @@ std::optional<std::string> lone_record_of(std::string_view list) {
     return record;
 }
 
+// A decimal entry index as paths spell it: no leading zero.
+bool is_entry_index(std::string_view key) { return is_ascii_digits(key) && (key.size() == 1 || key[0] != '0'); }
+
 // Whether the metadata names the type, with or without a provenance.
 bool has_type(std::string_view metadata, std::string_view type) {
     return metadata.starts_with(type) && (metadata.size() == type.size() || metadata[type.size()] == '?');
@@ -117,7 +120,7 @@ bool DeclaredShapes::may_lift(std::string_view path) {
     if (!separator) return false;
     const std::string_view parent = path.substr(0, *separator);
     const std::string_view key = path.substr(*separator + 2);
-    if (is_ascii_digits(key) && tables_.contains(parent)) return true;
+    if (is_entry_index(key) && tables_.contains(parent)) return true;
     const std::size_t record_length = path.size() - 1;
     if (record_length < record_lengths_.size() && record_lengths_[record_length]) {
         record_.assign(parent).append("/").append(key);
@@ -156,7 +159,7 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
     };
 
     // An item "T::i" of a table.
-    if (is_ascii_digits(key)) {
+    if (is_entry_index(key)) {
         if (const auto table = tables_.find(parent); table != tables_.end()) {
             if (empty_object || empty_element) {
                 if (auto written = write_empty_entry(table->second, parent, key, out); !written) {
