@@ -427,13 +427,13 @@ private:
             const CanonicalLine& line = lines_[at];
             // A line nested in an entry names no field, but opens its entry,
             // whose fields are then still required.
-            const auto index = entry_index_below(line.path, prefix);
+            const auto split = split_element_index(line.path, prefix);
+            const auto index = split ? split->index : entry_index_below(line.path, prefix);
             if (index && element != *index) {
                 if (element && expected < end) return missing_in_element(table, *element, expected);
                 element = *index;
                 expected = first_field;
             }
-            const auto split = split_element_index(line.path, prefix);
             if (!split) {
                 if (strict) return undefined(line);
                 continue;
