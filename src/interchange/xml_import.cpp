@@ -1,6 +1,7 @@
 #include "interchange/xml_import.hpp"
 
 #include "core/utf8.hpp"
+#include "core/xml_mark.hpp"
 #include "interchange/authored_writer.hpp"
 #include "interchange/xml_reader.hpp"
 
@@ -12,7 +13,11 @@ Result<std::string> import_xml(std::string_view text) {
     if (!document) return forward_error(document);
     ValueObject root;
     root.push_back(ValueMember{std::move(document->name), std::move(document->value)});
-    return tree_to_authored(root, false);
+    auto authored = tree_to_authored(root, false);
+    if (!authored) return authored;
+    // After the declaration line, before any ".!types" line.
+    authored->insert(authored->find('\n') + 1, std::string(kXmlShapeMark) + "\n");
+    return authored;
 }
 
 }  // namespace bezo

@@ -8,16 +8,16 @@
 
 #include "core/hash.hpp"
 #include "core/text.hpp"
+#include "core/xml_mark.hpp"
 #include "lang/anno.hpp"
 #include "lang/canonical_line.hpp"
+#include "pipeline/declared_shapes.hpp"
 #include "pipeline/schema_order.hpp"
 #include "schema/rex_match.hpp"
 #include "schema/schema_paths.hpp"
 
 namespace bezo {
 namespace {
-
-Error expansion_too_large() { return Error::Other("schema expansion too large: more than 1 GiB of added defaults"); }
 
 Error conversion_too_large() {
     return Error::Other("schema expansion too large: converted values grew by more than 1 GiB");
@@ -142,10 +142,13 @@ enum class OnDisorder : bool {
 
 class ExpansionPass {
 public:
+    // With `shapes`, the merge also stops at a line that takes a shape the
+    // schema declares, so that the text can be lifted first.
     ExpansionPass(std::string_view text, const CompiledSchema& schema, const UserUnits& units, std::size_t added_limit,
-                  OnDisorder on_disorder)
+                  OnDisorder on_disorder, DeclaredShapes* shapes)
         : text_(text),
           on_disorder_(on_disorder),
+          shapes_(shapes),
           fields_(schema.fields),
           units_(units),
           index_(schema.fields),
@@ -210,12 +213,13 @@ private:
         const std::size_t next = pos + line.size();
         const auto path = content_line_name_path(line);
         if (!path) {
-            out_.append(line);
+            if (!is_xml_mark(line)) out_.append(line);
             return next;
         }
         auto field = index_.first_match(*path);
         if (!field) field = table_opened_by_member(*path);
         if (!field) {
+            if (shapes_ != nullptr && shapes_->lifts(line, *path)) return stop();
             if (!expand_float_shorthand(line, out_)) out_.append(line);
             return next;
         }
@@ -253,8 +257,13 @@ private:
         return field;
     }
 
-    // Ends the merge at a line out of schema order; returns the end of the
-    // text.
+    // The XML import's mark, which the schema pass reads and drops.
+    static bool is_xml_mark(std::string_view line) {
+        return split_line_ending(trim_leading_blanks(line)).body == kXmlShapeMark;
+    }
+
+    // Ends the merge at a line out of schema order, or at one to lift;
+    // returns the end of the text.
     std::size_t stop() {
         stopped_ = true;
         return text_.size();
@@ -303,17 +312,19 @@ private:
             if (!content || !in_table(content->path, table, prefix)) break;
             out_.append(text_.substr(pos, content->pos - pos));
             pos = content->pos;
+            // A line nested in an entry ("T/i/o::k") opens the entry too.
             const auto element = split_element_index(content->path, prefix);
-            if (!element) {
+            const auto index = element ? element->index : entry_index_below(content->path, prefix);
+            if (!index) {
                 out_.append(content->line);
                 pos += content->line.size();
                 continue;
             }
             // Entries are numbered in text order, so an index at or below the
             // last one is an entry split by other lines.
-            if (last_entry && element->index <= *last_entry && on_disorder_ == OnDisorder::Stop) return stop();
-            last_entry = element->index;
-            auto next = expand_entry(run_start, prefix, {content->line, element->index, element->name}, pos);
+            if (last_entry && *index <= *last_entry && on_disorder_ == OnDisorder::Stop) return stop();
+            last_entry = *index;
+            auto next = expand_entry(run_start, prefix, {content->line, *index, element}, pos);
             if (!next) return next;
             pos = *next;
         }
@@ -332,7 +343,7 @@ private:
     struct EntryStart {
         std::string_view line;
         std::uint64_t index;
-        std::string_view name;
+        std::optional<ElementLine> element;  // none for a nested line
     };
 
     // The lines of one entry: its first line and those after it while their
@@ -343,12 +354,13 @@ private:
         entry_.clear();
         ++entry_serial_;
         std::size_t guess = run_start;
-        add_entry_line(run_start, guess, start.line, ElementLine{start.index, start.name});
+        add_entry_line(run_start, guess, start.line, start.element);
         for (pos += start.line.size(); pos < text_.size();) {
             const auto content = next_content_line(pos);
             if (!content || !content->path.starts_with(prefix)) return;
             const auto element = split_element_index(content->path, prefix);
-            if (element && element->index != start.index) return;
+            const auto index = element ? element->index : entry_index_below(content->path, prefix);
+            if (index && *index != start.index) return;
             while (pos < content->pos) {
                 const std::string_view line = line_with_ending_at(text_, pos);
                 entry_.push_back({line, std::nullopt, std::nullopt, false});
@@ -470,7 +482,7 @@ private:
         const bool after_open_line = !out_.empty() && !out_.ends_with('\n');
         std::size_t size = ending_.size() * (after_open_line ? 2 : 1);
         for (const std::string_view piece : pieces) size += piece.size();
-        if (size > added_budget_) return std::unexpected(expansion_too_large());
+        if (size > added_budget_) return std::unexpected(added_defaults_too_large());
         added_budget_ -= size;
         if (after_open_line) out_.append(ending_);
         for (const std::string_view piece : pieces) out_.append(piece);
@@ -632,7 +644,8 @@ private:
 
     std::string_view text_;
     OnDisorder on_disorder_;
-    bool stopped_ = false;  // at a line out of schema order
+    DeclaredShapes* shapes_;
+    bool stopped_ = false;  // at a line out of schema order, or at one to lift
     std::span<const SchemaField> fields_;
     const UserUnits& units_;
     SchemaFieldIndex index_;
@@ -673,6 +686,10 @@ Result<void> check_default(const SchemaField& field, PatternCache& patterns) {
 
 }  // namespace
 
+Error added_defaults_too_large() {
+    return Error::Other("schema expansion too large: more than 1 GiB of added defaults");
+}
+
 bool expand_float_shorthand(std::string_view line, std::string& out) {
     const std::string_view rest = trim_leading_blanks(line);
     if (!rest.starts_with("!:")) return false;
@@ -702,15 +719,29 @@ Result<FieldSignature> resolve_field_signature(const SchemaField& field, Pattern
 
 Result<std::string> expand_with_schema(std::string_view canonical, const CompiledSchema& schema, const UserUnits& units,
                                        std::size_t added_limit) {
-    // Most texts are in schema order, and the merge finds out cheaply when
-    // one is not. A text that is not (or whose merge fails, which a field
-    // split from its entry may cause) is put in schema order and merged
-    // again; a line still out of order then (a repeated one) is copied.
-    auto merged = ExpansionPass(canonical, schema, units, added_limit, OnDisorder::Stop).run();
+    // Most texts are in schema order and take no declared shape, and the
+    // merge finds out cheaply when one does not. Such a text is lifted into
+    // the shapes the schema declares and merged again; a text that is not
+    // in schema order (or whose merge fails, which a field split from its
+    // entry may cause) is put in schema order and merged once more, where a
+    // line still out of order (a repeated one) is copied.
+    const SchemaFieldIndex index(schema.fields);
+    DeclaredShapes shapes(schema.fields, index, has_xml_mark(canonical));
+    auto merged = ExpansionPass(canonical, schema, units, added_limit, OnDisorder::Stop, &shapes).run();
     if (merged && *merged) return std::move(**merged);
-    const auto ordered = order_by_schema(canonical, SchemaFieldIndex(schema.fields));
+    auto lifted = shapes.lift(canonical, added_limit);
+    if (!lifted) return forward_error(lifted);
+    const std::string_view text = *lifted ? std::string_view(**lifted) : canonical;
+    if (*lifted) {
+        const std::size_t growth = text.size() > canonical.size() ? text.size() - canonical.size() : 0;
+        added_limit -= std::min(growth, added_limit);
+        merged = ExpansionPass(text, schema, units, added_limit, OnDisorder::Stop, nullptr).run();
+        if (merged && *merged) return std::move(**merged);
+    }
+    const auto ordered = order_by_schema(text, index);
     if (!merged && !ordered) return forward_error(merged);
-    auto again = ExpansionPass(ordered ? *ordered : canonical, schema, units, added_limit, OnDisorder::CopyRest).run();
+    auto again =
+        ExpansionPass(ordered ? *ordered : text, schema, units, added_limit, OnDisorder::CopyRest, nullptr).run();
     if (!again) return forward_error(again);
     return std::move(**again);
 }

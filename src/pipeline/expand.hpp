@@ -5,10 +5,12 @@
 // a "!str" value under a "!text" field becomes "!text", a quantity is
 // converted exactly to the field's unit), and every absent field that has a
 // default is written where the schema puts it: a top-level field before the
-// next present field, an element field inside each entry of its table. A
-// text whose lines do not follow the schema's order is put in that order
-// first (pipeline/schema_order.hpp), so that the result lists every field
-// where validation looks for it.
+// next present field, an element field inside each entry of its table.
+// Imported data is first given the shapes the schema declares where import
+// could not know them (pipeline/declared_shapes.hpp). A text whose lines do
+// not follow the schema's order is put in that order first
+// (pipeline/schema_order.hpp), so that the result lists every field where
+// validation looks for it.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +30,9 @@ namespace bezo {
 // default length) and a short value may convert to thousands of digits, so a
 // small document could otherwise ask for any amount of text.
 inline constexpr std::size_t kAddedDefaultsLimit = kGrowthLimit;
+
+// The error of an expansion that would add more than its limit.
+Error added_defaults_too_large();
 
 // What an added field is written with: its signature ("!str", "!" + type
 // name + ":" + unit, or the chosen union member) and its default value

@@ -95,6 +95,17 @@ std::optional<ElementLine> split_element_index(std::string_view path, std::strin
     return ElementLine{*index, name};
 }
 
+std::optional<std::uint64_t> entry_index_below(std::string_view path, std::string_view prefix) {
+    if (const auto element = split_element_index(path, prefix)) return element->index;
+    if (!path.starts_with(prefix)) return std::nullopt;
+    const std::string_view rest = path.substr(prefix.size());
+    const auto slash = rest.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    const std::string_view digits = rest.substr(0, slash);
+    if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
+    return parse_ascii_unsigned(digits);
+}
+
 bool is_path_segment(std::string_view text) {
     if (text.starts_with('"')) return is_quoted_segment(text);
     return !text.empty() && text.find_first_of("\"/") == std::string_view::npos &&

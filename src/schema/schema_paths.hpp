@@ -51,6 +51,11 @@ struct ElementLine {
 // "::", and a name that is empty, a quoted segment, or free of "/".
 std::optional<ElementLine> split_element_index(std::string_view path, std::string_view prefix);
 
+// The index of the entry that a line under `prefix` belongs to: that of an
+// element line, or the decimal index of a line nested in an entry,
+// "{prefix}{index}/...". None for any other line.
+std::optional<std::uint64_t> entry_index_below(std::string_view path, std::string_view prefix);
+
 // One path segment: a quoted one (double quotes at both ends, at least one
 // character between, every quote between them doubled) or a plain one (no
 // double quote, no "/", no "::", not empty).

@@ -226,11 +226,12 @@ private:
             }
             counted_elements_.for_each_table_above(
                 line.path, [&](std::string_view table, const TablePathSet::Ids& ids) {
-                    const auto split = split_element_index(line.path, line.path.substr(0, table.size() + 1));
-                    if (!split) return;
+                    // An entry that holds only nested members counts too.
+                    const auto index = entry_index_below(line.path, line.path.substr(0, table.size() + 1));
+                    if (!index) return;
                     for (const std::size_t id : ids) {
                         auto& indices = tallies_[id].element_indices;
-                        if (indices.empty() || indices.back() != split->index) indices.push_back(split->index);
+                        if (indices.empty() || indices.back() != *index) indices.push_back(*index);
                     }
                 });
         }
@@ -376,7 +377,11 @@ private:
         }
         const auto field = index_.first_match(line.path, cursor_);
         const auto earlier = field ? field : index_.first_match(line.path);
-        if (!earlier) return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        if (!earlier) {
+            if (auto item = check_table_item(line); !item) return forward_error(item);
+            if (auto value = check_value_at_record(line); !value) return forward_error(value);
+            return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
+        }
         // The fields from the cursor on are tried in order up to the line's
         // field (or to the end when it lies before the cursor): a plain field
         // passed over is missing.
@@ -427,15 +432,18 @@ private:
                 if (strict) return undefined(line);
                 continue;
             }
+            // A line nested in an entry names no field, but opens its entry,
+            // whose fields are then still required.
             const auto split = split_element_index(line.path, prefix);
+            const auto index = split ? split->index : entry_index_below(line.path, prefix);
+            if (index && element != *index) {
+                if (element && expected < end) return missing_in_element(table, *element, expected);
+                element = *index;
+                expected = first_field;
+            }
             if (!split) {
                 if (strict) return undefined(line);
                 continue;
-            }
-            if (element != split->index) {
-                if (element && expected < end) return missing_in_element(table, *element, expected);
-                element = split->index;
-                expected = first_field;
             }
             const auto field = index_.element_field_named(first_field, split->name);
             if (!field) {
@@ -457,6 +465,61 @@ private:
         return at;
     }
 
+    // An item "T::i" of a table whose entries require a field: a value that
+    // is not a record (null, a scalar, an embedded empty object) lacks it.
+    [[nodiscard]] Verdict check_table_item(const CanonicalLine& line) {
+        if (!required_columns_) required_columns_ = first_required_columns();
+        if (required_columns_->empty()) return {};
+        const auto colons = line.path.rfind("::");
+        if (colons == std::string_view::npos) return {};
+        const auto index = parse_ascii_unsigned(line.path.substr(colons + 2));
+        if (!index) return {};
+        const auto found = required_columns_->find(line.path.substr(0, colons));
+        if (found == required_columns_->end()) return {};
+        return missing_in_element(found->first, *index, found->second);
+    }
+
+    // A value "P::k" where the schema declares fields of the record "P/k":
+    // the record's lines would stand below a value, which no export can
+    // write.
+    [[nodiscard]] Verdict check_value_at_record(const CanonicalLine& line) {
+        if (!records_) records_ = records_with_fields();
+        if (records_->empty()) return {};
+        const auto separator = find_namespace_separator(line.path);
+        if (!separator) return {};
+        record_.assign(line.path.substr(0, *separator)).append("/").append(line.path.substr(*separator + 2));
+        if (!records_->contains(record_)) return {};
+        return violation(AppErrorKind::TypeMismatch, line.line,
+                         concat({line.path, " holds a value where the schema declares the record ", record_}));
+    }
+
+    // The records that hold a plain field, at any depth.
+    TextSet records_with_fields() const {
+        TextSet records;
+        for (std::size_t field = 0; field < index_.size(); ++field) {
+            if (index_.kind(field) != FieldKind::Plain) continue;
+            const std::string_view path = schema_.fields[field].path;
+            const auto separator = find_namespace_separator(path);
+            if (!separator || *separator == 0) continue;
+            for (auto slash = find_unquoted(path, '/', 1); slash && *slash < *separator;
+                 slash = find_unquoted(path, '/', *slash + 1)) {
+                records.emplace(path.substr(0, *slash));
+            }
+            records.emplace(path.substr(0, *separator));
+        }
+        return records;
+    }
+
+    // The first required element field of each table, by table path.
+    TextMap<std::size_t> first_required_columns() const {
+        TextMap<std::size_t> columns;
+        for (std::size_t field = 0; field < index_.size(); ++field) {
+            if (index_.kind(field) != FieldKind::Element || schema_.fields[field].optional) continue;
+            columns.try_emplace(std::string(index_.element_table(field)), field);
+        }
+        return columns;
+    }
+
     std::unexpected<AppErrorAt> missing_in_element(std::string_view table, std::uint64_t element,
                                                    std::size_t field) const {
         return violation(
@@ -470,6 +533,10 @@ private:
     std::vector<bool> seen_;  // by the first field of each exact path
     std::size_t cursor_ = 0;
     PatternCache patterns_;
+    // Built at the first line that no field matches.
+    std::optional<TextMap<std::size_t>> required_columns_;
+    std::optional<TextSet> records_;
+    std::string record_;
 };
 
 Verdict check_provenance(const CompiledSchema& schema, std::span<const CanonicalLine> lines) {

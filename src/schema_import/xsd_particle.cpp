@@ -357,17 +357,14 @@ private:
     Result<void> write_table(const Value& row_type, std::string_view table, bool optional, std::string_view min_occurs,
                              std::string_view max_occurs, std::string_view location) {
         // A minimum binds only a table that is present whenever its parent
-        // is. A single occurrence imports as one record, not as a table of
-        // one row, so a minimum of one would refuse it: that one is noted.
+        // is. A single occurrence imports as one record, which build against
+        // the schema makes the table's entry 0.
         const auto least = read_occurs(min_occurs);
         const bool bounded_below = !optional && least && *least != 0;
-        if (bounded_below && *least == 1) {
-            context_.note({"minOccurs=1 on the table at ", location, " (a single occurrence imports as a record)"});
-        }
         std::string& body = context_.body;
         body += '[';
         body += table;
-        if (bounded_below && *least > 1) {
+        if (bounded_below) {
             body += " min=";
             append_decimal(*least, body);
         }

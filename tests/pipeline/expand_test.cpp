@@ -46,6 +46,46 @@ const ExpandCase kExpandCases[] = {
      "!str'/@r/1::mm=9\n!str'::z=0\n!str'::end=e\n"},
 };
 
+// A record o, a simple-content record p, a table t with a "#text" column, a
+// vector v, a table q of two optional columns, a table r with a required one.
+constexpr std::string_view kShapes =
+    ".!whezo s\n/^/'/o::x?=d\n/^/'/p::\"@c\"?=\n/^/'/p::\"#text\"?=\n/^/'/@t/::\"#text\"?=\n/^/'/@t/::k?=7\n"
+    "/^/'/@v::=\n/^/'/@q/::k?=1\n/^/'/@q/::z?=2\n/^/'/@r/::a=\n";
+
+const ExpandCase kLiftCases[] = {
+    {"empty object at a record", kShapes, ".!nezo\n!std/enc/json'::o=e30\n",
+     ".!nezo\n!str'/o::x=d\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n"},
+    {"empty array at a record stays", kShapes, ".!nezo\n!std/enc/json'::o=W10\n",
+     ".!nezo\n!std/enc/json'::o=W10\n!str'/o::x=d\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n"},
+    {"empty array at a table stays", kShapes, ".!nezo\n!std/enc/json'::q=W10\n!str'/o::x=1\n",
+     ".!nezo\n!std/enc/json'::q=W10\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n"},
+    {"empty object as a table item", kShapes, ".!nezo\n!str'/o::x=1\n!std/enc/json'/@q::0=e30\n!str'/@q/1::k=5\n",
+     ".!nezo\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n!str'/@q/0::k=1\n!str'/@q/0::z=2\n!str'/@q/"
+     "1::k=5\n!str'/@q/1::z=2\n"},
+    {"entry of nested members only", kShapes, ".!nezo\n!str'/o::x=1\n!str'/@q/0::k=5\n!str'/@q/1/n::k=5\n",
+     ".!nezo\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n!str'/@q/0::k=5\n!str'/@q/0::z=2\n!str'/@q/1/"
+     "n::k=5\n!str'/@q/1::k=1\n"
+     "!str'/@q/1::z=2\n"},
+    {"plain value at a simple-content record", kShapes, ".!nezo\n!str'/o::x=1\n!str'::p=5\n",
+     ".!nezo\n!str'/o::x=1\n!str'/p::\"@c\"=\n!str'/p::\"#text\"=5\n"},
+    {"scalar item of a table with a text column", kShapes, ".!nezo\n!str'/o::x=1\n!str'/@t::0=5\n",
+     ".!nezo\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n!str'/@t/0::\"#text\"=5\n!str'/@t/0::k=7\n"},
+    // Only XML leaves a count of one open.
+    {"lone record without the XML mark", kShapes, ".!nezo\n!str'/o::x=1\n!str'/q::k=5\n!str'::v=3\n",
+     ".!nezo\n!str'/o::x=1\n!str'/q::k=5\n!str'::v=3\n!str'/p::\"@c\"=\n!str'/p::\"#text\"=\n"},
+    {"null without the XML mark", kShapes, ".!nezo\n!null'::o=\n",
+     ".!nezo\n!null'::o=\n!str'/o::x=d\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n"},
+    {"lone record and scalar from XML", kShapes,
+     ".!nezo\n.?xml\n!str'/o::x=1\n!str'/q::k=5\n!str'/q/n::k=6\n!str'::v=3\n",
+     ".!nezo\n!str'/o::x=1\n!str'/p::\"@c\"=\n!str'/p::\"#text\"=\n!str'/@v::0=3\n!str'/@q/0::k=5\n"
+     "!str'/@q/0/n::k=6\n!str'/@q/0::z=2\n"},
+    {"empty elements from XML", kShapes, ".!nezo\n.?xml\n!null'::o=\n!null'::q=\n!null'::t=\n",
+     ".!nezo\n!str'/o::x=d\n!str'/p::\"@c\"=\n!str'/p::\"#text\"=\n!str'/@t/0::\"#text\"=\n"
+     "!str'/@t/0::k=7\n!str'/@q/0::k=1\n!str'/@q/0::z=2\n"},
+    {"lone scalar of a table with a text column from XML", kShapes, ".!nezo\n.?xml\n!str'/o::x=1\n!str'::t=5\n",
+     ".!nezo\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n!str'/@t/0::\"#text\"=5\n!str'/@t/0::k=7\n"},
+};
+
 class ExpandCaseTest : public testing::TestWithParam<ExpandCase> {};
 
 TEST_P(ExpandCaseTest, Expands) {
@@ -60,6 +100,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExpandCaseTest, testing::ValuesIn(kExpandCases),
     for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
 });
+INSTANTIATE_TEST_SUITE_P(Lifts, ExpandCaseTest, testing::ValuesIn(kLiftCases), [](const auto& info) {
+    std::string name;
+    for (const char c : info.param.name) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+});
+
+TEST(ExpandWithSchema, AnEmptyEntryMeetsItsRequiredFields) {
+    for (const std::string_view text :
+         {".!nezo\n!str'/o::x=1\n!std/enc/json'/@r::0=e30\n!str'/@r/1::a=1\n",
+          ".!nezo\n!str'/o::x=1\n!str'/@r/0::a=1\n!str'/@r/1/o::k=1\n", ".!nezo\n.?xml\n!str'/o::x=1\n!null'::r=\n"}) {
+        const auto expanded = expand_with_schema(text, schema_of(kShapes), {});
+        ASSERT_FALSE(expanded) << text;
+        EXPECT_EQ(error_display(expanded.error()), "RequiredFieldSchemaError") << text;
+    }
+}
 
 TEST(ExpandWithSchema, AddedDefaultsStopAtTheLimit) {
     const auto schema = schema_of(".!whezo s\n/^/'/@t/::x?=" + std::string(100, 'd') + "\n/^/'/@t/::y=\n");

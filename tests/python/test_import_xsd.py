@@ -116,8 +116,7 @@ T = '<xs:complexType name="T"><xs:sequence><xs:element name="v" type="xs:byte"/>
       "// dropped: maxOccurs=5 on the scalar vector at /R/n", "!bool|str{true,false,1,0}", "/R/@n;="]),
     (seq(el("item", occurs=' maxOccurs="unbounded"', inner=ITEM), el("o", occurs=' minOccurs="0" maxOccurs="+05"',
                                                                     inner=ITEM)),
-     ["// dropped: minOccurs=1 on the table at /R/item (a single occurrence imports as a record)", "[/R/@item]",
-      "sku=", "[]", "[/R/@o max=5]", "sku=", "[]"]),
+     ["[/R/@item min=1]", "sku=", "[]", "[/R/@o max=5]", "sku=", "[]"]),
     (seq(el("one", occurs=' maxOccurs="1"', inner=ITEM), el("none", occurs=' maxOccurs="0"', inner=ITEM)),
      ["/R/one::sku=", "/R/none::sku="]),
     ('<xs:choice><xs:element name="a" type="xs:int"/><xs:any/></xs:choice>' + seq(el("b", "xs:float")),
@@ -142,7 +141,7 @@ T = '<xs:complexType name="T"><xs:sequence><xs:element name="v" type="xs:byte"/>
      '<xs:attribute name="z"/><xs:attribute name="z"/>',
      ['/R::"@z"?=', "// dropped: duplicate attribute z at /R", INT, "/R::a=",
       "// dropped: duplicate element a at /R",
-      "// dropped: minOccurs=1 on the table at /R/t (a single occurrence imports as a record)", "[/R/@t max=2]", "sku=", "// dropped: duplicate element sku at /R/t",
+      "[/R/@t min=1 max=2]", "sku=", "// dropped: duplicate element sku at /R/t",
       "[]"]),
 ])
 def test_complex_types(content, lines):
@@ -214,7 +213,7 @@ def test_model_group_occurrences():
         "// dropped: maxOccurs=unbounded on choice at /R"]
     table = el("t", occurs=' maxOccurs="3"', inner=f"<xs:complexType>{content}</xs:complexType>")
     assert body_lines(seq(table)) == [
-        "// dropped: minOccurs=1 on the table at /R/t (a single occurrence imports as a record)", "[/R/@t max=3]", "// dropped: maxOccurs=unbounded on sequence at /R/t",
+        "[/R/@t min=1 max=3]", "// dropped: maxOccurs=unbounded on sequence at /R/t",
                                       "!null|bool|str{true,false,1,0}", "a?=", "[]"]
     assert accepts("<R/>", imported(root(content)))
 

@@ -82,12 +82,12 @@ def test_reader_refusals(text, message):
     "<a><?pi x?><!-- c --></a>",
 ])
 def test_reader_accepts_prologs_and_trailing_markup(text):
-    assert bezo.import_from("xml", text) == ".!bezo\n\n!null\na=\n"
+    assert bezo.import_from("xml", text) == ".!bezo\n.?xml\n\n!null\na=\n"
 
 
 def test_reader_reads_512_levels_below_the_document_element():
     text = bezo.import_from("xml", "<a>" * 513 + "x" + "</a>" * 513)
-    assert text == ".!bezo\n\n/" + "/".join(["a"] * 512) + "::a=x\n"
+    assert text == ".!bezo\n.?xml\n\n/" + "/".join(["a"] * 512) + "::a=x\n"
 
 
 @pytest.mark.parametrize("xml_text, key, value", [
@@ -118,7 +118,7 @@ def test_reader_decodes_attribute_values(xml_text, key, value):
     ('<xs:s xmlns:xs="u"><xs:e/></xs:s>', '/"xs:s"::"@xmlns:xs"=u\n!null\n/"xs:s"::"xs:e"=\n'),
 ])
 def test_import_maps_elements(xml_text, body):
-    assert bezo.import_from("xml", xml_text) == ".!bezo\n\n" + body
+    assert bezo.import_from("xml", xml_text) == ".!bezo\n.?xml\n\n" + body
 
 
 @pytest.mark.parametrize("xml_text, key, source", [
@@ -128,7 +128,7 @@ def test_import_maps_elements(xml_text, body):
 ])
 def test_import_keeps_mixed_content_as_source(xml_text, key, source):
     text = bezo.import_from("xml", xml_text)
-    assert text.startswith(".!bezo\n.!types std/enc\n\n")
+    assert text.startswith(".!bezo\n.?xml\n.!types std/enc\n\n")
     assert "&xml\n" + key + "=" + b64(source) + "\n" in text
 
 
@@ -192,7 +192,8 @@ def test_import_of_an_export_returns_string_data():
     data = {"config": {"@id": "7", "host": "h", "items": ["a", "b"], "sub": {"@k": "v", "#text": "w x"}}}
     text = export('!str\'config/"@id"=7', "!str'config/host=h", "!str'config/@items/0=a", "!str'config/@items/1=b",
                   '!str\'config/sub/"@k"=v', '!str\'config/sub/"#text"=w x')
-    assert bezo.import_from("xml", text) == bezo.import_from("json", json.dumps(data))
+    assert bezo.import_from("xml", text) == bezo.import_from("json", json.dumps(data)).replace(
+        ".!bezo\n", ".!bezo\n.?xml\n", 1)
 
 
 @pytest.mark.parametrize("lines, message", [

@@ -79,5 +79,47 @@ TEST(ValidateStream, UniqueKeysAndReferencesOverQuotedColumns) {
     for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
 }
 
+TEST(ValidateStream, EntriesWithoutOwnFieldsMeetTheRequiredOnes) {
+    constexpr std::string_view kRows = ".!whezo s\n/@r [min=2]\n/^/'/@r/::a=\n";
+    constexpr std::string_view kOptional = ".!whezo s\n/^/'/@r/::b?=\n";
+    const struct {
+        std::string_view schema;
+        std::string_view canonical;
+        std::string_view verdict;
+    } cases[] = {
+        {kRows, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/1::a=2\n!str'/@r/1/o::k=1\n", "pass"},
+        // an entry of nested members only, first or last
+        {kRows, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/1/o::k=1\n",
+         "RequiredFieldSchemaError: element /@r/1 missing declared field /@r/::a"},
+        {kRows, ".!nezo\n!str'/@r/0/o::k=1\n!str'/@r/1::a=1\n",
+         "RequiredFieldSchemaError: element /@r/0 missing declared field /@r/::a"},
+        // an item that is no record: an embedded empty object, a null
+        {kRows, ".!nezo\n!std/enc/json'/@r::0=e30\n!str'/@r/1::a=1\n",
+         "RequiredFieldSchemaError: element /@r/0 missing declared field /@r/::a"},
+        {kRows, ".!nezo\n!str'/@r/0::a=1\n!null'/@r::1=\n",
+         "RequiredFieldSchemaError: element /@r/1 missing declared field /@r/::a"},
+        {kOptional, ".!nezo\n!std/enc/json'/@r::0=e30\n!str'/@r/1::b=1\n", "pass"},
+        {kRows, ".!nezo\n!str'/@r/0::a=1\n", "CardinalityViolationError: /@r has 1 elements, schema requires min=2"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+}
+
+TEST(ValidateStream, AValueWhereARecordIsDeclaredIsRefused) {
+    constexpr std::string_view kRecord = ".!whezo s\n/^/'/o/\"p q\"::x?=\n";
+    const struct {
+        std::string_view schema;
+        std::string_view canonical;
+        std::string_view verdict;
+    } cases[] = {
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n", "pass"},
+        {kRecord, ".!nezo\n!null'::o=\n!str'/o/\"p q\"::x=1\n",
+         "TypeMismatchError: ::o holds a value where the schema declares the record /o (line 2)"},
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n!std/enc/json'/o::\"p q\"=e30\n",
+         "TypeMismatchError: /o::\"p q\" holds a value where the schema declares the record /o/\"p q\" (line 3)"},
+        {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n!str'/o::p=1\n", "pass"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+}
+
 }  // namespace
 }  // namespace bezo

@@ -79,8 +79,7 @@ TEST(XsdBuiltins, ALibraryStaysListedForADroppedField) {
                  R"(</xs:complexType></xs:element></xs:sequence></xs:complexType></xs:element></xs:schema>)");
     EXPECT_EQ(schema,
               ".!hezo t\n.!types std/time\n\n"
-              "// dropped: minOccurs=1 on the table at /R/t (a single occurrence imports as a record)\n"
-              "[/R/@t max=9]\n// dropped: non-scalar element field d at /R/t\n[]\n");
+              "[/R/@t min=1 max=9]\n// dropped: non-scalar element field d at /R/t\n[]\n");
 }
 
 TEST(XsdSimpleTypes, FacetsBecomeConstraintsInStepOrder) {
