@@ -217,9 +217,11 @@ private:
             return next;
         }
         auto field = index_.first_match(*path);
-        if (!field) field = table_opened_by_member(*path);
         if (!field) {
-            if (shapes_ != nullptr && shapes_->lifts(line, *path)) return stop();
+            if (lifts(line, *path)) return stop();
+            field = table_opened_by_member(*path);
+        }
+        if (!field) {
             if (!expand_float_shorthand(line, out_)) out_.append(line);
             return next;
         }
@@ -255,6 +257,11 @@ private:
             return std::nullopt;
         }
         return field;
+    }
+
+    // Whether the line, which no field matches, is a shape to lift.
+    bool lifts(std::string_view line, std::string_view path) {
+        return shapes_ != nullptr && shapes_->lifts(line, path);
     }
 
     // The XML import's mark, which the schema pass reads and drops.
@@ -316,6 +323,7 @@ private:
             const auto element = split_element_index(content->path, prefix);
             const auto index = element ? element->index : entry_index_below(content->path, prefix);
             if (!index) {
+                if (lifts(content->line, content->path)) return stop();
                 out_.append(content->line);
                 pos += content->line.size();
                 continue;

@@ -427,8 +427,10 @@ private:
             const CanonicalLine& line = lines_[at];
             if (!is_below_table(line.path, table)) {
                 // An item that is no record stands among the records as the
-                // main scan would take it: no field matches it.
+                // main scan would take it: no field matches it, and it lacks
+                // the fields an entry requires.
                 if (!is_table_member(line.path, table) || index_.first_match(line.path)) break;
+                if (auto item = check_table_item(line); !item) return forward_error(item);
                 if (strict) return undefined(line);
                 continue;
             }
