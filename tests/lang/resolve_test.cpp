@@ -311,6 +311,26 @@ TEST_F(ResolverTest, ModuleFilesOverTheCapAreRefusedUnread) {
     }
 }
 
+// The resolved path is opened with no link in any part: a link put in after
+// the path was resolved, in a middle part as well as the last, is refused.
+TEST_F(ResolverTest, AResolvedModulePathIsReadOnlyWithoutLinks) {
+    write("real/acme/s.hezo", "s\n");
+    fs::create_symlink(root_ / "real", root_ / "linked");
+    fs::create_symlink("s.hezo", root_ / "real/acme/t.hezo");
+    ASSERT_EQ(::mkfifo((root_ / "real/acme/fifo.hezo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::optional<std::string> text;  // no value: refused
+    } cases[] = {
+        {"real/acme/s.hezo", "s\n"}, {"linked/acme/s.hezo", {}},  {"real/acme/t.hezo", {}},
+        {"real/acme", {}},           {"real/acme/fifo.hezo", {}}, {"real/acme/none.hezo", {}},
+    };
+    const fs::path resolved_root = fs::canonical(root_);
+    for (const auto& [path, text] : cases) {
+        EXPECT_EQ(read_module_file_text((resolved_root / path).string()), text) << path;
+    }
+}
+
 TEST_F(ResolverTest, ModuleParseErrorsQuoteAShortExcerpt) {
     const std::string long_key = "SHELL" + std::string(4000, 'x');
     write("acme/u.gezo", ".!gezo acme/u\n" + long_key + "=1\n");
