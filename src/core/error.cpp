@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 namespace {
@@ -90,17 +91,22 @@ void append_debug_string(std::string_view text, std::string& out) {
 }
 
 std::string quoted_excerpt(std::string_view text, std::size_t limit) {
-    std::size_t end = std::min(text.size(), limit);
-    while (end < text.size() && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     std::string out;
-    for (unsigned char c : text.substr(0, end)) {
-        if (c < 0x20 || c == 0x7f) {
-            append_code_point_escape(c, out);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t next = pos;
+        const std::optional<char32_t> code_point = utf8_next(text, next);
+        if (next > limit) break;
+        if (!code_point) {
+            out += "\uFFFD";  // a byte that is no UTF-8
+        } else if (*code_point < 0x20 || (*code_point >= 0x7f && *code_point < 0xa0)) {
+            append_code_point_escape(*code_point, out);
         } else {
-            out += static_cast<char>(c);
+            out += text.substr(pos, next - pos);
         }
+        pos = next;
     }
-    if (end < text.size()) out += "\u2026";
+    if (pos < text.size()) out += "\u2026";
     return out;
 }
 

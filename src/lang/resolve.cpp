@@ -1,7 +1,9 @@
 #include "lang/resolve.hpp"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
@@ -77,18 +79,32 @@ std::optional<std::string> resolved_path_beneath(const std::filesystem::path& di
     return file;
 }
 
-// Reads a whole regular file of at most kMaxModuleFileBytes. A directory, a
-// FIFO or a device is refused before it is opened (opening some devices
-// acts on them), and again on the open descriptor, which is opened without
-// following a link (the path is resolved already, so a link there now was
-// put in since), without blocking (a FIFO would otherwise block the call)
-// and without becoming a controlling terminal. The size is checked on the
-// open descriptor before anything is read, and the reading stops past the
-// cap for files whose size the system does not tell.
+// Opens a path that was resolved just before, refusing a link in any of its
+// parts: one there now was put in since, to lead the read out of the
+// registry. Where the system lacks openat2, only the last part is checked.
+int open_without_links(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    open_how how{};
+    how.flags = kFlags;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+    return ::open(path.c_str(), kFlags);
+}
+
+}  // namespace
+
+// A directory, a FIFO or a device is refused before it is opened (opening
+// some devices acts on them), and again on the open descriptor, which is
+// opened without following a link, without blocking (a FIFO would
+// otherwise block the call) and without becoming a controlling terminal.
+// The size is checked on the open descriptor before anything is read, and
+// the reading stops past the cap for files whose size the system does not
+// tell.
 std::optional<std::string> read_module_file_text(const std::string& path) {
     struct stat info {};
     if (!is_regular_file_info(::stat(path.c_str(), &info), info)) return std::nullopt;
-    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileHandle file(open_without_links(path));
     if (file.get() < 0) return std::nullopt;
     if (!is_regular_file_info(::fstat(file.get(), &info), info)) return std::nullopt;
     if (static_cast<std::uint64_t>(info.st_size) > kMaxModuleFileBytes) return std::nullopt;
@@ -107,6 +123,8 @@ std::optional<std::string> read_module_file_text(const std::string& path) {
         content.append(buffer.data(), static_cast<std::size_t>(count));
     }
 }
+
+namespace {
 
 // A module from the cache, else loaded, parsed, checked to declare the name
 // it was asked for, and kept in the cache for the rest of the call.

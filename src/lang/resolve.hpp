@@ -128,6 +128,12 @@ private:
 // before any of it is read.
 inline constexpr std::uint64_t kMaxModuleFileBytes = 64ull << 20;
 
+// Reads a module file at its resolved path (no link in any part of it): a
+// regular file of at most kMaxModuleFileBytes. No value for anything else,
+// for a path that holds a link (put in since it was resolved), or when the
+// reading fails.
+std::optional<std::string> read_module_file_text(const std::string& path);
+
 // A segment of a module name: an ASCII letter (or, after the first segment,
 // a digit) followed by letters, digits, "-" and "_".
 bool is_valid_module_segment(std::string_view segment, bool first);

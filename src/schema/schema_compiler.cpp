@@ -724,7 +724,7 @@ private:
     // next under the path claims it.
     Result<void> claim_field_path(std::string_view path) const {
         const OutputLines::KeyState* state = output_.find(path);
-        if (state != nullptr && state->parent_line == OutputLines::kNone && state->own_field) {
+        if (state != nullptr && state->own_field) {
             return app_error(AppErrorKind::SchemaDuplicateKey);
         }
         return {};

@@ -120,6 +120,14 @@ TEST(QuotedExcerpt, CutsAtACharacterBoundaryAndEscapesControls) {
         {at_limit, at_limit},
         {at_limit + "b", at_limit + "\u2026"},
         {straddling, std::string(kMaxQuotedBytes - 1, 'a') + "\u2026"},
+        // Bytes that are no UTF-8, also where the cut falls, come out as
+        // U+FFFD; C1 controls are escaped like the C0 ones.
+        {"a\xFF\xC3(\xED\xA0\x80"
+         "b",
+         "a\uFFFD\uFFFD(\uFFFD\uFFFD\uFFFDb"},
+        {std::string(kMaxQuotedBytes - 1, 'a') + "\xC3", std::string(kMaxQuotedBytes - 1, 'a') + "\uFFFD"},
+        {std::string(kMaxQuotedBytes, 'a') + "\x80", std::string(kMaxQuotedBytes, 'a') + "\u2026"},
+        {"\xC2\x85\xC2\xA0", "\\u{85}\xC2\xA0"},
     };
     for (const auto& [text, excerpt] : cases) EXPECT_EQ(quoted_excerpt(text), excerpt) << text;
     const Error long_message = with_excerpted_message(Error::Other(std::string(1000, 'm')));

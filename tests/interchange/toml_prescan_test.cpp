@@ -19,6 +19,8 @@ TEST(TomlPrescan, FindsTheElementsOfAFileOfRecords) {
         {"[[r]]\ns = \"\"\"\n[[r]]\n\"\"\"\n[[r]]\n", "r", {0, 24}},
         {"a = [\n[1],\n]\n[[r]]\n", "r", {13}},
         {"\xEF\xBB\xBF[[r]]\n", "r", {3}},
+        {"t = 1\r\n[[r]]\r\n  [[ r ]] # [[s]]\r\n[[r.s]]\r\n", "r", {7, 14}},
+        {"a = '''\n[[r]]\n'''\n# [[r]]\nb = { c = \"[[r]]\" }\n[[r]]\n", "r", {46}},
         // Shapes whose pieces would not read alone.
         {"a = 1\n", "", {}},
         {"[r]\nx = 1\n", "", {}},
@@ -26,6 +28,8 @@ TEST(TomlPrescan, FindsTheElementsOfAFileOfRecords) {
         {"[[r]]\n[s]\n[[r]]\n", "", {}},
         {"[[r.s]]\n[[r]]\n", "", {}},
         {"[[\"r\"]]\n[[r]]\n", "", {}},
+        {"[[r]]\n[[\"r\".s]]\n", "", {}},
+        {"[[r]]\n[[rs]]\n", "", {}},
     };
     for (const auto& [text, key, starts] : cases) {
         TomlElementRun elements;

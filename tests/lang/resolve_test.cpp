@@ -257,6 +257,8 @@ TEST_F(ResolverTest, LinksAreFollowedOnlyWhileTheyStayInsideTheRegistry) {
     fs::create_symlink(root_ / "outside/secret.hezo", root_ / "registry/acme/out.hezo");
     fs::create_symlink("/proc/self/environ", root_ / "registry/acme/environ.hezo");
     fs::create_symlink(root_ / "outside/acme", root_ / "registry/elsewhere");
+    fs::create_symlink(root_ / "registry/acme", root_ / "registry/inner");
+    fs::create_directories(root_ / "registry/acme/folder.hezo");
     // A registry location that is itself a link is resolved before the comparison.
     fs::create_symlink(root_ / "registry", root_ / "registry-link");
     struct Case {
@@ -267,13 +269,25 @@ TEST_F(ResolverTest, LinksAreFollowedOnlyWhileTheyStayInsideTheRegistry) {
     const std::string registry_dir = (root_ / "registry").string();
     const std::string linked_dir = (root_ / "registry-link").string();
     const Case cases[] = {
-        {registry_dir, "acme/real", "real\n"},     {registry_dir, "acme/relative", "real\n"},
-        {registry_dir, "acme/absolute", "real\n"}, {linked_dir, "acme/relative", "real\n"},
-        {registry_dir, "acme/climbing", {}},       {registry_dir, "acme/out", {}},
-        {registry_dir, "acme/environ", {}},        {registry_dir, "elsewhere/s", {}},
+        {registry_dir, "acme/real", "real\n"},
+        {registry_dir, "acme/relative", "real\n"},
+        {registry_dir, "acme/absolute", "real\n"},
+        {linked_dir, "acme/relative", "real\n"},
+        {registry_dir, "acme/climbing", {}},
+        {registry_dir, "acme/out", {}},
+        {registry_dir, "acme/environ", {}},
+        {registry_dir, "elsewhere/s", {}},
+        // A link to a folder inside the registry; a folder named like a
+        // module file; locations relative to the base folder.
+        {registry_dir, "inner/real", "real\n"},
+        {registry_dir, "acme/folder", {}},
+        {"registry", "acme/relative", "real\n"},
+        {"registry-link/", "acme/real", "real\n"},
+        {"registry", "acme/climbing", {}},
+        {"registry/../outside", "acme/s", "secret\n"},
     };
     for (const auto& [location, name, text] : cases) {
-        Resolver resolver;
+        Resolver resolver({.base_dir = root_});
         const std::string ns = name.substr(0, name.find('/'));
         const std::vector<RegistryEntry> entries{{ns, location}};
         const auto loaded = resolver.load_module_text(name, entries, "hezo");
@@ -294,6 +308,26 @@ TEST_F(ResolverTest, ModuleFilesOverTheCapAreRefusedUnread) {
         Resolver resolver;
         EXPECT_EQ(resolver.load_module_text("acme/big", registry("acme"), "hezo"), std::unexpected(kResolution))
             << size;
+    }
+}
+
+// The resolved path is opened with no link in any part: a link put in after
+// the path was resolved, in a middle part as well as the last, is refused.
+TEST_F(ResolverTest, AResolvedModulePathIsReadOnlyWithoutLinks) {
+    write("real/acme/s.hezo", "s\n");
+    fs::create_symlink(root_ / "real", root_ / "linked");
+    fs::create_symlink("s.hezo", root_ / "real/acme/t.hezo");
+    ASSERT_EQ(::mkfifo((root_ / "real/acme/fifo.hezo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::optional<std::string> text;  // no value: refused
+    } cases[] = {
+        {"real/acme/s.hezo", "s\n"}, {"linked/acme/s.hezo", {}},  {"real/acme/t.hezo", {}},
+        {"real/acme", {}},           {"real/acme/fifo.hezo", {}}, {"real/acme/none.hezo", {}},
+    };
+    const fs::path resolved_root = fs::canonical(root_);
+    for (const auto& [path, text] : cases) {
+        EXPECT_EQ(read_module_file_text((resolved_root / path).string()), text) << path;
     }
 }
 

@@ -2,6 +2,7 @@
 import datetime
 import json
 import math
+import random
 import tomllib
 
 import pytest
@@ -252,3 +253,74 @@ def test_a_root_entry_that_the_records_redefine_is_refused():
         bezo.import_from("toml", text)
     with pytest.raises(tomllib.TOMLDecodeError):
         tomllib.loads(text)
+
+
+# A file of records is read in pieces cut at its "[[orders]]" lines; quoting
+# the key of the first one ('[["orders"]]') means the same to TOML but makes
+# the text be read whole. Generated files that put what might fool the cuts
+# around those lines (the header inside strings, arrays and comments,
+# subtables and arrays of tables within a record, dotted keys, inline
+# tables, CR LF) must import the same both ways, and a fault anywhere must be
+# the same error at the same line.
+
+def generated_value(rng, depth=0):
+    choices = [
+        lambda: str(rng.randint(-5, 10**6)),
+        lambda: rng.choice(['"s [[orders]] # x"', "'lit [[orders]]'", "true", "1.5", "1979-05-27", "inf"]),
+        lambda: '"""\nline\n[[orders]]\n# [[orders]]\n"""',
+        lambda: "'''\n[[orders]]\n[orders]\n'''",
+        lambda: "[\n  1, # [[orders]]\n  2,\n]",
+        lambda: "[\n[[1]],\n]",
+        lambda: "{ a = 1, b.c = %s }" % generated_value(rng, depth + 1),
+        lambda: "[ %s, %s ]" % (generated_value(rng, depth + 1), generated_value(rng, depth + 1)),
+    ]
+    return rng.choice(choices[:5] if depth > 1 else choices)()
+
+
+RECORD_FAULTS = {
+    "repeated key": lambda keys: ["%s = 1" % keys[0]],
+    "bad value": lambda keys: ["v = = 1"],
+    "repeated subtable": lambda keys: ["[orders.s]", "a = 1", "[orders.s]"],
+    "table after the array": lambda keys: ["[orders]"],
+    "other table": lambda keys: ["[other]", "b = 1"],  # valid, but no longer a file of records
+    "open string": lambda keys: ['s = """', "[[orders]]"],
+}
+
+
+def generated_record(rng, fault):
+    lines = [rng.choice(["[[orders]]"] * 8 + ["  [[ orders ]]  # [[other]]", "[[orders]]\t"])]
+    keys = rng.sample(["id", "x", "y.z", "y.w", "q"], rng.randint(1, 4))
+    lines += ["%s = %s" % (key, generated_value(rng)) for key in keys]
+    lines += RECORD_FAULTS[fault](keys) if fault else []
+    if rng.random() < 0.3:
+        lines.append("# comment [[orders]] [other]")
+    if rng.random() < 0.3:
+        lines += ["[orders.sub]", "k = %s" % generated_value(rng)]
+    if rng.random() < 0.2:
+        lines += ["[[orders.lines]]", "n = 1", "[[orders.lines]]"]
+    return "\n".join(lines) + "\n"
+
+
+def generated_record_file(seed, fault):
+    rng = random.Random(seed)
+    root = 'title = "orders"\nr.s = "x"\n# [[orders]]\n' + ("orders.x = 1\n" if fault == "root key" else "")
+    faulty = rng.randrange(2000) if fault in RECORD_FAULTS else -1
+    text = root + "".join(generated_record(rng, fault if i == faulty else None) for i in range(2000))
+    return text.replace("\n", "\r\n") if seed % 3 == 0 else text
+
+
+def import_outcome(text):
+    try:
+        return bezo.import_from("toml", text)
+    except bezo.BezoError as error:
+        return "error: " + str(error)
+
+
+@pytest.mark.parametrize("fault", [None, "root key", *RECORD_FAULTS])
+@pytest.mark.parametrize("seed", range(3))
+def test_a_file_of_records_imports_alike_in_pieces_and_whole(fault, seed):
+    text = generated_record_file(seed, fault)
+    assert len(text) > 2 * 64 * 1024
+    outcome = import_outcome(text)
+    assert outcome == import_outcome(text.replace("[[orders]]", '[["orders"]]', 1))
+    assert outcome.startswith("error: ") == (fault not in (None, "other table"))
