@@ -15,9 +15,9 @@ namespace {
 // The dialect refuses longer patterns and larger repetition counts.
 constexpr std::size_t kMaxPatternBytes = 4096;
 constexpr std::int64_t kMaxRepeat = 1024;
-// Exponents beyond this many digits are not read as numbers: such a member
-// is matched as written.
-constexpr std::size_t kMaxExponentDigits = 6;
+// Exponents beyond this magnitude are not read as numbers: such a member is
+// matched as written.
+constexpr std::int64_t kMaxExponent = 999'999;
 
 // A non-zero number as digits × 10^exponent, the digits without leading or
 // trailing zeros; zero has no digits.
@@ -28,15 +28,9 @@ struct DecimalValue {
 };
 
 std::optional<std::int64_t> exponent_value(std::string_view text) {
-    bool negative = false;
-    if (text.starts_with('+') || text.starts_with('-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (!is_ascii_digits(text) || text.size() > kMaxExponentDigits) return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : text) value = value * 10 + (c - '0');
-    return negative ? -value : value;
+    const auto value = parse_decimal_i64(text, PlusSign::Accepted);
+    if (!value || *value > kMaxExponent || *value < -kMaxExponent) return std::nullopt;
+    return value;
 }
 
 std::optional<DecimalValue> read_number(std::string_view text, NumberGrammar grammar) {
@@ -254,6 +248,11 @@ std::optional<std::string> numeric_enumeration_pattern(std::span<const std::stri
         if (!grammar.exponent) break;
     }
     return std::nullopt;
+}
+
+bool is_whole_number(std::string_view text) {
+    const auto number = read_number(text, NumberGrammar{});
+    return number && number->exponent >= 0;
 }
 
 }  // namespace bezo

@@ -29,4 +29,8 @@ struct NumberGrammar {
 std::optional<std::string> numeric_enumeration_pattern(std::span<const std::string_view> members,
                                                        NumberGrammar grammar);
 
+// Whether the text is a number (sign, fraction and exponent allowed) whose
+// value is a whole number: "5", "-0.0", "1.5e1".
+bool is_whole_number(std::string_view text);
+
 }  // namespace bezo

@@ -76,6 +76,17 @@ def enumeration(*values):
     ({"const": 0}, "0.001", False),
     ({"enum": ["1", "2"]}, '"1"', True),
     ({"enum": ["1", "2"]}, '"1.0"', False),
+    # Values that cannot pass the type leave the numbers compared by value.
+    ({"type": "number", "enum": [1, "a"]}, "1.0", True),
+    ({"type": "number", "enum": [1, "a"]}, '"a"', False),
+    ({"type": "integer", "enum": [1, "a", True]}, "1.0", True),
+    ({"type": "integer", "enum": [1, "a", True]}, "true", False),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "1.0", True),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "null", True),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "2", False),
+    ({"type": "integer", "enum": [1.5, 2]}, "1.5", False),
+    ({"type": "integer", "enum": [1.5, 2]}, "2.0", True),
+    ({"type": "integer", "enum": [15e-1, 2e0]}, "2", True),
     # "." matches any character but a line end, in a class or escaped a dot.
     ({"type": "string", "pattern": "^a.b$"}, '"axb"', True),
     ({"type": "string", "pattern": "^a.b$"}, '"a\\nb"', False),

@@ -80,5 +80,13 @@ TEST(NumberSpelling, LargeEnumerationsNarrowTheirExponentsOrGiveNoPattern) {
     EXPECT_FALSE(numeric_enumeration_pattern(blank, kInteger));
 }
 
+TEST(NumberSpelling, WholeNumbersAreTheValuesWithoutAFraction) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"5", true},      {"-0.0", true}, {"1.5e1", true}, {"100e-2", true}, {"0e-7", true},      {"1.5", false},
+        {"15e-1", false}, {"1e", false},  {"a", false},    {"", false},      {"1e0000005", true}, {"1e999999", true},
+    };
+    for (const auto& [text, whole] : cases) EXPECT_EQ(is_whole_number(text), whole) << text;
+}
+
 }  // namespace
 }  // namespace bezo
