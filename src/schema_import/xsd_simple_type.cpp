@@ -169,34 +169,18 @@ std::optional<std::string> xsd_pattern_in_dialect(std::string_view pattern, std:
     const bool digits_differ = kind == "str";
     std::string translated;
     translated.reserve(pattern.size() + 4);
-    bool in_class = false;
-    bool at_first_item = false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        const bool first_item = std::exchange(at_first_item, false);
-        const auto next_is = [&](char wanted) { return i + 1 < pattern.size() && pattern[i + 1] == wanted; };
-        if (c == '\\') {
-            if (digits_differ && next_is('d')) return std::nullopt;
-            translated += c;
-            if (i + 1 < pattern.size()) translated += pattern[++i];
-            continue;
-        }
-        if (in_class) {
-            if (c == '-' && next_is('[')) return std::nullopt;
-            in_class = c != ']' || first_item;
-        } else if (c == '^' || c == '$') {
+    PatternScanner scanner(pattern);
+    while (const auto piece = scanner.next()) {
+        if (digits_differ && *piece == "\\d") return std::nullopt;
+        if (scanner.in_class()) {
+            if (*piece == "-" && scanner.rest().starts_with('[')) return std::nullopt;
+            translated += *piece;
+        } else if (*piece == "^" || *piece == "$") {
             translated += '\\';
-        } else if (c == '.') {
-            translated += kAnyButLineEnd;
-            continue;
-        } else if (c == '[') {
-            in_class = true;
-            at_first_item = true;
-            translated += c;
-            if (next_is('^')) translated += pattern[++i];
-            continue;
+            translated += *piece;
+        } else {
+            translated += *piece == "." ? kAnyButLineEnd : *piece;
         }
-        translated += c;
     }
     return escape_pattern_slashes(translated);
 }

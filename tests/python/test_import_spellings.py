@@ -97,6 +97,9 @@ def enumeration(*values):
     ({"type": "string", "pattern": "^a\\.b$"}, '"axb"', False),
     ({"type": "string", "pattern": "x.*y"}, '"x\\ny"', False),
     ({"type": "string", "pattern": "x.*y"}, '"_x..y_"', True),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\x/y"', True),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\\\ny/"', False),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\x]y"', False),
 ])
 def test_json_schema_rows_agree_with_jsonschema(schema, data, valid):
     assert json_verdicts(schema, data) == (valid, valid)
