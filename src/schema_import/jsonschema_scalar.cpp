@@ -135,7 +135,7 @@ std::optional<std::vector<std::string_view>> numeric_member_texts(std::span<cons
 // pattern. None, noted, when the pattern does not fit the dialect.
 std::optional<std::string> numeric_value_pattern(JsonSchemaContext& context, std::span<const std::string_view> texts,
                                                  std::string_view word) {
-    const auto pattern = numeric_enumeration_pattern(texts, NumberGrammar{});
+    const auto& pattern = context.numeric_patterns.pattern(texts, NumberGrammar{});
     if (!pattern) {
         context.note("enum of numbers too large for a pattern of their spellings");
         return std::nullopt;

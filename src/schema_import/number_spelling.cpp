@@ -250,6 +250,20 @@ std::optional<std::string> numeric_enumeration_pattern(std::span<const std::stri
     return std::nullopt;
 }
 
+const std::optional<std::string>& NumericPatternCache::pattern(std::span<const std::string_view> members,
+                                                               NumberGrammar grammar) {
+    // The grammar's flags, then each member on a line of its own: members
+    // hold no line end.
+    std::string key{grammar.fraction ? 'f' : '-', grammar.exponent ? 'e' : '-'};
+    for (const auto member : members) {
+        key += '\n';
+        key += member;
+    }
+    if (const auto found = patterns_.find(key); found != patterns_.end()) return found->second;
+    auto pattern = numeric_enumeration_pattern(members, grammar);
+    return patterns_.emplace(std::move(key), std::move(pattern)).first->second;
+}
+
 bool is_whole_number(std::string_view text) {
     const auto number = read_number(text, NumberGrammar{});
     return number && number->exponent >= 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/hash.hpp"
+
 namespace bezo {
 
 // How a foreign format spells a number: an optional sign and leading zeros
@@ -28,6 +30,17 @@ struct NumberGrammar {
 // dialect. None when even that does not fit.
 std::optional<std::string> numeric_enumeration_pattern(std::span<const std::string_view> members,
                                                        NumberGrammar grammar);
+
+// The patterns of the numeric enumerations of one import, each worked out
+// once: a schema repeats an enumeration at every use of its definition.
+class NumericPatternCache {
+public:
+    // `numeric_enumeration_pattern` of the members under the grammar.
+    const std::optional<std::string>& pattern(std::span<const std::string_view> members, NumberGrammar grammar);
+
+private:
+    TextMap<std::optional<std::string>> patterns_;
+};
 
 // Whether the text is a number (sign, fraction and exponent allowed) whose
 // value is a whole number: "5", "-0.0", "1.5e1".

@@ -266,7 +266,7 @@ private:
     // XSD compares numbers by value: the enumeration becomes the pattern of
     // every spelling of its values.
     std::optional<std::string> numeric_enumeration(const std::vector<std::string_view>& values) {
-        const auto pattern = numeric_enumeration_pattern(values, number_grammar(base_));
+        const auto& pattern = context_.numeric_patterns.pattern(values, number_grammar(base_));
         if (!pattern) {
             context_.note({"enumeration of numbers too large for a pattern of their spellings"});
             return std::nullopt;

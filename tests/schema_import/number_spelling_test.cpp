@@ -80,6 +80,20 @@ TEST(NumberSpelling, LargeEnumerationsNarrowTheirExponentsOrGiveNoPattern) {
     EXPECT_FALSE(numeric_enumeration_pattern(blank, kInteger));
 }
 
+TEST(NumberSpelling, TheCacheKeepsEachEnumerationApartByMembersAndGrammar) {
+    NumericPatternCache cache;
+    const std::vector<std::string_view> five{"5"};
+    const std::vector<std::string_view> five_seven{"5", "7"};
+    const std::vector<std::string_view> fifty_seven{"57"};
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(cache.pattern(five, kInteger), numeric_enumeration_pattern(five, kInteger));
+        EXPECT_EQ(cache.pattern(five, kFloat), numeric_enumeration_pattern(five, kFloat));
+        EXPECT_EQ(cache.pattern(five_seven, kDecimal), numeric_enumeration_pattern(five_seven, kDecimal));
+        EXPECT_EQ(cache.pattern(fifty_seven, kDecimal), numeric_enumeration_pattern(fifty_seven, kDecimal));
+    }
+    EXPECT_NE(cache.pattern(five, kInteger), cache.pattern(five, kFloat));
+}
+
 TEST(NumberSpelling, WholeNumbersAreTheValuesWithoutAFraction) {
     const std::pair<std::string_view, bool> cases[] = {
         {"5", true},      {"-0.0", true}, {"1.5e1", true}, {"100e-2", true}, {"0e-7", true},      {"1.5", false},
