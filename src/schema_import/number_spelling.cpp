@@ -250,6 +250,65 @@ std::optional<std::string> numeric_enumeration_pattern(std::span<const std::stri
     return std::nullopt;
 }
 
+namespace {
+
+// Bounds of fewer digits are exact as doubles (below 2^53); bounds of more
+// than this many make patterns too long for the dialect.
+constexpr std::size_t kMinInexactDigits = 16;
+constexpr std::size_t kMaxBoundDigits = 40;
+
+// The digits of a non-negative integer text without sign and leading zeros;
+// none for a negative one.
+std::optional<std::string_view> magnitude_of(std::string_view integer) {
+    if (integer.starts_with('-')) return std::nullopt;
+    if (integer.starts_with('+')) integer.remove_prefix(1);
+    const auto first = integer.find_first_not_of('0');
+    return first == std::string_view::npos ? "0" : integer.substr(first);
+}
+
+// "|" then the digit strings that agree with `bound` before place `i`, hold
+// a digit from `low` to `high` there and any digits after it.
+void append_digit_branch(std::string_view bound, std::size_t i, char low, char high, std::string& out) {
+    out += '|';
+    out += bound.substr(0, i);
+    out += {'[', low, '-', high, ']'};
+    if (const std::size_t rest = bound.size() - i - 1; rest > 0) out += "[0-9]{" + std::to_string(rest) + "}";
+}
+
+// Digit strings, leading zeros allowed, of value at most `bound`.
+std::string digits_at_most(std::string_view bound) {
+    std::string out = "0*(" + std::string(bound);
+    if (bound.size() > 1) out += "|[0-9]{1," + std::to_string(bound.size() - 1) + "}";
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        if (bound[i] != '0') append_digit_branch(bound, i, '0', static_cast<char>(bound[i] - 1), out);
+    }
+    return out + ')';
+}
+
+// Digit strings, leading zeros allowed, of value at least `bound`.
+std::string digits_at_least(std::string_view bound) {
+    std::string out = "0*(" + std::string(bound) + "|[1-9][0-9]{" + std::to_string(bound.size()) + ",}";
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        if (bound[i] != '9') append_digit_branch(bound, i, static_cast<char>(bound[i] + 1), '9', out);
+    }
+    return out + ')';
+}
+
+// The pattern for one bound, or empty when it needs none.
+std::string plus_sign_bound_pattern(std::string_view bound, std::string (*digits_within)(std::string_view)) {
+    const auto magnitude = magnitude_of(bound);
+    if (bound.empty() || !magnitude || magnitude->size() < kMinInexactDigits || magnitude->size() > kMaxBoundDigits) {
+        return {};
+    }
+    return "/^([^+]|\\+" + digits_within(*magnitude) + "$)/";
+}
+
+}  // namespace
+
+std::string plus_sign_bound_patterns(std::string_view low, std::string_view high) {
+    return plus_sign_bound_pattern(low, digits_at_least) + plus_sign_bound_pattern(high, digits_at_most);
+}
+
 const std::optional<std::string>& NumericPatternCache::pattern(std::span<const std::string_view> members,
                                                                NumberGrammar grammar) {
     // The grammar's flags, then each member on a line of its own: members

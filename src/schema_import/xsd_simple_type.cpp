@@ -118,6 +118,14 @@ NumberGrammar number_grammar(const XsdBuiltin& base) {
     return NumberGrammar{};
 }
 
+// The lexical pattern of a numeric built-in followed, for an integer, by the
+// patterns that hold its "+"-signed texts within `low` and `high`.
+std::string lexical_patterns(const XsdBuiltin& base, std::string_view low, std::string_view high) {
+    std::string patterns(numeric_text_pattern(base));
+    if (base.kind == "int") patterns += plus_sign_bound_patterns(low, high);
+    return patterns;
+}
+
 // The annotation `typed` of a numeric built-in followed by its "str"
 // member: the lexical pattern, then the constraint items `checks`, which
 // compare text values as numbers.
@@ -211,7 +219,7 @@ public:
         // A numeric enumeration's pattern admits only numbers already: it
         // stands for the lexical pattern.
         if (enumerated_) return with_text_member(typed, constraints, "");
-        return with_text_member(typed, lexical, constraints);
+        return with_text_member(typed, lexical_patterns(base_, low_, high_), constraints);
     }
 
 private:
@@ -361,7 +369,9 @@ private:
         apply_exclusive_bound("maxExclusive", -1, high);
         if (!low && !base_.lower.empty()) low = std::string(base_.lower);
         if (!high && !base_.upper.empty()) high = std::string(base_.upper);
-        append_bounds("[", low.value_or(""), high.value_or(""));
+        low_ = low.value_or("");
+        high_ = high.value_or("");
+        append_bounds("[", low_, high_);
     }
 
     // A length: digits whose value fits 64 bits; anything else is noted and
@@ -406,6 +416,9 @@ private:
     const XsdBuiltin& base_;
     std::string constraints_;
     bool enumerated_ = false;
+    // The bounds of the range item, empty for an open end.
+    std::string low_;
+    std::string high_;
 };
 
 XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
@@ -420,7 +433,8 @@ XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
     if (!builtin.lower.empty() || !builtin.upper.empty()) {
         bounds = "[" + std::string(builtin.lower) + "," + std::string(builtin.upper) + "]";
     }
-    return XsdScalar{with_text_member(builtin.annotation, lexical, bounds)};
+    return XsdScalar{
+        with_text_member(builtin.annotation, lexical_patterns(builtin, builtin.lower, builtin.upper), bounds)};
 }
 
 }  // namespace

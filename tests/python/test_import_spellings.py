@@ -130,6 +130,13 @@ INTEGER_TYPES = ["integer", "long", "int", "short", "byte", "unsignedLong", "uns
     *[(xsd_of_element(f"xs:{name}"), "5.", False) for name in INTEGER_TYPES],
     (xsd_of_element("xs:byte"), "+0128", False),
     (xsd_of_element("xs:negativeInteger"), "+5", False),
+    # A "+" does not carry an integer past a bound beyond doubles.
+    (xsd_of_element("xs:long"), "+9223372036854775808", False),
+    (xsd_of_element("xs:long"), "+09223372036854775807", True),
+    (xsd_of_element("xs:unsignedLong"), "+18446744073709551616", False),
+    (xsd_of_element("xs:unsignedLong"), "+18446744073709551615", True),
+    (xsd_of_element(base="xs:integer", facets='<xs:minInclusive value="9007199254740993"/>'), "+9007199254740992", False),
+    (xsd_of_element(base="xs:integer", facets='<xs:minInclusive value="9007199254740993"/>'), "+9007199254740993", True),
     (xsd_of_element("xs:negativeInteger"), "-05", True),
     (xsd_of_element("xs:decimal"), "5.", True),
     (xsd_of_element("xs:decimal"), "+1.5", True),
