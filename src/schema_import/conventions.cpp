@@ -150,6 +150,23 @@ std::string escape_pattern_slashes(std::string_view pattern) {
     return translated;
 }
 
+std::optional<std::string_view> PatternScanner::next() {
+    if (rest_.empty()) return std::nullopt;
+    const bool first_item = std::exchange(at_first_item_, false);
+    std::size_t size = rest_.front() == '\\' ? std::min<std::size_t>(2, rest_.size()) : 1;
+    piece_in_class_ = in_class_;
+    if (in_class_) {
+        in_class_ = rest_.front() != ']' || first_item;
+    } else if (rest_.front() == '[') {
+        in_class_ = true;
+        at_first_item_ = true;
+        if (rest_.starts_with("[^")) size = 2;
+    }
+    const std::string_view piece = rest_.substr(0, size);
+    rest_.remove_prefix(size);
+    return piece;
+}
+
 namespace {
 
 // Each "." outside a class as the class of any character but a line end;
@@ -157,29 +174,9 @@ namespace {
 std::string dots_without_line_ends(std::string_view pattern) {
     std::string translated;
     translated.reserve(pattern.size() + 8);
-    bool in_class = false;
-    bool at_first_item = false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        const bool first_item = std::exchange(at_first_item, false);
-        if (c == '\\') {
-            translated += c;
-            if (i + 1 < pattern.size()) translated += pattern[++i];
-            continue;
-        }
-        if (in_class) {
-            in_class = c != ']' || first_item;
-        } else if (c == '.') {
-            translated += kAnyButLineEnd;
-            continue;
-        } else if (c == '[') {
-            in_class = true;
-            at_first_item = true;
-            translated += c;
-            if (i + 1 < pattern.size() && pattern[i + 1] == '^') translated += pattern[++i];
-            continue;
-        }
-        translated += c;
+    PatternScanner scanner(pattern);
+    while (const auto piece = scanner.next()) {
+        translated += *piece == "." && !scanner.in_class() ? kAnyButLineEnd : *piece;
     }
     return translated;
 }

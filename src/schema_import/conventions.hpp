@@ -122,6 +122,32 @@ private:
     TextMap<bool> verdicts_;
 };
 
+// Walks a foreign pattern in pieces as the dialect delimits them: a
+// backslash and the character after it are one escape; a class opens at "["
+// (taking a "^" right after it along) and closes at the first "]" that is
+// not its first item, so "[]a]" holds "]" and "a".
+class PatternScanner {
+public:
+    explicit PatternScanner(std::string_view pattern) : rest_(pattern) {}
+
+    // The next piece: an escape, a class opening ("[" or "[^") or one
+    // character; none at the end of the pattern.
+    std::optional<std::string_view> next();
+
+    // Whether the piece last returned lies in a class (its closing "]"
+    // does, its opening does not).
+    bool in_class() const { return piece_in_class_; }
+
+    // The pattern after the piece last returned.
+    std::string_view rest() const { return rest_; }
+
+private:
+    std::string_view rest_;
+    bool in_class_ = false;
+    bool at_first_item_ = false;
+    bool piece_in_class_ = false;
+};
+
 // The dialect's class of what a foreign "." matches (XSD, JSON Schema): any
 // character but LF and CR, where the dialect's "." matches any.
 inline constexpr std::string_view kAnyButLineEnd = R"re([^\x0A\x0D])re";

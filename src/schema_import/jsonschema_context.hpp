@@ -15,6 +15,7 @@
 #include "core/hash.hpp"
 #include "interchange/value.hpp"
 #include "schema_import/conventions.hpp"
+#include "schema_import/number_spelling.hpp"
 
 namespace bezo {
 
@@ -43,6 +44,7 @@ public:
     std::string body;      // schema and note lines, in the order written
     LibrarySet libraries;  // for the ".!types" lines
     RexVerdictCache patterns;
+    NumericPatternCache numeric_patterns;
     // The object schemas whose properties are being converted, outermost
     // first: a property that leads back to one of them is a recursive
     // reference.

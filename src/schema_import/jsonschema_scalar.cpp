@@ -112,18 +112,19 @@ std::optional<std::string> member_set(const ValueArray& members) {
     return set;
 }
 
-// The texts of the values of a numeric property (JSON type `word`); none
-// for another type, for no values and when some value is not a number.
+// The texts of the numbers among the values of a numeric property (JSON
+// type `word`): another value never passes the type, and an integer property
+// takes whole numbers only. None for another type and when no value is such
+// a number.
 std::optional<std::vector<std::string_view>> numeric_member_texts(std::span<const Value> values,
                                                                   std::string_view word) {
-    if (values.empty() || (word != "integer" && word != "number")) return std::nullopt;
+    if (word != "integer" && word != "number") return std::nullopt;
     std::vector<std::string_view> texts;
-    texts.reserve(values.size());
     for (const Value& value : values) {
         const auto* number = value.get_if<NumberValue>();
-        if (!number) return std::nullopt;
-        texts.push_back(number->text);
+        if (number && (word == "number" || is_whole_number(number->text))) texts.push_back(number->text);
     }
+    if (texts.empty()) return std::nullopt;
     return texts;
 }
 
@@ -134,7 +135,7 @@ std::optional<std::vector<std::string_view>> numeric_member_texts(std::span<cons
 // pattern. None, noted, when the pattern does not fit the dialect.
 std::optional<std::string> numeric_value_pattern(JsonSchemaContext& context, std::span<const std::string_view> texts,
                                                  std::string_view word) {
-    const auto pattern = numeric_enumeration_pattern(texts, NumberGrammar{});
+    const auto& pattern = context.numeric_patterns.pattern(texts, NumberGrammar{});
     if (!pattern) {
         context.note("enum of numbers too large for a pattern of their spellings");
         return std::nullopt;

@@ -15,9 +15,9 @@ namespace {
 // The dialect refuses longer patterns and larger repetition counts.
 constexpr std::size_t kMaxPatternBytes = 4096;
 constexpr std::int64_t kMaxRepeat = 1024;
-// Exponents beyond this many digits are not read as numbers: such a member
-// is matched as written.
-constexpr std::size_t kMaxExponentDigits = 6;
+// Exponents beyond this magnitude are not read as numbers: such a member is
+// matched as written.
+constexpr std::int64_t kMaxExponent = 999'999;
 
 // A non-zero number as digits × 10^exponent, the digits without leading or
 // trailing zeros; zero has no digits.
@@ -28,15 +28,9 @@ struct DecimalValue {
 };
 
 std::optional<std::int64_t> exponent_value(std::string_view text) {
-    bool negative = false;
-    if (text.starts_with('+') || text.starts_with('-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (!is_ascii_digits(text) || text.size() > kMaxExponentDigits) return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : text) value = value * 10 + (c - '0');
-    return negative ? -value : value;
+    const auto value = parse_decimal_i64(text, PlusSign::Accepted);
+    if (!value || *value > kMaxExponent || *value < -kMaxExponent) return std::nullopt;
+    return value;
 }
 
 std::optional<DecimalValue> read_number(std::string_view text, NumberGrammar grammar) {
@@ -254,6 +248,84 @@ std::optional<std::string> numeric_enumeration_pattern(std::span<const std::stri
         if (!grammar.exponent) break;
     }
     return std::nullopt;
+}
+
+namespace {
+
+// Bounds of fewer digits are exact as doubles (below 2^53); bounds of more
+// than this many make patterns too long for the dialect.
+constexpr std::size_t kMinInexactDigits = 16;
+constexpr std::size_t kMaxBoundDigits = 40;
+
+// The digits of a non-negative integer text without sign and leading zeros;
+// none for a negative one.
+std::optional<std::string_view> magnitude_of(std::string_view integer) {
+    if (integer.starts_with('-')) return std::nullopt;
+    if (integer.starts_with('+')) integer.remove_prefix(1);
+    const auto first = integer.find_first_not_of('0');
+    return first == std::string_view::npos ? "0" : integer.substr(first);
+}
+
+// "|" then the digit strings that agree with `bound` before place `i`, hold
+// a digit from `low` to `high` there and any digits after it.
+void append_digit_branch(std::string_view bound, std::size_t i, char low, char high, std::string& out) {
+    out += '|';
+    out += bound.substr(0, i);
+    out += {'[', low, '-', high, ']'};
+    if (const std::size_t rest = bound.size() - i - 1; rest > 0) out += "[0-9]{" + std::to_string(rest) + "}";
+}
+
+// Digit strings, leading zeros allowed, of value at most `bound`.
+std::string digits_at_most(std::string_view bound) {
+    std::string out = "0*(" + std::string(bound);
+    if (bound.size() > 1) out += "|[0-9]{1," + std::to_string(bound.size() - 1) + "}";
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        if (bound[i] != '0') append_digit_branch(bound, i, '0', static_cast<char>(bound[i] - 1), out);
+    }
+    return out + ')';
+}
+
+// Digit strings, leading zeros allowed, of value at least `bound`.
+std::string digits_at_least(std::string_view bound) {
+    std::string out = "0*(" + std::string(bound) + "|[1-9][0-9]{" + std::to_string(bound.size()) + ",}";
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        if (bound[i] != '9') append_digit_branch(bound, i, static_cast<char>(bound[i] + 1), '9', out);
+    }
+    return out + ')';
+}
+
+// The pattern for one bound, or empty when it needs none.
+std::string plus_sign_bound_pattern(std::string_view bound, std::string (*digits_within)(std::string_view)) {
+    const auto magnitude = magnitude_of(bound);
+    if (bound.empty() || !magnitude || magnitude->size() < kMinInexactDigits || magnitude->size() > kMaxBoundDigits) {
+        return {};
+    }
+    return "/^([^+]|\\+" + digits_within(*magnitude) + "$)/";
+}
+
+}  // namespace
+
+std::string plus_sign_bound_patterns(std::string_view low, std::string_view high) {
+    return plus_sign_bound_pattern(low, digits_at_least) + plus_sign_bound_pattern(high, digits_at_most);
+}
+
+const std::optional<std::string>& NumericPatternCache::pattern(std::span<const std::string_view> members,
+                                                               NumberGrammar grammar) {
+    // The grammar's flags, then each member on a line of its own: members
+    // hold no line end.
+    std::string key{grammar.fraction ? 'f' : '-', grammar.exponent ? 'e' : '-'};
+    for (const auto member : members) {
+        key += '\n';
+        key += member;
+    }
+    if (const auto found = patterns_.find(key); found != patterns_.end()) return found->second;
+    auto pattern = numeric_enumeration_pattern(members, grammar);
+    return patterns_.emplace(std::move(key), std::move(pattern)).first->second;
+}
+
+bool is_whole_number(std::string_view text) {
+    const auto number = read_number(text, NumberGrammar{});
+    return number && number->exponent >= 0;
 }
 
 }  // namespace bezo

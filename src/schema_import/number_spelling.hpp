@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/hash.hpp"
+
 namespace bezo {
 
 // How a foreign format spells a number: an optional sign and leading zeros
@@ -28,5 +30,30 @@ struct NumberGrammar {
 // dialect. None when even that does not fit.
 std::optional<std::string> numeric_enumeration_pattern(std::span<const std::string_view> members,
                                                        NumberGrammar grammar);
+
+// The patterns of the numeric enumerations of one import, each worked out
+// once: a schema repeats an enumeration at every use of its definition.
+class NumericPatternCache {
+public:
+    // `numeric_enumeration_pattern` of the members under the grammar.
+    const std::optional<std::string>& pattern(std::span<const std::string_view> members, NumberGrammar grammar);
+
+private:
+    TextMap<std::optional<std::string>> patterns_;
+};
+
+// The comparison of numbers as text is exact for integers without a sign or
+// with "-", and goes through doubles for a "+"-signed one, which past 2^53
+// can pass a bound it exceeds. This gives the patterns ("/^(...)$/", each
+// between slashes) that a "+"-signed integer text matches only while it lies
+// within `low` and `high` (integer texts; empty for an open end); texts
+// without "+" match them all. Empty when no bound needs one (a double holds
+// it exactly, or it is negative), or when a bound of more than 40 digits
+// would make a pattern too long.
+std::string plus_sign_bound_patterns(std::string_view low, std::string_view high);
+
+// Whether the text is a number (sign, fraction and exponent allowed) whose
+// value is a whole number: "5", "-0.0", "1.5e1".
+bool is_whole_number(std::string_view text);
 
 }  // namespace bezo

@@ -20,6 +20,7 @@
 #include "core/hash.hpp"
 #include "interchange/value.hpp"
 #include "schema_import/conventions.hpp"
+#include "schema_import/number_spelling.hpp"
 
 namespace bezo {
 
@@ -51,6 +52,7 @@ public:
     std::string body;      // field, table and note lines, in the order written
     LibrarySet libraries;  // for the ".!types" lines
     RexVerdictCache patterns;
+    NumericPatternCache numeric_patterns;
     // Whether an annotation takes the empty string, by annotation text.
     TextMap<bool> empty_string_verdicts;
 

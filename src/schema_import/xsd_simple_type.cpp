@@ -118,6 +118,14 @@ NumberGrammar number_grammar(const XsdBuiltin& base) {
     return NumberGrammar{};
 }
 
+// The lexical pattern of a numeric built-in followed, for an integer, by the
+// patterns that hold its "+"-signed texts within `low` and `high`.
+std::string lexical_patterns(const XsdBuiltin& base, std::string_view low, std::string_view high) {
+    std::string patterns(numeric_text_pattern(base));
+    if (base.kind == "int") patterns += plus_sign_bound_patterns(low, high);
+    return patterns;
+}
+
 // The annotation `typed` of a numeric built-in followed by its "str"
 // member: the lexical pattern, then the constraint items `checks`, which
 // compare text values as numbers.
@@ -169,34 +177,18 @@ std::optional<std::string> xsd_pattern_in_dialect(std::string_view pattern, std:
     const bool digits_differ = kind == "str";
     std::string translated;
     translated.reserve(pattern.size() + 4);
-    bool in_class = false;
-    bool at_first_item = false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        const bool first_item = std::exchange(at_first_item, false);
-        const auto next_is = [&](char wanted) { return i + 1 < pattern.size() && pattern[i + 1] == wanted; };
-        if (c == '\\') {
-            if (digits_differ && next_is('d')) return std::nullopt;
-            translated += c;
-            if (i + 1 < pattern.size()) translated += pattern[++i];
-            continue;
-        }
-        if (in_class) {
-            if (c == '-' && next_is('[')) return std::nullopt;
-            in_class = c != ']' || first_item;
-        } else if (c == '^' || c == '$') {
+    PatternScanner scanner(pattern);
+    while (const auto piece = scanner.next()) {
+        if (digits_differ && *piece == "\\d") return std::nullopt;
+        if (scanner.in_class()) {
+            if (*piece == "-" && scanner.rest().starts_with('[')) return std::nullopt;
+            translated += *piece;
+        } else if (*piece == "^" || *piece == "$") {
             translated += '\\';
-        } else if (c == '.') {
-            translated += kAnyButLineEnd;
-            continue;
-        } else if (c == '[') {
-            in_class = true;
-            at_first_item = true;
-            translated += c;
-            if (next_is('^')) translated += pattern[++i];
-            continue;
+            translated += *piece;
+        } else {
+            translated += *piece == "." ? kAnyButLineEnd : *piece;
         }
-        translated += c;
     }
     return escape_pattern_slashes(translated);
 }
@@ -227,7 +219,7 @@ public:
         // A numeric enumeration's pattern admits only numbers already: it
         // stands for the lexical pattern.
         if (enumerated_) return with_text_member(typed, constraints, "");
-        return with_text_member(typed, lexical, constraints);
+        return with_text_member(typed, lexical_patterns(base_, low_, high_), constraints);
     }
 
 private:
@@ -282,7 +274,7 @@ private:
     // XSD compares numbers by value: the enumeration becomes the pattern of
     // every spelling of its values.
     std::optional<std::string> numeric_enumeration(const std::vector<std::string_view>& values) {
-        const auto pattern = numeric_enumeration_pattern(values, number_grammar(base_));
+        const auto& pattern = context_.numeric_patterns.pattern(values, number_grammar(base_));
         if (!pattern) {
             context_.note({"enumeration of numbers too large for a pattern of their spellings"});
             return std::nullopt;
@@ -377,7 +369,9 @@ private:
         apply_exclusive_bound("maxExclusive", -1, high);
         if (!low && !base_.lower.empty()) low = std::string(base_.lower);
         if (!high && !base_.upper.empty()) high = std::string(base_.upper);
-        append_bounds("[", low.value_or(""), high.value_or(""));
+        low_ = low.value_or("");
+        high_ = high.value_or("");
+        append_bounds("[", low_, high_);
     }
 
     // A length: digits whose value fits 64 bits; anything else is noted and
@@ -422,6 +416,9 @@ private:
     const XsdBuiltin& base_;
     std::string constraints_;
     bool enumerated_ = false;
+    // The bounds of the range item, empty for an open end.
+    std::string low_;
+    std::string high_;
 };
 
 XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
@@ -436,7 +433,8 @@ XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
     if (!builtin.lower.empty() || !builtin.upper.empty()) {
         bounds = "[" + std::string(builtin.lower) + "," + std::string(builtin.upper) + "]";
     }
-    return XsdScalar{with_text_member(builtin.annotation, lexical, bounds)};
+    return XsdScalar{
+        with_text_member(builtin.annotation, lexical_patterns(builtin, builtin.lower, builtin.upper), bounds)};
 }
 
 }  // namespace

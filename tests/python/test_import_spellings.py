@@ -76,6 +76,17 @@ def enumeration(*values):
     ({"const": 0}, "0.001", False),
     ({"enum": ["1", "2"]}, '"1"', True),
     ({"enum": ["1", "2"]}, '"1.0"', False),
+    # Values that cannot pass the type leave the numbers compared by value.
+    ({"type": "number", "enum": [1, "a"]}, "1.0", True),
+    ({"type": "number", "enum": [1, "a"]}, '"a"', False),
+    ({"type": "integer", "enum": [1, "a", True]}, "1.0", True),
+    ({"type": "integer", "enum": [1, "a", True]}, "true", False),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "1.0", True),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "null", True),
+    ({"type": ["integer", "null"], "enum": [1, None]}, "2", False),
+    ({"type": "integer", "enum": [1.5, 2]}, "1.5", False),
+    ({"type": "integer", "enum": [1.5, 2]}, "2.0", True),
+    ({"type": "integer", "enum": [15e-1, 2e0]}, "2", True),
     # "." matches any character but a line end, in a class or escaped a dot.
     ({"type": "string", "pattern": "^a.b$"}, '"axb"', True),
     ({"type": "string", "pattern": "^a.b$"}, '"a\\nb"', False),
@@ -86,6 +97,9 @@ def enumeration(*values):
     ({"type": "string", "pattern": "^a\\.b$"}, '"axb"', False),
     ({"type": "string", "pattern": "x.*y"}, '"x\\ny"', False),
     ({"type": "string", "pattern": "x.*y"}, '"_x..y_"', True),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\x/y"', True),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\\\ny/"', False),
+    ({"type": "string", "pattern": "^\\\\.[^].].$"}, '"\\\\x]y"', False),
 ])
 def test_json_schema_rows_agree_with_jsonschema(schema, data, valid):
     assert json_verdicts(schema, data) == (valid, valid)
@@ -116,6 +130,13 @@ INTEGER_TYPES = ["integer", "long", "int", "short", "byte", "unsignedLong", "uns
     *[(xsd_of_element(f"xs:{name}"), "5.", False) for name in INTEGER_TYPES],
     (xsd_of_element("xs:byte"), "+0128", False),
     (xsd_of_element("xs:negativeInteger"), "+5", False),
+    # A "+" does not carry an integer past a bound beyond doubles.
+    (xsd_of_element("xs:long"), "+9223372036854775808", False),
+    (xsd_of_element("xs:long"), "+09223372036854775807", True),
+    (xsd_of_element("xs:unsignedLong"), "+18446744073709551616", False),
+    (xsd_of_element("xs:unsignedLong"), "+18446744073709551615", True),
+    (xsd_of_element(base="xs:integer", facets='<xs:minInclusive value="9007199254740993"/>'), "+9007199254740992", False),
+    (xsd_of_element(base="xs:integer", facets='<xs:minInclusive value="9007199254740993"/>'), "+9007199254740993", True),
     (xsd_of_element("xs:negativeInteger"), "-05", True),
     (xsd_of_element("xs:decimal"), "5.", True),
     (xsd_of_element("xs:decimal"), "+1.5", True),

@@ -38,6 +38,7 @@ TEST(JsonSchemaScalar, TranslatesPatternsOrNotesThem) {
         // "." matches no line end; in a class, or escaped, it is a dot.
         {R"("^a.b/.$")", "!str/^a[^\\x0A\\x0D]b\\/[^\\x0A\\x0D]$/\np=\n"},
         {R"("[.][].]\\.")", "!str/[.][].]\\./\np=\n"},
+        {R"("\\\\.[^].].")", "!str/\\\\[^\\x0A\\x0D][^].][^\\x0A\\x0D]/\np=\n"},
     };
     for (const auto& [pattern, body] : cases) {
         const std::string schema =

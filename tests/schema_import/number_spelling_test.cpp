@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,73 @@ TEST(NumberSpelling, LargeEnumerationsNarrowTheirExponentsOrGiveNoPattern) {
     // A member with a control character or a blank cannot stand in a pattern.
     const std::vector<std::string_view> blank{"1", "a b"};
     EXPECT_FALSE(numeric_enumeration_pattern(blank, kInteger));
+}
+
+TEST(NumberSpelling, TheCacheKeepsEachEnumerationApartByMembersAndGrammar) {
+    NumericPatternCache cache;
+    const std::vector<std::string_view> five{"5"};
+    const std::vector<std::string_view> five_seven{"5", "7"};
+    const std::vector<std::string_view> fifty_seven{"57"};
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(cache.pattern(five, kInteger), numeric_enumeration_pattern(five, kInteger));
+        EXPECT_EQ(cache.pattern(five, kFloat), numeric_enumeration_pattern(five, kFloat));
+        EXPECT_EQ(cache.pattern(five_seven, kDecimal), numeric_enumeration_pattern(five_seven, kDecimal));
+        EXPECT_EQ(cache.pattern(fifty_seven, kDecimal), numeric_enumeration_pattern(fifty_seven, kDecimal));
+    }
+    EXPECT_NE(cache.pattern(five, kInteger), cache.pattern(five, kFloat));
+}
+
+TEST(NumberSpelling, PlusSignedIntegersAreHeldToBoundsBeyondDoubles) {
+    struct BoundCase {
+        std::string_view low;
+        std::string_view high;
+        std::vector<std::string_view> taken;
+        std::vector<std::string_view> refused;
+    };
+    const BoundCase cases[] = {
+        {"-9223372036854775808",
+         "9223372036854775807",
+         {"+9223372036854775807", "+09223372036854775799", "+999999999999999999", "+0", "9223372036854775808", "-5"},
+         {"+9223372036854775808", "+9223372036854775810", "+10000000000000000000", "+9323372036854775807"}},
+        {"0",
+         "18446744073709551615",
+         {"+18446744073709551615", "+1"},
+         {"+18446744073709551616", "+20000000000000000000"}},
+        {"9007199254740993",
+         "",
+         {"+9007199254740993", "+9007199254741000", "+19007199254740993", "+0009007199254740994"},
+         {"+9007199254740992", "+8999999999999999", "+99", "+0"}},
+    };
+    for (const auto& [low, high, taken, refused] : cases) {
+        const std::string patterns = plus_sign_bound_patterns(low, high);
+        ASSERT_FALSE(patterns.empty()) << low << ',' << high;
+        // Each pattern stands between slashes of its own.
+        std::vector<RexProgram> programs;
+        for (std::size_t start = 0; start < patterns.size();) {
+            const std::size_t end = patterns.find(")/", start) + 1;
+            const auto program = rex_compile(std::string_view(patterns).substr(start + 1, end - start - 1));
+            ASSERT_TRUE(program) << patterns;
+            programs.push_back(*program);
+            start = end + 1;
+        }
+        const auto all_match = [&](std::string_view text) {
+            return std::ranges::all_of(programs,
+                                       [&](const RexProgram& program) { return rex_is_match(program, text); });
+        };
+        for (const auto text : taken) EXPECT_TRUE(all_match(text)) << text;
+        for (const auto text : refused) EXPECT_FALSE(all_match(text)) << text;
+    }
+    // Bounds a double holds exactly, and negative ones, need no pattern.
+    EXPECT_EQ(plus_sign_bound_patterns("-9223372036854775808", "2147483647"), "");
+    EXPECT_EQ(plus_sign_bound_patterns("1", ""), "");
+}
+
+TEST(NumberSpelling, WholeNumbersAreTheValuesWithoutAFraction) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"5", true},      {"-0.0", true}, {"1.5e1", true}, {"100e-2", true}, {"0e-7", true},      {"1.5", false},
+        {"15e-1", false}, {"1e", false},  {"a", false},    {"", false},      {"1e0000005", true}, {"1e999999", true},
+    };
+    for (const auto& [text, whole] : cases) EXPECT_EQ(is_whole_number(text), whole) << text;
 }
 
 }  // namespace
