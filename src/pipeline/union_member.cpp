@@ -71,6 +71,7 @@ Result<const LoweredMember*> lowered_member(CompileState& state, const Alternati
     // Lowered texts can be long; the cache keeps a bounded amount of them.
     if (state.lowered_member_bytes + lowered->size() > kMaxLoweredMemberBytes) {
         state.lowered_members.clear();
+        state.patterns.forget_prepared();
         state.lowered_member_bytes = 0;
     }
     state.lowered_member_bytes += lowered->size();
@@ -80,7 +81,9 @@ Result<const LoweredMember*> lowered_member(CompileState& state, const Alternati
 Result<bool> member_accepts(CompileState& state, const Alternative& member, std::string_view value) {
     auto items = lowered_member(state, member);
     if (!items) return forward_error(items);
-    return !**items || satisfies_constraints(***items, value, state.patterns);
+    // Lowered members stay in place until the cache of them is cleared, and
+    // what was prepared for them is forgotten with them.
+    return !**items || satisfies_constraints(***items, value, state.patterns, ItemsStay::Yes);
 }
 
 }  // namespace

@@ -110,14 +110,15 @@ struct Checker {
 
 bool bytewise_less_equal(std::string_view a, std::string_view b) { return a.compare(b) <= 0; }
 
-// Instants when both sides read as dates or times, bytes otherwise.
+// Instants when both sides read as dates or times (`x` and `y` read from `a`
+// and `b`), bytes otherwise.
+bool instant_less_equal(const std::optional<DateInstant>& x, std::string_view a, const std::optional<DateInstant>& y,
+                        std::string_view b) {
+    return x && y ? *x <= *y : bytewise_less_equal(a, b);
+}
+
 bool time_less_equal(std::string_view a, std::string_view b) {
-    const auto x = parse_date_value(a);
-    const auto y = parse_date_value(b);
-    if (x && y) {
-        return *x <= *y;
-    }
-    return bytewise_less_equal(a, b);
+    return instant_less_equal(parse_date_value(a), a, parse_date_value(b), b);
 }
 
 using LessEqual = bool (*)(std::string_view, std::string_view);
@@ -199,15 +200,12 @@ CheckResult check_prepared_range(const PreparedRange& range, std::string_view va
                 range, [&](const PreparedBound& low) { return version_less_equal(low.version, value); },
                 [&](const PreparedBound& high) { return version_less_equal(value, high.version); }));
         case RangeOrder::Instant: {
-            // Instants when both sides read as one, bytes otherwise.
             const auto instant = parse_date_value(value);
             return pass_if(within(
                 range,
-                [&](const PreparedBound& low) {
-                    return low.instant && instant ? *low.instant <= *instant : bytewise_less_equal(low.text, value);
-                },
+                [&](const PreparedBound& low) { return instant_less_equal(low.instant, low.text, instant, value); },
                 [&](const PreparedBound& high) {
-                    return high.instant && instant ? *instant <= *high.instant : bytewise_less_equal(value, high.text);
+                    return instant_less_equal(instant, value, high.instant, high.text);
                 }));
         }
         case RangeOrder::Collation: break;
@@ -347,6 +345,15 @@ std::optional<MemberView> find_member(const Annotation& annotation, Visit&& visi
 CheckResult check_member(const MemberView& member, std::string_view domain, std::string_view value,
                          const Checker& checker) {
     return check_all(member.constraints, first_span(member.constraints).value_or(domain), value, checker);
+}
+
+// The first member of a union annotation whose constraints, each in the
+// domain of its own list, accept the value.
+std::optional<MemberView> first_passing_member(const Annotation& annotation, std::string_view value,
+                                               const Checker& checker) {
+    return find_member(annotation, [&](const MemberView& candidate) {
+        return check_member(candidate, kDefaultDomain, value, checker).passed();
+    });
 }
 
 // The facts of a canonical line that the choice of a member looks at.
@@ -493,6 +500,8 @@ const PreparedConstraint& PatternCache::prepared(const Constraint::Set& set, std
     return *slot;
 }
 
+void PatternCache::forget_prepared() { prepared_.clear(); }
+
 const RexProgram* PatternCache::program(std::string_view pattern) {
     auto found = programs_.find(pattern);
     if (found == programs_.end()) {
@@ -554,8 +563,9 @@ CheckResult check_field_value(std::span<const AnnotationItem> items, const Canon
     return check_items(items, LineFacts{"str", unit, *text, true}, domain, checker);
 }
 
-bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns) {
-    const Checker checker{patterns};
+bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns,
+                           ItemsStay stay) {
+    const Checker checker{patterns, stay == ItemsStay::Yes};
     const std::string_view domain = comparison_domain(items);
     return std::ranges::all_of(items, [&](const AnnotationItem& item) {
         if (const auto* constraint = std::get_if<Constraint>(&item.value)) {
@@ -565,7 +575,7 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
             if (annotation->alternatives.empty()) {
                 return all_pass(annotation->constraints, domain, value, checker);
             }
-            return match_union_alternative(*annotation, value, patterns).has_value();
+            return first_passing_member(*annotation, value, checker).has_value();
         }
         return true;
     });
@@ -573,9 +583,7 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
 
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
-    const auto member = find_member(annotation, [&](const MemberView& candidate) {
-        return check_member(candidate, kDefaultDomain, value, Checker{patterns}).passed();
-    });
+    const auto member = first_passing_member(annotation, value, Checker{patterns});
     if (!member) return std::nullopt;
     return UnionMember{member->name, optional_view(member->unit)};
 }

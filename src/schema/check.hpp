@@ -67,12 +67,13 @@ struct PreparedConstraint;
 // program, so the cache holds at most kMaxInstructions instructions in all;
 // a program that would pass that empties it first.
 //
-// The prepared forms of the long ranges and large sets of compiled fields
-// (check_field_value): bounds read once, members indexed by hash or by
-// collation sort key, so that a value costs the same whatever the bounds'
-// digits or the members' count. They are kept by the address of the
-// constraint, so they serve only items that stay in place, unchanged, while
-// the cache lives; their size is bounded by the size of those items.
+// The prepared forms of long ranges and large sets: bounds read once,
+// members indexed by hash or by collation sort key, so that a value costs the
+// same whatever the bounds' digits or the members' count. They are kept by
+// the address of the constraint, so they serve only items that stay in place,
+// unchanged, until the cache ends or forget_prepared is called
+// (check_field_value, satisfies_constraints with ItemsStay::Yes); their size
+// is bounded by the size of those items.
 class PatternCache {
 public:
     static constexpr std::size_t kMaxInstructions = std::size_t{1} << 20;
@@ -90,6 +91,10 @@ public:
     // made again when the domain differs from the one it was made for).
     const PreparedConstraint& prepared(const Constraint::Range& range, std::string_view domain);
     const PreparedConstraint& prepared(const Constraint::Set& set, std::string_view domain);
+
+    // Drops the prepared forms, before the items they were made for are
+    // freed or changed.
+    void forget_prepared();
 
     // How many constraints have been prepared: one per constraint and
     // domain, however many values they were checked against.
@@ -121,9 +126,16 @@ CheckResult check_constraint(const Constraint& constraint, std::string_view doma
 // prepared forms of their long ranges and large sets are kept in it.
 CheckResult check_field_value(std::span<const AnnotationItem> items, const CanonicalLine& line, PatternCache& patterns);
 
+// Whether the items of a check stay in place, unchanged, while the cache
+// keeps what it prepares for them (until PatternCache::forget_prepared).
+enum class ItemsStay : bool { No, Yes };
+
 // True when the value passes every constraint of the list (union
-// annotations pass when one of their members does).
-bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns);
+// annotations pass when one of their members does). With ItemsStay::Yes the
+// prepared forms of long ranges and large sets are kept in `patterns`, as
+// check_field_value keeps them.
+bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_view value, PatternCache& patterns,
+                           ItemsStay stay = ItemsStay::No);
 
 // One member of a union annotation, as views of the annotation: its name
 // and its unit in canonical spelling.

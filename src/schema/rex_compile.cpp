@@ -11,6 +11,26 @@
 namespace bezo {
 namespace {
 
+// The ranges of a class as matching tests them: sorted by their low ends,
+// disjoint and not adjacent; a range whose low end is above its high end is
+// dropped. The same code points as the ranges as written.
+std::vector<RexRange> merge_class_ranges(std::span<const RexRange> written) {
+    std::vector<RexRange> sorted;
+    sorted.reserve(written.size());
+    std::ranges::copy_if(written, std::back_inserter(sorted), [](const RexRange& r) { return r.low <= r.high; });
+    std::ranges::sort(sorted, {}, &RexRange::low);
+    std::vector<RexRange> merged;
+    for (const RexRange& range : sorted) {
+        // Overlapping or adjacent (written without high + 1, which could wrap).
+        if (!merged.empty() && (range.low <= merged.back().high || range.low - merged.back().high == 1)) {
+            merged.back().high = std::max(merged.back().high, range.high);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
+
 constexpr std::size_t kMaxPatternBytes = 4096;
 constexpr std::uint32_t kMaxRepeatCount = 1024;
 // Emission of a node starts only while the program is at most this long, so
@@ -185,23 +205,6 @@ private:
 };
 
 }  // namespace
-
-std::vector<RexRange> merge_class_ranges(std::span<const RexRange> written) {
-    std::vector<RexRange> sorted;
-    sorted.reserve(written.size());
-    std::ranges::copy_if(written, std::back_inserter(sorted), [](const RexRange& r) { return r.low <= r.high; });
-    std::ranges::sort(sorted, {}, &RexRange::low);
-    std::vector<RexRange> merged;
-    for (const RexRange& range : sorted) {
-        // Overlapping or adjacent (written without high + 1, which could wrap).
-        if (!merged.empty() && (range.low <= merged.back().high || range.low - merged.back().high == 1)) {
-            merged.back().high = std::max(merged.back().high, range.high);
-        } else {
-            merged.push_back(range);
-        }
-    }
-    return merged;
-}
 
 std::expected<RexProgram, RexRefusal> rex_compile(std::string_view pattern) {
     if (pattern_work_spent()) return std::unexpected(RexRefusal{RexRefusalKind::WorkSpent});

@@ -67,11 +67,6 @@ struct RexProgram {
     }
 };
 
-// The ranges of a class as matching tests them: sorted by their low ends,
-// disjoint and not adjacent; a range whose low end is above its high end is
-// dropped. The same code points as the ranges as written.
-std::vector<RexRange> merge_class_ranges(std::span<const RexRange> written);
-
 // Compiles a pattern (UTF-8), or says why it lies outside the dialect or
 // over one of its limits; a Syntax refusal counts bytes of `pattern`. The
 // work is charged to the call's pattern work budget; once that is spent,

@@ -71,3 +71,28 @@ LONG_CLASS = "[" + "b" * 4070 + "a]{1024}x"
 ])
 def test_a_long_class_keeps_its_verdicts(value, expected):
     assert verdict("!str(/" + LONG_CLASS + "/)", value) == expected
+
+
+@pytest.fixture
+def big_set_library(tmp_path):
+    (tmp_path / "acme").mkdir()
+    (tmp_path / "acme" / "t.yezo").write_text(
+        ".!yezo acme/t\n{" + MEMBERS + "}\n&big=\n..lex[de-u-ks-level1] {" + MEMBERS + "}\n&folded=\n")
+    return tmp_path
+
+
+@pytest.mark.parametrize("annotation, value, member", [
+    ("!acme/t/big|int", "m199999", "acme/t/big"),
+    ("!acme/t/big|int", "5", "int"),
+    ("!acme/t/folded|int", "M199999", "acme/t/folded"),
+    ("!acme/t/folded|int", "M200000", None),
+    ("!int|acme/t/big", "m0", "acme/t/big"),
+])
+def test_union_members_with_large_sets_choose_as_written(big_set_library, annotation, value, member):
+    # Every row chooses its member again, against the same lowered member.
+    doc = f".!registry acme={big_set_library}\n" + f"{annotation}\nv={value}\n" * 2000
+    if member is None:
+        with pytest.raises(bezo.BezoError):
+            bezo.compile(doc)
+        return
+    assert bezo.compile(doc).count(f"!{member}'") == 2000

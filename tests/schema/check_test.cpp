@@ -4,6 +4,7 @@
 
 #include "interchange/base64url.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -534,6 +535,42 @@ TEST(CheckFieldValue, LongBoundsAndLargeSetsAnswerAsWritten) {
         PatternCache fresh;
         EXPECT_EQ(satisfies_constraints(fields[k], c.value, fresh), c.expected.passed())
             << c.items << " on «" << c.value << "»";
+        EXPECT_EQ(satisfies_constraints(fields[k], c.value, patterns, ItemsStay::Yes), c.expected.passed())
+            << c.items << " on «" << c.value << "» prepared";
+    }
+}
+
+// Lowered union members are checked with their prepared forms kept; when the
+// items are replaced in place, the forms forgotten with them must not answer
+// for the new ones.
+TEST(PatternCache, ForgottenFormsDoNotAnswerForItemsInTheirPlace) {
+    const auto set_of = [](std::string_view prefix) {
+        std::string members;
+        for (int k = 0; k < 20; ++k) members += std::string(k ? "," : "") + std::string(prefix) + std::to_string(k);
+        return "{" + members + "}";
+    };
+    const std::string nines(40, '9');
+    const struct {
+        std::string before;
+        std::string after;
+        std::string value;  // outside `before`, inside `after`
+    } cases[] = {
+        {set_of("a"), set_of("b"), "b7"},
+        {"..lex[de] " + set_of("a"), "..lex[de] " + set_of("b"), "b7"},
+        {"..lex[de-u-ks-level1] " + set_of("a"), "..lex[de-u-ks-level1] " + set_of("b"), "B7"},
+        {"..num [" + nines + ",]", "..num [-" + nines + ",]", "5"},
+        {"..ver [," + nines + ".0]", "..ver [," + nines + ".0.a]", nines + ".0.a"},
+    };
+    for (const auto& c : cases) {
+        std::vector<AnnotationItem> items = items_of("!str " + c.before);
+        const auto replacement = items_of("!str " + c.after);
+        ASSERT_EQ(items.size(), replacement.size()) << c.before;
+        PatternCache patterns;
+        EXPECT_FALSE(satisfies_constraints(items, c.value, patterns, ItemsStay::Yes)) << c.before;
+        patterns.forget_prepared();
+        std::ranges::copy(replacement, items.begin());  // the same places, new constraints
+        EXPECT_TRUE(satisfies_constraints(items, c.value, patterns, ItemsStay::Yes)) << c.after;
+        EXPECT_EQ(patterns.prepared_count(), 2u) << c.after;
     }
 }
 
