@@ -100,10 +100,14 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
 
 // The names a JSON name of a message's field cannot be declared under:
 // the declared names of its fields, and the JSON names two of its fields
-// share (a parser gives such a name to one of them only).
+// share (a parser gives such a name to one of them only). `json_aliases`
+// holds the JSON names that differ from their fields' own names: data
+// that gives one of them means that field, whichever field is declared
+// under the name.
 struct TakenNames {
     TextSet declared;
     TextSet shared_json;
+    TextSet json_aliases;
 };
 
 TakenNames taken_names(const std::vector<ProtoField>& fields) {
@@ -112,6 +116,7 @@ TakenNames taken_names(const std::vector<ProtoField>& fields) {
     for (const ProtoField& field : fields) {
         taken.declared.emplace(field.name);
         if (!json_names.emplace(field.json_name).second) taken.shared_json.emplace(field.json_name);
+        if (field.json_name != field.name) taken.json_aliases.emplace(field.json_name);
     }
     return taken;
 }
@@ -146,12 +151,18 @@ struct SpelledName {
 
 // The names a field is written under in `spelling`: its declared name, its
 // JSON name, or (where both are taken) each of them, with the notes for
-// what the schema then leaves unchecked.
+// what the schema then leaves unchecked. A declared name that is another
+// field's JSON name is left out: data under it may mean either field.
 std::vector<SpelledName> spelled_names(ProtoWriteContext& context, const ProtoField& field, const TakenNames& taken,
                                        std::string_view location, ProtoSpelling spelling) {
+    const bool declared_usable = !taken.json_aliases.contains(field.name);
+    if (!declared_usable) note(context, std::string(location) + " is another field's JSON name (not declared)");
     const auto alias = spelling == ProtoSpelling::Declared ? std::nullopt : json_alias(context, field, taken, location);
-    if (!alias) return {{field.name, spelling}};
-    if (spelling == ProtoSpelling::Json) return {{*alias, ProtoSpelling::Json}};
+    if (!alias) {
+        if (!declared_usable) return {};
+        return {{field.name, spelling}};
+    }
+    if (spelling == ProtoSpelling::Json || !declared_usable) return {{*alias, ProtoSpelling::Json}};
     // Both names are declared alike; that data sets at most one of them is
     // a rule the schema cannot state.
     note(context, "JSON name " + name_debug_form(*alias) + " of " + std::string(location) +
