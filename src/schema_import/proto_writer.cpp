@@ -98,10 +98,33 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
     out += "?=\n";
 }
 
+// The names a JSON name of a message's field cannot be declared under:
+// the declared names of its fields, and the JSON names two of its fields
+// share (a parser gives such a name to one of them only). `json_aliases`
+// holds the JSON names that differ from their fields' own names: data
+// that gives one of them means that field, whichever field is declared
+// under the name.
+struct TakenNames {
+    TextSet declared;
+    TextSet shared_json;
+    TextSet json_aliases;
+};
+
+TakenNames taken_names(const std::vector<ProtoField>& fields) {
+    TakenNames taken;
+    TextSet json_names;
+    for (const ProtoField& field : fields) {
+        taken.declared.emplace(field.name);
+        if (!json_names.emplace(field.json_name).second) taken.shared_json.emplace(field.json_name);
+        if (field.json_name != field.name) taken.json_aliases.emplace(field.json_name);
+    }
+    return taken;
+}
+
 // The name JSON data may give a field besides its own, when it differs and
-// can be declared: not when it holds an escape, nor when another field of
-// the message is declared under it; a note says why where it cannot.
-std::optional<std::string_view> json_alias(ProtoWriteContext& context, const ProtoField& field, const TextSet& taken,
+// can be declared: not when it holds an escape, nor when it is taken; a
+// note says why where it cannot.
+std::optional<std::string_view> json_alias(ProtoWriteContext& context, const ProtoField& field, const TakenNames& taken,
                                            std::string_view location) {
     const std::string_view alias = field.json_name;
     if (alias == field.name) return std::nullopt;
@@ -109,20 +132,14 @@ std::optional<std::string_view> json_alias(ProtoWriteContext& context, const Pro
         note(context, "JSON name of " + std::string(location) + " holds an escape (not declared)");
         return std::nullopt;
     }
-    if (taken.contains(alias)) {
+    const bool declared = taken.declared.contains(alias);
+    if (declared || taken.shared_json.contains(alias)) {
         note(context, "JSON name " + name_debug_form(alias) + " of " + std::string(location) +
-                          " is another field's name (not declared)");
+                          (declared ? " is another field's name" : " is another field's JSON name too") +
+                          " (not declared)");
         return std::nullopt;
     }
     return alias;
-}
-
-// The declared names of a message's fields, to which the JSON names used
-// are added: a JSON name may not repeat one of them.
-TextSet declared_names(const std::vector<ProtoField>& fields) {
-    TextSet names;
-    for (const ProtoField& field : fields) names.emplace(field.name);
-    return names;
 }
 
 // One name a field is written under, and the spelling of the names of the
@@ -134,13 +151,18 @@ struct SpelledName {
 
 // The names a field is written under in `spelling`: its declared name, its
 // JSON name, or (where both are taken) each of them, with the notes for
-// what the schema then leaves unchecked.
-std::vector<SpelledName> spelled_names(ProtoWriteContext& context, const ProtoField& field, TextSet& taken,
+// what the schema then leaves unchecked. A declared name that is another
+// field's JSON name is left out: data under it may mean either field.
+std::vector<SpelledName> spelled_names(ProtoWriteContext& context, const ProtoField& field, const TakenNames& taken,
                                        std::string_view location, ProtoSpelling spelling) {
+    const bool declared_usable = !taken.json_aliases.contains(field.name);
+    if (!declared_usable) note(context, std::string(location) + " is another field's JSON name (not declared)");
     const auto alias = spelling == ProtoSpelling::Declared ? std::nullopt : json_alias(context, field, taken, location);
-    if (!alias) return {{field.name, spelling}};
-    taken.emplace(*alias);
-    if (spelling == ProtoSpelling::Json) return {{*alias, ProtoSpelling::Json}};
+    if (!alias) {
+        if (!declared_usable) return {};
+        return {{field.name, spelling}};
+    }
+    if (spelling == ProtoSpelling::Json || !declared_usable) return {{*alias, ProtoSpelling::Json}};
     // Both names are declared alike; that data sets at most one of them is
     // a rule the schema cannot state.
     note(context, "JSON name " + name_debug_form(*alias) + " of " + std::string(location) +
@@ -180,7 +202,7 @@ Result<void> write_repeated_message(ProtoWriteContext& context, const ProtoField
     out += "]\n";
     const std::string location = jsonschema_path(prefix, name);
     const auto& elements = context.file.messages[field.type.index].fields;
-    TextSet taken = declared_names(elements);
+    const TakenNames taken = taken_names(elements);
     for (const ProtoField& element : elements) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
         if (element.type.kind == ProtoTypeKind::Message || element.map || element.repeated) {
@@ -261,7 +283,7 @@ Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message
                                  std::vector<std::size_t>& stack, ProtoSpelling spelling) {
     if (stack.size() > kMaxProtoExpansionDepth) return fail("message nesting too deep");
     const auto& fields = context.file.messages[message].fields;
-    TextSet taken = declared_names(fields);
+    const TakenNames taken = taken_names(fields);
     for (const ProtoField& field : fields) {
         if (auto charged = charge_step(context); !charged) return forward_error(charged);
         const std::string location = jsonschema_path(prefix, field.name);

@@ -62,12 +62,25 @@ TEST(AvroEncode, DatumWithinItsLimit) {
     // Strings take more than the least a value can take, so the check
     // before writing passes and the one while writing fails.
     const Value texts = json(R"(["aaaaaaaaaa","bbbbbbbbbb","cccccccccc"])");
+    // Objects holding one of twenty fields each are written member by
+    // member, the nulls of the others copied as runs: 20 bytes of union
+    // indices and the value each.
+    std::string one_of_twenty = "[";
+    std::string texts_one_of_twenty = "[";
+    for (int i = 0; i < 20; ++i) {
+        const std::string separator = i > 0 ? "," : "";
+        one_of_twenty += separator + "{\"k" + std::to_string(i) + "\":" + std::to_string(i) + "}";
+        texts_one_of_twenty += separator + "{\"k" + std::to_string(i) + "\":\"aaaaaaaaaa\"}";
+    }
+    const Value sparse_members = json(one_of_twenty + "]");
+    const Value sparse_texts = json(texts_one_of_twenty + "]");
     struct Case {
         const Value& value;
         std::size_t size;
         bool refused_before_writing;
     };
-    const Case cases[] = {{sparse, 14, true}, {texts, 35, false}};
+    const Case cases[] = {
+        {sparse, 14, true}, {texts, 35, false}, {sparse_members, 422, true}, {sparse_texts, 622, false}};
     for (const auto& [value, size, refused_before_writing] : cases) {
         auto schema = infer_avro_schema(value, 0);
         ASSERT_TRUE(schema);

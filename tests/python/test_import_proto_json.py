@@ -157,8 +157,60 @@ def test_json_name_option(options, alias):
 @pytest.mark.parametrize("text, note", [
     ('message M { int32 a_b = 1; string aB = 2; }', 'JSON name "aB" of root/a_b is another field\'s name'),
     ('message M { int32 a = 1 [json_name = "x\\"y"]; }', "JSON name of root/a holds an escape"),
+    ('message M { int32 a_b = 1; int32 a__b = 2; }', 'JSON name "aB" of root/a__b is another field\'s JSON name too'),
+    ('message M { int32 a_b = 1; string aB = 2; }', "root/aB is another field's JSON name"),
 ])
 def test_json_names_that_cannot_be_declared_are_noted(text, note):
     schema = bezo.import_schema("proto", text, "t")
     bezo.compile_schema(schema)
     assert f"// dropped: {note} (not declared)" in schema.splitlines()
+
+
+def proto2_peer(fields):
+    """A proto2 message t.M of (name, type, json_name option or None) fields; protobuf derives the JSON names
+    of the others."""
+    file = descriptor_pb2.FileDescriptorProto(name="t2.proto", package="t", syntax="proto2")
+    message = file.message_type.add(name="M")
+    for number, (name, kind, json_name) in enumerate(fields, start=1):
+        field = message.field.add(name=name, number=number, label=Field.LABEL_OPTIONAL, type=SCALAR[kind])
+        if json_name:
+            field.json_name = json_name
+    pool = descriptor_pool.DescriptorPool()
+    pool.Add(file)
+    return message_factory.MessageFactory(pool).GetPrototype(pool.FindMessageTypeByName("t.M"))
+
+
+def proto2_text(fields):
+    return "syntax = \"proto2\"; message M { " + " ".join(
+        f"optional {kind} {name} = {number}" + (f' [json_name = "{json_name}"]' if json_name else "") + ";"
+        for number, (name, kind, json_name) in enumerate(fields, start=1)) + " }"
+
+
+@pytest.mark.parametrize("fields, instances", [
+    # Names whose JSON names drop underscores before digits, at the ends and in runs.
+    ([("a_1b", "int32", None), ("_x", "bool", None), ("x__y", "int32", None), ("tail_", "int32", None),
+      ("A_b", "int32", None)],
+     [{"a1b": 1}, {"a1b": "x"}, {"X": True}, {"X": 1}, {"xY": 2}, {"xY": "z"}, {"tail": 3}, {"tail": "x"},
+      {"AB": 4}, {"AB": "x"}, {"a_1b": "x"}]),
+    # Two fields of one JSON name (proto2 allows it): a parser gives the name to one of them only.
+    ([("a_b", "int32", None), ("a__b", "string", None)], [{"aB": "s"}, {"a_b": 1}, {"a_b": "s"}, {"a__b": "s"}]),
+    # A field named as another field's JSON name: data under that name means the other field.
+    ([("fooBar", "bool", None), ("foo_bar", "int32", None)],
+     [{"fooBar": 5}, {"foo_bar": 5}, {"foo_bar": True}]),
+    ([("a", "bool", "b"), ("b", "int32", "a")], [{"a": 5}, {"b": True}]),
+])
+def test_json_names_agree_with_protobuf(fields, instances):
+    peer = proto2_peer(fields)
+    schema = bezo.import_schema("proto", proto2_text(fields), "t")
+    for instance in instances:
+        try:
+            json_format.Parse(json.dumps(instance), peer())
+            valid = True
+        except json_format.ParseError:
+            valid = False
+        try:
+            bezo.validate(bezo.build(bezo.import_from("json", json.dumps(instance)), schema), schema)
+            passes = True
+        except bezo.BezoError:
+            passes = False
+        assert passes is valid, instance
