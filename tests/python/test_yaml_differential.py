@@ -82,8 +82,16 @@ def text_value(rng):
     return rng.choice([" ", "  ", "\n", " \n ", "\n\n"]).join(parts) if rng.random() < 0.4 else "".join(parts)
 
 
+# Strings that YAML 1.1 reads as text but the YAML 1.2 core schema may not,
+# or the other way round: the dumper leaves some of them plain.
+WORDS_OF_BOTH_SCHEMAS = ["0o17", "0x1F", "0x1f", "017", "+1", "-0", "1e5", ".5", "1.", "1_000", "12:30", "2001-12-14",
+                         "yes", "No", "on", "True", "nULL", "~", ".NaN", "+.inf", "<<", "=", "0b101"]
+
+
 def scalar(rng):
-    kind = rng.randrange(7)
+    kind = rng.randrange(8)
+    if kind == 7:
+        return rng.choice(WORDS_OF_BOTH_SCHEMAS)
     if kind == 0:
         return rng.randint(-2**63, 2**63 - 1)
     if kind == 1:
@@ -143,9 +151,19 @@ def imported(text):
     return json.loads(bezo.export_to("json", bezo.build(bezo.import_from("yaml", text))))
 
 
+def typed(value):
+    """The value with each scalar's type beside it, for True, 1 and 1.0 are
+    equal in Python."""
+    if isinstance(value, dict):
+        return {key: typed(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [typed(item) for item in value]
+    return type(value).__name__, value
+
+
 def reading(read, text):
     try:
-        return "value", read(text)
+        return "value", typed(read(text))
     except (yaml.YAMLError, bezo.BezoError) as error:
         return "refused", type(error).__name__
 
