@@ -129,10 +129,12 @@ bool holds_line_break_or_nul(std::string_view text) {
 }
 
 // A text with line feeds that the "!text" form carries: "|:|" stands for the
-// line feed there, so the text may not hold it itself.
+// line feed there, read left to right, so the text may not hold it itself,
+// nor "|:" before a line feed ("|:" LF would be written "|:|:|", read back
+// as LF ":|").
 bool is_multiline_text(std::string_view text) {
     return text.find('\n') != std::string_view::npos && find_first_of_bytes<'\0', '\r', '$'>(text) == text.size() &&
-           text.find("|:|") == std::string_view::npos;
+           text.find("|:|") == std::string_view::npos && text.find("|:\n") == std::string_view::npos;
 }
 
 bool is_integer_text(std::string_view number) {

@@ -218,6 +218,25 @@ Error invalid_yaml(std::string_view problem, std::size_t line, std::size_t colum
                         decimal_text(column));
 }
 
+// The number of line breaks in the text: LF, CR LF and a lone CR each
+// break a line, in YAML as in the YAML library.
+std::size_t count_line_breaks(std::string_view text) {
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++breaks;
+    }
+    return breaks;
+}
+
+// The failure at a byte offset, naming its 1-based line and column (in
+// characters) as the library names those of its own failures.
+Error invalid_yaml_at_offset(std::string_view problem, std::string_view text, std::size_t offset) {
+    std::string_view before = text.substr(0, std::min(offset, text.size()));
+    std::size_t last_break = before.find_last_of("\r\n");
+    std::size_t line_start = last_break == std::string_view::npos ? 0 : last_break + 1;
+    return invalid_yaml(problem, count_line_breaks(before) + 1, count_scalars(before.substr(line_start)) + 1);
+}
+
 // True when `rest` starts with a character YAML refuses anywhere in a
 // stream: C0 controls but TAB, LF and CR, DEL, C1 controls but NEL, U+FFFE
 // and U+FFFF.
@@ -243,11 +262,7 @@ std::optional<Error> refused_character(std::string_view text) {
     }();
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (!kWatched[static_cast<unsigned char>(text[i])] || !starts_with_refused_character(text.substr(i))) continue;
-        std::string_view before = text.substr(0, i);
-        std::size_t last_feed = before.rfind('\n');
-        std::size_t line_start = last_feed == std::string_view::npos ? 0 : last_feed + 1;
-        return invalid_yaml("control characters are not allowed", count_byte(before, '\n') + 1,
-                            count_scalars(before.substr(line_start)) + 1);
+        return invalid_yaml_at_offset("control characters are not allowed", text, i);
     }
     return std::nullopt;
 }
@@ -371,15 +386,6 @@ private:
 };
 
 // ---- the library's parser and events ----------------------------------------
-
-// The 0-based line and column (in characters) of a byte offset, as the
-// failure names them.
-Error invalid_yaml_at_offset(std::string_view problem, std::string_view text, std::size_t offset) {
-    std::string_view before = text.substr(0, std::min(offset, text.size()));
-    std::size_t last_feed = before.rfind('\n');
-    std::size_t line_start = last_feed == std::string_view::npos ? 0 : last_feed + 1;
-    return invalid_yaml(problem, count_byte(before, '\n') + 1, count_scalars(before.substr(line_start)) + 1);
-}
 
 // The YAML library's event parser over one in-memory text. It reads no file
 // and prints nothing; its first error is kept in the parser and becomes the

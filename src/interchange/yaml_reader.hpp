@@ -1,9 +1,10 @@
 // Reads a YAML 1.2 text into the nodes of its one document, built from the
-// event stream of the YAML library (libyaml, a YAML 1.1 reader). Plain scalars without a tag resolve by the
-// YAML 1.2 core schema; the tags !!str, !!int, !!float, !!bool and !!null
-// force their kind, and a scalar that does not fit the forced kind becomes a
-// bad value. The non-specific tag "!" makes a scalar a string; other tags
-// are ignored. NEL, LS and PS are content, never line breaks.
+// event stream of the YAML library (libyaml, a YAML 1.1 reader). Plain
+// scalars without a tag resolve by the YAML 1.2 core schema; the tags
+// !!str, !!int, !!float, !!bool and !!null force their kind, and a scalar
+// that does not fit the forced kind becomes a bad value. The non-specific
+// tag "!" makes a scalar a string; other tags are ignored. NEL, LS and PS
+// are content, never line breaks.
 #pragma once
 
 #include <cstddef>

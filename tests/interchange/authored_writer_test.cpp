@@ -58,6 +58,20 @@ TEST(AuthoredWriter, EmbedContainersEmbedsEveryRootContainer) {
     EXPECT_EQ(authored(members, true), ".!bezo\n.!types std/enc\n\n&json\no=eyJhIjoxfQ\n&json\nl=WzFd\ns=x\n");
 }
 
+// "!text" writes each line feed as "|:|", read back left to right; a text
+// that would read back otherwise is embedded.
+TEST(AuthoredWriter, TextsWithLineFeedsAreWrittenAsTextOnlyWhereTheyReadBack) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"a\nb", "!text\ns=a|:|b\n"},           {"a|\nb", "!text\ns=a||:|b\n"},       {"a\n:|b", "!text\ns=a|:|:|b\n"},
+        {"a\n|:b", "!text\ns=a|:||:b\n"},       {"a|:\nb", "&json\ns=ImF8OlxuYiI\n"}, {"|:\n", "&json\ns=Inw6XG4i\n"},
+        {"a\n|:|b", "&json\ns=ImFcbnw6fGIi\n"},
+    };
+    for (const auto& [value, line] : cases) {
+        std::string written = authored({{"s", Value::string(std::string(value))}});
+        EXPECT_EQ(written.substr(written.find("\n\n") + 2), line) << value;
+    }
+}
+
 TEST(AuthoredWriter, UnrepresentableKeysAreShownEscaped) {
     const std::pair<std::string, std::string> cases[] = {
         {std::string("a\0b", 3), R"(unrepresentable JSON key: "a\0b")"},

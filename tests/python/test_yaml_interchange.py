@@ -104,10 +104,16 @@ def test_import_keeps_nel_ls_and_ps_in_keys(char, written, key):
     assert imported(written.format(c=char))[key.format(c=char)] == 1
 
 
-# A stand-in for NEL, LS and PS is never one the text writes itself.
+# A stand-in for NEL, LS and PS is never one the text writes itself; NEL,
+# LS and PS written or escaped stay as they are, neither folding a plain
+# scalar nor ending a comment.
 @pytest.mark.parametrize("text, json_value", [
     ('a: "x\x85\\U000F0000\U000F0001"\n', {"a": "x\x85\U000F0000\U000F0001"}),
     ('a: "\u2028\\U000f0000"\nb: \U000F0001\n', {"a": "\u2028\U000F0000", "b": "\U000F0001"}),
+    ('k: "\\N\x85\\x85\\u2028\u2028\\L\\P\u2029\\U00000085"\n',
+     {"k": "\x85\x85\x85\u2028\u2028\u2028\u2029\u2029\x85"}),
+    ("k: x\x85\n  y\u2028\n  z\n", {"k": "x\x85 y\u2028 z"}),
+    ("k: v # c\x85 y: z\nj: w\n", {"k": "v", "j": "w"}),
 ])
 def test_import_keeps_code_points_beside_nel_ls_and_ps(text, json_value):
     assert imported(text) == json_value
@@ -203,6 +209,10 @@ def test_import_of_empty_block_scalars(text, json_text):
     ("a: \x7f\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
     ("é: ok\nb: x\x80\n", "invalid YAML: control characters are not allowed at line 2, column 5"),
     ("a: \ufffe\n", "invalid YAML: control characters are not allowed at line 1, column 4"),
+    ("a: 1\rb: x\x01\n", "invalid YAML: control characters are not allowed at line 2, column 5"),
+    ("a: 1\r\n\rb: \x01\n", "invalid YAML: control characters are not allowed at line 3, column 4"),
+    ('a: "\x85\u2028\x01"\n', "invalid YAML: control characters are not allowed at line 1, column 7"),
+    ("a: \x85 \u2028 b: c\n", "invalid YAML: mapping values are not allowed in this context at line 1, column 9"),
 ])
 def test_import_refuses_what_the_reader_refuses(text, message, capfd):
     refused(lambda: bezo.import_from("yaml", text), message)
