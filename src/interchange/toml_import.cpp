@@ -151,6 +151,14 @@ std::optional<ValueObject> members_by_pieces(std::string_view text, const TomlEl
     return members;
 }
 
+// toml++ checks its input and its escapes; the text written from what it
+// gives back is checked once more, so that no byte it got wrong reaches
+// the caller.
+Result<std::string> checked_utf8(Result<std::string> authored) {
+    if (authored && !is_valid_utf8(*authored)) return fail("TOML library gave text that is not UTF-8");
+    return authored;
+}
+
 }  // namespace
 
 Result<std::string> import_toml(std::string_view text) {
@@ -158,11 +166,11 @@ Result<std::string> import_toml(std::string_view text) {
     TomlElementRun elements;
     if (auto scanned = prescan_toml(text, &elements); !scanned) return forward_error(scanned);
     if (!elements.key.empty()) {
-        if (auto members = members_by_pieces(text, elements)) return tree_to_authored(*members, false);
+        if (auto members = members_by_pieces(text, elements)) return checked_utf8(tree_to_authored(*members, false));
     }
     toml::parse_result parsed = toml::parse(text);
     if (!parsed) return std::unexpected(parse_failure(parsed.error()));
-    return tree_to_authored(table_members(parsed.table()), false);
+    return checked_utf8(tree_to_authored(table_members(parsed.table()), false));
 }
 
 }  // namespace bezo
