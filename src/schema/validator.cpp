@@ -380,6 +380,7 @@ private:
         if (!earlier) {
             if (auto item = check_table_item(line); !item) return forward_error(item);
             if (auto value = check_value_at_record(line); !value) return forward_error(value);
+            if (auto container = check_container_at_value(line); !container) return forward_error(container);
             return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
         }
         // The fields from the cursor on are tried in order up to the line's
@@ -444,6 +445,9 @@ private:
                 expected = first_field;
             }
             if (!split) {
+                if (auto nested = check_container_in_entry(first_field, prefix, line); !nested) {
+                    return forward_error(nested);
+                }
                 if (strict) return undefined(line);
                 continue;
             }
@@ -493,6 +497,53 @@ private:
         if (!records_->contains(record_)) return {};
         return violation(AppErrorKind::TypeMismatch, line.line,
                          concat({line.path, " holds a value where the schema declares the record ", record_}));
+    }
+
+    // A line of a record "P/k" or a list "P/@k" where the schema declares the
+    // value "P::k", which build writes (with its default when absent): no
+    // export can write both.
+    [[nodiscard]] Verdict check_container_at_value(const CanonicalLine& line) {
+        const auto separator = find_namespace_separator(line.path);
+        if (!separator) return {};
+        const std::string_view space = line.path.substr(0, *separator);
+        for (std::size_t start = 0; start < space.size();) {
+            const std::size_t end = find_unquoted(space, '/', start + 1).value_or(space.size());
+            if (const auto key = value_key(space.substr(start + 1, end - start - 1))) {
+                record_.assign(space.substr(0, start)).append("::").append(*key);
+                const auto field = index_.exact_field(record_);
+                if (field && index_.kind(*field) == FieldKind::Plain) return container_at_value(line, record_);
+            }
+            start = end;
+        }
+        return {};
+    }
+
+    // The same for a line nested in an entry, "T/i/k..." or "T/i/@k...",
+    // where the table declares the element field k.
+    [[nodiscard]] Verdict check_container_in_entry(std::size_t first_field, std::string_view prefix,
+                                                   const CanonicalLine& line) {
+        const std::string_view rest = line.path.substr(prefix.size());
+        const std::string_view space = rest.substr(0, find_namespace_separator(rest).value_or(rest.size()));
+        const auto slash = find_unquoted(space, '/');
+        if (!slash) return {};
+        const std::size_t end = find_unquoted(space, '/', *slash + 1).value_or(space.size());
+        const auto key = value_key(space.substr(*slash + 1, end - *slash - 1));
+        if (!key || !index_.element_field_named(first_field, *key)) return {};
+        record_.assign(line.path.substr(0, prefix.size() + *slash)).append("::").append(*key);
+        return container_at_value(line, record_);
+    }
+
+    // The key of the value that a record segment "k" or a list segment "@k"
+    // would stand beside; none for an entry index.
+    static std::optional<std::string_view> value_key(std::string_view segment) {
+        if (segment.starts_with('@')) segment.remove_prefix(1);
+        if (segment.empty() || is_ascii_digits(segment)) return std::nullopt;
+        return segment;
+    }
+
+    static std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
+        return violation(AppErrorKind::TypeMismatch, line.line,
+                         concat({line.path, " holds a record or list where the schema declares the value ", value}));
     }
 
     // The records that hold a plain field, at any depth.

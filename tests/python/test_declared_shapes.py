@@ -277,3 +277,26 @@ def test_validate_checks_entries_of_a_document_built_without_the_schema(document
     schema = bezo.import_schema("jsonschema", json.dumps(ROWS_REQUIRE_A), "s")
     with pytest.raises(bezo.ValidationError, match="RequiredFieldSchemaError: element /@rows/[01] missing"):
         bezo.validate(bezo.build(bezo.import_from("json", document)), schema)
+
+
+VALUES = {"type": "object", "properties": {
+    "z": {"type": "string"},
+    "o": {"type": "object", "properties": {"x": {"type": "string"}}},
+    "t": {"type": "array", "items": {"type": "object", "properties": {"a": {"type": "string"}, "b": {"type": "string"}}}},
+}}
+
+
+@pytest.mark.parametrize("document", [
+    {"z": {"q": 1}},
+    {"z": [1]},
+    {"o": {"x": {"q": 1}}},
+    {"o": {"x": [1, {"q": 2}]}},
+    {"t": [{"a": {"q": 5}}]},
+    {"t": [{"b": "x", "a": [1, 2]}]},
+    {"t": [{"a": "s", "b": "x"}], "z": "v"},
+])
+def test_a_record_or_list_where_a_value_is_declared_is_refused(document):
+    # Build writes the declared value beside the container, which no export
+    # could write both of: validate refuses it, as jsonschema does.
+    exported = road("jsonschema", json.dumps(VALUES), "json", json.dumps(document), "json")
+    assert (exported is not None) == json_schema_accepts(VALUES, document)
