@@ -300,3 +300,29 @@ def test_a_record_or_list_where_a_value_is_declared_is_refused(document):
     # could write both of: validate refuses it, as jsonschema does.
     exported = road("jsonschema", json.dumps(VALUES), "json", json.dumps(document), "json")
     assert (exported is not None) == json_schema_accepts(VALUES, document)
+
+
+MARKED = ".!hezo s\n[/@t]\na?=\nb?=\n[]\n(/@v)\n/^/=\n()\n"
+
+
+@pytest.mark.parametrize("document, data", [
+    # A hand-written ".?xml" line lifts a lone record or value only into a
+    # table or vector the text holds no line of; beside one, validate
+    # refuses what no export could write.
+    (".!bezo\n.?xml\n/t::a=1\n/t::b=x\n", {"t": [{"a": "1", "b": "x"}]}),
+    (".!bezo\n.?xml\nv=3\n", {"v": ["3"]}),
+    (".!bezo\n.?xml\nv=3\n/@v::0=4\n", None),
+    (".!bezo\n.?xml\n/@v::0=4\nv=3\n", None),
+    (".!bezo\n.?xml\n/t::a=1\n/@t/1::a=2\n", None),
+    (".!bezo\n.?xml\n!null\nt=\n/@t/0::a=4\n", None),
+    (".!bezo\n/t::a=1\n/@t/0::a=2\n", None),
+    (".!bezo\n.?xml\n/t/a::q=5\n", None),
+])
+def test_marked_lone_lines_never_meet_their_list(document, data):
+    try:
+        built = bezo.build(document, MARKED)
+        bezo.validate(built, MARKED)
+    except bezo.BezoError as refusal:
+        assert data is None and "TypeMismatch" in str(refusal), str(refusal)
+        return
+    assert json.loads(bezo.export_to("json", built)) == data
