@@ -4,11 +4,13 @@ entries, vectors and arrays of arrays, members in a drawn order. What
 validate passes exports to every format that can hold its shape, the export
 is the input with the declared defaults added, and validate agrees with
 jsonschema wherever the imported schema states the constraint."""
+import io
 import json
 import random
 
 import jsonschema
 import pytest
+import xmlschema
 
 import bezo
 
@@ -140,3 +142,85 @@ def test_generated_documents_export_what_validate_passes(seed):
             counts["compared"] += 1
             assert CHECKER.is_valid(source), json.dumps(source)
     assert min(counts.values()) > 20, counts
+
+
+def xsd_element(name, body, occurs=""):
+    return f'<xs:element name="{name}"{occurs}><xs:complexType>{body}</xs:complexType></xs:element>'
+
+
+def sequence(*elements):
+    return "<xs:sequence>" + "".join(elements) + "</xs:sequence>"
+
+
+def scalar(name, kind, occurs=""):
+    return f'<xs:element name="{name}" type="xs:{kind}"{occurs}/>'
+
+
+MANY = ' minOccurs="0" maxOccurs="unbounded"'
+XSD = ('<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">' + xsd_element("r", sequence(
+    xsd_element("item", sequence(scalar("v", "int"), scalar("w", "string", ' minOccurs="0"'))
+                + '<xs:attribute name="id" type="xs:string"/>', MANY),
+    scalar("n", "int", MANY),
+    xsd_element("p", '<xs:simpleContent><xs:extension base="xs:int"><xs:attribute name="cur" type="xs:string"/>'
+                     '</xs:extension></xs:simpleContent>', MANY),
+    xsd_element("o", sequence(scalar("x", "string", ' minOccurs="0"'),
+                              xsd_element("q", sequence(scalar("y", "int", ' minOccurs="0"')), ' minOccurs="0"')),
+                ' minOccurs="0"'),
+    xsd_element("g", sequence(xsd_element("h", sequence(scalar("k", "string")), ' maxOccurs="unbounded"'))),
+    scalar("s", "string", MANY))) + "</xs:schema>")
+
+
+def xml_item(draw):
+    roll = draw.random()
+    if roll < 0.01:
+        return "<item/>"
+    value = "" if roll < 0.02 else f"<v>{'abc' if roll < 0.03 else draw.randint(0, 9)}</v>"
+    attribute = ' id="i"' if draw.random() < 0.3 else ""
+    optional = "<w>t</w>" if draw.random() < 0.3 else ""
+    return f"<item{attribute}>{value}{optional}</item>"
+
+
+def xml_price(draw):
+    attribute = ' cur="e"' if draw.random() < 0.5 else ""
+    return f"<p{attribute}>{'z' if draw.random() < 0.02 else draw.randint(0, 9)}</p>"
+
+
+def xml_document(draw):
+    makers = [
+        xml_item,
+        lambda draw: f"<n>{'x' if draw.random() < 0.02 else draw.randint(0, 9)}</n>",
+        xml_price,
+    ]
+    body = "".join(make(draw) for make in makers for _ in range(draw.choice([0, 1, 2, 50])))
+    if draw.random() < 0.5:
+        body += draw.choice(["<o/>", "<o><x>a</x></o>", "<o><q/></o>", "<o><x>b</x><q><y>3</y></q></o>",
+                             "<o><q><y>no</y></q></o>"])
+    entries = (draw.choice(["<h><k>a</k></h>", "<h><k>b</k></h>"]) if draw.random() > 0.02 else "<h/>"
+               for _ in range(draw.choice([0, 1, 1, 2, 50])))
+    body += "<g>" + "".join(entries) + "</g>"
+    body += "".join(draw.choice(["<s>a</s>", "<s/>", "<s>b c</s>"]) for _ in range(draw.choice([0, 1, 2, 50])))
+    return f"<r>{body}</r>"
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_generated_xml_with_nested_and_empty_occurrences_agrees_with_xmlschema(seed):
+    peer = xmlschema.XMLSchema(io.StringIO(XSD))
+    schema = bezo.import_schema("xsd", XSD, "s")
+    draw = random.Random(5000 + seed)
+    verdicts = {True: 0, False: 0}
+    for _ in range(300):
+        source = xml_document(draw)
+        accepted = peer.is_valid(io.StringIO(source))
+        try:
+            built = bezo.build(bezo.import_from("xml", source), schema)
+            bezo.validate(built, schema)
+        except bezo.BezoError:
+            assert not accepted, source
+            verdicts[False] += 1
+            continue
+        assert accepted, source
+        verdicts[True] += 1
+        for fmt in ("json", "yaml", "xml", "cbor"):
+            bezo.export_to(fmt, built)
+        assert bezo.build(bezo.unbuild(built), schema) == built, source
+    assert min(verdicts.values()) > 20, verdicts
