@@ -247,7 +247,8 @@ Result<void> DeclaredShapes::write_empty_entry(const Table& table, std::string_v
     return {};
 }
 
-Result<std::optional<std::string>> DeclaredShapes::lift(std::string_view text, std::size_t added_limit) {
+Result<std::optional<std::string>> DeclaredShapes::lift(std::size_t added_limit) {
+    const std::string_view text = text_;
     ending_ = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     std::string out;
     bool lifted = false;

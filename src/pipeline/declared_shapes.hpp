@@ -58,7 +58,7 @@ public:
 
     // The text with every line lifted, or none when no line is; the text
     // grows by at most `added_limit` bytes.
-    Result<std::optional<std::string>> lift(std::string_view text, std::size_t added_limit);
+    Result<std::optional<std::string>> lift(std::size_t added_limit);
 
 private:
     struct Table {
