@@ -54,8 +54,9 @@ bool has_xml_mark(std::string_view canonical) {
     return false;
 }
 
-DeclaredShapes::DeclaredShapes(std::span<const SchemaField> fields, const SchemaFieldIndex& index, bool from_xml)
-    : fields_(fields), index_(index), from_xml_(from_xml) {}
+DeclaredShapes::DeclaredShapes(std::span<const SchemaField> fields, const SchemaFieldIndex& index,
+                               std::string_view text)
+    : fields_(fields), index_(index), text_(text), from_xml_(has_xml_mark(text)) {}
 
 void DeclaredShapes::index_fields() {
     indexed_ = true;
@@ -76,6 +77,7 @@ void DeclaredShapes::index_fields() {
                 if (index_.element_name(field) == kTextKey) shape.text_column = true;
                 if (const auto record = lone_record_of(table)) {
                     record_shape(*record).table = table;
+                    add_list(table);
                     if (lone_lengths_.size() <= record->size()) lone_lengths_.resize(record->size() + 1);
                     lone_lengths_[record->size()] = true;
                     lone_records_.try_emplace(*record, table);
@@ -84,7 +86,10 @@ void DeclaredShapes::index_fields() {
             }
             case FieldKind::Array: {
                 const std::string_view vector = path.substr(0, path.size() - 2);
-                if (const auto record = lone_record_of(vector)) record_shape(*record).vector = vector;
+                if (const auto record = lone_record_of(vector)) {
+                    record_shape(*record).vector = vector;
+                    add_list(vector);
+                }
                 break;
             }
             case FieldKind::Map: break;
@@ -96,6 +101,34 @@ DeclaredShapes::RecordShape& DeclaredShapes::record_shape(std::string_view recor
     if (record_lengths_.size() <= record.size()) record_lengths_.resize(record.size() + 1);
     record_lengths_[record.size()] = true;
     return records_[std::string(record)];
+}
+
+void DeclaredShapes::add_list(std::string_view list) {
+    if (lists_.emplace(list).second && std::ranges::find(list_lengths_, list.size()) == list_lengths_.end()) {
+        list_lengths_.push_back(list.size());
+    }
+}
+
+bool DeclaredShapes::lifts_lone_into(std::string_view list) {
+    if (!from_xml_) return false;
+    if (!held_lists_) held_lists_ = lists_held();
+    return !held_lists_->contains(list);
+}
+
+TextSet DeclaredShapes::lists_held() const {
+    TextSet held;
+    for (std::size_t pos = 0; pos < text_.size();) {
+        const std::string_view line = line_with_ending_at(text_, pos);
+        pos += line.size();
+        const auto path = content_line_name_path(line);
+        if (!path) continue;
+        for (const std::size_t length : list_lengths_) {
+            if (path->size() <= length || ((*path)[length] != '/' && (*path)[length] != ':')) continue;
+            const std::string_view list = path->substr(0, length);
+            if (lists_.contains(list)) held.emplace(list);
+        }
+    }
+    return held;
 }
 
 void DeclaredShapes::add_record_and_ancestors(std::string_view record) {
@@ -175,7 +208,7 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
     record_.assign(parent).append("/").append(key);
     if (const auto found = records_.find(record_); found != records_.end()) {
         const RecordShape& shape = found->second;
-        if (from_xml_ && !shape.table.empty() && (plain || empty_element)) {
+        if (!shape.table.empty() && (plain || empty_element) && lifts_lone_into(shape.table)) {
             if (empty_element) {
                 const auto table = tables_.find(shape.table);
                 if (auto written = write_empty_entry(table->second, shape.table, "0", out); !written) {
@@ -186,13 +219,15 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
             if (tables_.find(shape.table)->second.text_column) return write_at({shape.table, "/0::", kTextKey});
             return write_at({shape.table, "::0"});
         }
-        if (from_xml_ && !shape.vector.empty() && (plain || empty_element)) return write_at({shape.vector, "::0"});
+        if (!shape.vector.empty() && (plain || empty_element) && lifts_lone_into(shape.vector)) {
+            return write_at({shape.vector, "::0"});
+        }
         if ((empty_object || empty_element) && shape.fills) return true;
         if (shape.simple_content && plain) return write_at({record_, "::", kTextKey});
     }
 
     if (from_xml_) {
-        if (const auto lone = lone_record_above(path)) {
+        if (const auto lone = lone_record_above(path); lone && lifts_lone_into(lone->second)) {
             return write_at({lone->second, "/0", path.substr(lone->first)});
         }
     }
@@ -212,7 +247,8 @@ Result<void> DeclaredShapes::write_empty_entry(const Table& table, std::string_v
     return {};
 }
 
-Result<std::optional<std::string>> DeclaredShapes::lift(std::string_view text, std::size_t added_limit) {
+Result<std::optional<std::string>> DeclaredShapes::lift(std::size_t added_limit) {
+    const std::string_view text = text_;
     ending_ = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     std::string out;
     bool lifted = false;

@@ -17,7 +17,9 @@
 //   - an empty element (a null) counts as an empty object above;
 //   - a lone record or scalar at a path where the schema declares a table
 //     becomes its entry 0, a lone scalar or null where it declares a
-//     vector its member 0.
+//     vector its member 0, unless the text already holds lines of that
+//     table or vector (XML import never writes both; a hand-written text
+//     would lose the lifted line or the entry it meets).
 //
 // Nothing else is lifted: an empty array stays where it is (an empty table
 // or vector, whose minimum is still checked), and so does an empty object
@@ -46,8 +48,9 @@ bool has_xml_mark(std::string_view canonical);
 
 class DeclaredShapes {
 public:
-    // Borrows the fields and the index, which must outlive it.
-    DeclaredShapes(std::span<const SchemaField> fields, const SchemaFieldIndex& index, bool from_xml);
+    // Borrows the fields, the index and the canonical text, which must
+    // outlive it; the text's header tells whether it was read from XML.
+    DeclaredShapes(std::span<const SchemaField> fields, const SchemaFieldIndex& index, std::string_view text);
 
     // Whether the content line at the name path, which no field matches, is
     // lifted (or fails to be: an empty entry missing a required field).
@@ -55,7 +58,7 @@ public:
 
     // The text with every line lifted, or none when no line is; the text
     // grows by at most `added_limit` bytes.
-    Result<std::optional<std::string>> lift(std::string_view text, std::size_t added_limit);
+    Result<std::optional<std::string>> lift(std::size_t added_limit);
 
 private:
     struct Table {
@@ -76,6 +79,12 @@ private:
     // A cheap test that leaves out most lines that are not lifted.
     bool may_lift(std::string_view path);
     void add_record_and_ancestors(std::string_view record);
+    void add_list(std::string_view list);
+    // Whether a lone record or value may become entry 0 of the declared
+    // table or vector: in a text read from XML that holds no line of it.
+    bool lifts_lone_into(std::string_view list);
+    // The declared tables and vectors that the text holds lines of.
+    TextSet lists_held() const;
     // The lone record of a table that the path lies in: its path length and
     // the table's path.
     std::optional<std::pair<std::size_t, std::string_view>> lone_record_above(std::string_view path) const;
@@ -87,12 +96,16 @@ private:
 
     std::span<const SchemaField> fields_;
     const SchemaFieldIndex& index_;
+    std::string_view text_;
     bool from_xml_;
     bool indexed_ = false;
     TextMap<RecordShape> records_;            // by record path
     TextMap<std::string_view> lone_records_;  // "P/k" -> the table "P/@k", for the paths below it
     std::vector<bool> lone_lengths_;          // the lengths of the paths in lone_records_
     TextMap<Table> tables_;                   // by table path
+    TextSet lists_;                           // the tables and vectors a lone record may be lifted into
+    std::vector<std::size_t> list_lengths_;   // the distinct lengths of their paths
+    std::optional<TextSet> held_lists_;       // found at the first lone lift
     std::vector<bool> record_lengths_;        // the lengths of the paths in records_
     std::string record_;                      // reused buffers
     std::string scratch_;

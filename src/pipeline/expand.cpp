@@ -734,10 +734,10 @@ Result<std::string> expand_with_schema(std::string_view canonical, const Compile
     // entry may cause) is put in schema order and merged once more, where a
     // line still out of order (a repeated one) is copied.
     const SchemaFieldIndex index(schema.fields);
-    DeclaredShapes shapes(schema.fields, index, has_xml_mark(canonical));
+    DeclaredShapes shapes(schema.fields, index, canonical);
     auto merged = ExpansionPass(canonical, schema, units, added_limit, OnDisorder::Stop, &shapes).run();
     if (merged && *merged) return std::move(**merged);
-    auto lifted = shapes.lift(canonical, added_limit);
+    auto lifted = shapes.lift(added_limit);
     if (!lifted) return forward_error(lifted);
     const std::string_view text = *lifted ? std::string_view(**lifted) : canonical;
     if (*lifted) {

@@ -7,10 +7,11 @@
 //   - The lines before the first content line (the declaration and the
 //     document's header) stay first, and the lines after the last content
 //     line stay last.
-//   - A directive line (".!units", ".!registry", ...) stays where it is, and
-//     no line crosses it: the compiler reads directives in order, so a line
-//     after one may need it. The content lines between two directives are
-//     ordered among themselves.
+//   - No line moves above a directive line (".!units", ".!registry", ...)
+//     it followed: the compiler reads directives in order, so a line after
+//     one may need it. A line above a directive may move below it: each
+//     directive, with the lines around it that carry no content, is written
+//     just above the first line that followed it in the source.
 //   - Every other line that is not a content line (a ".?" note, a comment,
 //     a blank line) moves with the content line that follows it.
 //   - At the top level the lines that a field matches are ordered by the

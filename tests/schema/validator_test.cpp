@@ -121,5 +121,32 @@ TEST(ValidateStream, AValueWhereARecordIsDeclaredIsRefused) {
     for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
 }
 
+TEST(ValidateStream, NoRecordOrListBesideADeclaredValueOrList) {
+    // Lines that no export can write together: a record or list where a
+    // value is declared, a value or record beside a declared list's lines.
+    constexpr std::string_view kSchema = ".!whezo s\n/^/'/o::\"x y\"=\n/@r [min=0]\n/^/'/@r/::a?=\n/^/'/@v::=\n";
+    const struct {
+        std::string_view canonical;
+        std::string_view verdict;
+    } cases[] = {
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'/@r/0::a=1\n!str'/@v::0=1\n", "pass"},
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'/o/\"x y\"::q=1\n",
+         "TypeMismatchError: /o/\"x y\"::q holds a record or list where the schema declares the value /o::\"x y\" "
+         "(line 3)"},
+        {".!nezo\n!str'/o/@\"x y\"::0=1\n!str'/o::\"x y\"=1\n",
+         "TypeMismatchError: /o/@\"x y\"::0 holds a record or list where the schema declares the value /o::\"x y\" "
+         "(line 2)"},
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'/@r/0/a::q=1\n",
+         "TypeMismatchError: /@r/0/a::q holds a record or list where the schema declares the value /@r/0::a (line 3)"},
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'::v=1\n!str'/@v::0=2\n",
+         "TypeMismatchError: ::v stands beside the lines of the list /@v (line 3)"},
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'/@r/0::a=1\n!str'/r::a=2\n",
+         "TypeMismatchError: /r::a stands beside the lines of the list /@r (line 4)"},
+        // without the list's lines, the lone value or record is undeclared
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'::v=1\n!str'/r::a=2\n", "pass"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, kSchema), c.verdict) << c.canonical;
+}
+
 }  // namespace
 }  // namespace bezo
