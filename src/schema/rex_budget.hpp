@@ -29,8 +29,15 @@ namespace bezo {
 // The least pattern work of one call, and the work allowed per byte of its
 // input beyond that. A real schema's patterns compile to tens or hundreds of
 // instructions and keep a few threads alive per character; the floor alone
-// is about a second of work.
-inline constexpr std::uint64_t kMinPatternWork = (std::uint64_t{1} << 27) / kSizeLimitDivisor;
+// is about a second of work. A build that only runs the tests may divide the
+// floor further (BEZO_TEST_PATTERN_WORK_DIVISOR), so that the tests that
+// spend it do less work in a slow build.
+#ifdef BEZO_TEST_PATTERN_WORK_DIVISOR
+inline constexpr std::uint64_t kTestPatternWorkDivisor = BEZO_TEST_PATTERN_WORK_DIVISOR;
+#else
+inline constexpr std::uint64_t kTestPatternWorkDivisor = 1;
+#endif
+inline constexpr std::uint64_t kMinPatternWork = (std::uint64_t{1} << 27) / kSizeLimitDivisor / kTestPatternWorkDivisor;
 inline constexpr std::uint64_t kPatternWorkPerInputByte = 64;
 
 constexpr std::uint64_t pattern_work_allowance(std::size_t input_size) {

@@ -1,6 +1,4 @@
 """import_schema("graphql"): GraphQL SDL in, authored schemas out."""
-import time
-
 import pytest
 
 import bezo
@@ -152,10 +150,8 @@ def test_chain_of_32_types_imports():
     chain(20, fields_per_type=2, name="f" * 200),
 ], ids=["steps", "output"])
 def test_expansion_is_bounded(sdl):
-    start = time.perf_counter()
     with pytest.raises(bezo.BezoError, match="^schema too large to import$"):
         imported(sdl, "T0")
-    assert time.perf_counter() - start < 10
 
 
 SUCCESSFUL_IMPORTS = ([(WORKED_EXAMPLE, "Query"), (chain(32), "T0")]

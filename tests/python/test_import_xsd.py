@@ -7,6 +7,7 @@ import pytest
 import xmlschema
 
 import bezo
+from deadlines import hang_guard
 
 NS = "http://www.w3.org/2001/XMLSchema"
 
@@ -248,10 +249,11 @@ def test_imports_includes_and_redefinitions_are_never_read(tmp_path):
                          for location in (other, fifo, "http://example.invalid/s.xsd"))
     plain = ORDER
     referring = ORDER.replace(f'xmlns:xs="{NS}">', f'xmlns:xs="{NS}">{references}')
-    # Opening the FIFO would block: the import runs in a child with a time limit.
+    # Opening the FIFO would block: the import runs in a child, under a deadline
+    # that guards against that hang.
     program = "import bezo, sys; print(bezo.import_schema('xsd', sys.argv[1], 't'), end='')"
-    child = subprocess.run([sys.executable, "-c", program, referring], capture_output=True, text=True, timeout=20,
-                           check=True)
+    child = subprocess.run([sys.executable, "-c", program, referring], capture_output=True, text=True,
+                           timeout=hang_guard(20), check=True)
     notes = [line for line in child.stdout.splitlines(keepends=True) if line.startswith("// dropped: ")]
     assert "".join(line for line in child.stdout.splitlines(keepends=True) if line not in notes) == imported(plain)
     # Each reference left out is said so, naming what was not read.

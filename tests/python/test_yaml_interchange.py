@@ -10,6 +10,7 @@ import pytest
 import yaml
 
 import bezo
+from deadlines import hang_guard
 from interchange_support import b64, canonical, imports_as_json, payload, refused
 
 
@@ -314,7 +315,7 @@ LAUGHS = "a0: &a0 [lol, lol, lol, lol, lol, lol, lol, lol, lol, lol]\n" + "".joi
 def test_memory_stays_bounded(text, message):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
     child = subprocess.run([sys.executable, "-c", BOUNDED_CHILD], input=text, capture_output=True, text=True,
-                           env=env, timeout=120)
+                           env=env, timeout=hang_guard(120))
     assert (child.stdout.strip(), child.stderr) == (message, "")
 
 
