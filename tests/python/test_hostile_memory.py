@@ -15,6 +15,7 @@ import sys
 import textwrap
 
 import pytest
+from deadlines import hang_guard
 
 UNDER_ASAN = "asan" in os.environ.get("LD_PRELOAD", "")
 FACTOR = 10
@@ -81,7 +82,7 @@ def peak_growth(road, text):
     """The input's size and how far the child's peak memory grew in the call."""
     # The deadline only guards against a hang: the call takes about a second.
     done = subprocess.run([sys.executable, "-c", CHILD, road], input=text, capture_output=True, text=True,
-                          timeout=300, env=dict(os.environ))
+                          timeout=hang_guard(300), env=dict(os.environ))
     assert done.returncode == 0, done.stderr
     return json.loads(done.stdout)
 

@@ -1,6 +1,5 @@
 #include "schema/rex_compile.hpp"
 #include "schema/rex_match.hpp"
-#include "schema/rex_budget.hpp"
 
 #include <gtest/gtest.h>
 
