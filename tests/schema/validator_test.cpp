@@ -55,16 +55,25 @@ std::string verdict_of(std::string_view canonical, std::string_view compiled) {
                    : error_display(Error::App(verdict.error().error, verdict.error().line, verdict.error().context));
 }
 
+// A canonical text, the compiled schema it is checked against, and the
+// verdict expected.
+struct VerdictCase {
+    std::string_view schema;
+    std::string_view canonical;
+    std::string_view verdict;
+};
+
+template <std::size_t N>
+void expect_verdicts(const VerdictCase (&cases)[N]) {
+    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+}
+
 TEST(ValidateStream, UniqueKeysAndReferencesOverQuotedColumns) {
     constexpr std::string_view kUnique = ".!whezo s\n/r/@x [unique::\"a b\"]\n/^/'/r/@x/::\"a b\"=\n";
     constexpr std::string_view kReference =
         ".!whezo s\n/^/'/c/@c/::\"k y\"=\n/o/@r [ref::\"c u\"=/c/@c/*::\"k y\"]\n/^/'/o/@r/::\"c u\"=\n";
     constexpr std::string_view kMixed = ".!whezo s\n/r/@x [unique::id,\"a-b\"]\n/^/'/r/@x/::id=\n/^/'/r/@x/::a-b=\n";
-    const struct {
-        std::string_view schema;
-        std::string_view canonical;
-        std::string_view verdict;
-    } cases[] = {
+    const VerdictCase cases[] = {
         {kUnique, ".!nezo\n!int'/r/@x/0::\"a b\"=1\n!int'/r/@x/1::\"a b\"=2\n", "pass"},
         {kUnique, ".!nezo\n!int'/r/@x/0::\"a b\"=1\n!int'/r/@x/1::\"a b\"=1\n",
          "UniquenessViolationError: /r/@x: duplicate value (1) for unique key (a b)"},
@@ -76,17 +85,13 @@ TEST(ValidateStream, UniqueKeysAndReferencesOverQuotedColumns) {
         {kMixed, ".!nezo\n!int'/r/@x/0::id=1\n!str'/r/@x/0::a-b=p\n!int'/r/@x/1::id=1\n!str'/r/@x/1::a-b=p\n",
          "UniquenessViolationError: /r/@x: duplicate value (1, p) for unique key (id, a-b)"},
     };
-    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+    expect_verdicts(cases);
 }
 
 TEST(ValidateStream, EntriesWithoutOwnFieldsMeetTheRequiredOnes) {
     constexpr std::string_view kRows = ".!whezo s\n/@r [min=2]\n/^/'/@r/::a=\n";
     constexpr std::string_view kOptional = ".!whezo s\n/^/'/@r/::b?=\n";
-    const struct {
-        std::string_view schema;
-        std::string_view canonical;
-        std::string_view verdict;
-    } cases[] = {
+    const VerdictCase cases[] = {
         {kRows, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/1::a=2\n!str'/@r/1/o::k=1\n", "pass"},
         // an entry of nested members only, first or last
         {kRows, ".!nezo\n!str'/@r/0::a=1\n!str'/@r/1/o::k=1\n",
@@ -101,16 +106,12 @@ TEST(ValidateStream, EntriesWithoutOwnFieldsMeetTheRequiredOnes) {
         {kOptional, ".!nezo\n!std/enc/json'/@r::0=e30\n!str'/@r/1::b=1\n", "pass"},
         {kRows, ".!nezo\n!str'/@r/0::a=1\n", "CardinalityViolationError: /@r has 1 elements, schema requires min=2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+    expect_verdicts(cases);
 }
 
 TEST(ValidateStream, AValueWhereARecordIsDeclaredIsRefused) {
     constexpr std::string_view kRecord = ".!whezo s\n/^/'/o/\"p q\"::x?=\n";
-    const struct {
-        std::string_view schema;
-        std::string_view canonical;
-        std::string_view verdict;
-    } cases[] = {
+    const VerdictCase cases[] = {
         {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n", "pass"},
         {kRecord, ".!nezo\n!null'::o=\n!str'/o/\"p q\"::x=1\n",
          "TypeMismatchError: ::o holds a value where the schema declares the record /o (line 2)"},
@@ -118,7 +119,7 @@ TEST(ValidateStream, AValueWhereARecordIsDeclaredIsRefused) {
          "TypeMismatchError: /o::\"p q\" holds a value where the schema declares the record /o/\"p q\" (line 3)"},
         {kRecord, ".!nezo\n!str'/o/\"p q\"::x=1\n!str'/o::p=1\n", "pass"},
     };
-    for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, c.schema), c.verdict) << c.canonical;
+    expect_verdicts(cases);
 }
 
 TEST(ValidateStream, NoRecordOrListBesideADeclaredValueOrList) {
