@@ -14,7 +14,8 @@ constexpr int kExactExponents = 20;
 // Patterns longer than this do not fit the dialect.
 constexpr std::size_t kMaxPatternBytes = 4096;
 
-// The JSON numbers whose value is whole, as a pattern: a fraction of zeros;
+// The JSON numbers whose value is whole, as a pattern: zero with any
+// exponent; a fraction of zeros;
 // with an exponent E > 0, a fraction whose digits after the first E are
 // zeros; with an exponent -E, a whole part ending in E zeros and a fraction
 // of zeros. A parser reads such numbers as doubles: one that rounds to a
@@ -22,7 +23,7 @@ constexpr std::size_t kMaxPatternBytes = 4096;
 // below 2^53 never do. Numbers of 17 or more significant digits and those of
 // exponents beyond the exactly matched ones are taken whole.
 std::string whole_number_pattern() {
-    std::string pattern = R"(/^(-?[0-9]+(\.0*)?([eE][+-]?0+)?)";
+    std::string pattern = R"(/^(-?[0-9]+(\.0*)?([eE][+-]?0+)?|-?0+(\.0*)?[eE][+-]?[0-9]+)";
     for (int exponent = 1; exponent <= kExactExponents; ++exponent) {
         const std::string e = std::to_string(exponent);
         pattern += R"(|-?[0-9]+(\.[0-9]{0,)" + e + R"(}0*)?[eE]\+?0*)" + e;

@@ -29,7 +29,7 @@ def floating(max_value):
 DOUBLE = floating("1.7976931348623157e308")
 FLOAT = floating("3.4028234663852886e38")
 # Whole numbers as a JSON number may spell them: a zero fraction, or an exponent that leaves no fraction.
-WHOLE = r"/^(-?[0-9]+(\.0*)?([eE][+-]?0+)?" + "".join(
+WHOLE = r"/^(-?[0-9]+(\.0*)?([eE][+-]?0+)?|-?0+(\.0*)?[eE][+-]?[0-9]+" + "".join(
     rf"|-?[0-9]+(\.[0-9]{{0,{e}}}0*)?[eE]\+?0*{e}|-?[0-9]*0{{{e}}}(\.0*)?[eE]-0*{e}" for e in range(1, 21)) + \
     r"|-?[0.]*[1-9](\.?[0-9]){15,}\.?[1-9][0.]*([eE][+-]?[0-9]+)?|-?[0-9.]+[eE][+-]?0*([3-9][0-9]|2[1-9]|[1-9][0-9]{2,}))$/"
 
