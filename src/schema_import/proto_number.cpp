@@ -15,10 +15,9 @@ constexpr int kExactExponents = 20;
 constexpr std::size_t kMaxPatternBytes = 4096;
 
 // The JSON numbers whose value is whole, as a pattern: zero with any
-// exponent; a fraction of zeros;
-// with an exponent E > 0, a fraction whose digits after the first E are
-// zeros; with an exponent -E, a whole part ending in E zeros and a fraction
-// of zeros. A parser reads such numbers as doubles: one that rounds to a
+// exponent; a fraction of zeros; with an exponent E > 0, a fraction whose
+// digits after the first E are zeros; with an exponent -E, a whole part
+// ending in E zeros and a fraction of zeros. A parser reads such numbers as doubles: one that rounds to a
 // whole double is taken too, which those of at most 16 significant digits
 // below 2^53 never do. Numbers of 17 or more significant digits and those of
 // exponents beyond the exactly matched ones are taken whole.
@@ -57,10 +56,9 @@ std::string quoted_int32_pattern() {
     return R"(\+?)" + digits_at_most("2147483647") + "|-" + digits_at_most("2147483648");
 }
 
-constexpr ProtoIntegerRange kInt32Range{"-2147483648", "2147483647", "2147483647"};
-
-// The members of an integral annotation after its "int" member.
-std::string integer_members(ProtoIntegerRange range) {
+// The member of an integral annotation that takes whole numbers spelled
+// with a fraction or an exponent, which a parser reads as doubles.
+std::string whole_number_member(ProtoIntegerRange range) {
     const std::string whole_range = bounds(range.low, range.high_as_double);
     return "|float(" + whole_numbers() + whole_range + ")";
 }
@@ -69,7 +67,7 @@ std::string integer_members(ProtoIntegerRange range) {
 
 std::string proto_integer_annotation(ProtoIntegerRange range) {
     const std::string range_item = bounds(range.low, range.high);
-    std::string annotation = "!int" + range_item + integer_members(range);
+    std::string annotation = "!int" + range_item + whole_number_member(range);
     annotation += "|str(";
     annotation += kQuotedInteger;
     annotation += plus_sign_bound_patterns(range.low, range.high);
@@ -94,7 +92,8 @@ bool proto_enum_names_fit(const std::vector<std::string_view>& names) {
 }
 
 std::string proto_enum_annotation(const std::vector<std::string_view>& names) {
-    std::string annotation = "!int" + bounds(kInt32Range.low, kInt32Range.high) + integer_members(kInt32Range);
+    std::string annotation =
+        "!int" + bounds(kProtoInt32Range.low, kProtoInt32Range.high) + whole_number_member(kProtoInt32Range);
     std::string alternatives;
     alternatives.reserve(kMaxPatternBytes);
     for (const auto name : names) {

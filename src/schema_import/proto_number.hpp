@@ -19,6 +19,14 @@ struct ProtoIntegerRange {
     std::string_view high_as_double;
 };
 
+// The integral types' bounds; the largest double below 2^63 and 2^64 stands
+// for the high bound of the 64-bit types where a number is read as a double.
+inline constexpr ProtoIntegerRange kProtoInt32Range{"-2147483648", "2147483647", "2147483647"};
+inline constexpr ProtoIntegerRange kProtoInt64Range{"-9223372036854775808", "9223372036854775807",
+                                                    "9223372036854774784"};
+inline constexpr ProtoIntegerRange kProtoUint32Range{"0", "4294967295", "4294967295"};
+inline constexpr ProtoIntegerRange kProtoUint64Range{"0", "18446744073709551615", "18446744073709549568"};
+
 // The annotation of an integral type: its integers, its whole numbers that
 // carry a fraction or an exponent, and its quoted integers, all within the
 // range.

@@ -11,19 +11,12 @@ namespace {
 constexpr std::string_view kDoubleMax = "1.7976931348623157e308";
 constexpr std::string_view kFloatMax = "3.4028234663852886e38";
 
-// The integral types' bounds; the largest double below 2^63 and 2^64 stands
-// for the high bound of the 64-bit types where a number is read as a double.
-constexpr ProtoIntegerRange kInt32Range{"-2147483648", "2147483647", "2147483647"};
-constexpr ProtoIntegerRange kInt64Range{"-9223372036854775808", "9223372036854775807", "9223372036854774784"};
-constexpr ProtoIntegerRange kUint32Range{"0", "4294967295", "4294967295"};
-constexpr ProtoIntegerRange kUint64Range{"0", "18446744073709551615", "18446744073709549568"};
-
 // The annotation of a type whose annotation is the same in every schema.
 const std::string& fixed_annotation(ProtoTypeKind kind) {
-    static const std::string int32 = proto_integer_annotation(kInt32Range);
-    static const std::string int64 = proto_integer_annotation(kInt64Range);
-    static const std::string uint32 = proto_integer_annotation(kUint32Range);
-    static const std::string uint64 = proto_integer_annotation(kUint64Range);
+    static const std::string int32 = proto_integer_annotation(kProtoInt32Range);
+    static const std::string int64 = proto_integer_annotation(kProtoInt64Range);
+    static const std::string uint32 = proto_integer_annotation(kProtoUint32Range);
+    static const std::string uint64 = proto_integer_annotation(kProtoUint64Range);
     static const std::string double_annotation = proto_floating_annotation(kDoubleMax);
     static const std::string float_annotation = proto_floating_annotation(kFloatMax);
     switch (kind) {
