@@ -77,22 +77,6 @@ void write_annotation_line(std::string_view annotation, bool nullable, std::stri
     out += '\n';
 }
 
-bool is_integral(ProtoTypeKind kind) {
-    switch (kind) {
-        case ProtoTypeKind::Int32:
-        case ProtoTypeKind::Sint32:
-        case ProtoTypeKind::Sfixed32:
-        case ProtoTypeKind::Int64:
-        case ProtoTypeKind::Sint64:
-        case ProtoTypeKind::Sfixed64:
-        case ProtoTypeKind::Uint32:
-        case ProtoTypeKind::Fixed32:
-        case ProtoTypeKind::Uint64:
-        case ProtoTypeKind::Fixed64: return true;
-        default: return false;
-    }
-}
-
 std::vector<std::string_view> enum_names(const ProtoEnum& enumeration) {
     std::vector<std::string_view> names;
     names.reserve(enumeration.values.size());
@@ -102,14 +86,11 @@ std::vector<std::string_view> enum_names(const ProtoEnum& enumeration) {
 
 // What the annotation of a scalar field at `location` leaves unchecked.
 // Bytes travel in JSON data as base64 text: the field admits that text by
-// its alphabet and padding, and the bytes go unchecked. Whole numbers are
-// matched by their spelling, where a parser rounds some of them.
+// its alphabet and padding, and the bytes go unchecked. An enum of many
+// names takes its quoted numbers only where the names fit one pattern.
 void note_scalar(ProtoWriteContext& context, ProtoType type, std::string_view location) {
     if (type.kind == ProtoTypeKind::Bytes) {
         note(context, "bytes at " + std::string(location) + " (base64 text; the decoded bytes are not checked)");
-    }
-    if (is_integral(type.kind) || type.kind == ProtoTypeKind::Enum) {
-        note(context, "numbers at " + std::string(location) + std::string(kRoundedWholeNumbers));
     }
     if (type.kind == ProtoTypeKind::Enum && !proto_enum_names_fit(enum_names(context.file.enums[type.index]))) {
         note(context, "quoted numbers of the enum at " + std::string(location) + " (too many names for one pattern)");
