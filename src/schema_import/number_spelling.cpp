@@ -275,16 +275,6 @@ void append_digit_branch(std::string_view bound, std::size_t i, char low, char h
     if (const std::size_t rest = bound.size() - i - 1; rest > 0) out += "[0-9]{" + std::to_string(rest) + "}";
 }
 
-// Digit strings, leading zeros allowed, of value at most `bound`.
-std::string digits_at_most(std::string_view bound) {
-    std::string out = "0*(" + std::string(bound);
-    if (bound.size() > 1) out += "|[0-9]{1," + std::to_string(bound.size() - 1) + "}";
-    for (std::size_t i = 0; i < bound.size(); ++i) {
-        if (bound[i] != '0') append_digit_branch(bound, i, '0', static_cast<char>(bound[i] - 1), out);
-    }
-    return out + ')';
-}
-
 // Digit strings, leading zeros allowed, of value at least `bound`.
 std::string digits_at_least(std::string_view bound) {
     std::string out = "0*(" + std::string(bound) + "|[1-9][0-9]{" + std::to_string(bound.size()) + ",}";
@@ -304,6 +294,15 @@ std::string plus_sign_bound_pattern(std::string_view bound, std::string (*digits
 }
 
 }  // namespace
+
+std::string digits_at_most(std::string_view bound) {
+    std::string out = "0*(" + std::string(bound);
+    if (bound.size() > 1) out += "|[0-9]{1," + std::to_string(bound.size() - 1) + "}";
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        if (bound[i] != '0') append_digit_branch(bound, i, '0', static_cast<char>(bound[i] - 1), out);
+    }
+    return out + ')';
+}
 
 std::string plus_sign_bound_patterns(std::string_view low, std::string_view high) {
     return plus_sign_bound_pattern(low, digits_at_least) + plus_sign_bound_pattern(high, digits_at_most);

@@ -52,6 +52,10 @@ private:
 // would make a pattern too long.
 std::string plus_sign_bound_patterns(std::string_view low, std::string_view high);
 
+// A pattern (no anchors) of the digit strings, leading zeros allowed, whose
+// value is at most `bound` (digits without leading zeros).
+std::string digits_at_most(std::string_view bound);
+
 // Whether the text is a number (sign, fraction and exponent allowed) whose
 // value is a whole number: "5", "-0.0", "1.5e1".
 bool is_whole_number(std::string_view text);

@@ -2,13 +2,38 @@
 
 #include <algorithm>
 
+#include "schema_import/proto_number.hpp"
+
 namespace bezo {
 namespace {
 
-// A floating field: a JSON number, or the text that JSON data gives to a
-// non-finite value ("NaN", "Infinity", "-Infinity"), or the non-finite
-// markers of the language.
-constexpr std::string_view kFloatAnnotation = "!float|std/num/inf|std/num/nan|str{NaN,Infinity,-Infinity}";
+// The largest finite values of double and float, as parsers read them.
+constexpr std::string_view kDoubleMax = "1.7976931348623157e308";
+constexpr std::string_view kFloatMax = "3.4028234663852886e38";
+
+// The annotation of a type whose annotation is the same in every schema.
+const std::string& fixed_annotation(ProtoTypeKind kind) {
+    static const std::string int32 = proto_integer_annotation(kProtoInt32Range);
+    static const std::string int64 = proto_integer_annotation(kProtoInt64Range);
+    static const std::string uint32 = proto_integer_annotation(kProtoUint32Range);
+    static const std::string uint64 = proto_integer_annotation(kProtoUint64Range);
+    static const std::string double_annotation = proto_floating_annotation(kDoubleMax);
+    static const std::string float_annotation = proto_floating_annotation(kFloatMax);
+    switch (kind) {
+        case ProtoTypeKind::Int32:
+        case ProtoTypeKind::Sint32:
+        case ProtoTypeKind::Sfixed32: return int32;
+        case ProtoTypeKind::Int64:
+        case ProtoTypeKind::Sint64:
+        case ProtoTypeKind::Sfixed64: return int64;
+        case ProtoTypeKind::Uint32:
+        case ProtoTypeKind::Fixed32: return uint32;
+        case ProtoTypeKind::Uint64:
+        case ProtoTypeKind::Fixed64: return uint64;
+        case ProtoTypeKind::Float: return float_annotation;
+        default: return double_annotation;
+    }
+}
 
 // A bytes field as the JSON mapping writes it: base64 in the standard or
 // the URL-safe alphabet, its padding optional. Unlike XSD base64 text (see
@@ -52,16 +77,30 @@ void write_annotation_line(std::string_view annotation, bool nullable, std::stri
     out += '\n';
 }
 
+std::vector<std::string_view> enum_names(const ProtoEnum& enumeration) {
+    std::vector<std::string_view> names;
+    names.reserve(enumeration.values.size());
+    for (const auto& value : enumeration.values) names.emplace_back(value.name);
+    return names;
+}
+
+// What the annotation of a scalar field at `location` leaves unchecked.
 // Bytes travel in JSON data as base64 text: the field admits that text by
-// its alphabet and padding, and the note says the bytes go unchecked.
-void note_binary_text(ProtoWriteContext& context, std::string_view location) {
-    note(context, "bytes at " + std::string(location) + " (base64 text; the decoded bytes are not checked)");
+// its alphabet and padding, and the bytes go unchecked. An enum of many
+// names takes its quoted numbers only where the names fit one pattern.
+void note_scalar(ProtoWriteContext& context, ProtoType type, std::string_view location) {
+    if (type.kind == ProtoTypeKind::Bytes) {
+        note(context, "bytes at " + std::string(location) + " (base64 text; the decoded bytes are not checked)");
+    }
+    if (type.kind == ProtoTypeKind::Enum && !proto_enum_names_fit(enum_names(context.file.enums[type.index]))) {
+        note(context, "quoted numbers of the enum at " + std::string(location) + " (too many names for one pattern)");
+    }
 }
 
 // Writes "!map<T>" and the field line, or only notes when the value type has
-// no word a map annotation can take. Floating values take what a floating
-// field takes, non-finite spellings included, which no single entry type
-// names: they are a map block whose key line carries that annotation.
+// no word a map annotation can take. Numbers and enums take what a field of
+// their type takes, which no single entry type names: they are a map block
+// whose key line carries that annotation.
 void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::string_view name,
                      std::string_view prefix, std::string_view key) {
     const auto [key_type, value_type] = *field.map;
@@ -69,27 +108,27 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
         note_at(context, "map key type of ", prefix, name, " (bezo map keys are names; keys stringify)");
     }
     std::string& out = context.body;
-    std::string_view entry_type = "int";
+    std::string_view entry_type;
     switch (value_type.kind) {
         case ProtoTypeKind::Message: note_at(context, "message-valued map at ", prefix, name); return;
-        case ProtoTypeKind::Double:
-        case ProtoTypeKind::Float:
-            out += '(';
-            out += prefix;
-            out += '/';
-            out += key;
-            out += ")\n";
-            write_annotation_line(*map_proto_scalar(context, value_type), false, out);
-            out += "/.*/=\n()\n";
-            return;
         case ProtoTypeKind::Bool: entry_type = "bool"; break;
         case ProtoTypeKind::String: entry_type = "str"; break;
         case ProtoTypeKind::Bytes:
-        case ProtoTypeKind::Enum:
             note_at(context, "map value type of ", prefix, name, " (untyped map emitted)");
             entry_type = "str";
             break;
-        default: break;  // the ten integral types
+        default: break;  // numbers and enums
+    }
+    if (entry_type.empty()) {
+        note_scalar(context, value_type, jsonschema_path(prefix, name));
+        out += '(';
+        out += prefix;
+        out += '/';
+        out += key;
+        out += ")\n";
+        write_annotation_line(*map_proto_scalar(context, value_type), false, out);
+        out += "/.*/=\n()\n";
+        return;
     }
     out += "!map<";
     out += entry_type;
@@ -180,9 +219,7 @@ void write_element_field(ProtoWriteContext& context, const ProtoField& element, 
                          std::string_view location) {
     const auto element_key = field_key(context, name);
     if (!element_key) return;
-    if (element.type.kind == ProtoTypeKind::Bytes) {
-        note_binary_text(context, std::string(location) + "/" + std::string(name));
-    }
+    note_scalar(context, element.type, std::string(location) + "/" + std::string(name));
     if (const auto annotation = map_proto_scalar(context, element.type)) {
         write_annotation_line(*annotation, true, context.body);
     }
@@ -230,7 +267,7 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
     }
     std::string& out = context.body;
     if (field.type.kind != ProtoTypeKind::Message) {
-        if (field.type.kind == ProtoTypeKind::Bytes) note_binary_text(context, jsonschema_path(prefix, name));
+        note_scalar(context, field.type, jsonschema_path(prefix, name));
         if (const auto annotation = map_proto_scalar(context, field.type)) {
             write_annotation_line(*annotation, !field.repeated, out);
         }
@@ -262,17 +299,6 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
     return written;
 }
 
-std::string enum_annotation(const ProtoEnum& enumeration) {
-    if (enumeration.values.empty()) return "!int";
-    std::string annotation = "!int|str{";
-    for (const auto& value : enumeration.values) {
-        annotation += value.name;
-        annotation += ',';
-    }
-    annotation.back() = '}';
-    return annotation;
-}
-
 void record_library(ProtoWriteContext& context, std::string_view library) {
     if (!context.libraries.contains(library)) context.libraries.emplace(library);
 }
@@ -299,23 +325,23 @@ Result<void> write_proto_message(ProtoWriteContext& context, std::size_t message
 std::optional<std::string_view> map_proto_scalar(ProtoWriteContext& context, ProtoType type) {
     switch (type.kind) {
         case ProtoTypeKind::Double:
-        case ProtoTypeKind::Float: record_library(context, "std/num"); return kFloatAnnotation;
+        case ProtoTypeKind::Float: record_library(context, "std/num"); return fixed_annotation(type.kind);
         case ProtoTypeKind::Int32:
         case ProtoTypeKind::Sint32:
-        case ProtoTypeKind::Sfixed32: return "!int[-2147483648,2147483647]";
+        case ProtoTypeKind::Sfixed32:
         case ProtoTypeKind::Int64:
         case ProtoTypeKind::Sint64:
-        case ProtoTypeKind::Sfixed64: return "!int[-9223372036854775808,9223372036854775807]";
+        case ProtoTypeKind::Sfixed64:
         case ProtoTypeKind::Uint32:
-        case ProtoTypeKind::Fixed32: return "!int[0,4294967295]";
+        case ProtoTypeKind::Fixed32:
         case ProtoTypeKind::Uint64:
-        case ProtoTypeKind::Fixed64: return "!int[0,18446744073709551615]";
+        case ProtoTypeKind::Fixed64: return fixed_annotation(type.kind);
         case ProtoTypeKind::Bool: return "!bool";
         case ProtoTypeKind::String: return std::nullopt;
         case ProtoTypeKind::Bytes: return kJsonMappingBase64Annotation;
         case ProtoTypeKind::Enum: {
             std::string& annotation = context.enum_annotations[type.index];
-            if (annotation.empty()) annotation = enum_annotation(context.file.enums[type.index]);
+            if (annotation.empty()) annotation = proto_enum_annotation(enum_names(context.file.enums[type.index]));
             return annotation;
         }
         case ProtoTypeKind::Message: break;
