@@ -7,9 +7,6 @@
 namespace bezo {
 namespace {
 
-// Patterns longer than this do not fit the dialect.
-constexpr std::size_t kMaxPatternBytes = 4096;
-
 // A quoted integer: a sign, leading zeros, digits.
 constexpr std::string_view kQuotedInteger = R"(/^[+-]?[0-9]+$/)";
 
