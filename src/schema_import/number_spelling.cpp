@@ -12,8 +12,7 @@
 namespace bezo {
 namespace {
 
-// The dialect refuses longer patterns and larger repetition counts.
-constexpr std::size_t kMaxPatternBytes = 4096;
+// The dialect refuses larger repetition counts.
 constexpr std::int64_t kMaxRepeat = 1024;
 // Exponents beyond this magnitude are not read as numbers: such a member is
 // matched as written.

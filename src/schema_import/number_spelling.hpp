@@ -4,6 +4,7 @@
 // matches every spelling of its values instead.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,9 @@
 #include "core/hash.hpp"
 
 namespace bezo {
+
+// The dialect refuses patterns longer than this.
+inline constexpr std::size_t kMaxPatternBytes = 4096;
 
 // How a foreign format spells a number: an optional sign and leading zeros
 // always; a fraction (with trailing zeros, "5." and ".5" included) and an

@@ -7,9 +7,6 @@
 namespace bezo {
 namespace {
 
-// Patterns longer than this do not fit the dialect.
-constexpr std::size_t kMaxPatternBytes = 4096;
-
 // A quoted integer: a sign, leading zeros, digits.
 constexpr std::string_view kQuotedInteger = R"(/^[+-]?[0-9]+$/)";
 
@@ -23,8 +20,9 @@ std::string bounds(std::string_view low, std::string_view high) {
 
 // The int32 range of enum numbers, written in a pattern: quoted numbers
 // cannot take a range beside the names, which are no numbers.
-std::string quoted_int32_pattern() {
-    return R"(\+?)" + digits_at_most("2147483647") + "|-" + digits_at_most("2147483648");
+const std::string& quoted_int32_pattern() {
+    static const std::string pattern = R"(\+?)" + digits_at_most("2147483647") + "|-" + digits_at_most("2147483648");
+    return pattern;
 }
 
 }  // namespace
@@ -57,14 +55,16 @@ bool proto_enum_names_fit(const std::vector<std::string_view>& names) {
 
 std::string proto_enum_annotation(const std::vector<std::string_view>& names) {
     std::string annotation = "!int" + bounds(kProtoInt32Range.low, kProtoInt32Range.high);
-    std::string alternatives;
-    alternatives.reserve(kMaxPatternBytes);
-    for (const auto name : names) {
-        alternatives += name;
-        alternatives += '|';
+    if (proto_enum_names_fit(names)) {
+        annotation += "|str(/^(";
+        for (const auto name : names) {
+            annotation += name;
+            annotation += '|';
+        }
+        annotation += quoted_int32_pattern();
+        annotation += ")$/)";
+        return annotation;
     }
-    alternatives += quoted_int32_pattern();
-    if (proto_enum_names_fit(names)) return annotation + "|str(/^(" + alternatives + ")$/)";
     annotation += "|str{";
     for (const auto name : names) {
         annotation += name;

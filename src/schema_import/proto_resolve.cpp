@@ -25,7 +25,7 @@ std::string proto_json_name(std::string_view name) {
         if (c == '_') {
             capitalize = true;
         } else {
-            json_name += capitalize && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            json_name += capitalize && is_ascii_lower(c) ? static_cast<char>(c - 'a' + 'A') : c;
             capitalize = false;
         }
     }

@@ -421,20 +421,36 @@ private:
     std::string high_;
 };
 
+// The annotation of a field of the built-in type: for a numeric built-in,
+// followed by the "str" member of its texts within its bounds.
+std::string field_annotation(const XsdBuiltin& builtin) {
+    const std::string_view lexical = numeric_text_pattern(builtin);
+    if (lexical.empty()) return std::string(builtin.annotation);
+    std::string bounds;
+    if (!builtin.lower.empty() || !builtin.upper.empty()) {
+        bounds = "[" + std::string(builtin.lower) + "," + std::string(builtin.upper) + "]";
+    }
+    return with_text_member(builtin.annotation, lexical_patterns(builtin, builtin.lower, builtin.upper), bounds);
+}
+
+// `field_annotation` of a built-in of the table, the same in every schema:
+// each is built once rather than at every use.
+const std::string& builtin_field_annotation(const XsdBuiltin& builtin) {
+    static const auto annotations = [] {
+        std::array<std::string, kBuiltins.size()> built;
+        for (std::size_t i = 0; i < kBuiltins.size(); ++i) built[i] = field_annotation(kBuiltins[i]);
+        return built;
+    }();
+    return annotations[static_cast<std::size_t>(&builtin - kBuiltins.data())];
+}
+
 XsdScalar use_builtin(XsdContext& context, const XsdBuiltin& builtin) {
     if (!builtin.library.empty() && !context.libraries.contains(builtin.library)) {
         context.libraries.emplace(builtin.library);
     }
     if (!builtin.unchecked.empty()) context.note({builtin.unchecked});
     if (builtin.annotation.empty()) return XsdScalar{};
-    const std::string_view lexical = numeric_text_pattern(builtin);
-    if (lexical.empty()) return XsdScalar{std::string(builtin.annotation)};
-    std::string bounds;
-    if (!builtin.lower.empty() || !builtin.upper.empty()) {
-        bounds = "[" + std::string(builtin.lower) + "," + std::string(builtin.upper) + "]";
-    }
-    return XsdScalar{
-        with_text_member(builtin.annotation, lexical_patterns(builtin, builtin.lower, builtin.upper), bounds)};
+    return XsdScalar{builtin_field_annotation(builtin)};
 }
 
 }  // namespace
