@@ -17,10 +17,8 @@ constexpr std::string_view kEmbeddedJson = "!std/enc/json";
 // a path.
 template <class Visit>
 void for_each_segment_end(std::string_view path, Visit&& visit) {
-    bool quoted = false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '"') quoted = !quoted;
-        if (!quoted && path[i] == '/' && i > 0) visit(i);
+    for (auto slash = find_unquoted(path, '/'); slash; slash = find_unquoted(path, '/', *slash + 1)) {
+        if (*slash > 0) visit(*slash);
     }
 }
 
