@@ -17,10 +17,8 @@ constexpr std::string_view kEmbeddedJson = "!std/enc/json";
 // a path.
 template <class Visit>
 void for_each_segment_end(std::string_view path, Visit&& visit) {
-    bool quoted = false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '"') quoted = !quoted;
-        if (!quoted && path[i] == '/' && i > 0) visit(i);
+    for (auto slash = find_unquoted(path, '/'); slash; slash = find_unquoted(path, '/', *slash + 1)) {
+        if (*slash > 0) visit(*slash);
     }
 }
 
@@ -209,14 +207,14 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
     if (const auto found = records_.find(record_); found != records_.end()) {
         const RecordShape& shape = found->second;
         if (!shape.table.empty() && (plain || empty_element) && lifts_lone_into(shape.table)) {
+            const Table& table = tables_.find(shape.table)->second;
             if (empty_element) {
-                const auto table = tables_.find(shape.table);
-                if (auto written = write_empty_entry(table->second, shape.table, "0", out); !written) {
+                if (auto written = write_empty_entry(table, shape.table, "0", out); !written) {
                     return forward_error(written);
                 }
                 return true;
             }
-            if (tables_.find(shape.table)->second.text_column) return write_at({shape.table, "/0::", kTextKey});
+            if (table.text_column) return write_at({shape.table, "/0::", kTextKey});
             return write_at({shape.table, "::0"});
         }
         if (!shape.vector.empty() && (plain || empty_element) && lifts_lone_into(shape.vector)) {
