@@ -137,7 +137,8 @@ using JsonItems = JsonChildren<JsonItemStep>;
 using JsonMembers = JsonChildren<JsonMemberStep>;
 
 // A JSON text read into nodes. Its texts point into the JSON text, which must
-// outlive the tree, and into the tree's own store.
+// outlive the tree, and into the tree's own store. A tree the YAML reader
+// builds holds all its texts in its store.
 class JsonTree {
 public:
     const JsonNode& root() const { return nodes_.front(); }

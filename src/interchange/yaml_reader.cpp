@@ -693,9 +693,7 @@ public:
             attach(found->second);
             return;
         }
-        std::size_t first = doc_.texts_.size();
-        doc_.texts_ += name;
-        attach(add_text_node(YamlKind::Alias, first));
+        attach(add_text_node(YamlKind::Alias, name));
     }
 
     static constexpr bool gave_up() { return false; }

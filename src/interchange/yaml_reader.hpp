@@ -91,8 +91,9 @@ Value yaml_float_value(std::string_view text);
 // String, from its truth or its text (an integer's plain decimal text): a
 // float is a non-finite marker, the text itself when it is a JSON number,
 // the float's own spelling when it reads as a finite binary64, or else the
-// text as a string. None for any other kind. Both ways of reading a
-// document build their scalars here.
+// text as a string. None for any other kind. The JsonTree read straight
+// from the events spells its scalars alike, and gives up at a non-finite
+// float.
 std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_view text);
 
 // The key a scalar names in a mapping: a string's, a float's or an

@@ -231,6 +231,7 @@ def test_import_refuses_what_the_reader_refuses(text, message, capfd):
     ("~: 1\n", "unsupported YAML mapping key: Null"),
     ("[1, a]: x\n", 'unsupported YAML mapping key: Array([Integer(1), String("a")])'),
     ("{a: 1.5}: x\n", 'unsupported YAML mapping key: Hash({String("a"): Real("1.5")})'),
+    ("[*x, *long_name]: 1\n", 'unsupported YAML mapping key: Array([Alias("x"), Alias("long_name")])'),
     ("a: *x\n~: 1\n", "unsupported YAML mapping key: Null"),
     ("a: *x\n", "unsupported YAML node"),
     ("a: &a [*a]\n", "unsupported YAML node"),
