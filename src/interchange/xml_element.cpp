@@ -29,8 +29,8 @@ Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children) {
         return Value::string(std::string(text));
     }
     ValueObject child_members = children.take_members();
-    // Child elements alone are the members as they stand, not copied again.
-    if (element.attributes.empty() && text.empty()) return Value::object(std::move(child_members));
+    // A list of the exact size, even for child elements alone: the
+    // children's list grew by doubling, and the tree keeps it to the end.
     ValueObject members;
     members.reserve(element.attributes.size() + 1 + child_members.size());
     for (XmlAttribute& attribute : element.attributes) {
