@@ -17,6 +17,7 @@
 #include "lang/canonical_line.hpp"
 #include "lang/path.hpp"
 #include "lang/schema_name.hpp"
+#include "schema/schema_paths.hpp"
 
 namespace bezo {
 namespace {
@@ -77,21 +78,24 @@ private:
     std::vector<std::string_view> texts_;
 };
 
-// What a name path stands for, and so the kind of record that keeps it.
-enum class Kind : std::uint8_t {
+// What a name path stands for.
+enum class Shape : std::uint8_t {
     ScalarField,     // no array segment
-    ListField,       // an item of an array of scalars
-    Table,           // a field of an element of an array of records
+    ListItem,        // an item of an array that is no record ("T::i")
+    ElementField,    // a field of a record of an array ("T/i::f")
     NotExpressible,  // anything deeper
 };
 
-// A name path classified: the key of its record and, for an element field,
-// the element index and the field name.
+// A name path classified: the key of its record and, for an item or an
+// element field, the index of its item and the field name. A line nested in
+// a record of an array ("T/i/o::k"), which is not expressible, still names
+// the item it stands in: `table` is then T and `index` i.
 struct PathShape {
-    Kind kind;
+    Shape shape;
     std::string_view key;
-    std::uint64_t element = 0;
+    std::uint64_t index = 0;
     std::string_view field;
+    std::optional<std::string_view> table;
 };
 
 // Cuts a name path at every "/" and "::" outside double quotes; empty
@@ -124,7 +128,7 @@ std::uint64_t element_index(std::string_view segment) {
     return parse_ascii_unsigned(segment).value_or(0);
 }
 
-PathShape keyed(Kind kind, std::string_view key) { return {kind, key, 0, {}}; }
+PathShape keyed(Shape shape, std::string_view key) { return {shape, key, 0, {}, std::nullopt}; }
 
 PathShape classify(std::string_view path, const std::vector<std::string_view>& segments) {
     std::size_t marked = 0;
@@ -132,16 +136,26 @@ PathShape classify(std::string_view path, const std::vector<std::string_view>& s
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (segments[i].starts_with('@') && marked++ == 0) at = i;
     }
-    if (marked == 0) return keyed(Kind::ScalarField, path.starts_with("::") ? path.substr(2) : path);
-    if (marked > 1) return keyed(Kind::NotExpressible, path);
+    if (marked == 0) return keyed(Shape::ScalarField, path.starts_with("::") ? path.substr(2) : path);
     const std::string_view marked_segment = segments[at];
     const std::string_view array_path =
         path.substr(0, static_cast<std::size_t>(marked_segment.data() + marked_segment.size() - path.data()));
-    if (at + 2 == segments.size() && is_ascii_digits(segments.back())) return keyed(Kind::ListField, array_path);
-    if (at + 3 == segments.size()) {
-        return {Kind::Table, array_path, element_index(segments[at + 1]), segments.back()};
+    if (marked == 1 && at + 2 == segments.size() && is_ascii_digits(segments.back())) {
+        return {Shape::ListItem, array_path, element_index(segments.back()), {}, std::nullopt};
     }
-    return keyed(Kind::NotExpressible, path);
+    if (marked == 1 && at + 3 == segments.size()) {
+        return {Shape::ElementField, array_path, element_index(segments[at + 1]), segments.back(), std::nullopt};
+    }
+    PathShape deeper = keyed(Shape::NotExpressible, path);
+    // A line below an item of the array ("T/i/o::k") stands in that item,
+    // as validation reads it.
+    if (path.size() > array_path.size() && path[array_path.size()] == '/') {
+        if (const auto index = entry_index_below(path, path.substr(0, array_path.size() + 1))) {
+            deeper.table = array_path;
+            deeper.index = *index;
+        }
+    }
+    return deeper;
 }
 
 struct TableField {
@@ -153,14 +167,20 @@ struct TableField {
     std::optional<std::size_t> last_successor;
 };
 
-// A table: its element fields in order of first appearance, the element
-// indices seen, and which field followed which inside one element.
+// The items of an array: the fields of its records in order of first
+// appearance, the indices of its items, and which field followed which
+// inside one record. Every item counts as an element of the table, a record
+// or not (null, a scalar, an embedded value, a record of nested members
+// only), so that a field some item lacks is known to be missing there.
 struct TableRecord {
     std::vector<TableField> fields;
     ViewMap<std::size_t> positions;
-    // The element index of every line that opens another element than the
+    // The item index of every line that stands in another item than the
     // line before; the distinct ones are counted when the table is written.
     std::vector<std::uint64_t> element_starts;
+    // Whether some item is a record: it has fields, or members nested
+    // deeper.
+    bool records = false;
     std::optional<std::uint64_t> current_element;
     std::size_t last_field = 0;
     // The distinct (field, following field) pairs by field position, in the
@@ -170,7 +190,8 @@ struct TableRecord {
 
     void add_line(std::uint64_t element, std::string_view name, TypeId type) {
         const bool same_element = current_element == element;
-        if (!same_element) element_starts.push_back(element);
+        if (!same_element) add_element(element);
+        records = true;
         // Elements mostly list their fields in the order of the first one.
         const std::size_t field = find_or_add_field(name, same_element ? last_field + 1 : 0);
         if (same_element && last_field != field) note_pair(last_field, field);
@@ -178,6 +199,17 @@ struct TableRecord {
         last_field = field;
         fields[field].types.insert(type);
         ++fields[field].lines;
+    }
+
+    // An item that is no record, or a line nested in a record, which leaves
+    // the order of the fields alone.
+    void add_item(std::uint64_t element, bool record) {
+        add_element(element);
+        records = records || record;
+    }
+
+    void add_element(std::uint64_t element) {
+        if (element_starts.empty() || element_starts.back() != element) element_starts.push_back(element);
     }
 
     std::size_t find_or_add_field(std::string_view name, std::size_t guess) {
@@ -228,11 +260,18 @@ struct TableRecord {
     }
 };
 
+// What the schema writes for a key.
+enum class Kind : std::uint8_t {
+    ScalarField,
+    Array,  // a list of scalars, or a table when some item is a record
+    NotExpressible,
+};
+
 struct Record {
     Kind kind;
     std::string_view key;
-    TypeIds types;                       // scalar and list fields
-    std::unique_ptr<TableRecord> table;  // tables
+    TypeIds types;                       // scalar fields, and the items of an array that are no record
+    std::unique_ptr<TableRecord> table;  // arrays
 };
 
 // A key or field name as a schema line spells it: "re" opens a literal
@@ -287,16 +326,29 @@ private:
     }
 
     void record(const PathShape& shape, TypeId type) {
-        if (shape.kind == Kind::NotExpressible) {
-            mark_not_expressible(shape.key);
-            return;
-        }
-        Record* record = find_or_add(shape.kind, shape.key);
-        if (record == nullptr) return;
-        if (shape.kind == Kind::Table) {
-            record->table->add_line(shape.element, shape.field, type);
-        } else {
-            record->types.insert(type);
+        switch (shape.shape) {
+            case Shape::ScalarField:
+                if (Record* record = find_or_add(Kind::ScalarField, shape.key)) record->types.insert(type);
+                return;
+            case Shape::ListItem:
+                if (Record* record = find_or_add(Kind::Array, shape.key)) {
+                    record->types.insert(type);
+                    record->table->add_item(shape.index, false);
+                }
+                return;
+            case Shape::ElementField:
+                if (Record* record = find_or_add(Kind::Array, shape.key)) {
+                    record->table->add_line(shape.index, shape.field, type);
+                }
+                return;
+            case Shape::NotExpressible:
+                if (shape.table) {
+                    if (Record* record = find_or_add(Kind::Array, *shape.table)) {
+                        record->table->add_item(shape.index, true);
+                    }
+                }
+                mark_not_expressible(shape.key);
+                return;
         }
     }
 
@@ -308,7 +360,7 @@ private:
             const auto [entry, added] = positions_.try_emplace(key, records_.size());
             if (added) {
                 records_.push_back(Record{kind, key, {}, nullptr});
-                if (kind == Kind::Table) records_.back().table = std::make_unique<TableRecord>();
+                if (kind == Kind::Array) records_.back().table = std::make_unique<TableRecord>();
             }
             last_record_ = entry->second;
         }
@@ -335,10 +387,13 @@ private:
                 append_field_name(record.key, out);
                 out.append("=\n");
                 return;
-            case Kind::ListField:
-                out.append(field_type(record.types, libraries)).append(record.key).append(";=\n");
+            case Kind::Array:
+                if (record.table->records) {
+                    write_table(record, libraries, out);
+                } else {
+                    out.append(field_type(record.types, libraries)).append(record.key).append(";=\n");
+                }
                 return;
-            case Kind::Table: write_table(record, libraries, out); return;
             case Kind::NotExpressible:
                 out.append("// skipped (shape not expressible yet): ").append(record.key).append("\n");
                 return;
@@ -347,6 +402,9 @@ private:
 
     void write_table(const Record& record, LibrarySet& libraries, std::string& out) const {
         const TableRecord& table = *record.table;
+        // Records of nested members only give the table no field; the
+        // comments on those members say what was left out.
+        if (table.fields.empty()) return;
         const auto order = table.field_order();
         if (!order) {
             out.append("// skipped (inconsistent element field order): ").append(record.key).append("\n");

@@ -3,8 +3,9 @@
 // line are read: a field's type is the type its signature carries, never a
 // guess from its value. Root fields, lists of scalars and tables of records
 // become schema fields; what the schema cannot state (a field missing from
-// some elements, element fields in no consistent order, nested arrays) is
-// written as a comment line and left out.
+// some items of a table, element fields in no consistent order, nested
+// arrays) is written as a comment line and left out. Every item of a table
+// counts as one of its elements, whether a record or not.
 #pragma once
 
 #include <functional>
