@@ -157,6 +157,7 @@ public:
           entry_marks_(schema.fields.size(), 0),
           first_named_(schema.fields.size()),
           signatures_(schema.fields.size()),
+          before_text_(schema.fields.size()),
           added_budget_(added_limit),
           ending_(text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n") {
         // Capacity that is never written costs no memory, and a text that
@@ -506,7 +507,7 @@ private:
         const std::string_view blanks = line.substr(0, line.size() - rest.size());
         const Annotation* first = first_annotation(fields_[field]);
         if (first != nullptr && takes_strings_as_text(*first) && is_untyped_string(rest) &&
-            no_member_before_text_takes(*first, rest)) {
+            !keeps_string(field, *first, rest)) {
             return retype_as_text(blanks, rest);
         }
         const Annotation* type = schema_type(fields_[field]);
@@ -544,17 +545,48 @@ private:
                });
     }
 
-    // Under a union, a string becomes text only when no member before the
-    // text member takes it as it is: "12345" under "int|text#[1,3]" stays
-    // a string, which the int member takes.
-    bool no_member_before_text_takes(const Annotation& type, std::string_view rest) {
-        if (type.alternatives.empty()) return true;
+    // Whether a "!str" line under a union with a text member stays as it
+    // is, asked as validation would judge the line either way: it stays when
+    // a member before the text member takes it as a string ("12345" under
+    // "int|text#[1,3]"), or when only the string passes ("1.5" under
+    // "int|text/^x/|text|float", where a text line meets the first text
+    // member). A line that neither passes is retyped, as a lone text field
+    // retypes it.
+    bool keeps_string(std::size_t field, const Annotation& type, std::string_view rest) {
+        if (type.alternatives.empty()) return false;
         const auto apostrophe = rest.find('\'', 4);
         const auto equals =
             apostrophe == std::string_view::npos ? std::nullopt : find_unquoted_equals(rest, apostrophe);
-        if (!equals) return true;
-        const auto member = match_union_alternative(type, split_line_ending(rest.substr(*equals + 1)).body, patterns_);
-        return !member || (member->name == "text" && !member->unit);
+        if (!equals) return false;
+        const std::string_view value = split_line_ending(rest.substr(*equals + 1)).body;
+        const auto passes = [&](std::span<const AnnotationItem> items, std::string_view type_name) {
+            return check_field_value(items, CanonicalLine{type_name, {}, value, {}, {}, 0}, patterns_).passed();
+        };
+        const std::vector<AnnotationItem>& before_text = items_before_text(field, type);
+        if (!before_text.empty() && passes(before_text, "str")) return true;
+        const std::span<const AnnotationItem> items = fields_[field].items;
+        return !passes(items, "text") && passes(items, "str");
+    }
+
+    // The field's items with its union cut before its first text member;
+    // empty when the text member comes first. Made once per field, and kept
+    // in place while the pass checks values against it.
+    const std::vector<AnnotationItem>& items_before_text(std::size_t field, const Annotation& type) {
+        auto& kept = before_text_[field];
+        if (kept) return *kept;
+        kept.emplace();
+        const auto is_text = [](const Alternative& member) { return member.name == "text" && !member.unit; };
+        if (type.name == "text" && !type.unit) return *kept;
+        Annotation members = type;
+        members.alternatives.erase(std::ranges::find_if(members.alternatives, is_text), members.alternatives.end());
+        for (const AnnotationItem& item : fields_[field].items) {
+            if (std::get_if<Annotation>(&item.value) == &type) {
+                kept->push_back(AnnotationItem{members});
+            } else {
+                kept->push_back(item);
+            }
+        }
+        return *kept;
     }
 
     static bool is_untyped_string(std::string_view rest) {
@@ -672,6 +704,7 @@ private:
     std::uint64_t entry_serial_ = 0;
 
     std::vector<std::optional<FieldSignature>> signatures_;
+    std::vector<std::optional<std::vector<AnnotationItem>>> before_text_;  // by field
     PatternCache patterns_;
     MetadataUnits metadata_units_;
     // By source and target unit, joined with a line feed.

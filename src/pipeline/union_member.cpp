@@ -1,6 +1,8 @@
 #include "pipeline/union_member.hpp"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "pipeline/relational.hpp"
@@ -86,6 +88,14 @@ Result<bool> member_accepts(CompileState& state, const Alternative& member, std:
     return !**items || satisfies_constraints(***items, value, state.patterns, ItemsStay::Yes);
 }
 
+// Whether a member before this one has its name and unit: validation checks
+// a line of that type against the earlier member.
+bool shadowed(std::span<const Alternative> members, std::size_t member) {
+    return std::ranges::any_of(members.first(member), [&](const Alternative& earlier) {
+        return earlier.name == members[member].name && earlier.unit == members[member].unit;
+    });
+}
+
 }  // namespace
 
 Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation, std::string_view value) {
@@ -93,16 +103,26 @@ Result<Annotation> choose_union_member(CompileState& state, const Annotation& an
     members.reserve(annotation.alternatives.size() + 1);
     members.push_back(Alternative{annotation.name, annotation.constraints, annotation.unit});
     members.insert(members.end(), annotation.alternatives.begin(), annotation.alternatives.end());
-    for (auto& member : members) {
-        auto accepts = member_accepts(state, member, value);
+    // A shadowed member is chosen only when no other member takes the value:
+    // "1.5" under "int|text/^x/|text|float" is a float, which validation
+    // takes, not a text, which it checks against "text/^x/".
+    std::optional<std::size_t> chosen;
+    for (std::size_t member = 0; member < members.size(); ++member) {
+        const bool hidden = shadowed(members, member);
+        if (hidden && chosen) continue;
+        auto accepts = member_accepts(state, members[member], value);
         if (!accepts) return forward_error(accepts);
         if (!*accepts) continue;
-        Annotation chosen;
-        chosen.name = std::move(member.name);
-        chosen.constraints = std::move(member.constraints);
-        chosen.unit = std::move(member.unit);
-        chosen.provenance = annotation.provenance;
-        return chosen;
+        chosen = member;
+        if (!hidden) break;
+    }
+    if (chosen) {
+        Annotation picked;
+        picked.name = std::move(members[*chosen].name);
+        picked.constraints = std::move(members[*chosen].constraints);
+        picked.unit = std::move(members[*chosen].unit);
+        picked.provenance = annotation.provenance;
+        return picked;
     }
     return std::unexpected(Error::App(AppErrorKind::TypeMismatch));
 }

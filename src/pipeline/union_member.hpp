@@ -1,5 +1,6 @@
 // The member of a union annotation ("!int|text") that a field's value takes:
-// the first member, in written order, whose lowered constraints accept it.
+// the first member, in written order, whose lowered constraints accept it,
+// passing over a member that an earlier one of its name and unit shadows.
 #pragma once
 
 #include <string_view>
