@@ -24,7 +24,9 @@ TEST(InferMain, ReadsUnusualCanonicalTexts) {
          "\n// skipped (shape not expressible yet): /@t::x\n[/@t]\n!int\na=\n[]\n!int\n\"a/@b\"::k=\n"},
         {"!int'/@t/0::a=1\n!int'/@t/0/@u::0=1\n",
          "\n[/@t]\n!int\na=\n[]\n// skipped (shape not expressible yet): /@t/0/@u::0\n"},
-        {"!int'/@t::0=1\n!str'/@t/0::a=1\n!null'/@t::1=\n", "\n!null|int\n/@t;=\n"},
+        // Items and records of one array make a table of every item.
+        {"!int'/@t::0=1\n!str'/@t/0::a=1\n!null'/@t::1=\n",
+         "\n[/@t]\n// skipped (present on 1 of 2 elements): a\n[]\n"},
         {"!:m/s'::v=1\n!std/time/date:s'::d=1\n", ".!types std/time\n\n!float:m/s\nv=\n!std/time/date:s\nd=\n"},
     };
     for (const auto& c : cases) {
