@@ -532,10 +532,11 @@ private:
 
     // A field whose only string member is "text" without a unit, alone or
     // in a union such as "null|text" (which a "str" line would not meet).
+    static bool is_text(std::string_view name, const std::optional<std::string>& unit) {
+        return name == "text" && !unit;
+    }
+
     static bool takes_strings_as_text(const Annotation& type) {
-        const auto is_text = [](std::string_view name, const std::optional<std::string>& unit) {
-            return name == "text" && !unit;
-        };
         if (type.name == "str" ||
             std::ranges::any_of(type.alternatives, [](const Alternative& member) { return member.name == "str"; })) {
             return false;
@@ -575,10 +576,12 @@ private:
         auto& kept = before_text_[field];
         if (kept) return *kept;
         kept.emplace();
-        const auto is_text = [](const Alternative& member) { return member.name == "text" && !member.unit; };
-        if (type.name == "text" && !type.unit) return *kept;
+        if (is_text(type.name, type.unit)) return *kept;
         Annotation members = type;
-        members.alternatives.erase(std::ranges::find_if(members.alternatives, is_text), members.alternatives.end());
+        members.alternatives.erase(
+            std::ranges::find_if(members.alternatives,
+                                 [](const Alternative& member) { return is_text(member.name, member.unit); }),
+            members.alternatives.end());
         for (const AnnotationItem& item : fields_[field].items) {
             if (std::get_if<Annotation>(&item.value) == &type) {
                 kept->push_back(AnnotationItem{members});

@@ -158,6 +158,42 @@ PathShape classify(std::string_view path, const std::vector<std::string_view>& s
     return deeper;
 }
 
+// The distinct indices of the items of an array, as runs of consecutive
+// indices: items are numbered in text order, so an array mostly makes one.
+class IndexRuns {
+public:
+    void add(std::uint64_t index) {
+        if (!runs_.empty() && runs_.back().last == index) return;
+        if (!runs_.empty() && runs_.back().last < index && index - runs_.back().last == 1) {
+            runs_.back().last = index;
+        } else {
+            runs_.push_back({index, index});
+        }
+    }
+
+    std::uint64_t count() const {
+        std::vector<Run> runs = runs_;
+        if (!std::ranges::is_sorted(runs)) std::ranges::sort(runs);
+        std::uint64_t total = 0;
+        std::optional<std::uint64_t> counted;  // the last index counted so far
+        for (const Run& run : runs) {
+            if (counted && run.last <= *counted) continue;
+            const std::uint64_t first = counted && run.first <= *counted ? *counted + 1 : run.first;
+            total += run.last - first + 1;
+            counted = run.last;
+        }
+        return total;
+    }
+
+private:
+    struct Run {
+        std::uint64_t first;
+        std::uint64_t last;
+        friend auto operator<=>(const Run&, const Run&) = default;
+    };
+    std::vector<Run> runs_;
+};
+
 struct TableField {
     std::string_view name;
     TypeIds types;
@@ -175,9 +211,7 @@ struct TableField {
 struct TableRecord {
     std::vector<TableField> fields;
     ViewMap<std::size_t> positions;
-    // The item index of every line that stands in another item than the
-    // line before; the distinct ones are counted when the table is written.
-    std::vector<std::uint64_t> element_starts;
+    IndexRuns items;
     // Whether some item is a record: it has fields, or members nested
     // deeper.
     bool records = false;
@@ -190,7 +224,7 @@ struct TableRecord {
 
     void add_line(std::uint64_t element, std::string_view name, TypeId type) {
         const bool same_element = current_element == element;
-        if (!same_element) add_element(element);
+        if (!same_element) items.add(element);
         records = true;
         // Elements mostly list their fields in the order of the first one.
         const std::size_t field = find_or_add_field(name, same_element ? last_field + 1 : 0);
@@ -204,12 +238,8 @@ struct TableRecord {
     // An item that is no record, or a line nested in a record, which leaves
     // the order of the fields alone.
     void add_item(std::uint64_t element, bool record) {
-        add_element(element);
+        items.add(element);
         records = records || record;
-    }
-
-    void add_element(std::uint64_t element) {
-        if (element_starts.empty() || element_starts.back() != element) element_starts.push_back(element);
     }
 
     std::size_t find_or_add_field(std::string_view name, std::size_t guess) {
@@ -223,12 +253,6 @@ struct TableRecord {
         if (fields[first].last_successor == second) return;
         fields[first].last_successor = second;
         if (pair_codes.insert((std::uint64_t{first} << 32) | second).second) pairs.emplace_back(first, second);
-    }
-
-    std::size_t element_count() const {
-        std::vector<std::uint64_t> indices = element_starts;
-        if (!std::ranges::is_sorted(indices)) std::ranges::sort(indices);
-        return static_cast<std::size_t>(std::ranges::distance(indices.begin(), std::ranges::unique(indices).begin()));
     }
 
     // The field positions sorted so that every observed pair keeps its
@@ -411,7 +435,7 @@ private:
             return;
         }
         out.append("[").append(record.key).append("]\n");
-        const std::size_t elements = table.element_count();
+        const std::uint64_t elements = table.items.count();
         for (const std::size_t position : *order) {
             const TableField& field = table.fields[position];
             if (field.lines < elements) {

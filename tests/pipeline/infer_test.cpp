@@ -27,6 +27,11 @@ TEST(InferMain, ReadsUnusualCanonicalTexts) {
         // Items and records of one array make a table of every item.
         {"!int'/@t::0=1\n!str'/@t/0::a=1\n!null'/@t::1=\n",
          "\n[/@t]\n// skipped (present on 1 of 2 elements): a\n[]\n"},
+        // Items are counted once however their lines are spread.
+        {"!int'/@t/1::a=1\n!int'/@t/0::a=1\n!int'/@t/1::b=1\n!null'/@t::2=\n!null'/@t::2=\n",
+         "\n[/@t]\n// skipped (present on 2 of 3 elements): a\n// skipped (present on 1 of 3 elements): b\n[]\n"},
+        {"!int'/@t/18446744073709551615::a=1\n!int'/@t::18446744073709551614=1\n!int'/@t::0=1\n",
+         "\n[/@t]\n// skipped (present on 1 of 3 elements): a\n[]\n"},
         {"!:m/s'::v=1\n!std/time/date:s'::d=1\n", ".!types std/time\n\n!float:m/s\nv=\n!std/time/date:s\nd=\n"},
     };
     for (const auto& c : cases) {
