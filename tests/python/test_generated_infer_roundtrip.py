@@ -78,8 +78,17 @@ def document(draw, nulls=True):
     return {f"k{i}": value(draw, nulls) for i in range(draw.randint(1, 5))}
 
 
+class TomlTime(str):
+    """A TOML date or time, written bare; it exports as its text."""
+
+
+TOML_TIMES = [TomlTime("2024-01-31"), TomlTime("10:00:00"), TomlTime("2024-01-31T10:00:00Z")]
+
+
 def toml_value(data):
     """TOML text of a value: inline tables and arrays (TOML has no null)."""
+    if isinstance(data, TomlTime):
+        return str(data)
     if isinstance(data, bool):
         return "true" if data else "false"
     if isinstance(data, (int, float)):
@@ -95,8 +104,23 @@ def toml_key(name):
     return name if re.fullmatch("[A-Za-z0-9_-]+", name) else json.dumps(name)
 
 
+def records_only(data):
+    return isinstance(data, list) and data and all(isinstance(entry, dict) for entry in data)
+
+
+def toml_lines(members):
+    return "".join(f"{toml_key(name)} = {toml_value(entry)}\n" for name, entry in members.items())
+
+
 def toml_text(data):
-    return "".join(f"{toml_key(name)} = {toml_value(entry)}\n" for name, entry in data.items())
+    """Root members, then the arrays of records among them as arrays of
+    tables ("[[k]]"), which the import reads in pieces when only one
+    follows."""
+    text = toml_lines({name: entry for name, entry in data.items() if not records_only(entry)})
+    for name, entry in data.items():
+        if records_only(entry):
+            text += "".join(f"[[{toml_key(name)}]]\n" + toml_lines(record) for record in entry)
+    return text
 
 
 def xml_data(draw, depth=0):
@@ -113,7 +137,9 @@ def xml_data(draw, depth=0):
         if draw.random() < 0.6:
             items.append({name: draw.choice(["1", "p", None]) for name in XML_NAMES[:4] if draw.random() < 0.7} or None)
         else:
-            items.append(draw.choice([None, "s", {"o": {"x": "2"}}]))
+            items.append(draw.choice([None, "s", {"o": {"x": "2"}}, {"@id": "i", "#text": "7"}]))
+        if isinstance(items[-1], dict) and draw.random() < 0.2:
+            items[-1] = {"@id": "j", **items[-1]}
     return items
 
 
@@ -123,7 +149,10 @@ def xml_element(name, data):
     if isinstance(data, list):
         return "".join(xml_element(name, entry) for entry in data)
     if isinstance(data, dict):
-        return f"<{name}>" + "".join(xml_element(key, entry) for key, entry in data.items()) + f"</{name}>"
+        attributes = "".join(f' {key[1:]}="{entry}"' for key, entry in data.items() if key.startswith("@"))
+        content = data.get("#text", "") + "".join(
+            xml_element(key, entry) for key, entry in data.items() if key[0] not in "@#")
+        return f"<{name}{attributes}>{content}</{name}>"
     return f"<{name}>{data}</{name}>"
 
 
@@ -141,8 +170,17 @@ def yaml_source(draw):
     return data, yaml.safe_dump(data, sort_keys=False)
 
 
+def with_times(draw, data):
+    """The data with some scalars made TOML dates and times."""
+    if isinstance(data, dict):
+        return {name: with_times(draw, entry) for name, entry in data.items()}
+    if isinstance(data, list):
+        return [with_times(draw, entry) for entry in data]
+    return draw.choice(TOML_TIMES) if draw.random() < 0.1 else data
+
+
 def toml_source(draw):
-    data = document(draw, nulls=False)
+    data = with_times(draw, document(draw, nulls=False))
     return data, toml_text(data)
 
 
