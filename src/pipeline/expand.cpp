@@ -530,12 +530,12 @@ private:
         return {};
     }
 
-    // A field whose only string member is "text" without a unit, alone or
-    // in a union such as "null|text" (which a "str" line would not meet).
     static bool is_text(std::string_view name, const std::optional<std::string>& unit) {
         return name == "text" && !unit;
     }
 
+    // A field whose only string member is "text" without a unit, alone or
+    // in a union such as "null|text" (which a "str" line would not meet).
     static bool takes_strings_as_text(const Annotation& type) {
         if (type.name == "str" ||
             std::ranges::any_of(type.alternatives, [](const Alternative& member) { return member.name == "str"; })) {
@@ -555,13 +555,10 @@ private:
     // retypes it.
     bool keeps_string(std::size_t field, const Annotation& type, std::string_view rest) {
         if (type.alternatives.empty()) return false;
-        const auto apostrophe = rest.find('\'', 4);
-        const auto equals =
-            apostrophe == std::string_view::npos ? std::nullopt : find_unquoted_equals(rest, apostrophe);
-        if (!equals) return false;
-        const std::string_view value = split_line_ending(rest.substr(*equals + 1)).body;
+        const auto value = untyped_string_value(rest);
+        if (!value) return false;
         const auto passes = [&](std::span<const AnnotationItem> items, std::string_view type_name) {
-            return check_field_value(items, CanonicalLine{type_name, {}, value, {}, {}, 0}, patterns_).passed();
+            return check_field_value(items, CanonicalLine{type_name, {}, *value, {}, {}, 0}, patterns_).passed();
         };
         const std::vector<AnnotationItem>& before_text = items_before_text(field, type);
         if (!before_text.empty() && passes(before_text, "str")) return true;
@@ -596,17 +593,21 @@ private:
         return rest.starts_with("!str") && rest.size() > 4 && (rest[4] == '?' || rest[4] == '\'');
     }
 
+    // The value of a "!str" line, without its line ending; none when the
+    // line has no "=" after its apostrophe.
+    static std::optional<std::string_view> untyped_string_value(std::string_view rest) {
+        const auto apostrophe = rest.find('\'', 4);
+        if (apostrophe == std::string_view::npos) return std::nullopt;
+        const auto equals = find_unquoted_equals(rest, apostrophe);
+        if (!equals) return std::nullopt;
+        return split_line_ending(rest.substr(*equals + 1)).body;
+    }
+
     // "!str" made "!text"; a value holding the text's line-break mark
     // "|:|" would change its meaning, so it is refused.
     Result<void> retype_as_text(std::string_view blanks, std::string_view rest) {
-        const auto apostrophe = rest.find('\'', 4);
-        if (apostrophe != std::string_view::npos) {
-            if (const auto equals = find_unquoted_equals(rest, apostrophe)) {
-                const std::string_view value = split_line_ending(rest.substr(*equals + 1)).body;
-                if (value.find("|:|") != std::string_view::npos) {
-                    return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
-                }
-            }
+        if (const auto value = untyped_string_value(rest); value && value->find("|:|") != std::string_view::npos) {
+            return std::unexpected(Error::App(AppErrorKind::DelimiterCollision));
         }
         out_.append(blanks).append("!text").append(rest.substr(4));
         return {};
