@@ -219,19 +219,30 @@ TEXT_MEMBERS = ["text", "text#[0,3]", "text/^x/", "text/[a-z]/"]
 STRINGS = ["", "5", "1.5", "true", "x", "xyz", "abcd", "2024-01-31", "AAAA", "-0"]
 
 
+# Where the string stands: a root field, a field of a table's records (which
+# build reads entry by entry), an item of a list.
+PLACES = {
+    "root field": (lambda value: {"n": value}, "!{}\nn=\n"),
+    "table column": (lambda value: {"t": [{"n": "x"}, {"n": value}]}, "[/@t]\n!{}\nn=\n[]\n"),
+    "list item": (lambda value: {"t": ["x", value]}, "!{}\n/@t;=\n"),
+}
+
+
 @pytest.mark.parametrize("seed", SEEDS)
-def test_a_string_that_passes_unbuilt_passes_built(seed):
+@pytest.mark.parametrize("place", list(PLACES))
+def test_a_string_that_passes_unbuilt_passes_built(place, seed):
     """Unions of generated members over JSON strings: where the imported
     line passes validate as it is, the line that build writes against the
     schema passes too."""
-    draw = random.Random(seed)
+    draw = random.Random(f"{place}-{seed}")
+    data, field = PLACES[place]
     checked = 0
     for _ in range(DOCUMENTS):
         members = draw.sample(NON_TEXT_MEMBERS, draw.randint(1, 3))
         for text_member in draw.sample(TEXT_MEMBERS, draw.randint(1, 2)):
             members.insert(draw.randint(0, len(members)), text_member)
-        schema = f".!hezo s\n!{'|'.join(members)}\nn=\n"
-        text = bezo.import_from("json", json.dumps({"n": draw.choice(STRINGS)}))
+        schema = ".!hezo s\n" + field.format("|".join(members))
+        text = bezo.import_from("json", json.dumps(data(draw.choice(STRINGS))))
         try:
             bezo.validate(bezo.build(text), schema)
         except bezo.ValidationError:
