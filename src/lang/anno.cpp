@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <utility>
 
 #include "core/text.hpp"
@@ -403,6 +404,17 @@ constexpr std::string_view kExtendedShape = "DDDD-DD-DDTDD:DD:DDZ";
 
 bool is_primitive_type_name(std::string_view name) {
     return std::ranges::find(kPrimitiveNames, name) != kPrimitiveNames.end();
+}
+
+bool is_shadowed_member(const Annotation& annotation, std::size_t member) {
+    if (member == 0) return false;
+    const Alternative& own = annotation.alternatives[member - 1];
+    const auto same = [&](std::string_view name, const std::optional<std::string>& unit) {
+        return name == own.name && unit == own.unit;
+    };
+    return same(annotation.name, annotation.unit) ||
+           std::ranges::any_of(std::span(annotation.alternatives).first(member - 1),
+                               [&](const Alternative& earlier) { return same(earlier.name, earlier.unit); });
 }
 
 bool is_re_literal_delimiter(char c) { return c == '#' || c == '%' || c == ':' || c == ';' || c == '@' || c == '~'; }

@@ -6,6 +6,7 @@
 // with a message: each caller chooses the error it reports.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,6 +103,12 @@ std::optional<Annotation> parse_annotation(std::string_view text);
 // text gives an empty list. Any refused item refuses the whole line, and so
 // does an annotation token carrying a '?' provenance.
 std::optional<std::vector<AnnotationItem>> split_annotation_line(std::string_view text);
+
+// Whether member `member` of a union annotation (0 is the annotation's own
+// first member, then come its alternatives) has the name and unit of an
+// earlier member: validation checks a line of that type against the earlier
+// one.
+bool is_shadowed_member(const Annotation& annotation, std::size_t member);
 
 // True for the primitive type names: "int", "b64", "str", "map", "bool",
 // "null", "text" and "float".

@@ -1,8 +1,6 @@
 #include "pipeline/union_member.hpp"
 
-#include <algorithm>
 #include <optional>
-#include <span>
 #include <vector>
 
 #include "pipeline/relational.hpp"
@@ -88,14 +86,6 @@ Result<bool> member_accepts(CompileState& state, const Alternative& member, std:
     return !**items || satisfies_constraints(***items, value, state.patterns, ItemsStay::Yes);
 }
 
-// Whether a member before this one has its name and unit: validation checks
-// a line of that type against the earlier member.
-bool shadowed(std::span<const Alternative> members, std::size_t member) {
-    return std::ranges::any_of(members.first(member), [&](const Alternative& earlier) {
-        return earlier.name == members[member].name && earlier.unit == members[member].unit;
-    });
-}
-
 }  // namespace
 
 Result<Annotation> choose_union_member(CompileState& state, const Annotation& annotation, std::string_view value) {
@@ -108,7 +98,7 @@ Result<Annotation> choose_union_member(CompileState& state, const Annotation& an
     // takes, not a text, which it checks against "text/^x/".
     std::optional<std::size_t> chosen;
     for (std::size_t member = 0; member < members.size(); ++member) {
-        const bool hidden = shadowed(members, member);
+        const bool hidden = is_shadowed_member(annotation, member);
         if (hidden && chosen) continue;
         auto accepts = member_accepts(state, members[member], value);
         if (!accepts) return forward_error(accepts);

@@ -583,7 +583,20 @@ bool satisfies_constraints(std::span<const AnnotationItem> items, std::string_vi
 
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns) {
-    const auto member = first_passing_member(annotation, value, Checker{patterns});
+    const Checker checker{patterns};
+    // A member that an earlier one of its name and unit shadows is taken
+    // only when no other member accepts the value: "1.5" under
+    // "int|text/^x/|text|float" is a float, which validation takes, not a
+    // text, which it checks against "text/^x/".
+    std::optional<MemberView> shadowed;
+    std::size_t position = 0;
+    auto member = find_member(annotation, [&](const MemberView& candidate) {
+        const bool hidden = is_shadowed_member(annotation, position++);
+        if ((hidden && shadowed) || !check_member(candidate, kDefaultDomain, value, checker).passed()) return false;
+        if (hidden) shadowed.emplace(candidate);
+        return !hidden;
+    });
+    if (!member && shadowed) member.emplace(*shadowed);
     if (!member) return std::nullopt;
     return UnionMember{member->name, optional_view(member->unit)};
 }

@@ -147,7 +147,9 @@ struct UnionMember {
 };
 
 // The first member of a union annotation (the annotation's own first
-// member, then its alternatives) whose constraints accept the value.
+// member, then its alternatives) whose constraints accept the value, passing
+// over a member that an earlier one of its name and unit shadows unless no
+// other member accepts it.
 std::optional<UnionMember> match_union_alternative(const Annotation& annotation, std::string_view value,
                                                    PatternCache& patterns);
 

@@ -208,21 +208,35 @@ def test_a_built_string_passes_where_the_unbuilt_one_does(annotation):
         assert verdict(built, schema) is None, (value, built)
 
 
-# A document's own union annotation: the compiler passes over a member that
-# an earlier member of its name shadows, since validate checks a line of that
-# type against the earlier one; it still takes it when no other member does.
-COMPILED_MEMBER_ROWS = [
-    ("fraction is a float", "!int|text/^x/|text|float", "1.5", "!float'::n=1.5", None),
-    ("word of the first text member", "!int|text/^x/|text|float", "xy", "!text/^x/'::n=xy", None),
-    ("only the shadowed member takes it", "!text/^x/|text", "ab", "!text'::n=ab", "ConstraintViolationError"),
-    ("empty is null", "!int|null|text", "", "!null'::n=", None),
+# A union member chosen by build: for a document's own union annotation (the
+# compiler writes the member with its constraints) and for a default added
+# to an absent field (written with the member's name alone). A member that
+# an earlier member of its name shadows is passed over, since validate
+# checks a line of that type against the earlier one; it is still taken
+# when no other member takes the value.
+MEMBER_CHOICE_ROWS = [
+    ("fraction is a float", "!int|text/^x/|text|float", "1.5", "!float", "!float", None),
+    ("word of the first text member", "!int|text/^x/|text|float", "xy", "!text/^x/", "!text", None),
+    ("only the shadowed member takes it", "!text/^x/|text", "ab", "!text", "!text", "ConstraintViolationError"),
+    ("empty is null", "!int|null|text", "", "!null", "!null", None),
 ]
 
 
-@pytest.mark.parametrize("annotation, value, line, failure", [row[1:] for row in COMPILED_MEMBER_ROWS],
-                         ids=[row[0] for row in COMPILED_MEMBER_ROWS])
-def test_the_compiler_chooses_the_member_validate_checks(annotation, value, line, failure):
-    built = bezo.build(f"{annotation}\nn={value}\n")
-    assert built == f".!nezo\n{line}\n"
-    found = verdict(built, field_schema(annotation))
+def built_from_document(annotation, value):
+    return bezo.build(f"{annotation}\nn={value}\n"), field_schema(annotation), ".!nezo\n{}\n"
+
+
+def built_with_default(annotation, value):
+    schema = f".!hezo s\n{annotation}\nn?={value}\nm=\n"
+    return bezo.build("m=1\n", schema), schema, ".!nezo\n.!schema:s\n{}\n!str'::m=1\n"
+
+
+@pytest.mark.parametrize("annotation, value, compiled, added, failure", [row[1:] for row in MEMBER_CHOICE_ROWS],
+                         ids=[row[0] for row in MEMBER_CHOICE_ROWS])
+@pytest.mark.parametrize("road", [built_from_document, built_with_default], ids=["document", "default"])
+def test_build_chooses_the_member_validate_checks(road, annotation, value, compiled, added, failure):
+    built, schema, expected = road(annotation, value)
+    signature = compiled if road is built_from_document else added
+    assert built == expected.format(f"{signature}'::n={value}")
+    found = verdict(built, schema)
     assert (found is None) if failure is None else found.startswith(failure + ": "), found

@@ -388,6 +388,11 @@ TEST(MatchUnionAlternative, FirstAcceptingMember) {
         {"!int(/^[0-9]+$/)|bool({true,false})", "x", std::nullopt},
         {"!int([5,10]..num)|str([a,b])", "7", "int"},
         {"!int([5,10])|str([0,9])", "7", "str"},
+        // A member shadowed by an earlier one of its name is passed over
+        // while another member accepts the value.
+        {"!int(/^[0-9]+$/)|text(/^x/)|text|float(/^[0-9.]+$/)", "1.5", "float"},
+        {"!text(/^x/)|text|int(/^[0-9]+$/)", "5", "int"},
+        {"!text(/^x/)|text|int(/^[0-9]+$/)", "ab", "text"},
     };
     PatternCache patterns;
     for (const auto& c : cases) {
