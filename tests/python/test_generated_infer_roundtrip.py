@@ -223,8 +223,8 @@ STRINGS = ["", "5", "1.5", "true", "x", "xyz", "abcd", "2024-01-31", "AAAA", "-0
 # build reads entry by entry), an item of a list.
 PLACES = {
     "root field": (lambda value: {"n": value}, "!{}\nn=\n"),
-    "table column": (lambda value: {"t": [{"n": "x"}, {"n": value}]}, "[/@t]\n!{}\nn=\n[]\n"),
-    "list item": (lambda value: {"t": ["x", value]}, "!{}\n/@t;=\n"),
+    "table column": (lambda value: {"t": [{"n": value}, {"n": value}]}, "[/@t]\n!{}\nn=\n[]\n"),
+    "list item": (lambda value: {"t": [value, value]}, "!{}\n/@t;=\n"),
 }
 
 
