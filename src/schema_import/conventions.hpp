@@ -79,6 +79,24 @@ inline void proto_note_dropped(std::string& out, std::string_view note) { note_d
 inline void graphql_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 inline void avro_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 
+// The texts of the notes on requirements an imported schema cannot hold,
+// which every importer writes through its own note writer. A requirement
+// ("presence", "min=2") of a member whose parent may be absent: the member
+// is written optional, the collection without its minimum, since an absent
+// parent leaves them absent too.
+std::string requirement_under_optional_parent_note(std::string_view requirement, std::string_view location);
+// A record the foreign schema requires that holds no required field once
+// written: nothing then tells its absence from its presence, so absent it
+// passes.
+std::string required_record_of_optionals_note(std::string_view location);
+
+// ---- Map blocks ----
+
+// A map whose entry values take `annotation` (constraints, a library type),
+// which "!map<T>" cannot carry: the block "(prefix/key)", the annotation,
+// the key line admitting every key, and the closing line.
+void write_map_block(std::string& out, std::string_view prefix, std::string_view key, std::string_view annotation);
+
 // ---- Constraint texts ----
 
 // Whether a text can stand as a member of a set constraint "{a,b}": it is

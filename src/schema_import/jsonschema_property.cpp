@@ -233,7 +233,8 @@ private:
                           " (union items are whitespace-free)");
             constraints.clear();
         }
-        write_nullable_annotation(context_, *jsonschema_type_keyword(word), constraints);
+        context_.body += nullable_annotation(*jsonschema_type_keyword(word), constraints);
+        context_.body += '\n';
         write_field_line();
     }
 
@@ -280,6 +281,8 @@ private:
         }
         head += head_item;
         append_decimal(*count, head);
+        // A table that must hold entries is one whose absence is refused.
+        if (head_item == " min=" && *count > 0) ++context_.required_lines;
     }
 
     Result<void> write_table(const Value& element) {
@@ -336,7 +339,15 @@ private:
             prefix += '/';
             prefix += key_;
             if (auto read = context_.charge_reading(prefix.size()); !read) return forward_error(read);
-            return convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
+            const std::size_t required_before = context_.required_lines;
+            auto converted = convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
+            if (!converted) return forward_error(converted);
+            // Fields are all this object writes: with none required, an
+            // absent object passes.
+            if (required_ && context_.required_lines == required_before) {
+                context_.note(required_record_of_optionals_note(prefix));
+            }
+            return {};
         }
         const Value* additional = find_member(schema_, "additionalProperties");
         if (!additional) {
@@ -351,14 +362,27 @@ private:
             note_at("untyped object");
             return {};
         }
+        write_map(**resolved, *word, *type);
+        return {};
+    }
+
+    // A map whose values are scalars of JSON type `word`: "!map<T>" when
+    // the value type is T alone, else a map block whose entries take the
+    // value's whole annotation (constraints, a library type). Every entry
+    // holds a value, so the annotation never admits null for want of one.
+    void write_map(const Value& values, std::string_view word, std::string_view type) {
+        const auto annotation = scalar_annotation(context_, values, word, true);
         std::string& body = context_.body;
+        if (annotation && annotation->substr(1) != type) {
+            write_map_block(body, prefix_, key_, *annotation);
+            return;
+        }
         body += "!map<";
-        body += *type;
+        body += type;
         body += ">\n";
         body += join_field_key(prefix_, key_);
         body += optional_mark();
         body += "=\n";
-        return {};
     }
 
     void write_field_line() {
@@ -376,6 +400,7 @@ private:
         body += '=';
         body += value;
         body += '\n';
+        if (required_) ++context_.required_lines;
     }
 
     JsonSchemaContext& context_;
@@ -407,8 +432,13 @@ Result<void> convert_object_schema(JsonSchemaContext& context, const Value& sche
     if (*members) {
         context.open_objects.push_back(&schema);
         for (const auto& member : **members) {
-            auto converted =
-                convert_member(context, member, prefix, depth, object_required && required.contains(member.key));
+            const bool listed = required.contains(member.key);
+            // A member required only while its optional object is present
+            // is written optional: an absent object has no members.
+            if (listed && !object_required) {
+                context.note(requirement_under_optional_parent_note("presence", jsonschema_path(prefix, member.key)));
+            }
+            auto converted = convert_member(context, member, prefix, depth, object_required && listed);
             if (!converted) return forward_error(converted);
         }
         context.open_objects.pop_back();

@@ -121,13 +121,7 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
     }
     if (entry_type.empty()) {
         note_scalar(context, value_type, jsonschema_path(prefix, name));
-        out += '(';
-        out += prefix;
-        out += '/';
-        out += key;
-        out += ")\n";
-        write_annotation_line(*map_proto_scalar(context, value_type), false, out);
-        out += "/.*/=\n()\n";
+        write_map_block(out, prefix, key, *map_proto_scalar(context, value_type));
         return;
     }
     out += "!map<";
