@@ -144,6 +144,7 @@ private:
                 append_signature_line(out_, mapping, type.non_null);
                 out_ += join_field_key(prefix_, key);
                 out_ += type.non_null ? "=\n" : "?=\n";
+                if (type.non_null) ++conversion_.required_lines;
                 return {};
             case SdlMappingKind::Unsupported: note_unsupported(mapping, field.name); return {};
             case SdlMappingKind::Object: break;
@@ -161,13 +162,23 @@ private:
         prefix_ += '/';
         prefix_ += key;
         open_types_.push_back(mapping.object);
+        const std::size_t required_before = conversion_.required_lines;
         auto nested = write(conversion_.definitions[mapping.object].fields);
+        // Fields are all an object writes: with none required, an absent
+        // object passes.
+        if (nested && conversion_.required_lines == required_before) note(required_record_of_optionals_note(prefix_));
         open_types_.pop_back();
         prefix_.resize(prefix_size);
         return nested;
     }
 
     Result<void> write_list(const SdlField& field, std::string_view key, const SdlListType& list) {
+        // A vector or a table refuses null, and nothing says that a
+        // collection may be null instead: the field is left undeclared.
+        if (!list.non_null) {
+            note_at("nullable list ", field.name, " (bezo cannot express a collection that may be null)");
+            return {};
+        }
         const auto* element = std::get_if<SdlNamedType>(&list.element->form);
         if (!element) {
             note_at("nested list at ", field.name);
