@@ -88,7 +88,7 @@ private:
         } else if (const auto* map = field.schema.get_if<AvroMap>()) {
             write_map(*map->values, prefix, key, location);
         } else if (write_field(field.schema, path, location)) {
-            ++required_lines_;
+            lines_.count_field(true);
         } else {
             const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
             avro_note_dropped(body,
@@ -97,14 +97,12 @@ private:
         return {};
     }
 
-    // A record field's fields under its key. Every record field is required;
-    // fields are all a record writes, so with none required (no fields, or
-    // collections alone) an absent record passes.
+    // A record field's fields under its key; every record field is required.
     Result<void> write_record(const AvroRecord& record, std::string_view prefix, std::string_view key, unsigned depth) {
         const std::string nested = join_path(prefix, "/", key);
-        const std::size_t required_before = required_lines_;
+        const FieldLineCounts before = lines_;
         if (auto written = write_fields(record.fields, nested, depth + 1); !written) return written;
-        if (required_lines_ == required_before) avro_note_dropped(body, required_record_of_optionals_note(nested));
+        for (const auto& note : record_notes(before, lines_, true, nested)) avro_note_dropped(body, note);
         return {};
     }
 
@@ -261,7 +259,7 @@ private:
     }
 
     ImportBudget& budget_;
-    std::size_t required_lines_ = 0;  // the field lines written so far that refuse a document lacking them
+    FieldLineCounts lines_;  // the field lines written so far
 };
 
 }  // namespace

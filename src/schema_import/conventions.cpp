@@ -134,11 +134,17 @@ std::string requirement_under_optional_parent_note(std::string_view requirement,
     return note;
 }
 
-std::string required_record_of_optionals_note(std::string_view location) {
-    std::string note = "required record ";
-    note += location;
-    note += " has no required field (absent passes)";
-    return note;
+std::vector<std::string> record_notes(const FieldLineCounts& before, const FieldLineCounts& after, bool required,
+                                      std::string_view location) {
+    std::vector<std::string> notes;
+    if (after.plain == before.plain) {
+        notes.push_back("record " + std::string(location) +
+                        " declares no plain field below it (a value, null or a list in its place passes)");
+    }
+    if (required && after.required == before.required) {
+        notes.push_back("required record " + std::string(location) + " has no required field (absent passes)");
+    }
+    return notes;
 }
 
 void write_map_block(std::string& out, std::string_view prefix, std::string_view key, std::string_view annotation) {

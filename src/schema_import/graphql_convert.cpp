@@ -144,7 +144,7 @@ private:
                 append_signature_line(out_, mapping, type.non_null);
                 out_ += join_field_key(prefix_, key);
                 out_ += type.non_null ? "=\n" : "?=\n";
-                if (type.non_null) ++conversion_.required_lines;
+                conversion_.lines.count_field(type.non_null);
                 return {};
             case SdlMappingKind::Unsupported: note_unsupported(mapping, field.name); return {};
             case SdlMappingKind::Object: break;
@@ -162,11 +162,11 @@ private:
         prefix_ += '/';
         prefix_ += key;
         open_types_.push_back(mapping.object);
-        const std::size_t required_before = conversion_.required_lines;
+        const FieldLineCounts before = conversion_.lines;
         auto nested = write(conversion_.definitions[mapping.object].fields);
-        // Fields are all an object writes: with none required, an absent
-        // object passes.
-        if (nested && conversion_.required_lines == required_before) note(required_record_of_optionals_note(prefix_));
+        if (nested) {
+            for (const auto& text : record_notes(before, conversion_.lines, true, prefix_)) note(text);
+        }
         open_types_.pop_back();
         prefix_.resize(prefix_size);
         return nested;

@@ -49,9 +49,7 @@ public:
     // first: a property that leads back to one of them is a recursive
     // reference.
     std::vector<const Value*> open_objects;
-    // The lines written so far that refuse a document lacking them: required
-    // fields, and tables with a least number of entries.
-    std::size_t required_lines = 0;
+    FieldLineCounts lines;  // the field lines written so far
 
     // Appends a "// dropped:" line to the body.
     void note(std::string_view text) { jsonschema_note_dropped(body, text); }

@@ -282,7 +282,7 @@ private:
         head += head_item;
         append_decimal(*count, head);
         // A table that must hold entries is one whose absence is refused.
-        if (head_item == " min=" && *count > 0) ++context_.required_lines;
+        if (head_item == " min=" && *count > 0) ++context_.lines.required;
     }
 
     Result<void> write_table(const Value& element) {
@@ -339,14 +339,10 @@ private:
             prefix += '/';
             prefix += key_;
             if (auto read = context_.charge_reading(prefix.size()); !read) return forward_error(read);
-            const std::size_t required_before = context_.required_lines;
+            const FieldLineCounts before = context_.lines;
             auto converted = convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
             if (!converted) return forward_error(converted);
-            // Fields are all this object writes: with none required, an
-            // absent object passes.
-            if (required_ && context_.required_lines == required_before) {
-                context_.note(required_record_of_optionals_note(prefix));
-            }
+            for (const auto& note : record_notes(before, context_.lines, required_, prefix)) context_.note(note);
             return {};
         }
         const Value* additional = find_member(schema_, "additionalProperties");
@@ -400,7 +396,7 @@ private:
         body += '=';
         body += value;
         body += '\n';
-        if (required_) ++context_.required_lines;
+        context_.lines.count_field(required_);
     }
 
     JsonSchemaContext& context_;

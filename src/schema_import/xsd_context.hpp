@@ -49,11 +49,9 @@ public:
     // name winning.
     XsdContext(std::string_view prefix, const Value& schema);
 
-    std::string body;  // field, table and note lines, in the order written
-    // The lines written so far that refuse a document lacking them: required
-    // fields, and tables with a least number of entries.
-    std::size_t required_lines = 0;
-    LibrarySet libraries;  // for the ".!types" lines
+    std::string body;       // field, table and note lines, in the order written
+    FieldLineCounts lines;  // the field lines written so far
+    LibrarySet libraries;   // for the ".!types" lines
     RexVerdictCache patterns;
     NumericPatternCache numeric_patterns;
     // Whether an annotation takes the empty string, by annotation text.

@@ -350,21 +350,20 @@ private:
         }
         if (type_name) type_stack_.push_back(*type_name);
         ++nesting_;
-        const std::size_t required_before = context_.required_lines;
+        const FieldLineCounts before = context_.lines;
         auto converted = convert(*complex->type, place, optional);
         --nesting_;
         if (type_name) type_stack_.pop_back();
-        if (converted && !optional && context_.required_lines == required_before) {
-            context_.note({required_record_of_optionals_note(location)});
-        }
-        return converted;
+        if (!converted) return converted;
+        for (const auto& note : record_notes(before, context_.lines, !optional, location)) context_.note({note});
+        return {};
     }
 
-    // A field of the element's own record (not a table's column): one whose
-    // absence is refused counts toward its record's requirements.
+    // A field of the element's own record (not a table's column), counted
+    // toward the notes of the records around it.
     void write_field(const std::optional<std::string>& annotation, std::string_view key_text, bool optional) {
         write_xsd_scalar_field(context_, annotation, key_text, optional);
-        if (!optional) ++context_.required_lines;
+        context_.lines.count_field(!optional);
     }
 
     void note_requirement(std::string_view requirement, std::string_view location) {
@@ -397,7 +396,7 @@ private:
         if (bounded_below) {
             body += " min=";
             append_decimal(*least, body);
-            ++context_.required_lines;
+            ++context_.lines.required;
         }
         if (const auto most = read_occurs(max_occurs)) {
             body += " max=";

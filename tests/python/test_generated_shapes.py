@@ -287,6 +287,8 @@ def member_tree(draw, fmt, depth=0, columns=False):
             member["fields"] = member_tree(draw, fmt, depth + 1, columns=kind == "table")
         elif kind in ("vector", "map"):
             member["item"] = draw.choice(SCALAR_KINDS)
+        # An XSD element that must occur is a table or vector of one item or more.
+        member["least"] = 1 if fmt == "xsd" and member["required"] and kind in ("table", "vector") else 0
         members.append(member)
     return members
 
@@ -303,9 +305,9 @@ def member_value(draw, member):
     if kind == "record":
         return record_value(draw, member["fields"])
     if kind == "table":
-        return [record_value(draw, member["fields"]) for _ in range(draw.randint(0, 2))]
+        return [record_value(draw, member["fields"]) for _ in range(draw.randint(member["least"], 2))]
     if kind == "vector":
-        return [scalar_value(draw, member["item"]) for _ in range(draw.randint(0, 3))]
+        return [scalar_value(draw, member["item"]) for _ in range(draw.randint(member["least"], 3))]
     if kind == "map":
         return {f"k{i}": scalar_value(draw, member["item"]) for i in range(draw.randint(0, 2))}
     return scalar_value(draw, kind)

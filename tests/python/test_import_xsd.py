@@ -456,7 +456,9 @@ MAY_BE_ABSENT = ' minOccurs="0"'
     (seq(optional_record(el("x", "xs:string", ' minOccurs="0"'))), ["/R/o::x?="]),
     (seq(record(el("x", "xs:string", MAY_BE_ABSENT))),
      ["/R/o::x?=", "// dropped: required record /R/o has no required field (absent passes)"]),
-    (seq(record(el("d", "xs:string", ' maxOccurs="9"'))), ["[/R/o/@d min=1 max=9]", "[]", "/R/o/@d;="]),
+    (seq(record(el("d", "xs:string", ' maxOccurs="9"'))),
+     ["[/R/o/@d min=1 max=9]", "[]", "/R/o/@d;=",
+      "// dropped: record /R/o declares no plain field below it (a value, null or a list in its place passes)"]),
     (seq(el("s", occurs=' minOccurs="0"', inner='<xs:complexType><xs:simpleContent><xs:extension base="xs:int"/>'
                                                '</xs:simpleContent></xs:complexType>')),
      ['// dropped: presence of /R/s/#text under an optional parent', "!null|" + INT[1:], '/R/s::"#text"?=']),
