@@ -273,6 +273,7 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
         } else {
             out += join_field_key(prefix, *key);
             out += "?=\n";
+            context.lines.count_field(false);
         }
         return {};
     }
@@ -288,9 +289,12 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
     nested_prefix += '/';
     nested_prefix += *key;
     stack.push_back(message);
+    const FieldLineCounts before = context.lines;
     auto written = write_proto_message(context, message, nested_prefix, stack, spelled.below);
     stack.pop_back();
-    return written;
+    if (!written) return written;
+    for (const auto& text : record_notes(before, context.lines, false, nested_prefix)) note(context, text);
+    return {};
 }
 
 void record_library(ProtoWriteContext& context, std::string_view library) {
