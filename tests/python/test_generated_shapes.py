@@ -340,9 +340,10 @@ def absent_members(members, value, path=()):
 
 
 def shape_mutations(member, fmt):
-    """(kind, value) put in place of a member: null, a value, a record or a
-    list where the member declares another shape. Python's bool is an int
-    to the Avro validator, so Avro data gets no boolean in a number's place."""
+    """(kind, value) put in place of a member: null (an empty element in
+    XML), a value, a record or a list (two elements in XML) where the member
+    declares another shape. Any text is an XSD string, and Python's bool is
+    an int to the Avro validator, so neither gets a value of another type."""
     kind = member["kind"]
     values = [("null", None)]
     if kind != "str" or fmt != "xsd":
@@ -350,7 +351,7 @@ def shape_mutations(member, fmt):
     if kind not in ("record", "map"):
         values.append(("record", {"z": 1}))
     if kind not in ("table", "vector"):
-        values.append(("list", [1]))
+        values.append(("list", [1, 1]))
     return values
 
 
@@ -700,7 +701,7 @@ def verdict(schema, path, member, kind, document):
     return "awaiting the shape checks"
 
 
-def mutated_documents(draw, schema, value):
+def mutated_documents(schema, value):
     """(path, member, kind, document) for a valid document and its
     mutations."""
     fmt = schema.fmt
@@ -719,11 +720,15 @@ def mutated_documents(draw, schema, value):
 
 
 FOREIGN_FORMATS = ("jsonschema", "avsc", "graphql", "proto", "xsd")
-ROUNDS = 12 if SLOW_FACTOR <= 1 else 3
+ROUNDS = 16 if SLOW_FACTOR <= 1 else 3
 
 
 @pytest.mark.parametrize("fmt", FOREIGN_FORMATS)
 def test_shape_mutations_are_refused_or_noted(fmt):
+    """Printed per format (pytest -s): documents valid to the peer that bezo
+    passes, and those it refuses under a README line; documents the peer
+    refuses that bezo refuses, passes under a note, passes under a README
+    line, or passes until validate checks declared shapes."""
     draw = random.Random(4500 + FOREIGN_FORMATS.index(fmt))
     counts = dict.fromkeys(["valid accepted", "valid refused under the README", "invalid refused",
                             "invalid accepted under a note", "invalid accepted under the README",
@@ -731,7 +736,7 @@ def test_shape_mutations_are_refused_or_noted(fmt):
     for _ in range(ROUNDS):
         schema = Format(fmt, member_tree(draw, fmt))
         for _ in range(4):
-            for case in mutated_documents(draw, schema, record_value(draw, schema.members)):
+            for case in mutated_documents(schema, record_value(draw, schema.members)):
                 counts[verdict(schema, *case)] += 1
     print(fmt, counts)
     assert counts["valid accepted"] > 20 and counts["invalid refused"] > 20, counts
