@@ -15,11 +15,12 @@ import avro.schema
 import jsonschema
 import pytest
 import xmlschema
-from google.protobuf import descriptor_pb2, descriptor_pool, json_format, message_factory
+from google.protobuf import descriptor_pb2
 
 import bezo
 from deadlines import SLOW_FACTOR
 from test_declared_shapes import built_if_valid
+from test_import_proto_json import message_class, parser_accepts
 
 Field = descriptor_pb2.FieldDescriptorProto
 
@@ -418,21 +419,30 @@ def avsc_of(members, name="R"):
 GRAPHQL_TYPES = {"int": "Int", "str": "String", "bool": "Boolean", "float": "Float"}
 
 
-def graphql_of(members, name="Q"):
+def named_types(members, name, member_line, definition):
+    """The definition of the type `name` and of the type of every record
+    and table below it, that of a member `name_member`: `member_line`
+    writes a member (its number, itself, its record type's name),
+    `definition` a type of its name and member lines."""
+    lines, below = [], []
+    for number, m in enumerate(members, 1):
+        inner = f"{name}_{m['name']}"
+        if m["kind"] in ("record", "table"):
+            below.append(named_types(m["fields"], inner, member_line, definition))
+        lines.append(member_line(number, m, inner))
+    return definition(name, lines) + "".join(below)
+
+
+def graphql_member(number, m, inner):
+    written = {"record": inner, "table": f"[{inner}!]"}.get(m["kind"])
+    if not written:
+        written = f"[{GRAPHQL_TYPES[m['item']]}!]" if m["kind"] == "vector" else GRAPHQL_TYPES[m["kind"]]
+    return f"{m['name']}: {written}{'' if m['nullable'] else '!'}"
+
+
+def graphql_of(members):
     """The SDL of the root type Q and of every type below it."""
-    lines, types = [], []
-    for m in members:
-        kind = m["kind"]
-        if kind in ("record", "table"):
-            inner = f"{name}_{m['name']}"
-            types.append(graphql_of(m["fields"], inner))
-            written = inner if kind == "record" else f"[{inner}!]"
-        elif kind == "vector":
-            written = f"[{GRAPHQL_TYPES[m['item']]}!]"
-        else:
-            written = GRAPHQL_TYPES[kind]
-        lines.append(f"{m['name']}: {written}{'' if m['nullable'] else '!'}")
-    return f"type {name} {{ {' '.join(lines)} }}\n" + "".join(types)
+    return named_types(members, "Q", graphql_member, lambda name, lines: f"type {name} {{ {' '.join(lines)} }}\n")
 
 
 def graphql_accepts(members, value):
@@ -476,23 +486,18 @@ PROTO_FIELD_TYPES = {"int32": Field.TYPE_INT32, "string": Field.TYPE_STRING, "bo
                      "double": Field.TYPE_DOUBLE}
 
 
-def proto_of(members, name="M"):
+def proto_member(number, m, inner):
+    kind = m["kind"]
+    written = {"record": inner, "table": f"repeated {inner}"}.get(kind)
+    if not written:
+        item = PROTO_TYPES[m.get("item", kind)]
+        written = {"vector": f"repeated {item}", "map": f"map<string, {item}>"}.get(kind, item)
+    return f"{written} {m['name']} = {number};"
+
+
+def proto_of(members):
     """The .proto text of message M and every message below it."""
-    lines, messages = [], []
-    for number, m in enumerate(members, 1):
-        kind = m["kind"]
-        if kind in ("record", "table"):
-            inner = f"{name}_{m['name']}"
-            messages.append(proto_of(m["fields"], inner))
-            written = inner if kind == "record" else f"repeated {inner}"
-        elif kind == "vector":
-            written = f"repeated {PROTO_TYPES[m['item']]}"
-        elif kind == "map":
-            written = f"map<string, {PROTO_TYPES[m['item']]}>"
-        else:
-            written = PROTO_TYPES[kind]
-        lines.append(f"{written} {m['name']} = {number};")
-    return f"message {name} {{ {' '.join(lines)} }}\n" + "".join(messages)
+    return named_types(members, "M", proto_member, lambda name, lines: f"message {name} {{ {' '.join(lines)} }}\n")
 
 
 def add_proto_message(file, members, name):
@@ -519,17 +524,8 @@ def add_proto_message(file, members, name):
 def proto_peer(members):
     file = descriptor_pb2.FileDescriptorProto(name="t.proto", package="t", syntax="proto3")
     add_proto_message(file, members, "M")
-    pool = descriptor_pool.DescriptorPool()
-    pool.Add(file)
-    prototype = message_factory.MessageFactory(pool).GetPrototype(pool.FindMessageTypeByName("t.M"))
-
-    def accepts(value):
-        try:
-            json_format.Parse(json.dumps(value), prototype())
-        except json_format.ParseError:
-            return False
-        return True
-    return accepts
+    message = message_class(file, "t.M")
+    return lambda value: parser_accepts(message, value)
 
 
 XSD_TYPES = {"int": "xs:int", "str": "xs:string", "bool": "xs:boolean", "float": "xs:double"}
