@@ -82,9 +82,9 @@ inline void avro_note_dropped(std::string& out, std::string_view note) { note_dr
 
 // The texts of the notes on requirements an imported schema cannot hold,
 // which every importer writes through its own note writer. A requirement
-// ("presence", "minOccurs=2") of a member whose parent may be absent: the member
-// is written optional, the collection without its minimum, since an absent
-// parent leaves them absent too.
+// ("presence", "minOccurs=2") of a member whose parent may be absent: the
+// member is written optional, the collection without its minimum, since an
+// absent parent leaves them absent too.
 std::string requirement_under_optional_parent_note(std::string_view requirement, std::string_view location);
 
 // The field lines an import has written so far: the plain ones, and those
