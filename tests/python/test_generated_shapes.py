@@ -246,6 +246,8 @@ README = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), 
 PLAIN_STRING = "A field imported from a plain string type"
 OPTIONAL_NULL = "An optional field of an imported schema takes null"
 ABSENT_COLLECTION = "cannot be told absent from empty"
+ITEM_NO_RECORD = ("An item that is no record (null, a scalar, a nested array) among a table's records passes "
+                  "`validate` unless the table's entries require a field")
 NULL_FOR_PROTO = "null for a message, repeated or map field"
 TRUE_FOR_FLOAT = "`true` for a floating or enum field"
 
@@ -641,6 +643,10 @@ def readme_covers(member, kind, fmt):
         return OPTIONAL_NULL
     if member["kind"] in ("table", "vector", "map") and kind == "absent":
         return ABSENT_COLLECTION
+    if fmt == "xsd" and member["kind"] == "table" and kind == "value" and not any(
+            column["required"] for column in member["fields"]):
+        # A lone element's text at a declared table becomes its item 0.
+        return ITEM_NO_RECORD
     return None
 
 
