@@ -144,15 +144,29 @@ public:
                 return {};
             }
         }
-        for (const auto keyword : kUnsupportedKeywords) {
-            if (find_member(schema_, keyword)) note_at(keyword);
-        }
+        note_unsupported_keywords(schema_, position());
         return convert_by_type(words);
     }
 
 private:
     std::string position() const { return jsonschema_path(prefix_, name_); }
+    // The prefix of what the property holds: its object's fields, or the
+    // fields of its table's entries, as notes name them.
+    std::string nested_prefix() const {
+        std::string prefix(prefix_);
+        prefix += '/';
+        prefix += key_;
+        return prefix;
+    }
     void note_at(std::string_view what) { context_.note(std::string(what) + " at " + position()); }
+
+    // The keywords of `schema` (the property's own, or that of its items,
+    // values or element fields) that no line can carry.
+    void note_unsupported_keywords(const Value& schema, std::string_view at) {
+        for (const auto keyword : kUnsupportedKeywords) {
+            if (find_member(schema, keyword)) context_.note(std::string(keyword) + " at " + std::string(at));
+        }
+    }
     std::string_view optional_mark() const { return required_ ? "" : "?"; }
 
     void write_comment(std::string_view keyword) {
@@ -256,6 +270,7 @@ private:
         if (words.size() == 1 && jsonschema_type_keyword(words[0])) {
             if (find_member(schema_, "minItems")) note_at("minItems");
             if (find_member(schema_, "maxItems")) note_at("maxItems");
+            note_unsupported_keywords(element, position());
             // Every element of an array is present, so its annotation never
             // admits null.
             map_string_format(context_, element, words[0], true);
@@ -320,6 +335,7 @@ private:
             context_.note("unrepresentable element field name at " + position() + ": " + name_debug_form(name));
             return;
         }
+        note_unsupported_keywords(field, jsonschema_path(nested_prefix(), name));
         map_string_format(context_, field, words[0], required);
         context_.body += *key;
         context_.body += required ? "=\n" : "?=\n";
@@ -335,9 +351,7 @@ private:
                 note_at("recursive reference");
                 return {};
             }
-            std::string prefix(prefix_);
-            prefix += '/';
-            prefix += key_;
+            const std::string prefix = nested_prefix();
             if (auto read = context_.charge_reading(prefix.size()); !read) return forward_error(read);
             const FieldLineCounts before = context_.lines;
             auto converted = convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
@@ -367,6 +381,7 @@ private:
     // value's whole annotation (constraints, a library type). Every entry
     // holds a value, so the annotation never admits null for want of one.
     void write_map(const Value& values, std::string_view word, std::string_view type) {
+        note_unsupported_keywords(values, position());
         const auto annotation = scalar_annotation(context_, values, word, true);
         std::string& body = context_.body;
         if (annotation && annotation->substr(1) != type) {

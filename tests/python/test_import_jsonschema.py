@@ -414,6 +414,14 @@ REQUIRED_RECORD = "// dropped: required record {} has no required field (absent 
     (obj({"m": MAP_OF({"type": "string", "enum": ["a", "b"]})}), ["(/m)", "!str{a,b}", "/.*/=", "()"]),
     (obj({"m": MAP_OF({"type": "string", "format": "ipv4"})}), ["// dropped: format: ipv4", "!map<str>", "m?="]),
     (obj({"m": MAP_OF({"type": "integer"})}), ["!map<int>", "m?="]),
+    # keywords no line can carry are noted for values, items and element fields as for a property
+    (obj({"m": MAP_OF({"type": "integer", "multipleOf": 2})}), ["// dropped: multipleOf at root/m", "!map<int>", "m?="]),
+    (obj({"o": obj({"m": MAP_OF({"type": "string", "minLength": 1, "not": {"const": "a"}})})}),
+     ["// dropped: not at /o/m", "(/o/m)", "!str#[1,]", "/.*/=", "()", NO_PLAIN_FIELD.format("/o")]),
+    (obj({"v": {"type": "array", "items": {"type": "integer", "multipleOf": 2}}}),
+     ["// dropped: multipleOf at root/v", "!int", "/@v;="]),
+    (obj({"t": {"type": "array", "items": obj({"c": {"type": "integer", "allOf": [{"minimum": 1}]}})}}),
+     ["[/@t]", "// dropped: allOf at /t/c", "!null|int", "c?=", "[]"]),
 ])
 def test_requirement_and_map_value_lines(schema, lines):
     text = imported(schema)
@@ -437,6 +445,7 @@ PATTERNED_MAP = obj({"m": MAP_OF({"type": "string", "pattern": "^a+$"})})
     (REQUIRED_OF_OPTIONALS, {}, True, "required record /o has no required field (absent passes)"),
     (PATTERNED_MAP, {"m": {"k": "aa"}}, True, None),
     (PATTERNED_MAP, {"m": {"k": "b"}}, False, None),
+    (obj({"m": MAP_OF({"type": "integer", "multipleOf": 2})}), {"m": {"k": 3}}, True, "multipleOf at root/m"),
 ])
 def test_what_jsonschema_refuses_bezo_refuses_or_notes(schema, instance, valid, noted):
     """`valid` is bezo's verdict; where jsonschema refuses what bezo passes,
