@@ -82,7 +82,8 @@ private:
         const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
         const std::string path = prefix.empty() ? std::string(key) : join_path(prefix, "::", key);
         if (note_recursive(field.schema, location)) return {};
-        if (const auto* record = field.schema.get_if<AvroRecord>()) return write_record(*record, prefix, key, depth);
+        if (const auto* record = field.schema.get_if<AvroRecord>())
+            return write_record(*record, prefix, key, location, depth);
         if (const auto* array = field.schema.get_if<AvroArray>()) {
             write_array(*array->items, prefix, key, location);
         } else if (const auto* map = field.schema.get_if<AvroMap>()) {
@@ -98,11 +99,12 @@ private:
     }
 
     // A record field's fields under its key; every record field is required.
-    Result<void> write_record(const AvroRecord& record, std::string_view prefix, std::string_view key, unsigned depth) {
+    Result<void> write_record(const AvroRecord& record, std::string_view prefix, std::string_view key,
+                              std::string_view location, unsigned depth) {
         const std::string nested = join_path(prefix, "/", key);
         const FieldLineCounts before = lines_;
         if (auto written = write_fields(record.fields, nested, depth + 1); !written) return written;
-        for (const auto& note : record_notes(before, lines_, true, nested)) avro_note_dropped(body, note);
+        for (const auto& note : record_notes(before, lines_, true, location)) avro_note_dropped(body, note);
         return {};
     }
 

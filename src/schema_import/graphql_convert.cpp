@@ -158,6 +158,7 @@ private:
             return {};
         }
         if (auto charged = conversion_.charge_step(); !charged) return forward_error(charged);
+        const std::string location = jsonschema_path(prefix_, field.name);
         const std::size_t prefix_size = prefix_.size();
         prefix_ += '/';
         prefix_ += key;
@@ -165,7 +166,7 @@ private:
         const FieldLineCounts before = conversion_.lines;
         auto nested = write(conversion_.definitions[mapping.object].fields);
         if (nested) {
-            for (const auto& text : record_notes(before, conversion_.lines, true, prefix_)) note(text);
+            for (const auto& text : record_notes(before, conversion_.lines, true, location)) note(text);
         }
         open_types_.pop_back();
         prefix_.resize(prefix_size);

@@ -356,7 +356,7 @@ private:
             const FieldLineCounts before = context_.lines;
             auto converted = convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
             if (!converted) return forward_error(converted);
-            for (const auto& note : record_notes(before, context_.lines, required_, prefix)) context_.note(note);
+            for (const auto& note : record_notes(before, context_.lines, required_, position())) context_.note(note);
             return {};
         }
         const Value* additional = find_member(schema_, "additionalProperties");

@@ -293,7 +293,8 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
     auto written = write_proto_message(context, message, nested_prefix, stack, spelled.below);
     stack.pop_back();
     if (!written) return written;
-    for (const auto& text : record_notes(before, context.lines, false, nested_prefix)) note(context, text);
+    for (const auto& text : record_notes(before, context.lines, false, jsonschema_path(prefix, name)))
+        note(context, text);
     return {};
 }
 

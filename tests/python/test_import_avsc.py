@@ -76,8 +76,8 @@ def test_whole_schemas():
      ["// dropped: map value type at root/m has no bezo spelling"]),
     # a record of no fields, or of collections alone, passes when absent
     ([("o", record(name="O")), ("p", record(("v", {"type": "array", "items": "int"}), name="P"))],
-     [NO_PLAIN_FIELD.format("/o"), REQUIRED_RECORD.format("/o"), "!int[-2147483648,2147483647]", "/p/@v;=",
-      NO_PLAIN_FIELD.format("/p"), REQUIRED_RECORD.format("/p")]),
+     [NO_PLAIN_FIELD.format("root/o"), REQUIRED_RECORD.format("root/o"), "!int[-2147483648,2147483647]", "/p/@v;=",
+      NO_PLAIN_FIELD.format("root/p"), REQUIRED_RECORD.format("root/p")]),
     ([("m", {"type": "map", "values": record(name="V")})], ["// dropped: map value type at root/m has no bezo spelling"]),
     ([("re", "string"), ("a\nb", "int"), ("é", "int")],
      ['"re"=', '// dropped: unrepresentable field name: "a\\nb"', "!int[-2147483648,2147483647]", '"é"=']),
@@ -338,7 +338,7 @@ SHADOWED = {"type": "record", "name": "Root", "namespace": "a", "fields": [
                         "// dropped: recursive type A at /b/a", "[/@rows]", "!int[-2147483648,2147483647]", "k=",
                         "// dropped: non-scalar element field up at root/rows", "[]"]),
     (SHADOWED, ["!int[-2147483648,2147483647]", "/other::x=", "// dropped: recursive type a.R at /own/next",
-                NO_PLAIN_FIELD.format("/own"), REQUIRED_RECORD.format("/own")]),
+                NO_PLAIN_FIELD.format("root/own"), REQUIRED_RECORD.format("root/own")]),
 ])
 def test_recursive_references_are_noted_and_left_untyped(schema, lines):
     avro.schema.parse(json.dumps(schema))

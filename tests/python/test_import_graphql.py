@@ -115,14 +115,14 @@ NESTED_CASES = [
     ("type Q { a: [A!]! } type A { \"no\" n: ID! }", ["[/@a]", "n=", "[]"]),
     ("type Q { a: [A!] } type A { n: ID! }", ["// dropped: nullable list root/a" + NULLABLE_LIST]),
     # a non-null object of nullable members passes when absent
-    ("type Q { a: A! } type A { n: ID }", ["!null|str", "/a::n?=",
-                                            "// dropped: required record /a has no required field (absent passes)"]),
+    ("type Q { a: A! } type A { n: ID }",
+     ["!null|str", "/a::n?=", "// dropped: required record root/a has no required field (absent passes)"]),
     ("type Q { a: A! } type A { b: B! } type B { l: [Int!]! }",
      ["!" + INT, "/a/b/@l;=",
       "// dropped: record /a/b declares no plain field below it (a value, null or a list in its place passes)",
       "// dropped: required record /a/b has no required field (absent passes)",
-      "// dropped: record /a declares no plain field below it (a value, null or a list in its place passes)",
-      "// dropped: required record /a has no required field (absent passes)"]),
+      "// dropped: record root/a declares no plain field below it (a value, null or a list in its place passes)",
+      "// dropped: required record root/a has no required field (absent passes)"]),
 ]
 
 

@@ -181,8 +181,9 @@ def test_root_choice():
      [nullable(INT32), "a?=", "b?=", "!null|bool", "c?=", nullable(INT64), "d?=", "!null|bool", '"re"?=']),
     # a message of collections alone (or of no fields) declares nothing a value in its place would meet
     ("message M { Tags t = 1; Empty e = 2; } message Tags { repeated string v = 1; } message Empty {}", "M",
-     ["/t/@v;=", "// dropped: record /t declares no plain field below it (a value, null or a list in its place passes)",
-      "// dropped: record /e declares no plain field below it (a value, null or a list in its place passes)"]),
+     ["/t/@v;=",
+      "// dropped: record root/t declares no plain field below it (a value, null or a list in its place passes)",
+      "// dropped: record root/e declares no plain field below it (a value, null or a list in its place passes)"]),
 ])
 def test_written_fields(text, message, lines):
     assert body(text, message) == lines
