@@ -339,7 +339,7 @@ private:
             note_requirement(repeated ? "minOccurs=" + std::string(min_occurs) : "presence", location);
         }
         if (repeated) {
-            write_head(place, optional, min_occurs, max_occurs);
+            write_head(place, optional, min_occurs, max_occurs, location);
             if (complex) return write_table(*complex->type, location);
             write_vector(element_annotation(annotation_of(std::move(*type)), place), place);
             return {};
@@ -386,10 +386,13 @@ private:
     // The head of a repeated element's table with the bounds its occurrences
     // give. A minimum binds only a table that is present whenever its parent
     // is. A single occurrence imports as one record or value, which build
-    // against the schema makes the table's entry 0.
-    void write_head(std::string_view table, bool optional, std::string_view min_occurs, std::string_view max_occurs) {
+    // against the schema makes the table's entry 0. A minimum that is no
+    // count the head can hold is noted.
+    void write_head(std::string_view table, bool optional, std::string_view min_occurs, std::string_view max_occurs,
+                    std::string_view location) {
         const auto least = read_occurs(min_occurs);
         const bool bounded_below = !optional && least && *least != 0;
+        if (!optional && !least) context_.note({"minOccurs=", min_occurs, " on the repeated element at ", location});
         std::string& body = context_.body;
         body += '[';
         body += table;

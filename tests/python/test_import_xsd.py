@@ -448,6 +448,11 @@ MAY_BE_ABSENT = ' minOccurs="0"'
 @pytest.mark.parametrize("content, lines", [
     (seq(el("d", "xs:string", ' maxOccurs="unbounded"')), ["[/R/@d min=1]", "[]", "/R/@d;="]),
     (seq(el("d", "xs:string", ' minOccurs="0" maxOccurs="4"')), ["[/R/@d max=4]", "[]", "/R/@d;="]),
+    # a minimum that is no count the head can hold is noted, for a vector as for a table
+    (seq(el("d", "xs:string", ' minOccurs=" 2 " maxOccurs="unbounded"')),
+     ["// dropped: minOccurs= 2  on the repeated element at /R/d", "[/R/@d]", "[]", "/R/@d;="]),
+    (seq(el("item", occurs=' minOccurs="99999999999999999999" maxOccurs="unbounded"', inner=ITEM)),
+     ["// dropped: minOccurs=99999999999999999999 on the repeated element at /R/item", "[/R/@item]", "sku=", "[]"]),
     (seq(optional_record(el("x", "xs:string"), el("d", "xs:string", ' minOccurs="2" maxOccurs="unbounded"'),
                          attributes='<xs:attribute name="a" use="required"/>')),
      ['// dropped: presence of /R/o/@a under an optional parent', '/R/o::"@a"?=',
