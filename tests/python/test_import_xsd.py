@@ -1,5 +1,7 @@
 """import_schema("xsd"): XML Schemas in, authored schemas out."""
 import os
+import random
+import re
 import subprocess
 import sys
 
@@ -498,3 +500,94 @@ def test_what_xmlschema_refuses_bezo_refuses_or_notes(text, instance, valid, not
         assert f"// dropped: {noted}\n" in hezo
     else:
         assert peer is valid
+
+
+# Generated occurrence bounds: scalar elements and records (each holding a
+# required scalar), minOccurs 0, 1 or 3, maxOccurs 1, 2, 4 or unbounded,
+# nested under required and optional parents. Documents vary only the counts;
+# xmlschema judges them. What it passes bezo passes; what it refuses bezo
+# refuses, unless a note names the element whose count is wrong (its
+# requirement under an optional parent), or a record around it whose members
+# a table cannot hold.
+
+OCCURS = [("0", "1"), ("1", "1"), ("0", "2"), ("1", "4"), ("3", "4"), ("0", "unbounded"), ("1", "unbounded"),
+          ("3", "unbounded")]
+
+
+def occurrence_tree(draw, depth=0):
+    members = [{"name": "v", "least": "1", "most": "1", "fields": None}]  # a required scalar in every record
+    for name in "abc"[:draw.randint(1, 3)]:
+        least, most = draw.choice(OCCURS)
+        record = depth < 2 and draw.random() < 0.4
+        members.append({"name": name, "least": least, "most": most,
+                        "fields": occurrence_tree(draw, depth + 1) if record else None})
+    return members
+
+
+def occurrence_type(members):
+    elements = "".join(el(m["name"], None if m["fields"] else "xs:int",
+                          f' minOccurs="{m["least"]}" maxOccurs="{m["most"]}"',
+                          occurrence_type(m["fields"]) if m["fields"] else "") for m in members)
+    return f"<xs:complexType>{seq(elements)}</xs:complexType>"
+
+
+def occurrence_document(draw, name, members, location, wrong):
+    """The element and its members, each drawn one past its bounds now and
+    then; `wrong` collects the location of every member out of bounds."""
+    body = ""
+    for m in members:
+        least = int(m["least"])
+        most = None if m["most"] == "unbounded" else int(m["most"])
+        count = draw.randint(least, least + 2 if most is None else most)
+        if draw.random() < 0.15:
+            # one past a bound; two of a single element is a shape the validator judges
+            past_most = most not in (None, 1) and draw.random() < 0.5
+            count = most + 1 if past_most else max(least - 1, 0)
+        if count < least or (most is not None and count > most):
+            wrong.append(f"{location}/{m['name']}")
+        for _ in range(count):
+            if m["fields"]:
+                body += occurrence_document(draw, m["name"], m["fields"], f"{location}/{m['name']}", wrong)
+            else:
+                body += f"<{m['name']}>1</{m['name']}>"
+    return f"<{name}>{body}</{name}>"
+
+
+def noted_locations(notes):
+    """The locations whose counts the notes say are unchecked, and the
+    records whose whole content is."""
+    exact, below = set(), set()
+    requirement_note = re.compile(r"// dropped: (?:presence|minOccurs=\S*) of (\S+) under an optional parent")
+    for note in notes:
+        if requirement := requirement_note.fullmatch(note):
+            exact.add(requirement[1])
+        elif member := re.fullmatch(r"// dropped: non-scalar element field (\S+) at (\S+)", note):
+            below.add(f"{member[2]}/{member[1]}")
+    return exact, below
+
+
+def test_generated_occurrence_bounds_agree_with_xmlschema():
+    draw = random.Random(4511)
+    verdicts = {"valid": 0, "refused": 0, "noted": 0}
+    for _ in range(60):
+        members = occurrence_tree(draw)
+        text = schema(el("R", inner=occurrence_type(members)))
+        hezo = imported(text)
+        bezo.compile_schema(hezo)
+        notes = [line for line in hezo.splitlines() if line.startswith("// dropped: ")]
+        peer = xmlschema.XMLSchema(text)
+        for _ in range(8):
+            wrong = []
+            document = occurrence_document(draw, "R", members, "/R", wrong)
+            valid, passed = peer.is_valid(document), accepts(document, hezo)
+            assert valid == (not wrong), (document, wrong)
+            if valid or not passed:
+                assert passed is valid, (document, text, hezo)
+                verdicts["valid" if valid else "refused"] += 1
+                continue
+            exact, below = noted_locations(notes)
+            assert all(location in exact or any(location == record or location.startswith(record + "/")
+                                                for record in below) for location in wrong), (document, text, hezo)
+            verdicts["noted"] += 1
+    print(verdicts)
+    assert min(verdicts.values()) > 10, verdicts
