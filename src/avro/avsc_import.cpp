@@ -37,13 +37,14 @@ const AvroRecursiveRef* recursive_reference(const AvroSchema& schema) {
     return nullptr;
 }
 
-// The entry type of a map annotation for the map's value type; none for
-// value types a map annotation cannot name.
-std::optional<std::string_view> map_entry_type(const AvroSchema& values) {
-    if (values.is<AvroBoolean>()) return "bool";
-    if (values.is<AvroInt>() || values.is<AvroLong>()) return "int";
-    if (values.is<AvroFloat>() || values.is<AvroDouble>()) return "float";
-    if (values.is<AvroString>()) return "str";
+// The entry type of a map annotation that says all a value's annotation
+// line says: "str" for a line that is empty (a string, or binary text), the
+// type for a line naming a primitive alone; none for any other line.
+std::optional<std::string_view> map_entry_type(std::string_view line) {
+    if (line.empty()) return "str";
+    for (const std::string_view primitive : {"bool", "int", "float", "str", "null"}) {
+        if (line.substr(1) == primitive && line.front() == '!') return primitive;
+    }
     return std::nullopt;
 }
 
@@ -81,18 +82,29 @@ private:
         const std::string location = join_path(prefix.empty() ? "root" : prefix, "/", field.name);
         const std::string path = prefix.empty() ? std::string(key) : join_path(prefix, "::", key);
         if (note_recursive(field.schema, location)) return {};
-        if (const auto* record = field.schema.get_if<AvroRecord>()) {
-            return write_fields(record->fields, join_path(prefix, "/", key), depth + 1);
-        }
+        if (const auto* record = field.schema.get_if<AvroRecord>())
+            return write_record(*record, prefix, key, location, depth);
         if (const auto* array = field.schema.get_if<AvroArray>()) {
             write_array(*array->items, prefix, key, location);
         } else if (const auto* map = field.schema.get_if<AvroMap>()) {
-            write_map(*map->values, path, location);
-        } else if (!write_field(field.schema, path, location)) {
+            write_map(*map->values, prefix, key, location);
+        } else if (write_field(field.schema, path, location)) {
+            lines_.count_field(true);
+        } else {
             const bool empty = field.schema.get_if<AvroUnion>()->branches.empty();
             avro_note_dropped(body,
                               (empty ? "union without branches at " : "union with a non-scalar branch at ") + location);
         }
+        return {};
+    }
+
+    // A record field's fields under its key; every record field is required.
+    Result<void> write_record(const AvroRecord& record, std::string_view prefix, std::string_view key,
+                              std::string_view location, unsigned depth) {
+        const std::string nested = join_path(prefix, "/", key);
+        const FieldLineCounts before = lines_;
+        if (auto written = write_fields(record.fields, nested, depth + 1); !written) return written;
+        for (const auto& note : record_notes(before, lines_, true, location)) avro_note_dropped(body, note);
         return {};
     }
 
@@ -144,13 +156,22 @@ private:
         body += "[]\n";
     }
 
-    void write_map(const AvroSchema& values, std::string_view path, std::string_view location) {
-        const auto entry = map_entry_type(values);
-        if (!entry) {
+    // "!map<T>" where the value type is T alone; a map block whose entries
+    // take the value type's annotation where that says more (a range, a
+    // set, a library type).
+    void write_map(const AvroSchema& values, std::string_view prefix, std::string_view key, std::string_view location) {
+        const auto line = values.is<AvroArray>() || values.is<AvroMap>() || values.is<AvroRecord>()
+                              ? std::nullopt
+                              : type_line(values, location);
+        if (!line) {
             avro_note_dropped(body, "map value type at " + std::string(location) + " has no bezo spelling");
             return;
         }
-        body.append("!map<").append(*entry).append(">\n").append(path).append("=\n");
+        if (const auto entry = map_entry_type(*line)) {
+            body.append("!map<").append(*entry).append(">\n").append(join_field_key(prefix, key)).append("=\n");
+            return;
+        }
+        write_map_block(body, prefix, key, *line);
     }
 
     // The annotation line of a field type: "" for a string (no line), none
@@ -240,6 +261,7 @@ private:
     }
 
     ImportBudget& budget_;
+    FieldLineCounts lines_;  // the field lines written so far
 };
 
 }  // namespace

@@ -126,6 +126,37 @@ void note_dropped(std::string& out, std::string_view note) {
     out += '\n';
 }
 
+std::string requirement_under_optional_parent_note(std::string_view requirement, std::string_view location) {
+    std::string note(requirement);
+    note += " of ";
+    note += location;
+    note += " under an optional parent";
+    return note;
+}
+
+std::vector<std::string> record_notes(const FieldLineCounts& before, const FieldLineCounts& after, bool required,
+                                      std::string_view location) {
+    std::vector<std::string> notes;
+    if (after.plain == before.plain) {
+        notes.push_back("record " + std::string(location) +
+                        " declares no plain field below it (a value, null or a list in its place passes)");
+    }
+    if (required && after.required == before.required) {
+        notes.push_back("required record " + std::string(location) + " has no required field (absent passes)");
+    }
+    return notes;
+}
+
+void write_map_block(std::string& out, std::string_view prefix, std::string_view key, std::string_view annotation) {
+    out += '(';
+    out += prefix;
+    out += '/';
+    out += key;
+    out += ")\n";
+    out += annotation;
+    out += "\n/.*/=\n()\n";
+}
+
 bool is_spellable_set_member(std::string_view text) {
     // NUL is refused too: the lexer refuses it anywhere in a schema text.
     constexpr std::string_view kBreaksTheSet("\0\t\n\r ',}", 8);

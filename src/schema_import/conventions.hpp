@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/budget.hpp"
 #include "core/error.hpp"
@@ -78,6 +79,41 @@ inline void xsd_note_dropped(std::string& out, std::string_view note) { one_line
 inline void proto_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 inline void graphql_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
 inline void avro_note_dropped(std::string& out, std::string_view note) { note_dropped(out, note); }
+
+// The texts of the notes on requirements an imported schema cannot hold,
+// which every importer writes through its own note writer. A requirement
+// ("presence", "minOccurs=2") of a member whose parent may be absent: the
+// member is written optional, the collection without its minimum, since an
+// absent parent leaves them absent too.
+std::string requirement_under_optional_parent_note(std::string_view requirement, std::string_view location);
+
+// The field lines an import has written so far: the plain ones, and those
+// that refuse a document lacking them (required fields, and tables with a
+// least number of entries). A record's notes compare the counts from before
+// its fields with those after.
+struct FieldLineCounts {
+    std::size_t plain = 0;
+    std::size_t required = 0;
+
+    void count_field(bool required_field) {
+        ++plain;
+        if (required_field) ++required;
+    }
+};
+
+// The notes a record at `location` needs once its fields are written
+// (`before` the counts when it began): without a plain field below it, a
+// value, null or a list in its place passes; required but without a
+// required line below it, an absent record passes.
+std::vector<std::string> record_notes(const FieldLineCounts& before, const FieldLineCounts& after, bool required,
+                                      std::string_view location);
+
+// ---- Map blocks ----
+
+// A map whose entry values take `annotation` (constraints, a library type),
+// which "!map<T>" cannot carry: the block "(prefix/key)", the annotation,
+// the key line admitting every key, and the closing line.
+void write_map_block(std::string& out, std::string_view prefix, std::string_view key, std::string_view annotation);
 
 // ---- Constraint texts ----
 

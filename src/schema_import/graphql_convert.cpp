@@ -144,6 +144,7 @@ private:
                 append_signature_line(out_, mapping, type.non_null);
                 out_ += join_field_key(prefix_, key);
                 out_ += type.non_null ? "=\n" : "?=\n";
+                conversion_.lines.count_field(type.non_null);
                 return {};
             case SdlMappingKind::Unsupported: note_unsupported(mapping, field.name); return {};
             case SdlMappingKind::Object: break;
@@ -157,17 +158,28 @@ private:
             return {};
         }
         if (auto charged = conversion_.charge_step(); !charged) return forward_error(charged);
+        const std::string location = jsonschema_path(prefix_, field.name);
         const std::size_t prefix_size = prefix_.size();
         prefix_ += '/';
         prefix_ += key;
         open_types_.push_back(mapping.object);
+        const FieldLineCounts before = conversion_.lines;
         auto nested = write(conversion_.definitions[mapping.object].fields);
+        if (nested) {
+            for (const auto& text : record_notes(before, conversion_.lines, true, location)) note(text);
+        }
         open_types_.pop_back();
         prefix_.resize(prefix_size);
         return nested;
     }
 
     Result<void> write_list(const SdlField& field, std::string_view key, const SdlListType& list) {
+        // A vector or a table refuses null, and nothing says that a
+        // collection may be null instead: the field is left undeclared.
+        if (!list.non_null) {
+            note_at("nullable list ", field.name, " (bezo cannot express a collection that may be null)");
+            return {};
+        }
         const auto* element = std::get_if<SdlNamedType>(&list.element->form);
         if (!element) {
             note_at("nested list at ", field.name);

@@ -36,6 +36,7 @@ public:
     std::string out;             // what the import returns: the header, then the body
     std::size_t body_start = 0;  // where the body begins in `out`
     ImportBudget budget;
+    FieldLineCounts lines;  // the field lines written so far
 
     // Counts one more field or object reached and checks the body's size.
     Result<void> charge_step();

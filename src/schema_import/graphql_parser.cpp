@@ -124,7 +124,7 @@ Result<SdlTypeRef> parse_sdl_type_ref(SdlCursor& cursor, unsigned nesting = 0) {
     }
     auto non_null = take_punct(cursor, '!');
     if (!non_null) return forward_error(non_null);
-    if (auto* named = std::get_if<SdlNamedType>(&ref.form)) named->non_null = *non_null;
+    std::visit([&](auto& form) { form.non_null = *non_null; }, ref.form);
     return ref;
 }
 

@@ -26,9 +26,10 @@ struct SdlNamedType {
     bool non_null = false;
 };
 
-// A list type; a "!" after the closing bracket is read and not recorded.
+// A list type; `non_null` when a "!" follows the closing bracket.
 struct SdlListType {
     std::unique_ptr<SdlTypeRef> element;
+    bool non_null = false;
 };
 
 struct SdlTypeRef {

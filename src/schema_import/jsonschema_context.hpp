@@ -49,6 +49,7 @@ public:
     // first: a property that leads back to one of them is a recursive
     // reference.
     std::vector<const Value*> open_objects;
+    FieldLineCounts lines;  // the field lines written so far
 
     // Appends a "// dropped:" line to the body.
     void note(std::string_view text) { jsonschema_note_dropped(body, text); }

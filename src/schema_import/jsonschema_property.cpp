@@ -144,15 +144,29 @@ public:
                 return {};
             }
         }
-        for (const auto keyword : kUnsupportedKeywords) {
-            if (find_member(schema_, keyword)) note_at(keyword);
-        }
+        note_unsupported_keywords(schema_, position());
         return convert_by_type(words);
     }
 
 private:
     std::string position() const { return jsonschema_path(prefix_, name_); }
+    // The prefix of what the property holds: its object's fields, or the
+    // fields of its table's entries, as notes name them.
+    std::string nested_prefix() const {
+        std::string prefix(prefix_);
+        prefix += '/';
+        prefix += key_;
+        return prefix;
+    }
     void note_at(std::string_view what) { context_.note(std::string(what) + " at " + position()); }
+
+    // The keywords of `schema` (the property's own, or that of its items,
+    // values or element fields) that no line can carry.
+    void note_unsupported_keywords(const Value& schema, std::string_view at) {
+        for (const auto keyword : kUnsupportedKeywords) {
+            if (find_member(schema, keyword)) context_.note(std::string(keyword) + " at " + std::string(at));
+        }
+    }
     std::string_view optional_mark() const { return required_ ? "" : "?"; }
 
     void write_comment(std::string_view keyword) {
@@ -233,7 +247,8 @@ private:
                           " (union items are whitespace-free)");
             constraints.clear();
         }
-        write_nullable_annotation(context_, *jsonschema_type_keyword(word), constraints);
+        context_.body += nullable_annotation(*jsonschema_type_keyword(word), constraints);
+        context_.body += '\n';
         write_field_line();
     }
 
@@ -255,6 +270,7 @@ private:
         if (words.size() == 1 && jsonschema_type_keyword(words[0])) {
             if (find_member(schema_, "minItems")) note_at("minItems");
             if (find_member(schema_, "maxItems")) note_at("maxItems");
+            note_unsupported_keywords(element, position());
             // Every element of an array is present, so its annotation never
             // admits null.
             map_string_format(context_, element, words[0], true);
@@ -280,6 +296,8 @@ private:
         }
         head += head_item;
         append_decimal(*count, head);
+        // A table that must hold entries is one whose absence is refused.
+        if (head_item == " min=" && *count > 0) ++context_.lines.required;
     }
 
     Result<void> write_table(const Value& element) {
@@ -317,6 +335,7 @@ private:
             context_.note("unrepresentable element field name at " + position() + ": " + name_debug_form(name));
             return;
         }
+        note_unsupported_keywords(field, jsonschema_path(nested_prefix(), name));
         map_string_format(context_, field, words[0], required);
         context_.body += *key;
         context_.body += required ? "=\n" : "?=\n";
@@ -332,11 +351,13 @@ private:
                 note_at("recursive reference");
                 return {};
             }
-            std::string prefix(prefix_);
-            prefix += '/';
-            prefix += key_;
+            const std::string prefix = nested_prefix();
             if (auto read = context_.charge_reading(prefix.size()); !read) return forward_error(read);
-            return convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
+            const FieldLineCounts before = context_.lines;
+            auto converted = convert_object_schema(context_, schema_, prefix, depth_ + 1, required_);
+            if (!converted) return forward_error(converted);
+            for (const auto& note : record_notes(before, context_.lines, required_, position())) context_.note(note);
+            return {};
         }
         const Value* additional = find_member(schema_, "additionalProperties");
         if (!additional) {
@@ -351,14 +372,28 @@ private:
             note_at("untyped object");
             return {};
         }
+        write_map(**resolved, *word, *type);
+        return {};
+    }
+
+    // A map whose values are scalars of JSON type `word`: "!map<T>" when
+    // the value type is T alone, else a map block whose entries take the
+    // value's whole annotation (constraints, a library type). Every entry
+    // holds a value, so the annotation never admits null for want of one.
+    void write_map(const Value& values, std::string_view word, std::string_view type) {
+        note_unsupported_keywords(values, position());
+        const auto annotation = scalar_annotation(context_, values, word, true);
         std::string& body = context_.body;
+        if (annotation && annotation->substr(1) != type) {
+            write_map_block(body, prefix_, key_, *annotation);
+            return;
+        }
         body += "!map<";
-        body += *type;
+        body += type;
         body += ">\n";
         body += join_field_key(prefix_, key_);
         body += optional_mark();
         body += "=\n";
-        return {};
     }
 
     void write_field_line() {
@@ -376,6 +411,7 @@ private:
         body += '=';
         body += value;
         body += '\n';
+        context_.lines.count_field(required_);
     }
 
     JsonSchemaContext& context_;
@@ -407,8 +443,13 @@ Result<void> convert_object_schema(JsonSchemaContext& context, const Value& sche
     if (*members) {
         context.open_objects.push_back(&schema);
         for (const auto& member : **members) {
-            auto converted =
-                convert_member(context, member, prefix, depth, object_required && required.contains(member.key));
+            const bool listed = required.contains(member.key);
+            // A member required only while its optional object is present
+            // is written optional: an absent object has no members.
+            if (listed && !object_required) {
+                context.note(requirement_under_optional_parent_note("presence", jsonschema_path(prefix, member.key)));
+            }
+            auto converted = convert_member(context, member, prefix, depth, object_required && listed);
             if (!converted) return forward_error(converted);
         }
         context.open_objects.pop_back();

@@ -67,36 +67,33 @@ void note_numeric_bounds(JsonSchemaContext& context, const Value& schema, std::s
     }
 }
 
-// Writes the library type (or the pattern) of a string with a known
-// format; false when the
-// format is absent or unknown (an unknown one is noted) and conversion goes
-// on as for a plain string.
-bool write_format_type(JsonSchemaContext& context, const Value& schema, bool required) {
+// The library type (or the pattern) of a string with a known format; none
+// when the format is absent or unknown (an unknown one is noted) and
+// conversion goes on as for a plain string.
+std::optional<std::string> format_annotation(JsonSchemaContext& context, const Value& schema, bool required) {
     const std::string* format = find_string_member(schema, "format");
-    if (!format) return false;
+    if (!format) return std::nullopt;
     if (const FormatPattern* pattern = find_format_pattern(*format)) {
-        context.body += required ? "!str" : "!null|str";
-        context.body += pattern->pattern;
-        context.body += '\n';
-        return true;
+        std::string annotation = required ? "!str" : "!null|str";
+        annotation += pattern->pattern;
+        return annotation;
     }
     const FormatType* type = find_format_type(*format);
     if (!type) {
         context.note("format: " + *format);
-        return false;
+        return std::nullopt;
     }
-    std::string& body = context.body;
+    std::string annotation;
     if (required) {
         if (!context.libraries.contains(type->library)) context.libraries.emplace(type->library);
-        body += '&';
+        annotation += '&';
     } else {
-        body += "!null|";
-        body += type->library;
-        body += '/';
+        annotation += "!null|";
+        annotation += type->library;
+        annotation += '/';
     }
-    body += type->type;
-    body += '\n';
-    return true;
+    annotation += type->type;
+    return annotation;
 }
 
 std::optional<std::string> member_set(const ValueArray& members) {
@@ -241,20 +238,22 @@ bool would_extend_member_name(std::string_view constraints) {
 
 }  // namespace
 
-void write_nullable_annotation(JsonSchemaContext& context, std::string_view type, std::string_view constraints) {
-    std::string& body = context.body;
-    body += "!null|";
-    body += type;
+std::string nullable_annotation(std::string_view type, std::string_view constraints) {
+    std::string annotation = "!null|";
+    annotation += type;
     // A group holds the pattern apart from the member's name.
     const bool grouped = would_extend_member_name(constraints);
-    if (grouped) body += '(';
-    body += constraints;
-    if (grouped) body += ')';
-    body += '\n';
+    if (grouped) annotation += '(';
+    annotation += constraints;
+    if (grouped) annotation += ')';
+    return annotation;
 }
 
-void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required) {
-    if (word == "string" && write_format_type(context, schema, required)) return;
+std::optional<std::string> scalar_annotation(JsonSchemaContext& context, const Value& schema, std::string_view word,
+                                             bool required) {
+    if (word == "string") {
+        if (auto annotation = format_annotation(context, schema, required)) return annotation;
+    }
     const auto type = jsonschema_type_keyword(word);
     if (!type) raise_fault("scalar annotation asked for the JSON type " + std::string(word));
     std::string constraints = convert_scalar_constraints(context, schema, word);
@@ -262,16 +261,19 @@ void map_string_format(JsonSchemaContext& context, const Value& schema, std::str
         context.note("whitespace-bearing constraints on a nullable field (union items are whitespace-free)");
         constraints.clear();
     }
-    if (*type == "str" && constraints.empty()) return;
-    if (!required) {
-        write_nullable_annotation(context, *type, constraints);
-        return;
-    }
-    std::string& body = context.body;
-    body += '!';
-    body += *type;
-    body += constraints;
-    body += '\n';
+    if (*type == "str" && constraints.empty()) return std::nullopt;
+    if (!required) return nullable_annotation(*type, constraints);
+    std::string annotation = "!";
+    annotation += *type;
+    annotation += constraints;
+    return annotation;
+}
+
+void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required) {
+    const auto annotation = scalar_annotation(context, schema, word, required);
+    if (!annotation) return;
+    context.body += *annotation;
+    context.body += '\n';
 }
 
 std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word) {

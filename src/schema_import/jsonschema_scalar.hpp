@@ -14,10 +14,14 @@
 
 namespace bezo {
 
-// Writes the notes and at most one annotation line of a scalar of JSON type
-// `word` ("string", "integer", "number", "boolean" or "null"). A string
-// with a known "format" becomes the library type ("&email" when required,
-// "!null|std/net/email" when not); a required plain string writes nothing.
+// The annotation of a scalar of JSON type `word` ("string", "integer",
+// "number", "boolean" or "null"), its notes written. A string with a known
+// "format" becomes the library type ("&email" when required,
+// "!null|std/net/email" when not); a required plain string has none.
+std::optional<std::string> scalar_annotation(JsonSchemaContext& context, const Value& schema, std::string_view word,
+                                             bool required);
+
+// Writes the notes and at most one annotation line of a scalar, as above.
 void map_string_format(JsonSchemaContext& context, const Value& schema, std::string_view word, bool required);
 
 // The constraint text of a scalar of JSON type `word` ("{a,b}",
@@ -27,9 +31,9 @@ void map_string_format(JsonSchemaContext& context, const Value& schema, std::str
 // after the type, the text stays one annotation.
 std::string convert_scalar_constraints(JsonSchemaContext& context, const Value& schema, std::string_view word);
 
-// Writes "!null|" + type + constraints: the annotation of a value that may
-// also be null.
-void write_nullable_annotation(JsonSchemaContext& context, std::string_view type, std::string_view constraints);
+// "!null|" + type + constraints: the annotation of a value that may also be
+// null.
+std::string nullable_annotation(std::string_view type, std::string_view constraints);
 
 // The text of a value as a member of a set constraint; none for a value of
 // another kind and for a text the set syntax cannot hold.

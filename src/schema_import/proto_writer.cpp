@@ -121,13 +121,7 @@ void write_map_field(ProtoWriteContext& context, const ProtoField& field, std::s
     }
     if (entry_type.empty()) {
         note_scalar(context, value_type, jsonschema_path(prefix, name));
-        out += '(';
-        out += prefix;
-        out += '/';
-        out += key;
-        out += ")\n";
-        write_annotation_line(*map_proto_scalar(context, value_type), false, out);
-        out += "/.*/=\n()\n";
+        write_map_block(out, prefix, key, *map_proto_scalar(context, value_type));
         return;
     }
     out += "!map<";
@@ -279,6 +273,7 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
         } else {
             out += join_field_key(prefix, *key);
             out += "?=\n";
+            context.lines.count_field(false);
         }
         return {};
     }
@@ -294,9 +289,13 @@ Result<void> write_field_as(ProtoWriteContext& context, const ProtoField& field,
     nested_prefix += '/';
     nested_prefix += *key;
     stack.push_back(message);
+    const FieldLineCounts before = context.lines;
     auto written = write_proto_message(context, message, nested_prefix, stack, spelled.below);
     stack.pop_back();
-    return written;
+    if (!written) return written;
+    for (const auto& text : record_notes(before, context.lines, false, jsonschema_path(prefix, name)))
+        note(context, text);
+    return {};
 }
 
 void record_library(ProtoWriteContext& context, std::string_view library) {

@@ -32,6 +32,7 @@ struct ProtoWriteContext {
     // level: every field visited and every expansion counts.
     ImportBudget budget;
     std::vector<std::string> enum_annotations;  // per enum, built on first use
+    FieldLineCounts lines;                      // the field lines written so far
 };
 
 // The names JSON data gives a message's fields: a printer writes either

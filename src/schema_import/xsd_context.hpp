@@ -49,8 +49,9 @@ public:
     // name winning.
     XsdContext(std::string_view prefix, const Value& schema);
 
-    std::string body;      // field, table and note lines, in the order written
-    LibrarySet libraries;  // for the ".!types" lines
+    std::string body;       // field, table and note lines, in the order written
+    FieldLineCounts lines;  // the field lines written so far
+    LibrarySet libraries;   // for the ".!types" lines
     RexVerdictCache patterns;
     NumericPatternCache numeric_patterns;
     // Whether an annotation takes the empty string, by annotation text.

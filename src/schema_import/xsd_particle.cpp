@@ -140,6 +140,19 @@ bool admits_empty_string(XsdContext& context, std::string_view annotation) {
     return admits;
 }
 
+// Why the members of a particle may be absent: a parent that may be absent
+// (an optional element or model group), or a choice, which writes every
+// member optional and says so in its own note.
+struct Membership {
+    bool parent_optional = false;
+    bool choice = false;
+
+    bool optional() const { return parent_optional || choice; }
+    // Whether a member's own requirement is lost to a parent that may be
+    // absent and no note says so yet.
+    bool drops_requirements() const { return parent_optional && !choice; }
+};
+
 // One complex type on its way to lines, with the named types being expanded.
 class ParticleConverter {
 public:
@@ -212,7 +225,8 @@ private:
             // Empty text imports as no "#text" member at all.
             const std::string key = field_key(path, kTextKey);
             const bool may_be_empty = !scalar->annotation || admits_empty_string(context_, *scalar->annotation);
-            write_xsd_scalar_field(context_, scalar->annotation, key, optional || may_be_empty);
+            if (optional && !may_be_empty) note_requirement("presence", xsd_location(path, "#text"));
+            write_field(scalar->annotation, key, optional || may_be_empty);
         } else {
             context_.note({"simpleContent base ", base, " at ", path_or_root(path)});
         }
@@ -250,7 +264,9 @@ private:
                 context_.note({"duplicate attribute ", *name, " at ", path_or_root(path)});
                 continue;
             }
-            write_xsd_scalar_field(context_, annotation, field_key(path, *key), optional || use != "required");
+            if (optional && use == "required")
+                note_requirement("presence", xsd_location(path, "@" + std::string(*name)));
+            write_field(annotation, field_key(path, *key), optional || use != "required");
         }
         return {};
     }
@@ -259,9 +275,9 @@ private:
                                   TextSet& places) {
         const std::string_view at = path_or_root(path);
         if (kind == "choice") context_.note({"choice exclusivity at ", at, " (members emitted optional)"});
-        const bool members_optional = particle_may_be_absent(particle, kind, at) || optional || kind == "choice";
+        const Membership members{particle_may_be_absent(particle, kind, at) || optional, kind == "choice"};
         for (const Value& element : context_.children(particle, "element")) {
-            if (auto converted = convert_element(element, path, members_optional, places); !converted) {
+            if (auto converted = convert_element(element, path, members, places); !converted) {
                 return forward_error(converted);
             }
         }
@@ -284,7 +300,7 @@ private:
         return min_occurs && may_be_absent(*min_occurs);
     }
 
-    Result<void> convert_element(const Value& element, std::string_view path, bool members_optional, TextSet& places) {
+    Result<void> convert_element(const Value& element, std::string_view path, Membership members, TextSet& places) {
         if (auto charged = context_.charge_step(); !charged) return forward_error(charged);
         const auto name = find_attribute(element, "name");
         if (!name) {
@@ -298,7 +314,8 @@ private:
         }
         const std::string_view min_occurs = find_attribute(element, "minOccurs").value_or("1");
         const std::string_view max_occurs = find_attribute(element, "maxOccurs").value_or("1");
-        const bool optional = members_optional || may_be_absent(min_occurs);
+        const bool required_by_itself = !may_be_absent(min_occurs);
+        const bool optional = members.optional() || !required_by_itself;
         const auto type_name = find_attribute(element, "type");
         if (type_name && std::ranges::find(type_stack_, *type_name) != type_stack_.end()) {
             context_.note({"recursive type ", *type_name, " at ", xsd_location(path, *name)});
@@ -317,33 +334,47 @@ private:
             context_.note({"duplicate element ", *name, " at ", path_or_root(path)});
             return {};
         }
+        const std::string location = xsd_location(path, *name);
+        if (members.drops_requirements() && required_by_itself) {
+            note_requirement(repeated ? "minOccurs=" + std::string(min_occurs) : "presence", location);
+        }
         if (repeated) {
-            const std::string location = xsd_location(path, *name);
-            if (complex) return write_table(*complex->type, place, optional, min_occurs, max_occurs, location);
-            write_vector(element_annotation(annotation_of(std::move(*type)), place), place, min_occurs, max_occurs,
-                         location);
+            write_head(place, optional, min_occurs, max_occurs, location);
+            if (complex) return write_table(*complex->type, location);
+            write_vector(element_annotation(annotation_of(std::move(*type)), place), place);
             return {};
         }
         if (!complex) {
-            write_xsd_scalar_field(context_, element_annotation(annotation_of(std::move(*type)), place), place,
-                                   optional);
+            write_field(element_annotation(annotation_of(std::move(*type)), place), place, optional);
             return {};
         }
         if (type_name) type_stack_.push_back(*type_name);
         ++nesting_;
+        const FieldLineCounts before = context_.lines;
         auto converted = convert(*complex->type, place, optional);
         --nesting_;
         if (type_name) type_stack_.pop_back();
-        return converted;
+        if (!converted) return converted;
+        for (const auto& note : record_notes(before, context_.lines, !optional, location)) context_.note({note});
+        return {};
     }
 
-    void write_vector(const std::optional<std::string>& annotation, std::string_view vector,
-                      std::string_view min_occurs, std::string_view max_occurs, std::string_view location) {
-        if (min_occurs != "0" && min_occurs != "1") {
-            context_.note({"minOccurs=", min_occurs, " on the scalar vector at ", location});
-        }
-        if (max_occurs != "unbounded") context_.note({"maxOccurs=", max_occurs, " on the scalar vector at ", location});
+    // A field of the element's own record (not a table's column), counted
+    // toward the notes of the records around it.
+    void write_field(const std::optional<std::string>& annotation, std::string_view key_text, bool optional) {
+        write_xsd_scalar_field(context_, annotation, key_text, optional);
+        context_.lines.count_field(!optional);
+    }
+
+    void note_requirement(std::string_view requirement, std::string_view location) {
+        context_.note({requirement_under_optional_parent_note(requirement, location)});
+    }
+
+    // A repeated scalar element: its occurrence bounds in a table head of no
+    // columns, which counts the vector's items, then the vector line.
+    void write_vector(const std::optional<std::string>& annotation, std::string_view vector) {
         std::string& body = context_.body;
+        body += "[]\n";
         if (annotation) {
             body += *annotation;
             body += '\n';
@@ -352,27 +383,34 @@ private:
         body += ";=\n";
     }
 
-    // A repeated complex element: a table head with the bounds the
-    // occurrences give, one column per scalar member, and the closing line.
-    Result<void> write_table(const Value& row_type, std::string_view table, bool optional, std::string_view min_occurs,
-                             std::string_view max_occurs, std::string_view location) {
-        // A minimum binds only a table that is present whenever its parent
-        // is. A single occurrence imports as one record, which build against
-        // the schema makes the table's entry 0.
+    // The head of a repeated element's table with the bounds its occurrences
+    // give. A minimum binds only a table that is present whenever its parent
+    // is. A single occurrence imports as one record or value, which build
+    // against the schema makes the table's entry 0. A minimum that is no
+    // count the head can hold is noted.
+    void write_head(std::string_view table, bool optional, std::string_view min_occurs, std::string_view max_occurs,
+                    std::string_view location) {
         const auto least = read_occurs(min_occurs);
         const bool bounded_below = !optional && least && *least != 0;
+        if (!optional && !least) context_.note({"minOccurs=", min_occurs, " on the repeated element at ", location});
         std::string& body = context_.body;
         body += '[';
         body += table;
         if (bounded_below) {
             body += " min=";
             append_decimal(*least, body);
+            ++context_.lines.required;
         }
         if (const auto most = read_occurs(max_occurs)) {
             body += " max=";
             append_decimal(*most, body);
         }
         body += "]\n";
+    }
+
+    // A repeated complex element below its head: one column per scalar
+    // member, and the closing line.
+    Result<void> write_table(const Value& row_type, std::string_view location) {
         TextSet columns;
         if (auto written = write_columns(row_type, columns, location); !written) return forward_error(written);
         context_.body += "[]\n";

@@ -457,3 +457,36 @@ GRAPHQL_ROWS = [
 @pytest.mark.parametrize("data, valid", [row[1:] for row in GRAPHQL_ROWS], ids=[row[0] for row in GRAPHQL_ROWS])
 def test_graphql_road(data, valid):
     assert_road("graphql", GRAPHQL, "json", json.dumps(data), valid, not valid, message="Order")
+
+
+# A collection the foreign schema lets be null is left undeclared with a
+# note, so that null (and the collection) passes; a collection that may not
+# be null keeps its declaration.
+
+NULLABLE_COLLECTIONS = [
+    ("jsonschema", json.dumps({"type": "object", "properties": {
+        "v": {"type": ["array", "null"], "items": {"type": "integer"}},
+        "m": {"type": ["object", "null"], "additionalProperties": {"type": "integer"}}}}), None,
+     ['type ["array", "null"] at root/v', 'type ["object", "null"] at root/m']),
+    ("avsc", json.dumps({"type": "record", "name": "R", "fields": [
+        {"name": "v", "type": ["null", {"type": "array", "items": "int"}]},
+        {"name": "m", "type": ["null", {"type": "map", "values": "int"}]}]}), None,
+     ["union with a non-scalar branch at root/v", "union with a non-scalar branch at root/m"]),
+    ("graphql", "type Q { v: [Int!] t: [T!] } type T { a: Int! }", "Q",
+     ["nullable list root/v (bezo cannot express a collection that may be null)",
+      "nullable list root/t (bezo cannot express a collection that may be null)"]),
+]
+
+
+@pytest.mark.parametrize("kind, schema_text, message, notes", NULLABLE_COLLECTIONS,
+                         ids=[row[0] for row in NULLABLE_COLLECTIONS])
+@pytest.mark.parametrize("data", [{"v": None, "m": None, "t": None}, {"v": [1, 2], "m": {"a": 1}, "t": [{"a": 1}]}])
+def test_a_nullable_collection_takes_null(kind, schema_text, message, notes, data):
+    if kind == "avsc":
+        data = {key: value for key, value in data.items() if key != "t"}
+    elif kind == "graphql":
+        data = {key: value for key, value in data.items() if key != "m"}
+    schema = bezo.import_schema(kind, schema_text, "s", message)
+    assert [line for line in schema.splitlines() if line.startswith("// dropped: ")] == \
+        [f"// dropped: {note}" for note in notes]
+    assert road_verdict(kind, schema_text, "json", json.dumps(data), message) is None

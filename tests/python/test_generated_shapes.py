@@ -6,14 +6,23 @@ is the input with the declared defaults added, and validate agrees with
 jsonschema wherever the imported schema states the constraint."""
 import io
 import json
+import os
 import random
+import re
 
+import avro.io
+import avro.schema
 import jsonschema
 import pytest
 import xmlschema
+from google.protobuf import descriptor_pb2
 
 import bezo
+from deadlines import SLOW_FACTOR
 from test_declared_shapes import built_if_valid
+from test_import_proto_json import message_class, parser_accepts
+
+Field = descriptor_pb2.FieldDescriptorProto
 
 SCHEMA = {"type": "object", "required": ["id"], "properties": {
     "id": {"type": "integer"},
@@ -217,3 +226,519 @@ def test_generated_xml_with_nested_and_empty_occurrences_agrees_with_xmlschema(s
             bezo.export_to(fmt, built)
         assert bezo.build(bezo.unbuild(built), schema) == built, source
     assert min(verdicts.values()) > 20, verdicts
+
+
+# Shape mutations through every schema format. A seeded tree of members
+# (scalars, records, tables of records, vectors and maps of scalars,
+# required or not, nullable or not) is written as a JSON Schema, an Avro
+# schema, GraphQL SDL, a .proto file and an XSD; documents valid under it
+# are mutated (a member left out, made null, a value, a record or a list
+# where another shape is declared). Each format's own validator judges each
+# document; bezo must pass what the peer passes, and what it passes that the
+# peer refuses must fall under a "// dropped:" note naming the member (or a
+# member around it) or a README line.
+
+SCALAR_KINDS = ("int", "str", "bool", "float")
+README = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), encoding="utf-8").read()
+
+# README lines that cover what the peer refuses and bezo passes (or, for
+# the last, what protobuf's lenient parser passes and bezo refuses).
+PLAIN_STRING = "A field imported from a plain string type"
+OPTIONAL_NULL = "An optional field of an imported schema takes null"
+ABSENT_COLLECTION = "cannot be told absent from empty"
+ITEM_NO_RECORD = ("An item that is no record (null, a scalar, a nested array) among a table's records passes "
+                  "`validate` unless the table's entries require a field")
+NULL_FOR_PROTO = "null for a message, repeated or map field"
+TRUE_FOR_FLOAT = "`true` for a floating or enum field"
+
+
+def validator_refuses_shapes():
+    """Whether validate refuses a value at a declared vector: until it does,
+    a shape mutation at a collection (or a list at a record) that bezo
+    passes is counted apart, not failed."""
+    schema = ".!hezo s\n!int\n/@v;=\n"
+    try:
+        bezo.validate(bezo.build(bezo.import_from("json", '{"v":5}'), schema), schema)
+    except bezo.BezoError:
+        return True
+    return False
+
+
+STRICT_SHAPES = validator_refuses_shapes()
+
+
+def member_tree(draw, fmt, depth=0, columns=False):
+    """The members of one record, as the format can declare them: Avro
+    fields are always present, GraphQL fields are required exactly when not
+    nullable, .proto and XSD fields are never null, and neither GraphQL nor
+    XSD has maps. A table's entries hold scalars alone."""
+    kinds = list(SCALAR_KINDS)
+    if not columns:
+        kinds += ["record", "table"] if depth < 2 else []
+        kinds += ["vector"] + ([] if fmt in ("graphql", "xsd") else ["map"])
+    members = []
+    for letter in "abcd"[:draw.randint(1, 4)]:
+        kind = draw.choice(kinds)
+        member = {"name": letter, "kind": kind, "required": draw.random() < 0.6, "nullable": draw.random() < 0.25}
+        if fmt == "avsc":
+            member["required"] = True
+        elif fmt == "graphql":
+            member["required"] = not member["nullable"]
+        elif fmt in ("proto", "xsd"):
+            member["nullable"] = False
+        if kind in ("record", "table"):
+            member["fields"] = member_tree(draw, fmt, depth + 1, columns=kind == "table")
+        elif kind in ("vector", "map"):
+            member["item"] = draw.choice(SCALAR_KINDS)
+        # An XSD element that must occur is a table or vector of one item or more.
+        member["least"] = 1 if fmt == "xsd" and member["required"] and kind in ("table", "vector") else 0
+        members.append(member)
+    return members
+
+
+def scalar_value(draw, kind):
+    return {"int": lambda: draw.randint(0, 9), "str": lambda: draw.choice(["x", "yz"]),
+            "bool": lambda: draw.random() < 0.5, "float": lambda: 1.5}[kind]()
+
+
+def member_value(draw, member):
+    if member["nullable"] and draw.random() < 0.15:
+        return None
+    kind = member["kind"]
+    if kind == "record":
+        return record_value(draw, member["fields"])
+    if kind == "table":
+        return [record_value(draw, member["fields"]) for _ in range(draw.randint(member["least"], 2))]
+    if kind == "vector":
+        return [scalar_value(draw, member["item"]) for _ in range(draw.randint(member["least"], 3))]
+    if kind == "map":
+        return {f"k{i}": scalar_value(draw, member["item"]) for i in range(draw.randint(0, 2))}
+    return scalar_value(draw, kind)
+
+
+def record_value(draw, members):
+    return {m["name"]: member_value(draw, m) for m in members if m["required"] or draw.random() < 0.5}
+
+
+def member_paths(members, value, path=()):
+    """(path, member) for every member present in a record value, records
+    entered."""
+    for member in members:
+        if member["name"] not in value:
+            continue
+        yield path + (member["name"],), member
+        inner = value[member["name"]]
+        if member["kind"] == "record" and isinstance(inner, dict):
+            yield from member_paths(member["fields"], inner, path + (member["name"],))
+
+
+def absent_members(members, value, path=()):
+    """(path, member) for every member a present record leaves out."""
+    for member in members:
+        inner = value.get(member["name"])
+        if member["name"] not in value:
+            yield path + (member["name"],), member
+        elif member["kind"] == "record" and isinstance(inner, dict):
+            yield from absent_members(member["fields"], inner, path + (member["name"],))
+
+
+def shape_mutations(member, fmt):
+    """(kind, value) put in place of a member: null (an empty element in
+    XML), a value, a record or a list (two elements in XML) where the member
+    declares another shape. Any text is an XSD string, and Python's bool is
+    an int to the Avro validator, so neither gets a value of another type."""
+    kind = member["kind"]
+    values = [("null", None)]
+    if kind != "str" or fmt != "xsd":
+        values += [("value", "s"), ("value", 5)] + ([] if fmt == "avsc" else [("value", True)])
+    if kind not in ("record", "map"):
+        values.append(("record", {"z": 1}))
+    if kind not in ("table", "vector"):
+        values.append(("list", [1, 1]))
+    return values
+
+
+def replaced(value, path, new):
+    copy = json.loads(json.dumps(value))
+    target = copy
+    for name in path[:-1]:
+        target = target[name]
+    if new is ...:
+        del target[path[-1]]
+    else:
+        target[path[-1]] = new
+    return copy
+
+
+# Each format's schema text and its peer's verdict on a document.
+
+JSON_WORDS = {"int": "integer", "str": "string", "bool": "boolean", "float": "number"}
+
+
+def jsonschema_of(members):
+    properties = {}
+    for m in members:
+        kind = m["kind"]
+        if kind == "record":
+            schema = jsonschema_of(m["fields"])
+        elif kind == "table":
+            schema = {"type": "array", "items": jsonschema_of(m["fields"])}
+        elif kind == "vector":
+            schema = {"type": "array", "items": {"type": JSON_WORDS[m["item"]]}}
+        elif kind == "map":
+            values = {"type": JSON_WORDS[m["item"]]}
+            if m["item"] == "str":
+                values["pattern"] = "^[a-z]+$"
+            schema = {"type": "object", "additionalProperties": values}
+        else:
+            schema = {"type": JSON_WORDS[kind]}
+        if m["nullable"]:
+            schema["type"] = [schema["type"], "null"]
+        properties[m["name"]] = schema
+    return {"type": "object", "properties": properties, "required": [m["name"] for m in members if m["required"]]}
+
+
+AVRO_TYPES = {"int": "int", "str": "string", "bool": "boolean", "float": "double"}
+
+
+def avsc_of(members, name="R"):
+    fields = []
+    for m in members:
+        kind = m["kind"]
+        if kind == "record":
+            schema = avsc_of(m["fields"], f"{name}_{m['name']}")
+        elif kind == "table":
+            schema = {"type": "array", "items": avsc_of(m["fields"], f"{name}_{m['name']}")}
+        elif kind in ("vector", "map"):
+            schema = {"type": "array" if kind == "vector" else "map",
+                      ("items" if kind == "vector" else "values"): AVRO_TYPES[m["item"]]}
+        else:
+            schema = AVRO_TYPES[kind]
+        fields.append({"name": m["name"], "type": ["null", schema] if m["nullable"] else schema})
+    return {"type": "record", "name": name, "fields": fields}
+
+
+GRAPHQL_TYPES = {"int": "Int", "str": "String", "bool": "Boolean", "float": "Float"}
+
+
+def named_types(members, name, member_line, definition):
+    """The definition of the type `name` and of the type of every record
+    and table below it, that of a member `name_member`: `member_line`
+    writes a member (its number, itself, its record type's name),
+    `definition` a type of its name and member lines."""
+    lines, below = [], []
+    for number, m in enumerate(members, 1):
+        inner = f"{name}_{m['name']}"
+        if m["kind"] in ("record", "table"):
+            below.append(named_types(m["fields"], inner, member_line, definition))
+        lines.append(member_line(number, m, inner))
+    return definition(name, lines) + "".join(below)
+
+
+def graphql_member(number, m, inner):
+    written = {"record": inner, "table": f"[{inner}!]"}.get(m["kind"])
+    if not written:
+        written = f"[{GRAPHQL_TYPES[m['item']]}!]" if m["kind"] == "vector" else GRAPHQL_TYPES[m["kind"]]
+    return f"{m['name']}: {written}{'' if m['nullable'] else '!'}"
+
+
+def graphql_of(members):
+    """The SDL of the root type Q and of every type below it."""
+    return named_types(members, "Q", graphql_member, lambda name, lines: f"type {name} {{ {' '.join(lines)} }}\n")
+
+
+def graphql_accepts(members, value):
+    """A response's data against the SDL: non-null fields present and not
+    null, lists of non-null items, Int within 32 bits. Keys the type does
+    not name are not looked at, as in every other peer here."""
+    if not isinstance(value, dict):
+        return False
+    for m in members:
+        inner = value.get(m["name"])
+        if inner is None:
+            if not m["nullable"]:
+                return False
+        elif not graphql_value_accepted(m, inner):
+            return False
+    return True
+
+
+def graphql_scalar_accepted(kind, value):
+    if isinstance(value, bool):
+        return kind == "bool"
+    return {"int": isinstance(value, int) and -2**31 <= value < 2**31,
+            "float": isinstance(value, (int, float)), "str": isinstance(value, str), "bool": False}[kind]
+
+
+def graphql_value_accepted(member, value):
+    kind = member["kind"]
+    if kind == "record":
+        return graphql_accepts(member["fields"], value)
+    if kind in ("table", "vector"):
+        if not isinstance(value, list):
+            return False
+        if kind == "table":
+            return all(item is not None and graphql_accepts(member["fields"], item) for item in value)
+        return all(item is not None and graphql_scalar_accepted(member["item"], item) for item in value)
+    return graphql_scalar_accepted(kind, value)
+
+
+PROTO_TYPES = {"int": "int32", "str": "string", "bool": "bool", "float": "double"}
+PROTO_FIELD_TYPES = {"int32": Field.TYPE_INT32, "string": Field.TYPE_STRING, "bool": Field.TYPE_BOOL,
+                     "double": Field.TYPE_DOUBLE}
+
+
+def proto_member(number, m, inner):
+    kind = m["kind"]
+    written = {"record": inner, "table": f"repeated {inner}"}.get(kind)
+    if not written:
+        item = PROTO_TYPES[m.get("item", kind)]
+        written = {"vector": f"repeated {item}", "map": f"map<string, {item}>"}.get(kind, item)
+    return f"{written} {m['name']} = {number};"
+
+
+def proto_of(members):
+    """The .proto text of message M and every message below it."""
+    return named_types(members, "M", proto_member, lambda name, lines: f"message {name} {{ {' '.join(lines)} }}\n")
+
+
+def add_proto_message(file, members, name):
+    message = file.message_type.add(name=name)
+    for number, m in enumerate(members, 1):
+        kind = m["kind"]
+        field = message.field.add(name=m["name"], number=number, json_name=m["name"], label=Field.LABEL_OPTIONAL)
+        if kind in ("record", "table"):
+            add_proto_message(file, m["fields"], f"{name}_{m['name']}")
+            field.type, field.type_name = Field.TYPE_MESSAGE, f".t.{name}_{m['name']}"
+        elif kind == "map":
+            entry = message.nested_type.add(name=f"{m['name'].upper()}Entry")
+            entry.options.map_entry = True
+            entry.field.add(name="key", number=1, json_name="key", type=Field.TYPE_STRING, label=Field.LABEL_OPTIONAL)
+            entry.field.add(name="value", number=2, json_name="value", label=Field.LABEL_OPTIONAL,
+                            type=PROTO_FIELD_TYPES[PROTO_TYPES[m["item"]]])
+            field.type, field.type_name = Field.TYPE_MESSAGE, f".t.{name}.{entry.name}"
+        else:
+            field.type = PROTO_FIELD_TYPES[PROTO_TYPES[m.get("item", kind)]]
+        if kind in ("table", "vector", "map"):
+            field.label = Field.LABEL_REPEATED
+
+
+def proto_peer(members):
+    file = descriptor_pb2.FileDescriptorProto(name="t.proto", package="t", syntax="proto3")
+    add_proto_message(file, members, "M")
+    message = message_class(file, "t.M")
+    return lambda value: parser_accepts(message, value)
+
+
+XSD_TYPES = {"int": "xs:int", "str": "xs:string", "bool": "xs:boolean", "float": "xs:double"}
+
+
+def xsd_members(members):
+    elements = []
+    for m in members:
+        occurs = "" if m["required"] else ' minOccurs="0"'
+        if m["kind"] in ("table", "vector"):
+            occurs += ' maxOccurs="unbounded"'
+        if m["kind"] in ("record", "table"):
+            elements.append(xsd_element(m["name"], sequence(*xsd_members(m["fields"])), occurs))
+        else:
+            elements.append(scalar(m["name"], XSD_TYPES[m.get("item", m["kind"])][3:], occurs))
+    return elements
+
+
+def xsd_of(members):
+    return f'<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">{xsd_element("r", sequence(*xsd_members(members)))}' \
+           "</xs:schema>"
+
+
+def xml_text(value):
+    return "true" if value is True else "false" if value is False else str(value)
+
+
+def xml_of(name, value, members=None):
+    """An element for each item of a list; children in the schema's order
+    where the value is a declared record, else in the value's."""
+    if isinstance(value, list):
+        return "".join(xml_of(name, item, members) for item in value)
+    if value is None:
+        return f"<{name}/>"
+    if not isinstance(value, dict):
+        return f"<{name}>{xml_text(value)}</{name}>"
+    children = [(m["name"], m) for m in members or ()] or [(key, None) for key in value]
+    body = "".join(xml_of(key, value[key], m and m.get("fields")) for key, m in children if key in value)
+    return f"<{name}>{body}</{name}>"
+
+
+class Format:
+    """A schema format: the schema text bezo imports, the peer's verdict on
+    a document, how a document is written, and how notes name a member."""
+
+    def __init__(self, fmt, members):
+        self.fmt, self.members = fmt, members
+        self.data_format = "xml" if fmt == "xsd" else "json"
+        if fmt == "jsonschema":
+            foreign = jsonschema_of(members)
+            self.text = json.dumps(foreign)
+            self.accepts = jsonschema.Draft7Validator(foreign).is_valid
+        elif fmt == "avsc":
+            foreign = avsc_of(members)
+            self.text = json.dumps(foreign)
+            parsed = avro.schema.parse(self.text)
+            self.accepts = lambda value: avro.io.validate(parsed, value)
+        elif fmt == "graphql":
+            self.text = graphql_of(members)
+            self.accepts = lambda value: graphql_accepts(members, value)
+        elif fmt == "proto":
+            self.text = 'syntax = "proto3";\n' + proto_of(members)
+            self.accepts = proto_peer(members)
+        else:
+            self.text = xsd_of(members)
+            peer = xmlschema.XMLSchema(io.StringIO(self.text))
+            self.accepts = lambda value: peer.is_valid(io.StringIO(self.document(value)))
+        message = {"graphql": "Q", "proto": "M"}.get(fmt)
+        self.schema = bezo.import_schema(fmt, self.text, "s", message)
+        self.notes = [line[len("// dropped: "):] for line in self.schema.splitlines() if line.startswith("// dropped: ")]
+
+    def document(self, value):
+        if self.fmt == "xsd":
+            return xml_of("r", value, self.members)
+        return json.dumps(value)
+
+    def bezo_accepts(self, value):
+        return built_if_valid(self.data_format, self.document(value), self.schema) is not None
+
+    def locations(self, path):
+        """How notes name the member at `path`."""
+        joined = "/".join(path)
+        if self.fmt == "xsd":
+            return ["/r/" + joined]
+        return ["/" + joined] + (["root/" + joined] if len(path) == 1 else [])
+
+    def noted(self, path, member):
+        """Whether a note names the member, or names a member around it that
+        the import left undeclared. A note on a requirement covers its own
+        member, and a record whose content a mutation replaced."""
+        def names(note, location, below=False):
+            tail = r"/[^ ]+($|[ )])" if below else r"($|[ )])"
+            return re.search(r"(^| )" + re.escape(location) + tail, note) is not None
+        own = self.locations(path)
+        around = [location for k in range(1, len(path)) for location in self.locations(path[:k])]
+        for note in self.notes:
+            if any(names(note, location) for location in own):
+                return True
+            requirement = note.startswith(("required record ", "presence of ", "minOccurs="))
+            if not requirement and any(names(note, location) for location in around):
+                return True
+            if requirement and member["kind"] == "record" and any(names(note, location, True) for location in own):
+                return True
+        return False
+
+
+def readme_covers(member, kind, fmt):
+    """The README line that covers bezo passing a mutation the peer refuses,
+    or None."""
+    if member["kind"] == "str" and not member["nullable"] and kind in ("value", "null") and fmt != "xsd":
+        return PLAIN_STRING
+    if not member["required"] and kind == "null" and member["kind"] in SCALAR_KINDS:
+        return OPTIONAL_NULL
+    if member["kind"] in ("table", "vector", "map") and kind == "absent":
+        return ABSENT_COLLECTION
+    if fmt == "xsd" and member["kind"] == "table" and kind == "value" and not any(
+            column["required"] for column in member["fields"]):
+        # A lone element's text at a declared table becomes its item 0.
+        return ITEM_NO_RECORD
+    return None
+
+
+def readme_covers_refusal(member, kind, document, path, fmt):
+    """The README line that covers bezo refusing what protobuf's lenient
+    JSON parser takes, or None: null for a message, repeated or map field,
+    and true for a floating field."""
+    if fmt != "proto":
+        return None
+    if kind == "null" and member["kind"] not in SCALAR_KINDS:
+        return NULL_FOR_PROTO
+    value = document
+    for name in path:
+        value = value[name]
+    if kind == "value" and value is True and member["kind"] == "float":
+        return TRUE_FOR_FLOAT
+    return None
+
+
+def shape_at_collection(member, kind):
+    """A mutation the validator refuses once it checks declared shapes: a
+    value, a record or null at a table or vector, a value, a list or null
+    at a map, a list at a record."""
+    if member["kind"] in ("table", "vector"):
+        return kind in ("value", "record", "null")
+    if member["kind"] == "map":
+        return kind in ("value", "list", "null")
+    return member["kind"] == "record" and kind == "list"
+
+
+def verdict(schema, path, member, kind, document):
+    """The count a document falls under; a fault fails the test."""
+    peer = schema.accepts(document)
+    accepted = schema.bezo_accepts(document)
+    where = f"{kind} at {'/'.join(path)} of {schema.document(document)}\n{schema.text}\n{schema.schema}"
+    assert peer or kind != "valid", where
+    if peer:
+        if accepted:
+            return "valid accepted"
+        line = readme_covers_refusal(member, kind, document, path, schema.fmt)
+        assert line, where
+        assert line in README
+        return "valid refused under the README"
+    if not accepted:
+        return "invalid refused"
+    if schema.noted(path, member):
+        return "invalid accepted under a note"
+    line = readme_covers(member, kind, schema.fmt)
+    if line and line in README:
+        return "invalid accepted under the README"
+    # Until validate checks declared shapes (and the README says that an
+    # absent collection passes as an empty one), these are counted apart.
+    assert not STRICT_SHAPES and (shape_at_collection(member, kind) or line == ABSENT_COLLECTION), where
+    return "awaiting the shape checks"
+
+
+def mutated_documents(schema, value):
+    """(path, member, kind, document) for a valid document and its
+    mutations."""
+    fmt = schema.fmt
+    cases = [((), None, "valid", value)]
+    for path, member in member_paths(schema.members, value):
+        if fmt != "avsc" or not member["nullable"]:
+            # A missing nullable field passes the Avro validator, though
+            # the Avro JSON encoding writes every field.
+            cases.append((path, member, "absent", replaced(value, path, ...)))
+        for kind, new in shape_mutations(member, fmt):
+            cases.append((path, member, kind, replaced(value, path, new)))
+    for path, member in absent_members(schema.members, value):
+        if member["required"] and fmt != "avsc":
+            cases.append((path, member, "absent", value))
+    return cases
+
+
+FOREIGN_FORMATS = ("jsonschema", "avsc", "graphql", "proto", "xsd")
+ROUNDS = 16 if SLOW_FACTOR <= 1 else 3
+
+
+@pytest.mark.parametrize("fmt", FOREIGN_FORMATS)
+def test_shape_mutations_are_refused_or_noted(fmt):
+    """Printed per format (pytest -s): documents valid to the peer that bezo
+    passes, and those it refuses under a README line; documents the peer
+    refuses that bezo refuses, passes under a note, passes under a README
+    line, or passes until validate checks declared shapes."""
+    draw = random.Random(4500 + FOREIGN_FORMATS.index(fmt))
+    counts = dict.fromkeys(["valid accepted", "valid refused under the README", "invalid refused",
+                            "invalid accepted under a note", "invalid accepted under the README",
+                            "awaiting the shape checks"], 0)
+    for _ in range(ROUNDS):
+        schema = Format(fmt, member_tree(draw, fmt))
+        for _ in range(4):
+            for case in mutated_documents(schema, record_value(draw, schema.members)):
+                counts[verdict(schema, *case)] += 1
+    print(fmt, counts)
+    assert counts["valid accepted"] > 20 and counts["invalid refused"] > 20, counts

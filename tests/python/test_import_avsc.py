@@ -44,6 +44,8 @@ def nested(records):
     return schema
 
 LONG = "!int[-9223372036854775808,9223372036854775807]"
+NO_PLAIN_FIELD = "// dropped: record {} declares no plain field below it (a value, null or a list in its place passes)"
+REQUIRED_RECORD = "// dropped: required record {} has no required field (absent passes)"
 FIXED16 = {"type": "fixed", "name": "F", "size": 16}
 
 
@@ -63,7 +65,19 @@ def test_whole_schemas():
     ([("items", {"type": "array", "items": record(("a", "boolean"), ("r", record(name="X")), ("q", "string"),
                                                   name="It")})],
      ["[/@items]", "!bool", "a=", "// dropped: non-scalar element field r at root/items", "q=", "[]"]),
-    ([("m", {"type": "map", "values": "long"})], ["!map<int>", "m="]),
+    ([("m", {"type": "map", "values": "long"})], ["(/m)", LONG, "/.*/=", "()"]),
+    ([("m", {"type": "map", "values": "string"}), ("b", {"type": "map", "values": "boolean"})],
+     ["!map<str>", "m=", "!map<bool>", "b="]),
+    ([("o", record(("m", {"type": "map", "values": {"type": "enum", "name": "E", "symbols": ["A", "B"]}}),
+                   ("n", "int"), name="O"))],
+     ["(/o/m)", "!str{A,B}", "/.*/=", "()", "!int[-2147483648,2147483647]", "/o::n="]),
+    ([("m", {"type": "map", "values": ["null", "string"]})], ["(/m)", "!null|str", "/.*/=", "()"]),
+    ([("m", {"type": "map", "values": {"type": "array", "items": "int"}})],
+     ["// dropped: map value type at root/m has no bezo spelling"]),
+    # a record of no fields, or of collections alone, passes when absent
+    ([("o", record(name="O")), ("p", record(("v", {"type": "array", "items": "int"}), name="P"))],
+     [NO_PLAIN_FIELD.format("root/o"), REQUIRED_RECORD.format("root/o"), "!int[-2147483648,2147483647]", "/p/@v;=",
+      NO_PLAIN_FIELD.format("root/p"), REQUIRED_RECORD.format("root/p")]),
     ([("m", {"type": "map", "values": record(name="V")})], ["// dropped: map value type at root/m has no bezo spelling"]),
     ([("re", "string"), ("a\nb", "int"), ("é", "int")],
      ['"re"=', '// dropped: unrepresentable field name: "a\\nb"', "!int[-2147483648,2147483647]", '"é"=']),
@@ -287,6 +301,12 @@ SPACES_DATUM = {"e": "A", "by_full": "B", "by_short": "A", "inner": {"f": "ab", 
      {"r": {"x": 1}, "rows": [{"x": 2}, {"x": 3}], "m": {"a": 1, "b": 2}}, True),
     (record(("r", record(("x", "int"), name="In")), ("rows", {"type": "array", "items": "In"})),
      {"r": {"x": 1}, "rows": [{"x": 2**40}]}, False),
+    # map values keep their type's range and symbols
+    (record(("m", {"type": "map", "values": "int"})), {"m": {"a": 2**31}}, False),
+    (record(("m", {"type": "map", "values": "int"})), {"m": {"a": -2**31}}, True),
+    (record(("m", {"type": "map", "values": {"type": "enum", "name": "E", "symbols": ["A"]}})), {"m": {"a": "B"}},
+     False),
+    (record(("m", {"type": "map", "values": ["null", "long"]})), {"m": {"a": None, "b": 5}}, True),
 ])
 def test_json_form_data_agrees_with_avro(schema, datum, valid):
     assert avro_accepts(schema, datum) is valid
@@ -317,7 +337,8 @@ SHADOWED = {"type": "record", "name": "Root", "namespace": "a", "fields": [
                         "// dropped: recursive type list.Node at /head/next", LONG, "/b::n=",
                         "// dropped: recursive type A at /b/a", "[/@rows]", "!int[-2147483648,2147483647]", "k=",
                         "// dropped: non-scalar element field up at root/rows", "[]"]),
-    (SHADOWED, ["!int[-2147483648,2147483647]", "/other::x=", "// dropped: recursive type a.R at /own/next"]),
+    (SHADOWED, ["!int[-2147483648,2147483647]", "/other::x=", "// dropped: recursive type a.R at /own/next",
+                NO_PLAIN_FIELD.format("root/own"), REQUIRED_RECORD.format("root/own")]),
 ])
 def test_recursive_references_are_noted_and_left_untyped(schema, lines):
     avro.schema.parse(json.dumps(schema))

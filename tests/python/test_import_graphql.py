@@ -69,6 +69,8 @@ ROOT_ERRORS = [
     (chain(33, last=""), "T0", "type nesting too deep"),
 ]
 
+NULLABLE_LIST = " (bezo cannot express a collection that may be null)"
+
 FIELD_CASES = [
     ("f: Float!", ["!float", "f="]),
     ("f: Float", ["!null|float", "f?="]),
@@ -81,22 +83,23 @@ FIELD_CASES = [
     ("f: E", ["!null|str{A,B}", "f?="]),
     ("f: Empty!", ["f="]),
     ("f: Empty", ["!null|str", "f?="]),
-    ("f: [Int!]", ["!" + INT, "/@f;="]),
+    ("f: [Int!]!", ["!" + INT, "/@f;="]),
+    ("f: [Int!]", ["// dropped: nullable list root/f" + NULLABLE_LIST]),
     ("f: [Int]!", ["!null|" + INT, "/@f;="]),
     ("f: A!", ["!" + INT, "/f::x="]),
-    ("f: B!", ["!" + INT, "/f/o::x=", "!null|" + INT, "/f/@l;=", "// dropped: union type U at /f/u",
+    ("f: B!", ["!" + INT, "/f/o::x=", "// dropped: nullable list /f/l" + NULLABLE_LIST, "// dropped: union type U at /f/u",
                "!null|" + INT, "/f::n?=", "!null|str", '/f::"re"?=']),
     ("re: Int!", ["!" + INT, '"re"=']),
     ("re: U", ["// dropped: union type U at root/re"]),
     ("f: Date", ["// dropped: custom scalar Date at root/f"]),
     ("f: U!", ["// dropped: union type U at root/f"]),
     ("f: Nope", ["// dropped: undefined type Nope at root/f"]),
-    ("f: [Nope!]", ["// dropped: undefined type Nope at root/f"]),
+    ("f: [Nope!]!", ["// dropped: undefined type Nope at root/f"]),
     ("f: Q!", ["// dropped: recursive type at root/f"]),
-    ("f: [Q!]", ["// dropped: recursive type at root/f"]),
+    ("f: [Q!]!", ["// dropped: recursive type at root/f"]),
     ("f: A", ["// dropped: nullable object field root/f (bezo cannot express conditional namespace presence)"]),
-    ("f: [[Int!]!]", ["// dropped: nested list at root/f"]),
-    ("f: [A]", ["// dropped: nullable list element root/f (bezo arrays cannot hold null elements)"]),
+    ("f: [[Int!]!]!", ["// dropped: nested list at root/f"]),
+    ("f: [A]!", ["// dropped: nullable list element root/f (bezo arrays cannot hold null elements)"]),
     ("f: [B!]!", ["[/@f]", "// dropped: non-scalar element field o at root/f",
                   "// dropped: non-scalar element field l at root/f", "// dropped: non-scalar element field u at root/f",
                   "!null|" + INT, "n?=", "!null|str", '"re"?=', "[]"]),
@@ -109,14 +112,25 @@ FIELD_CASES = [
 
 NESTED_CASES = [
     ("type Q { a: A! } type A { owner: Q! n: Int! }", ["// dropped: recursive type at /a/owner", "!" + INT, "/a::n="]),
-    ("type Q { a: [A!] } type A { \"no\" n: ID! }", ["[/@a]", "n=", "[]"]),
+    ("type Q { a: [A!]! } type A { \"no\" n: ID! }", ["[/@a]", "n=", "[]"]),
+    ("type Q { a: [A!] } type A { n: ID! }", ["// dropped: nullable list root/a" + NULLABLE_LIST]),
+    # a non-null object of nullable members passes when absent
+    ("type Q { a: A! } type A { n: ID }",
+     ["!null|str", "/a::n?=", "// dropped: required record root/a has no required field (absent passes)"]),
+    ("type Q { a: A! } type A { b: B! } type B { l: [Int!]! }",
+     ["!" + INT, "/a/b/@l;=",
+      "// dropped: record /a/b declares no plain field below it (a value, null or a list in its place passes)",
+      "// dropped: required record /a/b has no required field (absent passes)",
+      "// dropped: record root/a declares no plain field below it (a value, null or a list in its place passes)",
+      "// dropped: required record root/a has no required field (absent passes)"]),
 ]
 
 
 def test_worked_example():
     assert imported(WORKED_EXAMPLE, "Query", name="g") == (
-        ".!hezo g\n\n// The id\nid=\n!null|float\nprice?=\n/@tags;=\n/address::street=\n[/@items]\nname=\n"
-        "!null|int[-2147483648,2147483647]\nqty?=\n[]\n// dropped: union type User at root/owner\n")
+        ".!hezo g\n\n// The id\nid=\n!null|float\nprice?=\n// dropped: nullable list root/tags" + NULLABLE_LIST +
+        "\n/address::street=\n// dropped: nullable list root/items" + NULLABLE_LIST +
+        "\n// dropped: union type User at root/owner\n")
 
 
 @pytest.mark.parametrize("sdl, message, schema", ROOT_CASES)

@@ -179,6 +179,11 @@ def test_root_choice():
      [enum(), "/@a;=", nullable(enum()), "b?=", "[/@c]", "[]"]),
     ("message M { int32 a = 1; oneof pick { string b = 2; bool c = 3; } sint64 d = 4; bool re = 5; }", None,
      [nullable(INT32), "a?=", "b?=", "!null|bool", "c?=", nullable(INT64), "d?=", "!null|bool", '"re"?=']),
+    # a message of collections alone (or of no fields) declares nothing a value in its place would meet
+    ("message M { Tags t = 1; Empty e = 2; } message Tags { repeated string v = 1; } message Empty {}", "M",
+     ["/t/@v;=",
+      "// dropped: record root/t declares no plain field below it (a value, null or a list in its place passes)",
+      "// dropped: record root/e declares no plain field below it (a value, null or a list in its place passes)"]),
 ])
 def test_written_fields(text, message, lines):
     assert body(text, message) == lines

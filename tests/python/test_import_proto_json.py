@@ -62,9 +62,24 @@ def peer_message():
     add_field(m, "plain", 8, "double")
     add_field(file.message_type.add(name="Inner"), "big_count", 1, "int64")
     add_field(file.message_type.add(name="Row"), "is_set", 1, "bool")
+    return message_class(file, "t.M")
+
+
+def message_class(file, full_name):
+    """The class protobuf builds for the message `full_name` of a file
+    descriptor."""
     pool = descriptor_pool.DescriptorPool()
     pool.Add(file)
-    return message_factory.MessageFactory(pool).GetPrototype(pool.FindMessageTypeByName("t.M"))
+    return message_factory.MessageFactory(pool).GetPrototype(pool.FindMessageTypeByName(full_name))
+
+
+def parser_accepts(message, instance):
+    """Whether protobuf's JSON parser takes the instance as the message."""
+    try:
+        json_format.Parse(json.dumps(instance), message())
+    except json_format.ParseError:
+        return False
+    return True
 
 
 PEER = peer_message()
@@ -72,11 +87,7 @@ SCHEMA = bezo.import_schema("proto", PROTO, "t", "M")
 
 
 def peer_accepts(instance):
-    try:
-        json_format.Parse(json.dumps(instance), PEER())
-    except json_format.ParseError:
-        return False
-    return True
+    return parser_accepts(PEER, instance)
 
 
 def bezo_accepts(instance):
