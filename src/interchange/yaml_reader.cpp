@@ -960,6 +960,7 @@ private:
     // The kind's byte, then the value's canonical text.
     void write_identity(YamlKind kind, bool truth, std::string_view text) {
         identity_.assign(1, static_cast<char>(kind));
+        if (kind == YamlKind::Null) return;
         if (kind == YamlKind::Boolean) {
             identity_ += truth ? '1' : '0';
         } else if (kind != YamlKind::Real) {
