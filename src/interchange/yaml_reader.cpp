@@ -346,6 +346,18 @@ std::optional<Error> refused_character(std::string_view text) {
     return std::nullopt;
 }
 
+// The value of `count` hex digits at `at`, if they are there.
+std::optional<char32_t> hex_digits_at(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return std::nullopt;
+    char32_t value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        int digit = hex_digit_value(text[i]);
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<char32_t>(digit);
+    }
+    return value;
+}
+
 // ---- YAML 1.2 line breaks -----------------------------------------------------
 
 // The YAML library reads YAML 1.1, where NEL, LS and PS break lines; in
@@ -420,18 +432,6 @@ private:
                text.find("\xE2\x80\xA9") != std::string_view::npos;
     }
 
-    // The code point of eight hex digits from `at`, if they are there.
-    static std::optional<char32_t> eight_hex_digits(std::string_view text, std::size_t at) {
-        if (at + 8 > text.size()) return std::nullopt;
-        std::uint32_t value = 0;
-        for (std::size_t i = at; i < at + 8; ++i) {
-            int digit = hex_digit_value(text[i]);
-            if (digit < 0) return std::nullopt;
-            value = value << 4 | static_cast<std::uint32_t>(digit);
-        }
-        return value;
-    }
-
     // Marks every candidate the text holds or may spell as "\U" and eight
     // hex digits, then takes the first three free ones.
     Result<void> choose(std::string_view text) {
@@ -441,7 +441,7 @@ private:
         };
         for (std::size_t pos = 0; pos < text.size();) {
             if (text[pos] == 'U') {
-                if (auto spelled = eight_hex_digits(text, pos + 1)) mark(*spelled);
+                if (auto spelled = hex_digits_at(text, pos + 1, 8)) mark(*spelled);
             }
             if (!is_four_byte_lead(text[pos])) {
                 ++pos;
@@ -477,18 +477,6 @@ void for_each_u_escape(std::string_view text, std::size_t from, Visit visit) {
         if ((after - run) % 2 == 1 && text[after] == 'u') visit(after + 1);
         run = text.find('\\', after);
     }
-}
-
-// The value of `count` hex digits at `at`, if they are there.
-std::optional<char32_t> hex_digits_at(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) return std::nullopt;
-    char32_t value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        int digit = hex_digit_value(text[i]);
-        if (digit < 0) return std::nullopt;
-        value = value << 4 | static_cast<char32_t>(digit);
-    }
-    return value;
 }
 
 constexpr bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
@@ -682,13 +670,13 @@ private:
 };
 
 // The byte offset of a mark of the library in the text it read: its line
-// and its column, counted in characters from the line's start.
+// and its column, counted in characters from the line's start (a leading
+// byte-order mark counts as one).
 std::size_t offset_of_mark(std::string_view text, const yaml_mark_t& mark) {
     std::size_t pos = 0;
     for (std::size_t line = 0; line < mark.line && pos < text.size(); ++pos) {
         if (text[pos] == '\n' || (text[pos] == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'))) ++line;
     }
-    if (mark.line == 0 && text.starts_with("\xEF\xBB\xBF")) pos = 3;
     for (std::size_t column = 0; column < mark.column && pos < text.size(); ++column) utf8_next(text, pos);
     return pos;
 }
@@ -780,11 +768,14 @@ public:
         if (!text) return forward_error(text);
         auto anchor = this->anchor(scalar.anchor, event.start_mark);
         if (!anchor) return forward_error(anchor);
-        auto paired = surrogates_.restore(*text, scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE, paired_);
+        // The line breaks come back first: a surrogate pair may encode a
+        // character that stands in for one.
+        std::string_view restored = stand_ins_.restore(*text, restored_);
+        auto paired = surrogates_.restore(restored, scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE, paired_);
         if (!paired) return std::unexpected(unpaired_surrogate(event.start_mark, paired.error()));
         bool plain = scalar.style == YAML_PLAIN_SCALAR_STYLE;
         auto tag = optional_text(scalar.tag);
-        return ScalarEvent{.text = stand_ins_.restore(*paired, restored_),
+        return ScalarEvent{.text = *paired,
                            .tag = tag,
                            .plain = plain,
                            .merge_key = plain && !tag && *text == "<<",

@@ -355,6 +355,7 @@ def refused_on_both_paths(text, message):
     ('k: "\\ue000\\U0000E001\\uD83D\\uDE00\ue002"\nj: \\uE003\n',
      {"k": "\ue000\ue001\U0001F600\ue002", "j": "\\uE003"}),
     ('k: "\x85\\uD83D\\uDE00\u2028"\n', {"k": "\x85\U0001F600\u2028"}),
+    ('k: "\x85\\uDB80\\uDC00\\uDB80\\uDC01"\n', {"k": "\x85\U000F0000\U000F0001"}),
 ])
 def test_import_reads_surrogate_pair_escapes(text, json_value):
     same_as_json_on_both_paths(text, json.dumps(json_value))
@@ -375,9 +376,18 @@ def test_import_reads_the_surrogate_escapes_json_dumps_writes():
     ('k: "é\x85\\uD800"\n', "at line 1, column 7", "\\uD800"),
     ('k: "\\uD83D\\uDE00 \\\\ \\uD83D"\n', "at line 1, column 21", "\\uD83D"),
     ('k: [1,\n  "\\uD83D\\uDE00",\n  "x\\udfff"]\n', "at line 3, column 5", "\\udfff"),
-], ids=range(7))
+    ('k: "\\\\\\ud800"\n', "at line 1, column 7", "\\ud800"),
+], ids=range(8))
 def test_import_refuses_a_surrogate_escape_without_its_pair(text, position, escape):
     refused_on_both_paths(text, f"invalid YAML: found a surrogate escape {escape} without its pair {position}")
+
+
+# The YAML library counts a byte-order mark as the first line's first column.
+def test_a_lone_surrogate_escape_after_a_byte_order_mark_is_placed_as_the_library_places_errors():
+    refused(lambda: bezo.import_from("yaml", '\ufeffk: "\\\\\\ud800"\n'),
+            "invalid YAML: found a surrogate escape \\ud800 without its pair at line 1, column 8")
+    refused(lambda: bezo.import_from("yaml", "\ufeffa: b: c\n"),
+            "invalid YAML: mapping values are not allowed in this context at line 1, column 6")
 
 
 # An explicit core tag decides the type as the YAML 1.2 core schema says.
