@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -915,7 +915,7 @@ Result<bool> read_events(std::string_view text, Builder& builder) {
 // give way to the mapping's own.
 class MappingKeys {
 public:
-    void open() { frames_.push_back(Frame{keys_.size(), texts_.size(), nullptr}); }
+    void open() { frames_.push_back(Frame{keys_.size(), texts_.size(), {}}); }
 
     void close() {
         keys_.resize(frames_.back().first_key);
@@ -933,19 +933,23 @@ public:
             return fail("unrepresentable YAML key " + quoted_in_message(*key) + at_mark(mark));
         }
         write_identity(kind, truth, text);
+        if (!has_room(identity_.size()))
+            return fail("YAML mapping holds too many key bytes to compare" + at_mark(mark));
         if (!insert()) return fail("repeated YAML mapping key " + quoted_excerpt(*key) + at_mark(mark));
         return {};
     }
 
 private:
-    // Up to this many keys a mapping's keys are compared one by one, past
-    // it looked up in a hash set.
+    // Up to this many keys a mapping's keys are compared one by one; past
+    // it they are looked up in a hash table of the mapping's own.
     static constexpr std::size_t kScannedKeys = 8;
 
     struct Frame {
         std::size_t first_key;
         std::size_t first_byte;
-        std::unique_ptr<TextSet> index;
+        // Open addressing: 0 for a free slot, else the key's index in the
+        // frame plus one. At most half the slots are taken.
+        std::vector<std::uint32_t> slots;
     };
 
     // The kind's byte, then the value's canonical text.
@@ -963,33 +967,60 @@ private:
         }
     }
 
-    std::string_view held(std::size_t key) const {
-        std::size_t end = key + 1 < keys_.size() ? keys_[key + 1] : texts_.size();
-        return std::string_view(texts_).substr(keys_[key], end - keys_[key]);
+    // The identity of the frame's key at `key`, the frame being the
+    // innermost.
+    std::string_view held(const Frame& frame, std::size_t key) const {
+        std::size_t at = frame.first_key + key;
+        std::size_t begin = frame.first_byte + keys_[at];
+        std::size_t end = at + 1 < keys_.size() ? frame.first_byte + keys_[at + 1] : texts_.size();
+        return std::string_view(texts_).substr(begin, end - begin);
+    }
+
+    // The slot that holds the identity, or the free one where it belongs.
+    std::size_t slot_of(const Frame& frame, std::string_view identity) const {
+        std::size_t mask = frame.slots.size() - 1;
+        std::size_t slot = KeyedTextHash{}(identity)&mask;
+        while (frame.slots[slot] != 0 && held(frame, frame.slots[slot] - 1) != identity) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void index_keys(Frame& frame) {
+        std::size_t count = keys_.size() - frame.first_key;
+        frame.slots.assign(std::bit_ceil(2 * count), 0);
+        for (std::size_t key = 0; key < count; ++key) {
+            frame.slots[slot_of(frame, held(frame, key))] = static_cast<std::uint32_t>(key + 1);
+        }
     }
 
     // False when the innermost mapping holds the identity already.
     bool insert() {
         Frame& frame = frames_.back();
-        if (frame.index) return frame.index->insert(identity_).second;
-        for (std::size_t key = frame.first_key; key < keys_.size(); ++key) {
-            if (held(key) == identity_) return false;
+        std::size_t count = keys_.size() - frame.first_key;
+        if (frame.slots.empty()) {
+            for (std::size_t key = 0; key < count; ++key) {
+                if (held(frame, key) == identity_) return false;
+            }
+        } else if (frame.slots[slot_of(frame, identity_)] != 0) {
+            return false;
         }
-        if (keys_.size() - frame.first_key < kScannedKeys) {
-            keys_.push_back(texts_.size());
-            texts_ += identity_;
-            return true;
+        keys_.push_back(static_cast<std::uint32_t>(texts_.size() - frame.first_byte));
+        texts_ += identity_;
+        if (++count <= kScannedKeys) return true;
+        if (2 * count > frame.slots.size()) {
+            index_keys(frame);
+        } else {
+            frame.slots[slot_of(frame, identity_)] = static_cast<std::uint32_t>(count);
         }
-        frame.index = std::make_unique<TextSet>();
-        for (std::size_t key = frame.first_key; key < keys_.size(); ++key) frame.index->emplace(held(key));
-        frame.index->insert(identity_);
-        keys_.resize(frame.first_key);
-        texts_.resize(frame.first_byte);
         return true;
     }
 
+    // Offsets and indexes within a frame are held in 32 bits.
+    bool has_room(std::size_t bytes) const {
+        return texts_.size() - frames_.back().first_byte + bytes < std::numeric_limits<std::uint32_t>::max();
+    }
+
     std::vector<Frame> frames_;
-    std::vector<std::size_t> keys_;  // where each key's identity starts in texts_
+    std::vector<std::uint32_t> keys_;  // where each key's identity starts, from its frame's first byte
     std::string texts_;
     std::string identity_;
 };

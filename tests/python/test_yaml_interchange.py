@@ -470,6 +470,9 @@ def test_import_refuses_keys_authored_text_cannot_hold_at_their_position(text, m
     ("x: &x a\ny: {a: 1, *x : 2}\n", "repeated YAML mapping key a at line 2, column 11"),
     ("b: &b {x: 1}\nc:\n  x: 0\n  <<: *b\n  x: 2\n", "repeated YAML mapping key x at line 5, column 3"),
     ("".join(f"k{i}: {i}\n" for i in range(40)) + "k17: x\n", "repeated YAML mapping key k17 at line 41, column 1"),
+    ("".join(f"k{i}: {i}\n" for i in range(1000)) + "k999: x\n", "repeated YAML mapping key k999 at line 1001, column 1"),
+    ("".join(f"k{i}: {i}\n" for i in range(50)) + "n:\n" + "".join(f"  k{i}: {i}\n" for i in range(30))
+     + "k29: x\n", "repeated YAML mapping key k29 at line 82, column 1"),
     ("a: 1\na: 2\nb: [\n", "invalid YAML: did not find expected node content at line 4, column 1"),
 ])
 def test_import_refuses_a_repeated_key(text, message):
