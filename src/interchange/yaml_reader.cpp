@@ -466,9 +466,9 @@ private:
 
 // ---- surrogate escapes ----------------------------------------------------------
 
-// The position of the escape that starts after a run of backslashes, when
-// the run's last backslash starts one (the run is odd), for every "\u" in
-// `text` from `from` on: `visit` gets the offset of its four hex digits.
+// Calls `visit`, from `from` on, with the offset of the four hex digits
+// after each "\u" whose backslash would start an escape in a double-quoted
+// scalar: the last of an odd run of backslashes.
 template <class Visit>
 void for_each_u_escape(std::string_view text, std::size_t from, Visit visit) {
     for (std::size_t run = text.find('\\', from); run != std::string_view::npos;) {
@@ -515,7 +515,7 @@ public:
         return escapes;
     }
 
-    // A text with stand-ins differs from the text, so it is never empty.
+    // The text the library reads: with the stand-ins, or the text itself.
     std::string_view text() const { return substituted_.empty() ? original_ : std::string_view(substituted_); }
 
     // A scalar's text with the surrogate escapes back, built in `scratch`
