@@ -1226,11 +1226,13 @@ private:
                (pending_.size() - open_.back().first_pending) % 2 == 0;
     }
 
-    // Attaches a scalar, or an alias of one, written at `mark`, checking it
-    // as a key where it is one.
+    // Attaches a scalar, or an alias of a node, written at `mark`, checking
+    // it as a key where it is a scalar key. A collection as a key is left to
+    // the conversion, which refuses it.
     Result<void> attach_checked(std::size_t index, const yaml_mark_t& mark) {
         const YamlNode& node = doc_.nodes_[index];
-        if (key_due() && !node.merge_key) {
+        bool collection = node.kind == YamlKind::Array || node.kind == YamlKind::Hash;
+        if (key_due() && !node.merge_key && !collection) {
             if (auto added = keys_.add(node.kind, node.truth, doc_.text(node), mark); !added) return added;
         }
         attach(index);

@@ -233,6 +233,8 @@ def test_import_refuses_what_the_reader_refuses(text, message, capfd):
     ("[1, a]: x\n", 'unsupported YAML mapping key: Array([Integer(1), String("a")])'),
     ("{a: 1.5}: x\n", 'unsupported YAML mapping key: Hash({String("a"): Real("1.5")})'),
     ("[*x, *long_name]: 1\n", 'unsupported YAML mapping key: Array([Alias("x"), Alias("long_name")])'),
+    ("a: &a [1]\nb: {*a : 1}\n", "unsupported YAML mapping key: Array([Integer(1)])"),
+    ("a: &a {x: 1}\nb: [? *a : 1]\n", 'unsupported YAML mapping key: Hash({String("x"): Integer(1)})'),
     ("a: *x\n? !!int 0x8000000000000000\n: 1\n", "unsupported YAML mapping key: BadValue"),
     ("a: *x\n", "unsupported YAML node"),
     ("a: &a [*a]\n", "unsupported YAML node"),
