@@ -39,7 +39,8 @@ constexpr std::array<std::pair<CoreTag, std::string_view>, 7> kCoreTagNames{{
 
 CoreTag core_tag(std::optional<std::string_view> tag) {
     constexpr std::string_view kPrefix = "tag:yaml.org,2002:";
-    if (!tag || !tag->starts_with(kPrefix)) return CoreTag::None;
+    if (!tag || !tag->starts_with(kPrefix)) [[likely]]
+        return CoreTag::None;
     auto found =
         std::ranges::find(kCoreTagNames, tag->substr(kPrefix.size()), &std::pair<CoreTag, std::string_view>::second);
     return found == kCoreTagNames.end() ? CoreTag::None : found->first;
@@ -70,8 +71,8 @@ std::optional<Resolution> forced_resolution(CoreTag tag) {
 
 // The non-specific tag "!" keeps a plain scalar from resolution, as quotes
 // do: it is a string. Other tags are not core tags and change nothing.
-Resolution resolution_of(std::optional<std::string_view> tag, bool plain) {
-    if (auto forced = forced_resolution(core_tag(tag))) return *forced;
+Resolution resolution_of(CoreTag core, std::optional<std::string_view> tag, bool plain) {
+    if (auto forced = forced_resolution(core)) return *forced;
     return plain && tag != "!" ? Resolution::Core : Resolution::String;
 }
 
@@ -790,7 +791,7 @@ public:
         spelled_.clear();
         auto resolved = tag == CoreTag::Map || tag == CoreTag::Seq
                             ? std::nullopt
-                            : resolve_scalar(read.text, resolution_of(read.tag, read.plain), spelled_);
+                            : resolve_scalar(read.text, resolution_of(tag, read.tag, read.plain), spelled_);
         if (!resolved) return std::unexpected(tag_mismatch("scalar " + quoted_in_message(read.text), tag, read.mark));
         read.kind = resolved->kind;
         read.truth = resolved->truth;
@@ -929,13 +930,14 @@ public:
         auto key = scalar_key_text(kind, truth, text);
         if (!key) return {};
         if (key->empty()) return fail("empty YAML key is unrepresentable" + at_mark(mark));
-        if (key->find_first_of(std::string_view("\0\n\r", 3)) != std::string_view::npos) {
+        if (find_first_of_bytes<'\0', '\n', '\r'>(*key) != key->size()) {
             return fail("unrepresentable YAML key " + quoted_in_message(*key) + at_mark(mark));
         }
-        write_identity(kind, truth, text);
-        if (!has_room(identity_.size()))
+        Identity identity{static_cast<char>(kind), canonical_text(kind, truth, text)};
+        if (!has_room(identity.value.size() + 1)) {
             return fail("YAML mapping holds too many key bytes to compare" + at_mark(mark));
-        if (!insert()) return fail("repeated YAML mapping key " + quoted_excerpt(*key) + at_mark(mark));
+        }
+        if (!insert(identity)) return fail("repeated YAML mapping key " + quoted_excerpt(*key) + at_mark(mark));
         return {};
     }
 
@@ -952,23 +954,35 @@ private:
         std::vector<std::uint32_t> slots;
     };
 
-    // The kind's byte, then the value's canonical text.
-    void write_identity(YamlKind kind, bool truth, std::string_view text) {
-        identity_.assign(1, static_cast<char>(kind));
-        if (kind == YamlKind::Null) return;
-        if (kind == YamlKind::Boolean) {
-            identity_ += truth ? '1' : '0';
-        } else if (kind != YamlKind::Real) {
-            identity_ += text;
-        } else if (auto marker = special_float_marker(text)) {
-            identity_ += *marker;
-        } else if (auto number = parse_decimal_double(text)) {
-            identity_ += format_json_float(*number == 0 ? 0.0 : *number);
+    // A key as compared: its kind's byte and its value's canonical text.
+    // The keys of a mapping are held as the byte followed by the text.
+    struct Identity {
+        char kind;
+        std::string_view value;
+
+        bool operator==(std::string_view held) const {
+            return held.size() == value.size() + 1 && held.front() == kind && held.substr(1) == value;
         }
+        static std::size_t hash(char kind, std::string_view value) {
+            return KeyedTextHash{}(value) ^ (static_cast<std::size_t>(static_cast<unsigned char>(kind)) << 56);
+        }
+    };
+
+    // A string's or an integer's text as it is, a float's number (1.50 as
+    // 1.5), a boolean's truth; a null's is empty.
+    std::string_view canonical_text(YamlKind kind, bool truth, std::string_view text) {
+        switch (kind) {
+            case YamlKind::Null: return {};
+            case YamlKind::Boolean: return truth ? "1" : "0";
+            case YamlKind::Real: break;
+            default: return text;
+        }
+        if (auto marker = special_float_marker(text)) return *marker;
+        if (auto number = parse_decimal_double(text)) real_ = format_json_float(*number == 0 ? 0.0 : *number);
+        return real_;
     }
 
-    // The identity of the frame's key at `key`, the frame being the
-    // innermost.
+    // The held key of the innermost frame at `key`.
     std::string_view held(const Frame& frame, std::size_t key) const {
         std::size_t at = frame.first_key + key;
         std::size_t begin = frame.first_byte + keys_[at];
@@ -976,40 +990,41 @@ private:
         return std::string_view(texts_).substr(begin, end - begin);
     }
 
-    // The slot that holds the identity, or the free one where it belongs.
-    std::size_t slot_of(const Frame& frame, std::string_view identity) const {
+    // The slot that holds the key, or the free one where it belongs.
+    template <class Key>
+    std::size_t slot_of(const Frame& frame, std::size_t hash, const Key& key) const {
         std::size_t mask = frame.slots.size() - 1;
-        std::size_t slot = KeyedTextHash{}(identity)&mask;
-        while (frame.slots[slot] != 0 && held(frame, frame.slots[slot] - 1) != identity) slot = (slot + 1) & mask;
+        std::size_t slot = hash & mask;
+        while (frame.slots[slot] != 0 && !(key == held(frame, frame.slots[slot] - 1))) slot = (slot + 1) & mask;
         return slot;
     }
 
-    void index_keys(Frame& frame) {
-        std::size_t count = keys_.size() - frame.first_key;
-        frame.slots.assign(std::bit_ceil(2 * count), 0);
-        for (std::size_t key = 0; key < count; ++key) {
-            frame.slots[slot_of(frame, held(frame, key))] = static_cast<std::uint32_t>(key + 1);
-        }
+    void place(Frame& frame, std::size_t key) {
+        std::string_view record = held(frame, key);
+        std::size_t hash = Identity::hash(record.front(), record.substr(1));
+        frame.slots[slot_of(frame, hash, record)] = static_cast<std::uint32_t>(key + 1);
     }
 
-    // False when the innermost mapping holds the identity already.
-    bool insert() {
+    // False when the innermost mapping holds the key already.
+    bool insert(const Identity& identity) {
         Frame& frame = frames_.back();
         std::size_t count = keys_.size() - frame.first_key;
         if (frame.slots.empty()) {
             for (std::size_t key = 0; key < count; ++key) {
-                if (held(frame, key) == identity_) return false;
+                if (identity == held(frame, key)) return false;
             }
-        } else if (frame.slots[slot_of(frame, identity_)] != 0) {
+        } else if (frame.slots[slot_of(frame, Identity::hash(identity.kind, identity.value), identity)] != 0) {
             return false;
         }
         keys_.push_back(static_cast<std::uint32_t>(texts_.size() - frame.first_byte));
-        texts_ += identity_;
+        texts_ += identity.kind;
+        texts_ += identity.value;
         if (++count <= kScannedKeys) return true;
         if (2 * count > frame.slots.size()) {
-            index_keys(frame);
+            frame.slots.assign(std::bit_ceil(2 * count), 0);
+            for (std::size_t key = 0; key < count; ++key) place(frame, key);
         } else {
-            frame.slots[slot_of(frame, identity_)] = static_cast<std::uint32_t>(count);
+            place(frame, count - 1);
         }
         return true;
     }
@@ -1020,9 +1035,9 @@ private:
     }
 
     std::vector<Frame> frames_;
-    std::vector<std::uint32_t> keys_;  // where each key's identity starts, from its frame's first byte
+    std::vector<std::uint32_t> keys_;  // where each held key starts, from its frame's first byte
     std::string texts_;
-    std::string identity_;
+    std::string real_;
 };
 
 }  // namespace
