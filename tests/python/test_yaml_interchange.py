@@ -366,6 +366,8 @@ def test_import_reads_surrogate_pair_escapes(text, json_value):
 def test_import_reads_the_surrogate_escapes_json_dumps_writes():
     data = {"k\U0001F600": ["\U0001F600 \U00010000", {"\U0010FFFF": "x"}]}
     assert imported(json.dumps(data)) == data
+    assert imported(json.dumps(data, separators=(",", ":"))) == data
+    assert imported('{"k":"\\ud83d\\ude00"}') == {"k": "\U0001F600"}
     assert imported(json.dumps(data)) == json.loads(bezo.export_to("json", bezo.build(
         bezo.import_from("json", json.dumps(data)))))
 
