@@ -1,5 +1,6 @@
 #include "interchange/yaml_export.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "core/text.hpp"
@@ -18,9 +19,9 @@ constexpr std::size_t kMaxImplicitKeyBytes = 1000;
 constexpr unsigned kIndentStep = 2;
 
 // Words that YAML 1.1 or 1.2 readers take for null or a boolean.
-constexpr std::array<std::string_view, 21> kReservedWords{"null",  "Null",  "NULL", "true", "True", "TRUE", "false",
-                                                          "False", "FALSE", "yes",  "Yes",  "YES",  "no",   "No",
-                                                          "NO",    "on",    "On",   "ON",   "off",  "Off",  "OFF"};
+constexpr std::array<std::string_view, 25> kReservedWords{
+    "null", "Null", "NULL", "true", "True", "TRUE", "false", "False", "FALSE", "yes", "Yes", "YES", "no",
+    "No",   "NO",   "on",   "On",   "ON",   "off",  "Off",   "OFF",   "y",     "Y",   "n",   "N"};
 
 // Characters a YAML text may not hold raw: C1 controls, the line and
 // paragraph separators (line breaks to YAML 1.1), the byte-order mark and
@@ -144,6 +145,38 @@ bool is_block(const Value& value) {
     return false;
 }
 
+// A number as YAML 1.1 and YAML 1.2 readers both read it, with all its
+// digits: an integer in plain decimal, a float with a point in its mantissa
+// and a sign in its exponent ("1e300" as "1.0e+300"), which YAML 1.1 needs.
+void append_number(std::string_view text, std::string& out) {
+    if (auto integer = parse_decimal_i64(text, PlusSign::Accepted)) {
+        append_decimal(*integer, out);
+        return;
+    }
+    if (text.starts_with('-')) out += '-';
+    if (text.starts_with('-') || text.starts_with('+')) text.remove_prefix(1);
+    std::size_t exponent = std::min(text.find_first_of("eE"), text.size());
+    std::string_view mantissa = text.substr(0, exponent);
+    std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    std::string_view whole = mantissa.substr(0, point);
+    if (point == mantissa.size() && exponent == text.size()) {
+        // An integer beyond 64 bits, without the leading zeros that would
+        // make it octal to YAML 1.1.
+        std::size_t first_digit = whole.find_first_not_of('0');
+        out += first_digit == std::string_view::npos ? "0" : whole.substr(first_digit);
+        return;
+    }
+    out += whole.empty() ? "0" : whole;
+    out += '.';
+    std::string_view fraction = mantissa.substr(std::min(point + 1, mantissa.size()));
+    out += fraction.empty() ? "0" : fraction;
+    if (exponent == text.size()) return;
+    out += text[exponent];
+    std::string_view power = text.substr(exponent + 1);
+    if (!power.starts_with('-') && !power.starts_with('+')) out += '+';
+    out += power;
+}
+
 // A scalar, or an empty collection in flow style.
 void append_flow_value(const Value& value, std::string& out) {
     if (value.is<NullValue>()) {
@@ -151,11 +184,7 @@ void append_flow_value(const Value& value, std::string& out) {
     } else if (const auto* flag = value.get_if<BoolValue>()) {
         out += flag->value ? "true" : "false";
     } else if (const auto* number = value.get_if<NumberValue>()) {
-        if (auto integer = parse_decimal_i64(number->text, PlusSign::Accepted)) {
-            append_decimal(*integer, out);
-        } else {
-            out += number->text;
-        }
+        append_number(number->text, out);
     } else if (const auto* string = value.get_if<StringValue>()) {
         append_string(string->text, out);
     } else if (const auto* typed = value.get_if<TypedValue>()) {

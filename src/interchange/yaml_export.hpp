@@ -1,7 +1,8 @@
 // A canonical document as one YAML document: the body of
 // export_to("yaml", ...). The text opens with "---" and is laid out in block
 // style with an indentation step of 2; strings are plain when no YAML 1.1
-// or 1.2 reader can take them for anything else, double-quoted otherwise.
+// or 1.2 reader can take them for anything else, double-quoted otherwise,
+// and floats carry a point and a signed exponent, which YAML 1.1 needs.
 #pragma once
 
 #include <string>

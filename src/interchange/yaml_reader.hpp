@@ -1,10 +1,12 @@
 // Reads a YAML 1.2 text into the nodes of its one document, built from the
 // event stream of the YAML library (libyaml, a YAML 1.1 reader). Plain
 // scalars without a tag resolve by the YAML 1.2 core schema; the tags
-// !!str, !!int, !!float, !!bool and !!null force their kind, and a scalar
-// that does not fit the forced kind becomes a bad value. The non-specific
-// tag "!" makes a scalar a string; other tags are ignored. NEL, LS and PS
-// are content, never line breaks.
+// !!str, !!int, !!float, !!bool and !!null force their kind (!!float makes
+// an integer spelling a float), and a scalar that does not fit the forced
+// kind is refused, as is !!map or !!seq on another kind of node. The
+// non-specific tag "!" makes a scalar a string; other tags are ignored.
+// NEL, LS and PS are content, never line breaks; a double-quoted surrogate
+// pair's escapes ("\uD83D\uDE00") are the one character they encode.
 #pragma once
 
 #include <cstddef>
@@ -69,17 +71,23 @@ private:
 
 // Reads the text, which must hold exactly one document. Fails with
 // "invalid YAML: {problem} at line L, column C" (1-based, the column in
-// characters) on a syntax error or a character YAML does not allow anywhere
-// in the text, "YAML nesting too deep" at the 513th nested collection,
-// "empty YAML input" without a document, "expected one YAML document, found
-// {}" with more than one, and "YAML library gave text that is not UTF-8 at
-// line L, column C" should the library hand over such a text.
+// characters) on a syntax error, a character YAML does not allow anywhere
+// in the text or a surrogate escape without its pair, "YAML nesting too
+// deep" at the 513th nested collection, "empty YAML input" without a
+// document, "expected one YAML document, found {}" with more than one, and
+// "YAML library gave text that is not UTF-8 at line L, column C" should the
+// library hand over such a text. A text without those faults fails, at the
+// first such node, on a tag its node does not fit ("YAML scalar "x" does
+// not match its tag !!int at line L, column C"), a scalar key no authored
+// text holds (empty, or with a line feed, carriage return or NUL) and a key
+// written twice in one mapping ("repeated YAML mapping key K at line L,
+// column C"; keys are the same when their kinds and values are).
 Result<YamlDocument> read_yaml_document(std::string_view text);
 
 // Reads the text straight into the JsonTree of its one document, when that
 // needs no more than the events in order and JSON's kinds of value: a
 // document with an alias, a merge key, a bad value, a non-finite float or a
-// mapping key that is not a string, number or boolean gives none, and
+// mapping key that is no scalar gives none, and
 // read_yaml_document then reads it. Until the reading gives up it meets the
 // same events as read_yaml_document, so it fails where and as that fails.
 Result<std::optional<JsonTree>> read_simple_yaml_tree(std::string_view text);
@@ -97,7 +105,7 @@ Value yaml_float_value(std::string_view text);
 std::optional<Value> yaml_scalar_value(YamlKind kind, bool truth, std::string_view text);
 
 // The key a scalar names in a mapping: a string's, a float's or an
-// integer's text, or "true" or "false"; none for any other kind.
+// integer's text, "true" or "false", or "null"; none for any other kind.
 std::optional<std::string> yaml_scalar_key(YamlKind kind, bool truth, std::string_view text);
 
 }  // namespace bezo

@@ -110,9 +110,9 @@ TEST(YamlSimpleTree, ReadsDocumentsThatNeedOnlyTheirEventsInOrder) {
         std::string_view text;
         Value expected;
     };
-    ValueObject repeated;
-    repeated.push_back(ValueMember{"a", Value::number("1")});
-    repeated.push_back(ValueMember{"a", Value::number("2")});
+    ValueObject same_text;
+    same_text.push_back(ValueMember{"1", Value::number("1")});
+    same_text.push_back(ValueMember{"1", Value::number("2")});
     ValueArray items;
     items.push_back(Value::null());
     items.push_back(Value::boolean(false));
@@ -132,7 +132,14 @@ TEST(YamlSimpleTree, ReadsDocumentsThatNeedOnlyTheirEventsInOrder) {
         {"True: v\n", object_of("true", Value::string("v"))},
         {"2.50: v\n", object_of("2.50", Value::string("v"))},
         {"&a k: v\n", object_of("k", Value::string("v"))},
-        {"a: 1\na: 2\n", Value::object(std::move(repeated))},
+        {"1: 1\n'1': 2\n", Value::object(std::move(same_text))},
+        {"~: v\n", object_of("null", Value::string("v"))},
+        {"k: !!float 3\n", object_of("k", Value::number("3.0"))},
+        {"k: !!float -12345678901234567890\n", object_of("k", Value::number("-1.2345678901234567e19"))},
+        {"!!float 100000000000000016000: v\n", object_of("1.0000000000000002e20", Value::string("v"))},
+        {"k: !!float 1.50\n", object_of("k", Value::number("1.50"))},
+        {"k: \"\\uD83D\\ude00\"\n", object_of("k", Value::string("\U0001F600"))},
+        {"k: '\\uD83D\\ude00'\n", object_of("k", Value::string("\\uD83D\\ude00"))},
         {"k: [~, false, x y, []]\n", object_of("k", Value::array(std::move(items)))},
         {"k:\n  n:\n    m: |\n      text\n", object_of("k", object_of("n", object_of("m", Value::string("text\n"))))},
         {"- 1\n", Value::array([] {
@@ -150,15 +157,12 @@ TEST(YamlSimpleTree, ReadsDocumentsThatNeedOnlyTheirEventsInOrder) {
 
 TEST(YamlSimpleTree, LeavesToTheFullReadingWhatNeedsMore) {
     const std::string_view cases[] = {
-        "a: &x 1\nb: *x\n",    // alias
-        "b: *x\n",             // alias without anchor
-        "<<: {a: 1}\nb: 2\n",  // merge key
-        "k: !!int x\n",        // bad value
-        "k: [.inf]\n",         // non-finite float
-        "k: !!int 0x10000000000000000\n",
-        "k: !!str [1]\n",  // collection tagged as a scalar
-        "~: v\n",          // null key
-        "[1]: v\n",        // collection key
+        "a: &x 1\nb: *x\n",                // alias
+        "b: *x\n",                         // alias without anchor
+        "<<: {a: 1}\nb: 2\n",              // merge key
+        "k: [.inf]\n",                     // non-finite float
+        "k: !!int 0x10000000000000000\n",  // bad value
+        "[1]: v\n",                        // collection key
         "{a: 1}: v\n",
     };
     for (std::string_view text : cases) {
@@ -175,6 +179,13 @@ TEST(YamlSimpleTree, FailsAsTheFullReadingFails) {
         "a: 1\n---\nb: [\n",  // syntax error in a later document
         "",                   // no document
         "a: \x01\n",          // refused character
+        "k: !!int x\n",       // a tag the scalar does not fit
+        "k: !!str [1]\n",
+        "a: 1\na: 2\n",        // a repeated key
+        "a: 1\na: 2\nb: [\n",  // a syntax error after it comes first
+        "a: \"\\ud800\"\n",    // a surrogate without its pair
+        "a: \"\\ud800\"\n---\nb: 1\n",
+        "? \"a\\nb\"\n: 1\n",  // a key no authored text holds
     };
     for (std::string_view text : cases) {
         auto tree = read_simple_yaml_tree(text);

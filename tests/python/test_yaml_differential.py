@@ -15,6 +15,7 @@ node tree and its conversion instead of the compact tree: the rest of the
 authored text must not change.
 """
 import json
+import math
 import os
 import random
 import re
@@ -22,57 +23,11 @@ import re
 import yaml
 
 import bezo
+from yaml_schemas import CoreSchemaLoader, load_yaml_1_1, load_yaml_1_2
 
 DOCUMENTS = 5_000
 SEED = 20260
 
-
-class CoreSchemaLoader(yaml.CSafeLoader):
-    """libyaml's loader with the YAML 1.2 core schema for plain scalars, and
-    mapping keys turned into texts as the import turns them."""
-
-    def key_text(self, node):
-        if not isinstance(node, yaml.ScalarNode):
-            raise yaml.constructor.ConstructorError(None, None, "collection key", node.start_mark)
-        key = self.construct_object(node)
-        if isinstance(key, bool):
-            return "true" if key else "false"
-        if isinstance(key, float):
-            return node.value
-        if key is None:
-            raise yaml.constructor.ConstructorError(None, None, "null key", node.start_mark)
-        return str(key)
-
-    def construct_mapping(self, node, deep=False):
-        self.flatten_mapping(node)
-        return {self.key_text(key): self.construct_object(value, deep=deep) for key, value in node.value}
-
-
-CoreSchemaLoader.yaml_implicit_resolvers = {}
-for tag, pattern, first in [
-    ("null", r"~|null|Null|NULL|", list("~nN") + [""]),
-    ("bool", r"true|True|TRUE|false|False|FALSE", list("tTfF")),
-    ("int", r"[-+]?[0-9]+|0o[0-7]+|0x[0-9a-fA-F]+", list("-+0123456789")),
-    ("float", r"[-+]?(\.[0-9]+|[0-9]+(\.[0-9]*)?)([eE][-+]?[0-9]+)?|[-+]?\.(inf|Inf|INF)|\.nan|\.NaN|\.NAN",
-     list("-+0123456789.")),
-    ("merge", r"<<", ["<"]),
-]:
-    CoreSchemaLoader.add_implicit_resolver(f"tag:yaml.org,2002:{tag}", re.compile(f"^(?:{pattern})$"), first)
-
-
-def construct_core_int(loader, node):
-    text = loader.construct_scalar(node)
-    if text.startswith(("0o", "0x")):
-        return int(text[2:], 8 if text[1] == "o" else 16)
-    return int(text, 10)
-
-
-def construct_core_bool(loader, node):
-    return loader.construct_scalar(node).lower() == "true"
-
-
-CoreSchemaLoader.add_constructor("tag:yaml.org,2002:int", construct_core_int)
-CoreSchemaLoader.add_constructor("tag:yaml.org,2002:bool", construct_core_bool)
 
 WORD_CHARACTERS = "abcxyz019_-. :#'\"\\\t/é€𝄞$|=&*!%@`?,[]{}>"
 KEY_CHARACTERS = "abcxyz019_- é.:/"
@@ -228,4 +183,207 @@ def test_an_alias_changes_nothing_else_in_a_document():
         with_alias = authored_reading(alias + text, shifted_lines=2).replace("zz0=q\nzz1=q\n", "", 1)
         if direct != with_alias:
             differences.append((text, direct, with_alias))
+    assert differences == []
+
+
+# --- surrogate escapes, explicit tags, null and repeated keys -------------
+#
+# Each form is written twice: as import_from reads it, and as libyaml can
+# read it, where a surrogate pair's escapes become the one "\U" escape of
+# their character (libyaml refuses surrogate escapes; a lone one stays, so
+# both refuse it). Elsewhere the two texts are the same.
+
+def pair_escapes(character):
+    code = ord(character) - 0x10000
+    return f"\\u{0xD800 + (code >> 10):04x}", f"\\u{0xDC00 + (code & 0x3FF):04X}"
+
+
+def surrogate_form(rng, key=False, lone=False):
+    character = rng.choice(["\U0001F600", "\U00010000", "\U0010FFFF", "\U0001D11E"])
+    high, low = pair_escapes(character)
+    around = rng.choice(["", "x", " é ", "\\\\"])
+    if lone:
+        return (rng.choice([f'"{around}{high}"', f'"{low}{high}"', f'"{high}{high}{low}"', f'"{low}"']),) * 2
+    if not key and rng.random() < 0.1:  # an escaped line break between them
+        return f'"{high}\\\n  {low}"', f'"\\U{ord(character):08X}"'
+    return rng.choice([
+        (f'"{around}{high}{low}{around}"', f'"{around}\\U{ord(character):08X}{around}"'),
+        (f'"{high}{low}{high}{low}"', f'"\\U{ord(character):08X}\\U{ord(character):08X}"'),
+        (f"'{high}{low}'",) * 2,
+        (f"x{high}{low}",) * 2,
+        (f'"\\\\{high}"',) * 2,
+    ])
+
+
+# Scalars and collections under every core tag, and plain ones; those a
+# YAML 1.2 reader refuses apart.
+TAGGED = [
+    "!!float 3", "!!float -0", "!!float +12", "!!float -12345678901234567890", "!!float '7'", "!!float 1.50",
+    "!!float 1e3", "!!float .5", "!!float .inf", "!!float -.Inf", "!!int 0x1F", "!!int 0o17", "!!int '-007'",
+    "!!int 123456789012345678901234", "!!bool false", "!!bool TRUE", "!!null ~", "!!null ''", "!!null null",
+    "!!str 12", "!!str true", "!!str ~", "!!str ''", "!!map {a: 1}", "!!seq [1, x]", "!!map {}", "!!seq []",
+    "[!!float 3, !!str 4, !!null ~]", "{!!int 1: !!bool false}",
+    "3", "1.5", "-0", "0x1F", "x y", "~", "true", "'1'", "''", ".inf",
+]
+MISFIT_TAGGED = ["!!float x", "!!float 0x1F", "!!float 1_0", "!!int 1.5", "!!int x", "!!bool yes", "!!bool 1",
+                 "!!null 0", "!!null x", "!!map 5", "!!seq x", "!!map [1]", "!!seq {a: 1}", "!!str [1]",
+                 "!!int {a: 1}"]
+# Keys, in classes of spellings of one key.
+KEY_CLASSES = [["a"], ["b"], ["'1'", "!!str 1"], ["31", "0x1F", "!!int 0x1F", "+31"], ["1.5", "1.50", "!!float 1.5"],
+               ["0", "-0"], ["true", "True", "!!bool true"], ["false"], ["~", "null", "!!null ''", "!!null ~"],
+               ["3.0", "!!float 3"], ["!!str a b"], ["'<<'"]]
+MISFIT_KEYS = ["''", '"a\\nb"', "!!int x", "!!float x", "? |\n  k\n"]
+
+
+def value_form(rng):
+    if rng.random() < 0.04:
+        return surrogate_form(rng, lone=True)
+    if rng.random() < 0.04:
+        form = rng.choice(MISFIT_TAGGED)
+        return form, form
+    if rng.random() < 0.2:
+        return surrogate_form(rng)
+    form = rng.choice(TAGGED)
+    return form, form
+
+
+def mapping_lines(rng, indent):
+    """The members of one block mapping, as (ours, theirs) lines: distinct
+    keys, now and then one repeated in another spelling of its class, a
+    surrogate key, a key no authored text holds, a merge key."""
+    classes = rng.sample(KEY_CLASSES, rng.randint(1, 4))
+    keys = [(form, form) for form in (rng.choice(keys) for keys in classes)]
+    if rng.random() < 0.1:
+        keys.append((rng.choice(rng.choice(classes)),) * 2)
+    if rng.random() < 0.15:
+        keys.append(surrogate_form(rng, key=True))
+    if rng.random() < 0.03:
+        keys.append((rng.choice(MISFIT_KEYS),) * 2)
+    if indent == "" and rng.random() < 0.2:
+        keys.append(("<<", "<<"))
+    rng.shuffle(keys)
+    lines = []
+    for ours_key, their_key in keys:
+        if ours_key == "<<":
+            lines.append(("<<: *base", "<<: *base"))
+        elif indent == "" and rng.random() < 0.2:
+            inner = mapping_lines(rng, "  ")
+            lines.append((f"{ours_key}:\n" + "\n".join(o for o, _ in inner),
+                          f"{their_key}:\n" + "\n".join(t for _, t in inner)))
+        else:
+            value = value_form(rng)
+            lines.append((f"{ours_key}: {value[0]}", f"{their_key}: {value[1]}"))
+    return [(indent + o.replace("\n", "\n" + indent), indent + t.replace("\n", "\n" + indent)) for o, t in lines]
+
+
+def tagged_document(rng):
+    """A block mapping of keys and values of many forms, beside an anchored
+    mapping its merge keys bring in."""
+    lines = [("base: &base {a: 1, '1': 2, x: 3}",) * 2] + mapping_lines(rng, "")
+    return "\n".join(o for o, _ in lines) + "\n", "\n".join(t for _, t in lines) + "\n"
+
+
+def carried(value):
+    """The oracle's value as a JSON export carries it: a non-finite float
+    is imported as its std/num marker, which JSON writes as a string."""
+    if isinstance(value, dict):
+        return {key: carried(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [carried(item) for item in value]
+    if isinstance(value, float) and not math.isfinite(value):
+        return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")
+    return value
+
+
+def typed_exactly(value):
+    """typed(), with floats compared by their bits' spelling, so that -0.0
+    and 0.0 differ and NaN equals NaN."""
+    if isinstance(value, dict):
+        return {key: typed_exactly(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [typed_exactly(item) for item in value]
+    return type(value).__name__, repr(value)
+
+
+def outcome(read, text):
+    try:
+        return "value", typed_exactly(read(text))
+    except (yaml.YAMLError, bezo.BezoError):
+        return "refused", None
+
+
+def imported_after_an_alias(text):
+    """The import of the text through the node tree: an alias before it."""
+    value = imported("zz0: &zz q\nzz1: *zz\n" + text)
+    return {key: item for key, item in value.items() if key not in ("zz0", "zz1")}
+
+
+def test_tags_keys_and_surrogate_escapes_read_as_yaml_1_2_reads_them():
+    rng = random.Random(SEED + 2)
+    counts = {"equal": 0, "refused by both": 0}
+    differences = []
+    for _ in range(document_count()):
+        ours_text, their_text = tagged_document(rng)
+        theirs = outcome(lambda t: carried(load_yaml_1_2(t)), their_text)
+        for read in (imported, imported_after_an_alias):
+            ours = outcome(read, ours_text)
+            if ours != theirs:
+                differences.append((ours_text, read.__name__, ours, theirs))
+            else:
+                counts["equal" if ours[0] == "value" else "refused by both"] += 1
+    print(f"\nimport differential: {counts}, differences {len(differences)}")
+    assert differences == []
+    # The generator reaches both outcomes often.
+    assert min(counts.values()) > document_count() // 4
+
+
+# --- export read back by YAML 1.1 and YAML 1.2 readers ---------------------
+
+# Every spelling of a JSON float: integer-valued, with and without a point,
+# an exponent with and without a sign and in either case, subnormal, the
+# largest double.
+FLOAT_SPELLINGS = ["0.0", "-0.0", "3.0", "1e300", "1E300", "1e+300", "1.5e5", "2.5e-05", "1.5E-7", "0.0E308",
+                   "1e0", "-1e-0", "4.9e-324", "2.2250738585072014e-308", "1.7976931348623157e308",
+                   "-1.7976931348623157e308", "123456.789", "1e16", "1.0000000000000002e20", "0.1", "1e22",
+                   "12345678901234567890.5"]
+# Strings that YAML 1.1 or YAML 1.2 readers resolve as something else.
+RESOLVED_STRINGS = ["y", "Y", "n", "N", "yes", "No", "ON", "off", "true", "False", "null", "Null", "~", "", "<<", "=",
+                    "0x1F", "0o17", "017", "0b101", "1_000", "1:30", "190:20:30.15", "2001-12-14",
+                    "2001-12-14t21:59:43.10-05:00", "2001-12-14 21:59:43.10 -5", ".inf", "-.Inf", ".NaN", "1e3",
+                    "1.5", "+1", "-0", ".5", "1.", "1e", "+.inf", "12e03", "0.", "-", "- a", "? x", "a: b", "#c",
+                    "@x", "`x", "!x", "&x", "*x", "%x", "'x", '"x', "x #y", " x", "x ", "\t", "1_0.5", "0x_1F"]
+
+
+def json_value(rng, depth=0):
+    kind = rng.randrange(8 if depth < 3 else 5)
+    if kind == 0:
+        return rng.choice(FLOAT_SPELLINGS)
+    if kind == 1:
+        return json.dumps(rng.choice(RESOLVED_STRINGS))
+    if kind == 2:
+        return rng.choice(["0", "-12", "9223372036854775807", "-9223372036854775808", "123456789012345678901234567890",
+                           "true", "false", "null"])
+    if kind in (3, 4):
+        return json.dumps(rng.choice(RESOLVED_STRINGS) + rng.choice(["", " x", "\U0001F600"]))
+    if kind == 5:
+        return "[" + ", ".join(json_value(rng, depth + 1) for _ in range(rng.randint(1, 4))) + "]"
+    keys = rng.sample(RESOLVED_STRINGS, rng.randint(1, 4))
+    return "{" + ", ".join(f"{json.dumps(key or 'k')}: {json_value(rng, depth + 1)}" for key in keys) + "}"
+
+
+def test_export_reads_back_alike_under_yaml_1_1_and_yaml_1_2():
+    rng = random.Random(SEED + 3)
+    counts = {"YAML 1.1 equal": 0, "YAML 1.2 equal": 0}
+    differences = []
+    for _ in range(document_count()):
+        keys = rng.sample(RESOLVED_STRINGS, rng.randint(1, 5))
+        source = "{" + ", ".join(f"{json.dumps(key or 'k')}: {json_value(rng)}" for key in keys) + "}"
+        exported = bezo.export_to("yaml", bezo.build(bezo.import_from("json", source)))
+        expected = typed_exactly(json.loads(source))
+        for name, load in (("YAML 1.1", load_yaml_1_1), ("YAML 1.2", load_yaml_1_2)):
+            if typed_exactly(load(exported)) == expected:
+                counts[f"{name} equal"] += 1
+            else:
+                differences.append((source, exported, name))
+    print(f"\nexport read back: {counts}, differences {len(differences)}")
     assert differences == []

@@ -18,11 +18,11 @@ CASES = json.loads((pathlib.Path(__file__).parents[1] / "data" / "yaml-test-suit
 # Mappings that authored text cannot carry: their import is refused, and why.
 REFUSED_MAPPINGS = {
     # An explicit key "block key" followed by a line feed: no authored key holds a line feed.
-    "5WE3": 'unrepresentable JSON key: "block key\\n"',
+    "5WE3": 'unrepresentable YAML key "block key\\n" at line 2, column 3',
     # A quoted key holding a line feed.
-    "6SLA": 'unrepresentable JSON key: "foo\\nbar:baz\\tx \\\\$%^&*()x"',
+    "6SLA": 'unrepresentable YAML key "foo\\nbar:baz\\tx \\\\$%^&*()x" at line 1, column 1',
     # An empty key: authored keys are never empty.
-    "WZ62": "empty JSON key is unrepresentable",
+    "WZ62": "empty YAML key is unrepresentable at line 3, column 3",
 }
 
 # Valid YAML 1.2 that the YAML library (a YAML 1.1 reader) refuses: tabs in
