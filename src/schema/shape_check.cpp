@@ -1,0 +1,242 @@
+#include "schema/shape_check.hpp"
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+#include "core/text.hpp"
+#include "lang/path.hpp"
+
+namespace bezo {
+namespace {
+
+// An embedded JSON value: how import writes an empty array or object.
+constexpr std::string_view kEmbeddedJson = "std/enc/json";
+constexpr std::string_view kEmptyArray = "W10";   // "[]" in base64url
+constexpr std::string_view kEmptyObject = "e30";  // "{}" in base64url
+
+std::string concat(std::initializer_list<std::string_view> pieces) {
+    std::string out;
+    for (std::string_view piece : pieces) out.append(piece);
+    return out;
+}
+
+bool is_embedded(const CanonicalLine& line, std::string_view json) {
+    return line.type_name == kEmbeddedJson && line.value == json;
+}
+
+// What a value line holds, as a refusal names it.
+std::string_view held_shape(const CanonicalLine& line) {
+    if (line.type_name == "null") return "null";
+    if (is_embedded(line, kEmptyObject)) return "a record";
+    if (is_embedded(line, kEmptyArray)) return "a list";
+    return "a value";
+}
+
+std::unexpected<AppErrorAt> shape_violation(const CanonicalLine& line, std::string_view held, std::string_view declared,
+                                            std::string_view path) {
+    return std::unexpected(
+        AppErrorAt{AppErrorKind::TypeMismatch, line.line,
+                   concat({line.path, " holds ", held, " where the schema declares the ", declared, " ", path})});
+}
+
+std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line, std::string_view list) {
+    return std::unexpected(AppErrorAt{AppErrorKind::TypeMismatch, line.line,
+                                      concat({line.path, " stands beside the lines of the list ", list})});
+}
+
+std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
+    return shape_violation(line, "a record or list", "value", value);
+}
+
+// The key of the value that a record segment "k" or a list segment "@k"
+// would stand beside; none for an entry index.
+std::optional<std::string_view> value_key(std::string_view segment) {
+    if (segment.starts_with('@')) segment.remove_prefix(1);
+    if (segment.empty() || is_ascii_digits(segment)) return std::nullopt;
+    return segment;
+}
+
+// Calls visit(parent, segment) for each segment of a path "/s1/s2...", the
+// parent being the path before the segment ("" for the first).
+template <class Visit>
+Verdict for_each_segment(std::string_view space, Visit&& visit) {
+    for (std::size_t start = 0; start < space.size();) {
+        const std::size_t end = find_unquoted(space, '/', start + 1).value_or(space.size());
+        if (auto checked = visit(space.substr(0, start), space.substr(start + 1, end - start - 1)); !checked) {
+            return checked;
+        }
+        start = end;
+    }
+    return {};
+}
+
+}  // namespace
+
+ShapeCheck::ShapeCheck(const CompiledSchema& schema, const SchemaFieldIndex& index,
+                       std::span<const CanonicalLine> lines)
+    : schema_(schema), index_(index), lines_(lines) {}
+
+void ShapeCheck::index_schema() {
+    indexed_ = true;
+    const auto add_collection = [&](std::string_view path, Shape shape) {
+        if (path.empty()) return;
+        collections_.try_emplace(std::string(path), shape);
+        add_ancestor_records(path);
+    };
+    for (std::size_t field = 0; field < index_.size(); ++field) {
+        const std::string_view path = schema_.fields[field].path;
+        switch (index_.kind(field)) {
+            case FieldKind::Plain: {
+                const auto separator = find_namespace_separator(path);
+                if (!separator || *separator == 0) break;
+                const std::string_view space = path.substr(0, *separator);
+                add_ancestor_records(space);
+                records_[std::string(space)].fills = true;
+                for (auto slash = find_unquoted(space, '/', 1); slash; slash = find_unquoted(space, '/', *slash + 1)) {
+                    records_[std::string(space.substr(0, *slash))].fills = true;
+                }
+                break;
+            }
+            case FieldKind::Element: add_collection(index_.element_table(field), Shape::Table); break;
+            case FieldKind::Array: add_collection(path.substr(0, path.size() - 2), Shape::Vector); break;
+            case FieldKind::Map: add_collection(path.substr(0, path.size() - 2), Shape::Map); break;
+        }
+    }
+    for (const TableConstraint& table : schema_.tables) {
+        if (find_unquoted(table.path, '@')) add_collection(table.path, Shape::Table);
+    }
+}
+
+void ShapeCheck::add_ancestor_records(std::string_view space) {
+    for (auto slash = find_unquoted(space, '/', 1); slash; slash = find_unquoted(space, '/', *slash + 1)) {
+        records_.try_emplace(std::string(space.substr(0, *slash)));
+    }
+}
+
+std::string_view ShapeCheck::shape_name(Shape shape) {
+    switch (shape) {
+        case Shape::Table: return "table";
+        case Shape::Vector: return "vector";
+        case Shape::Map: return "map";
+    }
+    return {};
+}
+
+const ShapeCheck::Shape* ShapeCheck::collection(std::string_view path) const {
+    const auto found = collections_.find(path);
+    return found == collections_.end() ? nullptr : &found->second;
+}
+
+const ShapeCheck::Record* ShapeCheck::record(std::string_view path) const {
+    const auto found = records_.find(path);
+    return found == records_.end() ? nullptr : &found->second;
+}
+
+Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
+    const auto separator = find_namespace_separator(line.path);
+    if (!separator) return {};
+    if (!indexed_) index_schema();
+    const std::string_view space = line.path.substr(0, *separator);
+    const std::string_view key = line.path.substr(*separator + 2);
+    if (auto checked = check_value_at_record(line, space, key); !checked) return checked;
+    // A record or list where a value is declared, a record beside the lines
+    // of a declared table or vector.
+    auto checked = for_each_segment(space, [&](std::string_view parent, std::string_view segment) -> Verdict {
+        const auto value = value_key(segment);
+        if (!value) return {};
+        path_.assign(parent).append("::").append(*value);
+        const auto field = index_.exact_field(path_);
+        if (field && index_.kind(*field) == FieldKind::Plain) return container_at_value(line, path_);
+        if (!segment.starts_with('@') && holds_list(parent, *value)) return beside_list(line, list_);
+        return {};
+    });
+    if (!checked) return checked;
+    if (value_key(key) && holds_list(space, key)) return beside_list(line, list_);
+    checked = for_each_segment(
+        space, [&](std::string_view parent, std::string_view segment) { return check_segment(line, parent, segment); });
+    if (!checked) return checked;
+    return check_value_at_collection(line, space, key);
+}
+
+Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
+    path_.assign(space).append("/").append(key);
+    const Record* found = record(path_);
+    if (!found || !found->fills) return {};
+    return shape_violation(line, "a value", "record", path_);
+}
+
+Verdict ShapeCheck::check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment) {
+    const auto key = value_key(segment);
+    if (!key) return {};
+    path_.assign(parent).append("/").append(*key);
+    list_.assign(parent).append("/@").append(*key);
+    const Shape* list = collection(list_);
+    if (segment.starts_with('@')) {
+        // A list where a map or a record is declared (unless the list is
+        // declared too).
+        if (list) return {};
+        if (const Shape* shape = collection(path_); shape && *shape == Shape::Map) {
+            return shape_violation(line, "a list", "map", path_);
+        }
+        if (record(path_)) return shape_violation(line, "a list", "record", path_);
+        return {};
+    }
+    // A record where a table or vector is declared (unless the record is
+    // declared too).
+    if (!list || record(path_)) return {};
+    return shape_violation(line, "a record", shape_name(*list), list_);
+}
+
+Verdict ShapeCheck::check_value_at_collection(const CanonicalLine& line, std::string_view space, std::string_view key) {
+    if (!value_key(key)) return {};
+    list_.assign(space).append("/@").append(key);
+    if (const Shape* shape = collection(list_)) {
+        if (is_embedded(line, kEmptyArray)) return {};
+        return shape_violation(line, held_shape(line), shape_name(*shape), list_);
+    }
+    path_.assign(space).append("/").append(key);
+    if (const Shape* shape = collection(path_); shape && *shape == Shape::Map) {
+        if (is_embedded(line, kEmptyObject)) return {};
+        return shape_violation(line, held_shape(line), "map", path_);
+    }
+    return {};
+}
+
+Verdict ShapeCheck::check_nested_in_entry(std::size_t first_field, std::string_view prefix, const CanonicalLine& line) {
+    const std::string_view rest = line.path.substr(prefix.size());
+    const std::string_view space = rest.substr(0, find_namespace_separator(rest).value_or(rest.size()));
+    const auto slash = find_unquoted(space, '/');
+    if (!slash) return {};
+    const std::size_t end = find_unquoted(space, '/', *slash + 1).value_or(space.size());
+    const auto key = value_key(space.substr(*slash + 1, end - *slash - 1));
+    if (!key || !index_.element_field_named(first_field, *key)) return {};
+    path_.assign(line.path.substr(0, prefix.size() + *slash)).append("::").append(*key);
+    return container_at_value(line, path_);
+}
+
+bool ShapeCheck::holds_list(std::string_view parent, std::string_view key) {
+    if (collections_.empty()) return false;
+    list_.assign(parent).append("/@").append(key);
+    const Shape* shape = collection(list_);
+    if (!shape || *shape == Shape::Map) return false;
+    if (!held_lists_) held_lists_ = lists_held();
+    return held_lists_->contains(list_);
+}
+
+// The declared tables and vectors that lines lie in: a member "L::i" or a
+// line below an entry "L/...".
+TextSet ShapeCheck::lists_held() const {
+    TextSet held;
+    for (const CanonicalLine& line : lines_) {
+        for (auto at = line.path.find("/@"); at != std::string_view::npos; at = line.path.find("/@", at + 2)) {
+            const std::size_t end = std::min(line.path.find('/', at + 2), line.path.find("::", at + 2));
+            if (end == std::string_view::npos) break;
+            const std::string_view list = line.path.substr(0, end);
+            if (const Shape* shape = collection(list); shape && *shape != Shape::Map) held.emplace(list);
+        }
+    }
+    return held;
+}
+
+}  // namespace bezo
