@@ -169,6 +169,10 @@ Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string
 Verdict ShapeCheck::check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment) {
     const auto key = value_key(segment);
     if (!key) return {};
+    // A record or list as the entry of a map.
+    if (const Shape* map = collection(parent); map && *map == Shape::Map) {
+        return container_at_value(line, path_.assign(parent).append("::").append(*key));
+    }
     path_.assign(parent).append("/").append(*key);
     list_.assign(parent).append("/@").append(*key);
     const Shape* list = collection(list_);

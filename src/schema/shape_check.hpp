@@ -4,8 +4,8 @@
 // declared there is refused, because no export could write it in the
 // declared shape:
 //
-//   - a record or list where a value is declared (a plain field, an element
-//     field of a table);
+//   - a record or list where a value is declared (a plain field, an entry
+//     of a map, an element field of a table);
 //   - a value where a record is declared;
 //   - a value, null or record where a table or vector is declared; a line
 //     beside the lines of a declared table or vector;

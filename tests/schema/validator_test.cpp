@@ -189,6 +189,11 @@ TEST(ValidateStream, ADeclaredCollectionTakesOnlyItsOwnShape) {
          "TypeMismatchError: ::m holds a list where the schema declares the map /m (line 2)"},
         {kSchema, ".!nezo\n!int'/@m::0=1\n",
          "TypeMismatchError: /@m::0 holds a list where the schema declares the map /m (line 2)"},
+        // a record or list as the entry of a map
+        {kSchema, ".!nezo\n!int'/m/k::a=1\n",
+         "TypeMismatchError: /m/k::a holds a record or list where the schema declares the value /m::k (line 2)"},
+        {kSchema, ".!nezo\n!int'/m/@k::0=1\n",
+         "TypeMismatchError: /m/@k::0 holds a record or list where the schema declares the value /m::k (line 2)"},
         // a list where a record is declared
         {kSchema, ".!nezo\n!str'/@o/0::x=1\n",
          "TypeMismatchError: /@o/0::x holds a list where the schema declares the record /o (line 2)"},
