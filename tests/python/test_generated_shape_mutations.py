@@ -1,0 +1,210 @@
+"""Seeded mutations that put a value, null, a record or a list where a schema
+declares another shape. Each generated document comes with its schema:
+inferred from the document, or imported from a JSON Schema or an Avro
+schema drawn beside it. The document itself must build and validate; every
+mutation of it, which the format's own validator refuses, must be refused
+by build or validate, so that nothing exports in a shape the schema does
+not declare."""
+import copy
+import json
+import os
+import random
+
+import avro.io
+import avro.schema
+import jsonschema
+import pytest
+
+import bezo
+from test_declared_shapes import built_if_valid
+
+SLOW_FACTOR = float(os.environ.get("BEZO_TEST_SLOW_FACTOR") or 1)
+DOCUMENTS = max(6, int(60 / SLOW_FACTOR))  # per seed and schema source
+MUTATIONS = 4  # per document
+
+# A shape tree: ("int",), ("str",), ("record", {name: shape}), ("vector", scalar),
+# ("table", {name: scalar}), ("map", scalar). The root is a record.
+SCALARS = (("int",), ("str",))
+
+# What a mutation puts where each shape is declared: another shape.
+REPLACEMENTS = {
+    "value": [{"q": 1}, [1, 2], [{"q": 1}]],
+    "record": [5, "s", None, [1, 2], [{"q": 1}]],
+    "vector": [5, None, {"q": 1}, {}],
+    "table": [5, "s", None, {"a": 1}, {}],
+    "map": [5, None, [1, 2], []],
+}
+
+
+def draw_record(draw, depth, collections):
+    members = {"a": draw.choice(SCALARS)}
+    for index in range(draw.randint(1, 4)):
+        roll = draw.random()
+        if roll < 0.3 or depth >= 2:
+            shape = draw.choice(SCALARS)
+        elif roll < 0.5:
+            shape = draw_record(draw, depth + 1, collections)
+        else:
+            kind = draw.choice(collections)
+            if kind == "table":
+                shape = ("table", {f"c{column}": draw.choice(SCALARS) for column in range(draw.randint(1, 3))})
+            else:
+                shape = (kind, draw.choice(SCALARS))
+        members[f"f{index}"] = shape
+    return ("record", members)
+
+
+def instance(shape, draw, least):
+    """A value of the shape; collections hold at least `least` members."""
+    kind = shape[0]
+    if kind == "int":
+        return draw.randint(-5, 99)
+    if kind == "str":
+        return draw.choice(["a", "bc", ""])
+    count = draw.randint(least, 3)
+    if kind == "record":
+        names = list(shape[1])
+        draw.shuffle(names)
+        return {name: instance(shape[1][name], draw, least) for name in names}
+    if kind == "vector":
+        return [instance(shape[1], draw, least) for _ in range(count)]
+    if kind == "table":
+        # Entries list their columns in one order, which infer needs to
+        # declare them.
+        return [{name: instance(column, draw, least) for name, column in shape[1].items()} for _ in range(count)]
+    return {f"k{key}": instance(shape[1], draw, least) for key in range(count)}
+
+
+def json_schema(shape):
+    kind = shape[0]
+    if kind in ("int", "str"):
+        return {"type": "integer" if kind == "int" else "string"}
+    if kind == "record":
+        return {"type": "object", "required": sorted(shape[1]),
+                "properties": {name: json_schema(member) for name, member in shape[1].items()}}
+    if kind == "vector":
+        return {"type": "array", "items": json_schema(shape[1])}
+    if kind == "table":
+        return {"type": "array", "items": json_schema(("record", shape[1]))}
+    return {"type": "object", "additionalProperties": json_schema(shape[1])}
+
+
+def avro_schema(shape, names):
+    kind = shape[0]
+    if kind in ("int", "str"):
+        return "long" if kind == "int" else "string"
+    if kind == "record":
+        names.append(f"R{len(names)}")
+        return {"type": "record", "name": names[-1],
+                "fields": [{"name": name, "type": avro_schema(member, names)} for name, member in shape[1].items()]}
+    if kind == "vector":
+        return {"type": "array", "items": avro_schema(shape[1], names)}
+    if kind == "table":
+        return {"type": "array", "items": avro_schema(("record", shape[1]), names)}
+    return {"type": "map", "values": avro_schema(shape[1], names)}
+
+
+def points(shape, value, where=()):
+    """The places a mutation may take, each with the shape declared there:
+    the members of records, the columns of table entries and the entries
+    of maps. The members of a vector are left alone (see the README)."""
+    for name, member in shape[1].items():
+        at = where + (name,)
+        kind = member[0]
+        yield at, "value" if kind in ("int", "str") else kind
+        if kind == "record":
+            yield from points(member, value[name], at)
+        elif kind == "table":
+            for index, entry in enumerate(value[name]):
+                yield from ((at + (index, column),  "value") for column in entry)
+        elif kind == "map":
+            yield from ((at + (key,), "value") for key in value[name])
+
+
+def inferred_shape(value):
+    """The shape infer declares for a document whose collections are not
+    empty: a list of records is a table, a list of values a vector."""
+    if isinstance(value, dict):
+        return ("record", {name: inferred_shape(member) for name, member in value.items()})
+    if isinstance(value, list):
+        if isinstance(value[0], dict):
+            return ("table", {name: ("int",) for name in value[0]})
+        return ("vector", ("int",))
+    return ("int",)
+
+
+def mutated(document, at, replacement):
+    copied = copy.deepcopy(document)
+    target = copied
+    for step in at[:-1]:
+        target = target[step]
+    target[at[-1]] = copy.deepcopy(replacement)
+    return copied
+
+
+class Source:
+    """A schema source: the schema text for a drawn document, and the peer
+    that judges a mutation (None: the mutation itself is the verdict)."""
+
+    def __init__(self, name, collections, least):
+        self.name, self.collections, self.least = name, collections, least
+
+    def draw(self, draw):
+        shape = draw_record(draw, 0, self.collections)
+        document = instance(shape, draw, self.least)
+        if self.name == "inferred":
+            schema = bezo.infer(bezo.import_from("json", json.dumps(document)), "s")
+            return inferred_shape(document), document, schema, None
+        if self.name == "jsonschema":
+            foreign = json_schema(shape)
+            checker = jsonschema.Draft7Validator(foreign)
+            return shape, document, bezo.import_schema("jsonschema", json.dumps(foreign), "s"), checker.is_valid
+        parsed = avro.schema.parse(json.dumps(avro_schema(shape, [])))
+        schema = bezo.import_schema("avsc", json.dumps(avro_schema(shape, [])), "s")
+        return shape, document, schema, lambda datum: avro.io.validate(parsed, datum)
+
+
+def passes(built, schema):
+    try:
+        bezo.validate(built, schema)
+    except bezo.ValidationError:
+        return False
+    return True
+
+
+SOURCES = [
+    # infer declares no map, and an empty list is no table or vector to it
+    Source("inferred", ["vector", "table"], 1),
+    Source("jsonschema", ["vector", "table", "map"], 0),
+    Source("avsc", ["vector", "table", "map"], 0),
+]
+
+
+@pytest.mark.parametrize("source", SOURCES, ids=[source.name for source in SOURCES])
+@pytest.mark.parametrize("seed", range(3))
+def test_mutated_shapes_are_refused(source, seed):
+    draw = random.Random(7100 + 10 * seed + SOURCES.index(source))
+    counts = {"valid accepted": 0, "mutations refused": 0, "mutations accepted": 0}
+    accepted = []
+    for _ in range(DOCUMENTS):
+        shape, document, schema, peer = source.draw(draw)
+        assert peer is None or peer(document), json.dumps(document)
+        assert built_if_valid("json", json.dumps(document), schema) is not None, (json.dumps(document), schema)
+        counts["valid accepted"] += 1
+        places = {}
+        for at, declared in points(shape, document):
+            places.setdefault(declared, []).append(at)
+        for _ in range(MUTATIONS):
+            declared = draw.choice(sorted(places))
+            at = draw.choice(places[declared])
+            wrong = json.dumps(mutated(document, at, draw.choice(REPLACEMENTS[declared])))
+            assert peer is None or not peer(json.loads(wrong)), wrong
+            # Validate is the judge: it refuses the mutation built without
+            # the schema too, where build cannot have refused it first.
+            if built_if_valid("json", wrong, schema) is None and not passes(bezo.build(bezo.import_from("json", wrong)), schema):
+                counts["mutations refused"] += 1
+            else:
+                counts["mutations accepted"] += 1
+                accepted.append((declared, at, wrong, schema))
+    print(source.name, seed, counts)
+    assert not accepted, accepted[:3]
