@@ -91,11 +91,10 @@ void ShapeCheck::index_schema() {
                 const auto separator = find_namespace_separator(path);
                 if (!separator || *separator == 0) break;
                 const std::string_view space = path.substr(0, *separator);
-                add_ancestor_records(space);
-                records_[std::string(space)].fills = true;
                 for (auto slash = find_unquoted(space, '/', 1); slash; slash = find_unquoted(space, '/', *slash + 1)) {
                     records_[std::string(space.substr(0, *slash))].fills = true;
                 }
+                records_[std::string(space)].fills = true;
                 break;
             }
             case FieldKind::Element: add_collection(index_.element_table(field), Shape::Table); break;
@@ -159,6 +158,8 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
     return check_value_at_collection(line, space, key);
 }
 
+// A record of collections only is left alone: an empty XML element, which
+// build does not lift there, stands for the empty record.
 Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
     path_.assign(space).append("/").append(key);
     const Record* found = record(path_);
@@ -222,8 +223,7 @@ Verdict ShapeCheck::check_nested_in_entry(std::size_t first_field, std::string_v
 bool ShapeCheck::holds_list(std::string_view parent, std::string_view key) {
     if (collections_.empty()) return false;
     list_.assign(parent).append("/@").append(key);
-    const Shape* shape = collection(list_);
-    if (!shape || *shape == Shape::Map) return false;
+    if (!collection(list_)) return false;
     if (!held_lists_) held_lists_ = lists_held();
     return held_lists_->contains(list_);
 }
@@ -237,7 +237,7 @@ TextSet ShapeCheck::lists_held() const {
             const std::size_t end = std::min(line.path.find('/', at + 2), line.path.find("::", at + 2));
             if (end == std::string_view::npos) break;
             const std::string_view list = line.path.substr(0, end);
-            if (const Shape* shape = collection(list); shape && *shape != Shape::Map) held.emplace(list);
+            if (collection(list)) held.emplace(list);
         }
     }
     return held;

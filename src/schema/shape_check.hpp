@@ -52,7 +52,8 @@ public:
                                                 const CanonicalLine& line);
 
 private:
-    // The collections; a table or vector has a path "P/@k", a map "P/k".
+    // The collections; a table or vector has a path "P/@k", a map "P/k"
+    // (a map's path holds no "@").
     enum class Shape : std::uint8_t { Table, Vector, Map };
     struct Record {
         bool fills = false;  // a plain field lies at or below it

@@ -6,6 +6,7 @@ mutation of it, which the format's own validator refuses, must be refused
 by build or validate, so that nothing exports in a shape the schema does
 not declare."""
 import copy
+import io
 import json
 import os
 import random
@@ -14,6 +15,7 @@ import avro.io
 import avro.schema
 import jsonschema
 import pytest
+import xmlschema
 
 import bezo
 from test_declared_shapes import built_if_valid
@@ -133,6 +135,12 @@ def inferred_shape(value):
     return ("int",)
 
 
+def value_at(document, at):
+    for step in at:
+        document = document[step]
+    return document
+
+
 def mutated(document, at, replacement):
     copied = copy.deepcopy(document)
     target = copied
@@ -207,4 +215,91 @@ def test_mutated_shapes_are_refused(source, seed):
                 counts["mutations accepted"] += 1
                 accepted.append((declared, at, wrong, schema))
     print(source.name, seed, counts)
+    assert not accepted, accepted[:3]
+
+
+# XML has no maps, and says null only as an empty element: an XSD schema
+# declares records, values and repeated elements (tables and vectors).
+XML_REPLACEMENTS = {
+    "value": [{"q": 1}, [1, 2]],
+    "record": [5, None, "twice"],
+    "vector": [{"q": 1}, None],
+    "table": [5, None],
+}
+
+
+def xsd_element(name, shape):
+    kind = shape[0]
+    if kind in ("int", "str"):
+        return f'<xs:element name="{name}" type="xs:{"int" if kind == "int" else "string"}"/>'
+    occurs = ' minOccurs="0" maxOccurs="unbounded"'
+    if kind == "vector":
+        return xsd_element(name, shape[1]).replace("/>", occurs + "/>")
+    members = shape[1]
+    body = "<xs:complexType><xs:sequence>" + "".join(xsd_element(n, m) for n, m in members.items()) + \
+        "</xs:sequence></xs:complexType>"
+    return f'<xs:element name="{name}"{occurs if kind == "table" else ""}>{body}</xs:element>'
+
+
+def xml_text(name, value):
+    """Elements for a value: a list repeats the element, None is empty."""
+    if isinstance(value, list):
+        return "".join(xml_text(name, item) for item in value)
+    if value is None:
+        return f"<{name}/>"
+    if isinstance(value, dict):
+        return f"<{name}>" + "".join(xml_text(key, member) for key, member in value.items()) + f"</{name}>"
+    return f"<{name}>{value}</{name}>"
+
+
+def in_order(shape, value):
+    """The value with every record's members in the order of the schema's
+    sequence; strings are never empty (an empty element is XML's null)."""
+    kind = shape[0]
+    if kind == "str":
+        return value or "s"
+    if kind == "record":
+        return {name: in_order(member, value[name]) for name, member in shape[1].items()}
+    if kind == "vector":
+        return [in_order(shape[1], item) for item in value]
+    if kind == "table":
+        return [in_order(("record", shape[1]), item) for item in value]
+    return value
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_mutated_xml_shapes_are_refused(seed):
+    draw = random.Random(7200 + seed)
+    counts = {"valid accepted": 0, "mutations refused": 0, "mutations accepted": 0}
+    accepted = []
+    for _ in range(max(3, DOCUMENTS // 2)):
+        shape = draw_record(draw, 0, ["vector", "table"])
+        document = in_order(shape, instance(shape, draw, 0))
+        xsd = '<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">' + xsd_element("r", shape) + "</xs:schema>"
+        peer = xmlschema.XMLSchema(io.StringIO(xsd))
+        schema = bezo.import_schema("xsd", xsd, "s")
+        source = xml_text("r", document)
+        assert peer.is_valid(io.StringIO(source)), source
+        assert built_if_valid("xml", source, schema) is not None, (source, schema)
+        counts["valid accepted"] += 1
+        places = {}
+        for at, declared in points(shape, document):
+            places.setdefault(declared, []).append(at)
+        for _ in range(MUTATIONS):
+            declared = draw.choice(sorted(places))
+            at = draw.choice(places[declared])
+            replacement = draw.choice(XML_REPLACEMENTS[declared])
+            if replacement == "twice":  # the record repeated: a list of two
+                replacement = [value_at(document, at)] * 2
+            wrong = xml_text("r", mutated(document, at, replacement))
+            if peer.is_valid(io.StringIO(wrong)):
+                # An empty element in a vector of strings is an empty string.
+                assert declared == "vector" and replacement is None, wrong
+                continue
+            if built_if_valid("xml", wrong, schema) is None:
+                counts["mutations refused"] += 1
+            else:
+                counts["mutations accepted"] += 1
+                accepted.append((declared, at, wrong, schema))
+    print("xsd", seed, counts)
     assert not accepted, accepted[:3]
