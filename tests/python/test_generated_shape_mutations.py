@@ -172,6 +172,37 @@ class Source:
         return shape, document, schema, lambda datum: avro.io.validate(parsed, datum)
 
 
+def mutation_places(draw, shape, document):
+    """MUTATIONS places (at, declared shape), the declared shapes drawn
+    evenly."""
+    places = {}
+    for at, declared in points(shape, document):
+        places.setdefault(declared, []).append(at)
+    for _ in range(MUTATIONS):
+        declared = draw.choice(sorted(places))
+        yield draw.choice(places[declared]), declared
+
+
+class Tally:
+    """The counts of one run, and the mutations that were accepted."""
+
+    def __init__(self):
+        self.counts = {"valid accepted": 0, "mutations refused": 0, "mutations accepted": 0}
+        self.accepted = []
+
+    def valid(self):
+        self.counts["valid accepted"] += 1
+
+    def mutation(self, refused, *case):
+        self.counts["mutations refused" if refused else "mutations accepted"] += 1
+        if not refused:
+            self.accepted.append(case)
+
+    def check(self, *label):
+        print(*label, self.counts)
+        assert not self.accepted, self.accepted[:3]
+
+
 def passes(built, schema):
     try:
         bezo.validate(built, schema)
@@ -192,30 +223,21 @@ SOURCES = [
 @pytest.mark.parametrize("seed", range(3))
 def test_mutated_shapes_are_refused(source, seed):
     draw = random.Random(7100 + 10 * seed + SOURCES.index(source))
-    counts = {"valid accepted": 0, "mutations refused": 0, "mutations accepted": 0}
-    accepted = []
+    tally = Tally()
     for _ in range(DOCUMENTS):
         shape, document, schema, peer = source.draw(draw)
         assert peer is None or peer(document), json.dumps(document)
         assert built_if_valid("json", json.dumps(document), schema) is not None, (json.dumps(document), schema)
-        counts["valid accepted"] += 1
-        places = {}
-        for at, declared in points(shape, document):
-            places.setdefault(declared, []).append(at)
-        for _ in range(MUTATIONS):
-            declared = draw.choice(sorted(places))
-            at = draw.choice(places[declared])
+        tally.valid()
+        for at, declared in mutation_places(draw, shape, document):
             wrong = json.dumps(mutated(document, at, draw.choice(REPLACEMENTS[declared])))
             assert peer is None or not peer(json.loads(wrong)), wrong
             # Validate is the judge: it refuses the mutation built without
             # the schema too, where build cannot have refused it first.
-            if built_if_valid("json", wrong, schema) is None and not passes(bezo.build(bezo.import_from("json", wrong)), schema):
-                counts["mutations refused"] += 1
-            else:
-                counts["mutations accepted"] += 1
-                accepted.append((declared, at, wrong, schema))
-    print(source.name, seed, counts)
-    assert not accepted, accepted[:3]
+            refused = built_if_valid("json", wrong, schema) is None
+            refused = refused and not passes(bezo.build(bezo.import_from("json", wrong)), schema)
+            tally.mutation(refused, declared, at, wrong, schema)
+    tally.check(source.name, seed)
 
 
 # XML has no maps, and says null only as an empty element: an XSD schema
@@ -270,8 +292,7 @@ def in_order(shape, value):
 @pytest.mark.parametrize("seed", range(3))
 def test_mutated_xml_shapes_are_refused(seed):
     draw = random.Random(7200 + seed)
-    counts = {"valid accepted": 0, "mutations refused": 0, "mutations accepted": 0}
-    accepted = []
+    tally = Tally()
     for _ in range(max(3, DOCUMENTS // 2)):
         shape = draw_record(draw, 0, ["vector", "table"])
         document = in_order(shape, instance(shape, draw, 0))
@@ -281,13 +302,8 @@ def test_mutated_xml_shapes_are_refused(seed):
         source = xml_text("r", document)
         assert peer.is_valid(io.StringIO(source)), source
         assert built_if_valid("xml", source, schema) is not None, (source, schema)
-        counts["valid accepted"] += 1
-        places = {}
-        for at, declared in points(shape, document):
-            places.setdefault(declared, []).append(at)
-        for _ in range(MUTATIONS):
-            declared = draw.choice(sorted(places))
-            at = draw.choice(places[declared])
+        tally.valid()
+        for at, declared in mutation_places(draw, shape, document):
             replacement = draw.choice(XML_REPLACEMENTS[declared])
             if replacement == "twice":  # the record repeated: a list of two
                 replacement = [value_at(document, at)] * 2
@@ -296,10 +312,5 @@ def test_mutated_xml_shapes_are_refused(seed):
                 # An empty element in a vector of strings is an empty string.
                 assert declared == "vector" and replacement is None, wrong
                 continue
-            if built_if_valid("xml", wrong, schema) is None:
-                counts["mutations refused"] += 1
-            else:
-                counts["mutations accepted"] += 1
-                accepted.append((declared, at, wrong, schema))
-    print("xsd", seed, counts)
-    assert not accepted, accepted[:3]
+            tally.mutation(built_if_valid("xml", wrong, schema) is None, declared, at, wrong, schema)
+    tally.check("xsd", seed)
