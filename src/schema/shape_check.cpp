@@ -152,6 +152,7 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
     });
     if (!checked) return checked;
     if (value_key(key) && holds_list(space, key)) return beside_list(line, list_);
+    if (collections_.empty() && records_.empty()) return {};
     checked = for_each_segment(
         space, [&](std::string_view parent, std::string_view segment) { return check_segment(line, parent, segment); });
     if (!checked) return checked;
@@ -161,6 +162,7 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
 // A record of collections only is left alone: an empty XML element, which
 // build does not lift there, stands for the empty record.
 Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
+    if (records_.empty()) return {};
     path_.assign(space).append("/").append(key);
     const Record* found = record(path_);
     if (!found || !found->fills) return {};

@@ -1,10 +1,10 @@
 """Seeded mutations that put a value, null, a record or a list where a schema
 declares another shape. Each generated document comes with its schema:
-inferred from the document, or imported from a JSON Schema or an Avro
-schema drawn beside it. The document itself must build and validate; every
-mutation of it, which the format's own validator refuses, must be refused
-by build or validate, so that nothing exports in a shape the schema does
-not declare."""
+inferred from the document, or imported from a JSON Schema, an Avro schema
+or (for XML data) an XSD schema drawn beside it. The document itself must
+build and validate; every mutation of it, which the format's own validator
+refuses, must be refused by build or validate, so that nothing exports in a
+shape the schema does not declare."""
 import copy
 import io
 import json
@@ -118,7 +118,7 @@ def points(shape, value, where=()):
             yield from points(member, value[name], at)
         elif kind == "table":
             for index, entry in enumerate(value[name]):
-                yield from ((at + (index, column),  "value") for column in entry)
+                yield from ((at + (index, column), "value") for column in entry)
         elif kind == "map":
             yield from ((at + (key,), "value") for key in value[name])
 
@@ -167,9 +167,9 @@ class Source:
             foreign = json_schema(shape)
             checker = jsonschema.Draft7Validator(foreign)
             return shape, document, bezo.import_schema("jsonschema", json.dumps(foreign), "s"), checker.is_valid
-        parsed = avro.schema.parse(json.dumps(avro_schema(shape, [])))
-        schema = bezo.import_schema("avsc", json.dumps(avro_schema(shape, [])), "s")
-        return shape, document, schema, lambda datum: avro.io.validate(parsed, datum)
+        foreign = json.dumps(avro_schema(shape, []))
+        parsed = avro.schema.parse(foreign)
+        return shape, document, bezo.import_schema("avsc", foreign, "s"), lambda datum: avro.io.validate(parsed, datum)
 
 
 def mutation_places(draw, shape, document):
