@@ -82,7 +82,8 @@ void ShapeCheck::index_schema() {
     const auto add_collection = [&](std::string_view path, Shape shape) {
         if (path.empty()) return;
         collections_.try_emplace(std::string(path), shape);
-        add_ancestor_records(path);
+        note_length(path.size());
+        add_ancestor_records(path, false);
     };
     for (std::size_t field = 0; field < index_.size(); ++field) {
         const std::string_view path = schema_.fields[field].path;
@@ -91,10 +92,8 @@ void ShapeCheck::index_schema() {
                 const auto separator = find_namespace_separator(path);
                 if (!separator || *separator == 0) break;
                 const std::string_view space = path.substr(0, *separator);
-                for (auto slash = find_unquoted(space, '/', 1); slash; slash = find_unquoted(space, '/', *slash + 1)) {
-                    records_[std::string(space.substr(0, *slash))].fills = true;
-                }
-                records_[std::string(space)].fills = true;
+                add_ancestor_records(space, true);
+                add_record(space).fills = true;
                 break;
             }
             case FieldKind::Element: add_collection(index_.element_table(field), Shape::Table); break;
@@ -107,10 +106,20 @@ void ShapeCheck::index_schema() {
     }
 }
 
-void ShapeCheck::add_ancestor_records(std::string_view space) {
+void ShapeCheck::add_ancestor_records(std::string_view space, bool fills) {
     for (auto slash = find_unquoted(space, '/', 1); slash; slash = find_unquoted(space, '/', *slash + 1)) {
-        records_.try_emplace(std::string(space.substr(0, *slash)));
+        add_record(space.substr(0, *slash)).fills |= fills;
     }
+}
+
+ShapeCheck::Record& ShapeCheck::add_record(std::string_view path) {
+    note_length(path.size());
+    return records_[std::string(path)];
+}
+
+void ShapeCheck::note_length(std::size_t length) {
+    if (lengths_.size() <= length) lengths_.resize(length + 1);
+    lengths_[length] = true;
 }
 
 std::string_view ShapeCheck::shape_name(Shape shape) {
@@ -152,21 +161,29 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
     });
     if (!checked) return checked;
     if (value_key(key) && holds_list(space, key)) return beside_list(line, list_);
-    if (collections_.empty() && records_.empty()) return {};
+    if (lengths_.empty()) return {};
     checked = for_each_segment(
         space, [&](std::string_view parent, std::string_view segment) { return check_segment(line, parent, segment); });
     if (!checked) return checked;
     return check_value_at_collection(line, space, key);
 }
 
+std::optional<std::string_view> ShapeCheck::declared_path(std::string& buffer, std::string_view parent,
+                                                          std::string_view joint, std::string_view key) const {
+    const std::size_t length = parent.size() + joint.size() + key.size();
+    if (length >= lengths_.size() || !lengths_[length]) return std::nullopt;
+    buffer.assign(parent).append(joint).append(key);
+    return buffer;
+}
+
 // A record of collections only is left alone: an empty XML element, which
 // build does not lift there, stands for the empty record.
 Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
-    if (records_.empty()) return {};
-    path_.assign(space).append("/").append(key);
-    const Record* found = record(path_);
+    const auto path = declared_path(path_, space, "/", key);
+    if (!path) return {};
+    const Record* found = record(*path);
     if (!found || !found->fills) return {};
-    return shape_violation(line, "a value", "record", path_);
+    return shape_violation(line, "a value", "record", *path);
 }
 
 Verdict ShapeCheck::check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment) {
@@ -176,36 +193,38 @@ Verdict ShapeCheck::check_segment(const CanonicalLine& line, std::string_view pa
     if (const Shape* map = collection(parent); map && *map == Shape::Map) {
         return container_at_value(line, path_.assign(parent).append("::").append(*key));
     }
-    path_.assign(parent).append("/").append(*key);
-    list_.assign(parent).append("/@").append(*key);
-    const Shape* list = collection(list_);
+    const auto path = declared_path(path_, parent, "/", *key);
+    const auto list_path = declared_path(list_, parent, "/@", *key);
+    const Shape* list = list_path ? collection(*list_path) : nullptr;
     if (segment.starts_with('@')) {
         // A list where a map or a record is declared (unless the list is
         // declared too).
-        if (list) return {};
-        if (const Shape* shape = collection(path_); shape && *shape == Shape::Map) {
-            return shape_violation(line, "a list", "map", path_);
+        if (list || !path) return {};
+        if (const Shape* shape = collection(*path); shape && *shape == Shape::Map) {
+            return shape_violation(line, "a list", "map", *path);
         }
-        if (record(path_)) return shape_violation(line, "a list", "record", path_);
+        if (record(*path)) return shape_violation(line, "a list", "record", *path);
         return {};
     }
     // A record where a table or vector is declared (unless the record is
     // declared too).
-    if (!list || record(path_)) return {};
-    return shape_violation(line, "a record", shape_name(*list), list_);
+    if (!list || (path && record(*path))) return {};
+    return shape_violation(line, "a record", shape_name(*list), *list_path);
 }
 
 Verdict ShapeCheck::check_value_at_collection(const CanonicalLine& line, std::string_view space, std::string_view key) {
     if (!value_key(key)) return {};
-    list_.assign(space).append("/@").append(key);
-    if (const Shape* shape = collection(list_)) {
-        if (is_embedded(line, kEmptyArray)) return {};
-        return shape_violation(line, held_shape(line), shape_name(*shape), list_);
+    if (const auto list = declared_path(list_, space, "/@", key)) {
+        if (const Shape* shape = collection(*list)) {
+            if (is_embedded(line, kEmptyArray)) return {};
+            return shape_violation(line, held_shape(line), shape_name(*shape), *list);
+        }
     }
-    path_.assign(space).append("/").append(key);
-    if (const Shape* shape = collection(path_); shape && *shape == Shape::Map) {
-        if (is_embedded(line, kEmptyObject)) return {};
-        return shape_violation(line, held_shape(line), "map", path_);
+    if (const auto map = declared_path(path_, space, "/", key)) {
+        if (const Shape* shape = collection(*map); shape && *shape == Shape::Map) {
+            if (is_embedded(line, kEmptyObject)) return {};
+            return shape_violation(line, held_shape(line), "map", *map);
+        }
     }
     return {};
 }
@@ -223,9 +242,8 @@ Verdict ShapeCheck::check_nested_in_entry(std::size_t first_field, std::string_v
 }
 
 bool ShapeCheck::holds_list(std::string_view parent, std::string_view key) {
-    if (collections_.empty()) return false;
-    list_.assign(parent).append("/@").append(key);
-    if (!collection(list_)) return false;
+    const auto list = declared_path(list_, parent, "/@", key);
+    if (!list || !collection(*list)) return false;
     if (!held_lists_) held_lists_ = lists_held();
     return held_lists_->contains(list_);
 }

@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/hash.hpp"
@@ -60,7 +61,14 @@ private:
     };
 
     void index_schema();
-    void add_ancestor_records(std::string_view space);
+    // The records that hold the path "P/k" (at any depth above it).
+    void add_ancestor_records(std::string_view space, bool fills);
+    Record& add_record(std::string_view path);
+    void note_length(std::size_t length);
+    // The path "{parent}{joint}{key}", built in `buffer`; none, building
+    // nothing, when no declared record or collection has its length.
+    std::optional<std::string_view> declared_path(std::string& buffer, std::string_view parent, std::string_view joint,
+                                                  std::string_view key) const;
     [[nodiscard]] Verdict check_value_at_record(const CanonicalLine& line, std::string_view space,
                                                 std::string_view key);
     [[nodiscard]] Verdict check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment);
@@ -72,7 +80,7 @@ private:
     const Shape* collection(std::string_view path) const;
     const Record* record(std::string_view path) const;
     // Whether the schema declares the table or vector "{parent}/@{key}" and
-    // the text holds lines of it; leaves its path in list_.
+    // the text holds lines of it; leaves its path in list_ when it does.
     bool holds_list(std::string_view parent, std::string_view key);
     TextSet lists_held() const;
 
@@ -82,6 +90,7 @@ private:
     bool indexed_ = false;
     TextMap<Shape> collections_;         // by the path of the table, vector or map
     TextMap<Record> records_;            // by record path
+    std::vector<bool> lengths_;          // the lengths of the paths of both
     std::optional<TextSet> held_lists_;  // the declared tables and vectors the text holds lines of
     std::string path_;                   // reused buffers
     std::string list_;
