@@ -176,8 +176,7 @@ std::optional<std::string_view> ShapeCheck::declared_path(std::string& buffer, s
     return buffer;
 }
 
-// A record of collections only is left alone: an empty XML element, which
-// build does not lift there, stands for the empty record.
+// A record of collections only is left alone: see the header.
 Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
     const auto path = declared_path(path_, space, "/", key);
     if (!path) return {};

@@ -6,7 +6,9 @@
 //
 //   - a record or list where a value is declared (a plain field, an entry
 //     of a map, an element field of a table);
-//   - a value where a record is declared;
+//   - a value where a record with a plain field at or below it is declared
+//     (a record of collections only takes one: an empty XML element stands
+//     there for the empty record);
 //   - a value, null or record where a table or vector is declared; a line
 //     beside the lines of a declared table or vector;
 //   - a value, null or list where a map is declared;
@@ -14,7 +16,7 @@
 //
 // The empty collection passes where one is declared: an embedded empty
 // array ("[]") at a table or vector, an embedded empty object ("{}") at a
-// map. A collection, absent or empty, cannot be told from another.
+// map. An absent collection cannot be told from an empty one.
 #pragma once
 
 #include <cstddef>
@@ -61,7 +63,8 @@ private:
     };
 
     void index_schema();
-    // The records that hold the path "P/k" (at any depth above it).
+    // Adds the records above the path (each of its prefixes that ends before
+    // a "/"), marked as holding a plain field when `fills` is true.
     void add_ancestor_records(std::string_view space, bool fills);
     Record& add_record(std::string_view path);
     void note_length(std::size_t length);
