@@ -1,10 +1,11 @@
 """Seeded mutations that put a value, null, a record or a list where a schema
 declares another shape. Each generated document comes with its schema:
 inferred from the document, or imported from a JSON Schema, an Avro schema
-or (for XML data) an XSD schema drawn beside it. The document itself must
-build and validate; every mutation of it, which the format's own validator
-refuses, must be refused by build or validate, so that nothing exports in a
-shape the schema does not declare."""
+or (for XML data) an XSD schema drawn beside it; the data is JSON or YAML
+text, or XML. The document itself must build and validate; every mutation
+of it, which the format's own validator refuses, must be refused by build
+or validate, so that nothing exports in a shape the schema does not
+declare."""
 import copy
 import io
 import json
@@ -16,6 +17,7 @@ import avro.schema
 import jsonschema
 import pytest
 import xmlschema
+import yaml
 
 import bezo
 from test_declared_shapes import built_if_valid
@@ -203,6 +205,12 @@ class Tally:
         assert not self.accepted, self.accepted[:3]
 
 
+def spelled(data_format, document):
+    if data_format == "yaml":
+        return yaml.safe_dump(document, sort_keys=False)
+    return json.dumps(document)
+
+
 def passes(built, schema):
     try:
         bezo.validate(built, schema)
@@ -226,17 +234,20 @@ def test_mutated_shapes_are_refused(source, seed):
     tally = Tally()
     for _ in range(DOCUMENTS):
         shape, document, schema, peer = source.draw(draw)
+        data_format = draw.choice(["json", "yaml"])
         assert peer is None or peer(document), json.dumps(document)
-        assert built_if_valid("json", json.dumps(document), schema) is not None, (json.dumps(document), schema)
+        text = spelled(data_format, document)
+        assert built_if_valid(data_format, text, schema) is not None, (text, schema)
         tally.valid()
         for at, declared in mutation_places(draw, shape, document):
-            wrong = json.dumps(mutated(document, at, draw.choice(REPLACEMENTS[declared])))
-            assert peer is None or not peer(json.loads(wrong)), wrong
+            wrong = mutated(document, at, draw.choice(REPLACEMENTS[declared]))
+            assert peer is None or not peer(wrong), json.dumps(wrong)
+            text = spelled(data_format, wrong)
             # Validate is the judge: it refuses the mutation built without
             # the schema too, where build cannot have refused it first.
-            refused = built_if_valid("json", wrong, schema) is None
-            refused = refused and not passes(bezo.build(bezo.import_from("json", wrong)), schema)
-            tally.mutation(refused, declared, at, wrong, schema)
+            refused = built_if_valid(data_format, text, schema) is None
+            refused = refused and not passes(bezo.build(bezo.import_from(data_format, text)), schema)
+            tally.mutation(refused, declared, at, text, schema)
     tally.check(source.name, seed)
 
 
