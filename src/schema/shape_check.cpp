@@ -15,12 +15,6 @@ constexpr std::string_view kEmbeddedJson = "std/enc/json";
 constexpr std::string_view kEmptyArray = "W10";   // "[]" in base64url
 constexpr std::string_view kEmptyObject = "e30";  // "{}" in base64url
 
-std::string concat(std::initializer_list<std::string_view> pieces) {
-    std::string out;
-    for (std::string_view piece : pieces) out.append(piece);
-    return out;
-}
-
 bool is_embedded(const CanonicalLine& line, std::string_view json) {
     return line.type_name == kEmbeddedJson && line.value == json;
 }

@@ -22,12 +22,6 @@ std::unexpected<AppErrorAt> violation(AppErrorKind kind, std::uint64_t line, std
     return std::unexpected(AppErrorAt{kind, line, std::move(context)});
 }
 
-std::string concat(std::initializer_list<std::string_view> pieces) {
-    std::string out;
-    for (std::string_view piece : pieces) out.append(piece);
-    return out;
-}
-
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
     return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
 }
