@@ -76,13 +76,14 @@ void ShapeCheck::index_schema() {
     const auto add_collection = [&](std::string_view path, Shape shape) {
         if (path.empty()) return;
         collections_.try_emplace(std::string(path), shape);
-        note_length(path.size());
+        note_length(lengths_, path.size());
         add_ancestor_records(path, false);
     };
     for (std::size_t field = 0; field < index_.size(); ++field) {
         const std::string_view path = schema_.fields[field].path;
         switch (index_.kind(field)) {
             case FieldKind::Plain: {
+                note_length(value_lengths_, path.size());
                 const auto separator = find_namespace_separator(path);
                 if (!separator || *separator == 0) break;
                 const std::string_view space = path.substr(0, *separator);
@@ -107,13 +108,17 @@ void ShapeCheck::add_ancestor_records(std::string_view space, bool fills) {
 }
 
 ShapeCheck::Record& ShapeCheck::add_record(std::string_view path) {
-    note_length(path.size());
+    note_length(lengths_, path.size());
     return records_[std::string(path)];
 }
 
-void ShapeCheck::note_length(std::size_t length) {
-    if (lengths_.size() <= length) lengths_.resize(length + 1);
-    lengths_[length] = true;
+void ShapeCheck::note_length(std::vector<bool>& lengths, std::size_t length) {
+    if (lengths.size() <= length) lengths.resize(length + 1);
+    lengths[length] = true;
+}
+
+bool ShapeCheck::has_length(const std::vector<bool>& lengths, std::size_t length) {
+    return length < lengths.size() && lengths[length];
 }
 
 std::string_view ShapeCheck::shape_name(Shape shape) {
@@ -126,11 +131,13 @@ std::string_view ShapeCheck::shape_name(Shape shape) {
 }
 
 const ShapeCheck::Shape* ShapeCheck::collection(std::string_view path) const {
+    if (!has_length(lengths_, path.size())) return nullptr;
     const auto found = collections_.find(path);
     return found == collections_.end() ? nullptr : &found->second;
 }
 
 const ShapeCheck::Record* ShapeCheck::record(std::string_view path) const {
+    if (!has_length(lengths_, path.size())) return nullptr;
     const auto found = records_.find(path);
     return found == records_.end() ? nullptr : &found->second;
 }
@@ -147,9 +154,7 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
     auto checked = for_each_segment(space, [&](std::string_view parent, std::string_view segment) -> Verdict {
         const auto value = value_key(segment);
         if (!value) return {};
-        path_.assign(parent).append("::").append(*value);
-        const auto field = index_.exact_field(path_);
-        if (field && index_.kind(*field) == FieldKind::Plain) return container_at_value(line, path_);
+        if (declares_value(parent, *value)) return container_at_value(line, path_);
         if (!segment.starts_with('@') && holds_list(parent, *value)) return beside_list(line, list_);
         return {};
     });
@@ -164,19 +169,27 @@ Verdict ShapeCheck::check_unmatched(const CanonicalLine& line) {
 
 std::optional<std::string_view> ShapeCheck::declared_path(std::string& buffer, std::string_view parent,
                                                           std::string_view joint, std::string_view key) const {
-    const std::size_t length = parent.size() + joint.size() + key.size();
-    if (length >= lengths_.size() || !lengths_[length]) return std::nullopt;
+    if (!has_length(lengths_, parent.size() + joint.size() + key.size())) return std::nullopt;
     buffer.assign(parent).append(joint).append(key);
     return buffer;
 }
 
-// A record of collections only is left alone: see the header.
+// A record of collections only takes a value or null: see the header.
 Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string_view space, std::string_view key) {
     const auto path = declared_path(path_, space, "/", key);
     if (!path) return {};
     const Record* found = record(*path);
-    if (!found || !found->fills) return {};
-    return shape_violation(line, "a value", "record", *path);
+    if (!found) return {};
+    if (found->fills) return shape_violation(line, "a value", "record", *path);
+    if (is_embedded(line, kEmptyArray)) return shape_violation(line, "a list", "record", *path);
+    return {};
+}
+
+bool ShapeCheck::declares_value(std::string_view parent, std::string_view key) {
+    if (!has_length(value_lengths_, parent.size() + 2 + key.size())) return false;
+    path_.assign(parent).append("::").append(key);
+    const auto field = index_.exact_field(path_);
+    return field && index_.kind(*field) == FieldKind::Plain;
 }
 
 Verdict ShapeCheck::check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment) {

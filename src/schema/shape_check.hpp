@@ -12,7 +12,7 @@
 //   - a value, null or record where a table or vector is declared; a line
 //     beside the lines of a declared table or vector;
 //   - a value, null or list where a map is declared;
-//   - a list where a record is declared.
+//   - a list (an empty array included) where a record is declared.
 //
 // The empty collection passes where one is declared: an embedded empty
 // array ("[]") at a table or vector, an embedded empty object ("{}") at a
@@ -67,11 +67,15 @@ private:
     // a "/"), marked as holding a plain field when `fills` is true.
     void add_ancestor_records(std::string_view space, bool fills);
     Record& add_record(std::string_view path);
-    void note_length(std::size_t length);
+    static void note_length(std::vector<bool>& lengths, std::size_t length);
+    static bool has_length(const std::vector<bool>& lengths, std::size_t length);
     // The path "{parent}{joint}{key}", built in `buffer`; none, building
     // nothing, when no declared record or collection has its length.
     std::optional<std::string_view> declared_path(std::string& buffer, std::string_view parent, std::string_view joint,
                                                   std::string_view key) const;
+    // Whether the schema declares the plain field "{parent}::{key}"; leaves
+    // its path in path_ when it does.
+    bool declares_value(std::string_view parent, std::string_view key);
     [[nodiscard]] Verdict check_value_at_record(const CanonicalLine& line, std::string_view space,
                                                 std::string_view key);
     [[nodiscard]] Verdict check_segment(const CanonicalLine& line, std::string_view parent, std::string_view segment);
@@ -94,6 +98,7 @@ private:
     TextMap<Shape> collections_;         // by the path of the table, vector or map
     TextMap<Record> records_;            // by record path
     std::vector<bool> lengths_;          // the lengths of the paths of both
+    std::vector<bool> value_lengths_;    // the lengths of the plain fields' paths
     std::optional<TextSet> held_lists_;  // the declared tables and vectors the text holds lines of
     std::string path_;                   // reused buffers
     std::string list_;

@@ -331,6 +331,8 @@ TABLE_T = {"type": "object", "properties": {"t": {"type": "array", "items": {
 MAP_M = {"type": "object", "properties": {"m": {"type": "object", "additionalProperties": {"type": "integer"}}}}
 RECORD_O = {"type": "object", "properties": {"o": {"type": "object", "properties": {
     "x": {"type": "string"}}, "required": ["x"]}}, "required": ["o"]}
+RECORD_OF_A_VECTOR = {"type": "object", "properties": {"o": {"type": "object", "properties": {
+    "v": {"type": "array", "items": {"type": "integer"}}}}}}
 AVRO_COLLECTIONS = {"type": "record", "name": "R", "fields": [
     {"name": "m", "type": {"type": "map", "values": "long"}},
     {"name": "v", "type": {"type": "array", "items": "int"}}]}
@@ -349,6 +351,7 @@ AVRO_COLLECTIONS = {"type": "record", "name": "R", "fields": [
     (MAP_M, {"m": None}, "::m holds null where the schema declares the map /m"),
     (MAP_M, {"m": []}, "::m holds a list where the schema declares the map /m"),
     (RECORD_O, {"o": [{"x": "a"}]}, "/@o/0::x holds a list where the schema declares the record /o"),
+    (RECORD_OF_A_VECTOR, {"o": []}, "::o holds a list where the schema declares the record /o"),
 ])
 def test_a_shape_other_than_the_declared_collection_is_refused(schema, document, refusal):
     assert not json_schema_accepts(schema, document)

@@ -209,6 +209,10 @@ TEST(ValidateStream, ARecordOfCollectionsOnlyRefusesAList) {
         {kSchema, ".!nezo\n!str'/o/@v::0=1\n", "pass"},
         {kSchema, ".!nezo\n!str'/@o/0/@v::0=1\n",
          "TypeMismatchError: /@o/0/@v::0 holds a list where the schema declares the record /o (line 2)"},
+        {kSchema, ".!nezo\n!std/enc/json'::o=W10\n",
+         "TypeMismatchError: ::o holds a list where the schema declares the record /o (line 2)"},
+        // an empty XML element stands for the empty record
+        {kSchema, ".!nezo\n!null'::o=\n", "pass"},
     };
     expect_verdicts(cases);
 }
