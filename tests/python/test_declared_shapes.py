@@ -325,6 +325,25 @@ def test_marked_lone_lines_never_meet_their_list(document, data):
     assert json.loads(bezo.export_to("json", built)) == data
 
 
+MAPS = ".!hezo s\n!map<int>\n/r::m=\n(/r/b)\n!int\n/^k/=\n()\n"
+
+
+@pytest.mark.parametrize("document, data", [
+    # An empty element stands for the empty map; two occurrences are a list.
+    ("<r><m/><b/></r>", {"r": {"m": {}, "b": {}}}),
+    ("<r><m><a>1</a></m><b></b></r>", {"r": {"m": {"a": "1"}, "b": {}}}),
+    ("<r><m/><m/></r>", None),
+])
+def test_an_empty_xml_element_at_a_declared_map_is_the_empty_map(document, data):
+    try:
+        built = bezo.build(bezo.import_from("xml", document), MAPS)
+        bezo.validate(built, MAPS)
+    except bezo.ValidationError as refusal:
+        assert data is None and "holds a list where the schema declares the map /r/m" in str(refusal), str(refusal)
+        return
+    assert json.loads(bezo.export_to("json", built)) == data
+
+
 VECTOR_V = {"type": "object", "properties": {"v": {"type": "array", "items": {"type": "integer"}}}, "required": ["v"]}
 TABLE_T = {"type": "object", "properties": {"t": {"type": "array", "items": {
     "type": "object", "properties": {"a": {"type": "string"}}}}}}
