@@ -4,26 +4,22 @@
 #include <initializer_list>
 #include <utility>
 
+#include "core/embedded_json.hpp"
 #include "core/text.hpp"
 #include "lang/path.hpp"
 
 namespace bezo {
 namespace {
 
-// An embedded JSON value: how import writes an empty array or object.
-constexpr std::string_view kEmbeddedJson = "std/enc/json";
-constexpr std::string_view kEmptyArray = "W10";   // "[]" in base64url
-constexpr std::string_view kEmptyObject = "e30";  // "{}" in base64url
-
 bool is_embedded(const CanonicalLine& line, std::string_view json) {
-    return line.type_name == kEmbeddedJson && line.value == json;
+    return line.type_name == kEmbeddedJsonType && line.value == json;
 }
 
 // What a value line holds, as a refusal names it.
 std::string_view held_shape(const CanonicalLine& line) {
     if (line.type_name == "null") return "null";
-    if (is_embedded(line, kEmptyObject)) return "a record";
-    if (is_embedded(line, kEmptyArray)) return "a list";
+    if (is_embedded(line, kEmptyJsonObject)) return "a record";
+    if (is_embedded(line, kEmptyJsonArray)) return "a list";
     return "a value";
 }
 
@@ -181,7 +177,7 @@ Verdict ShapeCheck::check_value_at_record(const CanonicalLine& line, std::string
     const Record* found = record(*path);
     if (!found) return {};
     if (found->fills) return shape_violation(line, "a value", "record", *path);
-    if (is_embedded(line, kEmptyArray)) return shape_violation(line, "a list", "record", *path);
+    if (is_embedded(line, kEmptyJsonArray)) return shape_violation(line, "a list", "record", *path);
     return {};
 }
 
@@ -222,13 +218,13 @@ Verdict ShapeCheck::check_value_at_collection(const CanonicalLine& line, std::st
     if (!value_key(key)) return {};
     if (const auto list = declared_path(list_, space, "/@", key)) {
         if (const Shape* shape = collection(*list)) {
-            if (is_embedded(line, kEmptyArray)) return {};
+            if (is_embedded(line, kEmptyJsonArray)) return {};
             return shape_violation(line, held_shape(line), shape_name(*shape), *list);
         }
     }
     if (const auto map = declared_path(path_, space, "/", key)) {
         if (const Shape* shape = collection(*map); shape && *shape == Shape::Map) {
-            if (is_embedded(line, kEmptyObject)) return {};
+            if (is_embedded(line, kEmptyJsonObject)) return {};
             return shape_violation(line, held_shape(line), "map", *map);
         }
     }
