@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <string>
@@ -26,6 +27,13 @@ constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<c
 // The ASCII white space that separates the words of a declaration or
 // directive line: blank, tab, line feed, form feed and carriage return.
 inline constexpr std::string_view kAsciiWhitespace = " \t\n\f\r";
+
+// The pieces joined into one text.
+inline std::string concat(std::initializer_list<std::string_view> pieces) {
+    std::string out;
+    for (const std::string_view piece : pieces) out.append(piece);
+    return out;
+}
 
 // ASCII case-insensitive equality.
 constexpr bool ascii_iequals(std::string_view a, std::string_view b) {

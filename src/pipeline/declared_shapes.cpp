@@ -1,5 +1,6 @@
 #include "pipeline/declared_shapes.hpp"
 
+#include "core/embedded_json.hpp"
 #include "core/text.hpp"
 #include "core/xml_mark.hpp"
 #include "lang/canonical_line.hpp"
@@ -10,8 +11,8 @@ namespace bezo {
 namespace {
 
 constexpr std::string_view kTextKey = "\"#text\"";
-constexpr std::string_view kEmptyObject = "e30";  // "{}" in base64url
 constexpr std::string_view kEmbeddedJson = "!std/enc/json";
+constexpr std::string_view kNull = "!null";
 
 // The positions of the "/" outside double quotes that end the ancestors of
 // a path.
@@ -90,7 +91,7 @@ void DeclaredShapes::index_fields() {
                 }
                 break;
             }
-            case FieldKind::Map: break;
+            case FieldKind::Map: record_shape(path.substr(0, path.size() - 2)).map = true; break;
         }
     }
 }
@@ -177,8 +178,8 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
     const std::string_view after_path = line.substr(path_end);        // "=", the value and the line ending
     const std::string_view metadata = trim_leading_blanks(before_path.substr(0, before_path.size() - 1));
     const std::string_view value = split_line_ending(after_path.substr(1)).body;
-    const bool empty_object = has_type(metadata, kEmbeddedJson) && value == kEmptyObject;
-    const bool empty_element = from_xml_ && has_type(metadata, "!null") && value.empty();
+    const bool empty_object = has_type(metadata, kEmbeddedJson) && value == kEmptyJsonObject;
+    const bool empty_element = from_xml_ && has_type(metadata, kNull) && value.empty();
     const bool plain = !empty_element && !metadata.starts_with(kEmbeddedJson);
     const std::string_view parent = path.substr(0, *separator);
     const std::string_view key = path.substr(*separator + 2);
@@ -221,6 +222,13 @@ Result<bool> DeclaredShapes::write_lifted(std::string_view line, std::string_vie
             return write_at({shape.vector, "::0"});
         }
         if ((empty_object || empty_element) && shape.fills) return true;
+        if (empty_element && shape.map) {
+            // The null's provenance, if any, stays.
+            out.append(before_path.substr(0, before_path.size() - metadata.size() - 1)).append(kEmbeddedJson);
+            out.append(metadata.substr(kNull.size())).append("'").append(path);
+            out.append("=").append(kEmptyJsonObject).append(split_line_ending(after_path).ending);
+            return true;
+        }
         if (shape.simple_content && plain) return write_at({record_, "::", kTextKey});
     }
 

@@ -14,7 +14,8 @@
 //
 // and, in a text marked as read from XML (core/xml_mark.hpp) only:
 //
-//   - an empty element (a null) counts as an empty object above;
+//   - an empty element (a null) counts as an empty object above, and where
+//     the schema declares a map it becomes the empty map ("{}");
 //   - a lone record or scalar at a path where the schema declares a table
 //     becomes its entry 0, a lone scalar or null where it declares a
 //     vector its member 0, unless the text already holds lines of that
@@ -72,6 +73,7 @@ private:
         bool simple_content = false;  // it has a "#text" field
         std::string_view table;       // the table "P/@k", when declared
         std::string_view vector;      // the vector "P/@k", when declared
+        bool map = false;             // the map "P/k::" is declared
     };
 
     void index_fields();

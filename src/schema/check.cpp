@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <variant>
 
+#include "core/embedded_json.hpp"
 #include "core/fault.hpp"
 #include "core/hash.hpp"
 #include "core/text.hpp"
@@ -60,7 +61,6 @@ struct PreparedConstraint {
 
 namespace {
 
-constexpr std::string_view kEmbeddedJsonType = "std/enc/json";
 constexpr std::string_view kTextType = "text";
 
 template <class... Ts>

@@ -22,12 +22,6 @@ std::unexpected<AppErrorAt> violation(AppErrorKind kind, std::uint64_t line, std
     return std::unexpected(AppErrorAt{kind, line, std::move(context)});
 }
 
-std::string concat(std::initializer_list<std::string_view> pieces) {
-    std::string out;
-    for (std::string_view piece : pieces) out.append(piece);
-    return out;
-}
-
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
     return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
 }
@@ -325,7 +319,11 @@ private:
 class FieldScan {
 public:
     FieldScan(const CompiledSchema& schema, std::span<const CanonicalLine> lines)
-        : schema_(schema), lines_(lines), index_(schema.fields), seen_(schema.fields.size()) {}
+        : schema_(schema),
+          lines_(lines),
+          index_(schema.fields),
+          shapes_(schema, index_, lines),
+          seen_(schema.fields.size()) {}
 
     [[nodiscard]] Verdict run() {
         std::size_t at = 0;
@@ -379,8 +377,7 @@ private:
         const auto earlier = field ? field : index_.first_match(line.path);
         if (!earlier) {
             if (auto item = check_table_item(line); !item) return forward_error(item);
-            if (auto value = check_value_at_record(line); !value) return forward_error(value);
-            if (auto container = check_container_at_value(line); !container) return forward_error(container);
+            if (auto shape = shapes_.check_unmatched(line); !shape) return forward_error(shape);
             return strict_at(line.path) ? Step(undefined(line)) : Step(at + 1);
         }
         // The fields from the cursor on are tried in order up to the line's
@@ -445,7 +442,7 @@ private:
                 expected = first_field;
             }
             if (!split) {
-                if (auto nested = check_container_in_entry(first_field, prefix, line); !nested) {
+                if (auto nested = shapes_.check_nested_in_entry(first_field, prefix, line); !nested) {
                     return forward_error(nested);
                 }
                 if (strict) return undefined(line);
@@ -485,133 +482,6 @@ private:
         return missing_in_element(found->first, *index, found->second);
     }
 
-    // A value "P::k" where the schema declares fields of the record "P/k":
-    // the record's lines would stand below a value, which no export can
-    // write.
-    [[nodiscard]] Verdict check_value_at_record(const CanonicalLine& line) {
-        if (!records_) records_ = records_with_fields();
-        if (records_->empty()) return {};
-        const auto separator = find_namespace_separator(line.path);
-        if (!separator) return {};
-        record_.assign(line.path.substr(0, *separator)).append("/").append(line.path.substr(*separator + 2));
-        if (!records_->contains(record_)) return {};
-        return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " holds a value where the schema declares the record ", record_}));
-    }
-
-    // A line that no export can write beside another: one of a record "P/k"
-    // or a list "P/@k" where the schema declares the value "P::k" (which
-    // build writes, with its default when absent), or a value "P::k" or a
-    // line of a record "P/k" beside the lines of the declared table or array
-    // "P/@k".
-    [[nodiscard]] Verdict check_container_at_value(const CanonicalLine& line) {
-        const auto separator = find_namespace_separator(line.path);
-        if (!separator) return {};
-        const std::string_view space = line.path.substr(0, *separator);
-        for (std::size_t start = 0; start < space.size();) {
-            const std::size_t end = find_unquoted(space, '/', start + 1).value_or(space.size());
-            const std::string_view segment = space.substr(start + 1, end - start - 1);
-            if (const auto key = value_key(segment)) {
-                const std::string_view parent = space.substr(0, start);
-                record_.assign(parent).append("::").append(*key);
-                const auto field = index_.exact_field(record_);
-                if (field && index_.kind(*field) == FieldKind::Plain) return container_at_value(line, record_);
-                if (!segment.starts_with('@') && holds_list(parent, *key)) return beside_list(line);
-            }
-            start = end;
-        }
-        if (const auto key = value_key(line.path.substr(*separator + 2)); key && holds_list(space, *key)) {
-            return beside_list(line);
-        }
-        return {};
-    }
-
-    // Whether the schema declares the table or array "{parent}/@{key}" and
-    // the document holds lines of it.
-    bool holds_list(std::string_view parent, std::string_view key) {
-        if (!lists_) lists_ = declared_lists();
-        if (lists_->empty()) return false;
-        list_.assign(parent).append("/@").append(key);
-        if (!lists_->contains(list_)) return false;
-        if (!held_lists_) held_lists_ = lists_held();
-        return held_lists_->contains(list_);
-    }
-
-    TextSet declared_lists() const {
-        TextSet lists;
-        for (std::size_t field = 0; field < index_.size(); ++field) {
-            const std::string_view path = schema_.fields[field].path;
-            if (index_.kind(field) == FieldKind::Element) lists.emplace(index_.element_table(field));
-            if (index_.kind(field) == FieldKind::Array) lists.emplace(path.substr(0, path.size() - 2));
-        }
-        return lists;
-    }
-
-    // The declared lists that lines lie in: a member "L::i" or a line below
-    // an entry "L/...".
-    TextSet lists_held() const {
-        TextSet held;
-        for (const CanonicalLine& line : lines_) {
-            for (auto at = line.path.find("/@"); at != std::string_view::npos; at = line.path.find("/@", at + 2)) {
-                const std::size_t end = std::min(line.path.find('/', at + 2), line.path.find("::", at + 2));
-                if (end == std::string_view::npos) break;
-                const std::string_view list = line.path.substr(0, end);
-                if (lists_->contains(list)) held.emplace(list);
-            }
-        }
-        return held;
-    }
-
-    std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line) const {
-        return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " stands beside the lines of the list ", list_}));
-    }
-
-    // The same for a line nested in an entry, "T/i/k..." or "T/i/@k...",
-    // where the table declares the element field k.
-    [[nodiscard]] Verdict check_container_in_entry(std::size_t first_field, std::string_view prefix,
-                                                   const CanonicalLine& line) {
-        const std::string_view rest = line.path.substr(prefix.size());
-        const std::string_view space = rest.substr(0, find_namespace_separator(rest).value_or(rest.size()));
-        const auto slash = find_unquoted(space, '/');
-        if (!slash) return {};
-        const std::size_t end = find_unquoted(space, '/', *slash + 1).value_or(space.size());
-        const auto key = value_key(space.substr(*slash + 1, end - *slash - 1));
-        if (!key || !index_.element_field_named(first_field, *key)) return {};
-        record_.assign(line.path.substr(0, prefix.size() + *slash)).append("::").append(*key);
-        return container_at_value(line, record_);
-    }
-
-    // The key of the value that a record segment "k" or a list segment "@k"
-    // would stand beside; none for an entry index.
-    static std::optional<std::string_view> value_key(std::string_view segment) {
-        if (segment.starts_with('@')) segment.remove_prefix(1);
-        if (segment.empty() || is_ascii_digits(segment)) return std::nullopt;
-        return segment;
-    }
-
-    static std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
-        return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " holds a record or list where the schema declares the value ", value}));
-    }
-
-    // The records that hold a plain field, at any depth.
-    TextSet records_with_fields() const {
-        TextSet records;
-        for (std::size_t field = 0; field < index_.size(); ++field) {
-            if (index_.kind(field) != FieldKind::Plain) continue;
-            const std::string_view path = schema_.fields[field].path;
-            const auto separator = find_namespace_separator(path);
-            if (!separator || *separator == 0) continue;
-            for (auto slash = find_unquoted(path, '/', 1); slash && *slash < *separator;
-                 slash = find_unquoted(path, '/', *slash + 1)) {
-                records.emplace(path.substr(0, *slash));
-            }
-            records.emplace(path.substr(0, *separator));
-        }
-        return records;
-    }
-
     // The first required element field of each table, by table path.
     TextMap<std::size_t> first_required_columns() const {
         TextMap<std::size_t> columns;
@@ -632,16 +502,12 @@ private:
     const CompiledSchema& schema_;
     std::span<const CanonicalLine> lines_;
     SchemaFieldIndex index_;
+    ShapeCheck shapes_;
     std::vector<bool> seen_;  // by the first field of each exact path
     std::size_t cursor_ = 0;
     PatternCache patterns_;
     // Built at the first line that no field matches.
     std::optional<TextMap<std::size_t>> required_columns_;
-    std::optional<TextSet> records_;
-    std::optional<TextSet> lists_;
-    std::optional<TextSet> held_lists_;  // the declared lists the document holds lines of
-    std::string record_;
-    std::string list_;
 };
 
 Verdict check_provenance(const CompiledSchema& schema, std::span<const CanonicalLine> lines) {

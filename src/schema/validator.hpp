@@ -20,11 +20,9 @@
 #include "core/hash.hpp"
 #include "schema/check.hpp"
 #include "schema/compiled.hpp"
+#include "schema/shape_check.hpp"
 
 namespace bezo {
-
-// Pass, or the verdict of the first violation.
-using Verdict = std::expected<void, AppErrorAt>;
 
 // The content lines of a canonical text in text order, each with its 1-based
 // line number (skipped lines count too). The lines' type names, units and

@@ -84,6 +84,10 @@ const ExpandCase kLiftCases[] = {
      "!str'/@t/0::k=7\n!str'/@q/0::k=1\n!str'/@q/0::z=2\n"},
     {"lone scalar of a table with a text column from XML", kShapes, ".!nezo\n.?xml\n!str'/o::x=1\n!str'::t=5\n",
      ".!nezo\n!str'/o::x=1\n!str\'/p::\"@c\"=\n!str\'/p::\"#text\"=\n!str'/@t/0::\"#text\"=5\n!str'/@t/0::k=7\n"},
+    // The empty map keeps the element's provenance; without the mark null stays.
+    {"empty element at a map from XML", ".!whezo s\n/^/'/o::x?=d\n/^/'/m::=\n", ".!nezo\n.?xml\n!null?src'::m=\n",
+     ".!nezo\n!std/enc/json?src'::m=e30\n!str'/o::x=d\n"},
+    {"null at a map without the XML mark", ".!whezo s\n/^/'/m::=\n", ".!nezo\n!null'::m=\n", ".!nezo\n!null'::m=\n"},
 };
 
 class ExpandCaseTest : public testing::TestWithParam<ExpandCase> {};

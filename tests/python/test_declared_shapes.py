@@ -8,6 +8,7 @@ refuses on a stated constraint is refused by build or validate."""
 import io
 import json
 import random
+import re
 
 import avro.io
 import avro.schema
@@ -322,3 +323,106 @@ def test_marked_lone_lines_never_meet_their_list(document, data):
         assert data is None and "TypeMismatch" in str(refusal), str(refusal)
         return
     assert json.loads(bezo.export_to("json", built)) == data
+
+
+MAPS = ".!hezo s\n!map<int>\n/r::m=\n(/r/b)\n!int\n/^k/=\n()\n"
+
+
+@pytest.mark.parametrize("document, data", [
+    # An empty element stands for the empty map; two occurrences are a list.
+    ("<r><m/><b/></r>", {"r": {"m": {}, "b": {}}}),
+    ("<r><m><a>1</a></m><b></b></r>", {"r": {"m": {"a": "1"}, "b": {}}}),
+    ("<r><m/><m/></r>", None),
+])
+def test_an_empty_xml_element_at_a_declared_map_is_the_empty_map(document, data):
+    try:
+        built = bezo.build(bezo.import_from("xml", document), MAPS)
+        bezo.validate(built, MAPS)
+    except bezo.ValidationError as refusal:
+        assert data is None and "holds a list where the schema declares the map /r/m" in str(refusal), str(refusal)
+        return
+    assert json.loads(bezo.export_to("json", built)) == data
+
+
+VECTOR_V = {"type": "object", "properties": {"v": {"type": "array", "items": {"type": "integer"}}}, "required": ["v"]}
+TABLE_T = {"type": "object", "properties": {"t": {"type": "array", "items": {
+    "type": "object", "properties": {"a": {"type": "string"}}}}}}
+MAP_M = {"type": "object", "properties": {"m": {"type": "object", "additionalProperties": {"type": "integer"}}}}
+RECORD_O = {"type": "object", "properties": {"o": {"type": "object", "properties": {
+    "x": {"type": "string"}}, "required": ["x"]}}, "required": ["o"]}
+RECORD_OF_A_VECTOR = {"type": "object", "properties": {"o": {"type": "object", "properties": {
+    "v": {"type": "array", "items": {"type": "integer"}}}}}}
+AVRO_COLLECTIONS = {"type": "record", "name": "R", "fields": [
+    {"name": "m", "type": {"type": "map", "values": "long"}},
+    {"name": "v", "type": {"type": "array", "items": "int"}}]}
+
+
+@pytest.mark.parametrize("schema, document, refusal", [
+    (VECTOR_V, {"v": 5}, "::v holds a value where the schema declares the vector /@v"),
+    (VECTOR_V, {"v": {"a": 1}}, "/v::a holds a record where the schema declares the vector /@v"),
+    (VECTOR_V, {"v": None}, "::v holds null where the schema declares the vector /@v"),
+    (VECTOR_V, {"v": {}}, "::v holds a record where the schema declares the vector /@v"),
+    (TABLE_T, {"t": 5}, "::t holds a value where the schema declares the table /@t"),
+    (TABLE_T, {"t": {"a": "x"}}, "/t::a holds a record where the schema declares the table /@t"),
+    (TABLE_T, {"t": None}, "::t holds null where the schema declares the table /@t"),
+    (MAP_M, {"m": 5}, "::m holds a value where the schema declares the map /m"),
+    (MAP_M, {"m": [1, 2]}, "/@m::0 holds a list where the schema declares the map /m"),
+    (MAP_M, {"m": None}, "::m holds null where the schema declares the map /m"),
+    (MAP_M, {"m": []}, "::m holds a list where the schema declares the map /m"),
+    (RECORD_O, {"o": [{"x": "a"}]}, "/@o/0::x holds a list where the schema declares the record /o"),
+    (RECORD_OF_A_VECTOR, {"o": []}, "::o holds a list where the schema declares the record /o"),
+])
+def test_a_shape_other_than_the_declared_collection_is_refused(schema, document, refusal):
+    assert not json_schema_accepts(schema, document)
+    schema_text = bezo.import_schema("jsonschema", json.dumps(schema), "s")
+    data = bezo.import_from("json", json.dumps(document))
+    # Built with or without the schema, validate names the path and what
+    # the schema declares there.
+    with pytest.raises(bezo.ValidationError, match="^TypeMismatchError: " + re.escape(refusal)):
+        bezo.validate(bezo.build(data), schema_text)
+    assert road("jsonschema", json.dumps(schema), "json", json.dumps(document), "json") is None
+
+
+@pytest.mark.parametrize("schema, document", [
+    (VECTOR_V, {"v": []}), (VECTOR_V, {"v": [1, 2]}), (VECTOR_V, {}),
+    (TABLE_T, {"t": []}), (TABLE_T, {"t": [{"a": "x"}]}),
+    (MAP_M, {"m": {}}), (MAP_M, {"m": {"a": 1}}),
+    (RECORD_O, {"o": {"x": "a"}}),
+])
+def test_the_declared_collection_or_record_passes(schema, document):
+    exported = road("jsonschema", json.dumps(schema), "json", json.dumps(document), "json")
+    assert exported is not None
+    # An absent vector cannot be told from an empty one: jsonschema refuses
+    # {} for the required v, which bezo passes (see the README).
+    assert json_schema_accepts(schema, document) or document == {}
+
+
+@pytest.mark.parametrize("document", [
+    {"m": 5, "v": []}, {"m": [1, 2], "v": []}, {"m": None, "v": []}, {"m": {"a": {"b": 1}}, "v": []},
+    {"m": {}, "v": 5}, {"m": {}, "v": None}, {"m": {}, "v": {"a": 1}},
+    {"m": {"a": 1}, "v": [1, 2]},
+])
+def test_avro_collections_agree_with_the_avro_validator(document):
+    exported = road("avsc", json.dumps(AVRO_COLLECTIONS), "json", json.dumps(document), "json")
+    assert (exported is not None) == avro_accepts(json.dumps(AVRO_COLLECTIONS), document), document
+
+
+@pytest.mark.parametrize("schema_format, schema, document", [
+    ("jsonschema", {"type": "object", "properties": {"v": {"type": ["array", "null"], "items": {"type": "integer"}}}},
+     {"v": None}),
+    ("avsc", {"type": "record", "name": "R", "fields": [{"name": "v", "type": ["null", {"type": "array", "items": "int"}]}]},
+     {"v": None}),
+    ("avsc", {"type": "record", "name": "R", "fields": [{"name": "m", "type": ["null", {"type": "map", "values": "int"}]}]},
+     {"m": None}),
+])
+def test_a_collection_that_may_be_null_takes_null(schema_format, schema, document):
+    exported = road(schema_format, json.dumps(schema), "json", json.dumps(document), "json")
+    assert json.loads(exported) == document
+
+
+@pytest.mark.xfail(strict=True, reason="the GraphQL importer still declares a nullable list (branch i45-import "
+                   "leaves it undeclared with a note); drop this mark when both are merged")
+@pytest.mark.parametrize("sdl", ["type Query { tags: [String!] }\n", "type Query { rows: [Row!] }\ntype Row { a: Int! }\n"])
+def test_a_nullable_graphql_list_takes_null(sdl):
+    key = "tags" if "tags" in sdl else "rows"
+    assert road("graphql", sdl, "json", json.dumps({key: None}), "json", message="Query") is not None

@@ -143,10 +143,78 @@ TEST(ValidateStream, NoRecordOrListBesideADeclaredValueOrList) {
          "TypeMismatchError: ::v stands beside the lines of the list /@v (line 3)"},
         {".!nezo\n!str'/o::\"x y\"=1\n!str'/@r/0::a=1\n!str'/r::a=2\n",
          "TypeMismatchError: /r::a stands beside the lines of the list /@r (line 4)"},
-        // without the list's lines, the lone value or record is undeclared
-        {".!nezo\n!str'/o::\"x y\"=1\n!str'::v=1\n!str'/r::a=2\n", "pass"},
+        // without the list's lines, a lone value or record still stands where the list is declared
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'::v=1\n",
+         "TypeMismatchError: ::v holds a value where the schema declares the vector /@v (line 3)"},
+        {".!nezo\n!str'/o::\"x y\"=1\n!str'/r::a=2\n",
+         "TypeMismatchError: /r::a holds a record where the schema declares the table /@r (line 3)"},
     };
     for (const auto& c : cases) EXPECT_EQ(verdict_of(c.canonical, kSchema), c.verdict) << c.canonical;
+}
+
+TEST(ValidateStream, ADeclaredCollectionTakesOnlyItsOwnShape) {
+    // A table /@t, a vector /o/@"v w", a map /m, a record /o and a table
+    // whose section declares no field, /@e.
+    constexpr std::string_view kSchema =
+        ".!whezo s\n/@t [min=0]\n/^/'/@t/::a?=\n/^/'/o/@\"v w\"::=\n/^/'/o::x?=\n/^/'/m::=\n/@e [min=0]\n";
+    const VerdictCase cases[] = {
+        {kSchema, ".!nezo\n!str'/@t/0::a=1\n!str'/o/@\"v w\"::0=1\n!str'/o::x=1\n!str'/m::k=1\n", "pass"},
+        // the empty collection, and lines no declaration covers
+        {kSchema, ".!nezo\n!std/enc/json'::t=W10\n!std/enc/json'/o::\"v w\"=W10\n!str'/o::x=1\n!std/enc/json'::m=e30\n",
+         "pass"},
+        {kSchema, ".!nezo\n!null'::u=\n!str'/@u/0::a=1\n!str'/q::a=1\n!str'/o::x=1\n", "pass"},
+        // a value, null or record where a table or vector is declared
+        {kSchema, ".!nezo\n!int'::t=5\n",
+         "TypeMismatchError: ::t holds a value where the schema declares the table /@t (line 2)"},
+        {kSchema, ".!nezo\n!null'::t=\n",
+         "TypeMismatchError: ::t holds null where the schema declares the table /@t (line 2)"},
+        {kSchema, ".!nezo\n!std/enc/json'::t=e30\n",
+         "TypeMismatchError: ::t holds a record where the schema declares the table /@t (line 2)"},
+        {kSchema, ".!nezo\n!str'/t::a=x\n",
+         "TypeMismatchError: /t::a holds a record where the schema declares the table /@t (line 2)"},
+        {kSchema, ".!nezo\n!str'/t/u::a=x\n",
+         "TypeMismatchError: /t/u::a holds a record where the schema declares the table /@t (line 2)"},
+        {kSchema, ".!nezo\n!int'::e=5\n",
+         "TypeMismatchError: ::e holds a value where the schema declares the table /@e (line 2)"},
+        {kSchema, ".!nezo\n!null'/o::\"v w\"=\n",
+         "TypeMismatchError: /o::\"v w\" holds null where the schema declares the vector /o/@\"v w\" (line 2)"},
+        {kSchema, ".!nezo\n!int'/o/\"v w\"::a=1\n",
+         "TypeMismatchError: /o/\"v w\"::a holds a record where the schema declares the vector /o/@\"v w\" (line 2)"},
+        // a value, null or list where a map is declared
+        {kSchema, ".!nezo\n!int'::m=5\n",
+         "TypeMismatchError: ::m holds a value where the schema declares the map /m (line 2)"},
+        {kSchema, ".!nezo\n!null'::m=\n",
+         "TypeMismatchError: ::m holds null where the schema declares the map /m (line 2)"},
+        {kSchema, ".!nezo\n!std/enc/json'::m=W10\n",
+         "TypeMismatchError: ::m holds a list where the schema declares the map /m (line 2)"},
+        {kSchema, ".!nezo\n!int'/@m::0=1\n",
+         "TypeMismatchError: /@m::0 holds a list where the schema declares the map /m (line 2)"},
+        // a record or list as the entry of a map
+        {kSchema, ".!nezo\n!int'/m/k::a=1\n",
+         "TypeMismatchError: /m/k::a holds a record or list where the schema declares the value /m::k (line 2)"},
+        {kSchema, ".!nezo\n!int'/m/@k::0=1\n",
+         "TypeMismatchError: /m/@k::0 holds a record or list where the schema declares the value /m::k (line 2)"},
+        // a list where a record is declared
+        {kSchema, ".!nezo\n!str'/@o/0::x=1\n",
+         "TypeMismatchError: /@o/0::x holds a list where the schema declares the record /o (line 2)"},
+        {kSchema, ".!nezo\n!str'/@o::0=1\n",
+         "TypeMismatchError: /@o::0 holds a list where the schema declares the record /o (line 2)"},
+    };
+    expect_verdicts(cases);
+}
+
+TEST(ValidateStream, ARecordOfCollectionsOnlyRefusesAList) {
+    constexpr std::string_view kSchema = ".!whezo s\n/^/'/o/@v::=\n";
+    const VerdictCase cases[] = {
+        {kSchema, ".!nezo\n!str'/o/@v::0=1\n", "pass"},
+        {kSchema, ".!nezo\n!str'/@o/0/@v::0=1\n",
+         "TypeMismatchError: /@o/0/@v::0 holds a list where the schema declares the record /o (line 2)"},
+        {kSchema, ".!nezo\n!std/enc/json'::o=W10\n",
+         "TypeMismatchError: ::o holds a list where the schema declares the record /o (line 2)"},
+        // an empty XML element stands for the empty record
+        {kSchema, ".!nezo\n!null'::o=\n", "pass"},
+    };
+    expect_verdicts(cases);
 }
 
 }  // namespace
