@@ -420,8 +420,6 @@ def test_a_collection_that_may_be_null_takes_null(schema_format, schema, documen
     assert json.loads(exported) == document
 
 
-@pytest.mark.xfail(strict=True, reason="the GraphQL importer still declares a nullable list (branch i45-import "
-                   "leaves it undeclared with a note); drop this mark when both are merged")
 @pytest.mark.parametrize("sdl", ["type Query { tags: [String!] }\n", "type Query { rows: [Row!] }\ntype Row { a: Int! }\n"])
 def test_a_nullable_graphql_list_takes_null(sdl):
     key = "tags" if "tags" in sdl else "rows"
