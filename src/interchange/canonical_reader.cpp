@@ -1,6 +1,7 @@
 #include "interchange/canonical_reader.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -57,7 +58,7 @@ struct LineType {
 
 // What a line's value becomes in the tree.
 struct ConvertedValue {
-    static ConvertedValue json(std::string_view text, JsonSpelling spelling = JsonSpelling::Verbatim) {
+    static ConvertedValue json(std::string_view text, JsonSpelling spelling) {
         ConvertedValue value;
         value.text = text;
         value.spelling = spelling;
@@ -81,7 +82,7 @@ struct ConvertedValue {
     }
 
     CanonicalKind kind = CanonicalKind::Json;
-    JsonSpelling spelling = JsonSpelling::Verbatim;
+    JsonSpelling spelling = JsonSpelling::Null;
     std::string_view text;
     std::string_view type;
     std::uint8_t library_length = 0;
@@ -97,7 +98,7 @@ Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTree
     if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
     skip_json_whitespace(cursor);
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
-    return ConvertedValue::json(builder.store(*decoded));
+    return ConvertedValue::json(builder.store(*decoded), JsonSpelling::Document);
 }
 
 // Converts a value by the type name of its line's annotation.
@@ -109,15 +110,15 @@ Result<ConvertedValue> convert_value(const LineType& type, std::string_view valu
             if (!is_whole_json_number(value)) {
                 return fail("!" + std::string(type.name) + " value is not a JSON number: " + std::string(value));
             }
-            return ConvertedValue::json(value);
+            return ConvertedValue::json(value, JsonSpelling::Number);
         case ValueRule::Bool:
             if (value != "true" && value != "false") {
                 return fail("!bool value is not true/false: " + std::string(value));
             }
-            return ConvertedValue::json(value);
+            return ConvertedValue::json(value, JsonSpelling::Boolean);
         case ValueRule::Null:
             if (!value.empty()) return fail("!null value carries a payload");
-            return ConvertedValue::json("null");
+            return ConvertedValue::json("null", JsonSpelling::Null);
         case ValueRule::TextLines: return ConvertedValue::json(value, JsonSpelling::TextLines);
         case ValueRule::EmbeddedJson: return embedded_json_value(value, builder);
         case ValueRule::EncLeaf:
@@ -282,7 +283,9 @@ private:
     // The type of a metadata text, parsed once per distinct text; none when
     // it is no annotation.
     std::optional<LineType> line_type(std::string_view metadata) {
-        if (metadata == last_metadata_) return last_type_;
+        for (const RecentType& recent : recent_types_) {
+            if (recent.metadata == metadata) return recent.type;
+        }
         auto found = types_.find(metadata);
         if (found == types_.end()) {
             std::optional<LineType> type;
@@ -291,9 +294,9 @@ private:
             }
             found = types_.emplace(metadata, type).first;
         }
-        last_metadata_ = metadata;
-        last_type_ = found->second;
-        return last_type_;
+        recent_types_[next_recent_type_] = RecentType{metadata, found->second};
+        next_recent_type_ = (next_recent_type_ + 1) % recent_types_.size();
+        return found->second;
     }
 
     Result<void> split_path(std::string_view path) {
@@ -351,6 +354,7 @@ private:
             step.node = current;
         }
         value.place_in(builder_.node(current));
+        if (value.spelling == JsonSpelling::Document) builder_.note_embedded_document(current);
         return {};
     }
 
@@ -374,9 +378,15 @@ private:
 
     CanonicalTreeBuilder builder_;
     std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
-    // The previous line's metadata and its type: runs of lines share them.
-    std::string_view last_metadata_;
-    std::optional<LineType> last_type_;
+    // The last few distinct metadata texts and their types: records repeat
+    // a handful of them line after line. The empty text, which a slot holds
+    // at first, is no annotation.
+    struct RecentType {
+        std::string_view metadata;
+        std::optional<LineType> type;
+    };
+    std::array<RecentType, 8> recent_types_{};
+    std::size_t next_recent_type_ = 0;
     std::string_view last_path_;
     std::vector<Step> steps_;
     // How many steps of the current path were taken over from the previous

@@ -42,9 +42,12 @@ Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
         case CanonicalKind::Json: break;
     }
     switch (node.spelling) {
+        case JsonSpelling::Number: return Value::number(std::string(node.text));
+        case JsonSpelling::Boolean: return Value::boolean(node.text == "true");
+        case JsonSpelling::Null: return Value::null();
         case JsonSpelling::String: return Value::string(std::string(node.text));
         case JsonSpelling::TextLines: return Value::string(join_text_lines(node.text));
-        case JsonSpelling::Verbatim: break;
+        case JsonSpelling::Document: break;
     }
     return parse_json_document(node.text);
 }

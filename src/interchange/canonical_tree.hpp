@@ -26,11 +26,22 @@ enum class CanonicalKind : std::uint8_t {
 };
 
 // How the text of a Json value stands for its JSON.
+// The first four are JSON as they stand; the reader has checked each, so
+// exporters take them by their spelling and never read them as JSON again,
+// but for an embedded document.
 enum class JsonSpelling : std::uint8_t {
-    Verbatim,   // the JSON itself: a number, true, false, null, or an embedded document
+    Number,     // a JSON number
+    Boolean,    // "true" or "false"
+    Null,       // "null"
+    Document,   // an embedded JSON document, kept with its own formatting
     String,     // a text, whose JSON is its string literal
     TextLines,  // a text whose every "|:|" stands for a line feed
 };
+
+// Whether a Json value's text is its JSON as it stands.
+constexpr bool is_verbatim(JsonSpelling spelling) {
+    return spelling != JsonSpelling::String && spelling != JsonSpelling::TextLines;
+}
 
 // Nodes refer to one another by their position in the tree; 0, the root's
 // position, also stands for "none", since the root is nobody's child.
@@ -54,7 +65,7 @@ struct CanonicalNode {
     CanonicalIndex next_sibling = 0;
     CanonicalIndex child_count = 0;
     CanonicalKind kind = CanonicalKind::Namespace;
-    JsonSpelling spelling = JsonSpelling::Verbatim;
+    JsonSpelling spelling = JsonSpelling::Null;
     std::uint8_t library_length = 0;
     // A namespace whose members, or an array whose elements, are found
     // through an index rather than by walking its children.
@@ -96,12 +107,16 @@ public:
     // The root namespace.
     const CanonicalNode& root() const { return nodes_.front(); }
     const CanonicalNode& node(CanonicalIndex index) const { return nodes_[index]; }
+    // The nodes that were given an embedded document, in the order they
+    // were given it; a later value at the same place may have replaced it.
+    const std::vector<CanonicalIndex>& embedded_documents() const { return embedded_documents_; }
     CanonicalChildren children(const CanonicalNode& node) const { return CanonicalChildren(*this, node); }
 
 private:
     friend class CanonicalTreeBuilder;
 
     std::vector<CanonicalNode> nodes_;
+    std::vector<CanonicalIndex> embedded_documents_;
     TextArena store_;
 };
 
@@ -157,6 +172,9 @@ public:
     CanonicalIndex add_element(CanonicalIndex array);
     // The element at `position` of an array, which holds more than that.
     CanonicalIndex element(CanonicalIndex array, std::size_t position);
+
+    // Notes that `node` was given an embedded document.
+    void note_embedded_document(CanonicalIndex node) { tree_.embedded_documents_.push_back(node); }
 
     // A copy of `text` kept with the tree.
     std::string_view store(std::string_view text) { return tree_.store_.store(text); }

@@ -84,10 +84,12 @@ void write_canonical_node(const CanonicalTree& tree, const CanonicalNode& node, 
         case CanonicalKind::Json: break;
         case CanonicalKind::Leaf: append_json_string(node.text, out); return;
     }
-    switch (node.spelling) {
-        case JsonSpelling::Verbatim: out += node.text; return;
-        case JsonSpelling::String: append_json_string(node.text, out); return;
-        case JsonSpelling::TextLines: append_json_string(join_text_lines(node.text), out); return;
+    if (is_verbatim(node.spelling)) {
+        out += node.text;
+    } else if (node.spelling == JsonSpelling::TextLines && has_text_line_breaks(node.text)) {
+        append_json_string(join_text_lines(node.text), out);
+    } else {
+        append_json_string(node.text, out);
     }
 }
 
