@@ -57,9 +57,16 @@ void write_half(std::uint16_t bits, Bytes& out) {
     append_big_endian(bits, out);
 }
 
+// Copies the bytes of a text; inserted as chars, each would be converted
+// on its own.
+void append_bytes(std::string_view text, Bytes& out) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    out.insert(out.end(), bytes, bytes + text.size());
+}
+
 void write_text(std::string_view text, Bytes& out) {
     cbor_write_head(kTextString, text.size(), out);
-    out.insert(out.end(), text.begin(), text.end());
+    append_bytes(text, out);
 }
 
 // Compares a digit run without leading zeros with 2^64 by its digits.
@@ -169,7 +176,7 @@ Result<void> write_typed(const ExportView& typed, Bytes& out) {
         const auto bytes = base64url_decode(literal);
         if (!bytes) return fail("invalid base64url payload");
         cbor_write_head(kByteString, bytes->size(), out);
-        out.insert(out.end(), bytes->begin(), bytes->end());
+        append_bytes(*bytes, out);
     } else if (library == "std/num") {
         std::uint16_t half = kHalfNan;
         if (literal == "inf") half = kHalfPositiveInfinity;
