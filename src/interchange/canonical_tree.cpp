@@ -9,6 +9,13 @@ namespace {
 // namespaces are small, and a scan of a few keys beats hashing one.
 constexpr CanonicalIndex kScannedMembers = 16;
 
+// Whether two keys are equal. Keys of one namespace often share their length
+// and start ("key_1", "key_2"), so their last bytes are compared before the
+// whole.
+bool same_key(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a.empty() || a.back() == b.back()) && a == b;
+}
+
 }  // namespace
 
 std::uint32_t MemberIndex::hash(CanonicalIndex ns, std::string_view key) {
@@ -62,7 +69,7 @@ CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::
         if (const CanonicalIndex found = members_.find(nodes, ns, key, hash)) return found;
     } else {
         for (CanonicalIndex member = nodes[ns].first_child; member != 0; member = nodes[member].next_sibling) {
-            if (nodes[member].key == key) return member;
+            if (same_key(nodes[member].key, key)) return member;
         }
     }
     return add_child(ns, key_is_kept ? key : store(key), hash);
