@@ -13,20 +13,16 @@ each in a fresh process, and prints how much longer the doubled text takes
 the package and stops.
 """
 import argparse
-import datetime
 import random
-import statistics
-import subprocess
 import sys
-import time
 
 import bezo
-from timing import require_module
+from interchange_speed import canonical_text
+from timing import fresh_process_time, interleaved_medians, require_module
 
 cbor2 = require_module("cbor2", "python3-cbor2")
 
 MB = 1_000_000
-STAMP = datetime.datetime(2026, 7, 3, 21, tzinfo=datetime.timezone.utc)
 WORDS = ["alpha", "bravo", "charlie", "delta", "echo", "widget", "sprocket", "café", "東京", "Müller"]
 
 
@@ -35,13 +31,13 @@ def words(draw, count):
 
 
 def records(size):
-    """Rows of a table: integers, a text, a float, a flag, an instant, a short array and a null."""
+    """Rows of a table: integers, a text, a float, a flag, a short array and a null."""
     draw = random.Random(7)
     rows = []
-    while len(rows) * 190 < size:
+    while len(rows) * 150 < size:
         i = len(rows)
-        rows.append({"id": i, "name": words(draw, 3), "score": i + 0.25, "active": i % 3 == 0, "at": STAMP,
-                     "tags": [7, -i], "note": None})
+        rows.append({"id": i, "name": words(draw, 3), "score": i + 0.25, "active": i % 3 == 0, "tags": [7, -i],
+                     "note": None})
     return {"rows": rows}
 
 
@@ -70,68 +66,6 @@ def long_text(size):
 KINDS = {"records": records, "config": config, "long text": long_text}
 
 
-def segment(key):
-    return key if key.isidentifier() and key.isascii() else '"' + key.replace('"', '""') + '"'
-
-
-def canonical_lines(value, path, out):
-    if isinstance(value, dict):
-        for key, item in value.items():
-            canonical_lines(item, f"{path}/{segment(key)}" if path else segment(key), out)
-    elif isinstance(value, list):
-        head, _, name = path.rpartition("/")
-        array = f"{head}/@{name}" if head else f"@{name}"
-        for index, item in enumerate(value):
-            canonical_lines(item, f"{array}/{index}", out)
-    elif value is None:
-        out.append(f"!null'{path}=")
-    elif isinstance(value, bool):
-        out.append(f"!bool'{path}={'true' if value else 'false'}")
-    elif isinstance(value, int):
-        out.append(f"!int'{path}={value}")
-    elif isinstance(value, float):
-        out.append(f"!float'{path}={value!r}")
-    elif isinstance(value, datetime.datetime):
-        out.append(f"!std/time/datetime'{path}={value.isoformat().replace('+00:00', 'Z')}")
-    else:
-        out.append(f"!str'{path}={value}")
-
-
-def canonical_text(data):
-    lines = [".!nezo"]
-    canonical_lines(data, "", lines)
-    return "\n".join(lines) + "\n"
-
-
-def interleaved_medians(contenders, rounds):
-    """The median time of each (name, call) contender, run round-robin."""
-    times = {name: [] for name, _ in contenders}
-    for _ in range(rounds):
-        for name, call in contenders:
-            start = time.perf_counter()
-            call()
-            times[name].append(time.perf_counter() - start)
-    return {name: statistics.median(runs) for name, runs in times.items()}
-
-
-FIRST_CALL = """
-import sys, time
-sys.path.insert(0, sys.argv[1])
-import bezo, cbor_throughput as bench
-text = bench.canonical_text(bench.KINDS[sys.argv[2]](int(sys.argv[3])))
-start = time.perf_counter()
-bezo.export_to("cbor", text)
-print(time.perf_counter() - start)
-"""
-
-
-def first_call_time(kind, size):
-    """The time of one export in a fresh process, the data made there."""
-    out = subprocess.run([sys.executable, "-c", FIRST_CALL, sys.path[0], kind, str(size)], check=True,
-                         capture_output=True, text=True)
-    return float(out.stdout)
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="1 and 2 MB, fewer rounds")
@@ -154,7 +88,9 @@ def main():
 
     print("\nfirst export in a fresh process, twice the text (target at most 2.2)")
     for kind in KINDS:
-        growth = first_call_time(kind, sizes[1]) / first_call_time(kind, sizes[0])
+        setup = "import bezo, cbor_throughput as bench; text = bench.canonical_text(bench.KINDS[{!r}]({}))"
+        times = [fresh_process_time(setup.format(kind, size), 'bezo.export_to("cbor", text)') for size in sizes]
+        growth = times[1] / times[0]
         fine &= growth <= 2.2
         print(f"{kind:10} {growth:4.2f}x")
 

@@ -18,13 +18,12 @@ takes (at most 2.2 is the target). Exits with status 1 when a target is missed.
 """
 import argparse
 import statistics
-import subprocess
 import sys
 import time
 import xml.etree.ElementTree as ET
 
 import bezo
-from timing import require_module
+from timing import fresh_process_time, interleaved_medians, require_module
 
 KINDS = ("book", "article", "thesis")
 
@@ -143,24 +142,6 @@ def long_text_document(size):
 EXPORT_DOCUMENTS = {"records": lambda size: records_document(size // 330), "config": config_document,
                     "long text": long_text_document}
 
-FIRST_EXPORT = """
-import sys, time
-sys.path.insert(0, sys.argv[1])
-import bezo, xml_throughput as bench
-canonical = bench.canonical_document(bench.EXPORT_DOCUMENTS[sys.argv[2]](int(sys.argv[3])))
-start = time.perf_counter()
-bezo.export_to("xml", canonical)
-print(time.perf_counter() - start)
-"""
-
-
-def first_export_time(kind, size):
-    """The time of one export in a fresh process, the document made there."""
-    out = subprocess.run([sys.executable, "-c", FIRST_EXPORT, sys.path[0], kind, str(size)], check=True,
-                         capture_output=True, text=True)
-    return float(out.stdout)
-
-
 def compare_exports(sizes, rounds):
     """export_to("xml") beside lxml.etree.tostring of the same document, and
     its first call at twice the size; true when every target is met."""
@@ -171,19 +152,16 @@ def compare_exports(sizes, rounds):
         for size in sizes:
             canonical = canonical_document(make(size))
             tree = etree.fromstring(make(size).encode())
-            times = {"bezo": [], "lxml": []}
-            for _ in range(rounds):
-                for name, call in (("bezo", lambda: export_xml(canonical)),
-                                   ("lxml", lambda: etree.tostring(tree, encoding="unicode"))):
-                    start = time.perf_counter()
-                    call()
-                    times[name].append(time.perf_counter() - start)
-            ours, peer = statistics.median(times["bezo"]), statistics.median(times["lxml"])
+            best = interleaved_medians([("bezo", lambda: export_xml(canonical)),
+                                        ("lxml", lambda: etree.tostring(tree, encoding="unicode"))], rounds)
+            ours, peer = best["bezo"], best["lxml"]
             fine &= peer / ours >= 0.7
             print(f"{kind:<10} {len(canonical.encode()) / 1e6:12.1f} {ours * 1e3:9.1f} {peer * 1e3:9.1f}"
                   f"  {peer / ours:5.2f}")
+    setup = "import bezo, xml_throughput as bench; text = bench.canonical_document(bench.EXPORT_DOCUMENTS[{!r}]({}))"
     for kind in EXPORT_DOCUMENTS:
-        growth = first_export_time(kind, sizes[1]) / first_export_time(kind, sizes[0])
+        times = [fresh_process_time(setup.format(kind, size), 'bezo.export_to("xml", text)') for size in sizes]
+        growth = times[1] / times[0]
         fine &= growth <= 2.2
         print(f"{'export, ' + kind + ', first call in a fresh process':<44} twice the input: {growth:4.2f} times as long")
     return fine
