@@ -50,10 +50,15 @@ ValueRule rule_of(std::string_view type_name) {
     return ValueRule::String;
 }
 
+bool is_leaf_rule(ValueRule rule) {
+    return rule == ValueRule::TimeLeaf || rule == ValueRule::NumLeaf || rule == ValueRule::EncLeaf;
+}
+
 // The type name of a line's metadata and the rule of its values.
 struct LineType {
     std::string_view name;
     ValueRule rule;
+    std::uint32_t leaf_type = 0;  // the name's position among the tree's leaf types, for a leaf rule
 };
 
 // What a line's value becomes in the tree.
@@ -64,27 +69,27 @@ struct ConvertedValue {
         value.spelling = spelling;
         return value;
     }
-    static ConvertedValue leaf(std::string_view type, std::string_view library, std::string_view literal) {
+    static ConvertedValue leaf(std::uint32_t type, std::string_view library, std::string_view literal) {
         ConvertedValue value;
         value.kind = CanonicalKind::Leaf;
         value.text = literal;
-        value.type = type;
+        value.leaf_type = type;
         value.library_length = static_cast<std::uint8_t>(library.size());
         return value;
     }
 
     void place_in(CanonicalNode& node) const {
         node.kind = kind;
-        node.text = text;
+        node.set_text(text);
         node.spelling = spelling;
-        node.type = type;
+        node.leaf_type = leaf_type;
         node.library_length = library_length;
     }
 
     CanonicalKind kind = CanonicalKind::Json;
     JsonSpelling spelling = JsonSpelling::Null;
     std::string_view text;
-    std::string_view type;
+    std::uint32_t leaf_type = 0;
     std::uint8_t library_length = 0;
 };
 
@@ -104,8 +109,8 @@ Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTree
 // Converts a value by the type name of its line's annotation.
 Result<ConvertedValue> convert_value(const LineType& type, std::string_view value, CanonicalTreeBuilder& builder) {
     switch (type.rule) {
-        case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.name, kTimeLibrary, value);
-        case ValueRule::NumLeaf: return ConvertedValue::leaf(type.name, kNumLibrary, value);
+        case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.leaf_type, kTimeLibrary, value);
+        case ValueRule::NumLeaf: return ConvertedValue::leaf(type.leaf_type, kNumLibrary, value);
         case ValueRule::Number:
             if (!is_whole_json_number(value)) {
                 return fail("!" + std::string(type.name) + " value is not a JSON number: " + std::string(value));
@@ -123,7 +128,7 @@ Result<ConvertedValue> convert_value(const LineType& type, std::string_view valu
         case ValueRule::EmbeddedJson: return embedded_json_value(value, builder);
         case ValueRule::EncLeaf:
             if (!is_base64url(value)) return fail("invalid base64url payload");
-            return ConvertedValue::leaf(type.name, kEncLibrary, value);
+            return ConvertedValue::leaf(type.leaf_type, kEncLibrary, value);
         case ValueRule::String: break;
     }
     return ConvertedValue::json(value, JsonSpelling::String);
@@ -291,6 +296,7 @@ private:
             std::optional<LineType> type;
             if (auto annotation = parse_annotation(metadata)) {
                 type = LineType{builder_.store(annotation->name), rule_of(annotation->name)};
+                if (is_leaf_rule(type->rule)) type->leaf_type = builder_.add_leaf_type(type->name);
             }
             found = types_.emplace(metadata, type).first;
         }

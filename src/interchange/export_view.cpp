@@ -7,18 +7,22 @@
 namespace bezo {
 
 bool ExportView::boolean() const {
-    return json_ != nullptr ? json_->kind() == JsonKind::True : canonical_->text == "true";
+    return json_ != nullptr ? json_->kind() == JsonKind::True : canonical_->text() == "true";
 }
 
-std::string_view ExportView::text() const { return json_ != nullptr ? json_->text() : canonical_->text; }
+std::string_view ExportView::text() const { return json_ != nullptr ? json_->text() : canonical_->text(); }
 
 std::string_view ExportView::string_text(std::string& scratch) const {
     if (json_ != nullptr) return json_->text();
-    const std::string_view text = canonical_->text;
+    const std::string_view text = canonical_->text();
     if (canonical_->spelling != JsonSpelling::TextLines || !has_text_line_breaks(text)) return text;
     scratch = join_text_lines(text);
     return scratch;
 }
+
+std::string_view ExportView::library() const { return document_->tree_->library(*canonical_); }
+
+std::string_view ExportView::type_name() const { return document_->tree_->type_name(*canonical_); }
 
 std::size_t ExportView::size() const { return json_ != nullptr ? json_->child_count() : canonical_->child_count; }
 
@@ -35,7 +39,7 @@ Result<ExportDocument> ExportDocument::of(const CanonicalTree& tree) {
     for (const CanonicalIndex at : tree.embedded_documents()) {
         const CanonicalNode& node = tree.node(at);
         if (!is_embedded_document(node) || document.embedded_.contains(&node)) continue;
-        auto parsed = parse_json_tree(node.text);
+        auto parsed = parse_json_tree(node.text());
         if (!parsed) return forward_error(parsed);
         document.embedded_.emplace(&node, std::move(*parsed));
     }

@@ -40,8 +40,8 @@ public:
     // line feed, built in `scratch` when it must be.
     std::string_view string_text(std::string& scratch) const;
     // A Typed value's library ("std/time") and type name within it ("date").
-    std::string_view library() const { return canonical_->library(); }
-    std::string_view type_name() const { return canonical_->type_name(); }
+    std::string_view library() const;
+    std::string_view type_name() const;
 
     // The elements of an Array or the members of an Object.
     std::size_t size() const;
@@ -164,7 +164,7 @@ Result<void> ExportView::each_member(Visit visit) const {
         return {};
     }
     for (const CanonicalNode& member : document_->tree_->children(*canonical_)) {
-        if (auto visited = visit(member.key, document_->view(member)); !visited) return visited;
+        if (auto visited = visit(member.key(), document_->view(member)); !visited) return visited;
     }
     return {};
 }

@@ -72,7 +72,7 @@ void write_canonical_node(const CanonicalTree& tree, const CanonicalNode& node, 
     switch (node.kind) {
         case CanonicalKind::Namespace:
             write_sequence(tree.children(node), '{', '}', out, [&](const CanonicalNode& member) {
-                append_json_string(member.key, out);
+                append_json_string(member.key(), out);
                 out += ':';
                 write_canonical_node(tree, member, out);
             });
@@ -82,14 +82,14 @@ void write_canonical_node(const CanonicalTree& tree, const CanonicalNode& node, 
                            [&](const CanonicalNode& item) { write_canonical_node(tree, item, out); });
             return;
         case CanonicalKind::Json: break;
-        case CanonicalKind::Leaf: append_json_string(node.text, out); return;
+        case CanonicalKind::Leaf: append_json_string(node.text(), out); return;
     }
     if (is_verbatim(node.spelling)) {
-        out += node.text;
-    } else if (node.spelling == JsonSpelling::TextLines && has_text_line_breaks(node.text)) {
-        append_json_string(join_text_lines(node.text), out);
+        out += node.text();
+    } else if (node.spelling == JsonSpelling::TextLines && has_text_line_breaks(node.text())) {
+        append_json_string(join_text_lines(node.text()), out);
     } else {
-        append_json_string(node.text, out);
+        append_json_string(node.text(), out);
     }
 }
 
