@@ -255,7 +255,7 @@ std::optional<std::uint64_t> parse_array_index(const NamepathSegment& segment) {
 // byte up to a separator.
 class CanonicalReader {
 public:
-    explicit CanonicalReader(std::string_view text) : builder_(text) {}
+    explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
 
     Result<void> read_line(std::string_view line) {
         const std::size_t apostrophe = line.find('\'');
@@ -422,7 +422,7 @@ namespace {
 Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy) {
     // Every node but the root stands for at least one byte of the text.
     if (text.size() >= CanonicalTreeBuilder::kMaxNodes) return fail("canonical text too large: 4 GiB or more");
-    CanonicalReader reader(text);
+    CanonicalReader reader(text.size());
     if (keep_copy) text = reader.keep(text);
     // Every line loses its line feed and then a carriage return before it,
     // the last line too when it has no line feed.

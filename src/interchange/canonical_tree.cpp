@@ -1,7 +1,6 @@
 #include "interchange/canonical_tree.hpp"
 
 #include "core/hash.hpp"
-#include "core/text.hpp"
 
 namespace bezo {
 namespace {
@@ -52,12 +51,11 @@ void MemberIndex::grow() {
     }
 }
 
-CanonicalTreeBuilder::CanonicalTreeBuilder(std::string_view text) {
-    // One node for each line, and half as many again for the namespaces and
-    // arrays that the paths open: sized once, so that the nodes are not
-    // copied as the vector grows; a text that opens more grows it as usual.
-    const std::size_t lines = count_byte(text, '\n') + 1;
-    tree_.nodes_.reserve(lines + lines / 2 + 1);
+CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
+    // About one node for each line of a canonical text, which rarely holds
+    // fewer than 16 bytes; more nodes grow the vector as usual. Room that
+    // stays unused costs no memory: its pages are never touched.
+    tree_.nodes_.reserve(text_size / 16 + 1);
     tree_.nodes_.emplace_back();
 }
 

@@ -185,8 +185,8 @@ public:
     // The largest number of nodes a tree may hold.
     static constexpr std::size_t kMaxNodes = CanonicalIndex(-1);
 
-    // A tree holding an empty root, with room for the nodes of `text`.
-    explicit CanonicalTreeBuilder(std::string_view text);
+    // A tree holding an empty root, for a text of `text_size` bytes.
+    explicit CanonicalTreeBuilder(std::size_t text_size);
 
     CanonicalNode& node(CanonicalIndex index) { return tree_.nodes_[index]; }
 
