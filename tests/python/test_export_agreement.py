@@ -164,16 +164,10 @@ def element_data(element):
     children gives their names (repeated ones a list), any other its text."""
     if len(element) == 0:
         return element.text or ""
-    data = {}
+    grouped = {}
     for child in element:
-        value = element_data(child)
-        if child.tag not in data:
-            data[child.tag] = value
-        elif isinstance(data[child.tag], list):
-            data[child.tag].append(value)
-        else:
-            data[child.tag] = [data[child.tag], value]
-    return data
+        grouped.setdefault(child.tag, []).append(element_data(child))
+    return {tag: values[0] if len(values) == 1 else values for tag, values in grouped.items()}
 
 
 def xml_shape(value):
