@@ -1,6 +1,6 @@
 #include "interchange/json_writer.hpp"
 
-#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -72,6 +72,19 @@ void write_json_node(const JsonNode& node, std::string& out) {
 
 namespace {
 
+// Copies a text to `at` and gives the end of the copy. Most pieces are a
+// few bytes, which a loop copies faster than a call; a long text value is
+// left to memcpy.
+char* copy_text(std::string_view text, char* at) {
+    constexpr std::size_t kShortText = 16;
+    if (text.size() > kShortText) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    for (const char c : text) *at++ = c;
+    return at;
+}
+
 // Appends the pieces one after another with a single check of the room
 // left: a canonical tree is written in many small pieces.
 template <class... Pieces>
@@ -82,7 +95,7 @@ void append_pieces(std::string& out, const Pieces&... pieces) {
     const std::size_t end = start + (std::string_view(pieces).size() + ...);
     out.resize_and_overwrite(end, [&](char* data, std::size_t) {
         char* at = data + start;
-        ((at = std::ranges::copy(std::string_view(pieces), at).out), ...);
+        ((at = copy_text(std::string_view(pieces), at)), ...);
         return end;
     });
 }
