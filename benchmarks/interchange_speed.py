@@ -4,7 +4,7 @@ Run after a build:  PYTHONPATH=build/python python3 benchmarks/interchange_speed
 
 Roads and peers, on the same data in one run:
   import    bezo.import_from("json", J)   vs  json.loads(J)  (and ujson.loads)
-  export    bezo.export_to("json", N)     vs  json.dumps(data)  (and ujson.dumps)
+  export    bezo.export_to("json", N)     vs  json.dumps(data), ujson.dumps and rapidjson.dumps (python3-ujson, python3-rapidjson: without one the script names it and stops)
   compile   bezo.compile(A)               vs  json.loads(J)
 where J is the data as JSON, N the same data as a canonical document and A
 the authored text that import_from gives for J. json.dumps writes compact
@@ -34,6 +34,7 @@ import tempfile
 import time
 
 import bezo
+from timing import require_module
 
 try:
     import ujson
@@ -196,6 +197,17 @@ def best_times(contenders, rounds):
     return best
 
 
+def export_contenders(data_set):
+    """export_to("json") beside json.dumps, ujson.dumps and rapidjson.dumps of
+    the same data, each writing compact JSON without ASCII escaping."""
+    ujson_module = require_module("ujson", "python3-ujson")
+    rapidjson = require_module("rapidjson", "python3-rapidjson")
+    return [("bezo", lambda text: bezo.export_to("json", text), data_set.canonical),
+            ("json.dumps", dumps, data_set.data),
+            ("ujson.dumps", lambda data: ujson_module.dumps(data, ensure_ascii=False), data_set.data),
+            ("rapidjson.dumps", lambda data: rapidjson.dumps(data, ensure_ascii=False), data_set.data)]
+
+
 def road_contenders(road, data_set):
     if road == "import":
         rows = [("bezo", lambda text: bezo.import_from("json", text), data_set.json),
@@ -204,11 +216,7 @@ def road_contenders(road, data_set):
             rows.append(("ujson.loads", ujson.loads, data_set.json))
         return rows, data_set.json
     if road == "export":
-        rows = [("bezo", lambda text: bezo.export_to("json", text), data_set.canonical),
-                ("json.dumps", dumps, data_set.data)]
-        if ujson:
-            rows.append(("ujson.dumps", lambda d: ujson.dumps(d, ensure_ascii=False), data_set.data))
-        return rows, data_set.canonical
+        return export_contenders(data_set), data_set.canonical
     return [("bezo", bezo.compile, data_set.authored), ("json.loads", json.loads, data_set.json)], data_set.authored
 
 

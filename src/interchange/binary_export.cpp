@@ -15,7 +15,7 @@ Result<std::vector<std::uint8_t>> encode_canonical_tree(const CanonicalValue& tr
 
 Result<std::vector<std::uint8_t>> encode_canonical_text(
     std::string_view canonical_text, Result<std::vector<std::uint8_t>> (*body)(const CanonicalValue& tree)) {
-    auto tree = canonical_to_tree(canonical_text);
+    auto tree = canonical_to_tree_borrowing(canonical_text);
     if (!tree) return forward_error(tree);
     return body(*tree);
 }

@@ -1,6 +1,7 @@
 #include "interchange/canonical_reader.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -49,41 +50,46 @@ ValueRule rule_of(std::string_view type_name) {
     return ValueRule::String;
 }
 
+bool is_leaf_rule(ValueRule rule) {
+    return rule == ValueRule::TimeLeaf || rule == ValueRule::NumLeaf || rule == ValueRule::EncLeaf;
+}
+
 // The type name of a line's metadata and the rule of its values.
 struct LineType {
     std::string_view name;
     ValueRule rule;
+    std::uint32_t leaf_type = 0;  // the name's position among the tree's leaf types, for a leaf rule
 };
 
 // What a line's value becomes in the tree.
 struct ConvertedValue {
-    static ConvertedValue json(std::string_view text, JsonSpelling spelling = JsonSpelling::Verbatim) {
+    static ConvertedValue json(std::string_view text, JsonSpelling spelling) {
         ConvertedValue value;
         value.text = text;
         value.spelling = spelling;
         return value;
     }
-    static ConvertedValue leaf(std::string_view type, std::string_view library, std::string_view literal) {
+    static ConvertedValue leaf(std::uint32_t type, std::string_view library, std::string_view literal) {
         ConvertedValue value;
         value.kind = CanonicalKind::Leaf;
         value.text = literal;
-        value.type = type;
+        value.leaf_type = type;
         value.library_length = static_cast<std::uint8_t>(library.size());
         return value;
     }
 
     void place_in(CanonicalNode& node) const {
         node.kind = kind;
-        node.text = text;
+        node.set_text(text);
         node.spelling = spelling;
-        node.type = type;
+        node.leaf_type = leaf_type;
         node.library_length = library_length;
     }
 
     CanonicalKind kind = CanonicalKind::Json;
-    JsonSpelling spelling = JsonSpelling::Verbatim;
+    JsonSpelling spelling = JsonSpelling::Null;
     std::string_view text;
-    std::string_view type;
+    std::uint32_t leaf_type = 0;
     std::uint8_t library_length = 0;
 };
 
@@ -97,32 +103,32 @@ Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTree
     if (auto read = parse_json_value(cursor, 0); !read) return forward_error(read);
     skip_json_whitespace(cursor);
     if (cursor.pos != decoded->size()) return fail("std/enc/json payload is not a single JSON value");
-    return ConvertedValue::json(builder.store(*decoded));
+    return ConvertedValue::json(builder.store(*decoded), JsonSpelling::Document);
 }
 
 // Converts a value by the type name of its line's annotation.
 Result<ConvertedValue> convert_value(const LineType& type, std::string_view value, CanonicalTreeBuilder& builder) {
     switch (type.rule) {
-        case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.name, kTimeLibrary, value);
-        case ValueRule::NumLeaf: return ConvertedValue::leaf(type.name, kNumLibrary, value);
+        case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.leaf_type, kTimeLibrary, value);
+        case ValueRule::NumLeaf: return ConvertedValue::leaf(type.leaf_type, kNumLibrary, value);
         case ValueRule::Number:
             if (!is_whole_json_number(value)) {
                 return fail("!" + std::string(type.name) + " value is not a JSON number: " + std::string(value));
             }
-            return ConvertedValue::json(value);
+            return ConvertedValue::json(value, JsonSpelling::Number);
         case ValueRule::Bool:
             if (value != "true" && value != "false") {
                 return fail("!bool value is not true/false: " + std::string(value));
             }
-            return ConvertedValue::json(value);
+            return ConvertedValue::json(value, JsonSpelling::Boolean);
         case ValueRule::Null:
             if (!value.empty()) return fail("!null value carries a payload");
-            return ConvertedValue::json("null");
+            return ConvertedValue::json("null", JsonSpelling::Null);
         case ValueRule::TextLines: return ConvertedValue::json(value, JsonSpelling::TextLines);
         case ValueRule::EmbeddedJson: return embedded_json_value(value, builder);
         case ValueRule::EncLeaf:
             if (!is_base64url(value)) return fail("invalid base64url payload");
-            return ConvertedValue::leaf(type.name, kEncLibrary, value);
+            return ConvertedValue::leaf(type.leaf_type, kEncLibrary, value);
         case ValueRule::String: break;
     }
     return ConvertedValue::json(value, JsonSpelling::String);
@@ -282,18 +288,21 @@ private:
     // The type of a metadata text, parsed once per distinct text; none when
     // it is no annotation.
     std::optional<LineType> line_type(std::string_view metadata) {
-        if (metadata == last_metadata_) return last_type_;
+        for (const RecentType& recent : recent_types_) {
+            if (recent.metadata == metadata) return recent.type;
+        }
         auto found = types_.find(metadata);
         if (found == types_.end()) {
             std::optional<LineType> type;
             if (auto annotation = parse_annotation(metadata)) {
                 type = LineType{builder_.store(annotation->name), rule_of(annotation->name)};
+                if (is_leaf_rule(type->rule)) type->leaf_type = builder_.add_leaf_type(type->name);
             }
             found = types_.emplace(metadata, type).first;
         }
-        last_metadata_ = metadata;
-        last_type_ = found->second;
-        return last_type_;
+        recent_types_[next_recent_type_] = RecentType{metadata, found->second};
+        next_recent_type_ = (next_recent_type_ + 1) % recent_types_.size();
+        return found->second;
     }
 
     Result<void> split_path(std::string_view path) {
@@ -351,6 +360,7 @@ private:
             step.node = current;
         }
         value.place_in(builder_.node(current));
+        if (value.spelling == JsonSpelling::Document) builder_.note_embedded_document(current);
         return {};
     }
 
@@ -374,9 +384,15 @@ private:
 
     CanonicalTreeBuilder builder_;
     std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
-    // The previous line's metadata and its type: runs of lines share them.
-    std::string_view last_metadata_;
-    std::optional<LineType> last_type_;
+    // The last few distinct metadata texts and their types: records repeat
+    // a handful of them line after line. The empty text, which a slot holds
+    // at first, is no annotation.
+    struct RecentType {
+        std::string_view metadata;
+        std::optional<LineType> type;
+    };
+    std::array<RecentType, 8> recent_types_{};
+    std::size_t next_recent_type_ = 0;
     std::string_view last_path_;
     std::vector<Step> steps_;
     // How many steps of the current path were taken over from the previous

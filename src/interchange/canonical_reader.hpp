@@ -25,6 +25,10 @@ Result<CanonicalTree> canonical_to_tree(std::string_view text);
 // it.
 Result<CanonicalTree> canonical_to_tree_borrowing(std::string_view text);
 
+// Whether the text holds a "|:|", which stands for a line feed in a text
+// value.
+inline bool has_text_line_breaks(std::string_view text) { return text.find("|:|") != std::string_view::npos; }
+
 // The text with every "|:|" (taken left to right, without overlap) replaced
 // by one line feed.
 std::string join_text_lines(std::string_view text);

@@ -26,7 +26,7 @@ Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
     switch (node.kind) {
         case CanonicalKind::Namespace: {
             auto members = converted_children<ValueObject>(tree, node, [](const CanonicalNode& member, Value value) {
-                return ValueMember{std::string(member.key), std::move(value)};
+                return ValueMember{std::string(member.key()), std::move(value)};
             });
             if (!members) return forward_error(members);
             return Value::object(std::move(*members));
@@ -38,15 +38,19 @@ Result<Value> node_value(const CanonicalTree& tree, const CanonicalNode& node) {
             return Value::array(std::move(*items));
         }
         case CanonicalKind::Leaf:
-            return Value::typed(std::string(node.library()), std::string(node.type_name()), std::string(node.text));
+            return Value::typed(std::string(tree.library(node)), std::string(tree.type_name(node)),
+                                std::string(node.text()));
         case CanonicalKind::Json: break;
     }
     switch (node.spelling) {
-        case JsonSpelling::String: return Value::string(std::string(node.text));
-        case JsonSpelling::TextLines: return Value::string(join_text_lines(node.text));
-        case JsonSpelling::Verbatim: break;
+        case JsonSpelling::Number: return Value::number(std::string(node.text()));
+        case JsonSpelling::Boolean: return Value::boolean(node.text() == "true");
+        case JsonSpelling::Null: return Value::null();
+        case JsonSpelling::String: return Value::string(std::string(node.text()));
+        case JsonSpelling::TextLines: return Value::string(join_text_lines(node.text()));
+        case JsonSpelling::Document: break;
     }
-    return parse_json_document(node.text);
+    return parse_json_document(node.text());
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 
 namespace bezo {
 
-// Namespaces become objects, Json texts are read again as JSON (an embedded
-// document becomes its whole subtree) and leaves become typed values.
+// Namespaces become objects, Json values the scalars their spelling names
+// (an embedded document is read as JSON and becomes its whole subtree) and
+// leaves typed values.
 Result<Value> tree_to_value(const CanonicalTree& tree);
 
 }  // namespace bezo

@@ -9,6 +9,13 @@ namespace {
 // namespaces are small, and a scan of a few keys beats hashing one.
 constexpr CanonicalIndex kScannedMembers = 16;
 
+// Whether two keys are equal. Keys of one namespace often share their length
+// and start ("key_1", "key_2"), so their last bytes are compared before the
+// whole.
+bool same_key(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a.empty() || a.back() == b.back()) && a == b;
+}
+
 }  // namespace
 
 std::uint32_t MemberIndex::hash(CanonicalIndex ns, std::string_view key) {
@@ -21,19 +28,17 @@ CanonicalIndex MemberIndex::find(const std::vector<CanonicalNode>& nodes, Canoni
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask; slots_[at].member != 0; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.hash != hash) continue;
-        const CanonicalNode& member = nodes[slot.member];
-        if (member.parent == ns && member.key == key) return slot.member;
+        if (slot.hash == hash && slot.ns == ns && nodes[slot.member].key() == key) return slot.member;
     }
     return 0;
 }
 
-void MemberIndex::add(CanonicalIndex member, std::uint32_t hash) {
+void MemberIndex::add(CanonicalIndex ns, CanonicalIndex member, std::uint32_t hash) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = hash & mask;
     while (slots_[at].member != 0) at = (at + 1) & mask;
-    slots_[at] = Slot{member, hash};
+    slots_[at] = Slot{member, ns, hash};
     ++used_;
 }
 
@@ -42,14 +47,15 @@ void MemberIndex::grow() {
     slots_.assign(std::max<std::size_t>(64, old.size() * 2), Slot{});
     used_ = 0;
     for (const Slot& slot : old) {
-        if (slot.member != 0) add(slot.member, slot.hash);
+        if (slot.member != 0) add(slot.ns, slot.member, slot.hash);
     }
 }
 
 CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
     // About one node for each line of a canonical text, which rarely holds
-    // fewer than 32 bytes; more nodes grow the vector as usual.
-    tree_.nodes_.reserve(text_size / 32 + 1);
+    // fewer than 16 bytes; more nodes grow the vector as usual. Room that
+    // stays unused costs no memory: its pages are never touched.
+    tree_.nodes_.reserve(text_size / 16 + 1);
     tree_.nodes_.emplace_back();
 }
 
@@ -61,7 +67,7 @@ CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::
         if (const CanonicalIndex found = members_.find(nodes, ns, key, hash)) return found;
     } else {
         for (CanonicalIndex member = nodes[ns].first_child; member != 0; member = nodes[member].next_sibling) {
-            if (nodes[member].key == key) return member;
+            if (same_key(nodes[member].key(), key)) return member;
         }
     }
     return add_child(ns, key_is_kept ? key : store(key), hash);
@@ -72,8 +78,7 @@ CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return 
 CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {
     std::vector<CanonicalNode>& nodes = tree_.nodes_;
     const auto child = static_cast<CanonicalIndex>(nodes.size());
-    nodes.emplace_back().key = key;
-    nodes[child].parent = parent;
+    nodes.emplace_back().set_key(key);
     CanonicalNode& container = nodes[parent];
     if (container.first_child == 0) {
         container.first_child = child;
@@ -85,11 +90,11 @@ CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::strin
     if (container.kind == CanonicalKind::Array) {
         if (container.indexed) elements_[parent].push_back(child);
     } else if (container.indexed) {
-        members_.add(child, hash);
+        members_.add(parent, child, hash);
     } else if (container.child_count > kScannedMembers) {
         container.indexed = true;
         for (CanonicalIndex member = container.first_child; member != 0; member = nodes[member].next_sibling) {
-            members_.add(member, MemberIndex::hash(parent, nodes[member].key));
+            members_.add(parent, member, MemberIndex::hash(parent, nodes[member].key()));
         }
     }
     return child;

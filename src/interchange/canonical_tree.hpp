@@ -26,41 +26,68 @@ enum class CanonicalKind : std::uint8_t {
 };
 
 // How the text of a Json value stands for its JSON.
+// The first four are JSON as they stand; the reader has checked each, so
+// exporters take them by their spelling and never read them as JSON again,
+// but for an embedded document.
 enum class JsonSpelling : std::uint8_t {
-    Verbatim,   // the JSON itself: a number, true, false, null, or an embedded document
+    Number,     // a JSON number
+    Boolean,    // "true" or "false"
+    Null,       // "null"
+    Document,   // an embedded JSON document, kept with its own formatting
     String,     // a text, whose JSON is its string literal
     TextLines,  // a text whose every "|:|" stands for a line feed
 };
+
+// Whether a Json value's text is its JSON as it stands.
+constexpr bool is_verbatim(JsonSpelling spelling) {
+    return spelling != JsonSpelling::String && spelling != JsonSpelling::TextLines;
+}
 
 // Nodes refer to one another by their position in the tree; 0, the root's
 // position, also stands for "none", since the root is nobody's child.
 using CanonicalIndex = std::uint32_t;
 
-struct CanonicalNode {
-    // A Leaf's library ("std/time", "std/num" or "std/enc") and its type
-    // name within it ("date").
-    std::string_view library() const { return type.substr(0, library_length); }
-    std::string_view type_name() const { return type.substr(library_length + 1); }
-
+// One node of a tree: 48 bytes, since a tree holds about one for each line
+// of its text. Texts are held as a pointer and a 32-bit size: a tree is read
+// only from a text of less than 4 GiB, and every text of a node is part of
+// that text or no longer than it.
+class CanonicalNode {
+public:
     // The member's key; empty for array elements and the root.
-    std::string_view key;
+    std::string_view key() const { return {key_data_, key_size_}; }
     // A Json value's text, or a Leaf's literal.
-    std::string_view text;
-    // A Leaf's whole type name, e.g. "std/time/date".
-    std::string_view type;
-    CanonicalIndex parent = 0;
+    std::string_view text() const { return {text_data_, text_size_}; }
+
+    void set_key(std::string_view key) {
+        key_data_ = key.data();
+        key_size_ = static_cast<std::uint32_t>(key.size());
+    }
+    void set_text(std::string_view text) {
+        text_data_ = text.data();
+        text_size_ = static_cast<std::uint32_t>(text.size());
+    }
+
     CanonicalIndex first_child = 0;
     CanonicalIndex last_child = 0;
     CanonicalIndex next_sibling = 0;
     CanonicalIndex child_count = 0;
-    CanonicalKind kind = CanonicalKind::Namespace;
-    JsonSpelling spelling = JsonSpelling::Verbatim;
+    // A Leaf's whole type name ("std/time/date"), by its position among the
+    // tree's leaf types, and the length of its library ("std/time").
+    std::uint32_t leaf_type = 0;
     std::uint8_t library_length = 0;
+    CanonicalKind kind = CanonicalKind::Namespace;
+    JsonSpelling spelling = JsonSpelling::Null;
     // A namespace whose members, or an array whose elements, are found
     // through an index rather than by walking its children.
     bool indexed = false;
+
+private:
+    const char* key_data_ = nullptr;
+    const char* text_data_ = nullptr;
+    std::uint32_t key_size_ = 0;
+    std::uint32_t text_size_ = 0;
 };
-static_assert(sizeof(CanonicalNode) == 72);
+static_assert(sizeof(CanonicalNode) == 48);
 
 class CanonicalTree;
 
@@ -96,12 +123,25 @@ public:
     // The root namespace.
     const CanonicalNode& root() const { return nodes_.front(); }
     const CanonicalNode& node(CanonicalIndex index) const { return nodes_[index]; }
+    // A Leaf's library ("std/time", "std/num" or "std/enc") and its type
+    // name within it ("date").
+    std::string_view library(const CanonicalNode& leaf) const {
+        return leaf_types_[leaf.leaf_type].substr(0, leaf.library_length);
+    }
+    std::string_view type_name(const CanonicalNode& leaf) const {
+        return leaf_types_[leaf.leaf_type].substr(leaf.library_length + 1);
+    }
+    // The nodes that were given an embedded document, in the order they
+    // were given it; a later value at the same place may have replaced it.
+    const std::vector<CanonicalIndex>& embedded_documents() const { return embedded_documents_; }
     CanonicalChildren children(const CanonicalNode& node) const { return CanonicalChildren(*this, node); }
 
 private:
     friend class CanonicalTreeBuilder;
 
     std::vector<CanonicalNode> nodes_;
+    std::vector<std::string_view> leaf_types_;
+    std::vector<CanonicalIndex> embedded_documents_;
     TextArena store_;
 };
 
@@ -121,11 +161,12 @@ public:
     // The member `key` of `ns`, whose hash is `hash`, or 0.
     CanonicalIndex find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
                         std::uint32_t hash) const;
-    void add(CanonicalIndex member, std::uint32_t hash);
+    void add(CanonicalIndex ns, CanonicalIndex member, std::uint32_t hash);
 
 private:
     struct Slot {
         CanonicalIndex member = 0;  // 0 marks an empty slot
+        CanonicalIndex ns = 0;
         std::uint32_t hash = 0;
     };
 
@@ -157,6 +198,15 @@ public:
     CanonicalIndex add_element(CanonicalIndex array);
     // The element at `position` of an array, which holds more than that.
     CanonicalIndex element(CanonicalIndex array, std::size_t position);
+
+    // The position of a new leaf type, a text that lives as long as the tree.
+    std::uint32_t add_leaf_type(std::string_view type) {
+        tree_.leaf_types_.push_back(type);
+        return static_cast<std::uint32_t>(tree_.leaf_types_.size() - 1);
+    }
+
+    // Notes that `node` was given an embedded document.
+    void note_embedded_document(CanonicalIndex node) { tree_.embedded_documents_.push_back(node); }
 
     // A copy of `text` kept with the tree.
     std::string_view store(std::string_view text) { return tree_.store_.store(text); }

@@ -11,9 +11,9 @@
 #include "core/text.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/binary_export.hpp"
+#include "interchange/canonical_reader.hpp"
+#include "interchange/export_view.hpp"
 #include "interchange/integer_token.hpp"
-#include "interchange/value_keys.hpp"
 
 namespace bezo {
 namespace {
@@ -57,9 +57,16 @@ void write_half(std::uint16_t bits, Bytes& out) {
     append_big_endian(bits, out);
 }
 
+// Copies the bytes of a text; inserted as chars, each would be converted
+// on its own.
+void append_bytes(std::string_view text, Bytes& out) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    out.insert(out.end(), bytes, bytes + text.size());
+}
+
 void write_text(std::string_view text, Bytes& out) {
     cbor_write_head(kTextString, text.size(), out);
-    out.insert(out.end(), text.begin(), text.end());
+    append_bytes(text, out);
 }
 
 // Compares a digit run without leading zeros with 2^64 by its digits.
@@ -162,23 +169,25 @@ std::optional<std::string> tagged_datetime(std::string_view literal) {
     return stamp;
 }
 
-Result<void> write_typed(const TypedValue& typed, Bytes& out) {
-    if (typed.library == "std/enc" && typed.type_name == "bin") {
-        const auto bytes = base64url_decode(typed.literal);
+Result<void> write_typed(const ExportView& typed, Bytes& out) {
+    const std::string_view library = typed.library();
+    const std::string_view literal = typed.text();
+    if (library == "std/enc" && typed.type_name() == "bin") {
+        const auto bytes = base64url_decode(literal);
         if (!bytes) return fail("invalid base64url payload");
         cbor_write_head(kByteString, bytes->size(), out);
-        out.insert(out.end(), bytes->begin(), bytes->end());
-    } else if (typed.library == "std/num") {
+        append_bytes(*bytes, out);
+    } else if (library == "std/num") {
         std::uint16_t half = kHalfNan;
-        if (typed.literal == "inf") half = kHalfPositiveInfinity;
-        if (typed.literal == "-inf") half = kHalfNegativeInfinity;
+        if (literal == "inf") half = kHalfPositiveInfinity;
+        if (literal == "-inf") half = kHalfNegativeInfinity;
         write_half(half, out);
-    } else if (typed.library == "std/time" && typed.type_name == "datetime") {
-        const auto stamp = tagged_datetime(typed.literal);
+    } else if (library == "std/time" && typed.type_name() == "datetime") {
+        const auto stamp = tagged_datetime(literal);
         if (stamp) out.push_back(kDateTimeTag);
-        write_text(stamp ? *stamp : typed.literal, out);
+        write_text(stamp ? *stamp : literal, out);
     } else {
-        write_text(typed.literal, out);
+        write_text(literal, out);
     }
     return {};
 }
@@ -197,50 +206,18 @@ class CborEncoder {
 public:
     explicit CborEncoder(Bytes& out) : out_(out) {}
 
-    Result<void> encode(const Value& value, unsigned depth) {
+    Result<void> encode(const ExportView& value, unsigned depth) {
         if (depth > kMaxCborDepth) return fail("nesting too deep for CBOR export");
-        if (value.is<NullValue>()) {
-            out_.push_back(kNull);
-        } else if (const auto* boolean = value.get_if<BoolValue>()) {
-            out_.push_back(boolean->value ? kTrue : kFalse);
-        } else if (const auto* number = value.get_if<NumberValue>()) {
-            return write_number(number->text);
-        } else if (const auto* text = value.get_if<StringValue>()) {
-            write_text(text->text, out_);
-        } else if (const auto* typed = value.get_if<TypedValue>()) {
-            return write_typed(*typed, out_);
-        } else if (const auto* items = value.get_if<ValueArray>()) {
-            return write_array(*items, depth);
-        } else {
-            return write_map(*value.get_if<ValueObject>(), depth);
+        switch (value.kind()) {
+            case ExportKind::Null: out_.push_back(kNull); return {};
+            case ExportKind::Bool: out_.push_back(value.boolean() ? kTrue : kFalse); return {};
+            case ExportKind::Number: return write_number(value.text());
+            case ExportKind::String: write_text(value.string_text(scratch_), out_); return {};
+            case ExportKind::Typed: return write_typed(value, out_);
+            case ExportKind::Array: return write_array(value, depth);
+            case ExportKind::Object: break;
         }
-        return {};
-    }
-
-private:
-    Result<void> write_array(const ValueArray& items, unsigned depth) {
-        cbor_write_head(kArray, items.size(), out_);
-        path_.push_back(PathStep{{}, 0, true});
-        for (const Value& item : items) {
-            if (auto written = encode(item, depth + 1); !written) return written;
-            ++path_.back().index;
-        }
-        path_.pop_back();
-        return {};
-    }
-
-    Result<void> write_map(const ValueObject& members, unsigned depth) {
-        if (const std::string* key = first_repeated_key(members)) {
-            return fail("CBOR cannot represent the repeated key " + *key);
-        }
-        cbor_write_head(kMap, members.size(), out_);
-        for (const ValueMember& member : members) {
-            write_text(member.key, out_);
-            path_.push_back(PathStep{member.key, 0, false});
-            if (auto written = encode(member.value, depth + 1); !written) return written;
-            path_.pop_back();
-        }
-        return {};
+        return write_map(value, depth);
     }
 
     // An integer as an integer or bignum; any other number as a float,
@@ -258,6 +235,34 @@ private:
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
         write_float(*value, out_);
         return {};
+    }
+
+private:
+    Result<void> write_array(const ExportView& array, unsigned depth) {
+        cbor_write_head(kArray, array.size(), out_);
+        path_.push_back(PathStep{{}, 0, true});
+        auto written = array.each_item([&](const ExportView& item) -> Result<void> {
+            if (auto encoded = encode(item, depth + 1); !encoded) return encoded;
+            ++path_.back().index;
+            return {};
+        });
+        if (!written) return written;
+        path_.pop_back();
+        return {};
+    }
+
+    Result<void> write_map(const ExportView& object, unsigned depth) {
+        if (const auto key = object.first_repeated_key()) {
+            return fail("CBOR cannot represent the repeated key " + std::string(*key));
+        }
+        cbor_write_head(kMap, object.size(), out_);
+        return object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
+            write_text(key, out_);
+            path_.push_back(PathStep{key, 0, false});
+            if (auto encoded = encode(value, depth + 1); !encoded) return encoded;
+            path_.pop_back();
+            return {};
+        });
     }
 
     std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) const {
@@ -283,6 +288,7 @@ private:
 
     Bytes& out_;
     std::vector<PathStep> path_;
+    std::string scratch_;  // a text value with its line breaks made line feeds
 };
 
 }  // namespace
@@ -306,14 +312,20 @@ void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
     }
 }
 
-Result<void> encode_cbor_value(const Value& value, Bytes& out, unsigned depth) {
-    return CborEncoder(out).encode(value, depth);
-}
-
-Result<Bytes> cbor_export_body(const CanonicalValue& tree) { return encode_canonical_tree(tree, encode_cbor_value); }
+Result<void> encode_cbor_number(std::string_view text, Bytes& out) { return CborEncoder(out).write_number(text); }
 
 Result<Bytes> export_cbor(std::string_view canonical_text) {
-    return encode_canonical_text(canonical_text, cbor_export_body);
+    auto tree = canonical_to_tree_borrowing(canonical_text);
+    if (!tree) return forward_error(tree);
+    auto document = ExportDocument::of(*tree);
+    if (!document) return forward_error(document);
+    // Canonical lines spell every key of their path and every value as
+    // text, so the encoding hardly ever outgrows the text; pages of the
+    // reserve that are not written are never touched.
+    Bytes out;
+    out.reserve(canonical_text.size() + 64);
+    if (auto written = CborEncoder(out).encode(document->root(), 0); !written) return forward_error(written);
+    return out;
 }
 
 }  // namespace bezo

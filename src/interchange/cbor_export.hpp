@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "interchange/canonical_tree.hpp"
-#include "interchange/value.hpp"
 
 namespace bezo {
 
@@ -20,10 +18,9 @@ inline constexpr unsigned kMaxCborDepth = 512;
 // `argument`.
 void cbor_write_head(std::uint8_t major, std::uint64_t argument, std::vector<std::uint8_t>& out);
 
-// Appends one data item; on failure the buffer holds a partial item.
-Result<void> encode_cbor_value(const Value& value, std::vector<std::uint8_t>& out, unsigned depth);
-
-Result<std::vector<std::uint8_t>> cbor_export_body(const CanonicalValue& tree);
+// Appends a number: an integer as an integer or bignum, any other number
+// as the shortest float that holds it exactly.
+Result<void> encode_cbor_number(std::string_view text, std::vector<std::uint8_t>& out);
 
 // The body of export_to("cbor", ...).
 Result<std::vector<std::uint8_t>> export_cbor(std::string_view canonical_text);

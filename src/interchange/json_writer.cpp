@@ -1,5 +1,9 @@
 #include "interchange/json_writer.hpp"
 
+#include <cstring>
+#include <string>
+#include <string_view>
+
 #include "interchange/canonical_reader.hpp"
 #include "interchange/json_text.hpp"
 
@@ -68,26 +72,75 @@ void write_json_node(const JsonNode& node, std::string& out) {
 
 namespace {
 
+// Copies a text to `at` and gives the end of the copy. Most pieces are a
+// few bytes, which a loop copies faster than a call; a long text value is
+// left to memcpy.
+char* copy_text(std::string_view text, char* at) {
+    constexpr std::size_t kShortText = 16;
+    if (text.size() > kShortText) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    for (const char c : text) *at++ = c;
+    return at;
+}
+
+// Appends the pieces one after another with a single check of the room
+// left: a canonical tree is written in many small pieces.
+template <class... Pieces>
+void append_pieces(std::string& out, const Pieces&... pieces) {
+    // The size the operation is handed may be the grown capacity rather
+    // than the size asked for, so the new size is worked out here.
+    const std::size_t start = out.size();
+    const std::size_t end = start + (std::string_view(pieces).size() + ...);
+    out.resize_and_overwrite(end, [&](char* data, std::size_t) {
+        char* at = data + start;
+        ((at = copy_text(std::string_view(pieces), at)), ...);
+        return end;
+    });
+}
+
+bool needs_json_escape(std::string_view text) { return find_json_escape_byte(text, 0) != text.size(); }
+
+// Appends `before`, the text as a JSON string literal, then `after`.
+void append_json_string_between(std::string_view before, std::string_view text, std::string_view after,
+                                std::string& out) {
+    if (needs_json_escape(text)) {
+        out += before;
+        append_json_string(text, out);
+        out += after;
+    } else {
+        append_pieces(out, before, "\"", text, "\"", after);
+    }
+}
+
 void write_canonical_node(const CanonicalTree& tree, const CanonicalNode& node, std::string& out) {
     switch (node.kind) {
-        case CanonicalKind::Namespace:
-            write_sequence(tree.children(node), '{', '}', out, [&](const CanonicalNode& member) {
-                append_json_string(member.key, out);
-                out += ':';
+        case CanonicalKind::Namespace: {
+            // Each member's separator (or the opening brace), key and colon
+            // go on in one piece.
+            std::string_view before = "{";
+            for (const CanonicalNode& member : tree.children(node)) {
+                append_json_string_between(before, member.key(), ":", out);
+                before = ",";
                 write_canonical_node(tree, member, out);
-            });
+            }
+            out += node.first_child == 0 ? "{}" : "}";
             return;
+        }
         case CanonicalKind::Array:
             write_sequence(tree.children(node), '[', ']', out,
                            [&](const CanonicalNode& item) { write_canonical_node(tree, item, out); });
             return;
         case CanonicalKind::Json: break;
-        case CanonicalKind::Leaf: append_json_string(node.text, out); return;
+        case CanonicalKind::Leaf: append_json_string_between({}, node.text(), {}, out); return;
     }
-    switch (node.spelling) {
-        case JsonSpelling::Verbatim: out += node.text; return;
-        case JsonSpelling::String: append_json_string(node.text, out); return;
-        case JsonSpelling::TextLines: append_json_string(join_text_lines(node.text), out); return;
+    if (is_verbatim(node.spelling)) {
+        out += node.text();
+    } else if (node.spelling == JsonSpelling::TextLines && has_text_line_breaks(node.text())) {
+        append_json_string(join_text_lines(node.text()), out);
+    } else {
+        append_json_string_between({}, node.text(), {}, out);
     }
 }
 

@@ -264,7 +264,7 @@ Result<std::string> toml_export_body(const CanonicalValue& tree) {
 }
 
 Result<std::string> export_toml(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
+    auto tree = canonical_to_tree_borrowing(canonical_text);
     if (!tree) return forward_error(tree);
     return toml_export_body(*tree);
 }

@@ -11,6 +11,7 @@
 
 #include "core/error.hpp"
 #include "core/hash.hpp"
+#include "core/text.hpp"
 #include "core/utf8.hpp"
 
 namespace bezo {
@@ -24,17 +25,28 @@ constexpr bool is_xml_char_beyond_controls(char32_t c) {
     return (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
+// Whether all eight bytes of a word are printable ASCII other than the
+// markup characters "&", "<", ">" and the double quote.
+constexpr bool is_plain_xml_word(std::uint64_t word) {
+    return (word_has_non_ascii(word) | word_has_byte_below(word, 0x20) | word_has_byte(word, '&') |
+            word_has_byte(word, '<') | word_has_byte(word, '>') | word_has_byte(word, '"')) == 0;
+}
+
 // Copies UTF-8 `text` onto `out` in runs: bytes that `is_plain` accepts and
 // characters above U+007F that XML allows are copied as they stand. At any
 // other ASCII byte, `replace(pos, out)` appends what stands for it and gives
 // the position behind it, or an error; a character above U+007F that XML
-// does not allow fails with the error `refuse(c)`.
+// does not allow fails with the error `refuse(c)`. Runs of words that
+// is_plain_xml_word accepts are passed over whole, so `is_plain` must
+// accept every byte such a word holds.
 template <class IsPlain, class Replace, class Refuse>
 Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
                               Refuse refuse) {
     std::size_t run = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
+        while (pos + 8 <= text.size() && is_plain_xml_word(load_word(text.data() + pos))) pos += 8;
+        if (pos == text.size()) break;
         auto byte = static_cast<unsigned char>(text[pos]);
         if (is_plain(byte)) {
             ++pos;

@@ -5,7 +5,7 @@
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/base64url.hpp"
-#include "interchange/canonical_to_value.hpp"
+#include "interchange/export_view.hpp"
 #include "interchange/xml_reader.hpp"
 #include "interchange/xml_text.hpp"
 
@@ -66,14 +66,23 @@ Result<void> append_escaped(std::string_view text, bool attribute_mode, std::str
 }
 
 // The text of a scalar ("true" or "false", the number, the string, the
-// literal; empty for null), or none for an array or object.
-std::optional<std::string_view> scalar_text(const Value& value) {
-    if (value.is<NullValue>()) return "";
-    if (const auto* flag = value.get_if<BoolValue>()) return flag->value ? "true" : "false";
-    if (const auto* number = value.get_if<NumberValue>()) return number->text;
-    if (const auto* text = value.get_if<StringValue>()) return text->text;
-    if (const auto* typed = value.get_if<TypedValue>()) return typed->literal;
+// literal; empty for null), or none for an array or object. A text value's
+// line breaks are made line feeds in `scratch`.
+std::optional<std::string_view> scalar_text(const ExportView& value, std::string& scratch) {
+    switch (value.kind()) {
+        case ExportKind::Null: return "";
+        case ExportKind::Bool: return value.boolean() ? "true" : "false";
+        case ExportKind::Number:
+        case ExportKind::Typed: return value.text();
+        case ExportKind::String: return value.string_text(scratch);
+        case ExportKind::Array:
+        case ExportKind::Object: break;
+    }
     return std::nullopt;
+}
+
+bool is_embedded_xml(const ExportView& value) {
+    return value.kind() == ExportKind::Typed && value.library() == "std/enc" && value.type_name() == "xml";
 }
 
 bool is_attribute_key(std::string_view key) { return key.starts_with('@'); }
@@ -82,17 +91,14 @@ class XmlElementWriter {
 public:
     explicit XmlElementWriter(std::string& out) : out_(out) {}
 
-    Result<void> write(std::string_view name, const Value& value, unsigned depth) {
+    Result<void> write(std::string_view name, const ExportView& value, unsigned depth) {
         if (!is_xml_name(name)) return fail("not a valid XML element name: " + std::string(name));
-        if (value.is<ValueArray>()) {
+        if (value.kind() == ExportKind::Array) {
             return fail("array directly inside an array at " + std::string(name) + " has no XML representation");
         }
-        if (const auto* members = value.get_if<ValueObject>()) return write_object(name, *members, depth);
-        const auto* typed = value.get_if<TypedValue>();
-        if (typed && typed->library == "std/enc" && typed->type_name == "xml") {
-            return write_payload(name, typed->literal, depth);
-        }
-        std::string_view text = *scalar_text(value);
+        if (value.kind() == ExportKind::Object) return write_object(name, value, depth);
+        if (is_embedded_xml(value)) return write_payload(name, value.text(), depth);
+        std::string_view text = *scalar_text(value, scratch_);
         open_tag(name, depth);
         if (text.empty()) {
             out_ += "/>\n";
@@ -149,32 +155,30 @@ private:
 
     // Writes the start tag up to its closing ">" with the "@" members as
     // attributes, and escapes the last "#text" member into `element_text_`.
-    Result<ObjectContent> write_start_tag(std::string_view name, const ValueObject& members, unsigned depth) {
+    Result<ObjectContent> write_start_tag(std::string_view name, const ExportView& object, unsigned depth) {
         ObjectContent content;
         open_tag(name, depth);
         XmlNameIndex attributes;
-        for (const ValueMember& member : members) {
-            std::string_view key = member.key;
-            if (is_attribute_key(key)) {
-                auto written = write_attribute(name, key.substr(1), member.value, attributes);
-                if (!written) return forward_error(written);
-            } else if (key == "#text") {
-                auto text = scalar_text(member.value);
-                if (!text) return fail("#text holds a container");
-                element_text_.clear();
-                if (auto escaped = append_escaped(*text, false, element_text_); !escaped) return forward_error(escaped);
-                content.text = true;
-            } else {
+        auto written = object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
+            if (is_attribute_key(key)) return write_attribute(name, key.substr(1), value, attributes);
+            if (key != "#text") {
                 content.children = true;
+                return {};
             }
-        }
+            auto text = scalar_text(value, scratch_);
+            if (!text) return fail("#text holds a container");
+            element_text_.clear();
+            content.text = true;
+            return append_escaped(*text, false, element_text_);
+        });
+        if (!written) return forward_error(written);
         return content;
     }
 
-    Result<void> write_attribute(std::string_view element, std::string_view name, const Value& value,
+    Result<void> write_attribute(std::string_view element, std::string_view name, const ExportView& value,
                                  XmlNameIndex& written) {
         if (!is_xml_name(name)) return fail("not a valid XML attribute name: " + std::string(name));
-        auto text = scalar_text(value);
+        auto text = scalar_text(value, scratch_);
         if (!text) return fail("attribute @" + std::string(name) + " holds a container");
         out_ += ' ';
         out_ += name;
@@ -189,8 +193,8 @@ private:
         return {};
     }
 
-    Result<void> write_object(std::string_view name, const ValueObject& members, unsigned depth) {
-        auto content = write_start_tag(name, members, depth);
+    Result<void> write_object(std::string_view name, const ExportView& object, unsigned depth) {
+        auto content = write_start_tag(name, object, depth);
         if (!content) return forward_error(content);
         if (!content->children) {
             if (!content->text) {
@@ -208,26 +212,25 @@ private:
             out_ += element_text_;
             out_ += '\n';
         }
-        for (const ValueMember& member : members) {
-            if (is_attribute_key(member.key) || member.key == "#text") continue;
-            if (auto written = write_child(member.key, member.value, depth + 1); !written) return written;
-        }
+        auto written = object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
+            if (is_attribute_key(key) || key == "#text") return {};
+            return write_child(key, value, depth + 1);
+        });
+        if (!written) return written;
         indent(depth);
         close_tag(name);
         return {};
     }
 
     // A child member: an array gives one element per item.
-    Result<void> write_child(std::string_view name, const Value& value, unsigned depth) {
-        if (!value.is<ValueArray>()) return write(name, value, depth);
-        for (const Value& item : *value.get_if<ValueArray>()) {
-            if (auto written = write(name, item, depth); !written) return written;
-        }
-        return {};
+    Result<void> write_child(std::string_view name, const ExportView& value, unsigned depth) {
+        if (value.kind() != ExportKind::Array) return write(name, value, depth);
+        return value.each_item([&](const ExportView& item) { return write(name, item, depth); });
     }
 
     std::string& out_;
     std::string element_text_;  // the escaped "#text" of the element being started
+    std::string scratch_;       // a text value with its line breaks made line feeds
 };
 
 }  // namespace
@@ -244,16 +247,22 @@ bool is_xml_name(std::string_view text) {
     return true;
 }
 
-Result<std::string> write_xml_document(const CanonicalValue& tree) {
-    auto value = tree_to_value(tree);
-    if (!value) return forward_error(value);
-    const auto* members = value->get_if<ValueObject>();
-    if (!members) return fail("bezo root is not a namespace");
-    std::string out(kDeclaration);
+Result<std::string> write_xml_document(const CanonicalTree& tree, std::size_t size_hint) {
+    auto document = ExportDocument::of(tree);
+    if (!document) return forward_error(document);
+    const ExportView root = document->root();
+    std::string out;
+    out.reserve(size_hint);
+    out += kDeclaration;
     XmlElementWriter writer(out);
-    const bool single_element = members->size() == 1 && !members->front().value.is<ValueArray>();
-    auto written = single_element ? writer.write(members->front().key, members->front().value, 0)
-                                  : writer.write("root", *value, 0);
+    std::optional<std::pair<std::string_view, ExportView>> single;
+    if (root.size() == 1) {
+        (void)root.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
+            if (value.kind() != ExportKind::Array) single.emplace(key, value);
+            return {};
+        });
+    }
+    auto written = single ? writer.write(single->first, single->second, 0) : writer.write("root", root, 0);
     if (!written) return forward_error(written);
     return out;
 }

@@ -283,7 +283,7 @@ Result<std::string> yaml_export_body(const CanonicalValue& tree) {
 }
 
 Result<std::string> export_yaml(std::string_view canonical_text) {
-    auto tree = canonical_to_tree(canonical_text);
+    auto tree = canonical_to_tree_borrowing(canonical_text);
     if (!tree) return forward_error(tree);
     return yaml_export_body(*tree);
 }

@@ -140,6 +140,40 @@ TEST(CanonicalReader, WideNamespacesKeepFirstAppearanceOrder) {
     EXPECT_EQ(exported(canonical), expected);
 }
 
+TEST(CanonicalReader, WritesKeysAndTextsOfEveryLengthWithOrWithoutEscapes) {
+    const std::string long_plain(40, 'x');
+    const ReadCase cases[] = {
+        {"!str'k\\x=v\n", R"({"k\\x":"v"})"},
+        {"!str'\"q\"\"k\"=v\n", R"({"q\"k":"v"})"},
+        {"!str'a=" + std::string(16, 'x') + "\n", R"({"a":")" + std::string(16, 'x') + R"("})"},
+        {"!str'a=" + std::string(17, 'x') + "\n", R"({"a":")" + std::string(17, 'x') + R"("})"},
+        {"!str'" + long_plain + "=" + long_plain + "\n", "{\"" + long_plain + "\":\"" + long_plain + "\"}"},
+        {"!str'a=" + long_plain + "\"\n", R"({"a":")" + long_plain + R"(\""})"},
+        {"!str'a=\n!std/time/date'b=2024-01-02\n", R"({"a":"","b":"2024-01-02"})"},
+        {"!null'@a/0=\n!int'@a/1=1\n!str'@a/2/b=c\n", R"({"a":[null,1,{"b":"c"}]})"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), c.result) << c.canonical;
+}
+
+TEST(CanonicalReader, ExportGrowsPastTheRoomItsTextSuggests) {
+    // A segment "a/" of a path becomes "{"a":" and a "}", and a control
+    // character six bytes: the JSON outgrows the room its text suggests
+    // while keys, values and separators are still being written.
+    std::string canonical;
+    std::string expected = "{";
+    for (int i = 0; i < 2000; ++i) {
+        const std::string key = "k" + std::to_string(i);
+        const bool escaped = i % 7 == 0;
+        canonical += (escaped ? "!str'" : "!int'") + key + "/a/a/a/a/a/a/a/a=" + (escaped ? "\x01" : "1") + "\n";
+        expected += (i ? ",\"" : "\"") + key + "\":";
+        for (int level = 0; level < 8; ++level) expected += "{\"a\":";
+        expected += escaped ? "\"\\u0001\"" : "1";
+        expected += std::string(8, '}');
+    }
+    expected += "}";
+    EXPECT_EQ(exported(canonical), expected);
+}
+
 TEST(JoinTextLines, ReplacesMarkersLeftToRight) {
     EXPECT_EQ(join_text_lines("a|:|b"), "a\nb");
     EXPECT_EQ(join_text_lines("|:|:|"), "\n:|");
