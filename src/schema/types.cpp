@@ -120,7 +120,7 @@ Result<void> resolve_named_type(const std::string& name, Resolver& resolver, Reg
     }
     const auto slash = name.rfind('/');
     if (slash == std::string::npos) {
-        return fail("unresolvable type in schema: !" + name);
+        return fail("unresolvable type in schema: !" + quoted_excerpt(name));
     }
     const std::string_view qualified = name;
     return walk_library_type(qualified.substr(0, slash), qualified.substr(slash + 1), resolver, entries, collector,

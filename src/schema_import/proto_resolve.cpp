@@ -237,7 +237,7 @@ Result<ProtoType> ProtoTypeIndex::resolve(std::string_view type_text, std::size_
             if (const auto found = declared_below(*package_node_)) return *found;
         }
     }
-    return std::unexpected(failure("unresolved type in .proto: " + std::string(type_text)));
+    return std::unexpected(failure("unresolved type in .proto: " + quoted_excerpt(type_text)));
 }
 
 // The position of the first declaration whose number an earlier one of the
