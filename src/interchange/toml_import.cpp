@@ -192,6 +192,13 @@ private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     std::string_view store(std::string_view text) { return tree_.decoded_.store(text); }
+
+    // One-digit integers, the most common of all, are not stored each.
+    std::string_view integer_text(std::int64_t number) {
+        static constexpr std::string_view kDigits = "0123456789";
+        if (number >= 0 && number <= 9) return kDigits.substr(static_cast<std::size_t>(number), 1);
+        return store(decimal_text(number));
+    }
     void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
 
     void close(std::size_t node, std::size_t children) {
@@ -231,9 +238,7 @@ private:
                 return add_items(*node.as_array(), at);
             }
             case toml::node_type::string: add(JsonKind::String, store(node.as_string()->get())); return true;
-            case toml::node_type::integer:
-                add(JsonKind::Number, store(decimal_text(node.as_integer()->get())));
-                return true;
+            case toml::node_type::integer: add(JsonKind::Number, integer_text(node.as_integer()->get())); return true;
             case toml::node_type::floating_point: {
                 const double number = node.as_floating_point()->get();
                 if (!std::isfinite(number)) return false;
