@@ -37,7 +37,7 @@ struct TomlCut {
 
 // The library's tree takes several times the memory of the text it holds;
 // a text is read in pieces of about this many bytes.
-inline constexpr std::size_t kTomlPieceBytes = 64 * 1024;
+inline constexpr std::size_t kTomlPieceBytes = 16 * 1024;
 
 // Sums the levels a value stands at (the parts of its table header, the
 // parts of its dotted keys less one, the inline tables and arrays around
