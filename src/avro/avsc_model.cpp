@@ -81,8 +81,10 @@ Result<AvroSchema> convert_enum(const Value& object) {
     for (const Value& symbol : *symbols) {
         const auto* text = symbol.get_if<StringValue>();
         if (!text) return fail("enum symbol is not a string");
-        if (!is_plain_identifier(text->text)) return fail("invalid Avro enum symbol: " + name_debug_form(text->text));
-        if (!seen.insert(text->text).second) return fail("duplicate Avro enum symbol: " + name_debug_form(text->text));
+        if (!is_plain_identifier(text->text))
+            return fail("invalid Avro enum symbol: " + quoted_excerpt(name_debug_form(text->text)));
+        if (!seen.insert(text->text).second)
+            return fail("duplicate Avro enum symbol: " + quoted_excerpt(name_debug_form(text->text)));
         enumeration.symbols.push_back(text->text);
     }
     return AvroSchema{std::move(enumeration)};
@@ -140,7 +142,7 @@ private:
             if (!found) return forward_error(found);
             if (*found) return std::move(**found);
         }
-        return fail("unresolved (or recursive) type reference: " + std::string(name));
+        return fail("unresolved (or recursive) type reference: " + quoted_excerpt(name));
     }
 
     // A copy of the type completed under `name` (its full name, or its own
@@ -228,7 +230,8 @@ private:
             const Value* type = find_member(field, "type");
             const std::string* name = find_string_member(field, "name");
             if (!type || !name) return fail("record field without name/type");
-            if (!seen.insert(*name).second) return fail("duplicate Avro field name: " + name_debug_form(*name));
+            if (!seen.insert(*name).second)
+                return fail("duplicate Avro field name: " + quoted_excerpt(name_debug_form(*name)));
             auto schema = convert(*type);
             if (!schema) return forward_error(schema);
             record.fields.push_back(AvroField{*name, std::move(*schema)});

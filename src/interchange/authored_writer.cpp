@@ -289,7 +289,7 @@ std::string escaped_key(std::string_view key) {
 // identifier, else its quoted spelling, built in `scratch`.
 Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     if (holds_line_break_or_nul(key)) {
-        return fail("unrepresentable JSON key: " + escaped_key(key));
+        return fail("unrepresentable JSON key: " + quoted_excerpt(escaped_key(key)));
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
     if (is_plain_identifier(key)) return key;

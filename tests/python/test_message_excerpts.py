@@ -48,12 +48,22 @@ ROADS = {
     "XML repeated attribute": lambda s: bezo.import_from("xml", "<a b" + s + "='1' b" + s + "='2'/>"),
     "XML encoding": lambda s: bezo.import_from("xml", "<?xml version='1.0' encoding='" + s + "'?><a/>"),
     "XML unclosed element": lambda s: bezo.import_from("xml", "<a" + s + ">"),
+    "JSON key with a NUL": lambda s: bezo.import_from("json", json.dumps({"\0" + s: 1})),
     # The language.
     "compile unknown unit": lambda s: bezo.compile("!:" + s + "\na=1\n"),
     "build unknown unit": lambda s: bezo.build("!:" + s + "\na=1\n"),
     "schema unknown type": lambda s: bezo.compile_schema(".!hezo s\n!" + s + "\na=\n"),
+    "schema unit on a union": lambda s: bezo.compile_schema(".!hezo s\n!int|str:" + s + "\na=\n"),
     # Schema imports.
     "JSON Schema $ref": lambda s: bezo.import_schema("jsonschema", json.dumps({"$ref": "#/x/" + s})),
+    "JSON Schema repeated property": lambda s: bezo.import_schema(
+        "jsonschema", '{"type":"object","properties":{"%s":{},"%s":{}}}' % (s, s)),
+    "Avro schema repeated field": lambda s: bezo.import_schema("avsc", json.dumps(
+        {"type": "record", "name": "r", "fields": [{"name": "a" + s, "type": "int"}] * 2})),
+    "Avro schema unknown type": lambda s: bezo.import_schema("avsc", json.dumps(
+        {"type": "record", "name": "r", "fields": [{"name": "a", "type": "T" + s}]})),
+    "Avro schema enum symbol": lambda s: bezo.import_schema("avsc", json.dumps(
+        {"type": "enum", "name": "e", "symbols": ["a-" + s]})),
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
 }
