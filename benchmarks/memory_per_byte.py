@@ -2,10 +2,10 @@
 
 Run after a build:  PYTHONPATH=build/python /usr/bin/python3 benchmarks/memory_per_byte.py [MB]
 
-For each road and shape (TOML arrays of small values and of small inline
-tables, points, one table per key, a file of records; Avro records that each
-hold a short array; JSON, YAML, XML imports; JSON, CBOR, XML, Avro exports of
-records) writes about MB megabytes (default 4) of input to a file, runs the
+For each road and shape (TOML arrays of small values, of small inline
+tables and of dates, points, one table per key, a file of records; Avro
+records that each hold a short array; JSON, YAML, XML imports; JSON, CBOR,
+XML, Avro exports of records) writes about MB megabytes (default 4) of input to a file, runs the
 call in a fresh child process that reads it, and prints how far the call
 raised the process's peak resident memory (VmHWM) beyond what it held
 before, over the input's bytes. A figure, not a test: nothing is checked.
@@ -117,6 +117,7 @@ SHAPES = [
     ("import_from", "toml", "array of small inline tables", lambda n: csv_items(n, lambda i: "{x=1}")),
     ("import_from", "toml", "points", lambda n: csv_items(n, lambda i: "{x = %d, y = %d}" % (i % 97, i % 89),
                                                           "points = [")),
+    ("import_from", "toml", "array of dates", lambda n: csv_items(n, lambda i: "1979-05-%02d" % (i % 28 + 1))),
     ("import_from", "toml", "one table per key", lambda n: "".join(repeat_to(n, lambda i: "[t%d]\na=1\n" % i))),
     ("import_from", "toml", "file of records", toml_records),
     ("import_from", "json", "records", json_records),
