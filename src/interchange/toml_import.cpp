@@ -136,8 +136,8 @@ bool all_distinct(std::vector<std::string_view> keys) {
 // How the members of one piece joined the root read so far.
 enum class Joined : std::uint8_t {
     Yes,
-    Typed,  // a date, a time or a non-finite float, which a JsonTree cannot hold
-    Unfit,  // the piece does not go on with the array the root ends with
+    Typed,  // not at all: a date, a time or a non-finite float, which a JsonTree cannot hold
+    Unfit,  // the text does not read in these pieces: read it whole
 };
 
 }  // namespace
@@ -154,31 +154,23 @@ public:
         tree_.nodes_.emplace_back(JsonKind::Object, std::string_view());
     }
 
+    // Joins the members of a piece; when one of them is typed, nothing of
+    // the piece.
     Joined join(toml::table& piece, bool goes_on) {
-        auto entries = entries_in_order(piece);
-        auto entry = entries.begin();
-        if (goes_on) {
-            if (open_array_ == kNone || entry == entries.end() || !entry->second->is_array() ||
-                last_key_ != entry->first->str()) {
-                return Joined::Unfit;
-            }
-            if (!add_items(*entry->second->as_array(), open_array_)) return Joined::Typed;
-            ++entry;
+        const State before = state_;
+        const std::size_t nodes_before = tree_.nodes_.size();
+        const Joined joined = join_members(piece, goes_on);
+        if (joined == Joined::Typed) {
+            tree_.nodes_.erase(tree_.nodes_.begin() + static_cast<std::ptrdiff_t>(nodes_before), tree_.nodes_.end());
+            state_ = before;
         }
-        for (; entry != entries.end(); ++entry) {
-            last_key_ = store(entry->first->str());
-            add(JsonKind::String, last_key_);
-            open_array_ = entry->second->is_array() ? tree_.nodes_.size() : kNone;
-            if (!add_value(*entry->second)) return Joined::Typed;
-            ++root_members_;
-        }
-        return Joined::Yes;
+        return joined;
     }
 
     bool keys_distinct() {
         close_root();
         std::vector<std::string_view> keys;
-        keys.reserve(root_members_);
+        keys.reserve(state_.root_members);
         for (JsonMember member : JsonMembers(tree_.root())) keys.push_back(member.key);
         return all_distinct(std::move(keys));
     }
@@ -188,8 +180,47 @@ public:
         return json_tree_to_authored(tree_.root(), false, text_size);
     }
 
+    // The members joined so far, as Values.
+    ValueObject members() {
+        close_root();
+        ValueObject members;
+        members.reserve(state_.root_members);
+        for (JsonMember member : JsonMembers(tree_.root())) {
+            members.push_back(ValueMember{std::string(member.key), json_node_value(member.value)});
+        }
+        return members;
+    }
+
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    struct State {
+        std::size_t root_members = 0;
+        std::string_view last_key;
+        // The node of the array that the last member of the root holds, if any.
+        std::size_t open_array = kNone;
+    };
+
+    Joined join_members(toml::table& piece, bool goes_on) {
+        auto entries = entries_in_order(piece);
+        auto entry = entries.begin();
+        if (goes_on) {
+            if (state_.open_array == kNone || entry == entries.end() || !entry->second->is_array() ||
+                state_.last_key != entry->first->str()) {
+                return Joined::Unfit;
+            }
+            if (!add_items(*entry->second->as_array(), state_.open_array)) return Joined::Typed;
+            ++entry;
+        }
+        for (; entry != entries.end(); ++entry) {
+            state_.last_key = store(entry->first->str());
+            add(JsonKind::String, state_.last_key);
+            state_.open_array = entry->second->is_array() ? tree_.nodes_.size() : kNone;
+            if (!add_value(*entry->second)) return Joined::Typed;
+            ++state_.root_members;
+        }
+        return Joined::Yes;
+    }
 
     std::string_view store(std::string_view text) { return tree_.decoded_.store(text); }
 
@@ -207,7 +238,7 @@ private:
         container.extent_ = tree_.nodes_.size() - node;
     }
 
-    void close_root() { close(0, root_members_); }
+    void close_root() { close(0, state_.root_members); }
 
     bool add_members(toml::table& table) {
         const std::size_t node = tree_.nodes_.size();
@@ -254,10 +285,7 @@ private:
     }
 
     JsonTree tree_;
-    std::size_t root_members_ = 0;
-    std::string_view last_key_;
-    // The node of the array that the last member of the root holds, if any.
-    std::size_t open_array_ = kNone;
+    State state_;
 };
 
 namespace {
@@ -265,7 +293,7 @@ namespace {
 // The root as Value members, for texts holding typed scalars.
 class TomlValueRoot {
 public:
-    explicit TomlValueRoot(std::size_t) {}
+    explicit TomlValueRoot(ValueObject members = {}) : members_(std::move(members)) {}
 
     Joined join(toml::table& piece, bool goes_on) {
         auto entries = entries_in_order(piece);
@@ -320,12 +348,38 @@ std::string_view piece_text(std::string_view text, std::span<const TomlCut> cuts
     return scratch;
 }
 
+// The root read so far: a JsonTree until a typed scalar comes, Values from
+// then on.
+class TomlRoot {
+public:
+    explicit TomlRoot(std::size_t text_size) : compact_(std::in_place, text_size) {}
+
+    Joined join(toml::table& piece, bool goes_on) {
+        if (compact_) {
+            const Joined joined = compact_->join(piece, goes_on);
+            if (joined != Joined::Typed) return joined;
+            values_ = TomlValueRoot(compact_->members());
+            compact_.reset();
+        }
+        return values_.join(piece, goes_on);
+    }
+
+    bool keys_distinct() { return compact_ ? compact_->keys_distinct() : values_.keys_distinct(); }
+
+    Result<std::string> write(std::size_t text_size) {
+        return compact_ ? compact_->write(text_size) : values_.write(text_size);
+    }
+
+private:
+    std::optional<TomlTreeBuilder> compact_;
+    TomlValueRoot values_;
+};
+
 // Reads the text into `root` piece by piece, each piece's tree dropped
 // once its values are taken; without cuts, whole. A piece that does not
 // read alone or join, or a key that two pieces both hold, makes the
 // reading Unfit: the whole text is then read at once, for its verdict.
-template <class Root>
-Result<Joined> read_pieces(std::string_view text, std::span<const TomlCut> cuts, Root& root) {
+Result<Joined> read_pieces(std::string_view text, std::span<const TomlCut> cuts, TomlRoot& root) {
     std::string scratch;
     for (std::size_t index = 0; index <= cuts.size(); ++index) {
         toml::parse_result piece = toml::parse(piece_text(text, cuts, index, scratch));
@@ -340,29 +394,25 @@ Result<Joined> read_pieces(std::string_view text, std::span<const TomlCut> cuts,
     return Joined::Yes;
 }
 
-// The authored text of the TOML text read into a Root, in pieces where the
-// cuts allow; no text when the Root cannot hold a value of it.
-template <class Root>
-Result<std::optional<std::string>> read_and_write(std::string_view text, std::span<const TomlCut> cuts) {
-    std::optional<Root> root(std::in_place, text.size());
+// The authored text of the TOML text, read in pieces where the cuts allow.
+Result<std::string> read_and_write(std::string_view text, std::span<const TomlCut> cuts) {
+    std::optional<TomlRoot> root(std::in_place, text.size());
     auto read = read_pieces(text, cuts, *root);
     if (read && *read == Joined::Unfit) {
         root.emplace(text.size());
         read = read_pieces(text, {}, *root);
     }
     if (!read) return forward_error(read);
-    if (*read != Joined::Yes) return std::nullopt;
+    if (*read != Joined::Yes) raise_fault("TOML import: a piece that does not join the text read whole");
     return root->write(text.size());
 }
 
 // toml++ checks its input and its escapes; the text written from what it
 // gives back is checked once more, so that no byte it got wrong reaches
 // the caller.
-Result<std::string> checked_utf8(Result<std::optional<std::string>> authored) {
-    if (!authored) return forward_error(authored);
-    if (!authored->has_value()) raise_fault("TOML import: a value the Value tree cannot hold");
-    if (!is_valid_utf8(**authored)) return fail("TOML library gave text that is not UTF-8");
-    return std::move(**authored);
+Result<std::string> checked_utf8(Result<std::string> authored) {
+    if (authored && !is_valid_utf8(*authored)) return fail("TOML library gave text that is not UTF-8");
+    return authored;
 }
 
 }  // namespace
@@ -371,9 +421,7 @@ Result<std::string> import_toml(std::string_view text) {
     if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
     std::vector<TomlCut> cuts;
     if (auto scanned = prescan_toml(text, &cuts); !scanned) return forward_error(scanned);
-    auto compact = read_and_write<TomlTreeBuilder>(text, cuts);
-    if (!compact || compact->has_value()) return checked_utf8(std::move(compact));
-    return checked_utf8(read_and_write<TomlValueRoot>(text, cuts));
+    return checked_utf8(read_and_write(text, cuts));
 }
 
 }  // namespace bezo

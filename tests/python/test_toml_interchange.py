@@ -380,6 +380,9 @@ def quoted_first_key(text):
     long_array(lambda i: f"1979-05-27T07:{i % 60:02}:00Z", 20_000, separator=",\n"),
     long_array(lambda i: ["inf", "-nan", "1.5", "07:32:00", '"s"'][i % 5], 40_000, separator=",\n"),
     "a = 1\n" + long_array(lambda i: "{ d = 1979-05-27, n = %d }" % i, 20_000, key="b", separator=",\n"),
+    # The first typed value comes pieces after the start.
+    long_array(lambda i: "12:00:00" if i == 39_000 else f'{{s = "{i}", t = [{i}]}}', 40_000, separator=",\n"),
+    long_array(lambda i: "-inf" if i == 39_999 else str(i), 40_000),
 ])
 def test_a_long_array_of_dates_and_non_finite_numbers_imports_alike_in_pieces_and_whole(text):
     assert bezo.import_from("toml", text) == bezo.import_from("toml", quoted_first_key(text))
