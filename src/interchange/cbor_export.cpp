@@ -231,7 +231,7 @@ private:
 
     Result<void> write_map(const ValueObject& members, unsigned depth) {
         if (const std::string* key = first_repeated_key(members)) {
-            return fail("CBOR cannot represent the repeated key " + *key);
+            return fail("CBOR cannot represent the repeated key " + quoted_excerpt(*key));
         }
         cbor_write_head(kMap, members.size(), out_);
         for (const ValueMember& member : members) {

@@ -61,7 +61,7 @@ void append_key(std::string_view key, std::string& out) {
 
 Result<void> check_unique_keys(const ValueObject& members) {
     if (const std::string* repeated = first_repeated_key(members)) {
-        return std::unexpected(refusal("TOML cannot represent the repeated key " + *repeated));
+        return std::unexpected(refusal("TOML cannot represent the repeated key " + quoted_excerpt(*repeated)));
     }
     return {};
 }

@@ -276,12 +276,12 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
         TextSet names;
         for (const auto& declaration : declarations) {
             if (fields.size() == repeated_at) {
-                return std::unexpected(
-                    failure("duplicate field number " + decimal_text(declaration.number) + " in " + scope));
+                return std::unexpected(failure("duplicate field number " + decimal_text(declaration.number) + " in " +
+                                               quoted_excerpt(scope)));
             }
             if (!names.emplace(declaration.name).second) {
-                return std::unexpected(
-                    failure("duplicate field name " + std::string(declaration.name) + " in " + scope));
+                return std::unexpected(failure("duplicate field name " + quoted_excerpt(declaration.name) + " in " +
+                                               quoted_excerpt(scope)));
             }
             ProtoField field{
                 {},

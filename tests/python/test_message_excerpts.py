@@ -2,6 +2,7 @@
 quotes a short excerpt of it, control characters escaped: a megabyte name
 gives a message of a few hundred bytes at most, and no escape sequence
 reaches whoever prints or logs the message."""
+import base64
 import json
 import re
 
@@ -18,6 +19,12 @@ LONG = "k" + "x" * 1_000_000
 ESCAPES = "k" + "\x1b[31mred\x1b[0m" * 80_000
 
 N = ".!nezo\n"
+
+
+def repeated_key(key):
+    """A canonical text whose embedded JSON object holds `key` twice."""
+    embedded = base64.urlsafe_b64encode(('{"%s":1,"%s":2}' % (key, key)).encode()).decode().rstrip("=")
+    return N + "!std/enc/json'v=" + embedded + "\n"
 
 
 def xsd_element(type_name):
@@ -41,6 +48,9 @@ ROADS = {
     "Avro field name": lambda s: bezo.export_to("avro", N + "!int'a-" + s + "=1\n"),
     "Avro double": lambda s: bezo.export_to("avro", N + "!float'a=0.1" + "1" * len(s) + "\n"),
     "ASN.1 wrapper key": lambda s: bezo.export_to("asn1", N + "!int'a" + s + "/b=1\n!int'a" + s + "/c=1\n"),
+    "CBOR repeated key": lambda s: bezo.export_to("cbor", repeated_key(s)),
+    "YAML repeated key": lambda s: bezo.export_to("yaml", repeated_key(s)),
+    "TOML repeated key in an export": lambda s: bezo.export_to("toml", repeated_key(s)),
     # Imports.
     "TOML repeated key": lambda s: bezo.import_from("toml", f'"{s}" = 1\n"{s}" = 2\n'),
     "XML mismatched tags": lambda s: bezo.import_from("xml", "<a" + s + "></b>"),
@@ -64,6 +74,10 @@ ROADS = {
         {"type": "record", "name": "r", "fields": [{"name": "a", "type": "T" + s}]})),
     "Avro schema enum symbol": lambda s: bezo.import_schema("avsc", json.dumps(
         {"type": "enum", "name": "e", "symbols": ["a-" + s]})),
+    "proto repeated field": lambda s: bezo.import_schema(
+        "proto", 'syntax = "proto3";\nmessage M { int32 ' + s + " = 1; int32 " + s + " = 2; }\n"),
+    "proto repeated field number": lambda s: bezo.import_schema(
+        "proto", 'syntax = "proto3";\nmessage M' + s + " { int32 a = 1; int32 b = 1; }\n"),
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
 }
