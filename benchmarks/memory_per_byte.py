@@ -151,7 +151,8 @@ def main():
     print(f"peak memory of one call over its input bytes (about {size / 1e6:g} MB each)")
     with tempfile.TemporaryDirectory() as tmp:
         for road, fmt, shape, build in SHAPES:
-            print(f"{road}({fmt!r}) {shape:32} {measure(road, fmt, build(size), tmp)}", flush=True)
+            label = f"{road}({fmt!r}) {shape}"
+            print(f"{label:54} {measure(road, fmt, build(size), tmp)}", flush=True)
 
 
 if __name__ == "__main__":
