@@ -155,13 +155,17 @@ public:
     }
 
     // Joins the members of a piece; when one of them is typed, nothing of
-    // the piece.
+    // the piece. The array a piece goes on with is the one node before the
+    // piece's own that joining changes: its count and extent are put back too.
     Joined join(toml::table& piece, bool goes_on) {
         const State before = state_;
         const std::size_t nodes_before = tree_.nodes_.size();
+        const std::optional<JsonNode> open_array =
+            before.open_array == kNone ? std::nullopt : std::optional<JsonNode>(tree_.nodes_[before.open_array]);
         const Joined joined = join_members(piece, goes_on);
         if (joined == Joined::Typed) {
             tree_.nodes_.erase(tree_.nodes_.begin() + static_cast<std::ptrdiff_t>(nodes_before), tree_.nodes_.end());
+            if (open_array) tree_.nodes_[before.open_array] = *open_array;
             state_ = before;
         }
         return joined;

@@ -383,6 +383,8 @@ def quoted_first_key(text):
     # The first typed value comes pieces after the start.
     long_array(lambda i: "12:00:00" if i == 39_000 else f'{{s = "{i}", t = [{i}]}}', 40_000, separator=",\n"),
     long_array(lambda i: "-inf" if i == 39_999 else str(i), 40_000),
+    # A typed value in the piece that ends the array, after its last items.
+    long_array(lambda i: str(i), 40_000) + "d = 1979-05-27\n",
 ])
 def test_a_long_array_of_dates_and_non_finite_numbers_imports_alike_in_pieces_and_whole(text):
     assert bezo.import_from("toml", text) == bezo.import_from("toml", quoted_first_key(text))
