@@ -260,8 +260,20 @@ private:
         return {};
     }
 
+    // An item of the long array stands since its last comma (or its "["):
+    // only a comma after an item may be cut at, since a piece closed or
+    // opened at a comma with no item before it would read alone as an
+    // array with no empty item.
+    void note_long_array_item() {
+        if (long_array_ && frames_.size() == 1) long_array_item_ = true;
+    }
+
     Result<void> open(char close, unsigned& level) {
-        if (opens_long_array(close)) long_array_ = true;
+        note_long_array_item();
+        if (opens_long_array(close)) {
+            long_array_ = true;
+            long_array_item_ = false;
+        }
         ++pos_;
         if (auto checked = check_level(std::size_t{level} + 1); !checked) return checked;
         frames_.push_back(Frame{close, level, level + 1});
@@ -281,6 +293,7 @@ private:
             } else if (c == '#') {
                 skip_comment();
             } else if (c == '"' || c == '\'') {
+                note_long_array_item();
                 skip_string();
             } else if (c == '[' || c == '{') {
                 if (auto opened = open(c == '[' ? ']' : '}', level); !opened) return opened;
@@ -291,11 +304,13 @@ private:
                 if (frames_.empty()) long_array_ = false;
             } else if (c == ',' && long_array_ && frames_.size() == 1) {
                 ++pos_;
-                offer_cut(pos_, TomlCutKind::Item, entry_key_);
+                if (long_array_item_) offer_cut(pos_, TomlCutKind::Item, entry_key_);
+                long_array_item_ = false;
             } else if (c == ',' && !frames_.empty() && frames_.back().close == '}') {
                 ++pos_;
                 if (auto key = scan_inline_key(level); !key) return key;
             } else if (is_token_byte(c)) {
+                note_long_array_item();
                 if (auto token = scan_token(); !token) return token;
             } else {
                 ++pos_;
@@ -337,6 +352,7 @@ private:
     std::string_view entry_key_;
     std::size_t value_start_ = 0;
     bool long_array_ = false;
+    bool long_array_item_ = false;
 };
 
 }  // namespace

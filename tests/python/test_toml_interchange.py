@@ -410,6 +410,22 @@ def test_a_fault_in_a_long_array_is_reported_as_when_read_whole(fault):
     assert str(pieced.value) == str(whole.value)
 
 
+@pytest.mark.parametrize("empty_item", [",,", ", ,", ",\n,", ", # note\n,"])
+def test_an_empty_item_where_a_long_array_may_be_cut_is_refused(empty_item):
+    # The offsets move the empty item across the first place a cut may fall.
+    for offset in range(12):
+        text = "a = [" + " " * offset + "0, " * 5455 + "1" + empty_item + "2, " + "3, " * 3000 + "4]\n"
+        with pytest.raises(bezo.BezoError, match="expected value or closing"):
+            bezo.import_from("toml", text)
+
+
+@pytest.mark.parametrize("offset", range(0, 40, 3))
+def test_a_long_array_that_opens_with_an_empty_item_is_refused(offset):
+    text = "a = [ # " + "c" * (16_370 + offset) + "\n, 1, 2]\n"
+    with pytest.raises(bezo.BezoError, match="expected value or closing"):
+        bezo.import_from("toml", text)
+
+
 @pytest.mark.parametrize("tail", [
     "[t5]\nb = 1\n",  # a table defined twice
     "[t5.a]\n",  # a table under a value
