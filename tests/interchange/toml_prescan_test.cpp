@@ -48,6 +48,9 @@ TEST(TomlPrescan, CutsTheTextWherePiecesReadAlone) {
         // Items of a long array of one bare key at the root, cut after the
         // commas between them only.
         {"a = [1, [2, 3], {x = 4, y = 5}, \"6,\" # 7,\n, 8,]\n", {"I7:a", "I15:a", "I31:a", "I43:a", "I46:a"}},
+        // Not after a comma with no item before it: the pieces would read
+        // alone where the whole text does not.
+        {"a = [, 1,, 2, ,3]\n", {"I9:a", "I13:a"}},
         {"a.b = [1, 2]\n\"c\" = [3, 4]\nd = 1 [5, 6]\n", {"S13", "S26"}},
         {"[t]\na = [1, 2]\n", {}},
         {"a = {b = [1, 2]}\n", {}},
