@@ -43,7 +43,7 @@ Result<std::uint64_t> decimal_scale(const Value& object) {
     const auto* number = scale->get_if<NumberValue>();
     if (!number) return fail("bad decimal scale");
     const auto digits = unsigned_number(*number);
-    if (!digits) return fail("bad decimal scale: " + number->text);
+    if (!digits) return fail("bad decimal scale: " + quoted_excerpt(number->text));
     return *digits;
 }
 
@@ -95,7 +95,7 @@ Result<AvroSchema> convert_fixed(const Value& object, const std::string* logical
     const auto* size_number = size_member ? size_member->get_if<NumberValue>() : nullptr;
     if (!size_number) return fail("fixed schema without size");
     const auto size = unsigned_number(*size_number);
-    if (!size) return fail("bad fixed size: " + size_number->text);
+    if (!size) return fail("bad fixed size: " + quoted_excerpt(size_number->text));
     if (!logical_type || *logical_type != "decimal") return AvroSchema{AvroFixed{*size}};
     auto scale = decimal_scale(object);
     if (!scale) return forward_error(scale);

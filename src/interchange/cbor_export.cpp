@@ -253,7 +253,7 @@ private:
             return write_integer(negative, text.substr(negative ? 1 : 0), out_);
         }
         const auto value = parse_decimal_double(text);
-        if (!value) return fail("bad number: " + std::string(text));
+        if (!value) return fail("bad number: " + quoted_excerpt(text));
         if (std::isinf(*value)) return refuse_float(text, "overflows f64");
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
         write_float(*value, out_);
@@ -261,8 +261,8 @@ private:
     }
 
     std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) const {
-        std::string message = "CBOR cannot represent the float " + std::string(text);
-        if (!path_.empty()) message += " at " + path_text();
+        std::string message = "CBOR cannot represent the float " + quoted_excerpt(text);
+        if (!path_.empty()) message += " at " + quoted_excerpt(path_text());
         message += " (" + std::string(why) + ")";
         return fail(message);
     }

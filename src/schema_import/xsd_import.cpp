@@ -69,7 +69,7 @@ Result<const Value*> choose_root(std::span<const Value> elements, std::optional<
         for (const Value& element : elements) {
             if (element.is<ValueObject>() && find_attribute(element, "name") == *message) return &element;
         }
-        return std::unexpected(failure("no top-level element named " + std::string(*message)));
+        return std::unexpected(failure("no top-level element named " + quoted_excerpt(*message)));
     }
     if (elements.empty()) return std::unexpected(failure("the schema declares no top-level elements"));
     if (elements.size() > 1) {
