@@ -29,7 +29,7 @@ std::string concat(std::initializer_list<std::string_view> pieces) {
 }
 
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
-    return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
+    return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", quoted_excerpt(text)}));
 }
 
 // The key of a map entry as its key pattern sees it: a quoted key without
@@ -248,8 +248,8 @@ private:
         if (rex_is_match(*tally.key_pattern, pattern_text)) return;
         tally.first_bad_key =
             AppErrorAt{AppErrorKind::ConstraintViolation, line.line,
-                       concat({tally.table->path, ": entry key ", pattern_text, " does not match the key pattern /",
-                               *tally.table->head.key_pattern, "/"})};
+                       concat({tally.table->path, ": entry key ", quoted_excerpt(pattern_text),
+                               " does not match the key pattern /", *tally.table->head.key_pattern, "/"})};
     }
 
     [[nodiscard]] Verdict check_item(const TableConstraint& table, const ElementTable& elements,
@@ -283,8 +283,9 @@ private:
                 values.append(column.value_in(element));
                 names.append(column.name());
             }
-            return violation(AppErrorKind::UniquenessViolation, 0,
-                             concat({table.path, ": duplicate value (", values, ") for unique key (", names, ")"}));
+            return violation(
+                AppErrorKind::UniquenessViolation, 0,
+                concat({table.path, ": duplicate value (", quoted_excerpt(values), ") for unique key (", names, ")"}));
         }
         return {};
     }
@@ -302,8 +303,8 @@ private:
             const std::string_view value = column.value_in(element);
             if (allowed.contains(value)) continue;
             return violation(AppErrorKind::ReferentialIntegrity, 0,
-                             concat({table.path, ": ", reference.column, "=", value, " has no match in ",
-                                     reference.table, "/*::", reference.target}));
+                             concat({table.path, ": ", reference.column, "=", quoted_excerpt(value),
+                                     " has no match in ", reference.table, "/*::", reference.target}));
         }
         return {};
     }
@@ -354,12 +355,12 @@ private:
 
     static std::unexpected<AppErrorAt> undefined(const CanonicalLine& line) {
         return violation(AppErrorKind::UndefinedFieldStrictSchema, line.line,
-                         concat({line.path, " is not defined in the strict schema"}));
+                         concat({quoted_excerpt(line.path), " is not defined in the strict schema"}));
     }
 
     static std::unexpected<AppErrorAt> duplicate(const CanonicalLine& line) {
         return violation(AppErrorKind::DuplicateKeySchema, line.line,
-                         concat({"second entry for schema field ", line.path}));
+                         concat({"second entry for schema field ", quoted_excerpt(line.path)}));
     }
 
     [[nodiscard]] Verdict check_value(std::size_t field, const CanonicalLine& line) {
@@ -387,9 +388,9 @@ private:
         // field (or to the end when it lies before the cursor): a plain field
         // passed over is missing.
         if (const std::size_t missing = index_.next_plain_field(cursor_); missing < field.value_or(index_.size())) {
-            return violation(
-                AppErrorKind::RequiredFieldSchema, line.line,
-                concat({"declared field ", field_path(missing), " missing (scan reached ", line.path, ")"}));
+            return violation(AppErrorKind::RequiredFieldSchema, line.line,
+                             concat({"declared field ", field_path(missing), " missing (scan reached ",
+                                     quoted_excerpt(line.path), ")"}));
         }
         if (!field) return scan_out_of_order(*earlier, at);
         if (index_.kind(*field) == FieldKind::Element) {
@@ -495,8 +496,9 @@ private:
         if (!separator) return {};
         record_.assign(line.path.substr(0, *separator)).append("/").append(line.path.substr(*separator + 2));
         if (!records_->contains(record_)) return {};
-        return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " holds a value where the schema declares the record ", record_}));
+        return violation(
+            AppErrorKind::TypeMismatch, line.line,
+            concat({quoted_excerpt(line.path), " holds a value where the schema declares the record ", record_}));
     }
 
     // A line that no export can write beside another: one of a record "P/k"
@@ -564,7 +566,7 @@ private:
 
     std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line) const {
         return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " stands beside the lines of the list ", list_}));
+                         concat({quoted_excerpt(line.path), " stands beside the lines of the list ", list_}));
     }
 
     // The same for a line nested in an entry, "T/i/k..." or "T/i/@k...",
@@ -591,8 +593,9 @@ private:
     }
 
     static std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
-        return violation(AppErrorKind::TypeMismatch, line.line,
-                         concat({line.path, " holds a record or list where the schema declares the value ", value}));
+        return violation(
+            AppErrorKind::TypeMismatch, line.line,
+            concat({quoted_excerpt(line.path), " holds a record or list where the schema declares the value ", value}));
     }
 
     // The records that hold a plain field, at any depth.
@@ -650,7 +653,7 @@ Verdict check_provenance(const CompiledSchema& schema, std::span<const Canonical
         const ProvenanceLevel level = scope ? scope->provenance : schema.provenance;
         if (provenance_meets(level, line.provenance)) continue;
         return violation(AppErrorKind::ProvenanceSchema, line.line,
-                         concat({line.path, ": schema ", provenance_requirement(level)}));
+                         concat({quoted_excerpt(line.path), ": schema ", provenance_requirement(level)}));
     }
     return {};
 }

@@ -41,6 +41,16 @@ def digits_for(s):
     return "1" * len(s)
 
 
+# A field a, a map /m with a key pattern, and a table /t/@r whose ref column
+# refers to the k column of /u/@s.
+VALIDATED = (".!hezo d\n!int\na=\n(/m)\n!int\n/^[a-z]+$/=\n()\n"
+             "[/t/@r ref=/u/@s/*::k]\nref=\n[]\n[/u/@s]\nk=\n[]\n")
+
+
+def verdict(document):
+    return bezo.validate(N + document, VALIDATED)
+
+
 # Each road that quotes input: a call that fails quoting `s`.
 ROADS = {
     # The canonical reader, under every export.
@@ -89,6 +99,15 @@ ROADS = {
     "schema .!schema": lambda s: bezo.compile_schema(".!hezo d\n.!schema:/" + s + "\n"),
     "schema map-block header": lambda s: bezo.compile_schema(".!hezo d\n(/m min=9" + digits_for(s) + ")\n"),
     "schema item after a named type": lambda s: bezo.compile_schema(".!hezo d\n&int !int /" + s + "/\nx=\n"),
+    # Validation verdicts.
+    "verdict on a line without '": lambda s: verdict(s + "\n"),
+    "verdict on a line without =": lambda s: verdict("!int'::a" + s + "\n"),
+    "verdict on a metadata prefix": lambda s: verdict("x" + s + "'::a=1\n"),
+    "verdict on a value": lambda s: verdict("!int'::a=" + s + "\n"),
+    "verdict on a unit": lambda s: verdict("!int:" + s + "'::a=1\n"),
+    "verdict on a map entry key": lambda s: verdict("!int'::a=1\n!int'/m::K" + s + "=1\n"),
+    "verdict on a map entry path": lambda s: verdict("!int'::a=1\n!str'/m::" + s + "=z\n"),
+    "verdict on a reference": lambda s: verdict("!int'::a=1\n!str'/t/@r/0::ref=" + s + "\n!str'/u/@s/0::k=z\n"),
     # Schema imports.
     "JSON Schema $ref": lambda s: bezo.import_schema("jsonschema", json.dumps({"$ref": "#/x/" + s})),
     "JSON Schema repeated property": lambda s: bezo.import_schema(
@@ -155,6 +174,8 @@ def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     ("unresolved variable in .lezo", "v", "unresolved variable in .lezo: $a$.v"),
     ("TOML std/num marker", "huge", "invalid std/num marker: huge"),
     ("proto message name", "Order", "no message named Order in the schema"),
+    ("verdict on a reference", "y", "ReferentialIntegrityError: /t/@r: ref=y has no match in /u/@s/*::k"),
+    ("verdict on a unit", "m", "::a=1 (type !int:m) does not satisfy !int"),
 ])
 def test_a_message_of_ordinary_size_quotes_the_input_whole(road, text, quoted):
     assert quoted in failure_message(ROADS[road], text)
