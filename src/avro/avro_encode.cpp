@@ -574,7 +574,7 @@ Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, Byt
 
 Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal) {
     if (!time_type_fits(kind, type_name)) {
-        return fail("std/time/" + std::string(type_name) + " does not fit this Avro time logical type");
+        return fail("std/time/" + quoted_excerpt(type_name) + " does not fit this Avro time logical type");
     }
     auto micros = time_number(type_name, literal);
     if (!micros || !is_millis(kind)) return micros;

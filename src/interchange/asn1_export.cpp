@@ -257,7 +257,7 @@ Result<void> write_typed(const TypedValue& typed, Bytes& out) {
         if (typed.type_name == "datetime" || typed.type_name == "localdatetime") {
             return format_generalized_time(typed.literal, out);
         }
-        return fail("std/time/" + typed.type_name + " has no ASN.1 mapping");
+        return fail("std/time/" + quoted_excerpt(typed.type_name) + " has no ASN.1 mapping");
     }
     return fail("this typed value has no ASN.1 mapping");
 }

@@ -293,7 +293,8 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
             if (const auto& texts = declaration.map_types) {
                 auto key = index.resolve(texts->key, message);
                 if (!key) return forward_error(key);
-                if (!is_map_key_kind(key->kind)) return std::unexpected(failure("invalid map key type in " + scope));
+                if (!is_map_key_kind(key->kind))
+                    return std::unexpected(failure("invalid map key type in " + quoted_excerpt(scope)));
                 auto value = index.resolve(texts->value, message);
                 if (!value) return forward_error(value);
                 field.map = ProtoMapTypes{*key, *value};

@@ -114,7 +114,9 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     const auto root_name = find_attribute(**root, "name");
     if (!root_name) return std::unexpected(failure("the root element has no name"));
     const auto key = property_key(*root_name);
-    if (!key) return std::unexpected(failure("unrepresentable root element name: " + name_debug_form(*root_name)));
+    if (!key)
+        return std::unexpected(
+            failure("unrepresentable root element name: " + quoted_excerpt(name_debug_form(*root_name))));
     const auto* complex = std::get_if<XsdComplex>(&*type);
     if (!complex) return std::unexpected(failure("the root element is scalar; nothing to convert"));
 

@@ -135,6 +135,8 @@ ROADS = {
     "proto unterminated enum": lambda s: bezo.import_schema("proto", "enum E" + s + " { A = 0;"),
     "proto string for a name": lambda s: bezo.import_schema("proto", 'message "' + s + '" {}'),
     "proto string token": lambda s: bezo.import_schema("proto", '"' + s + '"'),
+    "proto map key type": lambda s: bezo.import_schema(
+        "proto", 'syntax = "proto3";\nmessage M' + s + " { map<double, int32> a = 1; }\n"),
     "GraphQL type name": lambda s: bezo.import_schema("graphql", "type A { x: Int }", "t", s),
     "GraphQL not an object type": lambda s: bezo.import_schema(
         "graphql", "enum E" + s + " { A } type T { a: Int }", "t", "E" + s),
