@@ -91,8 +91,8 @@ Result<void> write_number_double(std::string_view text, Bytes& out) {
     double number = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, number);
-    if (stop != end || error == std::errc::invalid_argument) return fail("bad number: " + std::string(text));
-    if (!is_double_exact(text)) return fail("cannot represent " + std::string(text) + " exactly as an Avro double");
+    if (stop != end || error == std::errc::invalid_argument) return fail("bad number: " + quoted_excerpt(text));
+    if (!is_double_exact(text)) return fail("cannot represent " + quoted_excerpt(text) + " exactly as an Avro double");
     write_double(number, out);
     return {};
 }
@@ -105,7 +105,7 @@ double non_finite(std::string_view literal) {
 
 Result<void> write_long(std::string_view text, Bytes& out) {
     const auto number = parse_decimal_i64(text, PlusSign::Accepted);
-    if (!number) return fail("bad long: " + std::string(text));
+    if (!number) return fail("bad long: " + quoted_excerpt(text));
     write_avro_long(*number, out);
     return {};
 }
@@ -113,9 +113,9 @@ Result<void> write_long(std::string_view text, Bytes& out) {
 // The unscaled integer of a number at `scale`, as two's-complement bytes.
 Result<void> write_decimal(std::string_view text, std::uint64_t scale, Bytes& out) {
     const auto token = parse_decimal_token(text);
-    if (!token) return fail("not a finite number: " + std::string(text));
+    if (!token) return fail("not a finite number: " + quoted_excerpt(text));
     if (token->scale > scale) {
-        return fail("cannot represent " + std::string(text) + " exactly at decimal scale " + decimal_text(scale));
+        return fail("cannot represent " + quoted_excerpt(text) + " exactly at decimal scale " + decimal_text(scale));
     }
     std::string unscaled;
     unscaled.reserve(token->digits.size() + scale - token->scale + 1);
@@ -574,12 +574,12 @@ Result<void> encode_avro_datum(const Value& value, const AvroSchema& schema, Byt
 
 Result<std::int64_t> avro_time_value(TimeKind kind, std::string_view type_name, std::string_view literal) {
     if (!time_type_fits(kind, type_name)) {
-        return fail("std/time/" + std::string(type_name) + " does not fit this Avro time logical type");
+        return fail("std/time/" + quoted_excerpt(type_name) + " does not fit this Avro time logical type");
     }
     auto micros = time_number(type_name, literal);
     if (!micros || !is_millis(kind)) return micros;
     if (*micros % 1000 != 0) {
-        return fail("sub-millisecond value in a millis logical type: " + std::string(literal));
+        return fail("sub-millisecond value in a millis logical type: " + quoted_excerpt(literal));
     }
     return *micros / 1000;
 }

@@ -58,11 +58,24 @@ AvroSchema infer_typed(const TypedValue& typed) {
     return AvroSchema{AvroString{}};
 }
 
+// The schemas of an array's elements are folded in batches of this many,
+// each batch after the first led by the fold of those before it: a left
+// fold gives the same schema either way, and no more than a batch of
+// element schemas is held at once.
+constexpr std::size_t kFoldBatch = 4096;
+
 Result<AvroSchema> infer_array(const ValueArray& elements, unsigned depth) {
     if (elements.empty()) return avro_array_of(AvroSchema{AvroNull{}});
     std::vector<AvroSchema> schemas;
-    schemas.reserve(elements.size());
+    schemas.reserve(std::min(elements.size(), kFoldBatch + 1));
     for (const Value& element : elements) {
+        if (schemas.size() > kFoldBatch) {
+            auto folded = fold_avro_schemas(std::move(schemas));
+            if (!folded) return forward_error(folded);
+            schemas.clear();
+            schemas.reserve(kFoldBatch + 1);
+            schemas.push_back(std::move(*folded));
+        }
         auto schema = infer_avro_schema(element, depth + 1);
         if (!schema) return forward_error(schema);
         schemas.push_back(std::move(*schema));
@@ -94,8 +107,9 @@ Result<AvroSchema> infer_record(const ValueObject& members, unsigned depth) {
     record.fields.reserve(members.size());
     SeenFieldNames seen(members.size());
     for (const ValueMember& member : members) {
-        if (!is_plain_identifier(member.key)) return fail("not a valid Avro field name: " + member.key);
-        if (seen.repeats(member.key, record.fields)) return fail("duplicate Avro field name: " + member.key);
+        if (!is_plain_identifier(member.key)) return fail("not a valid Avro field name: " + quoted_excerpt(member.key));
+        if (seen.repeats(member.key, record.fields))
+            return fail("duplicate Avro field name: " + quoted_excerpt(member.key));
         auto schema = infer_avro_schema(member.value, depth + 1);
         if (!schema) return forward_error(schema);
         record.fields.push_back(AvroField{member.key, std::move(*schema)});

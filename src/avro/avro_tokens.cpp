@@ -13,7 +13,7 @@ constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 constexpr std::int64_t kMicrosPerDay = 86'400 * kMicrosPerSecond;
 
 std::unexpected<Error> invalid(std::string_view what, std::string_view text) {
-    return fail("invalid " + std::string(what) + " token: " + std::string(text));
+    return fail("invalid " + std::string(what) + " token: " + quoted_excerpt(text));
 }
 
 // The exponent after "e": any "+" signs, then an optional "-" and digits.
@@ -137,7 +137,7 @@ Result<std::int64_t> parse_time_token(std::string_view text) {
     const std::string_view fraction = text.substr(std::min(point + 1, text.size()));
     if (!fraction.empty() && !is_ascii_digits(fraction)) return invalid("time", text);
     if (fraction.size() > 6 && fraction.find_first_not_of('0', 6) != std::string_view::npos) {
-        return fail("sub-microsecond fraction cannot ride an Avro time logical type: " + std::string(text));
+        return fail("sub-microsecond fraction cannot ride an Avro time logical type: " + quoted_excerpt(text));
     }
     std::int64_t micros = 0;
     for (std::size_t i = 0; i < 6; ++i) micros = micros * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);

@@ -43,7 +43,7 @@ Result<std::uint64_t> decimal_scale(const Value& object) {
     const auto* number = scale->get_if<NumberValue>();
     if (!number) return fail("bad decimal scale");
     const auto digits = unsigned_number(*number);
-    if (!digits) return fail("bad decimal scale: " + number->text);
+    if (!digits) return fail("bad decimal scale: " + quoted_excerpt(number->text));
     return *digits;
 }
 
@@ -81,8 +81,10 @@ Result<AvroSchema> convert_enum(const Value& object) {
     for (const Value& symbol : *symbols) {
         const auto* text = symbol.get_if<StringValue>();
         if (!text) return fail("enum symbol is not a string");
-        if (!is_plain_identifier(text->text)) return fail("invalid Avro enum symbol: " + name_debug_form(text->text));
-        if (!seen.insert(text->text).second) return fail("duplicate Avro enum symbol: " + name_debug_form(text->text));
+        if (!is_plain_identifier(text->text))
+            return fail("invalid Avro enum symbol: " + quoted_excerpt(name_debug_form(text->text)));
+        if (!seen.insert(text->text).second)
+            return fail("duplicate Avro enum symbol: " + quoted_excerpt(name_debug_form(text->text)));
         enumeration.symbols.push_back(text->text);
     }
     return AvroSchema{std::move(enumeration)};
@@ -93,7 +95,7 @@ Result<AvroSchema> convert_fixed(const Value& object, const std::string* logical
     const auto* size_number = size_member ? size_member->get_if<NumberValue>() : nullptr;
     if (!size_number) return fail("fixed schema without size");
     const auto size = unsigned_number(*size_number);
-    if (!size) return fail("bad fixed size: " + size_number->text);
+    if (!size) return fail("bad fixed size: " + quoted_excerpt(size_number->text));
     if (!logical_type || *logical_type != "decimal") return AvroSchema{AvroFixed{*size}};
     auto scale = decimal_scale(object);
     if (!scale) return forward_error(scale);
@@ -140,7 +142,7 @@ private:
             if (!found) return forward_error(found);
             if (*found) return std::move(**found);
         }
-        return fail("unresolved (or recursive) type reference: " + std::string(name));
+        return fail("unresolved (or recursive) type reference: " + quoted_excerpt(name));
     }
 
     // A copy of the type completed under `name` (its full name, or its own
@@ -228,7 +230,8 @@ private:
             const Value* type = find_member(field, "type");
             const std::string* name = find_string_member(field, "name");
             if (!type || !name) return fail("record field without name/type");
-            if (!seen.insert(*name).second) return fail("duplicate Avro field name: " + name_debug_form(*name));
+            if (!seen.insert(*name).second)
+                return fail("duplicate Avro field name: " + quoted_excerpt(name_debug_form(*name)));
             auto schema = convert(*type);
             if (!schema) return forward_error(schema);
             record.fields.push_back(AvroField{*name, std::move(*schema)});

@@ -74,7 +74,7 @@ const WrapperKey* find_wrapper_key(std::string_view key) {
 }
 
 std::unexpected<Error> expects(std::string_view key, std::string_view kind) {
-    return fail(std::string(key) + " expects " + std::string(kind));
+    return fail(quoted_excerpt(key) + " expects " + std::string(kind));
 }
 
 void write_primitive(std::uint32_t tag, std::span<const std::uint8_t> content, Bytes& out) {
@@ -234,7 +234,7 @@ Result<void> write_fixed_wrapper(const WrapperKey& fixed, const Value& value, By
 // children, a primitive one binary content.
 Result<void> write_tag_wrapper(std::string_view key, const Value& value, Bytes& out, unsigned depth) {
     const auto tag = parse_tag_key(key);
-    if (!tag) return fail("unknown ASN.1 wrapper key: " + std::string(key));
+    if (!tag) return fail("unknown ASN.1 wrapper key: " + quoted_excerpt(key));
     if (tag->constructed) {
         const auto* items = value.get_if<ValueArray>();
         if (!items) return expects(key, "an array of children");
@@ -257,7 +257,7 @@ Result<void> write_typed(const TypedValue& typed, Bytes& out) {
         if (typed.type_name == "datetime" || typed.type_name == "localdatetime") {
             return format_generalized_time(typed.literal, out);
         }
-        return fail("std/time/" + typed.type_name + " has no ASN.1 mapping");
+        return fail("std/time/" + quoted_excerpt(typed.type_name) + " has no ASN.1 mapping");
     }
     return fail("this typed value has no ASN.1 mapping");
 }
@@ -292,7 +292,7 @@ std::optional<DerTag> parse_tag_key(std::string_view key) {
 }
 
 Result<Bytes> encode_oid(std::string_view text, bool relative) {
-    const auto malformed = [text] { return fail("malformed OID: " + std::string(text)); };
+    const auto malformed = [text] { return fail("malformed OID: " + quoted_excerpt(text)); };
     std::vector<UInt128> arcs;
     for (std::size_t start = 0;;) {
         const std::size_t dot = std::min(text.find('.', start), text.size());

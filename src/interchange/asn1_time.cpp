@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
 
-Error malformed(std::string_view text) { return Error::Other("malformed datetime token: " + std::string(text)); }
+Error malformed(std::string_view text) { return Error::Other("malformed datetime token: " + quoted_excerpt(text)); }
 
 // The value of a run of ASCII digits already known to be digits.
 unsigned digits_value(std::string_view digits) {
@@ -90,7 +90,7 @@ bool is_calendar_instant(const DatetimeToken& token) {
 
 Result<std::string> shift_to_utc(std::string_view digits, std::string_view zone, std::string_view text) {
     if (!is_zone_offset_in_range(zone)) {
-        return fail("bad zone offset in datetime: " + std::string(zone));
+        return fail("bad zone offset in datetime: " + quoted_excerpt(zone));
     }
     if (!has_calendar_fields(digits)) return std::unexpected(malformed(text));
     const std::int64_t year = digits_value(digits.substr(0, 4));

@@ -289,7 +289,7 @@ std::string escaped_key(std::string_view key) {
 // identifier, else its quoted spelling, built in `scratch`.
 Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     if (holds_line_break_or_nul(key)) {
-        return fail("unrepresentable JSON key: " + escaped_key(key));
+        return fail("unrepresentable JSON key: " + quoted_excerpt(escaped_key(key)));
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
     if (is_plain_identifier(key)) return key;
@@ -533,16 +533,14 @@ private:
     bool try_record_appends(const Items& items) {
         auto budget = compact_budget(path_, "+:=");
         if (!budget) return false;
-        record_annotations_.clear();
         for (const Node& item : items) {
             if (scalar_of(item).kind != NodeKind::Object || members_of(item).empty()) return false;
-            auto annotation = record_form(members_of(item), *budget);
-            if (!annotation) return false;
-            record_annotations_.push_back(*annotation);
+            if (!record_form(members_of(item), *budget)) return false;
         }
-        std::size_t index = 0;
+        // Each item's form is measured again rather than kept: a list of them
+        // would take more memory than the short records it is for.
         for (const Node& item : items) {
-            write_annotation(record_annotations_[index++]);
+            write_annotation(*record_form(members_of(item), *budget));
             body_ += path_;
             body_ += "+:=";
             write_record_items(members_of(item));
@@ -607,7 +605,6 @@ private:
     std::string path_;
     std::string key_scratch_;
     std::string json_scratch_;
-    std::vector<LineAnnotation> record_annotations_;
 };
 
 template <class Node, class Members>

@@ -113,12 +113,12 @@ Result<ConvertedValue> convert_value(const LineType& type, std::string_view valu
         case ValueRule::NumLeaf: return ConvertedValue::leaf(type.leaf_type, kNumLibrary, value);
         case ValueRule::Number:
             if (!is_whole_json_number(value)) {
-                return fail("!" + std::string(type.name) + " value is not a JSON number: " + std::string(value));
+                return fail("!" + std::string(type.name) + " value is not a JSON number: " + quoted_excerpt(value));
             }
             return ConvertedValue::json(value, JsonSpelling::Number);
         case ValueRule::Bool:
             if (value != "true" && value != "false") {
-                return fail("!bool value is not true/false: " + std::string(value));
+                return fail("!bool value is not true/false: " + quoted_excerpt(value));
             }
             return ConvertedValue::json(value, JsonSpelling::Boolean);
         case ValueRule::Null:
@@ -225,12 +225,14 @@ Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t 
         take(split);
         ++count;
     }
-    if (count == 0) return fail("empty namepath: " + std::string(path));
+    if (count == 0) return fail("empty namepath: " + quoted_excerpt(path));
     if (count > kMaxNamepathSegments) return fail("namepath nests deeper than 512 segments");
     return {};
 }
 
-Error collision_at(std::string_view name) { return Error::Other("namespace/leaf collision at " + std::string(name)); }
+Error collision_at(std::string_view name) {
+    return Error::Other("namespace/leaf collision at " + quoted_excerpt(name));
+}
 
 Error collision_at_element(std::uint64_t index) {
     return Error::Other("namespace/leaf collision at element " + decimal_text(index));
@@ -259,11 +261,11 @@ public:
 
     Result<void> read_line(std::string_view line) {
         const std::size_t apostrophe = line.find('\'');
-        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
+        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + quoted_excerpt(line));
         auto type = line_type(line.substr(0, apostrophe));
-        if (!type) return fail("bad metadata prefix: " + std::string(line));
+        if (!type) return fail("bad metadata prefix: " + quoted_excerpt(line));
         const auto equals = find_unquoted_equals(line, apostrophe);
-        if (!equals) return fail("canonical line without =: " + std::string(line));
+        if (!equals) return fail("canonical line without =: " + quoted_excerpt(line));
         auto value = convert_value(*type, line.substr(*equals + 1), builder_);
         if (!value) return forward_error(value);
         if (auto split = split_path(line.substr(apostrophe + 1, *equals - apostrophe - 1)); !split) return split;
@@ -368,7 +370,7 @@ private:
     // empty namespace) when the index is one past the end.
     Result<CanonicalIndex> array_element(CanonicalIndex array, const NamepathSegment& segment, bool last) {
         auto index = parse_array_index(segment);
-        if (!index) return fail("bad array index: " + std::string(segment.text));
+        if (!index) return fail("bad array index: " + quoted_excerpt(segment.text));
         const std::uint64_t size = builder_.node(array).child_count;
         if (*index > size) {
             return fail("array index " + decimal_text(*index) + " leaves a gap (canonical arrays are contiguous)");

@@ -230,7 +230,7 @@ public:
             return write_integer(negative, text.substr(negative ? 1 : 0), out_);
         }
         const auto value = parse_decimal_double(text);
-        if (!value) return fail("bad number: " + std::string(text));
+        if (!value) return fail("bad number: " + quoted_excerpt(text));
         if (std::isinf(*value)) return refuse_float(text, "overflows f64");
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
         write_float(*value, out_);
@@ -253,7 +253,7 @@ private:
 
     Result<void> write_map(const ExportView& object, unsigned depth) {
         if (const auto key = object.first_repeated_key()) {
-            return fail("CBOR cannot represent the repeated key " + std::string(*key));
+            return fail("CBOR cannot represent the repeated key " + quoted_excerpt(*key));
         }
         cbor_write_head(kMap, object.size(), out_);
         return object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
@@ -266,8 +266,8 @@ private:
     }
 
     std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) const {
-        std::string message = "CBOR cannot represent the float " + std::string(text);
-        if (!path_.empty()) message += " at " + path_text();
+        std::string message = "CBOR cannot represent the float " + quoted_excerpt(text);
+        if (!path_.empty()) message += " at " + quoted_excerpt(path_text());
         message += " (" + std::string(why) + ")";
         return fail(message);
     }

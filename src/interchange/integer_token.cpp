@@ -71,7 +71,7 @@ Result<std::vector<std::uint8_t>> decimal_to_magnitude_bytes(std::string_view di
 Result<std::vector<std::uint8_t>> parse_integer_token(std::string_view text) {
     const bool negative = text.starts_with('-');
     const std::string_view digits = text.substr(negative ? 1 : 0);
-    if (!is_ascii_digits(digits)) return fail("not an integer token: " + std::string(text));
+    if (!is_ascii_digits(digits)) return fail("not an integer token: " + quoted_excerpt(text));
     auto bytes = decimal_to_magnitude_bytes(digits);
     if (!bytes) return bytes;
     if (bytes->empty()) return std::vector<std::uint8_t>{0x00};

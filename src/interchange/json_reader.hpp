@@ -77,6 +77,7 @@ public:
 private:
     friend class JsonTreeBuilder;
     friend class YamlTreeBuilder;
+    friend class TomlTreeBuilder;
 
     const char* data_;
     std::size_t size_;  // of the text, or the child count of a container
@@ -146,6 +147,7 @@ public:
 private:
     friend class JsonTreeBuilder;
     friend class YamlTreeBuilder;
+    friend class TomlTreeBuilder;
 
     std::vector<JsonNode> nodes_;
     TextArena decoded_;

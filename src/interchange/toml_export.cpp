@@ -61,7 +61,7 @@ void append_key(std::string_view key, std::string& out) {
 
 Result<void> check_unique_keys(const ValueObject& members) {
     if (const std::string* repeated = first_repeated_key(members)) {
-        return std::unexpected(refusal("TOML cannot represent the repeated key " + *repeated));
+        return std::unexpected(refusal("TOML cannot represent the repeated key " + quoted_excerpt(*repeated)));
     }
     return {};
 }
@@ -84,15 +84,16 @@ Result<void> append_number(const std::string& text, std::string& out) {
         return {};
     }
     if (std::ranges::all_of(text, [](char c) { return is_ascii_digit(c) || c == '-'; })) {
-        return std::unexpected(refusal("TOML cannot represent the integer " + text + " (exceeds i64)"));
+        return std::unexpected(refusal("TOML cannot represent the integer " + quoted_excerpt(text) + " (exceeds i64)"));
     }
     auto number = parse_decimal_double(text);
-    if (!number) return std::unexpected(refusal("bad number: " + text));
+    if (!number) return std::unexpected(refusal("bad number: " + quoted_excerpt(text)));
     if (!std::isfinite(*number)) {
-        return std::unexpected(refusal("TOML cannot represent the float " + text + " (overflows f64)"));
+        return std::unexpected(refusal("TOML cannot represent the float " + quoted_excerpt(text) + " (overflows f64)"));
     }
     if (*number == 0 && has_nonzero_mantissa(text)) {
-        return std::unexpected(refusal("TOML cannot represent the float " + text + " (underflows f64)"));
+        return std::unexpected(
+            refusal("TOML cannot represent the float " + quoted_excerpt(text) + " (underflows f64)"));
     }
     out += toml_float_text(*number);
     return {};
@@ -101,11 +102,11 @@ Result<void> append_number(const std::string& text, std::string& out) {
 Result<void> append_typed(const TypedValue& typed, std::string& out) {
     if (typed.library == "std/time") {
         auto datetime = parse_toml_datetime(typed.literal);
-        if (!datetime) return std::unexpected(refusal("invalid datetime: " + typed.literal));
+        if (!datetime) return std::unexpected(refusal("invalid datetime: " + quoted_excerpt(typed.literal)));
         append_toml_datetime(*datetime, out);
     } else if (typed.library == "std/num") {
         if (typed.literal != "inf" && typed.literal != "-inf" && typed.literal != "nan") {
-            return std::unexpected(refusal("invalid std/num marker: " + typed.literal));
+            return std::unexpected(refusal("invalid std/num marker: " + quoted_excerpt(typed.literal)));
         }
         out += typed.literal;
     } else {

@@ -27,11 +27,14 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "core/fault.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "interchange/authored_writer.hpp"
+#include "interchange/json_reader.hpp"
 #include "interchange/json_text.hpp"
 #include "interchange/toml_datetime.hpp"
 #include "interchange/toml_prescan.hpp"
@@ -76,11 +79,16 @@ Value toml_to_value(toml::node& node);
 
 // The library keeps a table's keys sorted; document order comes back from
 // where each key was first written.
-ValueObject table_members(toml::table& table) {
+std::vector<std::pair<const toml::key*, toml::node*>> entries_in_order(toml::table& table) {
     std::vector<std::pair<const toml::key*, toml::node*>> entries;
     entries.reserve(table.size());
     for (auto&& [key, node] : table) entries.emplace_back(&key, &node);
     std::ranges::sort(entries, {}, [](const auto& entry) { return entry.first->source().begin; });
+    return entries;
+}
+
+ValueObject table_members(toml::table& table) {
+    auto entries = entries_in_order(table);
     ValueObject members;
     members.reserve(entries.size());
     for (auto& [key, node] : entries) members.push_back(ValueMember{std::string(key->str()), toml_to_value(*node)});
@@ -120,35 +128,287 @@ Error parse_failure(const toml::parse_error& error) {
     return invalid_toml_at(error.description(), at.line, at.column);
 }
 
-// The library's tree takes several times the memory of the text it holds.
-// A text that is the root's entries followed by the elements of one array
-// of tables (a file of records) is read in pieces of about this size: the
-// root's entries first, then runs of whole elements, each piece's tree
-// dropped once its values are taken.
-constexpr std::size_t kPieceBytes = 64 * 1024;
+bool all_distinct(std::vector<std::string_view> keys) {
+    std::ranges::sort(keys);
+    return std::ranges::adjacent_find(keys) == keys.end();
+}
 
-// The members of the root, read piece by piece; no value when some piece
-// does not read on its own or the root's entries already hold the key of
-// the array (the whole text is then read at once, for its verdict).
-std::optional<ValueObject> members_by_pieces(std::string_view text, const TomlElementRun& elements) {
-    toml::parse_result root = toml::parse(text.substr(0, elements.starts.front()));
-    if (!root || root.table().contains(elements.key)) return std::nullopt;
-    ValueObject members = table_members(root.table());
-    ValueArray items;
-    items.reserve(elements.starts.size());
-    for (std::size_t first = 0; first < elements.starts.size();) {
-        std::size_t next = first + 1;
-        while (next < elements.starts.size() && elements.starts[next] - elements.starts[first] < kPieceBytes) ++next;
-        const std::size_t end = next < elements.starts.size() ? elements.starts[next] : text.size();
-        toml::parse_result piece = toml::parse(text.substr(elements.starts[first], end - elements.starts[first]));
-        if (!piece) return std::nullopt;
-        toml::array* array = piece.table().get_as<toml::array>(elements.key);
-        if (array == nullptr) return std::nullopt;
-        for (toml::node& item : *array) items.push_back(toml_to_value(item));
-        first = next;
+// How the members of one piece joined the root read so far.
+enum class Joined : std::uint8_t {
+    Yes,
+    Typed,  // not at all: a date, a time or a non-finite float, which a JsonTree cannot hold
+    Unfit,  // the text does not read in these pieces: read it whole
+};
+
+}  // namespace
+
+// The root as a JsonTree: a node of 24 bytes per value and every text in
+// the tree's store, far less than a Value per value for the many short
+// values of TOML arrays and tables. It holds no typed scalars.
+class TomlTreeBuilder {
+public:
+    // Room for one node per two bytes of text, what an array of one-digit
+    // numbers needs; pages of it that no node reaches are never touched.
+    explicit TomlTreeBuilder(std::size_t text_size) {
+        tree_.nodes_.reserve(text_size / 2 + 16);
+        tree_.nodes_.emplace_back(JsonKind::Object, std::string_view());
     }
-    members.push_back(ValueMember{std::string(elements.key), Value::array(std::move(items))});
-    return members;
+
+    // Joins the members of a piece; when one of them is typed, nothing of
+    // the piece. The array a piece goes on with is the one node before the
+    // piece's own that joining changes: its count and extent are put back too.
+    Joined join(toml::table& piece, bool goes_on) {
+        const State before = state_;
+        const std::size_t nodes_before = tree_.nodes_.size();
+        const std::optional<JsonNode> open_array =
+            before.open_array == kNone ? std::nullopt : std::optional<JsonNode>(tree_.nodes_[before.open_array]);
+        const Joined joined = join_members(piece, goes_on);
+        if (joined == Joined::Typed) {
+            tree_.nodes_.erase(tree_.nodes_.begin() + static_cast<std::ptrdiff_t>(nodes_before), tree_.nodes_.end());
+            if (open_array) tree_.nodes_[before.open_array] = *open_array;
+            state_ = before;
+        }
+        return joined;
+    }
+
+    bool keys_distinct() {
+        close_root();
+        std::vector<std::string_view> keys;
+        keys.reserve(state_.root_members);
+        for (JsonMember member : JsonMembers(tree_.root())) keys.push_back(member.key);
+        return all_distinct(std::move(keys));
+    }
+
+    Result<std::string> write(std::size_t text_size) {
+        close_root();
+        return json_tree_to_authored(tree_.root(), false, text_size);
+    }
+
+    // The members joined so far, as Values.
+    ValueObject members() {
+        close_root();
+        ValueObject members;
+        members.reserve(state_.root_members);
+        for (JsonMember member : JsonMembers(tree_.root())) {
+            members.push_back(ValueMember{std::string(member.key), json_node_value(member.value)});
+        }
+        return members;
+    }
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    struct State {
+        std::size_t root_members = 0;
+        std::string_view last_key;
+        // The node of the array that the last member of the root holds, if any.
+        std::size_t open_array = kNone;
+    };
+
+    Joined join_members(toml::table& piece, bool goes_on) {
+        auto entries = entries_in_order(piece);
+        auto entry = entries.begin();
+        if (goes_on) {
+            if (state_.open_array == kNone || entry == entries.end() || !entry->second->is_array() ||
+                state_.last_key != entry->first->str()) {
+                return Joined::Unfit;
+            }
+            if (!add_items(*entry->second->as_array(), state_.open_array)) return Joined::Typed;
+            ++entry;
+        }
+        for (; entry != entries.end(); ++entry) {
+            state_.last_key = store(entry->first->str());
+            add(JsonKind::String, state_.last_key);
+            state_.open_array = entry->second->is_array() ? tree_.nodes_.size() : kNone;
+            if (!add_value(*entry->second)) return Joined::Typed;
+            ++state_.root_members;
+        }
+        return Joined::Yes;
+    }
+
+    std::string_view store(std::string_view text) { return tree_.decoded_.store(text); }
+
+    // One-digit integers, the most common of all, are not stored each.
+    std::string_view integer_text(std::int64_t number) {
+        static constexpr std::string_view kDigits = "0123456789";
+        if (number >= 0 && number <= 9) return kDigits.substr(static_cast<std::size_t>(number), 1);
+        return store(decimal_text(number));
+    }
+    void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
+
+    void close(std::size_t node, std::size_t children) {
+        JsonNode& container = tree_.nodes_[node];
+        container.size_ = children;
+        container.extent_ = tree_.nodes_.size() - node;
+    }
+
+    void close_root() { close(0, state_.root_members); }
+
+    bool add_members(toml::table& table) {
+        const std::size_t node = tree_.nodes_.size();
+        add(JsonKind::Object);
+        for (auto& [key, value] : entries_in_order(table)) {
+            add(JsonKind::String, store(key->str()));
+            if (!add_value(*value)) return false;
+        }
+        close(node, table.size());
+        return true;
+    }
+
+    // The items of `array` after those the array node at `node` holds.
+    bool add_items(toml::array& array, std::size_t node) {
+        for (toml::node& item : array) {
+            if (!add_value(item)) return false;
+        }
+        close(node, tree_.nodes_[node].child_count() + array.size());
+        return true;
+    }
+
+    bool add_value(toml::node& node) {
+        switch (node.type()) {
+            case toml::node_type::table: return add_members(*node.as_table());
+            case toml::node_type::array: {
+                const std::size_t at = tree_.nodes_.size();
+                add(JsonKind::Array);
+                return add_items(*node.as_array(), at);
+            }
+            case toml::node_type::string: add(JsonKind::String, store(node.as_string()->get())); return true;
+            case toml::node_type::integer: add(JsonKind::Number, integer_text(node.as_integer()->get())); return true;
+            case toml::node_type::floating_point: {
+                const double number = node.as_floating_point()->get();
+                if (!std::isfinite(number)) return false;
+                add(JsonKind::Number, store(format_json_float(number)));
+                return true;
+            }
+            case toml::node_type::boolean:
+                add(node.as_boolean()->get() ? JsonKind::True : JsonKind::False);
+                return true;
+            case toml::node_type::none: add(JsonKind::Null); return true;
+            default: return false;
+        }
+    }
+
+    JsonTree tree_;
+    State state_;
+};
+
+namespace {
+
+// The root as Value members, for texts holding typed scalars.
+class TomlValueRoot {
+public:
+    explicit TomlValueRoot(ValueObject members = {}) : members_(std::move(members)) {}
+
+    Joined join(toml::table& piece, bool goes_on) {
+        auto entries = entries_in_order(piece);
+        auto entry = entries.begin();
+        if (goes_on) {
+            ValueArray* open = members_.empty() ? nullptr : members_.back().value.get_if<ValueArray>();
+            if (open == nullptr || entry == entries.end() || !entry->second->is_array() ||
+                members_.back().key != entry->first->str()) {
+                return Joined::Unfit;
+            }
+            for (toml::node& item : *entry->second->as_array()) open->push_back(toml_to_value(item));
+            ++entry;
+        }
+        for (; entry != entries.end(); ++entry) {
+            members_.push_back(ValueMember{std::string(entry->first->str()), toml_to_value(*entry->second)});
+        }
+        return Joined::Yes;
+    }
+
+    bool keys_distinct() const {
+        std::vector<std::string_view> keys;
+        keys.reserve(members_.size());
+        for (const ValueMember& member : members_) keys.push_back(member.key);
+        return all_distinct(std::move(keys));
+    }
+
+    Result<std::string> write(std::size_t text_size) const { return tree_to_authored(members_, false, text_size); }
+
+private:
+    ValueObject members_;
+};
+
+// The text of piece `index`: the text between two cuts, with "key=[" in
+// front when it goes on with the items of a long array, and "]" behind,
+// the comma before the next piece left out, when the array goes on in the
+// next piece.
+std::string_view piece_text(std::string_view text, std::span<const TomlCut> cuts, std::size_t index,
+                            std::string& scratch) {
+    const std::size_t start = index == 0 ? 0 : cuts[index - 1].start;
+    const bool opens_items = index > 0 && cuts[index - 1].kind == TomlCutKind::Item;
+    const bool closes_items = index < cuts.size() && cuts[index].kind == TomlCutKind::Item;
+    const std::size_t end = index < cuts.size() ? cuts[index].start - (closes_items ? 1 : 0) : text.size();
+    const std::string_view slice = text.substr(start, end - start);
+    if (!opens_items && !closes_items) return slice;
+    scratch.clear();
+    if (opens_items) {
+        scratch += cuts[index - 1].array_key;
+        scratch += "=[";
+    }
+    scratch += slice;
+    if (closes_items) scratch += ']';
+    return scratch;
+}
+
+// The root read so far: a JsonTree until a typed scalar comes, Values from
+// then on.
+class TomlRoot {
+public:
+    explicit TomlRoot(std::size_t text_size) : compact_(std::in_place, text_size) {}
+
+    Joined join(toml::table& piece, bool goes_on) {
+        if (compact_) {
+            const Joined joined = compact_->join(piece, goes_on);
+            if (joined != Joined::Typed) return joined;
+            values_ = TomlValueRoot(compact_->members());
+            compact_.reset();
+        }
+        return values_.join(piece, goes_on);
+    }
+
+    bool keys_distinct() { return compact_ ? compact_->keys_distinct() : values_.keys_distinct(); }
+
+    Result<std::string> write(std::size_t text_size) {
+        return compact_ ? compact_->write(text_size) : values_.write(text_size);
+    }
+
+private:
+    std::optional<TomlTreeBuilder> compact_;
+    TomlValueRoot values_;
+};
+
+// Reads the text into `root` piece by piece, each piece's tree dropped
+// once its values are taken; without cuts, whole. A piece that does not
+// read alone or join, or a key that two pieces both hold, makes the
+// reading Unfit: the whole text is then read at once, for its verdict.
+Result<Joined> read_pieces(std::string_view text, std::span<const TomlCut> cuts, TomlRoot& root) {
+    std::string scratch;
+    for (std::size_t index = 0; index <= cuts.size(); ++index) {
+        toml::parse_result piece = toml::parse(piece_text(text, cuts, index, scratch));
+        if (!piece) {
+            if (cuts.empty()) return std::unexpected(parse_failure(piece.error()));
+            return Joined::Unfit;
+        }
+        const bool goes_on = index > 0 && cuts[index - 1].kind != TomlCutKind::Statement;
+        if (Joined joined = root.join(piece.table(), goes_on); joined != Joined::Yes) return joined;
+    }
+    if (!cuts.empty() && !root.keys_distinct()) return Joined::Unfit;
+    return Joined::Yes;
+}
+
+// The authored text of the TOML text, read in pieces where the cuts allow.
+Result<std::string> read_and_write(std::string_view text, std::span<const TomlCut> cuts) {
+    std::optional<TomlRoot> root(std::in_place, text.size());
+    auto read = read_pieces(text, cuts, *root);
+    if (read && *read == Joined::Unfit) {
+        root.emplace(text.size());
+        read = read_pieces(text, {}, *root);
+    }
+    if (!read) return forward_error(read);
+    if (*read != Joined::Yes) raise_fault("TOML import: a piece that does not join the text read whole");
+    return root->write(text.size());
 }
 
 // toml++ checks its input and its escapes; the text written from what it
@@ -163,14 +423,9 @@ Result<std::string> checked_utf8(Result<std::string> authored) {
 
 Result<std::string> import_toml(std::string_view text) {
     if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
-    TomlElementRun elements;
-    if (auto scanned = prescan_toml(text, &elements); !scanned) return forward_error(scanned);
-    if (!elements.key.empty()) {
-        if (auto members = members_by_pieces(text, elements)) return checked_utf8(tree_to_authored(*members, false));
-    }
-    toml::parse_result parsed = toml::parse(text);
-    if (!parsed) return std::unexpected(parse_failure(parsed.error()));
-    return checked_utf8(tree_to_authored(table_members(parsed.table()), false));
+    std::vector<TomlCut> cuts;
+    if (auto scanned = prescan_toml(text, &cuts); !scanned) return forward_error(scanned);
+    return checked_utf8(read_and_write(text, cuts));
 }
 
 }  // namespace bezo

@@ -28,7 +28,8 @@ std::string_view first_bare_part(std::string_view key) {
 
 class TomlPrescan {
 public:
-    TomlPrescan(std::string_view text, TomlElementRun* elements) : text_(text), elements_(elements) {}
+    TomlPrescan(std::string_view text, std::vector<TomlCut>* cuts, std::size_t piece_bytes)
+        : text_(text), cuts_(cuts), piece_bytes_(piece_bytes) {}
 
     Result<void> run() {
         // The library skips a byte-order mark at the start; it is no key.
@@ -43,8 +44,9 @@ public:
                 skip_comment();
             } else if (c == '[') {
                 if (auto header = scan_header(); !header) return header;
-            } else if (auto entry = scan_entry(); !entry) {
-                return entry;
+            } else {
+                offer_root_entry_cut();
+                if (auto entry = scan_entry(); !entry) return entry;
             }
         }
         return {};
@@ -164,6 +166,7 @@ private:
     // "[a.b]" or "[[a.b]]": every later entry stands inside its tables, and
     // inside the array too for an array of tables.
     Result<void> scan_header() {
+        const std::size_t header_start = pos_;
         ++pos_;
         bool array = !at_end() && peek() == '[';
         if (array) ++pos_;
@@ -173,31 +176,62 @@ private:
         std::size_t level = *parts + (array ? 1 : 0);
         if (auto checked = check_level(level); !checked) return checked;
         header_level_ = static_cast<unsigned>(level);
-        if (elements_ != nullptr) note_header(text_.substr(key_start, pos_ - key_start), *parts, array);
+        note_header(header_start, text_.substr(key_start, pos_ - key_start), *parts, array);
         return {};
     }
 
-    // Follows the headers while they keep the shape of one array of tables
-    // after the root's entries; the first that breaks it clears the key.
-    void note_header(std::string_view key, std::size_t parts, bool array) {
-        if (broken_) return;
+    // ---- Cuts ----
+
+    void offer_cut(std::size_t start, TomlCutKind kind, std::string_view array_key = {}) {
+        if (cuts_ == nullptr || start - last_cut_ < piece_bytes_) return;
+        cuts_->push_back(TomlCut{start, kind, array_key});
+        last_cut_ = start;
+    }
+
+    // A root entry begins a statement of its own.
+    void offer_root_entry_cut() {
+        if (!header_seen_) offer_cut(pos_, TomlCutKind::Statement);
+    }
+
+    // A header whose first key is bare and new starts a group of tables no
+    // other group shares (a key both name is caught when the pieces are
+    // joined); "[[A]]" within the group that "[[A]]" began starts an element.
+    // A header whose first key is quoted ends the groups: nothing is cut
+    // until the next header of a bare first key.
+    void note_header(std::size_t header_start, std::string_view key, std::size_t parts, bool array) {
+        header_seen_ = true;
         const std::string_view first = first_bare_part(key);
-        const bool starts_element = array && parts == 1;
-        const bool first_header = elements_->starts.empty();
-        if (first.empty() || (first_header && !starts_element) || (!first_header && first != elements_->key) ||
-            (parts == 1 && !array)) {
-            broken_ = true;
-            elements_->key = {};
-            elements_->starts.clear();
-            return;
+        const bool whole_key_bare = parts == 1 && first.size() == trim_blanks(key).size();
+        if (first.empty()) {
+            group_ = {};
+            group_of_elements_ = false;
+        } else if (first != group_) {
+            offer_cut(header_start, TomlCutKind::Statement);
+            group_ = first;
+            group_of_elements_ = array && whole_key_bare;
+        } else if (group_of_elements_ && array && whole_key_bare) {
+            offer_cut(header_start, TomlCutKind::Element);
         }
-        elements_->key = first;
-        if (starts_element) elements_->starts.push_back(line_start_);
+    }
+
+    // A root entry of one bare key whose value is an array may be cut
+    // between its items.
+    void note_entry_key(std::string_view key, std::size_t parts) {
+        key = trim_blanks(key);
+        const bool bare = parts == 1 && !header_seen_ && first_bare_part(key).size() == key.size();
+        entry_key_ = bare ? key : std::string_view{};
+        value_start_ = pos_;
+    }
+
+    bool opens_long_array(char close) const {
+        return close == ']' && frames_.empty() && !entry_key_.empty() &&
+               trim_blanks(text_.substr(value_start_, pos_ - value_start_)).empty();
     }
 
     // "key = value" at the top of a table; a line that is not one is left
     // for the library to report.
     Result<void> scan_entry() {
+        const std::size_t key_start = pos_;
         auto parts = scan_key();
         if (!parts) return forward_error(parts);
         if (at_end() || peek() != '=' || *parts == 0) {
@@ -205,6 +239,7 @@ private:
             return {};
         }
         ++pos_;
+        note_entry_key(text_.substr(key_start, pos_ - 1 - key_start), *parts);
         std::size_t level = header_level_ + *parts - 1;
         if (auto checked = check_level(level); !checked) return checked;
         return scan_value(static_cast<unsigned>(level));
@@ -225,7 +260,20 @@ private:
         return {};
     }
 
+    // An item of the long array stands since its last comma (or its "["):
+    // only a comma after an item may be cut at, since a piece closed or
+    // opened at a comma with no item before it would read alone as an
+    // array with no empty item.
+    void note_long_array_item() {
+        if (long_array_ && frames_.size() == 1) long_array_item_ = true;
+    }
+
     Result<void> open(char close, unsigned& level) {
+        note_long_array_item();
+        if (opens_long_array(close)) {
+            long_array_ = true;
+            long_array_item_ = false;
+        }
         ++pos_;
         if (auto checked = check_level(std::size_t{level} + 1); !checked) return checked;
         frames_.push_back(Frame{close, level, level + 1});
@@ -245,6 +293,7 @@ private:
             } else if (c == '#') {
                 skip_comment();
             } else if (c == '"' || c == '\'') {
+                note_long_array_item();
                 skip_string();
             } else if (c == '[' || c == '{') {
                 if (auto opened = open(c == '[' ? ']' : '}', level); !opened) return opened;
@@ -252,10 +301,16 @@ private:
                 ++pos_;
                 level = frames_.back().outer_level;
                 frames_.pop_back();
+                if (frames_.empty()) long_array_ = false;
+            } else if (c == ',' && long_array_ && frames_.size() == 1) {
+                ++pos_;
+                if (long_array_item_) offer_cut(pos_, TomlCutKind::Item, entry_key_);
+                long_array_item_ = false;
             } else if (c == ',' && !frames_.empty() && frames_.back().close == '}') {
                 ++pos_;
                 if (auto key = scan_inline_key(level); !key) return key;
             } else if (is_token_byte(c)) {
+                note_long_array_item();
                 if (auto token = scan_token(); !token) return token;
             } else {
                 ++pos_;
@@ -284,20 +339,32 @@ private:
     std::size_t line_start_ = 0;
     unsigned header_level_ = 0;
     std::vector<Frame> frames_;
-    TomlElementRun* elements_;
-    bool broken_ = false;
+
+    std::vector<TomlCut>* cuts_;
+    std::size_t piece_bytes_;
+    std::size_t last_cut_ = 0;
+    bool header_seen_ = false;
+    // The first key of the current group of headers, and whether "[[key]]" began it.
+    std::string_view group_;
+    bool group_of_elements_ = false;
+    // The key of the root entry being read when it is one bare key, where its
+    // value starts, and whether that value is an array still open.
+    std::string_view entry_key_;
+    std::size_t value_start_ = 0;
+    bool long_array_ = false;
+    bool long_array_item_ = false;
 };
 
 }  // namespace
 
-Result<void> prescan_toml(std::string_view text, TomlElementRun* elements) {
-    if (elements != nullptr) *elements = {};
-    return TomlPrescan(text, elements).run();
+Result<void> prescan_toml(std::string_view text, std::vector<TomlCut>* cuts, std::size_t piece_bytes) {
+    if (cuts != nullptr) cuts->clear();
+    return TomlPrescan(text, cuts, piece_bytes).run();
 }
 
 Error invalid_toml_at(std::string_view problem, std::size_t line, std::size_t column) {
-    return Error::Other("invalid TOML: " + std::string(problem) + " (line " + decimal_text(line) + ", column " +
-                        decimal_text(column) + ")");
+    return Error::Other("invalid TOML: " + quoted_excerpt(problem, 2 * kMaxQuotedBytes) + " (line " +
+                        decimal_text(line) + ", column " + decimal_text(column) + ")");
 }
 
 }  // namespace bezo

@@ -38,7 +38,7 @@ std::optional<char32_t> character_reference_value(std::string_view digits) {
 
 // Appends the text of the reference `&name;`.
 Result<void> append_reference(std::string_view name, std::string& out) {
-    auto written = [&] { return "&" + std::string(name) + ";"; };
+    auto written = [&] { return "&" + quoted_excerpt(name) + ";"; };
     if (name == "lt") {
         out += '<';
     } else if (name == "gt") {
@@ -117,7 +117,7 @@ Result<DeclaredEncoding> declared_encoding(std::string_view declaration) {
     std::string_view encoding = rest.substr(1, close - 1);
     if (ascii_iequals(encoding, "utf-8")) return DeclaredEncoding::Utf8;
     if (ascii_iequals(encoding, "us-ascii") || ascii_iequals(encoding, "ascii")) return DeclaredEncoding::Ascii;
-    return fail("unsupported encoding: " + std::string(encoding) + " (UTF-8 only)");
+    return fail("unsupported encoding: " + quoted_excerpt(encoding) + " (UTF-8 only)");
 }
 
 Result<void> check_ascii(std::string_view text) {
@@ -202,7 +202,7 @@ private:
         std::string value;
         if (auto decoded = append_decoded(*raw, true, value); !decoded) return decoded;
         if (names.find_or_add(*name)) {
-            return fail("duplicate attribute " + std::string(*name) + " on <" + std::string(element_.name) + ">");
+            return fail("duplicate attribute " + quoted_excerpt(*name) + " on <" + quoted_excerpt(element_.name) + ">");
         }
         element_.attributes.push_back(XmlAttribute{*name, std::move(value)});
         return {};
@@ -210,7 +210,7 @@ private:
 
     Result<void> read_content(unsigned depth) {
         while (true) {
-            if (cursor_.at_end()) return fail("unclosed element <" + std::string(element_.name) + ">");
+            if (cursor_.at_end()) return fail("unclosed element <" + quoted_excerpt(element_.name) + ">");
             if (!cursor_.at_open()) {
                 if (auto text = read_character_data(); !text) return text;
                 continue;
@@ -278,7 +278,8 @@ private:
         auto name = parse_xml_name(cursor_);
         if (!name) return forward_error(name);
         if (*name != element_.name) {
-            return fail("mismatched tags: <" + std::string(element_.name) + "> \u2026 </" + std::string(*name) + ">");
+            return fail("mismatched tags: <" + quoted_excerpt(element_.name) + "> \u2026 </" + quoted_excerpt(*name) +
+                        ">");
         }
         cursor_.skip_white_space();
         if (auto closed = expect_xml_token(cursor_, ">"); !closed) return closed;

@@ -92,9 +92,9 @@ public:
     explicit XmlElementWriter(std::string& out) : out_(out) {}
 
     Result<void> write(std::string_view name, const ExportView& value, unsigned depth) {
-        if (!is_xml_name(name)) return fail("not a valid XML element name: " + std::string(name));
+        if (!is_xml_name(name)) return fail("not a valid XML element name: " + quoted_excerpt(name));
         if (value.kind() == ExportKind::Array) {
-            return fail("array directly inside an array at " + std::string(name) + " has no XML representation");
+            return fail("array directly inside an array at " + quoted_excerpt(name) + " has no XML representation");
         }
         if (value.kind() == ExportKind::Object) return write_object(name, value, depth);
         if (is_embedded_xml(value)) return write_payload(name, value.text(), depth);
@@ -138,8 +138,8 @@ private:
         cursor.skip_white_space();
         if (!cursor.at_end()) return fail("std/enc/xml payload is not a single element");
         if (element->name != name) {
-            return fail("std/enc/xml payload root <" + std::string(element->name) + "> does not match field " +
-                        std::string(name));
+            return fail("std/enc/xml payload root <" + quoted_excerpt(element->name) + "> does not match field " +
+                        quoted_excerpt(name));
         }
         indent(depth);
         out_ += element->source;
@@ -177,9 +177,9 @@ private:
 
     Result<void> write_attribute(std::string_view element, std::string_view name, const ExportView& value,
                                  XmlNameIndex& written) {
-        if (!is_xml_name(name)) return fail("not a valid XML attribute name: " + std::string(name));
+        if (!is_xml_name(name)) return fail("not a valid XML attribute name: " + quoted_excerpt(name));
         auto text = scalar_text(value, scratch_);
-        if (!text) return fail("attribute @" + std::string(name) + " holds a container");
+        if (!text) return fail("attribute @" + quoted_excerpt(name) + " holds a container");
         out_ += ' ';
         out_ += name;
         out_ += "=\"";
@@ -188,7 +188,7 @@ private:
         // A repeated key would give a repeated attribute, which no XML
         // reader accepts; like the reader, refuse it once its value is read.
         if (written.find_or_add(name)) {
-            return fail("duplicate attribute " + std::string(name) + " on <" + std::string(element) + ">");
+            return fail("duplicate attribute " + quoted_excerpt(name) + " on <" + quoted_excerpt(element) + ">");
         }
         return {};
     }

@@ -235,7 +235,7 @@ private:
 
     Result<void> write_mapping(const ValueObject& members, unsigned indent, bool inline_first) {
         if (const std::string* repeated = first_repeated_key(members)) {
-            return fail("YAML cannot represent the repeated key " + *repeated);
+            return fail("YAML cannot represent the repeated key " + quoted_excerpt(*repeated));
         }
         for (const ValueMember& member : members) {
             start_line(indent, inline_first);

@@ -165,9 +165,9 @@ private:
         if (!is_collection(node)) {
             if (auto key = yaml_scalar_key(node.kind, node.truth, doc_.text(node))) return std::move(*key);
         }
-        std::string message = "unsupported YAML mapping key: ";
-        if (auto written = append_debug_form(index, depth, message); !written) return forward_error(written);
-        return fail(std::move(message));
+        std::string form;
+        if (auto written = append_debug_form(index, depth, form); !written) return forward_error(written);
+        return fail("unsupported YAML mapping key: " + quoted_excerpt(form));
     }
 
     // The node as the reader's debug form shows it, e.g. `Null` or

@@ -295,7 +295,8 @@ Result<std::string> Resolver::qualify_type_name(std::string_view name, std::span
         // A library imported twice defines the name once, not ambiguously.
         if (!*defines || (defining && *defining == library)) continue;
         if (defining) {
-            return fail("ambiguous named type &" + std::string(name) + ": defined in " + *defining + " and " + library);
+            return fail("ambiguous named type &" + quoted_excerpt(name) + ": defined in " + quoted_excerpt(*defining) +
+                        " and " + quoted_excerpt(library));
         }
         defining = &library;
     }

@@ -147,7 +147,7 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     auto annotation = parse_annotation(text);
-    if (!annotation) return fail("bad annotation: " + std::string(text));
+    if (!annotation) return fail("bad annotation: " + quoted_excerpt(text));
     if (annotation->provenance && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
@@ -162,14 +162,14 @@ Result<std::vector<Constraint>> named_type_constraints(std::string_view items_te
     std::vector<Constraint> constraints;
     if (items_text.empty()) return constraints;
     auto items = split_annotation_line(items_text);
-    if (!items) return fail("bad annotation items: " + std::string(text));
+    if (!items) return fail("bad annotation items: " + quoted_excerpt(text));
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
         if (constraint == nullptr) {
-            return fail("only constraint items may follow &" + std::string(name) + ": " + std::string(text));
+            return fail("only constraint items may follow &" + quoted_excerpt(name) + ": " + quoted_excerpt(text));
         }
         if (std::holds_alternative<Constraint::Span>(constraint->value)) {
-            return fail("span constraints are not valid in a data annotation: " + std::string(text));
+            return fail("span constraints are not valid in a data annotation: " + quoted_excerpt(text));
         }
         constraints.push_back(std::move(*constraint));
     }
@@ -234,7 +234,7 @@ Result<void> pend_provenance(CompileState& state, std::string_view text) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
     if (!is_provenance_text(text.substr(1))) {
-        return fail("invalid provenance annotation: " + std::string(text));
+        return fail("invalid provenance annotation: " + quoted_excerpt(text));
     }
     state.pending_provenance = std::string(text.substr(1));
     return {};

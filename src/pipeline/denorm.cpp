@@ -109,7 +109,7 @@ private:
                 continue;
             }
             if (rest.starts_with('.')) {
-                return fail("unresolved variable in .lezo: " + std::string(value));
+                return fail("unresolved variable in .lezo: " + quoted_excerpt(value));
             }
             const std::size_t length = field_reference_length(rest);
             if (auto substituted = append_referenced(rest.substr(0, length)); !substituted) return substituted;

@@ -338,11 +338,11 @@ private:
     Result<void> read_line(std::string_view line) {
         if (is_skipped_line(line)) return {};
         const auto apostrophe = line.find('\'');
-        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + std::string(line));
+        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + quoted_excerpt(line));
         const auto type = types_.observe(line.substr(0, apostrophe));
-        if (!type) return fail("bad metadata prefix: " + std::string(line));
+        if (!type) return fail("bad metadata prefix: " + quoted_excerpt(line));
         const auto equals = find_unquoted_equals(line, apostrophe);
-        if (!equals) return fail("canonical line without =: " + std::string(line));
+        if (!equals) return fail("canonical line without =: " + quoted_excerpt(line));
         const std::string_view path = line.substr(apostrophe + 1, *equals - apostrophe - 1);
         split_segments(path, segments_);
         record(classify(path, segments_), *type);

@@ -30,7 +30,7 @@ Result<std::optional<std::vector<AnnotationItem>>> lowered_member_items(std::str
     std::string group = "!str";
     group += lowered.substr(open);
     auto parsed = parse_annotation(group);
-    if (!parsed) return fail("unloadable union alternative: " + member);
+    if (!parsed) return fail("unloadable union alternative: " + quoted_excerpt(member));
     std::vector<AnnotationItem> items;
     TextSet seen;
     std::string text;

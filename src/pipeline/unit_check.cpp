@@ -45,7 +45,7 @@ Result<void> check_unit(CompileState& state, std::string_view unit) {
     auto names = user_unit_names(state);
     if (!names) return forward_error(names);
     if (is_known_unit(unit, **names)) return {};
-    return fail("unknown unit '" + std::string(unit) + "' (not built-in, not defined by any .!units import)");
+    return fail("unknown unit '" + quoted_excerpt(unit) + "' (not built-in, not defined by any .!units import)");
 }
 
 Result<std::optional<std::string>> rewrite_unit_aliases(CompileState& state, std::string_view unit) {

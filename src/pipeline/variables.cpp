@@ -92,7 +92,7 @@ Result<void> walk_value(std::string_view value, bool field_value, Sink& sink) {
             if (auto used = sink.variable(name); !used) return used;
             pos = dollar + 2 + name.size();
         } else if (!field_value) {
-            return fail("field references are not allowed in a variable definition: " + std::string(value));
+            return fail("field references are not allowed in a variable definition: " + quoted_excerpt(value));
         } else {
             const std::size_t length = field_reference_length(rest);
             if (length == 0) return std::unexpected(undefined_reference());

@@ -617,7 +617,10 @@ std::optional<std::string> embedded_json_string(std::string_view value) {
 }
 
 AppErrorAt type_violation_message(AppErrorKind kind, const SchemaField& field, const CanonicalLine& line) {
-    const auto [shown, cut] = cut_to_scalars(line.value, 40);
+    // The value is cut to 40 characters here; its excerpt only escapes them
+    // (an escape such as "\u{1b}" takes at most 6 bytes), so it cuts nothing more.
+    constexpr std::size_t kShownScalars = 40;
+    const auto [shown, cut] = cut_to_scalars(line.value, kShownScalars);
     std::string_view verb = "violates";
     if (kind == AppErrorKind::TypeMismatch) {
         verb = "does not satisfy";
@@ -626,13 +629,13 @@ AppErrorAt type_violation_message(AppErrorKind kind, const SchemaField& field, c
     }
     std::string context;
     context.reserve(line.path.size() + shown.size() + field.metadata.size() + 64);
-    context.append(line.path).append("=").append(shown);
+    context.append(quoted_excerpt(line.path)).append("=").append(quoted_excerpt(shown, 6 * kShownScalars));
     if (cut) {
         context.append("\u2026");
     }
-    context.append(" (type !").append(line.type_name);
+    context.append(" (type !").append(quoted_excerpt(line.type_name));
     if (line.unit) {
-        context.append(":").append(*line.unit);
+        context.append(":").append(quoted_excerpt(*line.unit));
     }
     context.append(") ").append(verb).append(" ").append(field.metadata);
     return AppErrorAt{kind, line.line, std::move(context)};

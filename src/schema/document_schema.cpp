@@ -27,7 +27,7 @@ Result<DocumentDirectives> scan_document(std::string_view text) {
         const std::string_view line = trim_leading_blanks(take_line(text));
         if (line.starts_with(".!schema")) {
             auto directive = parse_schema_directive(line.substr(8));
-            if (!directive) return fail("bad .!schema: " + std::string(line));
+            if (!directive) return fail("bad .!schema: " + quoted_excerpt(line));
             found.directives.push_back(std::move(*directive));
         } else if (line.starts_with(".!registry")) {
             if (auto entry = parse_registry_pair(line.substr(10))) found.registry.push_back(std::move(*entry));
@@ -73,7 +73,7 @@ private:
         if (const auto found = texts_.find(name); found != texts_.end()) return &found->second;
         auto text = resolver.load_module_text(name, registry, "whezo");
         if (!text) return forward_error(text);
-        if (!is_valid_utf8(*text)) return fail(name + ".whezo is not UTF-8");
+        if (!is_valid_utf8(*text)) return fail(quoted_excerpt(name) + ".whezo is not UTF-8");
         return &texts_.emplace(name, std::move(*text)).first->second;
     }
 

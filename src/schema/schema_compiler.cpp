@@ -106,11 +106,11 @@ bool names_null(std::span<const AnnotationItem> items) {
 Result<std::vector<Constraint>> constraint_items(std::string_view items_text, std::string_view line,
                                                  std::string_view bad_line, std::string_view wrong_item) {
     auto items = split_annotation_line(items_text);
-    if (!items) return fail(std::string(bad_line) + std::string(line));
+    if (!items) return fail(std::string(bad_line) + quoted_excerpt(line));
     std::vector<Constraint> constraints;
     for (auto& item : *items) {
         auto* constraint = std::get_if<Constraint>(&item.value);
-        if (constraint == nullptr) return fail(std::string(wrong_item) + std::string(line));
+        if (constraint == nullptr) return fail(std::string(wrong_item) + quoted_excerpt(line));
         constraints.push_back(std::move(*constraint));
     }
     return constraints;
@@ -139,7 +139,7 @@ Result<FieldItems> read_lowered_items(const std::vector<std::string>& texts, std
         field.metadata += text;
     }
     auto items = split_annotation_line(field.metadata);
-    if (!items) return fail("bad lowered items: " + field.metadata);
+    if (!items) return fail("bad lowered items: " + quoted_excerpt(field.metadata));
     if (!check_lex_locales(*items)) return invalid_constraint(refusal_line);
     field.items = std::move(*items);
     return field;
@@ -391,7 +391,7 @@ private:
 
     Result<void> inherit(std::string_view payload) {
         const auto directive = parse_schema_directive(payload.substr(8));
-        if (!directive) return fail("bad .!schema: " + std::string(payload));
+        if (!directive) return fail("bad .!schema: " + quoted_excerpt(payload));
         const std::string& name = directive->name;
         if (std::ranges::find(inheritance_.stack, name) != inheritance_.stack.end()) {
             return app_error(AppErrorKind::SchemaInheritanceCycle);
@@ -506,7 +506,7 @@ private:
         TableHead head;
         if (fields.size() > 1) {
             auto parsed = parse_section_head_args(std::span(fields).subspan(1));
-            if (!parsed) return fail("bad table header: " + std::string(payload));
+            if (!parsed) return fail("bad table header: " + quoted_excerpt(payload));
             head = std::move(*parsed);
         }
         if (auto written = write_own_line(path + " " + render_head_items(head), 0, path.size()); !written) {
@@ -530,7 +530,7 @@ private:
             block.delegated = true;
         } else if (fields.size() > 1) {
             auto head = parse_section_head_args(std::span(fields).subspan(1));
-            if (!head || !head->groups.empty()) return fail("bad map-block header: " + std::string(payload));
+            if (!head || !head->groups.empty()) return fail("bad map-block header: " + quoted_excerpt(payload));
             block.head = std::move(*head);
         }
         for (const auto& segment : path_segments(fields.front())) block_path_.append("/").append(segment);
@@ -567,12 +567,12 @@ private:
 
     Result<void> pend_annotation(std::string_view text) {
         auto annotation = parse_annotation(text);
-        if (!annotation) return fail("bad annotation: " + std::string(text));
+        if (!annotation) return fail("bad annotation: " + quoted_excerpt(text));
         if (annotation->unit) {
             auto names = user_unit_names();
             if (!names) return forward_error(names);
             if (!is_known_unit(*annotation->unit, **names)) {
-                return fail("unknown unit '" + *annotation->unit +
+                return fail("unknown unit '" + quoted_excerpt(*annotation->unit) +
                             "' (not built-in, not defined by any .!units import)");
             }
         }
@@ -597,9 +597,8 @@ private:
         const std::string_view name = rest.substr(0, rest.find_first_of(" \t"));
         auto qualified = resolver_.qualify_type_name(name, type_imports_.names, registry_);
         if (!qualified) return forward_error(qualified);
-        auto constraints =
-            constraint_items(trim_blanks(rest.substr(name.size())), text,
-                             "bad annotation items: ", "only constraint items may follow &" + std::string(name) + ": ");
+        auto constraints = constraint_items(trim_blanks(rest.substr(name.size())), text, "bad annotation items: ",
+                                            "only constraint items may follow &" + quoted_excerpt(name) + ": ");
         if (!constraints) return forward_error(constraints);
         pending_ = Annotation{};
         pending_->name = std::move(*qualified);

@@ -120,7 +120,7 @@ Result<void> resolve_named_type(const std::string& name, Resolver& resolver, Reg
     }
     const auto slash = name.rfind('/');
     if (slash == std::string::npos) {
-        return fail("unresolvable type in schema: !" + name);
+        return fail("unresolvable type in schema: !" + quoted_excerpt(name));
     }
     const std::string_view qualified = name;
     return walk_library_type(qualified.substr(0, slash), qualified.substr(slash + 1), resolver, entries, collector,
@@ -281,7 +281,7 @@ Result<void> resolve_schema_type(const Annotation& annotation, Resolver& resolve
     if (annotation.unit && !resolution.unit) {
         auto canonical = canonical_unit_text(*annotation.unit);
         if (!canonical) {
-            return fail("invalid unit expression: " + *annotation.unit);
+            return fail("invalid unit expression: " + quoted_excerpt(*annotation.unit));
         }
         resolution.unit = std::move(*canonical);
     }
@@ -370,7 +370,7 @@ Result<LoweredType> lower_field_type(const Annotation& annotation, Resolver& res
         return forward_error(resolved);
     }
     if (resolution.unit && !has_numeric_span(collector)) {
-        return fail("unit annotation on a non-numeric type: !" + annotation.name);
+        return fail("unit annotation on a non-numeric type: !" + quoted_excerpt(annotation.name));
     }
     std::vector<std::string> items = render_type_items(collector, resolution.b64);
     if (resolution.unit) {
@@ -409,12 +409,12 @@ Result<std::string> lower_union_alternatives(std::string_view name, std::span<co
     std::string text(name);
     if (unit) {
         if (!has_numeric_span(collector)) {
-            return fail("unit annotation on a non-numeric union alternative: " + std::string(name) + ":" +
-                        std::string(*unit));
+            return fail("unit annotation on a non-numeric union alternative: " + quoted_excerpt(name) + ":" +
+                        quoted_excerpt(*unit));
         }
         const auto canonical = canonical_unit_text(*unit);
         if (!canonical) {
-            return fail("invalid unit expression: " + std::string(*unit));
+            return fail("invalid unit expression: " + quoted_excerpt(*unit));
         }
         text.append(":").append(*canonical);
     }

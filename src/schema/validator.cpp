@@ -23,7 +23,7 @@ std::unexpected<AppErrorAt> violation(AppErrorKind kind, std::uint64_t line, std
 }
 
 Error unreadable_line(std::string_view problem, std::uint64_t number, std::string_view text) {
-    return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", text}));
+    return Error::Other(concat({problem, " (line ", decimal_text(number), "): ", quoted_excerpt(text)}));
 }
 
 // The key of a map entry as its key pattern sees it: a quoted key without
@@ -242,8 +242,8 @@ private:
         if (rex_is_match(*tally.key_pattern, pattern_text)) return;
         tally.first_bad_key =
             AppErrorAt{AppErrorKind::ConstraintViolation, line.line,
-                       concat({tally.table->path, ": entry key ", pattern_text, " does not match the key pattern /",
-                               *tally.table->head.key_pattern, "/"})};
+                       concat({tally.table->path, ": entry key ", quoted_excerpt(pattern_text),
+                               " does not match the key pattern /", *tally.table->head.key_pattern, "/"})};
     }
 
     [[nodiscard]] Verdict check_item(const TableConstraint& table, const ElementTable& elements,
@@ -277,8 +277,9 @@ private:
                 values.append(column.value_in(element));
                 names.append(column.name());
             }
-            return violation(AppErrorKind::UniquenessViolation, 0,
-                             concat({table.path, ": duplicate value (", values, ") for unique key (", names, ")"}));
+            return violation(
+                AppErrorKind::UniquenessViolation, 0,
+                concat({table.path, ": duplicate value (", quoted_excerpt(values), ") for unique key (", names, ")"}));
         }
         return {};
     }
@@ -296,8 +297,8 @@ private:
             const std::string_view value = column.value_in(element);
             if (allowed.contains(value)) continue;
             return violation(AppErrorKind::ReferentialIntegrity, 0,
-                             concat({table.path, ": ", reference.column, "=", value, " has no match in ",
-                                     reference.table, "/*::", reference.target}));
+                             concat({table.path, ": ", reference.column, "=", quoted_excerpt(value),
+                                     " has no match in ", reference.table, "/*::", reference.target}));
         }
         return {};
     }
@@ -352,12 +353,12 @@ private:
 
     static std::unexpected<AppErrorAt> undefined(const CanonicalLine& line) {
         return violation(AppErrorKind::UndefinedFieldStrictSchema, line.line,
-                         concat({line.path, " is not defined in the strict schema"}));
+                         concat({quoted_excerpt(line.path), " is not defined in the strict schema"}));
     }
 
     static std::unexpected<AppErrorAt> duplicate(const CanonicalLine& line) {
         return violation(AppErrorKind::DuplicateKeySchema, line.line,
-                         concat({"second entry for schema field ", line.path}));
+                         concat({"second entry for schema field ", quoted_excerpt(line.path)}));
     }
 
     [[nodiscard]] Verdict check_value(std::size_t field, const CanonicalLine& line) {
@@ -384,9 +385,9 @@ private:
         // field (or to the end when it lies before the cursor): a plain field
         // passed over is missing.
         if (const std::size_t missing = index_.next_plain_field(cursor_); missing < field.value_or(index_.size())) {
-            return violation(
-                AppErrorKind::RequiredFieldSchema, line.line,
-                concat({"declared field ", field_path(missing), " missing (scan reached ", line.path, ")"}));
+            return violation(AppErrorKind::RequiredFieldSchema, line.line,
+                             concat({"declared field ", field_path(missing), " missing (scan reached ",
+                                     quoted_excerpt(line.path), ")"}));
         }
         if (!field) return scan_out_of_order(*earlier, at);
         if (index_.kind(*field) == FieldKind::Element) {
@@ -516,7 +517,7 @@ Verdict check_provenance(const CompiledSchema& schema, std::span<const Canonical
         const ProvenanceLevel level = scope ? scope->provenance : schema.provenance;
         if (provenance_meets(level, line.provenance)) continue;
         return violation(AppErrorKind::ProvenanceSchema, line.line,
-                         concat({line.path, ": schema ", provenance_requirement(level)}));
+                         concat({quoted_excerpt(line.path), ": schema ", provenance_requirement(level)}));
     }
     return {};
 }

@@ -247,7 +247,7 @@ Result<std::string> assemble_imported_schema(std::string_view name, const Librar
                                              std::string_view body) {
     if (auto named = check_schema_name(name, "schema"); !named) return forward_error(named);
     if (const auto misread = field_line_read_as_constraint(body)) {
-        return fail("unrepresentable field path: " + name_debug_form(*misread));
+        return fail("unrepresentable field path: " + quoted_excerpt(name_debug_form(*misread)));
     }
     constexpr std::string_view kTypes = ".!types ";
     std::size_t size = name.size() + body.size() + 9;

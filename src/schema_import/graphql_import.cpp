@@ -15,9 +15,9 @@ Error failure(std::string message) { return Error::Other(std::move(message)); }
 // The first definition named `message`, which must be an object type.
 Result<std::size_t> named_root(const GraphqlConversion& conversion, std::string_view message) {
     const auto index = conversion.find(message);
-    if (!index) return std::unexpected(failure("no type named " + std::string(message) + " in the document"));
+    if (!index) return std::unexpected(failure("no type named " + quoted_excerpt(message) + " in the document"));
     if (conversion.definitions[*index].kind != SdlDefinitionKind::Object) {
-        return std::unexpected(failure(std::string(message) + " is not an object type"));
+        return std::unexpected(failure(quoted_excerpt(message) + " is not an object type"));
     }
     return *index;
 }

@@ -18,8 +18,9 @@ constexpr std::array<std::string_view, 9> kDefinitionKeywords{
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
 Error failure_at(std::string message, const SdlToken& token) {
-    append_sdl_token_debug_form(token, message);
-    return failure(std::move(message));
+    std::string form;
+    append_sdl_token_debug_form(token, form);
+    return failure(std::move(message) + quoted_excerpt(form));
 }
 
 // The next token and the position after it; the cursor does not move.
@@ -179,11 +180,12 @@ Result<void> parse_object_fields(SdlCursor& cursor, SdlDefinition& object) {
         if (!token) return forward_error(token);
         if (token->is_punct('}')) return {};
         if (token->kind != SdlTokenKind::Name) {
-            return std::unexpected(failure_at("unexpected token in type " + std::string(object.name) + ": ", *token));
+            return std::unexpected(
+                failure_at("unexpected token in type " + quoted_excerpt(object.name) + ": ", *token));
         }
         if (!names.emplace(token->text).second) {
             return std::unexpected(
-                failure("duplicate field " + std::string(token->text) + " in type " + std::string(object.name)));
+                failure("duplicate field " + quoted_excerpt(token->text) + " in type " + quoted_excerpt(object.name)));
         }
         auto type = parse_field_type(cursor);
         if (!type) return forward_error(type);
@@ -217,7 +219,7 @@ Result<SdlDefinition> parse_enum(SdlCursor& cursor) {
         if (!token) return forward_error(token);
         if (token->is_punct('}')) return enumeration;
         if (token->kind != SdlTokenKind::Name) {
-            return std::unexpected(failure_at("unexpected token in enum " + std::string(*name) + ": ", *token));
+            return std::unexpected(failure_at("unexpected token in enum " + quoted_excerpt(*name) + ": ", *token));
         }
         if (auto directives = skip_sdl_directives(cursor); !directives) return forward_error(directives);
         enumeration.enum_values.push_back(token->text);
@@ -275,7 +277,7 @@ Result<SdlDefinition> parse_kept_definition(SdlCursor& cursor, std::string_view 
     if (keyword == "enum") return parse_enum(cursor);
     if (keyword == "union") return parse_union(cursor);
     if (keyword == "scalar") return parse_scalar(cursor);
-    return std::unexpected(failure("unexpected `" + std::string(keyword) + "` in SDL"));
+    return std::unexpected(failure("unexpected `" + quoted_excerpt(keyword) + "` in SDL"));
 }
 
 // The definition that `keyword` opens, appended to `definitions` when it is

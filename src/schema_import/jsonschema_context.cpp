@@ -10,7 +10,7 @@ namespace bezo {
 namespace {
 
 Error failure(std::string_view message, std::string_view reference = {}) {
-    return Error::Other(std::string(message) + std::string(reference));
+    return Error::Other(std::string(message) + quoted_excerpt(reference));
 }
 
 // The definition name of a local reference, or none for any other reference.

@@ -36,7 +36,7 @@ Result<const ValueObject*> property_members(const Value& schema) {
     const auto* members = properties ? properties->get_if<ValueObject>() : nullptr;
     if (!members) return nullptr;
     if (const std::string* repeated = first_repeated_key(*members)) {
-        return fail("duplicate property name " + *repeated);
+        return fail("duplicate property name " + quoted_excerpt(*repeated));
     }
     return members;
 }

@@ -27,11 +27,11 @@ Result<std::size_t> select_named_message(const ProtoFile& file, std::string_view
         if (full_name == message || last_dotted_component(full_name) == message) candidates.push_back(i);
     }
     if (candidates.empty()) {
-        return std::unexpected(failure("no message named " + std::string(message) + " in the schema"));
+        return std::unexpected(failure("no message named " + quoted_excerpt(message) + " in the schema"));
     }
     if (candidates.size() > 1) {
-        return std::unexpected(
-            failure("message name " + std::string(message) + " is ambiguous: " + joined_full_names(file, candidates)));
+        return std::unexpected(failure("message name " + quoted_excerpt(message) +
+                                       " is ambiguous: " + joined_full_names(file, candidates)));
     }
     return candidates.front();
 }

@@ -107,7 +107,7 @@ Result<ProtoToken> read_numeric_literal(ProtoLexer& lexer) {
     const std::string_view lexeme = text.substr(start, lexer.position - start);
     if (const auto value = numeric_literal_value(lexeme)) return ProtoToken::integer(*value);
     if (is_float_literal(lexeme)) return ProtoToken::floating(lexeme);
-    return std::unexpected(failure("bad numeric literal in .proto: " + std::string(lexeme)));
+    return std::unexpected(failure("bad numeric literal in .proto: " + quoted_excerpt(lexeme)));
 }
 
 // A literal closed by its opening quote; a backslash steps over the next byte.
@@ -189,7 +189,8 @@ Result<std::string_view> expect_proto_name(ProtoLexer& lexer) {
     auto token = next_proto_token(lexer);
     if (!token) return forward_error(token);
     if (token->kind == ProtoTokenKind::Ident) return token->text;
-    return std::unexpected(failure("expected a name in .proto, found " + proto_token_debug_form(*token)));
+    return std::unexpected(
+        failure("expected a name in .proto, found " + quoted_excerpt(proto_token_debug_form(*token))));
 }
 
 Result<bool> accept_proto_symbol(ProtoLexer& lexer, char c) {

@@ -24,7 +24,7 @@ Error failure(std::string message) { return Error::Other(std::move(message)); }
 Error nesting_too_deep() { return failure("message nesting too deep in .proto"); }
 
 Error token_failure(std::string message, const ProtoToken& token) {
-    append_proto_token_debug_form(token, message);
+    message += quoted_excerpt(proto_token_debug_form(token));
     return failure(std::move(message));
 }
 
@@ -131,7 +131,7 @@ Result<void> ProtoParser::parse_file_statement(const ProtoToken& token) {
         return parse_proto_message_decl(package_, true, 1);
     }
     if (word == "enum") return parse_proto_enum(package_);
-    return std::unexpected(failure("unexpected `" + std::string(word) + "` in .proto"));
+    return std::unexpected(failure("unexpected `" + quoted_excerpt(word) + "` in .proto"));
 }
 
 Result<std::string> ProtoParser::read_declared_name(std::string_view scope) {
@@ -163,7 +163,7 @@ Result<void> ProtoParser::parse_proto_message(std::string_view full_name, std::s
         auto token = next_proto_token(lexer_);
         if (!token) return forward_error(token);
         if (token->kind == ProtoTokenKind::Eof) {
-            return std::unexpected(failure("unterminated message " + std::string(full_name)));
+            return std::unexpected(failure("unterminated message " + quoted_excerpt(full_name)));
         }
         if (token->is_symbol('}')) return {};
         if (token->is_symbol(';')) continue;
@@ -189,7 +189,7 @@ Result<void> ProtoParser::parse_message_statement(const ProtoToken& token, std::
         return skip_proto_statement(lexer_);
     }
     if (token.kind != ProtoTokenKind::Ident && !token.is_symbol('.')) {
-        return std::unexpected(token_failure("unexpected token in " + std::string(full_name) + ": ", token));
+        return std::unexpected(token_failure("unexpected token in " + quoted_excerpt(full_name) + ": ", token));
     }
     auto field = parse_field_statement(token);
     if (!field) return forward_error(field);
@@ -256,7 +256,7 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
     auto number = next_proto_token(lexer_);
     if (!number) return forward_error(number);
     if (number->kind != ProtoTokenKind::Int || number->number < 1 || number->number > kMaxFieldNumber) {
-        return std::unexpected(token_failure("bad field number for " + std::string(*name) + ": ", *number));
+        return std::unexpected(token_failure("bad field number for " + quoted_excerpt(*name) + ": ", *number));
     }
     auto end = next_proto_token(lexer_);
     if (!end) return forward_error(end);
@@ -268,7 +268,7 @@ Result<ProtoFieldDecl> ProtoParser::parse_proto_field(std::string_view type_text
         }
         if (auto semicolon = expect_proto_symbol(lexer_, ';'); !semicolon) return forward_error(semicolon);
     } else if (!end->is_symbol(';')) {
-        return std::unexpected(token_failure("expected `;` after field " + std::string(*name) + ": ", *end));
+        return std::unexpected(token_failure("expected `;` after field " + quoted_excerpt(*name) + ": ", *end));
     }
     return ProtoFieldDecl{.name = *name,
                           .type_text = type_text,
@@ -287,7 +287,7 @@ Result<void> ProtoParser::parse_proto_enum(std::string_view scope) {
         auto token = next_proto_token(lexer_);
         if (!token) return forward_error(token);
         if (token->kind == ProtoTokenKind::Eof) {
-            return std::unexpected(failure("unterminated enum " + enumeration.full_name));
+            return std::unexpected(failure("unterminated enum " + quoted_excerpt(enumeration.full_name)));
         }
         if (token->is_symbol('}')) break;
         if (token->is_symbol(';')) continue;
@@ -310,11 +310,11 @@ Result<ProtoEnumValue> ProtoParser::parse_enum_value(std::string_view name) {
     auto number = next_proto_token(lexer_);
     if (!number) return forward_error(number);
     if (number->kind != ProtoTokenKind::Int) {
-        return std::unexpected(token_failure("bad enum value for " + std::string(name) + ": ", *number));
+        return std::unexpected(token_failure("bad enum value for " + quoted_excerpt(name) + ": ", *number));
     }
     if (number->number < INT32_MIN || number->number > INT32_MAX) {
         return std::unexpected(
-            failure("enum value out of range: " + std::string(name) + " = " + decimal_text(number->number)));
+            failure("enum value out of range: " + quoted_excerpt(name) + " = " + decimal_text(number->number)));
     }
     auto options = accept_proto_symbol(lexer_, '[');
     if (!options) return forward_error(options);

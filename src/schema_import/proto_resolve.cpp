@@ -237,7 +237,7 @@ Result<ProtoType> ProtoTypeIndex::resolve(std::string_view type_text, std::size_
             if (const auto found = declared_below(*package_node_)) return *found;
         }
     }
-    return std::unexpected(failure("unresolved type in .proto: " + std::string(type_text)));
+    return std::unexpected(failure("unresolved type in .proto: " + quoted_excerpt(type_text)));
 }
 
 // The position of the first declaration whose number an earlier one of the
@@ -276,12 +276,12 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
         TextSet names;
         for (const auto& declaration : declarations) {
             if (fields.size() == repeated_at) {
-                return std::unexpected(
-                    failure("duplicate field number " + decimal_text(declaration.number) + " in " + scope));
+                return std::unexpected(failure("duplicate field number " + decimal_text(declaration.number) + " in " +
+                                               quoted_excerpt(scope)));
             }
             if (!names.emplace(declaration.name).second) {
-                return std::unexpected(
-                    failure("duplicate field name " + std::string(declaration.name) + " in " + scope));
+                return std::unexpected(failure("duplicate field name " + quoted_excerpt(declaration.name) + " in " +
+                                               quoted_excerpt(scope)));
             }
             ProtoField field{
                 {},
@@ -293,7 +293,8 @@ Result<void> resolve_proto_fields(ProtoFile& file, const std::vector<ProtoPendin
             if (const auto& texts = declaration.map_types) {
                 auto key = index.resolve(texts->key, message);
                 if (!key) return forward_error(key);
-                if (!is_map_key_kind(key->kind)) return std::unexpected(failure("invalid map key type in " + scope));
+                if (!is_map_key_kind(key->kind))
+                    return std::unexpected(failure("invalid map key type in " + quoted_excerpt(scope)));
                 auto value = index.resolve(texts->value, message);
                 if (!value) return forward_error(value);
                 field.map = ProtoMapTypes{*key, *value};

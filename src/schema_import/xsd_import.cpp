@@ -69,7 +69,7 @@ Result<const Value*> choose_root(std::span<const Value> elements, std::optional<
         for (const Value& element : elements) {
             if (element.is<ValueObject>() && find_attribute(element, "name") == *message) return &element;
         }
-        return std::unexpected(failure("no top-level element named " + std::string(*message)));
+        return std::unexpected(failure("no top-level element named " + quoted_excerpt(*message)));
     }
     if (elements.empty()) return std::unexpected(failure("the schema declares no top-level elements"));
     if (elements.size() > 1) {
@@ -114,7 +114,9 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     const auto root_name = find_attribute(**root, "name");
     if (!root_name) return std::unexpected(failure("the root element has no name"));
     const auto key = property_key(*root_name);
-    if (!key) return std::unexpected(failure("unrepresentable root element name: " + name_debug_form(*root_name)));
+    if (!key)
+        return std::unexpected(
+            failure("unrepresentable root element name: " + quoted_excerpt(name_debug_form(*root_name))));
     const auto* complex = std::get_if<XsdComplex>(&*type);
     if (!complex) return std::unexpected(failure("the root element is scalar; nothing to convert"));
 

@@ -114,6 +114,23 @@ TEST(AvroInfer, FoldAgreesWithUnifyingLeftToRight) {
     }
 }
 
+// An array long enough to be folded in several batches, whose elements
+// bring new fields, nulls and wider numbers in late batches, infers the
+// schema that unifying its elements left to right gives.
+TEST(AvroInfer, ALongArrayInfersAsUnifyingLeftToRight) {
+    const Value late_elements[] = {json(R"({"b":"x"})"), json(R"({"a":2.5})"), json("{}"), json(R"({"a":"s"})")};
+    for (std::size_t length : {4096u, 4097u, 4098u, 20000u}) {
+        ValueArray elements(length, json(R"({"a":1})"));
+        for (std::size_t i = 0; i < std::size(late_elements); ++i) {
+            elements[length - 1 - i * (length / 5)] = late_elements[i];
+        }
+        auto inferred = infer_avro_schema(Value::array(elements), 0);
+        ASSERT_TRUE(inferred);
+        EXPECT_EQ(schema_json(*inferred), R"({"type":"array","items":)" + unified_left_to_right(elements) + "}")
+            << length;
+    }
+}
+
 // The schema JSON of a value's inferred and normalised schema with the
 // branches of every union sorted, or the failure's message: what must not
 // depend on the order of an array's items.

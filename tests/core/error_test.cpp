@@ -136,5 +136,39 @@ TEST(QuotedExcerpt, CutsAtACharacterBoundaryAndEscapesControls) {
     EXPECT_EQ(with_excerpted_message(kind_only), kind_only);
 }
 
+TEST(QuotedExcerpt, CountsEachEscapeAtItsLengthAgainstTheLimit) {
+    const std::string controls(1000, '\x1b');
+    const std::string one_escape = "\\u{1b}";
+    struct Case {
+        std::string text;
+        std::size_t limit;
+        std::string excerpt;
+    };
+    const Case cases[] = {
+        // An escape that would pass the limit is left out whole.
+        {std::string(kMaxQuotedBytes - 2, 'a') + "\x1b", kMaxQuotedBytes,
+         std::string(kMaxQuotedBytes - 2, 'a') + "\u2026"},
+        {std::string(kMaxQuotedBytes - 6, 'a') + "\x1b", kMaxQuotedBytes,
+         std::string(kMaxQuotedBytes - 6, 'a') + one_escape},
+        {controls, 12, one_escape + one_escape + "\u2026"},
+        {controls, 11, one_escape + "\u2026"},
+        {"\x01\x02", 10, "\\u{1}\\u{2}"},
+    };
+    for (const auto& [text, limit, excerpt] : cases) EXPECT_EQ(quoted_excerpt(text, limit), excerpt) << limit;
+
+    // Whatever the text, the excerpt keeps to its limit and the cut mark.
+    const std::string mark = "\u2026";
+    for (const std::string& text : {controls, std::string(1000, '\x7f'), std::string(500, '\x01') + "\xC2\x85"}) {
+        const std::string excerpt = quoted_excerpt(text);
+        EXPECT_LE(excerpt.size(), kMaxQuotedBytes + mark.size());
+        EXPECT_TRUE(excerpt.ends_with(mark));
+        EXPECT_EQ(excerpt.find_first_of(std::string_view("\x01\x1b\x7f", 3)), std::string::npos);
+        const Error message = with_excerpted_message(Error::Other("unexpected line: " + text));
+        EXPECT_LE(message.other().size(), 2 * kMaxQuotedBytes + mark.size());
+        const Error context = with_excerpted_message(Error::App(AppErrorKind::SchemaResolution, 1, text));
+        EXPECT_LE(context.app().context.size(), 2 * kMaxQuotedBytes + mark.size());
+    }
+}
+
 }  // namespace
 }  // namespace bezo

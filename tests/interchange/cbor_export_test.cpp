@@ -52,5 +52,15 @@ TEST(CborNumber, ShortestExactFloat) {
     }
 }
 
+TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
+    const std::string digits(1'000'000, '1');
+    for (const std::string& text : {digits + ".2.3", digits + "e400", digits + "e-400000000"}) {
+        std::vector<std::uint8_t> out;
+        const auto written = encode_cbor_number(text, out);
+        ASSERT_FALSE(written);
+        EXPECT_LT(written.error().other().size(), 200u) << written.error().other();
+    }
+}
+
 }  // namespace
 }  // namespace bezo

@@ -48,12 +48,24 @@ TEST(InferMain, RefusesLinesThatAreNotContentLines) {
         {"int'::a=1\n", "bad metadata prefix: int'::a=1"},
         {"\t!int'::\"a=1\n", "canonical line without =: !int'::\"a=1"},
         {".!nezo\n!int'::a=1\n!str", "not a canonical line: !str"},
-        {"!int'::a\r\r\n", "canonical line without =: !int'::a\r"},
+        {"!int'::a\r\r\n", "canonical line without =: !int'::a\\u{d}"},
     };
     for (const auto& [canonical, message] : cases) {
         const auto schema = infer_main(canonical, "s");
         ASSERT_FALSE(schema) << canonical;
         EXPECT_EQ(schema.error(), Error::Other(message)) << canonical;
+    }
+}
+
+TEST(InferMain, ARefusedLineIsQuotedAsAShortExcerpt) {
+    const std::string long_text(1'000'000, 'x');
+    for (const std::string& canonical :
+         {long_text + "\n", "!int[" + long_text + "'::a=1\n", "!int'::a" + long_text + "\x1b\n"}) {
+        const auto schema = infer_main(canonical, "s");
+        ASSERT_FALSE(schema);
+        const std::string& message = schema.error().other();
+        EXPECT_LT(message.size(), 200u) << message;
+        EXPECT_TRUE(message.ends_with("\u2026")) << message;
     }
 }
 

@@ -324,3 +324,124 @@ def test_a_file_of_records_imports_alike_in_pieces_and_whole(fault, seed):
     outcome = import_outcome(text)
     assert outcome == import_outcome(text.replace("[[orders]]", '[["orders"]]', 1))
     assert outcome.startswith("error: ") == (fault not in (None, "other table"))
+
+
+# --- long arrays, root entries and many tables, read in pieces -----------
+#
+# Besides files of records, a text is cut before root entries, before the
+# tables of each new first key, and between the items of a long array of a
+# root entry; pieces that do not read alone or name a key twice make the
+# text be read whole. Each text here spans many pieces.
+
+def long_array(item, count, key="a", separator=","):
+    return f"{key} = [" + separator.join(item(i) for i in range(count)) + "]\n"
+
+
+PIECED_TEXTS = {
+    "one-digit numbers": long_array(lambda i: str(i % 10), 150_000),
+    "numbers, comments, line breaks, a trailing comma": 'title = "t"\n' + long_array(
+        lambda i: f"# item {i}, ]\n{i * 7919}" if i % 5 == 0 else f"-{i}", 30_000, separator=",\n") + "z = 1\n",
+    "a trailing comma": long_array(lambda i: str(i), 40_000)[:-2] + ", ]\n",
+    "small inline tables": long_array(lambda i: "{x=%d}" % (i % 3), 40_000),
+    "points with strings that hold separators": long_array(
+        lambda i: '{ x = %d, y = 1.5, s = "a,]}[b", t = \'c, d\' }' % i, 8_000, key="points"),
+    "arrays in arrays": long_array(lambda i: f"[{i}, [true, {{k = [{i}]}}]]", 15_000),
+    "two long arrays and root entries around them": "x = 1\n" + long_array(lambda i: str(i), 40_000) + "y.z = 2\n"
+    + long_array(lambda i: f'"s{i}"', 30_000, key="b") + "w = 3\n",
+    "root entries": "".join(f"k{i} = {i}\n" for i in range(30_000)) + "".join(f"d.k{i} = {i}\n" for i in range(3)),
+    "one table per key": "".join(f"[t{i}]\na = {i}\n" for i in range(25_000)),
+    "tables with subtables and arrays of tables": "".join(
+        f"[t{i}]\na = 1\n[t{i}.s]\nb = [1, 2]\n[[t{i}.r]]\nc = 3\n[[t{i}.r]]\n" for i in range(6_000)),
+    "arrays of tables then tables": "".join(f"[[r]]\nn = {i}\n" for i in range(20_000))
+    + "".join(f"[s{i}]\nm = {i}\n" for i in range(10_000)),
+    # Valid, but the later pieces name a key an earlier one holds.
+    "a table taken up again later": "[a]\nx = 1\n" + "".join(f"[t{i}]\na = 1\n" for i in range(20_000))
+    + "[a.c]\ny = 2\n",
+    "a dotted root key and a header under it": "a.x = 1\n" + "".join(f"k{i} = {i}\n" for i in range(30_000))
+    + "[a.c]\ny = 2\n",
+    "an array of tables taken up again": "".join(f"[[r]]\nn = {i}\n" for i in range(20_000)) + "[s]\n[[r]]\nn = 0\n",
+}
+
+
+@pytest.mark.parametrize("shape", PIECED_TEXTS)
+def test_a_text_read_in_pieces_imports_as_its_json(shape):
+    text = PIECED_TEXTS[shape]
+    assert len(text) > 8 * 16 * 1024
+    same_as_json(text, json.dumps(tomllib.loads(text)))
+
+
+def quoted_first_key(text):
+    """The same text with its first key quoted, which reads it whole."""
+    key, rest = text.split(" = ", 1)
+    return f'"{key}" = {rest}'
+
+
+@pytest.mark.parametrize("text", [
+    long_array(lambda i: f"1979-05-27T07:{i % 60:02}:00Z", 20_000, separator=",\n"),
+    long_array(lambda i: ["inf", "-nan", "1.5", "07:32:00", '"s"'][i % 5], 40_000, separator=",\n"),
+    "a = 1\n" + long_array(lambda i: "{ d = 1979-05-27, n = %d }" % i, 20_000, key="b", separator=",\n"),
+    # The first typed value comes pieces after the start.
+    long_array(lambda i: "12:00:00" if i == 39_000 else f'{{s = "{i}", t = [{i}]}}', 40_000, separator=",\n"),
+    long_array(lambda i: "-inf" if i == 39_999 else str(i), 40_000),
+    # A typed value in the piece that ends the array, after its last items.
+    long_array(lambda i: str(i), 40_000) + "d = 1979-05-27\n",
+])
+def test_a_long_array_of_dates_and_non_finite_numbers_imports_alike_in_pieces_and_whole(text):
+    assert bezo.import_from("toml", text) == bezo.import_from("toml", quoted_first_key(text))
+
+
+@pytest.mark.parametrize("fault", [
+    "1,,2",  # an empty item
+    "1 2",  # a missing comma
+    "{x = 1, x = 2}",  # a repeated key inside an item
+    "[1, 2",  # an array left open
+    "z",  # no value
+])
+def test_a_fault_in_a_long_array_is_reported_as_when_read_whole(fault):
+    items = [str(i) for i in range(40_000)]
+    items[30_000] = fault
+    text = "a = [\n" + ",\n".join(items) + "\n]\n"
+    with pytest.raises(bezo.BezoError) as pieced:
+        bezo.import_from("toml", text)
+    with pytest.raises(bezo.BezoError) as whole:
+        bezo.import_from("toml", quoted_first_key(text))
+    with pytest.raises(tomllib.TOMLDecodeError):
+        tomllib.loads(text)
+    assert str(pieced.value) == str(whole.value)
+
+
+@pytest.mark.parametrize("empty_item", [",,", ", ,", ",\n,", ", # note\n,"])
+def test_an_empty_item_where_a_long_array_may_be_cut_is_refused(empty_item):
+    # The offsets move the empty item across the first place a cut may fall.
+    for offset in range(12):
+        text = "a = [" + " " * offset + "0, " * 5455 + "1" + empty_item + "2, " + "3, " * 3000 + "4]\n"
+        with pytest.raises(bezo.BezoError, match="expected value or closing"):
+            bezo.import_from("toml", text)
+
+
+@pytest.mark.parametrize("offset", range(0, 40, 3))
+def test_a_long_array_that_opens_with_an_empty_item_is_refused(offset):
+    text = "a = [ # " + "c" * (16_370 + offset) + "\n, 1, 2]\n"
+    with pytest.raises(bezo.BezoError, match="expected value or closing"):
+        bezo.import_from("toml", text)
+
+
+@pytest.mark.parametrize("tail", [
+    "[t5]\nb = 1\n",  # a table defined twice
+    "[t5.a]\n",  # a table under a value
+    "t5 = 1\n",  # a root entry after the tables (it lands in the last table)
+    "[[t5]]\n",  # an array of tables over a table
+    "k7 = 1\n[x]\n",
+])
+def test_a_key_two_pieces_define_is_refused_as_when_read_whole(tail):
+    text = "k7 = 2\n" + "".join(f"[t{i}]\na = {i}\n" for i in range(25_000)) + tail
+    outcome = None
+    try:
+        tomllib.loads(text)
+    except tomllib.TOMLDecodeError:
+        outcome = "refused"
+    if outcome == "refused":
+        with pytest.raises(bezo.BezoError):
+            bezo.import_from("toml", text)
+    else:
+        same_as_json(text, json.dumps(tomllib.loads(text)))
