@@ -47,6 +47,9 @@ struct Scalar {
 
     NodeKind kind;
     bool boolean = false;
+    // A string known to hold no control character and no "$"; others are
+    // checked when they are written.
+    bool plain = false;
     std::string_view text;  // a number's text, a string, a typed value's literal
     std::string_view library;
     std::string_view type_name;
@@ -75,7 +78,11 @@ Scalar scalar_of(const JsonNode& node) {
         case JsonKind::False: return Scalar::of_bool(false);
         case JsonKind::True: return Scalar::of_bool(true);
         case JsonKind::Number: return Scalar(NodeKind::Number, node.text());
-        case JsonKind::String: return Scalar(NodeKind::String, node.text());
+        case JsonKind::String: {
+            Scalar scalar(NodeKind::String, node.text());
+            scalar.plain = node.is_plain_string();
+            return scalar;
+        }
         case JsonKind::Array: return Scalar(NodeKind::Array);
         case JsonKind::Object: break;
     }
@@ -124,6 +131,8 @@ struct RenderedScalar {
 // back in; such texts are embedded instead.
 bool is_line_safe(std::string_view text) { return find_first_of_bytes<'\0', '\n', '\r', '$'>(text) == text.size(); }
 
+bool is_line_safe(const Scalar& scalar) { return scalar.plain || is_line_safe(scalar.text); }
+
 bool holds_line_break_or_nul(std::string_view text) {
     return find_first_of_bytes<'\0', '\n', '\r'>(text) != text.size();
 }
@@ -155,7 +164,7 @@ std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
         case NodeKind::Number:
             return RenderedScalar({'!', is_integer_text(scalar.text) ? "int" : "float"}, scalar.text);
         case NodeKind::String:
-            if (is_line_safe(scalar.text)) return RenderedScalar({}, scalar.text);
+            if (is_line_safe(scalar)) return RenderedScalar({}, scalar.text);
             if (is_multiline_text(scalar.text)) return RenderedScalar({'!', "text"}, scalar.text, Spelling::TextLines);
             return embedded_string(scalar.text);
         case NodeKind::Typed:
@@ -174,7 +183,7 @@ std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
 // What stands there is always spelled as it is.
 std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
     if (scalar.kind == NodeKind::String || scalar.kind == NodeKind::Typed) {
-        if (!is_line_safe(scalar.text) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
+        if (!is_line_safe(scalar) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
     }
     auto rendered = render_scalar(scalar);
     if (rendered && rendered->annotation.sigil == '&' && rendered->annotation.word.starts_with("json")) {
@@ -325,10 +334,15 @@ public:
         return {};
     }
 
-    // The document: ".!bezo", one ".!types" line per library, an empty line,
-    // the body. The header goes in front of the body in place.
-    std::string assemble() && {
+    // The document: ".!bezo", the mark line if any, one ".!types" line per
+    // library, an empty line, the body. The header goes in front of the body
+    // in place.
+    std::string assemble(std::string_view mark) && {
         std::string header = ".!bezo\n";
+        if (!mark.empty()) {
+            header += mark;
+            header += '\n';
+        }
         for (const std::string& library : libraries_) {
             header += ".!types ";
             header += library;
@@ -611,20 +625,22 @@ private:
 };
 
 template <class Node, class Members>
-Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size) {
+Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size,
+                                   std::string_view mark) {
     AuthoredBodyWriter<Node> writer(embed_containers, input_size);
     if (auto written = writer.write_root(members); !written) return forward_error(written);
-    return std::move(writer).assemble();
+    return std::move(writer).assemble(mark);
 }
 
 }  // namespace
 
-Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size) {
-    return write_authored<Value>(members, embed_containers, input_size);
+Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size,
+                                     std::string_view mark) {
+    return write_authored<Value>(members, embed_containers, input_size, mark);
 }
 
 Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers, std::size_t input_size) {
-    return write_authored<JsonNode>(JsonMembers(root_object), embed_containers, input_size);
+    return write_authored<JsonNode>(JsonMembers(root_object), embed_containers, input_size, {});
 }
 
 }  // namespace bezo

@@ -21,12 +21,27 @@ void XmlChildValues::add(std::string_view name, Value value) {
     held.get_if<ValueArray>()->push_back(std::move(value));
 }
 
+namespace {
+
+// The text without its leading and trailing white space, taken out of
+// `text` rather than copied.
+std::string take_trimmed(std::string& text) {
+    const std::string_view trimmed = trim_unicode_white_space(text);
+    if (trimmed.empty()) return {};
+    const auto start = static_cast<std::size_t>(trimmed.data() - text.data());
+    text.resize(start + trimmed.size());
+    text.erase(0, start);
+    return std::move(text);
+}
+
+}  // namespace
+
 Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children) {
     if (element.mixed) return Value::typed("std/enc", "xml", base64url_encode(element.source));
-    std::string_view text = trim_unicode_white_space(element.text);
+    std::string text = take_trimmed(element.text);
     if (element.attributes.empty() && element.child_count == 0) {
         if (text.empty()) return Value::null();
-        return Value::string(std::string(text));
+        return Value::string(std::move(text));
     }
     ValueObject child_members = children.take_members();
     // A list of the exact size, even for child elements alone: the
@@ -36,7 +51,7 @@ Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children) {
     for (XmlAttribute& attribute : element.attributes) {
         members.push_back(ValueMember{"@" + std::string(attribute.name), Value::string(std::move(attribute.value))});
     }
-    if (!text.empty()) members.push_back(ValueMember{"#text", Value::string(std::string(text))});
+    if (!text.empty()) members.push_back(ValueMember{"#text", Value::string(std::move(text))});
     for (ValueMember& member : child_members) members.push_back(std::move(member));
     return Value::object(std::move(members));
 }

@@ -594,8 +594,7 @@ public:
         Open frame = open_.back();
         open_.pop_back();
         JsonNode& node = tree_.nodes_[frame.node];
-        node.size_ = frame.children;
-        node.extent_ = tree_.nodes_.size() - frame.node;
+        node.close(frame.children, tree_.nodes_.size() - frame.node);
     }
 
     void alias(std::string_view) { give_up(); }

@@ -12,6 +12,7 @@
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 #include "interchange/asn1_export.hpp"
 #include "interchange/cbor_export.hpp"
 #include "interchange/json_export.hpp"
@@ -54,10 +55,12 @@ PyObject* to_python(BytesResult result) {
                                      static_cast<Py_ssize_t>(result->size()));
 }
 
-// Format entries by their exact, case-sensitive word.
+// Format entries by their exact, case-sensitive word. An importer is told
+// that its text is valid UTF-8: every bound argument is the UTF-8 form of a
+// str.
 struct TextImporter {
     std::string_view word;
-    TextResult (*entry)(std::string_view text);
+    TextResult (*entry)(std::string_view text, Utf8State state);
 };
 struct TextExporter {
     std::string_view word;
@@ -72,10 +75,16 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
+// An importer that checks its text whatever its origin.
+template <TextResult (*Import)(std::string_view)>
+TextResult checking_importer(std::string_view text, Utf8State) {
+    return Import(text);
+}
+
 constexpr std::array<TextImporter, 4> kImporters{{
     {"json", import_json_entry},
-    {"yaml", import_yaml},
-    {"toml", import_toml},
+    {"yaml", checking_importer<import_yaml>},
+    {"toml", checking_importer<import_toml>},
     {"xml", import_xml},
 }};
 constexpr std::array<TextExporter, 4> kTextExporters{{
@@ -191,7 +200,9 @@ PyObject* road_infer(const BoundTexts& args) {
 
 PyObject* road_import_from(const BoundTexts& args) {
     const std::string_view format = *args[0];
-    if (const auto* importer = find_format(kImporters, format)) return to_python(importer->entry(*args[1]));
+    if (const auto* importer = find_format(kImporters, format)) {
+        return to_python(importer->entry(*args[1], Utf8State::Valid));
+    }
     return pyerr_from_string("unsupported import format: " + std::string(format));
 }
 
