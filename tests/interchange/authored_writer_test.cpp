@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "interchange/json_import.hpp"
+#include "interchange/xml_import.hpp"
 
 namespace bezo {
 namespace {
@@ -88,6 +89,51 @@ TEST(JsonImport, RefusesInputThatIsNotUtf8) {
     auto text = import_json("{\"a\":\"\xFF\"}", false);
     ASSERT_FALSE(text);
     EXPECT_EQ(text.error().other(), "input is not valid UTF-8");
+}
+
+// Text that does not come from a str is checked on both roads that trust a
+// str's text: a stray byte, an encoded surrogate, an overlong form and a
+// truncated sequence, in a value and in a name.
+TEST(TextImports, RefuseUncheckedTextThatIsNotUtf8) {
+    const std::string_view bad[] = {"\xFF", "\xED\xA0\x80", "\xC0\xAF", "\xE2\x82"};
+    for (std::string_view bytes : bad) {
+        const std::string json_value = "{\"a\":\"" + std::string(bytes) + "\"}";
+        const std::string json_key = "{\"" + std::string(bytes) + "\":1}";
+        const std::string xml_value = "<a>" + std::string(bytes) + "</a>";
+        const std::string xml_name = "<a" + std::string(bytes) + "/>";
+        for (const auto& text : {json_value, json_key}) {
+            auto imported = import_json_entry(text);
+            ASSERT_FALSE(imported) << text;
+            EXPECT_EQ(imported.error().other(), "input is not valid UTF-8") << text;
+        }
+        for (const auto& text : {xml_value, xml_name}) {
+            auto imported = import_xml(text);
+            ASSERT_FALSE(imported) << text;
+            EXPECT_EQ(imported.error().other(), "input is not valid UTF-8") << text;
+        }
+    }
+}
+
+// Strings read straight from the JSON text skip the writer's check for bytes
+// a line cannot carry; those holding a "$" or an escape still get it.
+TEST(JsonImport, DollarsAndEscapedLineBreaksAreEmbeddedWhereverTheyStand) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"s":"plain"})", ".!bezo\n\ns=plain\n"},
+        {R"({"s":"$x"})", ".!bezo\n.!types std/enc\n\n&json\ns=IiR4Ig\n"},
+        {R"({"s":"a long run of plain text before a $ sign"})",
+         ".!bezo\n.!types std/enc\n\n&json\ns=ImEgbG9uZyBydW4gb2YgcGxhaW4gdGV4dCBiZWZvcmUgYSAkIHNpZ24i\n"},
+        {R"({"s":"\u0024x"})", ".!bezo\n.!types std/enc\n\n&json\ns=IiR4Ig\n"},
+        {R"({"s":"a\nb"})", ".!bezo\n\n!text\ns=a|:|b\n"},
+        {R"({"s":"a\rb"})", ".!bezo\n.!types std/enc\n\n&json\ns=ImFccmIi\n"},
+        {R"({"s":"a\tb"})", ".!bezo\n\ns=a\tb\n"},
+        {R"({"r":{"a":"x","b":"$"}})", ".!bezo\n.!types std/enc\n\n/r::a=x\n&json\n/r::b=IiQi\n"},
+        {R"({"l":["x","y$"]})", ".!bezo\n.!types std/enc\n\n/@l+=x\n&json\n/@l+=InkkIg\n"},
+    };
+    for (const auto& [json, expected] : cases) {
+        auto text = import_json_entry(json);
+        ASSERT_TRUE(text) << json << ": " << text.error().other();
+        EXPECT_EQ(*text, expected) << json;
+    }
 }
 
 }  // namespace
