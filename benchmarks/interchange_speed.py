@@ -3,7 +3,7 @@
 Run after a build:  PYTHONPATH=build/python python3 benchmarks/interchange_speed.py [--quick]
 
 Roads and peers, on the same data in one run:
-  import    bezo.import_from("json", J)   vs  json.loads(J)  (and ujson.loads)
+  import    bezo.import_from("json", J)   vs  json.loads(J), ujson.loads(J), rapidjson.loads(J)
   export    bezo.export_to("json", N)     vs  json.dumps(data)  (and ujson.dumps)
   compile   bezo.compile(A)               vs  json.loads(J)
 where J is the data as JSON, N the same data as a canonical document and A
@@ -34,11 +34,11 @@ import tempfile
 import time
 
 import bezo
+from timing import require_peer
 
-try:
-    import ujson
-except ImportError:
-    ujson = None
+# Peers from Debian, for the benchmarks only: python3-ujson, python3-rapidjson.
+ujson = require_peer("ujson", "python3-ujson")
+rapidjson = require_peer("rapidjson", "python3-rapidjson")
 
 MB = 1_000_000
 
@@ -199,9 +199,9 @@ def best_times(contenders, rounds):
 def road_contenders(road, data_set):
     if road == "import":
         rows = [("bezo", lambda text: bezo.import_from("json", text), data_set.json),
-                ("json.loads", json.loads, data_set.json)]
-        if ujson:
-            rows.append(("ujson.loads", ujson.loads, data_set.json))
+                ("json.loads", json.loads, data_set.json),
+                ("ujson.loads", ujson.loads, data_set.json),
+                ("rapidjson.loads", rapidjson.loads, data_set.json)]
         return rows, data_set.json
     if road == "export":
         rows = [("bezo", lambda text: bezo.export_to("json", text), data_set.canonical),
@@ -309,7 +309,6 @@ def main():
                   DataSet("wide 400k", wide(40_000 if args.quick else 400_000)),
                   DataSet("long string", long_string(MB if args.quick else 10 * MB)),
                   DataSet("unicode", unicode_heavy(MB if args.quick else 5 * MB))]
-    print(f"ujson: {'installed' if ujson else 'not installed'}\n")
     report_speed(data_sets, rounds)
     report_scaling([5 * MB, 10 * MB] if args.quick else [5 * MB, 10 * MB, 20 * MB, 40 * MB], rounds)
     report_memory([data_sets[-5]] if args.quick else [data_sets[2]] + data_sets[3:])

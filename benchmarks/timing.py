@@ -19,6 +19,21 @@ def _missing_peer(what, debian_package):
              f"{debian_package} (apt-get install {debian_package})")
 
 
+def require_peer(import_name, debian_package):
+    """The peer module `import_name`, imported; when it is missing, prints
+    one line naming the Debian package that provides it and exits with
+    status 0, since a benchmark without its peer has nothing to compare."""
+    try:
+        return importlib.import_module(import_name)
+    except ModuleNotFoundError as missing:
+        if missing.name != import_name.partition(".")[0]:
+            raise
+        script = os.path.basename(sys.argv[0])
+        print(f"{script}: stopped: the peer module {import_name} is not installed; it comes with the Debian "
+              f"package {debian_package} (apt-get install {debian_package})")
+        sys.exit(0)
+
+
 def require_module(import_name, debian_package):
     """The Python module `import_name`, imported; when it is missing, says
     which Debian package provides it and exits with status 1."""
