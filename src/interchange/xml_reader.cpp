@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <optional>
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -226,13 +227,14 @@ private:
 
     Result<void> read_child(unsigned depth) {
         XmlElement child;
-        XmlChildValues grandchildren;
-        XmlElementReader reader(cursor_, child, children_ != nullptr ? &grandchildren : nullptr);
+        std::optional<XmlChildValues> grandchildren;
+        if (children_ != nullptr) grandchildren.emplace(children_->stack());
+        XmlElementReader reader(cursor_, child, grandchildren ? &*grandchildren : nullptr);
         if (auto read = reader.read(depth); !read) return read;
         ++element_.child_count;
         if (children_ != nullptr) {
             const std::string_view name = child.name;
-            children_->add(name, xml_element_to_value(std::move(child), std::move(grandchildren)));
+            children_->add(name, xml_element_to_value(std::move(child), std::move(*grandchildren)));
         }
         return {};
     }
@@ -357,7 +359,8 @@ Result<XmlDocumentElement> parse_xml_document(std::string_view text) {
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (cursor.rest().starts_with("<!")) return fail("DOCTYPE/DTD is not supported");
     XmlElement element;
-    XmlChildValues children;
+    ValueObject pending_members;
+    XmlChildValues children(pending_members);
     if (auto read = XmlElementReader(cursor, element, &children).read(0); !read) return forward_error(read);
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (!cursor.at_end()) return fail("trailing content after the root element");
