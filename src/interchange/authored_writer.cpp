@@ -314,13 +314,23 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
 // ---- The body ----
 
 // Writes the body lines of one document, collecting the libraries used, and
-// assembles the document in the same buffer.
+// assembles the document in the same buffer. The buffer opens with the
+// header lines that every document has, so that only ".!types" lines, when
+// some library is used, move the body on.
 template <class Node>
 class AuthoredBodyWriter {
 public:
-    AuthoredBodyWriter(bool embed_containers, std::size_t input_size)
+    AuthoredBodyWriter(bool embed_containers, std::size_t input_size, std::string_view mark)
         : embed_containers_(embed_containers), budget_(output_budget(input_size)) {
-        body_.reserve(std::min(budget_, input_size * 2));
+        out_.reserve(std::min(budget_, input_size * 2));
+        out_ = ".!bezo\n";
+        if (!mark.empty()) {
+            out_ += mark;
+            out_ += '\n';
+        }
+        types_at_ = out_.size();
+        out_ += '\n';
+        header_size_ = out_.size();
     }
 
     template <class Members>
@@ -335,22 +345,16 @@ public:
     }
 
     // The document: ".!bezo", the mark line if any, one ".!types" line per
-    // library, an empty line, the body. The header goes in front of the body
-    // in place.
-    std::string assemble(std::string_view mark) && {
-        std::string header = ".!bezo\n";
-        if (!mark.empty()) {
-            header += mark;
-            header += '\n';
-        }
+    // library, an empty line, the body.
+    std::string assemble() && {
+        std::string types;
         for (const std::string& library : libraries_) {
-            header += ".!types ";
-            header += library;
-            header += '\n';
+            types += ".!types ";
+            types += library;
+            types += '\n';
         }
-        header += '\n';
-        body_.insert(0, header);
-        return std::move(body_);
+        out_.insert(types_at_, types);
+        return std::move(out_);
     }
 
 private:
@@ -361,15 +365,18 @@ private:
         return false;
     }
 
+    // The bytes of the body written so far; the budget counts these.
+    std::size_t body_size() const { return out_.size() - header_size_; }
+
     Result<void> check_budget() const {
-        if (body_.size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
+        if (body_size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
         return {};
     }
 
     // Refuses `lines` lines under the current path when they cannot fit the
     // budget: each of them holds the path at least once.
     Result<void> reserve_lines(std::size_t lines) const {
-        const std::size_t left = budget_ - std::min(budget_, body_.size());
+        const std::size_t left = budget_ - std::min(budget_, body_size());
         if (path_.empty() || lines <= left / path_.size()) return {};
         return std::unexpected(output_budget_exceeded(budget_));
     }
@@ -380,34 +387,34 @@ private:
 
     void write_annotation(LineAnnotation annotation) {
         if (annotation.empty()) return;
-        body_ += annotation.sigil;
-        body_ += annotation.word;
-        body_ += '\n';
+        out_ += annotation.sigil;
+        out_ += annotation.word;
+        out_ += '\n';
     }
 
     void write_value_text(const RenderedScalar& scalar) {
         switch (scalar.spelling) {
-            case Spelling::AsIs: body_ += scalar.text; return;
+            case Spelling::AsIs: out_ += scalar.text; return;
             case Spelling::TextLines: {
                 std::size_t start = 0;
                 for (std::size_t feed; (feed = scalar.text.find('\n', start)) != std::string_view::npos;
                      start = feed + 1) {
-                    body_.append(scalar.text, start, feed - start);
-                    body_ += "|:|";
+                    out_.append(scalar.text, start, feed - start);
+                    out_ += "|:|";
                 }
-                body_.append(scalar.text, start);
+                out_.append(scalar.text, start);
                 return;
             }
-            case Spelling::EmbeddedString: append_base64url(quote_json_string(scalar.text), body_); return;
+            case Spelling::EmbeddedString: append_base64url(quote_json_string(scalar.text), out_); return;
         }
     }
 
     void write_scalar_line(const RenderedScalar& scalar, std::initializer_list<std::string_view> head) {
         adopt(scalar.library);
         write_annotation(scalar.annotation);
-        for (std::string_view part : head) body_ += part;
+        for (std::string_view part : head) out_ += part;
         write_value_text(scalar);
-        body_ += '\n';
+        out_ += '\n';
     }
 
     // An "&json" line pair holding the compact JSON of `value`.
@@ -415,10 +422,10 @@ private:
         adopt(kEncodingLibrary);
         json_scratch_.clear();
         write_json(value, json_scratch_);
-        body_ += "&json\n";
-        for (std::string_view part : head) body_ += part;
-        append_base64url(json_scratch_, body_);
-        body_ += '\n';
+        out_ += "&json\n";
+        for (std::string_view part : head) out_ += part;
+        append_base64url(json_scratch_, out_);
+        out_ += '\n';
     }
 
     // Extends the path of the namespace or array being written by one step
@@ -468,13 +475,13 @@ private:
     void write_record_items(const Members& members) {
         bool first = true;
         for (const auto& member : members) {
-            if (!first) body_ += '|';
+            if (!first) out_ += '|';
             first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(member.value));
             adopt(rendered.library);
-            body_ += member.key;
-            body_ += '=';
-            body_ += rendered.text;
+            out_ += member.key;
+            out_ += '=';
+            out_ += rendered.text;
         }
     }
 
@@ -485,10 +492,10 @@ private:
         auto annotation = record_form(members, *budget);
         if (!annotation) return false;
         write_annotation(*annotation);
-        body_ += path_;
-        body_ += ":=";
+        out_ += path_;
+        out_ += ":=";
         write_record_items(members);
-        body_ += '\n';
+        out_ += '\n';
         return true;
     }
 
@@ -529,17 +536,17 @@ private:
             if (!form.add({}, inline_scalar(scalar_of(item), ';'))) return false;
         }
         write_annotation(form.annotation());
-        body_ += path_;
-        body_ += ";=";
+        out_ += path_;
+        out_ += ";=";
         bool first = true;
         for (const Node& item : items) {
-            if (!first) body_ += ';';
+            if (!first) out_ += ';';
             first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(item));
             adopt(rendered.library);
-            body_ += rendered.text;
+            out_ += rendered.text;
         }
-        body_ += '\n';
+        out_ += '\n';
         return true;
     }
 
@@ -557,10 +564,10 @@ private:
         std::size_t index = 0;
         for (const Node& item : items) {
             write_annotation(record_annotations_[index++]);
-            body_ += path_;
-            body_ += "+:=";
+            out_ += path_;
+            out_ += "+:=";
             write_record_items(members_of(item));
-            body_ += '\n';
+            out_ += '\n';
         }
         return true;
     }
@@ -616,7 +623,10 @@ private:
     // The libraries whose types the body uses, in byte order; each gives one
     // ".!types" header line.
     std::set<std::string, std::less<>> libraries_;
-    std::string body_;
+    // The header lines without ".!types" lines, then the body.
+    std::string out_;
+    std::size_t types_at_ = 0;     // where ".!types" lines go
+    std::size_t header_size_ = 0;  // of the header lines in `out_`
     // The path of the namespace or array being written; empty at the root.
     std::string path_;
     std::string key_scratch_;
@@ -627,9 +637,9 @@ private:
 template <class Node, class Members>
 Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size,
                                    std::string_view mark) {
-    AuthoredBodyWriter<Node> writer(embed_containers, input_size);
+    AuthoredBodyWriter<Node> writer(embed_containers, input_size, mark);
     if (auto written = writer.write_root(members); !written) return forward_error(written);
-    return std::move(writer).assemble(mark);
+    return std::move(writer).assemble();
 }
 
 }  // namespace
