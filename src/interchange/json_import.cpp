@@ -27,4 +27,6 @@ Result<std::string> import_json_entry(std::string_view text, Utf8State state) {
     return import_json(text, false, state);
 }
 
+Result<std::string> import_json_entry(std::string_view text) { return import_json_entry(text, Utf8State::Unchecked); }
+
 }  // namespace bezo

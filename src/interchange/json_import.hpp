@@ -14,6 +14,7 @@ namespace bezo {
 Result<std::string> import_json(std::string_view text, bool embed_containers, Utf8State state = Utf8State::Unchecked);
 
 // import_json with containers written as lines rather than embedded.
-Result<std::string> import_json_entry(std::string_view text, Utf8State state = Utf8State::Unchecked);
+Result<std::string> import_json_entry(std::string_view text, Utf8State state);
+Result<std::string> import_json_entry(std::string_view text);
 
 }  // namespace bezo

@@ -16,4 +16,6 @@ Result<std::string> import_xml(std::string_view text, Utf8State state) {
     return tree_to_authored(root, false, text.size(), kXmlShapeMark);
 }
 
+Result<std::string> import_xml(std::string_view text) { return import_xml(text, Utf8State::Unchecked); }
+
 }  // namespace bezo

@@ -13,6 +13,7 @@ namespace bezo {
 // name, as the one root member of an authored document, marked as read
 // from XML (core/xml_mark.hpp). An unchecked text is refused unless it is
 // UTF-8.
-Result<std::string> import_xml(std::string_view text, Utf8State state = Utf8State::Unchecked);
+Result<std::string> import_xml(std::string_view text, Utf8State state);
+Result<std::string> import_xml(std::string_view text);
 
 }  // namespace bezo
