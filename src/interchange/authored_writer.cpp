@@ -322,15 +322,15 @@ class AuthoredBodyWriter {
 public:
     AuthoredBodyWriter(bool embed_containers, std::size_t input_size, std::string_view mark)
         : embed_containers_(embed_containers), budget_(output_budget(input_size)) {
-        out_.reserve(std::min(budget_, input_size * 2));
-        out_ = ".!bezo\n";
+        body_.reserve(std::min(budget_, input_size * 2));
+        body_ = ".!bezo\n";
         if (!mark.empty()) {
-            out_ += mark;
-            out_ += '\n';
+            body_ += mark;
+            body_ += '\n';
         }
-        types_at_ = out_.size();
-        out_ += '\n';
-        header_size_ = out_.size();
+        types_at_ = body_.size();
+        body_ += '\n';
+        header_size_ = body_.size();
     }
 
     template <class Members>
@@ -353,8 +353,8 @@ public:
             types += library;
             types += '\n';
         }
-        out_.insert(types_at_, types);
-        return std::move(out_);
+        body_.insert(types_at_, types);
+        return std::move(body_);
     }
 
 private:
@@ -366,7 +366,7 @@ private:
     }
 
     // The bytes of the body written so far; the budget counts these.
-    std::size_t body_size() const { return out_.size() - header_size_; }
+    std::size_t body_size() const { return body_.size() - header_size_; }
 
     Result<void> check_budget() const {
         if (body_size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
@@ -387,34 +387,34 @@ private:
 
     void write_annotation(LineAnnotation annotation) {
         if (annotation.empty()) return;
-        out_ += annotation.sigil;
-        out_ += annotation.word;
-        out_ += '\n';
+        body_ += annotation.sigil;
+        body_ += annotation.word;
+        body_ += '\n';
     }
 
     void write_value_text(const RenderedScalar& scalar) {
         switch (scalar.spelling) {
-            case Spelling::AsIs: out_ += scalar.text; return;
+            case Spelling::AsIs: body_ += scalar.text; return;
             case Spelling::TextLines: {
                 std::size_t start = 0;
                 for (std::size_t feed; (feed = scalar.text.find('\n', start)) != std::string_view::npos;
                      start = feed + 1) {
-                    out_.append(scalar.text, start, feed - start);
-                    out_ += "|:|";
+                    body_.append(scalar.text, start, feed - start);
+                    body_ += "|:|";
                 }
-                out_.append(scalar.text, start);
+                body_.append(scalar.text, start);
                 return;
             }
-            case Spelling::EmbeddedString: append_base64url(quote_json_string(scalar.text), out_); return;
+            case Spelling::EmbeddedString: append_base64url(quote_json_string(scalar.text), body_); return;
         }
     }
 
     void write_scalar_line(const RenderedScalar& scalar, std::initializer_list<std::string_view> head) {
         adopt(scalar.library);
         write_annotation(scalar.annotation);
-        for (std::string_view part : head) out_ += part;
+        for (std::string_view part : head) body_ += part;
         write_value_text(scalar);
-        out_ += '\n';
+        body_ += '\n';
     }
 
     // An "&json" line pair holding the compact JSON of `value`.
@@ -422,10 +422,10 @@ private:
         adopt(kEncodingLibrary);
         json_scratch_.clear();
         write_json(value, json_scratch_);
-        out_ += "&json\n";
-        for (std::string_view part : head) out_ += part;
-        append_base64url(json_scratch_, out_);
-        out_ += '\n';
+        body_ += "&json\n";
+        for (std::string_view part : head) body_ += part;
+        append_base64url(json_scratch_, body_);
+        body_ += '\n';
     }
 
     // Extends the path of the namespace or array being written by one step
@@ -475,13 +475,13 @@ private:
     void write_record_items(const Members& members) {
         bool first = true;
         for (const auto& member : members) {
-            if (!first) out_ += '|';
+            if (!first) body_ += '|';
             first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(member.value));
             adopt(rendered.library);
-            out_ += member.key;
-            out_ += '=';
-            out_ += rendered.text;
+            body_ += member.key;
+            body_ += '=';
+            body_ += rendered.text;
         }
     }
 
@@ -492,10 +492,10 @@ private:
         auto annotation = record_form(members, *budget);
         if (!annotation) return false;
         write_annotation(*annotation);
-        out_ += path_;
-        out_ += ":=";
+        body_ += path_;
+        body_ += ":=";
         write_record_items(members);
-        out_ += '\n';
+        body_ += '\n';
         return true;
     }
 
@@ -536,17 +536,17 @@ private:
             if (!form.add({}, inline_scalar(scalar_of(item), ';'))) return false;
         }
         write_annotation(form.annotation());
-        out_ += path_;
-        out_ += ";=";
+        body_ += path_;
+        body_ += ";=";
         bool first = true;
         for (const Node& item : items) {
-            if (!first) out_ += ';';
+            if (!first) body_ += ';';
             first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(item));
             adopt(rendered.library);
-            out_ += rendered.text;
+            body_ += rendered.text;
         }
-        out_ += '\n';
+        body_ += '\n';
         return true;
     }
 
@@ -564,10 +564,10 @@ private:
         std::size_t index = 0;
         for (const Node& item : items) {
             write_annotation(record_annotations_[index++]);
-            out_ += path_;
-            out_ += "+:=";
+            body_ += path_;
+            body_ += "+:=";
             write_record_items(members_of(item));
-            out_ += '\n';
+            body_ += '\n';
         }
         return true;
     }
@@ -624,9 +624,9 @@ private:
     // ".!types" header line.
     std::set<std::string, std::less<>> libraries_;
     // The header lines without ".!types" lines, then the body.
-    std::string out_;
+    std::string body_;
     std::size_t types_at_ = 0;     // where ".!types" lines go
-    std::size_t header_size_ = 0;  // of the header lines in `out_`
+    std::size_t header_size_ = 0;  // of the header lines in `body_`
     // The path of the namespace or array being written; empty at the root.
     std::string path_;
     std::string key_scratch_;

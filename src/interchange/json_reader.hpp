@@ -71,8 +71,8 @@ public:
         if (is_container()) return {};
         return std::string_view(reinterpret_cast<const char*>(data_), size_);
     }
-    // A string read as it stands in the JSON text, without escapes, that
-    // holds no "$" either: it holds no control character and no "$".
+    // A string read as it stands in the JSON text, so without escapes and
+    // control characters, that holds no "$" either.
     bool is_plain_string() const { return plain_; }
     // The elements of an array or the members of an object.
     std::size_t child_count() const { return is_container() ? data_ : 0; }

@@ -32,9 +32,9 @@ struct Signature {
     std::size_t required;
 };
 
-// One bound argument: a view of the UTF-8 text of the caller's str. The call
-// holds the str, and with it that text, for its whole duration, so the text
-// is never copied again. A road that needs an owned copy converts it to
+// One bound argument: a view of the UTF-8 text of the caller's str, which
+// the call holds for its whole duration (see BoundTexts), so the text is
+// never copied again. A road that needs an owned copy converts it to
 // std::string.
 class BoundText : public std::string_view {
 public:
