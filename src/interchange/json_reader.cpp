@@ -165,11 +165,16 @@ private:
 
     void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
 
+    // Compact texts hold no blank between tokens: that case costs one test.
+    void skip_blanks() {
+        if (!at_end(cursor_) && is_json_whitespace(peek(cursor_))) skip_json_whitespace(cursor_);
+    }
+
     // Reads a value, or opens a container. True when a container was opened
     // and its first element or member value is due (an object's key read).
     Result<bool> read_value(unsigned depth) {
         if (depth > kMaxJsonDepth) return fail("JSON nesting too deep");
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
         const char c = peek(cursor_);
         if (c == '[') return open_container(JsonKind::Array, depth);
@@ -212,7 +217,7 @@ private:
         open_.push_back(OpenContainer{tree_.nodes_.size(), depth});
         add(kind);
         ++cursor_.pos;
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (!at_end(cursor_) && peek(cursor_) == closing_bracket(open_.back())) {
             ++cursor_.pos;
             open_.pop_back();
@@ -226,7 +231,7 @@ private:
     // Reads a member's key and the ":" after it.
     Result<void> read_key() {
         if (auto key = read_string(); !key) return key;
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (at_end(cursor_) || peek(cursor_) != ':') return std::unexpected(invalid_at(cursor_.pos));
         ++cursor_.pos;
         return {};
@@ -239,12 +244,12 @@ private:
         while (!open_.empty()) {
             OpenContainer& open = open_.back();
             ++open.children;
-            skip_json_whitespace(cursor_);
+            skip_blanks();
             if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
             const char c = peek(cursor_);
             ++cursor_.pos;
             if (c == ',') {
-                skip_json_whitespace(cursor_);
+                skip_blanks();
                 if (tree_.nodes_[open.node].kind() == JsonKind::Object) {
                     if (auto key = read_key(); !key) return forward_error(key);
                 }
