@@ -56,6 +56,13 @@ public:
     auto begin() const { return texts_.begin(); }
     auto end() const { return texts_.end(); }
 
+    // Ends the use of the texts, freeing the encoded ones: every text is
+    // absent afterwards.
+    void release() {
+        texts_.assign(texts_.size(), std::nullopt);
+        encoded_.clear();
+    }
+
 private:
     friend std::optional<BoundTexts> bind_arguments(const Signature&, PyObject*, PyObject*);
 
