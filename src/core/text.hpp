@@ -189,8 +189,10 @@ inline void append_code_point_escape(char32_t code_point, std::string& out) {
 // ---- Scanning eight bytes at a time ----
 //
 // Long texts are mostly runs of bytes that a reader passes over. These tests
-// look at one 64-bit word of the text at once; each is exact: nonzero when,
-// and only when, some byte of the word has the property.
+// look at one 64-bit word of the text at once and mark a byte by setting its
+// high bit. Each is exact for the least significant byte it marks: nonzero
+// when, and only when, some byte has the property, and the lowest marked byte
+// has it (a borrow may mark bytes above it).
 
 constexpr std::uint64_t repeated_byte(unsigned char byte) { return 0x0101010101010101ull * byte; }
 
@@ -213,20 +215,30 @@ inline std::uint64_t load_word(const char* bytes) {
     return word;
 }
 
+// A word whose least significant byte is the first in memory, so that the
+// lowest byte a test marks is the first in the text.
+inline std::uint64_t load_word_in_text_order(const char* bytes) {
+    const std::uint64_t word = load_word(bytes);
+    if constexpr (std::endian::native == std::endian::big) return std::byteswap(word);
+    return word;
+}
+
 // The position of the first byte at or after `from` for which `stops` holds,
-// or the text's size. `word_may_stop` tells whether a word of eight bytes
-// holds such a byte; words without one are passed over whole.
+// or the text's size. `word_stops` marks the bytes of a word of eight that
+// stop, as the tests above do: the first marked byte is the first that
+// stops, so a word is passed over whole or left at that byte at once.
 template <class WordTest, class ByteTest>
-std::size_t scan_to(std::string_view text, std::size_t from, WordTest word_may_stop, ByteTest stops) {
+std::size_t scan_to(std::string_view text, std::size_t from, WordTest word_stops, ByteTest stops) {
     const char* data = text.data();
     const std::size_t size = text.size();
     std::size_t pos = from;
-    while (pos < size) {
-        while (pos + 8 <= size && !word_may_stop(load_word(data + pos))) pos += 8;
-        const std::size_t word_end = std::min(pos + 8, size);
-        for (; pos < word_end; ++pos) {
-            if (stops(data[pos])) return pos;
+    for (; pos + 8 <= size; pos += 8) {
+        if (const std::uint64_t marked = word_stops(load_word_in_text_order(data + pos))) {
+            return pos + static_cast<std::size_t>(std::countr_zero(marked)) / 8;
         }
+    }
+    for (; pos < size; ++pos) {
+        if (stops(data[pos])) return pos;
     }
     return size;
 }
@@ -269,8 +281,7 @@ inline std::size_t common_prefix_length(std::string_view a, std::string_view b) 
 template <char... bytes>
 std::size_t find_first_of_bytes(std::string_view text, std::size_t from = 0) {
     return scan_to(
-        text, from,
-        [](std::uint64_t word) { return (word_has_byte(word, static_cast<unsigned char>(bytes)) | ...) != 0; },
+        text, from, [](std::uint64_t word) { return (word_has_byte(word, static_cast<unsigned char>(bytes)) | ...); },
         [](char c) { return ((c == bytes) || ...); });
 }
 

@@ -91,8 +91,8 @@ std::size_t find_string_run_end(std::string_view text, std::size_t from, bool& d
     const std::size_t pos = scan_to(
         text, from,
         [](std::uint64_t word) {
-            return (word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20) |
-                    word_has_byte(word, '$')) != 0;
+            return word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20) |
+                   word_has_byte(word, '$');
         },
         [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == '$'; });
     if (pos == text.size() || text[pos] != '$') return pos;

@@ -59,7 +59,7 @@ std::size_t find_json_escape_byte(std::string_view text, std::size_t from) {
     return scan_to(
         text, from,
         [](std::uint64_t word) {
-            return (word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20)) != 0;
+            return word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20);
         },
         [](char c) { return needs_escape(static_cast<unsigned char>(c)); });
 }
