@@ -14,6 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace bezo {
 
 constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
@@ -276,13 +280,45 @@ inline std::size_t common_prefix_length(std::string_view a, std::string_view b) 
     return pos;
 }
 
+// The position of the first byte at or after `from` that is below `below`
+// (0: none is) or is one of `bytes`, or the text's size. Sixteen bytes are
+// compared at once where SSE2 is there (every x86-64), eight at a time
+// elsewhere and in the last few bytes.
+template <unsigned char below, char... bytes>
+std::size_t find_byte_below_or_of(std::string_view text, std::size_t from = 0) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = text.data();
+    for (; pos + 16 <= text.size(); pos += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        __m128i found = _mm_setzero_si128();
+        if constexpr (below > 0) {
+            // Unsigned: the byte is below `below` when the larger of it and
+            // below - 1 is below - 1.
+            const __m128i last_below = _mm_set1_epi8(static_cast<char>(below - 1));
+            found = _mm_cmpeq_epi8(_mm_max_epu8(chunk, last_below), last_below);
+        }
+        ((found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(bytes)))), ...);
+        if (const int marked = _mm_movemask_epi8(found)) {
+            return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marked)));
+        }
+    }
+#endif
+    return scan_to(
+        text, pos,
+        [](std::uint64_t word) {
+            std::uint64_t marked = 0;
+            if constexpr (below > 0) marked = word_has_byte_below(word, below);
+            return (marked | ... | word_has_byte(word, static_cast<unsigned char>(bytes)));
+        },
+        [](char c) { return static_cast<unsigned char>(c) < below || ((c == bytes) || ...); });
+}
+
 // The position of the first of `bytes` in `text` at or after `from`, or the
 // text's size: find_first_of for a handful of bytes known at compile time.
 template <char... bytes>
 std::size_t find_first_of_bytes(std::string_view text, std::size_t from = 0) {
-    return scan_to(
-        text, from, [](std::uint64_t word) { return (word_has_byte(word, static_cast<unsigned char>(bytes)) | ...); },
-        [](char c) { return ((c == bytes) || ...); });
+    return find_byte_below_or_of<0, bytes...>(text, from);
 }
 
 }  // namespace bezo

@@ -222,6 +222,13 @@ private:
 // annotation, when it fits the budget.
 template <class Members>
 std::optional<LineAnnotation> record_form(const Members& members, std::size_t budget) {
+    // An array or object member, which no one-line form holds, is looked for
+    // before any member is rendered: most objects that have one are not
+    // records.
+    for (const auto& member : members) {
+        const NodeKind kind = scalar_of(member.value).kind;
+        if (kind == NodeKind::Array || kind == NodeKind::Object) return std::nullopt;
+    }
     OneLineForm form(budget);
     for (const auto& member : members) {
         if (!is_plain_identifier(member.key) || !form.add(member.key, inline_scalar(scalar_of(member.value), '|'))) {

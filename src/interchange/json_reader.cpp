@@ -88,13 +88,7 @@ Result<void> decode_string_rest(JsonCursor& cursor, std::string& out) {
 // cannot hold as it is, as find_json_escape_byte gives it; `dollar` is set
 // when a "$" stands before it.
 std::size_t find_string_run_end(std::string_view text, std::size_t from, bool& dollar) {
-    const std::size_t pos = scan_to(
-        text, from,
-        [](std::uint64_t word) {
-            return word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20) |
-                   word_has_byte(word, '$');
-        },
-        [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == '$'; });
+    const std::size_t pos = find_byte_below_or_of<0x20, '"', '\\', '$'>(text, from);
     if (pos == text.size() || text[pos] != '$') return pos;
     dollar = true;
     return find_json_escape_byte(text, pos + 1);

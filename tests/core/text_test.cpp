@@ -91,5 +91,27 @@ TEST(TextHelpers, WordScansStopAtTheFirstMarkedByte) {
     }
 }
 
+// The same scan for a byte below a bound or of a set, at every position of
+// texts long enough for the sixteen-byte path and its tail, among fillers
+// just above the bound, at the top of the byte range (not below it, unsigned)
+// and next to each byte of the set.
+TEST(TextHelpers, ScansForBytesBelowABoundOrOfASet) {
+    const auto wanted = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '$'; };
+    for (char filler : {' ', '\x7F', '\x80', '\xFF', '#', '%', '!'}) {
+        for (char found : {'\0', '\x1F', '"', '$'}) {
+            for (std::size_t size = 0; size <= 40; ++size) {
+                for (std::size_t at = 0; at <= size; ++at) {
+                    std::string text(size, filler);
+                    if (at < size) text[at] = found;
+                    const auto first = static_cast<std::size_t>(std::ranges::find_if(text, wanted) - text.begin());
+                    EXPECT_EQ((find_byte_below_or_of<0x20, '"', '$'>(text)), first) << size << ' ' << at;
+                    const auto from = std::min(at + 1, size);
+                    EXPECT_EQ((find_byte_below_or_of<0x20, '"', '$'>(text, from)), size) << size << ' ' << at;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace bezo
