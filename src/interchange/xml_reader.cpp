@@ -244,6 +244,10 @@ private:
         if (end == std::string_view::npos) end = cursor_.text.size();
         std::string_view raw = cursor_.text.substr(cursor_.pos, end - cursor_.pos);
         cursor_.pos = end;
+        // Once a child has been read, the text counts only for whether it
+        // holds something other than white space: blanks between elements,
+        // the common case, are not kept.
+        if (element_.child_count > 0 && raw.find_first_not_of(" \t\n\r") == std::string_view::npos) return {};
         return append_decoded(raw, false, element_.text);
     }
 

@@ -136,5 +136,25 @@ TEST(JsonImport, DollarsAndEscapedLineBreaksAreEmbeddedWhereverTheyStand) {
     }
 }
 
+// Blanks between child elements are passed over, spelled as they stand or
+// as references, before comments, at the end; any other character after a
+// child, a CDATA section included, still makes the content mixed.
+TEST(XmlImport, BlanksBetweenChildrenLeaveContentUnmixed) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"<a>\n <b>1</b>\n <c>2</c>\n</a>", ".!bezo\n.?xml\n\n/a:=b=1|c=2\n"},
+        {"<a><b>1</b>\r\n<!--c--> <c/>\t</a>", ".!bezo\n.?xml\n\n/a::b=1\n!null\n/a::c=\n"},
+        {"<a><b>1</b>&#10;&#x20;<c>2</c></a>", ".!bezo\n.?xml\n\n/a:=b=1|c=2\n"},
+        {"<a><b>1</b>\xE2\x80\xA9</a>", ".!bezo\n.?xml\n\n/a:=b=1\n"},
+        {"<a><b>1</b> x </a>", ".!bezo\n.?xml\n.!types std/enc\n\n&xml\na=PGE-PGI-MTwvYj4geCA8L2E-\n"},
+        {"<a> <b>1</b>\n<![CDATA[y]]></a>",
+         ".!bezo\n.?xml\n.!types std/enc\n\n&xml\na=PGE-IDxiPjE8L2I-CjwhW0NEQVRBW3ldXT48L2E-\n"},
+    };
+    for (const auto& [xml, expected] : cases) {
+        auto text = import_xml(xml);
+        ASSERT_TRUE(text) << xml << ": " << text.error().other();
+        EXPECT_EQ(*text, expected) << xml;
+    }
+}
+
 }  // namespace
 }  // namespace bezo
