@@ -309,11 +309,14 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
     if (is_plain_identifier(key)) return key;
-    scratch = "\"";
-    for (char c : key) {
-        if (c == '"') scratch += '"';
-        scratch += c;
+    // Quoted, each quote doubled: the runs between quotes go in whole.
+    scratch = '"';
+    std::size_t start = 0;
+    for (std::size_t quote; (quote = key.find('"', start)) != std::string_view::npos; start = quote + 1) {
+        scratch += key.substr(start, quote + 1 - start);
+        scratch += '"';
     }
+    scratch += key.substr(start);
     scratch += '"';
     return std::string_view(scratch);
 }

@@ -136,6 +136,21 @@ TEST(JsonImport, DollarsAndEscapedLineBreaksAreEmbeddedWhereverTheyStand) {
     }
 }
 
+// Keys that are not identifiers are quoted with each quote doubled,
+// wherever the quotes stand.
+TEST(JsonImport, QuotesKeysDoublingTheirQuotes) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {R"({"a b":1})", ".!bezo\n\n!int\n\"a b\"=1\n"},
+        {R"({"a\"b\"\"":1})", ".!bezo\n\n!int\n\"a\"\"b\"\"\"\"\"=1\n"},
+        {R"({"\"":{"\"x":"y"}})", ".!bezo\n\n/\"\"\"\"::\"\"\"x\"=y\n"},
+    };
+    for (const auto& [json, expected] : cases) {
+        auto text = import_json_entry(json);
+        ASSERT_TRUE(text) << json << ": " << text.error().other();
+        EXPECT_EQ(*text, expected) << json;
+    }
+}
+
 // Blanks between child elements are passed over, spelled as they stand or
 // as references, before comments, at the end; any other character after a
 // child, a CDATA section included, still makes the content mixed.
