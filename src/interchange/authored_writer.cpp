@@ -1,5 +1,6 @@
 #include "interchange/authored_writer.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <set>
@@ -147,7 +148,7 @@ bool is_multiline_text(std::string_view text) {
 }
 
 bool is_integer_text(std::string_view number) {
-    return number.find_first_not_of("0123456789-") == std::string_view::npos;
+    return std::ranges::all_of(number, [](char c) { return is_ascii_digit(c) || c == '-'; });
 }
 
 constexpr std::string_view kEncodingLibrary = "std/enc";
