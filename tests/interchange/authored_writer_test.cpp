@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "interchange/json_import.hpp"
 #include "interchange/xml_import.hpp"
 
@@ -114,10 +116,24 @@ TEST(TextImports, RefuseUncheckedTextThatIsNotUtf8) {
     }
 }
 
+// An input text and the authored text it imports as.
+using ImportCase = std::pair<std::string_view, std::string_view>;
+
+Result<std::string> import_json_text(std::string_view text) { return import_json_entry(text); }
+Result<std::string> import_xml_text(std::string_view text) { return import_xml(text); }
+
+void expect_imports(Result<std::string> (*import)(std::string_view), std::span<const ImportCase> cases) {
+    for (const auto& [input, expected] : cases) {
+        auto text = import(input);
+        ASSERT_TRUE(text) << input << ": " << text.error().other();
+        EXPECT_EQ(*text, expected) << input;
+    }
+}
+
 // Strings read straight from the JSON text skip the writer's check for bytes
 // a line cannot carry; those holding a "$" or an escape still get it.
 TEST(JsonImport, DollarsAndEscapedLineBreaksAreEmbeddedWhereverTheyStand) {
-    const std::pair<std::string, std::string> cases[] = {
+    const ImportCase cases[] = {
         {R"({"s":"plain"})", ".!bezo\n\ns=plain\n"},
         {R"({"s":"$x"})", ".!bezo\n.!types std/enc\n\n&json\ns=IiR4Ig\n"},
         {R"({"s":"a long run of plain text before a $ sign"})",
@@ -129,33 +145,25 @@ TEST(JsonImport, DollarsAndEscapedLineBreaksAreEmbeddedWhereverTheyStand) {
         {R"({"r":{"a":"x","b":"$"}})", ".!bezo\n.!types std/enc\n\n/r::a=x\n&json\n/r::b=IiQi\n"},
         {R"({"l":["x","y$"]})", ".!bezo\n.!types std/enc\n\n/@l+=x\n&json\n/@l+=InkkIg\n"},
     };
-    for (const auto& [json, expected] : cases) {
-        auto text = import_json_entry(json);
-        ASSERT_TRUE(text) << json << ": " << text.error().other();
-        EXPECT_EQ(*text, expected) << json;
-    }
+    expect_imports(import_json_text, cases);
 }
 
 // Keys that are not identifiers are quoted with each quote doubled,
 // wherever the quotes stand.
 TEST(JsonImport, QuotesKeysDoublingTheirQuotes) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
+    const ImportCase cases[] = {
         {R"({"a b":1})", ".!bezo\n\n!int\n\"a b\"=1\n"},
         {R"({"a\"b\"\"":1})", ".!bezo\n\n!int\n\"a\"\"b\"\"\"\"\"=1\n"},
         {R"({"\"":{"\"x":"y"}})", ".!bezo\n\n/\"\"\"\"::\"\"\"x\"=y\n"},
     };
-    for (const auto& [json, expected] : cases) {
-        auto text = import_json_entry(json);
-        ASSERT_TRUE(text) << json << ": " << text.error().other();
-        EXPECT_EQ(*text, expected) << json;
-    }
+    expect_imports(import_json_text, cases);
 }
 
 // Blanks between child elements are passed over, spelled as they stand or
 // as references, before comments, at the end; any other character after a
 // child, a CDATA section included, still makes the content mixed.
 TEST(XmlImport, BlanksBetweenChildrenLeaveContentUnmixed) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
+    const ImportCase cases[] = {
         {"<a>\n <b>1</b>\n <c>2</c>\n</a>", ".!bezo\n.?xml\n\n/a:=b=1|c=2\n"},
         {"<a><b>1</b>\r\n<!--c--> <c/>\t</a>", ".!bezo\n.?xml\n\n/a::b=1\n!null\n/a::c=\n"},
         {"<a><b>1</b>&#10;&#x20;<c>2</c></a>", ".!bezo\n.?xml\n\n/a:=b=1|c=2\n"},
@@ -164,11 +172,7 @@ TEST(XmlImport, BlanksBetweenChildrenLeaveContentUnmixed) {
         {"<a> <b>1</b>\n<![CDATA[y]]></a>",
          ".!bezo\n.?xml\n.!types std/enc\n\n&xml\na=PGE-IDxiPjE8L2I-CjwhW0NEQVRBW3ldXT48L2E-\n"},
     };
-    for (const auto& [xml, expected] : cases) {
-        auto text = import_xml(xml);
-        ASSERT_TRUE(text) << xml << ": " << text.error().other();
-        EXPECT_EQ(*text, expected) << xml;
-    }
+    expect_imports(import_xml_text, cases);
 }
 
 }  // namespace
