@@ -74,8 +74,28 @@ bool is_plain_byte(unsigned char byte, bool attribute_mode) {
     return !attribute_mode && (byte == '\t' || byte == '\n');
 }
 
+// Raw text that decodes to itself: no reference, no byte below U+0020 but,
+// in text, tab and line feed, and well-formed UTF-8 without U+FFFE or
+// U+FFFF. Most character data is such text, found so by fast scans.
+bool is_verbatim(std::string_view raw, bool attribute_mode) {
+    std::size_t pos = find_byte_below_or_of<0x20, '&'>(raw);
+    while (!attribute_mode && pos < raw.size() && (raw[pos] == '\t' || raw[pos] == '\n')) {
+        pos = find_byte_below_or_of<0x20, '&'>(raw, pos + 1);
+    }
+    if (pos < raw.size()) return false;
+    // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+    for (std::size_t at = raw.find("\xEF\xBF"); at != std::string_view::npos; at = raw.find("\xEF\xBF", at + 1)) {
+        if (at + 2 < raw.size() && static_cast<unsigned char>(raw[at + 2]) >= 0xBE) return false;
+    }
+    return is_valid_utf8(raw);
+}
+
 // Decodes raw character data or an attribute value onto `out`.
 Result<void> append_decoded(std::string_view raw, bool attribute_mode, std::string& out) {
+    if (is_verbatim(raw, attribute_mode)) {
+        out += raw;
+        return {};
+    }
     auto replace = [&](std::size_t pos, std::string& decoded) -> Result<std::size_t> {
         const char c = raw[pos];
         if (c == '&') {
