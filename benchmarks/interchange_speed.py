@@ -3,8 +3,10 @@
 Run after a build:  PYTHONPATH=build/python python3 benchmarks/interchange_speed.py [--quick]
 
 Roads and peers, on the same data in one run:
-  import    bezo.import_from("json", J)   vs  json.loads(J)  (and ujson.loads)
-  export    bezo.export_to("json", N)     vs  json.dumps(data), ujson.dumps and rapidjson.dumps (python3-ujson, python3-rapidjson: without one the script names it and stops)
+  import    bezo.import_from("json", J)   vs  json.loads(J), ujson.loads(J), rapidjson.loads(J)
+  export    bezo.export_to("json", N)     vs  json.dumps(data), ujson.dumps and rapidjson.dumps
+(ujson and rapidjson come with python3-ujson and python3-rapidjson; without
+one the script names it and stops)
   compile   bezo.compile(A)               vs  json.loads(J)
 where J is the data as JSON, N the same data as a canonical document and A
 the authored text that import_from gives for J. json.dumps writes compact
@@ -36,10 +38,9 @@ import time
 import bezo
 from timing import require_module
 
-try:
-    import ujson
-except ImportError:
-    ujson = None
+# Peers from Debian, for the benchmarks only: python3-ujson, python3-rapidjson.
+ujson = require_module("ujson", "python3-ujson")
+rapidjson = require_module("rapidjson", "python3-rapidjson")
 
 MB = 1_000_000
 
@@ -200,20 +201,18 @@ def best_times(contenders, rounds):
 def export_contenders(data_set):
     """export_to("json") beside json.dumps, ujson.dumps and rapidjson.dumps of
     the same data, each writing compact JSON without ASCII escaping."""
-    ujson_module = require_module("ujson", "python3-ujson")
-    rapidjson = require_module("rapidjson", "python3-rapidjson")
     return [("bezo", lambda text: bezo.export_to("json", text), data_set.canonical),
             ("json.dumps", dumps, data_set.data),
-            ("ujson.dumps", lambda data: ujson_module.dumps(data, ensure_ascii=False), data_set.data),
+            ("ujson.dumps", lambda data: ujson.dumps(data, ensure_ascii=False), data_set.data),
             ("rapidjson.dumps", lambda data: rapidjson.dumps(data, ensure_ascii=False), data_set.data)]
 
 
 def road_contenders(road, data_set):
     if road == "import":
         rows = [("bezo", lambda text: bezo.import_from("json", text), data_set.json),
-                ("json.loads", json.loads, data_set.json)]
-        if ujson:
-            rows.append(("ujson.loads", ujson.loads, data_set.json))
+                ("json.loads", json.loads, data_set.json),
+                ("ujson.loads", ujson.loads, data_set.json),
+                ("rapidjson.loads", rapidjson.loads, data_set.json)]
         return rows, data_set.json
     if road == "export":
         return export_contenders(data_set), data_set.canonical
@@ -317,7 +316,6 @@ def main():
                   DataSet("wide 400k", wide(40_000 if args.quick else 400_000)),
                   DataSet("long string", long_string(MB if args.quick else 10 * MB)),
                   DataSet("unicode", unicode_heavy(MB if args.quick else 5 * MB))]
-    print(f"ujson: {'installed' if ujson else 'not installed'}\n")
     report_speed(data_sets, rounds)
     report_scaling([5 * MB, 10 * MB] if args.quick else [5 * MB, 10 * MB, 20 * MB, 40 * MB], rounds)
     report_memory([data_sets[-5]] if args.quick else [data_sets[2]] + data_sets[3:])

@@ -31,13 +31,19 @@ LeadRule lead_rule(unsigned char lead) {
 
 bool is_ascii_white_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The length of the white-space character that starts at `pos`, or 0.
-std::size_t white_space_at(std::string_view text, std::size_t pos) {
-    auto byte = static_cast<unsigned char>(text[pos]);
-    if (byte < 0x80) return is_ascii_white_space(byte) ? 1 : 0;
+// white_space_at for a character that is not ASCII: apart, so that the
+// ASCII test stays small enough to be inlined into the loops below.
+[[gnu::noinline]] std::size_t non_ascii_white_space_at(std::string_view text, std::size_t pos) {
     std::size_t next = pos;
     auto decoded = utf8_next(text, next);
     return decoded && is_unicode_white_space(*decoded) ? next - pos : 0;
+}
+
+// The length of the white-space character that starts at `pos`, or 0.
+inline std::size_t white_space_at(std::string_view text, std::size_t pos) {
+    auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) return is_ascii_white_space(byte) ? 1 : 0;
+    return non_ascii_white_space_at(text, pos);
 }
 
 // The start of the character that ends just before `end`.

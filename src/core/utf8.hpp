@@ -20,6 +20,10 @@ inline std::size_t count_scalars(std::string_view text) {
     return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !is_utf8_continuation(c); }));
 }
 
+// Whether a text handed to a reader is already known to be well-formed UTF-8
+// (the UTF-8 form of a Python str always is) or must be checked first.
+enum class Utf8State : bool { Unchecked, Valid };
+
 // True when the bytes are well-formed UTF-8: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no truncated sequence.
 bool is_valid_utf8(std::string_view bytes);

@@ -1,5 +1,6 @@
 #include "interchange/authored_writer.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <set>
@@ -47,6 +48,9 @@ struct Scalar {
 
     NodeKind kind;
     bool boolean = false;
+    // A string known to hold no control character and no "$"; others are
+    // checked when they are written.
+    bool plain = false;
     std::string_view text;  // a number's text, a string, a typed value's literal
     std::string_view library;
     std::string_view type_name;
@@ -75,7 +79,11 @@ Scalar scalar_of(const JsonNode& node) {
         case JsonKind::False: return Scalar::of_bool(false);
         case JsonKind::True: return Scalar::of_bool(true);
         case JsonKind::Number: return Scalar(NodeKind::Number, node.text());
-        case JsonKind::String: return Scalar(NodeKind::String, node.text());
+        case JsonKind::String: {
+            Scalar scalar(NodeKind::String, node.text());
+            scalar.plain = node.is_plain_string();
+            return scalar;
+        }
         case JsonKind::Array: return Scalar(NodeKind::Array);
         case JsonKind::Object: break;
     }
@@ -124,6 +132,8 @@ struct RenderedScalar {
 // back in; such texts are embedded instead.
 bool is_line_safe(std::string_view text) { return find_first_of_bytes<'\0', '\n', '\r', '$'>(text) == text.size(); }
 
+bool is_line_safe(const Scalar& scalar) { return scalar.plain || is_line_safe(scalar.text); }
+
 bool holds_line_break_or_nul(std::string_view text) {
     return find_first_of_bytes<'\0', '\n', '\r'>(text) != text.size();
 }
@@ -138,7 +148,7 @@ bool is_multiline_text(std::string_view text) {
 }
 
 bool is_integer_text(std::string_view number) {
-    return number.find_first_not_of("0123456789-") == std::string_view::npos;
+    return std::ranges::all_of(number, [](char c) { return is_ascii_digit(c) || c == '-'; });
 }
 
 constexpr std::string_view kEncodingLibrary = "std/enc";
@@ -155,7 +165,7 @@ std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
         case NodeKind::Number:
             return RenderedScalar({'!', is_integer_text(scalar.text) ? "int" : "float"}, scalar.text);
         case NodeKind::String:
-            if (is_line_safe(scalar.text)) return RenderedScalar({}, scalar.text);
+            if (is_line_safe(scalar)) return RenderedScalar({}, scalar.text);
             if (is_multiline_text(scalar.text)) return RenderedScalar({'!', "text"}, scalar.text, Spelling::TextLines);
             return embedded_string(scalar.text);
         case NodeKind::Typed:
@@ -174,7 +184,7 @@ std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
 // What stands there is always spelled as it is.
 std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
     if (scalar.kind == NodeKind::String || scalar.kind == NodeKind::Typed) {
-        if (!is_line_safe(scalar.text) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
+        if (!is_line_safe(scalar) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
     }
     auto rendered = render_scalar(scalar);
     if (rendered && rendered->annotation.sigil == '&' && rendered->annotation.word.starts_with("json")) {
@@ -213,6 +223,13 @@ private:
 // annotation, when it fits the budget.
 template <class Members>
 std::optional<LineAnnotation> record_form(const Members& members, std::size_t budget) {
+    // An array or object member, which no one-line form holds, is looked for
+    // before any member is rendered: most objects that have one are not
+    // records.
+    for (const auto& member : members) {
+        const NodeKind kind = scalar_of(member.value).kind;
+        if (kind == NodeKind::Array || kind == NodeKind::Object) return std::nullopt;
+    }
     OneLineForm form(budget);
     for (const auto& member : members) {
         if (!is_plain_identifier(member.key) || !form.add(member.key, inline_scalar(scalar_of(member.value), '|'))) {
@@ -293,11 +310,14 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
     if (is_plain_identifier(key)) return key;
-    scratch = "\"";
-    for (char c : key) {
-        if (c == '"') scratch += '"';
-        scratch += c;
+    // Quoted, each quote doubled: the runs between quotes go in whole.
+    scratch = '"';
+    std::size_t start = 0;
+    for (std::size_t quote; (quote = key.find('"', start)) != std::string_view::npos; start = quote + 1) {
+        scratch += key.substr(start, quote + 1 - start);
+        scratch += '"';
     }
+    scratch += key.substr(start);
     scratch += '"';
     return std::string_view(scratch);
 }
@@ -305,13 +325,23 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
 // ---- The body ----
 
 // Writes the body lines of one document, collecting the libraries used, and
-// assembles the document in the same buffer.
+// assembles the document in the same buffer. The buffer opens with the
+// header lines that every document has, so that only ".!types" lines, when
+// some library is used, move the body on.
 template <class Node>
 class AuthoredBodyWriter {
 public:
-    AuthoredBodyWriter(bool embed_containers, std::size_t input_size)
+    AuthoredBodyWriter(bool embed_containers, std::size_t input_size, std::string_view mark)
         : embed_containers_(embed_containers), budget_(output_budget(input_size)) {
         body_.reserve(std::min(budget_, input_size * 2));
+        body_ = ".!bezo\n";
+        if (!mark.empty()) {
+            body_ += mark;
+            body_ += '\n';
+        }
+        types_at_ = body_.size();
+        body_ += '\n';
+        header_size_ = body_.size();
     }
 
     template <class Members>
@@ -325,17 +355,16 @@ public:
         return {};
     }
 
-    // The document: ".!bezo", one ".!types" line per library, an empty line,
-    // the body. The header goes in front of the body in place.
+    // The document: ".!bezo", the mark line if any, one ".!types" line per
+    // library, an empty line, the body.
     std::string assemble() && {
-        std::string header = ".!bezo\n";
+        std::string types;
         for (const std::string& library : libraries_) {
-            header += ".!types ";
-            header += library;
-            header += '\n';
+            types += ".!types ";
+            types += library;
+            types += '\n';
         }
-        header += '\n';
-        body_.insert(0, header);
+        body_.insert(types_at_, types);
         return std::move(body_);
     }
 
@@ -347,15 +376,18 @@ private:
         return false;
     }
 
+    // The bytes of the body written so far; the budget counts these.
+    std::size_t body_size() const { return body_.size() - header_size_; }
+
     Result<void> check_budget() const {
-        if (body_.size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
+        if (body_size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
         return {};
     }
 
     // Refuses `lines` lines under the current path when they cannot fit the
     // budget: each of them holds the path at least once.
     Result<void> reserve_lines(std::size_t lines) const {
-        const std::size_t left = budget_ - std::min(budget_, body_.size());
+        const std::size_t left = budget_ - std::min(budget_, body_size());
         if (path_.empty() || lines <= left / path_.size()) return {};
         return std::unexpected(output_budget_exceeded(budget_));
     }
@@ -600,7 +632,10 @@ private:
     // The libraries whose types the body uses, in byte order; each gives one
     // ".!types" header line.
     std::set<std::string, std::less<>> libraries_;
+    // The header lines without ".!types" lines, then the body.
     std::string body_;
+    std::size_t types_at_ = 0;     // where ".!types" lines go
+    std::size_t header_size_ = 0;  // of the header lines in `body_`
     // The path of the namespace or array being written; empty at the root.
     std::string path_;
     std::string key_scratch_;
@@ -608,20 +643,22 @@ private:
 };
 
 template <class Node, class Members>
-Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size) {
-    AuthoredBodyWriter<Node> writer(embed_containers, input_size);
+Result<std::string> write_authored(const Members& members, bool embed_containers, std::size_t input_size,
+                                   std::string_view mark) {
+    AuthoredBodyWriter<Node> writer(embed_containers, input_size, mark);
     if (auto written = writer.write_root(members); !written) return forward_error(written);
     return std::move(writer).assemble();
 }
 
 }  // namespace
 
-Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size) {
-    return write_authored<Value>(members, embed_containers, input_size);
+Result<std::string> tree_to_authored(const ValueObject& members, bool embed_containers, std::size_t input_size,
+                                     std::string_view mark) {
+    return write_authored<Value>(members, embed_containers, input_size, mark);
 }
 
 Result<std::string> json_tree_to_authored(const JsonNode& root_object, bool embed_containers, std::size_t input_size) {
-    return write_authored<JsonNode>(JsonMembers(root_object), embed_containers, input_size);
+    return write_authored<JsonNode>(JsonMembers(root_object), embed_containers, input_size, {});
 }
 
 }  // namespace bezo

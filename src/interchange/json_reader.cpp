@@ -84,16 +84,35 @@ Result<void> decode_string_rest(JsonCursor& cursor, std::string& out) {
     }
 }
 
-// Reads a string at its opening quote: a view of the JSON text when the
-// string holds no escape, else its decoded text, held in `scratch`.
-Result<std::string_view> read_json_string(JsonCursor& cursor, std::string& scratch) {
+// The position of the first byte at or after `from` that a string literal
+// cannot hold as it is, as find_json_escape_byte gives it; `dollar` is set
+// when a "$" stands before it.
+std::size_t find_string_run_end(std::string_view text, std::size_t from, bool& dollar) {
+    const std::size_t pos = find_byte_below_or_of<0x20, '"', '\\', '$'>(text, from);
+    if (pos == text.size() || text[pos] != '$') return pos;
+    dollar = true;
+    return find_json_escape_byte(text, pos + 1);
+}
+
+// A string read at its opening quote: a view of the JSON text when it holds
+// no escape, else its decoded text, held in the reader's scratch.
+struct ReadString {
+    std::string_view text;
+    bool plain = false;  // a view holding no "$"
+};
+
+// Reads a string at its opening quote.
+Result<ReadString> read_json_string(JsonCursor& cursor, std::string& scratch) {
     if (at_end(cursor) || peek(cursor) != '"') return std::unexpected(invalid_at(cursor.pos));
     const std::size_t start = ++cursor.pos;
-    cursor.pos = find_json_escape_byte(cursor.text, cursor.pos);
-    if (!at_end(cursor) && peek(cursor) == '"') return cursor.text.substr(start, cursor.pos++ - start);
+    bool dollar = false;
+    cursor.pos = find_string_run_end(cursor.text, cursor.pos, dollar);
+    if (!at_end(cursor) && peek(cursor) == '"') {
+        return ReadString{cursor.text.substr(start, cursor.pos++ - start), !dollar};
+    }
     scratch.assign(cursor.text, start, cursor.pos - start);
     if (auto decoded = decode_string_rest(cursor, scratch); !decoded) return forward_error(decoded);
-    return std::string_view(scratch);
+    return ReadString{scratch};
 }
 
 }  // namespace
@@ -107,7 +126,9 @@ void skip_json_whitespace(JsonCursor& cursor) {
 class JsonTreeBuilder {
 public:
     JsonTreeBuilder(JsonCursor& cursor, JsonTree& tree) : cursor_(cursor), tree_(tree) {
-        tree_.nodes_.reserve(cursor.text.size() / 8 + 4);
+        // A node per six bytes is more than records and configurations hold;
+        // pages beyond those written are never touched.
+        tree_.nodes_.reserve(cursor.text.size() / 6 + 4);
     }
 
     // Reads one value at `depth`, leaving the cursor just after it.
@@ -138,11 +159,16 @@ private:
 
     void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
 
+    // Compact texts hold no blank between tokens: that case costs one test.
+    void skip_blanks() {
+        if (!at_end(cursor_) && is_json_whitespace(peek(cursor_))) skip_json_whitespace(cursor_);
+    }
+
     // Reads a value, or opens a container. True when a container was opened
     // and its first element or member value is due (an object's key read).
     Result<bool> read_value(unsigned depth) {
         if (depth > kMaxJsonDepth) return fail("JSON nesting too deep");
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
         const char c = peek(cursor_);
         if (c == '[') return open_container(JsonKind::Array, depth);
@@ -166,10 +192,11 @@ private:
     }
 
     Result<void> read_string() {
-        auto text = read_json_string(cursor_, scratch_);
-        if (!text) return forward_error(text);
-        const bool decoded = text->data() == scratch_.data();
-        add(JsonKind::String, decoded ? tree_.decoded_.store(*text) : *text);
+        auto read = read_json_string(cursor_, scratch_);
+        if (!read) return forward_error(read);
+        const bool decoded = read->text.data() == scratch_.data();
+        tree_.nodes_.emplace_back(JsonKind::String, decoded ? tree_.decoded_.store(read->text) : read->text,
+                                  read->plain);
         return {};
     }
 
@@ -184,7 +211,7 @@ private:
         open_.push_back(OpenContainer{tree_.nodes_.size(), depth});
         add(kind);
         ++cursor_.pos;
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (!at_end(cursor_) && peek(cursor_) == closing_bracket(open_.back())) {
             ++cursor_.pos;
             open_.pop_back();
@@ -198,7 +225,7 @@ private:
     // Reads a member's key and the ":" after it.
     Result<void> read_key() {
         if (auto key = read_string(); !key) return key;
-        skip_json_whitespace(cursor_);
+        skip_blanks();
         if (at_end(cursor_) || peek(cursor_) != ':') return std::unexpected(invalid_at(cursor_.pos));
         ++cursor_.pos;
         return {};
@@ -211,21 +238,19 @@ private:
         while (!open_.empty()) {
             OpenContainer& open = open_.back();
             ++open.children;
-            skip_json_whitespace(cursor_);
+            skip_blanks();
             if (at_end(cursor_)) return std::unexpected(invalid_at(cursor_.pos));
             const char c = peek(cursor_);
             ++cursor_.pos;
             if (c == ',') {
-                skip_json_whitespace(cursor_);
+                skip_blanks();
                 if (tree_.nodes_[open.node].kind() == JsonKind::Object) {
                     if (auto key = read_key(); !key) return forward_error(key);
                 }
                 return true;
             }
             if (c != closing_bracket(open)) return std::unexpected(invalid_at(cursor_.pos - 1));
-            JsonNode& node = tree_.nodes_[open.node];
-            node.size_ = open.children;
-            node.extent_ = tree_.nodes_.size() - open.node;
+            tree_.nodes_[open.node].close(open.children, tree_.nodes_.size() - open.node);
             open_.pop_back();
         }
         return false;

@@ -58,33 +58,49 @@ enum class JsonKind : std::uint8_t { Null, False, True, Number, String, Array, O
 // by the member's value.
 class JsonNode {
 public:
-    JsonNode(JsonKind kind, std::string_view text) : data_(text.data()), size_(text.size()), extent_(1), kind_(kind) {}
+    // A container starts empty, its subtree itself alone, until it is closed.
+    JsonNode(JsonKind kind, std::string_view text, bool plain = false)
+        : data_(reinterpret_cast<std::uintptr_t>(text.data())), size_(text.size()), kind_(kind), plain_(plain) {
+        if (is_container()) close(0, 1);
+    }
 
     JsonKind kind() const { return kind_; }
     bool is_container() const { return kind_ == JsonKind::Array || kind_ == JsonKind::Object; }
     // A number's lexeme or a string's decoded text; empty for other values.
-    std::string_view text() const { return is_container() ? std::string_view{} : std::string_view(data_, size_); }
+    std::string_view text() const {
+        if (is_container()) return {};
+        return std::string_view(reinterpret_cast<const char*>(data_), size_);
+    }
+    // A string read as it stands in the JSON text, so without escapes and
+    // control characters, that holds no "$" either.
+    bool is_plain_string() const { return plain_; }
     // The elements of an array or the members of an object.
-    std::size_t child_count() const { return is_container() ? size_ : 0; }
+    std::size_t child_count() const { return is_container() ? data_ : 0; }
     // The nodes of the value's subtree, itself included: the next sibling
     // stands this far on.
-    std::size_t extent() const { return extent_; }
+    std::size_t extent() const { return is_container() ? size_ : 1; }
 
     // The first child of a container that has one.
     const JsonNode* first_child() const { return this + 1; }
-    const JsonNode* next_sibling() const { return this + extent_; }
+    const JsonNode* next_sibling() const { return this + extent(); }
 
 private:
     friend class JsonTreeBuilder;
     friend class YamlTreeBuilder;
     friend class TomlTreeBuilder;
 
-    const char* data_;
-    std::size_t size_;  // of the text, or the child count of a container
-    std::uint64_t extent_ : 56;
-    JsonKind kind_ : 8;
+    // Completes a container once its last child is read.
+    void close(std::size_t children, std::size_t extent) {
+        data_ = children;
+        size_ = extent;
+    }
+
+    std::uint64_t data_;       // the address of the text, or the child count of a container
+    std::uint64_t size_ : 60;  // of the text, or the extent of a container
+    JsonKind kind_ : 3;
+    bool plain_ : 1;
 };
-static_assert(sizeof(JsonNode) == 24);
+static_assert(sizeof(JsonNode) == 16);
 
 // One member of an object node.
 struct JsonMember {

@@ -23,8 +23,6 @@ std::string_view short_escape(unsigned char c) {
     }
 }
 
-bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
-
 void append_escape(unsigned char c, std::string& out) {
     std::string_view escape = short_escape(c);
     if (!escape.empty()) {
@@ -56,12 +54,7 @@ void append_plain_exponent_form(std::string_view scientific, std::string& out) {
 }  // namespace
 
 std::size_t find_json_escape_byte(std::string_view text, std::size_t from) {
-    return scan_to(
-        text, from,
-        [](std::uint64_t word) {
-            return (word_has_byte(word, '"') | word_has_byte(word, '\\') | word_has_byte_below(word, 0x20)) != 0;
-        },
-        [](char c) { return needs_escape(static_cast<unsigned char>(c)); });
+    return find_byte_below_or_of<0x20, '"', '\\'>(text, from);
 }
 
 void append_json_string(std::string_view text, std::string& out) {

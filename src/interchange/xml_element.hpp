@@ -38,22 +38,30 @@ struct XmlElement {
 // The values of an element's children as they close, one member per
 // distinct child name in order of first occurrence: the child's value, or
 // the array of the values of all children of that name once a second one
-// comes.
+// comes (no element's own value is an array). The members wait on a stack
+// that the elements of one document share, above those of the element's
+// ancestors, so that no element grows a list of its own.
 class XmlChildValues {
 public:
+    explicit XmlChildValues(ValueObject& stack) : stack_(stack), base_(stack.size()) {}
+
     void add(std::string_view name, Value value);
-    ValueObject take_members() { return std::move(members_); }
+    std::size_t size() const { return stack_.size() - base_; }
+    // Moves the members onto the end of `out` and off the stack.
+    void move_members_to(ValueObject& out);
+    void drop_members();
+    ValueObject& stack() { return stack_; }
 
 private:
+    ValueObject& stack_;
+    std::size_t base_;  // where this element's members start on the stack
     XmlNameIndex names_;
-    ValueObject members_;
-    std::vector<bool> repeated_;  // per member: holds the array of its name
 };
 
 // The element's value: a typed std/enc xml payload when mixed, null or the
 // trimmed text when it has neither attributes nor children, else an object
 // of attributes, "#text" and the children's members. The element is taken
-// apart as its value is built.
+// apart as its value is built, and its children's members leave the stack.
 Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children);
 
 }  // namespace bezo

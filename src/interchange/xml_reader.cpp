@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <optional>
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -73,8 +74,28 @@ bool is_plain_byte(unsigned char byte, bool attribute_mode) {
     return !attribute_mode && (byte == '\t' || byte == '\n');
 }
 
+// Raw text that decodes to itself: no reference, no byte below U+0020 but,
+// in text, tab and line feed, and well-formed UTF-8 without U+FFFE or
+// U+FFFF. Most character data is such text, found so by fast scans.
+bool is_verbatim(std::string_view raw, bool attribute_mode) {
+    std::size_t pos = find_byte_below_or_of<0x20, '&'>(raw);
+    while (!attribute_mode && pos < raw.size() && (raw[pos] == '\t' || raw[pos] == '\n')) {
+        pos = find_byte_below_or_of<0x20, '&'>(raw, pos + 1);
+    }
+    if (pos < raw.size()) return false;
+    // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+    for (std::size_t at = raw.find("\xEF\xBF"); at != std::string_view::npos; at = raw.find("\xEF\xBF", at + 1)) {
+        if (at + 2 < raw.size() && static_cast<unsigned char>(raw[at + 2]) >= 0xBE) return false;
+    }
+    return is_valid_utf8(raw);
+}
+
 // Decodes raw character data or an attribute value onto `out`.
 Result<void> append_decoded(std::string_view raw, bool attribute_mode, std::string& out) {
+    if (is_verbatim(raw, attribute_mode)) {
+        out += raw;
+        return {};
+    }
     auto replace = [&](std::size_t pos, std::string& decoded) -> Result<std::size_t> {
         const char c = raw[pos];
         if (c == '&') {
@@ -226,13 +247,14 @@ private:
 
     Result<void> read_child(unsigned depth) {
         XmlElement child;
-        XmlChildValues grandchildren;
-        XmlElementReader reader(cursor_, child, children_ != nullptr ? &grandchildren : nullptr);
+        std::optional<XmlChildValues> grandchildren;
+        if (children_ != nullptr) grandchildren.emplace(children_->stack());
+        XmlElementReader reader(cursor_, child, grandchildren ? &*grandchildren : nullptr);
         if (auto read = reader.read(depth); !read) return read;
         ++element_.child_count;
         if (children_ != nullptr) {
             const std::string_view name = child.name;
-            children_->add(name, xml_element_to_value(std::move(child), std::move(grandchildren)));
+            children_->add(name, xml_element_to_value(std::move(child), std::move(*grandchildren)));
         }
         return {};
     }
@@ -242,6 +264,10 @@ private:
         if (end == std::string_view::npos) end = cursor_.text.size();
         std::string_view raw = cursor_.text.substr(cursor_.pos, end - cursor_.pos);
         cursor_.pos = end;
+        // Once a child has been read, the text counts only for whether it
+        // holds something other than white space: blanks between elements,
+        // the common case, are not kept.
+        if (element_.child_count > 0 && raw.find_first_not_of(" \t\n\r") == std::string_view::npos) return {};
         return append_decoded(raw, false, element_.text);
     }
 
@@ -358,7 +384,8 @@ Result<XmlDocumentElement> parse_xml_document(std::string_view text) {
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (cursor.rest().starts_with("<!")) return fail("DOCTYPE/DTD is not supported");
     XmlElement element;
-    XmlChildValues children;
+    ValueObject pending_members;
+    XmlChildValues children(pending_members);
     if (auto read = XmlElementReader(cursor, element, &children).read(0); !read) return forward_error(read);
     if (auto skipped = skip_xml_markup(cursor); !skipped) return forward_error(skipped);
     if (!cursor.at_end()) return fail("trailing content after the root element");

@@ -1089,8 +1089,7 @@ public:
         open_.pop_back();
         if (frame.hash) keys_.close();
         JsonNode& node = tree_.nodes_[frame.node];
-        node.size_ = frame.children;
-        node.extent_ = tree_.nodes_.size() - frame.node;
+        node.close(frame.children, tree_.nodes_.size() - frame.node);
     }
 
     Result<void> alias(std::string_view, const yaml_mark_t&) { return give_up(); }

@@ -12,7 +12,7 @@ std::size_t find_byte_or_quote(std::string_view text, char c, std::size_t from) 
     return scan_to(
         text, from,
         [c](std::uint64_t word) {
-            return (word_has_byte(word, static_cast<unsigned char>(c)) | word_has_byte(word, '"')) != 0;
+            return word_has_byte(word, static_cast<unsigned char>(c)) | word_has_byte(word, '"');
         },
         [c](char byte) { return byte == c || byte == '"'; });
 }

@@ -78,16 +78,41 @@ void report_not_str(PyObject* value) {
     }
 }
 
+// True for a str of ASCII characters only, whose own storage is its UTF-8.
+// str.isascii is called unbound, so a subclass cannot change the answer;
+// it only reads a flag of the str.
+std::optional<bool> is_ascii_str(PyObject* text) {
+    PyRef answer(PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii", "O", text));
+    if (!answer) return std::nullopt;
+    return answer.get() == Py_True;
+}
+
+// The UTF-8 of a str: a view of the str's own storage when it is ASCII,
+// else of a bytes object encoded from it, which `encoded` takes. Nothing with
+// a pending exception (a lone surrogate has no UTF-8).
+std::optional<BoundText> utf8_view(PyObject* text, std::vector<PyRef>& encoded) {
+    const std::optional<bool> ascii = is_ascii_str(text);
+    if (!ascii) return std::nullopt;
+    Py_ssize_t size = 0;
+    if (*ascii) {
+        const char* data = PyUnicode_AsUTF8AndSize(text, &size);
+        if (data == nullptr) return std::nullopt;
+        return BoundText(data, static_cast<std::size_t>(size));
+    }
+    PyRef bytes(PyUnicode_AsUTF8String(text));
+    char* data = nullptr;
+    if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return std::nullopt;
+    encoded.push_back(std::move(bytes));
+    return BoundText(data, static_cast<std::size_t>(size));
+}
+
 // The UTF-8 of one bound value; on failure the pending exception gets the
 // note naming the parameter.
-std::optional<BoundText> convert_to_text(PyObject* value, const char* parameter) {
+std::optional<BoundText> convert_to_text(PyObject* value, const char* parameter, std::vector<PyRef>& encoded) {
     if (!PyUnicode_Check(value)) {
         report_not_str(value);
-    } else {
-        Py_ssize_t size = 0;
-        if (const char* data = PyUnicode_AsUTF8AndSize(value, &size)) {
-            return BoundText(data, static_cast<std::size_t>(size));
-        }
+    } else if (auto text = utf8_view(value, encoded)) {
+        return text;
     }
     const std::string note = "while processing '" + std::string(parameter) + "'";
     add_note_to_pending(note.c_str());
@@ -146,8 +171,8 @@ std::optional<BoundTexts> bind_arguments(const Signature& signature, PyObject* a
         const bool absent =
             value == nullptr || (value == Py_None && signature.params[i].absent == Absent::MissingOrNone);
         if (absent) continue;
-        texts[i] = convert_to_text(value, signature.params[i].name);
-        if (!texts[i]) return std::nullopt;
+        texts.texts_[i] = convert_to_text(value, signature.params[i].name, texts.encoded_);
+        if (!texts.texts_[i]) return std::nullopt;
     }
     return texts;
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "python/pyref.hpp"
+
 namespace bezo::py {
 
 // Which values of an optional parameter stand for "absent".
@@ -30,10 +32,10 @@ struct Signature {
     std::size_t required;
 };
 
-// One bound argument: a view of the UTF-8 text of the caller's str. The str
-// keeps that text for its own lifetime and the call holds the str, so the
-// view stays valid for the whole call and the text is never copied. A road
-// that needs an owned copy converts it to std::string.
+// One bound argument: a view of the UTF-8 text of the caller's str, which
+// the call holds for its whole duration (see BoundTexts), so the text is
+// never copied again. A road that needs an owned copy converts it to
+// std::string.
 class BoundText : public std::string_view {
 public:
     using std::string_view::string_view;
@@ -42,7 +44,31 @@ public:
 };
 
 // One text per parameter; nullopt where an optional parameter is absent.
-using BoundTexts = std::vector<std::optional<BoundText>>;
+// An ASCII str is its own UTF-8, viewed in place. Any other str has its
+// UTF-8 encoded once into a bytes object that the bound texts hold, so that
+// it is freed when the call ends rather than cached in the str for as long
+// as the str lives.
+class BoundTexts {
+public:
+    explicit BoundTexts(std::size_t count) : texts_(count) {}
+
+    const std::optional<BoundText>& operator[](std::size_t index) const { return texts_[index]; }
+    auto begin() const { return texts_.begin(); }
+    auto end() const { return texts_.end(); }
+
+    // Ends the use of the texts, freeing the encoded ones: every text is
+    // absent afterwards.
+    void release() {
+        texts_.assign(texts_.size(), std::nullopt);
+        encoded_.clear();
+    }
+
+private:
+    friend std::optional<BoundTexts> bind_arguments(const Signature&, PyObject*, PyObject*);
+
+    std::vector<std::optional<BoundText>> texts_;
+    std::vector<PyRef> encoded_;  // the UTF-8 of the non-ASCII strs viewed
+};
 
 // Binds and converts. Returns nullopt with a pending exception on failure.
 std::optional<BoundTexts> bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs);

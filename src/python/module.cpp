@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kVersion = "0.13.0";
 
-using Road = PyObject* (*)(const BoundTexts&);
+using Road = PyObject* (*)(BoundTexts&);
 
 constexpr ParamSpec kText[] = {{"text"}};
 constexpr ParamSpec kLezo[] = {{"lezo"}};

@@ -12,6 +12,7 @@
 #include "avro/avsc_import.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
+#include "core/utf8.hpp"
 #include "interchange/asn1_export.hpp"
 #include "interchange/cbor_export.hpp"
 #include "interchange/json_export.hpp"
@@ -54,10 +55,21 @@ PyObject* to_python(BytesResult result) {
                                      static_cast<Py_ssize_t>(result->size()));
 }
 
-// Format entries by their exact, case-sensitive word.
+// The result as a Python object, once the arguments' UTF-8 copies are
+// dropped: nothing reads them any more, and the conversion allocates as much
+// as the result again.
+template <class Outcome>
+PyObject* to_python(BoundTexts& args, Outcome result) {
+    args.release();
+    return to_python(std::move(result));
+}
+
+// Format entries by their exact, case-sensitive word. An importer is told
+// that its text is valid UTF-8: every bound argument is the UTF-8 form of a
+// str.
 struct TextImporter {
     std::string_view word;
-    TextResult (*entry)(std::string_view text);
+    TextResult (*entry)(std::string_view text, Utf8State state);
 };
 struct TextExporter {
     std::string_view word;
@@ -72,10 +84,16 @@ struct SchemaImporter {
     TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 };
 
+// An importer that checks its text whatever its origin.
+template <TextResult (*Import)(std::string_view)>
+TextResult checking_importer(std::string_view text, Utf8State) {
+    return Import(text);
+}
+
 constexpr std::array<TextImporter, 4> kImporters{{
     {"json", import_json_entry},
-    {"yaml", import_yaml},
-    {"toml", import_toml},
+    {"yaml", checking_importer<import_yaml>},
+    {"toml", checking_importer<import_toml>},
     {"xml", import_xml},
 }};
 constexpr std::array<TextExporter, 4> kTextExporters{{
@@ -125,7 +143,7 @@ PyObject* validation_failure_to_pyerr(const ValidationFailure& failure) {
     return validation_verdict_to_pyerr(std::get<AppErrorAt>(failure));
 }
 
-std::size_t input_size(const BoundTexts& args) {
+std::size_t input_size(BoundTexts& args) {
     std::size_t size = 0;
     for (const auto& arg : args) size += arg ? arg->size() : 0;
     return size;
@@ -136,7 +154,7 @@ std::size_t input_size(const BoundTexts& args) {
 // fails at once, so what the body returned (a result, or the BezoError or
 // ValidationError it raised) is replaced by the budget's error.
 template <class Body>
-PyObject* within_pattern_budget(const BoundTexts& args, Body body) {
+PyObject* within_pattern_budget(BoundTexts& args, Body body) {
     const PatternWorkBudget budget(pattern_work_allowance(input_size(args)));
     PyObject* result = body();
     const std::optional<Error> spent = budget.spent_error();
@@ -154,61 +172,63 @@ PyObject* within_pattern_budget(const BoundTexts& args, Body body) {
 
 }  // namespace
 
-PyObject* road_compile(const BoundTexts& args) {
-    return within_pattern_budget(args, [&] { return to_python(compile_text(*args[0])); });
+PyObject* road_compile(BoundTexts& args) {
+    return within_pattern_budget(args, [&] { return to_python(args, compile_text(*args[0])); });
 }
-PyObject* road_denormalize(const BoundTexts& args) {
+PyObject* road_denormalize(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
         Resolver resolver;
-        return to_python(denormalize_document(*args[0], resolver));
+        return to_python(args, denormalize_document(*args[0], resolver));
     });
 }
-PyObject* road_build(const BoundTexts& args) {
+PyObject* road_build(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
         std::optional<std::string_view> schema;
         if (args[1]) schema = *args[1];
-        return to_python(build_document(*args[0], schema));
+        return to_python(args, build_document(*args[0], schema));
     });
 }
-PyObject* road_compile_schema(const BoundTexts& args) {
+PyObject* road_compile_schema(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
         Resolver resolver;
-        return to_python(compile_schema_text(*args[0], resolver));
+        return to_python(args, compile_schema_text(*args[0], resolver));
     });
 }
-PyObject* road_validate(const BoundTexts& args) {
+PyObject* road_validate(BoundTexts& args) {
     return within_pattern_budget(args, [&]() -> PyObject* {
         auto validated = validate_document(*args[0], *args[1]);
         if (!validated) return validation_failure_to_pyerr(validated.error());
         Py_RETURN_NONE;
     });
 }
-PyObject* road_fmt(const BoundTexts& args) { return to_python(format_authored(*args[0])); }
-PyObject* road_unbuild(const BoundTexts& args) { return to_python(unbuild_stream(*args[0])); }
-PyObject* road_infer(const BoundTexts& args) {
-    return within_pattern_budget(args, [&] { return to_python(infer_document(*args[0], args[1].value_or(""))); });
+PyObject* road_fmt(BoundTexts& args) { return to_python(args, format_authored(*args[0])); }
+PyObject* road_unbuild(BoundTexts& args) { return to_python(args, unbuild_stream(*args[0])); }
+PyObject* road_infer(BoundTexts& args) {
+    return within_pattern_budget(args, [&] { return to_python(args, infer_document(*args[0], args[1].value_or(""))); });
 }
 
-PyObject* road_import_from(const BoundTexts& args) {
+PyObject* road_import_from(BoundTexts& args) {
     const std::string_view format = *args[0];
-    if (const auto* importer = find_format(kImporters, format)) return to_python(importer->entry(*args[1]));
+    if (const auto* importer = find_format(kImporters, format)) {
+        return to_python(args, importer->entry(*args[1], Utf8State::Valid));
+    }
     return pyerr_from_string("unsupported import format: " + std::string(format));
 }
 
-PyObject* road_export_to(const BoundTexts& args) {
+PyObject* road_export_to(BoundTexts& args) {
     const std::string_view format = *args[0];
-    if (const auto* exporter = find_format(kTextExporters, format)) return to_python(exporter->entry(*args[1]));
-    if (const auto* exporter = find_format(kBinaryExporters, format)) return to_python(exporter->entry(*args[1]));
+    if (const auto* exporter = find_format(kTextExporters, format)) return to_python(args, exporter->entry(*args[1]));
+    if (const auto* exporter = find_format(kBinaryExporters, format)) return to_python(args, exporter->entry(*args[1]));
     return pyerr_from_string("unsupported export format: " + std::string(format));
 }
 
-PyObject* road_import_schema(const BoundTexts& args) {
+PyObject* road_import_schema(BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* importer = find_format(kSchemaImporters, format)) {
         const std::string_view name = args[2].value_or("");
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
-        return within_pattern_budget(args, [&] { return to_python(importer->entry(*args[1], message, name)); });
+        return within_pattern_budget(args, [&] { return to_python(args, importer->entry(*args[1], message, name)); });
     }
     return pyerr_from_string("unsupported schema format: " + std::string(format));
 }

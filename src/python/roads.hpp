@@ -9,16 +9,16 @@
 
 namespace bezo::py {
 
-PyObject* road_compile(const BoundTexts& args);
-PyObject* road_denormalize(const BoundTexts& args);
-PyObject* road_build(const BoundTexts& args);
-PyObject* road_compile_schema(const BoundTexts& args);
-PyObject* road_validate(const BoundTexts& args);
-PyObject* road_fmt(const BoundTexts& args);
-PyObject* road_unbuild(const BoundTexts& args);
-PyObject* road_infer(const BoundTexts& args);
-PyObject* road_import_from(const BoundTexts& args);
-PyObject* road_export_to(const BoundTexts& args);
-PyObject* road_import_schema(const BoundTexts& args);
+PyObject* road_compile(BoundTexts& args);
+PyObject* road_denormalize(BoundTexts& args);
+PyObject* road_build(BoundTexts& args);
+PyObject* road_compile_schema(BoundTexts& args);
+PyObject* road_validate(BoundTexts& args);
+PyObject* road_fmt(BoundTexts& args);
+PyObject* road_unbuild(BoundTexts& args);
+PyObject* road_infer(BoundTexts& args);
+PyObject* road_import_from(BoundTexts& args);
+PyObject* road_export_to(BoundTexts& args);
+PyObject* road_import_schema(BoundTexts& args);
 
 }  // namespace bezo::py

@@ -59,5 +59,59 @@ TEST(TextHelpers, WordAtATimeScansAgreeWithByteLoops) {
     }
 }
 
+// A scan stops at the first byte it looks for even where the word tests
+// also mark bytes after it: a byte found, followed by the bytes one above it
+// (a borrow runs on through them), and a second byte found further on.
+TEST(TextHelpers, WordScansStopAtTheFirstMarkedByte) {
+    struct Case {
+        char found;
+        char filler;
+    };
+    const Case cases[] = {{'\0', '\x01'}, {'$', '%'}, {'\x1F', ' '}, {'\x01', '\x02'}, {'\n', '\x0B'}};
+    const auto below_space = [](std::uint64_t word) { return word_has_byte_below(word, 0x20); };
+    const auto is_below_space = [](char c) { return static_cast<unsigned char>(c) < 0x20; };
+    for (const auto& [found, filler] : cases) {
+        for (std::size_t first = 0; first < 17; ++first) {
+            for (std::size_t second = first; second < 18; ++second) {
+                std::string text(18, filler);
+                text[first] = found;
+                text[second] = found;
+                const bool wanted = found == '\0' || found == '$';
+                const std::size_t dollar_or_nul = find_first_of_bytes<'$', '\0'>(text);
+                EXPECT_EQ(dollar_or_nul, wanted ? first : text.size()) << first << second;
+                for (std::size_t from : {std::size_t{0}, first + 1}) {
+                    const auto rest = std::ranges::find_if(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                                                           is_below_space);
+                    EXPECT_EQ(scan_to(text, from, below_space, is_below_space),
+                              static_cast<std::size_t>(rest - text.begin()))
+                        << first << second;
+                }
+            }
+        }
+    }
+}
+
+// The same scan for a byte below a bound or of a set, at every position of
+// texts long enough for the sixteen-byte path and its tail, among fillers
+// just above the bound, at the top of the byte range (not below it, unsigned)
+// and next to each byte of the set.
+TEST(TextHelpers, ScansForBytesBelowABoundOrOfASet) {
+    const auto wanted = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '$'; };
+    for (char filler : {' ', '\x7F', '\x80', '\xFF', '#', '%', '!'}) {
+        for (char found : {'\0', '\x1F', '"', '$'}) {
+            for (std::size_t size = 0; size <= 40; ++size) {
+                for (std::size_t at = 0; at <= size; ++at) {
+                    std::string text(size, filler);
+                    if (at < size) text[at] = found;
+                    const auto first = static_cast<std::size_t>(std::ranges::find_if(text, wanted) - text.begin());
+                    EXPECT_EQ((find_byte_below_or_of<0x20, '"', '$'>(text)), first) << size << ' ' << at;
+                    const auto from = std::min(at + 1, size);
+                    EXPECT_EQ((find_byte_below_or_of<0x20, '"', '$'>(text, from)), size) << size << ' ' << at;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace bezo

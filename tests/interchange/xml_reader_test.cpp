@@ -38,6 +38,16 @@ TEST(XmlReader, DecodesReferencesAndLineEnds) {
         {std::string_view("\0", 1), false, "character U+0000 is not a legal XML character", true},
         {"\x1F", true, "character U+001F is not a legal XML character", true},
         {"\xEF\xBF\xBF", false, "character U+FFFF is not a legal XML character", true},
+        // Past sixteen bytes, where whole runs are scanned at once.
+        {"a long line of text,\tthen\na second one", false, "a long line of text,\tthen\na second one"},
+        {"a long line of text,\tthen\na second one", true, "a long line of text, then a second one"},
+        {"a long line of text,\r\nthen a second one", false, "a long line of text,\nthen a second one"},
+        {"caf\xC3\xA9 and more text, then \xF0\x9F\x98\x80 \xEF\xBF\xBD", false,
+         "caf\xC3\xA9 and more text, then \xF0\x9F\x98\x80 \xEF\xBF\xBD"},
+        {"sixteen bytes and &amp; more", false, "sixteen bytes and & more"},
+        {"sixteen bytes and then \xEF\xBF\xBE", false, "character U+FFFE is not a legal XML character", true},
+        {"sixteen bytes and then \x7F\x1B", false, "character U+001B is not a legal XML character", true},
+        {"sixteen bytes and then \xC3", false, "text is not valid UTF-8", true},
     };
     for (const auto& [raw, attribute_mode, expected, fails] : cases) {
         auto decoded = decode_xml_reference(raw, attribute_mode);

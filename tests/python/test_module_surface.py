@@ -131,6 +131,48 @@ def test_lone_surrogate_fails_with_encoding_error_and_note():
     assert raised.value.__notes__ == ["while processing 'hezo'"]
 
 
+@pytest.mark.parametrize("call, parameter", [
+    (lambda text: bezo.import_from("json", text), "text"),
+    (lambda text: bezo.import_from("xml", text), "text"),
+    (lambda text: bezo.import_from(text, "{}"), "format"),
+    (lambda text: bezo.export_to("json", text), "nezo"),
+    (lambda text: bezo.build(".!bezo\n", text), "schema"),
+])
+@pytest.mark.parametrize("text", ["\ud800", "{\"a\": \"\udfff\"}", "caf\u00e9 \U0001F600 \udc80"])
+def test_lone_surrogate_raises_as_str_encode_does(call, parameter, text):
+    with pytest.raises(UnicodeEncodeError) as expected:
+        text.encode("utf-8")
+    with pytest.raises(UnicodeEncodeError) as raised:
+        call(text)
+    assert str(raised.value) == str(expected.value)
+    assert raised.value.__notes__ == [f"while processing '{parameter}'"]
+
+
+# ASCII, two-byte, three-byte and four-byte characters in names and values:
+# the text the module reads is the same whether the str holds them or JSON
+# escapes spell them, held by a str or by a str subclass.
+@pytest.mark.parametrize("name, value", [
+    ("plain", "ascii only"),
+    ("caf\u00e9", "na\u00efve \u00e9t\u00e9"),
+    ("\u6771\u4eac", "\u0441\u0435\u0432\u0435\u0440 \u6771\u4eac"),
+    ("\U0001F680", "smile \U0001F600 clef \U0001D11E"),
+    ("mixed", "a\u00e9\u6771\U0001F600\nsecond line"),
+])
+def test_non_ascii_text_reads_as_its_escaped_spelling(name, value):
+    import json
+
+    class Text(str):
+        pass
+
+    written = json.dumps({name: value, "list": [value, value]}, ensure_ascii=False)
+    escaped = json.dumps({name: value, "list": [value, value]}, ensure_ascii=True)
+    expected = bezo.import_from("json", escaped)
+    assert bezo.import_from("json", written) == expected
+    assert bezo.import_from("json", Text(written)) == expected
+    canonical = bezo.build(expected)
+    assert json.loads(bezo.export_to("json", canonical)) == {name: value, "list": [value, value]}
+
+
 def test_str_subclass_is_accepted():
     class Word(str):
         pass
