@@ -237,9 +237,7 @@ private:
     void add(JsonKind kind, std::string_view text = {}) { tree_.nodes_.emplace_back(kind, text); }
 
     void close(std::size_t node, std::size_t children) {
-        JsonNode& container = tree_.nodes_[node];
-        container.size_ = children;
-        container.extent_ = tree_.nodes_.size() - node;
+        tree_.nodes_[node].close(children, tree_.nodes_.size() - node);
     }
 
     void close_root() { close(0, state_.root_members); }
