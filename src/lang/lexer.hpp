@@ -3,6 +3,7 @@
 // and the small text helpers that other readers of the language reuse.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -68,6 +69,8 @@ std::string line_debug(const Line& line);
 class LineLexer {
 public:
     bool done() const { return pos_ >= text_.size(); }
+    // The bytes of the text lexed so far.
+    std::size_t offset() const { return std::min(pos_, text_.size()); }
     // The next line, or its failure.
     [[nodiscard]] std::expected<Line, LexErrorAt> next();
 

@@ -234,7 +234,9 @@ class ModelBuilder {
 public:
     ModelBuilder(std::string_view source, std::span<const Line> lines)
         : source_(source), lines_(lines), counter_(model_.paths) {
-        model_.items.reserve(lines.size());
+        // About one item per line, and room for the declaration and blank
+        // line that the formatter puts in front of a text without one.
+        model_.items.reserve(lines.size() + 2);
     }
 
     FormatModel build() && {
