@@ -97,6 +97,10 @@ TEST(Lex, KeysSharingAPathWithAnEarlierLine) {
         {"/a/\"b/c\"::x=1\n/a/\"b/c\"::y=2\n", "Content { left: \"/a/\\\"b/c\\\"::y\", value: \"2\" }"},
         {"/a/b::x=1\n/a/bc::y=2\n", "Content { left: \"/a/bc::y\", value: \"2\" }"},
         {"/a/b::x=1\n/a/b::=2\n", "INVALID_KEY_ERROR (line 2)"},
+        // a separator that runs on past the shared part, and a signature in front of it
+        {"/a::x=1\n/a:::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"/a/b::x=1\n/a/b//c::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"!int'/a/b::x=1\n/a/b::y=2\n", "Content { left: \"/a/b::y\", value: \"2\" }"},
     };
     for (const auto& c : cases) {
         const std::string all = lex_result(c.text, kDoc);
