@@ -1,6 +1,7 @@
 """Times bezo.fmt and bezo.unbuild side by side with a JSON round trip, and checks their scaling.
 
 Run after a build:  PYTHONPATH=build/python python3 benchmarks/fmt_unbuild_speed.py
+                    [--runs N] [--baseline DIR] [--shapes records,long text,one string]
 
 Generates authored documents of about 10 MB and 20 MB (section records with
 annotations, nested namespaces, lists, compact splats and plain fields), and
@@ -10,13 +11,17 @@ text under the canonical declaration: the documents hold no reference, so
 both are the same lines). Beside each it times json.dumps(json.loads(j)),
 j being export_to("json") of the same data, and prints the ratios (bezo over
 JSON; the target is at most 1.0) and how much longer the 20 MB document takes
-than the 10 MB one (the target is at most 2.2). Exits with status 1 when a
-target is missed.
+than the 10 MB one (the target is at most 2.2). Then times one call of fmt
+and unbuild on about 10 MB and 20 MB of records, long text and one long
+string, each in a fresh child process (fresh_scaling.py), with the time per
+doubling (the target is at most 2.2) and the page faults per input byte.
+Exits with status 1 when a target is missed.
 """
 import json
 import sys
 
 import bezo
+from fresh_scaling import parse_arguments, report
 from timing import best_time
 
 KINDS = ("book", "article", "thesis")
@@ -70,6 +75,7 @@ def json_round_trip(text):
 
 
 def main():
+    args = parse_arguments(__doc__.splitlines()[0])
     figures = {}
     for megabytes in (10, 20):
         authored = document(megabytes)
@@ -87,7 +93,9 @@ def main():
     unbuild_scaling = figures[20][2] / figures[10][2]
     print(f"20 MB over 10 MB: fmt {fmt_scaling:.2f}, unbuild {unbuild_scaling:.2f}")
     ratios = [value / figures[size][0] for size in figures for value in figures[size][1:]]
-    return 0 if max(ratios) <= 1.0 and fmt_scaling <= 2.2 and unbuild_scaling <= 2.2 else 1
+    print()
+    scaled = report(("fmt", "unbuild"), args)
+    return 0 if max(ratios) <= 1.0 and fmt_scaling <= 2.2 and unbuild_scaling <= 2.2 and scaled else 1
 
 
 if __name__ == "__main__":

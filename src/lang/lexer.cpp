@@ -128,10 +128,17 @@ struct KeySegments {
 
 // Splits a key into segments at "/" and "::" outside double quotes; none
 // when a segment is malformed. The first segment may be empty, every other
-// must be a valid path segment.
-std::optional<KeySegments> split_key_segments(std::string_view key) {
+// must be a valid path segment. Neighbouring lines mostly share their path:
+// the part of `known` that the key begins with, found valid on an earlier
+// line, is not split again, and `known` takes this key's path part when it
+// holds no quotes.
+std::optional<KeySegments> split_key_segments(std::string_view key, KnownKeyPath& known) {
     std::optional<KeySegments> segments;
     std::size_t start = 0;
+    if (!known.path.empty() && key.starts_with(known.path)) {
+        segments = KeySegments{known.first, known.first};
+        start = known.path.size();
+    }
     auto close_segment = [&](std::size_t end) {
         std::string_view segment = key.substr(start, end - start);
         if (!segments) {
@@ -143,11 +150,13 @@ std::optional<KeySegments> split_key_segments(std::string_view key) {
     };
     // A byte stands inside quotes when an odd number of quotes precede it.
     bool inside = false;
-    for (std::size_t pos = find_first_of_bytes<'/', ':', '"'>(key); pos < key.size();
+    bool quoted = false;
+    for (std::size_t pos = find_first_of_bytes<'/', ':', '"'>(key, start); pos < key.size();
          pos = find_first_of_bytes<'/', ':', '"'>(key, pos)) {
         std::size_t separator = 0;
         if (key[pos] == '"') {
             inside = !inside;
+            quoted = true;
         } else if (!inside) {
             separator = key[pos] == '/' ? 1 : key.substr(pos, 2) == "::" ? 2 : 0;
         }
@@ -160,6 +169,7 @@ std::optional<KeySegments> split_key_segments(std::string_view key) {
         start = pos;
     }
     if (!close_segment(key.size())) return std::nullopt;
+    if (!quoted && start > 0) known = KnownKeyPath{key.substr(0, start), segments->first};
     return segments;
 }
 
@@ -192,7 +202,7 @@ bool is_currency_key(std::string_view key) {
            is_ascii_upper(key[3]);
 }
 
-bool key_is_valid(std::string_view left, LexMode mode) {
+bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known) {
     auto key_or_none = key_after_signature(left);
     if (!key_or_none) return false;
     std::string_view key = *key_or_none;
@@ -214,7 +224,7 @@ bool key_is_valid(std::string_view left, LexMode mode) {
         if (mode == LexMode::Document && !key.starts_with('/')) return false;
     }
 
-    auto segments = split_key_segments(key);
+    auto segments = split_key_segments(key, known);
     if (!segments) return false;
     if (append && !segments->last.starts_with('@')) return false;
     if (is_schema_like(mode) && !leading_ref && segments->first == "re") return false;
@@ -238,7 +248,8 @@ std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(k
 // without their number; `lex` sets it.
 class LineClassifier {
 public:
-    LineClassifier(LexMode mode, bool units_imported) : mode_(mode), units_imported_(units_imported) {}
+    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known)
+        : mode_(mode), units_imported_(units_imported), known_(known) {}
 
     Outcome classify(std::string_view text, std::uint64_t number) const {
         if (text.empty()) return make_line(LineKind::Blank);
@@ -369,7 +380,7 @@ private:
     Outcome content(std::string_view text, std::size_t eq) const {
         std::string_view left = trim_trailing_blanks(text.substr(0, eq));
         if (left.empty()) return fail(LexErrorKind::EmptyKey);
-        if (!key_is_valid(left, mode_)) return fail(LexErrorKind::InvalidKey);
+        if (!key_is_valid(left, mode_, known_)) return fail(LexErrorKind::InvalidKey);
         return make_line(LineKind::Content, left, text.substr(eq + 1));
     }
 
@@ -397,6 +408,7 @@ private:
 
     LexMode mode_;
     bool units_imported_;
+    KnownKeyPath& known_;
 };
 
 }  // namespace
@@ -432,7 +444,8 @@ std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mo
 std::expected<Line, LexErrorAt> LineLexer::next() {
     const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
     ++number_;
-    auto line = LineClassifier(mode_, units_imported_).classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    auto line = LineClassifier(mode_, units_imported_, known_key_path_)
+                    .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
     pos_ = end + 1;
     if (!line) return std::unexpected(LexErrorAt{line.error(), number_});
     line->line = number_;

@@ -3,6 +3,7 @@
 // and the small text helpers that other readers of the language reuse.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -62,12 +63,22 @@ std::string line_debug(const Line& line);
 // failure. The empty text gives no lines.
 [[nodiscard]] std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode);
 
+// The path part of a content key that an earlier line of the text showed
+// valid: the key up to its last separator (no double quotes in it), and its
+// first segment.
+struct KnownKeyPath {
+    std::string_view path;
+    std::string_view first;
+};
+
 // Lexes a text one line at a time, for a reader that acts on each line as
 // it comes instead of holding them all. Made by lex_lines once the whole
 // text has passed its checks.
 class LineLexer {
 public:
     bool done() const { return pos_ >= text_.size(); }
+    // The bytes of the text lexed so far.
+    std::size_t offset() const { return std::min(pos_, text_.size()); }
     // The next line, or its failure.
     [[nodiscard]] std::expected<Line, LexErrorAt> next();
 
@@ -79,6 +90,7 @@ private:
     std::string_view text_;
     LexMode mode_;
     bool units_imported_;
+    KnownKeyPath known_key_path_;
     std::size_t pos_ = 0;
     std::uint64_t number_ = 0;
 };

@@ -62,10 +62,6 @@ Result<std::string_view> preload_schema(std::string_view schema, Resolver& resol
     return name;
 }
 
-// Frees the text's memory, so that a large intermediate text does not stay
-// beside the next stage's output.
-void release(std::string& text) { std::string().swap(text); }
-
 }  // namespace
 
 Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema) {
@@ -83,8 +79,7 @@ Result<std::string> build_document(std::string_view text, std::optional<std::str
     auto relational = compile_document(text, resolver);
     if (!relational) return relational;
     if (added_schema) add_schema_line(*relational, *added_schema);
-    auto canonical = resolve_references(*relational);
-    release(*relational);
+    auto canonical = resolve_references_in_place(std::move(*relational));
     if (!canonical) return canonical;
     return apply_document_schema(std::move(*canonical), resolver);
 }

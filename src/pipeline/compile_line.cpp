@@ -389,6 +389,22 @@ Result<void> write_map_entries(CompileState& state, std::string_view left, std::
     });
 }
 
+// The path of a «path::key» line inside the innermost block. Neighbouring
+// lines mostly name the same path in the same block: the path joined for
+// the last one is kept, and taken again while both stay the same.
+std::string_view qualified_path(CompileState& state, std::string_view path_text) {
+    const std::string_view block = current_block_path(state);
+    const bool same = state.qualified_block_size == block.size() && path_text == state.qualified_text &&
+                      std::string_view(state.path_scratch).starts_with(block);
+    if (!same) {
+        state.path_scratch.assign(block);
+        append_key_path_segments(state.path_scratch, path_text);
+        state.qualified_text = path_text;
+        state.qualified_block_size = block.size();
+    }
+    return state.path_scratch;
+}
+
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
@@ -397,9 +413,7 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     std::string_view key = left;
     if (const auto separator = find_namespace_separator(left)) {
         key = left.substr(*separator + 2);
-        state.path_scratch.assign(path);
-        append_key_path_segments(state.path_scratch, left.substr(0, *separator));
-        path = state.path_scratch;
+        path = qualified_path(state, left.substr(0, *separator));
     }
     const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
     const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();

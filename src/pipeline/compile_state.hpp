@@ -95,6 +95,11 @@ struct CompileState {
     // expanded value.
     std::string path_scratch;
     std::string value_scratch;
+    // What `path_scratch` was last joined from for a «path::key» line: the
+    // path text (a view of the document) and the size of the block path
+    // then, which `path_scratch` begins with.
+    std::string_view qualified_text;
+    std::size_t qualified_block_size = SIZE_MAX;
 
     Resolver& resolver;
     // Patterns of union members, compiled once per compile.

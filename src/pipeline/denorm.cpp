@@ -207,7 +207,26 @@ Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
     return table;
 }
 
+constexpr std::string_view kRelationalDeclaration = ".!lezo\n";
+
+// Whether the reference pass would copy every line of the text unchanged
+// but its declaration line, ".!lezo" as the compiler writes it: no "$" (a
+// reference, or a dollar sign written "$$"), no "!:" (the unit shorthand)
+// and no other ".!lezo" or ".!verbatim" line.
+bool only_declaration_to_rewrite(std::string_view text) {
+    if (!text.starts_with(kRelationalDeclaration)) return false;
+    const std::string_view rest = text.substr(kRelationalDeclaration.size());
+    return rest.find('$') == std::string_view::npos && rest.find("!:") == std::string_view::npos &&
+           rest.find(".!lezo") == std::string_view::npos && rest.find(".!verbatim") == std::string_view::npos;
+}
+
 }  // namespace
+
+Result<std::string> resolve_references_in_place(std::string relational) {
+    if (!only_declaration_to_rewrite(relational)) return resolve_references(std::string_view(relational));
+    relational.replace(2, 4, "nezo");
+    return relational;
+}
 
 Result<std::string> resolve_references(std::string_view relational) {
     const FormatDeclaration declaration = check_format_declaration(relational, "lezo");

@@ -18,6 +18,12 @@ namespace bezo {
 // first error ends the pass and no partial text is returned.
 Result<std::string> resolve_references(std::string_view relational);
 
+// The same pass on a relational text the caller hands over, which is freed
+// on return. A text in which the pass finds nothing to rewrite but its
+// declaration line becomes the canonical text in its own buffer, without a
+// second copy.
+Result<std::string> resolve_references_in_place(std::string relational);
+
 // The denormalizer's entry: the reference pass, then the document's schema
 // through the resolver. A document without a schema gives the reference
 // pass's text.

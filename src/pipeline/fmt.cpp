@@ -230,23 +230,31 @@ private:
     std::uint64_t source_size_;
 };
 
+// Builds the model while the text is lexed: lines at the top level are
+// taken one at a time, and only the lines of the block being read are held,
+// so that a large text is never held as a list of all its lines.
 class ModelBuilder {
 public:
-    ModelBuilder(std::string_view source, std::span<const Line> lines)
-        : source_(source), lines_(lines), counter_(model_.paths) {
-        model_.items.reserve(lines.size());
+    ModelBuilder(std::string_view source, LineLexer& lexer) : source_(source), lexer_(lexer), counter_(model_.paths) {
+        // About one item per line, and room for the declaration and blank
+        // line that the formatter puts in front of a text without one.
+        model_.items.reserve(count_byte(source, '\n') + 2);
     }
 
-    FormatModel build() && {
-        std::size_t i = 0;
-        for (; i < lines_.size() && !counter_.exhausted(); ++i) i = top_level_line(i);
-        // Once entries are no longer counted, no record can be numbered:
-        // the rest is kept as written, and no record is taken for the last
-        // of its array.
-        const bool counted = !counter_.exhausted();
-        for (; i < lines_.size(); ++i) verbatim_block_line(lines_[i]);
+    Result<FormatModel> build() && {
+        while (auto line = next_line()) {
+            // Once entries are no longer counted, no record can be
+            // numbered: the rest is kept as written, and no record is
+            // taken for the last of its array.
+            if (counter_.exhausted()) {
+                verbatim_block_line(*line);
+            } else {
+                top_level_line(*line);
+            }
+        }
+        if (failure_) return std::unexpected(Error(*failure_));
         flush_pending();
-        if (counted) {
+        if (!counter_.exhausted()) {
             model_.entry_totals = std::move(counter_).counts();
         } else {
             model_.entry_totals.assign(model_.paths.size(), UINT64_MAX);
@@ -255,9 +263,17 @@ public:
     }
 
 private:
-    // Handles the line at `i` at the top level; returns the last line used.
-    std::size_t top_level_line(std::size_t i) {
-        const Line& line = lines_[i];
+    // The next line, or none at the end of the text or at its first lexer
+    // failure, which is then kept.
+    std::optional<Line> next_line() {
+        if (failure_ || lexer_.done()) return std::nullopt;
+        auto line = lexer_.next();
+        if (line) return *line;
+        failure_ = line.error();
+        return std::nullopt;
+    }
+
+    void top_level_line(const Line& line) {
         switch (line.kind) {
             case LineKind::Blank: model_.push_blank(); break;
             case LineKind::Comment: push_comment("#", line.text); break;
@@ -265,7 +281,7 @@ private:
             // Pending metadata crosses declaration lines, as in the compiler.
             case LineKind::Decl: push_header(line.text); break;
             case LineKind::SectionOpen:
-            case LineKind::NsOpen: return block(i);
+            case LineKind::NsOpen: block(line); break;
             case LineKind::SectionClose:
             case LineKind::NsClose: push_verbatim_line(line, kRootPath); break;
             case LineKind::Content: top_level_content(line); break;
@@ -275,7 +291,6 @@ private:
                 push_verbatim_line(line, kRootPath);
                 break;
         }
-        return i;
     }
 
     // A field that takes the metadata lines pending for it.
@@ -356,39 +371,38 @@ private:
 
     // ---- blocks ----
 
-    // Returns the last line of the block that starts at `start`, and sets
-    // `modelable`.
-    std::size_t scan_block(std::size_t start, bool& modelable) const {
+    // Reads the block that `first` opens into `block_lines_`; returns
+    // whether it can be modelled.
+    bool read_block(const Line& first) {
         std::size_t pending_size = 0;
         for (std::string_view text : pending_) pending_size += text.size() + 1;
         BlockScan scan(std::ranges::any_of(pending_, is_map_annotation), pending_size);
-        for (std::size_t i = start; i < lines_.size(); ++i) {
-            if (scan.take(lines_[i])) {
-                modelable = scan.modelable();
-                return i;
-            }
+        block_lines_.clear();
+        block_lines_.push_back(first);
+        if (scan.take(first)) return scan.modelable();
+        while (auto line = next_line()) {
+            block_lines_.push_back(*line);
+            if (scan.take(*line)) return scan.modelable();
         }
         scan.finish();
-        modelable = scan.modelable();
-        return lines_.size() - 1;
+        return scan.modelable();
     }
 
-    std::size_t block(std::size_t start) {
-        bool modelable = false;
-        const std::size_t end = scan_block(start, modelable);
+    void block(const Line& first) {
+        const bool modelable = read_block(first);
+        if (failure_) return;
         if (!modelable) {
-            for (std::size_t i = start; i <= end; ++i) verbatim_block_line(lines_[i]);
+            for (const Line& line : block_lines_) verbatim_block_line(line);
             frames_.clear();
-            return end;
+            return;
         }
         // A modelled block takes the pending metadata to its first field;
         // what its last field leaves pending goes on after it.
         std::vector<std::string_view> pending = std::move(pending_);
         pending_.clear();
-        for (std::size_t i = start; i <= end; ++i) modelled_block_line(lines_[i], pending);
+        for (const Line& line : block_lines_) modelled_block_line(line, pending);
         pending_ = std::move(pending);
         frames_.clear();
-        return end;
     }
 
     void modelled_block_line(const Line& line, std::vector<std::string_view>& pending) {
@@ -505,7 +519,9 @@ private:
     }
 
     std::string_view source_;
-    std::span<const Line> lines_;
+    LineLexer& lexer_;
+    std::optional<LexErrorAt> failure_;
+    std::vector<Line> block_lines_;  // the lines of the block being read
     FormatModel model_;
     EntryCounter counter_;
     std::vector<std::string_view> pending_;  // metadata lines waiting for their field
@@ -556,10 +572,10 @@ FormatItem& FormatModel::push_field(PathId path, std::string_view key, std::stri
 }
 
 Result<FormatModel> build_format_model(std::string_view text) {
-    auto lines = lex(text, LexMode::Document);
-    if (!lines) return std::unexpected(Error(lines.error()));
-    FormatModel model = ModelBuilder(text, *lines).build();
-    model.shebang = shebang_line(text);
+    auto lexer = lex_lines(text, LexMode::Document);
+    if (!lexer) return std::unexpected(Error(lexer.error()));
+    auto model = ModelBuilder(text, *lexer).build();
+    if (model) model->shebang = shebang_line(text);
     return model;
 }
 

@@ -47,6 +47,7 @@ public:
     // few steps.
     void reserve(std::size_t bytes) { text_.reserve(bytes); }
     std::size_t size() const { return text_.size(); }
+    std::size_t capacity() const { return text_.capacity(); }
 
     // Appends a whole line.
     void append_line(std::string_view line);

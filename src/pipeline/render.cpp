@@ -58,11 +58,12 @@ std::uint64_t saturating_increment(std::uint64_t count, std::uint64_t by) {
 
 class Renderer {
 public:
-    explicit Renderer(const FormatModel& model)
-        : model_(model), items_(model.items), paths_(model.paths), entry_counts_(model.paths.size(), 0) {}
+    Renderer(const FormatModel& model, std::size_t size_hint)
+        : model_(model), items_(model.items), paths_(model.paths), entry_counts_(model.paths.size(), 0) {
+        out_.reserve(size_hint);
+    }
 
     std::string render() && {
-        out_.reserve(items_.size() * 16);
         if (model_.shebang) {
             out_ += *model_.shebang;
             out_ += '\n';
@@ -97,11 +98,19 @@ private:
         }
         const GroupKey key = group_key(item);
         const std::size_t end = group_end(i, key);
-        group_.clear();
+        // The group is written straight into the output. Whether an empty
+        // line goes before it may depend on whether it is a block, known
+        // only once it is written: then the line is put in front of it.
+        const bool blank_known = blank_pending_ || after_block_ || after_header_;
+        const bool blank_allowed = written_ && !after_comment_;
+        if (blank_known) separate(true);
+        const std::size_t start = out_.size();
         group_lines_ = 0;
         const bool block = write_group(std::span(items_).subspan(i, end - i), key);
-        separate(blank_pending_ || after_block_ || after_header_ || block);
-        out_ += group_;
+        if (!blank_known) {
+            if (blank_allowed && block) out_.insert(start, 1, '\n');
+            separate(false);
+        }
         after_block_ = block;
         return end;
     }
@@ -162,7 +171,7 @@ private:
         return end;
     }
 
-    // Writes a group into `group_`; returns its block flag.
+    // Writes a group into the output; returns its block flag.
     bool write_group(std::span<const FormatItem> members, GroupKey key) {
         switch (key.kind) {
             case GroupKind::Root:
@@ -194,16 +203,16 @@ private:
             return false;
         }
         if (all_fields(members) && is_compact_binding(members)) {
-            const std::size_t start = group_.size();
-            paths_.append_text(path, group_);
-            if (group_.size() - start + 2 + pairs_length(members) < kCompactLimit) {
+            const std::size_t start = out_.size();
+            paths_.append_text(path, out_);
+            if (out_.size() - start + 2 + pairs_length(members) < kCompactLimit) {
                 write_pairs(":=", members);
                 return false;
             }
-            group_.resize(start);
+            out_.resize(start);
         }
-        group_ += "(";
-        paths_.append_text(path, group_);
+        out_ += "(";
+        paths_.append_text(path, out_);
         end_line(")");
         for (const FormatItem& member : members) write_member(member, &Renderer::write_field_lines);
         end_line("()");
@@ -220,11 +229,11 @@ private:
         std::string path;
         paths_.append_text(list, path);
         if (fits_list_line(members, path.size())) {
-            group_ += path;
-            group_ += ";=";
+            out_ += path;
+            out_ += ";=";
             for (std::size_t i = 0; i < members.size(); ++i) {
-                if (i > 0) group_ += ';';
-                group_ += members[i].text;
+                if (i > 0) out_ += ';';
+                out_ += members[i].text;
             }
             end_line("");
             return false;
@@ -236,13 +245,13 @@ private:
                 continue;
             }
             write_annotations(member);
-            group_ += path;
+            out_ += path;
             if (fresh_[i]) {
-                group_ += "+=";
+                out_ += "+=";
             } else {
-                group_ += "::";
-                group_ += member.key;
-                group_ += '=';
+                out_ += "::";
+                out_ += member.key;
+                out_ += '=';
             }
             end_line(member.text);
         }
@@ -292,13 +301,13 @@ private:
                 section_open = false;
                 for (const FormatItem& member : record_members) write_member(member, &Renderer::write_qualified_line);
             } else if (compact) {
-                group_ += path;
+                out_ += path;
                 write_pairs("+:=", record_members);
                 ++compact_lines;
             } else {
                 close_namespace();
-                group_ += "[";
-                group_ += path;
+                out_ += "[";
+                out_ += path;
                 end_line("]");
                 section_used = section_open = true;
                 write_section_members(record_members, record.entry);
@@ -343,8 +352,8 @@ private:
                 close_namespace();
             } else if (is_field(member) && member.path != open_namespace_) {
                 close_namespace();
-                group_ += "(";
-                paths_.append_text_below(entry, member.path, group_);
+                out_ += "(";
+                paths_.append_text_below(entry, member.path, out_);
                 end_line(")");
                 open_namespace_ = member.path;
             }
@@ -369,36 +378,36 @@ private:
     // The annotation lines, then «key=value».
     void write_field_lines(const FormatItem& field) {
         write_annotations(field);
-        group_ += field.key;
-        group_ += '=';
+        out_ += field.key;
+        out_ += '=';
         end_line(field.text);
     }
 
     // The annotation lines, then «/path::key=value».
     void write_qualified_line(const FormatItem& field) {
         write_annotations(field);
-        paths_.append_text(field.path, group_);
-        group_ += "::";
-        group_ += field.key;
-        group_ += '=';
+        paths_.append_text(field.path, out_);
+        out_ += "::";
+        out_ += field.key;
+        out_ += '=';
         end_line(field.text);
     }
 
     // The operator and «k=v|k=v» after a path already written.
     void write_pairs(std::string_view op, std::span<const FormatItem> fields) {
-        group_ += op;
+        out_ += op;
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i > 0) group_ += '|';
-            group_ += fields[i].key;
-            group_ += '=';
-            group_ += fields[i].text;
+            if (i > 0) out_ += '|';
+            out_ += fields[i].key;
+            out_ += '=';
+            out_ += fields[i].text;
         }
         end_line("");
     }
 
     void end_line(std::string_view rest) {
-        group_ += rest;
-        group_ += '\n';
+        out_ += rest;
+        out_ += '\n';
         ++group_lines_;
     }
 
@@ -413,7 +422,6 @@ private:
     std::vector<std::uint64_t> entry_counts_;  // entries written so far, by array path
 
     std::string out_;
-    std::string group_;  // the lines of the group being written
     std::size_t group_lines_ = 0;
     std::vector<bool> fresh_;
     std::vector<Record> records_;
@@ -432,7 +440,9 @@ bool declares_authored(const FormatItem& item) {
 
 }  // namespace
 
-std::string render_format_model(const FormatModel& model) { return Renderer(model).render(); }
+std::string render_format_model(const FormatModel& model, std::size_t size_hint) {
+    return Renderer(model, size_hint).render();
+}
 
 Result<std::string> format_authored(std::string_view text) {
     auto model = build_format_model(text);
@@ -442,7 +452,8 @@ Result<std::string> format_authored(std::string_view text) {
         if (!items.empty()) items.insert(items.begin(), FormatItem::line(FormatItemKind::Blank));
         items.insert(items.begin(), FormatItem::line(FormatItemKind::Verbatim, ".!bezo"));
     }
-    return render_format_model(*model);
+    // Formatted text is about as long as its source.
+    return render_format_model(*model, text.size() + text.size() / 8);
 }
 
 }  // namespace bezo

@@ -12,8 +12,9 @@
 
 namespace bezo {
 
-// The text of a model: its shebang, then its items; lines end in LF.
-[[nodiscard]] std::string render_format_model(const FormatModel& model);
+// The text of a model: its shebang, then its items; lines end in LF. The
+// output is first sized for `size_hint` bytes.
+[[nodiscard]] std::string render_format_model(const FormatModel& model, std::size_t size_hint);
 
 // The whole of fmt: the model of the authored text, with a ".!bezo" line in
 // front when it has none, rendered.

@@ -18,6 +18,12 @@ public:
     explicit StreamReader(bool canonical) : canonical_(canonical) {}
 
     void read(std::string_view text) {
+        // About one item and at most one annotation line per line: sized
+        // once, as the lists of a large stream would otherwise be moved
+        // into a fresh block twice as large again and again.
+        const std::size_t lines = count_byte(text, '\n') + 1;
+        model_.items.reserve(lines);
+        model_.annotations.reserve(lines);
         while (!text.empty()) {
             const auto end = text.find('\n');
             std::string_view line = text.substr(0, end);
@@ -160,7 +166,9 @@ Result<std::string> unbuild_stream(std::string_view text) {
     }
     StreamReader reader(canonical);
     reader.read(text);
-    return render_format_model(std::move(reader).take());
+    // Authored text factors out the paths that every line of a stream
+    // spells: it is shorter than the stream.
+    return render_format_model(std::move(reader).take(), text.size());
 }
 
 }  // namespace bezo

@@ -81,6 +81,34 @@ TEST(Lex, ErrorsCarryTheirLine) {
     EXPECT_EQ(lines.error(), (LexErrorAt{MissingOperator, 4}));
 }
 
+// A key whose path begins like the key of an earlier line is checked from
+// where the two part: each text must lex as its last line does alone.
+TEST(Lex, KeysSharingAPathWithAnEarlierLine) {
+    struct Case {
+        std::string_view text;
+        std::string_view expected;
+    };
+    const Case cases[] = {
+        {"/a/b::x=1\n/a/b::y=2\n", "Content { left: \"/a/b::y\", value: \"2\" }"},
+        {"/a/b::x=1\n/a/b::9y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"/a/b::x=1\n/a/b/::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"/a/b::x=1\n/a/b/@c+=2\n", "Content { left: \"/a/b/@c+\", value: \"2\" }"},
+        {"/a/b::x=1\n/a/b/\"\"::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"/a/\"b/c\"::x=1\n/a/\"b/c\"::y=2\n", "Content { left: \"/a/\\\"b/c\\\"::y\", value: \"2\" }"},
+        {"/a/b::x=1\n/a/bc::y=2\n", "Content { left: \"/a/bc::y\", value: \"2\" }"},
+        {"/a/b::x=1\n/a/b::=2\n", "INVALID_KEY_ERROR (line 2)"},
+        // a separator that runs on past the shared part, and a signature in front of it
+        {"/a::x=1\n/a:::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"/a/b::x=1\n/a/b//c::y=2\n", "INVALID_KEY_ERROR (line 2)"},
+        {"!int'/a/b::x=1\n/a/b::y=2\n", "Content { left: \"/a/b::y\", value: \"2\" }"},
+    };
+    for (const auto& c : cases) {
+        const std::string all = lex_result(c.text, kDoc);
+        const std::string last = all.substr(all.rfind(" | ") == std::string::npos ? 0 : all.rfind(" | ") + 3);
+        EXPECT_EQ(last, c.expected) << c.text;
+    }
+}
+
 TEST(Lex, StructuralLines) {
     const LineCase cases[] = {
         {kDoc, "# note", "Comment(\" note\")"},

@@ -105,6 +105,32 @@ def test_json_round_trip_through_build():
     assert json.loads(bezo.export_to("json", built)) == source
 
 
+# Without a schema, build hands the compiled text to the reference pass,
+# which keeps it in place when it finds nothing to rewrite but the
+# declaration: each row must come out as compile then denormalize gives it,
+# whether it takes that way or not. The long rows pass the point where the
+# compiler sizes its output for the whole text.
+LONG_RECORDS = "".join(f"[@r]\nid={i}\n!int\nn={i}\n[]\n" for i in range(5000))
+
+
+@pytest.mark.parametrize("text", [
+    "a=1\nb=two\n",
+    "a=1\r\nb=2\r\n",
+    "a=1\nb=$a\n",
+    "a=cost $$5\n",
+    "(/a)\n!:km\nd=1.5\n",
+    "a=wow!:yes\n",
+    ".!verbatim\na=$x\n",
+    "a=.!lezo\nb=.!verbatim\n",
+    LONG_RECORDS,
+    LONG_RECORDS + "last=$/@r/4999::id\n",
+    "a=" + "x" * 300_000 + "\nb=$a\n",
+], ids=["plain", "crlf", "reference", "dollar", "unit shorthand", "shorthand in a value", "verbatim",
+        "declarations in values", "long", "long with a reference", "long value"])
+def test_build_without_schema_is_compile_then_denormalize(text):
+    assert bezo.build(text) == bezo.denormalize(bezo.compile(text))
+
+
 # A plain string under a field whose only string member is "text" becomes
 # text, in a union as alone, so that validate then takes what build wrote;
 # in a union only when no member before "text" takes it as it is.

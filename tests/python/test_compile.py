@@ -23,6 +23,13 @@ COMPILED = [
     ("directive among content stays in place", "x=1\n.!fk a\n.?free text\ny=2\n",
      lines("!str'::x=1", ".!fk a", ".?free text", "!str'::y=2")),
     ("CR LF input", ".!schema:s\r\nx=1\r\n", lines(".!schema:s", "!str'::x=1")),
+    # a «path::key» line naming the path of the line before, in the same or another block
+    ("shared path", "a/b::x=1\na/b::y=2\n", lines("!str'/a/b::x=1", "!str'/a/b::y=2")),
+    ("shared path in another block", "(/p)\na::x=1\n()\na::y=2\n(/q)\na::z=3\n()\n",
+     lines("!str'/p/a::x=1", "!str'/a::y=2", "!str'/q/a::z=3")),
+    ("shared path in the next section", "[@r]\na::x=1\n[@r]\na::x=2\n", lines("!str'/@r/0/a::x=1", "!str'/@r/1/a::x=2")),
+    ("shared path after a map entry", "a::x=1\n!map\nm=/k:1\na::y=2\n",
+     lines("!str'/a::x=1", "!str'/m::\"/k\"=1", "!str'/a::y=2")),
     # signatures
     ("unit shorthand", "!:m\nx=1\n", lines("!:m'::x=1")),
     ("plain type", "!int\nx=1\n", lines("!int'::x=1")),

@@ -100,6 +100,11 @@ def test_unbuild(name, text, expected):
 @pytest.mark.parametrize("call, text, message", [
     (bezo.fmt, "x=1", "MISSING_FINAL_EOL_ERROR"),
     (bezo.fmt, "a b=1\n", "INVALID_KEY_ERROR (line 1)"),
+    # fmt lexes as it builds: a failure inside a block, after one, and after entries are no longer counted
+    (bezo.fmt, "(/a)\nx=1\na b=1\n()\n", "INVALID_KEY_ERROR (line 3)"),
+    (bezo.fmt, "[@r]\nx=1\n[@r]\ny=2\n[]\nz\n", "MISSING_OPERATOR_ERROR (line 6)"),
+    (bezo.fmt, "/.sp:=" + "|".join(f"@a{i}+=1" for i in range(1000)) + "\n(/x)\n" + "$/.sp\n" * 4300 + "()\na b=1\n",
+     "INVALID_KEY_ERROR (line 4304)"),
     (bezo.unbuild, "!str'::x=1\n", "unbuild expects a canonical .nezo or .lezo stream (with its format declaration)"),
     (bezo.unbuild, ".!bezo\nx=1\n", "unbuild expects a canonical .nezo or .lezo stream (with its format declaration)"),
 ])
