@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,10 +33,16 @@ constexpr bool is_plain_xml_word(std::uint64_t word) {
 }
 
 // The last bytes of `text` from `pos`, fewer than eight, in a word padded
-// with spaces, which is_plain_xml_word accepts.
+// with spaces, which is_plain_xml_word accepts. The word is built in a
+// register: written to memory byte by byte and read back whole, it would
+// wait for the stores.
 inline std::uint64_t load_padded_tail(std::string_view text, std::size_t pos) {
     std::uint64_t word = 0x2020202020202020;
-    std::memcpy(&word, text.data() + pos, text.size() - pos);
+    for (std::size_t i = 0; pos + i < text.size(); ++i) {
+        const unsigned shift = 8 * static_cast<unsigned>(i);
+        word = (word & ~(std::uint64_t{0xFF} << shift)) |
+               (std::uint64_t{static_cast<unsigned char>(text[pos + i])} << shift);
+    }
     return word;
 }
 
