@@ -1,10 +1,8 @@
 #include "interchange/cbor_export.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -59,44 +57,17 @@ void write_half(std::uint16_t bits, Bytes& out) {
     append_big_endian(bits, out);
 }
 
-// The most bytes a head takes: the initial byte and a 64-bit argument.
-constexpr std::size_t kMaxHead = 9;
-
-// Writes the head of major type `major` with the shortest form of
-// `argument` to `bytes` and gives its length.
-std::size_t encode_head(std::uint8_t major, std::uint64_t argument, std::uint8_t* bytes) {
-    const auto initial = static_cast<std::uint8_t>(major << 5);
-    if (argument < 24) {
-        bytes[0] = static_cast<std::uint8_t>(initial | argument);
-        return 1;
-    }
-    // Additional information 24, 25, 26 and 27 announce 1, 2, 4 and 8 bytes.
-    const unsigned size_code = argument <= 0xFF ? 0 : argument <= 0xFFFF ? 1 : argument <= 0xFFFFFFFF ? 2 : 3;
-    const std::size_t width = std::size_t{1} << size_code;
-    bytes[0] = static_cast<std::uint8_t>(initial | (24 + size_code));
-    for (std::size_t i = 0; i < width; ++i) bytes[1 + i] = static_cast<std::uint8_t>(argument >> (8 * (width - 1 - i)));
-    return 1 + width;
+// Copies the bytes of a text; inserted as chars, each would be converted
+// on its own.
+void append_bytes(std::string_view text, Bytes& out) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    out.insert(out.end(), bytes, bytes + text.size());
 }
 
-// Room for `count` more bytes at the end of `out`, for the caller to fill:
-// a head and its text are appended with one check of the room left.
-std::uint8_t* extend(Bytes& out, std::size_t count) {
-    const std::size_t at = out.size();
-    out.resize(at + count);
-    return out.data() + at;
+void write_text(std::string_view text, Bytes& out) {
+    cbor_write_head(kTextString, text.size(), out);
+    append_bytes(text, out);
 }
-
-// Appends the head, then the bytes of `text` (as bytes: inserted as chars,
-// each would be converted on its own).
-void append_head_and_bytes(std::uint8_t major, std::string_view text, Bytes& out) {
-    std::array<std::uint8_t, kMaxHead> head;
-    const std::size_t head_size = encode_head(major, text.size(), head.data());
-    std::uint8_t* at = extend(out, head_size + text.size());
-    std::memcpy(at, head.data(), head_size);
-    if (!text.empty()) std::memcpy(at + head_size, text.data(), text.size());
-}
-
-void write_text(std::string_view text, Bytes& out) { append_head_and_bytes(kTextString, text, out); }
 
 // Compares a digit run without leading zeros with 2^64 by its digits.
 int compare_with_two_to_the_64(std::string_view digits) {
@@ -204,7 +175,8 @@ Result<void> write_typed(const ExportView& typed, Bytes& out) {
     if (library == "std/enc" && typed.type_name() == "bin") {
         const auto bytes = base64url_decode(literal);
         if (!bytes) return fail("invalid base64url payload");
-        append_head_and_bytes(kByteString, *bytes, out);
+        cbor_write_head(kByteString, bytes->size(), out);
+        append_bytes(*bytes, out);
     } else if (library == "std/num") {
         std::uint16_t half = kHalfNan;
         if (literal == "inf") half = kHalfPositiveInfinity;
@@ -322,9 +294,22 @@ private:
 }  // namespace
 
 void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
-    std::array<std::uint8_t, kMaxHead> head;
-    const std::size_t size = encode_head(major, argument, head.data());
-    std::memcpy(extend(out, size), head.data(), size);
+    const auto initial = static_cast<std::uint8_t>(major << 5);
+    if (argument < 24) {
+        out.push_back(static_cast<std::uint8_t>(initial | argument));
+    } else if (argument <= 0xFF) {
+        out.push_back(initial | 24);
+        out.push_back(static_cast<std::uint8_t>(argument));
+    } else if (argument <= 0xFFFF) {
+        out.push_back(initial | 25);
+        append_big_endian(static_cast<std::uint16_t>(argument), out);
+    } else if (argument <= 0xFFFFFFFF) {
+        out.push_back(initial | 26);
+        append_big_endian(static_cast<std::uint32_t>(argument), out);
+    } else {
+        out.push_back(initial | 27);
+        append_big_endian(argument, out);
+    }
 }
 
 Result<void> encode_cbor_number(std::string_view text, Bytes& out) { return CborEncoder(out).write_number(text); }
