@@ -329,4 +329,39 @@ std::size_t find_first_of_bytes(std::string_view text, std::size_t from = 0) {
     return find_byte_below_or_of<0, bytes...>(text, from);
 }
 
+// Copies a text to `at` and gives the end of the copy. Most pieces are a
+// few bytes, which a loop copies faster than a call; a long text value is
+// left to memcpy.
+inline char* copy_text(std::string_view text, char* at) {
+    constexpr std::size_t kShortText = 16;
+    if (text.size() > kShortText) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    for (const char c : text) *at++ = c;
+    return at;
+}
+
+// A piece of text to append: a string literal without a call to strlen.
+template <std::size_t N>
+constexpr std::string_view text_piece(const char (&literal)[N]) {
+    return {literal, N - 1};
+}
+constexpr std::string_view text_piece(std::string_view text) { return text; }
+
+// Appends the pieces one after another with a single check of the room
+// left: the writers of every export append many small pieces.
+template <class... Pieces>
+void append_pieces(std::string& out, const Pieces&... pieces) {
+    // The size the operation is handed may be the grown capacity rather
+    // than the size asked for, so the new size is worked out here.
+    const std::size_t start = out.size();
+    const std::size_t end = start + (text_piece(pieces).size() + ...);
+    out.resize_and_overwrite(end, [&](char* data, std::size_t) {
+        char* at = data + start;
+        ((at = copy_text(text_piece(pieces), at)), ...);
+        return end;
+    });
+}
+
 }  // namespace bezo

@@ -6,8 +6,9 @@ namespace bezo {
 namespace {
 
 // Namespaces up to this many members are scanned member by member: most
-// namespaces are small, and a scan of a few keys beats hashing one.
-constexpr CanonicalIndex kScannedMembers = 16;
+// namespaces are small, and a scan of a few dozen keys, screened by length
+// and last byte, beats hashing one (measured on namespaces of 10 to 30).
+constexpr CanonicalIndex kScannedMembers = 32;
 
 // Whether two keys are equal. Keys of one namespace often share their length
 // and start ("key_1", "key_2"), so their last bytes are compared before the

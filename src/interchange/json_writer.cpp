@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.hpp"
 #include "interchange/canonical_reader.hpp"
 #include "interchange/json_text.hpp"
 
@@ -71,34 +72,6 @@ void write_json_node(const JsonNode& node, std::string& out) {
 }
 
 namespace {
-
-// Copies a text to `at` and gives the end of the copy. Most pieces are a
-// few bytes, which a loop copies faster than a call; a long text value is
-// left to memcpy.
-char* copy_text(std::string_view text, char* at) {
-    constexpr std::size_t kShortText = 16;
-    if (text.size() > kShortText) {
-        std::memcpy(at, text.data(), text.size());
-        return at + text.size();
-    }
-    for (const char c : text) *at++ = c;
-    return at;
-}
-
-// Appends the pieces one after another with a single check of the room
-// left: a canonical tree is written in many small pieces.
-template <class... Pieces>
-void append_pieces(std::string& out, const Pieces&... pieces) {
-    // The size the operation is handed may be the grown capacity rather
-    // than the size asked for, so the new size is worked out here.
-    const std::size_t start = out.size();
-    const std::size_t end = start + (std::string_view(pieces).size() + ...);
-    out.resize_and_overwrite(end, [&](char* data, std::size_t) {
-        char* at = data + start;
-        ((at = copy_text(std::string_view(pieces), at)), ...);
-        return end;
-    });
-}
 
 bool needs_json_escape(std::string_view text) { return find_json_escape_byte(text, 0) != text.size(); }
 

@@ -32,13 +32,28 @@ constexpr bool is_plain_xml_word(std::uint64_t word) {
             word_has_byte(word, '<') | word_has_byte(word, '>') | word_has_byte(word, '"')) == 0;
 }
 
+// The last bytes of `text` from `pos`, fewer than eight, in a word padded
+// with spaces, which is_plain_xml_word accepts. The word is built in a
+// register: written to memory byte by byte and read back whole, it would
+// wait for the stores.
+inline std::uint64_t load_padded_tail(std::string_view text, std::size_t pos) {
+    std::uint64_t word = 0x2020202020202020;
+    for (std::size_t i = 0; pos + i < text.size(); ++i) {
+        const unsigned shift = 8 * static_cast<unsigned>(i);
+        word = (word & ~(std::uint64_t{0xFF} << shift)) |
+               (std::uint64_t{static_cast<unsigned char>(text[pos + i])} << shift);
+    }
+    return word;
+}
+
 // Copies UTF-8 `text` onto `out` in runs: bytes that `is_plain` accepts and
 // characters above U+007F that XML allows are copied as they stand. At any
 // other ASCII byte, `replace(pos, out)` appends what stands for it and gives
 // the position behind it, or an error; a character above U+007F that XML
 // does not allow fails with the error `refuse(c)`. Runs of words that
 // is_plain_xml_word accepts are passed over whole, so `is_plain` must
-// accept every byte such a word holds.
+// accept every byte such a word holds; a tail shorter than a word is
+// checked in one word padded with spaces.
 template <class IsPlain, class Replace, class Refuse>
 Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain is_plain, Replace replace,
                               Refuse refuse) {
@@ -46,6 +61,7 @@ Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain i
     std::size_t pos = 0;
     while (pos < text.size()) {
         while (pos + 8 <= text.size() && is_plain_xml_word(load_word(text.data() + pos))) pos += 8;
+        if (pos + 8 > text.size() && is_plain_xml_word(load_padded_tail(text, pos))) pos = text.size();
         if (pos == text.size()) break;
         auto byte = static_cast<unsigned char>(text[pos]);
         if (is_plain(byte)) {

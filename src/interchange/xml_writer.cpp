@@ -1,5 +1,6 @@
 #include "interchange/xml_writer.hpp"
 
+#include <array>
 #include <optional>
 
 #include "core/text.hpp"
@@ -14,8 +15,15 @@ namespace {
 
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
+// Whether the byte may stand in an XML name (`first`: at its start), for
+// ASCII bytes.
+constexpr bool is_ascii_name_byte(char c, bool first) {
+    if (is_ascii_letter(c) || c == '_' || c == ':') return true;
+    return !first && (is_ascii_digit(c) || c == '-' || c == '.');
+}
+
 bool is_name_start_char(char32_t c) {
-    if (c < 0x80) return is_ascii_letter(static_cast<char>(c)) || c == '_' || c == ':';
+    if (c < 0x80) return is_ascii_name_byte(static_cast<char>(c), true);
     return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
            (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
            (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
@@ -23,7 +31,7 @@ bool is_name_start_char(char32_t c) {
 }
 
 bool is_name_char(char32_t c) {
-    if (c < 0x80) return is_name_start_char(c) || is_ascii_digit(static_cast<char>(c)) || c == '-' || c == '.';
+    if (c < 0x80) return is_ascii_name_byte(static_cast<char>(c), false);
     return is_name_start_char(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
@@ -87,6 +95,13 @@ bool is_embedded_xml(const ExportView& value) {
 
 bool is_attribute_key(std::string_view key) { return key.starts_with('@'); }
 
+// Spaces that indentation is cut from; deeper elements append the rest.
+constexpr auto kSpaces = [] {
+    std::array<char, 128> spaces{};
+    spaces.fill(' ');
+    return spaces;
+}();
+
 class XmlElementWriter {
 public:
     explicit XmlElementWriter(std::string& out) : out_(out) {}
@@ -99,31 +114,29 @@ public:
         if (value.kind() == ExportKind::Object) return write_object(name, value, depth);
         if (is_embedded_xml(value)) return write_payload(name, value.text(), depth);
         std::string_view text = *scalar_text(value, scratch_);
-        open_tag(name, depth);
         if (text.empty()) {
-            out_ += "/>\n";
+            append_indented(depth, "<", name, "/>\n");
             return {};
         }
-        out_ += '>';
+        append_indented(depth, "<", name, ">");
         if (auto escaped = append_escaped(text, false, out_); !escaped) return escaped;
         close_tag(name);
         return {};
     }
 
 private:
-    void indent(unsigned depth) { out_.append(2 * std::size_t{depth}, ' '); }
-
-    void open_tag(std::string_view name, unsigned depth) {
-        indent(depth);
-        out_ += '<';
-        out_ += name;
+    // Appends the indentation of `depth` and then the pieces.
+    template <class... Pieces>
+    void append_indented(unsigned depth, const Pieces&... pieces) {
+        std::size_t width = 2 * std::size_t{depth};
+        if (width > kSpaces.size()) {
+            out_.append(width - kSpaces.size(), ' ');
+            width = kSpaces.size();
+        }
+        append_pieces(out_, std::string_view(kSpaces.data(), width), pieces...);
     }
 
-    void close_tag(std::string_view name) {
-        out_ += "</";
-        out_ += name;
-        out_ += ">\n";
-    }
+    void close_tag(std::string_view name) { append_pieces(out_, "</", name, ">\n"); }
 
     // Copies an embedded element after checking that it is one well-formed
     // element named like its field.
@@ -141,9 +154,7 @@ private:
             return fail("std/enc/xml payload root <" + quoted_excerpt(element->name) + "> does not match field " +
                         quoted_excerpt(name));
         }
-        indent(depth);
-        out_ += element->source;
-        out_ += '\n';
+        append_indented(depth, element->source, "\n");
         return {};
     }
 
@@ -157,7 +168,7 @@ private:
     // attributes, and escapes the last "#text" member into `element_text_`.
     Result<ObjectContent> write_start_tag(std::string_view name, const ExportView& object, unsigned depth) {
         ObjectContent content;
-        open_tag(name, depth);
+        append_indented(depth, "<", name);
         XmlNameIndex attributes;
         auto written = object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
             if (is_attribute_key(key)) return write_attribute(name, key.substr(1), value, attributes);
@@ -180,9 +191,7 @@ private:
         if (!is_xml_name(name)) return fail("not a valid XML attribute name: " + quoted_excerpt(name));
         auto text = scalar_text(value, scratch_);
         if (!text) return fail("attribute @" + quoted_excerpt(name) + " holds a container");
-        out_ += ' ';
-        out_ += name;
-        out_ += "=\"";
+        append_pieces(out_, " ", name, "=\"");
         if (auto escaped = append_escaped(*text, true, out_); !escaped) return escaped;
         out_ += '"';
         // A repeated key would give a repeated attribute, which no XML
@@ -201,24 +210,17 @@ private:
                 out_ += "/>\n";
                 return {};
             }
-            out_ += '>';
-            out_ += element_text_;
-            close_tag(name);
+            append_pieces(out_, ">", element_text_, "</", name, ">\n");
             return {};
         }
         out_ += ">\n";
-        if (content->text) {
-            indent(depth + 1);
-            out_ += element_text_;
-            out_ += '\n';
-        }
+        if (content->text) append_indented(depth + 1, element_text_, "\n");
         auto written = object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
             if (is_attribute_key(key) || key == "#text") return {};
             return write_child(key, value, depth + 1);
         });
         if (!written) return written;
-        indent(depth);
-        close_tag(name);
+        append_indented(depth, "</", name, ">\n");
         return {};
     }
 
@@ -240,6 +242,12 @@ bool is_xml_name(std::string_view text) {
     std::size_t pos = 0;
     bool first = true;
     while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            if (!is_ascii_name_byte(text[pos], first)) return false;
+            ++pos;
+            first = false;
+            continue;
+        }
         auto decoded = utf8_next(text, pos);
         if (!decoded || !(first ? is_name_start_char(*decoded) : is_name_char(*decoded))) return false;
         first = false;

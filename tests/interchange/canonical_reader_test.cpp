@@ -126,6 +126,23 @@ TEST(CanonicalReader, NamePathDepthLimit) {
     EXPECT_EQ(exported(path_of(200000)), "error: namepath nests deeper than 512 segments");
 }
 
+TEST(CanonicalReader, NamespacesOfEverySizeFindAnEarlierMemberAgain) {
+    // Sizes on both sides of the point where a namespace's members are
+    // hashed instead of scanned.
+    for (const int members : {1, 2, 16, 17, 31, 32, 33, 34, 64}) {
+        std::string canonical;
+        std::string expected = "{\"n\":{";
+        for (int i = 0; i < members; ++i) {
+            std::string key = "k" + std::to_string(i);
+            canonical += "!int'n/" + key + "=" + std::to_string(i) + "\n";
+            expected += (i ? "," : "") + ("\"" + key + "\":") + std::to_string(i == members / 2 ? -1 : i);
+        }
+        canonical += "!int'x=0\n!int'n/k" + std::to_string(members / 2) + "=-1\n";
+        expected += "},\"x\":0}";
+        EXPECT_EQ(exported(canonical), expected) << members;
+    }
+}
+
 TEST(CanonicalReader, WideNamespacesKeepFirstAppearanceOrder) {
     std::string canonical;
     std::string expected = "{";
