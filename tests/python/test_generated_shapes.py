@@ -252,21 +252,6 @@ NULL_FOR_PROTO = "null for a message, repeated or map field"
 TRUE_FOR_FLOAT = "`true` for a floating or enum field"
 
 
-def validator_refuses_shapes():
-    """Whether validate refuses a value at a declared vector: until it does,
-    a shape mutation at a collection (or a list at a record) that bezo
-    passes is counted apart, not failed."""
-    schema = ".!hezo s\n!int\n/@v;=\n"
-    try:
-        bezo.validate(bezo.build(bezo.import_from("json", '{"v":5}'), schema), schema)
-    except bezo.BezoError:
-        return True
-    return False
-
-
-STRICT_SHAPES = validator_refuses_shapes()
-
-
 def member_tree(draw, fmt, depth=0, columns=False):
     """The members of one record, as the format can declare them: Avro
     fields are always present, GraphQL fields are required exactly when not
@@ -666,17 +651,6 @@ def readme_covers_refusal(member, kind, document, path, fmt):
     return None
 
 
-def shape_at_collection(member, kind):
-    """A mutation the validator refuses once it checks declared shapes: a
-    value, a record or null at a table or vector, a value, a list or null
-    at a map, a list at a record."""
-    if member["kind"] in ("table", "vector"):
-        return kind in ("value", "record", "null")
-    if member["kind"] == "map":
-        return kind in ("value", "list", "null")
-    return member["kind"] == "record" and kind == "list"
-
-
 def verdict(schema, path, member, kind, document):
     """The count a document falls under; a fault fails the test."""
     peer = schema.accepts(document)
@@ -695,12 +669,8 @@ def verdict(schema, path, member, kind, document):
     if schema.noted(path, member):
         return "invalid accepted under a note"
     line = readme_covers(member, kind, schema.fmt)
-    if line and line in README:
-        return "invalid accepted under the README"
-    # Until validate checks declared shapes (and the README says that an
-    # absent collection passes as an empty one), these are counted apart.
-    assert not STRICT_SHAPES and (shape_at_collection(member, kind) or line == ABSENT_COLLECTION), where
-    return "awaiting the shape checks"
+    assert line and line in README, where
+    return "invalid accepted under the README"
 
 
 def mutated_documents(schema, value):
@@ -729,12 +699,11 @@ ROUNDS = 16 if SLOW_FACTOR <= 1 else 3
 def test_shape_mutations_are_refused_or_noted(fmt):
     """Printed per format (pytest -s): documents valid to the peer that bezo
     passes, and those it refuses under a README line; documents the peer
-    refuses that bezo refuses, passes under a note, passes under a README
-    line, or passes until validate checks declared shapes."""
+    refuses that bezo refuses, passes under a note or passes under a README
+    line."""
     draw = random.Random(4500 + FOREIGN_FORMATS.index(fmt))
     counts = dict.fromkeys(["valid accepted", "valid refused under the README", "invalid refused",
-                            "invalid accepted under a note", "invalid accepted under the README",
-                            "awaiting the shape checks"], 0)
+                            "invalid accepted under a note", "invalid accepted under the README"], 0)
     for _ in range(ROUNDS):
         schema = Format(fmt, member_tree(draw, fmt))
         for _ in range(4):
