@@ -230,6 +230,16 @@ Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t 
     return {};
 }
 
+// Whether two texts of a few bytes, such as metadata, are equal: a loop
+// over so few bytes is quicker than a call to memcmp.
+bool same_short_text(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 Error collision_at(std::string_view name) {
     return Error::Other("namespace/leaf collision at " + quoted_excerpt(name));
 }
@@ -260,15 +270,16 @@ public:
     explicit CanonicalReader(std::size_t text_size) : builder_(text_size) {}
 
     Result<void> read_line(std::string_view line) {
-        const std::size_t apostrophe = line.find('\'');
-        if (apostrophe == std::string_view::npos) return fail("not a canonical line: " + quoted_excerpt(line));
+        const std::size_t apostrophe = find_first_of_bytes<'\''>(line);
+        if (apostrophe == line.size()) return fail("not a canonical line: " + quoted_excerpt(line));
         auto type = line_type(line.substr(0, apostrophe));
         if (!type) return fail("bad metadata prefix: " + quoted_excerpt(line));
-        const auto equals = find_unquoted_equals(line, apostrophe);
-        if (!equals) return fail("canonical line without =: " + quoted_excerpt(line));
-        auto value = convert_value(*type, line.substr(*equals + 1), builder_);
+        const std::string_view rest = line.substr(apostrophe + 1);
+        const SplitLine split = split_path(rest);
+        if (split.equals == kNoNext) return fail("canonical line without =: " + quoted_excerpt(line));
+        auto value = convert_value(*type, rest.substr(split.equals + 1), builder_);
         if (!value) return forward_error(value);
-        if (auto split = split_path(line.substr(apostrophe + 1, *equals - apostrophe - 1)); !split) return split;
+        if (!split.path) return split.path;
         return insert(*value);
     }
 
@@ -278,20 +289,47 @@ public:
     std::string_view keep(std::string_view text) { return builder_.store(text); }
 
 private:
+    // Which keys a namespace may hold, one bit of 64 for each key by a few
+    // of its bytes: a clear bit proves a key absent, so that appending a new
+    // member needs no scan of the members before it. Only a namespace made
+    // by the current run of lines (its step taken over from line to line
+    // ever since) has all its members in the filter; any other is
+    // kUnknownMembers, which proves nothing.
+    using MemberFilter = std::uint64_t;
+    static constexpr MemberFilter kUnknownMembers = ~MemberFilter{0};
+
+    static MemberFilter member_bit(std::string_view key) {
+        if (key.empty()) return 1;
+        const auto mixed = (static_cast<std::uint32_t>(static_cast<unsigned char>(key.front())) << 16 |
+                            static_cast<std::uint32_t>(static_cast<unsigned char>(key.back())) << 8 |
+                            static_cast<std::uint32_t>(key.size() & 0xFF)) *
+                           0x9E3779B1u;
+        return MemberFilter{1} << (mixed >> 26);
+    }
+
     // One segment of the current path and the node it led to (a namespace,
-    // an array or an element), once inserted.
+    // an array or an element), once inserted, with the filter of that
+    // node's members.
     struct Step {
         NamepathSegment segment;
         std::size_t next = kNoNext;  // kNoNext: not to be taken over by the next line
         bool in_scratch = false;
         CanonicalIndex node = 0;
+        MemberFilter members = kUnknownMembers;
+    };
+
+    // Where a line's name path ends (at its "=", kNoNext when there is none)
+    // and whether it split into steps.
+    struct SplitLine {
+        std::size_t equals = kNoNext;
+        Result<void> path;
     };
 
     // The type of a metadata text, parsed once per distinct text; none when
     // it is no annotation.
     std::optional<LineType> line_type(std::string_view metadata) {
         for (const RecentType& recent : recent_types_) {
-            if (recent.metadata == metadata) return recent.type;
+            if (same_short_text(recent.metadata, metadata)) return recent.type;
         }
         auto found = types_.find(metadata);
         if (found == types_.end()) {
@@ -307,52 +345,109 @@ private:
         return found->second;
     }
 
-    Result<void> split_path(std::string_view path) {
-        const std::size_t common = common_prefix_length(last_path_, path);
+    // Splits the name path at the front of `rest` (a line after its
+    // apostrophe) into steps, taking over the steps of the previous line's
+    // path for as long as the two agree. Those steps hold neither quotes nor
+    // "=", so the scan for the segments that follow starts outside quotes,
+    // and the first "=" it meets ends the path. A quote, a line without "="
+    // or a path at the depth limit goes the general way.
+    SplitLine split_path(std::string_view rest) {
+        const std::size_t common = common_prefix_length(last_path_, rest);
         reused_ = 0;
         while (reused_ < steps_.size() && steps_[reused_].next <= common) ++reused_;
         steps_.resize(reused_);
-        last_path_ = path;
-        auto split = split_namepath(
-            path, reused_ > 0 ? steps_.back().next : 0, reused_, scratch_, [this](const SplitSegment& segment) {
-                steps_.push_back(
-                    Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
-            });
-        if (!split) return split;
+        SplitLine split;
+        split.equals = split_unquoted_path(rest);
+        if (split.equals == kNoNext) {
+            steps_.resize(reused_);
+            const auto equals = find_unquoted(rest, '=');
+            if (!equals) return split;
+            split.equals = *equals;
+            split.path = split_namepath(
+                rest.substr(0, *equals), resume_position(), reused_, scratch_, [this](const SplitSegment& segment) {
+                    steps_.push_back(
+                        Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
+                });
+            if (!split.path) return split;
+        }
+        last_path_ = rest.substr(0, split.equals);
         // The last step leads to the value, never to a container: it is
         // always walked, and never taken over.
         reused_ = std::min(reused_, steps_.size() - 1);
         steps_.back().next = kNoNext;
-        return {};
+        return split;
     }
 
+    // Where the steps taken over end in the path.
+    std::size_t resume_position() const { return reused_ > 0 ? steps_[reused_ - 1].next : 0; }
+
+    // Appends the steps of a path without quotes up to its "=" and gives the
+    // position of the "="; kNoNext when the line needs the general split.
+    std::size_t split_unquoted_path(std::string_view rest) {
+        std::size_t start = resume_position();
+        std::size_t pos = start;
+        while (true) {
+            pos = find_first_of_bytes<'/', ':', '"', '='>(rest, pos);
+            if (pos == rest.size() || rest[pos] == '"') return kNoNext;
+            const char separator = rest[pos];
+            std::size_t width = 1;
+            if (separator == ':') {
+                if (pos + 1 == rest.size() || rest[pos + 1] != ':') {
+                    ++pos;
+                    continue;
+                }
+                width = 2;
+            }
+            if (pos > start) {
+                if (steps_.size() == kMaxNamepathSegments) return kNoNext;
+                const std::size_t next = separator == '=' ? kNoNext : pos + width;
+                steps_.push_back(Step{unquoted_segment(rest.substr(start, pos - start)), next});
+            }
+            if (separator == '=') return steps_.empty() ? kNoNext : pos;
+            pos += width;
+            start = pos;
+        }
+    }
+
+    // The member `key` of namespace `ns`, added when it has none: a key that
+    // `members` proves absent is appended without a look at the others.
     // Texts of the line are views into the canonical text and live as long
     // as the tree; texts rebuilt in the scratch do not.
-    CanonicalIndex find_or_add_member(CanonicalIndex ns, const Step& step, std::string_view key) {
+    CanonicalIndex find_or_add_member(CanonicalIndex ns, MemberFilter& members, const Step& step,
+                                      std::string_view key) {
+        const MemberFilter bit = member_bit(key);
+        const bool absent = (members & bit) == 0;
+        members |= bit;
+        if (absent) return builder_.add_member(ns, key, !step.in_scratch);
         return builder_.find_or_add_member(ns, key, !step.in_scratch);
     }
 
+    // The filter of the members of the node that step `i` starts from.
+    MemberFilter& members_before(std::size_t i) { return i == 0 ? root_members_ : steps_[i - 1].members; }
+
     // Places `value` at the path of the steps, walking from the last step
-    // taken over from the previous line.
+    // taken over from the previous line. A step that adds its node starts
+    // that node's filter empty.
     Result<void> insert(const ConvertedValue& value) {
         CanonicalIndex current = reused_ > 0 ? steps_[reused_ - 1].node : 0;
         for (std::size_t i = reused_; i < steps_.size(); ++i) {
             Step& step = steps_[i];
             const bool last = i + 1 == steps_.size();
+            const std::size_t node_count = builder_.node_count();
             if (builder_.node(current).kind == CanonicalKind::Array) {
                 auto element = array_element(current, step.segment, last);
                 if (!element) return forward_error(element);
                 current = *element;
             } else if (!step.segment.array) {
                 const std::string_view name = step.segment.text;
-                current = find_or_add_member(current, step, name);
+                current = find_or_add_member(current, members_before(i), step, name);
                 const CanonicalNode& member = builder_.node(current);
                 if (last ? holds_structure(member) : member.kind != CanonicalKind::Namespace) {
                     return std::unexpected(collision_at(name));
                 }
             } else {
                 const std::string_view name = step.segment.text.substr(1);
-                current = find_or_add_member(current, step, name);
+                current = find_or_add_member(current, members_before(i), step, name);
                 CanonicalNode& member = builder_.node(current);
                 if (member.kind == CanonicalKind::Namespace && member.child_count == 0)
                     member.kind = CanonicalKind::Array;
@@ -360,6 +455,7 @@ private:
                 if (last) return fail("array without index");
             }
             step.node = current;
+            step.members = current >= node_count ? 0 : kUnknownMembers;
         }
         value.place_in(builder_.node(current));
         if (value.spelling == JsonSpelling::Document) builder_.note_embedded_document(current);
@@ -397,6 +493,8 @@ private:
     std::size_t next_recent_type_ = 0;
     std::string_view last_path_;
     std::vector<Step> steps_;
+    // The filter of the root's members, which are all added by this reader.
+    MemberFilter root_members_ = 0;
     // How many steps of the current path were taken over from the previous
     // line's.
     std::size_t reused_ = 0;

@@ -74,6 +74,11 @@ CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::
     return add_child(ns, key_is_kept ? key : store(key), hash);
 }
 
+CanonicalIndex CanonicalTreeBuilder::add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
+    const std::uint32_t hash = tree_.nodes_[ns].indexed ? MemberIndex::hash(ns, key) : 0;
+    return add_child(ns, key_is_kept ? key : store(key), hash);
+}
+
 CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return add_child(array, {}, 0); }
 
 CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {

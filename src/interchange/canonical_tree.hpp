@@ -189,11 +189,17 @@ public:
     explicit CanonicalTreeBuilder(std::size_t text_size);
 
     CanonicalNode& node(CanonicalIndex index) { return tree_.nodes_[index]; }
+    // How many nodes the tree holds; the next node added takes this
+    // position.
+    std::size_t node_count() const { return tree_.nodes_.size(); }
 
     // The member `key` of namespace `ns`; a new empty namespace when there
     // is none, whose key is `key` itself when `key_is_kept` (a view that
     // lives as long as the tree), else a stored copy.
     CanonicalIndex find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept);
+    // Adds the member `key` to namespace `ns`, which the caller knows holds
+    // none of that key, keyed as find_or_add_member keys it.
+    CanonicalIndex add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept);
     // Appends an element, an empty namespace, to an array.
     CanonicalIndex add_element(CanonicalIndex array);
     // The element at `position` of an array, which holds more than that.
