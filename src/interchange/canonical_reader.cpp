@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -230,14 +231,19 @@ Result<void> split_namepath(std::string_view path, std::size_t pos, std::size_t 
     return {};
 }
 
-// Whether two texts of a few bytes, such as metadata, are equal: a loop
-// over so few bytes is quicker than a call to memcmp.
+// Whether two texts, mostly of a few bytes such as metadata, are equal: two
+// word compares are quicker than a call to memcmp.
 bool same_short_text(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) return false;
-    }
-    return true;
+    if (a.size() < 4 || a.size() > 8) return a == b;
+    // The first four bytes and the last four, which overlap below 8 bytes.
+    auto word_at = [](const char* at) {
+        std::uint32_t word;
+        std::memcpy(&word, at, sizeof word);
+        return word;
+    };
+    const std::size_t last = a.size() - 4;
+    return word_at(a.data()) == word_at(b.data()) && word_at(a.data() + last) == word_at(b.data() + last);
 }
 
 Error collision_at(std::string_view name) {
@@ -354,29 +360,30 @@ private:
     SplitLine split_path(std::string_view rest) {
         const std::size_t common = common_prefix_length(last_path_, rest);
         reused_ = 0;
-        while (reused_ < steps_.size() && steps_[reused_].next <= common) ++reused_;
-        steps_.resize(reused_);
+        while (reused_ < depth_ && steps_[reused_].next <= common) ++reused_;
+        depth_ = reused_;
         SplitLine split;
         split.equals = split_unquoted_path(rest);
         if (split.equals == kNoNext) {
-            steps_.resize(reused_);
+            depth_ = reused_;
             const auto equals = find_unquoted(rest, '=');
             if (!equals) return split;
             split.equals = *equals;
             split.path = split_namepath(
                 rest.substr(0, *equals), resume_position(), reused_, scratch_, [this](const SplitSegment& segment) {
-                    steps_.push_back(
-                        Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
+                    push_step(Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
                 });
             if (!split.path) return split;
         }
         last_path_ = rest.substr(0, split.equals);
         // The last step leads to the value, never to a container: it is
         // always walked, and never taken over.
-        reused_ = std::min(reused_, steps_.size() - 1);
-        steps_.back().next = kNoNext;
+        reused_ = std::min(reused_, depth_ - 1);
+        steps_[depth_ - 1].next = kNoNext;
         return split;
     }
+
+    void push_step(const Step& step) { steps_[depth_++] = step; }
 
     // Where the steps taken over end in the path.
     std::size_t resume_position() const { return reused_ > 0 ? steps_[reused_ - 1].next : 0; }
@@ -399,11 +406,11 @@ private:
                 width = 2;
             }
             if (pos > start) {
-                if (steps_.size() == kMaxNamepathSegments) return kNoNext;
+                if (depth_ == kMaxNamepathSegments) return kNoNext;
                 const std::size_t next = separator == '=' ? kNoNext : pos + width;
-                steps_.push_back(Step{unquoted_segment(rest.substr(start, pos - start)), next});
+                push_step(Step{unquoted_segment(rest.substr(start, pos - start)), next});
             }
-            if (separator == '=') return steps_.empty() ? kNoNext : pos;
+            if (separator == '=') return depth_ == 0 ? kNoNext : pos;
             pos += width;
             start = pos;
         }
@@ -430,9 +437,9 @@ private:
     // that node's filter empty.
     Result<void> insert(const ConvertedValue& value) {
         CanonicalIndex current = reused_ > 0 ? steps_[reused_ - 1].node : 0;
-        for (std::size_t i = reused_; i < steps_.size(); ++i) {
+        for (std::size_t i = reused_; i < depth_; ++i) {
             Step& step = steps_[i];
-            const bool last = i + 1 == steps_.size();
+            const bool last = i + 1 == depth_;
             const std::size_t node_count = builder_.node_count();
             if (builder_.node(current).kind == CanonicalKind::Array) {
                 auto element = array_element(current, step.segment, last);
@@ -492,7 +499,10 @@ private:
     std::array<RecentType, 8> recent_types_{};
     std::size_t next_recent_type_ = 0;
     std::string_view last_path_;
-    std::vector<Step> steps_;
+    // The steps of the current path: the first `depth_` of room for as many
+    // as a path may hold and the one past the limit that fails it.
+    std::vector<Step> steps_ = std::vector<Step>(kMaxNamepathSegments + 1);
+    std::size_t depth_ = 0;
     // The filter of the root's members, which are all added by this reader.
     MemberFilter root_members_ = 0;
     // How many steps of the current path were taken over from the previous
