@@ -295,8 +295,8 @@ public:
     std::string_view keep(std::string_view text) { return builder_.store(text); }
 
 private:
-    // Which keys a namespace may hold, one bit of 64 for each key by a few
-    // of its bytes: a clear bit proves a key absent, so that appending a new
+    // Which keys a namespace may hold, one bit of 64 for each key by its
+    // size and its first, middle and last bytes: a clear bit proves a key absent, so that appending a new
     // member needs no scan of the members before it. Only a namespace made
     // by the current run of lines (its step taken over from line to line
     // ever since) has all its members in the filter; any other is
@@ -306,11 +306,12 @@ private:
 
     static MemberFilter member_bit(std::string_view key) {
         if (key.empty()) return 1;
-        const auto mixed = (static_cast<std::uint32_t>(static_cast<unsigned char>(key.front())) << 16 |
-                            static_cast<std::uint32_t>(static_cast<unsigned char>(key.back())) << 8 |
-                            static_cast<std::uint32_t>(key.size() & 0xFF)) *
-                           0x9E3779B1u;
-        return MemberFilter{1} << (mixed >> 26);
+        auto byte_at = [&](std::size_t pos, int shift) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(key[pos])) << shift;
+        };
+        const std::uint64_t bytes = byte_at(0, 0) | byte_at(key.size() / 2, 8) | byte_at(key.size() - 1, 16) |
+                                    static_cast<std::uint64_t>(key.size() & 0xFF) << 24;
+        return MemberFilter{1} << ((bytes * 0x9E3779B97F4A7C15ull) >> 58);
     }
 
     // One segment of the current path and the node it led to (a namespace,
