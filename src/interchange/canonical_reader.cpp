@@ -94,6 +94,18 @@ struct ConvertedValue {
     std::uint8_t library_length = 0;
 };
 
+// Whether a text is an integer as JSON writes it, a "-" or none and then
+// digits without a leading zero: most numbers of a document, told apart
+// without the whole grammar of a JSON number.
+bool is_plain_integer(std::string_view text) {
+    if (text.starts_with('-')) text.remove_prefix(1);
+    if (text.empty() || (text.front() == '0' && text.size() > 1)) return false;
+    for (const char c : text) {
+        if (!is_ascii_digit(c)) return false;
+    }
+    return true;
+}
+
 // An embedded JSON document: base64url of UTF-8 text holding exactly one
 // JSON value, kept with its own formatting.
 Result<ConvertedValue> embedded_json_value(std::string_view value, CanonicalTreeBuilder& builder) {
@@ -113,7 +125,7 @@ Result<ConvertedValue> convert_value(const LineType& type, std::string_view valu
         case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.leaf_type, kTimeLibrary, value);
         case ValueRule::NumLeaf: return ConvertedValue::leaf(type.leaf_type, kNumLibrary, value);
         case ValueRule::Number:
-            if (!is_whole_json_number(value)) {
+            if (!is_plain_integer(value) && !is_whole_json_number(value)) {
                 return fail("!" + std::string(type.name) + " value is not a JSON number: " + quoted_excerpt(value));
             }
             return ConvertedValue::json(value, JsonSpelling::Number);

@@ -116,14 +116,51 @@ TEST(CanonicalReader, RefusesWithTheFirstFailureOfALine) {
 }
 
 TEST(CanonicalReader, NamePathDepthLimit) {
-    auto path_of = [](std::size_t segments) {
-        std::string path = "a";
-        for (std::size_t i = 1; i < segments; ++i) path += "/a";
-        return "!int'" + path + "=1\n";
+    auto path_of = [](std::size_t segments, std::string_view last = "a") {
+        std::string path;
+        for (std::size_t i = 1; i < segments; ++i) path += "a/";
+        return "!int'" + path + std::string(last) + "=1\n";
     };
     EXPECT_EQ(exported(path_of(512)).substr(0, 6), R"({"a":{)");
     EXPECT_EQ(exported(path_of(513)), "error: namepath nests deeper than 512 segments");
     EXPECT_EQ(exported(path_of(200000)), "error: namepath nests deeper than 512 segments");
+    // A line that takes over most of the path of the line before.
+    EXPECT_EQ(exported(path_of(511, "b") + path_of(512, "c")).substr(0, 6), R"({"a":{)");
+    EXPECT_EQ(exported(path_of(511, "b") + path_of(513, "c")), "error: namepath nests deeper than 512 segments");
+    EXPECT_EQ(exported(path_of(512, "b") + path_of(512, "a::c")), "error: namepath nests deeper than 512 segments");
+    EXPECT_EQ(exported(path_of(511, "b") + path_of(512, "\"c\"/d")), "error: namepath nests deeper than 512 segments");
+}
+
+TEST(CanonicalReader, RunsOfLinesFindRepeatedKeysAndCollisions) {
+    const ReadCase cases[] = {
+        {"!int'a/x=1\n!int'a/y=2\n!int'a/x=3\n", R"({"a":{"x":3,"y":2}})"},
+        {"!int'a/@xs/0=1\n!int'a/k=2\n!int'a/@xs/1=3\n!int'a/k=4\n", R"({"a":{"xs":[1,3],"k":4}})"},
+        {"!int'@xs/0/a=1\n!int'@xs/0/@ys/0=2\n!int'@xs/0/a=3\n!int'@xs/0/b=4\n", R"({"xs":[{"a":3,"ys":[2],"b":4}]})"},
+        {"!int'@xs/0/a=1\n!int'@xs/1/a=2\n!int'@xs/0/a=3\n!int'@xs/0/c=4\n", R"({"xs":[{"a":3,"c":4},{"a":2}]})"},
+        // Keys alike in their size and in all but one inner byte.
+        {"!int'axbc=1\n!int'aybc=2\n!int'axbc=3\n", R"({"axbc":3,"aybc":2})"},
+        {"!int'a/x=1\n!int'b/y=2\n!int'a/x=3\n!int'a/z=4\n", R"({"a":{"x":3,"z":4},"b":{"y":2}})"},
+        {"!int'a/b/c=1\n!int'a/b/d=2\n!int'a/e=3\n!int'a/b/c=4\n", R"({"a":{"b":{"c":4,"d":2},"e":3}})"},
+        {"!int'a/\"b\"/c=1\n!int'a/\"b\"/c=2\n!int'a/b/c=3\n!int'a/b/d=4\n", R"({"a":{"b":{"c":3,"d":4}}})"},
+        {"!int'a/\"x=y\"=1\n!int'a/\"x=y\"=2\n!int'a/x=3\n", R"({"a":{"x=y":2,"x":3}})"},
+        {"!int'a/b=1\n!str'a/c=x\n!int'a/\"c\"=2\n", R"({"a":{"b":1,"c":2}})"},
+        {"!int'a/\"@b\"=1\n!int'a/@b/0=2\n", R"({"a":{"@b":1,"b":[2]}})"},
+        {"!int'a::b=1\n!int'a/b=2\n!int'a::c=3\n!int'a::b=4\n", R"({"a":{"b":4,"c":3}})"},
+        {"!int'a:b=1\n!int'a:c=2\n!int'a:b=3\n", R"({"a:b":3,"a:c":2})"},
+        {"!int'a:=1\n!int'a::=2\n", R"({"a:":1,"a":2})"},
+        {"!int'a/bc=1\n!int'a/b=2\n!int'a/bc=3\n", R"({"a":{"bc":3,"b":2}})"},
+        {"!int'a/b=1\n!int'a//b=2\n!int'a/b/=3\n!int'/a/b=4\n", R"({"a":{"b":4}})"},
+        {"!int'@/0=1\n!int'@/1=2\n!int'x=3\n", R"({"":[1,2],"x":3})"},
+        {"!int'a/b=1\n!int'a/b/c=2\n", "error: namespace/leaf collision at b"},
+        {"!int'a/b=1\n!int'a=2\n", "error: namespace/leaf collision at a"},
+        {"!int'a/x=1\n!int'a/@x/0=2\n", "error: namespace/leaf collision at x"},
+        {"!int'a/@x/0=1\n!int'a/x=2\n", "error: namespace/leaf collision at x"},
+        {"!int'a/b=1\n!int'a/c\n", "error: canonical line without =: !int'a/c"},
+        {"!int'a/b=1\n!int'a/\"c=2\n", "error: canonical line without =: !int'a/\"c=2"},
+        {"!int'a/b=1\n!int'a/c/=x\n", "error: !int value is not a JSON number: x"},
+        {"!int'a/b=1\n!int'a/=2\n", "error: namespace/leaf collision at a"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exported(c.canonical), c.result) << c.canonical;
 }
 
 TEST(CanonicalReader, NamespacesOfEverySizeFindAnEarlierMemberAgain) {
