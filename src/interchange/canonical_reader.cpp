@@ -290,7 +290,7 @@ public:
     Result<void> read_line(std::string_view line) {
         const std::size_t apostrophe = find_first_of_bytes<'\''>(line);
         if (apostrophe == line.size()) return fail("not a canonical line: " + quoted_excerpt(line));
-        auto type = line_type(line.substr(0, apostrophe));
+        const LineType* type = line_type(line.substr(0, apostrophe));
         if (!type) return fail("bad metadata prefix: " + quoted_excerpt(line));
         const std::string_view rest = line.substr(apostrophe + 1);
         const SplitLine split = split_path(rest);
@@ -344,9 +344,9 @@ private:
         Result<void> path;
     };
 
-    // The type of a metadata text, parsed once per distinct text; none when
+    // The type of a metadata text, parsed once per distinct text; null when
     // it is no annotation.
-    std::optional<LineType> line_type(std::string_view metadata) {
+    const LineType* line_type(std::string_view metadata) {
         for (const RecentType& recent : recent_types_) {
             if (same_short_text(recent.metadata, metadata)) return recent.type;
         }
@@ -359,9 +359,10 @@ private:
             }
             found = types_.emplace(metadata, type).first;
         }
-        recent_types_[next_recent_type_] = RecentType{metadata, found->second};
+        const LineType* type = found->second ? &*found->second : nullptr;
+        recent_types_[next_recent_type_] = RecentType{metadata, type};
         next_recent_type_ = (next_recent_type_ + 1) % recent_types_.size();
-        return found->second;
+        return type;
     }
 
     // Splits the name path at the front of `rest` (a line after its
@@ -502,12 +503,13 @@ private:
 
     CanonicalTreeBuilder builder_;
     std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
-    // The last few distinct metadata texts and their types: records repeat
-    // a handful of them line after line. The empty text, which a slot holds
-    // at first, is no annotation.
+    // The last few distinct metadata texts and their types (kept in
+    // `types_`, whose entries stay in place; null for no annotation):
+    // records repeat a handful of them line after line. The empty text,
+    // which a slot holds at first, is no annotation.
     struct RecentType {
         std::string_view metadata;
-        std::optional<LineType> type;
+        const LineType* type = nullptr;
     };
     std::array<RecentType, 8> recent_types_{};
     std::size_t next_recent_type_ = 0;
@@ -550,8 +552,13 @@ Result<CanonicalTree> read_canonical_text(std::string_view text, bool keep_copy)
     // Every line loses its line feed and then a carriage return before it,
     // the last line too when it has no line feed.
     for (std::string_view rest = text; !rest.empty();) {
-        const std::string_view line = trim_leading_blanks(take_line(rest, FinalCr::Dropped));
-        if (is_skipped_line(line)) continue;
+        std::string_view line = take_line(rest, FinalCr::Dropped);
+        // Most lines open with the "!" of their metadata, which no blank or
+        // skipped line does.
+        if (!line.starts_with('!')) {
+            line = trim_leading_blanks(line);
+            if (is_skipped_line(line)) continue;
+        }
         if (auto read = reader.read_line(line); !read) return forward_error(read);
     }
     return std::move(reader).finish();
