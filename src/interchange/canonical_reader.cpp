@@ -308,11 +308,11 @@ public:
 
 private:
     // Which keys a namespace may hold, one bit of 64 for each key by its
-    // size and its first, middle and last bytes: a clear bit proves a key absent, so that appending a new
-    // member needs no scan of the members before it. Only a namespace made
-    // by the current run of lines (its step taken over from line to line
-    // ever since) has all its members in the filter; any other is
-    // kUnknownMembers, which proves nothing.
+    // size and its first, middle and last bytes: a clear bit proves a key
+    // absent, so that appending a new member needs no scan of the members
+    // before it. Only a namespace made by the current run of lines (its
+    // step taken over from line to line ever since) has all its members in
+    // the filter; any other is kUnknownMembers, which proves nothing.
     using MemberFilter = std::uint64_t;
     static constexpr MemberFilter kUnknownMembers = ~MemberFilter{0};
 
@@ -379,7 +379,7 @@ private:
         SplitLine split;
         split.equals = split_unquoted_path(rest);
         if (split.equals == kNoNext) {
-            depth_ = reused_;
+            depth_ = reused_;  // drops the steps the scan got to
             const auto equals = find_unquoted(rest, '=');
             if (!equals) return split;
             split.equals = *equals;
