@@ -83,6 +83,108 @@ Result<void> rewrite_xml_text(std::string_view text, std::string& out, IsPlain i
     return {};
 }
 
+#ifdef __SSE2__
+// The bytes of a chunk that markup or a character reference may stand for:
+// "&", "<", ">", bytes below 0x20, and `quote` (a double quote in attribute
+// values, else "&" again), one bit each in text order.
+inline unsigned xml_markup_bytes(__m128i chunk, __m128i quote) {
+    const __m128i last_control = _mm_set1_epi8(0x1F);
+    __m128i found = _mm_cmpeq_epi8(_mm_max_epu8(chunk, last_control), last_control);
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('&')));
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('<')));
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('>')));
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, quote));
+    return static_cast<unsigned>(_mm_movemask_epi8(found));
+}
+
+// Checks a text sixteen bytes at a time: well-formed UTF-8 (no overlong
+// form, surrogate, value above U+10FFFF or cut sequence) of characters XML
+// allows, that is without U+FFFE and U+FFFF. Each byte class is a mask with
+// one bit per byte; a sequence that runs into the next chunk is checked
+// there against the masks of the one before, kept in the low sixteen bits.
+// A text must end with a chunk of ASCII bytes (a padded tail) for a cut
+// sequence at its end to be seen.
+class XmlUtf8Check {
+public:
+    // Whether the chunk goes on from the ones before as such a text.
+    bool accepts(__m128i chunk) {
+        const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(chunk));
+        if (high == 0 && (before_.high >> 13) == 0) {
+            before_ = {};
+            return true;
+        }
+        return accepts_non_ascii(chunk, high);
+    }
+
+private:
+    struct Classes {
+        std::uint32_t high = 0;       // bytes from 0x80
+        std::uint32_t leads = 0;      // from 0xC2: one continuation byte follows
+        std::uint32_t leads3 = 0;     // from 0xE0: a second one
+        std::uint32_t leads4 = 0;     // from 0xF0: a third one
+        std::uint32_t narrowing = 0;  // E0, ED, EF and the leads4, after which not every continuation may follow
+        std::uint32_t e0 = 0, ed = 0, ef = 0, f0 = 0, f4 = 0, bf = 0;  // each of them, and BF, when there are some
+    };
+
+    static std::uint32_t mask(__m128i found) { return static_cast<std::uint32_t>(_mm_movemask_epi8(found)); }
+    static __m128i equal(__m128i chunk, unsigned char byte) {
+        return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(static_cast<char>(byte)));
+    }
+    static std::uint32_t at_least(__m128i chunk, unsigned char bound) {
+        const __m128i low = _mm_set1_epi8(static_cast<char>(bound));
+        return mask(_mm_cmpeq_epi8(_mm_max_epu8(chunk, low), chunk));
+    }
+    // The bits of this chunk, `shift` bytes on from the bytes of `before`
+    // and `now`.
+    static std::uint32_t shifted(std::uint32_t before, std::uint32_t now, unsigned shift) {
+        return (((now << 16) | before) << shift) >> 16 & 0xFFFF;
+    }
+
+    [[gnu::always_inline]] bool accepts_non_ascii(__m128i chunk, std::uint32_t high) {
+        Classes now;
+        now.high = high;
+        // Signed, the continuation bytes 0x80-0xBF are the ones below 0xC0.
+        const std::uint32_t continuation = mask(_mm_cmplt_epi8(chunk, _mm_set1_epi8(static_cast<char>(0xC0))));
+        now.leads = at_least(chunk, 0xC2);
+        now.leads3 = at_least(chunk, 0xE0);
+        now.leads4 = at_least(chunk, 0xF0);
+        // 0xC0, 0xC1 and 0xF5 up begin no sequence.
+        const std::uint32_t stray = (high & ~continuation & ~now.leads) | at_least(chunk, 0xF5);
+        const std::uint32_t needed = shifted(before_.leads, now.leads, 1) | shifted(before_.leads3, now.leads3, 2) |
+                                     shifted(before_.leads4, now.leads4, 3);
+        if (stray != 0 || needed != continuation) return false;
+        if (now.leads3 != 0) {
+            const __m128i three =
+                _mm_or_si128(equal(chunk, 0xE0), _mm_or_si128(equal(chunk, 0xED), equal(chunk, 0xEF)));
+            now.narrowing = mask(three) | now.leads4;
+        }
+        if ((now.narrowing | before_.narrowing) != 0 && !accepts_after_narrowing(chunk, continuation, now)) {
+            return false;
+        }
+        before_ = now;
+        return true;
+    }
+
+    // Overlong forms after E0 and F0, surrogates after ED, beyond U+10FFFF
+    // after F4, and EF BF BE or EF BF BF are refused. Notes in `now` where
+    // each of these bytes stands.
+    bool accepts_after_narrowing(__m128i chunk, std::uint32_t continuation, Classes& now) const {
+        now.e0 = mask(equal(chunk, 0xE0)), now.ed = mask(equal(chunk, 0xED)), now.ef = mask(equal(chunk, 0xEF));
+        now.f0 = mask(equal(chunk, 0xF0)), now.f4 = mask(equal(chunk, 0xF4)), now.bf = mask(equal(chunk, 0xBF));
+        const std::uint32_t from_90 = at_least(chunk, 0x90) & continuation;
+        const std::uint32_t from_a0 = at_least(chunk, 0xA0) & continuation;
+        const std::uint32_t from_be = at_least(chunk, 0xBE) & continuation;
+        const std::uint32_t refused =
+            (shifted(before_.e0, now.e0, 1) & ~from_a0 & continuation) | (shifted(before_.ed, now.ed, 1) & from_a0) |
+            (shifted(before_.f0, now.f0, 1) & ~from_90 & continuation) | (shifted(before_.f4, now.f4, 1) & from_90) |
+            (shifted(before_.ef, now.ef, 2) & shifted(before_.bf, now.bf, 1) & from_be);
+        return refused == 0;
+    }
+
+    Classes before_;
+};
+#endif
+
 // "U+" and the code point in upper-case hexadecimal, at least four digits.
 std::string code_point_label(char32_t c);
 
