@@ -1,6 +1,7 @@
 #include "interchange/cbor_export.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -138,6 +139,36 @@ std::optional<std::uint16_t> exact_half(float value) {
     return std::nullopt;
 }
 
+// Powers of ten that binary64 holds exactly.
+constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The value of a plain decimal of at most fifteen digits with an optional
+// "-" ("-497.3", "0.25", "5."), or none for any other text. Its digits read
+// as an integer and the power of ten of its fraction are both exact in
+// binary64, so their one division rounds as a full reading does.
+std::optional<double> short_decimal_value(std::string_view text) {
+    constexpr std::size_t kMostDigits = 15;
+    const bool negative = text.starts_with('-');
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    std::size_t fraction = 0;
+    bool point = false;
+    for (std::size_t pos = negative ? 1 : 0; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (!is_ascii_digit(c) || ++count > kMostDigits) return std::nullopt;
+        digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+        fraction += point ? 1 : 0;
+    }
+    if (count == 0) return std::nullopt;
+    const double value = static_cast<double>(digits) / kExactPowersOfTen[fraction];
+    return negative ? -value : value;
+}
+
 // The shortest of binary16, binary32 and binary64 that holds the value.
 void write_float(double value, Bytes& out) {
     if (std::isnan(value)) {
@@ -229,7 +260,8 @@ public:
         if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
             return write_integer(negative, text.substr(negative ? 1 : 0), out_);
         }
-        const auto value = parse_decimal_double(text);
+        auto value = short_decimal_value(text);
+        if (!value) value = parse_decimal_double(text);
         if (!value) return fail("bad number: " + quoted_excerpt(text));
         if (std::isinf(*value)) return refuse_float(text, "overflows f64");
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");

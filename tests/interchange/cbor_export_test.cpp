@@ -44,7 +44,17 @@ TEST(CborNumber, ShortestExactFloat) {
         {"-1e400", "CBOR cannot represent the float -1e400 (overflows f64)"},  // beyond the range
         {"-1e-400", "CBOR cannot represent the float -1e-400 (underflows f64)"},
         {"-0.0e-400", "f98000"},
-        {"1.2.3", "bad number: 1.2.3"}};
+        {"1.2.3", "bad number: 1.2.3"},
+        {"-497.3", "fbc07f14cccccccccd"},  // short decimals: digits over a power of ten
+        {"0.1", "fb3fb999999999999a"},
+        {"5.", "f94500"},
+        {".5", "f93800"},
+        {"0.000000000000001", "fb3cd203af9ee75616"},
+        {"12345678901234.5", "fb42a674e79c5fe500"},     // fifteen digits
+        {"123456789012345.6", "fb42dc12218377de66"},    // sixteen: read in full
+        {"0.30000000000000004", "fb3fd3333333333334"},  // seventeen
+        {"-", "bad number: -"},
+        {".", "bad number: ."}};
     for (const auto& [text, expected] : cases) {
         std::vector<std::uint8_t> out;
         const auto written = encode_cbor_number(text, out);
