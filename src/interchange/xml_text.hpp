@@ -107,14 +107,18 @@ inline unsigned xml_markup_bytes(__m128i chunk, __m128i quote) {
 class XmlUtf8Check {
 public:
     // Whether the chunk goes on from the ones before as such a text.
-    bool accepts(__m128i chunk) {
+    [[gnu::always_inline]] bool accepts(__m128i chunk) {
         const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(chunk));
-        if (high == 0 && (before_.high >> 13) == 0) {
+        if (high == 0 && at_sequence_end()) {
             before_ = {};
             return true;
         }
         return accepts_non_ascii(chunk, high);
     }
+
+    // Whether no sequence of the chunks so far may run on into the next:
+    // their last three bytes are ASCII.
+    bool at_sequence_end() const { return (before_.high >> 13) == 0; }
 
 private:
     struct Classes {

@@ -64,6 +64,16 @@ Error unrepresentable(char32_t c) {
 }
 
 #ifdef __SSE2__
+// Whether the bytes of the text from `pos`, fewer than sixteen, are all
+// printable ASCII that no markup stands for: most short values are.
+bool is_plain_tail(std::string_view text, std::size_t pos) {
+    if (pos + 8 <= text.size()) {
+        if (!is_plain_xml_word(load_word(text.data() + pos))) return false;
+        pos += 8;
+    }
+    return is_plain_xml_word(load_padded_tail(text, pos));
+}
+
 // Appends the escaped text when it is well-formed UTF-8 of characters XML
 // allows, sixteen bytes at a time; gives false, with part of the text
 // appended, at anything else, which the exact loop then reports.
@@ -76,6 +86,8 @@ bool append_escaped_checked_text(std::string_view text, bool attribute_mode, std
         __m128i chunk;
         if (length == 16) {
             chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        } else if (check.at_sequence_end() && is_plain_tail(text, pos)) {
+            break;
         } else {
             // The last few bytes, padded with spaces: a sequence cut off by
             // the end of the text meets a space where it needs a
