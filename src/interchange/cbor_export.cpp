@@ -94,6 +94,27 @@ Result<void> write_bignum(bool negative, std::string_view digits, Bytes& out) {
     return {};
 }
 
+// The value of at most nineteen ASCII digits, which 64 bits always hold,
+// read in one pass; none for any other text.
+std::optional<std::uint64_t> short_digits_value(std::string_view digits) {
+    constexpr std::size_t kMostDigits = 19;
+    if (digits.empty() || digits.size() > kMostDigits) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (!is_ascii_digit(c)) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+void write_word_integer(bool negative, std::uint64_t magnitude, Bytes& out) {
+    if (negative && magnitude != 0) {
+        cbor_write_head(kNegative, magnitude - 1, out);
+    } else {
+        cbor_write_head(kUnsigned, magnitude, out);
+    }
+}
+
 Result<void> write_integer(bool negative, std::string_view digits, Bytes& out) {
     digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
     if (digits.empty()) {
@@ -102,12 +123,7 @@ Result<void> write_integer(bool negative, std::string_view digits, Bytes& out) {
     }
     const int order = compare_with_two_to_the_64(digits);
     if (order < 0) {
-        const std::uint64_t magnitude = *parse_ascii_unsigned(digits);
-        if (negative) {
-            cbor_write_head(kNegative, magnitude - 1, out);
-        } else {
-            cbor_write_head(kUnsigned, magnitude, out);
-        }
+        write_word_integer(negative, *parse_ascii_unsigned(digits), out);
     } else if (order == 0 && negative) {
         cbor_write_head(kNegative, std::numeric_limits<std::uint64_t>::max(), out);
     } else {
@@ -257,9 +273,12 @@ public:
     // subnormal as a zero, so both are refused.
     Result<void> write_number(std::string_view text) {
         const bool negative = text.starts_with('-');
-        if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
-            return write_integer(negative, text.substr(negative ? 1 : 0), out_);
+        const std::string_view digits = text.substr(negative ? 1 : 0);
+        if (const auto magnitude = short_digits_value(digits)) {
+            write_word_integer(negative, *magnitude, out_);
+            return {};
         }
+        if (is_ascii_digits(digits)) return write_integer(negative, digits, out_);
         auto value = short_decimal_value(text);
         if (!value) value = parse_decimal_double(text);
         if (!value) return fail("bad number: " + quoted_excerpt(text));

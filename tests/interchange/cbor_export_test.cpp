@@ -62,6 +62,31 @@ TEST(CborNumber, ShortestExactFloat) {
     }
 }
 
+// Up to nineteen digits are read in one pass; longer ones by their digits,
+// leading zeros included.
+TEST(CborNumber, IntegersAtTheEdgesOfEachReading) {
+    const std::pair<std::string, std::string> cases[] = {{"0", "00"},
+                                                         {"-0", "00"},
+                                                         {"-0000", "00"},
+                                                         {"23", "17"},
+                                                         {"-24", "37"},
+                                                         {"-25", "3818"},
+                                                         {"9999999999999999999", "1b8ac7230489e7ffff"},
+                                                         {"-9999999999999999999", "3b8ac7230489e7fffe"},
+                                                         {"18446744073709551615", "1bffffffffffffffff"},
+                                                         {"-18446744073709551616", "3bffffffffffffffff"},
+                                                         {"18446744073709551616", "c249010000000000000000"},
+                                                         {"00000000000000000000001", "01"},
+                                                         {"-00000000000000000000001", "20"},
+                                                         {"-", "bad number: -"},
+                                                         {"1-", "bad number: 1-"}};
+    for (const auto& [text, expected] : cases) {
+        std::vector<std::uint8_t> out;
+        const auto written = encode_cbor_number(text, out);
+        EXPECT_EQ(written ? hex(out) : written.error().other(), expected) << text;
+    }
+}
+
 TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
     const std::string digits(1'000'000, '1');
     for (const std::string& text : {digits + ".2.3", digits + "e400", digits + "e-400000000"}) {
