@@ -110,7 +110,8 @@ public:
     [[gnu::always_inline]] bool accepts(__m128i chunk) {
         const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(chunk));
         if (high == 0 && at_sequence_end()) {
-            before_ = {};
+            // Every class is empty when no byte of the last chunk was high.
+            if (before_.high != 0) forget();
             return true;
         }
         return accepts_non_ascii(chunk, high);
@@ -121,6 +122,13 @@ public:
     bool at_sequence_end() const { return (before_.high >> 13) == 0; }
 
 private:
+    // After a chunk whose last bytes are ASCII, nothing of it bears on the
+    // next.
+    void forget() {
+        before_.high = before_.leads = before_.leads3 = before_.leads4 = before_.narrowing = 0;
+        before_.e0 = before_.ed = before_.ef = before_.f0 = before_.f4 = before_.bf = 0;
+    }
+
     struct Classes {
         std::uint32_t high = 0;       // bytes from 0x80
         std::uint32_t leads = 0;      // from 0xC2: one continuation byte follows
@@ -145,43 +153,51 @@ private:
     }
 
     [[gnu::always_inline]] bool accepts_non_ascii(__m128i chunk, std::uint32_t high) {
-        Classes now;
-        now.high = high;
         // Signed, the continuation bytes 0x80-0xBF are the ones below 0xC0.
         const std::uint32_t continuation = mask(_mm_cmplt_epi8(chunk, _mm_set1_epi8(static_cast<char>(0xC0))));
-        now.leads = at_least(chunk, 0xC2);
-        now.leads3 = at_least(chunk, 0xE0);
-        now.leads4 = at_least(chunk, 0xF0);
+        const std::uint32_t leads = at_least(chunk, 0xC2);
+        const std::uint32_t leads3 = at_least(chunk, 0xE0);
+        const std::uint32_t leads4 = at_least(chunk, 0xF0);
         // 0xC0, 0xC1 and 0xF5 up begin no sequence.
-        const std::uint32_t stray = (high & ~continuation & ~now.leads) | at_least(chunk, 0xF5);
-        const std::uint32_t needed = shifted(before_.leads, now.leads, 1) | shifted(before_.leads3, now.leads3, 2) |
-                                     shifted(before_.leads4, now.leads4, 3);
+        const std::uint32_t stray = (high & ~continuation & ~leads) | at_least(chunk, 0xF5);
+        const std::uint32_t needed =
+            shifted(before_.leads, leads, 1) | shifted(before_.leads3, leads3, 2) | shifted(before_.leads4, leads4, 3);
         if (stray != 0 || needed != continuation) return false;
-        if (now.leads3 != 0) {
+        std::uint32_t narrowing = 0;
+        if (leads3 != 0) {
             const __m128i three =
                 _mm_or_si128(equal(chunk, 0xE0), _mm_or_si128(equal(chunk, 0xED), equal(chunk, 0xEF)));
-            now.narrowing = mask(three) | now.leads4;
+            narrowing = mask(three) | leads4;
         }
-        if ((now.narrowing | before_.narrowing) != 0 && !accepts_after_narrowing(chunk, continuation, now)) {
-            return false;
+        if ((narrowing | before_.narrowing) != 0) {
+            if (!accepts_after_narrowing(chunk, continuation)) return false;
+        } else {
+            before_.e0 = before_.ed = before_.ef = before_.f0 = before_.f4 = before_.bf = 0;
         }
-        before_ = now;
+        // Field by field: a copy of the whole record would read back in
+        // wide loads what was just stored in narrow ones, and wait for it.
+        before_.high = high;
+        before_.leads = leads;
+        before_.leads3 = leads3;
+        before_.leads4 = leads4;
+        before_.narrowing = narrowing;
         return true;
     }
 
     // Overlong forms after E0 and F0, surrogates after ED, beyond U+10FFFF
-    // after F4, and EF BF BE or EF BF BF are refused. Notes in `now` where
-    // each of these bytes stands.
-    bool accepts_after_narrowing(__m128i chunk, std::uint32_t continuation, Classes& now) const {
-        now.e0 = mask(equal(chunk, 0xE0)), now.ed = mask(equal(chunk, 0xED)), now.ef = mask(equal(chunk, 0xEF));
-        now.f0 = mask(equal(chunk, 0xF0)), now.f4 = mask(equal(chunk, 0xF4)), now.bf = mask(equal(chunk, 0xBF));
+    // after F4, and EF BF BE or EF BF BF are refused. Keeps where each of
+    // these bytes stands for the next chunk.
+    bool accepts_after_narrowing(__m128i chunk, std::uint32_t continuation) {
+        const std::uint32_t e0 = mask(equal(chunk, 0xE0)), ed = mask(equal(chunk, 0xED)), ef = mask(equal(chunk, 0xEF));
+        const std::uint32_t f0 = mask(equal(chunk, 0xF0)), f4 = mask(equal(chunk, 0xF4)), bf = mask(equal(chunk, 0xBF));
         const std::uint32_t from_90 = at_least(chunk, 0x90) & continuation;
         const std::uint32_t from_a0 = at_least(chunk, 0xA0) & continuation;
         const std::uint32_t from_be = at_least(chunk, 0xBE) & continuation;
         const std::uint32_t refused =
-            (shifted(before_.e0, now.e0, 1) & ~from_a0 & continuation) | (shifted(before_.ed, now.ed, 1) & from_a0) |
-            (shifted(before_.f0, now.f0, 1) & ~from_90 & continuation) | (shifted(before_.f4, now.f4, 1) & from_90) |
-            (shifted(before_.ef, now.ef, 2) & shifted(before_.bf, now.bf, 1) & from_be);
+            (shifted(before_.e0, e0, 1) & ~from_a0 & continuation) | (shifted(before_.ed, ed, 1) & from_a0) |
+            (shifted(before_.f0, f0, 1) & ~from_90 & continuation) | (shifted(before_.f4, f4, 1) & from_90) |
+            (shifted(before_.ef, ef, 2) & shifted(before_.bf, bf, 1) & from_be);
+        before_.e0 = e0, before_.ed = ed, before_.ef = ef, before_.f0 = f0, before_.f4 = f4, before_.bf = bf;
         return refused == 0;
     }
 
