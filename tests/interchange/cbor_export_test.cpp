@@ -20,9 +20,30 @@ TEST(CborHead, ShortestArgumentAtEachBoundary) {
                                                            {4294967296, "7b0000000100000000"},
                                                            {UINT64_MAX, "7bffffffffffffffff"}};
     for (const auto& [argument, expected] : cases) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         cbor_write_head(3, argument, out);
-        EXPECT_EQ(hex(out), expected) << argument;
+        EXPECT_EQ(hex(out.view()), expected) << argument;
+    }
+}
+
+// The buffer starts at each of these sizes and doubles, at least to what an
+// append needs; what it holds is the same whatever it started at.
+TEST(CborBytes, GrowsPastAnyStartingRoomKeepingEveryByte) {
+    const std::string long_text(1'000, 'x');
+    for (const std::size_t capacity :
+         {std::size_t{0}, std::size_t{1}, std::size_t{9}, std::size_t{10}, std::size_t{4'096}}) {
+        CborBytes out(capacity);
+        std::string expected;
+        EXPECT_EQ(out.view(), "") << capacity;
+        for (int round = 0; round < 200; ++round) {
+            out.push_back(static_cast<std::uint8_t>(round));
+            expected += static_cast<char>(round);
+            out.append_short({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'}, static_cast<std::size_t>(round % 10));
+            expected += std::string_view("abcdefghi").substr(0, static_cast<std::size_t>(round % 10));
+            out.append(round % 50 == 0 ? std::string_view(long_text) : std::string_view());
+            expected += round % 50 == 0 ? long_text : "";
+        }
+        EXPECT_EQ(out.view(), expected) << capacity;
     }
 }
 
@@ -56,9 +77,9 @@ TEST(CborNumber, ShortestExactFloat) {
         {"-", "bad number: -"},
         {".", "bad number: ."}};
     for (const auto& [text, expected] : cases) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         const auto written = encode_cbor_number(text, out);
-        EXPECT_EQ(written ? hex(out) : written.error().other(), expected) << text;
+        EXPECT_EQ(written ? hex(out.view()) : written.error().other(), expected) << text;
     }
 }
 
@@ -81,16 +102,16 @@ TEST(CborNumber, IntegersAtTheEdgesOfEachReading) {
                                                          {"-", "bad number: -"},
                                                          {"1-", "bad number: 1-"}};
     for (const auto& [text, expected] : cases) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         const auto written = encode_cbor_number(text, out);
-        EXPECT_EQ(written ? hex(out) : written.error().other(), expected) << text;
+        EXPECT_EQ(written ? hex(out.view()) : written.error().other(), expected) << text;
     }
 }
 
 TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
     const std::string digits(1'000'000, '1');
     for (const std::string& text : {digits + ".2.3", digits + "e400", digits + "e-400000000"}) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         const auto written = encode_cbor_number(text, out);
         ASSERT_FALSE(written);
         EXPECT_LT(written.error().other().size(), 200u) << written.error().other();
