@@ -47,6 +47,13 @@ TEST(CborBytes, GrowsPastAnyStartingRoomKeepingEveryByte) {
     }
 }
 
+// The hexadecimal of a number's encoding, or the message that refuses it.
+std::string encoded_number(std::string_view text) {
+    CborBytes out(0);
+    const auto written = encode_cbor_number(text, out);
+    return written ? hex(out.view()) : written.error().other();
+}
+
 // Comments name what each row sits at the edge of.
 TEST(CborNumber, ShortestExactFloat) {
     const std::pair<std::string, std::string> cases[] = {
@@ -76,11 +83,7 @@ TEST(CborNumber, ShortestExactFloat) {
         {"0.30000000000000004", "fb3fd3333333333334"},  // seventeen
         {"-", "bad number: -"},
         {".", "bad number: ."}};
-    for (const auto& [text, expected] : cases) {
-        CborBytes out(0);
-        const auto written = encode_cbor_number(text, out);
-        EXPECT_EQ(written ? hex(out.view()) : written.error().other(), expected) << text;
-    }
+    for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
 }
 
 // Up to nineteen digits are read in one pass; longer ones by their digits,
@@ -101,11 +104,7 @@ TEST(CborNumber, IntegersAtTheEdgesOfEachReading) {
                                                          {"-00000000000000000000001", "20"},
                                                          {"-", "bad number: -"},
                                                          {"1-", "bad number: 1-"}};
-    for (const auto& [text, expected] : cases) {
-        CborBytes out(0);
-        const auto written = encode_cbor_number(text, out);
-        EXPECT_EQ(written ? hex(out.view()) : written.error().other(), expected) << text;
-    }
+    for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
 }
 
 TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
