@@ -1,6 +1,7 @@
 #include "interchange/cbor_export.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -18,7 +19,7 @@
 namespace bezo {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = CborBytes;
 
 constexpr std::uint8_t kUnsigned = 0;
 constexpr std::uint8_t kNegative = 1;
@@ -45,28 +46,22 @@ constexpr std::uint16_t kHalfNan = 0x7E00;
 // first beyond it).
 constexpr std::string_view kTwoToThe64 = "18446744073709551616";
 
+// Appends `initial` and then the big-endian bytes of `value`.
 template <class Unsigned>
-void append_big_endian(Unsigned value, Bytes& out) {
-    for (int shift = 8 * (sizeof(Unsigned) - 1); shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
+void append_with_big_endian(std::uint8_t initial, Unsigned value, Bytes& out) {
+    std::array<char, CborBytes::kShortMost> bytes{};
+    bytes[0] = static_cast<char>(initial);
+    for (std::size_t i = 0; i < sizeof(Unsigned); ++i) {
+        bytes[1 + i] = static_cast<char>(value >> (8 * (sizeof(Unsigned) - 1 - i)));
     }
+    out.append_short(bytes, 1 + sizeof(Unsigned));
 }
 
-void write_half(std::uint16_t bits, Bytes& out) {
-    out.push_back(kHalf);
-    append_big_endian(bits, out);
-}
-
-// Copies the bytes of a text; inserted as chars, each would be converted
-// on its own.
-void append_bytes(std::string_view text, Bytes& out) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    out.insert(out.end(), bytes, bytes + text.size());
-}
+void write_half(std::uint16_t bits, Bytes& out) { append_with_big_endian(kHalf, bits, out); }
 
 void write_text(std::string_view text, Bytes& out) {
     cbor_write_head(kTextString, text.size(), out);
-    append_bytes(text, out);
+    out.append(text);
 }
 
 // Compares a digit run without leading zeros with 2^64 by its digits.
@@ -79,7 +74,7 @@ int compare_with_two_to_the_64(std::string_view digits) {
 Result<void> write_bignum(bool negative, std::string_view digits, Bytes& out) {
     auto converted = decimal_to_magnitude_bytes(digits);
     if (!converted) return forward_error(converted);
-    Bytes& magnitude = *converted;
+    std::vector<std::uint8_t>& magnitude = *converted;
     if (negative) {
         // Less one, the borrow running from the last byte.
         for (auto byte = magnitude.rbegin(); byte != magnitude.rend(); ++byte) {
@@ -89,8 +84,29 @@ Result<void> write_bignum(bool negative, std::string_view digits, Bytes& out) {
     }
     out.push_back(negative ? kNegativeBignumTag : kPositiveBignumTag);
     cbor_write_head(kByteString, magnitude.size(), out);
-    out.insert(out.end(), magnitude.begin(), magnitude.end());
+    out.append(std::string_view(reinterpret_cast<const char*>(magnitude.data()), magnitude.size()));
     return {};
+}
+
+// The value of at most nineteen ASCII digits, which 64 bits always hold,
+// read in one pass; none for any other text.
+std::optional<std::uint64_t> short_digits_value(std::string_view digits) {
+    constexpr std::size_t kMostDigits = 19;
+    if (digits.empty() || digits.size() > kMostDigits) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (!is_ascii_digit(c)) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+void write_word_integer(bool negative, std::uint64_t magnitude, Bytes& out) {
+    if (negative && magnitude != 0) {
+        cbor_write_head(kNegative, magnitude - 1, out);
+    } else {
+        cbor_write_head(kUnsigned, magnitude, out);
+    }
 }
 
 Result<void> write_integer(bool negative, std::string_view digits, Bytes& out) {
@@ -101,12 +117,7 @@ Result<void> write_integer(bool negative, std::string_view digits, Bytes& out) {
     }
     const int order = compare_with_two_to_the_64(digits);
     if (order < 0) {
-        const std::uint64_t magnitude = *parse_ascii_unsigned(digits);
-        if (negative) {
-            cbor_write_head(kNegative, magnitude - 1, out);
-        } else {
-            cbor_write_head(kUnsigned, magnitude, out);
-        }
+        write_word_integer(negative, *parse_ascii_unsigned(digits), out);
     } else if (order == 0 && negative) {
         cbor_write_head(kNegative, std::numeric_limits<std::uint64_t>::max(), out);
     } else {
@@ -138,6 +149,36 @@ std::optional<std::uint16_t> exact_half(float value) {
     return std::nullopt;
 }
 
+// Powers of ten that binary64 holds exactly.
+constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The value of a plain decimal of at most fifteen digits with an optional
+// "-" ("-497.3", "0.25", "5."), or none for any other text. Its digits read
+// as an integer and the power of ten of its fraction are both exact in
+// binary64, so their one division rounds as a full reading does.
+std::optional<double> short_decimal_value(std::string_view text) {
+    constexpr std::size_t kMostDigits = 15;
+    const bool negative = text.starts_with('-');
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    std::size_t fraction = 0;
+    bool point = false;
+    for (std::size_t pos = negative ? 1 : 0; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (!is_ascii_digit(c) || ++count > kMostDigits) return std::nullopt;
+        digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+        fraction += point ? 1 : 0;
+    }
+    if (count == 0) return std::nullopt;
+    const double value = static_cast<double>(digits) / kExactPowersOfTen[fraction];
+    return negative ? -value : value;
+}
+
 // The shortest of binary16, binary32 and binary64 that holds the value.
 void write_float(double value, Bytes& out) {
     if (std::isnan(value)) {
@@ -147,13 +188,11 @@ void write_float(double value, Bytes& out) {
     const bool fits_single = std::isinf(value) || std::fabs(value) <= std::numeric_limits<float>::max();
     const float single = fits_single ? static_cast<float>(value) : 0.0f;
     if (!fits_single || static_cast<double>(single) != value) {
-        out.push_back(kDouble);
-        append_big_endian(std::bit_cast<std::uint64_t>(value), out);
+        append_with_big_endian(kDouble, std::bit_cast<std::uint64_t>(value), out);
     } else if (const auto half = exact_half(single)) {
         write_half(*half, out);
     } else {
-        out.push_back(kSingle);
-        append_big_endian(std::bit_cast<std::uint32_t>(single), out);
+        append_with_big_endian(kSingle, std::bit_cast<std::uint32_t>(single), out);
     }
 }
 
@@ -176,7 +215,7 @@ Result<void> write_typed(const ExportView& typed, Bytes& out) {
         const auto bytes = base64url_decode(literal);
         if (!bytes) return fail("invalid base64url payload");
         cbor_write_head(kByteString, bytes->size(), out);
-        append_bytes(*bytes, out);
+        out.append(*bytes);
     } else if (library == "std/num") {
         std::uint16_t half = kHalfNan;
         if (literal == "inf") half = kHalfPositiveInfinity;
@@ -226,10 +265,14 @@ public:
     // subnormal as a zero, so both are refused.
     Result<void> write_number(std::string_view text) {
         const bool negative = text.starts_with('-');
-        if (is_ascii_digits(text.substr(negative ? 1 : 0))) {
-            return write_integer(negative, text.substr(negative ? 1 : 0), out_);
+        const std::string_view digits = text.substr(negative ? 1 : 0);
+        if (const auto magnitude = short_digits_value(digits)) {
+            write_word_integer(negative, *magnitude, out_);
+            return {};
         }
-        const auto value = parse_decimal_double(text);
+        if (is_ascii_digits(digits)) return write_integer(negative, digits, out_);
+        auto value = short_decimal_value(text);
+        if (!value) value = parse_decimal_double(text);
         if (!value) return fail("bad number: " + quoted_excerpt(text));
         if (std::isinf(*value)) return refuse_float(text, "overflows f64");
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
@@ -293,22 +336,30 @@ private:
 
 }  // namespace
 
+CborBytes::CborBytes(std::size_t capacity)
+    : data_(std::make_unique_for_overwrite<char[]>(std::max(capacity, kShortMost))),
+      capacity_(std::max(capacity, kShortMost)) {}
+
+void CborBytes::grow(std::size_t count) {
+    const std::size_t capacity = std::max(2 * capacity_, size_ + count);
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+}
+
 void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
     const auto initial = static_cast<std::uint8_t>(major << 5);
     if (argument < 24) {
         out.push_back(static_cast<std::uint8_t>(initial | argument));
     } else if (argument <= 0xFF) {
-        out.push_back(initial | 24);
-        out.push_back(static_cast<std::uint8_t>(argument));
+        append_with_big_endian(initial | 24, static_cast<std::uint8_t>(argument), out);
     } else if (argument <= 0xFFFF) {
-        out.push_back(initial | 25);
-        append_big_endian(static_cast<std::uint16_t>(argument), out);
+        append_with_big_endian(initial | 25, static_cast<std::uint16_t>(argument), out);
     } else if (argument <= 0xFFFFFFFF) {
-        out.push_back(initial | 26);
-        append_big_endian(static_cast<std::uint32_t>(argument), out);
+        append_with_big_endian(initial | 26, static_cast<std::uint32_t>(argument), out);
     } else {
-        out.push_back(initial | 27);
-        append_big_endian(argument, out);
+        append_with_big_endian(initial | 27, argument, out);
     }
 }
 
@@ -322,8 +373,7 @@ Result<Bytes> export_cbor(std::string_view canonical_text) {
     // Canonical lines spell every key of their path and every value as
     // text, so the encoding hardly ever outgrows the text; pages of the
     // reserve that are not written are never touched.
-    Bytes out;
-    out.reserve(canonical_text.size() + 64);
+    Bytes out(canonical_text.size() + 64);
     if (auto written = CborEncoder(out).encode(document->root(), 0); !written) return forward_error(written);
     return out;
 }

@@ -1,6 +1,9 @@
 #include "interchange/xml_writer.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <optional>
 
 #include "core/text.hpp"
@@ -60,8 +63,67 @@ Error unrepresentable(char32_t c) {
     return Error::Other("character " + code_point_label(c) + " has no XML representation");
 }
 
+#ifdef __SSE2__
+// Whether the bytes of the text from `pos`, fewer than sixteen, are all
+// printable ASCII that no markup stands for: most short values are.
+bool is_plain_tail(std::string_view text, std::size_t pos) {
+    if (pos + 8 <= text.size()) {
+        if (!is_plain_xml_word(load_word(text.data() + pos))) return false;
+        pos += 8;
+    }
+    return is_plain_xml_word(load_padded_tail(text, pos));
+}
+
+// Appends the escaped text when it is well-formed UTF-8 of characters XML
+// allows, sixteen bytes at a time; gives false, with part of the text
+// appended, at anything else, which the exact loop then reports.
+bool append_escaped_checked_text(std::string_view text, bool attribute_mode, std::string& out) {
+    XmlUtf8Check check;
+    const __m128i quote = _mm_set1_epi8(attribute_mode ? '"' : '&');
+    std::size_t run = 0;
+    for (std::size_t pos = 0;; pos += 16) {
+        const std::size_t length = std::min<std::size_t>(16, text.size() - pos);
+        __m128i chunk;
+        if (length == 16) {
+            chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        } else if (check.at_sequence_end() && is_plain_tail(text, pos)) {
+            break;
+        } else {
+            // The last few bytes, padded with spaces: a sequence cut off by
+            // the end of the text meets a space where it needs a
+            // continuation byte.
+            std::array<char, 16> tail;
+            tail.fill(' ');
+            if (length > 0) std::memcpy(tail.data(), text.data() + pos, length);
+            chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail.data()));
+        }
+        if (!check.accepts(chunk)) return false;
+        unsigned stops = xml_markup_bytes(chunk, quote) & ((1u << length) - 1);
+        for (; stops != 0; stops &= stops - 1) {
+            const std::size_t at = pos + static_cast<std::size_t>(std::countr_zero(stops));
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (is_plain_byte(byte, attribute_mode)) continue;
+            const auto escape = escape_of(byte);
+            if (!escape) return false;
+            append_pieces(out, text.substr(run, at - run), *escape);
+            run = at + 1;
+        }
+        if (length < 16) break;
+    }
+    out.append(text, run);
+    return true;
+}
+#endif
+
 // Appends the escaped text.
 Result<void> append_escaped(std::string_view text, bool attribute_mode, std::string& out) {
+#ifdef __SSE2__
+    const std::size_t start = out.size();
+    if (append_escaped_checked_text(text, attribute_mode, out)) return {};
+    // The exact loop starts over, so that it reports the first fault in the
+    // order of the text.
+    out.resize(start);
+#endif
     auto replace = [&](std::size_t pos, std::string& escaped) -> Result<std::size_t> {
         auto escape = escape_of(static_cast<unsigned char>(text[pos]));
         if (!escape) return std::unexpected(unrepresentable(static_cast<unsigned char>(text[pos])));

@@ -49,6 +49,12 @@ PyObject* to_python(TextResult result) {
     return PyUnicode_DecodeUTF8(result->data(), static_cast<Py_ssize_t>(result->size()), "strict");
 }
 
+PyObject* to_python(Result<CborBytes> result) {
+    if (!result) return core_error_to_pyerr(result.error());
+    const std::string_view bytes = result->view();
+    return PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
+}
+
 PyObject* to_python(BytesResult result) {
     if (!result) return core_error_to_pyerr(result.error());
     return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(result->data()),
@@ -102,8 +108,7 @@ constexpr std::array<TextExporter, 4> kTextExporters{{
     {"yaml", export_yaml},
     {"toml", export_toml},
 }};
-constexpr std::array<BinaryExporter, 3> kBinaryExporters{{
-    {"cbor", export_cbor},
+constexpr std::array<BinaryExporter, 2> kBinaryExporters{{
     {"avro", export_avro},
     {"asn1", export_asn1},
 }};
@@ -218,6 +223,7 @@ PyObject* road_import_from(BoundTexts& args) {
 PyObject* road_export_to(BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* exporter = find_format(kTextExporters, format)) return to_python(args, exporter->entry(*args[1]));
+    if (format == "cbor") return to_python(args, export_cbor(*args[1]));
     if (const auto* exporter = find_format(kBinaryExporters, format)) return to_python(args, exporter->entry(*args[1]));
     return pyerr_from_string("unsupported export format: " + std::string(format));
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace bezo {
 
@@ -16,6 +17,10 @@ inline std::string hex(std::span<const std::uint8_t> bytes) {
         out += kDigits[byte & 0x0F];
     }
     return out;
+}
+
+inline std::string hex(std::string_view bytes) {
+    return hex(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace bezo

@@ -20,10 +20,38 @@ TEST(CborHead, ShortestArgumentAtEachBoundary) {
                                                            {4294967296, "7b0000000100000000"},
                                                            {UINT64_MAX, "7bffffffffffffffff"}};
     for (const auto& [argument, expected] : cases) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         cbor_write_head(3, argument, out);
-        EXPECT_EQ(hex(out), expected) << argument;
+        EXPECT_EQ(hex(out.view()), expected) << argument;
     }
+}
+
+// The buffer starts at each of these sizes and doubles, at least to what an
+// append needs; what it holds is the same whatever it started at.
+TEST(CborBytes, GrowsPastAnyStartingRoomKeepingEveryByte) {
+    const std::string long_text(1'000, 'x');
+    for (const std::size_t capacity :
+         {std::size_t{0}, std::size_t{1}, std::size_t{9}, std::size_t{10}, std::size_t{4'096}}) {
+        CborBytes out(capacity);
+        std::string expected;
+        EXPECT_EQ(out.view(), "") << capacity;
+        for (int round = 0; round < 200; ++round) {
+            out.push_back(static_cast<std::uint8_t>(round));
+            expected += static_cast<char>(round);
+            out.append_short({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'}, static_cast<std::size_t>(round % 10));
+            expected += std::string_view("abcdefghi").substr(0, static_cast<std::size_t>(round % 10));
+            out.append(round % 50 == 0 ? std::string_view(long_text) : std::string_view());
+            expected += round % 50 == 0 ? long_text : "";
+        }
+        EXPECT_EQ(out.view(), expected) << capacity;
+    }
+}
+
+// The hexadecimal of a number's encoding, or the message that refuses it.
+std::string encoded_number(std::string_view text) {
+    CborBytes out(0);
+    const auto written = encode_cbor_number(text, out);
+    return written ? hex(out.view()) : written.error().other();
 }
 
 // Comments name what each row sits at the edge of.
@@ -44,18 +72,45 @@ TEST(CborNumber, ShortestExactFloat) {
         {"-1e400", "CBOR cannot represent the float -1e400 (overflows f64)"},  // beyond the range
         {"-1e-400", "CBOR cannot represent the float -1e-400 (underflows f64)"},
         {"-0.0e-400", "f98000"},
-        {"1.2.3", "bad number: 1.2.3"}};
-    for (const auto& [text, expected] : cases) {
-        std::vector<std::uint8_t> out;
-        const auto written = encode_cbor_number(text, out);
-        EXPECT_EQ(written ? hex(out) : written.error().other(), expected) << text;
-    }
+        {"1.2.3", "bad number: 1.2.3"},
+        {"-497.3", "fbc07f14cccccccccd"},  // short decimals: digits over a power of ten
+        {"0.1", "fb3fb999999999999a"},
+        {"5.", "f94500"},
+        {".5", "f93800"},
+        {"0.000000000000001", "fb3cd203af9ee75616"},
+        {"12345678901234.5", "fb42a674e79c5fe500"},     // fifteen digits
+        {"123456789012345.6", "fb42dc12218377de66"},    // sixteen: read in full
+        {"0.30000000000000004", "fb3fd3333333333334"},  // seventeen
+        {"-", "bad number: -"},
+        {".", "bad number: ."}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
+}
+
+// Up to nineteen digits are read in one pass; longer ones by their digits,
+// leading zeros included.
+TEST(CborNumber, IntegersAtTheEdgesOfEachReading) {
+    const std::pair<std::string, std::string> cases[] = {{"0", "00"},
+                                                         {"-0", "00"},
+                                                         {"-0000", "00"},
+                                                         {"23", "17"},
+                                                         {"-24", "37"},
+                                                         {"-25", "3818"},
+                                                         {"9999999999999999999", "1b8ac7230489e7ffff"},
+                                                         {"-9999999999999999999", "3b8ac7230489e7fffe"},
+                                                         {"18446744073709551615", "1bffffffffffffffff"},
+                                                         {"-18446744073709551616", "3bffffffffffffffff"},
+                                                         {"18446744073709551616", "c249010000000000000000"},
+                                                         {"00000000000000000000001", "01"},
+                                                         {"-00000000000000000000001", "20"},
+                                                         {"-", "bad number: -"},
+                                                         {"1-", "bad number: 1-"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
 }
 
 TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
     const std::string digits(1'000'000, '1');
     for (const std::string& text : {digits + ".2.3", digits + "e400", digits + "e-400000000"}) {
-        std::vector<std::uint8_t> out;
+        CborBytes out(0);
         const auto written = encode_cbor_number(text, out);
         ASSERT_FALSE(written);
         EXPECT_LT(written.error().other().size(), 200u) << written.error().other();

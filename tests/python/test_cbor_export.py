@@ -113,3 +113,16 @@ def test_zeros_and_numbers_that_round_into_range_are_written(json_text, value):
 def test_depth_512_is_written_and_513_refused():
     assert cbor2.loads(export("!std/enc/json'a=" + b64("[" * 511 + "1" + "]" * 511)))
     assert refusal("!std/enc/json'a=" + b64("[" * 512 + "1" + "]" * 512)) == "nesting too deep for CBOR export"
+
+
+@pytest.mark.parametrize("items", [1, 1_000, 200_000])
+def test_outputs_of_every_size_read_back_and_a_late_refusal_leaves_nothing(items):
+    lines = [f"!str'@t/{i}=item {i} caf\u00e9" for i in range(items)]
+    data = export(*lines)
+    assert type(data) is bytes
+    assert cbor2.loads(data) == {"t": [f"item {i} caf\u00e9" for i in range(items)]}
+    # The refused float comes after every other item is written.
+    with pytest.raises(bezo.BezoError) as caught:
+        export(*lines, f"!float'@t/{items}=1e400")
+    assert str(caught.value) == f"CBOR cannot represent the float 1e400 at t/{items} (overflows f64)"
+    assert export(*lines) == data
