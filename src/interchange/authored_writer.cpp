@@ -1,7 +1,6 @@
 #include "interchange/authored_writer.hpp"
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 #include <set>
 
@@ -305,11 +304,12 @@ std::string escaped_key(std::string_view key) {
 // A key as written in a content line: the key itself when it is an
 // identifier, else its quoted spelling, built in `scratch`.
 Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+    // Most keys are identifiers, which hold no line break and are not empty.
+    if (is_plain_identifier(key)) return key;
     if (holds_line_break_or_nul(key)) {
         return fail("unrepresentable JSON key: " + quoted_excerpt(escaped_key(key)));
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
-    if (is_plain_identifier(key)) return key;
     // Quoted, each quote doubled: the runs between quotes go in whole.
     scratch = '"';
     std::size_t start = 0;
@@ -398,9 +398,7 @@ private:
 
     void write_annotation(LineAnnotation annotation) {
         if (annotation.empty()) return;
-        body_ += annotation.sigil;
-        body_ += annotation.word;
-        body_ += '\n';
+        append_pieces(body_, std::string_view(&annotation.sigil, 1), annotation.word, "\n");
     }
 
     void write_value_text(const RenderedScalar& scalar) {
@@ -420,21 +418,33 @@ private:
         }
     }
 
-    void write_scalar_line(const RenderedScalar& scalar, std::initializer_list<std::string_view> head) {
+    // A scalar's line, after its annotation line if it has one, opening
+    // with the pieces of `head`. A value spelled as it is goes in with the
+    // rest of its lines in one append.
+    template <class... Head>
+    void write_scalar_line(const RenderedScalar& scalar, const Head&... head) {
         adopt(scalar.library);
-        write_annotation(scalar.annotation);
-        for (std::string_view part : head) body_ += part;
-        write_value_text(scalar);
-        body_ += '\n';
+        const LineAnnotation& annotation = scalar.annotation;
+        if (scalar.spelling != Spelling::AsIs) {
+            write_annotation(annotation);
+            append_pieces(body_, head...);
+            write_value_text(scalar);
+            body_ += '\n';
+        } else if (annotation.empty()) {
+            append_pieces(body_, head..., scalar.text, "\n");
+        } else {
+            append_pieces(body_, std::string_view(&annotation.sigil, 1), annotation.word, "\n", head..., scalar.text,
+                          "\n");
+        }
     }
 
     // An "&json" line pair holding the compact JSON of `value`.
-    void write_embedded_json(std::initializer_list<std::string_view> head, const Node& value) {
+    template <class... Head>
+    void write_embedded_json(const Node& value, const Head&... head) {
         adopt(kEncodingLibrary);
         json_scratch_.clear();
         write_json(value, json_scratch_);
-        body_ += "&json\n";
-        for (std::string_view part : head) body_ += part;
+        append_pieces(body_, "&json\n", head...);
         append_base64url(json_scratch_, body_);
         body_ += '\n';
     }
@@ -460,11 +470,11 @@ private:
 
     Result<void> write_root_member(std::string_view key, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
-            write_scalar_line(*scalar, {key, "="});
+            write_scalar_line(*scalar, key, "=");
             return {};
         }
         if (embed_containers_ || is_empty_container(value)) {
-            write_embedded_json({key, "="}, value);
+            write_embedded_json(value, key, "=");
             return {};
         }
         return write_container(key, value);
@@ -486,13 +496,14 @@ private:
     void write_record_items(const Members& members) {
         bool first = true;
         for (const auto& member : members) {
-            if (!first) body_ += '|';
-            first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(member.value));
             adopt(rendered.library);
-            body_ += member.key;
-            body_ += '=';
-            body_ += rendered.text;
+            if (first) {
+                append_pieces(body_, member.key, "=", rendered.text);
+            } else {
+                append_pieces(body_, "|", member.key, "=", rendered.text);
+            }
+            first = false;
         }
     }
 
@@ -503,8 +514,7 @@ private:
         auto annotation = record_form(members, *budget);
         if (!annotation) return false;
         write_annotation(*annotation);
-        body_ += path_;
-        body_ += ":=";
+        append_pieces(body_, path_, ":=");
         write_record_items(members);
         body_ += '\n';
         return true;
@@ -528,11 +538,11 @@ private:
     // an empty one embedded.
     Result<void> write_nested(std::string_view name, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
-            write_scalar_line(*scalar, {path_, "::", name, "="});
+            write_scalar_line(*scalar, path_, "::", name, "=");
             return {};
         }
         if (is_empty_container(value)) {
-            write_embedded_json({path_, "::", name, "="}, value);
+            write_embedded_json(value, path_, "::", name, "=");
             return {};
         }
         return write_container(name, value);
@@ -547,15 +557,17 @@ private:
             if (!form.add({}, inline_scalar(scalar_of(item), ';'))) return false;
         }
         write_annotation(form.annotation());
-        body_ += path_;
-        body_ += ";=";
+        append_pieces(body_, path_, ";=");
         bool first = true;
         for (const Node& item : items) {
-            if (!first) body_ += ';';
-            first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(item));
             adopt(rendered.library);
-            body_ += rendered.text;
+            if (first) {
+                append_pieces(body_, rendered.text);
+            } else {
+                append_pieces(body_, ";", rendered.text);
+            }
+            first = false;
         }
         body_ += '\n';
         return true;
@@ -573,8 +585,7 @@ private:
         // would take more memory than the short records it is for.
         for (const Node& item : items) {
             write_annotation(*record_form(members_of(item), *budget));
-            body_ += path_;
-            body_ += "+:=";
+            append_pieces(body_, path_, "+:=");
             write_record_items(members_of(item));
             body_ += '\n';
         }
@@ -593,9 +604,9 @@ private:
     Result<void> write_appends(const Items& items) {
         for (const Node& item : items) {
             if (auto scalar = render_scalar(scalar_of(item))) {
-                write_scalar_line(*scalar, {path_, "+="});
+                write_scalar_line(*scalar, path_, "+=");
             } else {
-                write_embedded_json({path_, "+="}, item);
+                write_embedded_json(item, path_, "+=");
             }
             if (auto within = check_budget(); !within) return within;
         }
@@ -609,7 +620,7 @@ private:
             char digits[24];
             const std::string_view index(digits, std::to_chars(digits, digits + sizeof digits, i++).ptr);
             if (scalar_of(item).kind == NodeKind::Array) {
-                write_embedded_json({path_, "::", index, "="}, item);
+                write_embedded_json(item, path_, "::", index, "=");
             } else if (auto written = write_nested(index, item); !written) {
                 return written;
             }
