@@ -392,8 +392,14 @@ private:
         return std::unexpected(output_budget_exceeded(budget_));
     }
 
+    // Most values need no library: that case costs one test where it is
+    // written, without a call.
     void adopt(std::string_view library) {
-        if (!library.empty() && libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
+        if (!library.empty()) adopt_library(library);
+    }
+
+    void adopt_library(std::string_view library) {
+        if (libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
     }
 
     void write_annotation(LineAnnotation annotation) {
