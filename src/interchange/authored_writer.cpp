@@ -72,7 +72,9 @@ const ValueObject& members_of(const Value& value) { return std::get<ValueObject>
 const ValueArray& items_of(const Value& value) { return std::get<ValueArray>(value.data); }
 void write_json(const Value& value, std::string& out) { write_json_value(value, out); }
 
-Scalar scalar_of(const JsonNode& node) {
+// Inlined, as render_scalar is: the writer asks them of every value, some
+// more than once, and a call costs more than their work.
+[[gnu::always_inline]] inline Scalar scalar_of(const JsonNode& node) {
     switch (node.kind()) {
         case JsonKind::Null: return Scalar(NodeKind::Null);
         case JsonKind::False: return Scalar::of_bool(false);
@@ -157,7 +159,7 @@ RenderedScalar embedded_string(std::string_view text) {
 }
 
 // The rendering of a scalar, or none for an array or object.
-std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
+[[gnu::always_inline]] inline std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
     switch (scalar.kind) {
         case NodeKind::Null: return RenderedScalar({'!', "null"});
         case NodeKind::Bool: return RenderedScalar({'!', "bool"}, scalar.boolean ? "true" : "false");
@@ -301,11 +303,9 @@ std::string escaped_key(std::string_view key) {
     return out;
 }
 
-// A key as written in a content line: the key itself when it is an
-// identifier, else its quoted spelling, built in `scratch`.
-Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
-    // Most keys are identifiers, which hold no line break and are not empty.
-    if (is_plain_identifier(key)) return key;
+// The quoted spelling of a key that is not an identifier, built in
+// `scratch`, or the error that refuses the key.
+[[gnu::noinline]] Result<std::string_view> spell_quoted_key(std::string_view key, std::string& scratch) {
     if (holds_line_break_or_nul(key)) {
         return fail("unrepresentable JSON key: " + quoted_excerpt(escaped_key(key)));
     }
@@ -320,6 +320,13 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     scratch += key.substr(start);
     scratch += '"';
     return std::string_view(scratch);
+}
+
+// A key as written in a content line: the key itself when it is an
+// identifier (most keys are), else its quoted spelling, built in `scratch`.
+Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+    if (is_plain_identifier(key)) return key;
+    return spell_quoted_key(key, scratch);
 }
 
 // ---- The body ----
@@ -369,7 +376,7 @@ public:
     }
 
 private:
-    static bool is_empty_container(const Node& value) {
+    [[gnu::always_inline]] static bool is_empty_container(const Node& value) {
         const NodeKind kind = scalar_of(value).kind;
         if (kind == NodeKind::Array) return items_of(value).empty();
         if (kind == NodeKind::Object) return members_of(value).empty();
@@ -379,8 +386,13 @@ private:
     // The bytes of the body written so far; the budget counts these.
     std::size_t body_size() const { return body_.size() - header_size_; }
 
+    // The error of an output past the budget, made out of line.
+    [[gnu::noinline]] std::unexpected<Error> budget_exceeded() const {
+        return std::unexpected(output_budget_exceeded(budget_));
+    }
+
     Result<void> check_budget() const {
-        if (body_size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
+        if (body_size() > budget_) return budget_exceeded();
         return {};
     }
 
@@ -389,7 +401,7 @@ private:
     Result<void> reserve_lines(std::size_t lines) const {
         const std::size_t left = budget_ - std::min(budget_, body_size());
         if (path_.empty() || lines <= left / path_.size()) return {};
-        return std::unexpected(output_budget_exceeded(budget_));
+        return budget_exceeded();
     }
 
     // Most values need no library: that case costs one test where it is
@@ -398,7 +410,7 @@ private:
         if (!library.empty()) adopt_library(library);
     }
 
-    void adopt_library(std::string_view library) {
+    [[gnu::noinline]] void adopt_library(std::string_view library) {
         if (libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
     }
 
@@ -407,7 +419,7 @@ private:
         append_pieces(body_, std::string_view(&annotation.sigil, 1), annotation.word, "\n");
     }
 
-    void write_value_text(const RenderedScalar& scalar) {
+    [[gnu::noinline]] void write_value_text(const RenderedScalar& scalar) {
         switch (scalar.spelling) {
             case Spelling::AsIs: body_ += scalar.text; return;
             case Spelling::TextLines: {
@@ -426,9 +438,9 @@ private:
 
     // A scalar's line, after its annotation line if it has one, opening
     // with the pieces of `head`. A value spelled as it is goes in with the
-    // rest of its lines in one append.
+    // rest of its lines in one append, inlined here with its copies.
     template <class... Head>
-    void write_scalar_line(const RenderedScalar& scalar, const Head&... head) {
+    [[gnu::flatten]] void write_scalar_line(const RenderedScalar& scalar, const Head&... head) {
         adopt(scalar.library);
         const LineAnnotation& annotation = scalar.annotation;
         if (scalar.spelling != Spelling::AsIs) {
@@ -446,7 +458,7 @@ private:
 
     // An "&json" line pair holding the compact JSON of `value`.
     template <class... Head>
-    void write_embedded_json(const Node& value, const Head&... head) {
+    [[gnu::noinline]] void write_embedded_json(const Node& value, const Head&... head) {
         adopt(kEncodingLibrary);
         json_scratch_.clear();
         write_json(value, json_scratch_);
@@ -541,8 +553,8 @@ private:
 
     // A member or array item named `name` inside the current path: a scalar
     // as path::name=value, a non-empty object or array under its own path,
-    // an empty one embedded.
-    Result<void> write_nested(std::string_view name, const Node& value) {
+    // an empty one embedded. Inlined into the loops over members and items.
+    [[gnu::always_inline]] Result<void> write_nested(std::string_view name, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
             write_scalar_line(*scalar, path_, "::", name, "=");
             return {};
