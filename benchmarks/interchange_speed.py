@@ -22,9 +22,9 @@ in timeit, so that the objects this script keeps alive do not slow json.loads. T
 
 Printed: per road and data set the time, MB/s of the road's input, the
 ratio to each peer; the time per doubling of catalogs from 5 to 40 MB, with
-the fresh memory of a call (pages first touched in it: above about 32 MB a
-buffer is mapped anew by the allocator on every call, and filling fresh
-pages costs about as much per byte as parsing them); and
+the fresh memory of a call (pages first touched in it: glibc maps a buffer
+above 32 MB anew on every call, and the system maps and zeroes each page
+of it again); and
 the peak memory of one call over its input, measured in a fresh child
 process from the rise of the resident set's high-water mark.
 """
