@@ -183,7 +183,7 @@ RenderedScalar embedded_string(std::string_view text) {
 // forms never carry an "&json..." annotation, the mark of embedded payloads,
 // so a typed value whose type name begins with "json" stays out of them too.
 // What stands there is always spelled as it is.
-std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
+[[gnu::always_inline]] inline std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
     if (scalar.kind == NodeKind::String || scalar.kind == NodeKind::Typed) {
         if (!is_line_safe(scalar) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
     }
