@@ -21,7 +21,10 @@ several rounds; the cyclic garbage collector is off during a timed call, as
 in timeit, so that the objects this script keeps alive do not slow json.loads. The machine may be shared: read the ratios, not the times.
 
 Printed: per road and data set the time, MB/s of the road's input, the
-ratio to each peer; the time per doubling of catalogs from 5 to 40 MB; and
+ratio to each peer; the time per doubling of catalogs from 5 to 40 MB, with
+the fresh memory of a call (pages first touched in it: glibc maps a buffer
+above 32 MB anew on every call, and the system maps and zeroes each page
+of it again); and
 the peak memory of one call over its input, measured in a fresh child
 process from the rise of the resident set's high-water mark.
 """
@@ -30,6 +33,7 @@ import gc
 import json
 import os
 import random
+import resource
 import subprocess
 import sys
 import tempfile
@@ -181,8 +185,14 @@ def fresh(text):
     return text.encode().decode()
 
 
-def best_times(contenders, rounds):
-    """Best time of each (name, function, input) contender, run round-robin."""
+def minor_faults():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+
+
+def best_times(contenders, rounds, faults=None):
+    """Best time of each (name, function, input) contender, run round-robin.
+    With a `faults` dict, also the fewest pages each first touched in a call
+    (fresh memory the call had the system map)."""
     best = {name: float("inf") for name, _, _ in contenders}
     for round_index in range(rounds):
         order = contenders[round_index % len(contenders):] + contenders[:round_index % len(contenders)]
@@ -190,11 +200,15 @@ def best_times(contenders, rounds):
             if isinstance(argument, str):
                 argument = fresh(argument)
             gc.disable()
+            touched = minor_faults()
             start = time.perf_counter()
             function(argument)
             elapsed = time.perf_counter() - start
+            touched = minor_faults() - touched
             gc.enable()
             best[name] = min(best[name], elapsed)
+            if faults is not None:
+                faults[name] = min(faults.get(name, touched), touched)
     return best
 
 
@@ -237,15 +251,21 @@ def report_speed(data_sets, rounds):
 
 
 def report_scaling(sizes, rounds):
-    print("\nscaling: time per doubling of the catalog (target at most 2.2x)")
+    print("\nscaling: time per doubling of the catalog (target at most 2.2x), and the fresh memory of a call")
+    print("(pages first touched in it, least of the rounds, in MB: what the system mapped anew for it)")
     sets = [DataSet(f"catalog {size // MB} MB", catalog(size)) for size in sizes]
+    page = os.sysconf("SC_PAGE_SIZE")
     for road in ("import", "export", "compile"):
         times = []
+        fresh_mb = []
         for data_set in sets:
             contenders, _ = road_contenders(road, data_set)
-            times.append(best_times(contenders[:1], rounds)["bezo"])
+            faults = {}
+            times.append(best_times(contenders[:1], rounds, faults)["bezo"])
+            fresh_mb.append(faults["bezo"] * page / MB)
         steps = "  ".join(f"{later / earlier:4.2f}x" for earlier, later in zip(times, times[1:]))
-        print(f"{road:8} {' '.join(f'{t * 1e3:7.1f}' for t in times)} ms   per doubling: {steps}")
+        print(f"{road:8} {' '.join(f'{t * 1e3:7.1f}' for t in times)} ms   per doubling: {steps}   "
+              f"fresh MB: {' '.join(f'{mb:.0f}' for mb in fresh_mb)}")
 
 
 # --- peak memory -----------------------------------------------------------

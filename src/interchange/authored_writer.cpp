@@ -1,7 +1,6 @@
 #include "interchange/authored_writer.hpp"
 
 #include <algorithm>
-#include <initializer_list>
 #include <optional>
 #include <set>
 
@@ -73,7 +72,9 @@ const ValueObject& members_of(const Value& value) { return std::get<ValueObject>
 const ValueArray& items_of(const Value& value) { return std::get<ValueArray>(value.data); }
 void write_json(const Value& value, std::string& out) { write_json_value(value, out); }
 
-Scalar scalar_of(const JsonNode& node) {
+// Inlined, as render_scalar is: the writer asks them of every value, some
+// more than once, and a call costs more than their work.
+[[gnu::always_inline]] inline Scalar scalar_of(const JsonNode& node) {
     switch (node.kind()) {
         case JsonKind::Null: return Scalar(NodeKind::Null);
         case JsonKind::False: return Scalar::of_bool(false);
@@ -158,7 +159,7 @@ RenderedScalar embedded_string(std::string_view text) {
 }
 
 // The rendering of a scalar, or none for an array or object.
-std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
+[[gnu::always_inline]] inline std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
     switch (scalar.kind) {
         case NodeKind::Null: return RenderedScalar({'!', "null"});
         case NodeKind::Bool: return RenderedScalar({'!', "bool"}, scalar.boolean ? "true" : "false");
@@ -182,7 +183,7 @@ std::optional<RenderedScalar> render_scalar(const Scalar& scalar) {
 // forms never carry an "&json..." annotation, the mark of embedded payloads,
 // so a typed value whose type name begins with "json" stays out of them too.
 // What stands there is always spelled as it is.
-std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
+[[gnu::always_inline]] inline std::optional<RenderedScalar> inline_scalar(const Scalar& scalar, char separator) {
     if (scalar.kind == NodeKind::String || scalar.kind == NodeKind::Typed) {
         if (!is_line_safe(scalar) || scalar.text.find(separator) != std::string_view::npos) return std::nullopt;
     }
@@ -302,14 +303,13 @@ std::string escaped_key(std::string_view key) {
     return out;
 }
 
-// A key as written in a content line: the key itself when it is an
-// identifier, else its quoted spelling, built in `scratch`.
-Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+// The quoted spelling of a key that is not an identifier, built in
+// `scratch`, or the error that refuses the key.
+[[gnu::noinline]] Result<std::string_view> spell_quoted_key(std::string_view key, std::string& scratch) {
     if (holds_line_break_or_nul(key)) {
         return fail("unrepresentable JSON key: " + quoted_excerpt(escaped_key(key)));
     }
     if (key.empty()) return fail("empty JSON key is unrepresentable");
-    if (is_plain_identifier(key)) return key;
     // Quoted, each quote doubled: the runs between quotes go in whole.
     scratch = '"';
     std::size_t start = 0;
@@ -320,6 +320,13 @@ Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
     scratch += key.substr(start);
     scratch += '"';
     return std::string_view(scratch);
+}
+
+// A key as written in a content line: the key itself when it is an
+// identifier (most keys are), else its quoted spelling, built in `scratch`.
+Result<std::string_view> spell_key(std::string_view key, std::string& scratch) {
+    if (is_plain_identifier(key)) return key;
+    return spell_quoted_key(key, scratch);
 }
 
 // ---- The body ----
@@ -369,7 +376,7 @@ public:
     }
 
 private:
-    static bool is_empty_container(const Node& value) {
+    [[gnu::always_inline]] static bool is_empty_container(const Node& value) {
         const NodeKind kind = scalar_of(value).kind;
         if (kind == NodeKind::Array) return items_of(value).empty();
         if (kind == NodeKind::Object) return members_of(value).empty();
@@ -379,8 +386,13 @@ private:
     // The bytes of the body written so far; the budget counts these.
     std::size_t body_size() const { return body_.size() - header_size_; }
 
+    // The error of an output past the budget, made out of line.
+    [[gnu::noinline]] std::unexpected<Error> budget_exceeded() const {
+        return std::unexpected(output_budget_exceeded(budget_));
+    }
+
     Result<void> check_budget() const {
-        if (body_size() > budget_) return std::unexpected(output_budget_exceeded(budget_));
+        if (body_size() > budget_) return budget_exceeded();
         return {};
     }
 
@@ -389,21 +401,25 @@ private:
     Result<void> reserve_lines(std::size_t lines) const {
         const std::size_t left = budget_ - std::min(budget_, body_size());
         if (path_.empty() || lines <= left / path_.size()) return {};
-        return std::unexpected(output_budget_exceeded(budget_));
+        return budget_exceeded();
     }
 
+    // Most values need no library: that case costs one test where it is
+    // written, without a call.
     void adopt(std::string_view library) {
-        if (!library.empty() && libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
+        if (!library.empty()) adopt_library(library);
+    }
+
+    [[gnu::noinline]] void adopt_library(std::string_view library) {
+        if (libraries_.find(library) == libraries_.end()) libraries_.emplace(library);
     }
 
     void write_annotation(LineAnnotation annotation) {
         if (annotation.empty()) return;
-        body_ += annotation.sigil;
-        body_ += annotation.word;
-        body_ += '\n';
+        append_pieces(body_, std::string_view(&annotation.sigil, 1), annotation.word, "\n");
     }
 
-    void write_value_text(const RenderedScalar& scalar) {
+    [[gnu::noinline]] void write_value_text(const RenderedScalar& scalar) {
         switch (scalar.spelling) {
             case Spelling::AsIs: body_ += scalar.text; return;
             case Spelling::TextLines: {
@@ -420,21 +436,33 @@ private:
         }
     }
 
-    void write_scalar_line(const RenderedScalar& scalar, std::initializer_list<std::string_view> head) {
+    // A scalar's line, after its annotation line if it has one, opening
+    // with the pieces of `head`. A value spelled as it is goes in with the
+    // rest of its lines in one append, inlined here with its copies.
+    template <class... Head>
+    [[gnu::flatten]] void write_scalar_line(const RenderedScalar& scalar, const Head&... head) {
         adopt(scalar.library);
-        write_annotation(scalar.annotation);
-        for (std::string_view part : head) body_ += part;
-        write_value_text(scalar);
-        body_ += '\n';
+        const LineAnnotation& annotation = scalar.annotation;
+        if (scalar.spelling != Spelling::AsIs) {
+            write_annotation(annotation);
+            append_pieces(body_, head...);
+            write_value_text(scalar);
+            body_ += '\n';
+        } else if (annotation.empty()) {
+            append_pieces(body_, head..., scalar.text, "\n");
+        } else {
+            append_pieces(body_, std::string_view(&annotation.sigil, 1), annotation.word, "\n", head..., scalar.text,
+                          "\n");
+        }
     }
 
     // An "&json" line pair holding the compact JSON of `value`.
-    void write_embedded_json(std::initializer_list<std::string_view> head, const Node& value) {
+    template <class... Head>
+    [[gnu::noinline]] void write_embedded_json(const Node& value, const Head&... head) {
         adopt(kEncodingLibrary);
         json_scratch_.clear();
         write_json(value, json_scratch_);
-        body_ += "&json\n";
-        for (std::string_view part : head) body_ += part;
+        append_pieces(body_, "&json\n", head...);
         append_base64url(json_scratch_, body_);
         body_ += '\n';
     }
@@ -460,11 +488,11 @@ private:
 
     Result<void> write_root_member(std::string_view key, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
-            write_scalar_line(*scalar, {key, "="});
+            write_scalar_line(*scalar, key, "=");
             return {};
         }
         if (embed_containers_ || is_empty_container(value)) {
-            write_embedded_json({key, "="}, value);
+            write_embedded_json(value, key, "=");
             return {};
         }
         return write_container(key, value);
@@ -486,13 +514,14 @@ private:
     void write_record_items(const Members& members) {
         bool first = true;
         for (const auto& member : members) {
-            if (!first) body_ += '|';
-            first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(member.value));
             adopt(rendered.library);
-            body_ += member.key;
-            body_ += '=';
-            body_ += rendered.text;
+            if (first) {
+                append_pieces(body_, member.key, "=", rendered.text);
+            } else {
+                append_pieces(body_, "|", member.key, "=", rendered.text);
+            }
+            first = false;
         }
     }
 
@@ -503,8 +532,7 @@ private:
         auto annotation = record_form(members, *budget);
         if (!annotation) return false;
         write_annotation(*annotation);
-        body_ += path_;
-        body_ += ":=";
+        append_pieces(body_, path_, ":=");
         write_record_items(members);
         body_ += '\n';
         return true;
@@ -525,14 +553,14 @@ private:
 
     // A member or array item named `name` inside the current path: a scalar
     // as path::name=value, a non-empty object or array under its own path,
-    // an empty one embedded.
-    Result<void> write_nested(std::string_view name, const Node& value) {
+    // an empty one embedded. Inlined into the loops over members and items.
+    [[gnu::always_inline]] Result<void> write_nested(std::string_view name, const Node& value) {
         if (auto scalar = render_scalar(scalar_of(value))) {
-            write_scalar_line(*scalar, {path_, "::", name, "="});
+            write_scalar_line(*scalar, path_, "::", name, "=");
             return {};
         }
         if (is_empty_container(value)) {
-            write_embedded_json({path_, "::", name, "="}, value);
+            write_embedded_json(value, path_, "::", name, "=");
             return {};
         }
         return write_container(name, value);
@@ -547,15 +575,17 @@ private:
             if (!form.add({}, inline_scalar(scalar_of(item), ';'))) return false;
         }
         write_annotation(form.annotation());
-        body_ += path_;
-        body_ += ";=";
+        append_pieces(body_, path_, ";=");
         bool first = true;
         for (const Node& item : items) {
-            if (!first) body_ += ';';
-            first = false;
             const RenderedScalar rendered = *render_scalar(scalar_of(item));
             adopt(rendered.library);
-            body_ += rendered.text;
+            if (first) {
+                append_pieces(body_, rendered.text);
+            } else {
+                append_pieces(body_, ";", rendered.text);
+            }
+            first = false;
         }
         body_ += '\n';
         return true;
@@ -573,8 +603,7 @@ private:
         // would take more memory than the short records it is for.
         for (const Node& item : items) {
             write_annotation(*record_form(members_of(item), *budget));
-            body_ += path_;
-            body_ += "+:=";
+            append_pieces(body_, path_, "+:=");
             write_record_items(members_of(item));
             body_ += '\n';
         }
@@ -593,9 +622,9 @@ private:
     Result<void> write_appends(const Items& items) {
         for (const Node& item : items) {
             if (auto scalar = render_scalar(scalar_of(item))) {
-                write_scalar_line(*scalar, {path_, "+="});
+                write_scalar_line(*scalar, path_, "+=");
             } else {
-                write_embedded_json({path_, "+="}, item);
+                write_embedded_json(item, path_, "+=");
             }
             if (auto within = check_budget(); !within) return within;
         }
@@ -609,7 +638,7 @@ private:
             char digits[24];
             const std::string_view index(digits, std::to_chars(digits, digits + sizeof digits, i++).ptr);
             if (scalar_of(item).kind == NodeKind::Array) {
-                write_embedded_json({path_, "::", index, "="}, item);
+                write_embedded_json(item, path_, "::", index, "=");
             } else if (auto written = write_nested(index, item); !written) {
                 return written;
             }

@@ -67,7 +67,7 @@ public:
     JsonKind kind() const { return kind_; }
     bool is_container() const { return kind_ == JsonKind::Array || kind_ == JsonKind::Object; }
     // A number's lexeme or a string's decoded text; empty for other values.
-    std::string_view text() const {
+    [[gnu::always_inline]] std::string_view text() const {
         if (is_container()) return {};
         return std::string_view(reinterpret_cast<const char*>(data_), size_);
     }

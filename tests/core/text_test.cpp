@@ -113,5 +113,25 @@ TEST(TextHelpers, ScansForBytesBelowABoundOrOfASet) {
     }
 }
 
+TEST(TextHelpers, CopiesAndAppendsPiecesOfEverySize) {
+    // Every length up to past the long-text threshold, so each way of
+    // copying (byte loop, two overlapping 4- or 8-byte moves, memcpy) meets
+    // its smallest and largest piece; the bytes around the copy stay as
+    // they were.
+    std::string source;
+    for (int i = 0; i < 40; ++i) source += static_cast<char>('A' + i);
+    for (std::size_t size = 0; size <= source.size(); ++size) {
+        const std::string_view piece(source.data(), size);
+        std::string buffer(size + 2, '#');
+        char* end = copy_text(piece, buffer.data() + 1);
+        EXPECT_EQ(end, buffer.data() + 1 + size) << size;
+        EXPECT_EQ(buffer, "#" + std::string(piece) + "#") << size;
+
+        std::string out = "head";
+        append_pieces(out, piece, "=", piece);
+        EXPECT_EQ(out, "head" + std::string(piece) + "=" + std::string(piece)) << size;
+    }
+}
+
 }  // namespace
 }  // namespace bezo
