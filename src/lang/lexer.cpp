@@ -248,8 +248,8 @@ std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(k
 // without their number; `lex` sets it.
 class LineClassifier {
 public:
-    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known)
-        : mode_(mode), units_imported_(units_imported), known_(known) {}
+    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted)
+        : mode_(mode), units_imported_(units_imported), known_(known), accepted_(accepted) {}
 
     Outcome classify(std::string_view text, std::uint64_t number) const {
         if (text.empty()) return make_line(LineKind::Blank);
@@ -350,10 +350,16 @@ private:
     }
 
     // A "!" annotation line or an "&" constraint line that the annotation
-    // grammar accepts.
+    // grammar accepts. Whether a "!" line is accepted depends on its text
+    // alone (the mode and the units imported stay the same over a text).
     std::optional<Outcome> accepted_annotation_line(std::string_view text) const {
         if (text.front() == '!') {
-            if (auto annotation = parse_annotation(text)) return annotation_meta(text, *annotation);
+            if (accepted_.contains(text)) return make_line(LineKind::Meta, text);
+            auto annotation = parse_annotation(text);
+            if (!annotation) return std::nullopt;
+            auto outcome = annotation_meta(text, *annotation);
+            if (outcome) accepted_.add(text);
+            return outcome;
         } else if (text.front() == '&' && is_constraint_line(text)) {
             return make_line(LineKind::Meta, text);
         }
@@ -409,6 +415,7 @@ private:
     LexMode mode_;
     bool units_imported_;
     KnownKeyPath& known_;
+    AcceptedAnnotations& accepted_;
 };
 
 }  // namespace
@@ -444,7 +451,7 @@ std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mo
 std::expected<Line, LexErrorAt> LineLexer::next() {
     const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
     ++number_;
-    auto line = LineClassifier(mode_, units_imported_, known_key_path_)
+    auto line = LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_)
                     .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
     pos_ = end + 1;
     if (!line) return std::unexpected(LexErrorAt{line.error(), number_});

@@ -28,12 +28,19 @@ Result<void> for_each_piece(std::string_view text, char separator, Each&& each) 
     }
 }
 
+constexpr std::string_view kSeparatorInPath = "'::' is not allowed in a path (namespace/array/map-assign) position";
+
+// Appends the segments parse_path gives for `text`, without building them.
+Result<void> append_path(std::string& path, std::string_view text) {
+    if (find_namespace_separator(text)) return fail(std::string(kSeparatorInPath));
+    append_key_path_segments(path, text);
+    return {};
+}
+
 // The joined path of the innermost block followed by the segments of `text`.
 Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
-    auto segments = parse_path(text);
-    if (!segments) return forward_error(segments);
     std::string path(current_block_path(state));
-    append_segments(path, *segments);
+    if (auto appended = append_path(path, text); !appended) return forward_error(appended);
     return path;
 }
 
@@ -56,9 +63,10 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
 }
 
 // A content line at `path` may be written: the path and the key hold at
-// most as many segments as the canonical reader reads.
+// most as many segments as the canonical reader reads. A path holds no more
+// "/" than bytes, so a short one is not counted.
 Result<void> check_path_depth(std::string_view path) {
-    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    if (path.size() < kMaxPathSegments || count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
     return fail("path and key nest deeper than 512 segments");
 }
 
@@ -144,15 +152,31 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
+bool has_unit(const Annotation& annotation) {
+    return annotation.unit || std::ranges::any_of(annotation.alternatives,
+                                                  [](const Alternative& member) { return member.unit.has_value(); });
+}
+
+// An annotation without a unit passes its unit checks untouched: one seen
+// on a recent line of the same text is taken as it is.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
-    auto annotation = parse_annotation(text);
-    if (!annotation) return fail("bad annotation: " + quoted_excerpt(text));
-    if (annotation->provenance && state.pending_provenance) {
+    const Annotation* recent = state.recent_annotations.find(text);
+    std::optional<Annotation> parsed;
+    if (recent == nullptr) {
+        parsed = parse_annotation(text);
+        if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
+    }
+    if ((recent ? recent->provenance : parsed->provenance) && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
-    if (auto checked = check_annotation_units(state, *annotation); !checked) return checked;
-    state.pending_annotation = std::move(*annotation);
+    if (recent) {
+        state.pending_annotation.emplace(*recent);
+        return {};
+    }
+    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
+    if (!has_unit(*parsed)) state.recent_annotations.add(text, *parsed);
+    state.pending_annotation = std::move(*parsed);
     return {};
 }
 
@@ -338,6 +362,12 @@ Result<void> write_record_entry(CompileState& state, std::string_view array, std
 // `next_index` is the array's entry counter.
 Result<void> append_scalar_entries(CompileState& state, std::string_view array_path, std::uint64_t& next_index,
                                    std::string_view value) {
+    if (!is_record_variable_use(value)) {
+        auto item = expand_variables(state, value, state.value_scratch);
+        if (!item) return forward_error(item);
+        if (auto fits = reserve_lines(state, 1, array_path); !fits) return fits;
+        return emit_typed_field(state, array_path, decimal_text(next_index++), *item);
+    }
     std::vector<std::string> scratch;
     auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
@@ -536,9 +566,7 @@ Result<void> compile_declaration(CompileState& state, std::string_view text) {
 
 Result<std::vector<std::string>> parse_path(std::string_view text) {
     while (text.starts_with('/')) text.remove_prefix(1);
-    if (find_namespace_separator(text)) {
-        return fail("'::' is not allowed in a path (namespace/array/map-assign) position");
-    }
+    if (find_namespace_separator(text)) return fail(std::string(kSeparatorInPath));
     const auto segments = split_path(text);
     return normalize_segments(segments);
 }

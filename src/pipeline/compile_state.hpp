@@ -2,12 +2,14 @@
 // compiler knows about the document while it walks the lexed lines once.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/budget.hpp"
@@ -53,6 +55,28 @@ struct BlockFrame {
 // takes any value.
 using LoweredMember = std::optional<std::vector<AnnotationItem>>;
 
+// The annotations of the last few annotation lines that carry no unit,
+// parsed: a document repeats a handful of annotations ("!int", "!float")
+// line after line, and such an annotation is fully given by its text. The
+// texts are views of the document being compiled.
+class RecentAnnotations {
+public:
+    const Annotation* find(std::string_view text) const {
+        for (const auto& [line, annotation] : entries_) {
+            if (line == text) return &annotation;
+        }
+        return nullptr;
+    }
+    void add(std::string_view text, const Annotation& annotation) {
+        entries_[next_] = {text, annotation};
+        next_ = (next_ + 1) % entries_.size();
+    }
+
+private:
+    std::array<std::pair<std::string_view, Annotation>, 4> entries_{};
+    std::size_t next_ = 0;
+};
+
 struct CompileState {
     explicit CompileState(Resolver& resolver) : resolver(resolver) {}
 
@@ -77,6 +101,7 @@ struct CompileState {
     std::string block_path;
 
     std::optional<Annotation> pending_annotation;
+    RecentAnnotations recent_annotations;
     std::optional<std::string> pending_provenance;
 
     TextMap<std::string> text_variables;
