@@ -236,20 +236,19 @@ bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known) {
 // The first characters of unit-definition lines: "$", a digit or a letter.
 bool starts_unit_word(char c) { return c == '$' || is_ascii_digit(c) || is_ascii_letter(c); }
 
-using Outcome = std::expected<Line, LexErrorKind>;
-
-Line make_line(LineKind kind, std::string_view text = {}, std::string_view value = {}) {
-    return Line{kind, text, value, 0};
-}
+// A line is classified into the caller's Line in place, fields written one
+// by one: a whole Line handed back through temporaries is copied in pieces
+// that the processor cannot forward to the wider loads of the next copy.
+using Outcome = std::expected<void, LexErrorKind>;
 
 std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(kind); }
 
-// Classifies the trimmed lines of one text under one mode. Lines come back
-// without their number; `lex` sets it.
+// Classifies the trimmed lines of one text under one mode into `out`,
+// without their number; `next` sets it.
 class LineClassifier {
 public:
-    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted)
-        : mode_(mode), units_imported_(units_imported), known_(known), accepted_(accepted) {}
+    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out)
+        : mode_(mode), units_imported_(units_imported), known_(known), accepted_(accepted), out_(out) {}
 
     Outcome classify(std::string_view text, std::uint64_t number) const {
         if (text.empty()) return make_line(LineKind::Blank);
@@ -273,6 +272,13 @@ public:
     }
 
 private:
+    Outcome make_line(LineKind kind, std::string_view text = {}, std::string_view value = {}) const {
+        out_.kind = kind;
+        out_.text = text;
+        out_.value = value;
+        return {};
+    }
+
     Outcome declaration(std::string_view text) const {
         std::string_view after_marker = text.substr(2);
         std::string_view word = leading_alnum_word(after_marker);
@@ -366,7 +372,7 @@ private:
         return std::nullopt;
     }
 
-    static std::optional<Outcome> quantity_line(std::string_view text) {
+    std::optional<Outcome> quantity_line(std::string_view text) const {
         if (starts_unit_word(text.front()) && parse_quantity_line(text)) return make_line(LineKind::Meta, text);
         return std::nullopt;
     }
@@ -416,6 +422,7 @@ private:
     bool units_imported_;
     KnownKeyPath& known_;
     AcceptedAnnotations& accepted_;
+    Line& out_;
 };
 
 }  // namespace
@@ -451,12 +458,16 @@ std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mo
 std::expected<Line, LexErrorAt> LineLexer::next() {
     const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
     ++number_;
-    auto line = LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_)
-                    .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    std::expected<Line, LexErrorAt> line;
+    const auto classified = LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_, *line)
+                                .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
     pos_ = end + 1;
-    if (!line) return std::unexpected(LexErrorAt{line.error(), number_});
-    line->line = number_;
-    return *line;
+    if (classified) {
+        line->line = number_;
+    } else {
+        line = std::unexpected(LexErrorAt{classified.error(), number_});
+    }
+    return line;
 }
 
 std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -77,6 +78,31 @@ private:
     std::size_t next_ = 0;
 };
 
+// The next entry index of every array met so far, by joined array path.
+// A document imported from JSON opens new arrays in every record, so a new
+// path costs no allocation of its own: the paths are appended to one text,
+// the counters to one deque (where each stays in place), and an open
+// addressing table holds the hash and place of each path.
+class EntryCounters {
+public:
+    // The counter of the array at `path`, 0 the first time.
+    std::uint64_t& operator[](std::string_view path);
+
+private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t offset = 0;  // of the path within `paths_`
+        std::size_t length = 0;
+        std::uint64_t* counter = nullptr;  // none: the slot is free
+    };
+
+    void grow();
+
+    std::string paths_;
+    std::deque<std::uint64_t> counters_;
+    std::vector<Slot> slots_;  // a power of two in size, at most half full
+};
+
 struct CompileState {
     explicit CompileState(Resolver& resolver) : resolver(resolver) {}
 
@@ -110,7 +136,7 @@ struct CompileState {
     // Bytes of variable text that substitutions may still produce.
     std::size_t expansion_budget = kGrowthLimit;
     // Next entry index per joined array path.
-    TextMap<std::uint64_t> entry_counters;
+    EntryCounters entry_counters;
 
     std::uint64_t current_line = 0;
     bool verbatim = false;
