@@ -71,11 +71,9 @@ std::optional<LexErrorAt> check_whole_text(std::string_view text) {
 
 // Whether any line, after its leading blanks and tabs, starts with ".!units".
 bool imports_units(std::string_view text) {
-    constexpr std::string_view kUnits = ".!units";
-    for (std::size_t pos = text.find(kUnits); pos != std::string_view::npos; pos = text.find(kUnits, pos + 1)) {
-        std::size_t before = pos;
-        while (before > 0 && is_blank_or_tab(text[before - 1])) --before;
-        if (before == 0 || text[before - 1] == '\n') return true;
+    for (std::size_t pos = find_byte_pair(text, 0, '.', '!'); pos < text.size();
+         pos = find_byte_pair(text, pos + 1, '.', '!')) {
+        if (text.substr(pos).starts_with(".!units") && starts_line_after_blanks(text, pos)) return true;
     }
     return false;
 }
