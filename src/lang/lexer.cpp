@@ -540,7 +540,14 @@ std::string_view skip_version_token(std::string_view text) {
     return trim_leading_blanks(text.substr(token_until_blank(text).size()));
 }
 
-std::optional<std::size_t> has_unquoted_eq(std::string_view text) { return find_unquoted(text, '='); }
+std::optional<std::size_t> has_unquoted_eq(std::string_view text) {
+    // Most lines hold no double quote before their "=": one scan for both
+    // settles them.
+    const std::size_t stop = find_first_of_bytes<'=', '"'>(text);
+    if (stop == text.size()) return std::nullopt;
+    if (text[stop] == '=') return stop;
+    return find_unquoted(text, '=', stop);
+}
 
 std::string_view leading_alnum_word(std::string_view text) {
     std::size_t end = 0;

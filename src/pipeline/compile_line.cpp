@@ -445,9 +445,12 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
         key = left.substr(*separator + 2);
         path = qualified_path(state, left.substr(0, *separator));
     }
+    // A value without variables is written as it is.
+    const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
+    if (plain) return emit_typed_field(state, path, normalize_segment(key), value);
     const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
     const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
-    if (union_member_chosen_by_value || state.verbatim || value.find('$') == std::string_view::npos) {
+    if (union_member_chosen_by_value) {
         auto expanded = expand_variables(state, value, state.value_scratch);
         if (!expanded) return forward_error(expanded);
         return emit_typed_field(state, path, normalize_segment(key), *expanded);
@@ -483,9 +486,16 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
     return {};
 }
 
+// Most left sides hold neither an apostrophe nor a double quote: one scan
+// for both settles them.
+bool has_unquoted_apostrophe(std::string_view left) {
+    const std::size_t stop = find_first_of_bytes<'\'', '"'>(left);
+    return stop < left.size() && (left[stop] == '\'' || find_unquoted(left, '\'', stop));
+}
+
 Result<void> compile_content_line(CompileState& state, const Line& line) {
     state.content_seen = true;
-    if (find_unquoted(line.left(), '\'')) return std::unexpected(invalid_key(state));
+    if (has_unquoted_apostrophe(line.left())) return std::unexpected(invalid_key(state));
     auto compiled = compile_content_form(state, line.left(), line.value);
     if (compiled) take_pending_annotation(state);
     return compiled;

@@ -94,8 +94,19 @@ TEST(FindNamespaceSeparator, FindsTheLastUnquotedPair) {
         std::optional<std::size_t> position;
     };
     const Case cases[] = {
-        {"a::b::c", 4},     {"k", std::nullopt},   {":::", 0}, {"a::::b", 3}, {"\"a::b\"", std::nullopt},
-        {"x::\"a::b\"", 1}, {"\"a\"\"::\"::k", 7},
+        {"a::b::c", 4},
+        {"k", std::nullopt},
+        {":::", 0},
+        {"a::::b", 3},
+        {"\"a::b\"", std::nullopt},
+        {"x::\"a::b\"", 1},
+        {"\"a\"\"::\"::k", 7},
+        // past the sixteen bytes scanned at once, and across their end
+        {"/@items/12345/dims::w", 18},
+        {"aaaaaaaaaaaaaaa::b", 15},
+        {"aaaaaaaaaaaaaaaa:", std::nullopt},
+        {"\"aaaaaaaaaaaaaaa::b\"::c", 20},
+        {"aaaaaaaaaaaaaaa:a:b::c::d", 22},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(find_namespace_separator(c.text), c.position) << c.text;
