@@ -177,6 +177,15 @@ std::optional<std::size_t> find_namespace_separator(std::string_view text) {
 
 void append_key_path_segments(std::string& out, std::string_view path) {
     if (path.starts_with('/')) path.remove_prefix(1);
+    // Without quotes every segment is spelled as written; without an empty
+    // one the path is appended whole.
+    const bool spelled_as_written = !path.empty() && !path.starts_with('/') && !path.ends_with('/') &&
+                                    path.find('"') == std::string_view::npos &&
+                                    find_byte_pair(path, 0, '/', '/') == path.size();
+    if (spelled_as_written) {
+        append_pieces(out, "/", path);
+        return;
+    }
     for_each_path_piece(path, [&](std::string_view segment) {
         if (segment.empty()) return;
         out += '/';

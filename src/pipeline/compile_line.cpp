@@ -44,21 +44,17 @@ Result<std::string> block_path_with(const CompileState& state, std::string_view 
     return path;
 }
 
-// Appends "'" path "::" key "=" value to a line whose signature is written.
 // Appends "'" path "::" key "=" to a line whose signature is written.
 std::string& append_line_head(CompileState& state, std::string_view path, std::string_view key) {
     std::string& out = state.output.begin_line();
-    out += '\'';
-    out += path;
-    out += "::";
-    out += key;
-    out += '=';
+    append_pieces(out, "'", path, "::", key, "=");
     return out;
 }
 
-// Appends "'" path "::" key "=" value to a line whose signature is written.
+// Appends "'" path "::" key "=" value and the line feed to a line whose
+// signature is written.
 void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
-    append_line_head(state, path, key) += value;
+    append_pieces(state.output.begin_line(), "'", path, "::", key, "=", value);
     state.output.end_line();
 }
 

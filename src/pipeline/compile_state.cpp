@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/fault.hpp"
+
 namespace bezo {
 
 std::string_view current_block_path(const CompileState& state) { return state.block_path; }
@@ -17,33 +19,34 @@ void close_block(CompileState& state, BlockKind kind) {
 }
 
 std::uint64_t& EntryCounters::operator[](std::string_view path) {
-    if (2 * (counters_.size() + 1) > slots_.size()) grow();
+    if (2 * (entries_.size() + 1) > slots_.size()) grow();
+    if (entries_.size() == kNumberMask) raise_fault("more arrays than the entry counters can number");
     const std::size_t hash = KeyedTextHash{}(path);
+    const std::uint64_t tag = hash_tag(hash);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        Slot& slot = slots_[i];
-        if (slot.counter == nullptr) {
-            slot = Slot{hash, paths_.size(), path.size(), &counters_.emplace_back(0)};
+        const std::uint64_t slot = slots_[i];
+        if (slot == kFree) {
+            entries_.push_back(Entry{hash, paths_.size(), path.size()});
             paths_ += path;
-            return *slot.counter;
+            slots_[i] = tag | entries_.size();
+            return counters_.emplace_back(0);
         }
-        if (slot.hash == hash && std::string_view(paths_).substr(slot.offset, slot.length) == path) {
-            return *slot.counter;
-        }
+        if ((slot & ~kNumberMask) != tag) continue;
+        const std::size_t number = (slot & kNumberMask) - 1;
+        if (entries_[number].hash == hash && path_of(entries_[number]) == path) return counters_[number];
     }
 }
 
 void EntryCounters::grow() {
     constexpr std::size_t kFirstSlots = 16;
-    std::vector<Slot> slots(std::max(kFirstSlots, 2 * slots_.size()));
-    const std::size_t mask = slots.size() - 1;
-    for (const Slot& slot : slots_) {
-        if (slot.counter == nullptr) continue;
-        std::size_t i = slot.hash & mask;
-        while (slots[i].counter != nullptr) i = (i + 1) & mask;
-        slots[i] = slot;
+    slots_.assign(std::max(kFirstSlots, 2 * slots_.size()), kFree);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t number = 0; number < entries_.size(); ++number) {
+        std::size_t i = entries_[number].hash & mask;
+        while (slots_[i] != kFree) i = (i + 1) & mask;
+        slots_[i] = hash_tag(entries_[number].hash) | (number + 1);
     }
-    slots_ = std::move(slots);
 }
 
 std::uint64_t& entry_counter(CompileState& state, std::string_view array_path) {

@@ -81,26 +81,37 @@ private:
 // The next entry index of every array met so far, by joined array path.
 // A document imported from JSON opens new arrays in every record, so a new
 // path costs no allocation of its own: the paths are appended to one text,
-// the counters to one deque (where each stays in place), and an open
-// addressing table holds the hash and place of each path.
+// their hashes and places to one vector, the counters to one deque (where
+// each stays in place), and an open-addressing table of entry numbers,
+// each beside the top bits of its hash, finds them: a probe reads an entry
+// only when those bits match.
 class EntryCounters {
 public:
     // The counter of the array at `path`, 0 the first time.
     std::uint64_t& operator[](std::string_view path);
 
 private:
-    struct Slot {
-        std::size_t hash = 0;
-        std::size_t offset = 0;  // of the path within `paths_`
-        std::size_t length = 0;
-        std::uint64_t* counter = nullptr;  // none: the slot is free
+    struct Entry {
+        std::size_t hash;
+        std::size_t offset;  // of the path within `paths_`
+        std::size_t length;
     };
+    // A slot holds the top bits of its entry's hash above the entry's number
+    // plus one (0: the slot is free).
+    static constexpr std::size_t kFree = 0;
+    static constexpr int kNumberBits = 40;
+    static constexpr std::uint64_t kNumberMask = (std::uint64_t{1} << kNumberBits) - 1;
+    static std::uint64_t hash_tag(std::size_t hash) { return (std::uint64_t{hash} >> kNumberBits) << kNumberBits; }
 
     void grow();
+    std::string_view path_of(const Entry& entry) const {
+        return std::string_view(paths_).substr(entry.offset, entry.length);
+    }
 
     std::string paths_;
-    std::deque<std::uint64_t> counters_;
-    std::vector<Slot> slots_;  // a power of two in size, at most half full
+    std::vector<Entry> entries_;
+    std::deque<std::uint64_t> counters_;  // one per entry
+    std::vector<std::uint64_t> slots_;    // a power of two in size, at most half full
 };
 
 struct CompileState {
