@@ -133,5 +133,18 @@ TEST(ParseKeyPath, SplitsPathFromKey) {
     }
 }
 
+// The joined path is what parse_key_path's segments give, whether the path
+// is appended whole (no quotes, no empty segment) or segment by segment.
+TEST(AppendKeyPathSegments, JoinsTheSegmentsParseKeyPathGives) {
+    for (std::string_view path : {"a", "/a/b", "@items/12345/dims", "a//b", "//a", "a/", "/", "", "/@\"row\"/\"x y\"",
+                                  "@\"a\"/b", ".a/@b", "\"a/b\"/c"}) {
+        std::string joined = "/top";
+        append_key_path_segments(joined, path);
+        std::string expected = "/top";
+        for (const auto& segment : parse_key_path(std::string(path) + "::k").segments) expected += "/" + segment;
+        EXPECT_EQ(joined, expected) << path;
+    }
+}
+
 }  // namespace
 }  // namespace bezo
