@@ -58,6 +58,19 @@ void finish_content_line(CompileState& state, std::string_view path, std::string
     state.output.end_line();
 }
 
+// Writes the signature of a line under `annotation` (the pending one, or
+// the union member chosen from it): a recent annotation's own signature
+// when no provenance line is pending.
+void append_signature(CompileState& state, const Annotation* annotation) {
+    std::string& out = state.output.begin_line();
+    const std::string* rendered = state.pending_annotation.signature();
+    if (rendered != nullptr && annotation == state.pending_annotation.get() && !state.pending_provenance) {
+        out += *rendered;
+        return;
+    }
+    append_type_signature(out, annotation, state.pending_provenance);
+}
+
 // A content line at `path` may be written: the path and the key hold at
 // most as many segments as the canonical reader reads. A path holds no more
 // "/" than bytes, so a short one is not counted.
@@ -157,22 +170,25 @@ bool has_unit(const Annotation& annotation) {
 // on a recent line of the same text is taken as it is.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
-    const Annotation* recent = state.recent_annotations.find(text);
+    const RecentAnnotation* recent = state.recent_annotations.find(text);
     std::optional<Annotation> parsed;
     if (recent == nullptr) {
         parsed = parse_annotation(text);
         if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
     }
-    if ((recent ? recent->provenance : parsed->provenance) && state.pending_provenance) {
+    if ((recent ? recent->annotation.provenance : parsed->provenance) && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
     if (recent) {
-        state.pending_annotation.emplace(*recent);
+        state.pending_annotation.set(*recent);
         return {};
     }
     if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
-    if (!has_unit(*parsed)) state.recent_annotations.add(text, *parsed);
-    state.pending_annotation = std::move(*parsed);
+    if (has_unit(*parsed)) {
+        state.pending_annotation.set(std::move(*parsed));
+    } else {
+        state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
+    }
     return {};
 }
 
@@ -207,7 +223,7 @@ Result<void> pend_named_type(CompileState& state, std::string_view text) {
     Annotation annotation;
     annotation.name = std::move(*qualified);
     annotation.constraints = std::move(*constraints);
-    state.pending_annotation = std::move(annotation);
+    state.pending_annotation.set(std::move(annotation));
     return {};
 }
 
@@ -444,7 +460,7 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     // A value without variables is written as it is.
     const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
     if (plain) return emit_typed_field(state, path, normalize_segment(key), value);
-    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    const Annotation* annotation = state.pending_annotation.get();
     const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
     if (union_member_chosen_by_value) {
         auto expanded = expand_variables(state, value, state.value_scratch);
@@ -456,7 +472,7 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     auto bytes = measure_expansion(state, value);
     if (!bytes) return forward_error(bytes);
     if (auto deep = check_path_depth(path); !deep) return deep;
-    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    append_signature(state, annotation);
     std::string& out = append_line_head(state, path, normalize_segment(key));
     out.reserve(out.size() + *bytes + 1);
     append_expansion(state, value, out);
@@ -580,7 +596,7 @@ Result<std::vector<std::string>> parse_path(std::string_view text) {
 Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
                               std::string_view value) {
     if (auto deep = check_path_depth(path); !deep) return deep;
-    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    const Annotation* annotation = state.pending_annotation.get();
     std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
         auto chosen = choose_union_member(state, *annotation, value);
@@ -588,7 +604,7 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
         member = std::move(*chosen);
         annotation = &*member;
     }
-    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    append_signature(state, annotation);
     finish_content_line(state, path, key, value);
     return check_output_budget(state);
 }

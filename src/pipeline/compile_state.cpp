@@ -54,7 +54,7 @@ std::uint64_t& entry_counter(CompileState& state, std::string_view array_path) {
 }
 
 bool has_pending_metadata(const CompileState& state) {
-    return state.pending_annotation.has_value() || state.pending_provenance.has_value();
+    return static_cast<bool>(state.pending_annotation) || state.pending_provenance.has_value();
 }
 
 void take_pending_annotation(CompileState& state) {

@@ -56,26 +56,75 @@ struct BlockFrame {
 // takes any value.
 using LoweredMember = std::optional<std::vector<AnnotationItem>>;
 
-// The annotations of the last few annotation lines that carry no unit,
-// parsed: a document repeats a handful of annotations ("!int", "!float")
-// line after line, and such an annotation is fully given by its text. The
-// texts are views of the document being compiled.
+// An annotation line that carries no unit, parsed, with the signature it
+// gives a line when no provenance line is pending. The text is a view of
+// the document being compiled.
+struct RecentAnnotation {
+    std::string_view text;
+    Annotation annotation;
+    std::string signature;
+};
+
+// The annotations of the last few annotation lines that carry no unit: a
+// document repeats a handful of annotations ("!int", "!float") line after
+// line, and such an annotation is fully given by its text.
 class RecentAnnotations {
 public:
-    const Annotation* find(std::string_view text) const {
-        for (const auto& [line, annotation] : entries_) {
-            if (line == text) return &annotation;
+    const RecentAnnotation* find(std::string_view text) const {
+        for (const auto& entry : entries_) {
+            if (entry.text == text) return &entry;
         }
         return nullptr;
     }
-    void add(std::string_view text, const Annotation& annotation) {
-        entries_[next_] = {text, annotation};
+    // Keeps the annotation in place of the oldest one.
+    const RecentAnnotation& add(std::string_view text, Annotation annotation) {
+        RecentAnnotation& entry = entries_[next_];
         next_ = (next_ + 1) % entries_.size();
+        entry.signature = render_type_signature(&annotation, std::nullopt);
+        entry.annotation = std::move(annotation);
+        entry.text = text;
+        return entry;
     }
 
 private:
-    std::array<std::pair<std::string_view, Annotation>, 4> entries_{};
+    std::array<RecentAnnotation, 4> entries_{};
     std::size_t next_ = 0;
+};
+
+// The annotation waiting for the next content line: a recent annotation,
+// taken where it is kept, or one of its own.
+class PendingAnnotation {
+public:
+    PendingAnnotation() = default;
+    PendingAnnotation(const PendingAnnotation&) = delete;
+    PendingAnnotation& operator=(const PendingAnnotation&) = delete;
+
+    explicit operator bool() const { return current_ != nullptr; }
+    const Annotation& operator*() const { return *current_; }
+    const Annotation* operator->() const { return current_; }
+    const Annotation* get() const { return current_; }
+    // The signature of a line under it when no provenance line is pending;
+    // none when it is to be rendered.
+    const std::string* signature() const { return signature_; }
+
+    void set(Annotation annotation) {
+        owned_ = std::move(annotation);
+        current_ = &owned_;
+        signature_ = nullptr;
+    }
+    void set(const RecentAnnotation& recent) {
+        current_ = &recent.annotation;
+        signature_ = &recent.signature;
+    }
+    void reset() {
+        current_ = nullptr;
+        signature_ = nullptr;
+    }
+
+private:
+    Annotation owned_;
+    const Annotation* current_ = nullptr;
+    const std::string* signature_ = nullptr;
 };
 
 // The next entry index of every array met so far, by joined array path.
@@ -137,7 +186,7 @@ struct CompileState {
     // The joined path text of the innermost open block ("" when none is open).
     std::string block_path;
 
-    std::optional<Annotation> pending_annotation;
+    PendingAnnotation pending_annotation;
     RecentAnnotations recent_annotations;
     std::optional<std::string> pending_provenance;
 
