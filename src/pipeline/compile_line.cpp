@@ -447,6 +447,15 @@ std::string_view qualified_path(CompileState& state, std::string_view path_text)
     return state.path_scratch;
 }
 
+// The canonical spelling of a field's key: the key as written when it holds
+// no double quote (only a quoted name is spelled otherwise), else built in
+// `respelled`.
+std::string_view spelled_key(std::string_view key, std::string& respelled) {
+    if (find_first_of_bytes<'"'>(key) == key.size()) return key;
+    respelled = normalize_segment(key);
+    return respelled;
+}
+
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
@@ -459,13 +468,15 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     }
     // A value without variables is written as it is.
     const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
-    if (plain) return emit_typed_field(state, path, normalize_segment(key), value);
+    std::string respelled;
+    const std::string_view spelled = spelled_key(key, respelled);
+    if (plain) return emit_typed_field(state, path, spelled, value);
     const Annotation* annotation = state.pending_annotation.get();
     const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
     if (union_member_chosen_by_value) {
         auto expanded = expand_variables(state, value, state.value_scratch);
         if (!expanded) return forward_error(expanded);
-        return emit_typed_field(state, path, normalize_segment(key), *expanded);
+        return emit_typed_field(state, path, spelled, *expanded);
     }
     // A value with variables goes straight into the output, so that a long
     // expansion is built once, where it stays.
@@ -473,7 +484,7 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     if (!bytes) return forward_error(bytes);
     if (auto deep = check_path_depth(path); !deep) return deep;
     append_signature(state, annotation);
-    std::string& out = append_line_head(state, path, normalize_segment(key));
+    std::string& out = append_line_head(state, path, spelled);
     out.reserve(out.size() + *bytes + 1);
     append_expansion(state, value, out);
     state.output.end_line();
