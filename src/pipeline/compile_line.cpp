@@ -116,10 +116,12 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 Result<void> open_section(CompileState& state, std::string_view head) {
     state.content_seen = true;
     close_block(state, BlockKind::Section);
-    auto segments = parse_path(first_field(split_fields(head)));
-    if (!segments) return forward_error(segments);
-    if (auto nested = check_block_depth(state); !nested) return nested;
-    append_segments(state.block_path, *segments);
+    const std::size_t outer = state.block_path.size();
+    if (auto appended = append_path(state.block_path, first_field(split_fields(head))); !appended) return appended;
+    if (auto nested = check_block_depth(state); !nested) {
+        state.block_path.resize(outer);
+        return nested;
+    }
     const std::uint64_t index = entry_counter(state, state.block_path)++;
     state.block_path += '/';
     append_decimal(index, state.block_path);
@@ -161,13 +163,8 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
-bool has_unit(const Annotation& annotation) {
-    return annotation.unit || std::ranges::any_of(annotation.alternatives,
-                                                  [](const Alternative& member) { return member.unit.has_value(); });
-}
-
-// An annotation without a unit passes its unit checks untouched: one seen
-// on a recent line of the same text is taken as it is.
+// An annotation seen on a recent line of the same text is taken as it was
+// checked there.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     const RecentAnnotation* recent = state.recent_annotations.find(text);
@@ -184,11 +181,7 @@ Result<void> pend_annotation(CompileState& state, std::string_view text) {
         return {};
     }
     if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
-    if (has_unit(*parsed)) {
-        state.pending_annotation.set(std::move(*parsed));
-    } else {
-        state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
-    }
+    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
     return {};
 }
 
@@ -584,6 +577,9 @@ Result<void> compile_declaration(CompileState& state, std::string_view text) {
         if (state.types_seen.emplace(library).second) add_import(state.types_imports, library);
         return {};
     }
+    // The units of the annotations checked so far were checked against the
+    // modules these lines name.
+    if (text.starts_with(".!units") || text.starts_with(".!registry")) state.recent_annotations.forget();
     if (text.starts_with(".!units")) {
         add_import(state.units_imports, directive_argument(text, ".!units"));
     } else if (text.starts_with(".!verbatim")) {

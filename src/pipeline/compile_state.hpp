@@ -56,18 +56,19 @@ struct BlockFrame {
 // takes any value.
 using LoweredMember = std::optional<std::vector<AnnotationItem>>;
 
-// An annotation line that carries no unit, parsed, with the signature it
-// gives a line when no provenance line is pending. The text is a view of
-// the document being compiled.
+// An annotation line, parsed and checked, with the signature it gives a
+// line when no provenance line is pending. The text is a view of the
+// document being compiled.
 struct RecentAnnotation {
     std::string_view text;
     Annotation annotation;
     std::string signature;
 };
 
-// The annotations of the last few annotation lines that carry no unit: a
-// document repeats a handful of annotations ("!int", "!float") line after
-// line, and such an annotation is fully given by its text.
+// The annotations of the last few annotation lines: a document repeats a
+// handful of annotations ("!int", "!float") line after line, and such an
+// annotation is given by its text and by the unit modules it was checked
+// against.
 class RecentAnnotations {
 public:
     const RecentAnnotation* find(std::string_view text) const {
@@ -75,6 +76,11 @@ public:
             if (entry.text == text) return &entry;
         }
         return nullptr;
+    }
+    // Matches no text any more; a pending annotation kept here stays in
+    // place.
+    void forget() {
+        for (auto& entry : entries_) entry.text = {};
     }
     // Keeps the annotation in place of the oldest one.
     const RecentAnnotation& add(std::string_view text, Annotation annotation) {

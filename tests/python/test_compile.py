@@ -253,6 +253,17 @@ def test_units_from_a_module(registry, body, expected):
     assert bezo.compile(registry + body) == lines(*header, expected)
 
 
+# An annotation repeated after a ".!units" line is checked against the new
+# module: here one that makes a built-in unit an alias.
+def test_a_units_line_applies_to_repeated_annotations_after_it(tmp_path):
+    (tmp_path / "acme").mkdir()
+    (tmp_path / "acme" / "len.gezo").write_text(UNITS_MODULE + "&km=foot\n")
+    head = f".!registry acme={tmp_path}"
+    document = head + "\n!float:km\nx=1\n.!units acme/len\n!float:km\ny=2\n!float:km\nz=3\n"
+    assert bezo.compile(document) == lines(head, "!float:km'::x=1", ".!units acme/len", "!float:foot'::y=2",
+                                           "!float:foot'::z=3")
+
+
 def test_unknown_unit_with_a_module(registry):
     with pytest.raises(bezo.BezoError, match=r"^unknown unit 'yard' \(not built-in"):
         bezo.compile(registry + "!float:yard\nx=1\n")
