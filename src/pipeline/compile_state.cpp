@@ -27,14 +27,15 @@ std::uint64_t& EntryCounters::operator[](std::string_view path) {
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const std::uint64_t slot = slots_[i];
         if (slot == kFree) {
-            entries_.push_back(Entry{hash, paths_.size(), path.size()});
+            Entry& entry = entries_.emplace_back(Entry{hash, paths_.size(), path.size(), 0});
             paths_ += path;
             slots_[i] = tag | entries_.size();
-            return counters_.emplace_back(0);
+            return entry.counter;
         }
         if ((slot & ~kNumberMask) != tag) continue;
         const std::size_t number = (slot & kNumberMask) - 1;
-        if (entries_[number].hash == hash && path_of(entries_[number]) == path) return counters_[number];
+        Entry& entry = entries_[number];
+        if (entry.hash == hash && path_of(entry) == path) return entry.counter;
     }
 }
 

@@ -136,10 +136,10 @@ private:
 // The next entry index of every array met so far, by joined array path.
 // A document imported from JSON opens new arrays in every record, so a new
 // path costs no allocation of its own: the paths are appended to one text,
-// their hashes and places to one vector, the counters to one deque (where
-// each stays in place), and an open-addressing table of entry numbers,
-// each beside the top bits of its hash, finds them: a probe reads an entry
-// only when those bits match.
+// their hashes, places and counters to one deque (where each stays in
+// place, and which grows without copying), and an open-addressing table of
+// entry numbers, each beside the top bits of its hash, finds them: a probe
+// reads an entry only when those bits match.
 class EntryCounters {
 public:
     // The counter of the array at `path`, 0 the first time.
@@ -150,6 +150,7 @@ private:
         std::size_t hash;
         std::size_t offset;  // of the path within `paths_`
         std::size_t length;
+        std::uint64_t counter;
     };
     // A slot holds the top bits of its entry's hash above the entry's number
     // plus one (0: the slot is free).
@@ -164,9 +165,8 @@ private:
     }
 
     std::string paths_;
-    std::vector<Entry> entries_;
-    std::deque<std::uint64_t> counters_;  // one per entry
-    std::vector<std::uint64_t> slots_;    // a power of two in size, at most half full
+    std::deque<Entry> entries_;
+    std::vector<std::uint64_t> slots_;  // a power of two in size, at most half full
 };
 
 struct CompileState {
