@@ -322,6 +322,38 @@ std::size_t find_byte_below_or_of(std::string_view text, std::size_t from = 0) {
         [](char c) { return static_cast<unsigned char>(c) < below || ((c == bytes) || ...); });
 }
 
+// The position of the first `first` at or after `from` that `second`
+// follows, or the text's size: find for a two-byte text, which a search
+// for its first byte alone would stop at far more often (".!" in a text
+// whose every line starts with "!", say).
+inline std::size_t find_byte_pair(std::string_view text, std::size_t from, char first, char second) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = text.data();
+    const __m128i firsts = _mm_set1_epi8(first);
+    const __m128i seconds = _mm_set1_epi8(second);
+    for (; pos + 17 <= text.size(); pos += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 1));
+        const __m128i found = _mm_and_si128(_mm_cmpeq_epi8(here, firsts), _mm_cmpeq_epi8(next, seconds));
+        if (const int marked = _mm_movemask_epi8(found)) {
+            return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marked)));
+        }
+    }
+#endif
+    for (; pos + 1 < text.size(); ++pos) {
+        if (text[pos] == first && text[pos + 1] == second) return pos;
+    }
+    return text.size();
+}
+
+// Whether only blanks and tabs stand between the start of the line that
+// holds `pos` and `pos`.
+inline bool starts_line_after_blanks(std::string_view text, std::size_t pos) {
+    while (pos > 0 && is_blank_or_tab(text[pos - 1])) --pos;
+    return pos == 0 || text[pos - 1] == '\n';
+}
+
 // The position of the first of `bytes` in `text` at or after `from`, or the
 // text's size: find_first_of for a handful of bytes known at compile time.
 template <char... bytes>

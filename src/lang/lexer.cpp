@@ -71,11 +71,9 @@ std::optional<LexErrorAt> check_whole_text(std::string_view text) {
 
 // Whether any line, after its leading blanks and tabs, starts with ".!units".
 bool imports_units(std::string_view text) {
-    constexpr std::string_view kUnits = ".!units";
-    for (std::size_t pos = text.find(kUnits); pos != std::string_view::npos; pos = text.find(kUnits, pos + 1)) {
-        std::size_t before = pos;
-        while (before > 0 && is_blank_or_tab(text[before - 1])) --before;
-        if (before == 0 || text[before - 1] == '\n') return true;
+    for (std::size_t pos = find_byte_pair(text, 0, '.', '!'); pos < text.size();
+         pos = find_byte_pair(text, pos + 1, '.', '!')) {
+        if (text.substr(pos).starts_with(".!units") && starts_line_after_blanks(text, pos)) return true;
     }
     return false;
 }
@@ -236,20 +234,19 @@ bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known) {
 // The first characters of unit-definition lines: "$", a digit or a letter.
 bool starts_unit_word(char c) { return c == '$' || is_ascii_digit(c) || is_ascii_letter(c); }
 
-using Outcome = std::expected<Line, LexErrorKind>;
-
-Line make_line(LineKind kind, std::string_view text = {}, std::string_view value = {}) {
-    return Line{kind, text, value, 0};
-}
+// A line is classified into the caller's Line in place, fields written one
+// by one: a whole Line handed back through temporaries is copied in pieces
+// that the processor cannot forward to the wider loads of the next copy.
+using Outcome = std::expected<void, LexErrorKind>;
 
 std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(kind); }
 
-// Classifies the trimmed lines of one text under one mode. Lines come back
-// without their number; `lex` sets it.
+// Classifies the trimmed lines of one text under one mode into `out`,
+// without their number; `next` sets it.
 class LineClassifier {
 public:
-    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known)
-        : mode_(mode), units_imported_(units_imported), known_(known) {}
+    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out)
+        : mode_(mode), units_imported_(units_imported), known_(known), accepted_(accepted), out_(out) {}
 
     Outcome classify(std::string_view text, std::uint64_t number) const {
         if (text.empty()) return make_line(LineKind::Blank);
@@ -273,6 +270,13 @@ public:
     }
 
 private:
+    Outcome make_line(LineKind kind, std::string_view text = {}, std::string_view value = {}) const {
+        out_.kind = kind;
+        out_.text = text;
+        out_.value = value;
+        return {};
+    }
+
     Outcome declaration(std::string_view text) const {
         std::string_view after_marker = text.substr(2);
         std::string_view word = leading_alnum_word(after_marker);
@@ -350,17 +354,23 @@ private:
     }
 
     // A "!" annotation line or an "&" constraint line that the annotation
-    // grammar accepts.
+    // grammar accepts. Whether a "!" line is accepted depends on its text
+    // alone (the mode and the units imported stay the same over a text).
     std::optional<Outcome> accepted_annotation_line(std::string_view text) const {
         if (text.front() == '!') {
-            if (auto annotation = parse_annotation(text)) return annotation_meta(text, *annotation);
+            if (accepted_.contains(text)) return make_line(LineKind::Meta, text);
+            auto annotation = parse_annotation(text);
+            if (!annotation) return std::nullopt;
+            auto outcome = annotation_meta(text, *annotation);
+            if (outcome) accepted_.add(text);
+            return outcome;
         } else if (text.front() == '&' && is_constraint_line(text)) {
             return make_line(LineKind::Meta, text);
         }
         return std::nullopt;
     }
 
-    static std::optional<Outcome> quantity_line(std::string_view text) {
+    std::optional<Outcome> quantity_line(std::string_view text) const {
         if (starts_unit_word(text.front()) && parse_quantity_line(text)) return make_line(LineKind::Meta, text);
         return std::nullopt;
     }
@@ -409,6 +419,8 @@ private:
     LexMode mode_;
     bool units_imported_;
     KnownKeyPath& known_;
+    AcceptedAnnotations& accepted_;
+    Line& out_;
 };
 
 }  // namespace
@@ -444,12 +456,16 @@ std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mo
 std::expected<Line, LexErrorAt> LineLexer::next() {
     const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
     ++number_;
-    auto line = LineClassifier(mode_, units_imported_, known_key_path_)
-                    .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    std::expected<Line, LexErrorAt> line;
+    const auto classified = LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_, *line)
+                                .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
     pos_ = end + 1;
-    if (!line) return std::unexpected(LexErrorAt{line.error(), number_});
-    line->line = number_;
-    return *line;
+    if (classified) {
+        line->line = number_;
+    } else {
+        line = std::unexpected(LexErrorAt{classified.error(), number_});
+    }
+    return line;
 }
 
 std::expected<std::vector<Line>, LexErrorAt> lex(std::string_view text, LexMode mode) {
@@ -524,7 +540,14 @@ std::string_view skip_version_token(std::string_view text) {
     return trim_leading_blanks(text.substr(token_until_blank(text).size()));
 }
 
-std::optional<std::size_t> has_unquoted_eq(std::string_view text) { return find_unquoted(text, '='); }
+std::optional<std::size_t> has_unquoted_eq(std::string_view text) {
+    // Most lines hold no double quote before their "=": one scan for both
+    // settles them.
+    const std::size_t stop = find_first_of_bytes<'=', '"'>(text);
+    if (stop == text.size()) return std::nullopt;
+    if (text[stop] == '=') return stop;
+    return find_unquoted(text, '=', stop);
+}
 
 std::string_view leading_alnum_word(std::string_view text) {
     std::size_t end = 0;

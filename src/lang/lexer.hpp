@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -71,6 +72,23 @@ struct KnownKeyPath {
     std::string_view first;
 };
 
+// The last few annotation lines of a text that the annotation grammar
+// accepted: a document repeats a handful of annotations ("!int", "!float")
+// line after line, and a line equal to one of them is accepted without
+// being parsed again.
+class AcceptedAnnotations {
+public:
+    bool contains(std::string_view line) const { return std::ranges::find(lines_, line) != lines_.end(); }
+    void add(std::string_view line) {
+        lines_[next_] = line;
+        next_ = (next_ + 1) % lines_.size();
+    }
+
+private:
+    std::array<std::string_view, 4> lines_{};
+    std::size_t next_ = 0;
+};
+
 // Lexes a text one line at a time, for a reader that acts on each line as
 // it comes instead of holding them all. Made by lex_lines once the whole
 // text has passed its checks.
@@ -91,6 +109,7 @@ private:
     LexMode mode_;
     bool units_imported_;
     KnownKeyPath known_key_path_;
+    AcceptedAnnotations accepted_annotations_;
     std::size_t pos_ = 0;
     std::uint64_t number_ = 0;
 };

@@ -163,15 +163,9 @@ std::vector<std::string> normalize_segments(std::span<const std::string_view> se
 
 std::optional<std::size_t> find_namespace_separator(std::string_view text) {
     std::optional<std::size_t> last;
-    if (text.find('"') == std::string_view::npos) {
-        for (std::size_t pos = text.find("::"); pos != std::string_view::npos; pos = text.find("::", pos + 2)) {
-            last = pos;
-        }
-        return last;
-    }
     bool inside = false;
-    for (std::size_t pos = find_byte_or_quote(text, ':', 0); pos < text.size();
-         pos = find_byte_or_quote(text, ':', pos + 1)) {
+    for (std::size_t pos = find_first_of_bytes<':', '"'>(text); pos < text.size();
+         pos = find_first_of_bytes<':', '"'>(text, pos + 1)) {
         if (text[pos] == '"') {
             inside = !inside;
         } else if (!inside && pos + 1 < text.size() && text[pos + 1] == ':') {
@@ -183,6 +177,15 @@ std::optional<std::size_t> find_namespace_separator(std::string_view text) {
 
 void append_key_path_segments(std::string& out, std::string_view path) {
     if (path.starts_with('/')) path.remove_prefix(1);
+    // Without quotes every segment is spelled as written; without an empty
+    // one the path is appended whole.
+    const bool spelled_as_written = !path.empty() && !path.starts_with('/') && !path.ends_with('/') &&
+                                    path.find('"') == std::string_view::npos &&
+                                    find_byte_pair(path, 0, '/', '/') == path.size();
+    if (spelled_as_written) {
+        append_pieces(out, "/", path);
+        return;
+    }
     for_each_path_piece(path, [&](std::string_view segment) {
         if (segment.empty()) return;
         out += '/';

@@ -28,37 +28,54 @@ Result<void> for_each_piece(std::string_view text, char separator, Each&& each) 
     }
 }
 
+constexpr std::string_view kSeparatorInPath = "'::' is not allowed in a path (namespace/array/map-assign) position";
+
+// Appends the segments parse_path gives for `text`, without building them.
+Result<void> append_path(std::string& path, std::string_view text) {
+    if (find_namespace_separator(text)) return fail(std::string(kSeparatorInPath));
+    append_key_path_segments(path, text);
+    return {};
+}
+
 // The joined path of the innermost block followed by the segments of `text`.
 Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
-    auto segments = parse_path(text);
-    if (!segments) return forward_error(segments);
     std::string path(current_block_path(state));
-    append_segments(path, *segments);
+    if (auto appended = append_path(path, text); !appended) return forward_error(appended);
     return path;
 }
 
-// Appends "'" path "::" key "=" value to a line whose signature is written.
 // Appends "'" path "::" key "=" to a line whose signature is written.
 std::string& append_line_head(CompileState& state, std::string_view path, std::string_view key) {
     std::string& out = state.output.begin_line();
-    out += '\'';
-    out += path;
-    out += "::";
-    out += key;
-    out += '=';
+    append_pieces(out, "'", path, "::", key, "=");
     return out;
 }
 
-// Appends "'" path "::" key "=" value to a line whose signature is written.
+// Appends "'" path "::" key "=" value and the line feed to a line whose
+// signature is written.
 void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
-    append_line_head(state, path, key) += value;
+    append_pieces(state.output.begin_line(), "'", path, "::", key, "=", value);
     state.output.end_line();
 }
 
+// Writes the signature of a line under `annotation` (the pending one, or
+// the union member chosen from it): a recent annotation's own signature
+// when no provenance line is pending.
+void append_signature(CompileState& state, const Annotation* annotation) {
+    std::string& out = state.output.begin_line();
+    const std::string* rendered = state.pending_annotation.signature();
+    if (rendered != nullptr && annotation == state.pending_annotation.get() && !state.pending_provenance) {
+        out += *rendered;
+        return;
+    }
+    append_type_signature(out, annotation, state.pending_provenance);
+}
+
 // A content line at `path` may be written: the path and the key hold at
-// most as many segments as the canonical reader reads.
+// most as many segments as the canonical reader reads. A path holds no more
+// "/" than bytes, so a short one is not counted.
 Result<void> check_path_depth(std::string_view path) {
-    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    if (path.size() < kMaxPathSegments || count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
     return fail("path and key nest deeper than 512 segments");
 }
 
@@ -99,10 +116,12 @@ std::string_view first_field(std::span<const std::string_view> fields) {
 Result<void> open_section(CompileState& state, std::string_view head) {
     state.content_seen = true;
     close_block(state, BlockKind::Section);
-    auto segments = parse_path(first_field(split_fields(head)));
-    if (!segments) return forward_error(segments);
-    if (auto nested = check_block_depth(state); !nested) return nested;
-    append_segments(state.block_path, *segments);
+    const std::size_t outer = state.block_path.size();
+    if (auto appended = append_path(state.block_path, first_field(split_fields(head))); !appended) return appended;
+    if (auto nested = check_block_depth(state); !nested) {
+        state.block_path.resize(outer);
+        return nested;
+    }
     const std::uint64_t index = entry_counter(state, state.block_path)++;
     state.block_path += '/';
     append_decimal(index, state.block_path);
@@ -144,15 +163,25 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
+// An annotation seen on a recent line of the same text is taken as it was
+// checked there.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
-    auto annotation = parse_annotation(text);
-    if (!annotation) return fail("bad annotation: " + quoted_excerpt(text));
-    if (annotation->provenance && state.pending_provenance) {
+    const RecentAnnotation* recent = state.recent_annotations.find(text);
+    std::optional<Annotation> parsed;
+    if (recent == nullptr) {
+        parsed = parse_annotation(text);
+        if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
+    }
+    if ((recent ? recent->annotation.provenance : parsed->provenance) && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
-    if (auto checked = check_annotation_units(state, *annotation); !checked) return checked;
-    state.pending_annotation = std::move(*annotation);
+    if (recent) {
+        state.pending_annotation.set(*recent);
+        return {};
+    }
+    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
+    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
     return {};
 }
 
@@ -187,7 +216,7 @@ Result<void> pend_named_type(CompileState& state, std::string_view text) {
     Annotation annotation;
     annotation.name = std::move(*qualified);
     annotation.constraints = std::move(*constraints);
-    state.pending_annotation = std::move(annotation);
+    state.pending_annotation.set(std::move(annotation));
     return {};
 }
 
@@ -338,6 +367,12 @@ Result<void> write_record_entry(CompileState& state, std::string_view array, std
 // `next_index` is the array's entry counter.
 Result<void> append_scalar_entries(CompileState& state, std::string_view array_path, std::uint64_t& next_index,
                                    std::string_view value) {
+    if (!is_record_variable_use(value)) {
+        auto item = expand_variables(state, value, state.value_scratch);
+        if (!item) return forward_error(item);
+        if (auto fits = reserve_lines(state, 1, array_path); !fits) return fits;
+        return emit_typed_field(state, array_path, decimal_text(next_index++), *item);
+    }
     std::vector<std::string> scratch;
     auto items = record_items(state, value, scratch);
     if (!items) return forward_error(items);
@@ -405,6 +440,15 @@ std::string_view qualified_path(CompileState& state, std::string_view path_text)
     return state.path_scratch;
 }
 
+// The canonical spelling of a field's key: the key as written when it holds
+// no double quote (only a quoted name is spelled otherwise), else built in
+// `respelled`.
+std::string_view spelled_key(std::string_view key, std::string& respelled) {
+    if (find_first_of_bytes<'"'>(key) == key.size()) return key;
+    respelled = normalize_segment(key);
+    return respelled;
+}
+
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
@@ -415,20 +459,25 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
         key = left.substr(*separator + 2);
         path = qualified_path(state, left.substr(0, *separator));
     }
-    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    // A value without variables is written as it is.
+    const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
+    std::string respelled;
+    const std::string_view spelled = spelled_key(key, respelled);
+    if (plain) return emit_typed_field(state, path, spelled, value);
+    const Annotation* annotation = state.pending_annotation.get();
     const bool union_member_chosen_by_value = annotation != nullptr && !annotation->alternatives.empty();
-    if (union_member_chosen_by_value || state.verbatim || value.find('$') == std::string_view::npos) {
+    if (union_member_chosen_by_value) {
         auto expanded = expand_variables(state, value, state.value_scratch);
         if (!expanded) return forward_error(expanded);
-        return emit_typed_field(state, path, normalize_segment(key), *expanded);
+        return emit_typed_field(state, path, spelled, *expanded);
     }
     // A value with variables goes straight into the output, so that a long
     // expansion is built once, where it stays.
     auto bytes = measure_expansion(state, value);
     if (!bytes) return forward_error(bytes);
     if (auto deep = check_path_depth(path); !deep) return deep;
-    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
-    std::string& out = append_line_head(state, path, normalize_segment(key));
+    append_signature(state, annotation);
+    std::string& out = append_line_head(state, path, spelled);
     out.reserve(out.size() + *bytes + 1);
     append_expansion(state, value, out);
     state.output.end_line();
@@ -453,9 +502,16 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
     return {};
 }
 
+// Most left sides hold neither an apostrophe nor a double quote: one scan
+// for both settles them.
+bool has_unquoted_apostrophe(std::string_view left) {
+    const std::size_t stop = find_first_of_bytes<'\'', '"'>(left);
+    return stop < left.size() && (left[stop] == '\'' || find_unquoted(left, '\'', stop));
+}
+
 Result<void> compile_content_line(CompileState& state, const Line& line) {
     state.content_seen = true;
-    if (find_unquoted(line.left(), '\'')) return std::unexpected(invalid_key(state));
+    if (has_unquoted_apostrophe(line.left())) return std::unexpected(invalid_key(state));
     auto compiled = compile_content_form(state, line.left(), line.value);
     if (compiled) take_pending_annotation(state);
     return compiled;
@@ -521,6 +577,9 @@ Result<void> compile_declaration(CompileState& state, std::string_view text) {
         if (state.types_seen.emplace(library).second) add_import(state.types_imports, library);
         return {};
     }
+    // The units of the annotations checked so far were checked against the
+    // modules these lines name.
+    if (text.starts_with(".!units") || text.starts_with(".!registry")) state.recent_annotations.forget();
     if (text.starts_with(".!units")) {
         add_import(state.units_imports, directive_argument(text, ".!units"));
     } else if (text.starts_with(".!verbatim")) {
@@ -536,9 +595,7 @@ Result<void> compile_declaration(CompileState& state, std::string_view text) {
 
 Result<std::vector<std::string>> parse_path(std::string_view text) {
     while (text.starts_with('/')) text.remove_prefix(1);
-    if (find_namespace_separator(text)) {
-        return fail("'::' is not allowed in a path (namespace/array/map-assign) position");
-    }
+    if (find_namespace_separator(text)) return fail(std::string(kSeparatorInPath));
     const auto segments = split_path(text);
     return normalize_segments(segments);
 }
@@ -546,7 +603,7 @@ Result<std::vector<std::string>> parse_path(std::string_view text) {
 Result<void> emit_typed_field(CompileState& state, std::string_view path, std::string_view key,
                               std::string_view value) {
     if (auto deep = check_path_depth(path); !deep) return deep;
-    const Annotation* annotation = state.pending_annotation ? &*state.pending_annotation : nullptr;
+    const Annotation* annotation = state.pending_annotation.get();
     std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
         auto chosen = choose_union_member(state, *annotation, value);
@@ -554,7 +611,7 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
         member = std::move(*chosen);
         annotation = &*member;
     }
-    append_type_signature(state.output.begin_line(), annotation, state.pending_provenance);
+    append_signature(state, annotation);
     finish_content_line(state, path, key, value);
     return check_output_budget(state);
 }

@@ -216,8 +216,13 @@ constexpr std::string_view kRelationalDeclaration = ".!lezo\n";
 bool only_declaration_to_rewrite(std::string_view text) {
     if (!text.starts_with(kRelationalDeclaration)) return false;
     const std::string_view rest = text.substr(kRelationalDeclaration.size());
-    return rest.find('$') == std::string_view::npos && rest.find("!:") == std::string_view::npos &&
-           rest.find(".!lezo") == std::string_view::npos && rest.find(".!verbatim") == std::string_view::npos;
+    if (rest.find('$') != std::string_view::npos || find_byte_pair(rest, 0, '!', ':') < rest.size()) return false;
+    for (std::size_t pos = find_byte_pair(rest, 0, '.', '!'); pos < rest.size();
+         pos = find_byte_pair(rest, pos + 1, '.', '!')) {
+        const std::string_view directive = rest.substr(pos);
+        if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return false;
+    }
+    return true;
 }
 
 }  // namespace

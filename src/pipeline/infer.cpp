@@ -1,6 +1,7 @@
 #include "pipeline/infer.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,15 +53,17 @@ class TypeCatalog {
 public:
     // None when the metadata is no annotation.
     std::optional<TypeId> observe(std::string_view metadata) {
-        if (const auto found = by_metadata_.find(metadata); found != by_metadata_.end()) return found->second;
-        const auto annotation = parse_annotation(metadata);
-        if (!annotation) return std::nullopt;
-        const auto [entry, added] =
-            by_text_.try_emplace(observed_type(*annotation), static_cast<TypeId>(texts_.size()));
-        // Keys of a node-based map keep their place, so the view stays valid.
-        if (added) texts_.push_back(entry->first);
-        by_metadata_.emplace(metadata, entry->second);
-        return entry->second;
+        // Lines mostly repeat one of the last few metadata texts.
+        for (std::size_t i = 0; i < recent_count_; ++i) {
+            if (recent_[i].first == metadata) return recent_[i].second;
+        }
+        const auto type = lookup(metadata);
+        if (type) {
+            recent_[recent_next_] = {metadata, *type};
+            recent_next_ = (recent_next_ + 1) % recent_.size();
+            recent_count_ = std::min(recent_count_ + 1, recent_.size());
+        }
+        return type;
     }
 
     // The texts of the types, distinct and in byte order.
@@ -73,6 +76,21 @@ public:
     }
 
 private:
+    std::optional<TypeId> lookup(std::string_view metadata) {
+        if (const auto found = by_metadata_.find(metadata); found != by_metadata_.end()) return found->second;
+        const auto annotation = parse_annotation(metadata);
+        if (!annotation) return std::nullopt;
+        const auto [entry, added] =
+            by_text_.try_emplace(observed_type(*annotation), static_cast<TypeId>(texts_.size()));
+        // Keys of a node-based map keep their place, so the view stays valid.
+        if (added) texts_.push_back(entry->first);
+        by_metadata_.emplace(metadata, entry->second);
+        return entry->second;
+    }
+
+    std::array<std::pair<std::string_view, TypeId>, 4> recent_{};
+    std::size_t recent_count_ = 0;  // entries of `recent_` filled
+    std::size_t recent_next_ = 0;
     ViewMap<TypeId> by_metadata_;
     TextMap<TypeId> by_text_;
     std::vector<std::string_view> texts_;

@@ -187,9 +187,11 @@ void append_expansion(CompileState& state, std::string_view value, std::string& 
     if (!walk_value(value, true, writer)) raise_fault("a measured expansion failed while it was written");
 }
 
+bool is_record_variable_use(std::string_view value) { return value.starts_with("$@."); }
+
 Result<const std::vector<std::string>*> record_items(CompileState& state, std::string_view value,
                                                      std::vector<std::string>& scratch) {
-    if (value.starts_with("$@.")) return whole_variable(state, state.record_variables, value.substr(3));
+    if (is_record_variable_use(value)) return whole_variable(state, state.record_variables, value.substr(3));
     std::string expanded;
     auto item = expand_variables(state, value, expanded);
     if (!item) return forward_error(item);

@@ -31,6 +31,9 @@ Result<std::string_view> expand_variables(CompileState& state, std::string_view 
 Result<std::size_t> measure_expansion(CompileState& state, std::string_view value);
 void append_expansion(CompileState& state, std::string_view value, std::string& out);
 
+// Whether a value is a whole use of a record variable ("$@." + name).
+bool is_record_variable_use(std::string_view value);
+
 // The items a value stands for where a record variable may: "$@.name" gives
 // the variable's items, without a copy; any other value one item, the
 // expanded value, held in `scratch`.

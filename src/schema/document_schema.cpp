@@ -21,10 +21,15 @@ struct DocumentDirectives {
     std::vector<RegistryEntry> registry;
 };
 
+// Only a line that opens with ".!" after its blanks and tabs can hold a
+// directive: the text is searched for ".!" alone, not split into lines.
 Result<DocumentDirectives> scan_document(std::string_view text) {
     DocumentDirectives found;
-    while (!text.empty()) {
-        const std::string_view line = trim_leading_blanks(take_line(text));
+    for (std::size_t pos = find_byte_pair(text, 0, '.', '!'); pos < text.size();
+         pos = find_byte_pair(text, pos + 1, '.', '!')) {
+        if (!starts_line_after_blanks(text, pos)) continue;
+        std::string_view rest = text.substr(pos);
+        const std::string_view line = take_line(rest);
         if (line.starts_with(".!schema")) {
             auto directive = parse_schema_directive(line.substr(8));
             if (!directive) return fail("bad .!schema: " + quoted_excerpt(line));

@@ -133,5 +133,42 @@ TEST(TextHelpers, CopiesAndAppendsPiecesOfEverySize) {
     }
 }
 
+// find_byte_pair agrees with a search for the two-byte text: texts long
+// enough for the sixteen-byte path and its tail, something planted at every
+// place (across block boundaries too), the first byte alone, the pair
+// reversed, and searches from every place.
+TEST(TextHelpers, FindsABytePairAsASearchForItsTextDoes) {
+    const auto search = [](std::string_view text, std::size_t from) {
+        return std::min(text.find(".!", from), text.size());
+    };
+    for (char filler : {'y', '.', '!'}) {
+        for (std::string_view planted : {".!", "!", ".x", "!.", "..!"}) {
+            for (std::size_t size = 0; size <= 40; ++size) {
+                for (std::size_t at = 0; at + planted.size() <= size; ++at) {
+                    std::string text(size, filler);
+                    text.replace(at, planted.size(), planted);
+                    for (std::size_t from = 0; from <= size; ++from) {
+                        EXPECT_EQ(find_byte_pair(text, from, '.', '!'), search(text, from)) << text << ' ' << from;
+                    }
+                }
+            }
+        }
+    }
+}
+
+struct LineStartCase {
+    std::string_view text;
+    std::size_t pos;
+    bool expected;
+};
+
+TEST(TextHelpers, TellsAPlaceThatOnlyBlanksSeparateFromItsLineStart) {
+    const std::vector<LineStartCase> cases = {
+        {".!a", 0, true},    {" \t.!a", 2, true},  {"x\n.!a", 2, true},  {"x\n \t .!a", 5, true},
+        {"x .!a", 2, false}, {"x\r.!a", 2, false}, {"\n\n.!a", 2, true}, {"a\n b .!a", 5, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(starts_line_after_blanks(c.text, c.pos), c.expected) << c.text;
+}
+
 }  // namespace
 }  // namespace bezo

@@ -396,6 +396,9 @@ TEST(TextHelpers, SmallScanners) {
     EXPECT_EQ(has_unquoted_eq("\"a\"\"=b\"=c"), 7u);
     EXPECT_EQ(has_unquoted_eq("\"a=b"), std::nullopt);
     EXPECT_EQ(has_unquoted_eq("ab"), std::nullopt);
+    EXPECT_EQ(has_unquoted_eq("/@items/12345/dims::w=1"), 21u);
+    EXPECT_EQ(has_unquoted_eq("\"aaaaaaaaaaaaaaaaaaaa=\"bbbbbbbbbbbbbbbb=c"), 39u);
+    EXPECT_EQ(has_unquoted_eq("aaaaaaaaaaaaaaaaaaaa\"=\""), std::nullopt);
 
     EXPECT_EQ(leading_alnum_word("schema:x"), "schema");
     EXPECT_EQ(leading_alnum_word("bezo1 x"), "bezo1");

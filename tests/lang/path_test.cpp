@@ -94,8 +94,19 @@ TEST(FindNamespaceSeparator, FindsTheLastUnquotedPair) {
         std::optional<std::size_t> position;
     };
     const Case cases[] = {
-        {"a::b::c", 4},     {"k", std::nullopt},   {":::", 0}, {"a::::b", 3}, {"\"a::b\"", std::nullopt},
-        {"x::\"a::b\"", 1}, {"\"a\"\"::\"::k", 7},
+        {"a::b::c", 4},
+        {"k", std::nullopt},
+        {":::", 0},
+        {"a::::b", 3},
+        {"\"a::b\"", std::nullopt},
+        {"x::\"a::b\"", 1},
+        {"\"a\"\"::\"::k", 7},
+        // past the sixteen bytes scanned at once, and across their end
+        {"/@items/12345/dims::w", 18},
+        {"aaaaaaaaaaaaaaa::b", 15},
+        {"aaaaaaaaaaaaaaaa:", std::nullopt},
+        {"\"aaaaaaaaaaaaaaa::b\"::c", 20},
+        {"aaaaaaaaaaaaaaa:a:b::c::d", 22},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(find_namespace_separator(c.text), c.position) << c.text;
@@ -119,6 +130,19 @@ TEST(ParseKeyPath, SplitsPathFromKey) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_key_path(c.text), c.expected) << c.text;
+    }
+}
+
+// The joined path is what parse_key_path's segments give, whether the path
+// is appended whole (no quotes, no empty segment) or segment by segment.
+TEST(AppendKeyPathSegments, JoinsTheSegmentsParseKeyPathGives) {
+    for (std::string_view path : {"a", "/a/b", "@items/12345/dims", "a//b", "//a", "a/", "/", "", "/@\"row\"/\"x y\"",
+                                  "@\"a\"/b", ".a/@b", "\"a/b\"/c"}) {
+        std::string joined = "/top";
+        append_key_path_segments(joined, path);
+        std::string expected = "/top";
+        for (const auto& segment : parse_key_path(std::string(path) + "::k").segments) expected += "/" + segment;
+        EXPECT_EQ(joined, expected) << path;
     }
 }
 

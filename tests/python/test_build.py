@@ -121,12 +121,13 @@ LONG_RECORDS = "".join(f"[@r]\nid={i}\n!int\nn={i}\n[]\n" for i in range(5000))
     "(/a)\n!:km\nd=1.5\n",
     "a=wow!:yes\n",
     ".!verbatim\na=$x\n",
+    ".!verbatim\na=1\n",
     "a=.!lezo\nb=.!verbatim\n",
     LONG_RECORDS,
     LONG_RECORDS + "last=$/@r/4999::id\n",
     "a=" + "x" * 300_000 + "\nb=$a\n",
 ], ids=["plain", "crlf", "reference", "dollar", "unit shorthand", "shorthand in a value", "verbatim",
-        "declarations in values", "long", "long with a reference", "long value"])
+        "verbatim without a dollar", "declarations in values", "long", "long with a reference", "long value"])
 def test_build_without_schema_is_compile_then_denormalize(text):
     assert bezo.build(text) == bezo.denormalize(bezo.compile(text))
 

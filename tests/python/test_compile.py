@@ -43,6 +43,21 @@ COMPILED = [
     ("provenance line", "?src@20240131T235959Z#rev\nx=1\n", lines("!str?src@2024-01-31T23:59:59Z#rev'::x=1")),
     ("provenance items", "?a,b@2024-01-31T23:59:59Z,c#t-1\nx=1\n", lines("!str?a,b@2024-01-31T23:59:59Z,c#t-1'::x=1")),
     ("provenance line over annotation", "?q\n!int\nx=1\n", lines("!int?q'::x=1")),
+    # an annotation seen on a recent line is taken again, with what the new line adds
+    ("annotations repeated line after line",
+     "!int\na=1\n!float\nb=2\n!int\nc=3\n!bool\nd=true\n!str\ne=x\n!text\nf=y\n!int\ng=4\n!float\nh=5\n",
+     lines("!int'::a=1", "!float'::b=2", "!int'::c=3", "!bool'::d=true", "!str'::e=x", "!text'::f=y", "!int'::g=4",
+           "!float'::h=5")),
+    ("repeated annotation under a provenance line", "!int\nx=1\n?p\n!int\ny=2\n!int\nz=3\n",
+     lines("!int'::x=1", "!int?p'::y=2", "!int'::z=3")),
+    ("repeated annotation with provenance", "!int?a\nx=1\n!int?a\ny=2\n", lines("!int?a'::x=1", "!int?a'::y=2")),
+    ("repeated annotation with a unit", "!float:s*m/s/s\nx=1\n!float:s*m/s/s\ny=2\n",
+     lines("!float:m/s'::x=1", "!float:m/s'::y=2")),
+    ("repeated union annotation", "!int|text\nx=5\n!int|text\ny=a\n", lines("!int'::x=5", "!text'::y=a")),
+    ("repeated annotation over a reference", "!int\nx=1\n!int\ny=$x\n?p\n!int\nz=$x\n",
+     lines("!int'::x=1", "!int'::y=$x", "!int?p'::z=$x")),
+    ("named type between repeated annotations", "!int\nx=1\n&int [0,9]\ny=2\n!int\nz=3\n",
+     lines("!int'::x=1", "!int[0,9]'::y=2", "!int'::z=3")),
     ("named type from an import", ".!types std/time\n&date\nd=2024-01-01\n", lines("!std/time/date'::d=2024-01-01")),
     ("named type with constraints", "&int /a b/ [0,1] #{2}\nx=1\n", lines("!int/a b/[0,1]#{2}'::x=1")),
     ("pending annotation crosses heads", "!int\n[@a]\nx=1\n", lines("!int'/@a/0::x=1")),
@@ -68,6 +83,9 @@ COMPILED = [
      lines("!str'/@a/0/n/@b/0::x=1", "!str'/@a/0/n::y=2", "!str'/@a/0::z=3", "!str'/@a/1::w=4")),
     ("record entries and scalar entries share indices", "/@a+:=k=v\n/@a+:=k=w\n@a+=z\n[@a]\nx=1\n",
      lines("!str'/@a/0::k=v", "!str'/@a/1::k=w", "!str'/@a::2=z", "!str'/@a/3::x=1")),
+    ("list entries from a text variable", ".v=a\n@t;=$.v;b\n@t+=$.v\n",
+     lines("!str'/@t::0=a", "!str'/@t::1=b", "!str'/@t::2=a")),
+    ("list entry with a reference", "[@r]\n@t+=$x\n", lines("!str'/@r/0/@t::0=$@r/0::x")),
     ("splat assignment", "/p:=a=1|b c=2|\"q\"=3|\"a\"\"b\"=4|x\"y=5\n",
      lines("!str'/p::a=1", "!str'/p::\"b c\"=2", "!str'/p::q=3", "!str'/p::\"a\"\"b\"=4", "!str'/p::\"x\"\"y\"=5")),
     ("splat list keys", "/p:=@tags+=v|@l;=a;b\n/p:=@tags+=w\n",
@@ -141,6 +159,9 @@ ERRORS = [
     ("two provenance lines", "?a\n?b\nx=1\n", "MetadataWithoutTargetError"),
     ("provenance line after annotation provenance", "!int?p\n?q\nx=1\n", "MetadataWithoutTargetError"),
     ("annotation provenance after provenance line", "?q\n!int?p\nx=1\n", "MetadataWithoutTargetError"),
+    ("repeated annotation provenance after provenance line", "!int?p\nx=1\n?q\n!int?p\ny=2\n",
+     "MetadataWithoutTargetError"),
+    ("repeated annotation after annotation", "!int\nx=1\n!int\n!int\ny=2\n", "MetadataWithoutTargetError"),
     # annotation texts
     ("span after named type", "&int ..num\nx=1\n", "span constraints are not valid in a data annotation: &int ..num"),
     ("annotation after named type", "&int !int\nx=1\n", "only constraint items may follow &int: &int !int"),
@@ -185,6 +206,7 @@ ERRORS = [
     # the lexer's refusals pass through
     ("missing final line feed", "x=1", "MISSING_FINAL_EOL_ERROR"),
     ("missing operator", "x=1\nword\n", "MISSING_OPERATOR_ERROR (line 2)"),
+    ("refused annotation after accepted ones", "!int\nx=1\n!int\ny=2\n!int[\nz=3\n", "INVALID_CONSTRAINT_ERROR (line 5)"),
     # variables that double at every line are stopped before memory runs out
     ("doubling text variables",
      ".v0=ab\n" + "".join(f".v{i + 1}=$.v{i}$.v{i}\n" for i in range(40)) + "x=$.v40\n",
@@ -224,10 +246,22 @@ def registry(tmp_path):
     ("!:fut*m\nx=1\n", "!:foot*m'::x=1"),
     ("!int|float:ft\nx=1.5\n", "!float:foot'::x=1.5"),
     ("!float:km\nx=1\n", "!float:km'::x=1"),
+    ("!float:ft/s\nx=1\n!float:ft/s\ny=2\n", "!float:foot/s'::x=1\n!float:foot/s'::y=2"),
 ])
 def test_units_from_a_module(registry, body, expected):
     header = registry.splitlines()
     assert bezo.compile(registry + body) == lines(*header, expected)
+
+
+# An annotation repeated after a ".!units" line is checked against the new
+# module: here one that makes a built-in unit an alias.
+def test_a_units_line_applies_to_repeated_annotations_after_it(tmp_path):
+    (tmp_path / "acme").mkdir()
+    (tmp_path / "acme" / "len.gezo").write_text(UNITS_MODULE + "&km=foot\n")
+    head = f".!registry acme={tmp_path}"
+    document = head + "\n!float:km\nx=1\n.!units acme/len\n!float:km\ny=2\n!float:km\nz=3\n"
+    assert bezo.compile(document) == lines(head, "!float:km'::x=1", ".!units acme/len", "!float:foot'::y=2",
+                                           "!float:foot'::z=3")
 
 
 def test_unknown_unit_with_a_module(registry):

@@ -62,10 +62,16 @@ def test_denormalize_error(relational, message):
     assert str(raised.value) == message
 
 
-def test_a_named_schema_expands_the_document(tmp_path):
+# The directives count on lines of their own only, after any blanks and tabs.
+@pytest.mark.parametrize("head", [
+    ".!registry acme={path}\n.!schema:acme/s\n",
+    " \t.!registry acme={path}\n\t.!schema:acme/s\n",
+    ".!registry acme={path}\n!str'::v=.!schema:acme/none\n.!schema:acme/s\n",
+], ids=["plain", "after blanks", "directive text in a value"])
+def test_a_named_schema_expands_the_document(tmp_path, head):
     (tmp_path / "acme").mkdir()
     (tmp_path / "acme" / "s.whezo").write_text(".!whezo acme/s\n/^/'::a=\n/^/'::b?=2\n")
-    head = f".!registry acme={tmp_path}\n.!schema:acme/s\n"
+    head = head.format(path=tmp_path)
     assert bezo.denormalize(f".!lezo\n{head}!str'::a=1\n") == f".!nezo\n{head}!str'::a=1\n!str'::b=2\n"
 
 

@@ -21,6 +21,11 @@ INFERRED = [
      "[/@t]\n// skipped (present on 2 of 3 elements): a\n// skipped (present on 2 of 3 elements): b\nc=\n[]\n"),
     ("inconsistent order", "[/@t]\na=1\nb=1\n[]\n[/@t]\nb=1\na=1\n[]\n",
      "// skipped (inconsistent element field order): /@t\n"),
+    # more types than lines are remembered at once, in turn, each field keeping its own
+    ("types in turn", "".join(f"!{t}\n{k}={v}\n" for _ in range(3) for t, k, v in
+                              [("int", "a", 1), ("float", "b", 1.5), ("bool", "c", "true"), ("null", "d", ""),
+                               ("text", "e", "x"), ("int", "f", 2)]),
+     "!int\na=\n!float\nb=\n!bool\nc=\n!null|str\nd=\n!text\ne=\n!int\nf=\n"),
     ("nested table", "[/@t]\nx=1\n[/@t/@u]\na=1\n[]\n[]\n",
      "[/@t]\nx=\n[]\n// skipped (shape not expressible yet): /@t/@u/0::a\n"),
 ]
