@@ -1,18 +1,95 @@
 #include "interchange/xml_element.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
+#include <span>
+#include <utility>
 
+#include "core/fault.hpp"
+#include "core/hash.hpp"
 #include "interchange/base64url.hpp"
 
 namespace bezo {
 
-void XmlChildValues::add(std::string_view name, Value value) {
-    const auto known = names_.find_or_add(name);
-    if (!known) {
-        stack_.push_back(ValueMember{std::string(name), std::move(value)});
-        return;
+namespace {
+
+// Elements with up to this many distinct child names look each child's
+// name up among them as it comes.
+constexpr std::size_t kScannedNames = 16;
+
+// Sorts `keys` by their upper 32 bits, keeping the order of keys whose
+// upper halves are equal: a least-significant-digit radix sort a byte at a
+// time, which passes over the keys in order. A byte that all keys share
+// costs no pass.
+void stable_sort_by_upper_half(std::vector<std::uint64_t>& keys) {
+    std::vector<std::uint64_t> sorted(keys.size());
+    for (unsigned shift = 32; shift < 64; shift += 8) {
+        std::array<std::size_t, 256> starts{};
+        for (std::uint64_t key : keys) ++starts[(key >> shift) & 0xFF];
+        if (std::ranges::find(starts, keys.size()) != starts.end()) continue;
+        std::size_t total = 0;
+        for (std::size_t& start : starts) total += std::exchange(start, total);
+        for (std::uint64_t key : keys) sorted[starts[(key >> shift) & 0xFF]++] = key;
+        keys.swap(sorted);
     }
-    Value& held = stack_[base_ + *known].value;
+}
+
+// For each of `members`, the position of the first member of its key, found
+// by sorting the keys' hashes, with each member's position, so that members
+// of one key stand together in document order; each run of one hash is
+// then split by key.
+std::vector<std::uint32_t> first_of_each_key(std::span<const ValueMember> members) {
+    // More members than 32 bits count would take far more memory than a
+    // process can have.
+    if (members.size() >= UINT32_MAX) raise_fault("an XML element has more than 2^32 children");
+    std::vector<std::uint64_t> keys(members.size());
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        keys[i] = std::uint64_t{static_cast<std::uint32_t>(KeyedTextHash{}(members[i].key))} << 32 | i;
+    }
+    stable_sort_by_upper_half(keys);
+    std::vector<std::uint32_t> first(members.size());
+    std::vector<std::uint32_t> firsts_of_run;  // one per distinct key among equal hashes
+    for (std::size_t run = 0, end; run < keys.size(); run = end) {
+        firsts_of_run.clear();
+        for (end = run; end < keys.size() && keys[end] >> 32 == keys[run] >> 32; ++end) {
+            const auto member = static_cast<std::uint32_t>(keys[end]);
+            auto known = std::ranges::find_if(firsts_of_run,
+                                              [&](std::uint32_t at) { return members[at].key == members[member].key; });
+            if (known == firsts_of_run.end()) known = firsts_of_run.insert(firsts_of_run.end(), member);
+            first[member] = *known;
+        }
+    }
+    return first;
+}
+
+}  // namespace
+
+void XmlChildValues::add(std::string_view name, Value value) {
+    if (grouped_) {
+        if (auto known = find_member(name)) {
+            append_to_member(stack_[base_ + *known], std::move(value));
+            return;
+        }
+        grouped_ = stack_.size() - base_ < kScannedNames;
+    }
+    stack_.push_back(ValueMember{std::string(name), std::move(value)});
+}
+
+std::optional<std::size_t> XmlChildValues::find_member(std::string_view name) const {
+    const std::size_t count = stack_.size() - base_;
+    if (count == 0) return std::nullopt;
+    // Children of one name mostly come in a row.
+    if (stack_[base_ + last_found_].key == name) return last_found_;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stack_[base_ + i].key == name) return i;
+    }
+    return std::nullopt;
+}
+
+void XmlChildValues::append_to_member(ValueMember& member, Value value) {
+    Value& held = member.value;
     if (!held.is<ValueArray>()) {
         ValueArray items;
         items.push_back(std::move(held));
@@ -21,7 +98,48 @@ void XmlChildValues::add(std::string_view name, Value value) {
     held.get_if<ValueArray>()->push_back(std::move(value));
 }
 
+// Gathers the children that wait as members of their own into the member
+// of their name's first child, keeping document order.
+void XmlChildValues::group_waiting_children() {
+    const std::span<ValueMember> members(stack_.begin() + static_cast<std::ptrdiff_t>(base_), stack_.end());
+    const std::vector<std::uint32_t> first = first_of_each_key(members);
+    // The number of values each first member will hold, to size its array
+    // once; a member grouped before the children began to wait may already
+    // hold an array.
+    std::vector<std::uint32_t> count(members.size(), 0);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const ValueArray* items = members[i].value.get_if<ValueArray>();
+        count[first[i]] += items != nullptr ? static_cast<std::uint32_t>(items->size()) : 1;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        if (first[i] == i) {
+            if (count[i] > 1 && !members[i].value.is<ValueArray>()) {
+                ValueArray items;
+                items.reserve(count[i]);
+                items.push_back(std::move(members[i].value));
+                members[i].value = Value::array(std::move(items));
+            } else if (count[i] > 1) {
+                members[i].value.get_if<ValueArray>()->reserve(count[i]);
+            }
+            if (kept != i) members[kept] = std::move(members[i]);
+            // The first member's new place, for the children that follow.
+            count[i] = static_cast<std::uint32_t>(kept++);
+            continue;
+        }
+        members[count[first[i]]].value.get_if<ValueArray>()->push_back(std::move(members[i].value));
+    }
+    stack_.resize(base_ + kept);
+    grouped_ = true;
+}
+
+std::size_t XmlChildValues::size() {
+    if (!grouped_) group_waiting_children();
+    return stack_.size() - base_;
+}
+
 void XmlChildValues::move_members_to(ValueObject& out) {
+    if (!grouped_) group_waiting_children();
     const auto first = stack_.begin() + static_cast<std::ptrdiff_t>(base_);
     out.insert(out.end(), std::make_move_iterator(first), std::make_move_iterator(stack_.end()));
     drop_members();

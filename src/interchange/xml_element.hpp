@@ -4,6 +4,7 @@
 // content kept whole as a std/enc xml payload of its source text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,21 +42,35 @@ struct XmlElement {
 // comes (no element's own value is an array). The members wait on a stack
 // that the elements of one document share, above those of the element's
 // ancestors, so that no element grows a list of its own.
+//
+// While an element has few distinct child names, each child's name is
+// looked up among them as it comes. Past that, children wait as members of
+// their own and are grouped by name once the element closes, by sorting
+// their names' hashes: a table that looked each name up as it came would
+// outgrow the cache on wide elements, each lookup a miss.
 class XmlChildValues {
 public:
     explicit XmlChildValues(ValueObject& stack) : stack_(stack), base_(stack.size()) {}
 
     void add(std::string_view name, Value value);
-    std::size_t size() const { return stack_.size() - base_; }
+    // The number of members the element's value gets from its children.
+    std::size_t size();
     // Moves the members onto the end of `out` and off the stack.
     void move_members_to(ValueObject& out);
     void drop_members();
     ValueObject& stack() { return stack_; }
 
 private:
+    std::optional<std::size_t> find_member(std::string_view name) const;
+    void append_to_member(ValueMember& member, Value value);
+    void group_waiting_children();
+
     ValueObject& stack_;
     std::size_t base_;  // where this element's members start on the stack
-    XmlNameIndex names_;
+    std::size_t last_found_ = 0;
+    // Whether each distinct name has one member; false while children wait
+    // to be grouped.
+    bool grouped_ = true;
 };
 
 // The element's value: a typed std/enc xml payload when mixed, null or the
