@@ -19,19 +19,28 @@ namespace {
 // name up among them as it comes.
 constexpr std::size_t kScannedNames = 16;
 
+// Fewer keys than this are grouped by a comparison sort, more by a radix
+// sort.
+constexpr std::size_t kFewKeys = 1024;
+
 // Sorts `keys` by their upper 32 bits, keeping the order of keys whose
-// upper halves are equal: a least-significant-digit radix sort a byte at a
-// time, which passes over the keys in order. A byte that all keys share
-// costs no pass.
+// upper halves are equal: a least-significant-digit radix sort of three
+// digits, which passes over the keys in order. The counts of all digits
+// come from one pass; a digit that all keys share costs no pass.
 void stable_sort_by_upper_half(std::vector<std::uint64_t>& keys) {
+    constexpr std::array<unsigned, 3> kShifts = {32, 43, 54};
+    constexpr std::size_t kDigits = 1 << 11;
+    std::vector<std::array<std::size_t, kDigits>> starts(kShifts.size());
+    for (std::uint64_t key : keys) {
+        for (std::size_t pass = 0; pass < kShifts.size(); ++pass)
+            ++starts[pass][(key >> kShifts[pass]) & (kDigits - 1)];
+    }
     std::vector<std::uint64_t> sorted(keys.size());
-    for (unsigned shift = 32; shift < 64; shift += 8) {
-        std::array<std::size_t, 256> starts{};
-        for (std::uint64_t key : keys) ++starts[(key >> shift) & 0xFF];
-        if (std::ranges::find(starts, keys.size()) != starts.end()) continue;
+    for (std::size_t pass = 0; pass < kShifts.size(); ++pass) {
+        if (std::ranges::find(starts[pass], keys.size()) != starts[pass].end()) continue;
         std::size_t total = 0;
-        for (std::size_t& start : starts) total += std::exchange(start, total);
-        for (std::uint64_t key : keys) sorted[starts[(key >> shift) & 0xFF]++] = key;
+        for (std::size_t& start : starts[pass]) total += std::exchange(start, total);
+        for (std::uint64_t key : keys) sorted[starts[pass][(key >> kShifts[pass]) & (kDigits - 1)]++] = key;
         keys.swap(sorted);
     }
 }
@@ -39,7 +48,7 @@ void stable_sort_by_upper_half(std::vector<std::uint64_t>& keys) {
 // For each of `members`, the position of the first member of its key, found
 // by sorting the keys' hashes, with each member's position, so that members
 // of one key stand together in document order; each run of one hash is
-// then split by key.
+// then split by key. Empty when every key is distinct.
 std::vector<std::uint32_t> first_of_each_key(std::span<const ValueMember> members) {
     // More members than 32 bits count would take far more memory than a
     // process can have.
@@ -48,12 +57,21 @@ std::vector<std::uint32_t> first_of_each_key(std::span<const ValueMember> member
     for (std::size_t i = 0; i < members.size(); ++i) {
         keys[i] = std::uint64_t{static_cast<std::uint32_t>(KeyedTextHash{}(members[i].key))} << 32 | i;
     }
-    stable_sort_by_upper_half(keys);
+    // The positions make every key distinct, so that sorting whole keys
+    // also keeps document order among equal hashes; for few keys, that
+    // costs less than counting digits.
+    if (keys.size() < kFewKeys) {
+        std::ranges::sort(keys);
+    } else {
+        stable_sort_by_upper_half(keys);
+    }
+    auto same_hash = [](std::uint64_t a, std::uint64_t b) { return a >> 32 == b >> 32; };
+    if (std::ranges::adjacent_find(keys, same_hash) == keys.end()) return {};
     std::vector<std::uint32_t> first(members.size());
     std::vector<std::uint32_t> firsts_of_run;  // one per distinct key among equal hashes
     for (std::size_t run = 0, end; run < keys.size(); run = end) {
         firsts_of_run.clear();
-        for (end = run; end < keys.size() && keys[end] >> 32 == keys[run] >> 32; ++end) {
+        for (end = run; end < keys.size() && same_hash(keys[end], keys[run]); ++end) {
             const auto member = static_cast<std::uint32_t>(keys[end]);
             auto known = std::ranges::find_if(firsts_of_run,
                                               [&](std::uint32_t at) { return members[at].key == members[member].key; });
@@ -74,7 +92,7 @@ void XmlChildValues::add(std::string_view name, Value value) {
         }
         grouped_ = stack_.size() - base_ < kScannedNames;
     }
-    stack_.push_back(ValueMember{std::string(name), std::move(value)});
+    stack_.emplace_back(std::string(name), std::move(value));
 }
 
 std::optional<std::size_t> XmlChildValues::find_member(std::string_view name) const {
@@ -103,6 +121,8 @@ void XmlChildValues::append_to_member(ValueMember& member, Value value) {
 void XmlChildValues::group_waiting_children() {
     const std::span<ValueMember> members(stack_.begin() + static_cast<std::ptrdiff_t>(base_), stack_.end());
     const std::vector<std::uint32_t> first = first_of_each_key(members);
+    grouped_ = true;
+    if (first.empty()) return;
     // The number of values each first member will hold, to size its array
     // once; a member grouped before the children began to wait may already
     // hold an array.
@@ -130,7 +150,6 @@ void XmlChildValues::group_waiting_children() {
         members[count[first[i]]].value.get_if<ValueArray>()->push_back(std::move(members[i].value));
     }
     stack_.resize(base_ + kept);
-    grouped_ = true;
 }
 
 std::size_t XmlChildValues::size() {
@@ -143,6 +162,17 @@ void XmlChildValues::move_members_to(ValueObject& out) {
     const auto first = stack_.begin() + static_cast<std::ptrdiff_t>(base_);
     out.insert(out.end(), std::make_move_iterator(first), std::make_move_iterator(stack_.end()));
     drop_members();
+}
+
+ValueObject XmlChildValues::take_members() {
+    if (!grouped_) group_waiting_children();
+    // The stack holds only this element's members when it started empty;
+    // it is then handed on whole unless most of it is room to spare.
+    if (base_ == 0 && 2 * stack_.size() >= stack_.capacity()) return std::exchange(stack_, ValueObject{});
+    ValueObject members;
+    members.reserve(stack_.size() - base_);
+    move_members_to(members);
+    return members;
 }
 
 void XmlChildValues::drop_members() { stack_.resize(base_); }
@@ -172,6 +202,7 @@ Value xml_element_to_value(XmlElement&& element, XmlChildValues&& children) {
         if (text.empty()) return Value::null();
         return Value::string(std::move(text));
     }
+    if (element.attributes.empty() && text.empty()) return Value::object(children.take_members());
     ValueObject members;
     members.reserve(element.attributes.size() + (text.empty() ? 0 : 1) + children.size());
     for (XmlAttribute& attribute : element.attributes) {

@@ -57,6 +57,8 @@ public:
     std::size_t size();
     // Moves the members onto the end of `out` and off the stack.
     void move_members_to(ValueObject& out);
+    // The members, taken off the stack.
+    ValueObject take_members();
     void drop_members();
     ValueObject& stack() { return stack_; }
 
