@@ -1,5 +1,6 @@
 #include "interchange/xml_reader.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -162,6 +163,37 @@ Result<void> read_xml_declaration(XmlCursor& cursor) {
     return {};
 }
 
+// Room made for an element's attributes when the first one comes, so that
+// elements with a few attributes allocate their list once.
+constexpr std::size_t kUsualAttributes = 4;
+
+// Tells whether an attribute name was already read on an element: the few
+// attributes of most elements are scanned, and only an element with many
+// builds an index of their names.
+class AttributeNames {
+public:
+    explicit AttributeNames(const std::vector<XmlAttribute>& attributes) : attributes_(attributes) {}
+
+    // Whether `name` is among the attributes read so far; checks each name
+    // before it joins the list.
+    bool is_repeated(std::string_view name) {
+        if (attributes_.size() < kScannedAttributes) {
+            return std::ranges::any_of(attributes_, [&](const XmlAttribute& read) { return read.name == name; });
+        }
+        if (!index_) {
+            index_.emplace();
+            for (const XmlAttribute& read : attributes_) (void)index_->find_or_add(read.name);
+        }
+        return index_->find_or_add(name).has_value();
+    }
+
+private:
+    static constexpr std::size_t kScannedAttributes = 16;
+
+    const std::vector<XmlAttribute>& attributes_;
+    std::optional<XmlNameIndex> index_;
+};
+
 // Reads one element: its start tag, then its content up to the matching end
 // tag, its children one level deeper. With `children`, each child's value
 // is built as it closes and handed to it; the child elements themselves
@@ -192,7 +224,7 @@ private:
     // Reads the attributes and the end of the start tag; true for an empty
     // element ("/>").
     Result<bool> read_start_tag() {
-        XmlNameIndex names;
+        AttributeNames names(element_.attributes);
         while (true) {
             cursor_.skip_white_space();
             std::string_view rest = cursor_.rest();
@@ -208,7 +240,7 @@ private:
         }
     }
 
-    Result<void> read_attribute(XmlNameIndex& names) {
+    Result<void> read_attribute(AttributeNames& names) {
         auto name = parse_xml_name(cursor_);
         if (!name) return forward_error(name);
         cursor_.skip_white_space();
@@ -222,9 +254,10 @@ private:
         if (raw->find('<') != std::string_view::npos) return fail("`<` in attribute value");
         std::string value;
         if (auto decoded = append_decoded(*raw, true, value); !decoded) return decoded;
-        if (names.find_or_add(*name)) {
+        if (names.is_repeated(*name)) {
             return fail("duplicate attribute " + quoted_excerpt(*name) + " on <" + quoted_excerpt(element_.name) + ">");
         }
+        if (element_.attributes.empty()) element_.attributes.reserve(kUsualAttributes);
         element_.attributes.push_back(XmlAttribute{*name, std::move(value)});
         return {};
     }
