@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <numeric>
 #include <span>
 #include <utility>
 
@@ -66,16 +67,26 @@ std::vector<std::uint32_t> first_of_each_key(std::span<const ValueMember> member
         stable_sort_by_upper_half(keys);
     }
     auto same_hash = [](std::uint64_t a, std::uint64_t b) { return a >> 32 == b >> 32; };
-    if (std::ranges::adjacent_find(keys, same_hash) == keys.end()) return {};
-    std::vector<std::uint32_t> first(members.size());
+    // Stays empty while no key repeats: every member met until then is its
+    // own first, which is what each position is set to when one does. Runs
+    // of one hash are mostly single members, which need no look.
+    std::vector<std::uint32_t> first;
     std::vector<std::uint32_t> firsts_of_run;  // one per distinct key among equal hashes
-    for (std::size_t run = 0, end; run < keys.size(); run = end) {
+    for (std::size_t run = 0, end = 1; run < keys.size(); run = end++) {
+        if (end == keys.size() || !same_hash(keys[end], keys[run])) continue;
         firsts_of_run.clear();
         for (end = run; end < keys.size() && same_hash(keys[end], keys[run]); ++end) {
             const auto member = static_cast<std::uint32_t>(keys[end]);
             auto known = std::ranges::find_if(firsts_of_run,
                                               [&](std::uint32_t at) { return members[at].key == members[member].key; });
-            if (known == firsts_of_run.end()) known = firsts_of_run.insert(firsts_of_run.end(), member);
+            if (known == firsts_of_run.end()) {
+                firsts_of_run.push_back(member);
+                continue;
+            }
+            if (first.empty()) {
+                first.resize(members.size());
+                std::iota(first.begin(), first.end(), std::uint32_t{0});
+            }
             first[member] = *known;
         }
     }
