@@ -20,9 +20,7 @@ namespace {
 // name up among them as it comes.
 constexpr std::size_t kScannedNames = 16;
 
-// Fewer keys than this are grouped by a comparison sort, more by a radix
-// sort.
-constexpr std::size_t kFewKeys = 1024;
+}  // namespace
 
 // Sorts `keys` by their upper 32 bits, keeping the order of keys whose
 // upper halves are equal: a least-significant-digit radix sort of three
@@ -45,55 +43,6 @@ void stable_sort_by_upper_half(std::vector<std::uint64_t>& keys) {
         keys.swap(sorted);
     }
 }
-
-// For each of `members`, the position of the first member of its key, found
-// by sorting the keys' hashes, with each member's position, so that members
-// of one key stand together in document order; each run of one hash is
-// then split by key. Empty when every key is distinct.
-std::vector<std::uint32_t> first_of_each_key(std::span<const ValueMember> members) {
-    // More members than 32 bits count would take far more memory than a
-    // process can have.
-    if (members.size() >= UINT32_MAX) raise_fault("an XML element has more than 2^32 children");
-    std::vector<std::uint64_t> keys(members.size());
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        keys[i] = std::uint64_t{static_cast<std::uint32_t>(KeyedTextHash{}(members[i].key))} << 32 | i;
-    }
-    // The positions make every key distinct, so that sorting whole keys
-    // also keeps document order among equal hashes; for few keys, that
-    // costs less than counting digits.
-    if (keys.size() < kFewKeys) {
-        std::ranges::sort(keys);
-    } else {
-        stable_sort_by_upper_half(keys);
-    }
-    auto same_hash = [](std::uint64_t a, std::uint64_t b) { return a >> 32 == b >> 32; };
-    // Stays empty while no key repeats: every member met until then is its
-    // own first, which is what each position is set to when one does. Runs
-    // of one hash are mostly single members, which need no look.
-    std::vector<std::uint32_t> first;
-    std::vector<std::uint32_t> firsts_of_run;  // one per distinct key among equal hashes
-    for (std::size_t run = 0, end = 1; run < keys.size(); run = end++) {
-        if (end == keys.size() || !same_hash(keys[end], keys[run])) continue;
-        firsts_of_run.clear();
-        for (end = run; end < keys.size() && same_hash(keys[end], keys[run]); ++end) {
-            const auto member = static_cast<std::uint32_t>(keys[end]);
-            auto known = std::ranges::find_if(firsts_of_run,
-                                              [&](std::uint32_t at) { return members[at].key == members[member].key; });
-            if (known == firsts_of_run.end()) {
-                firsts_of_run.push_back(member);
-                continue;
-            }
-            if (first.empty()) {
-                first.resize(members.size());
-                std::iota(first.begin(), first.end(), std::uint32_t{0});
-            }
-            first[member] = *known;
-        }
-    }
-    return first;
-}
-
-}  // namespace
 
 void XmlChildValues::add(std::string_view name, Value value) {
     if (grouped_) {
@@ -131,7 +80,8 @@ void XmlChildValues::append_to_member(ValueMember& member, Value value) {
 // of their name's first child, keeping document order.
 void XmlChildValues::group_waiting_children() {
     const std::span<ValueMember> members(stack_.begin() + static_cast<std::ptrdiff_t>(base_), stack_.end());
-    const std::vector<std::uint32_t> first = first_of_each_key(members);
+    const std::vector<std::uint32_t> first =
+        first_of_each_name(members.size(), [&](std::size_t i) -> std::string_view { return members[i].key; });
     grouped_ = true;
     if (first.empty()) return;
     // The number of values each first member will hold, to size its array

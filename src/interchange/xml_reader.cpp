@@ -167,32 +167,24 @@ Result<void> read_xml_declaration(XmlCursor& cursor) {
 // elements with a few attributes allocate their list once.
 constexpr std::size_t kUsualAttributes = 4;
 
-// Tells whether an attribute name was already read on an element: the few
-// attributes of most elements are scanned, and only an element with many
-// builds an index of their names.
-class AttributeNames {
-public:
-    explicit AttributeNames(const std::vector<XmlAttribute>& attributes) : attributes_(attributes) {}
+// Attributes up to this many are each looked for among those before them
+// as they are read. Past that, names are checked together, once the start
+// tag ends or fails, so that an element with many attributes costs linear
+// time; the first attribute that repeats a name is refused either way, and
+// before any fault that follows it in the tag.
+constexpr std::size_t kScannedAttributes = 16;
 
-    // Whether `name` is among the attributes read so far; checks each name
-    // before it joins the list.
-    bool is_repeated(std::string_view name) {
-        if (attributes_.size() < kScannedAttributes) {
-            return std::ranges::any_of(attributes_, [&](const XmlAttribute& read) { return read.name == name; });
-        }
-        if (!index_) {
-            index_.emplace();
-            for (const XmlAttribute& read : attributes_) (void)index_->find_or_add(read.name);
-        }
-        return index_->find_or_add(name).has_value();
+// The position of the first attribute that repeats the name of one before
+// it, if any.
+std::optional<std::size_t> first_repeated_attribute(const std::vector<XmlAttribute>& attributes) {
+    if (attributes.size() <= kScannedAttributes) return std::nullopt;
+    const std::vector<std::uint32_t> first =
+        first_of_each_name(attributes.size(), [&](std::size_t i) { return attributes[i].name; });
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        if (first[i] != i) return i;
     }
-
-private:
-    static constexpr std::size_t kScannedAttributes = 16;
-
-    const std::vector<XmlAttribute>& attributes_;
-    std::optional<XmlNameIndex> index_;
-};
+    return std::nullopt;
+}
 
 // Reads one element: its start tag, then its content up to the matching end
 // tag, its children one level deeper. With `children`, each child's value
@@ -224,23 +216,37 @@ private:
     // Reads the attributes and the end of the start tag; true for an empty
     // element ("/>").
     Result<bool> read_start_tag() {
-        AttributeNames names(element_.attributes);
         while (true) {
             cursor_.skip_white_space();
             std::string_view rest = cursor_.rest();
             if (rest.starts_with("/>")) {
                 cursor_.pos += 2;
-                return true;
+                return check_attribute_names(true);
             }
             if (rest.starts_with('>')) {
                 ++cursor_.pos;
-                return false;
+                return check_attribute_names(false);
             }
-            if (auto attribute = read_attribute(names); !attribute) return forward_error(attribute);
+            if (auto attribute = read_attribute(); !attribute) {
+                if (auto unique = check_attribute_names(false); !unique) return unique;
+                return forward_error(attribute);
+            }
         }
     }
 
-    Result<void> read_attribute(AttributeNames& names) {
+    // `closed`, unless an attribute repeats the name of one before it.
+    Result<bool> check_attribute_names(bool closed) {
+        if (auto repeated = first_repeated_attribute(element_.attributes)) {
+            return repeated_attribute(element_.attributes[*repeated].name);
+        }
+        return closed;
+    }
+
+    std::unexpected<Error> repeated_attribute(std::string_view name) const {
+        return fail("duplicate attribute " + quoted_excerpt(name) + " on <" + quoted_excerpt(element_.name) + ">");
+    }
+
+    Result<void> read_attribute() {
         auto name = parse_xml_name(cursor_);
         if (!name) return forward_error(name);
         cursor_.skip_white_space();
@@ -254,11 +260,13 @@ private:
         if (raw->find('<') != std::string_view::npos) return fail("`<` in attribute value");
         std::string value;
         if (auto decoded = append_decoded(*raw, true, value); !decoded) return decoded;
-        if (names.is_repeated(*name)) {
-            return fail("duplicate attribute " + quoted_excerpt(*name) + " on <" + quoted_excerpt(element_.name) + ">");
+        std::vector<XmlAttribute>& attributes = element_.attributes;
+        if (attributes.size() < kScannedAttributes &&
+            std::ranges::any_of(attributes, [&](const XmlAttribute& read) { return read.name == *name; })) {
+            return repeated_attribute(*name);
         }
-        if (element_.attributes.empty()) element_.attributes.reserve(kUsualAttributes);
-        element_.attributes.push_back(XmlAttribute{*name, std::move(value)});
+        if (attributes.empty()) attributes.reserve(kUsualAttributes);
+        attributes.push_back(XmlAttribute{*name, std::move(value)});
         return {};
     }
 

@@ -176,6 +176,26 @@ def test_import_refuses_a_repeated_attribute_among_many(count, repeated):
         f"duplicate attribute a{repeated} on <w>"
 
 
+MANY_ATTRIBUTES = " ".join(f'a{i}="{i}"' for i in range(20))
+
+
+@pytest.mark.parametrize("rest, message", [
+    ('a3="x" b="<"/>', "duplicate attribute a3 on <w>"),
+    ('a3="x" b=1/>', "duplicate attribute a3 on <w>"),
+    ('a3="x" b="1"', "duplicate attribute a3 on <w>"),
+    ('a3="x">', "duplicate attribute a3 on <w>"),
+    ('a1="x" a0="x"/>', "duplicate attribute a1 on <w>"),
+    ('b="1" b="2" a0="x"/>', "duplicate attribute b on <w>"),
+    ('a3="<"/>', "`<` in attribute value"),
+    ('b=1 a3="x"/>', "attribute value must be quoted"),
+    ('b="1"', "expected a name at byte 168"),
+    ('b="1">', "unclosed element <w>"),
+], ids=["bad value after", "unquoted after", "end of text after", "unclosed after", "first of two repeats",
+        "repeat among new names", "bad value of the repeat", "fault before the repeat", "end of text", "unclosed"])
+def test_import_refuses_the_first_fault_of_a_start_tag_with_many_attributes(rest, message):
+    assert refusal(bezo.import_from, "xml", f"<w {MANY_ATTRIBUTES} {rest}") == message
+
+
 # --- export ---------------------------------------------------------------
 
 @pytest.mark.parametrize("lines, expected", [
