@@ -16,9 +16,13 @@ namespace bezo {
 
 namespace {
 
-// Elements with up to this many distinct child names look each child's
-// name up among them as it comes.
+// Elements with up to this many distinct child names scan them for each
+// child's name.
 constexpr std::size_t kScannedNames = 16;
+
+// Up to this many, in a table of at most twice as many slots of eight bytes
+// (64 KiB), which stays in cache.
+constexpr std::size_t kIndexedNames = 4096;
 
 }  // namespace
 
@@ -50,20 +54,61 @@ void XmlChildValues::add(std::string_view name, Value value) {
             append_to_member(stack_[base_ + *known], std::move(value));
             return;
         }
-        grouped_ = stack_.size() - base_ < kScannedNames;
+        grouped_ = stack_.size() - base_ < kIndexedNames;
+        if (!grouped_) slots_ = {};
     }
     stack_.emplace_back(std::string(name), std::move(value));
+    if (grouped_) index_last_member();
 }
 
-std::optional<std::size_t> XmlChildValues::find_member(std::string_view name) const {
+std::optional<std::size_t> XmlChildValues::find_member(std::string_view name) {
     const std::size_t count = stack_.size() - base_;
     if (count == 0) return std::nullopt;
     // Children of one name mostly come in a row.
     if (stack_[base_ + last_found_].key == name) return last_found_;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (stack_[base_ + i].key == name) return i;
+    std::optional<std::size_t> found;
+    if (!slots_.empty()) {
+        found = find_in_table(name);
+    } else {
+        for (std::size_t i = 0; i < count && !found; ++i) {
+            if (stack_[base_ + i].key == name) found = i;
+        }
     }
-    return std::nullopt;
+    if (found) last_found_ = *found;
+    return found;
+}
+
+std::optional<std::size_t> XmlChildValues::find_in_table(std::string_view name) const {
+    const auto hash = static_cast<std::uint32_t>(KeyedTextHash{}(name));
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.position_plus_one == 0) return std::nullopt;
+        if (slot.hash == hash && stack_[base_ + slot.position_plus_one - 1].key == name) {
+            return slot.position_plus_one - 1;
+        }
+    }
+}
+
+// Enters the member just added into the table once there are too many to
+// scan, building the table anew, twice as large, when it is half full.
+void XmlChildValues::index_last_member() {
+    const std::size_t count = stack_.size() - base_;
+    if (count <= kScannedNames) return;
+    if (2 * count <= slots_.size()) {
+        index_member(count - 1);
+        return;
+    }
+    slots_.assign(std::max(slots_.size() * 2, 4 * kScannedNames), Slot{});
+    for (std::size_t position = 0; position < count; ++position) index_member(position);
+}
+
+void XmlChildValues::index_member(std::size_t position) {
+    const auto hash = static_cast<std::uint32_t>(KeyedTextHash{}(stack_[base_ + position].key));
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at].position_plus_one != 0) at = (at + 1) & mask;
+    slots_[at] = Slot{static_cast<std::uint32_t>(position + 1), hash};
 }
 
 void XmlChildValues::append_to_member(ValueMember& member, Value value) {

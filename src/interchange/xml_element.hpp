@@ -104,10 +104,11 @@ std::vector<std::uint32_t> first_of_each_name(std::size_t count, NameOf name_of)
 // ancestors, so that no element grows a list of its own.
 //
 // While an element has few distinct child names, each child's name is
-// looked up among them as it comes. Past that, children wait as members of
-// their own and are grouped by name once the element closes, by sorting
-// their names' hashes: a table that looked each name up as it came would
-// outgrow the cache on wide elements, each lookup a miss.
+// looked up among them as it comes: scanned while they are very few, then
+// hashed into a table small enough to stay in cache. Past that, children
+// wait as members of their own and are grouped by name once the element
+// closes, by sorting their names' hashes: a table that looked each name up
+// as it came would outgrow the cache on wide elements, each lookup a miss.
 class XmlChildValues {
 public:
     explicit XmlChildValues(ValueObject& stack) : stack_(stack), base_(stack.size()) {}
@@ -123,13 +124,24 @@ public:
     ValueObject& stack() { return stack_; }
 
 private:
-    std::optional<std::size_t> find_member(std::string_view name) const;
+    // A slot of the table of member names: 32 bits of the name's hash pick
+    // the slot and screen comparisons.
+    struct Slot {
+        std::uint32_t position_plus_one = 0;  // 0 for an empty slot
+        std::uint32_t hash = 0;
+    };
+
+    std::optional<std::size_t> find_member(std::string_view name);
+    std::optional<std::size_t> find_in_table(std::string_view name) const;
+    void index_last_member();
+    void index_member(std::size_t position);
     void append_to_member(ValueMember& member, Value value);
     void group_waiting_children();
 
     ValueObject& stack_;
     std::size_t base_;  // where this element's members start on the stack
     std::size_t last_found_ = 0;
+    std::vector<Slot> slots_;  // empty while names are scanned; else a power of two
     // Whether each distinct name has one member; false while children wait
     // to be grouped.
     bool grouped_ = true;

@@ -159,7 +159,11 @@ def grouped_children(names):
     [f"n{i}" for i in range(2000)],
     [f"n{i % 1500}" for i in range(3000)],
     [f"n{i % 3}" if i % 2 else f"m{i}" for i in range(2500)],
-], ids=["16 names", "17 names", "repeated before many", "2000 distinct", "1500 names twice", "3 among 1250"])
+    [f"n{i}" for i in range(5000)],
+    [f"n{i % 4100}" for i in range(8200)],
+    ["a", "b", "a"] + [f"n{i}" for i in range(4100)] + ["b", "a", "n4099", "n0"],
+], ids=["16 names", "17 names", "repeated before many", "2000 distinct", "1500 names twice", "3 among 1250",
+        "5000 distinct", "4100 names twice", "repeated before very many"])
 def test_import_groups_children_of_wide_elements_by_name(names):
     children = "".join(f"<{name}>{position}</{name}>" for position, name in enumerate(names))
     # The wide element stands between siblings, so that the members of its
