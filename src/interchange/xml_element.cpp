@@ -20,8 +20,9 @@ namespace {
 // child's name.
 constexpr std::size_t kScannedNames = 16;
 
-// Up to this many, in a table of at most twice as many slots of eight bytes
-// (64 KiB), which stays in cache.
+// Elements with up to this many distinct child names look each child's name
+// up in a table of at most twice as many slots of eight bytes (64 KiB),
+// which stays in cache; beyond that, children wait to be grouped.
 constexpr std::size_t kIndexedNames = 4096;
 
 }  // namespace
@@ -35,8 +36,9 @@ void stable_sort_by_upper_half(std::vector<std::uint64_t>& keys) {
     constexpr std::size_t kDigits = 1 << 11;
     std::vector<std::array<std::size_t, kDigits>> starts(kShifts.size());
     for (std::uint64_t key : keys) {
-        for (std::size_t pass = 0; pass < kShifts.size(); ++pass)
+        for (std::size_t pass = 0; pass < kShifts.size(); ++pass) {
             ++starts[pass][(key >> kShifts[pass]) & (kDigits - 1)];
+        }
     }
     std::vector<std::uint64_t> sorted(keys.size());
     for (std::size_t pass = 0; pass < kShifts.size(); ++pass) {
