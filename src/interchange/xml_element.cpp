@@ -113,7 +113,7 @@ void XmlChildValues::index_member(std::size_t position) {
     slots_[at] = Slot{static_cast<std::uint32_t>(position + 1), hash};
 }
 
-void XmlChildValues::append_to_member(ValueMember& member, Value value) {
+void XmlChildValues::append_to_member(ValueMember& member, Value&& value) {
     Value& held = member.value;
     if (!held.is<ValueArray>()) {
         ValueArray items;

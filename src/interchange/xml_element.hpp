@@ -135,7 +135,7 @@ private:
     std::optional<std::size_t> find_in_table(std::string_view name) const;
     void index_last_member();
     void index_member(std::size_t position);
-    void append_to_member(ValueMember& member, Value value);
+    void append_to_member(ValueMember& member, Value&& value);
     void group_waiting_children();
 
     ValueObject& stack_;
