@@ -1,5 +1,6 @@
 #include "interchange/xml_reader.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -162,6 +163,29 @@ Result<void> read_xml_declaration(XmlCursor& cursor) {
     return {};
 }
 
+// Room made for an element's attributes when the first one comes, so that
+// elements with a few attributes allocate their list once.
+constexpr std::size_t kUsualAttributes = 4;
+
+// Attributes up to this many are each looked for among those before them
+// as they are read. Past that, names are checked together, once the start
+// tag ends or fails, so that an element with many attributes costs linear
+// time; the first attribute that repeats a name is refused either way, and
+// before any fault that follows it in the tag.
+constexpr std::size_t kScannedAttributes = 16;
+
+// The position of the first attribute that repeats the name of one before
+// it, if any.
+std::optional<std::size_t> first_repeated_attribute(const std::vector<XmlAttribute>& attributes) {
+    if (attributes.size() <= kScannedAttributes) return std::nullopt;
+    const std::vector<std::uint32_t> first =
+        first_of_each_name(attributes.size(), [&](std::size_t i) { return attributes[i].name; });
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        if (first[i] != i) return i;
+    }
+    return std::nullopt;
+}
+
 // Reads one element: its start tag, then its content up to the matching end
 // tag, its children one level deeper. With `children`, each child's value
 // is built as it closes and handed to it; the child elements themselves
@@ -192,23 +216,37 @@ private:
     // Reads the attributes and the end of the start tag; true for an empty
     // element ("/>").
     Result<bool> read_start_tag() {
-        XmlNameIndex names;
         while (true) {
             cursor_.skip_white_space();
             std::string_view rest = cursor_.rest();
             if (rest.starts_with("/>")) {
                 cursor_.pos += 2;
-                return true;
+                return check_attribute_names(true);
             }
             if (rest.starts_with('>')) {
                 ++cursor_.pos;
-                return false;
+                return check_attribute_names(false);
             }
-            if (auto attribute = read_attribute(names); !attribute) return forward_error(attribute);
+            if (auto attribute = read_attribute(); !attribute) {
+                if (auto unique = check_attribute_names(false); !unique) return unique;
+                return forward_error(attribute);
+            }
         }
     }
 
-    Result<void> read_attribute(XmlNameIndex& names) {
+    // `closed`, unless an attribute repeats the name of one before it.
+    Result<bool> check_attribute_names(bool closed) {
+        if (auto repeated = first_repeated_attribute(element_.attributes)) {
+            return repeated_attribute(element_.attributes[*repeated].name);
+        }
+        return closed;
+    }
+
+    std::unexpected<Error> repeated_attribute(std::string_view name) const {
+        return fail("duplicate attribute " + quoted_excerpt(name) + " on <" + quoted_excerpt(element_.name) + ">");
+    }
+
+    Result<void> read_attribute() {
         auto name = parse_xml_name(cursor_);
         if (!name) return forward_error(name);
         cursor_.skip_white_space();
@@ -222,10 +260,13 @@ private:
         if (raw->find('<') != std::string_view::npos) return fail("`<` in attribute value");
         std::string value;
         if (auto decoded = append_decoded(*raw, true, value); !decoded) return decoded;
-        if (names.find_or_add(*name)) {
-            return fail("duplicate attribute " + quoted_excerpt(*name) + " on <" + quoted_excerpt(element_.name) + ">");
+        std::vector<XmlAttribute>& attributes = element_.attributes;
+        if (attributes.size() < kScannedAttributes &&
+            std::ranges::any_of(attributes, [&](const XmlAttribute& read) { return read.name == *name; })) {
+            return repeated_attribute(*name);
         }
-        element_.attributes.push_back(XmlAttribute{*name, std::move(value)});
+        if (attributes.empty()) attributes.reserve(kUsualAttributes);
+        attributes.push_back(XmlAttribute{*name, std::move(value)});
         return {};
     }
 

@@ -142,6 +142,64 @@ def test_import_of_many_distinct_and_repeated_names():
         "duplicate attribute a7 on <w>"
 
 
+def grouped_children(names):
+    """The data of an element whose children, named `names`, each hold their
+    position as text: one member per name in order of first occurrence, an
+    array of the texts in document order where a name repeats."""
+    groups = {}
+    for position, name in enumerate(names):
+        groups.setdefault(name, []).append(str(position))
+    return {name: texts if len(texts) > 1 else texts[0] for name, texts in groups.items()}
+
+
+@pytest.mark.parametrize("names", [
+    [f"n{i}" for i in range(16)] + ["n3", "n15"],
+    [f"n{i}" for i in range(17)] + ["n0", "n16", "n0"],
+    ["a", "a", "b", "b"] + [f"n{i}" for i in range(18)] + ["b", "a", "n17"],
+    [f"n{i}" for i in range(2000)],
+    [f"n{i % 1500}" for i in range(3000)],
+    [f"n{i % 3}" if i % 2 else f"m{i}" for i in range(2500)],
+    [f"n{i}" for i in range(5000)],
+    [f"n{i % 4100}" for i in range(8200)],
+    ["a", "b", "a"] + [f"n{i}" for i in range(4100)] + ["b", "a", "n4099", "n0"],
+], ids=["16 names", "17 names", "repeated before many", "2000 distinct", "1500 names twice", "3 among 1250",
+        "5000 distinct", "4100 names twice", "repeated before very many"])
+def test_import_groups_children_of_wide_elements_by_name(names):
+    children = "".join(f"<{name}>{position}</{name}>" for position, name in enumerate(names))
+    # The wide element stands between siblings, so that the members of its
+    # parent wait below its own.
+    text = bezo.import_from("xml", f"<r><x>1</x><w>{children}</w><x>2</x></r>")
+    data = {"r": {"x": ["1", "2"], "w": grouped_children(names)}}
+    assert text == bezo.import_from("json", json.dumps(data)).replace(".!bezo\n", ".!bezo\n.?xml\n", 1)
+
+
+@pytest.mark.parametrize("count, repeated", [(15, 0), (16, 15), (16, 0), (17, 16), (17, 3), (40, 39)])
+def test_import_refuses_a_repeated_attribute_among_many(count, repeated):
+    attributes = " ".join(f'a{i}="{i}"' for i in range(count))
+    assert refusal(bezo.import_from, "xml", f'<w {attributes} a{repeated}="x"/>') == \
+        f"duplicate attribute a{repeated} on <w>"
+
+
+MANY_ATTRIBUTES = " ".join(f'a{i}="{i}"' for i in range(20))
+
+
+@pytest.mark.parametrize("rest, message", [
+    ('a3="x" b="<"/>', "duplicate attribute a3 on <w>"),
+    ('a3="x" b=1/>', "duplicate attribute a3 on <w>"),
+    ('a3="x" b="1"', "duplicate attribute a3 on <w>"),
+    ('a3="x">', "duplicate attribute a3 on <w>"),
+    ('a1="x" a0="x"/>', "duplicate attribute a1 on <w>"),
+    ('b="1" b="2" a0="x"/>', "duplicate attribute b on <w>"),
+    ('a3="<"/>', "`<` in attribute value"),
+    ('b=1 a3="x"/>', "attribute value must be quoted"),
+    ('b="1"', "expected a name at byte 168"),
+    ('b="1">', "unclosed element <w>"),
+], ids=["bad value after", "unquoted after", "end of text after", "unclosed after", "first of two repeats",
+        "repeat among new names", "bad value of the repeat", "fault before the repeat", "end of text", "unclosed"])
+def test_import_refuses_the_first_fault_of_a_start_tag_with_many_attributes(rest, message):
+    assert refusal(bezo.import_from, "xml", f"<w {MANY_ATTRIBUTES} {rest}") == message
+
+
 # --- export ---------------------------------------------------------------
 
 @pytest.mark.parametrize("lines, expected", [
