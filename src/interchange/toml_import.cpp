@@ -419,11 +419,13 @@ Result<std::string> checked_utf8(Result<std::string> authored) {
 
 }  // namespace
 
-Result<std::string> import_toml(std::string_view text) {
-    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
+Result<std::string> import_toml(std::string_view text, Utf8State state) {
+    if (state == Utf8State::Unchecked && !is_valid_utf8(text)) return fail("input is not valid UTF-8");
     std::vector<TomlCut> cuts;
     if (auto scanned = prescan_toml(text, &cuts); !scanned) return forward_error(scanned);
     return checked_utf8(read_and_write(text, cuts));
 }
+
+Result<std::string> import_toml(std::string_view text) { return import_toml(text, Utf8State::Unchecked); }
 
 }  // namespace bezo

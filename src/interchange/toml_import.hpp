@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
+// An unchecked text is refused unless it is UTF-8.
+Result<std::string> import_toml(std::string_view text, Utf8State state);
 Result<std::string> import_toml(std::string_view text);
 
 }  // namespace bezo

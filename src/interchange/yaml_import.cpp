@@ -218,8 +218,8 @@ private:
 
 }  // namespace
 
-Result<std::string> import_yaml(std::string_view text) {
-    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
+Result<std::string> import_yaml(std::string_view text, Utf8State state) {
+    if (state == Utf8State::Unchecked && !is_valid_utf8(text)) return fail("input is not valid UTF-8");
     // Most documents are read straight into a JsonTree; the others are read
     // into their nodes and converted.
     auto simple = read_simple_yaml_tree(text);
@@ -237,5 +237,7 @@ Result<std::string> import_yaml(std::string_view text) {
     if (!members) return fail("root must be a YAML mapping");
     return tree_to_authored(*members, false, text.size());
 }
+
+Result<std::string> import_yaml(std::string_view text) { return import_yaml(text, Utf8State::Unchecked); }
 
 }  // namespace bezo
