@@ -15,13 +15,9 @@
 
 namespace bezo {
 
-// The smallest block that gets a mapping of its own: 32 MiB, above which
-// malloc (with its default settings) maps every block on its own anyway
-// and, when it is freed, moves none of the thresholds by which it places
-// other blocks. So mapping these here changes nothing for the rest of the
-// process; smaller blocks, which malloc may place in reused memory, stay
-// with it.
-inline constexpr std::size_t kHugePageBlock = std::size_t{32} << 20;
+// The smallest block that gets a mapping of its own: several huge pages,
+// so that the pages of its unaligned ends are few beside them.
+inline constexpr std::size_t kHugePageBlock = std::size_t{8} << 20;
 
 template <class T>
 struct HugePageAllocator {

@@ -14,7 +14,7 @@ using Numbers = std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>>;
 // own, and back below it: every value survives each move between blocks.
 TEST(HugePageAllocator, KeepsValuesAcrossSmallAndMappedBlocks) {
     const std::size_t mapped = kHugePageBlock / sizeof(std::uint64_t);
-    for (const std::size_t size : {std::size_t{1000}, mapped - 1, mapped + 1}) {
+    for (const std::size_t size : {std::size_t{1000}, mapped - 1, mapped, 3 * mapped + 7}) {
         Numbers numbers;
         for (std::size_t i = 0; i < size; ++i) numbers.push_back(i * 2654435761u);
         Numbers moved = std::move(numbers);
