@@ -23,7 +23,7 @@ std::uint32_t MemberIndex::hash(CanonicalIndex ns, std::string_view key) {
     return static_cast<std::uint32_t>(KeyedTextHash{}(key) ^ (std::size_t{ns} * 0x9E3779B97F4A7C15ull));
 }
 
-CanonicalIndex MemberIndex::find(const CanonicalNodes& nodes, CanonicalIndex ns, std::string_view key,
+CanonicalIndex MemberIndex::find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
                                  std::uint32_t hash) const {
     if (slots_.empty()) return 0;
     const std::size_t mask = slots_.size() - 1;
@@ -61,7 +61,7 @@ CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
 }
 
 CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
-    const CanonicalNodes& nodes = tree_.nodes_;
+    const std::vector<CanonicalNode>& nodes = tree_.nodes_;
     std::uint32_t hash = 0;
     if (nodes[ns].indexed) {
         hash = MemberIndex::hash(ns, key);
@@ -82,7 +82,7 @@ CanonicalIndex CanonicalTreeBuilder::add_member(CanonicalIndex ns, std::string_v
 CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return add_child(array, {}, 0); }
 
 CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {
-    CanonicalNodes& nodes = tree_.nodes_;
+    std::vector<CanonicalNode>& nodes = tree_.nodes_;
     const auto child = static_cast<CanonicalIndex>(nodes.size());
     nodes.emplace_back().set_key(key);
     CanonicalNode& container = nodes[parent];
@@ -107,7 +107,7 @@ CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::strin
 }
 
 CanonicalIndex CanonicalTreeBuilder::element(CanonicalIndex array, std::size_t position) {
-    CanonicalNodes& nodes = tree_.nodes_;
+    std::vector<CanonicalNode>& nodes = tree_.nodes_;
     if (position + 1 == nodes[array].child_count) return nodes[array].last_child;
     if (!nodes[array].indexed) {
         std::vector<CanonicalIndex>& elements = elements_[array];

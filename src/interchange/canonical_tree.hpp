@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "core/arena.hpp"
-#include "core/huge_page_allocator.hpp"
 
 namespace bezo {
 
@@ -92,10 +91,6 @@ static_assert(sizeof(CanonicalNode) == 48);
 
 class CanonicalTree;
 
-// The nodes of a tree, in the order they were added: a large array filled
-// front to back, as HugePageAllocator is made for.
-using CanonicalNodes = std::vector<CanonicalNode, HugePageAllocator<CanonicalNode>>;
-
 // The children of a namespace (its members) or an array (its elements), in
 // order.
 class CanonicalChildren {
@@ -144,7 +139,7 @@ public:
 private:
     friend class CanonicalTreeBuilder;
 
-    CanonicalNodes nodes_;
+    std::vector<CanonicalNode> nodes_;
     std::vector<std::string_view> leaf_types_;
     std::vector<CanonicalIndex> embedded_documents_;
     TextArena store_;
@@ -164,7 +159,8 @@ public:
     static std::uint32_t hash(CanonicalIndex ns, std::string_view key);
 
     // The member `key` of `ns`, whose hash is `hash`, or 0.
-    CanonicalIndex find(const CanonicalNodes& nodes, CanonicalIndex ns, std::string_view key, std::uint32_t hash) const;
+    CanonicalIndex find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
+                        std::uint32_t hash) const;
     void add(CanonicalIndex ns, CanonicalIndex member, std::uint32_t hash);
 
 private:
