@@ -94,16 +94,27 @@ struct ConvertedValue {
     std::uint8_t library_length = 0;
 };
 
-// Whether a text is an integer as JSON writes it, a "-" or none and then
-// digits without a leading zero: most numbers of a document, told apart
-// without the whole grammar of a JSON number.
-bool is_plain_integer(std::string_view text) {
-    if (text.starts_with('-')) text.remove_prefix(1);
-    if (text.empty() || (text.front() == '0' && text.size() > 1)) return false;
-    for (const char c : text) {
-        if (!is_ascii_digit(c)) return false;
-    }
-    return true;
+// How many ASCII digits the text holds from `pos` on, up to its first other
+// byte.
+std::size_t digits_from(std::string_view text, std::size_t pos) {
+    std::size_t end = pos;
+    while (end < text.size() && is_ascii_digit(text[end])) ++end;
+    return end - pos;
+}
+
+// Whether a text is a number as JSON writes most of them: a "-" or none,
+// digits without a leading zero, and perhaps a point and more digits; told
+// apart without the whole grammar of a JSON number, which has the last word
+// on anything else.
+bool is_plain_number(std::string_view text) {
+    std::size_t pos = text.starts_with('-') ? 1 : 0;
+    const std::size_t whole = digits_from(text, pos);
+    if (whole == 0 || (whole > 1 && text[pos] == '0')) return false;
+    pos += whole;
+    if (pos == text.size()) return true;
+    if (text[pos] != '.') return false;
+    const std::size_t fraction = digits_from(text, pos + 1);
+    return fraction > 0 && pos + 1 + fraction == text.size();
 }
 
 // An embedded JSON document: base64url of UTF-8 text holding exactly one
@@ -125,7 +136,7 @@ Result<ConvertedValue> convert_value(const LineType& type, std::string_view valu
         case ValueRule::TimeLeaf: return ConvertedValue::leaf(type.leaf_type, kTimeLibrary, value);
         case ValueRule::NumLeaf: return ConvertedValue::leaf(type.leaf_type, kNumLibrary, value);
         case ValueRule::Number:
-            if (!is_plain_integer(value) && !is_whole_json_number(value)) {
+            if (!is_plain_number(value) && !is_whole_json_number(value)) {
                 return fail("!" + std::string(type.name) + " value is not a JSON number: " + quoted_excerpt(value));
             }
             return ConvertedValue::json(value, JsonSpelling::Number);
@@ -347,9 +358,8 @@ private:
     // The type of a metadata text, parsed once per distinct text; null when
     // it is no annotation.
     const LineType* line_type(std::string_view metadata) {
-        for (const RecentType& recent : recent_types_) {
-            if (same_short_text(recent.metadata, metadata)) return recent.type;
-        }
+        RecentType& recent = recent_types_[recent_slot(metadata)];
+        if (same_short_text(recent.metadata, metadata)) return recent.type;
         auto found = types_.find(metadata);
         if (found == types_.end()) {
             std::optional<LineType> type;
@@ -360,9 +370,20 @@ private:
             found = types_.emplace(metadata, type).first;
         }
         const LineType* type = found->second ? &*found->second : nullptr;
-        recent_types_[next_recent_type_] = RecentType{metadata, type};
-        next_recent_type_ = (next_recent_type_ + 1) % recent_types_.size();
+        recent = RecentType{metadata, type};
         return type;
+    }
+
+    // The slot of `recent_types_` that a metadata text may sit in, by its
+    // size and its last two bytes, which tell apart the few type names of
+    // a document ("!int", "!str", "!float", "!bool", "!null").
+    static std::size_t recent_slot(std::string_view metadata) {
+        std::uint64_t key = metadata.size() << 16;
+        if (metadata.size() >= 2) {
+            key |= std::uint64_t{static_cast<unsigned char>(metadata.back())} << 8 |
+                   static_cast<unsigned char>(metadata[metadata.size() - 2]);
+        }
+        return (key * 0x9E3779B97F4A7C15ull) >> (64 - kRecentSlotBits);
     }
 
     // Splits the name path at the front of `rest` (a line after its
@@ -503,16 +524,16 @@ private:
 
     CanonicalTreeBuilder builder_;
     std::unordered_map<std::string_view, std::optional<LineType>, KeyedTextHash, std::equal_to<>> types_;
-    // The last few distinct metadata texts and their types (kept in
-    // `types_`, whose entries stay in place; null for no annotation):
-    // records repeat a handful of them line after line. The empty text,
-    // which a slot holds at first, is no annotation.
+    // Metadata texts met lately and their types (kept in `types_`, whose
+    // entries stay in place; null for no annotation), each in the slot that
+    // recent_slot gives it: records repeat a handful of them line after
+    // line. The empty text, which a slot holds at first, is no annotation.
     struct RecentType {
         std::string_view metadata;
         const LineType* type = nullptr;
     };
-    std::array<RecentType, 8> recent_types_{};
-    std::size_t next_recent_type_ = 0;
+    static constexpr unsigned kRecentSlotBits = 4;
+    std::array<RecentType, std::size_t{1} << kRecentSlotBits> recent_types_{};
     std::string_view last_path_;
     // The steps of the current path: the first `depth_` of room for as many
     // as a path may hold and the one past the limit that fails it.

@@ -1,5 +1,8 @@
 #include "interchange/canonical_tree.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "core/hash.hpp"
 
 namespace bezo {
@@ -19,11 +22,28 @@ bool same_key(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+void CanonicalNodes::reserve_first(std::size_t count) {
+    capacity_ = std::min(count, kBlockNodes);
+    blocks_.push_back(allocate(capacity_));
+}
+
+void CanonicalNodes::add_room() {
+    if (capacity_ < kBlockNodes && !blocks_.empty()) {
+        // The first block, sized for a small tree, grows to a whole one.
+        Block whole = allocate(kBlockNodes);
+        std::memcpy(static_cast<void*>(whole.get()), blocks_.front().get(), size_ * sizeof(CanonicalNode));
+        blocks_.front() = std::move(whole);
+    } else {
+        blocks_.push_back(allocate(kBlockNodes));
+    }
+    capacity_ = blocks_.size() * kBlockNodes;
+}
+
 std::uint32_t MemberIndex::hash(CanonicalIndex ns, std::string_view key) {
     return static_cast<std::uint32_t>(KeyedTextHash{}(key) ^ (std::size_t{ns} * 0x9E3779B97F4A7C15ull));
 }
 
-CanonicalIndex MemberIndex::find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
+CanonicalIndex MemberIndex::find(const CanonicalNodes& nodes, CanonicalIndex ns, std::string_view key,
                                  std::uint32_t hash) const {
     if (slots_.empty()) return 0;
     const std::size_t mask = slots_.size() - 1;
@@ -54,14 +74,13 @@ void MemberIndex::grow() {
 
 CanonicalTreeBuilder::CanonicalTreeBuilder(std::size_t text_size) {
     // About one node for each line of a canonical text, which rarely holds
-    // fewer than 16 bytes; more nodes grow the vector as usual. Room that
-    // stays unused costs no memory: its pages are never touched.
-    tree_.nodes_.reserve(text_size / 16 + 1);
+    // fewer than 16 bytes.
+    tree_.nodes_.reserve_first(text_size / 16 + 1);
     tree_.nodes_.emplace_back();
 }
 
 CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
-    const std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    const CanonicalNodes& nodes = tree_.nodes_;
     std::uint32_t hash = 0;
     if (nodes[ns].indexed) {
         hash = MemberIndex::hash(ns, key);
@@ -82,7 +101,7 @@ CanonicalIndex CanonicalTreeBuilder::add_member(CanonicalIndex ns, std::string_v
 CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return add_child(array, {}, 0); }
 
 CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {
-    std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    CanonicalNodes& nodes = tree_.nodes_;
     const auto child = static_cast<CanonicalIndex>(nodes.size());
     nodes.emplace_back().set_key(key);
     CanonicalNode& container = nodes[parent];
@@ -107,7 +126,7 @@ CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::strin
 }
 
 CanonicalIndex CanonicalTreeBuilder::element(CanonicalIndex array, std::size_t position) {
-    std::vector<CanonicalNode>& nodes = tree_.nodes_;
+    CanonicalNodes& nodes = tree_.nodes_;
     if (position + 1 == nodes[array].child_count) return nodes[array].last_child;
     if (!nodes[array].indexed) {
         std::vector<CanonicalIndex>& elements = elements_[array];

@@ -1,7 +1,7 @@
 // The canonical value tree: a canonical document read into nested
 // namespaces and arrays, each value converted by its type name.
 //
-// The tree is one vector of small nodes. Keys and values are views into the
+// The tree is one array of small nodes. Keys and values are views into the
 // canonical text it was read from, which must outlive the tree, or into the
 // tree's own store (keys whose quotes had to be removed, decoded embedded
 // documents); a value that JSON writes as a string keeps its text as written
@@ -10,7 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -89,6 +92,50 @@ private:
 };
 static_assert(sizeof(CanonicalNode) == 48);
 
+// The nodes of a tree, by position, in blocks of a fixed number of nodes.
+// Blocks never move, so a tree grows without copying its nodes; and each
+// block stays small enough for the allocator to hand out memory that an
+// earlier call gave back, where one array for a large tree would be mapped
+// afresh, page by page, on every call. A tree of a few nodes starts with a
+// block of its own size, grown to a whole block when more come.
+class CanonicalNodes {
+public:
+    static constexpr unsigned kBlockShift = 15;
+    static constexpr std::size_t kBlockNodes = std::size_t{1} << kBlockShift;
+
+    const CanonicalNode& operator[](CanonicalIndex index) const {
+        return blocks_[index >> kBlockShift][index & (kBlockNodes - 1)];
+    }
+    CanonicalNode& operator[](CanonicalIndex index) { return blocks_[index >> kBlockShift][index & (kBlockNodes - 1)]; }
+    std::size_t size() const { return size_; }
+
+    // Room for `count` nodes in the first block, which is not yet there.
+    void reserve_first(std::size_t count);
+    // Appends a new node and gives it.
+    CanonicalNode& emplace_back() {
+        if (size_ == capacity_) add_room();
+        CanonicalNode* node = new (&(*this)[static_cast<CanonicalIndex>(size_)]) CanonicalNode;
+        ++size_;
+        return *node;
+    }
+
+private:
+    struct FreeBlock {
+        void operator()(CanonicalNode* block) const { ::operator delete(block); }
+    };
+    using Block = std::unique_ptr<CanonicalNode[], FreeBlock>;
+
+    static Block allocate(std::size_t count) {
+        return Block(static_cast<CanonicalNode*>(::operator new(count * sizeof(CanonicalNode))));
+    }
+    void add_room();
+
+    std::vector<Block> blocks_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+static_assert(std::is_trivially_destructible_v<CanonicalNode>);
+
 class CanonicalTree;
 
 // The children of a namespace (its members) or an array (its elements), in
@@ -121,7 +168,7 @@ private:
 class CanonicalTree {
 public:
     // The root namespace.
-    const CanonicalNode& root() const { return nodes_.front(); }
+    const CanonicalNode& root() const { return nodes_[0]; }
     const CanonicalNode& node(CanonicalIndex index) const { return nodes_[index]; }
     // A Leaf's library ("std/time", "std/num" or "std/enc") and its type
     // name within it ("date").
@@ -139,7 +186,7 @@ public:
 private:
     friend class CanonicalTreeBuilder;
 
-    std::vector<CanonicalNode> nodes_;
+    CanonicalNodes nodes_;
     std::vector<std::string_view> leaf_types_;
     std::vector<CanonicalIndex> embedded_documents_;
     TextArena store_;
@@ -159,8 +206,7 @@ public:
     static std::uint32_t hash(CanonicalIndex ns, std::string_view key);
 
     // The member `key` of `ns`, whose hash is `hash`, or 0.
-    CanonicalIndex find(const std::vector<CanonicalNode>& nodes, CanonicalIndex ns, std::string_view key,
-                        std::uint32_t hash) const;
+    CanonicalIndex find(const CanonicalNodes& nodes, CanonicalIndex ns, std::string_view key, std::uint32_t hash) const;
     void add(CanonicalIndex ns, CanonicalIndex member, std::uint32_t hash);
 
 private:
