@@ -318,6 +318,12 @@ public:
     std::string_view keep(std::string_view text) { return builder_.store(text); }
 
 private:
+    // A metadata text met lately and its type.
+    struct RecentType {
+        std::string_view metadata;
+        const LineType* type = nullptr;
+    };
+
     // Which keys a namespace may hold, one bit of 64 for each key by its
     // size and its first, middle and last bytes: a clear bit proves a key
     // absent, so that appending a new member needs no scan of the members
@@ -360,6 +366,12 @@ private:
     const LineType* line_type(std::string_view metadata) {
         RecentType& recent = recent_types_[recent_slot(metadata)];
         if (same_short_text(recent.metadata, metadata)) return recent.type;
+        return line_type_of_new(metadata, recent);
+    }
+
+    // The type of a metadata text that is not in its recent slot, which it
+    // then takes.
+    [[gnu::noinline]] const LineType* line_type_of_new(std::string_view metadata, RecentType& recent) {
         auto found = types_.find(metadata);
         if (found == types_.end()) {
             std::optional<LineType> type;
@@ -528,10 +540,6 @@ private:
     // entries stay in place; null for no annotation), each in the slot that
     // recent_slot gives it: records repeat a handful of them line after
     // line. The empty text, which a slot holds at first, is no annotation.
-    struct RecentType {
-        std::string_view metadata;
-        const LineType* type = nullptr;
-    };
     static constexpr unsigned kRecentSlotBits = 4;
     std::array<RecentType, std::size_t{1} << kRecentSlotBits> recent_types_{};
     std::string_view last_path_;

@@ -8,11 +8,6 @@
 namespace bezo {
 namespace {
 
-// Namespaces up to this many members are scanned member by member: most
-// namespaces are small, and a scan of a few dozen keys, screened by length
-// and last byte, beats hashing one (measured on namespaces of 10 to 30).
-constexpr CanonicalIndex kScannedMembers = 32;
-
 // Whether two keys are equal. Keys of one namespace often share their length
 // and start ("key_1", "key_2"), so their last bytes are compared before the
 // whole.
@@ -93,36 +88,19 @@ CanonicalIndex CanonicalTreeBuilder::find_or_add_member(CanonicalIndex ns, std::
     return add_child(ns, key_is_kept ? key : store(key), hash);
 }
 
-CanonicalIndex CanonicalTreeBuilder::add_member(CanonicalIndex ns, std::string_view key, bool key_is_kept) {
-    const std::uint32_t hash = tree_.nodes_[ns].indexed ? MemberIndex::hash(ns, key) : 0;
-    return add_child(ns, key_is_kept ? key : store(key), hash);
-}
-
-CanonicalIndex CanonicalTreeBuilder::add_element(CanonicalIndex array) { return add_child(array, {}, 0); }
-
-CanonicalIndex CanonicalTreeBuilder::add_child(CanonicalIndex parent, std::string_view key, std::uint32_t hash) {
+void CanonicalTreeBuilder::note_child(CanonicalIndex parent, CanonicalIndex child, std::uint32_t hash) {
     CanonicalNodes& nodes = tree_.nodes_;
-    const auto child = static_cast<CanonicalIndex>(nodes.size());
-    nodes.emplace_back().set_key(key);
     CanonicalNode& container = nodes[parent];
-    if (container.first_child == 0) {
-        container.first_child = child;
-    } else {
-        nodes[container.last_child].next_sibling = child;
-    }
-    container.last_child = child;
-    ++container.child_count;
     if (container.kind == CanonicalKind::Array) {
-        if (container.indexed) elements_[parent].push_back(child);
+        elements_[parent].push_back(child);
     } else if (container.indexed) {
         members_.add(parent, child, hash);
-    } else if (container.child_count > kScannedMembers) {
+    } else {
         container.indexed = true;
         for (CanonicalIndex member = container.first_child; member != 0; member = nodes[member].next_sibling) {
             members_.add(parent, member, MemberIndex::hash(parent, nodes[member].key()));
         }
     }
-    return child;
 }
 
 CanonicalIndex CanonicalTreeBuilder::element(CanonicalIndex array, std::size_t position) {
