@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/text.hpp"
 #include "lang/path.hpp"
 
 namespace bezo {
@@ -26,10 +27,11 @@ enum class FinalCr : bool { Kept, Dropped };
 // before it dropped with it, or everything left when no LF follows (an empty
 // rest gives no further line); a CR that ends that last line stays unless
 // `final_cr` drops it.
+// Lines are short, so the LF is looked for inline rather than by a call.
 inline std::string_view take_line(std::string_view& rest, FinalCr final_cr = FinalCr::Kept) {
-    const auto lf = rest.find('\n');
+    const std::size_t lf = find_first_of_bytes<'\n'>(rest);
     std::string_view line = rest.substr(0, lf);
-    if (lf == std::string_view::npos) {
+    if (lf == rest.size()) {
         rest = {};
         if (final_cr == FinalCr::Kept) return line;
     } else {
