@@ -23,13 +23,23 @@ namespace bezo {
 // What becomes of a CR that ends the text with no LF after it.
 enum class FinalCr : bool { Kept, Dropped };
 
+// The position of the first LF in the text, or its size. Most lines are
+// short, so their first bytes are searched inline, which costs less than a
+// call; a long line is left to memchr, which is quicker on long runs.
+inline std::size_t find_line_feed(std::string_view text) {
+    constexpr std::size_t kInlineBytes = 64;
+    const std::size_t near = find_first_of_bytes<'\n'>(text.substr(0, kInlineBytes));
+    if (near < kInlineBytes || text.size() <= kInlineBytes) return near;
+    const auto far = text.find('\n', kInlineBytes);
+    return far == std::string_view::npos ? text.size() : far;
+}
+
 // Takes the next line off the front of `rest`: up to the next LF, a CR right
 // before it dropped with it, or everything left when no LF follows (an empty
 // rest gives no further line); a CR that ends that last line stays unless
 // `final_cr` drops it.
-// Lines are short, so the LF is looked for inline rather than by a call.
 inline std::string_view take_line(std::string_view& rest, FinalCr final_cr = FinalCr::Kept) {
-    const std::size_t lf = find_first_of_bytes<'\n'>(rest);
+    const std::size_t lf = find_line_feed(rest);
     std::string_view line = rest.substr(0, lf);
     if (lf == rest.size()) {
         rest = {};

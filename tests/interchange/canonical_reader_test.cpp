@@ -228,6 +228,100 @@ TEST(CanonicalReader, ExportGrowsPastTheRoomItsTextSuggests) {
     EXPECT_EQ(exported(canonical), expected);
 }
 
+TEST(CanonicalReader, NumbersOfEveryShapeAsTheJsonGrammarHasThem) {
+    // Integers and plain decimals are told apart by a shortcut; anything it
+    // does not take is left to the whole grammar of a JSON number.
+    const struct {
+        std::string_view value;
+        bool number;
+    } cases[] = {
+        {"0", true},      {"-0", true},    {"7", true},       {"-12", true},  {"0.5", true}, {"-0.25", true},
+        {"10.000", true}, {"1e5", true},   {"-1.5E-3", true}, {"0e0", true},  {"", false},   {"-", false},
+        {"00", false},    {"01", false},   {"-01", false},    {"1.", false},  {".5", false}, {"-.5", false},
+        {"1.5.5", false}, {"1.a", false},  {"+1", false},     {"1 ", false},  {" 1", false}, {"0x10", false},
+        {"1e", false},    {"01.5", false}, {"1..5", false},   {"--1", false}, {"1-", false}, {"\xD9\xA1", false},
+    };
+    for (const auto& c : cases) {
+        const std::string line = "!float'n=" + std::string(c.value) + "\n";
+        const std::string expected = c.number ? "{\"n\":" + std::string(c.value) + "}"
+                                              : "error: !float value is not a JSON number: " + std::string(c.value);
+        EXPECT_EQ(exported(line), expected) << c.value;
+    }
+}
+
+TEST(CanonicalReader, ManyLineTypesInTurnKeepTheirOwnRules) {
+    // More distinct metadata texts than the reader remembers at once, in
+    // turn, so that each is met again after others took its place.
+    const std::string_view types[] = {"int",
+                                      "float",
+                                      "bool",
+                                      "null",
+                                      "str",
+                                      "text",
+                                      "std/time/date",
+                                      "std/num/inf",
+                                      "std/enc/bin",
+                                      "uint",
+                                      "date",
+                                      "a",
+                                      "b",
+                                      "c",
+                                      "d",
+                                      "e",
+                                      "f",
+                                      "g",
+                                      "h",
+                                      "i",
+                                      "j",
+                                      "k",
+                                      "std/time/time",
+                                      "std/enc/xml"};
+    const std::string_view values[] = {"1",     "2.5", "true", "",  "s", "a|:|b", "2024-01-02", "-inf",
+                                       "AAE",   "3",   "4",    "v", "w", "x",     "y",          "z",
+                                       "\"q\"", "g",   "h",    "i", "j", "k",     "01:02:03",   "PGEvPg"};
+    const std::string_view json[] = {
+        "1",     "2.5",   "true",  "null",  "\"s\"",        "\"a\\nb\"", "\"2024-01-02\"", "\"-inf\"",      "\"AAE\"",
+        "\"3\"", "\"4\"", "\"v\"", "\"w\"", "\"x\"",        "\"y\"",     "\"z\"",          "\"\\\"q\\\"\"", "\"g\"",
+        "\"h\"", "\"i\"", "\"j\"", "\"k\"", "\"01:02:03\"", "\"PGEvPg\""};
+    std::string canonical;
+    std::string expected = "{";
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < std::size(types); ++i) {
+            const std::string key = "k" + std::to_string(round) + "_" + std::to_string(i);
+            canonical += "!" + std::string(types[i]) + "'" + key + "=" + std::string(values[i]) + "\n";
+            expected += (expected.size() > 1 ? ",\"" : "\"") + key + "\":" + std::string(json[i]);
+        }
+    }
+    EXPECT_EQ(exported(canonical + "!bool'z=1\n"), "error: !bool value is not true/false: 1");
+    EXPECT_EQ(exported(canonical), expected + "}");
+}
+
+TEST(CanonicalReader, TreesOfMoreNodesThanTheirFirstRoom) {
+    // A small text of deep paths holds more nodes than its size suggests,
+    // and a long one more than a block of nodes: the tree grows either way
+    // and keeps every node.
+    auto deep = [](int lines, int depth) {
+        std::string canonical;
+        std::string expected = "{";
+        for (int i = 0; i < lines; ++i) {
+            canonical += "!int'";
+            expected += (i ? ",\"" : "\"") + std::to_string(i) + "\":";
+            canonical += std::to_string(i);
+            for (int level = 1; level < depth; ++level) {
+                canonical += "/a";
+                expected += "{\"a\":";
+            }
+            canonical += "=" + std::to_string(i) + "\n";
+            expected += std::to_string(i) + std::string(depth - 1, '}');
+        }
+        return std::pair{canonical, expected + "}"};
+    };
+    for (const auto& [lines, depth] : {std::pair{1, 300}, std::pair{3, 200}, std::pair{40000, 2}, std::pair{9000, 9}}) {
+        const auto [canonical, expected] = deep(lines, depth);
+        EXPECT_EQ(exported(canonical), expected) << lines << " " << depth;
+    }
+}
+
 TEST(JoinTextLines, ReplacesMarkersLeftToRight) {
     EXPECT_EQ(join_text_lines("a|:|b"), "a\nb");
     EXPECT_EQ(join_text_lines("|:|:|"), "\n:|");

@@ -26,6 +26,25 @@ TEST(TakeLine, CutsAtLineFeedsAndDropsTheCrBeforeThem) {
     }
 }
 
+TEST(TakeLine, FindsTheLineFeedAtEveryDistanceAroundTheInlineSearch) {
+    // The first bytes of a line are searched inline and the rest by a
+    // library call: a line feed just before, at and after that border, and
+    // lines that end without one there.
+    for (const std::size_t length : {0, 1, 15, 16, 17, 62, 63, 64, 65, 66, 127, 128, 129, 1000}) {
+        const std::string body(length, 'x');
+        for (const std::string_view after : {"\n", "\r\n", "", "\r", "\ny\n"}) {
+            const std::string text = body + std::string(after);
+            std::string_view rest = text;
+            std::vector<std::string_view> lines;
+            while (!rest.empty()) lines.push_back(take_line(rest, FinalCr::Dropped));
+            std::vector<std::string_view> expected;
+            if (!text.empty()) expected.push_back(body);
+            if (after == "\ny\n") expected.push_back("y");
+            EXPECT_EQ(lines, expected) << length << " " << after.size();
+        }
+    }
+}
+
 TEST(SplitContentLine, FirstApostropheThenFirstUnquotedEquals) {
     const struct {
         std::string_view line;
