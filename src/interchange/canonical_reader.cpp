@@ -387,15 +387,13 @@ private:
     }
 
     // The slot of `recent_types_` that a metadata text may sit in, by its
-    // size and its last two bytes, which tell apart the few type names of
-    // a document ("!int", "!str", "!float", "!bool", "!null").
+    // size and the byte after its "!", which tell apart the few type names
+    // of most documents ("!int", "!str", "!float", "!bool", "!null",
+    // "!text"). A metadata text is followed by its line's apostrophe, so
+    // that byte is there to read when the text holds one byte.
     static std::size_t recent_slot(std::string_view metadata) {
-        std::uint64_t key = metadata.size() << 16;
-        if (metadata.size() >= 2) {
-            key |= std::uint64_t{static_cast<unsigned char>(metadata.back())} << 8 |
-                   static_cast<unsigned char>(metadata[metadata.size() - 2]);
-        }
-        return (key * 0x9E3779B97F4A7C15ull) >> (64 - kRecentSlotBits);
+        const std::size_t second = metadata.empty() ? 0 : static_cast<unsigned char>(metadata.data()[1]);
+        return (second + metadata.size() * 3) % kRecentSlots;
     }
 
     // Splits the name path at the front of `rest` (a line after its
@@ -540,8 +538,8 @@ private:
     // entries stay in place; null for no annotation), each in the slot that
     // recent_slot gives it: records repeat a handful of them line after
     // line. The empty text, which a slot holds at first, is no annotation.
-    static constexpr unsigned kRecentSlotBits = 4;
-    std::array<RecentType, std::size_t{1} << kRecentSlotBits> recent_types_{};
+    static constexpr std::size_t kRecentSlots = 16;
+    std::array<RecentType, kRecentSlots> recent_types_{};
     std::string_view last_path_;
     // The steps of the current path: the first `depth_` of room for as many
     // as a path may hold and the one past the limit that fails it.
