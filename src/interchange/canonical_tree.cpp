@@ -20,6 +20,7 @@ bool same_key(std::string_view a, std::string_view b) {
 void CanonicalNodes::reserve_first(std::size_t count) {
     capacity_ = std::min(count, kBlockNodes);
     blocks_.push_back(allocate(capacity_));
+    free_ = blocks_.front().get();
 }
 
 void CanonicalNodes::add_room() {
@@ -28,8 +29,9 @@ void CanonicalNodes::add_room() {
         Block whole = allocate(kBlockNodes);
         std::memcpy(static_cast<void*>(whole.get()), blocks_.front().get(), size_ * sizeof(CanonicalNode));
         blocks_.front() = std::move(whole);
+        free_ = blocks_.front().get() + size_;
     } else {
-        blocks_.push_back(allocate(kBlockNodes));
+        free_ = blocks_.emplace_back(allocate(kBlockNodes)).get();
     }
     capacity_ = blocks_.size() * kBlockNodes;
 }

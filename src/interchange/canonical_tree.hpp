@@ -114,9 +114,8 @@ public:
     // Appends a new node and gives it.
     CanonicalNode& emplace_back() {
         if (size_ == capacity_) add_room();
-        CanonicalNode* node = new (&(*this)[static_cast<CanonicalIndex>(size_)]) CanonicalNode;
         ++size_;
-        return *node;
+        return *new (free_++) CanonicalNode;
     }
 
 private:
@@ -133,6 +132,7 @@ private:
     std::vector<Block> blocks_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    CanonicalNode* free_ = nullptr;  // where the next node goes
 };
 static_assert(std::is_trivially_destructible_v<CanonicalNode>);
 
