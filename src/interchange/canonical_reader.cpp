@@ -410,21 +410,29 @@ private:
         SplitLine split;
         split.equals = split_unquoted_path(rest);
         if (split.equals == kNoNext) {
-            depth_ = reused_;  // drops the steps the scan got to
-            const auto equals = find_unquoted(rest, '=');
-            if (!equals) return split;
-            split.equals = *equals;
-            split.path = split_namepath(
-                rest.substr(0, *equals), resume_position(), reused_, scratch_, [this](const SplitSegment& segment) {
-                    push_step(Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
-                });
-            if (!split.path) return split;
+            split = split_path_generally(rest);
+            if (split.equals == kNoNext || !split.path) return split;
         }
         last_path_ = rest.substr(0, split.equals);
         // The last step leads to the value, never to a container: it is
         // always walked, and never taken over.
         reused_ = std::min(reused_, depth_ - 1);
         steps_[depth_ - 1].next = kNoNext;
+        return split;
+    }
+
+    // Splits a path that holds a quote, that has no "=" or that reaches the
+    // depth limit, after the steps taken over from the previous line.
+    [[gnu::noinline]] SplitLine split_path_generally(std::string_view rest) {
+        depth_ = reused_;  // drops the steps the scan got to
+        SplitLine split;
+        const auto equals = find_unquoted(rest, '=');
+        if (!equals) return split;
+        split.equals = *equals;
+        split.path = split_namepath(
+            rest.substr(0, *equals), resume_position(), reused_, scratch_, [this](const SplitSegment& segment) {
+                push_step(Step{segment.segment, segment.in_scratch ? kNoNext : segment.next, segment.in_scratch});
+            });
         return split;
     }
 
@@ -480,7 +488,7 @@ private:
     // Places `value` at the path of the steps, walking from the last step
     // taken over from the previous line. A step that adds its node starts
     // that node's filter empty.
-    Result<void> insert(const ConvertedValue& value) {
+    [[gnu::noinline]] Result<void> insert(const ConvertedValue& value) {
         CanonicalIndex current = reused_ > 0 ? steps_[reused_ - 1].node : 0;
         for (std::size_t i = reused_; i < depth_; ++i) {
             Step& step = steps_[i];
@@ -493,9 +501,13 @@ private:
             } else if (!step.segment.array) {
                 const std::string_view name = step.segment.text;
                 current = find_or_add_member(current, members_before(i), step, name);
-                const CanonicalNode& member = builder_.node(current);
-                if (last ? holds_structure(member) : member.kind != CanonicalKind::Namespace) {
-                    return std::unexpected(collision_at(name));
+                // A member just added is an empty namespace, which takes
+                // anything.
+                if (current < node_count) {
+                    const CanonicalNode& member = builder_.node(current);
+                    if (last ? holds_structure(member) : member.kind != CanonicalKind::Namespace) {
+                        return std::unexpected(collision_at(name));
+                    }
                 }
             } else {
                 const std::string_view name = step.segment.text.substr(1);
@@ -523,8 +535,8 @@ private:
         if (*index > size) {
             return fail("array index " + decimal_text(*index) + " leaves a gap (canonical arrays are contiguous)");
         }
-        const CanonicalIndex element =
-            *index == size ? builder_.add_element(array) : builder_.element(array, static_cast<std::size_t>(*index));
+        if (*index == size) return builder_.add_element(array);  // an empty namespace, which takes anything
+        const CanonicalIndex element = builder_.element(array, static_cast<std::size_t>(*index));
         const CanonicalNode& node = builder_.node(element);
         if (last ? holds_structure(node) : node.kind != CanonicalKind::Namespace) {
             return std::unexpected(collision_at_element(*index));
