@@ -134,7 +134,8 @@ private:
     std::size_t capacity_ = 0;
     CanonicalNode* free_ = nullptr;  // where the next node goes
 };
-static_assert(std::is_trivially_destructible_v<CanonicalNode>);
+// Blocks hold nodes that are copied bytewise and never destroyed one by one.
+static_assert(std::is_trivially_copyable_v<CanonicalNode> && std::is_trivially_destructible_v<CanonicalNode>);
 
 class CanonicalTree;
 
