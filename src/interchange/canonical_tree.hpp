@@ -1,11 +1,11 @@
 // The canonical value tree: a canonical document read into nested
 // namespaces and arrays, each value converted by its type name.
 //
-// The tree is one array of small nodes. Keys and values are views into the
-// canonical text it was read from, which must outlive the tree, or into the
-// tree's own store (keys whose quotes had to be removed, decoded embedded
-// documents); a value that JSON writes as a string keeps its text as written
-// and is quoted only when it is written.
+// The tree is an array of small nodes, kept in blocks. Keys and values are
+// views into the canonical text it was read from, which must outlive the
+// tree, or into the tree's own store (keys whose quotes had to be removed,
+// decoded embedded documents); a value that JSON writes as a string keeps
+// its text as written and is quoted only when it is written.
 #pragma once
 
 #include <cstddef>
