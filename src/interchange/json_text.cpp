@@ -24,15 +24,8 @@ std::string_view short_escape(unsigned char c) {
 }
 
 void append_escape(unsigned char c, std::string& out) {
-    std::string_view escape = short_escape(c);
-    if (!escape.empty()) {
-        out += escape;
-        return;
-    }
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += "\\u00";
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
+    char escape[kMaxJsonEscape];
+    out.append(escape, write_json_escape(c, escape));
 }
 
 // Rewrites the exponent of shortest scientific text ("1.5e+20") without
@@ -55,6 +48,24 @@ void append_plain_exponent_form(std::string_view scientific, std::string& out) {
 
 std::size_t find_json_escape_byte(std::string_view text, std::size_t from) {
     return find_byte_below_or_of<0x20, '"', '\\'>(text, from);
+}
+
+bool has_json_escape_long(std::string_view text) {
+    // Whole blocks of sixteen bytes, then the last sixteen, which may overlap
+    // them: the search never falls back to a byte at a time.
+    const std::size_t whole = text.size() / 16 * 16;
+    const std::string_view last = text.substr(text.size() - 16);
+    return find_json_escape_byte(text.substr(0, whole), 0) != whole || find_json_escape_byte(last, 0) != last.size();
+}
+
+char* write_json_escape(unsigned char byte, char* at) {
+    const std::string_view escape = short_escape(byte);
+    if (!escape.empty()) return copy_text(escape, at);
+    static constexpr char kHex[] = "0123456789abcdef";
+    at = copy_text(text_piece("\\u00"), at);
+    *at++ = kHex[byte >> 4];
+    *at++ = kHex[byte & 0xF];
+    return at;
 }
 
 void append_json_string(std::string_view text, std::string& out) {

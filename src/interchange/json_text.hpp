@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "core/text.hpp"
 
 namespace bezo {
 
@@ -17,6 +20,38 @@ std::string quote_json_string(std::string_view text);
 // or the text's size.
 std::size_t find_json_escape_byte(std::string_view text, std::size_t from);
 void append_json_string(std::string_view text, std::string& out);
+
+// The longest escape of one byte: backslash, "u" and four hex digits.
+inline constexpr std::size_t kMaxJsonEscape = 6;
+// Writes the escape of a byte that find_json_escape_byte stops at and gives
+// the end of what it wrote (at most kMaxJsonEscape bytes).
+char* write_json_escape(unsigned char byte, char* at);
+
+// Whether a string literal cannot hold the text as it is. Reads every byte of
+// the text in a few overlapping words and no byte beyond it, so a short key or
+// value is settled without a loop.
+bool has_json_escape_long(std::string_view text);
+inline bool has_json_escape(std::string_view text) {
+    const auto marks = [](std::uint64_t word) {
+        return word_has_byte_below(word, 0x20) | word_has_byte(word, '"') | word_has_byte(word, '\\');
+    };
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    if (size > 16) return has_json_escape_long(text);
+    if (size >= 8) return (marks(load_word(data)) | marks(load_word(data + size - 8))) != 0;
+    if (size >= 4) {
+        std::uint32_t first;
+        std::uint32_t last;
+        std::memcpy(&first, data, sizeof first);
+        std::memcpy(&last, data + size - 4, sizeof last);
+        return marks(first | (std::uint64_t{last} << 32)) != 0;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (byte < 0x20 || byte == '"' || byte == '\\') return true;
+    }
+    return false;
+}
 
 // The decimal text of a binary64 number with the shortest digits that read
 // back to the same value: "3.0" for integral values below 1e16, exponent
