@@ -31,7 +31,7 @@ char* write_json_escape(unsigned char byte, char* at);
 // the text in a few overlapping words and no byte beyond it, so a short key or
 // value is settled without a loop.
 bool has_json_escape_long(std::string_view text);
-inline bool has_json_escape(std::string_view text) {
+[[gnu::always_inline]] inline bool has_json_escape(std::string_view text) {
     const auto marks = [](std::uint64_t word) {
         return word_has_byte_below(word, 0x20) | word_has_byte(word, '"') | word_has_byte(word, '\\');
     };
