@@ -173,18 +173,26 @@ private:
 
     // The JSON string literal of a text.
     void write_string(std::string_view text) {
-        put('"');
-        write_string_content(text);
-        put('"');
+        char* at = room(text.size() + 2);
+        if (has_json_escape(text)) {
+            put('"');
+            write_escaped(text);
+            return put('"');
+        }
+        *at++ = '"';
+        at = copy_text(text, at);
+        *at++ = '"';
+        at_ = at;
     }
 
     // A text as it stands inside a string literal.
     void write_string_content(std::string_view text) {
-        char* at = room(text.size());
-        if (!has_json_escape(text)) {
-            at_ = copy_text(text, at);
-            return;
-        }
+        if (has_json_escape(text)) return write_escaped(text);
+        put(text);
+    }
+
+    // A text that needs escapes, as it stands inside a string literal.
+    [[gnu::noinline]] void write_escaped(std::string_view text) {
         std::size_t run_start = 0;
         while (true) {
             const std::size_t i = find_json_escape_byte(text, run_start);
