@@ -27,30 +27,34 @@ inline constexpr std::size_t kMaxJsonEscape = 6;
 // the end of what it wrote (at most kMaxJsonEscape bytes).
 char* write_json_escape(unsigned char byte, char* at);
 
-// Whether a string literal cannot hold the text as it is. Reads every byte of
-// the text in a few overlapping words and no byte beyond it, so a short key or
-// value is settled without a loop.
-bool has_json_escape_long(std::string_view text);
-[[gnu::always_inline]] inline bool has_json_escape(std::string_view text) {
+// Copies a text that a string literal can hold as it is to `at`, which has
+// room for it, and gives the end of the copy; null when the text needs an
+// escape, leaving what it wrote at `at` of no use. Each byte of the text is
+// read once, in overlapping words or blocks of sixteen, and none beyond it.
+char* copy_plain_json_text_long(std::string_view text, char* at);
+[[gnu::always_inline]] inline char* copy_plain_json_text(std::string_view text, char* at) {
     const auto marks = [](std::uint64_t word) {
         return word_has_byte_below(word, 0x20) | word_has_byte(word, '"') | word_has_byte(word, '\\');
     };
     const char* data = text.data();
     const std::size_t size = text.size();
-    if (size > 16) return has_json_escape_long(text);
-    if (size >= 8) return (marks(load_word(data)) | marks(load_word(data + size - 8))) != 0;
-    if (size >= 4) {
+    std::uint64_t marked = 0;
+    if (size > 16) return copy_plain_json_text_long(text, at);
+    if (size >= 8) {
+        marked = marks(load_word(data)) | marks(load_word(data + size - 8));
+    } else if (size >= 4) {
         std::uint32_t first;
         std::uint32_t last;
         std::memcpy(&first, data, sizeof first);
         std::memcpy(&last, data + size - 4, sizeof last);
-        return marks(first | (std::uint64_t{last} << 32)) != 0;
+        marked = marks(first | (std::uint64_t{last} << 32));
+    } else {
+        for (std::size_t i = 0; i < size; ++i) {
+            const auto byte = static_cast<unsigned char>(data[i]);
+            marked |= static_cast<std::uint64_t>(byte < 0x20 || byte == '"' || byte == '\\');
+        }
     }
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte < 0x20 || byte == '"' || byte == '\\') return true;
-    }
-    return false;
+    return marked == 0 ? copy_text(text, at) : nullptr;
 }
 
 // The decimal text of a binary64 number with the shortest digits that read

@@ -138,18 +138,8 @@ private:
 
     // The separator, the quoted key and the colon.
     void write_key(char separator, std::string_view key) {
-        char* at = room(key.size() + 4);
-        *at++ = separator;
-        if (has_json_escape(key)) {
-            at_ = at;
-            write_string(key);
-            return put(':');
-        }
-        *at++ = '"';
-        at = copy_text(key, at);
-        *at++ = '"';
-        *at++ = ':';
-        at_ = at;
+        put(separator);
+        write_string<':'>(key);
     }
 
     void write_array(const CanonicalNode& node) {
@@ -171,24 +161,27 @@ private:
         write_string(node.text());
     }
 
-    // The JSON string literal of a text.
+    // The JSON string literal of a text, then the bytes `after`.
+    template <char... after>
     void write_string(std::string_view text) {
-        char* at = room(text.size() + 2);
-        if (has_json_escape(text)) {
-            put('"');
+        char* at = room(text.size() + 2 + sizeof...(after));
+        *at++ = '"';
+        at = copy_plain_json_text(text, at);
+        if (at == nullptr) {
+            ++at_;
             write_escaped(text);
-            return put('"');
+            return (put('"'), ..., put(after));
         }
         *at++ = '"';
-        at = copy_text(text, at);
-        *at++ = '"';
+        ((*at++ = after), ...);
         at_ = at;
     }
 
     // A text as it stands inside a string literal.
     void write_string_content(std::string_view text) {
-        if (has_json_escape(text)) return write_escaped(text);
-        put(text);
+        char* at = copy_plain_json_text(text, room(text.size()));
+        if (at == nullptr) return write_escaped(text);
+        at_ = at;
     }
 
     // A text that needs escapes, as it stands inside a string literal.
