@@ -80,9 +80,11 @@ namespace {
 class CanonicalJsonWriter {
 public:
     CanonicalJsonWriter(const CanonicalTree& tree, std::string& out) : tree_(tree), out_(out) {
-        const std::size_t written = out_.size();
+        // The output's spare capacity becomes room to write in; what it held
+        // stays in front.
+        const std::size_t start = out_.size();
         out_.resize_and_overwrite(out_.capacity(), [](char*, std::size_t size) { return size; });
-        at_ = out_.data() + written;
+        at_ = out_.data() + start;
         end_ = out_.data() + out_.size();
     }
     CanonicalJsonWriter(const CanonicalJsonWriter&) = delete;
