@@ -24,15 +24,8 @@ std::string_view short_escape(unsigned char c) {
 }
 
 void append_escape(unsigned char c, std::string& out) {
-    std::string_view escape = short_escape(c);
-    if (!escape.empty()) {
-        out += escape;
-        return;
-    }
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += "\\u00";
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
+    char escape[kMaxJsonEscape];
+    out.append(escape, write_json_escape(c, escape));
 }
 
 // Rewrites the exponent of shortest scientific text ("1.5e+20") without
@@ -55,6 +48,43 @@ void append_plain_exponent_form(std::string_view scientific, std::string& out) {
 
 std::size_t find_json_escape_byte(std::string_view text, std::size_t from) {
     return find_byte_below_or_of<0x20, '"', '\\'>(text, from);
+}
+
+char* copy_plain_json_text_long(std::string_view text, char* at) {
+    const char* data = text.data();
+    const std::size_t size = text.size();
+#ifdef __SSE2__
+    // Blocks of sixteen, each copied as it is checked; the last block ends
+    // with the text and may overlap the one before.
+    const __m128i last_control = _mm_set1_epi8(0x1F);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const auto copy_block = [&](std::size_t pos) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at + pos), block);
+        const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(block, last_control), last_control);
+        const __m128i marked =
+            _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
+        return _mm_movemask_epi8(marked) != 0;
+    };
+    for (std::size_t pos = 0; pos + 16 < size; pos += 16) {
+        if (copy_block(pos)) return nullptr;
+    }
+    return copy_block(size - 16) ? nullptr : at + size;
+#else
+    if (find_json_escape_byte(text, 0) != size) return nullptr;
+    return copy_text(text, at);
+#endif
+}
+
+char* write_json_escape(unsigned char byte, char* at) {
+    const std::string_view escape = short_escape(byte);
+    if (!escape.empty()) return copy_text(escape, at);
+    static constexpr char kHex[] = "0123456789abcdef";
+    at = copy_text(text_piece("\\u00"), at);
+    *at++ = kHex[byte >> 4];
+    *at++ = kHex[byte & 0xF];
+    return at;
 }
 
 void append_json_string(std::string_view text, std::string& out) {

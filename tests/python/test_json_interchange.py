@@ -71,6 +71,21 @@ def test_export_keeps_number_text_and_embedded_formatting():
     assert text == '{"a":1.50,"j":[1, 2]}\n'
 
 
+@pytest.mark.parametrize("value", [
+    "\x01" * 100_000,
+    '"\\' * 50_000 + "é東😀",
+    ("a" * 15 + "\x1f\b") * 20_000,
+    "|:|".join(["\t"] * 30_000),
+])
+def test_export_of_texts_whose_escapes_outgrow_the_canonical_text(value):
+    # Each of these texts becomes two to six times longer as JSON, past the
+    # size of the canonical text; the escapes are those json.dumps writes.
+    key = '"' + value.replace('"', '""') + '"'
+    text = export(f"!str'v={value}", f"!int'{key}=1", f"!text'@t/0={value}")
+    expected = {"v": value, value: 1, "t": [value.replace("|:|", "\n")]}
+    assert text == json.dumps(expected, ensure_ascii=False, separators=(",", ":")) + "\n"
+
+
 def test_export_strips_carriage_returns_from_every_line():
     text = bezo.export_to("json", ".!nezo\r\n!str'a=x\r\n!str'b=y\r")
     assert json.loads(text) == {"a": "x", "b": "y"}
