@@ -171,28 +171,24 @@ struct NumberShape {
 };
 
 NumberShape number_shape(std::string_view text) {
-    // Locals rather than the fields, so that the loop keeps them in
-    // registers.
-    const bool negative = text.starts_with('-');
-    bool point = false;
-    std::size_t digits = 0;
-    std::size_t fraction = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    at += negative ? 1 : 0;
+    // Past nineteen digits the value wraps; it is then not used.
     std::uint64_t value = 0;
-    std::size_t pos = negative ? 1 : 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (is_ascii_digit(c)) {
-            // Past nineteen digits the value wraps; it is then not used.
-            value = value * 10 + static_cast<std::uint64_t>(c - '0');
-            ++digits;
-            fraction += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
+    const auto read_digits = [&] {
+        const char* const start = at;
+        for (unsigned digit = 0; at != end && (digit = static_cast<unsigned char>(*at) - '0') <= 9; ++at) {
+            value = value * 10 + digit;
         }
-    }
-    return NumberShape{negative, pos == text.size(), point, digits, fraction, value};
+        return static_cast<std::size_t>(at - start);
+    };
+    const std::size_t whole = read_digits();
+    const bool point = at != end && *at == '.';
+    at += point ? 1 : 0;
+    const std::size_t fraction = point ? read_digits() : 0;
+    return NumberShape{negative, at == end, point, whole + fraction, fraction, value};
 }
 
 // The shortest of binary16, binary32 and binary64 that holds the value.
