@@ -211,10 +211,9 @@ void write_float(double value, Bytes& out) {
 // Writes the numbers most texts hold, which one scan reads exactly and
 // none of which can fail: integers of up to nineteen digits and plain
 // decimals of up to fifteen (whose value is never out of range, and zero
-// only when all their digits are). False, with nothing written, for any
-// other text.
-bool write_plain_number(std::string_view text, Bytes& out) {
-    const NumberShape shape = number_shape(text);
+// only when all their digits are). False, with nothing written, for a text
+// of any other shape.
+bool write_plain_number(const NumberShape& shape, Bytes& out) {
     if (shape.is_word_integer()) {
         write_word_integer(shape.negative, shape.value, out);
     } else if (shape.is_short_decimal()) {
@@ -302,9 +301,7 @@ private:
         switch (value.kind()) {
             case ExportKind::Null: out_.push_back(kNull); return {};
             case ExportKind::Bool: out_.push_back(value.boolean() ? kTrue : kFalse); return {};
-            case ExportKind::Number:
-                if (write_plain_number(value.text(), out_)) return {};
-                return write_number(value.text());
+            case ExportKind::Number: return write_number(value.text());
             case ExportKind::String: write_text(value.string_text(scratch_), out_); return {};
             case ExportKind::Typed: break;
             case ExportKind::Array:
@@ -318,8 +315,8 @@ private:
     // would read back as an infinity and a non-zero one below its least
     // subnormal as a zero, so both are refused.
     Result<void> write_number(std::string_view text) {
-        if (write_plain_number(text, out_)) return {};
         const NumberShape shape = number_shape(text);
+        if (write_plain_number(shape, out_)) return {};
         if (shape.is_integer()) return write_integer(shape.negative, text.substr(shape.negative ? 1 : 0), out_);
         const auto value = parse_decimal_double(text);
         if (!value) return fail("bad number: " + quoted_excerpt(text));
