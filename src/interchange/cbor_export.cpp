@@ -50,11 +50,11 @@ constexpr std::string_view kTwoToThe64 = "18446744073709551616";
 // Appends `initial` and then the big-endian bytes of `value`.
 template <class Unsigned>
 void append_with_big_endian(std::uint8_t initial, Unsigned value, Bytes& out) {
-    char* at = out.room_for(1 + sizeof(Unsigned));
-    *at = static_cast<char>(initial);
+    std::array<char, CborBytes::kShortMost> bytes{};
+    bytes[0] = static_cast<char>(initial);
     const Unsigned big_endian = std::byteswap(value);
-    std::memcpy(at + 1, &big_endian, sizeof big_endian);
-    out.written_to(at + 1 + sizeof big_endian);
+    std::memcpy(bytes.data() + 1, &big_endian, sizeof big_endian);
+    out.append_short(bytes, 1 + sizeof big_endian);
 }
 
 void write_half(std::uint16_t bits, Bytes& out) { append_with_big_endian(kHalf, bits, out); }
