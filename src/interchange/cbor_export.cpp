@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/decimal_float.hpp"
+#include "core/fault.hpp"
 #include "core/text.hpp"
 #include "interchange/asn1_time.hpp"
 #include "interchange/base64url.hpp"
@@ -51,17 +52,18 @@ template <class Unsigned>
 void append_with_big_endian(std::uint8_t initial, Unsigned value, Bytes& out) {
     std::array<char, CborBytes::kShortMost> bytes{};
     bytes[0] = static_cast<char>(initial);
-    for (std::size_t i = 0; i < sizeof(Unsigned); ++i) {
-        bytes[1 + i] = static_cast<char>(value >> (8 * (sizeof(Unsigned) - 1 - i)));
-    }
-    out.append_short(bytes, 1 + sizeof(Unsigned));
+    const Unsigned big_endian = std::byteswap(value);
+    std::memcpy(bytes.data() + 1, &big_endian, sizeof big_endian);
+    out.append_short(bytes, 1 + sizeof big_endian);
 }
 
 void write_half(std::uint16_t bits, Bytes& out) { append_with_big_endian(kHalf, bits, out); }
 
+// The head and the bytes of a text, with one check of the room.
 void write_text(std::string_view text, Bytes& out) {
-    cbor_write_head(kTextString, text.size(), out);
-    out.append(text);
+    char* at = out.room_for(CborBytes::kShortMost + text.size());
+    at = put_cbor_head(at, kTextString, text.size());
+    out.written_to(copy_text(text, at));
 }
 
 // Compares a digit run without leading zeros with 2^64 by its digits.
@@ -86,19 +88,6 @@ Result<void> write_bignum(bool negative, std::string_view digits, Bytes& out) {
     cbor_write_head(kByteString, magnitude.size(), out);
     out.append(std::string_view(reinterpret_cast<const char*>(magnitude.data()), magnitude.size()));
     return {};
-}
-
-// The value of at most nineteen ASCII digits, which 64 bits always hold,
-// read in one pass; none for any other text.
-std::optional<std::uint64_t> short_digits_value(std::string_view digits) {
-    constexpr std::size_t kMostDigits = 19;
-    if (digits.empty() || digits.size() > kMostDigits) return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-        if (!is_ascii_digit(c)) return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
 }
 
 void write_word_integer(bool negative, std::uint64_t magnitude, Bytes& out) {
@@ -153,30 +142,53 @@ std::optional<std::uint16_t> exact_half(float value) {
 constexpr std::array<double, 16> kExactPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-// The value of a plain decimal of at most fifteen digits with an optional
-// "-" ("-497.3", "0.25", "5."), or none for any other text. Its digits read
-// as an integer and the power of ten of its fraction are both exact in
-// binary64, so their one division rounds as a full reading does.
-std::optional<double> short_decimal_value(std::string_view text) {
-    constexpr std::size_t kMostDigits = 15;
-    const bool negative = text.starts_with('-');
-    std::uint64_t digits = 0;
-    std::size_t count = 0;
-    std::size_t fraction = 0;
+// What one scan of a number text finds: whether it is plain (an optional
+// "-", then digits and at most one "."), how many digits it has and how
+// many of them follow the point, and the value of its digits with the
+// point left out, which is exact while there are at most nineteen.
+struct NumberShape {
+    bool negative = false;
+    bool plain = true;
     bool point = false;
-    for (std::size_t pos = negative ? 1 : 0; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c == '.' && !point) {
-            point = true;
-            continue;
-        }
-        if (!is_ascii_digit(c) || ++count > kMostDigits) return std::nullopt;
-        digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-        fraction += point ? 1 : 0;
+    std::size_t digits = 0;
+    std::size_t fraction = 0;
+    std::uint64_t value = 0;
+
+    static constexpr std::size_t kMostWordDigits = 19;  // 64 bits hold any nineteen digits
+    // Both the digits read as an integer and the power of ten of the
+    // fraction are exact in binary64, so their one division rounds as a
+    // full reading does.
+    static constexpr std::size_t kMostShortDecimalDigits = 15;
+
+    bool is_integer() const { return plain && !point && digits != 0; }
+    bool is_word_integer() const { return is_integer() && digits <= kMostWordDigits; }
+    // A plain decimal ("-497.3", "0.25", "5.") of at most fifteen digits.
+    bool is_short_decimal() const { return plain && digits != 0 && digits <= kMostShortDecimalDigits; }
+    double short_decimal() const {
+        const double magnitude = static_cast<double>(value) / kExactPowersOfTen[fraction];
+        return negative ? -magnitude : magnitude;
     }
-    if (count == 0) return std::nullopt;
-    const double value = static_cast<double>(digits) / kExactPowersOfTen[fraction];
-    return negative ? -value : value;
+};
+
+NumberShape number_shape(std::string_view text) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    at += negative ? 1 : 0;
+    // Past nineteen digits the value wraps; it is then not used.
+    std::uint64_t value = 0;
+    const auto read_digits = [&] {
+        const char* const start = at;
+        for (unsigned digit = 0; at != end && (digit = static_cast<unsigned char>(*at) - '0') <= 9; ++at) {
+            value = value * 10 + digit;
+        }
+        return static_cast<std::size_t>(at - start);
+    };
+    const std::size_t whole = read_digits();
+    const bool point = at != end && *at == '.';
+    at += point ? 1 : 0;
+    const std::size_t fraction = point ? read_digits() : 0;
+    return NumberShape{negative, at == end, point, whole + fraction, fraction, value};
 }
 
 // The shortest of binary16, binary32 and binary64 that holds the value.
@@ -194,6 +206,22 @@ void write_float(double value, Bytes& out) {
     } else {
         append_with_big_endian(kSingle, std::bit_cast<std::uint32_t>(single), out);
     }
+}
+
+// Writes the numbers most texts hold, which one scan reads exactly and
+// none of which can fail: integers of up to nineteen digits and plain
+// decimals of up to fifteen (whose value is never out of range, and zero
+// only when all their digits are). False, with nothing written, for a text
+// of any other shape.
+bool write_plain_number(const NumberShape& shape, Bytes& out) {
+    if (shape.is_word_integer()) {
+        write_word_integer(shape.negative, shape.value, out);
+    } else if (shape.is_short_decimal()) {
+        write_float(shape.short_decimal(), out);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // Tag 0 needs an RFC 3339 date-time with an upper-case "T" and "Z"; a
@@ -239,24 +267,47 @@ struct PathStep {
     bool is_item = false;
 };
 
-// Encodes a value tree, keeping the way to the value being written so that
-// a number CBOR cannot carry is refused with its place.
+// A float that CBOR cannot carry, and the way to it, which each holder adds
+// its step to as the failure goes back up: nothing is kept of the way while
+// the values are written.
+struct RefusedFloat {
+    std::string_view text;
+    std::string_view why;
+    std::vector<PathStep> way_up;  // from the float's holder to the root
+};
+
+// Encodes a value tree; a number CBOR cannot carry is refused with its
+// place.
 class CborEncoder {
 public:
     explicit CborEncoder(Bytes& out) : out_(out) {}
 
+    // Encodes a whole value; a refused float's message names its place.
+    Result<void> encode_root(const ExportView& value) { return finished(encode(value, 0)); }
+    Result<void> encode_number_alone(std::string_view text) { return finished(write_number(text)); }
+
+private:
     Result<void> encode(const ExportView& value, unsigned depth) {
-        if (depth > kMaxCborDepth) return fail("nesting too deep for CBOR export");
+        return value.is_container() ? write_container(value, depth) : write_scalar(value);
+    }
+
+    Result<void> write_container(const ExportView& container, unsigned depth) {
+        // What a container at the deepest level holds would be deeper still.
+        if (depth >= kMaxCborDepth && container.size() != 0) return fail("nesting too deep for CBOR export");
+        return container.kind() == ExportKind::Array ? write_array(container, depth) : write_map(container, depth);
+    }
+
+    Result<void> write_scalar(const ExportView& value) {
         switch (value.kind()) {
             case ExportKind::Null: out_.push_back(kNull); return {};
             case ExportKind::Bool: out_.push_back(value.boolean() ? kTrue : kFalse); return {};
             case ExportKind::Number: return write_number(value.text());
             case ExportKind::String: write_text(value.string_text(scratch_), out_); return {};
-            case ExportKind::Typed: return write_typed(value, out_);
-            case ExportKind::Array: return write_array(value, depth);
-            case ExportKind::Object: break;
+            case ExportKind::Typed: break;
+            case ExportKind::Array:
+            case ExportKind::Object: raise_fault("a container was written as a scalar");
         }
-        return write_map(value, depth);
+        return write_typed(value, out_);
     }
 
     // An integer as an integer or bignum; any other number as a float,
@@ -264,15 +315,10 @@ public:
     // would read back as an infinity and a non-zero one below its least
     // subnormal as a zero, so both are refused.
     Result<void> write_number(std::string_view text) {
-        const bool negative = text.starts_with('-');
-        const std::string_view digits = text.substr(negative ? 1 : 0);
-        if (const auto magnitude = short_digits_value(digits)) {
-            write_word_integer(negative, *magnitude, out_);
-            return {};
-        }
-        if (is_ascii_digits(digits)) return write_integer(negative, digits, out_);
-        auto value = short_decimal_value(text);
-        if (!value) value = parse_decimal_double(text);
+        const NumberShape shape = number_shape(text);
+        if (write_plain_number(shape, out_)) return {};
+        if (shape.is_integer()) return write_integer(shape.negative, text.substr(shape.negative ? 1 : 0), out_);
+        const auto value = parse_decimal_double(text);
         if (!value) return fail("bad number: " + quoted_excerpt(text));
         if (std::isinf(*value)) return refuse_float(text, "overflows f64");
         if (*value == 0 && has_nonzero_mantissa(text)) return refuse_float(text, "underflows f64");
@@ -280,18 +326,17 @@ public:
         return {};
     }
 
-private:
     Result<void> write_array(const ExportView& array, unsigned depth) {
         cbor_write_head(kArray, array.size(), out_);
-        path_.push_back(PathStep{{}, 0, true});
-        auto written = array.each_item([&](const ExportView& item) -> Result<void> {
-            if (auto encoded = encode(item, depth + 1); !encoded) return encoded;
-            ++path_.back().index;
+        std::size_t index = 0;
+        return array.each_item([&](const ExportView& item) -> Result<void> {
+            if (auto encoded = encode(item, depth + 1); !encoded) {
+                add_to_way(PathStep{{}, index, true});
+                return encoded;
+            }
+            ++index;
             return {};
         });
-        if (!written) return written;
-        path_.pop_back();
-        return {};
     }
 
     Result<void> write_map(const ExportView& object, unsigned depth) {
@@ -301,36 +346,48 @@ private:
         cbor_write_head(kMap, object.size(), out_);
         return object.each_member([&](std::string_view key, const ExportView& value) -> Result<void> {
             write_text(key, out_);
-            path_.push_back(PathStep{key, 0, false});
-            if (auto encoded = encode(value, depth + 1); !encoded) return encoded;
-            path_.pop_back();
+            if (auto encoded = encode(value, depth + 1); !encoded) {
+                add_to_way(PathStep{key, 0, false});
+                return encoded;
+            }
             return {};
         });
     }
 
-    std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) const {
-        std::string message = "CBOR cannot represent the float " + quoted_excerpt(text);
-        if (!path_.empty()) message += " at " + quoted_excerpt(path_text());
-        message += " (" + std::string(why) + ")";
+    // Refuses a float; the message is made once the way to it is known.
+    std::unexpected<Error> refuse_float(std::string_view text, std::string_view why) {
+        refused_ = RefusedFloat{text, why, {}};
+        return fail("");
+    }
+
+    void add_to_way(const PathStep& step) {
+        if (refused_) refused_->way_up.push_back(step);
+    }
+
+    Result<void> finished(Result<void> written) const {
+        if (written || !refused_) return written;
+        std::string message = "CBOR cannot represent the float " + quoted_excerpt(refused_->text);
+        if (!refused_->way_up.empty()) message += " at " + quoted_excerpt(way_text(refused_->way_up));
+        message += " (" + std::string(refused_->why) + ")";
         return fail(message);
     }
 
     // The keys and indices from the root, joined with "/".
-    std::string path_text() const {
+    static std::string way_text(const std::vector<PathStep>& way_up) {
         std::string text;
-        for (const PathStep& step : path_) {
+        for (auto step = way_up.rbegin(); step != way_up.rend(); ++step) {
             if (!text.empty()) text += '/';
-            if (step.is_item) {
-                append_decimal(step.index, text);
+            if (step->is_item) {
+                append_decimal(step->index, text);
             } else {
-                text += step.key;
+                text += step->key;
             }
         }
         return text;
     }
 
     Bytes& out_;
-    std::vector<PathStep> path_;
+    std::optional<RefusedFloat> refused_;
     std::string scratch_;  // a text value with its line breaks made line feeds
 };
 
@@ -348,22 +405,9 @@ void CborBytes::grow(std::size_t count) {
     capacity_ = capacity;
 }
 
-void cbor_write_head(std::uint8_t major, std::uint64_t argument, Bytes& out) {
-    const auto initial = static_cast<std::uint8_t>(major << 5);
-    if (argument < 24) {
-        out.push_back(static_cast<std::uint8_t>(initial | argument));
-    } else if (argument <= 0xFF) {
-        append_with_big_endian(initial | 24, static_cast<std::uint8_t>(argument), out);
-    } else if (argument <= 0xFFFF) {
-        append_with_big_endian(initial | 25, static_cast<std::uint16_t>(argument), out);
-    } else if (argument <= 0xFFFFFFFF) {
-        append_with_big_endian(initial | 26, static_cast<std::uint32_t>(argument), out);
-    } else {
-        append_with_big_endian(initial | 27, argument, out);
-    }
+Result<void> encode_cbor_number(std::string_view text, Bytes& out) {
+    return CborEncoder(out).encode_number_alone(text);
 }
-
-Result<void> encode_cbor_number(std::string_view text, Bytes& out) { return CborEncoder(out).write_number(text); }
 
 Result<Bytes> export_cbor(std::string_view canonical_text) {
     auto tree = canonical_to_tree_borrowing(canonical_text);
@@ -374,7 +418,7 @@ Result<Bytes> export_cbor(std::string_view canonical_text) {
     // text, so the encoding hardly ever outgrows the text; pages of the
     // reserve that are not written are never touched.
     Bytes out(canonical_text.size() + 64);
-    if (auto written = CborEncoder(out).encode(document->root(), 0); !written) return forward_error(written);
+    if (auto written = CborEncoder(out).encode_root(document->root()); !written) return forward_error(written);
     return out;
 }
 

@@ -6,12 +6,6 @@
 
 namespace bezo {
 
-bool ExportView::boolean() const {
-    return json_ != nullptr ? json_->kind() == JsonKind::True : canonical_->text() == "true";
-}
-
-std::string_view ExportView::text() const { return json_ != nullptr ? json_->text() : canonical_->text(); }
-
 std::string_view ExportView::string_text(std::string& scratch) const {
     if (json_ != nullptr) return json_->text();
     const std::string_view text = canonical_->text();

@@ -141,6 +141,12 @@ inline ExportView::ExportView(const ExportDocument& document, const CanonicalNod
 inline ExportView::ExportView(const ExportDocument& document, const JsonNode& node)
     : document_(&document), json_(&node), kind_(export_kind_of(node)) {}
 
+inline bool ExportView::boolean() const {
+    return json_ != nullptr ? json_->kind() == JsonKind::True : canonical_->text() == "true";
+}
+
+inline std::string_view ExportView::text() const { return json_ != nullptr ? json_->text() : canonical_->text(); }
+
 template <class Visit>
 Result<void> ExportView::each_item(Visit visit) const {
     if (json_ != nullptr) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "interchange/base64url.hpp"
 #include "interchange/bytes_hex.hpp"
 
 namespace bezo {
@@ -105,6 +106,71 @@ TEST(CborNumber, IntegersAtTheEdgesOfEachReading) {
                                                          {"-", "bad number: -"},
                                                          {"1-", "bad number: 1-"}};
     for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
+}
+
+// One scan tells the plain numbers read at once (an optional "-", digits and
+// at most one ".") from those read in full; a text that stops being plain
+// anywhere, even after its last digit, is read in full or refused.
+TEST(CborNumber, PlainNumbersAndTheirNeighbours) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"-.5", "f9b800"},
+        {"12.", "f94a00"},
+        {"-0.", "f98000"},
+        {"0.000000000000000", "f90000"},              // fifteen zeros after the point
+        {"1234567.89012345", "fb4132d687e3df2163"},   // fifteen digits around the point
+        {"1234567.890123456", "fb4132d687e3df217d"},  // sixteen
+        {"99999999999999.9", "fb42d6bcc41e8ffffa"},   // fifteen nines
+        {"-999999999999999", "3b00038d7ea4c67ffe"},   // fifteen digits, no point
+        {"1.5e3", "f965dc"},                          // an exponent after the point
+        {"1.5.", "bad number: 1.5."},                 // a second point after the fraction
+        {"1..5", "bad number: 1..5"},
+        {"12a", "bad number: 12a"},
+        {"-12 ", "bad number: -12 "},
+        {"1-2", "bad number: 1-2"},
+        {"9-", "bad number: 9-"},
+        {"--1", "bad number: --1"},
+        {"+1.5", "f93e00"},  // a plus sign is read in full
+        {"1e400", "CBOR cannot represent the float 1e400 (overflows f64)"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(encoded_number(text), expected) << text;
+}
+
+// The CBOR of a document whose field "r" holds `json`, or the message that
+// refuses it.
+std::string exported_json(std::string_view json) {
+    const auto written = export_cbor(".!nezo\n!std/enc/json'r=" + base64url_encode(json) + "\n");
+    return written ? hex(written->view()) : written.error().other();
+}
+
+// The place is gathered as the failure goes back up through each holder:
+// an item by its index, counting the items written before it, a member by
+// its key, an empty key included.
+TEST(CborExport, ARefusedFloatIsPlacedByTheKeysAndIndicesAboveIt) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"([{"a":1},{"b":[0.5,2,1e400]}])", "CBOR cannot represent the float 1e400 at r/1/b/2 (overflows f64)"},
+        {R"([[],[[1.5,-1e400]]])", "CBOR cannot represent the float -1e400 at r/1/0/1 (overflows f64)"},
+        {R"({"a":{"":[1e-400]}})", "CBOR cannot represent the float 1e-400 at r/a//0 (underflows f64)"},
+        {R"({"":{"x":1e400}})", "CBOR cannot represent the float 1e400 at r//x (overflows f64)"},
+        {R"({"":1e400})", "CBOR cannot represent the float 1e400 at r/ (overflows f64)"},
+        {R"({"a":[1.5,2e-400],"b":1e400})", "CBOR cannot represent the float 2e-400 at r/a/1 (underflows f64)"}};
+    for (const auto& [json, expected] : cases) EXPECT_EQ(exported_json(json), expected) << json;
+}
+
+// `inner` nested in `arrays` arrays below the root map's field, which is at
+// depth 1: a container at depth 512 is written while it is empty, and
+// anything in it is too deep.
+TEST(CborExport, AContainerAtTheDeepestLevelIsWrittenOnlyEmpty) {
+    constexpr std::string_view kTooDeep = "nesting too deep for CBOR export";
+    const struct {
+        std::size_t arrays;
+        std::string inner;
+        bool written;
+    } cases[] = {{511, "[]", true},   {511, "{}", true},          {511, "1", true},   {510, "[[]]", true},
+                 {511, "[1]", false}, {511, R"({"a":1})", false}, {512, "[]", false}, {511, "[[]]", false}};
+    for (const auto& [arrays, inner, written] : cases) {
+        const std::string json = std::string(arrays, '[') + inner + std::string(arrays, ']');
+        const std::string result = exported_json(json);
+        EXPECT_EQ(result == kTooDeep, !written) << arrays << " " << inner << ": " << result.substr(0, 40);
+    }
 }
 
 TEST(CborNumber, ARefusedNumberIsQuotedAsAShortExcerpt) {
