@@ -37,8 +37,10 @@ bool forbids_additional_properties(const Value& root) {
 
 }  // namespace
 
-Result<std::string> import_jsonschema(std::string_view text, std::string_view name) {
-    if (!is_valid_utf8(text)) return std::unexpected(failure("input is not valid UTF-8"));
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name, Utf8State utf8) {
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) {
+        return std::unexpected(failure("input is not valid UTF-8"));
+    }
     auto document = parse_json_document(text);
     if (!document) return forward_error(document);
     if (!document->is<ValueObject>()) return std::unexpected(failure("root must be a JSON Schema object"));
