@@ -44,12 +44,6 @@ struct Entry {
 const Entry kEntries[] = {
     {"compile_text", [](std::string_view text, Utf8State utf8) { return outcome_of(compile_text(text, utf8)); },
      kDocument},
-    {"compile_document",
-     [](std::string_view text, Utf8State utf8) {
-         Resolver resolver;
-         return outcome_of(compile_document(text, resolver, utf8));
-     },
-     kDocument},
     {"build_document",
      [](std::string_view text, Utf8State utf8) { return outcome_of(build_document(text, std::nullopt, utf8)); },
      kDocument},

@@ -1,7 +1,7 @@
 """Roads that read a str's text as the language's lines or as a foreign
-schema: non-ASCII text gives the results and messages it always gave, every
-check of the whole text but UTF-8 still fires, and a str without UTF-8 (a
-lone surrogate) is refused before any road runs."""
+schema: non-ASCII text gives the results and messages it always gave, and
+every check of the whole text but UTF-8 still fires. (A str without UTF-8, a
+lone surrogate, is refused before any road runs: test_module_surface.py.)"""
 import pytest
 
 import bezo
@@ -70,32 +70,3 @@ def test_whole_text_checks_still_fire(call, error, message):
         call()
     assert type(raised.value) is error
     assert str(raised.value) == message
-
-
-@pytest.mark.parametrize("call, parameter", [
-    (lambda text: bezo.compile(text), "text"),
-    (lambda text: bezo.denormalize(text), "lezo"),
-    (lambda text: bezo.build(text), "text"),
-    (lambda text: bezo.build(text, SCHEMA), "text"),
-    (lambda text: bezo.compile_schema(text), "hezo"),
-    (lambda text: bezo.validate(text, SCHEMA), "nezo"),
-    (lambda text: bezo.validate(".!nezo\n", text), "schema"),
-    (lambda text: bezo.fmt(text), "text"),
-    (lambda text: bezo.unbuild(text), "text"),
-    (lambda text: bezo.infer(text), "text"),
-    (lambda text: bezo.infer("a=1\n", text), "name"),
-    (lambda text: bezo.import_schema("jsonschema", text), "text"),
-    (lambda text: bezo.import_schema("xsd", text), "text"),
-    (lambda text: bezo.import_schema("graphql", text), "text"),
-    (lambda text: bezo.import_schema("proto", text), "text"),
-    (lambda text: bezo.import_schema("avsc", text), "text"),
-    (lambda text: bezo.import_schema("proto", "message R {}\n", "s", text), "message"),
-])
-@pytest.mark.parametrize("text", ["a=\ud800\n", "# caf\u00e9 \U0001F600\n\udfff=1\n"])
-def test_lone_surrogate_is_refused_before_the_road(call, parameter, text):
-    with pytest.raises(UnicodeEncodeError) as expected:
-        text.encode("utf-8")
-    with pytest.raises(UnicodeEncodeError) as raised:
-        call(text)
-    assert str(raised.value) == str(expected.value)
-    assert raised.value.__notes__ == [f"while processing '{parameter}'"]
