@@ -281,4 +281,8 @@ Result<std::string> import_avsc(std::string_view text, std::string_view name, Ut
     return assemble_imported_schema(name, writer.libraries, writer.body);
 }
 
+Result<std::string> import_avsc(std::string_view text, std::string_view name) {
+    return import_avsc(text, name, Utf8State::Unchecked);
+}
+
 }  // namespace bezo

@@ -67,4 +67,9 @@ Result<std::string> import_graphql(std::string_view text, std::optional<std::str
     return std::move(conversion.out);
 }
 
+Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
+                                   std::string_view name) {
+    return import_graphql(text, message, name, Utf8State::Unchecked);
+}
+
 }  // namespace bezo

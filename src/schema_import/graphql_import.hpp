@@ -19,6 +19,8 @@ namespace bezo {
 // one), else the document's only object, input or interface type. An
 // unchecked text is refused unless it is UTF-8.
 Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
-                                   std::string_view name, Utf8State utf8 = Utf8State::Unchecked);
+                                   std::string_view name, Utf8State utf8);
+Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
+                                   std::string_view name);
 
 }  // namespace bezo

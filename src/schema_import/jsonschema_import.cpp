@@ -61,4 +61,8 @@ Result<std::string> import_jsonschema(std::string_view text, std::string_view na
     return assemble_imported_schema(name, context.libraries, context.body);
 }
 
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name) {
+    return import_jsonschema(text, name, Utf8State::Unchecked);
+}
+
 }  // namespace bezo

@@ -15,7 +15,7 @@ namespace bezo {
 
 // The whole authored schema, declared under `name` as given. An unchecked
 // text is refused unless it is UTF-8.
-Result<std::string> import_jsonschema(std::string_view text, std::string_view name,
-                                      Utf8State utf8 = Utf8State::Unchecked);
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name, Utf8State utf8);
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name);
 
 }  // namespace bezo

@@ -131,4 +131,8 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     return assemble_imported_schema(name, context.libraries, context.body);
 }
 
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name) {
+    return import_xsd(text, message, name, Utf8State::Unchecked);
+}
+
 }  // namespace bezo

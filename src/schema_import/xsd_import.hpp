@@ -20,6 +20,7 @@ namespace bezo {
 // included, counts as given. An unchecked text is refused unless it is
 // UTF-8.
 Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name,
-                               Utf8State utf8 = Utf8State::Unchecked);
+                               Utf8State utf8);
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 
 }  // namespace bezo
