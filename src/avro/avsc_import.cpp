@@ -266,8 +266,8 @@ private:
 
 }  // namespace
 
-Result<std::string> import_avsc(std::string_view text, std::string_view name) {
-    if (!is_valid_utf8(text)) return fail("input is not valid UTF-8");
+Result<std::string> import_avsc(std::string_view text, std::string_view name, Utf8State utf8) {
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) return fail("input is not valid UTF-8");
     auto document = parse_json_document(text);
     if (!document) return forward_error(document);
     ImportBudget budget;
@@ -279,6 +279,10 @@ Result<std::string> import_avsc(std::string_view text, std::string_view name) {
     AvscWriter writer(budget);
     if (auto written = writer.write_fields(root->fields, "", 0); !written) return forward_error(written);
     return assemble_imported_schema(name, writer.libraries, writer.body);
+}
+
+Result<std::string> import_avsc(std::string_view text, std::string_view name) {
+    return import_avsc(text, name, Utf8State::Unchecked);
 }
 
 }  // namespace bezo

@@ -8,13 +8,16 @@
 #include <string_view>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
 // Records nested deeper than this below the root end the import.
 inline constexpr unsigned kMaxAvscRecordDepth = 32;
 
-// The whole authored schema, declared under `name` as given.
+// The whole authored schema, declared under `name` as given. An unchecked
+// text is refused unless it is UTF-8.
+Result<std::string> import_avsc(std::string_view text, std::string_view name, Utf8State utf8);
 Result<std::string> import_avsc(std::string_view text, std::string_view name);
 
 }  // namespace bezo

@@ -61,9 +61,11 @@ std::optional<std::uint64_t> find_invalid_character(std::string_view text) {
     return std::nullopt;
 }
 
-std::optional<LexErrorAt> check_whole_text(std::string_view text) {
+// A text known to be UTF-8 skips only the UTF-8 check; the others hold for
+// every text.
+std::optional<LexErrorAt> check_whole_text(std::string_view text, Utf8State utf8) {
     if (text.size() > 2 && text.starts_with("\xEF\xBB\xBF")) return LexErrorAt{LexErrorKind::Bom, 0};
-    if (!is_valid_utf8(text)) return LexErrorAt{LexErrorKind::InvalidUtf8, 0};
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) return LexErrorAt{LexErrorKind::InvalidUtf8, 0};
     if (auto line = find_invalid_character(text)) return LexErrorAt{LexErrorKind::InvalidCharacter, *line};
     if (!text.empty() && text.back() != '\n') return LexErrorAt{LexErrorKind::MissingFinalEol, 0};
     return std::nullopt;
@@ -448,8 +450,8 @@ std::string line_debug(const Line& line) {
     return out;
 }
 
-std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode) {
-    if (auto error = check_whole_text(text)) return std::unexpected(*error);
+std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode, Utf8State utf8) {
+    if (auto error = check_whole_text(text, utf8)) return std::unexpected(*error);
     return LineLexer(text, mode, imports_units(text));
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
@@ -101,7 +102,7 @@ public:
     [[nodiscard]] std::expected<Line, LexErrorAt> next();
 
 private:
-    friend std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode);
+    friend std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode, Utf8State utf8);
     LineLexer(std::string_view text, LexMode mode, bool units_imported)
         : text_(text), mode_(mode), units_imported_(units_imported) {}
 
@@ -115,8 +116,10 @@ private:
 };
 
 // The line lexer of a text, or the failure of the checks of the whole text
-// (byte order mark, UTF-8, characters, final line feed).
-[[nodiscard]] std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode);
+// (byte order mark, UTF-8, characters, final line feed). A text known to be
+// UTF-8 (a str's) is not checked as UTF-8 again; the other checks still run.
+[[nodiscard]] std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode,
+                                                             Utf8State utf8 = Utf8State::Unchecked);
 
 // The outcome of the format-declaration check: the line examined (1, or 2
 // after a "#!" first line) and whether it declares the expected kind word.

@@ -52,11 +52,11 @@ void add_schema_line(std::string& relational, std::string_view name) {
 
 // Compiles the schema and preloads it, authored and compiled, under its
 // name; returns the name.
-Result<std::string_view> preload_schema(std::string_view schema, Resolver& resolver) {
+Result<std::string_view> preload_schema(std::string_view schema, Resolver& resolver, Utf8State utf8) {
     auto name = schema_name(schema);
     if (!name) return name;
     resolver.preload_module_text(*name, "hezo", std::string(schema));
-    auto compiled = compile_schema_text(schema, resolver);
+    auto compiled = compile_schema_text(schema, resolver, utf8);
     if (!compiled) return forward_error(compiled);
     resolver.preload_module_text(*name, "whezo", std::move(*compiled));
     return name;
@@ -64,19 +64,20 @@ Result<std::string_view> preload_schema(std::string_view schema, Resolver& resol
 
 }  // namespace
 
-Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema) {
+Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema, Utf8State utf8) {
     Resolver resolver;
-    return build_document(text, schema, resolver);
+    return build_document(text, schema, resolver, utf8);
 }
 
-Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema, Resolver& resolver) {
+Result<std::string> build_document(std::string_view text, std::optional<std::string_view> schema, Resolver& resolver,
+                                   Utf8State utf8) {
     std::optional<std::string_view> added_schema;
     if (schema) {
-        auto name = preload_schema(*schema, resolver);
+        auto name = preload_schema(*schema, resolver, utf8);
         if (!name) return forward_error(name);
         if (!names_a_schema(text)) added_schema = *name;
     }
-    auto relational = compile_document(text, resolver);
+    auto relational = compile_document(text, resolver, utf8);
     if (!relational) return relational;
     if (added_schema) add_schema_line(*relational, *added_schema);
     auto canonical = resolve_references_in_place(std::move(*relational));

@@ -39,8 +39,8 @@ private:
 
 }  // namespace
 
-Result<std::string> compile_document(std::string_view text, Resolver& resolver) {
-    auto lexer = lex_lines(text, LexMode::Document);
+Result<std::string> compile_document(std::string_view text, Resolver& resolver, Utf8State utf8) {
+    auto lexer = lex_lines(text, LexMode::Document, utf8);
     if (!lexer) return std::unexpected(Error(lexer.error()));
     CompileState state(resolver);
     state.output_budget = output_budget(text.size());
@@ -62,9 +62,9 @@ Result<std::string> compile_document(std::string_view text, Resolver& resolver) 
     return std::move(state.output).finish(state.delegation_lines);
 }
 
-Result<std::string> compile_text(std::string_view text) {
+Result<std::string> compile_text(std::string_view text, Utf8State utf8) {
     Resolver resolver;
-    return compile_document(text, resolver);
+    return compile_document(text, resolver, utf8);
 }
 
 }  // namespace bezo

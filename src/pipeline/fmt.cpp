@@ -571,8 +571,8 @@ FormatItem& FormatModel::push_field(PathId path, std::string_view key, std::stri
     return items.emplace_back(field);
 }
 
-Result<FormatModel> build_format_model(std::string_view text) {
-    auto lexer = lex_lines(text, LexMode::Document);
+Result<FormatModel> build_format_model(std::string_view text, Utf8State utf8) {
+    auto lexer = lex_lines(text, LexMode::Document, utf8);
     if (!lexer) return std::unexpected(Error(lexer.error()));
     auto model = ModelBuilder(text, *lexer).build();
     if (model) model->shebang = shebang_line(text);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 #include "pipeline/fmt_entries.hpp"
 #include "pipeline/path_table.hpp"
 
@@ -87,7 +88,9 @@ struct FormatModel {
                            std::span<const std::string_view> lines);
 };
 
-Result<FormatModel> build_format_model(std::string_view text);
+// The model of an authored text; one known to be UTF-8 (a str's) is not
+// checked as UTF-8 again.
+Result<FormatModel> build_format_model(std::string_view text, Utf8State utf8 = Utf8State::Unchecked);
 
 // The segments of a plain path text: one leading "/" dropped, then pieces
 // at "/" that are each an identifier, "@" and an identifier, or digits.

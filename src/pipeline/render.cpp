@@ -444,8 +444,8 @@ std::string render_format_model(const FormatModel& model, std::size_t size_hint)
     return Renderer(model, size_hint).render();
 }
 
-Result<std::string> format_authored(std::string_view text) {
-    auto model = build_format_model(text);
+Result<std::string> format_authored(std::string_view text, Utf8State utf8) {
+    auto model = build_format_model(text, utf8);
     if (!model) return forward_error(model);
     auto& items = model->items;
     if (std::ranges::none_of(items, declares_authored)) {

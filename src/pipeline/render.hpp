@@ -17,7 +17,8 @@ namespace bezo {
 [[nodiscard]] std::string render_format_model(const FormatModel& model, std::size_t size_hint);
 
 // The whole of fmt: the model of the authored text, with a ".!bezo" line in
-// front when it has none, rendered.
-Result<std::string> format_authored(std::string_view text);
+// front when it has none, rendered. A text known to be UTF-8 (a str's) is
+// not checked as UTF-8 again.
+Result<std::string> format_authored(std::string_view text, Utf8State utf8 = Utf8State::Unchecked);
 
 }  // namespace bezo

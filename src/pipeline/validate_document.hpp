@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
@@ -24,11 +25,15 @@ struct SchemaFailure {
 // (the verdict of its first violation).
 using ValidationFailure = std::variant<SchemaFailure, AppErrorAt>;
 
+// An authored schema known to be UTF-8 (a str's) is not checked as UTF-8
+// again.
 [[nodiscard]] std::expected<void, ValidationFailure> validate_document(std::string_view document,
-                                                                       std::string_view schema);
+                                                                       std::string_view schema,
+                                                                       Utf8State utf8 = Utf8State::Unchecked);
 // The same, an authored schema compiled with `resolver`: a host that serves
 // modules its own way (from preloaded texts only, say) hands it in.
 [[nodiscard]] std::expected<void, ValidationFailure> validate_document(std::string_view document,
-                                                                       std::string_view schema, Resolver& resolver);
+                                                                       std::string_view schema, Resolver& resolver,
+                                                                       Utf8State utf8 = Utf8State::Unchecked);
 
 }  // namespace bezo

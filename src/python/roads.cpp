@@ -44,6 +44,11 @@ namespace {
 using TextResult = Result<std::string>;
 using BytesResult = Result<std::vector<std::uint8_t>>;
 
+// Every bound argument is the UTF-8 form of a str, well-formed by
+// construction (the binder refuses a lone surrogate), so no road checks it
+// as UTF-8 again.
+constexpr Utf8State kStrText = Utf8State::Valid;
+
 PyObject* to_python(TextResult result) {
     if (!result) return core_error_to_pyerr(result.error());
     return PyUnicode_DecodeUTF8(result->data(), static_cast<Py_ssize_t>(result->size()), "strict");
@@ -70,9 +75,7 @@ PyObject* to_python(BoundTexts& args, Outcome result) {
     return to_python(std::move(result));
 }
 
-// Format entries by their exact, case-sensitive word. An importer is told
-// that its text is valid UTF-8: every bound argument is the UTF-8 form of a
-// str.
+// Format entries by their exact, case-sensitive word.
 struct TextImporter {
     std::string_view word;
     TextResult (*entry)(std::string_view text, Utf8State state);
@@ -87,7 +90,8 @@ struct BinaryExporter {
 };
 struct SchemaImporter {
     std::string_view word;
-    TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name);
+    TextResult (*entry)(std::string_view text, std::optional<std::string_view> message, std::string_view name,
+                        Utf8State utf8);
 };
 
 constexpr std::array<TextImporter, 4> kImporters{{
@@ -108,19 +112,27 @@ constexpr std::array<BinaryExporter, 2> kBinaryExporters{{
 }};
 
 // The JSON Schema importer has one root and no use for `message`.
-TextResult import_jsonschema_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
-    return import_jsonschema(text, name);
+TextResult import_jsonschema_road(std::string_view text, std::optional<std::string_view>, std::string_view name,
+                                  Utf8State utf8) {
+    return import_jsonschema(text, name, utf8);
 }
 
 // Nor has the Avro schema importer.
-TextResult import_avsc_road(std::string_view text, std::optional<std::string_view>, std::string_view name) {
-    return import_avsc(text, name);
+TextResult import_avsc_road(std::string_view text, std::optional<std::string_view>, std::string_view name,
+                            Utf8State utf8) {
+    return import_avsc(text, name, utf8);
+}
+
+// The .proto importer has no UTF-8 check to skip.
+TextResult import_proto_road(std::string_view text, std::optional<std::string_view> message, std::string_view name,
+                             Utf8State) {
+    return import_proto(text, message, name);
 }
 
 constexpr std::array<SchemaImporter, 5> kSchemaImporters{{
     {"jsonschema", import_jsonschema_road},
     {"xsd", import_xsd},
-    {"proto", import_proto},
+    {"proto", import_proto_road},
     {"graphql", import_graphql},
     {"avsc", import_avsc_road},
 }};
@@ -172,7 +184,7 @@ PyObject* within_pattern_budget(BoundTexts& args, Body body) {
 }  // namespace
 
 PyObject* road_compile(BoundTexts& args) {
-    return within_pattern_budget(args, [&] { return to_python(args, compile_text(*args[0])); });
+    return within_pattern_budget(args, [&] { return to_python(args, compile_text(*args[0], kStrText)); });
 }
 PyObject* road_denormalize(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
@@ -184,32 +196,33 @@ PyObject* road_build(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
         std::optional<std::string_view> schema;
         if (args[1]) schema = *args[1];
-        return to_python(args, build_document(*args[0], schema));
+        return to_python(args, build_document(*args[0], schema, kStrText));
     });
 }
 PyObject* road_compile_schema(BoundTexts& args) {
     return within_pattern_budget(args, [&] {
         Resolver resolver;
-        return to_python(args, compile_schema_text(*args[0], resolver));
+        return to_python(args, compile_schema_text(*args[0], resolver, kStrText));
     });
 }
 PyObject* road_validate(BoundTexts& args) {
     return within_pattern_budget(args, [&]() -> PyObject* {
-        auto validated = validate_document(*args[0], *args[1]);
+        auto validated = validate_document(*args[0], *args[1], kStrText);
         if (!validated) return validation_failure_to_pyerr(validated.error());
         Py_RETURN_NONE;
     });
 }
-PyObject* road_fmt(BoundTexts& args) { return to_python(args, format_authored(*args[0])); }
+PyObject* road_fmt(BoundTexts& args) { return to_python(args, format_authored(*args[0], kStrText)); }
 PyObject* road_unbuild(BoundTexts& args) { return to_python(args, unbuild_stream(*args[0])); }
 PyObject* road_infer(BoundTexts& args) {
-    return within_pattern_budget(args, [&] { return to_python(args, infer_document(*args[0], args[1].value_or(""))); });
+    return within_pattern_budget(
+        args, [&] { return to_python(args, infer_document(*args[0], args[1].value_or(""), kStrText)); });
 }
 
 PyObject* road_import_from(BoundTexts& args) {
     const std::string_view format = *args[0];
     if (const auto* importer = find_format(kImporters, format)) {
-        return to_python(args, importer->entry(*args[1], Utf8State::Valid));
+        return to_python(args, importer->entry(*args[1], kStrText));
     }
     return pyerr_from_string("unsupported import format: " + std::string(format));
 }
@@ -228,7 +241,8 @@ PyObject* road_import_schema(BoundTexts& args) {
         const std::string_view name = args[2].value_or("");
         std::optional<std::string_view> message;
         if (args[3]) message = *args[3];
-        return within_pattern_budget(args, [&] { return to_python(args, importer->entry(*args[1], message, name)); });
+        return within_pattern_budget(
+            args, [&] { return to_python(args, importer->entry(*args[1], message, name, kStrText)); });
     }
     return pyerr_from_string("unsupported schema format: " + std::string(format));
 }

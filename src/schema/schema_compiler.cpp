@@ -175,7 +175,7 @@ struct RunOutput {
 };
 
 Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance,
-                                     bool keep_schema);
+                                     bool keep_schema, Utf8State utf8 = Utf8State::Unchecked);
 
 // The output lines of one run and the keys they were written under, held
 // flat: every line's text in one append-only buffer, and per key its place
@@ -321,12 +321,13 @@ public:
     // The text is lexed twice rather than held as lines: once to find a
     // lexer failure, which wins over every other, then line by line as the
     // lines are lowered.
-    Result<RunOutput> run(std::string_view text) {
-        if (auto lexed = check_lexes(text); !lexed) return forward_error(lexed);
+    Result<RunOutput> run(std::string_view text, Utf8State utf8) {
+        if (auto lexed = check_lexes(text, utf8); !lexed) return forward_error(lexed);
         if (const auto declaration = check_format_declaration(text, "hezo"); !declaration.accepted) {
             return std::unexpected(Error::Lex(LexErrorKind::FormatKind, declaration.line));
         }
-        auto lexer = lex_lines(text, LexMode::Schema);
+        // The first lexing found the text UTF-8.
+        auto lexer = lex_lines(text, LexMode::Schema, Utf8State::Valid);
         if (!lexer) return std::unexpected(Error(lexer.error()));
         output_.reserve(count_byte(text, '\n'));
         while (!lexer->done()) {
@@ -338,8 +339,8 @@ public:
     }
 
 private:
-    static Result<void> check_lexes(std::string_view text) {
-        auto lexer = lex_lines(text, LexMode::Schema);
+    static Result<void> check_lexes(std::string_view text, Utf8State utf8) {
+        auto lexer = lex_lines(text, LexMode::Schema, utf8);
         if (!lexer) return std::unexpected(Error(lexer.error()));
         while (!lexer->done()) {
             if (auto line = lexer->next(); !line) return std::unexpected(Error(line.error()));
@@ -809,22 +810,22 @@ private:
 };
 
 Result<RunOutput> lower_schema_lines(std::string_view text, Resolver& resolver, Inheritance& inheritance,
-                                     bool keep_schema) {
-    return SchemaRun(resolver, inheritance, keep_schema).run(text);
+                                     bool keep_schema, Utf8State utf8) {
+    return SchemaRun(resolver, inheritance, keep_schema).run(text, utf8);
 }
 
 }  // namespace
 
-Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver) {
+Result<std::string> compile_schema_text(std::string_view text, Resolver& resolver, Utf8State utf8) {
     Inheritance inheritance;
-    auto compiled = lower_schema_lines(text, resolver, inheritance, false);
+    auto compiled = lower_schema_lines(text, resolver, inheritance, false, utf8);
     if (!compiled) return forward_error(compiled);
     return std::move(compiled->text);
 }
 
-Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver) {
+Result<CompiledSchema> compile_schema(std::string_view text, Resolver& resolver, Utf8State utf8) {
     Inheritance inheritance;
-    auto compiled = lower_schema_lines(text, resolver, inheritance, true);
+    auto compiled = lower_schema_lines(text, resolver, inheritance, true, utf8);
     if (!compiled) return forward_error(compiled);
     return std::move(*compiled->schema);
 }

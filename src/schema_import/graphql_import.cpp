@@ -42,8 +42,10 @@ Result<std::size_t> only_object(const std::vector<SdlDefinition>& definitions) {
 }  // namespace
 
 Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
-                                   std::string_view name) {
-    if (!is_valid_utf8(text)) return std::unexpected(failure("input is not valid UTF-8"));
+                                   std::string_view name, Utf8State utf8) {
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) {
+        return std::unexpected(failure("input is not valid UTF-8"));
+    }
     SdlCursor cursor{text};
     auto definitions = parse_sdl_document(cursor);
     if (!definitions) return forward_error(definitions);
@@ -63,6 +65,11 @@ Result<std::string> import_graphql(std::string_view text, std::optional<std::str
     if (!converted) return forward_error(converted);
     if (auto fits = conversion.charge_output(); !fits) return forward_error(fits);
     return std::move(conversion.out);
+}
+
+Result<std::string> import_graphql(std::string_view text, std::optional<std::string_view> message,
+                                   std::string_view name) {
+    return import_graphql(text, message, name, Utf8State::Unchecked);
 }
 
 }  // namespace bezo

@@ -37,8 +37,10 @@ bool forbids_additional_properties(const Value& root) {
 
 }  // namespace
 
-Result<std::string> import_jsonschema(std::string_view text, std::string_view name) {
-    if (!is_valid_utf8(text)) return std::unexpected(failure("input is not valid UTF-8"));
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name, Utf8State utf8) {
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) {
+        return std::unexpected(failure("input is not valid UTF-8"));
+    }
     auto document = parse_json_document(text);
     if (!document) return forward_error(document);
     if (!document->is<ValueObject>()) return std::unexpected(failure("root must be a JSON Schema object"));
@@ -57,6 +59,10 @@ Result<std::string> import_jsonschema(std::string_view text, std::string_view na
     }
     if (auto fits = context.charge_output(); !fits) return forward_error(fits);
     return assemble_imported_schema(name, context.libraries, context.body);
+}
+
+Result<std::string> import_jsonschema(std::string_view text, std::string_view name) {
+    return import_jsonschema(text, name, Utf8State::Unchecked);
 }
 
 }  // namespace bezo

@@ -94,8 +94,11 @@ void note_other_documents(XsdContext& context) {
 
 }  // namespace
 
-Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name) {
-    if (!is_valid_utf8(text)) return std::unexpected(failure("input is not valid UTF-8"));
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name,
+                               Utf8State utf8) {
+    if (utf8 == Utf8State::Unchecked && !is_valid_utf8(text)) {
+        return std::unexpected(failure("input is not valid UTF-8"));
+    }
     auto document = parse_xml_document(text);
     if (!document) return forward_error(document);
     const auto prefix = schema_prefix(*document);
@@ -126,6 +129,10 @@ Result<std::string> import_xsd(std::string_view text, std::optional<std::string_
     if (!converted) return forward_error(converted);
     if (auto fits = context.charge_output(); !fits) return forward_error(fits);
     return assemble_imported_schema(name, context.libraries, context.body);
+}
+
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name) {
+    return import_xsd(text, message, name, Utf8State::Unchecked);
 }
 
 }  // namespace bezo

@@ -11,12 +11,16 @@
 #include <string_view>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace bezo {
 
 // The whole authored schema, declared under `name` as given. `message`
 // names the root among several top-level elements; any text, the empty one
-// included, counts as given.
+// included, counts as given. An unchecked text is refused unless it is
+// UTF-8.
+Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name,
+                               Utf8State utf8);
 Result<std::string> import_xsd(std::string_view text, std::optional<std::string_view> message, std::string_view name);
 
 }  // namespace bezo

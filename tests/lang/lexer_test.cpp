@@ -75,6 +75,46 @@ TEST(Lex, WholeTextChecks) {
     for (const auto& c : cases) EXPECT_EQ(lex_result(c.text, kDoc), c.expected) << c.text;
 }
 
+// The first line's diagnostic form, or the error's text form, of a text
+// lexed line by line.
+std::string first_line_result(std::string_view text, Utf8State utf8) {
+    auto lexer = lex_lines(text, kDoc, utf8);
+    if (!lexer) return error_display(Error(lexer.error()));
+    auto line = lexer->next();
+    return line ? line_debug(*line) : error_display(Error(line.error()));
+}
+
+// A text known to be UTF-8 skips the UTF-8 check and no other: the mark, the
+// characters and the final line feed are checked as for any text, in the
+// same order.
+TEST(Lex, TextKnownToBeUtf8SkipsOnlyTheUtf8Check) {
+    struct Case {
+        std::string_view text;
+        std::string_view unchecked;
+        std::string_view known;
+    };
+    const Case cases[] = {
+        {"a=\xC3\xA9\n", "Content { left: \"a\", value: \"\xC3\xA9\" }",
+         "Content { left: \"a\", value: \"\xC3\xA9\" }"},
+        {"\xEF\xBB\xBF"
+         "a=\xC3\xA9\n",
+         "BOM_ERROR", "BOM_ERROR"},
+        {"\xEF\xBB\xBF\xFF", "BOM_ERROR", "BOM_ERROR"},
+        {"a=\xC3\xA9\n\nb=\0\n"sv, "INVALID_CHARACTER_ERROR (line 3)", "INVALID_CHARACTER_ERROR (line 3)"},
+        {"a=\xC3\xA9\rb\n", "INVALID_CHARACTER_ERROR (line 1)", "INVALID_CHARACTER_ERROR (line 1)"},
+        {"a=\xC3\xA9", "MISSING_FINAL_EOL_ERROR", "MISSING_FINAL_EOL_ERROR"},
+        {"a=\xC3\xA9\nword", "MISSING_FINAL_EOL_ERROR", "MISSING_FINAL_EOL_ERROR"},
+        // Not UTF-8, yet said to be: only the UTF-8 check stands aside.
+        {"# \xFF\n", "INVALID_UTF8_ERROR", "Comment(\" \xFF\")"},
+        {"a=\xFF\rb", "INVALID_UTF8_ERROR", "INVALID_CHARACTER_ERROR (line 1)"},
+        {"a=\xE2\x82", "INVALID_UTF8_ERROR", "MISSING_FINAL_EOL_ERROR"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(first_line_result(c.text, Utf8State::Unchecked), c.unchecked) << c.text;
+        EXPECT_EQ(first_line_result(c.text, Utf8State::Valid), c.known) << c.text;
+    }
+}
+
 TEST(Lex, ErrorsCarryTheirLine) {
     auto lines = lex("a=1\n# note\n\nword\n", kDoc);
     ASSERT_FALSE(lines);

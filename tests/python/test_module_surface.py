@@ -137,8 +137,26 @@ def test_lone_surrogate_fails_with_encoding_error_and_note():
     (lambda text: bezo.import_from(text, "{}"), "format"),
     (lambda text: bezo.export_to("json", text), "nezo"),
     (lambda text: bezo.build(".!bezo\n", text), "schema"),
+    (lambda text: bezo.compile(text), "text"),
+    (lambda text: bezo.denormalize(text), "lezo"),
+    (lambda text: bezo.build(text), "text"),
+    (lambda text: bezo.build(text, ".!hezo s\n"), "text"),
+    (lambda text: bezo.compile_schema(text), "hezo"),
+    (lambda text: bezo.validate(text, ".!hezo s\n"), "nezo"),
+    (lambda text: bezo.validate(".!nezo\n", text), "schema"),
+    (lambda text: bezo.fmt(text), "text"),
+    (lambda text: bezo.unbuild(text), "text"),
+    (lambda text: bezo.infer(text), "text"),
+    (lambda text: bezo.infer("a=1\n", text), "name"),
+    (lambda text: bezo.import_schema("jsonschema", text), "text"),
+    (lambda text: bezo.import_schema("xsd", text), "text"),
+    (lambda text: bezo.import_schema("graphql", text), "text"),
+    (lambda text: bezo.import_schema("proto", text), "text"),
+    (lambda text: bezo.import_schema("avsc", text), "text"),
+    (lambda text: bezo.import_schema("proto", "message R {}\n", "s", text), "message"),
 ])
-@pytest.mark.parametrize("text", ["\ud800", "{\"a\": \"\udfff\"}", "caf\u00e9 \U0001F600 \udc80"])
+@pytest.mark.parametrize("text", ["\ud800", "{\"a\": \"\udfff\"}", "caf\u00e9 \U0001F600 \udc80",
+                                  "# caf\u00e9\n\udfff=1\n"])
 def test_lone_surrogate_raises_as_str_encode_does(call, parameter, text):
     with pytest.raises(UnicodeEncodeError) as expected:
         text.encode("utf-8")
