@@ -51,37 +51,48 @@ std::string& append_line_head(CompileState& state, std::string_view path, std::s
     return out;
 }
 
-// Appends "'" path "::" key "=" value and the line feed to a line whose
-// signature is written.
-void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
-    append_pieces(state.output.begin_line(), "'", path, "::", key, "=", value);
-    state.output.end_line();
+// The signature of a line under `annotation` (the pending one, or the union
+// member chosen from it). When no provenance line is pending, a line
+// without annotation takes "!str" and a recent annotation its own
+// signature; any other is rendered into the state's scratch text.
+std::string_view line_signature(CompileState& state, const Annotation* annotation) {
+    if (!state.pending_provenance) {
+        if (annotation == nullptr) return "!str";
+        const std::string* rendered = state.pending_annotation.signature();
+        if (rendered != nullptr && annotation == state.pending_annotation.get()) return *rendered;
+    }
+    state.signature_scratch.clear();
+    append_type_signature(state.signature_scratch, annotation, state.pending_provenance);
+    return state.signature_scratch;
 }
 
-// Writes the signature of a line under `annotation` (the pending one, or
-// the union member chosen from it): a recent annotation's own signature
-// when no provenance line is pending.
+// Writes the signature of a line under `annotation`.
 void append_signature(CompileState& state, const Annotation* annotation) {
-    std::string& out = state.output.begin_line();
-    const std::string* rendered = state.pending_annotation.signature();
-    if (rendered != nullptr && annotation == state.pending_annotation.get() && !state.pending_provenance) {
-        out += *rendered;
-        return;
-    }
-    append_type_signature(out, annotation, state.pending_provenance);
+    state.output.begin_line() += line_signature(state, annotation);
+}
+
+[[gnu::cold, gnu::noinline]] Result<void> refuse_deep_path(std::string_view path) {
+    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    return fail("path and key nest deeper than 512 segments");
 }
 
 // A content line at `path` may be written: the path and the key hold at
 // most as many segments as the canonical reader reads. A path holds no more
 // "/" than bytes, so a short one is not counted.
 Result<void> check_path_depth(std::string_view path) {
-    if (path.size() < kMaxPathSegments || count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
-    return fail("path and key nest deeper than 512 segments");
+    if (path.size() < kMaxPathSegments) [[likely]]
+        return {};
+    return refuse_deep_path(path);
+}
+
+[[gnu::cold, gnu::noinline]] Result<void> refuse_output_over_budget(const CompileState& state) {
+    return std::unexpected(output_budget_exceeded(state.output_budget));
 }
 
 Result<void> check_output_budget(const CompileState& state) {
-    if (state.output.size() <= state.output_budget) return {};
-    return std::unexpected(output_budget_exceeded(state.output_budget));
+    if (state.output.size() <= state.output_budget) [[likely]]
+        return {};
+    return refuse_output_over_budget(state);
 }
 
 // Refuses `lines` content lines at `path` up front when they cannot fit the
@@ -418,10 +429,19 @@ Result<void> write_map_entries(CompileState& state, std::string_view left, std::
         if (colon == 0) return std::unexpected(invalid_key(state));
         auto entry_value = expand_variables(state, entry.substr(colon + 1), state.value_scratch);
         if (!entry_value) return forward_error(entry_value);
-        state.output.begin_line() += signature;
-        finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
+        state.output.append_content_line(signature, *path, normalize_key(entry.substr(0, colon)), *entry_value);
         return check_output_budget(state);
     });
+}
+
+// A field under a union annotation: its line takes the signature of the
+// member that its value chooses.
+Result<void> emit_union_field(CompileState& state, const Annotation& annotation, std::string_view path,
+                              std::string_view key, std::string_view value) {
+    auto member = choose_union_member(state, annotation, value);
+    if (!member) return forward_error(member);
+    state.output.append_content_line(line_signature(state, &*member), path, key, value);
+    return check_output_budget(state);
 }
 
 // The path of a «path::key» line inside the innermost block. Neighbouring
@@ -449,13 +469,28 @@ std::string_view spelled_key(std::string_view key, std::string& respelled) {
     return respelled;
 }
 
+// The position of the last "::" outside double quotes in a field's left
+// side. Neighbouring lines mostly name the same path: a left side that
+// begins with the path text of the last «path::key» line and "::", and whose
+// key holds neither ":" nor a double quote, has its separator right there,
+// as that path text ended where a separator outside quotes began.
+std::optional<std::size_t> field_separator(const CompileState& state, std::string_view left) {
+    const std::string_view known = state.qualified_text;
+    if (!known.empty() && left.size() > known.size() + 2 && left.starts_with(known) &&
+        left.substr(known.size(), 2) == "::") {
+        const std::string_view key = left.substr(known.size() + 2);
+        if (find_first_of_bytes<':', '"'>(key) == key.size()) return known.size();
+    }
+    return find_namespace_separator(left);
+}
+
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
     if (state.pending_annotation && state.pending_annotation->name == "map") {
         return write_map_entries(state, left, value);
     }
     std::string_view path = current_block_path(state);
     std::string_view key = left;
-    if (const auto separator = find_namespace_separator(left)) {
+    if (const auto separator = field_separator(state, left)) {
         key = left.substr(*separator + 2);
         path = qualified_path(state, left.substr(0, *separator));
     }
@@ -604,15 +639,10 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
                               std::string_view value) {
     if (auto deep = check_path_depth(path); !deep) return deep;
     const Annotation* annotation = state.pending_annotation.get();
-    std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
-        auto chosen = choose_union_member(state, *annotation, value);
-        if (!chosen) return forward_error(chosen);
-        member = std::move(*chosen);
-        annotation = &*member;
+        return emit_union_field(state, *annotation, path, key, value);
     }
-    append_signature(state, annotation);
-    finish_content_line(state, path, key, value);
+    state.output.append_content_line(line_signature(state, annotation), path, key, value);
     return check_output_budget(state);
 }
 

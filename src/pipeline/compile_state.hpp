@@ -208,10 +208,11 @@ struct CompileState {
     bool verbatim = false;
     bool content_seen = false;
 
-    // Buffers reused from line to line: a field's joined path and its
-    // expanded value.
+    // Buffers reused from line to line: a field's joined path, its expanded
+    // value and a signature rendered for it.
     std::string path_scratch;
     std::string value_scratch;
+    std::string signature_scratch;
     // What `path_scratch` was last joined from for a «path::key» line: the
     // path text (a view of the document) and the size of the block path
     // then, which `path_scratch` begins with.
