@@ -473,15 +473,16 @@ std::string_view spelled_key(std::string_view key, std::string& respelled) {
 // side. Neighbouring lines mostly name the same path: a left side that
 // begins with the path text of the last «path::key» line and "::", and whose
 // key holds neither ":" nor a double quote, has its separator right there,
-// as that path text ended where a separator outside quotes began.
-std::optional<std::size_t> field_separator(const CompileState& state, std::string_view left) {
+// as that path text ended where a separator outside quotes began. None:
+// npos.
+std::size_t field_separator(const CompileState& state, std::string_view left) {
     const std::string_view known = state.qualified_text;
     if (!known.empty() && left.size() > known.size() + 2 && left.starts_with(known) &&
         left.substr(known.size(), 2) == "::") {
         const std::string_view key = left.substr(known.size() + 2);
         if (find_first_of_bytes<':', '"'>(key) == key.size()) return known.size();
     }
-    return find_namespace_separator(left);
+    return find_namespace_separator(left).value_or(std::string_view::npos);
 }
 
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
@@ -490,9 +491,9 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
     }
     std::string_view path = current_block_path(state);
     std::string_view key = left;
-    if (const auto separator = field_separator(state, left)) {
-        key = left.substr(*separator + 2);
-        path = qualified_path(state, left.substr(0, *separator));
+    if (const std::size_t separator = field_separator(state, left); separator != std::string_view::npos) {
+        key = left.substr(separator + 2);
+        path = qualified_path(state, left.substr(0, separator));
     }
     // A value without variables is written as it is.
     const bool plain = state.verbatim || value.find('$') == std::string_view::npos;

@@ -1,5 +1,6 @@
 #include "pipeline/denorm.hpp"
 
+#include <bit>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -209,6 +210,42 @@ Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
 
 constexpr std::string_view kRelationalDeclaration = ".!lezo\n";
 
+// Whether the byte at `pos` is a "$", or the "!" of "!:", or the "." of
+// ".!".
+bool is_rewrite_mark(std::string_view text, std::size_t pos) {
+    const char c = text[pos];
+    if (c == '$') return true;
+    if (pos + 1 == text.size()) return false;
+    return (c == '!' && text[pos + 1] == ':') || (c == '.' && text[pos + 1] == '!');
+}
+
+// The position of the first "$", "!:" or ".!" at or after `from`, or the
+// text's size: the three searches of the whole text in one pass, sixteen
+// bytes at a time where SSE2 is there.
+std::size_t find_rewrite_mark(std::string_view text, std::size_t from) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = text.data();
+    for (; pos + 17 <= text.size(); pos += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 1));
+        const __m128i dollar = _mm_cmpeq_epi8(here, _mm_set1_epi8('$'));
+        const __m128i unit =
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('!')), _mm_cmpeq_epi8(next, _mm_set1_epi8(':')));
+        const __m128i directive =
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('.')), _mm_cmpeq_epi8(next, _mm_set1_epi8('!')));
+        const __m128i found = _mm_or_si128(dollar, _mm_or_si128(unit, directive));
+        if (const int marked = _mm_movemask_epi8(found)) {
+            return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marked)));
+        }
+    }
+#endif
+    for (; pos < text.size(); ++pos) {
+        if (is_rewrite_mark(text, pos)) return pos;
+    }
+    return text.size();
+}
+
 // Whether the reference pass would copy every line of the text unchanged
 // but its declaration line, ".!lezo" as the compiler writes it: no "$" (a
 // reference, or a dollar sign written "$$"), no "!:" (the unit shorthand)
@@ -216,9 +253,8 @@ constexpr std::string_view kRelationalDeclaration = ".!lezo\n";
 bool only_declaration_to_rewrite(std::string_view text) {
     if (!text.starts_with(kRelationalDeclaration)) return false;
     const std::string_view rest = text.substr(kRelationalDeclaration.size());
-    if (rest.find('$') != std::string_view::npos || find_byte_pair(rest, 0, '!', ':') < rest.size()) return false;
-    for (std::size_t pos = find_byte_pair(rest, 0, '.', '!'); pos < rest.size();
-         pos = find_byte_pair(rest, pos + 1, '.', '!')) {
+    for (std::size_t pos = find_rewrite_mark(rest, 0); pos < rest.size(); pos = find_rewrite_mark(rest, pos + 1)) {
+        if (rest[pos] != '.') return false;
         const std::string_view directive = rest.substr(pos);
         if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return false;
     }
