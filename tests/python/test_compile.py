@@ -28,6 +28,15 @@ COMPILED = [
     ("shared path in another block", "(/p)\na::x=1\n()\na::y=2\n(/q)\na::z=3\n()\n",
      lines("!str'/p/a::x=1", "!str'/a::y=2", "!str'/q/a::z=3")),
     ("shared path in the next section", "[@r]\na::x=1\n[@r]\na::x=2\n", lines("!str'/@r/0/a::x=1", "!str'/@r/1/a::x=2")),
+    # the key after the path of the line before holds a separator, a quote or nothing; or the path is quoted
+    ("key with a separator after a shared path", "a/b::x=1\na/b::x::y=2\n", lines("!str'/a/b::x=1", "!str'/a/b::x::y=2")),
+    ("quoted key after a shared path", 'a/b::x=1\na/b::"k"=2\n', lines("!str'/a/b::x=1", "!str'/a/b::k=2")),
+    ("quoted path holding a separator", '"p::q"::x=1\n"p::q"::y=2\n', lines("!str'/\"p::q\"::x=1", "!str'/\"p::q\"::y=2")),
+    ("path that extends the path before", "a::x=1\nab::y=2\na::z=3\n", lines("!str'/a::x=1", "!str'/ab::y=2", "!str'/a::z=3")),
+    ("empty path twice", "::x=1\n::y=2\n", lines("!str'::x=1", "!str'::y=2")),
+    ("shared path under annotation and provenance", "a::x=1\n!int\na::y=2\n?src\na::z=3\n",
+     lines("!str'/a::x=1", "!int'/a::y=2", "!str?src'/a::z=3")),
+    ("shared path under a union", "a::x=1\n!int|text\na::y=b\n", lines("!str'/a::x=1", "!text'/a::y=b")),
     ("shared path after a map entry", "a::x=1\n!map\nm=/k:1\na::y=2\n",
      lines("!str'/a::x=1", "!str'/m::\"/k\"=1", "!str'/a::y=2")),
     # signatures
@@ -214,6 +223,10 @@ ERRORS = [
     ("doubling record variable", "@.r+=a\n" + "@.r+=$@.r\n" * 40 + "x=1\n",
      "variable expansion too large: more than 1 GiB of substituted text"),
     ("a lexer failure wins over an earlier compile failure", "x=$.u\n=1\n", "EMPTY_KEY_ERROR (line 2)"),
+    ("empty key after a shared path", "a::x=1\na::=2\n", "INVALID_KEY_ERROR (line 2)"),
+    ("colon run after a shared path", "a::x=1\na:::y=2\n", "INVALID_KEY_ERROR (line 2)"),
+    ("map under a shared path", "a::x=1\n!map<int>\na::m=k:1;j:2\n",
+     "'::' is not allowed in a path (namespace/array/map-assign) position"),
 ]
 
 

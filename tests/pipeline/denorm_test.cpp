@@ -1,0 +1,55 @@
+#include "pipeline/denorm.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bezo {
+namespace {
+
+// Relational texts around a line padded to `pad` bytes, so that what the
+// reference pass rewrites moves across every place of a sixteen-byte block.
+struct MarkedText {
+    std::string_view name;
+    std::string_view before;  // the text before the pad
+    std::string_view after;   // the text after it
+    bool rewritten;           // whether the pass changes more than the declaration
+};
+
+std::string with_pad(const MarkedText& marked, std::size_t pad) {
+    return std::string(".!lezo\n").append(marked.before).append(pad, 'x').append(marked.after);
+}
+
+TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
+    const std::vector<MarkedText> texts = {
+        {"reference", "!str'::a=", "\n!str'::b=$a\n", true},
+        {"escaped dollar", "!str'::a=", "$$5\n", true},
+        {"dollar at the end", "!str'::a=", "$", false},
+        {"unit shorthand line", "!str'::a=", "\n!:km\n", true},
+        {"unit shorthand line at the end", "!str'::a=", "\n!:", true},
+        {"verbatim line", ".!registry x=", "\n.!verbatim\n!str'::a=1\n", true},
+        {"declaration line", "!str'::a=", "\n.!lezo\n", true},
+        {"other directive", ".!registry x=", "\n.!fk a\n!str'::a=1\n", false},
+        {"bang and dot apart", "!str'::a=", "!.:\n", false},
+        {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
+    };
+    for (const auto& marked : texts) {
+        for (std::size_t pad = 0; pad < 40; ++pad) {
+            const std::string text = with_pad(marked, pad);
+            const auto passed = resolve_references(text);
+            const auto in_place = resolve_references_in_place(text);
+            ASSERT_EQ(passed.has_value(), in_place.has_value()) << marked.name << " " << pad;
+            if (!passed) continue;
+            EXPECT_EQ(*in_place, *passed) << marked.name << " " << pad;
+            std::string declaration_only = text;
+            declaration_only.replace(2, 4, "nezo");
+            EXPECT_EQ(*passed != declaration_only, marked.rewritten) << marked.name << " " << pad;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace bezo
