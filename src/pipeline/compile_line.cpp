@@ -37,10 +37,17 @@ Result<void> append_path(std::string& path, std::string_view text) {
     return {};
 }
 
+// Sets `path` to the joined path of the innermost block followed by the
+// segments of `text`.
+Result<void> join_block_path(const CompileState& state, std::string_view text, std::string& path) {
+    path.assign(current_block_path(state));
+    return append_path(path, text);
+}
+
 // The joined path of the innermost block followed by the segments of `text`.
 Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
-    std::string path(current_block_path(state));
-    if (auto appended = append_path(path, text); !appended) return forward_error(appended);
+    std::string path;
+    if (auto joined = join_block_path(state, text, path); !joined) return forward_error(joined);
     return path;
 }
 
@@ -174,25 +181,29 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
+// An annotation line not among the recent ones: parsed, checked and kept
+// among them.
+Result<void> pend_new_annotation(CompileState& state, std::string_view text) {
+    auto parsed = parse_annotation(text);
+    if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
+    if (parsed->provenance && state.pending_provenance) {
+        return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    }
+    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
+    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
+    return {};
+}
+
 // An annotation seen on a recent line of the same text is taken as it was
 // checked there.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     const RecentAnnotation* recent = state.recent_annotations.find(text);
-    std::optional<Annotation> parsed;
-    if (recent == nullptr) {
-        parsed = parse_annotation(text);
-        if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
-    }
-    if ((recent ? recent->annotation.provenance : parsed->provenance) && state.pending_provenance) {
+    if (recent == nullptr) return pend_new_annotation(state, text);
+    if (recent->annotation.provenance && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
-    if (recent) {
-        state.pending_annotation.set(*recent);
-        return {};
-    }
-    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
-    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
+    state.pending_annotation.set(*recent);
     return {};
 }
 
@@ -395,14 +406,16 @@ Result<void> append_scalar_entries(CompileState& state, std::string_view array_p
     return {};
 }
 
+// The array's path is joined in the state's scratch text, which nothing
+// else writes while its entries are written.
 Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
-    auto path = block_path_with(state, left.text);
-    if (!path) return forward_error(path);
-    std::uint64_t& next_index = entry_counter(state, *path);
-    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, next_index, value);
-    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
+    if (auto joined = join_block_path(state, left.text, state.array_path_scratch); !joined) return joined;
+    const std::string_view path = state.array_path_scratch;
+    std::uint64_t& next_index = entry_counter(state, path);
+    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, path, next_index, value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, path); !fits) return fits;
     return for_each_piece(
-        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
+        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, path, next_index, piece); });
 }
 
 Result<void> write_splat_assignment(CompileState& state, std::string_view target, std::string_view value) {
