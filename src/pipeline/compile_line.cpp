@@ -457,13 +457,23 @@ Result<void> emit_union_field(CompileState& state, const Annotation& annotation,
     return check_output_budget(state);
 }
 
+// Texts of a field's line are a few bytes long: compared a word at a time
+// in place, they cost less than a call to compare them.
+bool same_text(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && common_prefix_length(a, b) == a.size();
+}
+
+bool begins_with(std::string_view text, std::string_view start) {
+    return start.size() <= text.size() && same_text(text.substr(0, start.size()), start);
+}
+
 // The path of a «path::key» line inside the innermost block. Neighbouring
 // lines mostly name the same path in the same block: the path joined for
 // the last one is kept, and taken again while both stay the same.
 std::string_view qualified_path(CompileState& state, std::string_view path_text) {
     const std::string_view block = current_block_path(state);
-    const bool same = state.qualified_block_size == block.size() && path_text == state.qualified_text &&
-                      std::string_view(state.path_scratch).starts_with(block);
+    const bool same = state.qualified_block_size == block.size() && same_text(path_text, state.qualified_text) &&
+                      begins_with(state.path_scratch, block);
     if (!same) {
         state.path_scratch.assign(block);
         append_key_path_segments(state.path_scratch, path_text);
@@ -490,8 +500,8 @@ std::string_view spelled_key(std::string_view key, std::string& respelled) {
 // npos.
 std::size_t field_separator(const CompileState& state, std::string_view left) {
     const std::string_view known = state.qualified_text;
-    if (!known.empty() && left.size() > known.size() + 2 && left.starts_with(known) &&
-        left.substr(known.size(), 2) == "::") {
+    if (!known.empty() && left.size() > known.size() + 2 && begins_with(left, known) && left[known.size()] == ':' &&
+        left[known.size() + 1] == ':') {
         const std::string_view key = left.substr(known.size() + 2);
         if (find_first_of_bytes<':', '"'>(key) == key.size()) return known.size();
     }
@@ -499,7 +509,7 @@ std::size_t field_separator(const CompileState& state, std::string_view left) {
 }
 
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
-    if (state.pending_annotation && state.pending_annotation->name == "map") {
+    if (state.pending_annotation && same_text(state.pending_annotation->name, "map")) {
         return write_map_entries(state, left, value);
     }
     std::string_view path = current_block_path(state);
@@ -509,7 +519,7 @@ Result<void> write_field(CompileState& state, std::string_view left, std::string
         path = qualified_path(state, left.substr(0, separator));
     }
     // A value without variables is written as it is.
-    const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
+    const bool plain = state.verbatim || find_first_of_bytes<'$'>(value) == value.size();
     std::string respelled;
     const std::string_view spelled = spelled_key(key, respelled);
     if (plain) return emit_typed_field(state, path, spelled, value);
