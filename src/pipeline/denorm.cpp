@@ -246,27 +246,50 @@ std::size_t find_rewrite_mark(std::string_view text, std::size_t from) {
     return text.size();
 }
 
-// Whether the reference pass would copy every line of the text unchanged
-// but its declaration line, ".!lezo" as the compiler writes it: no "$" (a
-// reference, or a dollar sign written "$$"), no "!:" (the unit shorthand)
-// and no other ".!lezo" or ".!verbatim" line.
-bool only_declaration_to_rewrite(std::string_view text) {
-    if (!text.starts_with(kRelationalDeclaration)) return false;
+// What one search of a relational text found.
+struct InPlaceScan {
+    // The reference pass would copy every line of the text unchanged but its
+    // declaration line, ".!lezo" as the compiler writes it: no "$" (a
+    // reference, or a dollar sign written "$$"), no "!:" (the unit
+    // shorthand) and no other ".!lezo" or ".!verbatim" line.
+    bool only_declaration = false;
+    // Such a text holds no ".!schema" anywhere, so no line of it names a
+    // schema.
+    bool names_no_schema = false;
+};
+
+InPlaceScan scan_in_place(std::string_view text) {
+    if (!text.starts_with(kRelationalDeclaration)) return {};
     const std::string_view rest = text.substr(kRelationalDeclaration.size());
+    bool names_schema = false;
     for (std::size_t pos = find_rewrite_mark(rest, 0); pos < rest.size(); pos = find_rewrite_mark(rest, pos + 1)) {
-        if (rest[pos] != '.') return false;
+        if (rest[pos] != '.') return {};
         const std::string_view directive = rest.substr(pos);
-        if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return false;
+        if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return {};
+        names_schema = names_schema || directive.starts_with(".!schema");
     }
-    return true;
+    return {true, !names_schema};
+}
+
+// The reference pass on a text handed over, `scan` being its search.
+Result<std::string> pass_references_in_place(std::string relational, const InPlaceScan& scan) {
+    if (!scan.only_declaration) return resolve_references(std::string_view(relational));
+    relational.replace(2, 4, "nezo");
+    return relational;
 }
 
 }  // namespace
 
 Result<std::string> resolve_references_in_place(std::string relational) {
-    if (!only_declaration_to_rewrite(relational)) return resolve_references(std::string_view(relational));
-    relational.replace(2, 4, "nezo");
-    return relational;
+    const InPlaceScan scan = scan_in_place(relational);
+    return pass_references_in_place(std::move(relational), scan);
+}
+
+Result<std::string> denormalize_compiled(std::string relational, Resolver& resolver) {
+    const InPlaceScan scan = scan_in_place(relational);
+    auto canonical = pass_references_in_place(std::move(relational), scan);
+    if (!canonical || scan.names_no_schema) return canonical;
+    return apply_document_schema(std::move(*canonical), resolver);
 }
 
 Result<std::string> resolve_references(std::string_view relational) {

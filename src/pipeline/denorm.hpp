@@ -24,6 +24,12 @@ Result<std::string> resolve_references(std::string_view relational);
 // second copy.
 Result<std::string> resolve_references_in_place(std::string relational);
 
+// Both passes on a relational text the caller hands over, as the compiler
+// wrote it: the reference pass in place where it can be, then the schema
+// step, which a text kept in place skips when it holds no ".!schema" at
+// all. Gives what `denormalize_document` gives.
+Result<std::string> denormalize_compiled(std::string relational, Resolver& resolver);
+
 // The denormalizer's entry: the reference pass, then the document's schema
 // through the resolver. A document without a schema gives the reference
 // pass's text.

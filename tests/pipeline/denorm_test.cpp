@@ -51,5 +51,35 @@ TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
     }
 }
 
+// Build hands the compiled text to both passes at once, and skips the
+// schema step when the text is kept in place and holds no ".!schema": each
+// row must come out as the denormalizer gives it, an error included.
+TEST(DenormalizeCompiled, GivesWhatTheDenormalizerGives) {
+    const std::vector<MarkedText> texts = {
+        {"schema line", "!str'::a=", "\n.!schema:s\n", false},
+        {"schema line kept in place", ".!registry x=", "\n.!schema:s\n!str'::a=1\n", false},
+        {"schema in a value", "!str'::a=", ".!schema:s\n", false},
+        {"schema line and a reference", "!str'::a=", "\n.!schema:s\n!str'::b=$a\n", true},
+        {"reference", "!str'::a=", "\n!str'::b=$a\n", true},
+        {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
+    };
+    for (const auto& marked : texts) {
+        for (std::size_t pad = 0; pad < 40; ++pad) {
+            const std::string text = with_pad(marked, pad);
+            Resolver expected_resolver;
+            Resolver resolver;
+            const auto expected = denormalize_document(text, expected_resolver);
+            const auto compiled = denormalize_compiled(text, resolver);
+            ASSERT_EQ(compiled.has_value(), expected.has_value()) << marked.name << " " << pad;
+            if (compiled) {
+                EXPECT_EQ(*compiled, *expected) << marked.name << " " << pad;
+            } else {
+                EXPECT_EQ(error_display(compiled.error()), error_display(expected.error()))
+                    << marked.name << " " << pad;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace bezo
