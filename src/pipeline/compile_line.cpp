@@ -457,23 +457,13 @@ Result<void> emit_union_field(CompileState& state, const Annotation& annotation,
     return check_output_budget(state);
 }
 
-// Texts of a field's line are a few bytes long: compared a word at a time
-// in place, they cost less than a call to compare them.
-bool same_text(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && common_prefix_length(a, b) == a.size();
-}
-
-bool begins_with(std::string_view text, std::string_view start) {
-    return start.size() <= text.size() && same_text(text.substr(0, start.size()), start);
-}
-
 // The path of a «path::key» line inside the innermost block. Neighbouring
 // lines mostly name the same path in the same block: the path joined for
 // the last one is kept, and taken again while both stay the same.
 std::string_view qualified_path(CompileState& state, std::string_view path_text) {
     const std::string_view block = current_block_path(state);
-    const bool same = state.qualified_block_size == block.size() && same_text(path_text, state.qualified_text) &&
-                      begins_with(state.path_scratch, block);
+    const bool same = state.qualified_block_size == block.size() && path_text == state.qualified_text &&
+                      std::string_view(state.path_scratch).starts_with(block);
     if (!same) {
         state.path_scratch.assign(block);
         append_key_path_segments(state.path_scratch, path_text);
@@ -492,32 +482,38 @@ std::string_view spelled_key(std::string_view key, std::string& respelled) {
     return respelled;
 }
 
-// The position of the last "::" outside double quotes in a field's left
-// side. Neighbouring lines mostly name the same path: a left side that
-// begins with the path text of the last «path::key» line and "::", and whose
-// key holds neither ":" nor a double quote, has its separator right there,
-// as that path text ended where a separator outside quotes began. None:
-// npos.
-std::size_t field_separator(const CompileState& state, std::string_view left) {
+// A field's path inside the innermost block, and its key.
+struct FieldName {
+    std::string_view path;
+    std::string_view key;
+};
+
+// The path and key of a field's left side, split at its last "::" outside
+// double quotes. Neighbouring lines mostly name the same path in the same
+// block: a left side that begins with the path text of the last
+// «path::key» line and "::", and whose key holds neither ":" nor a double
+// quote, is split right there and takes that line's joined path, as that
+// path text ended where a separator outside quotes began.
+FieldName field_name(CompileState& state, std::string_view left) {
+    const std::string_view block = current_block_path(state);
     const std::string_view known = state.qualified_text;
-    if (!known.empty() && left.size() > known.size() + 2 && begins_with(left, known) && left[known.size()] == ':' &&
-        left[known.size() + 1] == ':') {
+    const bool same_block =
+        state.qualified_block_size == block.size() && std::string_view(state.path_scratch).starts_with(block);
+    if (same_block && !known.empty() && left.size() > known.size() + 2 && left[known.size()] == ':' &&
+        left[known.size() + 1] == ':' && left.starts_with(known)) {
         const std::string_view key = left.substr(known.size() + 2);
-        if (find_first_of_bytes<':', '"'>(key) == key.size()) return known.size();
+        if (find_first_of_bytes<':', '"'>(key) == key.size()) return {state.path_scratch, key};
     }
-    return find_namespace_separator(left).value_or(std::string_view::npos);
+    const auto separator = find_namespace_separator(left);
+    if (!separator) return {block, left};
+    return {qualified_path(state, left.substr(0, *separator)), left.substr(*separator + 2)};
 }
 
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
-    if (state.pending_annotation && same_text(state.pending_annotation->name, "map")) {
+    if (state.pending_annotation && std::string_view(state.pending_annotation->name) == "map") {
         return write_map_entries(state, left, value);
     }
-    std::string_view path = current_block_path(state);
-    std::string_view key = left;
-    if (const std::size_t separator = field_separator(state, left); separator != std::string_view::npos) {
-        key = left.substr(separator + 2);
-        path = qualified_path(state, left.substr(0, separator));
-    }
+    const auto [path, key] = field_name(state, left);
     // A value without variables is written as it is.
     const bool plain = state.verbatim || find_first_of_bytes<'$'>(value) == value.size();
     std::string respelled;
