@@ -11,7 +11,8 @@ namespace bezo {
 namespace {
 
 // Relational texts around a line padded to `pad` bytes, so that what the
-// reference pass rewrites moves across every place of a sixteen-byte block.
+// reference pass rewrites moves across every place of a sixteen-byte block
+// and of several in a row.
 struct MarkedText {
     std::string_view name;
     std::string_view before;  // the text before the pad
@@ -37,7 +38,7 @@ TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
         {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
     };
     for (const auto& marked : texts) {
-        for (std::size_t pad = 0; pad < 40; ++pad) {
+        for (std::size_t pad = 0; pad < 150; ++pad) {
             const std::string text = with_pad(marked, pad);
             const auto passed = resolve_references(text);
             const auto in_place = resolve_references_in_place(text);
@@ -64,7 +65,7 @@ TEST(DenormalizeCompiled, GivesWhatTheDenormalizerGives) {
         {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
     };
     for (const auto& marked : texts) {
-        for (std::size_t pad = 0; pad < 40; ++pad) {
+        for (std::size_t pad = 0; pad < 150; ++pad) {
             const std::string text = with_pad(marked, pad);
             Resolver expected_resolver;
             Resolver resolver;
