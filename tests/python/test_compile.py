@@ -37,6 +37,16 @@ COMPILED = [
     ("shared path under annotation and provenance", "a::x=1\n!int\na::y=2\n?src\na::z=3\n",
      lines("!str'/a::x=1", "!int'/a::y=2", "!str?src'/a::z=3")),
     ("shared path under a union", "a::x=1\n!int|text\na::y=b\n", lines("!str'/a::x=1", "!text'/a::y=b")),
+    # a path named again after another one, in the same block or not
+    ("path of the line before last", "a::x=1\nb::y=2\na::z=3\n", lines("!str'/a::x=1", "!str'/b::y=2", "!str'/a::z=3")),
+    ("paths of the lines before last in another block", "(/p)\na::x=1\nb::y=2\n()\na::z=3\nb::w=4\n",
+     lines("!str'/p/a::x=1", "!str'/p/b::y=2", "!str'/a::z=3", "!str'/b::w=4")),
+    ("path of three lines before", "a::x=1\nb::y=2\nc::z=3\na::w=4\n",
+     lines("!str'/a::x=1", "!str'/b::y=2", "!str'/c::z=3", "!str'/a::w=4")),
+    ("quoted and plain spelling of one path", '"q"::x=1\nq::y=2\n"q"::z=3\n',
+     lines("!str'/q::x=1", "!str'/q::y=2", "!str'/q::z=3")),
+    ("path of the line before last in the next section", "[@r]\na::x=1\nb::y=2\n[@r]\na::z=3\n",
+     lines("!str'/@r/0/a::x=1", "!str'/@r/0/b::y=2", "!str'/@r/1/a::z=3")),
     ("shared path after a map entry", "a::x=1\n!map\nm=/k:1\na::y=2\n",
      lines("!str'/a::x=1", "!str'/m::\"/k\"=1", "!str'/a::y=2")),
     # signatures
