@@ -24,6 +24,17 @@ std::string with_pad(const MarkedText& marked, std::size_t pad) {
     return std::string(".!lezo\n").append(marked.before).append(pad, 'x').append(marked.after);
 }
 
+// Calls `check` with each text padded to every size, and what names the
+// case in a failure.
+template <class Check>
+void for_each_padded(const std::vector<MarkedText>& texts, Check check) {
+    for (const auto& marked : texts) {
+        for (std::size_t pad = 0; pad < 150; ++pad) {
+            check(marked, with_pad(marked, pad), std::string(marked.name) + " " + std::to_string(pad));
+        }
+    }
+}
+
 TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
     const std::vector<MarkedText> texts = {
         {"reference", "!str'::a=", "\n!str'::b=$a\n", true},
@@ -37,19 +48,16 @@ TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
         {"bang and dot apart", "!str'::a=", "!.:\n", false},
         {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
     };
-    for (const auto& marked : texts) {
-        for (std::size_t pad = 0; pad < 150; ++pad) {
-            const std::string text = with_pad(marked, pad);
-            const auto passed = resolve_references(text);
-            const auto in_place = resolve_references_in_place(text);
-            ASSERT_EQ(passed.has_value(), in_place.has_value()) << marked.name << " " << pad;
-            if (!passed) continue;
-            EXPECT_EQ(*in_place, *passed) << marked.name << " " << pad;
-            std::string declaration_only = text;
-            declaration_only.replace(2, 4, "nezo");
-            EXPECT_EQ(*passed != declaration_only, marked.rewritten) << marked.name << " " << pad;
-        }
-    }
+    for_each_padded(texts, [](const MarkedText& marked, const std::string& text, const std::string& name) {
+        const auto passed = resolve_references(text);
+        const auto in_place = resolve_references_in_place(text);
+        ASSERT_EQ(passed.has_value(), in_place.has_value()) << name;
+        if (!passed) return;
+        EXPECT_EQ(*in_place, *passed) << name;
+        std::string declaration_only = text;
+        declaration_only.replace(2, 4, "nezo");
+        EXPECT_EQ(*passed != declaration_only, marked.rewritten) << name;
+    });
 }
 
 // Build hands the compiled text to both passes at once, and skips the
@@ -64,22 +72,18 @@ TEST(DenormalizeCompiled, GivesWhatTheDenormalizerGives) {
         {"reference", "!str'::a=", "\n!str'::b=$a\n", true},
         {"nothing to rewrite", "!str'::a=", "\n!int'::b=1\n", false},
     };
-    for (const auto& marked : texts) {
-        for (std::size_t pad = 0; pad < 150; ++pad) {
-            const std::string text = with_pad(marked, pad);
-            Resolver expected_resolver;
-            Resolver resolver;
-            const auto expected = denormalize_document(text, expected_resolver);
-            const auto compiled = denormalize_compiled(text, resolver);
-            ASSERT_EQ(compiled.has_value(), expected.has_value()) << marked.name << " " << pad;
-            if (compiled) {
-                EXPECT_EQ(*compiled, *expected) << marked.name << " " << pad;
-            } else {
-                EXPECT_EQ(error_display(compiled.error()), error_display(expected.error()))
-                    << marked.name << " " << pad;
-            }
+    for_each_padded(texts, [](const MarkedText&, const std::string& text, const std::string& name) {
+        Resolver expected_resolver;
+        Resolver resolver;
+        const auto expected = denormalize_document(text, expected_resolver);
+        const auto compiled = denormalize_compiled(text, resolver);
+        ASSERT_EQ(compiled.has_value(), expected.has_value()) << name;
+        if (compiled) {
+            EXPECT_EQ(*compiled, *expected) << name;
+        } else {
+            EXPECT_EQ(error_display(compiled.error()), error_display(expected.error())) << name;
         }
-    }
+    });
 }
 
 }  // namespace
