@@ -37,6 +37,15 @@ COMPILED = [
     ("shared path under annotation and provenance", "a::x=1\n!int\na::y=2\n?src\na::z=3\n",
      lines("!str'/a::x=1", "!int'/a::y=2", "!str?src'/a::z=3")),
     ("shared path under a union", "a::x=1\n!int|text\na::y=b\n", lines("!str'/a::x=1", "!text'/a::y=b")),
+    # the signature of a line under an annotation seen on a recent line, a pending provenance line or none
+    ("recent annotation under a provenance line", "!int\nx=1\n?src\n!int\ny=2\n",
+     lines("!int'::x=1", "!int?src'::y=2")),
+    ("recent annotation after one with provenance", "!int\nx=1\n!int?p\ny=2\n!int\nz=3\n",
+     lines("!int'::x=1", "!int?p'::y=2", "!int'::z=3")),
+    ("provenance line without annotation, then none", "?src\nx=1\ny=2\n", lines("!str?src'::x=1", "!str'::y=2")),
+    ("recent union", "!int|text\nx=1\n!int|text\ny=a\n", lines("!int'::x=1", "!text'::y=a")),
+    ("recent map annotation", "!map<int>\nm=a:1;b:2\n!map<int>\nn=c:3\n",
+     lines("!int'/m::a=1", "!int'/m::b=2", "!int'/n::c=3")),
     # a path named again after another one, in the same block or not
     ("path of the line before last", "a::x=1\nb::y=2\na::z=3\n", lines("!str'/a::x=1", "!str'/b::y=2", "!str'/a::z=3")),
     ("paths of the lines before last in another block", "(/p)\na::x=1\nb::y=2\n()\na::z=3\nb::w=4\n",
