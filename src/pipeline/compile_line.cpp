@@ -552,6 +552,7 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
         case ContentForm::ScalarAppend:
         case ContentForm::ScalarList: return write_scalar_entries(state, left, value);
         case ContentForm::SplatAssignment: return write_splat_assignment(state, left.text, value);
+        // A field's text is its whole left side.
         case ContentForm::Field: return write_field(state, left_text, value);
     }
     return {};

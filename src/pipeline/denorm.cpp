@@ -280,11 +280,6 @@ Result<std::string> pass_references_in_place(std::string relational, const InPla
 
 }  // namespace
 
-Result<std::string> resolve_references_in_place(std::string relational) {
-    const InPlaceScan scan = scan_in_place(relational);
-    return pass_references_in_place(std::move(relational), scan);
-}
-
 Result<std::string> denormalize_compiled(std::string relational, Resolver& resolver) {
     const InPlaceScan scan = scan_in_place(relational);
     auto canonical = pass_references_in_place(std::move(relational), scan);

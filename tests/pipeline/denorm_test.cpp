@@ -35,7 +35,7 @@ void for_each_padded(const std::vector<MarkedText>& texts, Check check) {
     }
 }
 
-TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
+TEST(DenormalizeCompiled, KeepsInPlaceWhatThePassKeepsWhereverTheMarkStands) {
     const std::vector<MarkedText> texts = {
         {"reference", "!str'::a=", "\n!str'::b=$a\n", true},
         {"escaped dollar", "!str'::a=", "$$5\n", true},
@@ -50,7 +50,8 @@ TEST(ResolveReferencesInPlace, GivesWhatThePassGivesWhereverTheMarkStands) {
     };
     for_each_padded(texts, [](const MarkedText& marked, const std::string& text, const std::string& name) {
         const auto passed = resolve_references(text);
-        const auto in_place = resolve_references_in_place(text);
+        Resolver resolver;
+        const auto in_place = denormalize_compiled(text, resolver);
         ASSERT_EQ(passed.has_value(), in_place.has_value()) << name;
         if (!passed) return;
         EXPECT_EQ(*in_place, *passed) << name;
