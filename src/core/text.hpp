@@ -290,15 +290,17 @@ inline std::size_t common_prefix_length(std::string_view a, std::string_view b) 
 
 // The position of the first byte at or after `from` that is below `below`
 // (0: none is) or is one of `bytes`, or the text's size. Sixteen bytes are
-// compared at once where SSE2 is there (every x86-64), eight at a time
-// elsewhere and in the last few bytes.
+// compared at once where SSE2 is there (every x86-64), the last few of a
+// text of sixteen or more in the sixteen that end it; eight at a time
+// elsewhere and in shorter texts.
 template <unsigned char below, char... bytes>
 std::size_t find_byte_below_or_of(std::string_view text, std::size_t from = 0) {
     std::size_t pos = from;
 #ifdef __SSE2__
     const char* data = text.data();
-    for (; pos + 16 <= text.size(); pos += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    // One bit per byte of the sixteen at `at`, set for each byte sought.
+    const auto marks = [data](std::size_t at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
         __m128i found = _mm_setzero_si128();
         if constexpr (below > 0) {
             // Unsigned: the byte is below `below` when the larger of it and
@@ -307,9 +309,16 @@ std::size_t find_byte_below_or_of(std::string_view text, std::size_t from = 0) {
             found = _mm_cmpeq_epi8(_mm_max_epu8(chunk, last_below), last_below);
         }
         ((found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(bytes)))), ...);
-        if (const int marked = _mm_movemask_epi8(found)) {
-            return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marked)));
-        }
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+    };
+    for (; pos + 16 <= text.size(); pos += 16) {
+        if (const unsigned marked = marks(pos)) return pos + static_cast<std::size_t>(std::countr_zero(marked));
+    }
+    if (pos < text.size() && text.size() >= 16) {
+        // The bytes before `pos` in the last sixteen are not looked at again.
+        const std::size_t last = text.size() - 16;
+        const unsigned marked = marks(last) >> (pos - last);
+        return marked != 0 ? pos + static_cast<std::size_t>(std::countr_zero(marked)) : text.size();
     }
 #endif
     return scan_to(

@@ -80,9 +80,7 @@ Result<std::string> build_document(std::string_view text, std::optional<std::str
     auto relational = compile_document(text, resolver, utf8);
     if (!relational) return relational;
     if (added_schema) add_schema_line(*relational, *added_schema);
-    auto canonical = resolve_references_in_place(std::move(*relational));
-    if (!canonical) return canonical;
-    return apply_document_schema(std::move(*canonical), resolver);
+    return denormalize_compiled(std::move(*relational), resolver);
 }
 
 }  // namespace bezo

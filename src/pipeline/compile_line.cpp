@@ -37,10 +37,17 @@ Result<void> append_path(std::string& path, std::string_view text) {
     return {};
 }
 
+// Sets `path` to the joined path of the innermost block followed by the
+// segments of `text`.
+Result<void> join_block_path(const CompileState& state, std::string_view text, std::string& path) {
+    path.assign(current_block_path(state));
+    return append_path(path, text);
+}
+
 // The joined path of the innermost block followed by the segments of `text`.
 Result<std::string> block_path_with(const CompileState& state, std::string_view text) {
-    std::string path(current_block_path(state));
-    if (auto appended = append_path(path, text); !appended) return forward_error(appended);
+    std::string path;
+    if (auto joined = join_block_path(state, text, path); !joined) return forward_error(joined);
     return path;
 }
 
@@ -51,37 +58,48 @@ std::string& append_line_head(CompileState& state, std::string_view path, std::s
     return out;
 }
 
-// Appends "'" path "::" key "=" value and the line feed to a line whose
-// signature is written.
-void finish_content_line(CompileState& state, std::string_view path, std::string_view key, std::string_view value) {
-    append_pieces(state.output.begin_line(), "'", path, "::", key, "=", value);
-    state.output.end_line();
+// The signature of a line under `annotation` (the pending one, or the union
+// member chosen from it). When no provenance line is pending, a line
+// without annotation takes "!str" and a recent annotation its own
+// signature; any other is rendered into the state's scratch text.
+std::string_view line_signature(CompileState& state, const Annotation* annotation) {
+    if (!state.pending_provenance) {
+        if (annotation == nullptr) return "!str";
+        const std::string* rendered = state.pending_annotation.signature();
+        if (rendered != nullptr && annotation == state.pending_annotation.get()) return *rendered;
+    }
+    state.signature_scratch.clear();
+    append_type_signature(state.signature_scratch, annotation, state.pending_provenance);
+    return state.signature_scratch;
 }
 
-// Writes the signature of a line under `annotation` (the pending one, or
-// the union member chosen from it): a recent annotation's own signature
-// when no provenance line is pending.
+// Writes the signature of a line under `annotation`.
 void append_signature(CompileState& state, const Annotation* annotation) {
-    std::string& out = state.output.begin_line();
-    const std::string* rendered = state.pending_annotation.signature();
-    if (rendered != nullptr && annotation == state.pending_annotation.get() && !state.pending_provenance) {
-        out += *rendered;
-        return;
-    }
-    append_type_signature(out, annotation, state.pending_provenance);
+    state.output.begin_line() += line_signature(state, annotation);
+}
+
+[[gnu::cold, gnu::noinline]] Result<void> refuse_deep_path(std::string_view path) {
+    if (count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
+    return fail("path and key nest deeper than 512 segments");
 }
 
 // A content line at `path` may be written: the path and the key hold at
 // most as many segments as the canonical reader reads. A path holds no more
 // "/" than bytes, so a short one is not counted.
 Result<void> check_path_depth(std::string_view path) {
-    if (path.size() < kMaxPathSegments || count_unquoted(path, '/') + 1 <= kMaxPathSegments) return {};
-    return fail("path and key nest deeper than 512 segments");
+    if (path.size() < kMaxPathSegments) [[likely]]
+        return {};
+    return refuse_deep_path(path);
+}
+
+[[gnu::cold, gnu::noinline]] Result<void> refuse_output_over_budget(const CompileState& state) {
+    return std::unexpected(output_budget_exceeded(state.output_budget));
 }
 
 Result<void> check_output_budget(const CompileState& state) {
-    if (state.output.size() <= state.output_budget) return {};
-    return std::unexpected(output_budget_exceeded(state.output_budget));
+    if (state.output.size() <= state.output_budget) [[likely]]
+        return {};
+    return refuse_output_over_budget(state);
 }
 
 // Refuses `lines` content lines at `path` up front when they cannot fit the
@@ -163,25 +181,29 @@ Result<void> open_namespace(CompileState& state, std::string_view head) {
 
 // ---- annotation, named-type and provenance lines --------------------------
 
+// An annotation line not among the recent ones: parsed, checked and kept
+// among them.
+Result<void> pend_new_annotation(CompileState& state, std::string_view text) {
+    auto parsed = parse_annotation(text);
+    if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
+    if (parsed->provenance && state.pending_provenance) {
+        return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
+    }
+    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
+    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
+    return {};
+}
+
 // An annotation seen on a recent line of the same text is taken as it was
 // checked there.
 Result<void> pend_annotation(CompileState& state, std::string_view text) {
     if (state.pending_annotation) return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     const RecentAnnotation* recent = state.recent_annotations.find(text);
-    std::optional<Annotation> parsed;
-    if (recent == nullptr) {
-        parsed = parse_annotation(text);
-        if (!parsed) return fail("bad annotation: " + quoted_excerpt(text));
-    }
-    if ((recent ? recent->annotation.provenance : parsed->provenance) && state.pending_provenance) {
+    if (recent == nullptr) return pend_new_annotation(state, text);
+    if (recent->annotation.provenance && state.pending_provenance) {
         return std::unexpected(app_error(AppErrorKind::MetadataWithoutTarget));
     }
-    if (recent) {
-        state.pending_annotation.set(*recent);
-        return {};
-    }
-    if (auto checked = check_annotation_units(state, *parsed); !checked) return checked;
-    state.pending_annotation.set(state.recent_annotations.add(text, std::move(*parsed)));
+    state.pending_annotation.set(*recent);
     return {};
 }
 
@@ -384,14 +406,16 @@ Result<void> append_scalar_entries(CompileState& state, std::string_view array_p
     return {};
 }
 
+// The array's path is joined in the state's scratch text, which nothing
+// else writes while its entries are written.
 Result<void> write_scalar_entries(CompileState& state, const ContentLeft& left, std::string_view value) {
-    auto path = block_path_with(state, left.text);
-    if (!path) return forward_error(path);
-    std::uint64_t& next_index = entry_counter(state, *path);
-    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, *path, next_index, value);
-    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, *path); !fits) return fits;
+    if (auto joined = join_block_path(state, left.text, state.array_path_scratch); !joined) return joined;
+    const std::string_view path = state.array_path_scratch;
+    std::uint64_t& next_index = entry_counter(state, path);
+    if (left.form == ContentForm::ScalarAppend) return append_scalar_entries(state, path, next_index, value);
+    if (auto fits = reserve_lines(state, count_byte(value, ';') + 1, path); !fits) return fits;
     return for_each_piece(
-        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, *path, next_index, piece); });
+        value, ';', [&](std::string_view piece) { return append_scalar_entries(state, path, next_index, piece); });
 }
 
 Result<void> write_splat_assignment(CompileState& state, std::string_view target, std::string_view value) {
@@ -418,10 +442,19 @@ Result<void> write_map_entries(CompileState& state, std::string_view left, std::
         if (colon == 0) return std::unexpected(invalid_key(state));
         auto entry_value = expand_variables(state, entry.substr(colon + 1), state.value_scratch);
         if (!entry_value) return forward_error(entry_value);
-        state.output.begin_line() += signature;
-        finish_content_line(state, *path, normalize_key(entry.substr(0, colon)), *entry_value);
+        state.output.append_content_line(signature, *path, normalize_key(entry.substr(0, colon)), *entry_value);
         return check_output_budget(state);
     });
+}
+
+// A field under a union annotation: its line takes the signature of the
+// member that its value chooses.
+Result<void> emit_union_field(CompileState& state, const Annotation& annotation, std::string_view path,
+                              std::string_view key, std::string_view value) {
+    auto member = choose_union_member(state, annotation, value);
+    if (!member) return forward_error(member);
+    state.output.append_content_line(line_signature(state, &*member), path, key, value);
+    return check_output_budget(state);
 }
 
 // The path of a «path::key» line inside the innermost block. Neighbouring
@@ -449,18 +482,40 @@ std::string_view spelled_key(std::string_view key, std::string& respelled) {
     return respelled;
 }
 
+// A field's path inside the innermost block, and its key.
+struct FieldName {
+    std::string_view path;
+    std::string_view key;
+};
+
+// The path and key of a field's left side, split at its last "::" outside
+// double quotes. Neighbouring lines mostly name the same path in the same
+// block: a left side that begins with the path text of the last
+// «path::key» line and "::", and whose key holds neither ":" nor a double
+// quote, is split right there and takes that line's joined path, as that
+// path text ended where a separator outside quotes began.
+FieldName field_name(CompileState& state, std::string_view left) {
+    const std::string_view block = current_block_path(state);
+    const std::string_view known = state.qualified_text;
+    const bool same_block =
+        state.qualified_block_size == block.size() && std::string_view(state.path_scratch).starts_with(block);
+    if (same_block && !known.empty() && left.size() > known.size() + 2 && left[known.size()] == ':' &&
+        left[known.size() + 1] == ':' && left.starts_with(known)) {
+        const std::string_view key = left.substr(known.size() + 2);
+        if (find_first_of_bytes<':', '"'>(key) == key.size()) return {state.path_scratch, key};
+    }
+    const auto separator = find_namespace_separator(left);
+    if (!separator) return {block, left};
+    return {qualified_path(state, left.substr(0, *separator)), left.substr(*separator + 2)};
+}
+
 Result<void> write_field(CompileState& state, std::string_view left, std::string_view value) {
-    if (state.pending_annotation && state.pending_annotation->name == "map") {
+    if (state.pending_annotation && std::string_view(state.pending_annotation->name) == "map") {
         return write_map_entries(state, left, value);
     }
-    std::string_view path = current_block_path(state);
-    std::string_view key = left;
-    if (const auto separator = find_namespace_separator(left)) {
-        key = left.substr(*separator + 2);
-        path = qualified_path(state, left.substr(0, *separator));
-    }
+    const auto [path, key] = field_name(state, left);
     // A value without variables is written as it is.
-    const bool plain = state.verbatim || value.find('$') == std::string_view::npos;
+    const bool plain = state.verbatim || find_first_of_bytes<'$'>(value) == value.size();
     std::string respelled;
     const std::string_view spelled = spelled_key(key, respelled);
     if (plain) return emit_typed_field(state, path, spelled, value);
@@ -497,7 +552,8 @@ Result<void> compile_content_form(CompileState& state, std::string_view left_tex
         case ContentForm::ScalarAppend:
         case ContentForm::ScalarList: return write_scalar_entries(state, left, value);
         case ContentForm::SplatAssignment: return write_splat_assignment(state, left.text, value);
-        case ContentForm::Field: return write_field(state, left.text, value);
+        // A field's text is its whole left side.
+        case ContentForm::Field: return write_field(state, left_text, value);
     }
     return {};
 }
@@ -604,15 +660,10 @@ Result<void> emit_typed_field(CompileState& state, std::string_view path, std::s
                               std::string_view value) {
     if (auto deep = check_path_depth(path); !deep) return deep;
     const Annotation* annotation = state.pending_annotation.get();
-    std::optional<Annotation> member;
     if (annotation != nullptr && !annotation->alternatives.empty()) {
-        auto chosen = choose_union_member(state, *annotation, value);
-        if (!chosen) return forward_error(chosen);
-        member = std::move(*chosen);
-        annotation = &*member;
+        return emit_union_field(state, *annotation, path, key, value);
     }
-    append_signature(state, annotation);
-    finish_content_line(state, path, key, value);
+    state.output.append_content_line(line_signature(state, annotation), path, key, value);
     return check_output_budget(state);
 }
 

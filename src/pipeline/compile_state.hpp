@@ -208,10 +208,13 @@ struct CompileState {
     bool verbatim = false;
     bool content_seen = false;
 
-    // Buffers reused from line to line: a field's joined path and its
-    // expanded value.
+    // Buffers reused from line to line: a field's joined path, its expanded
+    // value and a signature rendered for it, and the joined path of an
+    // array that scalar entries are appended to.
     std::string path_scratch;
+    std::string array_path_scratch;
     std::string value_scratch;
+    std::string signature_scratch;
     // What `path_scratch` was last joined from for a «path::key» line: the
     // path text (a view of the document) and the size of the block path
     // then, which `path_scratch` begins with.

@@ -1,5 +1,6 @@
 #include "pipeline/denorm.hpp"
 
+#include <bit>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -209,28 +210,81 @@ Result<UserUnits> load_unit_table(std::string_view text, Resolver& resolver) {
 
 constexpr std::string_view kRelationalDeclaration = ".!lezo\n";
 
-// Whether the reference pass would copy every line of the text unchanged
-// but its declaration line, ".!lezo" as the compiler writes it: no "$" (a
-// reference, or a dollar sign written "$$"), no "!:" (the unit shorthand)
-// and no other ".!lezo" or ".!verbatim" line.
-bool only_declaration_to_rewrite(std::string_view text) {
-    if (!text.starts_with(kRelationalDeclaration)) return false;
-    const std::string_view rest = text.substr(kRelationalDeclaration.size());
-    if (rest.find('$') != std::string_view::npos || find_byte_pair(rest, 0, '!', ':') < rest.size()) return false;
-    for (std::size_t pos = find_byte_pair(rest, 0, '.', '!'); pos < rest.size();
-         pos = find_byte_pair(rest, pos + 1, '.', '!')) {
-        const std::string_view directive = rest.substr(pos);
-        if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return false;
+// Whether the byte at `pos` is a "$", or the "!" of "!:", or the "." of
+// ".!".
+bool is_rewrite_mark(std::string_view text, std::size_t pos) {
+    const char c = text[pos];
+    if (c == '$') return true;
+    if (pos + 1 == text.size()) return false;
+    return (c == '!' && text[pos + 1] == ':') || (c == '.' && text[pos + 1] == '!');
+}
+
+// The position of the first "$", "!:" or ".!" at or after `from`, or the
+// text's size: the three searches of the whole text in one pass, sixteen
+// bytes at a time where SSE2 is there.
+std::size_t find_rewrite_mark(std::string_view text, std::size_t from) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = text.data();
+    for (; pos + 17 <= text.size(); pos += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 1));
+        const __m128i dollar = _mm_cmpeq_epi8(here, _mm_set1_epi8('$'));
+        const __m128i unit =
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('!')), _mm_cmpeq_epi8(next, _mm_set1_epi8(':')));
+        const __m128i directive =
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('.')), _mm_cmpeq_epi8(next, _mm_set1_epi8('!')));
+        const __m128i found = _mm_or_si128(dollar, _mm_or_si128(unit, directive));
+        if (const int marked = _mm_movemask_epi8(found)) {
+            return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marked)));
+        }
     }
-    return true;
+#endif
+    for (; pos < text.size(); ++pos) {
+        if (is_rewrite_mark(text, pos)) return pos;
+    }
+    return text.size();
+}
+
+// What one search of a relational text found.
+struct InPlaceScan {
+    // The reference pass would copy every line of the text unchanged but its
+    // declaration line, ".!lezo" as the compiler writes it: no "$" (a
+    // reference, or a dollar sign written "$$"), no "!:" (the unit
+    // shorthand) and no other ".!lezo" or ".!verbatim" line.
+    bool only_declaration = false;
+    // Such a text holds no ".!schema" anywhere, so no line of it names a
+    // schema.
+    bool names_no_schema = false;
+};
+
+InPlaceScan scan_in_place(std::string_view text) {
+    if (!text.starts_with(kRelationalDeclaration)) return {};
+    const std::string_view rest = text.substr(kRelationalDeclaration.size());
+    bool names_schema = false;
+    for (std::size_t pos = find_rewrite_mark(rest, 0); pos < rest.size(); pos = find_rewrite_mark(rest, pos + 1)) {
+        if (rest[pos] != '.') return {};
+        const std::string_view directive = rest.substr(pos);
+        if (directive.starts_with(".!lezo") || directive.starts_with(".!verbatim")) return {};
+        names_schema = names_schema || directive.starts_with(".!schema");
+    }
+    return {true, !names_schema};
+}
+
+// The reference pass on a text handed over, `scan` being its search.
+Result<std::string> pass_references_in_place(std::string relational, const InPlaceScan& scan) {
+    if (!scan.only_declaration) return resolve_references(std::string_view(relational));
+    relational.replace(2, 4, "nezo");
+    return relational;
 }
 
 }  // namespace
 
-Result<std::string> resolve_references_in_place(std::string relational) {
-    if (!only_declaration_to_rewrite(relational)) return resolve_references(std::string_view(relational));
-    relational.replace(2, 4, "nezo");
-    return relational;
+Result<std::string> denormalize_compiled(std::string relational, Resolver& resolver) {
+    const InPlaceScan scan = scan_in_place(relational);
+    auto canonical = pass_references_in_place(std::move(relational), scan);
+    if (!canonical || scan.names_no_schema) return canonical;
+    return apply_document_schema(std::move(*canonical), resolver);
 }
 
 Result<std::string> resolve_references(std::string_view relational) {

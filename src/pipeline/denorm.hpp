@@ -18,11 +18,13 @@ namespace bezo {
 // first error ends the pass and no partial text is returned.
 Result<std::string> resolve_references(std::string_view relational);
 
-// The same pass on a relational text the caller hands over, which is freed
-// on return. A text in which the pass finds nothing to rewrite but its
-// declaration line becomes the canonical text in its own buffer, without a
-// second copy.
-Result<std::string> resolve_references_in_place(std::string relational);
+// Both passes on a relational text the caller hands over, as the compiler
+// wrote it, which is freed before the schema step. A text in which the
+// reference pass finds nothing to rewrite but its declaration line becomes
+// the canonical text in its own buffer, without a second copy, and skips
+// the schema step when it holds no ".!schema" at all. Gives what
+// `denormalize_document` gives.
+Result<std::string> denormalize_compiled(std::string relational, Resolver& resolver);
 
 // The denormalizer's entry: the reference pass, then the document's schema
 // through the resolver. A document without a schema gives the reference

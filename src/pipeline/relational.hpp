@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.hpp"
 #include "lang/anno.hpp"
 
 namespace bezo {
@@ -56,6 +57,14 @@ public:
     // two calls, so that no line is built as a text of its own first.
     std::string& begin_line();
     void end_line();
+
+    // Appends a whole content line, signature "'" path "::" key "=" value
+    // and its line feed, with one check of the room left.
+    void append_content_line(std::string_view signature, std::string_view path, std::string_view key,
+                             std::string_view value) {
+        append_pieces(text_, signature, "'", path, "::", key, "=", value, "\n");
+        in_header_block_ = false;
+    }
 
     // The finished text: ".!lezo", the header block, the delegation lines,
     // everything else; one line feed after every line.

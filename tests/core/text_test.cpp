@@ -91,6 +91,25 @@ TEST(TextHelpers, WordScansStopAtTheFirstMarkedByte) {
     }
 }
 
+// A scan that starts inside the last sixteen bytes of a text passes over a
+// byte sought before its start and stops at the next one, wherever the two
+// stand.
+TEST(TextHelpers, ScansFromInsideTheLastSixteenBytes) {
+    for (std::size_t size = 16; size <= 40; ++size) {
+        for (std::size_t before = size - 16; before < size; ++before) {
+            for (std::size_t after = before + 1; after <= size; ++after) {
+                std::string text(size, '#');
+                text[before] = '"';
+                if (after < size) text[after] = '\x1F';
+                for (std::size_t from = before + 1; from <= after; ++from) {
+                    EXPECT_EQ((find_byte_below_or_of<0x20, '"', '$'>(text, from)), after)
+                        << size << ' ' << before << ' ' << after << ' ' << from;
+                }
+            }
+        }
+    }
+}
+
 // The same scan for a byte below a bound or of a set, at every position of
 // texts long enough for the sixteen-byte path and its tail, among fillers
 // just above the bound, at the top of the byte range (not below it, unsigned)

@@ -28,6 +28,34 @@ COMPILED = [
     ("shared path in another block", "(/p)\na::x=1\n()\na::y=2\n(/q)\na::z=3\n()\n",
      lines("!str'/p/a::x=1", "!str'/a::y=2", "!str'/q/a::z=3")),
     ("shared path in the next section", "[@r]\na::x=1\n[@r]\na::x=2\n", lines("!str'/@r/0/a::x=1", "!str'/@r/1/a::x=2")),
+    # the key after the path of the line before holds a separator, a quote or nothing; or the path is quoted
+    ("key with a separator after a shared path", "a/b::x=1\na/b::x::y=2\n", lines("!str'/a/b::x=1", "!str'/a/b::x::y=2")),
+    ("quoted key after a shared path", 'a/b::x=1\na/b::"k"=2\n', lines("!str'/a/b::x=1", "!str'/a/b::k=2")),
+    ("quoted path holding a separator", '"p::q"::x=1\n"p::q"::y=2\n', lines("!str'/\"p::q\"::x=1", "!str'/\"p::q\"::y=2")),
+    ("path that extends the path before", "a::x=1\nab::y=2\na::z=3\n", lines("!str'/a::x=1", "!str'/ab::y=2", "!str'/a::z=3")),
+    ("empty path twice", "::x=1\n::y=2\n", lines("!str'::x=1", "!str'::y=2")),
+    ("shared path under annotation and provenance", "a::x=1\n!int\na::y=2\n?src\na::z=3\n",
+     lines("!str'/a::x=1", "!int'/a::y=2", "!str?src'/a::z=3")),
+    ("shared path under a union", "a::x=1\n!int|text\na::y=b\n", lines("!str'/a::x=1", "!text'/a::y=b")),
+    # the signature of a line under an annotation seen on a recent line, a pending provenance line or none
+    ("recent annotation under a provenance line", "!int\nx=1\n?src\n!int\ny=2\n",
+     lines("!int'::x=1", "!int?src'::y=2")),
+    ("recent annotation after one with provenance", "!int\nx=1\n!int?p\ny=2\n!int\nz=3\n",
+     lines("!int'::x=1", "!int?p'::y=2", "!int'::z=3")),
+    ("provenance line without annotation, then none", "?src\nx=1\ny=2\n", lines("!str?src'::x=1", "!str'::y=2")),
+    ("recent union", "!int|text\nx=1\n!int|text\ny=a\n", lines("!int'::x=1", "!text'::y=a")),
+    ("recent map annotation", "!map<int>\nm=a:1;b:2\n!map<int>\nn=c:3\n",
+     lines("!int'/m::a=1", "!int'/m::b=2", "!int'/n::c=3")),
+    # a path named again after another one, in the same block or not
+    ("path of the line before last", "a::x=1\nb::y=2\na::z=3\n", lines("!str'/a::x=1", "!str'/b::y=2", "!str'/a::z=3")),
+    ("paths of the lines before last in another block", "(/p)\na::x=1\nb::y=2\n()\na::z=3\nb::w=4\n",
+     lines("!str'/p/a::x=1", "!str'/p/b::y=2", "!str'/a::z=3", "!str'/b::w=4")),
+    ("path of three lines before", "a::x=1\nb::y=2\nc::z=3\na::w=4\n",
+     lines("!str'/a::x=1", "!str'/b::y=2", "!str'/c::z=3", "!str'/a::w=4")),
+    ("quoted and plain spelling of one path", '"q"::x=1\nq::y=2\n"q"::z=3\n',
+     lines("!str'/q::x=1", "!str'/q::y=2", "!str'/q::z=3")),
+    ("path of the line before last in the next section", "[@r]\na::x=1\nb::y=2\n[@r]\na::z=3\n",
+     lines("!str'/@r/0/a::x=1", "!str'/@r/0/b::y=2", "!str'/@r/1/a::z=3")),
     ("shared path after a map entry", "a::x=1\n!map\nm=/k:1\na::y=2\n",
      lines("!str'/a::x=1", "!str'/m::\"/k\"=1", "!str'/a::y=2")),
     # signatures
@@ -214,6 +242,10 @@ ERRORS = [
     ("doubling record variable", "@.r+=a\n" + "@.r+=$@.r\n" * 40 + "x=1\n",
      "variable expansion too large: more than 1 GiB of substituted text"),
     ("a lexer failure wins over an earlier compile failure", "x=$.u\n=1\n", "EMPTY_KEY_ERROR (line 2)"),
+    ("empty key after a shared path", "a::x=1\na::=2\n", "INVALID_KEY_ERROR (line 2)"),
+    ("colon run after a shared path", "a::x=1\na:::y=2\n", "INVALID_KEY_ERROR (line 2)"),
+    ("map under a shared path", "a::x=1\n!map<int>\na::m=k:1;j:2\n",
+     "'::' is not allowed in a path (namespace/array/map-assign) position"),
 ]
 
 
