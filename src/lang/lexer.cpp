@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/buffer_scan.hpp"
 #include "core/text.hpp"
 #include "core/utf8.hpp"
 #include "lang/anno.hpp"
@@ -121,6 +122,119 @@ std::optional<LexErrorKind> check_declared_version(std::string_view word, std::s
 
 // ---- Content keys ----
 
+// Most segments are plain identifiers, with or without "@", and are told
+// valid here without the full test.
+bool segment_is_valid(std::string_view segment) {
+    const std::string_view name = segment.starts_with('@') ? segment.substr(1) : segment;
+    return is_plain_identifier(name) || is_valid_segment(segment);
+}
+
+#ifdef __SSE2__
+// One bit per byte of the sixteen at `at`, set where the byte lies in
+// [low, high].
+inline unsigned bytes_in_range(__m128i chunk, char low, char high) {
+    const __m128i lows = _mm_set1_epi8(low);
+    const __m128i highs = _mm_set1_epi8(high);
+    const __m128i in = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, lows), chunk),
+                                     _mm_cmpeq_epi8(_mm_min_epu8(chunk, highs), chunk));
+    return static_cast<unsigned>(_mm_movemask_epi8(in));
+}
+
+inline unsigned bytes_equal(__m128i chunk, char byte) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte))));
+}
+
+// The bytes of a key that decide whether it is plain, one bit per byte.
+struct KeyBytes {
+    std::uint64_t digit = 0;
+    std::uint64_t zero = 0;
+    std::uint64_t name = 0;  // ASCII letters, digits and "_"
+    std::uint64_t at = 0;
+    std::uint64_t dot = 0;
+    std::uint64_t slash = 0;
+    std::uint64_t colon = 0;
+
+    void add(__m128i chunk, int shift) {
+        const auto bits = [shift](unsigned marks) { return static_cast<std::uint64_t>(marks) << shift; };
+        const unsigned digits = bytes_in_range(chunk, '0', '9');
+        const unsigned letters = bytes_in_range(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), 'a', 'z');
+        digit |= bits(digits);
+        zero |= bits(bytes_equal(chunk, '0'));
+        name |= bits(digits | letters | bytes_equal(chunk, '_'));
+        at |= bits(bytes_equal(chunk, '@'));
+        dot |= bits(bytes_equal(chunk, '.'));
+        slash |= bits(bytes_equal(chunk, '/'));
+        colon |= bits(bytes_equal(chunk, ':'));
+    }
+};
+#endif
+
+// The longest key tested at once for being plain.
+constexpr std::size_t kPlainKeyLimit = 32;
+
+// True when a key of a content line is valid and plain: segments separated
+// by "/" or "::", each an optional "@", an optional "." and an identifier
+// or a decimal index, the first possibly empty; no operator marker at the
+// end. Nearly every key is, and is told valid by looking at all its bytes
+// at once. False for every other key, whose check then takes the whole
+// road; also false when the key is long or the buffer holding it ends
+// within the bytes read.
+bool is_valid_plain_key(std::string_view key, const char* readable_end) {
+#ifdef __SSE2__
+    const std::size_t size = key.size();
+    if (size == 0 || size > kPlainKeyLimit || key.back() == ':') return false;
+    if (readable_end - key.data() < static_cast<std::ptrdiff_t>(kPlainKeyLimit)) return false;
+    KeyBytes bytes;
+    for (std::size_t at = 0; at < size; at += 16) {
+        bytes.add(_mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + at)), static_cast<int>(at));
+    }
+    const std::uint64_t in_key = (std::uint64_t{1} << size) - 1;
+    const std::uint64_t end = std::uint64_t{1} << size;
+    const std::uint64_t name = bytes.name & in_key;
+    const std::uint64_t colon = bytes.colon & in_key;
+    const std::uint64_t at = bytes.at & in_key;
+    const std::uint64_t dot = bytes.dot & in_key;
+    const std::uint64_t slash = bytes.slash & in_key;
+    if ((name | at | dot | slash | colon) != in_key) return false;
+    // Colons come in pairs, never three in a row.
+    const std::uint64_t pair = colon & (colon >> 1);
+    if ((pair | (pair << 1)) != colon || (pair & (pair << 1)) != 0) return false;
+    // The last byte of each separator; every later segment starts after
+    // one and is not empty.
+    const std::uint64_t separator_end = slash | (pair << 1);
+    const std::uint64_t later_start = separator_end << 1;
+    if ((later_start & (slash | colon | end)) != 0) return false;
+    // "@" only opens a segment, "." only opens one or follows its "@", and
+    // a name follows the prefixes.
+    const std::uint64_t segment_start = later_start | 1;
+    if ((at & ~segment_start) != 0) return false;
+    if ((dot & ~(segment_start | ((at & segment_start) << 1))) != 0) return false;
+    if (((at << 1) & ~(dot | name)) != 0 || ((dot << 1) & ~name) != 0) return false;
+    // A name that starts with a digit is a decimal index: digits only, and
+    // no leading zero unless it is "0".
+    const std::uint64_t digit_start = name & ~(name << 1) & bytes.digit;
+    const std::uint64_t digit_names = ((name + digit_start) ^ name) & name;
+    if ((digit_names & ~bytes.digit) != 0) return false;
+    if ((((digit_start & bytes.zero) << 1) & bytes.digit & in_key) != 0) return false;
+    return true;
+#else
+    (void)key;
+    (void)readable_end;
+    return false;
+#endif
+}
+
+// The first "=" outside double quotes of a piece of a buffer readable up to
+// `readable_end`.
+std::optional<std::size_t> find_unquoted_eq(std::string_view text, const char* readable_end) {
+    // Most lines hold no double quote before their "=": one scan for both
+    // settles them.
+    const std::size_t stop = find_first_of_bytes_before<'=', '"'>(text, 0, readable_end);
+    if (stop == text.size()) return std::nullopt;
+    if (text[stop] == '=') return stop;
+    return find_unquoted(text, '=', stop);
+}
+
 struct KeySegments {
     std::string_view first;
     std::string_view last;
@@ -132,7 +246,7 @@ struct KeySegments {
 // the part of `known` that the key begins with, found valid on an earlier
 // line, is not split again, and `known` takes this key's path part when it
 // holds no quotes.
-std::optional<KeySegments> split_key_segments(std::string_view key, KnownKeyPath& known) {
+std::optional<KeySegments> split_key_segments(std::string_view key, KnownKeyPath& known, const char* readable_end) {
     std::optional<KeySegments> segments;
     std::size_t start = 0;
     if (!known.path.empty() && key.starts_with(known.path)) {
@@ -143,16 +257,16 @@ std::optional<KeySegments> split_key_segments(std::string_view key, KnownKeyPath
         std::string_view segment = key.substr(start, end - start);
         if (!segments) {
             segments = KeySegments{segment, segment};
-            return segment.empty() || is_valid_segment(segment);
+            return segment.empty() || segment_is_valid(segment);
         }
         segments->last = segment;
-        return is_valid_segment(segment);
+        return segment_is_valid(segment);
     };
     // A byte stands inside quotes when an odd number of quotes precede it.
     bool inside = false;
     bool quoted = false;
-    for (std::size_t pos = find_first_of_bytes<'/', ':', '"'>(key, start); pos < key.size();
-         pos = find_first_of_bytes<'/', ':', '"'>(key, pos)) {
+    for (std::size_t pos = find_first_of_bytes_before<'/', ':', '"'>(key, start, readable_end); pos < key.size();
+         pos = find_first_of_bytes_before<'/', ':', '"'>(key, pos, readable_end)) {
         std::size_t separator = 0;
         if (key[pos] == '"') {
             inside = !inside;
@@ -176,11 +290,11 @@ std::optional<KeySegments> split_key_segments(std::string_view key, KnownKeyPath
 // The key of a content line's left side after its inline signature, or none
 // when the left side holds a blank outside quotes, leaves quotes open, or
 // has a signature that does not start with "!".
-std::optional<std::string_view> key_after_signature(std::string_view left) {
+std::optional<std::string_view> key_after_signature(std::string_view left, const char* readable_end) {
     bool inside = false;
     std::optional<std::size_t> apostrophe;
-    for (std::size_t pos = find_first_of_bytes<' ', '\t', '\'', '"'>(left); pos < left.size();
-         pos = find_first_of_bytes<' ', '\t', '\'', '"'>(left, pos + 1)) {
+    for (std::size_t pos = find_first_of_bytes_before<' ', '\t', '\'', '"'>(left, 0, readable_end); pos < left.size();
+         pos = find_first_of_bytes_before<' ', '\t', '\'', '"'>(left, pos + 1, readable_end)) {
         if (left[pos] == '"') {
             inside = !inside;
         } else if (!inside) {
@@ -202,8 +316,12 @@ bool is_currency_key(std::string_view key) {
            is_ascii_upper(key[3]);
 }
 
-bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known) {
-    auto key_or_none = key_after_signature(left);
+// Texts are pieces of a buffer readable up to `readable_end`.
+bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known, const char* readable_end) {
+    // A plain key has no signature, blank, quote, optional or reference
+    // marker; outside schemas and type libraries ("re") it is valid as it is.
+    if (!is_schema_like(mode) && is_valid_plain_key(left, readable_end)) return true;
+    auto key_or_none = key_after_signature(left, readable_end);
     if (!key_or_none) return false;
     std::string_view key = *key_or_none;
 
@@ -224,7 +342,7 @@ bool key_is_valid(std::string_view left, LexMode mode, KnownKeyPath& known) {
         if (mode == LexMode::Document && !key.starts_with('/')) return false;
     }
 
-    auto segments = split_key_segments(key, known);
+    auto segments = split_key_segments(key, known, readable_end);
     if (!segments) return false;
     if (append && !segments->last.starts_with('@')) return false;
     if (is_schema_like(mode) && !leading_ref && segments->first == "re") return false;
@@ -247,8 +365,15 @@ std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(k
 // without their number; `next` sets it.
 class LineClassifier {
 public:
-    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out)
-        : mode_(mode), units_imported_(units_imported), known_(known), accepted_(accepted), out_(out) {}
+    // The lines are pieces of a buffer readable up to `readable_end`.
+    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out,
+                   const char* readable_end)
+        : mode_(mode),
+          units_imported_(units_imported),
+          known_(known),
+          accepted_(accepted),
+          out_(out),
+          readable_end_(readable_end) {}
 
     Outcome classify(std::string_view text, std::uint64_t number) const {
         if (text.empty()) return make_line(LineKind::Blank);
@@ -264,7 +389,7 @@ public:
             if (text.starts_with('(') && text.ends_with(')')) return namespace_head(text);
         }
         if (auto meta = sigil_line(text)) return *meta;
-        if (auto eq = has_unquoted_eq(text)) return content(text, *eq);
+        if (auto eq = find_unquoted_eq(text, readable_end_)) return content(text, *eq);
         if (mode_ == LexMode::Document && text.starts_with("$/.") && is_plain_identifier(text.substr(3))) {
             return make_line(LineKind::VarSplat, text.substr(3));
         }
@@ -346,7 +471,9 @@ private:
     // when it goes on to the content test.
     std::optional<Outcome> sigil_line(std::string_view text) const {
         switch (mode_) {
-            case LexMode::Document: return accepted_annotation_line(text);
+            case LexMode::Document:
+                if (text.front() != '!' && text.front() != '&') return std::nullopt;
+                return accepted_annotation_line(text);
             case LexMode::UnitDefs: return quantity_line(text);
             default: break;
         }
@@ -392,7 +519,7 @@ private:
     Outcome content(std::string_view text, std::size_t eq) const {
         std::string_view left = trim_trailing_blanks(text.substr(0, eq));
         if (left.empty()) return fail(LexErrorKind::EmptyKey);
-        if (!key_is_valid(left, mode_, known_)) return fail(LexErrorKind::InvalidKey);
+        if (!key_is_valid(left, mode_, known_, readable_end_)) return fail(LexErrorKind::InvalidKey);
         return make_line(LineKind::Content, left, text.substr(eq + 1));
     }
 
@@ -423,6 +550,7 @@ private:
     KnownKeyPath& known_;
     AcceptedAnnotations& accepted_;
     Line& out_;
+    const char* readable_end_;
 };
 
 }  // namespace
@@ -456,11 +584,13 @@ std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mo
 }
 
 std::expected<Line, LexErrorAt> LineLexer::next() {
-    const std::size_t end = std::min(text_.find('\n', pos_), text_.size());
+    const char* readable_end = text_.data() + text_.size();
+    const std::size_t end = find_first_of_bytes_before<'\n'>(text_, pos_, readable_end);
     ++number_;
     std::expected<Line, LexErrorAt> line;
-    const auto classified = LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_, *line)
-                                .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+    const auto classified =
+        LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_, *line, readable_end)
+            .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
     pos_ = end + 1;
     if (classified) {
         line->line = number_;
@@ -543,12 +673,7 @@ std::string_view skip_version_token(std::string_view text) {
 }
 
 std::optional<std::size_t> has_unquoted_eq(std::string_view text) {
-    // Most lines hold no double quote before their "=": one scan for both
-    // settles them.
-    const std::size_t stop = find_first_of_bytes<'=', '"'>(text);
-    if (stop == text.size()) return std::nullopt;
-    if (text[stop] == '=') return stop;
-    return find_unquoted(text, '=', stop);
+    return find_unquoted_eq(text, text.data() + text.size());
 }
 
 std::string_view leading_alnum_word(std::string_view text) {

@@ -1,0 +1,43 @@
+// Searching a short piece of a larger buffer for a few bytes. A reader that
+// walks a long text line by line searches many pieces of a few dozen bytes;
+// the generic search takes the last bytes of a short piece one at a time.
+// When the buffer goes on past the piece, sixteen bytes can be read at once
+// however short the piece, and the bytes past its end are ignored.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <string_view>
+
+#include "core/text.hpp"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace bezo {
+
+// The position of the first of `bytes` in `piece` at or after `from`, or the
+// piece's size. Every byte from the piece's start up to `readable_end` may
+// be read: it belongs to the same buffer.
+template <char... bytes>
+std::size_t find_first_of_bytes_before(std::string_view piece, std::size_t from, const char* readable_end) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = piece.data();
+    const auto readable = static_cast<std::size_t>(readable_end - data);
+    for (; pos < piece.size() && pos + 16 <= readable; pos += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        __m128i found = _mm_setzero_si128();
+        ((found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(bytes)))), ...);
+        if (const auto marked = static_cast<unsigned>(_mm_movemask_epi8(found))) {
+            return std::min(pos + static_cast<std::size_t>(std::countr_zero(marked)), piece.size());
+        }
+    }
+    if (pos >= piece.size()) return piece.size();
+#endif
+    return find_first_of_bytes<bytes...>(piece, pos);
+}
+
+}  // namespace bezo
