@@ -149,6 +149,77 @@ TEST(Lex, KeysSharingAPathWithAnEarlierLine) {
     }
 }
 
+// Keys are checked two ways: most at once, when the text goes on far enough
+// past them to be read in blocks, the others (near the end of the text,
+// long, or holding quotes or markers) piece by piece. Each key must lex
+// the same both ways: alone, and followed by a long comment.
+TEST(Lex, KeysAloneAndFollowedByMoreText) {
+    struct Case {
+        LexMode mode;
+        std::string_view key;
+        bool valid;
+    };
+    const Case cases[] = {
+        {kDoc, "a", true},
+        {kDoc, "_a9", true},
+        {kDoc, "/a/b::c", true},
+        {kDoc, "::c", true},
+        {kDoc, "/@items/0::id", true},
+        {kDoc, "/@items/10/@tags/0::x", true},
+        {kDoc, "/a/.b::c", true},
+        {kDoc, "/a/@.b::c", true},
+        {kDoc, "@.row", true},
+        {kDoc, "/abcdefghijklmno::p", true},                // sixteen bytes and more
+        {kDoc, "/abcdefghijklmnopqrstuvwxyz/ab::c", true},  // more than 32 bytes
+        {kDoc, "/abcdefghijklmnopqrstuvwxyz/a::c", true},   // exactly 32 bytes
+        {kDoc, "/a/0", true},
+        {kDoc, "/a/0a::b", false},
+        {kDoc, "/a/01::b", false},
+        {kDoc, "/a/b/00", false},
+        {kDoc, "/a/@::b", false},
+        {kDoc, "/a/@.::b", false},
+        {kDoc, "/a/.::b", false},
+        {kDoc, "/a/.@b::c", false},
+        {kDoc, "/a/b.c::d", false},
+        {kDoc, "/a/b@c::d", false},
+        {kDoc, "/a/@@b::c", false},
+        {kDoc, "/a/..b::c", false},
+        {kDoc, "/a:b", false},
+        {kDoc, "/a:::b", false},
+        {kDoc, "/a::::b", false},
+        {kDoc, "/a::/b", false},
+        {kDoc, "/a/::b", false},
+        {kDoc, "/a//b", false},
+        {kDoc, "/a/", false},
+        {kDoc, "/", false},
+        {kDoc, "/a::", false},
+        {kDoc, "/a/b-c", false},
+        {kDoc, "/a/\xC3\xA9", false},
+        {kDoc, "/a/\"\xC3\xA9\"::b", true},
+        {kDoc, "/abcdefghijklmnopqrstuvwxyz/0123::c", false},
+        {kUnits, "/a/b::c", true},
+        {kUnits, "~EUR", true},
+        {kSchema, "re", false},
+        {kSchema, "re/a", false},
+        {kSchema, "/a/b::c", true},
+        {kTypes, "re/a", false},
+    };
+    const std::string padding = "# " + std::string(64, 'x') + "\n";
+    for (const auto& c : cases) {
+        const std::string line = std::string(c.key) + "=1\n";
+        const std::string alone = lex_result(line, c.mode);
+        const std::string followed = lex_result(line + padding, c.mode);
+        EXPECT_EQ(alone.starts_with("Content { left: "), c.valid) << c.key << ": " << alone;
+        EXPECT_EQ(followed.starts_with("Content { left: "), c.valid) << c.key << ": " << followed;
+        if (!c.valid) {
+            EXPECT_EQ(alone, "INVALID_KEY_ERROR (line 1)") << c.key;
+            EXPECT_EQ(followed, "INVALID_KEY_ERROR (line 1)") << c.key;
+        } else {
+            EXPECT_EQ(followed, alone + " | Comment(\" " + std::string(64, 'x') + "\")") << c.key;
+        }
+    }
+}
+
 TEST(Lex, StructuralLines) {
     const LineCase cases[] = {
         {kDoc, "# note", "Comment(\" note\")"},
