@@ -224,15 +224,13 @@ bool is_valid_plain_key(std::string_view key, const char* readable_end) {
 #endif
 }
 
-// The first "=" outside double quotes of a piece of a buffer readable up to
-// `readable_end`.
-std::optional<std::size_t> find_unquoted_eq(std::string_view text, const char* readable_end) {
-    // Most lines hold no double quote before their "=": one scan for both
-    // settles them.
-    const std::size_t stop = find_first_of_bytes_before<'=', '"'>(text, 0, readable_end);
-    if (stop == text.size()) return std::nullopt;
-    if (text[stop] == '=') return stop;
-    return find_unquoted(text, '=', stop);
+// The first "=" outside double quotes of a text, given its first "=" or
+// double quote (the text's size when it holds neither). Most lines hold no
+// double quote before their "=".
+std::optional<std::size_t> unquoted_eq_from(std::string_view text, std::size_t eq_or_quote) {
+    if (eq_or_quote == text.size()) return std::nullopt;
+    if (text[eq_or_quote] == '=') return eq_or_quote;
+    return find_unquoted(text, '=', eq_or_quote);
 }
 
 struct KeySegments {
@@ -366,16 +364,18 @@ std::unexpected<LexErrorKind> fail(LexErrorKind kind) { return std::unexpected(k
 class LineClassifier {
 public:
     // The lines are pieces of a buffer readable up to `readable_end`.
-    LineClassifier(LexMode mode, bool units_imported, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out,
+    LineClassifier(LexMode mode, bool units_checked, KnownKeyPath& known, AcceptedAnnotations& accepted, Line& out,
                    const char* readable_end)
         : mode_(mode),
-          units_imported_(units_imported),
+          units_checked_(units_checked),
           known_(known),
           accepted_(accepted),
           out_(out),
           readable_end_(readable_end) {}
 
-    Outcome classify(std::string_view text, std::uint64_t number) const {
+    // `eq_or_quote` is the position of the line's first "=" or double quote,
+    // or its size when it holds neither.
+    Outcome classify(std::string_view text, std::uint64_t number, std::size_t eq_or_quote) const {
         if (text.empty()) return make_line(LineKind::Blank);
         if (number == 1 && text.starts_with("#!")) return make_line(LineKind::Blank);
         if (text.starts_with('#')) return make_line(LineKind::Comment, text.substr(1));
@@ -389,7 +389,7 @@ public:
             if (text.starts_with('(') && text.ends_with(')')) return namespace_head(text);
         }
         if (auto meta = sigil_line(text)) return *meta;
-        if (auto eq = find_unquoted_eq(text, readable_end_)) return content(text, *eq);
+        if (auto eq = unquoted_eq_from(text, eq_or_quote)) return content(text, *eq);
         if (mode_ == LexMode::Document && text.starts_with("$/.") && is_plain_identifier(text.substr(3))) {
             return make_line(LineKind::VarSplat, text.substr(3));
         }
@@ -444,8 +444,7 @@ private:
     // A Meta line for an accepted annotation. Without ".!units" in the text,
     // schemas and type libraries may only use built-in units.
     Outcome annotation_meta(std::string_view text, const Annotation& annotation) const {
-        const bool units_checked = is_schema_like(mode_) && !units_imported_;
-        if (units_checked && annotation.unit && !is_known_unit(*annotation.unit, UnitNames{})) {
+        if (units_checked_ && annotation.unit && !is_known_unit(*annotation.unit, UnitNames{})) {
             return fail(LexErrorKind::InvalidConstraint);
         }
         return make_line(LineKind::Meta, text);
@@ -546,7 +545,7 @@ private:
     }
 
     LexMode mode_;
-    bool units_imported_;
+    bool units_checked_;
     KnownKeyPath& known_;
     AcceptedAnnotations& accepted_;
     Line& out_;
@@ -580,17 +579,27 @@ std::string line_debug(const Line& line) {
 
 std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode, Utf8State utf8) {
     if (auto error = check_whole_text(text, utf8)) return std::unexpected(*error);
-    return LineLexer(text, mode, imports_units(text));
+    // Only schemas and type libraries look for ".!units": in them, a text
+    // without it may use built-in units only.
+    return LineLexer(text, mode, is_schema_like(mode) && !imports_units(text));
 }
 
 std::expected<Line, LexErrorAt> LineLexer::next() {
     const char* readable_end = text_.data() + text_.size();
-    const std::size_t end = find_first_of_bytes_before<'\n'>(text_, pos_, readable_end);
+    // The search for the line's end notes its first "=" or double quote on
+    // the way. The text ends in a line feed, so the search stops within it.
+    const std::size_t stop = find_first_of_bytes_before<'\n', '=', '"'>(text_, pos_, readable_end);
+    const std::size_t end = text_[stop] == '\n' ? stop : find_first_of_bytes_before<'\n'>(text_, stop, readable_end);
+    const std::string_view trimmed = trim_line(text_.substr(pos_, end - pos_));
+    // Neither byte is a blank or a carriage return, so a stop before the
+    // line's end lies in the trimmed line.
+    const std::size_t eq_or_quote =
+        stop < end ? stop - static_cast<std::size_t>(trimmed.data() - text_.data()) : trimmed.size();
     ++number_;
     std::expected<Line, LexErrorAt> line;
     const auto classified =
-        LineClassifier(mode_, units_imported_, known_key_path_, accepted_annotations_, *line, readable_end)
-            .classify(trim_line(text_.substr(pos_, end - pos_)), number_);
+        LineClassifier(mode_, units_checked_, known_key_path_, accepted_annotations_, *line, readable_end)
+            .classify(trimmed, number_, eq_or_quote);
     pos_ = end + 1;
     if (classified) {
         line->line = number_;
@@ -673,7 +682,7 @@ std::string_view skip_version_token(std::string_view text) {
 }
 
 std::optional<std::size_t> has_unquoted_eq(std::string_view text) {
-    return find_unquoted_eq(text, text.data() + text.size());
+    return unquoted_eq_from(text, find_first_of_bytes<'=', '"'>(text));
 }
 
 std::string_view leading_alnum_word(std::string_view text) {

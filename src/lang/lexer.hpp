@@ -103,12 +103,14 @@ public:
 
 private:
     friend std::expected<LineLexer, LexErrorAt> lex_lines(std::string_view text, LexMode mode, Utf8State utf8);
-    LineLexer(std::string_view text, LexMode mode, bool units_imported)
-        : text_(text), mode_(mode), units_imported_(units_imported) {}
+    LineLexer(std::string_view text, LexMode mode, bool units_checked)
+        : text_(text), mode_(mode), units_checked_(units_checked) {}
 
     std::string_view text_;
     LexMode mode_;
-    bool units_imported_;
+    // Whether annotation units must be built in: schemas and type libraries
+    // of a text without ".!units".
+    bool units_checked_;
     KnownKeyPath known_key_path_;
     AcceptedAnnotations accepted_annotations_;
     std::size_t pos_ = 0;
