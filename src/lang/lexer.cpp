@@ -487,15 +487,21 @@ private:
     std::optional<Outcome> accepted_annotation_line(std::string_view text) const {
         if (text.front() == '!') {
             if (accepted_.contains(text)) return make_line(LineKind::Meta, text);
-            auto annotation = parse_annotation(text);
-            if (!annotation) return std::nullopt;
-            auto outcome = annotation_meta(text, *annotation);
-            if (outcome) accepted_.add(text);
-            return outcome;
+            return parsed_annotation_line(text);
         } else if (text.front() == '&' && is_constraint_line(text)) {
             return make_line(LineKind::Meta, text);
         }
         return std::nullopt;
+    }
+
+    // A "!" line not seen accepted before, through the annotation parser.
+    // Kept out of line: most "!" lines repeat one seen before.
+    [[gnu::noinline]] std::optional<Outcome> parsed_annotation_line(std::string_view text) const {
+        auto annotation = parse_annotation(text);
+        if (!annotation) return std::nullopt;
+        auto outcome = annotation_meta(text, *annotation);
+        if (outcome) accepted_.add(text);
+        return outcome;
     }
 
     std::optional<Outcome> quantity_line(std::string_view text) const {

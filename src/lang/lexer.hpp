@@ -79,13 +79,25 @@ struct KnownKeyPath {
 // being parsed again.
 class AcceptedAnnotations {
 public:
-    bool contains(std::string_view line) const { return std::ranges::find(lines_, line) != lines_.end(); }
+    bool contains(std::string_view line) const {
+        return std::ranges::any_of(lines_, [line](std::string_view known) { return same_bytes(known, line); });
+    }
     void add(std::string_view line) {
         lines_[next_] = line;
         next_ = (next_ + 1) % lines_.size();
     }
 
 private:
+    // Annotation lines are a few bytes long: compared in place, without a
+    // call.
+    static bool same_bytes(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+
     std::array<std::string_view, 4> lines_{};
     std::size_t next_ = 0;
 };
