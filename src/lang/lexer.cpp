@@ -130,7 +130,7 @@ bool segment_is_valid(std::string_view segment) {
 }
 
 #ifdef __SSE2__
-// One bit per byte of the sixteen at `at`, set where the byte lies in
+// One bit per byte of the chunk, set where the byte lies in
 // [low, high].
 inline unsigned bytes_in_range(__m128i chunk, char low, char high) {
     const __m128i lows = _mm_set1_epi8(low);
