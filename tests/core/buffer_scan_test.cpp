@@ -21,8 +21,8 @@ TEST(BufferScan, FindsOnlyWithinThePiece) {
     };
     const Case cases[] = {
         {"ab=cd\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 0, 2},
-        {"abcde=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 0, 5},  // "=" just past the end
-        {"abcde\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 0, 5},
+        {"abcde=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 0, 5},    // "=" just past the end
+        {"abc\nx\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 3, 0, 3},   // and further on
         {"a=b=c\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 2, 3},   // from after the first
         {"a=bcd\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", 0, 5, 5, 5},   // from the end
         {"0123456789abcdefghij=xxxxxxxxxxxxxxxxx", 0, 21, 0, 20},  // past the first sixteen
