@@ -469,6 +469,9 @@ private:
     // The mode's sigil lines: a result when the line is decided here, none
     // when it goes on to the content test.
     std::optional<Outcome> sigil_line(std::string_view text) const {
+        // Most "!" lines repeat one accepted before (never in unit
+        // definitions, which accept none).
+        if (text.front() == '!' && accepted_.contains(text)) return make_line(LineKind::Meta, text);
         switch (mode_) {
             case LexMode::Document:
                 if (text.front() != '!' && text.front() != '&') return std::nullopt;
@@ -486,7 +489,6 @@ private:
     // alone (the mode and the units imported stay the same over a text).
     std::optional<Outcome> accepted_annotation_line(std::string_view text) const {
         if (text.front() == '!') {
-            if (accepted_.contains(text)) return make_line(LineKind::Meta, text);
             return parsed_annotation_line(text);
         } else if (text.front() == '&' && is_constraint_line(text)) {
             return make_line(LineKind::Meta, text);
@@ -494,8 +496,8 @@ private:
         return std::nullopt;
     }
 
-    // A "!" line not seen accepted before, through the annotation parser.
-    // Kept out of line: most "!" lines repeat one seen before.
+    // A "!" line through the annotation parser, kept out of line: most "!"
+    // lines repeat one seen before.
     [[gnu::noinline]] std::optional<Outcome> parsed_annotation_line(std::string_view text) const {
         auto annotation = parse_annotation(text);
         if (!annotation) return std::nullopt;
