@@ -40,4 +40,28 @@ std::size_t find_first_of_bytes_before(std::string_view piece, std::size_t from,
     return find_first_of_bytes<bytes...>(piece, pos);
 }
 
+// The position of the first of `bytes` in `text` at or after `from`, or the
+// text's size: for bytes that a long text seldom holds, which are sought
+// sixty-four bytes at a time.
+template <char... bytes>
+std::size_t find_rare_bytes(std::string_view text, std::size_t from = 0) {
+    std::size_t pos = from;
+#ifdef __SSE2__
+    const char* data = text.data();
+    const auto found = [data](std::size_t at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        __m128i marks = _mm_setzero_si128();
+        ((marks = _mm_or_si128(marks, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(bytes)))), ...);
+        return marks;
+    };
+    for (; pos + 64 <= text.size(); pos += 64) {
+        const __m128i marks =
+            _mm_or_si128(_mm_or_si128(found(pos), found(pos + 16)), _mm_or_si128(found(pos + 32), found(pos + 48)));
+        // The search below finds it within the block that holds one.
+        if (_mm_movemask_epi8(marks) != 0) break;
+    }
+#endif
+    return find_first_of_bytes<bytes...>(text, pos);
+}
+
 }  // namespace bezo

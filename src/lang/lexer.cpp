@@ -53,8 +53,8 @@ std::string_view token_until_blank(std::string_view text) {
 // The line of the first NUL or carriage return without a line feed after
 // it; none when the text has neither.
 std::optional<std::uint64_t> find_invalid_character(std::string_view text) {
-    for (std::size_t i = find_first_of_bytes<'\0', '\r'>(text); i < text.size();
-         i = find_first_of_bytes<'\0', '\r'>(text, i + 1)) {
+    for (std::size_t i = find_rare_bytes<'\0', '\r'>(text); i < text.size();
+         i = find_rare_bytes<'\0', '\r'>(text, i + 1)) {
         if (text[i] == '\0' || i + 1 == text.size() || text[i + 1] != '\n') {
             return 1 + count_byte(text.substr(0, i), '\n');
         }

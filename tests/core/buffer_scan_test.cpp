@@ -42,5 +42,24 @@ TEST(BufferScan, FindsOnlyWithinThePiece) {
     }
 }
 
+// Rare bytes are sought in blocks: each is found wherever it stands in
+// the text or its last, shorter block, and from wherever the search starts.
+TEST(BufferScan, FindsRareBytesAtEveryPosition) {
+    for (const std::size_t size : {0u, 1u, 63u, 64u, 65u, 130u, 200u}) {
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const char byte : {'\0', '\r'}) {
+                std::string text(size, 'a');
+                text[at] = byte;
+                for (const std::size_t from : {std::size_t{0}, at / 2, at, at + 1}) {
+                    const std::size_t expected = from <= at ? at : size;
+                    EXPECT_EQ((find_rare_bytes<'\0', '\r'>(text, from)), expected)
+                        << "size " << size << " at " << at << " from " << from;
+                }
+            }
+        }
+        EXPECT_EQ((find_rare_bytes<'\0', '\r'>(std::string(size, '\n'))), size);
+    }
+}
+
 }  // namespace
 }  // namespace bezo
