@@ -89,14 +89,8 @@ char* write_json_escape(unsigned char byte, char* at) {
 
 void append_json_string(std::string_view text, std::string& out) {
     out += '"';
-    std::size_t run_start = 0;
-    while (true) {
-        const std::size_t i = find_json_escape_byte(text, run_start);
-        out.append(text, run_start, i - run_start);
-        if (i == text.size()) break;
-        append_escape(static_cast<unsigned char>(text[i]), out);
-        run_start = i + 1;
-    }
+    for_each_json_escape_run(
+        text, [&out](std::string_view run) { out += run; }, [&out](unsigned char byte) { append_escape(byte, out); });
     out += '"';
 }
 

@@ -27,6 +27,21 @@ inline constexpr std::size_t kMaxJsonEscape = 6;
 // the end of what it wrote (at most kMaxJsonEscape bytes).
 char* write_json_escape(unsigned char byte, char* at);
 
+// Walks a text as a string literal holds it: `run` takes each run of bytes
+// that stand as they are, `escape` each byte between runs that needs an
+// escape, in the order of the text.
+template <class Run, class Escape>
+void for_each_json_escape_run(std::string_view text, Run run, Escape escape) {
+    std::size_t run_start = 0;
+    while (true) {
+        const std::size_t i = find_json_escape_byte(text, run_start);
+        run(text.substr(run_start, i - run_start));
+        if (i == text.size()) return;
+        escape(static_cast<unsigned char>(text[i]));
+        run_start = i + 1;
+    }
+}
+
 // Copies a text that a string literal can hold as it is to `at`, which has
 // room for it, and gives the end of the copy; null when the text needs an
 // escape, leaving what it wrote at `at` of no use. Each byte of the text is

@@ -188,14 +188,9 @@ private:
 
     // A text that needs escapes, as it stands inside a string literal.
     [[gnu::noinline]] void write_escaped(std::string_view text) {
-        std::size_t run_start = 0;
-        while (true) {
-            const std::size_t i = find_json_escape_byte(text, run_start);
-            put(text.substr(run_start, i - run_start));
-            if (i == text.size()) return;
-            at_ = write_json_escape(static_cast<unsigned char>(text[i]), room(kMaxJsonEscape));
-            run_start = i + 1;
-        }
+        for_each_json_escape_run(
+            text, [this](std::string_view run) { put(run); },
+            [this](unsigned char byte) { at_ = write_json_escape(byte, room(kMaxJsonEscape)); });
     }
 
     // The string literal of a text whose every "|:|" (left to right, without
