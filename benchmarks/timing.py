@@ -18,14 +18,32 @@ def best_time(call, repeats=3):
 
 def interleaved_medians(contenders, rounds):
     """The median wall time of each (name, call) contender, in seconds, the
-    contenders run round-robin `rounds` times."""
-    times = {name: [] for name, _ in contenders}
+    contenders run round-robin `rounds` times. A contender may be (name,
+    call, prepare): prepare() then runs untimed before each call, and call
+    is given what it returns."""
+    times = {contender[0]: [] for contender in contenders}
     for _ in range(rounds):
-        for name, call in contenders:
+        for name, call, *prepare in contenders:
+            arguments = [prepare[0]()] if prepare else []
             start = time.perf_counter()
-            call()
+            call(*arguments)
             times[name].append(time.perf_counter() - start)
     return {name: statistics.median(runs) for name, runs in times.items()}
+
+
+def with_fresh_strs(value):
+    """A copy of `value` (dicts, lists and scalars) in which every str is a
+    new object. CPython keeps the UTF-8 of a str in it once a C encoder has
+    asked for it, so a peer handed the same objects again copies UTF-8 made
+    in an earlier round; handed fresh strs, it encodes them as it must the
+    first time a caller's data reaches it."""
+    if isinstance(value, str):
+        return (value + ".")[:-1]
+    if isinstance(value, dict):
+        return {with_fresh_strs(key): with_fresh_strs(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [with_fresh_strs(item) for item in value]
+    return value
 
 
 _FRESH_CALL = """
@@ -38,12 +56,22 @@ print(time.perf_counter() - start)
 """
 
 
-def fresh_process_time(setup, call):
+def fresh_process_time(setup, call, children=3):
     """The wall time of the statement `call`, run once in a fresh interpreter
-    after the statement `setup`, which may import the benchmark scripts."""
-    out = subprocess.run([sys.executable, "-c", _FRESH_CALL, os.path.dirname(os.path.abspath(__file__)), setup, call],
-                         check=True, capture_output=True, text=True)
-    return float(out.stdout)
+    after the statement `setup`, which may import the benchmark scripts: the
+    least of `children` such interpreters, since one run on a shared machine
+    is easily slowed."""
+    command = [sys.executable, "-c", _FRESH_CALL, os.path.dirname(os.path.abspath(__file__)), setup, call]
+    return min(float(subprocess.run(command, check=True, capture_output=True, text=True).stdout)
+               for _ in range(children))
+
+
+def fresh_process_step(setup, call, sizes):
+    """How much longer `call` takes, run first in a fresh process, on the
+    second of two sizes than on the first; `setup` makes the data, with {}
+    where its size goes."""
+    first, second = (fresh_process_time(setup.format(size), call) for size in sizes)
+    return second / first
 
 
 def _missing_peer(what, debian_package):
