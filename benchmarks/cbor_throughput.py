@@ -11,11 +11,11 @@ caller's data reaches them. cbor2 is timed on the same objects in every
 round too, printed beside: CPython keeps the UTF-8 of a str in it once
 cbor2 has asked for it, so from the second round on cbor2 copies that UTF-8
 where export_to, which keeps nothing in the caller's str, encodes again.
-Then, for each kind of data, it times the first export of the 10 MB and of the 20 MB text,
-each in a fresh process, and prints how much longer the doubled text takes
-(at most 2.2 is the target), with cbor2's own step beside it; and it times a
-100,000-digit integer (under 0.1 s). Exits with status 1 when a target is
-missed. Without cbor2 it names the package and stops.
+Then, for each kind of data, it times the first export of the 10 MB and of
+the 20 MB text, each in a fresh process, and prints how much longer the
+doubled text takes (at most 2.2 is the target), with cbor2's own step beside
+it; and it times a 100,000-digit integer (under 0.1 s). Exits with status 1
+when a target is missed. Without cbor2 it names the package and stops.
 """
 import argparse
 import random
