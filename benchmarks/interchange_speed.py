@@ -24,7 +24,9 @@ Printed: per road and data set the time, MB/s of the road's input, the
 ratio to each peer; the time per doubling of catalogs from 5 to 40 MB, with
 the fresh memory of a call (pages first touched in it: glibc maps a buffer
 above 32 MB anew on every call, and the system maps and zeroes each page
-of it again); and
+of it again); the first call of import and export in a fresh process on
+the 20 MB catalog over the 10 MB one, with json.loads and ujson.dumps
+beside; and
 the peak memory of one call over its input, measured in a fresh child
 process from the rise of the resident set's high-water mark.
 """
@@ -40,7 +42,7 @@ import tempfile
 import time
 
 import bezo
-from timing import require_module
+from timing import fresh_process_step, require_module
 
 # Peers from Debian, for the benchmarks only: python3-ujson, python3-rapidjson.
 ujson = require_module("ujson", "python3-ujson")
@@ -268,6 +270,20 @@ def report_scaling(sizes, rounds):
               f"fresh MB: {' '.join(f'{mb:.0f}' for mb in fresh_mb)}")
 
 
+def report_fresh_steps(sizes):
+    """The first call of each road in a fresh process, on the larger catalog
+    over the smaller, with the peers' own steps beside."""
+    print("\nfirst call in a fresh process: time on twice the catalog (target at most 2.2x)")
+    catalog_of = "import bezo, ujson, interchange_speed as bench; data = bench.catalog({})"
+    steps = [("import", "json.loads", f"{catalog_of}; text = bench.dumps(data)",
+              'bezo.import_from("json", text)', "bench.json.loads(text)"),
+             ("export", "ujson.dumps", f"{catalog_of}; text = bench.canonical_text(data)",
+              'bezo.export_to("json", text)', "ujson.dumps(data, ensure_ascii=False)")]
+    for road, peer, setup, ours, theirs in steps:
+        print(f"{road:8} {fresh_process_step(setup, ours, sizes):4.2f}x   "
+              f"{peer} {fresh_process_step(setup, theirs, sizes):4.2f}x")
+
+
 # --- peak memory -----------------------------------------------------------
 
 CHILD = r"""
@@ -338,6 +354,7 @@ def main():
                   DataSet("unicode", unicode_heavy(MB if args.quick else 5 * MB))]
     report_speed(data_sets, rounds)
     report_scaling([5 * MB, 10 * MB] if args.quick else [5 * MB, 10 * MB, 20 * MB, 40 * MB], rounds)
+    report_fresh_steps(catalog_sizes[-2:])
     report_memory([data_sets[-5]] if args.quick else [data_sets[2]] + data_sets[3:])
 
 
