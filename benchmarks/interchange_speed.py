@@ -42,7 +42,7 @@ import tempfile
 import time
 
 import bezo
-from timing import fresh_process_step, require_module
+from timing import fresh_process_step, require_module, with_fresh_strs
 
 # Peers from Debian, for the benchmarks only: python3-ujson, python3-rapidjson.
 ujson = require_module("ujson", "python3-ujson")
@@ -183,10 +183,6 @@ class DataSet:
 
 # --- timing ----------------------------------------------------------------
 
-def fresh(text):
-    return text.encode().decode()
-
-
 def minor_faults():
     return resource.getrusage(resource.RUSAGE_SELF).ru_minflt
 
@@ -200,7 +196,7 @@ def best_times(contenders, rounds, faults=None):
         order = contenders[round_index % len(contenders):] + contenders[:round_index % len(contenders)]
         for name, function, argument in order:
             if isinstance(argument, str):
-                argument = fresh(argument)
+                argument = with_fresh_strs(argument)
             gc.disable()
             touched = minor_faults()
             start = time.perf_counter()
