@@ -66,6 +66,9 @@ void append_line_suffix(std::uint64_t line, std::string& out) {
     out += ')';
 }
 
+// What an excerpt writes for a byte that is no UTF-8.
+constexpr std::string_view kReplacementCharacter = "\uFFFD";
+
 }  // namespace
 
 // Quotes a text the way the diagnostic form shows strings: in double quotes,
@@ -93,27 +96,25 @@ void append_debug_string(std::string_view text, std::string& out) {
 std::string quoted_excerpt(std::string_view text, std::size_t limit) {
     std::string out;
     std::string escape;
-    // The bytes of the limit taken so far: a character's own bytes, or its
-    // escape's, so that escapes too keep within the limit.
+    // The bytes of the limit taken so far: what each character is written
+    // as, so that escapes and replacements too keep within the limit.
     std::size_t taken = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t next = pos;
         const std::optional<char32_t> code_point = utf8_next(text, next);
+        // What the character becomes: itself, its escape, or U+FFFD for a
+        // byte that is no UTF-8.
         escape.clear();
-        if (code_point && (*code_point < 0x20 || (*code_point >= 0x7f && *code_point < 0xa0))) {
+        if (!code_point) {
+            escape = kReplacementCharacter;
+        } else if (*code_point < 0x20 || (*code_point >= 0x7f && *code_point < 0xa0)) {
             append_code_point_escape(*code_point, escape);
         }
-        const std::size_t size = escape.empty() ? next - pos : escape.size();
-        if (taken + size > limit) break;
-        taken += size;
-        if (!code_point) {
-            out += "\uFFFD";  // a byte that is no UTF-8
-        } else if (!escape.empty()) {
-            out += escape;
-        } else {
-            out += text.substr(pos, next - pos);
-        }
+        const std::string_view written = escape.empty() ? text.substr(pos, next - pos) : std::string_view(escape);
+        if (taken + written.size() > limit) break;
+        taken += written.size();
+        out += written;
         pos = next;
     }
     if (pos < text.size()) out += "\u2026";

@@ -155,9 +155,9 @@ void append_debug_string(std::string_view text, std::string& out);
 // The most of a text that a message quotes when the text is the caller's
 // or comes from a file the caller did not write: its first kMaxQuotedBytes
 // bytes (cut at a character boundary, then "…"), control characters
-// escaped as "\u{..}", each escape counted at its own length against the
-// limit, and each byte that is no UTF-8 replaced by U+FFFD, so that the
-// excerpt is short and valid UTF-8 whatever the text.
+// escaped as "\u{..}" and each byte that is no UTF-8 replaced by U+FFFD,
+// each counted against the limit at the length it is written with, so that
+// the excerpt is short and valid UTF-8 whatever the text.
 inline constexpr std::size_t kMaxQuotedBytes = 80;
 std::string quoted_excerpt(std::string_view text, std::size_t limit = kMaxQuotedBytes);
 

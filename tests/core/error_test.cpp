@@ -125,7 +125,9 @@ TEST(QuotedExcerpt, CutsAtACharacterBoundaryAndEscapesControls) {
         {"a\xFF\xC3(\xED\xA0\x80"
          "b",
          "a\uFFFD\uFFFD(\uFFFD\uFFFD\uFFFDb"},
-        {std::string(kMaxQuotedBytes - 1, 'a') + "\xC3", std::string(kMaxQuotedBytes - 1, 'a') + "\uFFFD"},
+        {std::string(kMaxQuotedBytes - 3, 'a') + "\xC3", std::string(kMaxQuotedBytes - 3, 'a') + "\uFFFD"},
+        // U+FFFD takes three bytes of the limit, as it does of the excerpt.
+        {std::string(kMaxQuotedBytes - 1, 'a') + "\xC3", std::string(kMaxQuotedBytes - 1, 'a') + "\u2026"},
         {std::string(kMaxQuotedBytes, 'a') + "\x80", std::string(kMaxQuotedBytes, 'a') + "\u2026"},
         {"\xC2\x85\xC2\xA0", "\\u{85}\xC2\xA0"},
     };
@@ -158,7 +160,8 @@ TEST(QuotedExcerpt, CountsEachEscapeAtItsLengthAgainstTheLimit) {
 
     // Whatever the text, the excerpt keeps to its limit and the cut mark.
     const std::string mark = "\u2026";
-    for (const std::string& text : {controls, std::string(1000, '\x7f'), std::string(500, '\x01') + "\xC2\x85"}) {
+    for (const std::string& text :
+         {controls, std::string(1000, '\x7f'), std::string(500, '\x01') + "\xC2\x85", std::string(1000, '\xFF')}) {
         const std::string excerpt = quoted_excerpt(text);
         EXPECT_LE(excerpt.size(), kMaxQuotedBytes + mark.size());
         EXPECT_TRUE(excerpt.ends_with(mark));
