@@ -124,7 +124,8 @@ Result<ProtoToken> read_string_literal(ProtoLexer& lexer) {
 
 }  // namespace
 
-void append_proto_token_debug_form(const ProtoToken& token, std::string& out) {
+std::string proto_token_debug_form(const ProtoToken& token) {
+    std::string out;
     switch (token.kind) {
         case ProtoTokenKind::Ident:
         case ProtoTokenKind::Text:
@@ -143,14 +144,9 @@ void append_proto_token_debug_form(const ProtoToken& token, std::string& out) {
             out += "Sym(";
             append_decimal(static_cast<unsigned>(token.symbol), out);
             break;
-        case ProtoTokenKind::Eof: out += "Eof"; return;
+        case ProtoTokenKind::Eof: return "Eof";
     }
     out += ')';
-}
-
-std::string proto_token_debug_form(const ProtoToken& token) {
-    std::string out;
-    append_proto_token_debug_form(token, out);
     return out;
 }
 
@@ -181,7 +177,7 @@ Result<void> expect_proto_symbol(ProtoLexer& lexer, char c) {
     std::string message = "expected `";
     message += c;
     message += "` in .proto, found ";
-    append_proto_token_debug_form(*token, message);
+    message += quoted_excerpt(proto_token_debug_form(*token));
     return std::unexpected(failure(std::move(message)));
 }
 

@@ -34,7 +34,6 @@ struct ProtoToken {
 
 // How messages quote a token: Ident("name"), Int(-5), Float(1.5),
 // Text("a\"b"), Sym(59) for ";", Eof.
-void append_proto_token_debug_form(const ProtoToken& token, std::string& out);
 std::string proto_token_debug_form(const ProtoToken& token);
 
 struct ProtoLexer {

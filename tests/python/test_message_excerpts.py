@@ -128,6 +128,7 @@ ROADS = {
     "proto field number": lambda s: bezo.import_schema("proto", "message M { int32 a" + s + " = 0; }"),
     "proto field number token": lambda s: bezo.import_schema("proto", "message M { int32 a = x" + s + "; }"),
     "proto field without ;": lambda s: bezo.import_schema("proto", "message M { int32 a" + s + " = 1 }"),
+    "proto field without =": lambda s: bezo.import_schema("proto", "message M { int32 a " + s + " = 1; }"),
     "proto numeric literal": lambda s: bezo.import_schema(
         "proto", "message M { int32 a = 1 [default = 1.5.0" + digits_for(s) + "]; }"),
     "proto enum value": lambda s: bezo.import_schema("proto", "enum E { A" + s + " = 1e3; }"),

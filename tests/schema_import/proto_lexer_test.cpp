@@ -15,7 +15,7 @@ std::string token_forms(std::string_view text) {
         auto token = next_proto_token(lexer);
         if (!token) return "error: " + token.error().other();
         if (!forms.empty()) forms += ' ';
-        append_proto_token_debug_form(*token, forms);
+        forms += proto_token_debug_form(*token);
         if (token->kind == ProtoTokenKind::Eof) return forms;
     }
 }
