@@ -25,15 +25,16 @@ std::string_view held_shape(const CanonicalLine& line) {
 
 std::unexpected<AppErrorAt> shape_violation(const CanonicalLine& line, std::string_view held, std::string_view declared,
                                             std::string_view path) {
-    return std::unexpected(AppErrorAt{
-        AppErrorKind::TypeMismatch, line.line,
-        concat({quoted_excerpt(line.path), " holds ", held, " where the schema declares the ", declared, " ", path})});
+    return std::unexpected(
+        AppErrorAt{AppErrorKind::TypeMismatch, line.line,
+                   concat({quoted_excerpt(line.path), " holds ", held, " where the schema declares the ", declared, " ",
+                           quoted_excerpt(path)})});
 }
 
 std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line, std::string_view list) {
     return std::unexpected(
         AppErrorAt{AppErrorKind::TypeMismatch, line.line,
-                   concat({quoted_excerpt(line.path), " stands beside the lines of the list ", list})});
+                   concat({quoted_excerpt(line.path), " stands beside the lines of the list ", quoted_excerpt(list)})});
 }
 
 std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {

@@ -32,6 +32,11 @@ def xsd_element(type_name):
             f"<xs:element name='a' type='{type_name}'/></xs:schema>")
 
 
+def xsd_two_elements(suffix):
+    return ("<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+            f"<xs:element name='a{suffix}' type='xs:int'/><xs:element name='b{suffix}' type='xs:int'/></xs:schema>")
+
+
 def avro_field(field_type):
     return json.dumps({"type": "record", "name": "r", "fields": [{"name": "a", "type": field_type}]})
 
@@ -107,6 +112,8 @@ ROADS = {
     "verdict on a unit": lambda s: verdict("!int:" + s + "'::a=1\n"),
     "verdict on a map entry key": lambda s: verdict("!int'::a=1\n!int'/m::K" + s + "=1\n"),
     "verdict on a map entry path": lambda s: verdict("!int'::a=1\n!str'/m::" + s + "=z\n"),
+    "verdict on a record in a map entry": lambda s: verdict("!int'::a=1\n!int'/m/k" + s + "/x::y=1\n"),
+    "verdict on a list in a table element": lambda s: verdict("!int'::a=1\n!str'/t/@r/0" + s + "/@ref::0=z\n"),
     "verdict on a reference": lambda s: verdict("!int'::a=1\n!str'/t/@r/0::ref=" + s + "\n!str'/u/@s/0::k=z\n"),
     # Schema imports.
     "JSON Schema $ref": lambda s: bezo.import_schema("jsonschema", json.dumps({"$ref": "#/x/" + s})),
@@ -138,6 +145,12 @@ ROADS = {
     "proto string token": lambda s: bezo.import_schema("proto", '"' + s + '"'),
     "proto map key type": lambda s: bezo.import_schema(
         "proto", 'syntax = "proto3";\nmessage M' + s + " { map<double, int32> a = 1; }\n"),
+    "proto several top-level messages": lambda s: bezo.import_schema(
+        "proto", "message A" + s + " {} message B" + s + " {}"),
+    "proto ambiguous message name": lambda s: bezo.import_schema(
+        "proto", "message A { message B" + s + " {} } message C { message B" + s + " {} }", "t", "B" + s),
+    "GraphQL several object types": lambda s: bezo.import_schema(
+        "graphql", "type A" + s + " { a: Int } type B" + s + " { a: Int }"),
     "GraphQL type name": lambda s: bezo.import_schema("graphql", "type A { x: Int }", "t", s),
     "GraphQL not an object type": lambda s: bezo.import_schema(
         "graphql", "enum E" + s + " { A } type T { a: Int }", "t", "E" + s),
@@ -150,6 +163,7 @@ ROADS = {
         "proto", 'syntax = "proto3";\nmessage M' + s + " { int32 a = 1; int32 b = 1; }\n"),
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
+    "XSD several top-level elements": lambda s: bezo.import_schema("xsd", xsd_two_elements(s)),
 }
 
 
@@ -178,6 +192,11 @@ def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     ("TOML std/num marker", "huge", "invalid std/num marker: huge"),
     ("proto message name", "Order", "no message named Order in the schema"),
     ("verdict on a reference", "y", "ReferentialIntegrityError: /t/@r: ref=y has no match in /u/@s/*::k"),
+    ("verdict on a record in a map entry", "b",
+     "/m/kb/x::y holds a record or list where the schema declares the value /m::kb (line 3)"),
+    ("proto several top-level messages", "b", "the schema has several top-level messages (Ab, Bb); pass --message"),
+    ("GraphQL several object types", "b", "the document has several object types (Ab, Bb); pass --message"),
+    ("XSD several top-level elements", "b", "the schema has several top-level elements (ab, bb); pass --message"),
     ("verdict on a unit", "m", "::a=1 (type !int:m) does not satisfy !int"),
 ])
 def test_a_message_of_ordinary_size_quotes_the_input_whole(road, text, quoted):
