@@ -56,6 +56,14 @@ def verdict(document):
     return bezo.validate(N + document, VALIDATED)
 
 
+def pattern_work(s):
+    """A pattern of 199,000 instructions, then the first 200 characters of
+    `s` (a pattern holds at most 4096 bytes), over a 30 KB value: more work
+    than a call may spend."""
+    pattern = "(a{1000}){199}b" + s[:200].replace("[", "\\[")
+    return bezo.validate(N + "!str'::v=" + "a" * 30_000 + "\n", ".!hezo s\n!str/" + pattern + "/\nv=\n")
+
+
 # Each road that quotes input: a call that fails quoting `s`.
 ROADS = {
     # The canonical reader, under every export.
@@ -115,6 +123,7 @@ ROADS = {
     "verdict on a record in a map entry": lambda s: verdict("!int'::a=1\n!int'/m/k" + s + "/x::y=1\n"),
     "verdict on a list in a table element": lambda s: verdict("!int'::a=1\n!str'/t/@r/0" + s + "/@ref::0=z\n"),
     "verdict on a reference": lambda s: verdict("!int'::a=1\n!str'/t/@r/0::ref=" + s + "\n!str'/u/@s/0::k=z\n"),
+    "pattern work": pattern_work,
     # Schema imports.
     "JSON Schema $ref": lambda s: bezo.import_schema("jsonschema", json.dumps({"$ref": "#/x/" + s})),
     "JSON Schema repeated property": lambda s: bezo.import_schema(
