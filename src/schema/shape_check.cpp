@@ -25,20 +25,21 @@ std::string_view held_shape(const CanonicalLine& line) {
 
 std::unexpected<AppErrorAt> shape_violation(const CanonicalLine& line, std::string_view held, std::string_view declared,
                                             std::string_view path) {
-    return std::unexpected(
-        AppErrorAt{AppErrorKind::TypeMismatch, line.line,
-                   concat({quoted_excerpt(line.path), " holds ", held, " where the schema declares the ", declared, " ",
-                           quoted_excerpt(path)})});
+    return std::unexpected(AppErrorAt{
+        AppErrorKind::TypeMismatch, line.line,
+        concat({quoted_excerpt(line.path), " holds ", held, " where the schema declares the ", declared, " ", path})});
 }
 
 std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line, std::string_view list) {
     return std::unexpected(
         AppErrorAt{AppErrorKind::TypeMismatch, line.line,
-                   concat({quoted_excerpt(line.path), " stands beside the lines of the list ", quoted_excerpt(list)})});
+                   concat({quoted_excerpt(line.path), " stands beside the lines of the list ", list})});
 }
 
+// The declared value's path is spelled as the line spells it (its map entry
+// keys and element indices), so it too is quoted as a short excerpt.
 std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
-    return shape_violation(line, "a record or list", "value", value);
+    return shape_violation(line, "a record or list", "value", quoted_excerpt(value));
 }
 
 // The key of the value that a record segment "k" or a list segment "@k"
