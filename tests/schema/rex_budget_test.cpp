@@ -66,10 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         BudgetCase{"refused_emission", "(a{1024}){1024}", "", 1000, false, false,
                    spent_message(1000, "(a{1024}){1024}")},
         // The error shows the first 64 characters of the pattern.
-        BudgetCase{"cut", kLongPattern, "", 50, false, false, spent_message(50, std::string(64, 'x') + "\u2026")},
-        // Control characters in the shown part are escaped.
-        BudgetCase{"escaped", std::string("\x1b\x7f") + "a{1000}", "", 500, false, false,
-                   spent_message(500, "\\u{1b}\\u{7f}a{1000}")}),
+        BudgetCase{"cut", kLongPattern, "", 50, false, false, spent_message(50, std::string(64, 'x') + "\u2026")}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PatternBudget, OnceSpentEveryPatternFailsAtOnce) {
