@@ -17,6 +17,8 @@ RAW_CONTROL = re.compile("[\x00-\x1f\x7f-\x9f]")
 LONG = "k" + "x" * 1_000_000
 # A terminal escape sequence in a name, repeated up to a megabyte.
 ESCAPES = "k" + "\x1b[31mred\x1b[0m" * 80_000
+# Controls alone, each of which an excerpt writes as an escape six bytes long.
+CONTROLS = "k" + "\x01" * 1_000_000
 
 N = ".!nezo\n"
 
@@ -173,6 +175,11 @@ ROADS = {
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
     "XSD several top-level elements": lambda s: bezo.import_schema("xsd", xsd_two_elements(s)),
+    "YAML scalar against its tag": lambda s: bezo.import_from("yaml", "a: !!int " + json.dumps(s) + "\n"),
+    "YAML key with a line break": lambda s: bezo.import_from("yaml", json.dumps(s + "\n") + ": 1\n"),
+    "unknown import format": lambda s: bezo.import_from(s, "{}"),
+    "unknown export format": lambda s: bezo.export_to(s, N),
+    "unknown schema format": lambda s: bezo.import_schema(s, "{}"),
 }
 
 
@@ -183,7 +190,7 @@ def failure_message(call, text):
 
 
 @pytest.mark.parametrize("road", ROADS)
-@pytest.mark.parametrize("text", [LONG, ESCAPES], ids=["long", "escapes"])
+@pytest.mark.parametrize("text", [LONG, ESCAPES, CONTROLS], ids=["long", "escapes", "controls"])
 def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     message = failure_message(ROADS[road], text)
     assert len(message.encode("utf-8")) <= MESSAGE_LIMIT, message[:200]
@@ -210,6 +217,10 @@ def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     ("GraphQL several object types", "b", "the document has several object types (Ab, Bb); pass --message"),
     ("XSD several top-level elements", "b", "the schema has several top-level elements (ab, bb); pass --message"),
     ("verdict on a unit", "m", "::a=1 (type !int:m) does not satisfy !int"),
+    ("YAML scalar against its tag", 'x"\\\ty', 'YAML scalar "x\\"\\\\\\ty" does not match its tag !!int'),
+    ("YAML scalar against its tag", "x\x85y\x7f", 'YAML scalar "x\\u{85}y\\u{7f}" does not match its tag !!int'),
+    ("YAML key with a line break", "k", 'unrepresentable YAML key "k\\n"'),
+    ("unknown export format", "word", "unsupported export format: word"),
 ])
 def test_a_message_of_ordinary_size_quotes_the_input_whole(road, text, quoted):
     assert quoted in failure_message(ROADS[road], text)
