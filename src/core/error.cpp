@@ -1,6 +1,7 @@
 #include "core/error.hpp"
 
 #include <array>
+#include <optional>
 
 #include "core/text.hpp"
 #include "core/utf8.hpp"
@@ -69,6 +70,55 @@ void append_line_suffix(std::uint64_t line, std::string& out) {
 // What an excerpt writes for a byte that is no UTF-8.
 constexpr std::string_view kReplacementCharacter = "\uFFFD";
 
+bool is_control(char32_t code_point) { return code_point < 0x20 || (code_point >= 0x7f && code_point < 0xa0); }
+
+// How an excerpt writes a character (none for a byte that is no UTF-8):
+// `escape` is left empty when the character is written as itself.
+using EscapeRule = void (*)(std::optional<char32_t> code_point, std::string& escape);
+
+void escape_control(std::optional<char32_t> code_point, std::string& escape) {
+    if (!code_point) {
+        escape = kReplacementCharacter;
+    } else if (is_control(*code_point)) {
+        append_code_point_escape(*code_point, escape);
+    }
+}
+
+// The escapes of the diagnostic form's quoting, the C1 controls escaped too;
+// a byte that is no UTF-8 falls to the default, U+FFFD.
+void escape_for_debug_form(std::optional<char32_t> code_point, std::string& escape) {
+    switch (code_point.value_or(0xFFFD)) {
+        case '"': escape = "\\\""; break;
+        case '\\': escape = "\\\\"; break;
+        case '\n': escape = "\\n"; break;
+        case '\r': escape = "\\r"; break;
+        case '\t': escape = "\\t"; break;
+        default: escape_control(code_point, escape);
+    }
+}
+
+// Appends the characters of `text`, each as `rule` writes it, while what is
+// written stays within `limit` bytes: escapes and replacements count at their
+// own length, so that they too keep within it. True when the whole text was
+// taken.
+bool append_excerpt(std::string_view text, std::size_t limit, EscapeRule rule, std::string& out) {
+    std::string escape;
+    std::size_t taken = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t next = pos;
+        const std::optional<char32_t> code_point = utf8_next(text, next);
+        escape.clear();
+        rule(code_point, escape);
+        const std::string_view written = escape.empty() ? text.substr(pos, next - pos) : std::string_view(escape);
+        if (taken + written.size() > limit) return false;
+        taken += written.size();
+        out += written;
+        pos = next;
+    }
+    return true;
+}
+
 }  // namespace
 
 // Quotes a text the way the diagnostic form shows strings: in double quotes,
@@ -95,29 +145,15 @@ void append_debug_string(std::string_view text, std::string& out) {
 
 std::string quoted_excerpt(std::string_view text, std::size_t limit) {
     std::string out;
-    std::string escape;
-    // The bytes of the limit taken so far: what each character is written
-    // as, so that escapes and replacements too keep within the limit.
-    std::size_t taken = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t next = pos;
-        const std::optional<char32_t> code_point = utf8_next(text, next);
-        // What the character becomes: itself, its escape, or U+FFFD for a
-        // byte that is no UTF-8.
-        escape.clear();
-        if (!code_point) {
-            escape = kReplacementCharacter;
-        } else if (*code_point < 0x20 || (*code_point >= 0x7f && *code_point < 0xa0)) {
-            append_code_point_escape(*code_point, escape);
-        }
-        const std::string_view written = escape.empty() ? text.substr(pos, next - pos) : std::string_view(escape);
-        if (taken + written.size() > limit) break;
-        taken += written.size();
-        out += written;
-        pos = next;
-    }
-    if (pos < text.size()) out += "\u2026";
+    if (!append_excerpt(text, limit, escape_control, out)) out += "\u2026";
+    return out;
+}
+
+std::string quoted_debug_excerpt(std::string_view text, std::size_t limit) {
+    std::string out = "\"";
+    const bool whole = append_excerpt(text, limit, escape_for_debug_form, out);
+    out += '"';
+    if (!whole) out += "\u2026";
     return out;
 }
 

@@ -161,6 +161,12 @@ void append_debug_string(std::string_view text, std::string& out);
 inline constexpr std::size_t kMaxQuotedBytes = 80;
 std::string quoted_excerpt(std::string_view text, std::size_t limit = kMaxQuotedBytes);
 
+// The same excerpt in the diagnostic form's quoting: in double quotes, with
+// backslashes, quotes, line feeds, carriage returns and tabs escaped as
+// there, other controls (the C1 ones too) as "\u{..}"; "…" after the closing
+// quote when it is cut.
+std::string quoted_debug_excerpt(std::string_view text, std::size_t limit = kMaxQuotedBytes);
+
 // The same error with its message (or application context) cut to its own
 // words and an excerpt of what it quotes (2 * kMaxQuotedBytes): for errors
 // raised while reading a text loaded from a file.

@@ -280,20 +280,6 @@ Error invalid_yaml(std::string_view problem, std::size_t line, std::size_t colum
     return Error::Other("invalid YAML: " + std::string(problem) + at_position(line, column));
 }
 
-// A text of the document in a message: quoted as the diagnostic form
-// quotes strings, cut short when long.
-std::string quoted_in_message(std::string_view text) {
-    std::size_t cut = text.size();
-    if (cut > kMaxQuotedBytes) {
-        cut = kMaxQuotedBytes;
-        while (cut > 0 && is_utf8_continuation(text[cut])) --cut;
-    }
-    std::string out;
-    append_debug_string(text.substr(0, cut), out);
-    if (cut < text.size()) out += "\u2026";
-    return out;
-}
-
 Error tag_mismatch(std::string_view what, CoreTag tag, const yaml_mark_t& mark) {
     return Error::Other("YAML " + std::string(what) + " does not match its tag " + tag_shorthand(tag) + at_mark(mark));
 }
@@ -792,7 +778,8 @@ public:
         auto resolved = tag == CoreTag::Map || tag == CoreTag::Seq
                             ? std::nullopt
                             : resolve_scalar(read.text, resolution_of(tag, read.tag, read.plain), spelled_);
-        if (!resolved) return std::unexpected(tag_mismatch("scalar " + quoted_in_message(read.text), tag, read.mark));
+        if (!resolved)
+            return std::unexpected(tag_mismatch("scalar " + quoted_debug_excerpt(read.text), tag, read.mark));
         read.kind = resolved->kind;
         read.truth = resolved->truth;
         if (resolved->respelled) read.text = spelled_;
@@ -931,7 +918,7 @@ public:
         if (!key) return {};
         if (key->empty()) return fail("empty YAML key is unrepresentable" + at_mark(mark));
         if (find_first_of_bytes<'\0', '\n', '\r'>(*key) != key->size()) {
-            return fail("unrepresentable YAML key " + quoted_in_message(*key) + at_mark(mark));
+            return fail("unrepresentable YAML key " + quoted_debug_excerpt(*key) + at_mark(mark));
         }
         Identity identity{static_cast<char>(kind), canonical_text(kind, truth, text)};
         if (!has_room(identity.value.size() + 1)) {

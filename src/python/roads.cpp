@@ -224,7 +224,7 @@ PyObject* road_import_from(BoundTexts& args) {
     if (const auto* importer = find_format(kImporters, format)) {
         return to_python(args, importer->entry(*args[1], kStrText));
     }
-    return pyerr_from_string("unsupported import format: " + std::string(format));
+    return pyerr_from_string("unsupported import format: " + quoted_excerpt(format));
 }
 
 PyObject* road_export_to(BoundTexts& args) {
@@ -232,7 +232,7 @@ PyObject* road_export_to(BoundTexts& args) {
     if (const auto* exporter = find_format(kTextExporters, format)) return to_python(args, exporter->entry(*args[1]));
     if (format == "cbor") return to_python(args, export_cbor(*args[1]));
     if (const auto* exporter = find_format(kBinaryExporters, format)) return to_python(args, exporter->entry(*args[1]));
-    return pyerr_from_string("unsupported export format: " + std::string(format));
+    return pyerr_from_string("unsupported export format: " + quoted_excerpt(format));
 }
 
 PyObject* road_import_schema(BoundTexts& args) {
@@ -244,7 +244,7 @@ PyObject* road_import_schema(BoundTexts& args) {
         return within_pattern_budget(
             args, [&] { return to_python(args, importer->entry(*args[1], message, name, kStrText)); });
     }
-    return pyerr_from_string("unsupported schema format: " + std::string(format));
+    return pyerr_from_string("unsupported schema format: " + quoted_excerpt(format));
 }
 
 }  // namespace bezo::py

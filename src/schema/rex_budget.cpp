@@ -7,6 +7,9 @@ namespace bezo {
 namespace {
 
 constexpr std::size_t kShownPatternScalars = 64;
+// Room for the shown characters at their longest escape ("\u{1b}"), so
+// that escaping never cuts them.
+constexpr std::size_t kShownPatternBytes = 6 * kShownPatternScalars;
 
 thread_local PatternWorkBudget* open_budget = nullptr;
 
@@ -17,7 +20,7 @@ std::string shown_pattern(std::string_view pattern) {
     for (std::size_t shown = 0; shown < kShownPatternScalars && end < pattern.size(); ++shown) {
         if (!utf8_next(pattern, end)) break;
     }
-    std::string text(pattern.substr(0, end));
+    std::string text = quoted_excerpt(pattern.substr(0, end), kShownPatternBytes);
     if (end < pattern.size()) text += "\u2026";
     return text;
 }

@@ -36,8 +36,10 @@ std::unexpected<AppErrorAt> beside_list(const CanonicalLine& line, std::string_v
                    concat({quoted_excerpt(line.path), " stands beside the lines of the list ", list})});
 }
 
+// The declared value's path is spelled as the line spells it (its map entry
+// keys and element indices), so it too is quoted as a short excerpt.
 std::unexpected<AppErrorAt> container_at_value(const CanonicalLine& line, std::string_view value) {
-    return shape_violation(line, "a record or list", "value", value);
+    return shape_violation(line, "a record or list", "value", quoted_excerpt(value));
 }
 
 // The key of the value that a record segment "k" or a list segment "@k"

@@ -33,7 +33,7 @@ Result<std::size_t> only_object(const std::vector<SdlDefinition>& definitions) {
     std::string message = "the document has several object types (";
     for (std::size_t i = 0; i < objects.size(); ++i) {
         if (i > 0) message += ", ";
-        message += definitions[objects[i]].name;
+        message += quoted_excerpt(definitions[objects[i]].name);
     }
     message += "); pass --message";
     return std::unexpected(failure(std::move(message)));

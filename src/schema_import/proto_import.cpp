@@ -15,7 +15,7 @@ std::string joined_full_names(const ProtoFile& file, const std::vector<std::size
     std::string names;
     for (const std::size_t index : indices) {
         if (!names.empty()) names += ", ";
-        names += file.messages[index].full_name;
+        names += quoted_excerpt(file.messages[index].full_name);
     }
     return names;
 }

@@ -58,7 +58,7 @@ std::string listed_names(std::span<const Value> elements) {
         const auto name = find_attribute(element, "name");
         if (!name) continue;
         if (!first) names += ", ";
-        names += *name;
+        names += quoted_excerpt(*name);
         first = false;
     }
     return names;

@@ -173,5 +173,31 @@ TEST(QuotedExcerpt, CountsEachEscapeAtItsLengthAgainstTheLimit) {
     }
 }
 
+TEST(QuotedDebugExcerpt, QuotesAsTheDiagnosticFormAndKeepsToItsLimit) {
+    // Text of ordinary size comes out as the diagnostic form quotes it.
+    for (const std::string& text :
+         std::vector<std::string>{"plain", "q\"b\\s\nl\rr\tt", std::string("\0\x1b\x7f", 3), "\xC3\xA9\xE6\x9D\xB1"}) {
+        std::string debug;
+        append_debug_string(text, debug);
+        EXPECT_EQ(quoted_debug_excerpt(text), debug) << text;
+    }
+    struct Case {
+        std::string text;
+        std::size_t limit;
+        std::string excerpt;
+    };
+    const Case cases[] = {
+        // C1 controls are escaped too; a byte that is no UTF-8 is U+FFFD.
+        {"x\xC2\x85y\xFF", kMaxQuotedBytes, "\"x\\u{85}y\uFFFD\""},
+        // Each escape counts at its own length; what would pass the limit is
+        // left out whole and the cut is marked after the closing quote.
+        {"ab\"", 3, "\"ab\"\u2026"},
+        {"ab\"", 4, "\"ab\\\"\""},
+        {std::string(1000, '\x01'), 12, "\"\\u{1}\\u{1}\"\u2026"},
+        {std::string(1000, '\xFF'), 7, "\"\uFFFD\uFFFD\"\u2026"},
+    };
+    for (const auto& [text, limit, excerpt] : cases) EXPECT_EQ(quoted_debug_excerpt(text, limit), excerpt) << limit;
+}
+
 }  // namespace
 }  // namespace bezo

@@ -17,6 +17,8 @@ RAW_CONTROL = re.compile("[\x00-\x1f\x7f-\x9f]")
 LONG = "k" + "x" * 1_000_000
 # A terminal escape sequence in a name, repeated up to a megabyte.
 ESCAPES = "k" + "\x1b[31mred\x1b[0m" * 80_000
+# Controls alone, each of which an excerpt writes as an escape six bytes long.
+CONTROLS = "k" + "\x01" * 1_000_000
 
 N = ".!nezo\n"
 
@@ -30,6 +32,11 @@ def repeated_key(key):
 def xsd_element(type_name):
     return ("<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
             f"<xs:element name='a' type='{type_name}'/></xs:schema>")
+
+
+def xsd_two_elements(suffix):
+    return ("<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+            f"<xs:element name='a{suffix}' type='xs:int'/><xs:element name='b{suffix}' type='xs:int'/></xs:schema>")
 
 
 def avro_field(field_type):
@@ -49,6 +56,14 @@ VALIDATED = (".!hezo d\n!int\na=\n(/m)\n!int\n/^[a-z]+$/=\n()\n"
 
 def verdict(document):
     return bezo.validate(N + document, VALIDATED)
+
+
+def pattern_work(s):
+    """A pattern of 199,000 instructions, then the first 200 characters of
+    `s` (a pattern holds at most 4096 bytes), over a 30 KB value: more work
+    than a call may spend."""
+    pattern = "(a{1000}){199}b" + s[:200].replace("[", "\\[")
+    return bezo.validate(N + "!str'::v=" + "a" * 30_000 + "\n", ".!hezo s\n!str/" + pattern + "/\nv=\n")
 
 
 # Each road that quotes input: a call that fails quoting `s`.
@@ -107,7 +122,10 @@ ROADS = {
     "verdict on a unit": lambda s: verdict("!int:" + s + "'::a=1\n"),
     "verdict on a map entry key": lambda s: verdict("!int'::a=1\n!int'/m::K" + s + "=1\n"),
     "verdict on a map entry path": lambda s: verdict("!int'::a=1\n!str'/m::" + s + "=z\n"),
+    "verdict on a record in a map entry": lambda s: verdict("!int'::a=1\n!int'/m/k" + s + "/x::y=1\n"),
+    "verdict on a list in a table element": lambda s: verdict("!int'::a=1\n!str'/t/@r/0" + s + "/@ref::0=z\n"),
     "verdict on a reference": lambda s: verdict("!int'::a=1\n!str'/t/@r/0::ref=" + s + "\n!str'/u/@s/0::k=z\n"),
+    "pattern work": pattern_work,
     # Schema imports.
     "JSON Schema $ref": lambda s: bezo.import_schema("jsonschema", json.dumps({"$ref": "#/x/" + s})),
     "JSON Schema repeated property": lambda s: bezo.import_schema(
@@ -138,6 +156,12 @@ ROADS = {
     "proto string token": lambda s: bezo.import_schema("proto", '"' + s + '"'),
     "proto map key type": lambda s: bezo.import_schema(
         "proto", 'syntax = "proto3";\nmessage M' + s + " { map<double, int32> a = 1; }\n"),
+    "proto several top-level messages": lambda s: bezo.import_schema(
+        "proto", "message A" + s + " {} message B" + s + " {}"),
+    "proto ambiguous message name": lambda s: bezo.import_schema(
+        "proto", "message A { message B" + s + " {} } message C { message B" + s + " {} }", "t", "B" + s),
+    "GraphQL several object types": lambda s: bezo.import_schema(
+        "graphql", "type A" + s + " { a: Int } type B" + s + " { a: Int }"),
     "GraphQL type name": lambda s: bezo.import_schema("graphql", "type A { x: Int }", "t", s),
     "GraphQL not an object type": lambda s: bezo.import_schema(
         "graphql", "enum E" + s + " { A } type T { a: Int }", "t", "E" + s),
@@ -150,6 +174,12 @@ ROADS = {
         "proto", 'syntax = "proto3";\nmessage M' + s + " { int32 a = 1; int32 b = 1; }\n"),
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
+    "XSD several top-level elements": lambda s: bezo.import_schema("xsd", xsd_two_elements(s)),
+    "YAML scalar against its tag": lambda s: bezo.import_from("yaml", "a: !!int " + json.dumps(s) + "\n"),
+    "YAML key with a line break": lambda s: bezo.import_from("yaml", json.dumps(s + "\n") + ": 1\n"),
+    "unknown import format": lambda s: bezo.import_from(s, "{}"),
+    "unknown export format": lambda s: bezo.export_to(s, N),
+    "unknown schema format": lambda s: bezo.import_schema(s, "{}"),
 }
 
 
@@ -160,7 +190,7 @@ def failure_message(call, text):
 
 
 @pytest.mark.parametrize("road", ROADS)
-@pytest.mark.parametrize("text", [LONG, ESCAPES], ids=["long", "escapes"])
+@pytest.mark.parametrize("text", [LONG, ESCAPES, CONTROLS], ids=["long", "escapes", "controls"])
 def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     message = failure_message(ROADS[road], text)
     assert len(message.encode("utf-8")) <= MESSAGE_LIMIT, message[:200]
@@ -178,7 +208,19 @@ def test_a_message_quotes_a_short_excerpt_of_the_input(road, text):
     ("TOML std/num marker", "huge", "invalid std/num marker: huge"),
     ("proto message name", "Order", "no message named Order in the schema"),
     ("verdict on a reference", "y", "ReferentialIntegrityError: /t/@r: ref=y has no match in /u/@s/*::k"),
+    ("verdict on a record in a map entry", "b",
+     "/m/kb/x::y holds a record or list where the schema declares the value /m::kb (line 3)"),
+    ("verdict on a list in a table element", "b",
+     "/t/@r/0b/@ref::0 holds a record or list where the schema declares the value /t/@r/0b::ref (line 3)"),
+    ("proto ambiguous message name", "b", "message name Bb is ambiguous: A.Bb, C.Bb"),
+    ("proto several top-level messages", "b", "the schema has several top-level messages (Ab, Bb); pass --message"),
+    ("GraphQL several object types", "b", "the document has several object types (Ab, Bb); pass --message"),
+    ("XSD several top-level elements", "b", "the schema has several top-level elements (ab, bb); pass --message"),
     ("verdict on a unit", "m", "::a=1 (type !int:m) does not satisfy !int"),
+    ("YAML scalar against its tag", 'x"\\\ty', 'YAML scalar "x\\"\\\\\\ty" does not match its tag !!int'),
+    ("YAML scalar against its tag", "x\x85y\x7f", 'YAML scalar "x\\u{85}y\\u{7f}" does not match its tag !!int'),
+    ("YAML key with a line break", "k", 'unrepresentable YAML key "k\\n"'),
+    ("unknown export format", "word", "unsupported export format: word"),
 ])
 def test_a_message_of_ordinary_size_quotes_the_input_whole(road, text, quoted):
     assert quoted in failure_message(ROADS[road], text)
