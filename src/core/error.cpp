@@ -157,6 +157,13 @@ std::string quoted_debug_excerpt(std::string_view text, std::size_t limit) {
     return out;
 }
 
+void ListedNames::add(std::string_view name) {
+    if (cut_) return;
+    if (!text_.empty()) text_ += ", ";
+    cut_ = text_.size() >= kMaxListedBytes;
+    text_ += cut_ ? "\u2026" : quoted_excerpt(name);
+}
+
 Error with_excerpted_message(Error error) {
     if (error.is_other()) return Error::Other(quoted_excerpt(error.other(), 2 * kMaxQuotedBytes));
     if (error.is_app() && !error.app().context.empty()) {

@@ -161,6 +161,20 @@ void append_debug_string(std::string_view text, std::string& out);
 inline constexpr std::size_t kMaxQuotedBytes = 80;
 std::string quoted_excerpt(std::string_view text, std::size_t limit = kMaxQuotedBytes);
 
+// A message's list of names, joined by ", ", each a short excerpt; once the
+// list has taken kMaxListedBytes, one "…" stands for every name left, so that
+// a text of many names still gives a short message.
+inline constexpr std::size_t kMaxListedBytes = 4 * kMaxQuotedBytes;
+class ListedNames {
+public:
+    void add(std::string_view name);
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+    bool cut_ = false;
+};
+
 // The same excerpt in the diagnostic form's quoting: in double quotes, with
 // backslashes, quotes, line feeds, carriage returns and tabs escaped as
 // there, other controls (the C1 ones too) as "\u{..}"; "…" after the closing

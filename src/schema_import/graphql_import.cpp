@@ -30,13 +30,9 @@ Result<std::size_t> only_object(const std::vector<SdlDefinition>& definitions) {
     }
     if (objects.empty()) return std::unexpected(failure("the document defines no object types"));
     if (objects.size() == 1) return objects.front();
-    std::string message = "the document has several object types (";
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        if (i > 0) message += ", ";
-        message += quoted_excerpt(definitions[objects[i]].name);
-    }
-    message += "); pass --message";
-    return std::unexpected(failure(std::move(message)));
+    ListedNames names;
+    for (const std::size_t object : objects) names.add(definitions[object].name);
+    return std::unexpected(failure("the document has several object types (" + names.text() + "); pass --message"));
 }
 
 }  // namespace

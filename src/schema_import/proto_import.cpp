@@ -12,12 +12,9 @@ namespace {
 Error failure(std::string message) { return Error::Other(std::move(message)); }
 
 std::string joined_full_names(const ProtoFile& file, const std::vector<std::size_t>& indices) {
-    std::string names;
-    for (const std::size_t index : indices) {
-        if (!names.empty()) names += ", ";
-        names += quoted_excerpt(file.messages[index].full_name);
-    }
-    return names;
+    ListedNames names;
+    for (const std::size_t index : indices) names.add(file.messages[index].full_name);
+    return names.text();
 }
 
 Result<std::size_t> select_named_message(const ProtoFile& file, std::string_view message) {

@@ -50,18 +50,13 @@ std::optional<std::string_view> schema_prefix(const XmlDocumentElement& document
     return element_name.substr(0, colon);
 }
 
-// The names of the top-level elements that have one, joined by ", ".
+// The names of the top-level elements that have one, as a message lists them.
 std::string listed_names(std::span<const Value> elements) {
-    std::string names;
-    bool first = true;
+    ListedNames names;
     for (const Value& element : elements) {
-        const auto name = find_attribute(element, "name");
-        if (!name) continue;
-        if (!first) names += ", ";
-        names += quoted_excerpt(*name);
-        first = false;
+        if (const auto name = find_attribute(element, "name")) names.add(*name);
     }
-    return names;
+    return names.text();
 }
 
 Result<const Value*> choose_root(std::span<const Value> elements, std::optional<std::string_view> message) {

@@ -199,5 +199,32 @@ TEST(QuotedDebugExcerpt, QuotesAsTheDiagnosticFormAndKeepsToItsLimit) {
     for (const auto& [text, limit, excerpt] : cases) EXPECT_EQ(quoted_debug_excerpt(text, limit), excerpt) << limit;
 }
 
+TEST(ListedNames, ListsShortExcerptsUpToItsBound) {
+    const std::string long_name(1000, 'n');
+    const std::string mark = "\u2026";
+    struct Case {
+        std::vector<std::string> names;
+        std::string listed;
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"a", "b", "c"}, "a, b, c"},
+        {{"a", long_name}, "a, " + std::string(kMaxQuotedBytes, 'n') + mark},
+        // Past the bound one mark stands for every name left.
+        {std::vector<std::string>(5, long_name),
+         std::string(kMaxQuotedBytes, 'n') + mark + ", " + std::string(kMaxQuotedBytes, 'n') + mark + ", " +
+             std::string(kMaxQuotedBytes, 'n') + mark + ", " + std::string(kMaxQuotedBytes, 'n') + mark + ", " + mark},
+    };
+    for (const auto& [names, listed] : cases) {
+        ListedNames list;
+        for (const std::string& name : names) list.add(name);
+        EXPECT_EQ(list.text(), listed) << names.size();
+    }
+    ListedNames many;
+    for (int i = 0; i < 100'000; ++i) many.add("name" + std::to_string(i));
+    EXPECT_LE(many.text().size(), kMaxListedBytes + 2 + kMaxQuotedBytes + mark.size());
+    EXPECT_TRUE(many.text().ends_with(", " + mark));
+}
+
 }  // namespace
 }  // namespace bezo

@@ -58,6 +58,12 @@ def verdict(document):
     return bezo.validate(N + document, VALIDATED)
 
 
+def many(template, s, count=20_000):
+    """`count` definitions from `template`, each named by its number and the
+    start of `s`: a text of many short names."""
+    return "".join(template.format(f"n{i}{s[:3]}") for i in range(count))
+
+
 def pattern_work(s):
     """A pattern of 199,000 instructions, then the first 200 characters of
     `s` (a pattern holds at most 4096 bytes), over a 30 KB value: more work
@@ -175,6 +181,11 @@ ROADS = {
     "proto unknown type": lambda s: bezo.import_schema("proto", 'syntax = "proto3";\nmessage M { ' + s + " a = 1; }\n"),
     "XSD unknown type": lambda s: bezo.import_schema("xsd", xsd_element(s)),
     "XSD several top-level elements": lambda s: bezo.import_schema("xsd", xsd_two_elements(s)),
+    "proto many top-level messages": lambda s: bezo.import_schema("proto", many("message {} {{}} ", s)),
+    "GraphQL many object types": lambda s: bezo.import_schema("graphql", many("type {} {{ a: Int }} ", s)),
+    "XSD many top-level elements": lambda s: bezo.import_schema(
+        "xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+        + many("<xs:element name='{}' type='xs:int'/>", s) + "</xs:schema>"),
     "YAML scalar against its tag": lambda s: bezo.import_from("yaml", "a: !!int " + json.dumps(s) + "\n"),
     "YAML key with a line break": lambda s: bezo.import_from("yaml", json.dumps(s + "\n") + ": 1\n"),
     "unknown import format": lambda s: bezo.import_from(s, "{}"),
