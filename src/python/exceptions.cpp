@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/fault.hpp"
+#include "core/text.hpp"
 #include "python/pyref.hpp"
 
 namespace bezo::py {
@@ -37,6 +38,40 @@ bool set_instance_of(PyObject* cls, std::string_view message) {
     if (!instance) return false;
     PyErr_SetObject(cls, instance.get());
     return true;
+}
+
+// A C0 control other than a line feed or a tab, DEL, or the first byte of a
+// C1 control (U+0080 to U+009F, 0xC2 then 0x80 to 0x9F): the characters that
+// can drive a terminal.
+bool is_control_at(std::string_view text, std::size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20) return byte != '\n' && byte != '\t';
+    if (byte == 0x7f) return true;
+    return byte == 0xc2 && at + 1 < text.size() && (static_cast<unsigned char>(text[at + 1]) & 0xe0) == 0x80;
+}
+
+// The message with every control character in it written as "\u{..}". Text
+// quoted from the caller is excerpted and escaped where it is quoted; this
+// also covers what is quoted whole (a schema's own patterns and paths) and
+// what a library says, so that no message printed or logged can drive a
+// terminal. Line feeds and tabs stay: some messages span lines. The message
+// itself when it holds none, else a view of `escaped`.
+std::string_view with_controls_escaped(std::string_view message, std::string& escaped) {
+    std::size_t at = 0;
+    while (at < message.size() && !is_control_at(message, at)) ++at;
+    if (at == message.size()) return message;
+    escaped.assign(message.substr(0, at));
+    while (at < message.size()) {
+        if (!is_control_at(message, at)) {
+            escaped += message[at++];
+        } else if (message[at] == '\xc2') {
+            append_code_point_escape(static_cast<unsigned char>(message[at + 1]), escaped);
+            at += 2;
+        } else {
+            append_code_point_escape(static_cast<unsigned char>(message[at++]), escaped);
+        }
+    }
+    return escaped;
 }
 
 PyObject* raise_instance_of(PyObject* cls, std::string_view message) {
@@ -73,7 +108,9 @@ PyObject* panic_exception_class() {
 }
 
 PyObject* message_to_str(std::string_view message) {
-    return PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
+    std::string escaped;
+    const std::string_view text = with_controls_escaped(message, escaped);
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
 }
 
 PyObject* core_error_to_pyerr(const Error& error) {

@@ -25,8 +25,9 @@ PyObject* pyerr_from_string(std::string_view message);
 PyObject* validation_verdict_to_pyerr(const AppErrorAt& verdict);
 PyObject* raise_panic(std::string_view message);
 
-// Decodes a message for an exception; bytes that are not UTF-8 are replaced,
-// so rendering a message can never fail with a decoding error.
+// Decodes a message for an exception, its control characters but line feeds
+// and tabs escaped; bytes that are not UTF-8 are replaced, so rendering a
+// message can never fail with a decoding error.
 PyObject* message_to_str(std::string_view message);
 
 // Adds the note to the pending exception (through its add_note method).

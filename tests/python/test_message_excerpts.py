@@ -237,6 +237,17 @@ def test_a_message_of_ordinary_size_quotes_the_input_whole(road, text, quoted):
     assert quoted in failure_message(ROADS[road], text)
 
 
+@pytest.mark.parametrize("pattern, shown", [
+    ("^\x1b\\[31m$", "violates !str /^\\u{1b}\\[31m$/"),
+    ("^\x7f\u0085\u00e9$", "violates !str /^\\u{7f}\\u{85}\u00e9$/"),
+])
+def test_schema_text_quoted_whole_has_its_controls_escaped(pattern, shown):
+    schema = ".!hezo s\n!str/" + pattern + "/\nv=\n"
+    message = failure_message(lambda document: bezo.validate(document, schema), N + "!str'::v=x\n")
+    assert shown in message
+    assert not RAW_CONTROL.search(message), repr(message)
+
+
 @pytest.mark.parametrize("body", [
     "m " + "\x01" * 4000 + "\n&u=\n",
     "&u=" + "\x1b" * 4000 + "\n",
